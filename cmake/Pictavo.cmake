@@ -1,0 +1,47 @@
+# Helpers shared by every layer's CMakeLists.
+
+# Adds every immediate sub-folder of the current folder that has a CMakeLists.txt.
+function(pictavo_add_subfolders)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
+
+# pictavo_add_test(<name> SOURCES a.cpp ... LIBS lib ... [ENV VAR=value ...])
+# One GoogleTest executable; every TEST in it becomes a CTest test.
+# GUI tests run headless on Qt's offscreen platform.
+function(pictavo_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    PICTAVO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    PICTAVO_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;${T_ENV}" TIMEOUT 600)
+endfunction()
+
+# pictavo_add_fuzzer(<name> SOURCE f.cpp LIBS lib ...): a libFuzzer target (clang only).
+function(pictavo_add_fuzzer name)
+  cmake_parse_arguments(F "" "SOURCE" "LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCE})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  add_dependencies(fuzzers ${name})
+endfunction()
+
+# pictavo_add_bench(<name> SOURCES a.cpp ... LIBS lib ...): a Google Benchmark program.
+function(pictavo_add_bench name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()
