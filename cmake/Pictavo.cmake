@@ -45,3 +45,17 @@ function(pictavo_add_bench name)
   target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endfunction()
+
+# pictavo_glob_tests(LIBS lib ... [ENV ...]): one test executable per *Test.cpp
+# in the current folder, named after the file.
+function(pictavo_glob_tests)
+  cmake_parse_arguments(G "" "" "LIBS;ENV" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
+  file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Support.cpp)
+  foreach(src ${sources})
+    get_filename_component(stem ${src} NAME_WE)
+    string(TOLOWER ${stem} lower)
+    pictavo_add_test(${lower} SOURCES ${src} ${helpers} LIBS ${G_LIBS} ENV ${G_ENV})
+  endforeach()
+  pictavo_add_subfolders()
+endfunction()
