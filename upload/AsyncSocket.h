@@ -258,6 +258,7 @@ protected:
     virtual void TriggerSocksConnected(std::uint16_t error);
     virtual void TriggerSocksError(int error, const std::string& msg);
     void TriggerSocksAuthState(TSocksAuthState state);
+    bool SocksNegotiating() const { return FSocksState != 0; }
     void ResetDefaults() override;
     int GetRcvdCount() override;
     int DoRecv(void* buffer, int size, int flags) override;
@@ -270,8 +271,13 @@ private:
     void SocksDoConnect();
     void SocksDoAuthenticate();
     void SocksError(int error, const std::string& msg);
-    void SocksConnected();
-    bool SocksProcessReply();   // true when the reply was handled (or failed)
+    void SocksConnected(int replyLength);
+    int ReadReply();            // reads into the reply area; bytes read or -1
+    void ConsumeReply(int length);
+    void SocksMethodReply();
+    void SocksAuthReply();
+    void SocksConnectReply();
+    int FSocksDestPort = 0;      // the real destination, behind the proxy
 
     std::string FSocksServer, FSocksPort, FSocksLevel = "5";
     bool FSocksServerAssigned = false, FSocksPortAssigned = false;

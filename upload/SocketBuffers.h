@@ -23,8 +23,8 @@ public:
     // Takes up to len unread bytes; returns how many were taken. Once
     // everything is read the block is reused from its start.
     int Remove(int len);
-    // New area size (<= 0 gives DefaultSize); the unread bytes are kept,
-    // moved to the start, as many as fit.
+    // New area size (<= 0 gives DefaultSize); the stored bytes stay where
+    // they are, as many as fit.
     void SetSize(int size);
 
 private:

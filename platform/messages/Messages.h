@@ -135,4 +135,8 @@ void DeliverReadiness(int fd, short revents);
 // One poll() over the wake pipe and all watches, waiting at most until the
 // deadline (or not at all); delivers readiness. Used by the poll driver.
 void PollOnce(TDeadline deadline);
+// Messages dispatched so far (drivers tell "something ran" from it).
+std::uint64_t DispatchCount();
+// Wakes the driver (writes the wake pipe).
+void Wake();
 }
