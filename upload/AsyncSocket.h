@@ -309,6 +309,8 @@ public:
     int LineLimit() const { return FLineLimit; }
     void SetLineLimit(int bytes) { FLineLimit = bytes > 0 ? bytes : 1; }
     int LineLength() const { return FLineLength; }
+    // Bytes received and held in the line buffer (lines not yet read).
+    int LineBufferedCount() const { return static_cast<int>(FRcvdPtr.size()); }
 
 protected:
     void WndProc(TMessage& msg) override;

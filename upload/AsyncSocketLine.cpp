@@ -99,7 +99,6 @@ bool TCustomLineSocket::TriggerDataAvailable(std::uint16_t error)
             FLastError = winsock::WSAGetLastError();
         return true;   // nothing new; a close or the next read event follows
     }
-    FReadCount += n;
     std::size_t oldCount = FRcvdPtr.size();
     FRcvdPtr.append(chunk.data(), static_cast<std::size_t>(n));
     if (FLineEdit) {
