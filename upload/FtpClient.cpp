@@ -680,7 +680,17 @@ void TCustomFtpClient::HighLevelAsync(TFtpRequest request, std::uint32_t steps)
     FHighLevelFlag = true;
     FLastResponse.clear();
     FErrorMessage.clear();
-    NextExecAsync();
+    try {
+        NextExecAsync();
+    } catch (...) {
+        // The first step could not start: nothing runs, nothing is left half set.
+        FHighLevelFlag = false;
+        FNextRequest = nullptr;
+        FFctSet = 0;
+        FRequestDoneFlag = true;
+        StateChange(ftpReady);
+        throw;
+    }
 }
 
 void TCustomFtpClient::NextExecAsync()
@@ -832,7 +842,10 @@ void TCustomFtpClient::FileSizeAsync()
 void TCustomFtpClient::Abort()
 {
     const TFtpClientState oldState = FState;
-    const bool running = !FRequestDoneFlag;
+    // A request runs while it waits for a reply or sits between two steps.
+    const bool running = !FRequestDoneFlag || (oldState != ftpReady && oldState != ftpNotConnected);
+    if (running)
+        FRequestDoneFlag = false;
     StateChange(ftpAbort);
     FreeStream();
     if (oldState == ftpDnsLookup) {

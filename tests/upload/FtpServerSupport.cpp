@@ -266,6 +266,9 @@ bool RecordingClient::WaitForDone(std::size_t count, std::chrono::milliseconds t
 
 int RecordingClient::RunAsync(const std::function<void()>& start, std::chrono::milliseconds timeout)
 {
+    // Reports of earlier requests still in the queue come first.
+    for (int i = 0; i < 100 && ProcessMessages(); ++i) {
+    }
     const std::size_t before = Done.size();
     start();
     if (!WaitForDone(before + 1, timeout))

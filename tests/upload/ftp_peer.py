@@ -48,9 +48,15 @@ class Peer:
         return line
 
     # -- data connection ---------------------------------------------------
-    def connect_data(self):
+    def connect_data(self, rcvbuf=None):
         host, port = self.port_addr
-        return socket.create_connection((host, port), timeout=10)
+        if rcvbuf is None:
+            return socket.create_connection((host, port), timeout=10)
+        data = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        data.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, rcvbuf)
+        data.settimeout(10)
+        data.connect((host, port))
+        return data
 
     def read_all(self, data, limit=None):
         got = bytearray()
@@ -147,13 +153,17 @@ class SplitAndBatched(Peer):
         time.sleep(0.2)
         self.send(b"0 ready\r\n")
 
+    def on_PWD(self, arg):
+        # The reply and an unsolicited line in one piece.
+        self.send(b'257 "/x" is current\r\n211 unsolicited status\r\n')
+
     def on_STOR(self, arg):
-        # Data first; the 150 and the 226 then come in one piece.
+        self.reply("150 opening")
         data = self.connect_data()
         self.read_all(data)
         data.close()
-        time.sleep(0.2)
-        self.send(b"150 opening\r\n226 done\r\n")
+        # A multi-line final reply, all of it in one piece.
+        self.send(b"226-transfer complete\r\n226-statistics follow\r\n226 done\r\n")
 
 
 class UserAccepted(Peer):
@@ -239,18 +249,24 @@ class LongLine(Peer):
 
 
 class SlowStor(Peer):
-    """Reads the upload slowly, so it lasts longer than the client's time-out."""
+    """Reads the upload at a steady 8 MB/s, so a 16 MB file takes longer than
+    the client's time-out while data keeps moving. A fixed receive buffer
+    keeps what sits in buffers (and so the wait for the final reply) small."""
+    RATE = 8 * 1024 * 1024
+
     def on_STOR(self, arg):
         self.reply("150 opening data connection")
-        data = self.connect_data()
-        data.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        data = self.connect_data(rcvbuf=256 * 1024)
         got = bytearray()
+        start = time.monotonic()
         while True:
-            chunk = data.recv(8192)
+            chunk = data.recv(65536)
             if not chunk:
                 break
             got += chunk
-            time.sleep(0.02)
+            ahead = len(got) / self.RATE - (time.monotonic() - start)
+            if ahead > 0:
+                time.sleep(ahead)
         with open(self.data_path, "ab") as out:
             out.write(got)
         data.close()
