@@ -116,8 +116,12 @@ void OnReady(SOCKET s, short revents)
             st.WriteArmed = false;
             Post(st, s, FD_WRITE, 0);
         }
-        if (error != 0)
-            st.InputWatch = false;   // nothing more will come from a failed connect
+        if (error != 0) {
+            // Nothing more comes from a failed connect.
+            st.InputWatch = false;
+            st.WriteArmed = false;
+            st.CloseArmed = false;
+        }
         return;
     }
     if (st.Listening) {
