@@ -6,11 +6,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sys/resource.h>
 
 using namespace ftptest;
 using namespace std::chrono_literals;
 
 namespace {
+
+// CPU seconds this process has used so far.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 bool has(const std::vector<std::string>& lines, const std::string& line)
 {
@@ -328,13 +338,49 @@ TEST_F(FtpPeerTest, TimedOutSingleCommandNeverReportsSuccess)
     TFtpClient& c = rec->Client;
     c.Timeout = 1;
     ASSERT_TRUE(c.Connect());
+    const double cpuBefore = cpuSeconds();
+    const std::uint64_t ticksBefore = GetTickCount64();
     EXPECT_FALSE(c.Pwd());
+    // The wait slept in the loop for its second instead of spinning.
+    EXPECT_GE(GetTickCount64() - ticksBefore, 1000u);
+    EXPECT_LT(cpuSeconds() - cpuBefore, 0.5);
     EXPECT_EQ(c.ErrorMessage(), "426 Timeout");
     ASSERT_TRUE(rec->WaitForDone(2, 5s));
     EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPwdAsync, 426));
     // Nothing else arrives later.
     RunFor([] { return false; }, 200ms);
     EXPECT_EQ(rec->Done.size(), 2u);
+}
+
+TEST_F(FtpPeerTest, TerminationEndsAWaitWithoutTimeLimit)
+{
+    Start("stallpwd");
+    TFtpClient& c = rec->Client;
+    c.Timeout = 0;
+    ASSERT_TRUE(c.Connect());
+    c.OnCommand = [](TCustomFtpClient*, std::string& command) {
+        if (command == "PWD")
+            RequestTermination();
+    };
+    EXPECT_FALSE(c.Pwd());
+    ClearTermination();
+    EXPECT_FALSE(c.Connected());
+    ASSERT_TRUE(rec->WaitForDone(2, 5s));
+    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPwdAsync, 426));
+}
+
+TEST_F(FtpPeerTest, StatesOfALogIn)
+{
+    Start("normal");
+    TFtpClient& c = rec->Client;
+    std::vector<int> states;
+    c.OnStateChange = [&](TCustomFtpClient* sender) { states.push_back(sender->State()); };
+    ASSERT_TRUE(c.Connect());
+    EXPECT_EQ(states, (std::vector<int>{3, 7, 4, 2, 8, 2, 8, 2, 1}));
+    states.clear();
+    ASSERT_TRUE(c.Quit());
+    // QUIT: waiting, then the closed connection passes through 0 and 2.
+    EXPECT_EQ(states, (std::vector<int>{8, 0, 2, 1}));
 }
 
 TEST_F(FtpPeerTest, TransferThatKeepsMovingOutlastsTheTimeout)

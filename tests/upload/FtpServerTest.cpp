@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
 
 using namespace ftptest;
 using namespace std::chrono_literals;
@@ -173,6 +175,28 @@ TEST_F(FtpServerTest, AppendGetAndRestartedGet)
     c.HostFileName = "no such file";
     EXPECT_EQ(rec->RunAsync([&] { c.GetAsync(); }), 550);
     EXPECT_TRUE(c.Connected());
+
+    // A local file that cannot be written to the end is a failed transfer:
+    // the file-size limit makes writes past 50000 bytes fail.
+    c.HostFileName = "joined.bin";
+    c.LocalFileName = (local.Path() / "limited.bin").string();
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit limited = old;
+        limited.rlim_cur = 50000;
+        setrlimit(RLIMIT_FSIZE, &limited);
+        const int status = rec->RunAsync([&] { c.GetAsync(); });
+        setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_EQ(status, 426) << rec->LogText();
+    }
+    EXPECT_TRUE(rec->LogHas("! Error writing local file"));
+    EXPECT_EQ(c.ErrorMessage().substr(0, 4), "426 ");
+    EXPECT_TRUE(c.Connected());
+    c.LocalFileName = (local.Path() / "no folder" / "x.bin").string();
+    EXPECT_EQ(rec->RunAsync([&] { c.GetAsync(); }), 550);
+    EXPECT_EQ(c.LastResponse(), "Unable to open local file " + c.LocalFileName);
 }
 
 TEST_F(FtpServerTest, ListingsReachOnDisplayFile)
