@@ -6,7 +6,8 @@
 // a WinSock error number), always through a posted message. TFtpClient adds
 // blocking calls that wait, with a time-out, by running the message loop.
 //
-// FtpClient.cpp holds the control connection and the request machinery,
+// FtpClient.cpp holds the control connection and the reply machinery,
+// FtpRequests.cpp the commands and the multi-step requests,
 // FtpTransfer.cpp the data transfers and the blocking calls.
 
 #include "platform/core/Exception.h"
