@@ -484,3 +484,107 @@ TEST(AsyncSocket, DatagramRoundTrip)
     sender.SendText("datagram");
     EXPECT_TRUE(WaitFor([&] { return got == "datagram"; }));
 }
+
+TEST(AsyncSocket, CloseNoticeWhileConnectingIsNotAClose)
+{
+    int port = 0;
+    auto listener = MakeListener(port);
+    TAsyncSocket client;
+    int closes = 0;
+    int connected = -1;
+    client.OnSessionClosed = [&](TCustomAsyncSocket*, std::uint16_t) { ++closes; };
+    client.OnSessionConnected = [&](TCustomAsyncSocket*, std::uint16_t error) { connected = error; };
+    client.SetAddr("127.0.0.1");
+    client.SetPort(std::to_string(port));
+    client.Connect();
+    ASSERT_EQ(client.State(), wsConnecting);
+    // A close notice delivered ahead of the connect event.
+    SendMessage(client.Handle(), WM_ASYNCSELECT, static_cast<WPARAM>(client.HSocket()),
+                MakeLParam(static_cast<std::uint16_t>(winsock::FD_CLOSE), 0));
+    EXPECT_EQ(closes, 0);
+    EXPECT_EQ(client.State(), wsConnecting);
+    ASSERT_TRUE(WaitFor([&] { return connected == 0; }));
+    EXPECT_EQ(client.State(), wsConnected);
+}
+
+TEST(AsyncSocket, StateChangesAreReported)
+{
+    int port = 0;
+    auto listener = MakeListener(port);
+    TAsyncSocket client;
+    std::vector<std::pair<TSocketState, TSocketState>> changes;
+    client.OnChangeState = [&](TCustomAsyncSocket*, TSocketState from, TSocketState to) {
+        changes.emplace_back(from, to);
+    };
+    client.SetAddr("127.0.0.1");
+    client.SetPort(std::to_string(port));
+    client.Connect();
+    ASSERT_TRUE(WaitFor([&] { return client.State() == wsConnected; }));
+    client.Close();
+    using C = std::pair<TSocketState, TSocketState>;
+    EXPECT_EQ(changes, (std::vector<C>{{wsClosed, wsOpened}, {wsOpened, wsConnecting},
+                                       {wsConnecting, wsConnected}, {wsConnected, wsClosed}}));
+}
+
+TEST(AsyncSocket, HandlerExceptionInAMessageGoesToOnBgExceptionThenAborts)
+{
+    int port = 0;
+    auto listener = MakeListener(port);
+    TAsyncSocket client;
+    std::string seen;
+    client.OnSessionConnected = [](TCustomAsyncSocket*, std::uint16_t) { throw Exception("handler failed"); };
+    client.OnBgException = [&](TCustomAsyncSocket*, const std::exception& e, bool& canClose) {
+        seen = e.what();
+        EXPECT_TRUE(canClose);
+    };
+    client.SetAddr("127.0.0.1");
+    client.SetPort(std::to_string(port));
+    client.Connect();
+    ASSERT_TRUE(WaitFor([&] { return !seen.empty(); }));
+    EXPECT_EQ(seen, "handler failed");
+    EXPECT_EQ(client.State(), wsClosed);
+}
+
+TEST(AsyncSocket, DataHandlerExceptionIsDroppedAndTheConnectionStays)
+{
+    LoopbackPair pair;
+    ASSERT_TRUE(pair.Ok);
+    int calls = 0;
+    bool bg = false;
+    pair.Client.OnBgException = [&](TCustomAsyncSocket*, const std::exception&, bool&) { bg = true; };
+    pair.Client.OnDataAvailable = [&](TCustomAsyncSocket* s, std::uint16_t) {
+        ++calls;
+        s->ReceiveText();
+        throw Exception("ignored");
+    };
+    pair.Server.SendText("a");
+    ASSERT_TRUE(WaitFor([&] { return calls == 1; }));
+    pair.Server.SendText("b");
+    ASSERT_TRUE(WaitFor([&] { return calls == 2; }));
+    EXPECT_FALSE(bg);
+    EXPECT_EQ(pair.Client.State(), wsConnected);
+}
+
+TEST(AsyncSocket, PostFreeDeletesTheSocketLater)
+{
+    int before = LiveSocketCount();
+    auto* socket = new TAsyncSocket;   // owned by nobody: frees itself
+    EXPECT_EQ(LiveSocketCount(), before + 1);
+    socket->PostFree();
+    EXPECT_TRUE(WaitFor([&] { return LiveSocketCount() == before; }));
+}
+
+TEST(AsyncSocket, FlushSendsTheWholeQueue)
+{
+    LoopbackPair pair;
+    ASSERT_TRUE(pair.Ok);
+    std::string received;
+    CollectInto(pair.Server, received);
+    const std::string data = Pattern(3 * 1024 * 1024);
+    pair.Client.SendText(data);
+    pair.Client.Flush();
+    EXPECT_TRUE(pair.Client.AllSent());
+    EXPECT_EQ(pair.Client.BufferedByteCount(), 0);
+    ASSERT_TRUE(WaitFor([&] { return received.size() == data.size(); }));
+    EXPECT_TRUE(received == data);
+}
