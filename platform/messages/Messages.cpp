@@ -37,10 +37,12 @@ struct FdWatch {
 };
 
 // The queue and the target table are shared with the look-up worker thread;
-// everything else belongs to the window thread alone.
-std::mutex gLock;
-std::deque<QueuedMessage> gQueue;
-std::unordered_map<HWND, std::shared_ptr<TWndMethod>> gTargets;
+// everything else belongs to the window thread alone. The shared ones are
+// never destroyed: a worker may still post while the program exits.
+std::mutex& gLock = *new std::mutex;
+std::deque<QueuedMessage>& gQueue = *new std::deque<QueuedMessage>;
+std::unordered_map<HWND, std::shared_ptr<TWndMethod>>& gTargets =
+    *new std::unordered_map<HWND, std::shared_ptr<TWndMethod>>;
 HWND gNextHandle = 1;
 
 std::vector<WindowTimer> gTimers;

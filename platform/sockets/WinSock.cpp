@@ -262,8 +262,10 @@ struct LookupRequest {
     int Error = 0;
     AsyncHostResult Result;
 };
-std::mutex gLookupLock;
-std::map<AsyncHandle, std::shared_ptr<LookupRequest>> gLookups;
+// Never destroyed: a worker may finish while the program exits.
+std::mutex& gLookupLock = *new std::mutex;
+std::map<AsyncHandle, std::shared_ptr<LookupRequest>>& gLookups =
+    *new std::map<AsyncHandle, std::shared_ptr<LookupRequest>>;
 AsyncHandle gNextLookup = 1;
 
 AsyncHandle StartLookup(HWND wnd, UINT msg, std::function<int(AsyncHostResult&)> work)

@@ -588,3 +588,79 @@ TEST(AsyncSocket, FlushSendsTheWholeQueue)
     ASSERT_TRUE(WaitFor([&] { return received.size() == data.size(); }));
     EXPECT_TRUE(received == data);
 }
+
+TEST(AsyncSocket, ReconnectFromTheClosedHandlerKeepsTheNewConnection)
+{
+    int port = 0;
+    auto listener = MakeListener(port);
+    std::vector<std::unique_ptr<TAsyncSocket>> accepted;
+    listener->OnSessionAvailable = [&](TCustomAsyncSocket*, std::uint16_t) {
+        accepted.push_back(std::make_unique<TAsyncSocket>());
+        accepted.back()->Dup(listener->Accept());
+    };
+    TAsyncSocket client;
+    int connects = 0;
+    bool reconnected = false;
+    client.OnSessionConnected = [&](TCustomAsyncSocket*, std::uint16_t error) {
+        EXPECT_EQ(error, 0);
+        ++connects;
+    };
+    client.OnSessionClosed = [&](TCustomAsyncSocket* s, std::uint16_t) {
+        if (reconnected)
+            return;
+        reconnected = true;
+        s->SetAddr("127.0.0.1");
+        s->SetPort(std::to_string(port));
+        s->Connect();
+    };
+    client.SetAddr("127.0.0.1");
+    client.SetPort(std::to_string(port));
+    client.Connect();
+    ASSERT_TRUE(WaitFor([&] { return connects == 1; }));
+    client.Close();
+    ASSERT_TRUE(reconnected);
+    EXPECT_NE(client.HSocket(), INVALID_SOCKET);
+    ASSERT_TRUE(WaitFor([&] { return connects == 2 && accepted.size() == 2; }));
+    EXPECT_EQ(client.State(), wsConnected);
+    std::string received;
+    CollectInto(client, received);
+    accepted.back()->SendText("again");
+    EXPECT_TRUE(WaitFor([&] { return received == "again"; }));
+}
+
+TEST(AsyncSocket, ListenOnAPortInUseFailsAndLeavesNoHandle)
+{
+    int port = 0;
+    auto first = MakeListener(port);
+    TAsyncSocket second;
+    second.SetAddr("127.0.0.1");
+    second.SetPort(std::to_string(port));
+    try {
+        second.Listen();
+        FAIL();
+    } catch (const ESocketException& e) {
+        EXPECT_EQ(e.Message, "Error 10048 in function Bind\r\nAddress already in use");
+    }
+    EXPECT_EQ(second.HSocket(), INVALID_SOCKET);
+    EXPECT_EQ(second.State(), wsClosed);
+}
+
+TEST(AsyncSocket, ResumedListenerStillAccepts)
+{
+    int port = 0;
+    auto listener = MakeListener(port);
+    int available = 0;
+    listener->OnSessionAvailable = [&](TCustomAsyncSocket*, std::uint16_t) {
+        ++available;
+        TSocket handle = listener->Accept();
+        if (handle != INVALID_SOCKET)
+            winsock::closesocket(handle);
+    };
+    listener->Pause();
+    listener->Resume();
+    TAsyncSocket client;
+    client.SetAddr("127.0.0.1");
+    client.SetPort(std::to_string(port));
+    client.Connect();
+    EXPECT_TRUE(WaitFor([&] { return available == 1; }));
+}
