@@ -389,7 +389,7 @@ TEST_F(FtpPeerTest, TransferThatKeepsMovingOutlastsTheTimeout)
     TFtpClient& c = rec->Client;
     c.Timeout = 1;
     ASSERT_TRUE(c.Connect());
-    c.LocalFileName = MakeFile(16 * 1024 * 1024, 11);
+    c.LocalFileName = MakeFile(24 * 1024 * 1024, 11);
     c.HostFileName = "slow.bin";
     ASSERT_TRUE(c.Put()) << rec->LogText();
     ASSERT_TRUE(c.Quit());

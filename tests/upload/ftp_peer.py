@@ -249,10 +249,10 @@ class LongLine(Peer):
 
 
 class SlowStor(Peer):
-    """Reads the upload at a steady 8 MB/s, so a 16 MB file takes longer than
+    """Reads the upload at a steady 12 MB/s, so a 24 MB file takes longer than
     the client's time-out while data keeps moving. A fixed receive buffer
     keeps what sits in buffers (and so the wait for the final reply) small."""
-    RATE = 8 * 1024 * 1024
+    RATE = 12 * 1024 * 1024
 
     def on_STOR(self, arg):
         self.reply("150 opening data connection")
