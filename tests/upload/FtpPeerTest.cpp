@@ -533,6 +533,27 @@ TEST(FtpClientTest, EmptyHostEndsTheRequestWithAnError)
     EXPECT_EQ(rec.Client.ErrorMessage(), "500 Invalid argument (Winsock error #10022)");
 }
 
+TEST(FtpClientTest, HostNamesAreLookedUp)
+{
+    ScriptedPeer peer("normal");
+    ASSERT_NE(peer.Port(), 0);
+    RecordingClient rec(peer.Port());
+    rec.Client.HostName = "localhost";
+    rec.Client.UserName = "user";
+    rec.Client.PassWord = "pass";
+    ASSERT_TRUE(rec.Client.Connect()) << rec.LogText();
+    EXPECT_EQ(rec.Client.ControlSocket()->Addr(), "127.0.0.1");
+    ASSERT_TRUE(rec.Client.Quit());
+
+    RecordingClient missing(peer.Port());
+    missing.Client.HostName = "no-such-host.invalid";
+    EXPECT_FALSE(missing.Client.Connect());
+    ASSERT_TRUE(missing.WaitForDone(1, 5s));
+    EXPECT_EQ(missing.Done.back(), std::make_pair(ftpConnectAsync, 11001));
+    EXPECT_EQ(missing.Client.ErrorMessage(), "500 Host not found (Winsock error #11001)");
+    EXPECT_EQ(missing.Client.State(), ftpReady);
+}
+
 TEST(FtpClientTest, RefusedConnectionEndsWithTheSocketError)
 {
     RecordingClient rec(FreeLoopbackPort());
