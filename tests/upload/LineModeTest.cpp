@@ -172,3 +172,19 @@ TEST(LineMode, ReadingPartOfALineLeavesTheRestReady)
     ASSERT_TRUE(WaitFor([&] { return pieces.size() >= 5; }));
     EXPECT_EQ(pieces, (Lines{"123", "45\r", "\n", "xy\r", "\n"}));
 }
+
+TEST(LineMode, EchoWithoutEditSendsTheBytesBack)
+{
+    LoopbackPair pair;
+    ASSERT_TRUE(pair.Ok);
+    pair.Client.SetLineMode(true);
+    pair.Client.SetLineEcho(true);
+    std::vector<std::string> lines;
+    pair.Client.OnDataAvailable = [&](TCustomAsyncSocket* s, std::uint16_t) { lines.push_back(s->ReceiveText()); };
+    std::string echoed;
+    pair.Server.OnDataAvailable = [&](TCustomAsyncSocket* s, std::uint16_t) { echoed += s->ReceiveText(); };
+    pair.Server.SendText("a\bz\r\n");
+    ASSERT_TRUE(WaitFor([&] { return echoed.size() >= 5 && !lines.empty(); }));
+    EXPECT_EQ(echoed, "a\bz\r\n");
+    EXPECT_EQ(lines[0], "a\bz\r\n");
+}
