@@ -312,3 +312,32 @@ TEST(Socks, LongestReplyAndDataBehindItStayInBounds)
     ASSERT_TRUE(WaitFor([&] { return client.Received.size() >= data.size(); }));
     EXPECT_EQ(client.Received, data);
 }
+
+TEST(Socks, Level5AuthenticationOfferedButNotRequired)
+{
+    SocksProxy proxy;
+    ASSERT_GT(proxy.Port(), 0);
+    EchoServer echo;
+    SocksClient client(proxy.Port(), "5", "127.0.0.1", echo.Port);
+    client.Socket.SetSocksAuthentication(socksAuthenticateUsercode);
+    client.Socket.SetSocksUsercode("alice");
+    ASSERT_TRUE(client.ConnectAndWait());
+    EXPECT_EQ(client.Connected, std::vector<int>{0});
+    EXPECT_EQ(client.AuthStates, std::vector<TSocksAuthState>{socksAuthNotRequired});
+    EXPECT_TRUE(client.Echo("no password needed"));
+}
+
+TEST(Socks, Level4UnresolvableDestination)
+{
+    SocksProxy proxy;
+    ASSERT_GT(proxy.Port(), 0);
+    SocksClient client(proxy.Port(), "4", "no.such.host.invalid", 9);
+    int closed = -1;
+    client.Socket.OnSessionClosed = [&](TCustomAsyncSocket*, std::uint16_t error) { closed = error; };
+    ASSERT_TRUE(client.ConnectAndWait());
+    EXPECT_EQ(client.Connected, std::vector<int>{20017});
+    ASSERT_EQ(client.Errors.size(), 1u);
+    EXPECT_EQ(client.Errors[0].second,
+              "ESocketException SocketResolveHost: Cannot convert host address 'no.such.host.invalid'");
+    EXPECT_EQ(closed, 20017);
+}
