@@ -680,6 +680,7 @@ void TCustomAsyncSocket::CloseSocket(bool shut, int error)
         return;
     if (shut)
         winsock::shutdown(FHSocket, 1);
+    // close() never reports "would block", so no retry loop is needed here.
     int closeError = 0;
     if (winsock::closesocket(FHSocket) != 0) {
         int rc = winsock::WSAGetLastError();

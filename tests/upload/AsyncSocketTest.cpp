@@ -363,7 +363,9 @@ TEST(AsyncSocketLookup, ReverseLookupOfLoopback)
     socket.ReverseDnsLookup("127.0.0.1");
     ASSERT_TRUE(WaitFor([&] { return done >= 0; }));
     EXPECT_EQ(done, 0);
-    EXPECT_EQ(socket.DnsResult(), "localhost");
+    // /etc/hosts may name it "localhost" or "localhost.localdomain".
+    EXPECT_EQ(socket.DnsResult().substr(0, 9), "localhost");
+    EXPECT_EQ(socket.DnsResultList().size(), 1u);
 }
 
 TEST(AsyncSocketLibrary, LoadedOnceUnloadedWithTheLastSocket)
