@@ -175,8 +175,10 @@ void TCustomFtpClient::DataSocketSessionClosed(TCustomAsyncSocket*, std::uint16_
         FreeStream();
     if (FTransferRunning && FSending && !FEofFlag && FTransferError == 0) {
         // The connection ended before the whole file went out.
-        FTransferError = error != 0 ? error : 426;
-        FTransferErrorText = "426 Data connection closed before the whole file was sent";
+        if (error != 0)
+            TransferFailed(error, WinsockFailureText(error));
+        else
+            TransferFailed(426, "426 Data connection closed before the whole file was sent");
     }
     if (!FSending) {
         if (!FDisplayLine.empty() && DisplayFileFlag && OnDisplayFile) {

@@ -285,21 +285,25 @@ TEST_F(FtpPeerTest, ControlConnectionDroppedMidStorIsAFailure)
     EXPECT_EQ(c.State(), ftpReady);
 }
 
-TEST_F(FtpPeerTest, DataConnectionResetMidStorIsAFailureDespite226)
+TEST_F(FtpPeerTest, DataConnectionEndedMidStorIsAFailureDespite226)
 {
-    Start("resetmidstor");
-    TFtpClient& c = rec->Client;
-    ASSERT_TRUE(c.Connect());
-    // Larger than what the system's buffers can hold, so the reset finds
-    // data still to send.
-    c.LocalFileName = MakeFile(12 * 1024 * 1024);
-    c.HostFileName = "big.bin";
-    EXPECT_FALSE(c.Put()) << rec->LogText();
-    ASSERT_TRUE(rec->WaitForDone(2, 5s));
-    EXPECT_EQ(rec->Done.back().first, ftpPutAsync);
-    EXPECT_NE(rec->Done.back().second, 0);
-    // The session itself is still usable.
-    EXPECT_TRUE(c.Pwd());
+    for (const char* scenario : {"resetmidstor", "shortreadstor"}) {
+        SCOPED_TRACE(scenario);
+        Start(scenario);
+        TFtpClient& c = rec->Client;
+        ASSERT_TRUE(c.Connect());
+        // Larger than what the system's buffers can hold, so the end of the
+        // data connection finds data still to send.
+        c.LocalFileName = MakeFile(12 * 1024 * 1024);
+        c.HostFileName = "big.bin";
+        EXPECT_FALSE(c.Put()) << rec->LogText();
+        ASSERT_TRUE(rec->WaitForDone(2, 5s));
+        EXPECT_EQ(rec->Done.back().first, ftpPutAsync);
+        EXPECT_NE(rec->Done.back().second, 0);
+        EXPECT_FALSE(c.ErrorMessage().empty());
+        // The session itself is still usable.
+        EXPECT_TRUE(c.Pwd());
+    }
 }
 
 TEST_F(FtpPeerTest, FinalReplyFailureAfterTheData)

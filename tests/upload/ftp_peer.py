@@ -220,6 +220,16 @@ class ResetDataMidStor(Peer):
         self.reply("226 transfer complete")
 
 
+class ShortReadStor(Peer):
+    def on_STOR(self, arg):
+        self.reply("150 opening data connection")
+        data = self.connect_data()
+        self.read_all(data, limit=16 * 1024)
+        # An orderly close after part of the file, and a 226 all the same.
+        data.close()
+        self.reply("226 transfer complete")
+
+
 class FailAfterData(Peer):
     def on_STOR(self, arg):
         self.reply("150 opening data connection")
@@ -293,6 +303,7 @@ SCENARIOS = {
     "closemidstor": CloseMidStor,
     "resetmidstor": ResetDataMidStor,
     "failafterdata": FailAfterData,
+    "shortreadstor": ShortReadStor,
     "stallstor": StallStor,
     "stallpwd": StallPwd,
     "longline": LongLine,
