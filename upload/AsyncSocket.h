@@ -220,9 +220,7 @@ protected:
     bool FAllSent = true;
     bool FPaused = false;
     bool FCloseInvoked = false;
-    bool FTerminated = false;   // quit message seen by the socket's own pump
     bool FDestroying = false;
-    bool FHoldsLibrary = false;
 };
 
 class TCustomSocksSocket : public TCustomAsyncSocket {
@@ -338,7 +336,7 @@ private:
 class TCustomSyncSocket : public TCustomLineSocket {
 public:
     // 0 when the flag became true; 12001 when the application is
-    // terminating or the socket's own pump saw a quit message.
+    // terminating (RequestTermination).
     int WaitForFlag(const bool& flag);
     int RunAndWait(bool& flag, const std::function<void()>& routine);
 };

@@ -195,7 +195,7 @@ void TCustomLineSocket::TriggerSessionClosed(std::uint16_t error)
 int TCustomSyncSocket::WaitForFlag(const bool& flag)
 {
     while (!flag) {
-        if (TerminationRequested() || FTerminated)
+        if (TerminationRequested())
             return 12001;
         RunUntil([&] { return flag || TerminationRequested(); });
     }
