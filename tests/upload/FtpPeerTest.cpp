@@ -571,6 +571,13 @@ TEST(FtpClientTest, RefusedConnectionEndsWithTheSocketError)
 TEST(FtpClientTest, CommandsNeedAConnection)
 {
     TFtpClient c;
+    EXPECT_EQ(c.Port, "ftp");
+    EXPECT_TRUE(c.Binary());
+    EXPECT_EQ(c.State(), ftpReady);
+    EXPECT_EQ(c.ShareMode, ftpShareExclusive);
+    EXPECT_EQ(c.Options, static_cast<TFtpOptions>(ftpAcceptLF));
+    EXPECT_EQ(c.Timeout, 15);
+    EXPECT_FALSE(c.Connected());
     try {
         c.PwdAsync();
         FAIL() << "no exception";
