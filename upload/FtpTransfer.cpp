@@ -282,7 +282,9 @@ void TCustomFtpClient::StorReply()
 
 void TCustomFtpClient::StartSending()
 {
-    if (!FTransferRunning || !FSending || FSendStarted)
+    // A message left over from an aborted transfer must not start this one
+    // before the server accepted it and connected.
+    if (!FTransferRunning || !FSending || FSendStarted || !FPutSessionOpened || !FDataConnected)
         return;
     FSendStarted = true;
     FStartTime = GetTickCount64();
