@@ -239,11 +239,12 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     line.key = keyName;
     line.value = IniTrimValue(clean);
     line.isKey = true;
-    // New keys go after the section's last non-blank line, so the blank line
-    // that separates it from the next section stays below.
-    std::size_t at = s->lines.size();
-    while (at > 0 && trimBlanks(s->lines[at - 1].raw).empty())
-        --at;
+    // New keys go right after the section's last key, so blank lines and
+    // comments that lead into the next section stay below it.
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < s->lines.size(); ++i)
+        if (s->lines[i].isKey)
+            at = i + 1;
     s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
     modified_ = true;
 }

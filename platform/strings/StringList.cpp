@@ -273,11 +273,12 @@ void TStringList::SetValue(const std::string& name, const std::string& value)
         return;
     }
     if (index >= 0) {
+        const std::string line = Names(index) + "=" + value;   // the stored spelling of the name stays
         if (sorted_) {
             Delete(index);
-            Add(name + "=" + value);
+            Add(line);
         } else {
-            Put(index, name + "=" + value);
+            Put(index, line);
         }
     } else {
         Add(name + "=" + value);
