@@ -125,6 +125,12 @@ TIniFile::~TIniFile()
     }
 }
 
+void TIniFile::LoadFromText(const std::string& text)
+{
+    parse(text);
+    modified_ = false;
+}
+
 void TIniFile::parse(const std::string& text)
 {
     sections_.clear();

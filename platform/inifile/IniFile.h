@@ -27,6 +27,8 @@ public:
     TIniFile& operator=(const TIniFile&) = delete;
 
     const std::string& FileName() const { return fileName_; }
+    // Replaces what was read with the given text (as if the file held it).
+    void LoadFromText(const std::string& text);
 
     std::string ReadString(const std::string& section, const std::string& key, const std::string& defaultValue) const;
     // Decimal with an optional sign, or "0x"/"0X" (also "$") hexadecimal of up

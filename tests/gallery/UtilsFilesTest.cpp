@@ -1,6 +1,7 @@
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
 #include "platform/system/DateTime.h"
+#include "platform/shell/Shell.h"
 #include "platform/system/Files.h"
 
 #include <gtest/gtest.h>
@@ -248,4 +249,45 @@ TEST(Descriptions, QuotedNamesRoundTrip)
     EXPECT_EQ(text, "");
     ReadDescription(index, odd, "unclosed.jpg", text);
     EXPECT_EQ(index, 0);
+}
+
+TEST(DialogHooks, MessagesAndPropertiesGoThroughTheGuiHooks)
+{
+    EXPECT_EQ(MessageDlgCentered("Abort", "no hook", mtInformation, mbOK), mrNone);
+    std::vector<std::string> seen;
+    SetMessageDlgHook([&](const std::string& caption, const std::string& message, int type, int buttons) {
+        seen.push_back(caption + "|" + message + "|" + std::to_string(type) + "|" + std::to_string(buttons));
+        return mrYes;
+    });
+    EXPECT_EQ(MessageDlgCentered("Confirm Clear items", "Are you sure?", mtInformation, mbYes | mbNo), mrYes);
+    TempFolder t;
+    ShellOpen(t / "missing page.htm");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], "Confirm Clear items|Are you sure?|2|3");
+    EXPECT_EQ(seen[1], "Error|Cannot find " + (t / "missing page.htm") + "|1|4");
+
+    // An existing page goes to the opener; a missing opener is reported, not hidden.
+    const std::string out = t / "opened.txt";
+    const std::string opener = t.file("opener.sh", "#!/bin/sh\nprintf '%s' \"$1\" > '" + out + "'\n");
+    ::chmod(opener.c_str(), 0755);
+    SetShellOpener(opener);
+    const std::string page = t.file("index.htm", "<html>");
+    ShellOpen(page);
+    for (int i = 0; i < 500 && !fs::exists(out); ++i)
+        ::usleep(10000);
+    ::usleep(20000);
+    EXPECT_EQ(readFile(out), page);
+    SetShellOpener("no-such-opener");
+    ShellOpen(page);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[2], "Error|no-such-opener is not installed|1|4");
+    SetShellOpener("");
+    SetMessageDlgHook(nullptr);
+
+    std::string shown;
+    ShowFileProperties("/a.jpg");   // no hook: nothing happens
+    SetFilePropertiesHook([&](const std::string& name) { shown = name; });
+    ShowFileProperties("/pics/a.jpg");
+    EXPECT_EQ(shown, "/pics/a.jpg");
+    SetFilePropertiesHook(nullptr);
 }
