@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-std::uint64_t GetTickCount64()
+std::uint64_t MonotonicMilliseconds()
 {
     using namespace std::chrono;
     return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
@@ -11,7 +11,7 @@ std::uint64_t GetTickCount64()
 
 std::uint32_t GetTickCount()
 {
-    return static_cast<std::uint32_t>(GetTickCount64());
+    return static_cast<std::uint32_t>(MonotonicMilliseconds());
 }
 
 void Sleep(std::uint32_t milliseconds)

@@ -4,5 +4,7 @@
 #include <cstdint>
 
 std::uint32_t GetTickCount();     // milliseconds, wraps after about 49.7 days like the original counter
-std::uint64_t GetTickCount64();   // milliseconds, does not wrap
+// Milliseconds, does not wrap. (Not called GetTickCount64: the messages layer
+// of the upload side has its own function of that name.)
+std::uint64_t MonotonicMilliseconds();
 void Sleep(std::uint32_t milliseconds);
