@@ -238,6 +238,72 @@ bool MatchesMask(const std::string& name, const std::string& mask)
 
 int BoolToInt(bool value) { return value ? 1 : 0; }
 
+namespace {
+
+bool parseInteger(const std::string& text, int& value)
+{
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    int base = 10;
+    if (i < text.size() && text[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= text.size())
+        return false;
+    std::int64_t v = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
+        v = v * base + d;
+        if (v > 0xFFFFFFFFLL)
+            return false;
+    }
+    if (base == 16) {
+        // Hexadecimal spells the 32 bits: $FFFFFFFF is -1.
+        const auto bits = static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+        value = negative ? -bits : bits;
+        return true;
+    }
+    if (negative)
+        v = -v;
+    if (v > 2147483647LL || v < -2147483648LL)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+} // namespace
+
+int StrToInt(const std::string& text)
+{
+    int value = 0;
+    if (!parseInteger(text, value))
+        throw EConvertError("'" + text + "' is not a valid integer value");
+    return value;
+}
+
+int StrToIntDef(const std::string& text, int defaultValue)
+{
+    int value = 0;
+    return parseInteger(text, value) ? value : defaultValue;
+}
+
 std::int64_t DelphiRound(double value)
 {
     return static_cast<std::int64_t>(std::nearbyint(value));

@@ -63,6 +63,12 @@ bool WildcardMatch(const std::string& text, const std::string& pattern);
 bool MatchesMask(const std::string& name, const std::string& mask);
 
 int BoolToInt(bool value);
+// The standard integer conversion of record fields: optional leading blanks,
+// a sign, decimal digits or "$"/"0x" hexadecimal, within 32 bits. Anything
+// else (also an empty field) raises EConvertError "'<text>' is not a valid
+// integer value".
+int StrToInt(const std::string& text);
+int StrToIntDef(const std::string& text, int defaultValue);
 // Delphi's Round: halves go to the even neighbour.
 std::int64_t DelphiRound(double value);
 

@@ -157,3 +157,24 @@ TEST(Fields, ABarTypedIntoATextFieldCannotSplitTheRecord)
     EXPECT_EQ(EscapeRecordField("no bars"), "no bars");
     EXPECT_EQ(EscapeRecordField("|"), "%line");
 }
+
+TEST(Fields, NumericFieldsConvertOrRaise)
+{
+    const std::string record = PropertyRecordDefault(prPagePropertiesIndex);
+    EXPECT_EQ(StrToInt(GetField(0, record, 2)), 8421440);
+    EXPECT_EQ(StrToInt(" -12"), -12);
+    EXPECT_EQ(StrToInt("$FF"), 255);
+    EXPECT_EQ(StrToInt("0xFFFFFFFF"), -1);
+    EXPECT_EQ(StrToIntDef("", 7), 7);
+    EXPECT_EQ(StrToIntDef("12 ", 7), 7);
+    EXPECT_EQ(StrToIntDef("2147483648", 7), 7);
+    // A short record gives an empty field, and converting it ends the command.
+    try {
+        StrToInt(GetField(0, "1|2", 9));
+        FAIL();
+    } catch (const EConvertError& e) {
+        EXPECT_EQ(e.Message, "'' is not a valid integer value");
+    }
+    EXPECT_THROW(StrToInt("abc"), EConvertError);
+    EXPECT_THROW(StrToInt("-"), EConvertError);
+}
