@@ -136,6 +136,9 @@ void TIniFile::parse(const std::string& text)
     sections_.clear();
     sections_.push_back(Section{});
     std::size_t start = 0;
+    byteOrderMark_ = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    if (byteOrderMark_)
+        start = 3;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos)
@@ -330,7 +333,7 @@ bool TIniFile::ValueExists(const std::string& section, const std::string& key) c
 
 std::string TIniFile::ToText() const
 {
-    std::string text;
+    std::string text = byteOrderMark_ ? "\xEF\xBB\xBF" : "";
     for (std::size_t i = 0; i < sections_.size(); ++i) {
         if (i > 0)
             text += sections_[i].header + "\r\n";

@@ -78,6 +78,7 @@ private:
     IniFileMode mode_;
     std::vector<Section> sections_;   // sections_[0] holds the lines before the first header
     bool modified_ = false;
+    bool byteOrderMark_ = false;   // an editor's UTF-8 mark, kept on rewrite
 };
 
 // The value rules on their own, for tests and for callers that parse values.

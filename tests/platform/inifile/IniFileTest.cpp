@@ -101,6 +101,18 @@ TEST(IniFile, RewriteKeepsUnknownLinesAndWritesCrLf)
                         "[Unknown]\r\nA=1\r\n[Others]\r\nLaunchWeb=1\r\nMouseOver=0\r\n");
 }
 
+TEST(IniFile, AnEditorsByteOrderMarkDoesNotHideTheFirstSection)
+{
+    TempIni t;
+    t.write("\xEF\xBB\xBF[Location]\r\nChangeCase=4\r\n");
+    {
+        TIniFile ini(t.path);
+        EXPECT_EQ(ini.ReadInteger("Location", "ChangeCase", 1), 4);
+        ini.WriteInteger("Location", "ChangeCase", 2);
+    }
+    EXPECT_EQ(t.read(), "\xEF\xBB\xBF[Location]\r\nChangeCase=2\r\n");
+}
+
 TEST(IniFile, EraseDeleteAndLineBreaksInValues)
 {
     TempIni t;
