@@ -45,6 +45,8 @@ public:
     void ReadWriteSettings(const std::string& mode, const std::string& fileName);
     int ReadWriteComponent(const std::string& mode, const std::string& controlName, const std::string& section,
                            bool defaultBool, int defaultInt, const std::string& defaultString, const std::string& key);
+    // Opens a settings file for the ReadWriteComponent calls of body; writes it afterwards.
+    void UseSettingsFile(const std::string& fileName, const std::function<void()>& body);
     // The program's own settings file (in the writable program folder).
     std::string SettingsFileName() const;
 

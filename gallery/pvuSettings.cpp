@@ -132,6 +132,34 @@ void TForm1::ReadWriteSettings(const std::string& mode, const std::string& fileN
     if (mode == "r") ListBox1->Items().Clear();
     for (int& counter : listLineCounters_) counter = 0;
 
+    UseSettingsFile(fileName, [&] {
+        for (const SettingBinding& b : Bindings)
+            ReadWriteComponent(mode, b.control, b.section, b.defaultBool, b.defaultInt, b.defaultString, b.key);
+
+        if (mode == "w") {
+            // None of the three checked cannot happen through the menu; "Ask" is the default then.
+            int policy = 3;
+            if (Ask1->Checked())
+                policy = 3;
+            else if (Skip1->Checked())
+                policy = 2;
+            else if (Replace1->Checked())
+                policy = 1;
+            ReadWriteComponent(mode, "none", "Others", false, policy, "", "OverwriteFiles");
+        } else {
+            // The stored entry becomes the only checked one, so the choice read
+            // is the choice written back (the write prefers "Ask" over the others).
+            int policy = ReadWriteComponent(mode, "none", "Others", false, 3, "", "OverwriteFiles");
+            TMenuItem* chosen = policy == 1 ? Replace1 : policy == 2 ? Skip1 : policy == 3 ? Ask1 : nullptr;
+            if (chosen) Replace1Click(chosen);
+        }
+
+        for (int k = 0; k < PropertyRecordCount; ++k)
+            ReadWriteComponent(mode, "llistbox1", "Others", false, 0, PropertyRecordDefault(k), PropertyRecordKey(k));
+    });
+}
+
+void TForm1::UseSettingsFile(const std::string& fileName, const std::function<void()>& body) {
     // Every settings file carries the FTP password of record 17: keep it private.
     TIniFile ini(fileName, IniFileMode::Private);
     struct Reset {
@@ -139,31 +167,8 @@ void TForm1::ReadWriteSettings(const std::string& mode, const std::string& fileN
         ~Reset() { slot = nullptr; }
     } reset{ini_};
     ini_ = &ini;
-
-    for (const SettingBinding& b : Bindings)
-        ReadWriteComponent(mode, b.control, b.section, b.defaultBool, b.defaultInt, b.defaultString, b.key);
-
-    if (mode == "w") {
-        // None of the three checked cannot happen through the menu; "Ask" is the default then.
-        int policy = 3;
-        if (Ask1->Checked())
-            policy = 3;
-        else if (Skip1->Checked())
-            policy = 2;
-        else if (Replace1->Checked())
-            policy = 1;
-        ReadWriteComponent(mode, "none", "Others", false, policy, "", "OverwriteFiles");
-    } else {
-        int policy = ReadWriteComponent(mode, "none", "Others", false, 3, "", "OverwriteFiles");
-        if (policy == 1) Replace1->SetChecked(true);
-        if (policy == 2) Skip1->SetChecked(true);
-        if (policy == 3) Ask1->SetChecked(true);
-    }
-
-    for (int k = 0; k < PropertyRecordCount; ++k)
-        ReadWriteComponent(mode, "llistbox1", "Others", false, 0, PropertyRecordDefault(k), PropertyRecordKey(k));
-
-    if (mode == "w") ini.UpdateFile();
+    body();
+    ini.UpdateFile();
 }
 
 int TForm1::ReadWriteComponent(const std::string& mode, const std::string& controlName, const std::string& section,

@@ -307,6 +307,7 @@ TComboBox::TComboBox(TComponent* owner, std::string name, QWidget* parent, bool 
     WatchEvents(box_);
 }
 TComboBox::~TComboBox() = default;
+bool TComboBox::Editable() const { return box_->isEditable(); }
 int TComboBox::ItemIndex() const { return box_->currentIndex(); }
 void TComboBox::SetItemIndex(int index) {
     QSignalBlocker block(box_);

@@ -81,8 +81,11 @@ bool TFileDialog::Execute() {
         }
     }
     if (!accepted) return false;
-    if (request.Files.empty() && !request.FileName.empty()) request.Files.push_back(request.FileName);
-    if (request.FileName.empty() && !request.Files.empty()) request.FileName = request.Files.front();
+    // The chosen files decide the name; a hook may give only the name.
+    if (!request.Files.empty())
+        request.FileName = request.Files.front();
+    else if (!request.FileName.empty())
+        request.Files.push_back(request.FileName);
     FileName = request.FileName;
     Files = request.Files;
     return !FileName.empty();

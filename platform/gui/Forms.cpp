@@ -35,9 +35,9 @@ TForm::TForm(TComponent* owner, std::string name) : TComponent(owner, std::move(
     layout->setSpacing(0);
     client_ = new QWidget(window_.get());
     layout->addWidget(client_);
-    auto* filter = new FormEventFilter(this, window_.get());
-    window_->installEventFilter(filter);
-    qApp->installEventFilter(filter);
+    // One application-wide filter sees the window's own events and the tool
+    // tips of its controls.
+    qApp->installEventFilter(new FormEventFilter(this, window_.get()));
 }
 
 TForm::~TForm() {

@@ -207,6 +207,7 @@ public:
     std::string Text() const;
     void SetText(const std::string& text);
     bool Sorted() const { return sorted_; }
+    bool Editable() const;
     QComboBox* Box() const { return box_; }
 
     TNotifyEvent OnChange;
