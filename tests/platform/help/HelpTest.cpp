@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <iterator>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -45,4 +47,20 @@ TEST(Help, ContextsOpenTheirPageOrSayNoHelpIsInstalled)
     SetShellOpener("");
     SetProgramFolder("");
     fs::remove_all(folder);
+}
+
+TEST(Help, EveryContextTheProgramUsesHasAPage)
+{
+    SetProgramFolder(std::string(PICTAVO_SOURCE_DIR) + "/data");
+    std::vector<int> contexts = {1, 6, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51};
+    for (int c = 601; c <= 606; ++c)
+        contexts.push_back(c);
+    for (int context : contexts) {
+        std::ifstream page(HelpPageFile(context));
+        ASSERT_TRUE(page.good()) << context;
+        std::string text((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find("<title>"), std::string::npos) << context;
+        EXPECT_NE(text.find("</html>"), std::string::npos) << context;
+    }
+    SetProgramFolder("");
 }
