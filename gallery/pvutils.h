@@ -44,8 +44,8 @@ void ReadDescription(int& index, const std::string& descriptionFile, const std::
 // Writes lines (each followed by one space) as the description of fileName at
 // line index (-1, or a line past the end: appended; an empty description
 // deletes the line at index). True when the file was written. The name is
-// quoted when its part before the
-// extension is longer than 8 characters or it holds a space.
+// quoted when its part before the extension is longer than 8 characters or
+// it holds a space.
 bool WriteDescription(int index, const std::string& descriptionFile, const std::string& fileName,
                       const std::vector<std::string>& lines);
 bool WriteDescription(int index, const std::string& descriptionFile, const std::string& fileName,
