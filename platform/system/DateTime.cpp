@@ -276,7 +276,9 @@ TDateParts DecodeDateTime(TDateTime value)
 
 int DayOfWeek(TDateTime value)
 {
-    // 1899-12-30 was a Saturday (7).
+    // 1899-12-30 was a Saturday (7). Values no date can have count as that day.
+    if (!std::isfinite(value) || value < -693593.0 || value > 2958466.0)
+        value = 0.0;
     std::int64_t days = static_cast<std::int64_t>(std::floor(value));
     int w = static_cast<int>(((days + 6) % 7 + 7) % 7);   // 0 Sunday
     return w + 1;
@@ -352,11 +354,15 @@ TDateTime StrToDateTime(const std::string& text)
 
 std::int32_t DateTimeToFileDate(TDateTime value)
 {
-    TDateParts p = DecodeDateTime(value);
-    if (!std::isfinite(value) || p.Year < 1980)
+    static const double first = EncodeDate(1980, 1, 1);
+    static const double pastLast = EncodeDate(2108, 1, 1);
+    TDateParts p;
+    if (std::isnan(value) || value < first)
         p = TDateParts{1980, 1, 1, 0, 0, 0, 0};
-    else if (p.Year > 2107)
+    else if (value >= pastLast)
         p = TDateParts{2107, 12, 31, 23, 59, 58, 0};
+    else
+        p = DecodeDateTime(value);
     const std::uint32_t date = (static_cast<std::uint32_t>(p.Year - 1980) << 9) | (p.Month << 5) | p.Day;
     const std::uint32_t time = (p.Hour << 11) | (p.Minute << 5) | (p.Second / 2);
     return static_cast<std::int32_t>((date << 16) | time);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 
@@ -36,6 +37,9 @@ TEST(DateTime, SerialNumbersFollowTheDelphiEpoch)
         EXPECT_EQ(q.Day, 31);
     }
     EXPECT_EQ(DayOfWeek(EncodeDate(2024, 3, 15)), 6);   // a Friday
+    // Values that are no date format as the epoch instead of failing.
+    EXPECT_EQ(FormatDateTime("ddd yyyy", std::nan("")), "Sat 1899");
+    EXPECT_EQ(FormatDateTime("ddd yyyy", 1e300), "Sat 1899");
 }
 
 TEST(DateTime, FormatLettersOfTheCaptionVariables)
@@ -86,7 +90,9 @@ TEST(PackedDate, TimesOutsideTheRangeClampToItsEnds)
     EXPECT_EQ(DateTimeToFileDate(at(1980, 1, 1, 0, 0, 0)), 0x00210000);
     const std::int32_t last = DateTimeToFileDate(at(2200, 1, 1, 0, 0, 0));
     EXPECT_EQ(static_cast<std::uint32_t>(last), 0xFF9FBF7Du);   // 2107-12-31 23:59:58
-    EXPECT_LT(last, 0);   // dates from 2044 on are negative as signed numbers
+    EXPECT_LT(last, 0);
+    EXPECT_EQ(DateTimeToFileDate(1e300), last);
+    EXPECT_EQ(DateTimeToFileDate(std::nan("")), 0x00210000);   // dates from 2044 on are negative as signed numbers
     EXPECT_DOUBLE_EQ(FileDateToDateTime(last), at(2107, 12, 31, 23, 59, 58));
     // A packed value with month 0 is no date.
     EXPECT_THROW(FileDateToDateTime(0), EConvertError);
