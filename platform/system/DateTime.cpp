@@ -363,6 +363,8 @@ std::int32_t DateTimeToFileDate(TDateTime value)
         p = TDateParts{2107, 12, 31, 23, 59, 58, 0};
     else
         p = DecodeDateTime(value);
+    if (p.Year > 2107)   // the last millisecond of 2107 rounds into 2108
+        p = TDateParts{2107, 12, 31, 23, 59, 58, 0};
     const std::uint32_t date = (static_cast<std::uint32_t>(p.Year - 1980) << 9) | (p.Month << 5) | p.Day;
     const std::uint32_t time = (p.Hour << 11) | (p.Minute << 5) | (p.Second / 2);
     return static_cast<std::int32_t>((date << 16) | time);

@@ -92,6 +92,7 @@ TEST(PackedDate, TimesOutsideTheRangeClampToItsEnds)
     EXPECT_EQ(static_cast<std::uint32_t>(last), 0xFF9FBF7Du);   // 2107-12-31 23:59:58
     EXPECT_LT(last, 0);
     EXPECT_EQ(DateTimeToFileDate(1e300), last);
+    EXPECT_EQ(DateTimeToFileDate(EncodeDate(2108, 1, 1) - 1e-10), last);
     EXPECT_EQ(DateTimeToFileDate(std::nan("")), 0x00210000);   // dates from 2044 on are negative as signed numbers
     EXPECT_DOUBLE_EQ(FileDateToDateTime(last), at(2107, 12, 31, 23, 59, 58));
     // A packed value with month 0 is no date.
