@@ -239,6 +239,12 @@ TEST(Descriptions, QuotedNamesRoundTrip)
     EXPECT_TRUE(WriteDescription(40, d, "late.jpg", std::vector<std::string>{"Late"}));
     EXPECT_EQ(readFile(d), "short.jpg New \r\n\"my cat.jpg\" Spaced \r\nlate.jpg Late \r\n");
 
+    // A read-only description file is made writable, written, and left writable.
+    ::chmod(d.c_str(), 0444);
+    EXPECT_TRUE(WriteDescription(-1, d, "ro.jpg", std::vector<std::string>{"RO"}));
+    EXPECT_EQ(FileGetAttr(d) & faReadOnly, 0);
+    EXPECT_NE(readFile(d).find("ro.jpg RO \r\n"), std::string::npos);
+
     // Malformed lines: an unclosed quote, a bare name, an empty line.
     const std::string odd = t.file("descript.pv", "\"unclosed.jpg\n\nbare.jpg\n\"q.jpg\"\n");
     ReadDescription(index, odd, "bare.jpg", text);
