@@ -150,6 +150,11 @@ bool ShellExecuteOpen(const std::string& target, const std::string& parameters, 
             program = path.find('/') == std::string::npos ? "./" + path : path;
         else if (!parameters.empty() && path.find('/') == std::string::npos)
             program = findProgram(path);
+        if (program.empty() && !parameters.empty() && !FileExists(path) && !DirectoryExists(path)) {
+            // An editor path from another machine, or a program that is not installed.
+            setError(error, "Cannot find " + path);
+            return false;
+        }
         if (!program.empty()) {
             const pid_t pid = spawn(program, SplitParameters(parameters), workFolder, error);
             if (pid > 0) {

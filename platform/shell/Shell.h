@@ -10,6 +10,8 @@
 // - a target that is an executable file, or a program name found on PATH
 //   while parameters are given, is started with the parameters (split at
 //   blanks, double quotes group) in the given folder;
+// - with parameters, a target that is neither a program nor an existing
+//   file fails with "Cannot find <target>";
 // - anything else goes to the opener (xdg-open) as one argument.
 // Does not wait. Returns false with a reason when nothing could be started,
 // e.g. "xdg-open is not installed". '\' in a file target counts as '/'.

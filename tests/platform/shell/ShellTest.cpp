@@ -95,6 +95,10 @@ TEST(ShellOpen, ProgramsStartWithTheirParameters)
     std::string error;
     ASSERT_TRUE(ShellExecuteOpen(editor, "\"my page.htm\" second", t.path.string(), &error)) << error;
     EXPECT_EQ(waitForFile(out), t.path.string() + "|my page.htm second\n");
+    // A program that is not there (an editor path from Windows) is reported.
+    EXPECT_FALSE(ShellExecuteOpen("C:\\PROGRA~1\\frontpg.exe", "page.htm", "", &error));
+    EXPECT_EQ(error, "Cannot find C:/PROGRA~1/frontpg.exe");
+    EXPECT_FALSE(ShellExecuteOpen("no-such-editor-program", "page.htm", "", &error));
 }
 
 TEST(RunAndWait, ReturnsTheExitStatus)
