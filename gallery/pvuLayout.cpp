@@ -283,7 +283,7 @@ void TForm1::BuildSourcePage(QWidget* page) {
 }
 
 void TForm1::BuildDestinationPage(QWidget* page) {
-    const int lx = 4, lw = 128, cx = 134, cw = 224;
+    const int lx = 4, lw = 146, cx = 152, cw = 206;
     int y = 6;
     auto row = [&](const char* labelName, const char* caption) {
         Place(Make<TLabel>(labelName, page, caption), lx, y, lw);
@@ -322,61 +322,61 @@ void TForm1::BuildDestinationPage(QWidget* page) {
 
 void TForm1::BuildIndexPage(QWidget* page) {
     int y = 4;
-    Place(Make<TLabel>("Label10", page, "&Style:"), 4, y, 60);
+    Place(Make<TLabel>("Label10", page, "&Style:"), 4, y, 66);
     ComboBox3 = Make<TComboBox>("ComboBox3", page, false, true);
-    Place(ComboBox3, 66, y, 200);
+    Place(ComboBox3, 72, y, 194);
     ToolButton9 = Make<TToolButton>("ToolButton9", new QToolButton(page), "Edit");
     Place(ToolButton9, 270, y, 88);
     ToolButton9->Tag = 1;
     ToolButton9->SetHint("Edit the index-page template");
     ToolButton9->SetDropdownMenu(PopupMenu3);
     y += 26;
-    Place(Make<TLabel>("Label11", page, "&Title page:"), 4, y, 60);
+    Place(Make<TLabel>("Label11", page, "&Title page:"), 4, y, 66);
     Edit3 = Make<TEdit>("Edit3", page);
-    Place(Edit3, 66, y, 292);
+    Place(Edit3, 72, y, 286);
     y += 26;
-    Place(Make<TLabel>("Label12", page, "&Columns:"), 4, y, 60);
+    Place(Make<TLabel>("Label12", page, "&Columns:"), 4, y, 66);
     SpinEdit1 = Make<TSpinEdit>("SpinEdit1", page, 1, 10000);
-    Place(SpinEdit1, 66, y, 60);
+    Place(SpinEdit1, 72, y, 58);
     ComboBox1 = Make<TComboBox>("ComboBox1", page, false);
     ComboBox1->Items().Assign({"Rows", "# Thumbs", "Single Page"});
     Place(ComboBox1, 134, y, 100);
     SpinEdit2 = Make<TSpinEdit>("SpinEdit2", page, 1, 10000);
     Place(SpinEdit2, 238, y, 60);
     y += 26;
-    Place(Make<TLabel>("Label13", page, "Border:"), 4, y, 60);
+    Place(Make<TLabel>("Label13", page, "Border:"), 4, y, 66);
     SpinEdit3 = Make<TSpinEdit>("SpinEdit3", page, 0, 100);
-    Place(SpinEdit3, 66, y, 54);
-    Place(Make<TLabel>("Label14", page, "Pad:"), 126, y, 30);
+    Place(SpinEdit3, 72, y, 50);
+    Place(Make<TLabel>("Label14", page, "Pad:"), 128, y, 30);
     SpinEdit4 = Make<TSpinEdit>("SpinEdit4", page, 0, 100);
     Place(SpinEdit4, 158, y, 54);
     Place(Make<TLabel>("Label15", page, "Space:"), 218, y, 40);
     SpinEdit5 = Make<TSpinEdit>("SpinEdit5", page, 0, 100);
     Place(SpinEdit5, 262, y, 54);
     y += 26;
-    Place(Make<TLabel>("Label16", page, "Align:"), 4, y, 60);
+    Place(Make<TLabel>("Label16", page, "Align:"), 4, y, 66);
     ComboBox2 = Make<TComboBox>("ComboBox2", page, false);
     ComboBox2->Items().Assign({"Default", "Left", "Right", "Center", "Justify"});
-    Place(ComboBox2, 66, y, 90);
+    Place(ComboBox2, 72, y, 86);
     Place(Make<TLabel>("Label17", page, "Hyperlin&k to:"), 162, y, 80);
     ComboBox4 = Make<TComboBox>("ComboBox4", page, false);
     ComboBox4->Items().Assign({"none", "Original image", "Image page"});
     Place(ComboBox4, 244, y, 114);
     y += 26;
     CheckBox7 = Make<TCheckBox>("CheckBox7", page, "Auto si&ze");
-    Place(CheckBox7, 66, y, 120);
+    Place(CheckBox7, 72, y, 120);
     y += 24;
-    Place(Make<TLabel>("Label18", page, "Caption:"), 4, y, 60);
+    Place(Make<TLabel>("Label18", page, "Caption:"), 4, y, 66);
     ComboBox11 = Make<TComboBox>("ComboBox11", page, true);
-    Place(ComboBox11, 66, y, 292);
+    Place(ComboBox11, 72, y, 286);
     y += 26;
-    Place(Make<TLabel>("Label19", page, "Position:"), 4, y, 60);
+    Place(Make<TLabel>("Label19", page, "Position:"), 4, y, 66);
     ComboBox9 = Make<TComboBox>("ComboBox9", page, false);
-    Place(ComboBox9, 66, y, 292);
+    Place(ComboBox9, 72, y, 286);
     y += 26;
-    Place(Make<TLabel>("Label20", page, "Alt text:"), 4, y, 60);
+    Place(Make<TLabel>("Label20", page, "Alt text:"), 4, y, 66);
     ComboBox12 = Make<TComboBox>("ComboBox12", page, true);
-    Place(ComboBox12, 66, y, 292);
+    Place(ComboBox12, 72, y, 286);
 }
 
 void TForm1::BuildImagePage(QWidget* page) {
