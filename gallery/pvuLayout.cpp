@@ -2,6 +2,7 @@
 // the status bar and the hidden state controls.
 #include "gallery/pvu.h"
 
+#include <QAction>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -145,6 +146,7 @@ void TForm1::BuildMenus() {
     ViewOriginalImage1 = Items1->Add("ViewOriginalImage1", "View original image");
     ViewOriginalImage1->SetShortCut("Alt+Return");
     View1 = Items1->Add("View1", "View image");
+    View1->SetShortCut("Return");
     ViewThumbnai1 = Items1->Add("ViewThumbnai1", "View thumbnail");
     ViewThumbnai1->SetShortCut("Ctrl+Return");
 
@@ -271,6 +273,12 @@ void TForm1::BuildSourcePage(QWidget* page) {
     ListView1->AddColumn("Folder", 200);
     ListView1->AddColumn("", 0);
     ListView1->AddColumn("", 0);
+    // Enter and its variants view the item under the cursor: keys of the list
+    // only, so Enter keeps its meaning in the edit fields.
+    for (TMenuItem* view : {ViewOriginalImage1, View1, ViewThumbnai1}) {
+        view->Action()->setShortcutContext(Qt::WidgetShortcut);
+        ListView1->Widget()->addAction(view->Action());
+    }
     Place(ListView1, 4, 4, 354, 176);
     Place(Make<TLabel>("Label1", page, "&Include:"), 4, 186, 56);
     ComboBox16 = Make<TComboBox>("ComboBox16", page, true);

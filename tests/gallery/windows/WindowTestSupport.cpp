@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,13 +13,30 @@
 
 namespace fs = std::filesystem;
 
-TApplication& TestApplication() {
-    static int argc = 1;
-    static char name[] = "pictavo-test";
-    static char* argv[] = {name, nullptr};
-    static TApplication application(argc, argv);
-    return application;
-}
+namespace {
+// The application lives until the tests end, and goes before the exit
+// handlers run: Qt's own globals must outlive it.
+class ApplicationEnvironment : public ::testing::Environment {
+public:
+    TApplication& Get() {
+        static int argc = 1;
+        static char name[] = "pictavo-test";
+        static char* argv[] = {name, nullptr};
+        if (!app_) app_ = std::make_unique<TApplication>(argc, argv);
+        return *app_;
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<TApplication> app_;
+};
+
+ApplicationEnvironment* const applicationEnvironment =
+    static_cast<ApplicationEnvironment*>(::testing::AddGlobalTestEnvironment(new ApplicationEnvironment));
+
+}  // namespace
+
+TApplication& TestApplication() { return applicationEnvironment->Get(); }
 
 TempProgramFolder::TempProgramFolder() {
     TestApplication();

@@ -3,17 +3,38 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QWidget>
 
 namespace {
 
-TApplication& App() {
-    static int argc = 1;
-    static char name[] = "gui-test";
-    static char* argv[] = {name, nullptr};
-    static TApplication application(argc, argv);
-    return application;
-}
+// The application lives until the tests end, and goes before the exit
+// handlers run: Qt's own globals must outlive it.
+class ApplicationEnvironment : public ::testing::Environment {
+public:
+    TApplication& Get() {
+        static int argc = 1;
+        static char name[] = "gui-test";
+        static char* argv[] = {name, nullptr};
+        if (!app_) app_ = std::make_unique<TApplication>(argc, argv);
+        return *app_;
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<TApplication> app_;
+};
+
+ApplicationEnvironment* const applicationEnvironment =
+    static_cast<ApplicationEnvironment*>(::testing::AddGlobalTestEnvironment(new ApplicationEnvironment));
+
+TApplication& App() { return applicationEnvironment->Get(); }
 
 class TestForm : public TForm {
 public:
@@ -228,4 +249,27 @@ TEST(Gui, StatusBarPanelsAndHiddenStoreControls) {
     EXPECT_EQ(memo->Lines().ToVector(), (std::vector<std::string>{"first", "a|b|"}));
     auto* label = form.Make<TLabel>("Label1", form.Client(), "&Save in Folder:");
     EXPECT_EQ(label->Caption(), "&Save in Folder:");
+}
+
+TEST(Gui, KeyReleaseAndFocusLossReachTheHandlers) {
+    App();
+    TestForm form;
+    auto* box = form.Make<TComboBox>("ComboBox13", form.Client(), true);
+    int lastKey = 0, exits = 0;
+    box->OnKeyUp = [&](TComponent* sender, int& key) {
+        EXPECT_EQ(sender, box);
+        lastKey = key;
+    };
+    box->OnExit = [&](TComponent*) { ++exits; };
+    QWidget* editor = box->Box()->lineEdit();
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier);
+    QCoreApplication::sendEvent(editor, &release);
+    EXPECT_EQ(lastKey, VK_DELETE);
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(editor, &out);
+    EXPECT_EQ(exits, 1);
+    // Opening the box's own list is not leaving it.
+    QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
+    QCoreApplication::sendEvent(editor, &popup);
+    EXPECT_EQ(exits, 1);
 }
