@@ -3,6 +3,7 @@
 
 #include "gallery/PropertyRecords.h"
 #include "platform/system/DateTime.h"
+#include "gallery/srutils.h"
 #include "platform/system/Files.h"
 
 #include <gtest/gtest.h>
@@ -406,4 +407,62 @@ TEST(MainWindowControls, UpdateControlsFollowsTheSettings) {
     form.ComboBox7Click(form.ComboBox8);
     EXPECT_EQ(form.Notebook2->PageIndex(), 1);
     EXPECT_EQ(form.Notebook1->PageIndex(), 0);
+}
+
+TEST(SourceItems, DialogsOfAddingAndPropertiesAndDestination) {
+    TempProgramFolder folder;
+    DialogScript dialogs;
+    TForm1 form;
+    WriteFile(folder.File("in/one.jpg"), "x");
+    WriteFile(folder.File("in/two.jpg"), "x");
+    form.ComboBox16->SetText("*.jpg");
+    dialogs.FileAnswers.push_back({folder.File("in/two.jpg"), folder.File("in/one.jpg")});
+    form.Addfiles1Click(nullptr);
+    ASSERT_EQ(dialogs.FileRequests.size(), 1u);
+    const TFileDialogRequest& request = dialogs.FileRequests[0];
+    EXPECT_EQ(request.Kind, TFileDialogKind::OpenPicture);
+    EXPECT_TRUE(request.MultiSelect);
+    EXPECT_EQ(request.Title, "Add (files)");
+    EXPECT_EQ(request.Filter.rfind("*.jpg|*.jpg|All formats|*.jpg;*.jif;", 0), 0u) << request.Filter;
+    EXPECT_NE(request.Filter.find("|Kodak ICC Photo CD (*.pcd)|*.pcd"), std::string::npos);
+    EXPECT_EQ(request.InitialDir, folder.Path());
+    // The folder of the first chosen file, without its trailing separator.
+    EXPECT_EQ(form.GetPropertyRecord(prSourceImage), folder.File("in"));
+    EXPECT_EQ(Captions(form), (std::vector<std::string>{"one.jpg", "two.jpg"}));
+
+    // Properties of the focused and selected item go to the file-properties hook.
+    std::string shown;
+    SetFilePropertiesHook([&](const std::string& file) { shown = file; });
+    Select(form, {});
+    form.MenuItem16->Click();
+    EXPECT_EQ(shown, "");
+    form.ListView1->SetSelected(1, true);
+    form.ListView1->SetFocused(1);
+    form.MenuItem16->Click();
+    EXPECT_EQ(shown, folder.File("in/two.jpg"));
+    SetFilePropertiesHook(nullptr);
+
+    // The "..." button browses from the destination and replaces it.
+    form.Edit1->SetText("/var/www");
+    dialogs.FolderAnswers.push_back("/srv/gallery");
+    form.Button8->Click();
+    ASSERT_EQ(dialogs.FolderRequests.size(), 1u);
+    EXPECT_EQ(dialogs.FolderRequests[0].Title, "Save in folder");
+    EXPECT_EQ(dialogs.FolderRequests[0].StartFolder, "/var/www");
+    EXPECT_EQ(form.Edit1->Text(), "/srv/gallery");
+    form.Button8->Click();  // cancelled: unchanged
+    EXPECT_EQ(form.Edit1->Text(), "/srv/gallery");
+
+    // A new include filter goes to the top of its history.
+    form.ComboBox16->SetText(" *.png ");
+    form.ComboBox16Exit(form.ComboBox16);
+    EXPECT_EQ(form.ComboBox16->Items()[0], "*.png");
+    EXPECT_EQ(form.ComboBox16->Text(), "*.png");
+
+    // Delete steps the progress bar once per selected item.
+    Select(form, {0, 1});
+    form.Delete1->Click();
+    EXPECT_EQ(form.ProgressBar1->Max(), 2);
+    EXPECT_EQ(form.ProgressBar1->Position(), 2);
+    EXPECT_EQ(form.ListView1->Count(), 0);
 }
