@@ -114,10 +114,13 @@ bool BrowseForFolderDialog(const std::string& title, const std::string& startFol
 int MessageDlg(const std::string& caption, const std::string& text, TMsgDlgType type, int buttons) {
     TMessageRequest request{caption, text, type, buttons};
     if (messageHook) return messageHook(request);
-    const int first = (buttons & TMsgButtons::Yes) ? TModal::Yes : (buttons & TMsgButtons::OK) ? TModal::Ok : (buttons & TMsgButtons::No) ? TModal::No : TModal::Cancel;
     if (Headless()) {
+        // Nobody can answer: take the answer that changes nothing.
         std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
-        return first;
+        if (buttons & TMsgButtons::OK) return TModal::Ok;
+        if (buttons & TMsgButtons::No) return TModal::No;
+        if (buttons & TMsgButtons::Cancel) return TModal::Cancel;
+        return TModal::Yes;
     }
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(ToQString(caption));

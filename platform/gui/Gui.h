@@ -593,7 +593,7 @@ struct TMessageRequest {
 using TMessageHook = std::function<int(const TMessageRequest&)>;
 void SetMessageHook(TMessageHook hook);
 // Shows a modal message box centred on the active window; returns the button's TModal result.
-// Without a hook on a display-less platform it answers with the first button and logs the text.
+// Without a hook on a display-less platform it logs the text and answers OK, else No, else Cancel.
 int MessageDlg(const std::string& caption, const std::string& text, TMsgDlgType type, int buttons);
 
 // ---------------------------------------------------------------------------

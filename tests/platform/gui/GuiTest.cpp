@@ -10,6 +10,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -210,7 +211,9 @@ TEST(Gui, DialogsAnswerFromHooksAndNeverBlockHeadless) {
     // No hook on the offscreen platform: cancelled at once, nothing changed.
     EXPECT_FALSE(open->Execute());
     EXPECT_EQ(open->FileName, "/kept.pvs");
-    EXPECT_EQ(MessageDlg("Q", "Sure?", TMsgDlgType::Confirmation, TMsgButtons::Yes | TMsgButtons::No), TModal::Yes);
+    // Nobody answers a headless confirmation with Yes.
+    EXPECT_EQ(MessageDlg("Q", "Sure?", TMsgDlgType::Confirmation, TMsgButtons::Yes | TMsgButtons::No), TModal::No);
+    EXPECT_EQ(MessageDlg("I", "Done.", TMsgDlgType::Information, TMsgButtons::OK), TModal::Ok);
     std::string chosen = "unchanged";
     EXPECT_FALSE(BrowseForFolderDialog("Pick", "/", chosen));
     EXPECT_EQ(chosen, "unchanged");
@@ -272,4 +275,20 @@ TEST(Gui, KeyReleaseAndFocusLossReachTheHandlers) {
     QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
     QCoreApplication::sendEvent(editor, &popup);
     EXPECT_EQ(exits, 1);
+}
+
+TEST(Gui, ShowModalReturnsTheResultSetBeforeClosing) {
+    App();
+    TestForm form;
+    QTimer::singleShot(0, [&form] {
+        EXPECT_TRUE(form.Visible());
+        form.ModalResult = TModal::Ok;
+        form.Close();
+    });
+    EXPECT_EQ(form.ShowModal(), TModal::Ok);
+    EXPECT_FALSE(form.Visible());
+    EXPECT_EQ(form.closes, 1);
+    // Closed without a result: Cancel.
+    QTimer::singleShot(0, [&form] { form.Close(); });
+    EXPECT_EQ(form.ShowModal(), TModal::Cancel);
 }
