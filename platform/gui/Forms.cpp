@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 class FormEventFilter : public QObject {
 public:
@@ -108,6 +109,16 @@ int TForm::ShowModal() {
     };
     HideFilter hideFilter(&loop);
     window_->installEventFilter(&hideFilter);
+    // A dialog owned by a shown form stays above it and opens over its middle.
+    if (auto* ownerForm = dynamic_cast<TForm*>(Owner()); ownerForm && ownerForm->Visible()) {
+        window_->winId();
+        ownerForm->Window()->winId();
+        if (window_->windowHandle() && ownerForm->Window()->windowHandle())
+            window_->windowHandle()->setTransientParent(ownerForm->Window()->windowHandle());
+        window_->adjustSize();
+        const QRect o = ownerForm->Window()->frameGeometry();
+        window_->move(o.x() + (o.width() - window_->width()) / 2, o.y() + (o.height() - window_->height()) / 2);
+    }
     inModal_ = true;
     window_->show();
     loop.exec();

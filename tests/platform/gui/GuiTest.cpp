@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
+#include <QWindow>
 #include <QWidget>
 
 namespace {
@@ -291,4 +292,23 @@ TEST(Gui, ShowModalReturnsTheResultSetBeforeClosing) {
     // Closed without a result: Cancel.
     QTimer::singleShot(0, [&form] { form.Close(); });
     EXPECT_EQ(form.ShowModal(), TModal::Cancel);
+}
+
+TEST(Gui, AModalFormOwnedByAShownFormStaysOverIt) {
+    App();
+    TestForm owner;
+    owner.SetFixedClientSize(300, 200);
+    owner.Show();
+    class Dialog : public TForm {
+    public:
+        explicit Dialog(TComponent* o) : TForm(o, "Form7") {}
+    } dialog(&owner);
+    dialog.SetFixedClientSize(100, 50);
+    QTimer::singleShot(0, [&] {
+        ASSERT_NE(dialog.Window()->windowHandle(), nullptr);
+        EXPECT_EQ(dialog.Window()->windowHandle()->transientParent(), owner.Window()->windowHandle());
+        dialog.Close();
+    });
+    EXPECT_EQ(dialog.ShowModal(), TModal::Cancel);
+    owner.Close();
 }
