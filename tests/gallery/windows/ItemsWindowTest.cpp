@@ -466,3 +466,18 @@ TEST(SourceItems, DialogsOfAddingAndPropertiesAndDestination) {
     EXPECT_EQ(form.ProgressBar1->Position(), 2);
     EXPECT_EQ(form.ListView1->Count(), 0);
 }
+
+TEST(SourceItems, NamesThatDifferOnlyInCaseAreTwoFiles) {
+    TempProgramFolder folder;
+    DialogScript dialogs;
+    WriteFile(folder.File("c/photo.jpg"), "1");
+    WriteFile(folder.File("c/PHOTO.jpg"), "2");
+    WriteFile(folder.File("c/apple.jpg"), "3");
+    TForm1 form;
+    dialogs.FileAnswers.push_back({folder.File("c/photo.jpg"), folder.File("c/apple.jpg")});
+    form.Addfiles1Click(nullptr);
+    dialogs.FileAnswers.push_back({folder.File("c/PHOTO.jpg"), folder.File("c/photo.jpg")});
+    form.Addfiles1Click(nullptr);
+    // Sorted without regard to case, and no file is lost as a "duplicate" of another.
+    EXPECT_EQ(Captions(form), (std::vector<std::string>{"apple.jpg", "PHOTO.jpg", "photo.jpg"}));
+}
