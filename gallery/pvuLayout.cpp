@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -240,6 +241,18 @@ void TForm1::BuildToolBar() {
     ToolButton6all->SetDropdownMenu(PopupMenu1);
     ToolBar1->AddSeparator();
     ToolButton8 = ToolBar1->AddButton("ToolButton8", "Help", "Help");
+    // Pictures from the desktop's style; the hints name each button.
+    auto picture = [](TToolButton* button, QStyle::StandardPixmap pixmap, bool withText) {
+        auto* tool = static_cast<QToolButton*>(button->Widget());
+        tool->setIcon(tool->style()->standardIcon(pixmap));
+        tool->setToolButtonStyle(withText ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
+    };
+    picture(ToolButton1, QStyle::SP_FileIcon, false);
+    picture(ToolButton2, QStyle::SP_DirOpenIcon, false);
+    picture(ToolButton3, QStyle::SP_FileDialogNewFolder, false);
+    picture(ToolButton4, QStyle::SP_TrashIcon, false);
+    picture(ToolButton6all, QStyle::SP_MediaPlay, true);
+    picture(ToolButton8, QStyle::SP_DialogHelpButton, false);
 }
 
 void TForm1::BuildPages() {
