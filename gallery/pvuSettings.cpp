@@ -289,7 +289,7 @@ int TForm1::ReadWriteComponent(const std::string& mode, const std::string& contr
         if (!edit) break;
         if (reading) {
             std::string rest = ini.ReadString(section, key, defaultString);
-            TFontSpec font = edit->Font();
+            TFontInfo font = edit->Font();
             std::string f;
             NextField(rest, f);
             if (!f.empty()) font.Name = f;
@@ -311,7 +311,7 @@ int TForm1::ReadWriteComponent(const std::string& mode, const std::string& contr
             NextField(rest, f);
             edit->SetColor(NumberOr(f, edit->Color()));
         } else {
-            const TFontSpec font = edit->Font();
+            const TFontInfo font = edit->Font();
             const int style = (font.Bold ? 1 : 0) + (font.Italic ? 2 : 0);
             const std::string value = MakePropertyRecord({font.Name, std::to_string(style), std::to_string(font.Size),
                                                           std::to_string(font.Size), std::to_string(font.Color),

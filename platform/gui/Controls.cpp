@@ -221,28 +221,28 @@ void TControl::SetColor(TColor color) {
     widget_->setPalette(pal);
 }
 
-TFontSpec TControl::Font() const {
-    TFontSpec spec;
+TFontInfo TControl::Font() const {
+    TFontInfo info;
     QFont f = widget_->font();
-    spec.Name = FromQString(f.family());
-    spec.Size = f.pointSize();
-    spec.Bold = f.bold();
-    spec.Italic = f.italic();
-    spec.Color = fontColor_;
-    return spec;
+    info.Name = FromQString(f.family());
+    info.Size = f.pointSize();
+    info.Bold = f.bold();
+    info.Italic = f.italic();
+    info.Color = fontColor_;
+    return info;
 }
 
-void TControl::SetFont(const TFontSpec& spec) {
+void TControl::SetFont(const TFontInfo& info) {
     QFont f = widget_->font();
-    f.setFamily(ToQString(spec.Name));
-    if (spec.Size > 0) f.setPointSize(spec.Size);
-    f.setBold(spec.Bold);
-    f.setItalic(spec.Italic);
+    f.setFamily(ToQString(info.Name));
+    if (info.Size > 0) f.setPointSize(info.Size);
+    f.setBold(info.Bold);
+    f.setItalic(info.Italic);
     widget_->setFont(f);
-    fontColor_ = spec.Color;
+    fontColor_ = info.Color;
     QPalette pal = widget_->palette();
-    pal.setColor(QPalette::Text, ToQColor(spec.Color));
-    pal.setColor(QPalette::WindowText, ToQColor(spec.Color));
+    pal.setColor(QPalette::Text, ToQColor(info.Color));
+    pal.setColor(QPalette::WindowText, ToQColor(info.Color));
     widget_->setPalette(pal);
 }
 

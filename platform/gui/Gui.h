@@ -129,7 +129,7 @@ protected:
 // ---------------------------------------------------------------------------
 // Controls
 
-struct TFontSpec {
+struct TFontInfo {
     std::string Name = "Sans Serif";
     int Size = 9;
     bool Bold = false;
@@ -151,8 +151,8 @@ public:
     void SetHint(const std::string& hint);
     TColor Color() const { return color_; }
     void SetColor(TColor color);
-    TFontSpec Font() const;
-    void SetFont(const TFontSpec& font);
+    TFontInfo Font() const;
+    void SetFont(const TFontInfo& font);
     void SetFocus();
 
     TNotifyEvent OnClick;

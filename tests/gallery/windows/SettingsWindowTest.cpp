@@ -234,7 +234,7 @@ TEST(SettingsStore, NameBasedKindsOfReadWriteComponent) {
     EXPECT_TRUE(form.CheckBox3->Checked());
     EXPECT_EQ(form.SpinEdit3->Value(), 50);
     EXPECT_EQ(form.Edit3->Text(), "typed|it");
-    const TFontSpec font = form.Edit3->Font();
+    const TFontInfo font = form.Edit3->Font();
     EXPECT_TRUE(font.Bold);
     EXPECT_TRUE(font.Italic);
     EXPECT_EQ(font.Size, 14);
