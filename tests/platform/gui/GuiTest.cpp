@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFocusEvent>
@@ -311,4 +312,32 @@ TEST(Gui, AModalFormOwnedByAShownFormStaysOverIt) {
     });
     EXPECT_EQ(dialog.ShowModal(), TModal::Cancel);
     owner.Close();
+}
+
+TEST(Gui, MovingTheFocusOnLeavesAnEditableBoxOnce) {
+    App();
+    TestForm form;
+    form.SetFixedClientSize(200, 100);
+    auto* box = form.Make<TComboBox>("ComboBox23", form.Client(), true);
+    auto* spin = form.Make<TSpinEdit>("SpinEdit1", form.Client(), 1, 10);
+    auto* edit = form.Make<TEdit>("Edit1", form.Client());
+    box->SetBounds(0, 0, 100, 22);
+    spin->SetBounds(0, 30, 100, 22);
+    edit->SetBounds(0, 60, 100, 22);
+    int boxExits = 0, spinExits = 0;
+    box->OnExit = [&](TComponent*) { ++boxExits; };
+    spin->OnExit = [&](TComponent*) { ++spinExits; };
+    form.Show();
+    form.Window()->activateWindow();
+    QApplication::setActiveWindow(form.Window());
+    App().ProcessMessages();
+    box->SetFocus();
+    App().ProcessMessages();
+    spin->SetFocus();
+    App().ProcessMessages();
+    edit->SetFocus();
+    App().ProcessMessages();
+    EXPECT_EQ(boxExits, 1);
+    EXPECT_EQ(spinExits, 1);
+    form.Hide();
 }
