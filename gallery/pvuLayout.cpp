@@ -398,11 +398,16 @@ void TForm1::BuildIndexPage(QWidget* page) {
     Place(Make<TLabel>("Label20", page, "Alt text:"), 4, y, 66);
     ComboBox12 = Make<TComboBox>("ComboBox12", page, true);
     Place(ComboBox12, 72, y, 286);
+    y += 28;
+    // The property buttons open the properties dialog on their part of the records.
+    Place(Make<TButton>("Button2", page, "Page properties..."), 4, y, 130, 24);
+    Place(Make<TButton>("Button1", page, "Table..."), 138, y, 100, 24);
+    Place(Make<TButton>("Button12", page, "Font..."), 242, y, 100, 24);
 }
 
 void TForm1::BuildImagePage(QWidget* page) {
     GroupBox2 = Make<TGroupBox>("GroupBox2", page, "Image pages");
-    Place(GroupBox2, 2, 2, 358, 236);
+    Place(GroupBox2, 2, 2, 358, 250);
     QWidget* g = GroupBox2->Widget();
     int y = 20;
     Place(Make<TLabel>("Label21", g, "&Style:"), 6, y, 62);
@@ -437,6 +442,9 @@ void TForm1::BuildImagePage(QWidget* page) {
     Place(Make<TLabel>("Label27", g, "Hyperlin&k:"), 6, y, 62);
     Edit11 = Make<TEdit>("Edit11", g);
     Place(Edit11, 70, y, 280);
+    y += 28;
+    Place(Make<TButton>("Button3", g, "Page properties..."), 6, y, 130, 24);
+    Place(Make<TButton>("Button9", g, "Font..."), 140, y, 100, 24);
 }
 
 void TForm1::BuildImagesPage(QWidget* page) {
@@ -487,8 +495,9 @@ void TForm1::BuildImagesPage(QWidget* page) {
     SpinEdit11 = Make<TSpinEdit>("SpinEdit11", t, 0, 100);
     Place(SpinEdit11, 84, y, 64);
     y += 24;
-    CheckBox2 = Make<TCheckBox>("CheckBox2", t, "Decorations");
-    Place(CheckBox2, 4, y, 168);
+    CheckBox2 = Make<TCheckBox>("CheckBox2", t, "Use Frame");
+    Place(CheckBox2, 4, y, 136);
+    Place(Make<TButton>("Button4", t, "..."), 144, y, 26);
 
     QWidget* m = images->Widget();
     y = 18;
@@ -525,12 +534,15 @@ void TForm1::BuildImagesPage(QWidget* page) {
     ComboBox18->Items().Assign(filters);
     Place(ComboBox18, 48, y, 124);
     y += 24;
-    CheckBox4 = Make<TCheckBox>("CheckBox4", m, "Decorations");
-    Place(CheckBox4, 4, y, 168);
+    CheckBox4 = Make<TCheckBox>("CheckBox4", m, "Use Frame");
+    Place(CheckBox4, 4, y, 136);
+    Place(Make<TButton>("Button5", m, "..."), 144, y, 26);
     y += 24;
-    CheckBox5 = Make<TCheckBox>("CheckBox5", m, "Add text");
-    Place(CheckBox5, 4, y, 168);
+    CheckBox5 = Make<TCheckBox>("CheckBox5", m, "Add Text");
+    Place(CheckBox5, 4, y, 136);
+    Place(Make<TButton>("Button6", m, "..."), 144, y, 26);
     y += 24;
-    CheckBox6 = Make<TCheckBox>("CheckBox6", m, "Add logo");
-    Place(CheckBox6, 4, y, 168);
+    CheckBox6 = Make<TCheckBox>("CheckBox6", m, "Add Logo");
+    Place(CheckBox6, 4, y, 136);
+    Place(Make<TButton>("Button7", m, "..."), 144, y, 26);
 }

@@ -28,6 +28,10 @@ TEST(Layout, FixedClientSizeAndEveryControlInsideItsPage) {
         form.PageControl1->SetActivePageIndex(i);
         TestApplication().ProcessMessages();
         QWidget* page = tabs->widget(i);
+        // The page must lie inside the visible part of the page control.
+        const QRect pageInTabs(page->mapTo(tabs, QPoint(0, 0)), page->size());
+        EXPECT_TRUE(tabs->rect().contains(pageInTabs)) << captions[i];
+        EXPECT_TRUE(page->visibleRegion().boundingRect() == page->rect() || !page->isVisible()) << captions[i];
         for (QWidget* child : page->findChildren<QWidget*>()) {
             if (child->isHidden() || !child->isVisibleTo(page)) continue;
             const QRect area = child->parentWidget()->rect();
