@@ -1,0 +1,34 @@
+// The program block: the application, the main window, the message loop.
+#include "gallery/pvu.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    TApplication application(argc, argv);
+    application.Title = "";
+    TForm1 form1;
+    // Test hook: closes the main window after the given milliseconds, so a test
+    // can start the real program under a virtual display and see it shut down.
+    // Test hook: reports on stderr once the main window is on screen.
+    QTimer shownProbe;
+    if (std::getenv("PICTAVO_REPORT_SHOWN")) {
+        QObject::connect(&shownProbe, &QTimer::timeout, [&form1, &shownProbe] {
+            QWindow* window = form1.Window()->windowHandle();
+            if (window && window->isExposed()) {
+                std::fprintf(stderr, "main window shown\n");
+                shownProbe.stop();
+            }
+        });
+        shownProbe.start(20);
+    }
+    if (const char* delay = std::getenv("PICTAVO_AUTOCLOSE_MS")) {
+        const int ms = std::atoi(delay);
+        if (ms > 0) QTimer::singleShot(ms, [&form1] { form1.Close(); });
+    }
+    return application.Run(form1);
+}

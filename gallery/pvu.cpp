@@ -1,0 +1,280 @@
+// The main window's start-up and shutdown, the File and Help menus, the
+// template and caption lists, and the property records.
+#include "gallery/pvu.h"
+
+#include "gallery/PropertyRecords.h"
+#include "gallery/pvutils.h"
+#include "gallery/srutils.h"
+#include "platform/help/Help.h"
+#include "platform/system/FindFiles.h"
+#include "platform/system/System.h"
+
+#include <QWidget>
+
+const char* const ProductName = "Pictavo";
+const char* const ProductVersion = "1.0";
+const char* const ProductHomePage = "https://pictavo.example.org/";
+
+void PageCount(int& pages, int& remainder, int layout, int a, int b, int items) {
+    pages = 0;
+    remainder = 0;
+    if (items <= 0) return;
+    pages = 1;
+    long long perPage = 0;
+    if (layout == 0)
+        perPage = static_cast<long long>(a) * b;
+    else if (layout == 1)
+        perPage = a;
+    else
+        return;
+    // A layout of no thumbnails per page cannot divide: everything goes on one page.
+    if (perPage <= 0) return;
+    if (perPage < items) {
+        long long whole = items / perPage;
+        pages = static_cast<int>(whole < 1 ? 1 : whole);
+        if (items % perPage != 0) {
+            remainder = static_cast<int>(items - perPage * pages);
+            ++pages;
+        }
+    }
+}
+
+void SplitNameVersion(int mode, const std::string& text, std::string& result) {
+    const std::size_t at = text.find(" v");
+    if (at == std::string::npos) {
+        result = text;
+        return;
+    }
+    result = mode == 0 ? text.substr(0, at) : text.substr(0, at) + " " + text.substr(at + 2);
+}
+
+bool PathLess::operator()(const std::string& a, const std::string& b) const {
+    // Sorted without regard to case; but names that differ only in case are
+    // different files here, so neither is dropped as a duplicate of the other.
+    const int c = CompareText(a, b);
+    return c != 0 ? c < 0 : a < b;
+}
+
+// ---------------------------------------------------------------------------
+
+void TForm1::ConnectHandlers() {
+    auto bind = [this](void (TForm1::*handler)(TComponent*)) {
+        return [this, handler](TComponent* sender) { (this->*handler)(sender); };
+    };
+    New1->OnClick = bind(&TForm1::New1Click);
+    Open1->OnClick = bind(&TForm1::Open1Click);
+    MenuItem15->OnClick = bind(&TForm1::Open1Click);
+    Save1->OnClick = bind(&TForm1::Save1Click);
+    Saveas1->OnClick = bind(&TForm1::Saveas1Click);
+    Exit1->OnClick = bind(&TForm1::Exit1Click);
+    for (TMenuItem* m : {Replace1, Skip1, Ask1}) m->OnClick = bind(&TForm1::Replace1Click);
+    PictavoHelp1->OnClick = bind(&TForm1::PictavoHelp1Click);
+    ToolButton8->OnClick = bind(&TForm1::ToolButton8Click);
+    LicenseAgreement1->OnClick = bind(&TForm1::LicenseAgreement1Click);
+    PictavoHomepage1->OnClick = bind(&TForm1::PictavoHomepage1Click);
+    AboutPictavo1->OnClick = bind(&TForm1::AboutPictavo1Click);
+
+    Newitems1->OnClick = bind(&TForm1::Newitems1Click);
+    ToolButton1->OnClick = bind(&TForm1::Newitems1Click);
+    Adddirectory1->OnClick = bind(&TForm1::Adddirectory1Click);
+    ToolButton2->OnClick = bind(&TForm1::Adddirectory1Click);
+    Addfiles1->OnClick = bind(&TForm1::Addfiles1Click);
+    ToolButton3->OnClick = bind(&TForm1::Addfiles1Click);
+    Delete1->OnClick = bind(&TForm1::Delete1Click);
+    ToolButton4->OnClick = bind(&TForm1::Delete1Click);
+    Invert1->OnClick = bind(&TForm1::Invert1Click);
+    Selectall1->OnClick = bind(&TForm1::Selectall1Click);
+    Deselectall1->OnClick = bind(&TForm1::Deselectall1Click);
+    Refresh1->OnClick = bind(&TForm1::Refresh1Click);
+    for (TMenuItem* m : {Name1, ExtName1, PathName1, PathExtName1, DateTime1, PathDateTime1})
+        m->OnClick = bind(&TForm1::SortClick);
+    for (TMenuItem* m : {Moveitemup1, Moveitemdown1, Moveitemtop1, Moveitembottom1})
+        m->OnClick = bind(&TForm1::Moveitemup1Click);
+    MenuItem12->OnClick = bind(&TForm1::MenuItem12Click);
+    PlaceHere1->OnClick = bind(&TForm1::PlaceHere1Click);
+    MenuItem16->OnClick = bind(&TForm1::MenuItem16Click);
+    Open2->OnClick = bind(&TForm1::Open2Click);
+    Save2->OnClick = bind(&TForm1::Save2Click);
+    for (TMenuItem* m : {menuitem3, Menuitem4, Menuitem5, Menuitem6, Menuitem7, Menuitem8, menuitem10, menuitem13,
+                         menuitem17})
+        m->OnClick = bind(&TForm1::menuitem3Click);
+    ListView1->OnClick = bind(&TForm1::UpdateControlsClick);
+    ListView1->OnKeyUp = [this](TComponent* s, int&) { UpdateControlsClick(s); };
+    ListView1->OnMouseMove = [this](TComponent* s, TMouseButton b, bool left, int x, int y) {
+        ListView1MouseMove(s, b, left, x, y);
+    };
+    ListView1->OnMouseUp = [this](TComponent* s, TMouseButton b, bool left, int x, int y) {
+        ListView1MouseUp(s, b, left, x, y);
+    };
+    // The list's pop-up menu on a right click.
+    ListView1->Widget()->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(ListView1->Widget(), &QWidget::customContextMenuRequested, ListView1->Widget(),
+                     [this](const QPoint& p) {
+                         QPoint g = ListView1->Widget()->mapToGlobal(p);
+                         PopupMenu2->Popup(g.x(), g.y());
+                     });
+    SpinEdit1->OnExit = bind(&TForm1::UpdateControlsClick);
+    SpinEdit2->OnExit = bind(&TForm1::UpdateControlsClick);
+    ComboBox1->OnChange = bind(&TForm1::UpdateControlsClick);
+    ComboBox19->OnClick = bind(&TForm1::UpdateControlsClick);
+    ComboBox6->OnClick = bind(&TForm1::UpdateControlsClick);
+    ComboBox4->OnChange = bind(&TForm1::UpdateControlsClick);
+    ComboBox7->OnClick = bind(&TForm1::ComboBox7Click);
+    ComboBox8->OnClick = bind(&TForm1::ComboBox7Click);
+    Button8->OnClick = bind(&TForm1::Button8Click);
+    for (TComboBox* c : {ComboBox16, ComboBox20, ComboBox23, ComboBox11, ComboBox13})
+        c->OnExit = bind(&TForm1::ComboBox16Exit);
+    for (TComboBox* c : {ComboBox13, ComboBox16, ComboBox20, ComboBox23, ComboBox11, ComboBox12, ComboBox15})
+        c->OnKeyUp = [this](TComponent* s, int& key) { ComboBox13KeyUp(s, key); };
+
+    // The message boxes and the properties dialog of the utility routines need a window.
+    SetMessageDlgHook([](const std::string& caption, const std::string& message, int type, int buttons) {
+        return MessageDlg(caption, message, static_cast<TMsgDlgType>(type), buttons);
+    });
+    SetFilePropertiesHook([](const std::string& fileName) {
+        MessageDlg("Properties", fileName + "\n\nSize: " + std::to_string(FileSizeOf(fileName)) + " bytes",
+                   TMsgDlgType::Information, mbOK);
+    });
+}
+
+std::string TForm1::SettingsFileName() const { return WritableFolder() + "pv.ini"; }
+
+void TForm1::FormCreate() {
+    const std::string title = std::string(ProductName) + " v" + ProductVersion;
+    std::string shown, name;
+    SplitNameVersion(1, title, shown);
+    SplitNameVersion(0, title, name);
+    Label45->SetCaption(title);
+    if (Application) Application->Title = shown;
+    SetCaption(shown);
+
+    PictavoHelp1->SetCaption(name + " Help");
+    PictavoHomepage1->SetCaption(name + " Homepage");
+    AboutPictavo1->SetCaption("&About " + name);
+    if (Application) Application->HelpFile = ProgramFolder() + "pv.hlp";
+
+    // Reads pv.ini at its end; reading it a second time would give the same result.
+    LoadTemplateLists(true);
+    Label31->SetCaption("");
+    UpdateControls();
+    ComboBox7->SetItemIndex(0);
+    ComboBox8->SetItemIndex(0);
+    ComboBox7Click(ComboBox7);
+
+    TMenuItem* editors[3] = {EditWith1, EditWith2, EditWith3};
+    for (int k = 0; k < 3; ++k) editors[k]->SetCaption("Edit with " + GetField(0, GetPropertyRecord(prEdit1 + k), 1));
+}
+
+void TForm1::FormShow() { DragPending = 0; }
+
+void TForm1::FormClose() { ReadWriteSettings("w", SettingsFileName()); }
+
+void TForm1::LoadTemplateLists(bool readSettings) {
+    auto fill = [](TComboBox* box, const std::string& pattern) {
+        box->Items().Clear();
+        TSearchRec rec;
+        int rc = FindFirst(pattern, 0, rec);
+        while (rc == 0) {
+            box->Items().Add(rec.Name);
+            rc = FindNext(rec);
+        }
+        FindClose(rec);
+    };
+    fill(ComboBox3, ProgramFolder() + "indexpg/*.htm");
+    fill(ComboBox5, ProgramFolder() + "imagepg/*.htm");
+    ComboBox9->Items().Clear();
+    ComboBox14->Items().Clear();
+    LoadComboItems("combobox9", ProgramFolder() + "pvcapt.pv");
+    LoadComboItems("combobox14", ProgramFolder() + "pvcapi.pv");
+    if (readSettings) ReadWriteSettings("r", SettingsFileName());
+}
+
+void TForm1::LoadComboItems(const std::string& componentName, const std::string& fileName) {
+    if (!FileExists(fileName)) return;
+    auto* box = Find<TComboBox>(LowerCaseAscii(componentName));
+    if (!box) return;
+    box->Items().Assign(LoadFirstFields(fileName).Items());
+}
+
+std::string TForm1::GetPropertyRecord(int index) const { return ListBox1->Items().Get(index); }
+
+void TForm1::SetPropertyRecord(int index, const std::string& text) {
+    ListBox1->Items().Delete(index);
+    ListBox1->Items().Insert(index, text);
+}
+
+// ---------------------------------------------------------------------------
+// File menu
+
+void TForm1::New1Click(TComponent*) {
+    ReadWriteSettings("r", ProgramFolder() + "pvmk1.pvs");
+    Label31->SetCaption("");
+    UpdateControls();
+}
+
+void TForm1::Open1Click(TComponent*) {
+    OpenDialog1->DefaultExt = "pvs";
+    OpenDialog1->Filter = "ini files (*.pvs)|*.pvs";
+    OpenDialog1->InitialDir = ProgramFolder();
+    // A cancelled dialog leaves the current settings file name alone.
+    if (OpenDialog1->Execute()) {
+        ReadWriteSettings("r", OpenDialog1->FileName);
+        Label31->SetCaption(OpenDialog1->FileName);
+    }
+    UpdateControls();
+}
+
+void TForm1::Saveas1Click(TComponent*) {
+    SaveDialog1->DefaultExt = "pvs";
+    SaveDialog1->Filter = "ini files (*.pvs)|*.pvs";
+    SaveDialog1->InitialDir = ProgramFolder();
+    if (SaveDialog1->Execute()) {
+        std::string name = SaveDialog1->FileName;
+        if (ExtractFileExt(name).empty()) name += ".pvs";
+        ReadWriteSettings("w", name);
+        Label31->SetCaption(name);
+    }
+    UpdateControls();
+}
+
+void TForm1::Save1Click(TComponent*) {
+    if (!Label31->Caption().empty()) ReadWriteSettings("w", Label31->Caption());
+}
+
+void TForm1::Exit1Click(TComponent*) {
+    ReadWriteSettings("w", SettingsFileName());
+    Close();
+}
+
+void TForm1::Replace1Click(TComponent* Sender) {
+    for (TMenuItem* m : {Replace1, Skip1, Ask1}) m->SetChecked(false);
+    if (auto* chosen = dynamic_cast<TMenuItem*>(Sender)) chosen->SetChecked(true);
+}
+
+// ---------------------------------------------------------------------------
+// Help menu
+
+namespace {
+void OpenHelp(int context) {
+    std::string message;
+    if (ShowHelpContext(context, &message) != THelpResult::Opened)
+        MessageDlgCentered(Application ? Application->Title : ProductName, message, mtInformation, mbOK);
+}
+}  // namespace
+
+void TForm1::PictavoHelp1Click(TComponent*) { OpenHelp(1); }
+
+void TForm1::ToolButton8Click(TComponent*) { OpenHelp(41 + PageControl1->ActivePageIndex()); }
+
+void TForm1::LicenseAgreement1Click(TComponent*) { OpenHelp(6); }
+
+void TForm1::PictavoHomepage1Click(TComponent*) { ShellOpen(ProductHomePage); }
+
+void TForm1::AboutPictavo1Click(TComponent*) {
+    // The caption without its accelerator mark: "About " + the product name.
+    std::string caption = AboutPictavo1->Caption().substr(1);
+    std::string nameVersion;
+    SplitNameVersion(1, Label45->Caption(), nameVersion);
+    MessageDlg(caption, nameVersion + "\n\nTurns a list of pictures into a web photo gallery.", TMsgDlgType::Information,
+               mbOK);
+}

@@ -1,0 +1,195 @@
+#pragma once
+// The main window: the five settings pages, the source-item list, the menus,
+// tool bar and status bar, and the settings store that binds every setting to
+// a control by the control's name.
+
+#include "platform/gui/Gui.h"
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+class TIniFile;
+
+// Product name and version; the title text is name + " v" + version.
+extern const char* const ProductName;
+extern const char* const ProductVersion;
+extern const char* const ProductHomePage;
+
+// Page count and the thumbnails on the last, partly filled page for a layout
+// (0 rows x columns per page, 1 thumbnails per page, 2 one page).
+void PageCount(int& pages, int& remainder, int layout, int a, int b, int items);
+
+// Name and version of a title "name vversion": mode 0 the name, mode 1 "name version".
+void SplitNameVersion(int mode, const std::string& text, std::string& result);
+
+// Case-insensitive order of full paths: the order of the source list after an addition.
+struct PathLess {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+using TPathSet = std::set<std::string, PathLess>;
+
+// Source-list sort orders of the "Sort by" entries.
+enum class TItemSort { Name, ExtName, PathName, PathExtName, DateTime, PathDateTime };
+
+class TForm1 : public TForm {
+public:
+    TForm1();
+    ~TForm1() override;
+
+    // Start-up of the window: title, lists, settings, status line.
+    void FormCreate();
+
+    // --- settings store
+    void ReadWriteSettings(const std::string& mode, const std::string& fileName);
+    int ReadWriteComponent(const std::string& mode, const std::string& controlName, const std::string& section,
+                           bool defaultBool, int defaultInt, const std::string& defaultString, const std::string& key);
+    // Opens a settings file for the ReadWriteComponent calls of body; writes it afterwards.
+    void UseSettingsFile(const std::string& fileName, const std::function<void()>& body);
+    // The program's own settings file (in the writable program folder).
+    std::string SettingsFileName() const;
+
+    // --- property records (ListBox1)
+    std::string GetPropertyRecord(int index) const;
+    void SetPropertyRecord(int index, const std::string& text);
+
+    // --- start-up helpers
+    // Fills the template and caption lists; reads pv.ini afterwards when asked to.
+    void LoadTemplateLists(bool readSettings = true);
+    void LoadComboItems(const std::string& componentName, const std::string& fileName);
+
+    // --- File and Help menus
+    void New1Click(TComponent* Sender);
+    void Open1Click(TComponent* Sender);
+    void Save1Click(TComponent* Sender);
+    void Saveas1Click(TComponent* Sender);
+    void Exit1Click(TComponent* Sender);
+    void Replace1Click(TComponent* Sender);
+    void PictavoHelp1Click(TComponent* Sender);
+    void ToolButton8Click(TComponent* Sender);
+    void LicenseAgreement1Click(TComponent* Sender);
+    void PictavoHomepage1Click(TComponent* Sender);
+    void AboutPictavo1Click(TComponent* Sender);
+
+    // --- source-item list
+    void Newitems1Click(TComponent* Sender);
+    void Adddirectory1Click(TComponent* Sender);
+    void Addfiles1Click(TComponent* Sender);
+    void Delete1Click(TComponent* Sender);
+    void Invert1Click(TComponent* Sender);
+    void Selectall1Click(TComponent* Sender);
+    void Deselectall1Click(TComponent* Sender);
+    void Refresh1Click(TComponent* Sender);
+    void SortClick(TComponent* Sender);
+    void Moveitemup1Click(TComponent* Sender);
+    void MenuItem12Click(TComponent* Sender);
+    void PlaceHere1Click(TComponent* Sender);
+    void MenuItem16Click(TComponent* Sender);
+    void Open2Click(TComponent* Sender);
+    void Save2Click(TComponent* Sender);
+    void menuitem3Click(TComponent* Sender);
+    void ListView1MouseMove(TComponent* Sender, TMouseButton Button, bool LeftHeld, int X, int Y);
+    void ListView1MouseUp(TComponent* Sender, TMouseButton Button, bool LeftHeld, int X, int Y);
+    void Button8Click(TComponent* Sender);
+    void ComboBox16Exit(TComponent* Sender);
+    void ComboBox13KeyUp(TComponent* Sender, int& Key);
+    void UpdateControlsClick(TComponent* Sender);
+    void ComboBox7Click(TComponent* Sender);
+
+    void ScanFolder(const std::string& folder, const std::string& includeMasks, const std::string& excludeMasks);
+    void MatchesFilter(const std::string& fullPath, const std::string& includeMasks, const std::string& excludeMasks);
+    void RemoveMissingItems();
+    void MoveSelectedItems();
+    void SortItems(TItemSort order);
+    void EnableMainUI(int flag);
+    void EnableControl(bool enabled, const std::string& controlName);
+    void UpdateControls();
+    // Adds the scan set's paths to the list: merge with the items, rebuild in path order.
+    void RebuildFromSet(const TPathSet& paths, bool showProgress);
+    // Reads an item-list file into the list (the "Open" of the Items menu).
+    void LoadItemList(const std::string& fileName);
+    void SaveItemList(const std::string& fileName);
+    // The row of a source item made from its full path.
+    static TListRow MakeSourceItem(const std::string& fullPath);
+    std::string ItemFullPath(int index) const;
+
+    // The scan set of the running addition.
+    TPathSet ScanSet;
+    // 99 while a drag inside the list is pending; "Move items to ..." keeps an index here.
+    int DragPending = 0;
+
+    // --- controls
+    TToolBar* ToolBar1;
+    TToolButton *ToolButton1, *ToolButton2, *ToolButton3, *ToolButton4, *ToolButton6all, *ToolButton8;
+    TPageControl* PageControl1;
+    TTabSheet *TabSheet1, *TabSheet2, *TabSheet3, *TabSheet4, *TabSheet5;
+    TStatusBar* StatusBar1;
+    TProgressBar* ProgressBar1;
+    TButton* Button14;  // Stop
+    TLabel* Label34;    // build phase text
+
+    TListView* ListView1;
+    TComboBox *ComboBox16, *ComboBox20;
+    TButton* Button13;
+    TButton* Button8;
+
+    TEdit *Edit1, *Edit2, *Edit3, *Edit4, *Edit5, *Edit6, *Edit9, *Edit11;
+    TComboBox *ComboBox1, *ComboBox2, *ComboBox3, *ComboBox4, *ComboBox5, *ComboBox6, *ComboBox7, *ComboBox8,
+        *ComboBox9, *ComboBox10, *ComboBox11, *ComboBox12, *ComboBox13, *ComboBox14, *ComboBox15, *ComboBox17,
+        *ComboBox18, *ComboBox19, *ComboBox23;
+    TSpinEdit *SpinEdit1, *SpinEdit2, *SpinEdit3, *SpinEdit4, *SpinEdit5, *SpinEdit6, *SpinEdit7, *SpinEdit8,
+        *SpinEdit9, *SpinEdit10, *SpinEdit11, *SpinEdit12, *SpinEdit13, *SpinEdit14, *SpinEdit15;
+    TCheckBox *CheckBox1, *CheckBox2, *CheckBox3, *CheckBox4, *CheckBox5, *CheckBox6, *CheckBox7;
+    TGroupBox* GroupBox2;
+    TNotebook *Notebook1, *Notebook2;
+    TToolButton *ToolButton9, *ToolButton10;
+
+    // Hidden state.
+    TLabel *Label31, *Label45, *Label49, *Label50, *Label51;
+    TListBox *ListBox1, *ListBox2, *ListBox3, *ListBox4;
+    TMemo* Memo1;
+
+    // Menus.
+    TMainMenu* MainMenu1;
+    TMenuItem *File1, *StartCreate1, *CreateAll2, *CreateThumbnail1, *CreateImage1, *CreateHTML1, *PreviewInWebBrowser1,
+        *Upload1, *ManualPaste1, *New1, *Open1, *Save1, *Saveas1, *Exit1;
+    TMenuItem *Items1, *Newitems1, *Open2, *Save2, *Adddirectory1, *Addfiles1, *AddDropTarget1, *Delete1, *Invert1,
+        *Selectall1, *Deselectall1, *Refresh1, *Sortby1, *Name1, *ExtName1, *PathName1, *PathExtName1, *DateTime1,
+        *PathDateTime1, *menuitem3, *ViewOriginalImage1, *View1, *ViewThumbnai1;
+    TMenuItem *Options1, *ListItems1, *Menuitem4, *Menuitem5, *Menuitem6, *Overwritefiles1, *Replace1, *Skip1, *Ask1,
+        *SkipIfIdentical1, *Menuitem7, *Menuitem8, *menuitem10, *menuitem13, *menuitem17;
+    TMenuItem *Help1, *PictavoHelp1, *PictavoHomepage1, *LicenseAgreement1, *AboutPictavo1;
+    TPopupMenu *PopupMenu1, *PopupMenu2, *PopupMenu3;
+    TMenuItem *Thumbnail1, *Images1, *HTMLPages1, *ShowHTMLPage1;
+    TMenuItem *Moveitemup1, *Moveitemdown1, *Moveitemtop1, *Moveitembottom1, *MenuItem12, *PlaceHere1, *MenuItem15,
+        *MenuItem16;
+    TMenuItem *EditWith1, *EditWith2, *EditWith3, *CustomizeEditor1;
+
+    // Dialogs: settings files and item lists each have their own, so a name
+    // chosen for one kind never becomes the target of the other.
+    TFileDialog *OpenDialog1, *SaveDialog1, *OpenItemsDialog, *SaveItemsDialog, *OpenPictureDialog1;
+
+protected:
+    void FormShow() override;
+    void FormClose() override;
+
+private:
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildPages();
+    void BuildSourcePage(QWidget* page);
+    void BuildDestinationPage(QWidget* page);
+    void BuildIndexPage(QWidget* page);
+    void BuildImagePage(QWidget* page);
+    void BuildImagesPage(QWidget* page);
+    void ConnectHandlers();
+    TComponent* FindByLowerName(const std::string& name) const;
+    // Stores the entries of a history list so a '|' typed by the user cannot split an entry.
+    std::string JoinHistory(const TComboBox& box) const;
+
+    TIniFile* ini_ = nullptr;  // open during ReadWriteSettings only
+    // The rows chosen by "Move items to ...", by full path, for "Move items to here".
+    std::vector<std::string> moveSources_;
+    int listLineCounters_[10] = {};
+};

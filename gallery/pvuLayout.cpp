@@ -1,0 +1,548 @@
+// Construction of the main window: menus, tool bar, the five settings pages,
+// the status bar and the hidden state controls.
+#include "gallery/pvu.h"
+
+#include <QAction>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace {
+constexpr int RowHeight = 22;
+
+void Place(TControl* control, int x, int y, int w, int h = RowHeight) { control->SetBounds(x, y, w, h); }
+}  // namespace
+
+TForm1::TForm1() : TForm(nullptr, "Form1") {
+    QWidget* client = Client();
+    auto* layout = new QVBoxLayout(client);  // owned by the client area
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    BuildMenus();
+    BuildToolBar();
+    layout->addWidget(ToolBar1->Widget());
+
+    PageControl1 = Make<TPageControl>("PageControl1", client);
+    layout->addWidget(PageControl1->Widget(), 1);
+    BuildPages();
+
+    // The build's progress: a bar above the status bar, the phase text and the
+    // Stop button at the status bar's right end; all hidden when idle.
+    ProgressBar1 = Make<TProgressBar>("ProgressBar1", client);
+    ProgressBar1->Widget()->setFixedHeight(14);
+    layout->addWidget(ProgressBar1->Widget());
+    ProgressBar1->SetVisible(false);
+
+    StatusBar1 = Make<TStatusBar>("StatusBar1", client);
+    StatusBar1->AddPanel(120);
+    StatusBar1->AddPanel(0);
+    layout->addWidget(StatusBar1->Widget());
+    auto* statusBar = static_cast<QStatusBar*>(StatusBar1->Widget());
+    Label34 = Make<TLabel>("Label34", statusBar);
+    Button14 = Make<TButton>("Button14", statusBar, "Stop");
+    statusBar->addPermanentWidget(Label34->Widget());
+    statusBar->addPermanentWidget(Button14->Widget());
+    Label34->SetVisible(false);
+    Button14->SetVisible(false);
+
+    // Hidden state kept in controls, as the handlers share it.
+    auto hidden = [this, client](TControl* c) { c->SetVisible(false); (void)client; return c; };
+    Label31 = static_cast<TLabel*>(hidden(Make<TLabel>("Label31", client)));
+    Label45 = static_cast<TLabel*>(hidden(Make<TLabel>("Label45", client)));
+    Label49 = static_cast<TLabel*>(hidden(Make<TLabel>("Label49", client, "0")));
+    Label50 = static_cast<TLabel*>(hidden(Make<TLabel>("Label50", client, "0")));
+    Label51 = static_cast<TLabel*>(hidden(Make<TLabel>("Label51", client)));
+    ListBox1 = static_cast<TListBox*>(hidden(Make<TListBox>("ListBox1", client)));
+    ListBox2 = static_cast<TListBox*>(hidden(Make<TListBox>("ListBox2", client)));
+    ListBox3 = static_cast<TListBox*>(hidden(Make<TListBox>("ListBox3", client)));
+    ListBox4 = static_cast<TListBox*>(hidden(Make<TListBox>("ListBox4", client)));
+    Memo1 = static_cast<TMemo*>(hidden(Make<TMemo>("Memo1", client)));
+
+    OpenDialog1 = Make<TFileDialog>("OpenDialog1", TFileDialogKind::Open);
+    SaveDialog1 = Make<TFileDialog>("SaveDialog1", TFileDialogKind::Save);
+    OpenItemsDialog = Make<TFileDialog>("OpenItemsDialog", TFileDialogKind::Open);
+    SaveItemsDialog = Make<TFileDialog>("SaveItemsDialog", TFileDialogKind::Save);
+    OpenPictureDialog1 = Make<TFileDialog>("OpenPictureDialog1", TFileDialogKind::OpenPicture);
+    OpenPictureDialog1->MultiSelect = true;
+
+    SetFixedClientSize(370, 360);
+    SetShowHint(true);
+    ConnectHandlers();
+    FormCreate();
+    CenterOnScreen();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::BuildMenus() {
+    MainMenu1 = CreateMainMenu("MainMenu1");
+
+    File1 = MainMenu1->Add("File1", "&File");
+    StartCreate1 = File1->Add("StartCreate1", "Start Create");
+    CreateAll2 = StartCreate1->Add("CreateAll2", "Create All");
+    CreateAll2->SetShortCut("F9");
+    CreateThumbnail1 = StartCreate1->Add("CreateThumbnail1", "Create Thumbnail");
+    CreateThumbnail1->SetShortCut("F8");
+    CreateImage1 = StartCreate1->Add("CreateImage1", "Create Image");
+    CreateImage1->SetShortCut("F7");
+    CreateHTML1 = StartCreate1->Add("CreateHTML1", "Create HTML");
+    CreateHTML1->SetShortCut("F6");
+    PreviewInWebBrowser1 = File1->Add("PreviewInWebBrowser1", "Preview in web browser");
+    PreviewInWebBrowser1->SetShortCut("F4");
+    File1->Add("N1", "-");
+    Upload1 = File1->Add("Upload1", "FTP Upload");
+    Upload1->SetShortCut("F11");
+    ManualPaste1 = File1->Add("ManualPaste1", "Manual Paste");
+    ManualPaste1->SetShortCut("F12");
+    File1->Add("N2", "-");
+    New1 = File1->Add("New1", "&New");
+    New1->SetShortCut("Shift+N");
+    Open1 = File1->Add("Open1", "&Open");
+    Open1->SetShortCut("Shift+O");
+    Save1 = File1->Add("Save1", "&Save");
+    Save1->SetShortCut("Shift+S");
+    Saveas1 = File1->Add("Saveas1", "Save &as");
+    File1->Add("N3", "-");
+    Exit1 = File1->Add("Exit1", "E&xit");
+
+    Items1 = MainMenu1->Add("Items1", "&Items");
+    Newitems1 = Items1->Add("Newitems1", "New");
+    Newitems1->SetShortCut("Ctrl+N");
+    Open2 = Items1->Add("Open2", "Open");
+    Open2->SetShortCut("Ctrl+O");
+    Save2 = Items1->Add("Save2", "Save");
+    Save2->SetShortCut("Ctrl+S");
+    Items1->Add("N4", "-");
+    Adddirectory1 = Items1->Add("Adddirectory1", "Add (Directory)");
+    Adddirectory1->SetShortCut("Alt+Insert");
+    Addfiles1 = Items1->Add("Addfiles1", "Add (files)");
+    Addfiles1->SetShortCut("Ctrl+Insert");
+    AddDropTarget1 = Items1->Add("AddDropTarget1", "Add (Drop Target)");
+    AddDropTarget1->SetShortCut("Shift+Insert");
+    Delete1 = Items1->Add("Delete1", "Delete");
+    Delete1->SetShortCut("Ctrl+Delete");
+    Items1->Add("N5", "-");
+    Invert1 = Items1->Add("Invert1", "Invert");
+    Invert1->SetShortCut("Num+*");
+    Selectall1 = Items1->Add("Selectall1", "Select all");
+    Selectall1->SetShortCut("Num++");
+    Deselectall1 = Items1->Add("Deselectall1", "Deselect all");
+    Deselectall1->SetShortCut("Num+-");
+    Refresh1 = Items1->Add("Refresh1", "Refresh");
+    Refresh1->SetShortCut("F5");
+    Sortby1 = Items1->Add("Sortby1", "Sort by");
+    Name1 = Sortby1->Add("Name1", "Name");
+    ExtName1 = Sortby1->Add("ExtName1", "Ext+Name");
+    PathName1 = Sortby1->Add("PathName1", "Path+Name");
+    PathExtName1 = Sortby1->Add("PathExtName1", "Path+Ext+Name");
+    DateTime1 = Sortby1->Add("DateTime1", "DateTime");
+    PathDateTime1 = Sortby1->Add("PathDateTime1", "Path+DateTime");
+    menuitem3 = Items1->Add("menuitem3", "Include subdirectories");
+    Items1->Add("N6", "-");
+    ViewOriginalImage1 = Items1->Add("ViewOriginalImage1", "View original image");
+    ViewOriginalImage1->SetShortCut("Alt+Return");
+    View1 = Items1->Add("View1", "View image");
+    View1->SetShortCut("Return");
+    ViewThumbnai1 = Items1->Add("ViewThumbnai1", "View thumbnail");
+    ViewThumbnai1->SetShortCut("Ctrl+Return");
+
+    Options1 = MainMenu1->Add("Options1", "&Options");
+    ListItems1 = Options1->Add("ListItems1", "List items");
+    Menuitem4 = ListItems1->Add("Menuitem4", "Show Gridlines");
+    Menuitem5 = ListItems1->Add("Menuitem5", "Mouse over");
+    Menuitem6 = Options1->Add("Menuitem6", "Show Tooltips");
+    Overwritefiles1 = Options1->Add("Overwritefiles1", "Overwrite files");
+    Replace1 = Overwritefiles1->Add("Replace1", "Replace");
+    Skip1 = Overwritefiles1->Add("Skip1", "Skip");
+    Ask1 = Overwritefiles1->Add("Ask1", "Ask");
+    SkipIfIdentical1 = Overwritefiles1->Add("SkipIfIdentical1", "Skip if identical");
+    // No build step consults the overwrite policy, so the menu stays out of sight.
+    Overwritefiles1->SetVisible(false);
+    Options1->Add("N7", "-");
+    Menuitem7 = Options1->Add("Menuitem7", "Launch web browser after complete");
+    Menuitem8 = Options1->Add("Menuitem8", "Keep original date");
+    menuitem10 = Options1->Add("menuitem10", "Replace forbidden character");
+    menuitem13 = Options1->Add("menuitem13", "Clear Destination Folder");
+    menuitem13->SetVisible(false);
+    menuitem17 = Options1->Add("menuitem17", "Use image name when no description");
+    for (TMenuItem* m : {menuitem3, Menuitem4, Menuitem5, Menuitem6, Replace1, Skip1, Ask1, SkipIfIdentical1, Menuitem7,
+                         Menuitem8, menuitem10, menuitem13, menuitem17})
+        m->SetChecked(false);
+
+    Help1 = MainMenu1->Add("Help1", "&Help");
+    PictavoHelp1 = Help1->Add("PictavoHelp1", "Help");
+    PictavoHelp1->SetShortCut("F1");
+    PictavoHomepage1 = Help1->Add("PictavoHomepage1", "Homepage");
+    LicenseAgreement1 = Help1->Add("LicenseAgreement1", "License Agreement ");
+    Help1->Add("N8", "-");
+    AboutPictavo1 = Help1->Add("AboutPictavo1", "&About");
+
+    // Drop-down of "Create All".
+    PopupMenu1 = Make<TPopupMenu>("PopupMenu1", Window());
+    Thumbnail1 = PopupMenu1->Add("Thumbnail1", "Create &Thumbnail");
+    Images1 = PopupMenu1->Add("Images1", "Create &Images");
+    HTMLPages1 = PopupMenu1->Add("HTMLPages1", "Create HTML &Pages");
+    PopupMenu1->Add("N9", "-");
+    ShowHTMLPage1 = PopupMenu1->Add("ShowHTMLPage1", "Show HTML Page");
+
+    // The list's pop-up menu.
+    PopupMenu2 = Make<TPopupMenu>("PopupMenu2", Window());
+    Moveitemup1 = PopupMenu2->Add("Moveitemup1", "Move items up");
+    Moveitemup1->SetShortCut("Alt+Up");
+    Moveitemup1->Tag = 1;
+    Moveitemdown1 = PopupMenu2->Add("Moveitemdown1", "Move items down");
+    Moveitemdown1->SetShortCut("Alt+Down");
+    Moveitemdown1->Tag = 2;
+    Moveitemtop1 = PopupMenu2->Add("Moveitemtop1", "Move items top");
+    Moveitemtop1->SetShortCut("Alt+Home");
+    Moveitemtop1->Tag = 3;
+    Moveitembottom1 = PopupMenu2->Add("Moveitembottom1", "Move items bottom");
+    Moveitembottom1->SetShortCut("Alt+End");
+    Moveitembottom1->Tag = 4;
+    MenuItem12 = PopupMenu2->Add("MenuItem12", "Move items to ...");
+    MenuItem12->SetShortCut("Alt+Left");
+    PlaceHere1 = PopupMenu2->Add("PlaceHere1", "Move items to here");
+    PlaceHere1->SetShortCut("Alt+Right");
+    PlaceHere1->SetEnabled(false);
+    PopupMenu2->Add("N10", "-");
+    MenuItem15 = PopupMenu2->Add("MenuItem15", "O&pen");
+    MenuItem16 = PopupMenu2->Add("MenuItem16", "P&roperties");
+    int context = 601;
+    for (TMenuItem* m : {Moveitemup1, Moveitemdown1, Moveitemtop1, Moveitembottom1, MenuItem12, PlaceHere1})
+        m->HelpContext = context++;
+    // Pop-up shortcuts work while the window is active, as the menu's own would.
+    for (int i = 0; i < PopupMenu2->Count(); ++i) Window()->addAction(PopupMenu2->Item(i)->Action());
+
+    // Editors of the template tool buttons.
+    PopupMenu3 = Make<TPopupMenu>("PopupMenu3", Window());
+    EditWith1 = PopupMenu3->Add("EditWith1", "Edit with ");
+    EditWith1->Tag = 10;
+    EditWith2 = PopupMenu3->Add("EditWith2", "Edit with ");
+    EditWith2->Tag = 11;
+    EditWith3 = PopupMenu3->Add("EditWith3", "Edit with ");
+    EditWith3->Tag = 12;
+    PopupMenu3->Add("N11", "-");
+    CustomizeEditor1 = PopupMenu3->Add("CustomizeEditor1", "Customize editor");
+}
+
+void TForm1::BuildToolBar() {
+    ToolBar1 = Make<TToolBar>("ToolBar1", Client());
+    ToolButton1 = ToolBar1->AddButton("ToolButton1", "New", "New items");
+    ToolButton2 = ToolBar1->AddButton("ToolButton2", "Folder", "Add (Directory)");
+    ToolButton3 = ToolBar1->AddButton("ToolButton3", "Files", "Add (Files)");
+    ToolButton4 = ToolBar1->AddButton("ToolButton4", "Delete", "Delete items");
+    ToolBar1->AddSeparator();
+    ToolButton6all = ToolBar1->AddButton("ToolButton6all", "Create All", "Create All");
+    ToolButton6all->SetDropdownMenu(PopupMenu1);
+    ToolBar1->AddSeparator();
+    ToolButton8 = ToolBar1->AddButton("ToolButton8", "Help", "Help");
+    // Pictures from the desktop's style; the hints name each button.
+    auto picture = [](TToolButton* button, QStyle::StandardPixmap pixmap, bool withText) {
+        auto* tool = static_cast<QToolButton*>(button->Widget());
+        tool->setIcon(tool->style()->standardIcon(pixmap));
+        tool->setToolButtonStyle(withText ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
+    };
+    picture(ToolButton1, QStyle::SP_FileIcon, false);
+    picture(ToolButton2, QStyle::SP_DirOpenIcon, false);
+    picture(ToolButton3, QStyle::SP_FileDialogNewFolder, false);
+    picture(ToolButton4, QStyle::SP_TrashIcon, false);
+    picture(ToolButton6all, QStyle::SP_MediaPlay, true);
+    picture(ToolButton8, QStyle::SP_DialogHelpButton, false);
+}
+
+void TForm1::BuildPages() {
+    // Five tabs share 370 pixels: a compact tab style keeps them all in sight.
+    auto* tabs = static_cast<QTabWidget*>(PageControl1->Widget());
+    tabs->setUsesScrollButtons(false);
+    tabs->tabBar()->setExpanding(false);
+    QFont tabFont = tabs->tabBar()->font();
+    tabFont.setPointSizeF(tabFont.pointSizeF() * 0.9);
+    tabs->tabBar()->setFont(tabFont);
+    tabs->tabBar()->setStyleSheet(
+        "QTabBar::tab { padding: 3px 3px; margin-right: 0px; border: 1px solid #a8a8a8; border-bottom: none;"
+        " border-top-left-radius: 3px; border-top-right-radius: 3px; background: #e4e4e4; }"
+        "QTabBar::tab:selected { background: #fafafa; }"
+        "QTabBar::tab:!selected { margin-top: 2px; }");
+    TabSheet1 = PageControl1->AddPage("TabSheet1", "Source Images");
+    TabSheet2 = PageControl1->AddPage("TabSheet2", "Destination");
+    TabSheet3 = PageControl1->AddPage("TabSheet3", "Index pages");
+    TabSheet4 = PageControl1->AddPage("TabSheet4", "Image pages");
+    TabSheet5 = PageControl1->AddPage("TabSheet5", "Images");
+    BuildSourcePage(TabSheet1->Widget());
+    BuildDestinationPage(TabSheet2->Widget());
+    BuildIndexPage(TabSheet3->Widget());
+    BuildImagePage(TabSheet4->Widget());
+    BuildImagesPage(TabSheet5->Widget());
+}
+
+void TForm1::BuildSourcePage(QWidget* page) {
+    ListView1 = Make<TListView>("ListView1", page);
+    ListView1->AddColumn("Name", 130);
+    ListView1->AddColumn("Folder", 200);
+    ListView1->AddColumn("", 0);
+    ListView1->AddColumn("", 0);
+    // Enter and its variants view the item under the cursor: keys of the list
+    // only, so Enter keeps its meaning in the edit fields.
+    for (TMenuItem* view : {ViewOriginalImage1, View1, ViewThumbnai1}) {
+        view->Action()->setShortcutContext(Qt::WidgetShortcut);
+        ListView1->Widget()->addAction(view->Action());
+    }
+    Place(ListView1, 4, 4, 354, 176);
+    Place(Make<TLabel>("Label1", page, "&Include:"), 4, 186, 56);
+    ComboBox16 = Make<TComboBox>("ComboBox16", page, true);
+    Place(ComboBox16, 62, 186, 180);
+    Place(Make<TLabel>("Label2", page, "E&xclude:"), 4, 212, 56);
+    ComboBox20 = Make<TComboBox>("ComboBox20", page, true);
+    Place(ComboBox20, 62, 212, 180);
+    Button13 = Make<TButton>("Button13", page, "Descrip&tion");
+    Place(Button13, 256, 186, 102, 26);
+}
+
+void TForm1::BuildDestinationPage(QWidget* page) {
+    const int lx = 4, lw = 146, cx = 152, cw = 206;
+    int y = 6;
+    auto row = [&](const char* labelName, const char* caption) {
+        Place(Make<TLabel>(labelName, page, caption), lx, y, lw);
+    };
+    row("Label3", "&Save in Folder:");
+    Edit1 = Make<TEdit>("Edit1", page);
+    Place(Edit1, cx, y, cw - 28);
+    Button8 = Make<TButton>("Button8", page, "...");
+    Place(Button8, cx + cw - 26, y, 26);
+    y += 28;
+    row("Label4", "Thumbnail path\\name:");
+    Edit5 = Make<TEdit>("Edit5", page);
+    Place(Edit5, cx, y, cw);
+    y += 28;
+    row("Label5", "Image path\\name:");
+    Edit9 = Make<TEdit>("Edit9", page);
+    Place(Edit9, cx, y, cw);
+    y += 28;
+    row("Label6", "Index name:");
+    Edit2 = Make<TEdit>("Edit2", page);
+    Place(Edit2, cx, y, cw);
+    y += 28;
+    row("Label7", "Image page path\\name:");
+    Edit4 = Make<TEdit>("Edit4", page);
+    Place(Edit4, cx, y, cw);
+    y += 28;
+    row("Label8", "Change &case:");
+    ComboBox10 = Make<TComboBox>("ComboBox10", page, false);
+    ComboBox10->Items().Assign({"Do not change", "lowercase", "UPPERCASE", "Title Case", "Sentence case", "tOGGLE cASE"});
+    Place(ComboBox10, cx, y, cw);
+    y += 28;
+    row("Label9", "Base &URL:");
+    ComboBox23 = Make<TComboBox>("ComboBox23", page, true);
+    Place(ComboBox23, cx, y, cw);
+}
+
+void TForm1::BuildIndexPage(QWidget* page) {
+    int y = 4;
+    Place(Make<TLabel>("Label10", page, "&Style:"), 4, y, 66);
+    ComboBox3 = Make<TComboBox>("ComboBox3", page, false, true);
+    Place(ComboBox3, 72, y, 194);
+    ToolButton9 = Make<TToolButton>("ToolButton9", new QToolButton(page), "Edit");
+    Place(ToolButton9, 270, y, 88);
+    ToolButton9->Tag = 1;
+    ToolButton9->SetHint("Edit the index-page template");
+    ToolButton9->SetDropdownMenu(PopupMenu3);
+    y += 26;
+    Place(Make<TLabel>("Label11", page, "&Title page:"), 4, y, 66);
+    Edit3 = Make<TEdit>("Edit3", page);
+    Place(Edit3, 72, y, 286);
+    y += 26;
+    Place(Make<TLabel>("Label12", page, "&Columns:"), 4, y, 66);
+    SpinEdit1 = Make<TSpinEdit>("SpinEdit1", page, 1, 10000);
+    Place(SpinEdit1, 72, y, 58);
+    ComboBox1 = Make<TComboBox>("ComboBox1", page, false);
+    ComboBox1->Items().Assign({"Rows", "# Thumbs", "Single Page"});
+    Place(ComboBox1, 134, y, 100);
+    SpinEdit2 = Make<TSpinEdit>("SpinEdit2", page, 1, 10000);
+    Place(SpinEdit2, 238, y, 60);
+    y += 26;
+    Place(Make<TLabel>("Label13", page, "Border:"), 4, y, 66);
+    SpinEdit3 = Make<TSpinEdit>("SpinEdit3", page, 0, 100);
+    Place(SpinEdit3, 72, y, 50);
+    Place(Make<TLabel>("Label14", page, "Pad:"), 128, y, 30);
+    SpinEdit4 = Make<TSpinEdit>("SpinEdit4", page, 0, 100);
+    Place(SpinEdit4, 158, y, 54);
+    Place(Make<TLabel>("Label15", page, "Space:"), 218, y, 40);
+    SpinEdit5 = Make<TSpinEdit>("SpinEdit5", page, 0, 100);
+    Place(SpinEdit5, 262, y, 54);
+    y += 26;
+    Place(Make<TLabel>("Label16", page, "Align:"), 4, y, 66);
+    ComboBox2 = Make<TComboBox>("ComboBox2", page, false);
+    ComboBox2->Items().Assign({"Default", "Left", "Right", "Center", "Justify"});
+    Place(ComboBox2, 72, y, 86);
+    Place(Make<TLabel>("Label17", page, "Hyperlin&k to:"), 162, y, 80);
+    ComboBox4 = Make<TComboBox>("ComboBox4", page, false);
+    ComboBox4->Items().Assign({"none", "Original image", "Image page"});
+    Place(ComboBox4, 244, y, 114);
+    y += 26;
+    CheckBox7 = Make<TCheckBox>("CheckBox7", page, "Auto si&ze");
+    Place(CheckBox7, 72, y, 120);
+    y += 24;
+    Place(Make<TLabel>("Label18", page, "Caption:"), 4, y, 66);
+    ComboBox11 = Make<TComboBox>("ComboBox11", page, true);
+    Place(ComboBox11, 72, y, 286);
+    y += 26;
+    Place(Make<TLabel>("Label19", page, "Position:"), 4, y, 66);
+    ComboBox9 = Make<TComboBox>("ComboBox9", page, false);
+    Place(ComboBox9, 72, y, 286);
+    y += 26;
+    Place(Make<TLabel>("Label20", page, "Alt text:"), 4, y, 66);
+    ComboBox12 = Make<TComboBox>("ComboBox12", page, true);
+    Place(ComboBox12, 72, y, 286);
+    y += 28;
+    // The property buttons open the properties dialog on their part of the records.
+    Place(Make<TButton>("Button2", page, "Page properties..."), 4, y, 130, 24);
+    Place(Make<TButton>("Button1", page, "Table..."), 138, y, 100, 24);
+    Place(Make<TButton>("Button12", page, "Font..."), 242, y, 100, 24);
+}
+
+void TForm1::BuildImagePage(QWidget* page) {
+    GroupBox2 = Make<TGroupBox>("GroupBox2", page, "Image pages");
+    Place(GroupBox2, 2, 2, 358, 250);
+    QWidget* g = GroupBox2->Widget();
+    int y = 20;
+    Place(Make<TLabel>("Label21", g, "&Style:"), 6, y, 62);
+    ComboBox5 = Make<TComboBox>("ComboBox5", g, false, true);
+    Place(ComboBox5, 70, y, 190);
+    ToolButton10 = Make<TToolButton>("ToolButton10", new QToolButton(g), "Edit");
+    Place(ToolButton10, 264, y, 86);
+    ToolButton10->Tag = 1;
+    ToolButton10->SetHint("Edit the image-page template");
+    ToolButton10->SetDropdownMenu(PopupMenu3);
+    y += 26;
+    Place(Make<TLabel>("Label22", g, "&Title page:"), 6, y, 62);
+    Edit6 = Make<TEdit>("Edit6", g);
+    Place(Edit6, 70, y, 280);
+    y += 26;
+    Place(Make<TLabel>("Label23", g, "Border:"), 6, y, 62);
+    SpinEdit10 = Make<TSpinEdit>("SpinEdit10", g, 0, 0);
+    Place(SpinEdit10, 70, y, 64);
+    y += 26;
+    Place(Make<TLabel>("Label24", g, "Caption:"), 6, y, 62);
+    ComboBox13 = Make<TComboBox>("ComboBox13", g, true);
+    Place(ComboBox13, 70, y, 280);
+    y += 26;
+    Place(Make<TLabel>("Label25", g, "Position:"), 6, y, 62);
+    ComboBox14 = Make<TComboBox>("ComboBox14", g, false);
+    Place(ComboBox14, 70, y, 280);
+    y += 26;
+    Place(Make<TLabel>("Label26", g, "Alt text:"), 6, y, 62);
+    ComboBox15 = Make<TComboBox>("ComboBox15", g, true);
+    Place(ComboBox15, 70, y, 280);
+    y += 26;
+    Place(Make<TLabel>("Label27", g, "Hyperlin&k:"), 6, y, 62);
+    Edit11 = Make<TEdit>("Edit11", g);
+    Place(Edit11, 70, y, 280);
+    y += 28;
+    Place(Make<TButton>("Button3", g, "Page properties..."), 6, y, 130, 24);
+    Place(Make<TButton>("Button9", g, "Font..."), 140, y, 100, 24);
+}
+
+void TForm1::BuildImagesPage(QWidget* page) {
+    auto* thumbs = Make<TGroupBox>("GroupBox3", page, "Thumbnails");
+    Place(thumbs, 2, 2, 176, 238);
+    auto* images = Make<TGroupBox>("GroupBox4", page, "Images");
+    Place(images, 182, 2, 176, 238);
+    const std::vector<std::string> formats{"JPG", "GIF"};
+    const std::vector<std::string> filters{"none", "Blur", "Sharpen", "Auto Contrast"};
+
+    QWidget* t = thumbs->Widget();
+    int y = 18;
+    ComboBox7 = Make<TComboBox>("ComboBox7", t, false);
+    ComboBox7->Items().Assign(formats);
+    ComboBox7->SetVisible(false);  // JPEG is the only output the program offers
+    Notebook1 = Make<TNotebook>("Notebook1", t);
+    Place(Notebook1, 4, y, 168, RowHeight);
+    QWidget* q1 = Notebook1->AddPage();
+    Place(Make<TLabel>("Label28", q1, "&Quality:"), 0, 0, 70);
+    SpinEdit12 = Make<TSpinEdit>("SpinEdit12", q1, 0, 100);
+    Place(SpinEdit12, 80, 0, 64);
+    QWidget* c1 = Notebook1->AddPage();
+    Place(Make<TLabel>("Label29", c1, "&X Colors:"), 0, 0, 70);
+    SpinEdit14 = Make<TSpinEdit>("SpinEdit14", c1, 0, 255);
+    Place(SpinEdit14, 80, 0, 64);
+    y += 24;
+    ComboBox6 = Make<TComboBox>("ComboBox6", t, false);
+    ComboBox6->Items().Assign({"Percent", "Pixel", "Crop"});
+    Place(ComboBox6, 4, y, 168);
+    y += 24;
+    Place(Make<TLabel>("Label30", t, "Width:"), 4, y, 70);
+    SpinEdit6 = Make<TSpinEdit>("SpinEdit6", t, 0, 0);
+    Place(SpinEdit6, 84, y, 64);
+    y += 24;
+    Place(Make<TLabel>("Label32", t, "Height:"), 4, y, 70);
+    SpinEdit7 = Make<TSpinEdit>("SpinEdit7", t, 0, 0);
+    Place(SpinEdit7, 84, y, 64);
+    y += 24;
+    CheckBox1 = Make<TCheckBox>("CheckBox1", t, "Lock &dimension");
+    Place(CheckBox1, 4, y, 168);
+    y += 24;
+    Place(Make<TLabel>("Label33", t, "Filter:"), 4, y, 40);
+    ComboBox17 = Make<TComboBox>("ComboBox17", t, false);
+    ComboBox17->Items().Assign(filters);
+    Place(ComboBox17, 48, y, 124);
+    y += 24;
+    Place(Make<TLabel>("Label35", t, "Border:"), 4, y, 70);
+    SpinEdit11 = Make<TSpinEdit>("SpinEdit11", t, 0, 100);
+    Place(SpinEdit11, 84, y, 64);
+    y += 24;
+    CheckBox2 = Make<TCheckBox>("CheckBox2", t, "Use Frame");
+    Place(CheckBox2, 4, y, 136);
+    Place(Make<TButton>("Button4", t, "..."), 144, y, 26);
+
+    QWidget* m = images->Widget();
+    y = 18;
+    ComboBox8 = Make<TComboBox>("ComboBox8", m, false);
+    ComboBox8->Items().Assign(formats);
+    ComboBox8->SetVisible(false);
+    Notebook2 = Make<TNotebook>("Notebook2", m);
+    Place(Notebook2, 4, y, 168, RowHeight);
+    QWidget* q2 = Notebook2->AddPage();
+    Place(Make<TLabel>("Label36", q2, "&Quality:"), 0, 0, 70);
+    SpinEdit13 = Make<TSpinEdit>("SpinEdit13", q2, 0, 100);
+    Place(SpinEdit13, 80, 0, 64);
+    QWidget* c2 = Notebook2->AddPage();
+    Place(Make<TLabel>("Label37", c2, "&X Colors:"), 0, 0, 70);
+    SpinEdit15 = Make<TSpinEdit>("SpinEdit15", c2, 0, 255);
+    Place(SpinEdit15, 80, 0, 64);
+    y += 24;
+    CheckBox3 = Make<TCheckBox>("CheckBox3", m, "Resi&ze");
+    Place(CheckBox3, 4, y, 70);
+    ComboBox19 = Make<TComboBox>("ComboBox19", m, false);
+    ComboBox19->Items().Assign({"both", "width", "height"});
+    Place(ComboBox19, 76, y, 96);
+    y += 24;
+    Place(Make<TLabel>("Label38", m, "Width:"), 4, y, 70);
+    SpinEdit8 = Make<TSpinEdit>("SpinEdit8", m, 0, 0);
+    Place(SpinEdit8, 84, y, 64);
+    y += 24;
+    Place(Make<TLabel>("Label39", m, "Height:"), 4, y, 70);
+    SpinEdit9 = Make<TSpinEdit>("SpinEdit9", m, 0, 0);
+    Place(SpinEdit9, 84, y, 64);
+    y += 24;
+    Place(Make<TLabel>("Label40", m, "Filter:"), 4, y, 40);
+    ComboBox18 = Make<TComboBox>("ComboBox18", m, false);
+    ComboBox18->Items().Assign(filters);
+    Place(ComboBox18, 48, y, 124);
+    y += 24;
+    CheckBox4 = Make<TCheckBox>("CheckBox4", m, "Use Frame");
+    Place(CheckBox4, 4, y, 136);
+    Place(Make<TButton>("Button5", m, "..."), 144, y, 26);
+    y += 24;
+    CheckBox5 = Make<TCheckBox>("CheckBox5", m, "Add Text");
+    Place(CheckBox5, 4, y, 136);
+    Place(Make<TButton>("Button6", m, "..."), 144, y, 26);
+    y += 24;
+    CheckBox6 = Make<TCheckBox>("CheckBox6", m, "Add Logo");
+    Place(CheckBox6, 4, y, 136);
+    Place(Make<TButton>("Button7", m, "..."), 144, y, 26);
+}

@@ -1,0 +1,13 @@
+# The windows of the gallery (library gallery) and the program pictavo.
+find_package(Qt6 COMPONENTS Widgets REQUIRED)
+file(GLOB gallery_window_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/pvu*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/Pvu*.cpp)
+list(FILTER gallery_window_sources EXCLUDE REGEX "/pvutils[^/]*$")
+add_library(gallery STATIC ${gallery_window_sources})
+target_include_directories(gallery PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(gallery PUBLIC gallery_utils platform_gui platform_inifile platform_strings platform_system
+  platform_shell platform_help Qt6::Widgets)
+
+add_executable(pictavo ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
+target_link_libraries(pictavo PRIVATE gallery)
+set_target_properties(pictavo PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+add_dependencies(pictavo pictavo_data)

@@ -1,0 +1,148 @@
+#include "platform/gui/Gui.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include <cstdio>
+
+namespace {
+TFileDialogHook fileHook;
+TFolderDialogHook folderHook;
+TMessageHook messageHook;
+
+// With no screen to show a box on, a modal dialog would wait for ever.
+bool Headless() {
+    const QString platform = QGuiApplication::platformName();
+    return platform == "offscreen" || platform == "minimal";
+}
+
+// "desc|mask;mask|desc|mask" into Qt's "desc (mask mask);;desc (mask)".
+QString QtFilter(const std::string& filter) {
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : filter) {
+        if (c == '|') {
+            parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    parts.push_back(cur);
+    QStringList out;
+    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+        std::string masks = parts[i + 1];
+        for (char& c : masks)
+            if (c == ';') c = ' ';
+        out << ToQString(parts[i] + " (" + masks + ")");
+    }
+    return out.join(";;");
+}
+}  // namespace
+
+void SetFileDialogHook(TFileDialogHook hook) { fileHook = std::move(hook); }
+void SetFolderDialogHook(TFolderDialogHook hook) { folderHook = std::move(hook); }
+void SetMessageHook(TMessageHook hook) { messageHook = std::move(hook); }
+
+TFileDialog::TFileDialog(TComponent* owner, std::string name, TFileDialogKind kind)
+    : TComponent(owner, std::move(name)), kind_(kind) {}
+
+bool TFileDialog::Execute() {
+    TFileDialogRequest request;
+    request.Kind = kind_;
+    request.Title = Title;
+    request.Filter = Filter;
+    request.DefaultExt = DefaultExt;
+    request.InitialDir = InitialDir;
+    request.MultiSelect = MultiSelect;
+    request.FileName = FileName;
+    bool accepted = false;
+    if (fileHook) {
+        accepted = fileHook(request);
+    } else if (Headless()) {
+        std::fprintf(stderr, "file dialog \"%s\" cancelled: no display\n", Title.c_str());
+    } else {
+        QFileDialog dialog(QApplication::activeWindow(), ToQString(Title), ToQString(InitialDir), QtFilter(Filter));
+        dialog.setDefaultSuffix(ToQString(DefaultExt));
+        if (kind_ == TFileDialogKind::Save) {
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setFileMode(QFileDialog::AnyFile);
+        } else {
+            dialog.setAcceptMode(QFileDialog::AcceptOpen);
+            dialog.setFileMode(MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        }
+        if (!FileName.empty()) dialog.selectFile(ToQString(FileName));
+        if (dialog.exec() == QDialog::Accepted) {
+            accepted = true;
+            request.Files.clear();
+            for (const QString& f : dialog.selectedFiles()) request.Files.push_back(FromQString(f));
+            request.FileName = request.Files.empty() ? std::string() : request.Files.front();
+        }
+    }
+    if (!accepted) return false;
+    // The chosen files decide the name; a hook may give only the name.
+    if (!request.Files.empty())
+        request.FileName = request.Files.front();
+    else if (!request.FileName.empty())
+        request.Files.push_back(request.FileName);
+    FileName = request.FileName;
+    Files = request.Files;
+    return !FileName.empty();
+}
+
+bool BrowseForFolderDialog(const std::string& title, const std::string& startFolder, std::string& chosen) {
+    TFolderRequest request{title, startFolder, {}};
+    bool accepted = false;
+    if (folderHook) {
+        accepted = folderHook(request);
+    } else if (Headless()) {
+        std::fprintf(stderr, "folder browser \"%s\" cancelled: no display\n", title.c_str());
+    } else {
+        QString dir = QFileDialog::getExistingDirectory(QApplication::activeWindow(), ToQString(title),
+                                                        ToQString(startFolder), QFileDialog::ShowDirsOnly);
+        if (!dir.isEmpty()) {
+            accepted = true;
+            request.Chosen = FromQString(dir);
+        }
+    }
+    if (!accepted || request.Chosen.empty()) return false;
+    chosen = request.Chosen;
+    return true;
+}
+
+int MessageDlg(const std::string& caption, const std::string& text, TMsgDlgType type, int buttons) {
+    TMessageRequest request{caption, text, type, buttons};
+    if (messageHook) return messageHook(request);
+    if (Headless()) {
+        // Nobody can answer: take the answer that changes nothing.
+        std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
+        if (buttons & TMsgButtons::OK) return TModal::Ok;
+        if (buttons & TMsgButtons::No) return TModal::No;
+        if (buttons & TMsgButtons::Cancel) return TModal::Cancel;
+        return TModal::Yes;
+    }
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(ToQString(caption));
+    box.setText(ToQString(text));
+    switch (type) {
+    case TMsgDlgType::Warning: box.setIcon(QMessageBox::Warning); break;
+    case TMsgDlgType::Error: box.setIcon(QMessageBox::Critical); break;
+    case TMsgDlgType::Information: box.setIcon(QMessageBox::Information); break;
+    case TMsgDlgType::Confirmation: box.setIcon(QMessageBox::Question); break;
+    default: break;
+    }
+    QMessageBox::StandardButtons set;
+    if (buttons & TMsgButtons::Yes) set |= QMessageBox::Yes;
+    if (buttons & TMsgButtons::No) set |= QMessageBox::No;
+    if (buttons & TMsgButtons::OK) set |= QMessageBox::Ok;
+    if (buttons & TMsgButtons::Cancel) set |= QMessageBox::Cancel;
+    if (!set) set = QMessageBox::Ok;
+    box.setStandardButtons(set);
+    switch (box.exec()) {
+    case QMessageBox::Yes: return TModal::Yes;
+    case QMessageBox::No: return TModal::No;
+    case QMessageBox::Ok: return TModal::Ok;
+    default: return TModal::Cancel;
+    }
+}

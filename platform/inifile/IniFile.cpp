@@ -1,0 +1,403 @@
+#include "platform/inifile/IniFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t MaxValueLength = 2047;
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string trimBlanks(const std::string& s)
+{
+    std::size_t b = 0, e = s.size();
+    while (b < e && isBlank(s[b]))
+        ++b;
+    while (e > b && (isBlank(s[e - 1]) || s[e - 1] == '\r'))
+        --e;
+    return s.substr(b, e - b);
+}
+
+std::string fileSystemPath(const std::string& name)
+{
+    std::string path = name;
+    for (char& c : path)
+        if (c == '\\')
+            c = '/';
+    return path;
+}
+
+bool readWholeFile(const std::string& path, std::string& text)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        text.append(buffer, n);
+    std::fclose(f);
+    return true;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::string IniTrimValue(const std::string& raw)
+{
+    std::string v = trimBlanks(raw);
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    return v;
+}
+
+bool IniParseInteger(const std::string& text, int& value)
+{
+    const std::string s = trimBlanks(text);
+    std::size_t i = 0;
+    std::size_t hexStart = std::string::npos;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X'))
+        hexStart = 2;
+    else if (s.size() > 1 && s[0] == '$')
+        hexStart = 1;
+    if (hexStart != std::string::npos) {
+        if (s.size() - hexStart > 8)
+            return false;
+        std::uint32_t v = 0;
+        for (i = hexStart; i < s.size(); ++i) {
+            const int d = hexDigit(s[i]);
+            if (d < 0)
+                return false;
+            v = v * 16 + static_cast<std::uint32_t>(d);
+        }
+        value = static_cast<int>(v);
+        return true;
+    }
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    if (i >= s.size())
+        return false;
+    std::int64_t v = 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+        v = v * 10 + (s[i] - '0');
+        if (v > 2147483648LL)
+            return false;
+    }
+    if (negative)
+        v = -v;
+    if (v > 2147483647LL || v < -2147483648LL)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+TIniFile::TIniFile(const std::string& fileName, IniFileMode mode)
+    : fileName_(fileSystemPath(fileName)), mode_(mode)
+{
+    std::string text;
+    readWholeFile(fileName_, text);
+    parse(text);
+}
+
+TIniFile::~TIniFile()
+{
+    try {
+        UpdateFile();
+    } catch (...) {
+    }
+}
+
+void TIniFile::LoadFromText(const std::string& text)
+{
+    parse(text);
+    modified_ = false;
+}
+
+void TIniFile::parse(const std::string& text)
+{
+    sections_.clear();
+    sections_.push_back(Section{});
+    std::size_t start = 0;
+    byteOrderMark_ = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    if (byteOrderMark_)
+        start = 3;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string raw = text.substr(start, end - start);
+        if (!raw.empty() && raw.back() == '\r')
+            raw.pop_back();
+        start = end + 1;
+
+        const std::string trimmed = trimBlanks(raw);
+        if (!trimmed.empty() && trimmed[0] == '[') {
+            std::size_t close = trimmed.find(']');
+            Section section;
+            section.name = trimBlanks(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            section.header = raw;
+            sections_.push_back(std::move(section));
+            continue;
+        }
+        Line line;
+        line.raw = raw;
+        const std::size_t eq = raw.find('=');
+        if (eq != std::string::npos && !trimmed.empty() && trimmed[0] != ';') {
+            line.key = trimBlanks(raw.substr(0, eq));
+            line.value = IniTrimValue(raw.substr(eq + 1));
+            line.isKey = !line.key.empty();
+        }
+        sections_.back().lines.push_back(std::move(line));
+    }
+}
+
+const TIniFile::Section* TIniFile::findSection(const std::string& name) const
+{
+    const std::string wanted = trimBlanks(name);
+    for (std::size_t i = 1; i < sections_.size(); ++i)
+        if (SameText(sections_[i].name, wanted))
+            return &sections_[i];
+    return nullptr;
+}
+
+TIniFile::Section* TIniFile::findSection(const std::string& name)
+{
+    return const_cast<Section*>(static_cast<const TIniFile*>(this)->findSection(name));
+}
+
+const TIniFile::Line* TIniFile::findKey(const std::string& section, const std::string& key) const
+{
+    const Section* s = findSection(section);
+    if (!s)
+        return nullptr;
+    const std::string wanted = trimBlanks(key);
+    for (const Line& line : s->lines)
+        if (line.isKey && SameText(line.key, wanted))
+            return &line;
+    return nullptr;
+}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& defaultValue) const
+{
+    const Line* line = findKey(section, key);
+    std::string value = line ? line->value : defaultValue;
+    if (value.size() > MaxValueLength)
+        value.resize(MaxValueLength);
+    return value;
+}
+
+int TIniFile::ReadInteger(const std::string& section, const std::string& key, int defaultValue) const
+{
+    const Line* line = findKey(section, key);
+    if (!line)
+        return defaultValue;
+    int value = 0;
+    return IniParseInteger(ReadString(section, key, std::string()), value) ? value : defaultValue;
+}
+
+bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool defaultValue) const
+{
+    return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
+{
+    std::string clean = value;
+    for (char& c : clean)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    const std::string sectionName = trimBlanks(section);
+    const std::string keyName = trimBlanks(key);
+    Section* s = findSection(sectionName);
+    if (!s) {
+        Section fresh;
+        fresh.name = sectionName;
+        fresh.header = "[" + sectionName + "]";
+        sections_.push_back(std::move(fresh));
+        s = &sections_.back();
+    }
+    for (Line& line : s->lines) {
+        if (line.isKey && SameText(line.key, keyName)) {
+            line.raw = line.key + "=" + clean;
+            line.value = IniTrimValue(clean);
+            modified_ = true;
+            return;
+        }
+    }
+    Line line;
+    line.raw = keyName + "=" + clean;
+    line.key = keyName;
+    line.value = IniTrimValue(clean);
+    line.isKey = true;
+    // New keys go right after the section's last key, so blank lines and
+    // comments that lead into the next section stay below it.
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < s->lines.size(); ++i)
+        if (s->lines[i].isKey)
+            at = i + 1;
+    s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+    modified_ = true;
+}
+
+void TIniFile::WriteInteger(const std::string& section, const std::string& key, int value)
+{
+    WriteString(section, key, std::to_string(value));
+}
+
+void TIniFile::WriteBool(const std::string& section, const std::string& key, bool value)
+{
+    WriteString(section, key, value ? "1" : "0");
+}
+
+void TIniFile::ReadSection(const std::string& section, TStringList& keys) const
+{
+    keys.Clear();
+    if (const Section* s = findSection(section))
+        for (const Line& line : s->lines)
+            if (line.isKey)
+                keys.Add(line.key);
+}
+
+void TIniFile::ReadSections(TStringList& sections) const
+{
+    sections.Clear();
+    for (std::size_t i = 1; i < sections_.size(); ++i)
+        sections.Add(sections_[i].name);
+}
+
+void TIniFile::ReadSectionValues(const std::string& section, TStringList& lines) const
+{
+    lines.Clear();
+    if (const Section* s = findSection(section))
+        for (const Line& line : s->lines)
+            if (line.isKey)
+                lines.Add(line.key + "=" + ReadString(section, line.key, std::string()));
+}
+
+void TIniFile::EraseSection(const std::string& section)
+{
+    const std::string wanted = trimBlanks(section);
+    for (std::size_t i = 1; i < sections_.size();) {
+        if (SameText(sections_[i].name, wanted)) {
+            sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(i));
+            modified_ = true;
+        } else {
+            ++i;
+        }
+    }
+}
+
+void TIniFile::DeleteKey(const std::string& section, const std::string& key)
+{
+    Section* s = findSection(section);
+    if (!s)
+        return;
+    const std::string wanted = trimBlanks(key);
+    for (std::size_t i = 0; i < s->lines.size(); ++i) {
+        if (s->lines[i].isKey && SameText(s->lines[i].key, wanted)) {
+            s->lines.erase(s->lines.begin() + static_cast<std::ptrdiff_t>(i));
+            modified_ = true;
+            return;
+        }
+    }
+}
+
+bool TIniFile::SectionExists(const std::string& section) const
+{
+    return findSection(section) != nullptr;
+}
+
+bool TIniFile::ValueExists(const std::string& section, const std::string& key) const
+{
+    return findKey(section, key) != nullptr;
+}
+
+std::string TIniFile::ToText() const
+{
+    std::string text = byteOrderMark_ ? "\xEF\xBB\xBF" : "";
+    for (std::size_t i = 0; i < sections_.size(); ++i) {
+        if (i > 0)
+            text += sections_[i].header + "\r\n";
+        for (const Line& line : sections_[i].lines)
+            text += line.raw + "\r\n";
+    }
+    return text;
+}
+
+bool TIniFile::UpdateFile()
+{
+    if (!modified_)
+        return true;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // Write through a symlink to the file it names.
+    fs::path target(fileName_);
+    if (fs::is_symlink(target, ec)) {
+        fs::path resolved = fs::weakly_canonical(target, ec);
+        if (!ec)
+            target = resolved;
+    }
+    const std::string path = target.string();
+
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    mode_t fileMode;
+    if (mode_ == IniFileMode::Private) {
+        fileMode = 0600;
+    } else if (exists) {
+        fileMode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        fileMode = 0666 & ~mask;
+    }
+
+    // A whole new file, renamed over the old one, so a failed write never
+    // leaves a half-written settings file behind.
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    const std::string text = ToText();
+    bool ok = ::fchmod(fd, fileMode) == 0;
+    std::size_t written = 0;
+    while (ok && written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ok = false;
+            break;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0)
+        ok = false;
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0)
+        ok = false;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    modified_ = false;
+    return true;
+}

@@ -1,0 +1,87 @@
+#include "platform/system/Files.h"
+
+#include "platform/system/DateTime.h"
+#include "platform/system/System.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::int32_t FileAge(const std::string& name)
+{
+    struct stat st {};
+    if (::stat(ToFileSystemPath(name).c_str(), &st) != 0)
+        return -1;
+    return UnixTimeToFileDate(static_cast<std::int64_t>(st.st_mtim.tv_sec));
+}
+
+int FileSetDate(const std::string& name, std::int32_t fileDate)
+{
+    std::int64_t seconds;
+    try {
+        seconds = FileDateToUnixTime(fileDate);
+    } catch (const EConvertError&) {
+        return EINVAL;
+    }
+    struct timespec times[2];
+    times[0].tv_sec = static_cast<time_t>(seconds);
+    times[0].tv_nsec = 0;
+    times[1] = times[0];
+    if (::utimensat(AT_FDCWD, ToFileSystemPath(name).c_str(), times, 0) != 0)
+        return errno;
+    return 0;
+}
+
+std::int64_t FileSizeOfPath(const std::string& name)
+{
+    struct stat st {};
+    if (::stat(ToFileSystemPath(name).c_str(), &st) != 0)
+        return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+int FileGetAttr(const std::string& name)
+{
+    const std::string path = ToFileSystemPath(name);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 && ::lstat(path.c_str(), &st) != 0)
+        return -1;
+    int attr = 0;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        attr |= faReadOnly;
+    const std::string base = ExtractFileName(ExcludeTrailingPathDelimiter(path));
+    if (!base.empty() && base[0] == '.' && base != "." && base != "..")
+        attr |= faHidden;
+    if (S_ISDIR(st.st_mode))
+        attr |= faDirectory;
+    else if (S_ISREG(st.st_mode))
+        attr |= faArchive;
+    return attr;
+}
+
+int FileSetAttr(const std::string& name, int attributes)
+{
+    const std::string path = ToFileSystemPath(name);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno;
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & faReadOnly) {
+        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    } else if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        // Give back write permission where read permission is, within the umask.
+        mode_t write = 0;
+        if (mode & S_IRUSR) write |= S_IWUSR;
+        if (mode & S_IRGRP) write |= S_IWGRP;
+        if (mode & S_IROTH) write |= S_IWOTH;
+        mode |= (write & ~mask) | S_IWUSR;
+    }
+    if (mode == (st.st_mode & 07777))
+        return 0;
+    if (::chmod(path.c_str(), mode) != 0)
+        return errno;
+    return 0;
+}

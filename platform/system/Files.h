@@ -1,0 +1,36 @@
+#pragma once
+// File dates, sizes and attributes in the form the program stores them.
+
+#include <cstdint>
+#include <string>
+
+// Attribute bits as the settings and descriptions know them.
+enum : int {
+    faReadOnly = 0x01,
+    faHidden = 0x02,
+    faSysFile = 0x04,
+    faVolumeID = 0x08,
+    faDirectory = 0x10,
+    faArchive = 0x20,
+    faAnyFile = 0x3F,
+};
+
+// The packed local date of a file's last change; -1 when it has none (missing).
+// Needs no write access (works on read-only files).
+std::int32_t FileAge(const std::string& name);
+// Sets the last-change (and access) time from a packed date; 0 on success,
+// else the system error number. A packed date that is not a date gives EINVAL.
+int FileSetDate(const std::string& name, std::int32_t fileDate);
+
+// Size in bytes, -1 when the entry cannot be examined.
+std::int64_t FileSizeOfPath(const std::string& name);
+
+// Read-only when no write permission bit is set, hidden for a leading '.',
+// directory for folders (symlinks followed), archive for every other regular
+// file (Linux keeps no archive bit; new files carry it on Windows too).
+// -1 when the entry does not exist.
+int FileGetAttr(const std::string& name);
+// Only read-only maps onto Linux: it clears or restores the write bits (owner
+// write comes back, as the umask allows). Hidden, system and archive have no
+// place to go and are ignored. 0 on success, else the system error number.
+int FileSetAttr(const std::string& name, int attributes);

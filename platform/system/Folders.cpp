@@ -1,0 +1,150 @@
+#include "platform/system/System.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::mutex folderMutex;
+std::string programFolderOverride;
+
+std::string withSlash(std::string folder)
+{
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+std::string executableFolder()
+{
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return withSlash(fs::current_path(ec).string());
+    return withSlash(exe.parent_path().string());
+}
+
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
+
+} // namespace
+
+std::string ProgramFolder()
+{
+    std::lock_guard lock(folderMutex);
+    if (!programFolderOverride.empty())
+        return programFolderOverride;
+    static const std::string folder = executableFolder();
+    return folder;
+}
+
+void SetProgramFolder(const std::string& folder)
+{
+    std::lock_guard lock(folderMutex);
+    programFolderOverride = folder.empty() ? std::string() : withSlash(ToFileSystemPath(folder));
+}
+
+std::string ChooseWritableFolder(const std::string& programFolder, bool programFolderWritable,
+                                 const std::string& xdgConfigHome, const std::string& home)
+{
+    if (programFolderWritable)
+        return withSlash(programFolder);
+    // XDG says a relative XDG_CONFIG_HOME is invalid and must be ignored.
+    if (!xdgConfigHome.empty() && xdgConfigHome[0] == '/')
+        return withSlash(xdgConfigHome) + "pictavo/";
+    return withSlash(home.empty() ? std::string("/tmp") : home) + ".config/pictavo/";
+}
+
+std::string WritableFolder()
+{
+    const std::string program = ProgramFolder();
+    const bool writable = ::access(program.c_str(), W_OK) == 0;
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    std::string folder = ChooseWritableFolder(program, writable, xdg ? xdg : "", home ? home : "");
+    if (!writable)
+        ForceDirectories(folder);
+    return folder;
+}
+
+std::string ToFileSystemPath(const std::string& name)
+{
+    std::string result = name;
+    for (char& c : result)
+        if (c == '\\')
+            c = '/';
+    return result;
+}
+
+std::string ExtractFilePath(const std::string& name)
+{
+    for (std::size_t i = name.size(); i > 0; --i)
+        if (isSeparator(name[i - 1]))
+            return name.substr(0, i);
+    return std::string();
+}
+
+std::string ExtractFileName(const std::string& name)
+{
+    for (std::size_t i = name.size(); i > 0; --i)
+        if (isSeparator(name[i - 1]))
+            return name.substr(i);
+    return name;
+}
+
+std::string ExtractFileExt(const std::string& name)
+{
+    for (std::size_t i = name.size(); i > 0; --i) {
+        if (isSeparator(name[i - 1]))
+            break;
+        if (name[i - 1] == '.')
+            return name.substr(i - 1);
+    }
+    return std::string();
+}
+
+std::string ChangeFileExt(const std::string& name, const std::string& ext)
+{
+    const std::string old = ExtractFileExt(name);
+    return name.substr(0, name.size() - old.size()) + ext;
+}
+
+std::string IncludeTrailingPathDelimiter(const std::string& folder)
+{
+    if (!folder.empty() && isSeparator(folder.back()))
+        return folder;
+    return folder + '/';
+}
+
+std::string ExcludeTrailingPathDelimiter(const std::string& folder)
+{
+    if (folder.size() > 1 && isSeparator(folder.back()))
+        return folder.substr(0, folder.size() - 1);
+    return folder;
+}
+
+bool FileExists(const std::string& name)
+{
+    struct stat st {};
+    return ::stat(ToFileSystemPath(name).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& name)
+{
+    struct stat st {};
+    return ::stat(ToFileSystemPath(name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ForceDirectories(const std::string& folder)
+{
+    if (folder.empty())
+        return false;
+    std::error_code ec;
+    const fs::path path(ToFileSystemPath(folder));
+    fs::create_directories(path, ec);
+    return fs::is_directory(path, ec);
+}

@@ -1,0 +1,36 @@
+#pragma once
+// Program and settings folders, file-name pieces and the path rule for names
+// that come from stored records (a '\' there is a folder separator).
+
+#include <string>
+
+// The executable's folder with a trailing '/'. Data files are read from here.
+std::string ProgramFolder();
+// Tests and tools point the program folder elsewhere; an empty path restores
+// the executable's folder. A trailing '/' is added when missing.
+void SetProgramFolder(const std::string& folder);
+
+// Where the program writes its own files (pv.ini, pftp.bak, pvftp.pv, ...):
+// the program folder when it can be written, else $XDG_CONFIG_HOME/pictavo/
+// (default ~/.config/pictavo/), created on demand. Always ends in '/'.
+std::string WritableFolder();
+// The same choice with its inputs spelled out, so it can be tested.
+std::string ChooseWritableFolder(const std::string& programFolder, bool programFolderWritable,
+                                 const std::string& xdgConfigHome, const std::string& home);
+
+// Stored names may hold '\' as a separator (for example "frames\bar1.gif");
+// at the file-system boundary every '\' becomes '/'.
+std::string ToFileSystemPath(const std::string& name);
+
+// Name pieces; both '/' and '\' count as separators.
+std::string ExtractFilePath(const std::string& name);   // up to and including the last separator
+std::string ExtractFileName(const std::string& name);   // after the last separator
+std::string ExtractFileExt(const std::string& name);    // from the last '.' of the file name, with the dot
+std::string ChangeFileExt(const std::string& name, const std::string& ext);
+std::string IncludeTrailingPathDelimiter(const std::string& folder);   // appends '/' unless it ends in '/' or '\'
+std::string ExcludeTrailingPathDelimiter(const std::string& folder);   // drops one trailing '/' or '\' (not of "/")
+
+// File-system queries (names pass through ToFileSystemPath).
+bool FileExists(const std::string& name);        // an existing entry that is not a folder
+bool DirectoryExists(const std::string& name);   // an existing folder (symlinks followed)
+bool ForceDirectories(const std::string& folder); // creates missing folders; true when it exists after

@@ -1,0 +1,180 @@
+#include "gallery/PropertyRecords.h"
+#include "gallery/pvutils.h"
+#include "platform/system/System.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+TEST(PropertyRecords, KeysInIndexOrder)
+{
+    const std::vector<std::string> keys = {
+        "SourceImage", "PagePropertiesIndex", "PagePropertiesImage", "AddText", "AddLogo", "Nothing1", "Nothing2",
+        "MoreTable", "CaptionFontT", "CaptionFontI", "Edit1", "Edit2", "Edit3", "FrameTFolder", "FrameIFolder",
+        "LogoIFolder", "ManualPaste", "Upload", "CurrentPage1", "CurrentPage2", "DropTargetXY", "TextHeader1",
+        "TextFooter1", "TextHeader2", "TextFooter2", "AddFrameImage", "AddMaskImage", "AddButtonImage",
+        "AddFrameThumb", "AddMaskThumb", "AddButtonThumb", "AddOutlineI", "AddOutlineT"};
+    ASSERT_EQ(static_cast<int>(keys.size()), PropertyRecordCount);
+    for (int i = 0; i < PropertyRecordCount; ++i) {
+        EXPECT_EQ(PropertyRecordKey(i), keys[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(PropertyRecordIndexOf(keys[static_cast<std::size_t>(i)]), i);
+    }
+    EXPECT_EQ(PropertyRecordIndexOf("addoutlinet"), prAddOutlineT);
+    EXPECT_EQ(PropertyRecordIndexOf("Nothing3"), -1);
+    EXPECT_THROW(PropertyRecordKey(33), EStringListError);
+    EXPECT_THROW(PropertyRecordDefault(-1), EStringListError);
+}
+
+TEST(PropertyRecords, DefaultsWithoutTheProgramFolder)
+{
+    const std::vector<std::pair<int, std::string>> fixed = {
+        {1, "1|8421440|1|16777215|0|16711680|0|8388736|0|255|0|0|wallpaper.jpg|0|0|0|0|_self|page |-|0|0|5|1|0|"
+            "main.htm|left.htm|1|1|0|0"},
+        {2, "0|16777215|0|0|0|16711680|0|8388736|0|255|0|0|wallpaper.jpg|0|0|0|0|_self|picture |-|0|0|5|1||||1|1|0|0"},
+        {4, "|0|0|0|0|0|0|255|0"},
+        {5, ""},
+        {6, ""},
+        {7, "0|100|1|0|0|0|1|8388608|bg.jpg|||0|0|0|0|Center|Default|0|0||0|16777215|bg.jpg|0|0|0|0|0|0|Default|0|0|"},
+        {8, "Verdana|1|0|0|0|8454143|0|16777215|"},
+        {9, "Verdana|0|0|0|0|15|0|15"},
+        {10, "Microsoft Frontpage|C:\\PROGRA~1\\MICROS~1\\OFFICE\\frontpg.exe|"},
+        {11, "Windows Notepad|c:\\windows\\notepad.exe|"},
+        {12, ""},
+        {18, "0|0|0|"},
+        {19, "0|0|0|"},
+        {20, "50|50|"},
+        {21, "<center><font name=\"Verdana\" Size=\"5\">My Thumbnail Header</font></center>"},
+        {22, "<center><font name=\"Verdana\" Size=\"5\">My Thumbnail Footer</font></center>"},
+        {23, "<center><font name=\"Verdana\" Size=\"5\">My Image Header</font></center>"},
+        {24, "<center><font name=\"Verdana\" Size=\"5\">My Image Footer</font></center>"},
+        {25, "0||0|255|0|0|"},
+        {26, "0||0|100|0|16777215|0|0|0||"},
+        {27, "0|10|0|20|16777215|0|0|10|0|50|16777215|"},
+        {28, "0||0|255|0|0|"},
+        {29, "0||0|100|0|16777215|0|0|0||"},
+        {30, "0|5|0|20|16777215|0|0|10|0|50|16777215|"},
+        {31, "0||0|255|0"},
+        {32, "0||0|255|20"},
+    };
+    for (const auto& [index, text] : fixed)
+        EXPECT_EQ(PropertyRecordDefault(index), text) << PropertyRecordKey(index);
+
+    // Field counts of the records the page writer and table code read.
+    int count = 0;
+    for (std::string rest = PropertyRecordDefault(1); !rest.empty(); NextField(rest))
+        ++count;
+    EXPECT_EQ(count, 31);
+    count = 0;
+    for (std::string rest = PropertyRecordDefault(7); !rest.empty(); NextField(rest))
+        ++count;
+    EXPECT_EQ(count, 32);
+
+    const std::string manual = PropertyRecordDefault(prManualPaste);
+    EXPECT_EQ(GetField(0, manual, 2), "my login here");
+    EXPECT_EQ(GetField(0, manual, 5), "<specify here>");
+    EXPECT_EQ(GetField(0, manual, 6), "1");
+    const std::string upload = PropertyRecordDefault(prUpload);
+    EXPECT_EQ(GetField(0, upload, 2), "21");
+    EXPECT_EQ(GetField(0, upload, 3), "100");
+    EXPECT_EQ(GetField(0, upload, 4), "My Name");
+    EXPECT_EQ(GetField(0, upload, 5), "Blue Harbor");
+    EXPECT_EQ(GetField(0, upload, 6), "");
+    EXPECT_FALSE(GetField(0, upload, 7).empty());
+}
+
+TEST(PropertyRecords, DefaultsThatHoldTheProgramFolder)
+{
+    SetProgramFolder("/opt/pictavo");
+    EXPECT_EQ(PropertyRecordDefault(prSourceImage), "/opt/pictavo/");
+    EXPECT_EQ(PropertyRecordDefault(prFrameTFolder), "/opt/pictavo/frames");
+    EXPECT_EQ(PropertyRecordDefault(prFrameIFolder), "/opt/pictavo/frames");
+    EXPECT_EQ(PropertyRecordDefault(prLogoIFolder), "/opt/pictavo/frames");
+    const std::string text = PropertyRecordDefault(prAddText);
+    EXPECT_EQ(text.rfind("Verdana|b|14|1|0|", 0), 0u);
+    EXPECT_FALSE(GetField(1, text, 6).empty());   // the sample stamp text
+    EXPECT_EQ(GetField(1, text, 7), "1");
+    EXPECT_EQ(GetField(1, text, 10), "50");
+    EXPECT_EQ(GetField(1, text, 17), "120301");
+    EXPECT_EQ(GetField(1, text, 19), "1");
+    EXPECT_EQ(GetField(1, text, 20), "/opt/pictavo/frames/bar1.gif");
+    EXPECT_EQ(GetField(1, text, 21), "255");
+    EXPECT_EQ(GetField(1, text, 28), "255");
+    EXPECT_EQ(GetField(1, text, 29), "");
+    SetProgramFolder("");
+}
+
+TEST(Fields, NextFieldAndGetField)
+{
+    std::string text = "a|b c|";
+    std::string field;
+    NextField(text, field);
+    EXPECT_EQ(field, "a");
+    EXPECT_EQ(text, "b c|");
+    text = "no bar";
+    NextField(text, field);
+    EXPECT_EQ(field, "no bar");
+    EXPECT_EQ(text, "");
+    text = "";
+    NextField(text, field);
+    EXPECT_EQ(field, "");
+
+    EXPECT_EQ(GetField(0, "x|two  |z", 2), "two");
+    EXPECT_EQ(GetField(1, "x|two  |z", 2), "two  ");
+    EXPECT_EQ(GetField(0, "x|tab\t\r|", 2), "tab");
+    EXPECT_EQ(GetField(0, "a|b|c", 5), "");
+    EXPECT_EQ(GetField(0, "a|b|c", 3), "c");
+    EXPECT_EQ(GetField(0, "a|b|c|", 4), "");
+    EXPECT_EQ(GetField(0, "||c", 1), "");
+    EXPECT_EQ(GetField(0, "||c", 3), "c");
+    EXPECT_EQ(GetField(0, "", 1), "");
+    field = "unchanged";
+    GetField(0, "a|b", 0, field);
+    EXPECT_EQ(field, "unchanged");
+    GetField(0, "a|b", -2, field);
+    EXPECT_EQ(field, "unchanged");
+}
+
+TEST(Fields, LoadFirstFieldsOfACaptionList)
+{
+    const fs::path file = fs::temp_directory_path() / "pictavo-pvcapt-test.pv";
+    std::ofstream(file, std::ios::binary) << "Below the thumbnail|<br>%caption\r\nNo markup\nRight|<td>%caption</td>|x\n";
+    const TStringList items = LoadFirstFields(file.string());
+    EXPECT_EQ(items.Items(), (std::vector<std::string>{"Below the thumbnail", "", "Right"}));
+    fs::remove(file);
+    EXPECT_EQ(LoadFirstFields(file.string()).Count(), 0);
+}
+
+TEST(Fields, ABarTypedIntoATextFieldCannotSplitTheRecord)
+{
+    const std::string record = MakePropertyRecord({"Verdana", "b", "a|b|c", "", "end"});
+    EXPECT_EQ(record, "Verdana|b|a%lineb%linec||end|");
+    EXPECT_EQ(GetField(1, record, 3), "a%lineb%linec");
+    EXPECT_EQ(UnescapeRecordField(GetField(1, record, 3)), "a|b|c");
+    EXPECT_EQ(GetField(1, record, 5), "end");
+    EXPECT_EQ(EscapeRecordField("no bars"), "no bars");
+    EXPECT_EQ(EscapeRecordField("|"), "%line");
+}
+
+TEST(Fields, NumericFieldsConvertOrRaise)
+{
+    const std::string record = PropertyRecordDefault(prPagePropertiesIndex);
+    EXPECT_EQ(StrToInt(GetField(0, record, 2)), 8421440);
+    EXPECT_EQ(StrToInt(" -12"), -12);
+    EXPECT_EQ(StrToInt("$FF"), 255);
+    EXPECT_EQ(StrToInt("0xFFFFFFFF"), -1);
+    EXPECT_EQ(StrToIntDef("", 7), 7);
+    EXPECT_EQ(StrToIntDef("12 ", 7), 7);
+    EXPECT_EQ(StrToIntDef("2147483648", 7), 7);
+    // A short record gives an empty field, and converting it ends the command.
+    try {
+        StrToInt(GetField(0, "1|2", 9));
+        FAIL();
+    } catch (const EConvertError& e) {
+        EXPECT_EQ(e.Message, "'' is not a valid integer value");
+    }
+    EXPECT_THROW(StrToInt("abc"), EConvertError);
+    EXPECT_THROW(StrToInt("-"), EConvertError);
+}

@@ -1,0 +1,13 @@
+# Tests of the main window (offscreen) and of the real program under a virtual display.
+set(window_test_dir ${CMAKE_CURRENT_SOURCE_DIR}/windows)
+file(GLOB window_test_support CONFIGURE_DEPENDS ${window_test_dir}/*Support.cpp)
+file(GLOB window_tests CONFIGURE_DEPENDS ${window_test_dir}/*Test.cpp)
+foreach(src ${window_tests})
+  get_filename_component(stem ${src} NAME_WE)
+  string(TOLOWER ${stem} lower)
+  pictavo_add_test(${lower} SOURCES ${src} ${window_test_support} LIBS gallery)
+  target_include_directories(${lower} PRIVATE ${window_test_dir})
+endforeach()
+if(TARGET programwindowtest)
+  add_dependencies(programwindowtest pictavo)
+endif()

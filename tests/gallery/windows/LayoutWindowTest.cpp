@@ -1,0 +1,50 @@
+// The main window's fixed size and the placement of the controls on its pages.
+#include "WindowTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPixmap>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QWidget>
+
+#include <cstdlib>
+
+TEST(Layout, FixedClientSizeAndEveryControlInsideItsPage) {
+    TempProgramFolder folder;
+    TForm1 form;
+    form.Show();
+    TestApplication().ProcessMessages();
+    EXPECT_EQ(form.Client()->width(), 370);
+    EXPECT_EQ(form.Client()->height(), 360);
+    EXPECT_EQ(form.Window()->minimumSize(), form.Window()->maximumSize());
+    auto* tabs = static_cast<QTabWidget*>(form.PageControl1->Widget());
+    ASSERT_EQ(tabs->count(), 5);
+    const char* captions[] = {"Source Images", "Destination", "Index pages", "Image pages", "Images"};
+    const char* shotDir = std::getenv("PICTAVO_SHOT_DIR");  // to look at the pages by eye
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(tabs->tabText(i).toStdString(), captions[i]);
+        form.PageControl1->SetActivePageIndex(i);
+        TestApplication().ProcessMessages();
+        QWidget* page = tabs->widget(i);
+        // The page must lie inside the visible part of the page control.
+        const QRect pageInTabs(page->mapTo(tabs, QPoint(0, 0)), page->size());
+        EXPECT_TRUE(tabs->rect().contains(pageInTabs)) << captions[i];
+        EXPECT_TRUE(page->visibleRegion().boundingRect() == page->rect() || !page->isVisible()) << captions[i];
+        for (QWidget* child : page->findChildren<QWidget*>()) {
+            if (child->isHidden() || !child->isVisibleTo(page)) continue;
+            const QRect area = child->parentWidget()->rect();
+            EXPECT_TRUE(area.contains(child->geometry())) << captions[i] << ": " << child->objectName().toStdString();
+            // A label shows its whole caption.
+            if (auto* label = qobject_cast<QLabel*>(child)) {
+                EXPECT_LE(label->sizeHint().width(), label->width() + 2)
+                    << captions[i] << ": " << label->text().toStdString();
+            }
+        }
+        // All five tabs are in sight at once.
+        EXPECT_LE(tabs->tabBar()->tabRect(i).right(), tabs->width()) << captions[i];
+        if (shotDir) form.Window()->grab().save(QString("%1/page%2.png").arg(shotDir).arg(i));
+    }
+    form.Hide();
+}

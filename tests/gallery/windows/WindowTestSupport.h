@@ -1,0 +1,44 @@
+#pragma once
+// Shared fixtures of the window tests: one offscreen application, a temporary
+// program folder, and answers for the dialogs and message boxes.
+
+#include "gallery/pvu.h"
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+TApplication& TestApplication();
+
+// A fresh temporary folder used as the program folder for one test.
+class TempProgramFolder {
+public:
+    TempProgramFolder();
+    ~TempProgramFolder();
+    const std::string& Path() const { return path_; }  // with a trailing '/'
+    std::string File(const std::string& name) const { return path_ + name; }
+    void Write(const std::string& name, const std::string& content) const;
+    std::string Read(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+// Records every message box and answers from a queue (OK / first button when empty);
+// answers file dialogs and the folder browser from queues (cancel when empty).
+class DialogScript {
+public:
+    DialogScript();
+    ~DialogScript();
+    std::vector<TMessageRequest> Messages;
+    std::deque<int> MessageAnswers;
+    std::deque<std::vector<std::string>> FileAnswers;  // an empty entry cancels
+    std::vector<TFileDialogRequest> FileRequests;
+    std::deque<std::string> FolderAnswers;  // an empty entry cancels
+    std::vector<TFolderRequest> FolderRequests;
+};
+
+// Writes a file (folders created).
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);

@@ -1,0 +1,343 @@
+// The control layer on its own: names, ranges, lists, dialogs and the exception box.
+#include "platform/gui/Gui.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+#include <QWindow>
+#include <QWidget>
+
+namespace {
+
+// The application lives until the tests end, and goes before the exit
+// handlers run: Qt's own globals must outlive it.
+class ApplicationEnvironment : public ::testing::Environment {
+public:
+    TApplication& Get() {
+        static int argc = 1;
+        static char name[] = "gui-test";
+        static char* argv[] = {name, nullptr};
+        if (!app_) app_ = std::make_unique<TApplication>(argc, argv);
+        return *app_;
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<TApplication> app_;
+};
+
+ApplicationEnvironment* const applicationEnvironment =
+    static_cast<ApplicationEnvironment*>(::testing::AddGlobalTestEnvironment(new ApplicationEnvironment));
+
+TApplication& App() { return applicationEnvironment->Get(); }
+
+class TestForm : public TForm {
+public:
+    TestForm() : TForm(nullptr, "TestForm") {}
+    int shows = 0, closes = 0;
+
+protected:
+    void FormShow() override { ++shows; }
+    void FormClose() override { ++closes; }
+};
+
+struct MessageLog {
+    MessageLog() {
+        SetMessageHook([this](const TMessageRequest& r) {
+            messages.push_back(r);
+            return TModal::Ok;
+        });
+    }
+    ~MessageLog() { SetMessageHook(nullptr); }
+    std::vector<TMessageRequest> messages;
+};
+
+}  // namespace
+
+TEST(Gui, FindComponentIgnoresCaseAndFindsMenuEntries) {
+    App();
+    TestForm form;
+    auto* edit = form.Make<TEdit>("Edit1", form.Client());
+    auto* menu = form.CreateMainMenu("MainMenu1");
+    TMenuItem* file = menu->Add("File1", "&File");
+    TMenuItem* inner = file->Add("menuitem3", "Include");
+    EXPECT_EQ(form.FindComponent("EDIT1"), edit);
+    EXPECT_EQ(form.FindComponent("MenuItem3"), inner);
+    EXPECT_EQ(form.FindComponent("edit10"), nullptr);
+    EXPECT_EQ(form.FindComponent(""), nullptr);
+    EXPECT_EQ(form.Find<TCheckBox>("edit1"), nullptr);
+}
+
+TEST(Gui, SpinEditClampsOnlyWithARange) {
+    App();
+    TestForm form;
+    auto* ranged = form.Make<TSpinEdit>("SpinEdit1", form.Client(), 1, 10000);
+    auto* open = form.Make<TSpinEdit>("SpinEdit2", form.Client(), 0, 0);
+    ranged->SetValue(0);
+    EXPECT_EQ(ranged->Value(), 1);
+    ranged->SetValue(20000);
+    EXPECT_EQ(ranged->Value(), 10000);
+    open->SetValue(-123456);
+    EXPECT_EQ(open->Value(), -123456);
+    open->SetValue(2000000000);
+    EXPECT_EQ(open->Value(), 2000000000);
+}
+
+TEST(Gui, ComboBoxItemsIndexAndText) {
+    App();
+    TestForm form;
+    auto* list = form.Make<TComboBox>("ComboBox1", form.Client(), false);
+    list->Items().Assign({"none", "Original image", "Image page"});
+    list->SetItemIndex(2);
+    EXPECT_EQ(list->Text(), "Image page");
+    list->SetItemIndex(3);
+    EXPECT_EQ(list->ItemIndex(), -1);
+    EXPECT_EQ(list->Text(), "");
+    list->SetText("ORIGINAL IMAGE");
+    EXPECT_EQ(list->ItemIndex(), 1);
+    EXPECT_THROW(list->Items().Get(3), EListError);
+    EXPECT_THROW(list->Items().Delete(-1), EListError);
+
+    auto* sorted = form.Make<TComboBox>("ComboBox2", form.Client(), false, true);
+    for (const char* s : {"b.htm", "C.htm", "a.htm"}) sorted->Items().Add(s);
+    EXPECT_EQ(sorted->Items().ToVector(), (std::vector<std::string>{"a.htm", "b.htm", "C.htm"}));
+
+    auto* history = form.Make<TComboBox>("ComboBox3", form.Client(), true);
+    history->Items().Assign({"one", "two"});
+    history->SetText("typed");
+    history->Items().Insert(0, "zero");
+    history->Items().Delete(2);
+    EXPECT_EQ(history->Text(), "typed");
+    EXPECT_EQ(history->Items().ToVector(), (std::vector<std::string>{"zero", "one"}));
+    // Bytes that are not UTF-8 come back unchanged.
+    const std::string latin1 = "caf\xe9";
+    history->Items().Add(latin1);
+    EXPECT_EQ(history->Items()[2], latin1);
+}
+
+TEST(Gui, ListViewRowsSelectionAndOrder) {
+    App();
+    TestForm form;
+    auto* view = form.Make<TListView>("ListView1", form.Client());
+    view->AddColumn("Name", 100);
+    view->AddColumn("Folder", 100);
+    view->AddColumn("", 0);
+    view->Add({"b.jpg", {"/x/", ".jpgb"}, false, false});
+    view->Add({"a.jpg", {"/y/", ".jpga"}, true, true});
+    view->Insert(0, {"c.jpg", {"/z/", ".jpgc"}, false, false});
+    EXPECT_EQ(view->Count(), 3);
+    EXPECT_EQ(view->SubItem(2, 0), "/y/");
+    EXPECT_EQ(view->SubItem(2, 1), ".jpga");
+    EXPECT_EQ(view->SubItem(2, 5), "");
+    EXPECT_EQ(view->FirstSelected(), 2);
+    EXPECT_TRUE(view->Focused(2));
+    view->AlphaSort();
+    EXPECT_EQ(view->Caption(0), "a.jpg");
+    EXPECT_TRUE(view->Selected(0));
+    EXPECT_EQ(view->SelCount(), 1);
+    view->Delete(0);
+    EXPECT_EQ(view->SelCount(), 0);
+    EXPECT_THROW(view->Caption(5), EListError);
+}
+
+TEST(Gui, MenuEntriesDoNotToggleThemselves) {
+    App();
+    TestForm form;
+    auto* menu = form.CreateMainMenu("MainMenu1");
+    TMenuItem* options = menu->Add("Options1", "&Options");
+    TMenuItem* grid = options->Add("Menuitem4", "Show Gridlines");
+    grid->SetChecked(true);
+    int clicks = 0;
+    grid->OnClick = [&](TComponent* sender) {
+        EXPECT_EQ(sender, grid);
+        ++clicks;
+    };
+    grid->Action()->trigger();
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(grid->Checked());
+    grid->SetEnabled(false);
+    grid->Click();
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST(Gui, FormShowAndCloseRunTheirHandlers) {
+    App();
+    TestForm form;
+    form.SetFixedClientSize(200, 100);
+    form.Show();
+    EXPECT_EQ(form.shows, 1);
+    EXPECT_TRUE(form.Visible());
+    form.Close();
+    EXPECT_EQ(form.closes, 1);
+    EXPECT_FALSE(form.Visible());
+    EXPECT_EQ(form.Client()->width(), 200);
+}
+
+TEST(Gui, HandlerExceptionsReachTheErrorBoxTitledWithTheProgram) {
+    TApplication& app = App();
+    app.Title = "Pictavo 1.0";
+    MessageLog log;
+    TestForm form;
+    auto* button = form.Make<TButton>("Button1", form.Client(), "Go");
+    button->OnClick = [](TComponent*) { throw Exception("Something went wrong"); };
+    button->Click();
+    ASSERT_EQ(log.messages.size(), 1u);
+    EXPECT_EQ(log.messages[0].Caption, "Pictavo 1.0");
+    EXPECT_EQ(log.messages[0].Text, "Something went wrong");
+    EXPECT_EQ(log.messages[0].Type, TMsgDlgType::Error);
+    // A quiet abort shows nothing; the next click still works.
+    button->OnClick = [](TComponent*) { throw EAbort(); };
+    button->Click();
+    EXPECT_EQ(log.messages.size(), 1u);
+    // Through Qt's own signal path as well.
+    button->OnClick = [](TComponent*) { throw std::runtime_error("from a signal"); };
+    static_cast<QWidget*>(button->Widget())->setEnabled(true);
+    QMetaObject::invokeMethod(button->Widget(), "click");
+    ASSERT_EQ(log.messages.size(), 2u);
+    EXPECT_EQ(log.messages[1].Text, "from a signal");
+}
+
+TEST(Gui, DialogsAnswerFromHooksAndNeverBlockHeadless) {
+    App();
+    TestForm form;
+    auto* open = form.Make<TFileDialog>("OpenDialog1", TFileDialogKind::Open);
+    open->FileName = "/kept.pvs";
+    // No hook on the offscreen platform: cancelled at once, nothing changed.
+    EXPECT_FALSE(open->Execute());
+    EXPECT_EQ(open->FileName, "/kept.pvs");
+    // Nobody answers a headless confirmation with Yes.
+    EXPECT_EQ(MessageDlg("Q", "Sure?", TMsgDlgType::Confirmation, TMsgButtons::Yes | TMsgButtons::No), TModal::No);
+    EXPECT_EQ(MessageDlg("I", "Done.", TMsgDlgType::Information, TMsgButtons::OK), TModal::Ok);
+    std::string chosen = "unchanged";
+    EXPECT_FALSE(BrowseForFolderDialog("Pick", "/", chosen));
+    EXPECT_EQ(chosen, "unchanged");
+
+    SetFileDialogHook([](TFileDialogRequest& r) {
+        EXPECT_EQ(r.DefaultExt, "pvs");
+        r.Files = {"/a.pvs", "/b.pvs"};
+        return true;
+    });
+    open->DefaultExt = "pvs";
+    EXPECT_TRUE(open->Execute());
+    EXPECT_EQ(open->FileName, "/a.pvs");
+    EXPECT_EQ(open->Files.size(), 2u);
+    SetFileDialogHook(nullptr);
+    SetFolderDialogHook([](TFolderRequest& r) {
+        r.Chosen = r.StartFolder + "sub";
+        return true;
+    });
+    EXPECT_TRUE(BrowseForFolderDialog("Pick", "/srv/", chosen));
+    EXPECT_EQ(chosen, "/srv/sub");
+    SetFolderDialogHook(nullptr);
+}
+
+TEST(Gui, StatusBarPanelsAndHiddenStoreControls) {
+    App();
+    TestForm form;
+    auto* bar = form.Make<TStatusBar>("StatusBar1", form.Client());
+    bar->AddPanel(120);
+    bar->AddPanel(50);
+    bar->SetPanelText(1, "Total Items: 3 ");
+    EXPECT_EQ(bar->PanelText(1), "Total Items: 3 ");
+    auto* memo = form.Make<TMemo>("Memo1", form.Client());
+    memo->SetVisible(false);
+    memo->Lines().Add("a|b|");
+    memo->Lines().Insert(0, "first");
+    EXPECT_EQ(memo->Lines().ToVector(), (std::vector<std::string>{"first", "a|b|"}));
+    auto* label = form.Make<TLabel>("Label1", form.Client(), "&Save in Folder:");
+    EXPECT_EQ(label->Caption(), "&Save in Folder:");
+}
+
+TEST(Gui, KeyReleaseAndFocusLossReachTheHandlers) {
+    App();
+    TestForm form;
+    auto* box = form.Make<TComboBox>("ComboBox13", form.Client(), true);
+    int lastKey = 0, exits = 0;
+    box->OnKeyUp = [&](TComponent* sender, int& key) {
+        EXPECT_EQ(sender, box);
+        lastKey = key;
+    };
+    box->OnExit = [&](TComponent*) { ++exits; };
+    QWidget* editor = box->Box()->lineEdit();
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier);
+    QCoreApplication::sendEvent(editor, &release);
+    EXPECT_EQ(lastKey, VK_DELETE);
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(editor, &out);
+    EXPECT_EQ(exits, 1);
+    // Opening the box's own list is not leaving it.
+    QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
+    QCoreApplication::sendEvent(editor, &popup);
+    EXPECT_EQ(exits, 1);
+}
+
+TEST(Gui, ShowModalReturnsTheResultSetBeforeClosing) {
+    App();
+    TestForm form;
+    QTimer::singleShot(0, [&form] {
+        EXPECT_TRUE(form.Visible());
+        form.ModalResult = TModal::Ok;
+        form.Close();
+    });
+    EXPECT_EQ(form.ShowModal(), TModal::Ok);
+    EXPECT_FALSE(form.Visible());
+    EXPECT_EQ(form.closes, 1);
+    // Closed without a result: Cancel.
+    QTimer::singleShot(0, [&form] { form.Close(); });
+    EXPECT_EQ(form.ShowModal(), TModal::Cancel);
+}
+
+TEST(Gui, AModalFormOwnedByAShownFormStaysOverIt) {
+    App();
+    TestForm owner;
+    owner.SetFixedClientSize(300, 200);
+    owner.Show();
+    class Dialog : public TForm {
+    public:
+        explicit Dialog(TComponent* o) : TForm(o, "Form7") {}
+    } dialog(&owner);
+    dialog.SetFixedClientSize(100, 50);
+    QTimer::singleShot(0, [&] {
+        ASSERT_NE(dialog.Window()->windowHandle(), nullptr);
+        EXPECT_EQ(dialog.Window()->windowHandle()->transientParent(), owner.Window()->windowHandle());
+        dialog.Close();
+    });
+    EXPECT_EQ(dialog.ShowModal(), TModal::Cancel);
+    owner.Close();
+}
+
+TEST(Gui, MovingTheFocusOnLeavesAnEditableBoxOnce) {
+    App();
+    TestForm form;
+    form.SetFixedClientSize(200, 100);
+    auto* box = form.Make<TComboBox>("ComboBox23", form.Client(), true);
+    auto* spin = form.Make<TSpinEdit>("SpinEdit1", form.Client(), 1, 10);
+    auto* edit = form.Make<TEdit>("Edit1", form.Client());
+    box->SetBounds(0, 0, 100, 22);
+    spin->SetBounds(0, 30, 100, 22);
+    edit->SetBounds(0, 60, 100, 22);
+    int boxExits = 0, spinExits = 0;
+    box->OnExit = [&](TComponent*) { ++boxExits; };
+    spin->OnExit = [&](TComponent*) { ++spinExits; };
+    form.Show();
+    form.Window()->activateWindow();
+    QApplication::setActiveWindow(form.Window());
+    App().ProcessMessages();
+    box->SetFocus();
+    App().ProcessMessages();
+    spin->SetFocus();
+    App().ProcessMessages();
+    edit->SetFocus();
+    App().ProcessMessages();
+    EXPECT_EQ(boxExits, 1);
+    EXPECT_EQ(spinExits, 1);
+    form.Hide();
+}

@@ -1,0 +1,195 @@
+#include "platform/system/DateTime.h"
+#include "platform/system/Files.h"
+#include "platform/system/FindFiles.h"
+#include "platform/system/System.h"
+#include "platform/system/Ticks.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TempFolder {
+    fs::path path;
+    TempFolder()
+    {
+        std::string t = (fs::temp_directory_path() / "pictavo-sys-XXXXXX").string();
+        path = ::mkdtemp(t.data());
+    }
+    ~TempFolder()
+    {
+        std::error_code ec;
+        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(path, ec);
+    }
+    std::string file(const std::string& name, const std::string& text = "x") const
+    {
+        fs::create_directories((path / name).parent_path());
+        std::ofstream(path / name, std::ios::binary) << text;
+        return (path / name).string();
+    }
+    std::string str() const { return path.string() + "/"; }
+};
+
+std::vector<std::string> findAll(const std::string& pattern, int attr)
+{
+    std::vector<std::string> names;
+    TSearchRec rec;
+    for (int rc = FindFirst(pattern, attr, rec); rc == 0; rc = FindNext(rec))
+        names.push_back(rec.Name);
+    FindClose(rec);
+    return names;
+}
+
+} // namespace
+
+TEST(Folders, ProgramFolderIsTheExecutablesFolderUnlessSet)
+{
+    const std::string exe = fs::read_symlink("/proc/self/exe").parent_path().string() + "/";
+    EXPECT_EQ(ProgramFolder(), exe);
+    SetProgramFolder("/opt/pictavo");
+    EXPECT_EQ(ProgramFolder(), "/opt/pictavo/");
+    SetProgramFolder("");
+    EXPECT_EQ(ProgramFolder(), exe);
+}
+
+TEST(Folders, WritableFolderFallsBackToTheUsersConfigFolder)
+{
+    EXPECT_EQ(ChooseWritableFolder("/opt/p/", true, "/x", "/home/u"), "/opt/p/");
+    EXPECT_EQ(ChooseWritableFolder("/opt/p/", false, "/x/cfg", "/home/u"), "/x/cfg/pictavo/");
+    EXPECT_EQ(ChooseWritableFolder("/opt/p/", false, "", "/home/u"), "/home/u/.config/pictavo/");
+    EXPECT_EQ(ChooseWritableFolder("/opt/p/", false, "relative", "/home/u"), "/home/u/.config/pictavo/");
+    TempFolder t;
+    SetProgramFolder(t.path.string());
+    EXPECT_EQ(WritableFolder(), t.str());
+    SetProgramFolder("");
+}
+
+TEST(Folders, NamePiecesAcceptBothSeparators)
+{
+    EXPECT_EQ(ToFileSystemPath("frames\\bar1.gif"), "frames/bar1.gif");
+    EXPECT_EQ(ExtractFilePath("/a/b\\c.jpg"), "/a/b\\");
+    EXPECT_EQ(ExtractFileName("/a/b\\c.jpg"), "c.jpg");
+    EXPECT_EQ(ExtractFileExt("/a.b/c"), "");
+    EXPECT_EQ(ExtractFileExt("x.tar.GZ"), ".GZ");
+    EXPECT_EQ(ChangeFileExt("/a/b.jpeg", ".htm"), "/a/b.htm");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("/a"), "/a/");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("/a/"), "/a/");
+    EXPECT_EQ(ExcludeTrailingPathDelimiter("/a/"), "/a");
+    EXPECT_EQ(ExcludeTrailingPathDelimiter("/"), "/");
+}
+
+TEST(Files, DatesAreReadWithoutWriteAccessAndClampBefore1980)
+{
+    TempFolder t;
+    const std::string f = t.file("a.jpg");
+    const std::int32_t packed = DateTimeToFileDate(EncodeDateTime(TDateParts{2010, 5, 6, 7, 8, 10, 0}));
+    ASSERT_EQ(FileSetDate(f, packed), 0);
+    ::chmod(f.c_str(), 0444);
+    EXPECT_EQ(FileAge(f), packed);
+    EXPECT_EQ(FileAge(t.str() + "missing.jpg"), -1);
+    EXPECT_NE(FileSetDate(t.str() + "missing.jpg", packed), 0);
+    EXPECT_NE(FileSetDate(f, 0), 0);   // not a date
+
+    const std::string old = t.file("old.jpg");
+    struct utimbuf times {100000, 100000};   // January 1970
+    ASSERT_EQ(::utime(old.c_str(), &times), 0);
+    EXPECT_EQ(FileAge(old), 0x00210000);
+}
+
+TEST(Files, AttributesMapOntoPermissionsAndNames)
+{
+    TempFolder t;
+    const std::string f = t.file("plain.txt");
+    const std::string h = t.file(".hidden");
+    fs::create_directory(t.path / "sub");
+    EXPECT_EQ(FileGetAttr(f), faArchive);
+    EXPECT_EQ(FileGetAttr(h), faArchive | faHidden);
+    EXPECT_EQ(FileGetAttr(t.str() + "sub"), faDirectory);
+    EXPECT_EQ(FileGetAttr(t.str() + "none"), -1);
+    ASSERT_EQ(FileSetAttr(f, faReadOnly | faHidden), 0);
+    EXPECT_EQ(FileGetAttr(f), faReadOnly | faArchive);
+    struct stat st {};
+    ::stat(f.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0222, 0u);
+    ASSERT_EQ(FileSetAttr(f, faArchive), 0);
+    ::stat(f.c_str(), &st);
+    EXPECT_NE(st.st_mode & S_IWUSR, 0u);
+    EXPECT_EQ(FileSizeOfPath(t.file("five", "12345")), 5);
+    EXPECT_TRUE(FileExists(f));
+    EXPECT_FALSE(FileExists(t.str() + "sub"));
+    EXPECT_TRUE(DirectoryExists(t.str() + "sub"));
+    EXPECT_TRUE(ForceDirectories(t.str() + "x\\y/z"));
+    EXPECT_TRUE(DirectoryExists(t.str() + "x/y/z"));
+}
+
+TEST(FindFiles, MasksIgnoreCaseAndSpecialEntriesNeedTheirBits)
+{
+    TempFolder t;
+    t.file("a.jpg");
+    t.file("B.JPG");
+    t.file("c.Jpg");
+    t.file("d.gif");
+    t.file("noext");
+    t.file(".hidden.jpg");
+    fs::create_directory(t.path / "folder.jpg");
+    EXPECT_EQ(findAll(t.str() + "*.jpg", 0), (std::vector<std::string>{"B.JPG", "a.jpg", "c.Jpg"}));
+    EXPECT_EQ(findAll(t.str() + "*.JPG", faHidden),
+              (std::vector<std::string>{".hidden.jpg", "B.JPG", "a.jpg", "c.Jpg"}));
+    EXPECT_EQ(findAll(t.str() + "*.jpg", faDirectory),
+              (std::vector<std::string>{"B.JPG", "a.jpg", "c.Jpg", "folder.jpg"}));
+    EXPECT_EQ(findAll(t.str() + "*.*", 0).size(), 5u);   // "*.*" takes names without a dot too
+    EXPECT_EQ(findAll(t.str() + "?.gif", 0), (std::vector<std::string>{"d.gif"}));
+    // A '\' in the pattern is a separator.
+    std::string windowsStyle = t.str() + "*.gif";
+    windowsStyle[windowsStyle.size() - 6] = '\\';
+    EXPECT_EQ(findAll(windowsStyle, 0), (std::vector<std::string>{"d.gif"}));
+    TSearchRec rec;
+    EXPECT_NE(FindFirst(t.str() + "*.png", 0, rec), 0);
+    EXPECT_NE(FindFirst(t.str() + "nowhere/*.*", 0, rec), 0);
+}
+
+TEST(FindFiles, WalkFolderSurvivesSymlinkLoopsAndKeepsTheCurrentFolder)
+{
+    TempFolder t;
+    t.file("top/a.jpg");
+    t.file("top/sub/b.jpg");
+    t.file("top/sub/deeper/c.jpg");
+    fs::create_directory_symlink("..", t.path / "top/sub/up");          // loop back to top
+    fs::create_directory_symlink(t.path / "top", t.path / "top/sub/deeper/again");
+    const fs::path before = fs::current_path();
+    std::map<std::string, int> files;
+    int folders = 0;
+    ASSERT_TRUE(WalkFolder(t.str() + "top", true, [&](const std::string& folder, const TSearchRec& e) {
+        EXPECT_EQ(folder.back(), '/');
+        if (e.Attr & faDirectory)
+            ++folders;
+        else
+            ++files[e.Name];
+        return true;
+    }));
+    EXPECT_EQ(fs::current_path(), before);
+    EXPECT_EQ(files, (std::map<std::string, int>{{"a.jpg", 1}, {"b.jpg", 1}, {"c.jpg", 1}}));
+    EXPECT_EQ(folders, 4);   // sub, deeper, and the two links, each seen but not entered again
+    int shallow = 0;
+    WalkFolder(t.str() + "top", false, [&](const std::string&, const TSearchRec&) { return ++shallow, true; });
+    EXPECT_EQ(shallow, 2);
+    EXPECT_FALSE(WalkFolder(t.str() + "absent", true, [](const std::string&, const TSearchRec&) { return true; }));
+}
+
+TEST(Ticks, CountersMoveForward)
+{
+    const std::uint64_t a = MonotonicMilliseconds();
+    Sleep(15);
+    const std::uint64_t b = MonotonicMilliseconds();
+    EXPECT_GE(b - a, 15u);
+    EXPECT_EQ(static_cast<std::uint32_t>(MonotonicMilliseconds()) - GetTickCount() <= 1000u, true);
+}
