@@ -1,5 +1,6 @@
 #include "LoaderCorpusSupport.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
