@@ -45,6 +45,7 @@ inline constexpr const char* gesRowBufferTooSmall = "Color conversion failed. Th
 inline constexpr const char* gesGIF = "GIF";
 inline constexpr const char* gesPNG = "PNG";
 inline constexpr const char* gesPCX = "PCX";
+inline constexpr const char* gesTarga = "Targa";
 
 // Descriptions of the registered file formats.
 inline constexpr const char* gesBitmaps = "Windows bitmaps";
