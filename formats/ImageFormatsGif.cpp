@@ -141,8 +141,11 @@ void TGIFGraphic::LoadFromStream(TStream& stream)
     reader.Skip(4); // screen size
     std::uint8_t packed = reader.Byte();
     reader.Skip(2);
-    if (packed & 0x80)
+    std::size_t tableEntries = 0;
+    if (packed & 0x80) {
         SetPalette(readColorTable(reader, (packed & 7) + 1));
+        tableEntries = std::size_t(1) << ((packed & 7) + 1);
+    }
 
     std::uint8_t stop = SkipExtensions(stream);
     Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
@@ -154,8 +157,10 @@ void TGIFGraphic::LoadFromStream(TStream& stream)
     std::uint8_t flags = reader.Byte();
     const std::uint32_t width = ImageProperties.Width;
     const std::uint32_t height = ImageProperties.Height;
-    if (flags & 0x80)
+    if (flags & 0x80) {
         SetPalette(readColorTable(reader, (flags & 7) + 1));
+        tableEntries = std::size_t(1) << ((flags & 7) + 1);
+    }
 
     std::uint8_t codeSize = reader.Byte();
     if (codeSize < 2 || codeSize > 8)
@@ -190,6 +195,9 @@ void TGIFGraphic::LoadFromStream(TStream& stream)
     } catch (const EGraphicCompression&) {
         ImageFormatsError(gesCompression, {gesGIF});
     }
+    // A pixel that names a colour past the end of its table has no colour.
+    if (tableEntries > 0 && !loaders::IndicesBelow(pixels.data(), pixels.size(), 8, tableEntries))
+        ImageFormatsError(gesInvalidPalette, {gesGIF});
     Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
 
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);

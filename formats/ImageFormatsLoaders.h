@@ -69,6 +69,7 @@ private:
     ChunkHeaderRec ChunkHeader;
     std::size_t SourceBPP = 1;
     bool HasPalette_ = false;
+    std::size_t PaletteCount_ = 0; // colours of the PLTE chunk
     TLogPalette Palette_;
     std::vector<std::uint8_t> Transparency_;
     TColor BackgroundColor_ = 0xFFFFFF;

@@ -375,8 +375,13 @@ void TPNGGraphic::LoadImageData()
         ApplyFilter(current[0], current.data() + 1, previous.data() + 1, bytes, SourceBPP);
         return true;
     };
-    auto convert = [&](std::uint32_t row, std::size_t bytes, std::uint8_t mask) {
+    if (ColorType_ == 3 && !HasPalette_)
+        ImageFormatsError(gesInvalidPalette, {gesPNG});
+    auto convert = [&](std::uint32_t row, std::size_t bytes, std::uint8_t mask, std::uint32_t pixels) {
         std::span<const std::uint8_t> source(current.data() + 1, bytes);
+        // A pixel that names a colour past the end of the palette has no colour.
+        if (ColorType_ == 3 && !loaders::IndicesBelow(source.data(), pixels, BitDepth_, PaletteCount_))
+            ImageFormatsError(gesInvalidPalette, {gesPNG});
         ColorManager->ConvertRow({source}, ScanLineSpan(static_cast<int>(row)), width, mask);
     };
 
@@ -384,7 +389,7 @@ void TPNGGraphic::LoadImageData()
         for (std::uint32_t row = 0; row < height; ++row) {
             if (!readFilteredRow(rowBytes))
                 break; // the first short row ends the picture
-            convert(row, rowBytes, 0xFF);
+            convert(row, rowBytes, 0xFF, width);
             std::swap(current, previous);
             RowDone(row, height);
         }
@@ -406,7 +411,7 @@ void TPNGGraphic::LoadImageData()
                     complete = false;
                     break;
                 }
-                convert(row, bytes, passMask[pass]);
+                convert(row, bytes, passMask[pass], pixels);
                 std::swap(current, previous);
                 if (pass == 6)
                     RowDone(row, height);
@@ -451,6 +456,7 @@ void TPNGGraphic::LoadFromStream(TStream& stream)
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
 
     HasPalette_ = false;
+    PaletteCount_ = 0;
     Palette_ = TLogPalette{};
     Transparency_.clear();
     BackgroundColor_ = 0xFFFFFF;
@@ -493,6 +499,7 @@ void TPNGGraphic::LoadFromStream(TStream& stream)
             if (ColorType_ == 3 && !imageRead) {
                 SourceBPP = SetupColorDepth(ColorType_, BitDepth_);
                 std::span<const std::uint8_t> data(RawBuffer.data(), ChunkHeader.Length);
+                PaletteCount_ = ChunkHeader.Length / 3;
                 Palette_ = ColorManager->CreateColorPalette({data}, pdfInterlaced8Triple, ChunkHeader.Length / 3, false);
                 HasPalette_ = true;
             }

@@ -72,4 +72,19 @@ inline std::size_t CheckedPictureBytes(std::uint64_t width, std::uint64_t height
     return bytes;
 }
 
+// True when each of count samples of bits (1, 2, 4 or 8) packed from the top
+// bit down is below limit.
+inline bool IndicesBelow(const std::uint8_t* samples, std::size_t count, int bits, std::size_t limit)
+{
+    if (limit >= (std::size_t(1) << bits))
+        return true;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::size_t bit = i * bits;
+        std::size_t value = (samples[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+        if (value >= limit)
+            return false;
+    }
+    return true;
+}
+
 } // namespace loaders

@@ -221,6 +221,8 @@ void TTargaGraphic::LoadFromStream(TStream& stream)
     Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
 
+    // Indices of a colour-mapped picture must name an entry of its map.
+    const std::size_t mapEntries = mapped && h.ColorMapType == 1 ? h.ColorMapLength : 256;
     std::unique_ptr<TTargaRLEDecoder> decoder;
     std::vector<std::uint8_t> buffer;
     if (runLength) {
@@ -248,6 +250,8 @@ void TTargaGraphic::LoadFromStream(TStream& stream)
             // byte the decoder did not use.
             reader.Seek(start + static_cast<std::int64_t>(decoder->Consumed()));
         }
+        if (!loaders::IndicesBelow(target, mapped ? h.Width : 0, 8, mapEntries))
+            ImageFormatsError(gesInvalidPalette, {TargaName});
         RowDone(y, h.Height);
     }
 }

@@ -73,7 +73,7 @@ std::string FindTool(const std::string& name)
     return "";
 }
 
-bool Run(const std::string& command)
+bool RunCommand(const std::string& command)
 {
     std::string quiet = command + " 2>/dev/null";
     return std::system(quiet.c_str()) == 0;
@@ -209,6 +209,27 @@ RgbImage MakePattern(int width, int height, int colours)
             p[1] = static_cast<std::uint8_t>(g);
             p[2] = static_cast<std::uint8_t>(b);
         }
+    return image;
+}
+
+RgbImage ToRgb(const TBitmap& bitmap)
+{
+    TBitmap copy;
+    copy.Assign(bitmap);
+    copy.SetPixelFormat(pf24bit);
+    RgbImage image;
+    image.Width = copy.Width();
+    image.Height = copy.Height();
+    image.Rgb.resize(static_cast<std::size_t>(image.Width) * image.Height * 3);
+    for (int y = 0; y < image.Height; ++y) {
+        const std::uint8_t* line = copy.ScanLine(y);
+        for (int x = 0; x < image.Width; ++x) {
+            std::uint8_t* p = &image.Rgb[(static_cast<std::size_t>(y) * image.Width + x) * 3];
+            p[0] = line[3 * x + 2];
+            p[1] = line[3 * x + 1];
+            p[2] = line[3 * x];
+        }
+    }
     return image;
 }
 

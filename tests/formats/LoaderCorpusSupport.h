@@ -2,6 +2,8 @@
 // Test pictures made at test time with Debian's tools, and the reference
 // decodes those tools give, as plain 8-bit RGB rows (top row first).
 
+#include "platform/picture/Picture.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,7 +27,7 @@ std::string ScratchPath(const std::string& name);
 // The full path of a Debian tool, or "" when it is not installed.
 std::string FindTool(const std::string& name);
 // Runs a shell command line; true when it exited with 0.
-bool Run(const std::string& command);
+bool RunCommand(const std::string& command);
 
 Bytes ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const Bytes& bytes);
@@ -39,6 +41,10 @@ void WritePpm(const std::string& path, const RgbImage& image);
 // A colourful test pattern with gradients, edges and flat areas; colours
 // restricts it to that many distinct colours (0 for no limit).
 RgbImage MakePattern(int width, int height, int colours = 0);
+
+// A loaded bitmap converted to 24 bits (the way the gallery takes it) and
+// turned into RGB rows.
+RgbImage ToRgb(const TBitmap& bitmap);
 
 // Where two decodes differ; "" when they are equal. shift compares the top
 // (8 - shift) bits only.
