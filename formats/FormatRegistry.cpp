@@ -4,9 +4,7 @@
 
 #include "platform/picture/Icon.h"
 
-#if __has_include("formats/ImageFormatsLoaders.h")
 #include "formats/ImageFormatsLoaders.h"
-#endif
 
 #include <algorithm>
 #include <map>
@@ -197,18 +195,10 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
 #ifdef PICTAVO_BUILT_TJPEGImage
         {"TJPEGImage", TJPEGImage::StaticClass()},
 #endif
-#ifdef PICTAVO_BUILT_TGIFGraphic
         {"TGIFGraphic", TGIFGraphic::StaticClass()},
-#endif
-#ifdef PICTAVO_BUILT_TPNGGraphic
         {"TPNGGraphic", TPNGGraphic::StaticClass()},
-#endif
-#ifdef PICTAVO_BUILT_TTargaGraphic
         {"TTargaGraphic", TTargaGraphic::StaticClass()},
-#endif
-#ifdef PICTAVO_BUILT_TPCXGraphic
         {"TPCXGraphic", TPCXGraphic::StaticClass()},
-#endif
     };
     auto found = built.find(className);
     return found == built.end() ? nullptr : found->second;
