@@ -210,6 +210,9 @@ namespace {
 
 std::unique_ptr<TFileFormatList>& theList()
 {
+    // The picture registry must be made first so that it outlives this list,
+    // whose destruction at exit unregisters from it.
+    (void)TPicture::FileFormats();
     static std::unique_ptr<TFileFormatList> list;
     return list;
 }
