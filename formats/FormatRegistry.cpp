@@ -3,6 +3,7 @@
 #include "formats/ImageFormats.h"
 
 #include "platform/picture/Icon.h"
+#include "platform/picture/JPEGImage.h"
 
 #include "formats/ImageFormatsLoaders.h"
 
@@ -192,9 +193,7 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
         {"TBitmap", TBitmap::StaticClass()},
         {"TIcon", TIcon::StaticClass()},
         {"TMetafile", TMetafile::StaticClass()},
-#ifdef PICTAVO_BUILT_TJPEGImage
         {"TJPEGImage", TJPEGImage::StaticClass()},
-#endif
         {"TGIFGraphic", TGIFGraphic::StaticClass()},
         {"TPNGGraphic", TPNGGraphic::StaticClass()},
         {"TTargaGraphic", TTargaGraphic::StaticClass()},

@@ -1,6 +1,7 @@
 #include "platform/picture/Picture.h"
 
 #include "platform/picture/Icon.h"
+#include "platform/picture/JPEGImage.h"
 
 #include <algorithm>
 #include <cstring>
@@ -391,6 +392,8 @@ std::vector<TPictureFileFormat>& pictureRegistry()
 {
     static std::vector<TPictureFileFormat> registry = [] {
         std::vector<TPictureFileFormat> r;
+        r.push_back({"jpg", "JPEG Image File", TJPEGImage::StaticClass()});
+        r.push_back({"jpeg", "JPEG Image File", TJPEGImage::StaticClass()});
         r.push_back({"emf", "Enhanced Metafiles", TMetafile::StaticClass()});
         r.push_back({"wmf", "Metafiles", TMetafile::StaticClass()});
         r.push_back({"ico", "Icons", TIcon::StaticClass()});

@@ -203,12 +203,12 @@ TEST(FileFormatRegistry, StartUpRegistersTheBuiltLoadersOnly)
     ASSERT_NE(list, nullptr);
     InitializeImageFormats(); // once only
     EXPECT_EQ(FileFormatList(), list);
-    // Built: the framework's bitmaps, icons and metafiles and the GIF, PNG,
-    // Targa and PCX loaders.
+    // Built: the framework's bitmaps, icons, metafiles and JPEG images and the
+    // GIF, PNG, Targa and PCX loaders.
     std::vector<std::string> registered;
     for (const auto& e : list->ExtensionList())
         registered.push_back(e->Extension);
-    EXPECT_EQ(registered, (std::vector<std::string>{"bmp", "ico", "wmf", "emf", "rle", "dib", "win", "vst", "vda",
+    EXPECT_EQ(registered, (std::vector<std::string>{"bmp", "ico", "wmf", "emf", "jfif", "jpg", "jpe", "jpeg", "rle", "dib", "win", "vst", "vda",
                                                     "tga", "icb", "pcx", "pcc", "scr", "gif", "png"}));
     for (const TFormatRegistration& r : StartupRegistrations()) {
         TGraphicClass cls = BuiltGraphicClass(r.ClassName);
@@ -231,7 +231,7 @@ TEST(FileFormatRegistry, StartUpRegistersTheBuiltLoadersOnly)
 
     FinalizeImageFormats();
     EXPECT_EQ(FileFormatList(), nullptr);
-    for (const char* extension : {"gif", "png", "tga", "pcx", "bmp", "rle", "ico", "emf"})
+    for (const char* extension : {"gif", "png", "tga", "pcx", "bmp", "rle", "ico", "emf", "jpg", "jfif"})
         EXPECT_EQ(TPicture::FindGraphicClass(extension), nullptr) << extension;
 }
 
@@ -248,7 +248,7 @@ TEST(FileFormatRegistry, PicturesLoadThroughTheRegistryAndRenderAt24Bits)
         for (int i = 0; i < 35; ++i)
             out.put(char(i * 7)).put(char(255 - i * 3)).put(char(i * i % 256));
     }
-    for (const char* name : {"a.gif", "b.PNG", "d.pcx", "e.bmp", "f.ico"}) {
+    for (const char* name : {"a.gif", "b.PNG", "d.pcx", "e.bmp", "f.ico", "g.jpeg"}) {
         std::string file = dir / name;
         ASSERT_EQ(std::system(("convert " + ppm + " " + file + " >/dev/null 2>&1").c_str()), 0) << name;
         std::string back = dir / (std::string(name) + ".ppm");

@@ -1,4 +1,5 @@
 #include "platform/picture/Icon.h"
+#include "platform/picture/JPEGImage.h"
 #include "platform/picture/Picture.h"
 
 #include <gtest/gtest.h>
@@ -497,4 +498,94 @@ TEST(Picture, ProgressReachesTheListenerAndCostsNothingWithoutOne)
     b.Progress(TProgressStage::psRunning, 50, true, TRect{0, 1, 4, 2}, "Transfering...");
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(text, "Transfering...");
+}
+
+namespace {
+
+// Reads a binary PPM (P6) or PGM (P5) as colours.
+std::vector<Rgb> readPnm(const std::string& file, int& width, int& height)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::string magic;
+    int maximum;
+    in >> magic >> width >> height >> maximum;
+    in.get();
+    std::vector<Rgb> pixels;
+    for (int i = 0; i < width * height; ++i) {
+        if (magic == "P5") {
+            std::uint8_t v = std::uint8_t(in.get());
+            pixels.push_back({v, v, v});
+        } else {
+            std::uint8_t r = std::uint8_t(in.get()), g = std::uint8_t(in.get()), b = std::uint8_t(in.get());
+            pixels.push_back({r, g, b});
+        }
+    }
+    return pixels;
+}
+
+} // namespace
+
+TEST(JPEGImage, DecodesLikeDjpegForColourAndGreyPictures)
+{
+    TempDir dir;
+    const int w = 21, h = 9;
+    writePpm(dir / "in.ppm", w, h, pattern(w, h));
+    ASSERT_TRUE(run("cjpeg -quality 80 -outfile " + dir / "colour.jpg" + " " + dir / "in.ppm"));
+    ASSERT_TRUE(run("cjpeg -grayscale -outfile " + dir / "grey.jpg" + " " + dir / "in.ppm"));
+    for (const char* name : {"colour", "grey"}) {
+        ASSERT_TRUE(run("djpeg -outfile " + dir / (std::string(name) + ".pnm") + " " + dir / (std::string(name) + ".jpg")));
+        int rw = 0, rh = 0;
+        std::vector<Rgb> reference = readPnm(dir / (std::string(name) + ".pnm"), rw, rh);
+        TPicture picture;
+        picture.LoadFromFile(dir / (std::string(name) + ".jpg"));
+        ASSERT_NE(dynamic_cast<TJPEGImage*>(picture.Graphic()), nullptr) << name;
+        TBitmap& bitmap = picture.Bitmap();
+        EXPECT_EQ(bitmap.PixelFormat(), pf24bit);
+        expectPixels(bitmap, rw, rh, reference);
+    }
+}
+
+TEST(JPEGImage, MalformedAndOversizedFilesRaise)
+{
+    TempDir dir;
+    writePpm(dir / "in.ppm", 8, 8, pattern(8, 8));
+    ASSERT_TRUE(run("cjpeg -outfile " + dir / "ok.jpg" + " " + dir / "in.ppm"));
+    std::ifstream in(dir / "ok.jpg", std::ios::binary);
+    std::vector<std::uint8_t> good{std::istreambuf_iterator<char>(in), {}};
+    // The frame header's height and width (after FF C0, length, precision).
+    std::size_t sof = 0;
+    for (std::size_t i = 0; i + 1 < good.size(); ++i)
+        if (good[i] == 0xFF && good[i + 1] == 0xC0) {
+            sof = i;
+            break;
+        }
+    ASSERT_GT(sof, 0u);
+    std::vector<std::uint8_t> huge = good;
+    huge[sof + 5] = huge[sof + 7] = 0xFF; // 65280 × 65280
+    huge[sof + 6] = huge[sof + 8] = 0x00;
+    std::vector<std::uint8_t> truncatedHeader(good.begin(), good.begin() + std::ptrdiff_t(sof + 4));
+    std::vector<std::uint8_t> notJpeg = {'h', 'e', 'l', 'l', 'o', 0, 1, 2, 3};
+    {
+        TMemoryStream s(huge);
+        TJPEGImage j;
+        EXPECT_THROW(j.LoadFromStream(s), EImageTooLarge);
+    }
+    for (auto* bytes : {&truncatedHeader, &notJpeg}) {
+        TMemoryStream s(*bytes);
+        TJPEGImage j;
+        try {
+            j.LoadFromStream(s);
+            FAIL();
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_EQ(e.Message.rfind("JPEG error #", 0), 0u) << e.Message;
+        }
+    }
+    TMemoryStream empty;
+    TJPEGImage j;
+    EXPECT_THROW(j.LoadFromStream(empty), EInvalidGraphic);
+    // Cut in the middle of the scan: libjpeg pads the rest; it still decodes.
+    std::vector<std::uint8_t> cut(good.begin(), good.end() - 40);
+    TMemoryStream s(cut);
+    j.LoadFromStream(s);
+    EXPECT_EQ(j.Width(), 8);
 }
