@@ -180,6 +180,9 @@ void TGIFGraphic::LoadFromStream(TStream& stream)
             break;
     }
 
+    if (width == 0 || height == 0)
+        return; // an image of no pixels: the picture stays empty
+
     std::size_t pixelCount =
         loaders::CheckedPictureBytes(width, height, 1, static_cast<std::int64_t>(data.size()), MaxLzwExpansion, gesGIF);
     SetSize(static_cast<int>(width), static_cast<int>(height));

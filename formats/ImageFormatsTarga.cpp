@@ -11,7 +11,7 @@ using loaders::BoundedReader;
 
 namespace {
 
-const char* const TargaName = "Targa";
+const char* const TargaName = gesTarga;
 // A run packet of 128 pixels fits in two bytes.
 constexpr std::uint64_t MaxTargaExpansion = 128;
 constexpr std::uint8_t OriginAtTop = 0x20;

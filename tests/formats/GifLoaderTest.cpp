@@ -246,6 +246,16 @@ TEST(GifLayout, ZeroDescriptorSizeTakesTheScreen)
     EXPECT_EQ(gif.PixelColor(1, 1), RGBColor(255, 255, 255));
 }
 
+TEST(GifLayout, ImageOfNoPixelsLeavesAnEmptyPicture)
+{
+    GifSpec s;
+    s.globalTable = greyTable(2);
+    s.codeSize = 2;
+    TGIFGraphic gif;
+    EXPECT_NO_THROW(loadBytes(gif, buildGif(s)));
+    EXPECT_TRUE(gif.Empty());
+}
+
 TEST(GifLayout, InterlacedRowsGoToTheirPasses)
 {
     GifSpec s;

@@ -2,6 +2,11 @@
 // compared with tgatoppm's decode; save and reload of every format the
 // writer takes; a table of hostile files.
 //
+// ImageMagick 6 stores its top row first under a bottom-left origin; we and
+// tgatoppm follow the header, so its files compare equal but upside down
+// against the source picture. Orientation is checked against the source
+// with files we write ourselves.
+//
 // Differences by design: 15- and 16-bit pixels and map entries are compared
 // on their top five bits, since tgatoppm scales five bits to 0..255 one way
 // and the 24-bit conversion of a 15-bit bitmap another.
