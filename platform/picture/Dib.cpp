@@ -143,6 +143,8 @@ Header parseHeader(std::span<const std::uint8_t> data, bool iconMode)
     if (iconMode)
         height /= 2;
     h.height = int(height);
+    if (h.width == 0 || h.height == 0)
+        invalidBitmap();
     CheckedPixelCount(std::uint64_t(h.width), std::uint64_t(h.height));
 
     std::size_t pos = h.headerSize;
@@ -210,6 +212,13 @@ void decodePixels(const Header& h, std::span<const std::uint8_t> pixels, TBitmap
                    (h.masks[0] == 0xFF0000 && h.masks[1] == 0xFF00 && h.masks[2] == 0xFF &&
                     (h.masks[3] == 0 || h.masks[3] == 0xFF000000));
     }
+    // The data must be able to describe the picture before it is allocated:
+    // every stored row, or for run-length data a plausible packing density.
+    bool runLength = h.compression == BI_RLE8 || h.compression == BI_RLE4;
+    std::uint64_t pixelCount = CheckedPixelCount(std::uint64_t(h.width), std::uint64_t(h.height));
+    if (runLength ? pixelCount > (std::uint64_t(pixels.size()) + 2) * 4096
+                  : CheckedImageBytes(storedStride(h.width, h.bitCount), std::uint64_t(h.height), 1) > pixels.size())
+        invalidBitmap();
     target.ReleaseImage();
     target.SetPaletteEntries(h.palette);
     target.SetPixelFormat(format);

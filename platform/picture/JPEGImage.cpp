@@ -99,7 +99,12 @@ void TJPEGImage::LoadFromStream(TStream& stream)
         jpeg_destroy_decompress(&s->cinfo);
         throw EInvalidGraphic(message);
     }
-    decode(*s);
+    try {
+        decode(*s);
+    } catch (...) {
+        jpeg_destroy_decompress(&s->cinfo);
+        throw;
+    }
     jpeg_destroy_decompress(&s->cinfo);
     if (s->tooLarge)
         throw EImageTooLarge();

@@ -13,6 +13,9 @@ EImageTooLarge::EImageTooLarge() : EInvalidGraphic("Cannot load image. The pictu
 
 std::uint64_t CheckedPixelCount(std::uint64_t width, std::uint64_t height)
 {
+    // Each side on its own too, so a zero side cannot carry an absurd other one.
+    if (width > MaxPixelCount || height > MaxPixelCount)
+        throw EImageTooLarge();
     if (width != 0 && height > MaxPixelCount / width)
         throw EImageTooLarge();
     std::uint64_t pixels = width * height;

@@ -96,7 +96,8 @@ public:
     EImageTooLarge();
 };
 
-// width × height, refused (EImageTooLarge) above MaxPixelCount.
+// width × height, refused (EImageTooLarge) above MaxPixelCount (also when
+// one side alone exceeds it).
 std::uint64_t CheckedPixelCount(std::uint64_t width, std::uint64_t height);
 // width × height × bytesPerPixel through one overflow-checked multiply, with
 // the pixel cap applied; the result fits in size_t.

@@ -68,7 +68,8 @@ TEST(PixelLimits, CheckedMultipliesCapPixelsAndOverflow)
     EXPECT_EQ(CheckedPixelCount(1 << 14, 1 << 14), std::uint64_t(1) << 28);
     EXPECT_THROW(CheckedPixelCount((1 << 14) + 1, 1 << 14), EImageTooLarge);
     EXPECT_THROW(CheckedPixelCount(std::uint64_t(1) << 40, std::uint64_t(1) << 40), EImageTooLarge);
-    EXPECT_EQ(CheckedPixelCount(0, std::uint64_t(1) << 60), 0u);
+    EXPECT_EQ(CheckedPixelCount(0, MaxPixelCount), 0u);
+    EXPECT_THROW(CheckedPixelCount(0, MaxPixelCount + 1), EImageTooLarge);
     EXPECT_EQ(CheckedImageBytes(1000, 1000, 4), 4000000u);
     EXPECT_THROW(CheckedImageBytes(1 << 14, 1 << 14, ~std::uint64_t(0)), EImageTooLarge);
     EXPECT_EQ(CheckedRowBytes(9, 4), 5u);
@@ -336,6 +337,8 @@ TEST(Bitmap, MalformedBmpFilesRaiseInvalidGraphic)
         {"colour count past 256", patched(46, {0x01, 0x02})},
         {"pixels before headers", patched(10, {10, 0, 0, 0})},
         {"compression 9", patched(30, {9})},
+        {"width 0", patched(18, {0, 0, 0, 0})},
+        {"rows the data cannot hold", patched(22, {0, 0, 0, 1})},
     };
     for (const Case& c : cases) {
         TMemoryStream s(c.bytes);
@@ -588,4 +591,43 @@ TEST(JPEGImage, MalformedAndOversizedFilesRaise)
     TMemoryStream s(cut);
     j.LoadFromStream(s);
     EXPECT_EQ(j.Width(), 8);
+}
+
+TEST(Picture, LoadsFromAStreamByTheExtensionGiven)
+{
+    TBitmap b;
+    b.SetPixelFormat(pf8bit);
+    b.SetSize(2, 2);
+    b.FillColor(RGBColor(255, 0, 0)); // VGA red is entry 9
+    TMemoryStream s;
+    b.SaveToStream(s);
+    EXPECT_EQ(b.ScanLine(0)[0], 9);
+    for (const char* extension : {".BMP", "bmp"}) {
+        s.SetPosition(0);
+        TPicture picture;
+        picture.LoadFromStream(s, extension);
+        EXPECT_EQ(picture.Bitmap().PixelColor(1, 1), RGBColor(255, 0, 0));
+        EXPECT_EQ(picture.Bitmap().PixelFormat(), pf8bit);
+    }
+    // "dib" is the image-format library's registration, not the framework's own.
+    s.SetPosition(0);
+    TPicture picture;
+    EXPECT_THROW(picture.LoadFromStream(s, "Dib"), EInvalidGraphic);
+}
+
+TEST(Bitmap, TrueColourToIndexedTakesTheNearestPaletteEntry)
+{
+    TBitmap b;
+    b.SetPixelFormat(pf24bit);
+    b.SetSize(3, 1);
+    b.SetPixelColor(0, 0, RGBColor(250, 5, 5));
+    b.SetPixelColor(1, 0, RGBColor(10, 10, 10));
+    b.SetPixelColor(2, 0, RGBColor(0, 0, 140));
+    b.SetPixelFormat(pf4bit); // the default 16-colour palette
+    EXPECT_EQ(b.Palette().size(), 16u);
+    EXPECT_EQ(b.PixelColor(0, 0), RGBColor(255, 0, 0));
+    EXPECT_EQ(b.PixelColor(1, 0), RGBColor(0, 0, 0));
+    EXPECT_EQ(b.PixelColor(2, 0), RGBColor(0, 0, 128));
+    b.SetPixelFormat(pf1bit); // keeps its palette; two entries are reachable
+    EXPECT_EQ(b.PixelColor(0, 0), RGBColor(128, 0, 0));
 }
