@@ -97,6 +97,8 @@ void TPCXGraphic::SetupPalette(TStream& stream, const std::uint8_t* header, bool
 void TPCXGraphic::LoadFromStream(TStream& stream)
 {
     BeginLoad(stream);
+    // A fresh converter: nothing of an earlier load (gamma, options) carries over.
+    ColorManager = std::make_unique<TColorManager>();
     if (!ReadImageProperties(stream, 0))
         return; // not a PCX picture: the picture stays empty
     stream.SetPosition(BasePosition);

@@ -138,6 +138,8 @@ bool TTargaGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageInde
 void TTargaGraphic::LoadFromStream(TStream& stream)
 {
     BeginLoad(stream);
+    // A fresh converter: nothing of an earlier load (gamma, options) carries over.
+    ColorManager = std::make_unique<TColorManager>();
     ReadImageProperties(stream, 0);
     stream.SetPosition(BasePosition);
     ResetProgressRect(ImageProperties.Width);
