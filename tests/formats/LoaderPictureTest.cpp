@@ -48,3 +48,57 @@ TEST(LoaderPicture, EachExtensionLoadsThroughThePictureObject)
 }
 
 } // namespace
+
+namespace {
+
+// Signature tests read from where the stream stands and put it back; a
+// stream shorter than a format's minimum is never taken.
+TEST(LoaderPicture, SignatureTestsKeepThePosition)
+{
+    Bytes gif{'g', 'i', 'f', '8', '9', 'a'};
+    gif.resize(23, 0);
+    Bytes png{137, 80, 78, 71, 13, 10, 26, 10, 0};
+    Bytes tga(19, 0);
+    tga[2] = 10;
+    tga[7] = 24;
+    tga[16] = 32;
+    Bytes pcx(129, 0);
+    pcx[0] = 10;
+    pcx[1] = 5;
+    pcx[2] = 1;
+    struct Case {
+        const char* name;
+        bool (*canLoad)(TStream&);
+        Bytes bytes;
+    };
+    const Case cases[] = {
+        {"GIF", [](TStream& s) { return TGIFGraphic::CanLoad(s); }, gif},
+        {"PNG", [](TStream& s) { return TPNGGraphic::CanLoad(s); }, png},
+        {"Targa", [](TStream& s) { return TTargaGraphic::CanLoad(s); }, tga},
+        {"PCX", [](TStream& s) { return TPCXGraphic::CanLoad(s); }, pcx},
+    };
+    for (const Case& c : cases) {
+        Bytes inside{1, 2, 3};
+        inside.insert(inside.end(), c.bytes.begin(), c.bytes.end());
+        TMemoryStream stream(inside);
+        stream.SetPosition(3);
+        EXPECT_TRUE(c.canLoad(stream)) << c.name;
+        EXPECT_EQ(stream.Position(), 3) << c.name;
+        inside.pop_back();
+        TMemoryStream shorter(inside);
+        shorter.SetPosition(3);
+        EXPECT_FALSE(c.canLoad(shorter)) << c.name << " one byte short";
+        EXPECT_EQ(shorter.Position(), 3) << c.name;
+    }
+    // Targa: a colour-map type of 2, or a pixel size of 12, is not Targa.
+    Bytes badMap = tga;
+    badMap[1] = 2;
+    TMemoryStream s1(badMap);
+    EXPECT_FALSE(TTargaGraphic::CanLoad(s1));
+    Bytes badDepth = tga;
+    badDepth[16] = 12;
+    TMemoryStream s2(badDepth);
+    EXPECT_FALSE(TTargaGraphic::CanLoad(s2));
+}
+
+} // namespace
