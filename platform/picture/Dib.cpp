@@ -185,6 +185,8 @@ Header parseHeader(std::span<const std::uint8_t> data, bool iconMode)
         }
         pos += count * colourSize;
     }
+    if (pos > data.size())
+        invalidBitmap(); // the header claims more than the data holds
     h.bytesUsed = pos;
     return h;
 }

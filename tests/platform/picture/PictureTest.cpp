@@ -406,9 +406,13 @@ TEST(Icon, MaskedPixelsAreTransparentBlackAndBadIconsRaise)
 
     std::vector<std::uint8_t> pointsPastEnd = ico;
     pointsPastEnd[18] = 200;
+    // A 124-byte header size in a 44-byte image.
+    std::vector<std::uint8_t> headerPastData = {0, 0, 1, 0, 1, 0, 1, 1, 0, 0, 1, 0, 32, 0, 44, 0, 0, 0, 22, 0, 0, 0,
+                                                124, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0};
+    headerPastData.resize(22 + 44, 0);
     std::vector<std::uint8_t> noImages = {0, 0, 1, 0, 0, 0};
     std::vector<std::uint8_t> cutDirectory = {0, 0, 1, 0, 3, 0, 1, 2, 3};
-    for (auto* bytes : {&pointsPastEnd, &noImages, &cutDirectory}) {
+    for (auto* bytes : {&pointsPastEnd, &headerPastData, &noImages, &cutDirectory}) {
         TMemoryStream bad(*bytes);
         TIcon i;
         EXPECT_THROW(i.LoadFromStream(bad), EInvalidGraphic);
