@@ -132,6 +132,32 @@ void writeIndex(std::uint8_t* row, int x, TPixelFormat format, unsigned index)
     }
 }
 
+// The colour of pixel x of a row; indices past the palette's end are black.
+TColor colourAt(const std::uint8_t* row, int x, TPixelFormat format, const std::vector<TPaletteEntry>& palette)
+{
+    switch (format) {
+    case pf1bit:
+    case pf4bit:
+    case pf8bit: {
+        unsigned index = readIndex(row, x, format);
+        if (index >= palette.size())
+            return 0;
+        const TPaletteEntry& e = palette[index];
+        return RGBColor(e.peRed, e.peGreen, e.peBlue);
+    }
+    case pf15bit: {
+        unsigned w = row[2 * x] | (row[2 * x + 1] << 8);
+        return RGBColor(expand5((w >> 10) & 31), expand5((w >> 5) & 31), expand5(w & 31));
+    }
+    case pf16bit: {
+        unsigned w = row[2 * x] | (row[2 * x + 1] << 8);
+        return RGBColor(expand5((w >> 11) & 31), expand6((w >> 5) & 63), expand5(w & 31));
+    }
+    case pf32bit: return RGBColor(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
+    default: return RGBColor(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+    }
+}
+
 } // namespace
 
 // --- class references ----------------------------------------------------------------
@@ -229,14 +255,23 @@ void TBitmap::SetPixelFormat(TPixelFormat format)
     converted.format_ = format;
     converted.palette_ = palette_;
     converted.reallocate(width_, height_, format);
+    bool keepIndices = isIndexed(format_) && isIndexed(format) && BitsPerPixelOf(format) >= BitsPerPixelOf(format_);
+    std::size_t trueColourBytes = format == pf24bit ? 3 : format == pf32bit ? 4 : 0;
     for (int y = 0; y < height_; ++y) {
         const std::uint8_t* from = ScanLine(y);
         std::uint8_t* to = converted.ScanLine(y);
         for (int x = 0; x < width_; ++x) {
-            if (isIndexed(format_) && isIndexed(format) && BitsPerPixelOf(format) >= BitsPerPixelOf(format_))
+            if (keepIndices) {
                 writeIndex(to, x, format, readIndex(from, x, format_));
-            else
-                converted.SetPixelColor(x, y, PixelColor(x, y));
+            } else if (trueColourBytes != 0) {
+                TColor c = colourAt(from, x, format_, palette_);
+                std::uint8_t* p = to + std::size_t(x) * trueColourBytes;
+                p[0] = BlueOf(c);
+                p[1] = GreenOf(c);
+                p[2] = RedOf(c);
+            } else {
+                converted.SetPixelColor(x, y, colourAt(from, x, format_, palette_));
+            }
         }
     }
     pixels_ = std::move(converted.pixels_);
@@ -273,28 +308,7 @@ TColor TBitmap::PixelColor(int x, int y) const
 {
     if (x < 0 || x >= width_)
         return 0;
-    const std::uint8_t* row = ScanLine(y);
-    switch (format_) {
-    case pf1bit:
-    case pf4bit:
-    case pf8bit: {
-        unsigned index = readIndex(row, x, format_);
-        if (index >= palette_.size())
-            return 0; // past the palette's end: black
-        const TPaletteEntry& e = palette_[index];
-        return RGBColor(e.peRed, e.peGreen, e.peBlue);
-    }
-    case pf15bit: {
-        unsigned w = row[2 * x] | (row[2 * x + 1] << 8);
-        return RGBColor(expand5((w >> 10) & 31), expand5((w >> 5) & 31), expand5(w & 31));
-    }
-    case pf16bit: {
-        unsigned w = row[2 * x] | (row[2 * x + 1] << 8);
-        return RGBColor(expand5((w >> 11) & 31), expand6((w >> 5) & 63), expand5(w & 31));
-    }
-    case pf32bit: return RGBColor(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
-    default: return RGBColor(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
-    }
+    return colourAt(ScanLine(y), x, format_, palette_);
 }
 
 void TBitmap::SetPixelColor(int x, int y, TColor color)
