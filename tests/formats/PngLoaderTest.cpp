@@ -324,6 +324,22 @@ TEST(PngLayout, ChunkRulesAndEdges)
     }
 }
 
+TEST(PngLayout, EachInterlacePassStartsFromZeroRows)
+{
+    // 8 x 1 grey: pass 1 has column 0, pass 2 column 4 (Up filter: the row
+    // above counts as zeros), pass 4 columns 2 and 6, pass 6 the odd ones.
+    PngSpec s;
+    s.width = 8;
+    s.height = 1;
+    s.colorType = 0;
+    s.interlace = 1;
+    s.raw = {0, 10, 2, 77, 0, 20, 30, 0, 1, 2, 3, 4};
+    TPNGGraphic png;
+    loadBytes(png, buildPng(s));
+    const std::uint8_t* line = png.ScanLine(0);
+    EXPECT_EQ(Bytes(line, line + 8), (Bytes{10, 1, 20, 2, 77, 3, 30, 4}));
+}
+
 TEST(PngLayout, ImageDataEndingEarlyLeavesTheBackground)
 {
     // The zlib stream is cut after the first row; bKGD red fills the rest.
