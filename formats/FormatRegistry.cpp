@@ -225,6 +225,15 @@ void InitializeImageFormats()
     if (theList())
         return;
     theList() = std::make_unique<TFileFormatList>();
+    // Newer icons hold PNG images; the PNG loader decodes them for the icon class.
+    TIcon::PngDecoder = [](std::span<const std::uint8_t> data) {
+        TByteViewStream stream(data.data(), data.size());
+        TPNGGraphic png;
+        png.LoadFromStream(stream);
+        auto bitmap = std::make_unique<TBitmap>();
+        bitmap->Assign(png);
+        return bitmap;
+    };
     for (const TFormatRegistration& r : StartupRegistrations())
         if (TGraphicClass cls = BuiltGraphicClass(r.ClassName))
             theList()->RegisterFileFormat(r.Extension, r.Common, r.Individual, r.Types, false, cls);
@@ -246,4 +255,5 @@ void FinalizeImageFormats()
     if (TGraphicClass png = BuiltGraphicClass("TPNGGraphic"))
         list->UnregisterFileFormat("", png);
     theList().reset();
+    TIcon::PngDecoder = nullptr;
 }

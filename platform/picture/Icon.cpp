@@ -11,68 +11,78 @@ namespace {
 
 [[noreturn]] void invalidIcon() { throw EInvalidGraphic("Icon image is not valid"); }
 
-struct DirectoryEntry {
-    int width;
-    int height;
-    int bitCount;
-    std::uint32_t size;
-    std::uint32_t offset;
-};
-
 } // namespace
 
+TIcon::TPngDecoder TIcon::PngDecoder;
+
 // An icon file: a 6-byte header, 16-byte directory entries, and per entry a
-// DIB whose height counts the colour image and the 1-bit mask below it. Icons
-// whose image is PNG-compressed are passed over when a DIB one exists.
+// DIB whose height counts the colour image and the 1-bit mask below it, or a
+// PNG file. PNG entries are decoded only when PngDecoder is set.
 void TIcon::LoadFromStream(TStream& stream)
 {
-    std::int64_t start = stream.Position();
-    std::int64_t available = stream.Size() - start;
-    std::uint8_t header[6];
-    if (available < 6 || stream.Read(header, 6) != 6)
+    std::int64_t available = stream.Remaining();
+    if (available < 6)
         invalidIcon();
-    unsigned reserved = header[0] | (header[1] << 8);
-    unsigned type = header[2] | (header[3] << 8);
-    unsigned count = header[4] | (header[5] << 8);
-    if (reserved != 0 || (type != 1 && type != 2) || count == 0 || available < 6 + 16 * std::int64_t(count))
+    // Icon files are small: read the whole file once, every entry is a span of it.
+    std::vector<std::uint8_t> file(std::size_t(std::min<std::int64_t>(available, std::int64_t(1) << 31)));
+    stream.ReadBuffer(file.data(), file.size());
+    std::span<const std::uint8_t> all(file);
+    unsigned reserved = all[0] | (all[1] << 8);
+    unsigned type = all[2] | (all[3] << 8);
+    unsigned count = all[4] | (all[5] << 8);
+    if (reserved != 0 || (type != 1 && type != 2) || count == 0 || all.size() < 6 + 16 * std::size_t(count))
         invalidIcon();
 
-    std::vector<std::uint8_t> directory(16 * std::size_t(count));
-    stream.ReadBuffer(directory.data(), directory.size());
-    std::vector<std::uint8_t> candidate;
-    dib::Header best;
+    struct Candidate {
+        std::span<const std::uint8_t> data;
+        bool png = false;
+        dib::Header header; // for DIB entries
+        std::int64_t width = 0, height = 0;
+        int bitCount = 0;
+    };
+    auto le32 = [](const std::uint8_t* p) {
+        return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+               (std::uint32_t(p[3]) << 24);
+    };
+    auto be32 = [](const std::uint8_t* p) {
+        return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+    };
+    Candidate best;
     bool found = false;
     bool sawPng = false;
     for (unsigned i = 0; i < count; ++i) {
-        const std::uint8_t* e = directory.data() + 16 * i;
-        std::uint32_t size = std::uint32_t(e[8]) | (std::uint32_t(e[9]) << 8) | (std::uint32_t(e[10]) << 16) |
-                             (std::uint32_t(e[11]) << 24);
-        std::uint32_t offset = std::uint32_t(e[12]) | (std::uint32_t(e[13]) << 8) | (std::uint32_t(e[14]) << 16) |
-                               (std::uint32_t(e[15]) << 24);
-        if (size < 40 || std::int64_t(offset) + std::int64_t(size) > available)
+        const std::uint8_t* e = all.data() + 6 + 16 * std::size_t(i);
+        std::uint32_t size = le32(e + 8);
+        std::uint32_t offset = le32(e + 12);
+        if (size < 40 || std::uint64_t(offset) + size > all.size())
             continue;
-        std::vector<std::uint8_t> data(size);
-        stream.SetPosition(start + offset);
-        stream.ReadBuffer(data.data(), data.size());
-        if (data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G') {
+        Candidate c;
+        c.data = all.subspan(offset, size);
+        if (c.data[0] == 0x89 && c.data[1] == 'P' && c.data[2] == 'N' && c.data[3] == 'G') {
             sawPng = true;
-            continue;
+            if (!PngDecoder)
+                continue;
+            c.png = true;
+            c.width = be32(c.data.data() + 16); // from the IHDR chunk
+            c.height = be32(c.data.data() + 20);
+            c.bitCount = 32;
+        } else {
+            try {
+                c.header = dib::parseHeader(c.data, true);
+            } catch (const EInvalidGraphic&) {
+                continue;
+            }
+            if (c.header.compression != dib::BI_RGB)
+                continue;
+            c.width = c.header.width;
+            c.height = c.header.height;
+            c.bitCount = c.header.bitCount;
         }
-        dib::Header h;
-        try {
-            h = dib::parseHeader(data, true);
-        } catch (const EInvalidGraphic&) {
-            continue;
-        }
-        if (h.compression != dib::BI_RGB)
-            continue;
-        auto better = [](const dib::Header& a, const dib::Header& b) {
-            std::int64_t areaA = std::int64_t(a.width) * a.height, areaB = std::int64_t(b.width) * b.height;
-            return areaA != areaB ? areaA > areaB : a.bitCount > b.bitCount;
-        };
-        if (!found || better(h, best)) {
-            best = h;
-            candidate = std::move(data);
+        bool better = !found || (c.width * c.height != best.width * best.height
+                                     ? c.width * c.height > best.width * best.height
+                                     : c.bitCount > best.bitCount);
+        if (better) {
+            best = c;
             found = true;
         }
     }
@@ -81,35 +91,49 @@ void TIcon::LoadFromStream(TStream& stream)
             throw EInvalidGraphic("Cannot load image. PNG-compressed icons are not supported.");
         invalidIcon();
     }
+    if (best.png) {
+        std::unique_ptr<TBitmap> decoded = PngDecoder(best.data);
+        if (!decoded)
+            invalidIcon();
+        if (decoded->PixelFormat() != pf32bit) {
+            decoded->SetPixelFormat(pf32bit);
+            for (int y = 0; y < decoded->Height(); ++y)
+                for (int x = 0; x < decoded->Width(); ++x)
+                    decoded->ScanLine(y)[4 * x + 3] = 255;
+        }
+        image_ = std::move(*decoded);
+        Transparent = true;
+        return;
+    }
 
-    std::span<const std::uint8_t> all(candidate);
-    std::span<const std::uint8_t> colourBits = all.subspan(best.bytesUsed);
-    std::size_t colourStride = dib::storedStride(best.width, best.bitCount);
-    std::size_t colourBytes = CheckedImageBytes(colourStride, std::uint64_t(best.height), 1);
+    const dib::Header& header = best.header;
+    std::span<const std::uint8_t> colourBits = best.data.subspan(header.bytesUsed);
+    std::size_t colourStride = dib::storedStride(header.width, header.bitCount);
+    std::size_t colourBytes = CheckedImageBytes(colourStride, std::uint64_t(header.height), 1);
     TBitmap colour;
-    dib::decodePixels(best, colourBits, colour);
+    dib::decodePixels(header, colourBits, colour);
     // The AND mask follows the colour rows; some writers leave it out.
-    std::size_t maskStride = dib::storedStride(best.width, 1);
+    std::size_t maskStride = dib::storedStride(header.width, 1);
     std::span<const std::uint8_t> mask;
-    if (colourBits.size() >= colourBytes + maskStride * std::size_t(best.height))
-        mask = colourBits.subspan(colourBytes, maskStride * std::size_t(best.height));
+    if (colourBits.size() >= colourBytes + maskStride * std::size_t(header.height))
+        mask = colourBits.subspan(colourBytes, maskStride * std::size_t(header.height));
 
     TBitmap image;
     image.SetPixelFormat(pf32bit);
-    image.SetSize(best.width, best.height);
+    image.SetSize(header.width, header.height);
     bool anyAlpha = false;
-    if (best.bitCount == 32)
-        for (int y = 0; y < best.height && !anyAlpha; ++y)
-            for (int x = 0; x < best.width; ++x)
+    if (header.bitCount == 32)
+        for (int y = 0; y < header.height && !anyAlpha; ++y)
+            for (int x = 0; x < header.width; ++x)
                 if (colour.ScanLine(y)[4 * x + 3] != 0) {
                     anyAlpha = true;
                     break;
                 }
-    for (int y = 0; y < best.height; ++y) {
+    for (int y = 0; y < header.height; ++y) {
         std::uint8_t* to = image.ScanLine(y);
         const std::uint8_t* maskRow =
-            mask.empty() ? nullptr : mask.data() + std::size_t(best.height - 1 - y) * maskStride;
-        for (int x = 0; x < best.width; ++x) {
+            mask.empty() ? nullptr : mask.data() + std::size_t(header.height - 1 - y) * maskStride;
+        for (int x = 0; x < header.width; ++x) {
             TColor c = colour.PixelColor(x, y);
             std::uint8_t a;
             if (anyAlpha)

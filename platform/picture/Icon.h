@@ -4,11 +4,21 @@
 
 #include "platform/picture/Picture.h"
 
+#include <functional>
+#include <span>
+
 // An icon file: the largest image it holds (then the deepest), as 32-bit
 // blue, green, red, alpha pixels; pixels masked out are transparent black.
 class TIcon : public TGraphic {
 public:
     PICTAVO_GRAPHIC_CLASS(TIcon, TGraphic)
+
+    // Decodes the PNG images that newer icons hold (the image-format library
+    // sets it at start-up; without it such images are passed over, and an icon
+    // that has nothing else raises "Cannot load image. PNG-compressed icons
+    // are not supported.").
+    using TPngDecoder = std::function<std::unique_ptr<TBitmap>(std::span<const std::uint8_t>)>;
+    static TPngDecoder PngDecoder;
 
     int Width() const override { return image_.Width(); }
     int Height() const override { return image_.Height(); }

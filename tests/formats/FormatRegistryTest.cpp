@@ -290,3 +290,41 @@ TEST(FileFormatRegistry, ExitWithoutFinalizingIsClean)
     InitializeImageFormats();
     EXPECT_NE(FileFormatList(), nullptr);
 }
+
+// Newer icons hold PNG images: decoded through the PNG loader once the
+// library is initialised, refused with a clear message before.
+TEST(FileFormatRegistry, IconsWithPngImagesDecodeThroughThePngLoader)
+{
+    TempDir dir;
+    std::string ppm = dir / "big.ppm";
+    {
+        std::ofstream out(ppm, std::ios::binary);
+        out << "P6\n256 256\n255\n";
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x)
+                out.put(char(x)).put(char(y)).put(char((x * y) % 256));
+    }
+    std::string ico = dir / "big.ico";
+    ASSERT_EQ(std::system(("convert " + ppm + " " + ico + " >/dev/null 2>&1").c_str()), 0);
+    FinalizeImageFormats(); // whatever an earlier test in this process left
+    TIcon before;
+    try {
+        before.LoadFromFile(ico);
+        FAIL();
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message, "Cannot load image. PNG-compressed icons are not supported.");
+    }
+    InitializeImageFormats();
+    TPicture picture;
+    picture.LoadFromFile(ico);
+    TBitmap& bitmap = picture.Bitmap();
+    bitmap.SetPixelFormat(pf24bit);
+    ASSERT_EQ(bitmap.Width(), 256);
+    ASSERT_EQ(bitmap.Height(), 256);
+    for (int y = 0; y < 256; y += 5)
+        for (int x = 0; x < 256; x += 3)
+            ASSERT_EQ(bitmap.PixelColor(x, y), RGBColor(std::uint8_t(x), std::uint8_t(y), std::uint8_t(x * y % 256)))
+                << x << "," << y;
+    FinalizeImageFormats();
+    EXPECT_FALSE(TIcon::PngDecoder);
+}

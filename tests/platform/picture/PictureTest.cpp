@@ -485,6 +485,9 @@ TEST(Picture, RegistryRegistersAndUnregistersWholeClasses)
     TPicture::UnregisterGraphicClass(TBitmap::StaticClass());
     EXPECT_EQ(TPicture::FindGraphicClass("zz"), nullptr);
     EXPECT_EQ(TPicture::FindGraphicClass("bmp"), nullptr);
+    // Leave the registry as the other tests of this program expect it.
+    TPicture::RegisterFileFormat("bmp", "Bitmaps", TBitmap::StaticClass());
+    TPicture::RegisterFileFormat("ico", "Icons", TIcon::StaticClass());
 }
 
 TEST(Picture, ProgressReachesTheListenerAndCostsNothingWithoutOne)
