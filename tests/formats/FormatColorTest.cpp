@@ -449,3 +449,35 @@ TEST(ColorManager, ScalingHelpers)
     EXPECT_EQ(ClampByte(300), 255);
     EXPECT_EQ(ClampByte(77), 77);
 }
+
+TEST(ColorManager, SixteenBitAlphaAndWideTargetsOfTheOtherSchemes)
+{
+    // 16-bit RGBA to 8-bit BGRA: colours and alpha scaled down after swapping.
+    TColorManager rgba = manager(csRGBA, csBGRA, 16, 8, 4, 4);
+    rgba.SourceOptions = ByteSwapOption;
+    Bytes out(4);
+    rgba.ConvertRow({Bytes{0xFF, 0xFF, 0x00, 0x00, 0x80, 0x00, 0x40, 0x00}}, out, 1);
+    EXPECT_EQ(out, (Bytes{127, 0, 255, 63}));
+    // 8-bit alpha into a 16-bit target is scaled up.
+    TColorManager wideAlpha = manager(csRGBA, csRGBA, 8, 16, 4, 4);
+    Bytes wide(8);
+    wideAlpha.ConvertRow({Bytes{1, 2, 3, 255}}, wide, 1);
+    EXPECT_EQ(wordAt(wide, 3), 65535);
+    EXPECT_EQ(wordAt(wide, 0), 257);
+    // CMYK and YCbCr give 8-bit results that a 16-bit target receives scaled up.
+    TColorManager cmyk = manager(csCMYK, csRGB, 8, 16, 4, 3);
+    Bytes white(6);
+    cmyk.ConvertRow({Bytes{0, 0, 0, 0}}, white, 1);
+    EXPECT_EQ(wordAt(white, 0), 65535);
+    EXPECT_EQ(wordAt(white, 2), 65535);
+    TColorManager ycc = manager(csYCbCr, csBGR, 16, 8, 3, 3);
+    Bytes grey(3);
+    ycc.ConvertRow({words({128 * 257, 128 * 257, 128 * 257})}, grey, 1);
+    EXPECT_EQ(grey, (Bytes{128, 128, 128}));
+    // Grey with alpha at 16 bits, stored big-endian, to an 8-bit index.
+    TColorManager ga = manager(csGA, csIndexed, 16, 8, 2, 1);
+    ga.SourceOptions = ByteSwapOption;
+    Bytes index(2);
+    ga.ConvertRow({Bytes{0xFF, 0xFF, 0x12, 0x34, 0x00, 0x00, 0xFF, 0xFF}}, index, 2);
+    EXPECT_EQ(index, (Bytes{255, 0}));
+}
