@@ -219,7 +219,7 @@ void decodePixels(const Header& h, std::span<const std::uint8_t> pixels, TBitmap
     bool runLength = h.compression == BI_RLE8 || h.compression == BI_RLE4;
     std::uint64_t pixelCount = CheckedPixelCount(std::uint64_t(h.width), std::uint64_t(h.height));
     if (runLength ? pixelCount > (std::uint64_t(pixels.size()) + 2) * 4096
-                  : CheckedImageBytes(storedStride(h.width, h.bitCount), std::uint64_t(h.height), 1) > pixels.size())
+                  : CheckedBufferBytes(storedStride(h.width, h.bitCount), std::uint64_t(h.height)) > pixels.size())
         invalidBitmap();
     target.ReleaseImage();
     target.SetPaletteEntries(h.palette);
@@ -234,7 +234,7 @@ void decodePixels(const Header& h, std::span<const std::uint8_t> pixels, TBitmap
         return;
     }
     std::size_t stride = storedStride(h.width, h.bitCount);
-    if (CheckedImageBytes(stride, std::uint64_t(h.height), 1) > pixels.size())
+    if (CheckedBufferBytes(stride, std::uint64_t(h.height)) > pixels.size())
         invalidBitmap();
     std::size_t rowBytes = CheckedRowBytes(std::uint64_t(h.width), std::uint64_t(h.bitCount));
     Field red(h.masks[0]), green(h.masks[1]), blue(h.masks[2]), alpha(h.masks[3]);
@@ -285,7 +285,7 @@ void TBitmap::LoadFromStream(TStream& stream)
         wanted = std::size_t(available - offBits);
     else
         wanted = std::min<std::size_t>(std::size_t(available - offBits),
-                                       CheckedImageBytes(dib::storedStride(h.width, h.bitCount), std::uint64_t(h.height), 1));
+                                       CheckedBufferBytes(dib::storedStride(h.width, h.bitCount), std::uint64_t(h.height)));
     std::vector<std::uint8_t> pixels(wanted);
     stream.SetPosition(start + offBits);
     stream.ReadBuffer(pixels.data(), pixels.size());

@@ -109,7 +109,7 @@ void TIcon::LoadFromStream(TStream& stream)
     const dib::Header& header = best.header;
     std::span<const std::uint8_t> colourBits = best.data.subspan(header.bytesUsed);
     std::size_t colourStride = dib::storedStride(header.width, header.bitCount);
-    std::size_t colourBytes = CheckedImageBytes(colourStride, std::uint64_t(header.height), 1);
+    std::size_t colourBytes = CheckedBufferBytes(colourStride, std::uint64_t(header.height));
     TBitmap colour;
     dib::decodePixels(header, colourBits, colour);
     // The AND mask follows the colour rows; some writers leave it out.

@@ -32,6 +32,17 @@ std::size_t CheckedImageBytes(std::uint64_t width, std::uint64_t height, std::ui
     return static_cast<std::size_t>(pixels * bytesPerPixel);
 }
 
+std::size_t CheckedBufferBytes(std::uint64_t rowBytes, std::uint64_t rows)
+{
+    constexpr std::uint64_t limit = MaxPixelCount * 16 + 4 * MaxPixelCount;
+    if (rowBytes != 0 && rows > limit / rowBytes)
+        throw EImageTooLarge();
+    std::uint64_t bytes = rowBytes * rows;
+    if (bytes > std::numeric_limits<std::size_t>::max())
+        throw EImageTooLarge();
+    return static_cast<std::size_t>(bytes);
+}
+
 std::size_t CheckedRowBytes(std::uint64_t width, std::uint64_t bitsPerPixel)
 {
     if (width > MaxPixelCount || bitsPerPixel > 128)
@@ -214,9 +225,8 @@ void TBitmap::reallocate(int width, int height, TPixelFormat format)
     width = std::max(width, 0);
     height = std::max(height, 0);
     std::size_t stride = BytesPerScanLineFor(width, format);
-    std::size_t total = CheckedImageBytes(std::uint64_t(width), std::uint64_t(height), 1) == 0
-                            ? 0
-                            : CheckedImageBytes(std::uint64_t(stride), std::uint64_t(height), 1);
+    CheckedPixelCount(std::uint64_t(width), std::uint64_t(height));
+    std::size_t total = width == 0 ? 0 : CheckedBufferBytes(stride, std::uint64_t(height));
     std::vector<std::uint8_t> pixels(total, 0);
     if (format == format_) {
         // Keep the pixels that still fit.

@@ -102,6 +102,10 @@ std::uint64_t CheckedPixelCount(std::uint64_t width, std::uint64_t height);
 // width × height × bytesPerPixel through one overflow-checked multiply, with
 // the pixel cap applied; the result fits in size_t.
 std::size_t CheckedImageBytes(std::uint64_t width, std::uint64_t height, std::uint64_t bytesPerPixel);
+// rowBytes × rows through an overflow-checked multiply, for buffers of whole
+// (padded) rows; refused above what a capped picture at 128 bits per pixel
+// could need. Use it after the pixel count itself has been checked.
+std::size_t CheckedBufferBytes(std::uint64_t rowBytes, std::uint64_t rows);
 // Bytes of one packed row of width pixels at bitsPerPixel, rounded up to whole
 // bytes (no padding); refused when the width alone exceeds the pixel cap.
 std::size_t CheckedRowBytes(std::uint64_t width, std::uint64_t bitsPerPixel);

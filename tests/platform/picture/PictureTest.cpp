@@ -82,6 +82,15 @@ TEST(PixelLimits, CheckedMultipliesCapPixelsAndOverflow)
     }
 }
 
+TEST(PixelLimits, BufferBytesOfWholeRows)
+{
+    EXPECT_EQ(CheckedBufferBytes(12, 3), 36u);
+    // A capped picture at 32 bits per pixel needs 4 bytes per pixel: allowed.
+    EXPECT_EQ(CheckedBufferBytes(std::uint64_t(4) << 14, std::uint64_t(1) << 14), std::size_t(1) << 30);
+    EXPECT_THROW(CheckedBufferBytes(std::uint64_t(1) << 40, std::uint64_t(1) << 40), EImageTooLarge);
+    EXPECT_THROW(CheckedBufferBytes(~std::uint64_t(0), 2), EImageTooLarge);
+}
+
 TEST(Bitmap, SizesBeyondTheCapAreRefusedBeforeAllocatingAndKeepThePicture)
 {
     TBitmap b;
