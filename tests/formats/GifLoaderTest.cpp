@@ -272,6 +272,34 @@ TEST(GifLayout, InterlacedRowsGoToTheirPasses)
         EXPECT_EQ(gif.ScanLine(expectedRow[k])[0], k) << "buffer row " << k;
 }
 
+TEST(GifLayout, ProgressPerRowAndOnlyInTheLastPass)
+{
+    GifSpec s;
+    s.screenWidth = s.width = 2;
+    s.screenHeight = s.height = 8;
+    s.globalTable = greyTable(2);
+    s.codeSize = 2;
+    s.pixels.assign(16, 1);
+    for (bool interlaced : {false, true}) {
+        s.interlaced = interlaced;
+        TGIFGraphic gif;
+        std::vector<std::string> messages;
+        int running = 0;
+        TProgressStage last = TProgressStage::psRunning;
+        gif.OnProgress = [&](TGraphic&, TProgressStage stage, std::uint8_t, bool, const TRect&, std::string_view text) {
+            if (stage == TProgressStage::psRunning)
+                ++running;
+            if (stage == TProgressStage::psStarting)
+                messages.emplace_back(text);
+            last = stage;
+        };
+        loadBytes(gif, buildGif(s));
+        EXPECT_EQ(running, interlaced ? 4 : 8);
+        EXPECT_EQ(messages, (std::vector<std::string>{"Preparing...", "Loading data...", "Transfering..."}));
+        EXPECT_EQ(last, TProgressStage::psEnding);
+    }
+}
+
 TEST(GifLayout, NoImageGivesAnEmptyPicture)
 {
     Bytes bytes{'G', 'I', 'F', '8', '7', 'a', 2, 0, 2, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255, '!', 0xFE, 2, 'h', 'i', 0, ';'};
