@@ -276,6 +276,23 @@ TEST(PngLayout, ChunkRulesAndEdges)
     EXPECT_TRUE(t.Transparent);
     EXPECT_EQ(t.TransparentColor, RGBColor(40, 60, 99));
 
+    // Palette alpha values are kept (missing ones 255) but not applied.
+    PngSpec indexed;
+    indexed.width = 2;
+    indexed.height = 1;
+    indexed.colorType = 3;
+    indexed.raw = {0, 0, 1};
+    indexed.beforeData.push_back(chunk("PLTE", {10, 20, 30, 40, 50, 60}));
+    indexed.beforeData.push_back(chunk("tRNS", {0, 128}));
+    TPNGGraphic ix;
+    loadBytes(ix, buildPng(indexed));
+    ASSERT_EQ(ix.Transparency().size(), 256u);
+    EXPECT_EQ(ix.Transparency()[0], 0);
+    EXPECT_EQ(ix.Transparency()[1], 128);
+    EXPECT_EQ(ix.Transparency()[2], 255);
+    EXPECT_FALSE(ix.Transparent);
+    EXPECT_EQ(ix.PixelColor(1, 0), RGBColor(40, 50, 60));
+
     // A grey 2-bit picture loads as 4 bits with a 16-level grey palette.
     PngSpec grey;
     grey.width = 4;
