@@ -1,0 +1,218 @@
+// PCX loader: ZSoft Paintbrush pictures and Word 5 screen captures.
+
+#include "formats/ImageFormatsLoaders.h"
+#include "formats/ImageFormatsReading.h"
+
+#include <cstring>
+
+using namespace FormatStrings;
+using loaders::BoundedReader;
+
+namespace {
+
+constexpr std::size_t HeaderSize = 128;
+constexpr std::size_t TrailingPaletteSize = 769; // the marker 12 and 256 red, green, blue triples
+constexpr std::uint8_t TrailingPaletteMarker = 12;
+// A run packet of 63 bytes fits in two bytes.
+constexpr std::uint64_t MaxPcxExpansion = 32;
+
+std::uint16_t le16(const std::uint8_t* p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+} // namespace
+
+bool TPCXGraphic::CanLoad(TStream& stream)
+{
+    std::int64_t start = stream.Position();
+    if (stream.Remaining() < static_cast<std::int64_t>(HeaderSize) + 1)
+        return false;
+    std::uint8_t header[HeaderSize];
+    bool result = stream.Read(header, HeaderSize) == HeaderSize && (header[0] == 10 || header[0] == 12) &&
+        (header[1] == 0 || header[1] == 2 || header[1] == 3 || header[1] == 5) && header[2] < 2;
+    stream.SetPosition(start);
+    return result;
+}
+
+bool TPCXGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
+{
+    TFormatGraphic::ReadImageProperties(stream, imageIndex);
+    std::uint8_t header[HeaderSize];
+    BoundedReader(stream, gesPCX).Read(header, HeaderSize);
+    if (header[0] != 10 && header[0] != 205)
+        return false;
+    TImageProperties& p = ImageProperties;
+    // Signed arithmetic: a maximum below the minimum is no size at all.
+    std::int32_t width = std::int32_t(le16(header + 8)) - le16(header + 4) + 1;
+    std::int32_t height = std::int32_t(le16(header + 10)) - le16(header + 6) + 1;
+    p.Width = width > 0 ? static_cast<std::uint32_t>(width) : 0;
+    p.Height = height > 0 ? static_cast<std::uint32_t>(height) : 0;
+    p.SamplesPerPixel = header[65];
+    p.BitsPerSample = header[3];
+    p.BitsPerPixel = static_cast<std::uint8_t>(p.SamplesPerPixel * p.BitsPerSample);
+    p.ColorScheme = p.BitsPerPixel > 8 ? csRGB : csIndexed;
+    p.Compression = header[2] == 1 ? ctRLE : ctNone;
+    p.XResolution = le16(header + 12);
+    p.YResolution = le16(header + 14);
+    return true;
+}
+
+void TPCXGraphic::SetupPalette(TStream& stream, const std::uint8_t* header, bool trailingPalette)
+{
+    TColorManager& cm = *ColorManager;
+    const std::uint8_t version = header[1];
+    const std::uint16_t paletteInfo = le16(header + 68);
+    const TPixelFormat format = PixelFormat();
+    if (version == 3 && format != pf1bit) {
+        SetPalette(SystemPalette16());
+        return;
+    }
+    switch (format) {
+    case pf1bit: SetPalette(cm.CreateGrayscalePalette(false)); break;
+    case pf4bit:
+        if (paletteInfo == 2)
+            SetPalette(cm.CreateGrayscalePalette(false));
+        else
+            SetPalette(cm.CreateColorPalette({std::span<const std::uint8_t>(header + 16, 48)}, pdfInterlaced8Triple,
+                16, false));
+        break;
+    case pf8bit:
+        if (trailingPalette) {
+            std::int64_t here = stream.Position();
+            std::uint8_t palette[TrailingPaletteSize];
+            stream.Seek(-static_cast<std::int64_t>(TrailingPaletteSize), SeekOrigin::End);
+            BoundedReader(stream, gesPCX).Read(palette, TrailingPaletteSize);
+            stream.SetPosition(here);
+            SetPalette(cm.CreateColorPalette({std::span<const std::uint8_t>(palette + 1, 768)}, pdfInterlaced8Triple,
+                256, false));
+        } else if (paletteInfo == 2) {
+            SetPalette(cm.CreateGrayscalePalette(false));
+        }
+        break;
+    default: break;
+    }
+}
+
+void TPCXGraphic::LoadFromStream(TStream& stream)
+{
+    BeginLoad(stream);
+    // A fresh converter: nothing of an earlier load (gamma, options) carries over.
+    ColorManager = std::make_unique<TColorManager>();
+    if (!ReadImageProperties(stream, 0))
+        return; // not a PCX picture: the picture stays empty
+    stream.SetPosition(BasePosition);
+    ResetProgressRect(ImageProperties.Width);
+    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
+    struct EndProgress {
+        TPCXGraphic& self;
+        ~EndProgress() { self.Progress(TProgressStage::psEnding, 0, false, self.ProgressRect, ""); }
+    } endProgress{*this};
+
+    BoundedReader reader(stream, gesPCX);
+    std::uint8_t header[HeaderSize];
+    reader.Read(header, HeaderSize);
+    const TImageProperties& p = ImageProperties;
+
+    // The plane layouts this loader places; two or three 1-bit planes and
+    // the like have no bitmap format.
+    const int planes = p.SamplesPerPixel;
+    const int bits = p.BitsPerSample;
+    const bool onePlane = planes == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8);
+    const bool fourPlanes = planes == 4 && bits == 1;
+    const bool trueColour = planes == 3 && bits == 8;
+    if (!onePlane && !fourPlanes && !trueColour)
+        ImageFormatsError(gesInvalidColorFormat, {gesPCX});
+
+    TColorManager& cm = *ColorManager;
+    cm.SetSourceColorScheme(p.ColorScheme);
+    cm.SetSourceBitsPerSample(p.BitsPerSample);
+    cm.SetSourceSamplesPerPixel(p.SamplesPerPixel);
+    cm.SetTargetColorScheme(p.ColorScheme == csIndexed ? csIndexed : csBGR);
+    cm.SetTargetBitsPerSample(static_cast<std::uint8_t>(p.BitsPerPixel == 2 ? 4 : p.BitsPerSample));
+    cm.SetTargetSamplesPerPixel(p.SamplesPerPixel);
+    TPixelFormat format = cm.PixelFormatFor(true);
+    if (format == pfCustom)
+        format = pf4bit; // four 1-bit planes, combined below
+    SetPixelFormat(format);
+
+    const std::size_t bytesPerLine = le16(header + 66);
+    const std::uint32_t width = p.Width;
+    const std::uint32_t height = p.Height;
+    if (width == 0 || height == 0)
+        ImageFormatsError(gesInvalidImageSize, {gesPCX});
+    // Every plane line must hold the pixels of a row.
+    if (bytesPerLine < CheckedRowBytes(width, bits))
+        ImageFormatsError(gesInvalidImageSize, {gesPCX});
+
+    // The 256-colour palette is only dropped from the data when it is there.
+    const std::int64_t dataStart = reader.Position();
+    std::int64_t dataSize = reader.Remaining();
+    bool trailingPalette = false;
+    if (format == pf8bit && dataSize >= static_cast<std::int64_t>(TrailingPaletteSize)) {
+        stream.Seek(-static_cast<std::int64_t>(TrailingPaletteSize), SeekOrigin::End);
+        trailingPalette = reader.Byte() == TrailingPaletteMarker;
+        stream.SetPosition(dataStart);
+        if (trailingPalette)
+            dataSize -= static_cast<std::int64_t>(TrailingPaletteSize);
+    }
+
+    if (format != pf24bit)
+        SetupPalette(stream, header, trailingPalette);
+
+    const std::size_t rowBytes = std::size_t(planes) * bytesPerLine;
+    const bool runLength = p.Compression == ctRLE;
+    const std::size_t imageBytes =
+        loaders::CheckedPictureBytes(rowBytes, height, 1, dataSize, runLength ? MaxPcxExpansion : 1, gesPCX);
+    CheckedPixelCount(width, height);
+    SetSize(static_cast<int>(width), static_cast<int>(height));
+
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(dataSize));
+    reader.Read(data.data(), data.size());
+    std::vector<std::uint8_t> buffer;
+    if (runLength) {
+        buffer.assign(imageBytes, 0);
+        TPCXRLEDecoder decoder;
+        const std::uint8_t* source = data.data();
+        std::uint8_t* dest = buffer.data();
+        try {
+            decoder.Decode(source, dest, data.size(), imageBytes);
+        } catch (const EGraphicCompression&) {
+            ImageFormatsError(gesCompression, {gesPCX});
+        }
+        if (decoder.Produced() < imageBytes)
+            ImageFormatsError(gesStreamReadError, {gesPCX});
+    } else {
+        if (data.size() < imageBytes)
+            ImageFormatsError(gesStreamReadError, {gesPCX});
+        data.resize(imageBytes);
+        buffer = std::move(data);
+    }
+    Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
+    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
+
+    for (std::uint32_t row = 0; row < height; ++row) {
+        const std::uint8_t* line = buffer.data() + std::size_t(row) * rowBytes;
+        std::span<std::uint8_t> target = ScanLineSpan(static_cast<int>(row));
+        if (fourPlanes) {
+            const std::size_t outputBytes = (std::size_t(width) * 4 + 7) / 8;
+            std::memset(target.data(), 0, outputBytes);
+            for (std::uint32_t x = 0; x < width; ++x) {
+                const std::size_t at = x / 8;
+                const int shift = 7 - static_cast<int>(x % 8);
+                std::uint8_t value = 0;
+                for (int plane = 0; plane < 4; ++plane)
+                    value |= static_cast<std::uint8_t>(((line[plane * bytesPerLine + at] >> shift) & 1) << plane);
+                target[x / 2] |= static_cast<std::uint8_t>(x % 2 ? value : value << 4);
+            }
+        } else if (trueColour) {
+            cm.ConvertRow({std::span<const std::uint8_t>(line, bytesPerLine),
+                              std::span<const std::uint8_t>(line + bytesPerLine, bytesPerLine),
+                              std::span<const std::uint8_t>(line + 2 * bytesPerLine, bytesPerLine)},
+                target, width);
+        } else {
+            cm.ConvertRow({std::span<const std::uint8_t>(line, bytesPerLine)}, target, width);
+        }
+        RowDone(row, height);
+    }
+}

@@ -1,0 +1,258 @@
+#include "LoaderCorpusSupport.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace corpus {
+
+namespace {
+
+struct Scratch {
+    std::string path;
+    Scratch()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "pictavo-formats-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr)
+            path = pattern;
+    }
+    ~Scratch()
+    {
+        std::error_code ignored;
+        if (!path.empty() && std::getenv("PICTAVO_KEEP_SCRATCH") == nullptr)
+            std::filesystem::remove_all(path, ignored);
+    }
+};
+
+// Reads one header token of a PNM file, skipping blanks and comments.
+bool readToken(std::istream& in, std::string& token)
+{
+    token.clear();
+    int c;
+    while ((c = in.get()) != EOF) {
+        if (c == '#') {
+            while ((c = in.get()) != EOF && c != '\n') {
+            }
+            continue;
+        }
+        if (!std::isspace(c)) {
+            token.push_back(static_cast<char>(c));
+            break;
+        }
+    }
+    while ((c = in.peek()) != EOF && !std::isspace(c) && c != '#')
+        token.push_back(static_cast<char>(in.get()));
+    return !token.empty();
+}
+
+} // namespace
+
+const std::string& ScratchDir()
+{
+    static Scratch scratch;
+    return scratch.path;
+}
+
+std::string ScratchPath(const std::string& name)
+{
+    return ScratchDir() + "/" + name;
+}
+
+std::string FindTool(const std::string& name)
+{
+    // Debian's own binaries first: nothing else on PATH stands in for them.
+    for (const char* folder : {"/usr/bin/", "/bin/", "/usr/local/bin/"}) {
+        std::string path = std::string(folder) + name;
+        if (access(path.c_str(), X_OK) == 0)
+            return path;
+    }
+    return "";
+}
+
+bool RunCommand(const std::string& command)
+{
+    std::string quiet = command + " 2>/dev/null";
+    return std::system(quiet.c_str()) == 0;
+}
+
+Bytes ReadFileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+RgbImage ReadNetpbm(const std::string& path, int* maxvalOut)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string magic, token;
+    RgbImage image;
+    if (!readToken(in, magic))
+        return {};
+    int width = 0, height = 0, maxval = 1, depth = 0;
+    if (magic == "P7") {
+        while (readToken(in, token) && token != "ENDHDR") {
+            std::string value;
+            if (token == "TUPLTYPE") {
+                std::getline(in, value);
+                continue;
+            }
+            readToken(in, value);
+            if (token == "WIDTH")
+                width = std::stoi(value);
+            else if (token == "HEIGHT")
+                height = std::stoi(value);
+            else if (token == "DEPTH")
+                depth = std::stoi(value);
+            else if (token == "MAXVAL")
+                maxval = std::stoi(value);
+        }
+        in.get();
+    } else if (magic == "P4" || magic == "P5" || magic == "P6") {
+        readToken(in, token);
+        width = std::stoi(token);
+        readToken(in, token);
+        height = std::stoi(token);
+        if (magic != "P4") {
+            readToken(in, token);
+            maxval = std::stoi(token);
+        }
+        in.get();
+        depth = magic == "P6" ? 3 : 1;
+    } else {
+        return {};
+    }
+    if (width <= 0 || height <= 0 || depth <= 0 || maxval <= 0)
+        return {};
+    image.Width = width;
+    image.Height = height;
+    image.Rgb.resize(static_cast<std::size_t>(width) * height * 3);
+    const int sampleBytes = maxval > 255 ? 2 : 1;
+    for (int y = 0; y < height; ++y) {
+        if (magic == "P4") {
+            Bytes row((width + 7) / 8);
+            in.read(reinterpret_cast<char*>(row.data()), static_cast<std::streamsize>(row.size()));
+            for (int x = 0; x < width; ++x) {
+                std::uint8_t v = (row[x / 8] >> (7 - x % 8)) & 1 ? 0 : 255;
+                std::uint8_t* p = &image.Rgb[(static_cast<std::size_t>(y) * width + x) * 3];
+                p[0] = p[1] = p[2] = v;
+            }
+            continue;
+        }
+        Bytes row(static_cast<std::size_t>(width) * depth * sampleBytes);
+        in.read(reinterpret_cast<char*>(row.data()), static_cast<std::streamsize>(row.size()));
+        if (!in)
+            return {};
+        for (int x = 0; x < width; ++x) {
+            int samples[4] = {0, 0, 0, 0};
+            for (int s = 0; s < depth && s < 4; ++s) {
+                std::size_t at = (static_cast<std::size_t>(x) * depth + s) * sampleBytes;
+                int v = sampleBytes == 2 ? (row[at] << 8) | row[at + 1] : row[at];
+                samples[s] = maxval == 255 ? v : v * 255 / maxval;
+            }
+            std::uint8_t* p = &image.Rgb[(static_cast<std::size_t>(y) * width + x) * 3];
+            if (depth >= 3) {
+                p[0] = static_cast<std::uint8_t>(samples[0]);
+                p[1] = static_cast<std::uint8_t>(samples[1]);
+                p[2] = static_cast<std::uint8_t>(samples[2]);
+            } else {
+                p[0] = p[1] = p[2] = static_cast<std::uint8_t>(samples[0]);
+            }
+        }
+    }
+    if (maxvalOut)
+        *maxvalOut = maxval;
+    return image;
+}
+
+void WritePpm(const std::string& path, const RgbImage& image)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << "P6\n" << image.Width << " " << image.Height << "\n255\n";
+    out.write(reinterpret_cast<const char*>(image.Rgb.data()), static_cast<std::streamsize>(image.Rgb.size()));
+}
+
+RgbImage MakePattern(int width, int height, int colours)
+{
+    RgbImage image;
+    image.Width = width;
+    image.Height = height;
+    image.Rgb.resize(static_cast<std::size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = &image.Rgb[(static_cast<std::size_t>(y) * width + x) * 3];
+            int r = width > 1 ? x * 255 / (width - 1) : 0;
+            int g = height > 1 ? y * 255 / (height - 1) : 0;
+            int b = ((x / 4 + y / 3) % 2) ? 200 : 30;
+            if (x < width / 5)
+                r = g = b = 128; // a flat band for runs
+            if (colours > 0) {
+                // Pick one of `colours` fixed colours from the position.
+                int index = (x * 7 + y * 3 + (x / 5) * (y / 4)) % colours;
+                r = (index * 97) & 0xFF;
+                g = (index * 57 + 31) & 0xFF;
+                b = (index * 151 + 7) & 0xFF;
+                if (colours == 2) {
+                    r = g = b = index ? 255 : 0;
+                }
+            }
+            p[0] = static_cast<std::uint8_t>(r);
+            p[1] = static_cast<std::uint8_t>(g);
+            p[2] = static_cast<std::uint8_t>(b);
+        }
+    return image;
+}
+
+RgbImage ToRgb(const TBitmap& bitmap)
+{
+    TBitmap copy;
+    copy.Assign(bitmap);
+    copy.SetPixelFormat(pf24bit);
+    RgbImage image;
+    image.Width = copy.Width();
+    image.Height = copy.Height();
+    image.Rgb.resize(static_cast<std::size_t>(image.Width) * image.Height * 3);
+    for (int y = 0; y < image.Height; ++y) {
+        const std::uint8_t* line = copy.ScanLine(y);
+        for (int x = 0; x < image.Width; ++x) {
+            std::uint8_t* p = &image.Rgb[(static_cast<std::size_t>(y) * image.Width + x) * 3];
+            p[0] = line[3 * x + 2];
+            p[1] = line[3 * x + 1];
+            p[2] = line[3 * x];
+        }
+    }
+    return image;
+}
+
+std::string Compare(const RgbImage& expected, const RgbImage& actual, int shift)
+{
+    std::ostringstream why;
+    if (expected.Width != actual.Width || expected.Height != actual.Height) {
+        why << "size " << actual.Width << "x" << actual.Height << ", expected " << expected.Width << "x"
+            << expected.Height;
+        return why.str();
+    }
+    for (int y = 0; y < expected.Height; ++y)
+        for (int x = 0; x < expected.Width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                int e = expected.pixel(x, y)[c] >> shift;
+                int a = actual.pixel(x, y)[c] >> shift;
+                if (e != a) {
+                    why << "pixel (" << x << "," << y << ") channel " << c << ": " << int(actual.pixel(x, y)[c])
+                        << ", expected " << int(expected.pixel(x, y)[c]);
+                    return why.str();
+                }
+            }
+    return "";
+}
+
+} // namespace corpus

@@ -1,0 +1,53 @@
+#pragma once
+// Test pictures made at test time with Debian's tools, and the reference
+// decodes those tools give, as plain 8-bit RGB rows (top row first).
+
+#include "platform/picture/Picture.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace corpus {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct RgbImage {
+    int Width = 0;
+    int Height = 0;
+    Bytes Rgb; // red, green, blue per pixel, rows top first
+
+    const std::uint8_t* pixel(int x, int y) const { return &Rgb[(static_cast<std::size_t>(y) * Width + x) * 3]; }
+};
+
+// A scratch folder for this test program, removed at exit.
+const std::string& ScratchDir();
+std::string ScratchPath(const std::string& name);
+
+// The full path of a Debian tool, or "" when it is not installed.
+std::string FindTool(const std::string& name);
+// Runs a shell command line; true when it exited with 0.
+bool RunCommand(const std::string& command);
+
+Bytes ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const Bytes& bytes);
+
+// Reads a binary PBM, PGM, PPM or PAM file (grey expanded to RGB, maxvals
+// other than 255 scaled as value * 255 / maxval, truncated; an alpha plane
+// dropped). Returns an empty image when the file cannot be parsed.
+RgbImage ReadNetpbm(const std::string& path, int* maxval = nullptr);
+void WritePpm(const std::string& path, const RgbImage& image);
+
+// A colourful test pattern with gradients, edges and flat areas; colours
+// restricts it to that many distinct colours (0 for no limit).
+RgbImage MakePattern(int width, int height, int colours = 0);
+
+// A loaded bitmap converted to 24 bits (the way the gallery takes it) and
+// turned into RGB rows.
+RgbImage ToRgb(const TBitmap& bitmap);
+
+// Where two decodes differ; "" when they are equal. shift compares the top
+// (8 - shift) bits only.
+std::string Compare(const RgbImage& expected, const RgbImage& actual, int shift = 0);
+
+} // namespace corpus

@@ -1,0 +1,649 @@
+#include "platform/picture/Icon.h"
+#include "platform/picture/JPEGImage.h"
+#include "platform/picture/Picture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TempDir {
+    fs::path path;
+    TempDir()
+    {
+        std::string pattern = (fs::temp_directory_path() / "pictavo-picture-XXXXXX").string();
+        path = mkdtemp(pattern.data());
+    }
+    ~TempDir() { fs::remove_all(path); }
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
+};
+
+struct Rgb {
+    std::uint8_t r, g, b;
+};
+
+// A small test picture with distinct colours everywhere (fewer than 256).
+std::vector<Rgb> pattern(int width, int height)
+{
+    std::vector<Rgb> pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels.push_back({std::uint8_t(x * 37 % 256), std::uint8_t(y * 53 % 256), std::uint8_t((x + y) * 11 % 256)});
+    return pixels;
+}
+
+void writePpm(const std::string& file, int width, int height, const std::vector<Rgb>& pixels)
+{
+    std::ofstream out(file, std::ios::binary);
+    out << "P6\n" << width << " " << height << "\n255\n";
+    for (const Rgb& p : pixels)
+        out.put(char(p.r)).put(char(p.g)).put(char(p.b));
+}
+
+bool run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+void expectPixels(const TBitmap& bitmap, int width, int height, const std::vector<Rgb>& pixels)
+{
+    ASSERT_EQ(bitmap.Width(), width);
+    ASSERT_EQ(bitmap.Height(), height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const Rgb& p = pixels[std::size_t(y * width + x)];
+            ASSERT_EQ(bitmap.PixelColor(x, y), RGBColor(p.r, p.g, p.b)) << "at " << x << "," << y;
+        }
+}
+
+} // namespace
+
+TEST(PixelLimits, CheckedMultipliesCapPixelsAndOverflow)
+{
+    EXPECT_EQ(CheckedPixelCount(1 << 14, 1 << 14), std::uint64_t(1) << 28);
+    EXPECT_THROW(CheckedPixelCount((1 << 14) + 1, 1 << 14), EImageTooLarge);
+    EXPECT_THROW(CheckedPixelCount(std::uint64_t(1) << 40, std::uint64_t(1) << 40), EImageTooLarge);
+    EXPECT_EQ(CheckedPixelCount(0, MaxPixelCount), 0u);
+    EXPECT_THROW(CheckedPixelCount(0, MaxPixelCount + 1), EImageTooLarge);
+    EXPECT_EQ(CheckedImageBytes(1000, 1000, 4), 4000000u);
+    EXPECT_THROW(CheckedImageBytes(1 << 14, 1 << 14, ~std::uint64_t(0)), EImageTooLarge);
+    EXPECT_EQ(CheckedRowBytes(9, 4), 5u);
+    EXPECT_THROW(CheckedRowBytes(MaxPixelCount + 1, 1), EImageTooLarge);
+    try {
+        CheckedPixelCount(70000, 70000);
+        FAIL();
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message, "Cannot load image. The picture is too large.");
+    }
+}
+
+TEST(PixelLimits, BufferBytesOfWholeRows)
+{
+    EXPECT_EQ(CheckedBufferBytes(12, 3), 36u);
+    // A capped picture at 32 bits per pixel needs 4 bytes per pixel: allowed.
+    EXPECT_EQ(CheckedBufferBytes(std::uint64_t(4) << 14, std::uint64_t(1) << 14), std::size_t(1) << 30);
+    EXPECT_THROW(CheckedBufferBytes(std::uint64_t(1) << 40, std::uint64_t(1) << 40), EImageTooLarge);
+    EXPECT_THROW(CheckedBufferBytes(~std::uint64_t(0), 2), EImageTooLarge);
+}
+
+TEST(Bitmap, SizesBeyondTheCapAreRefusedBeforeAllocatingAndKeepThePicture)
+{
+    TBitmap b;
+    b.SetPixelFormat(pf32bit);
+    b.SetSize(3, 2);
+    EXPECT_THROW(b.SetSize(70000, 70000), EImageTooLarge);
+    EXPECT_THROW(b.SetSize(1 << 30, 1), EImageTooLarge);
+    EXPECT_EQ(b.Width(), 3);
+    EXPECT_EQ(b.Height(), 2);
+}
+
+TEST(Bitmap, RowsArePaddedToFourBytesForEveryPixelFormat)
+{
+    struct Case {
+        TPixelFormat format;
+        int width;
+        std::size_t stride;
+    } cases[] = {{pf1bit, 1, 4},   {pf1bit, 33, 8},  {pf4bit, 9, 8},   {pf8bit, 5, 8},   {pf15bit, 3, 8},
+                 {pf16bit, 2, 4},  {pf24bit, 3, 12}, {pf24bit, 1, 4},  {pf32bit, 3, 12}, {pf24bit, 0, 0}};
+    for (const Case& c : cases) {
+        TBitmap b;
+        b.SetPixelFormat(c.format);
+        b.SetSize(c.width, 2);
+        EXPECT_EQ(b.BytesPerScanLine(), c.stride) << int(c.format) << " width " << c.width;
+        EXPECT_EQ(TBitmap::BytesPerScanLineFor(c.width, c.format), c.stride);
+        if (c.width > 0) {
+            EXPECT_EQ(b.ScanLineSpan(1).size(), c.stride);
+        }
+    }
+}
+
+TEST(Bitmap, ScanLineZeroIsTheTopRowAndOutOfRangeRowsRaise)
+{
+    TBitmap b;
+    b.SetPixelFormat(pf24bit);
+    b.SetSize(2, 3);
+    b.ScanLine(0)[0] = 0xAA; // blue of the top-left pixel
+    EXPECT_EQ(b.PixelColor(0, 0), RGBColor(0, 0, 0xAA));
+    EXPECT_EQ(b.Bits()[0], 0xAA);
+    EXPECT_THROW(b.ScanLine(3), EInvalidGraphic);
+    EXPECT_THROW(b.ScanLine(-1), EInvalidGraphic);
+    try {
+        b.ScanLine(7);
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message, "Scan line index out of range");
+    }
+    // Saved as BMP the top row is written last (bottom-up file).
+    TMemoryStream s;
+    b.SaveToStream(s);
+    const auto& bytes = s.Bytes();
+    EXPECT_EQ(bytes[bytes.size() - 8], 0xAA);
+}
+
+TEST(Bitmap, ResizingKeepsWhatFitsAndZeroFillsTheRest)
+{
+    TBitmap b;
+    b.SetPixelFormat(pf24bit);
+    b.SetSize(2, 2);
+    b.FillColor(RGBColor(1, 2, 3));
+    b.SetSize(3, 3);
+    EXPECT_EQ(b.PixelColor(1, 1), RGBColor(1, 2, 3));
+    EXPECT_EQ(b.PixelColor(2, 1), 0u);
+    EXPECT_EQ(b.PixelColor(0, 2), 0u);
+    b.SetWidth(1);
+    EXPECT_EQ(b.Width(), 1);
+    EXPECT_EQ(b.PixelColor(0, 0), RGBColor(1, 2, 3));
+    b.SetHeight(-5);
+    EXPECT_TRUE(b.Empty());
+    b.SetHeight(2);
+    EXPECT_EQ(b.PixelColor(0, 1), 0u);
+
+    TBitmap packed;
+    packed.SetPixelFormat(pf1bit);
+    packed.SetSize(10, 1);
+    packed.ScanLine(0)[0] = 0xFF;
+    packed.ScanLine(0)[1] = 0xC0;
+    packed.SetWidth(12);
+    EXPECT_EQ(packed.ScanLine(0)[0], 0xFF);
+    EXPECT_EQ(packed.ScanLine(0)[1] & 0xC0, 0xC0);
+}
+
+TEST(Bitmap, PaletteIsCappedAndIndicesPastItsEndReadBlackAlsoAfter24BitConversion)
+{
+    TBitmap b;
+    b.SetPixelFormat(pf8bit);
+    TLogPalette p;
+    p.Entries = {{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}};
+    b.SetPalette(p);
+    b.SetSize(4, 1);
+    std::uint8_t* row = b.ScanLine(0);
+    row[0] = 0;
+    row[1] = 2;
+    row[2] = 3;   // one past the end
+    row[3] = 255; // far past the end
+    EXPECT_EQ(b.PixelColor(2, 0), 0u);
+    b.SetPixelFormat(pf24bit);
+    EXPECT_EQ(b.PixelColor(0, 0), RGBColor(255, 0, 0));
+    EXPECT_EQ(b.PixelColor(1, 0), RGBColor(0, 0, 255));
+    EXPECT_EQ(b.PixelColor(2, 0), 0u);
+    EXPECT_EQ(b.PixelColor(3, 0), 0u);
+
+    std::vector<TPaletteEntry> many(300, TPaletteEntry{1, 1, 1, 0});
+    b.SetPaletteEntries(many);
+    EXPECT_EQ(b.Palette().size(), 256u);
+}
+
+TEST(Bitmap, EveryPixelFormatConvertsTo24Bits)
+{
+    // One pixel value per format, with the colour it stands for.
+    struct Case {
+        TPixelFormat format;
+        std::vector<std::uint8_t> row;
+        TColor expected;
+    } cases[] = {
+        {pf1bit, {0x40}, RGBColor(255, 255, 255)},    // pixel 1 set, default palette black/white
+        {pf4bit, {0x0C}, RGBColor(0, 0, 255)},        // pixel 1 = 12, VGA blue
+        {pf15bit, {0x00, 0x00, 0x1F, 0x7C}, RGBColor(255, 0, 255)},
+        {pf16bit, {0x00, 0x00, 0xE0, 0x07}, RGBColor(0, 255, 0)},
+        {pf32bit, {0, 0, 0, 0, 10, 20, 30, 40}, RGBColor(30, 20, 10)},
+    };
+    for (const Case& c : cases) {
+        TBitmap b;
+        b.SetPixelFormat(c.format);
+        b.SetSize(2, 1);
+        std::copy(c.row.begin(), c.row.end(), b.ScanLine(0));
+        b.SetPixelFormat(pf24bit);
+        EXPECT_EQ(b.PixelFormat(), pf24bit);
+        EXPECT_EQ(b.PixelColor(1, 0), c.expected) << int(c.format);
+        EXPECT_EQ(b.ScanLine(0)[3], BlueOf(c.expected));
+    }
+    TBitmap device;
+    device.SetPixelFormat(pfDevice);
+    EXPECT_EQ(device.PixelFormat(), pf24bit);
+    EXPECT_THROW(device.SetPixelFormat(pfCustom), EInvalidGraphic);
+}
+
+TEST(Bitmap, IndexedFormatsWidenKeepingIndicesAndFillUsesTheNearestEntry)
+{
+    TBitmap b;
+    b.SetPixelFormat(pf4bit);
+    b.SetSize(3, 1);
+    b.ScanLine(0)[0] = 0x5A;
+    b.SetPixelFormat(pf8bit);
+    EXPECT_EQ(b.ScanLine(0)[0], 5);
+    EXPECT_EQ(b.ScanLine(0)[1], 10);
+    b.FillColor(RGBColor(250, 250, 250));
+    EXPECT_EQ(b.ScanLine(0)[2], 15); // white in the VGA palette
+}
+
+TEST(Bitmap, BmpFilesRoundTripInEveryPixelFormat)
+{
+    for (TPixelFormat format : {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit}) {
+        TBitmap b;
+        b.SetPixelFormat(format);
+        b.SetSize(7, 3);
+        for (int y = 0; y < 3; ++y)
+            for (std::size_t i = 0; i < b.BytesPerScanLine(); ++i)
+                b.ScanLine(y)[i] = std::uint8_t(i * 31 + y * 7);
+        TMemoryStream s;
+        b.SaveToStream(s);
+        s.SetPosition(0);
+        TBitmap back;
+        back.LoadFromStream(s);
+        EXPECT_EQ(back.PixelFormat(), format);
+        ASSERT_EQ(back.Width(), 7);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 7; ++x)
+                EXPECT_EQ(back.PixelColor(x, y), b.PixelColor(x, y)) << int(format) << " " << x << "," << y;
+    }
+}
+
+TEST(Bitmap, ReadsBmpFilesMadeByImageMagick)
+{
+    TempDir dir;
+    const int w = 13, h = 5;
+    std::vector<Rgb> pixels = pattern(w, h);
+    writePpm(dir / "in.ppm", w, h, pixels);
+    struct Case {
+        const char* options; // written before the output name
+        TPixelFormat format;
+    } cases[] = {{"BMP3:", pf24bit}, {"-type palette BMP3:", pf8bit}, {"-define bmp:format=bmp4 BMP:", pf24bit}};
+    for (const Case& c : cases) {
+        std::string out = dir / "out.bmp";
+        ASSERT_TRUE(run("convert " + dir / "in.ppm" + " " + c.options + out)) << c.options;
+        TBitmap b;
+        b.LoadFromFile(out);
+        EXPECT_EQ(b.PixelFormat(), c.format) << c.options;
+        expectPixels(b, w, h, pixels);
+    }
+    // Black and white: 1 bit per pixel.
+    ASSERT_TRUE(run("convert -size 9x2 pattern:checkerboard -type bilevel BMP3:" + dir / "bw.bmp"));
+    ASSERT_TRUE(run("convert " + dir / "bw.bmp" + " -depth 8 " + dir / "bw.ppm"));
+    TBitmap bw;
+    bw.LoadFromFile(dir / "bw.bmp");
+    EXPECT_EQ(bw.PixelFormat(), pf1bit);
+    TBitmap reference;
+    // Read the reference through our own 24-bit writer/reader pair.
+    ASSERT_TRUE(run("convert " + dir / "bw.ppm" + " BMP3:" + dir / "bw24.bmp"));
+    reference.LoadFromFile(dir / "bw24.bmp");
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 9; ++x)
+            EXPECT_EQ(bw.PixelColor(x, y), reference.PixelColor(x, y));
+}
+
+TEST(Bitmap, RunLengthBmpDecodesAndStaysInsideTheRows)
+{
+    // 4 × 2, RLE8: bottom row "run of 4 × index 1", then a run that claims 200
+    // pixels on the top row, then end of bitmap.
+    std::vector<std::uint8_t> file = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 14 + 40 + 8, 0, 0, 0,
+                                      40, 0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0, 1, 0, 8, 0, 1, 0, 0, 0,
+                                      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0,
+                                      0, 0, 0, 0, 0, 0, 255, 0, // palette: 0 black, 1 red
+                                      4, 1, 0, 0, 200, 1, 0, 1};
+    TMemoryStream s(file);
+    TBitmap b;
+    b.LoadFromStream(s);
+    EXPECT_EQ(b.PixelFormat(), pf8bit);
+    for (int x = 0; x < 4; ++x) {
+        EXPECT_EQ(b.PixelColor(x, 0), RGBColor(255, 0, 0));
+        EXPECT_EQ(b.PixelColor(x, 1), RGBColor(255, 0, 0));
+    }
+}
+
+TEST(Bitmap, MalformedBmpFilesRaiseInvalidGraphic)
+{
+    std::vector<std::uint8_t> good;
+    {
+        TBitmap b;
+        b.SetPixelFormat(pf8bit);
+        b.SetSize(4, 4);
+        TMemoryStream s;
+        b.SaveToStream(s);
+        good = s.Bytes();
+    }
+    auto patched = [&](std::size_t at, std::vector<std::uint8_t> bytes) {
+        std::vector<std::uint8_t> f = good;
+        std::copy(bytes.begin(), bytes.end(), f.begin() + std::ptrdiff_t(at));
+        return f;
+    };
+    std::vector<std::uint8_t> truncated(good.begin(), good.end() - 5);
+    std::vector<std::uint8_t> headerOnly(good.begin(), good.begin() + 20);
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+    } cases[] = {
+        {"empty", {}},
+        {"not BM", patched(0, {'X'})},
+        {"header only", headerOnly},
+        {"truncated pixels", truncated},
+        {"odd header size", patched(14, {41})},
+        {"bit count 3", patched(28, {3})},
+        {"huge size", patched(18, {0xFF, 0xFF, 0xFF, 0x7F})},
+        {"colour count past 256", patched(46, {0x01, 0x02})},
+        {"pixels before headers", patched(10, {10, 0, 0, 0})},
+        {"compression 9", patched(30, {9})},
+        {"width 0", patched(18, {0, 0, 0, 0})},
+        {"rows the data cannot hold", patched(22, {0, 0, 0, 1})},
+    };
+    for (const Case& c : cases) {
+        TMemoryStream s(c.bytes);
+        TBitmap b;
+        EXPECT_THROW(b.LoadFromStream(s), EInvalidGraphic) << c.name;
+    }
+}
+
+TEST(Icon, DecodesAnIconMadeByImageMagickPixelForPixel)
+{
+    TempDir dir;
+    const int w = 16, h = 12;
+    std::vector<Rgb> pixels = pattern(w, h);
+    writePpm(dir / "in.ppm", w, h, pixels);
+    ASSERT_TRUE(run("convert " + dir / "in.ppm" + " " + dir / "in.ico"));
+    TIcon icon;
+    icon.LoadFromFile(dir / "in.ico");
+    EXPECT_EQ(icon.Image().PixelFormat(), pf32bit);
+    std::unique_ptr<TBitmap> rendered = icon.RenderBitmap();
+    EXPECT_EQ(rendered->PixelFormat(), pf24bit);
+    expectPixels(*rendered, w, h, pixels);
+}
+
+TEST(Icon, TakesTheLargestImageOfSeveral)
+{
+    TempDir dir;
+    std::vector<Rgb> pixels = pattern(48, 48);
+    writePpm(dir / "in.ppm", 48, 48, pixels);
+    ASSERT_TRUE(run("convert " + dir / "in.ppm" + " -define icon:auto-resize=16,32,48 " + dir / "multi.ico"));
+    TPicture picture;
+    picture.LoadFromFile(dir / "multi.ico");
+    ASSERT_NE(dynamic_cast<TIcon*>(picture.Graphic()), nullptr);
+    EXPECT_EQ(picture.Width(), 48);
+    TBitmap& bitmap = picture.Bitmap();
+    bitmap.SetPixelFormat(pf24bit);
+    expectPixels(bitmap, 48, 48, pixels);
+}
+
+TEST(Icon, MaskedPixelsAreTransparentBlackAndBadIconsRaise)
+{
+    // A 2 × 2, 24-bit icon: all pixels white, the AND mask hides the top-left one.
+    std::vector<std::uint8_t> ico = {0, 0, 1, 0, 1, 0,                 // header
+                                     2, 2, 0, 0, 1, 0, 24, 0,          // entry
+                                     0, 0, 0, 0, 22, 0, 0, 0};         // size (patched), offset 22
+    std::vector<std::uint8_t> dibBytes = {40, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 24, 0,
+                                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                          0, 0, 0, 0, 0, 0, 0, 0};
+    for (int row = 0; row < 2; ++row) // colour rows, 6 bytes + 2 padding
+        dibBytes.insert(dibBytes.end(), {255, 255, 255, 255, 255, 255, 0, 0});
+    dibBytes.insert(dibBytes.end(), {0x00, 0, 0, 0}); // mask, bottom row: visible
+    dibBytes.insert(dibBytes.end(), {0x80, 0, 0, 0}); // mask, top row: pixel 0 hidden
+    ico[14] = std::uint8_t(dibBytes.size());
+    ico.insert(ico.end(), dibBytes.begin(), dibBytes.end());
+    TMemoryStream s(ico);
+    TIcon icon;
+    icon.LoadFromStream(s);
+    ASSERT_EQ(icon.Width(), 2);
+    ASSERT_EQ(icon.Height(), 2);
+    EXPECT_EQ(icon.Image().ScanLine(0)[3], 0);
+    EXPECT_EQ(icon.Image().ScanLine(0)[7], 255);
+    auto rendered = icon.RenderBitmap();
+    EXPECT_EQ(rendered->PixelColor(0, 0), 0u);
+    EXPECT_EQ(rendered->PixelColor(1, 0), RGBColor(255, 255, 255));
+    EXPECT_EQ(rendered->PixelColor(0, 1), RGBColor(255, 255, 255));
+
+    std::vector<std::uint8_t> pointsPastEnd = ico;
+    pointsPastEnd[18] = 200;
+    // A 124-byte header size in a 44-byte image.
+    std::vector<std::uint8_t> headerPastData = {0, 0, 1, 0, 1, 0, 1, 1, 0, 0, 1, 0, 32, 0, 44, 0, 0, 0, 22, 0, 0, 0,
+                                                124, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0};
+    headerPastData.resize(22 + 44, 0);
+    std::vector<std::uint8_t> noImages = {0, 0, 1, 0, 0, 0};
+    std::vector<std::uint8_t> cutDirectory = {0, 0, 1, 0, 3, 0, 1, 2, 3};
+    for (auto* bytes : {&pointsPastEnd, &headerPastData, &noImages, &cutDirectory}) {
+        TMemoryStream bad(*bytes);
+        TIcon i;
+        EXPECT_THROW(i.LoadFromStream(bad), EInvalidGraphic);
+    }
+}
+
+TEST(Picture, ChoosesTheClassByExtensionIgnoringCase)
+{
+    TempDir dir;
+    TBitmap b;
+    b.SetPixelFormat(pf24bit);
+    b.SetSize(3, 2);
+    b.FillColor(RGBColor(9, 8, 7));
+    b.SaveToFile(dir / "PHOTO.BMP");
+    TPicture picture;
+    picture.LoadFromFile(dir / "PHOTO.BMP");
+    ASSERT_NE(picture.Graphic(), nullptr);
+    EXPECT_EQ(picture.Graphic()->ClassType(), TBitmap::StaticClass());
+    EXPECT_EQ(picture.Bitmap().PixelColor(2, 1), RGBColor(9, 8, 7));
+    EXPECT_EQ(TPicture::FindGraphicClass(".Ico"), TIcon::StaticClass());
+    EXPECT_EQ(TPicture::FindGraphicClass("EMF"), TMetafile::StaticClass());
+    EXPECT_EQ(TPicture::FindGraphicClass(""), nullptr);
+    EXPECT_EQ(ExtensionOf("/a.b/c"), "");
+    EXPECT_EQ(ExtensionOf("/x/photo.JPeG"), "jpeg");
+}
+
+TEST(Picture, UnknownExtensionsAndMetafilesAreRefusedKeepingThePicture)
+{
+    TempDir dir;
+    std::ofstream(dir / "a.xyz") << "data";
+    std::ofstream(dir / "a.wmf") << "data";
+    std::ofstream(dir / "b.EMF") << "data";
+    TPicture picture;
+    try {
+        picture.LoadFromFile(dir / "a.xyz");
+        FAIL();
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message, "Unknown picture file extension (.xyz)");
+    }
+    try {
+        picture.LoadFromFile(dir / "noextension");
+        FAIL();
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message, "Unknown picture file extension (.)");
+    }
+    for (const char* name : {"a.wmf", "b.EMF"}) {
+        try {
+            picture.LoadFromFile(dir / name);
+            FAIL() << name;
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_EQ(e.Message, "Cannot load image. Windows metafiles are not supported.");
+            EXPECT_EQ(e.Message.rfind("Cannot load image.", 0), 0u);
+        }
+    }
+    EXPECT_EQ(picture.Graphic(), nullptr);
+    EXPECT_EQ(picture.Bitmap().Width(), 0);
+}
+
+TEST(Picture, RegistryRegistersAndUnregistersWholeClasses)
+{
+    TPicture::RegisterFileFormat(".zz", "Zed pictures", TBitmap::StaticClass());
+    EXPECT_EQ(TPicture::FindGraphicClass("ZZ"), TBitmap::StaticClass());
+    EXPECT_EQ(TPicture::FileFormatDescription("zz"), "Zed pictures");
+    // A later registration of the same extension wins.
+    TPicture::RegisterFileFormat("zz", "Icons too", TIcon::StaticClass());
+    EXPECT_EQ(TPicture::FindGraphicClass("zz"), TIcon::StaticClass());
+    TPicture::UnregisterGraphicClass(TIcon::StaticClass());
+    EXPECT_EQ(TPicture::FindGraphicClass("zz"), TBitmap::StaticClass());
+    EXPECT_EQ(TPicture::FindGraphicClass("ico"), nullptr);
+    TPicture::UnregisterGraphicClass(TBitmap::StaticClass());
+    EXPECT_EQ(TPicture::FindGraphicClass("zz"), nullptr);
+    EXPECT_EQ(TPicture::FindGraphicClass("bmp"), nullptr);
+    // Leave the registry as the other tests of this program expect it.
+    TPicture::RegisterFileFormat("bmp", "Bitmaps", TBitmap::StaticClass());
+    TPicture::RegisterFileFormat("ico", "Icons", TIcon::StaticClass());
+}
+
+TEST(Picture, ProgressReachesTheListenerAndCostsNothingWithoutOne)
+{
+    TBitmap b;
+    b.Progress(TProgressStage::psStarting, 0, false, TRect{}, "Preparing..."); // nobody listens
+    int calls = 0;
+    std::string text;
+    b.OnProgress = [&](TGraphic& sender, TProgressStage stage, std::uint8_t percent, bool, const TRect& r,
+                       std::string_view message) {
+        ++calls;
+        EXPECT_EQ(&sender, &b);
+        EXPECT_EQ(stage, TProgressStage::psRunning);
+        EXPECT_EQ(percent, 50);
+        EXPECT_EQ(r, (TRect{0, 1, 4, 2}));
+        text = message;
+    };
+    b.Progress(TProgressStage::psRunning, 50, true, TRect{0, 1, 4, 2}, "Transfering...");
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(text, "Transfering...");
+}
+
+namespace {
+
+// Reads a binary PPM (P6) or PGM (P5) as colours.
+std::vector<Rgb> readPnm(const std::string& file, int& width, int& height)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::string magic;
+    int maximum;
+    in >> magic >> width >> height >> maximum;
+    in.get();
+    std::vector<Rgb> pixels;
+    for (int i = 0; i < width * height; ++i) {
+        if (magic == "P5") {
+            std::uint8_t v = std::uint8_t(in.get());
+            pixels.push_back({v, v, v});
+        } else {
+            std::uint8_t r = std::uint8_t(in.get()), g = std::uint8_t(in.get()), b = std::uint8_t(in.get());
+            pixels.push_back({r, g, b});
+        }
+    }
+    return pixels;
+}
+
+} // namespace
+
+TEST(JPEGImage, DecodesLikeDjpegForColourAndGreyPictures)
+{
+    TempDir dir;
+    const int w = 21, h = 9;
+    writePpm(dir / "in.ppm", w, h, pattern(w, h));
+    ASSERT_TRUE(run("cjpeg -quality 80 -outfile " + dir / "colour.jpg" + " " + dir / "in.ppm"));
+    ASSERT_TRUE(run("cjpeg -grayscale -outfile " + dir / "grey.jpg" + " " + dir / "in.ppm"));
+    for (const char* name : {"colour", "grey"}) {
+        ASSERT_TRUE(run("djpeg -outfile " + dir / (std::string(name) + ".pnm") + " " + dir / (std::string(name) + ".jpg")));
+        int rw = 0, rh = 0;
+        std::vector<Rgb> reference = readPnm(dir / (std::string(name) + ".pnm"), rw, rh);
+        TPicture picture;
+        picture.LoadFromFile(dir / (std::string(name) + ".jpg"));
+        ASSERT_NE(dynamic_cast<TJPEGImage*>(picture.Graphic()), nullptr) << name;
+        TBitmap& bitmap = picture.Bitmap();
+        EXPECT_EQ(bitmap.PixelFormat(), pf24bit);
+        expectPixels(bitmap, rw, rh, reference);
+    }
+}
+
+TEST(JPEGImage, MalformedAndOversizedFilesRaise)
+{
+    TempDir dir;
+    writePpm(dir / "in.ppm", 8, 8, pattern(8, 8));
+    ASSERT_TRUE(run("cjpeg -outfile " + dir / "ok.jpg" + " " + dir / "in.ppm"));
+    std::ifstream in(dir / "ok.jpg", std::ios::binary);
+    std::vector<std::uint8_t> good{std::istreambuf_iterator<char>(in), {}};
+    // The frame header's height and width (after FF C0, length, precision).
+    std::size_t sof = 0;
+    for (std::size_t i = 0; i + 1 < good.size(); ++i)
+        if (good[i] == 0xFF && good[i + 1] == 0xC0) {
+            sof = i;
+            break;
+        }
+    ASSERT_GT(sof, 0u);
+    std::vector<std::uint8_t> huge = good;
+    huge[sof + 5] = huge[sof + 7] = 0xFF; // 65280 × 65280
+    huge[sof + 6] = huge[sof + 8] = 0x00;
+    std::vector<std::uint8_t> truncatedHeader(good.begin(), good.begin() + std::ptrdiff_t(sof + 4));
+    std::vector<std::uint8_t> notJpeg = {'h', 'e', 'l', 'l', 'o', 0, 1, 2, 3};
+    {
+        TMemoryStream s(huge);
+        TJPEGImage j;
+        EXPECT_THROW(j.LoadFromStream(s), EImageTooLarge);
+    }
+    for (auto* bytes : {&truncatedHeader, &notJpeg}) {
+        TMemoryStream s(*bytes);
+        TJPEGImage j;
+        try {
+            j.LoadFromStream(s);
+            FAIL();
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_EQ(e.Message.rfind("JPEG error #", 0), 0u) << e.Message;
+        }
+    }
+    TMemoryStream empty;
+    TJPEGImage j;
+    EXPECT_THROW(j.LoadFromStream(empty), EInvalidGraphic);
+    // Cut in the middle of the scan: libjpeg pads the rest; it still decodes.
+    std::vector<std::uint8_t> cut(good.begin(), good.end() - 40);
+    TMemoryStream s(cut);
+    j.LoadFromStream(s);
+    EXPECT_EQ(j.Width(), 8);
+}
+
+TEST(Picture, LoadsFromAStreamByTheExtensionGiven)
+{
+    TBitmap b;
+    b.SetPixelFormat(pf8bit);
+    b.SetSize(2, 2);
+    b.FillColor(RGBColor(255, 0, 0)); // VGA red is entry 9
+    TMemoryStream s;
+    b.SaveToStream(s);
+    EXPECT_EQ(b.ScanLine(0)[0], 9);
+    for (const char* extension : {".BMP", "bmp"}) {
+        s.SetPosition(0);
+        TPicture picture;
+        picture.LoadFromStream(s, extension);
+        EXPECT_EQ(picture.Bitmap().PixelColor(1, 1), RGBColor(255, 0, 0));
+        EXPECT_EQ(picture.Bitmap().PixelFormat(), pf8bit);
+    }
+    // "dib" is the image-format library's registration, not the framework's own.
+    s.SetPosition(0);
+    TPicture picture;
+    EXPECT_THROW(picture.LoadFromStream(s, "Dib"), EInvalidGraphic);
+}
+
+TEST(Bitmap, TrueColourToIndexedTakesTheNearestPaletteEntry)
+{
+    TBitmap b;
+    b.SetPixelFormat(pf24bit);
+    b.SetSize(3, 1);
+    b.SetPixelColor(0, 0, RGBColor(250, 5, 5));
+    b.SetPixelColor(1, 0, RGBColor(10, 10, 10));
+    b.SetPixelColor(2, 0, RGBColor(0, 0, 140));
+    b.SetPixelFormat(pf4bit); // the default 16-colour palette
+    EXPECT_EQ(b.Palette().size(), 16u);
+    EXPECT_EQ(b.PixelColor(0, 0), RGBColor(255, 0, 0));
+    EXPECT_EQ(b.PixelColor(1, 0), RGBColor(0, 0, 0));
+    EXPECT_EQ(b.PixelColor(2, 0), RGBColor(0, 0, 128));
+    b.SetPixelFormat(pf1bit); // keeps its palette; two entries are reachable
+    EXPECT_EQ(b.PixelColor(0, 0), RGBColor(128, 0, 0));
+}
