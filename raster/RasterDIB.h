@@ -135,7 +135,10 @@ public:
 
 private:
     void releaseGdiObjects();
-    void selectOwned(HGDIOBJ object);
+    // Selects object into DC (if any) and deletes what it replaces there.
+    void replaceSelected(HGDIOBJ object, HGDIOBJ previousField);
+    BITMAPINFO makeInfo() const;
+    std::vector<std::uint32_t> heap_;  // pixel memory when UseGDI is false
 };
 
 // Coordinates count from the top of each picture; see RasterDIB.cpp.

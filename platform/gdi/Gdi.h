@@ -266,3 +266,6 @@ bool GetTextExtentPoint32(HDC dc, const char* text, int length, SIZE* size);
 bool GetTextMetricsPixels(HDC dc, int* ascent, int* descent);
 // File name of the font face that a LOGFONT resolves to (for diagnostics and tests).
 std::string ResolvedFontFile(HFONT font);
+
+// The objects behind the handles (so that every handle converts to HGDIOBJ).
+#include "platform/gdi/GdiInternal.h"
