@@ -57,7 +57,9 @@ namespace {
 template <class Run, class Literal>
 void decodeRle(const TRasterDIB& dib, const std::uint8_t* data, std::size_t size, bool nibbles, Run run,
                Literal literal) {
-    const std::int64_t width = dib.Header.Width, rows = dib.AbsHeight;
+    // Encoders may run into a row's padding (ImageMagick does), so a row
+    // holds as many pixels as its stride has room for.
+    const std::int64_t width = std::int64_t(dib.Stride) * (nibbles ? 2 : 1), rows = dib.AbsHeight;
     std::int64_t x = 0, row = 0;
     std::size_t pos = 0;
     // Running out of data ends the picture early, like a short uncompressed file.
@@ -100,6 +102,11 @@ void decodeRle(const TRasterDIB& dib, const std::uint8_t* data, std::size_t size
     }
 }
 
+void setNibble(std::uint8_t* row, int x, int value) {
+    std::uint8_t& b = row[x >> 1];
+    b = (x & 1) ? std::uint8_t((b & 0xF0) | value) : std::uint8_t((b & 0x0F) | (value << 4));
+}
+
 }  // namespace
 
 void TRasterDIB::DecodeRLE8(const std::uint8_t* data, std::size_t size) {
@@ -117,10 +124,10 @@ void TRasterDIB::DecodeRLE4(const std::uint8_t* data, std::size_t size) {
     decodeRle(
         *this, data, size, true,
         [this](int row, int x, int count, std::uint8_t v) {
-            for (int i = 0; i < count; ++i) SetPixelIndex(row, x + i, (i & 1) ? v & 15 : v >> 4);
+            for (int i = 0; i < count; ++i) setNibble(Rows[std::size_t(row)], x + i, (i & 1) ? v & 15 : v >> 4);
         },
         [this](int row, int x, int n, const std::uint8_t* bytes) {
-            for (int i = 0; i < n; ++i) SetPixelIndex(row, x + i, (i & 1) ? bytes[i / 2] & 15 : bytes[i / 2] >> 4);
+            for (int i = 0; i < n; ++i) setNibble(Rows[std::size_t(row)], x + i, (i & 1) ? bytes[i / 2] & 15 : bytes[i / 2] >> 4);
         });
 }
 
@@ -198,6 +205,7 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream) {
     }
     if (bits <= 8) {
         const std::uint32_t tableSize = 1u << bits;
+        if (colourCount > 256) bmpError("too many colours (" + std::to_string(colourCount) + ")");
         colourCount = colourCount == 0 || colourCount > tableSize ? tableSize : colourCount;
         h.ClrUsed = colourCount;
         const std::int64_t available = std::max<std::int64_t>(0, fileSize - tableOffset) / colourEntrySize;
