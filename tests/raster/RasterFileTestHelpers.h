@@ -111,4 +111,16 @@ inline int countDifferences(const TRasterDIB& dib, const Pnm& pnm, int tolerance
     return differences;
 }
 
+// Mean absolute difference over every channel of every pixel.
+inline double meanDifference(const TRasterDIB& dib, const Pnm& pnm) {
+    if (dib.Header.Width != pnm.width || dib.AbsHeight != pnm.height || pnm.width == 0) return 1e9;
+    double sum = 0;
+    for (int y = 0; y < pnm.height; ++y)
+        for (int x = 0; x < pnm.width; ++x) {
+            const TColorTriple a = pixelFromTop(dib, x, y), b = pnm.at(x, y);
+            sum += std::abs(a.Red - b.Red) + std::abs(a.Green - b.Green) + std::abs(a.Blue - b.Blue);
+        }
+    return sum / (3.0 * pnm.width * pnm.height);
+}
+
 }  // namespace filetest
