@@ -130,39 +130,106 @@ void mirrorRow(std::uint8_t* row, int width) {
 // ---------------------------------------------------------------------------
 // Rotation
 
-// A pixel seen as up to three 8-bit channels, for bilinear sampling.
-struct Channels {
-    std::int32_t v[3] = {0, 0, 0};
+// Where destination pixel (0, Y) samples the source, in 16.16; along a row x
+// grows by C and y by S.
+struct Rotation {
+    std::int64_t C = 0, S = 0;
+    std::int64_t cx = 0, cy = 0, offsetX = 0, offsetY = 0;
+    std::int64_t srcWidth = 0, srcRows = 0;
+    std::int64_t rowStartX(std::int64_t Y) const { return (cx << 16) + (0 - cx) * C + (cy - Y) * S + offsetX; }
+    std::int64_t rowStartY(std::int64_t Y) const { return (cy << 16) + (0 - cx) * S - (cy - Y) * C + offsetY; }
+    bool inside(std::int64_t sx, std::int64_t sy) const { return sx >= 0 && sx < srcWidth && sy >= 0 && sy < srcRows; }
 };
 
-class PixelCodec {
-public:
-    PixelCodec(const TRasterDIB& dib) : layout_(dib), bitCount_(dib.BitCount()) {}
-    int channels() const { return bitCount_ == 8 ? 1 : 3; }
-    Channels read(const std::uint8_t* p) const {
-        Channels c;
-        if (bitCount_ == 16) {
-            const std::uint32_t v = load16(p);
-            c.v[0] = layout_.blueShifted(v);
-            c.v[1] = layout_.greenShifted(v);
-            c.v[2] = layout_.redShifted(v);
-        } else {
-            for (int k = 0; k < channels(); ++k) c.v[k] = p[k];
-        }
-        return c;
-    }
-    void write(std::uint8_t* p, const Channels& c) const {
-        if (bitCount_ == 16) {
-            store16(p, layout_.pack(std::uint8_t(c.v[2]), std::uint8_t(c.v[1]), std::uint8_t(c.v[0])));
-        } else {
-            for (int k = 0; k < channels(); ++k) p[k] = std::uint8_t(c.v[k]);
+template <int Bytes>
+void rotateNearest(const TRasterDIB& src, TRasterDIB& dst, const Rotation& r) {
+    for (std::int64_t Y = 0; Y < dst.AbsHeight; ++Y) {
+        std::int64_t x = r.rowStartX(Y), y = r.rowStartY(Y);
+        std::uint8_t* d = dst.Rows[std::size_t(Y)];
+        for (std::int64_t X = 0; X < dst.Width(); ++X, x += r.C, y += r.S, d += Bytes) {
+            const std::int64_t x0 = x >> 16, y0 = y >> 16;  // floor
+            if (!r.inside(x0, y0)) continue;
+            std::memcpy(d, src.Rows[std::size_t(y0)] + x0 * Bytes, Bytes);
         }
     }
+}
 
-private:
-    ChannelLayout layout_;
-    int bitCount_;
-};
+// One channel: top = tl + fx (tr - tl), bottom = bl + fx (br - bl), each kept
+// to 8 bits, then top + fy (bottom - top).
+inline std::uint8_t interpolate(std::int32_t tl, std::int32_t tr, std::int32_t bl, std::int32_t br, std::int32_t fx,
+                                std::int32_t fy) {
+    const std::int32_t top = (tl + ((fx * (tr - tl)) >> 16)) & 0xFF;
+    const std::int32_t bottom = (bl + ((fx * (br - bl)) >> 16)) & 0xFF;
+    return std::uint8_t(top + (((bottom - top) * fy) >> 16));
+}
+
+// 8, 24 and 32 bpp: Channels bytes of each Bytes-byte pixel are interpolated
+// (the fourth byte of a 32-bit destination pixel stays). Neighbours outside
+// the source take the destination pixel's current value, so a band one pixel
+// wide around the turned picture blends into what dst holds.
+template <int Bytes, int Channels>
+void rotateSmoothBytes(const TRasterDIB& src, TRasterDIB& dst, const Rotation& r) {
+    for (std::int64_t Y = 0; Y < dst.AbsHeight; ++Y) {
+        std::int64_t x = r.rowStartX(Y), y = r.rowStartY(Y);
+        std::uint8_t* d = dst.Rows[std::size_t(Y)];
+        for (std::int64_t X = 0; X < dst.Width(); ++X, x += r.C, y += r.S, d += Bytes) {
+            if (x < -65536 || y < -65536) continue;
+            const std::int64_t x0 = x >> 16, y0 = y >> 16;
+            if (x0 >= r.srcWidth || y0 >= r.srcRows) continue;
+            const std::int32_t fx = std::int32_t(x & 0xFFFF), fy = std::int32_t(y & 0xFFFF);
+            const std::uint8_t *tl, *tr, *bl, *br;
+            if (x0 >= 0 && y0 >= 0 && x0 + 1 < r.srcWidth && y0 + 1 < r.srcRows) {
+                tl = src.Rows[std::size_t(y0)] + x0 * Bytes;
+                bl = src.Rows[std::size_t(y0 + 1)] + x0 * Bytes;
+                tr = tl + Bytes;
+                br = bl + Bytes;
+            } else {
+                auto at = [&](std::int64_t sx, std::int64_t sy) -> const std::uint8_t* {
+                    return r.inside(sx, sy) ? src.Rows[std::size_t(sy)] + sx * Bytes : d;
+                };
+                tl = at(x0, y0);
+                tr = at(x0 + 1, y0);
+                bl = at(x0, y0 + 1);
+                br = at(x0 + 1, y0 + 1);
+            }
+            std::uint8_t out[Channels];
+            for (int k = 0; k < Channels; ++k) out[k] = interpolate(tl[k], tr[k], bl[k], br[k], fx, fy);
+            for (int k = 0; k < Channels; ++k) d[k] = out[k];
+        }
+    }
+}
+
+// 16 bpp: each field unpacked as value << loss (cut to 8 bits), interpolated
+// and packed with the destination's layout.
+void rotateSmooth16(const TRasterDIB& src, TRasterDIB& dst, const Rotation& r) {
+    const ChannelLayout in(src), out(dst);
+    auto unpack = [](const ChannelLayout& layout, std::uint32_t v, std::int32_t c[3]) {
+        c[0] = layout.blueShifted(v);
+        c[1] = layout.greenShifted(v);
+        c[2] = layout.redShifted(v);
+    };
+    for (std::int64_t Y = 0; Y < dst.AbsHeight; ++Y) {
+        std::int64_t x = r.rowStartX(Y), y = r.rowStartY(Y);
+        std::uint8_t* d = dst.Rows[std::size_t(Y)];
+        for (std::int64_t X = 0; X < dst.Width(); ++X, x += r.C, y += r.S, d += 2) {
+            if (x < -65536 || y < -65536) continue;
+            const std::int64_t x0 = x >> 16, y0 = y >> 16;
+            if (x0 >= r.srcWidth || y0 >= r.srcRows) continue;
+            std::int32_t c[4][3];
+            const std::int64_t sx[4] = {x0, x0 + 1, x0, x0 + 1}, sy[4] = {y0, y0, y0 + 1, y0 + 1};
+            for (int i = 0; i < 4; ++i) {
+                if (r.inside(sx[i], sy[i]))
+                    unpack(in, load16(src.Rows[std::size_t(sy[i])] + sx[i] * 2), c[i]);
+                else
+                    unpack(out, load16(d), c[i]);
+            }
+            const std::int32_t fx = std::int32_t(x & 0xFFFF), fy = std::int32_t(y & 0xFFFF);
+            std::uint8_t v[3];
+            for (int k = 0; k < 3; ++k) v[k] = interpolate(c[0][k], c[1][k], c[2][k], c[3][k], fx, fy);
+            store16(d, out.pack(v[2], v[1], v[0]));
+        }
+    }
+}
 
 }  // namespace
 
@@ -244,52 +311,34 @@ void RotateDIB(const TRasterDIB& src, TRasterDIB& dst, bool smooth, double angle
     if (&src == &dst || src.BitCount() != bitCount) return;
     if (bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32) return;
     if (!hasPixels(dst)) return;
-    // A source without pixels has nothing to sample, and nothing is read.
-    const std::int64_t srcWidth = hasPixels(src) ? src.Width() : 0;
-    const std::int64_t srcRows = hasPixels(src) ? src.AbsHeight : 0;
 
-    const double r = angle * std::numbers::pi / 180.0;
-    const std::int64_t C = std::int64_t(std::nearbyint(std::cos(r) * 65536.0));
-    const std::int64_t S = std::int64_t(std::nearbyint(std::sin(r) * 65536.0));
+    Rotation r;
+    // A source without pixels has nothing to sample, and nothing is read.
+    r.srcWidth = hasPixels(src) ? src.Width() : 0;
+    r.srcRows = hasPixels(src) ? src.AbsHeight : 0;
+    const double radians = angle * std::numbers::pi / 180.0;
+    r.C = std::int64_t(std::nearbyint(std::cos(radians) * 65536.0));
+    r.S = std::int64_t(std::nearbyint(std::sin(radians) * 65536.0));
     // Heights are taken as row counts, so a top-down buffer turns about the
     // same centre as a bottom-up one.
-    const std::int64_t dstWidth = dst.Width(), dstRows = dst.AbsHeight;
-    const std::int64_t cx = dstWidth / 2, cy = dstRows / 2;
-    const std::int64_t offsetX = (srcWidth - dstWidth) * 32768;
-    const std::int64_t offsetY = (srcRows - dstRows) * 32768;
-    const int bytes = bitCount / 8;
-    const PixelCodec srcCodec(src), dstCodec(dst);
-    const int channels = srcCodec.channels();
+    r.cx = dst.Width() / 2;
+    r.cy = dst.AbsHeight / 2;
+    r.offsetX = (r.srcWidth - dst.Width()) * 32768;
+    r.offsetY = (r.srcRows - dst.AbsHeight) * 32768;
 
-    for (std::int64_t Y = 0; Y < dstRows; ++Y) {
-        std::int64_t x = (cx << 16) + (0 - cx) * C + (cy - Y) * S + offsetX;
-        std::int64_t y = (cy << 16) + (0 - cx) * S - (cy - Y) * C + offsetY;
-        std::uint8_t* d = dst.Rows[std::size_t(Y)];
-        for (std::int64_t X = 0; X < dstWidth; ++X, x += C, y += S, d += bytes) {
-            const std::int64_t x0 = x >> 16, y0 = y >> 16;  // floor
-            if (!smooth) {
-                if (x0 < 0 || x0 >= srcWidth || y0 < 0 || y0 >= srcRows) continue;
-                const std::uint8_t* s = src.Rows[std::size_t(y0)] + x0 * bytes;
-                std::memcpy(d, s, std::size_t(bytes));
-                continue;
-            }
-            // A band one pixel wide around the source blends into what dst holds.
-            if (x < -65536 || y < -65536 || x0 >= srcWidth || y0 >= srcRows) continue;
-            const Channels here = dstCodec.read(d);
-            auto sample = [&](std::int64_t sx, std::int64_t sy) {
-                if (sx < 0 || sx >= srcWidth || sy < 0 || sy >= srcRows) return here;
-                return srcCodec.read(src.Rows[std::size_t(sy)] + sx * bytes);
-            };
-            const Channels tl = sample(x0, y0), tr = sample(x0 + 1, y0);
-            const Channels bl = sample(x0, y0 + 1), br = sample(x0 + 1, y0 + 1);
-            const std::int64_t fx = x & 0xFFFF, fy = y & 0xFFFF;
-            Channels out = here;
-            for (int k = 0; k < channels; ++k) {
-                const std::int64_t top = (tl.v[k] + ((fx * (tr.v[k] - tl.v[k])) >> 16)) & 0xFF;
-                const std::int64_t bottom = (bl.v[k] + ((fx * (br.v[k] - bl.v[k])) >> 16)) & 0xFF;
-                out.v[k] = std::int32_t((top + (((bottom - top) * fy) >> 16)) & 0xFF);
-            }
-            dstCodec.write(d, out);
+    if (!smooth) {
+        switch (bitCount) {
+        case 8: rotateNearest<1>(src, dst, r); break;
+        case 16: rotateNearest<2>(src, dst, r); break;
+        case 24: rotateNearest<3>(src, dst, r); break;
+        case 32: rotateNearest<4>(src, dst, r); break;
         }
+        return;
+    }
+    switch (bitCount) {
+    case 8: rotateSmoothBytes<1, 1>(src, dst, r); break;
+    case 16: rotateSmooth16(src, dst, r); break;
+    case 24: rotateSmoothBytes<3, 3>(src, dst, r); break;
+    case 32: rotateSmoothBytes<4, 3>(src, dst, r); break;
     }
 }

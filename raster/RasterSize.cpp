@@ -97,13 +97,17 @@ void bilinearBytes(const TRasterDIB& src, TRasterDIB& dst) {
         const std::uint8_t* upper = src.Rows[r0];
         const std::uint8_t* lower = src.Rows[r1];
         std::uint8_t* d = dst.Rows[row];
-        for (const ColumnSample& column : columns) {
+        for (const ColumnSample column : columns) {
             const Weights w(top, bottom, column.fx);
             const std::uint8_t* a = upper + column.left;
             const std::uint8_t* b = upper + column.right;
             const std::uint8_t* c = lower + column.left;
             const std::uint8_t* e = lower + column.right;
-            for (int k = 0; k < Channels; ++k) d[k] = w.mix(a[k], b[k], c[k], e[k]);
+            // Computed before any store, so the stores cannot make the
+            // compiler reload the column or the source bytes.
+            std::uint8_t out[Channels];
+            for (int k = 0; k < Channels; ++k) out[k] = w.mix(a[k], b[k], c[k], e[k]);
+            for (int k = 0; k < Channels; ++k) d[k] = out[k];
             d += Bytes;
         }
     }

@@ -5,6 +5,7 @@
 
 #include "raster/RasterConvert.h"
 #include "raster/RasterDIB.h"
+#include "raster/RasterFX.h"
 #include "raster/RasterFiles.h"
 #include "raster/RasterSize.h"
 
@@ -89,6 +90,19 @@ void BM_Convert8To24(benchmark::State& state) {
     }
 }
 
+// The crop step of a thumbnail and a user's rotation: an image copy turned
+// with bilinear sampling.
+void BM_RotateSmooth800(benchmark::State& state) {
+    auto src = makeBuffer(800, 600, 24);
+    ResizeBilinear(photo(), *src);
+    auto dst = makeBuffer(1, 1, 24);
+    SizeForRotation(*src, *dst, double(state.range(0)));
+    for (auto _ : state) {
+        RotateDIB(*src, *dst, true, double(state.range(0)));
+        benchmark::DoNotOptimize(dst->Bits);
+    }
+}
+
 // The decode the 800-px resize is measured against.
 void BM_JpegDecode12MP(benchmark::State& state) {
     if (!JpegLibraryPresent()) {
@@ -119,6 +133,7 @@ BENCHMARK(BM_ResizeBilinear12MPTo120)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResizeNearest12MPTo800)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert24To8)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert8To24)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RotateSmooth800)->Arg(0)->Arg(30)->Arg(90)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JpegDecode12MP)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
