@@ -381,7 +381,7 @@ void ConvertDIB(const TRasterDIB& src, TRasterDIB& dst) {
     const int to = dst.BitCount();
     const bool fromKnown = isPaletteDepth(from) || isTrueColourDepth(from);
     const bool toKnown = isPaletteDepth(to) || isTrueColourDepth(to);
-    if (!fromKnown || !toKnown) return;
+    if (!fromKnown || !toKnown || &src == &dst) return;
     if (from == to && from != 16 && from != 32) return;
     const Area area = commonArea(src, dst);
     if (area.empty()) return;

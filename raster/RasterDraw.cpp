@@ -101,9 +101,13 @@ void GradientFill(TRasterDIB& dib, int x1, int y1, int x2, int y2, const TColorT
     const std::int64_t firstStep = std::max<std::int64_t>(0, -std::int64_t(x1));
     const std::int64_t endStep = std::min<std::int64_t>(count, std::int64_t(dib.Width()) - x1);
 
-    std::int64_t top = 65536, bottom = 0;
-    for (std::int64_t y = y1; y < y2; ++y, top -= v, bottom += v) {
-        if (y < 0 || y >= dib.AbsHeight || firstStep >= endStep) continue;
+    // Rows outside the picture are skipped without walking them; the
+    // weights of the first visible row are those it would have had.
+    const std::int64_t firstRow = std::max<std::int64_t>(y1, 0);
+    const std::int64_t endRow = std::min<std::int64_t>(y2, dib.AbsHeight);
+    if (firstStep >= endStep) return;
+    for (std::int64_t y = firstRow; y < endRow; ++y) {
+        const std::int64_t top = 65536 - (y - y1) * v, bottom = (y - y1) * v;
         std::uint8_t* row = dib.Rows[std::size_t(y)];
         for (int k = 0; k < channels; ++k) {
             const std::int64_t left = top * corners[0][k] + bottom * corners[2][k];

@@ -292,23 +292,24 @@ void FlipVertical(TRasterDIB& dib) {
 }
 
 void SizeForRotation(const TRasterDIB& src, TRasterDIB& dst, double angle) {
+    if (!std::isfinite(angle)) angle = 0;
     const double r = std::fabs(angle) * std::numbers::pi / 180.0;
     const double height = std::fabs(double(src.Header.Height));
     const double width = double(src.Width());
     const double s = std::fabs(std::sin(r)), c = std::fabs(std::cos(r));
-    const double newWidth = std::nearbyint(std::fabs(s * height) + std::fabs(c * width) + 0.4);
-    const double newHeight = std::nearbyint(std::fabs(c * height) + std::fabs(s * width) + 0.4);
+    // Kept within 32 bits; the buffer itself refuses sizes it cannot hold.
+    auto side = [](double v) { return std::int32_t(std::min(std::nearbyint(v), 2147483647.0)); };
     auto info = std::make_unique<BITMAPINFO>();
     info->bmiHeader = src.Header;
     std::copy(src.Colors, src.Colors + 256, info->bmiColors);
-    info->bmiHeader.Width = std::int32_t(newWidth);
-    info->bmiHeader.Height = std::int32_t(newHeight);
+    info->bmiHeader.Width = side(std::fabs(s * height) + std::fabs(c * width) + 0.4);
+    info->bmiHeader.Height = side(std::fabs(c * height) + std::fabs(s * width) + 0.4);
     dst.SetSizeIndirect(*info);
 }
 
 void RotateDIB(const TRasterDIB& src, TRasterDIB& dst, bool smooth, double angle) {
     const int bitCount = dst.BitCount();
-    if (&src == &dst || src.BitCount() != bitCount) return;
+    if (&src == &dst || src.BitCount() != bitCount || !std::isfinite(angle)) return;
     if (bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32) return;
     if (!hasPixels(dst)) return;
 

@@ -4,6 +4,7 @@
 
 #include "PixelTestHelpers.h"
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -341,4 +342,29 @@ TEST(RotateDIB, SixteenBitsAndEdgeCases) {
     EXPECT_EQ(get24(*other, 1, 1), (Bgr{0, 0, 0}));
     RotateDIB(*target, *target, false, 90);
     EXPECT_EQ(get24(*target, 1, 1), (Bgr{9, 9, 9}));
+}
+
+// Offsets of 32,767 pixels times 65,536 pass 2^31: the source positions are
+// kept in 64 bits.
+TEST(RotateDIB, LongestSideHalfTurn) {
+    const int n = 65535;
+    auto src = makeDib(n, 1, 8);
+    for (int x = 0; x < n; ++x) src->Rows[0][x] = std::uint8_t(x * 7);
+    auto dst = makeDib(n, 1, 8);
+    RotateDIB(*src, *dst, false, 180);
+    for (int x = 0; x < n; ++x) ASSERT_EQ(dst->Rows[0][x], std::uint8_t((n - 1 - x) * 7)) << x;
+    auto smooth = makeDib(n, 1, 8);
+    RotateDIB(*src, *smooth, true, 180);
+    EXPECT_EQ(smooth->Rows[0][0], src->Rows[0][n - 1]);
+    EXPECT_EQ(smooth->Rows[0][n - 1], src->Rows[0][0]);
+}
+
+TEST(RotateDIB, NonFiniteAnglesDoNothing) {
+    auto src = numbered(3, 3, 24);
+    auto dst = makeDib(3, 3, 24);
+    RotateDIB(*src, *dst, true, std::nan(""));
+    RotateDIB(*src, *dst, false, INFINITY);
+    EXPECT_EQ(get24(*dst, 1, 1), (Bgr{0, 0, 0}));
+    SizeForRotation(*src, *dst, std::nan(""));
+    EXPECT_EQ(dst->Width(), 3);
 }
