@@ -8,12 +8,36 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace {
 
 constexpr const char* kLibraryName = "libijl15.so";
+
+// The folders the program itself would search for a library (its run path,
+// LD_LIBRARY_PATH, the system folders). Asked explicitly because a dlopen
+// from inside an interposing runtime (a sanitizer) skips the program's run path.
+void* openFromProgramSearchPath() {
+    void* self = dlopen(nullptr, RTLD_NOW);
+    if (!self) return nullptr;
+    void* found = nullptr;
+    Dl_serinfo size;
+    if (dlinfo(self, RTLD_DI_SERINFOSIZE, &size) == 0 && size.dls_size > 0) {
+        std::vector<std::max_align_t> storage(size.dls_size / sizeof(std::max_align_t) + 1);
+        auto* info = reinterpret_cast<Dl_serinfo*>(storage.data());
+        *info = size;
+        if (dlinfo(self, RTLD_DI_SERINFO, info) == 0)
+            for (unsigned i = 0; i < info->dls_cnt && !found; ++i) {
+                const std::string folder = info->dls_serpath[i].dls_name;
+                if (!folder.empty()) found = dlopen((folder + "/" + kLibraryName).c_str(), RTLD_NOW | RTLD_LOCAL);
+            }
+    }
+    dlclose(self);
+    return found;
+}
 
 struct JpegLibrary {
     void* handle = nullptr;
@@ -41,6 +65,7 @@ struct JpegLibrary {
                 folder.erase(folder.find_last_of('/') + 1);
                 handle = dlopen((folder + kLibraryName).c_str(), RTLD_NOW | RTLD_LOCAL);
             }
+            if (!handle) handle = openFromProgramSearchPath();
             if (!handle) handle = dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
         }
         if (!handle) return;
