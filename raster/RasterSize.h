@@ -13,3 +13,9 @@ void ResizeNearest(const TRasterDIB& src, TRasterDIB& dst);
 // Bilinear over the four neighbours; the gallery makes every image copy and
 // thumbnail with it.
 void ResizeBilinear(const TRasterDIB& src, TRasterDIB& dst);
+
+// Whether ResizeBilinear may use the processor's vector instructions at 24
+// and 32 bpp (on by default where the processor has SSE4.1). Both paths give
+// the same bytes; tests and benchmarks switch between them. Returns whether
+// the vector path is now in use.
+bool SetResizeVectorPath(bool enabled);

@@ -60,6 +60,12 @@ void resizeTo(benchmark::State& state, int width) {
 }
 
 void BM_ResizeBilinear12MPTo800(benchmark::State& state) { resizeTo(state, 800); }
+// The same without the vector instructions, for comparison.
+void BM_ResizeBilinear12MPTo800Plain(benchmark::State& state) {
+    SetResizeVectorPath(false);
+    resizeTo(state, 800);
+    SetResizeVectorPath(true);
+}
 void BM_ResizeBilinear12MPTo120(benchmark::State& state) { resizeTo(state, 120); }
 
 void BM_ResizeNearest12MPTo800(benchmark::State& state) {
@@ -129,6 +135,7 @@ void BM_JpegDecode12MP(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_ResizeBilinear12MPTo800)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResizeBilinear12MPTo800Plain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResizeBilinear12MPTo120)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResizeNearest12MPTo800)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert24To8)->Unit(benchmark::kMillisecond);
