@@ -124,9 +124,8 @@ void TRasterDIB::SetSizeEx(std::int32_t width, std::int32_t height, int bitCount
     if (std::int64_t(width) * absHeight > MaxRasterPixels)
         throw ERasterError("Picture too large: " + std::to_string(width) + " x " + std::to_string(absHeight));
     if (bitCount != 16 && bitCount != 32) redBits = greenBits = blueBits = 0;
-    redBits = std::clamp(redBits, 0, 32);
-    greenBits = std::clamp(greenBits, 0, 32);
-    blueBits = std::clamp(blueBits, 0, 32);
+    if (redBits < 0 || greenBits < 0 || blueBits < 0 || redBits + greenBits + blueBits > bitCount)
+        throw ERasterError("Channel widths do not fit " + std::to_string(bitCount) + " bits");
 
     if (redBits || greenBits || blueBits) {
         Header.Compression = BI_BITFIELDS;

@@ -87,6 +87,7 @@ TEST(RasterDIBSize, HugeAndEmptySizes) {
     TRasterDIB d;
     EXPECT_THROW(d.SetSize(1 << 15, 1 << 14, 24), ERasterError);
     EXPECT_THROW(d.SetSize(4, 4, 7), ERasterError);
+    EXPECT_THROW(d.SetSizeEx(4, 4, 16, 8, 8, 8), ERasterError);
     d.SetSize(0, 0, 24);
     EXPECT_TRUE(d.Rows.empty());
     EXPECT_EQ(d.CountColors(), 0);
