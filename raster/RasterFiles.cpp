@@ -47,6 +47,34 @@ std::uint32_t colourBytesOf(const BITMAPINFOHEADER& h) {
     return 0;
 }
 
+// Reads 16- or 32-bit rows whose masks lie in another order than ours into
+// the 24-bit buffer, one row at a time; a short file leaves rows as allocated.
+void unpackBitFields(TRasterDIB& dib, TStream& stream, std::int64_t available, int bits, const std::uint32_t masks[3]) {
+    const std::int64_t fileStride = (std::int64_t(dib.Header.Width) * bits + 31) / 32 * 4;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(fileStride));
+    int shift[3], width[3];
+    for (int i = 0; i < 3; ++i) {
+        shift[i] = lowBit(masks[i]);
+        width[i] = bitWidth(masks[i]);
+    }
+    auto channel = [&](std::uint32_t v, int i) {
+        const std::uint32_t field = (v & masks[i]) >> shift[i];
+        return width[i] > 8 ? std::uint8_t(field >> (width[i] - 8)) : ExpandField(field, width[i]);
+    };
+    const int bytes = bits / 8;
+    for (std::int32_t r = 0; r < dib.AbsHeight && available >= fileStride; ++r, available -= fileStride) {
+        stream.ReadBuffer(row.data(), row.size());
+        std::uint8_t* out = dib.Rows[std::size_t(r)];
+        for (std::int32_t x = 0; x < dib.Header.Width; ++x, out += 3) {
+            const std::uint8_t* p = row.data() + std::size_t(x) * bytes;
+            const std::uint32_t v = bytes == 2 ? le16(p) : le32(p);
+            out[0] = channel(v, 2);
+            out[1] = channel(v, 1);
+            out[2] = channel(v, 0);
+        }
+    }
+}
+
 }  // namespace
 
 // --- RLE ------------------------------------------------------------------------
@@ -186,6 +214,8 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream) {
     h.Height = std::int32_t(height);
     h.BitCount = std::uint16_t(bits);
     h.Compression = compression;
+    std::uint32_t masks[3] = {0, 0, 0};
+    bool reorder = false;
     if (compression == BI_BITFIELDS) {
         std::uint8_t maskBytes[12];
         if (headerSize >= 52) {
@@ -197,10 +227,15 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream) {
         }
         const std::uint32_t red = le32(maskBytes), green = le32(maskBytes + 4), blue = le32(maskBytes + 8);
         const std::uint32_t limit = bits == 32 ? 0xFFFFFFFFu : 0xFFFFu;
-        // The buffer keeps blue lowest, green above it and red above that.
         if (!contiguous(red) || !contiguous(green) || !contiguous(blue) || ((red | green | blue) & ~limit) ||
-            lowBit(blue) != 0 || lowBit(green) != bitWidth(blue) || lowBit(red) != bitWidth(blue) + bitWidth(green))
-            bmpError("unsupported colour masks");
+            (red & green) || (red & blue) || (green & blue))
+            bmpError("bad colour masks");
+        masks[0] = red;
+        masks[1] = green;
+        masks[2] = blue;
+        // The buffer keeps blue lowest, green above it and red above that;
+        // other layouts are unpacked into 24-bit pixels.
+        reorder = lowBit(blue) != 0 || lowBit(green) != bitWidth(blue) || lowBit(red) != bitWidth(blue) + bitWidth(green);
         std::memcpy(static_cast<void*>(&info.bmiColors[0]), maskBytes, 12);
     }
     if (bits <= 8) {
@@ -226,11 +261,17 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream) {
     const std::int64_t dataOffset = le32(head + 10);
     if (dataOffset < 14 + std::int64_t(headerSize) || dataOffset > fileSize) bmpError("bad pixel data offset");
 
+    if (reorder) {
+        h.BitCount = 24;
+        h.Compression = BI_RGB;
+    }
     dib.SetSizeIndirect(info);
     if (!dib.Bits) bmpError("no memory for the picture");
     stream.SetPosition(start + dataOffset);
     const std::int64_t available = fileSize - dataOffset;
-    if (rle) {
+    if (reorder) {
+        unpackBitFields(dib, stream, available, bits, masks);
+    } else if (rle) {
         std::vector<std::uint8_t> encoded(static_cast<std::size_t>(available));
         if (!encoded.empty()) stream.ReadBuffer(encoded.data(), encoded.size());
         try {

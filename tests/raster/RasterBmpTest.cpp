@@ -91,6 +91,47 @@ TEST(BmpReader, ReadsV4HeaderAndNetpbmAgrees) {
     EXPECT_EQ(countDifferences(p8, readPnm(dir / "p8.ppm")), 0);
 }
 
+// Masks in another order than blue-green-red from the low bits (written by
+// hand, as some tools do) unpack into 24-bit pixels that ImageMagick agrees with.
+TEST(BmpReader, ReordersUnusualBitFieldMasks) {
+    if (!haveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+    ScratchFolder dir;
+    struct Case { int bits; std::uint32_t red, green, blue; };
+    for (const Case c : {Case{32, 0xFF, 0xFF00, 0xFF0000}, Case{16, 0x1F, 0x3E0, 0x7C00}, Case{32, 0xFFC00000, 0x3FF000, 0xFFC}}) {
+        SCOPED_TRACE(c.bits);
+        const int w = 5, h = 3, stride = (w * c.bits + 31) / 32 * 4;
+        std::vector<std::uint8_t> f(14 + 40 + 12, 0);
+        f[0] = 'B';
+        f[1] = 'M';
+        put32(f, 10, std::uint32_t(f.size()));
+        put32(f, 14, 40);
+        put32(f, 18, w);
+        put32(f, 22, h);
+        f[26] = 1;
+        f[28] = std::uint8_t(c.bits);
+        put32(f, 30, 3);
+        put32(f, 54, c.red);
+        put32(f, 58, c.green);
+        put32(f, 62, c.blue);
+        for (int y = 0; y < h; ++y) {
+            std::vector<std::uint8_t> row(std::size_t(stride), 0);
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t v = (x * 0x01234567u + y * 0x89ABCDEFu) * 2654435761u;
+                for (int k = 0; k < c.bits / 8; ++k) row[std::size_t(x * c.bits / 8 + k)] = std::uint8_t(v >> (8 * k));
+            }
+            f.insert(f.end(), row.begin(), row.end());
+        }
+        put32(f, 2, std::uint32_t(f.size()));
+        put32(f, 34, std::uint32_t(stride * h));
+        writeAll(dir / "m.bmp", f);
+        ASSERT_EQ(run("convert " + (dir / "m.bmp") + " -depth 8 ppm:" + (dir / "m.ppm")), 0);
+        TRasterDIB dib;
+        ReadBmpFile(dib, dir / "m.bmp");
+        EXPECT_EQ(dib.Header.BitCount, 24);
+        EXPECT_EQ(countDifferences(dib, readPnm(dir / "m.ppm"), 1), 0);
+    }
+}
+
 // Our writer, then ImageMagick reading what we wrote, at every depth and both row orders.
 TEST(BmpWriter, RoundTripsEveryDepthAndImageMagickReadsIt) {
     const bool magick = haveTool("convert");
