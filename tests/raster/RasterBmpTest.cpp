@@ -269,6 +269,80 @@ TEST(BmpReader, DecodesRle4NibblesFromAnyParity) {
     EXPECT_EQ(dib->GetPixelIndex(1, 2), 0);
 }
 
+// A plain run-length encoder for test pictures: runs of three or more equal
+// pixels, literal groups otherwise, short leftovers as one- or two-pixel runs.
+std::vector<std::uint8_t> encodeRle(const std::vector<std::vector<int>>& rows, bool nibbles) {
+    std::vector<std::uint8_t> out;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const std::vector<int>& p = rows[r];
+        const int w = int(p.size());
+        int x = 0;
+        auto runLength = [&](int at) {
+            int n = 1;
+            while (at + n < w && p[std::size_t(at + n)] == p[std::size_t(at)] && n < 255) ++n;
+            return n;
+        };
+        while (x < w) {
+            int n = runLength(x);
+            if (n >= 3) {
+                out.push_back(std::uint8_t(n));
+                out.push_back(std::uint8_t(nibbles ? (p[std::size_t(x)] << 4 | p[std::size_t(x)]) : p[std::size_t(x)]));
+                x += n;
+                continue;
+            }
+            int end = x;
+            while (end < w && runLength(end) < 3 && end - x < 254) ++end;
+            int count = end - x;
+            if (count < 3) {
+                for (int i = 0; i < count; i += nibbles ? 2 : 1) {
+                    const int k = nibbles ? std::min(2, count - i) : 1;
+                    out.push_back(std::uint8_t(k));
+                    const int a = p[std::size_t(x + i)], b = k == 2 ? p[std::size_t(x + i + 1)] : 0;
+                    out.push_back(std::uint8_t(nibbles ? (a << 4 | b) : a));
+                }
+            } else {
+                out.push_back(0);
+                out.push_back(std::uint8_t(count));
+                std::size_t bytes = 0;
+                for (int i = 0; i < count; i += nibbles ? 2 : 1, ++bytes) {
+                    const int a = p[std::size_t(x + i)];
+                    const int b = nibbles && i + 1 < count ? p[std::size_t(x + i + 1)] : 0;
+                    out.push_back(std::uint8_t(nibbles ? (a << 4 | b) : a));
+                }
+                if (bytes & 1) out.push_back(0);
+            }
+            x = end;
+        }
+        out.push_back(0);
+        out.push_back(r + 1 == rows.size() ? 1 : 0);
+    }
+    return out;
+}
+
+TEST(BmpReader, RunLengthFilesMatchImageMagick) {
+    if (!haveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+    ScratchFolder dir;
+    for (int bits : {4, 8}) {
+        SCOPED_TRACE(bits);
+        const int w = 45, h = 9;
+        std::vector<std::vector<int>> rows(h, std::vector<int>(w));
+        std::uint32_t seed = 99;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                seed = seed * 1103515245u + 12345u;
+                // Stretches of flat colour among noise, so both runs and literals occur.
+                rows[std::size_t(y)][std::size_t(x)] = (x / 7 + y) % 3 == 0 ? (y * 5) % (1 << bits) : int(seed >> 16) % (1 << bits);
+            }
+        writeAll(dir / "r.bmp", rleFile(bits, w, h, encodeRle(rows, bits == 4)));
+        ASSERT_EQ(run("convert " + (dir / "r.bmp") + " -depth 8 ppm:" + (dir / "r.ppm")), 0);
+        TRasterDIB dib;
+        ReadBmpFile(dib, dir / "r.bmp");
+        EXPECT_EQ(countDifferences(dib, readPnm(dir / "r.ppm")), 0);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) ASSERT_EQ(dib.GetPixelIndex(y, x), rows[std::size_t(y)][std::size_t(x)]) << x << "," << y;
+    }
+}
+
 // --- hostile files ------------------------------------------------------------
 
 std::vector<std::uint8_t> validBmp() {
