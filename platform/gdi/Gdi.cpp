@@ -465,6 +465,11 @@ void stretchSurface(GdiDC& dstDC, int dx, int dy, int dw, int dh, const GdiBitma
                     int sh, std::uint32_t rop) {
     GdiBitmap& dst = *dstDC.bitmap;
     if (!dst.bits || dw == 0 || dh == 0) return;
+    // Coordinates this far out cannot touch a picture of at most 2^28 pixels;
+    // refusing them keeps the clipping arithmetic below free of overflow.
+    constexpr int kLimit = 1 << 30;
+    for (int v : {dx, dy, dw, dh, sx, sy, sw, sh})
+        if (v > kLimit || v < -kLimit) return;
     bool flipX = false, flipY = false;
     normalise(dx, dw, flipX);
     normalise(dy, dh, flipY);

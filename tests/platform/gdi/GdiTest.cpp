@@ -82,6 +82,7 @@ TEST(GdiBlits, CopyStretchMirrorAndPalettes) {
     EXPECT_EQ(GetPixel(grey.dc, 0, 0), RGB(100, 100, 100));
     EXPECT_EQ(grey.bits_[4], 100) << "top-left of a bottom-up bitmap lies in its last row";
 
+    EXPECT_TRUE(BitBlt(dst.dc, -2147483647, 2147483647, 2147483647, -2147483647, src.dc, 0, 0, SRCCOPY));
     BitBlt(dst.dc, 0, 0, 6, 4, nullptr, 0, 0, WHITENESS);
     EXPECT_EQ(dst.count(0xFFFFFF, 6, 4), 24);
     // Overlapping copy within one bitmap reads the pixels as they were.
