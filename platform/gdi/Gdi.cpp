@@ -298,6 +298,7 @@ HGDIOBJ GetStockObject(int index) {
     case WHITE_PEN: return &r.whitePen;
     case BLACK_PEN: return &r.blackPen;
     case NULL_PEN: return &r.nullPen;
+    case SYSTEM_FONT:
     case DEFAULT_GUI_FONT: return &r.defaultFont;
     }
     return nullptr;

@@ -198,6 +198,7 @@ constexpr int NULL_BRUSH = 5;
 constexpr int WHITE_PEN = 6;
 constexpr int BLACK_PEN = 7;
 constexpr int NULL_PEN = 8;
+constexpr int SYSTEM_FONT = 13;
 constexpr int DEFAULT_GUI_FONT = 17;
 HGDIOBJ GetStockObject(int index);
 
