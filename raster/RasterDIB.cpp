@@ -254,7 +254,6 @@ void TRasterDIB::TakeOver(TRasterDIB& other) {
     GreenShift = other.GreenShift;
     RedShift = other.RedShift;
     Rows = std::move(other.Rows);
-    UseGDI = other.UseGDI;
     OwnsDC = other.OwnsDC;
     OwnsBits = other.OwnsBits;
     OwnsHandle = other.OwnsHandle;
