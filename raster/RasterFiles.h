@@ -12,7 +12,7 @@ class EBmpError : public ERasterError {
 public:
     using ERasterError::ERasterError;
 };
-// A JPEG file that could not be written.
+// A JPEG file that could not be written, or whose picture is too large to hold.
 class EJpegError : public ERasterError {
 public:
     using ERasterError::ERasterError;
@@ -24,7 +24,8 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream);
 void WriteBmpStream(const TRasterDIB& dib, TStream& stream);
 
 // Without the JPEG library both do nothing. A file that cannot be decoded
-// leaves the buffer empty (0 by 0); a failed write raises EJpegError.
+// leaves the buffer empty (0 by 0); a picture past MaxRasterPixels and a
+// failed write raise EJpegError.
 void ReadJpegFile(TRasterDIB& dib, const std::string& fileName, std::uint8_t option);
 void WriteJpegFile(TRasterDIB& dib, const std::string& fileName, int quality);
 

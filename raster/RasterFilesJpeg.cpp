@@ -161,9 +161,9 @@ void ReadJpegFile(TRasterDIB& dib, const std::string& fileName, std::uint8_t opt
         } else {
             dib.SetSize(props.JPGWidth, props.JPGHeight, 24);
         }
-    } catch (...) {
+    } catch (const ERasterError& e) {
         lib.free(&props);
-        throw;
+        throw EJpegError("Cannot load " + fileName + ": " + e.Message);
     }
     props.DIBBytes = dib.Bits;
     props.DIBWidth = dib.Header.Width;

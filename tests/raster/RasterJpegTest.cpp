@@ -150,6 +150,24 @@ TEST_F(JpegFiles, CorruptOrTruncatedFilesGiveAnEmptyBuffer) {
     EXPECT_EQ(missing.Header.Width, 0);
 }
 
+TEST_F(JpegFiles, HugeDeclaredSizeRaisesBeforeAllocating) {
+    const std::string jpeg = dir / "c.jpg";
+    ASSERT_EQ(run("cjpeg -quality 85 " + (dir / "src.ppm") + " > " + jpeg), 0);
+    std::vector<std::uint8_t> bytes = readAll(jpeg);
+    std::size_t sof = 0;
+    for (std::size_t i = 2; i + 9 < bytes.size() && !sof; ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) sof = i;
+    ASSERT_NE(sof, 0u);
+    for (std::size_t at : {sof + 5, sof + 7}) {  // height, then width: 60000 each
+        bytes[at] = 0xEA;
+        bytes[at + 1] = 0x60;
+    }
+    writeAll(dir / "huge.jpg", bytes);
+    TRasterDIB dib;
+    EXPECT_THROW(ReadJpegFile(dib, dir / "huge.jpg", 1), EJpegError);
+    EXPECT_EQ(dib.Bits, nullptr);
+}
+
 TEST_F(JpegFiles, FailedWriteRaisesAndLeavesNoFile) {
     TRasterDIB dib;
     dib.SetSize(8, 8, 24);
