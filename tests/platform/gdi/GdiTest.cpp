@@ -181,7 +181,23 @@ TEST(GdiText, RendersGlyphsAndMeasures) {
     }
     EXPECT_GT(underlineRow, 0) << "the underline runs under the whole text";
 
+    // Opaque mode fills the text cell with the background colour first.
+    BitBlt(c.dc, 0, 0, 200, 40, nullptr, 0, 0, WHITENESS);
+    SetBkMode(c.dc, OPAQUE);
+    SetBkColor(c.dc, RGB(255, 0, 0));
+    TextOut(c.dc, 0, 0, "ab", 2);
+    SIZE ab;
+    GetTextExtentPoint32(c.dc, "ab", 2, &ab);
+    EXPECT_GT(c.count(RGB(255, 0, 0), 200, 40), ab.cx * ab.cy / 3);
+    EXPECT_EQ(GetPixel(c.dc, ab.cx + 2, 2), 0xFFFFFFu);
+    SetBkMode(c.dc, TRANSPARENT);
+
     lf.lfUnderline = 0;
+    lf.lfWeight = 400;
+    lf.lfItalic = 1;
+    HFONT italic = CreateFontIndirect(&lf);
+    EXPECT_NE(ResolvedFontFile(italic), ResolvedFontFile(font)) << "an italic face is chosen";
+    DeleteObject(italic);
     std::snprintf(lf.lfFaceName, sizeof(lf.lfFaceName), "No Such Face Anywhere");
     HFONT missing = CreateFontIndirect(&lf);
     EXPECT_FALSE(ResolvedFontFile(missing).empty());
