@@ -419,6 +419,17 @@ TEST(BmpReader, HostileFilesRaiseTheReadersError) {
     }
 }
 
+TEST(BmpWriter, SaveToFileWritesTheSameBytesAndReportsFailure) {
+    ScratchFolder dir;
+    TRasterDIB dib;
+    dib.SetSize(3, 2, 4);
+    dib.SetPixelIndex(1, 2, 7);
+    dib.SaveToFile(dir / "a.bmp");
+    WriteBmpFile(dib, dir / "b.bmp");
+    EXPECT_EQ(readAll(dir / "a.bmp"), readAll(dir / "b.bmp"));
+    EXPECT_THROW(dib.SaveToFile(dir / "missing/a.bmp"), EStreamError);
+}
+
 TEST(BmpReader, MissingFileRaisesTheStreamError) {
     TRasterDIB dib;
     EXPECT_THROW(ReadBmpFile(dib, "/nonexistent/folder/x.bmp"), EFOpenError);
