@@ -17,6 +17,7 @@ namespace {
 
 constexpr long long kMaxPixels = 1LL << 28;
 constexpr int kRowBatch = 16;
+constexpr long kMaxDecoderMemory = 1L << 30;
 
 struct ErrorManager {
     jpeg_error_mgr pub;
@@ -67,6 +68,10 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole) {
         return IJL_ERR_DATA;
     }
     jpeg_create_decompress(&cinfo);
+    // libjpeg's own working memory (whole-image coefficient buffers of
+    // progressive files) is capped; past it the file fails to load rather
+    // than take the machine's memory.
+    cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
     jpeg_stdio_src(&cinfo, file);
     jpeg_read_header(&cinfo, TRUE);
     p->JPGWidth = std::int32_t(cinfo.image_width);
