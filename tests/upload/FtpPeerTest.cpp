@@ -1,0 +1,597 @@
+// The FTP client against a scripted peer that does what well-behaved
+// servers never do: odd reply shapes, refusals, dropped and stalled sessions.
+
+#include "FtpServerSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sys/resource.h>
+
+using namespace ftptest;
+using namespace std::chrono_literals;
+
+namespace {
+
+// CPU seconds this process has used so far.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+bool has(const std::vector<std::string>& lines, const std::string& line)
+{
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+bool hasPrefix(const std::vector<std::string>& lines, const std::string& prefix)
+{
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+}
+
+class FtpPeerTest : public ::testing::Test {
+protected:
+    void Start(const std::string& scenario)
+    {
+        peer = std::make_unique<ScriptedPeer>(scenario);
+        ASSERT_NE(peer->Port(), 0) << "the scripted peer did not start";
+        rec = std::make_unique<RecordingClient>(peer->Port());
+        rec->Client.UserName = "user";
+        rec->Client.PassWord = "pass";
+        rec->Client.Timeout = 3;
+    }
+
+    // A file to send, in the peer's folder of the test.
+    std::string MakeFile(std::size_t size, std::uint32_t seed = 7)
+    {
+        content = PatternBytes(size, seed);
+        std::string name = (files.Path() / ("upload " + std::to_string(seed) + ".bin")).string();
+        WriteFileBytes(name, content);
+        return name;
+    }
+
+    std::unique_ptr<ScriptedPeer> peer;
+    std::unique_ptr<RecordingClient> rec;
+    TempFolder files;
+    std::vector<std::uint8_t> content;
+};
+
+TEST_F(FtpPeerTest, MultiLineRepliesCompleteOnTheirLastLine)
+{
+    Start("multiline");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect()) << rec->LogText();
+    EXPECT_TRUE(rec->LogHas("< 220-Welcome to the scripted peer"));
+    EXPECT_TRUE(rec->LogHas("<  220 not the end"));
+    EXPECT_TRUE(rec->LogHas("< 230 logged in"));
+    ASSERT_TRUE(c.Pwd());
+    EXPECT_EQ(c.DirResult(), "/a \"quoted\" dir");
+    EXPECT_EQ(c.LastResponse(), "257 \"/a \"\"quoted\"\" dir\" is current");
+    ASSERT_TRUE(c.Quit());
+    EXPECT_FALSE(c.Connected());
+    ASSERT_TRUE(peer->WaitExit(5s));
+    EXPECT_EQ(peer->Commands(), (std::vector<std::string>{"USER user", "PASS pass", "PWD", "QUIT"}));
+    // Log lines: commands sent and replies received.
+    EXPECT_TRUE(rec->LogHas("> USER user"));
+    EXPECT_TRUE(rec->LogHas("> QUIT"));
+    EXPECT_TRUE(rec->LogHas("< 221 bye"));
+}
+
+TEST_F(FtpPeerTest, LineFeedOnlyRepliesNeedAcceptLF)
+{
+    Start("lfonly");
+    ASSERT_TRUE(rec->Client.Connect()) << rec->LogText();
+    EXPECT_TRUE(rec->Client.Pwd());
+    EXPECT_EQ(rec->Client.DirResult(), "/home/peer");
+}
+
+TEST_F(FtpPeerTest, WithoutAcceptLFTheClientWaitsForCrLf)
+{
+    Start("lfonly");
+    rec->Client.Options = 0;
+    rec->Client.Timeout = 1;
+    EXPECT_FALSE(rec->Client.Connect());
+    EXPECT_EQ(rec->Client.ErrorMessage(), "426 Timeout");
+    ASSERT_TRUE(rec->WaitForDone(1, 5s));
+    EXPECT_EQ(rec->Done.back().second, 426);
+    EXPECT_EQ(rec->Client.State(), ftpReady);
+}
+
+TEST_F(FtpPeerTest, SplitGreetingLinesWithoutCodeAndTwoRepliesInOneRead)
+{
+    Start("batched");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect()) << rec->LogText();
+    EXPECT_TRUE(rec->LogHas("< hello, no code here"));
+    ASSERT_TRUE(c.Pwd());
+    EXPECT_EQ(c.DirResult(), "/x");
+    ASSERT_TRUE(rec->WaitForDone(2, 5s));
+    EXPECT_TRUE(rec->LogHas("< 211 unsolicited status"));
+    c.LocalFileName = MakeFile(100000);
+    c.HostFileName = "batched.bin";
+    ASSERT_TRUE(c.Put()) << rec->LogText();
+    EXPECT_TRUE(rec->LogHas("< 150 opening"));
+    EXPECT_TRUE(rec->LogHas("< 226-statistics follow"));
+    EXPECT_TRUE(rec->LogHas("< 226 done"));
+    EXPECT_EQ(c.LastResponse(), "226 done");
+    EXPECT_TRUE(rec->LogHas("! 100000 bytes received/sent in 0 seconds")
+                || rec->LogHasPrefix("! 100000 bytes received/sent in "));
+    ASSERT_TRUE(c.Quit());
+    ASSERT_TRUE(peer->WaitExit(5s));
+    EXPECT_EQ(peer->StoredData(), content);
+}
+
+TEST_F(FtpPeerTest, ServerThatAcceptsTheUserSendsNoPass)
+{
+    Start("user230");
+    ASSERT_TRUE(rec->Client.Connect());
+    ASSERT_TRUE(rec->Client.Quit());
+    ASSERT_TRUE(peer->WaitExit(5s));
+    EXPECT_EQ(peer->Commands(), (std::vector<std::string>{"USER user", "QUIT"}));
+}
+
+TEST_F(FtpPeerTest, RefusedGreetingEndsTheRequestWithItsCode)
+{
+    Start("greeting421");
+    EXPECT_FALSE(rec->Client.Connect());
+    ASSERT_TRUE(rec->WaitForDone(1, 5s));
+    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpConnectAsync, 421));
+    EXPECT_EQ(rec->Client.ErrorMessage(), "421 too many users");
+    EXPECT_FALSE(rec->Client.Connected());
+    EXPECT_EQ(rec->Client.State(), ftpReady);
+}
+
+TEST_F(FtpPeerTest, RefusedUserAndPassword)
+{
+    for (auto [scenario, code, text] : {std::tuple{"user530", 530, "530 not allowed"},
+                                        std::tuple{"pass530", 530, "530 login incorrect"}}) {
+        SCOPED_TRACE(scenario);
+        Start(scenario);
+        EXPECT_FALSE(rec->Client.Connect());
+        ASSERT_TRUE(rec->WaitForDone(1, 5s));
+        EXPECT_EQ(rec->Done.back(), std::make_pair(ftpConnectAsync, code));
+        EXPECT_EQ(rec->Client.ErrorMessage(), text);
+        EXPECT_EQ(rec->Client.RequestResult(), code);
+        rec.reset();
+        ASSERT_TRUE(peer->WaitExit(5s));
+        EXPECT_EQ(has(peer->Commands(), "PASS pass"), std::string(scenario) == "pass530");
+    }
+}
+
+TEST_F(FtpPeerTest, RefusedCwdAndMkdKeepTheSession)
+{
+    Start("cwd550");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect());
+    c.HostDirName = "missing";
+    EXPECT_FALSE(c.Cwd());
+    ASSERT_TRUE(rec->WaitForDone(2, 5s));
+    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpCwdAsync, 550));
+    EXPECT_EQ(c.ErrorMessage(), "550 no such folder");
+    EXPECT_TRUE(c.Pwd());
+    EXPECT_EQ(c.DirResult(), "/home/peer");
+
+    for (auto [scenario, code] : {std::pair{"mkd550", 550}, std::pair{"mkd521", 521}}) {
+        SCOPED_TRACE(scenario);
+        Start(scenario);
+        ASSERT_TRUE(rec->Client.Connect());
+        rec->Client.HostFileName = "a/b";
+        EXPECT_FALSE(rec->Client.Mkd());
+        ASSERT_TRUE(rec->WaitForDone(2, 5s));
+        EXPECT_EQ(rec->Done.back(), std::make_pair(ftpMkdAsync, code));
+        EXPECT_TRUE(rec->Client.Quit());
+    }
+}
+
+TEST_F(FtpPeerTest, MkdReportsTheCreatedFolder)
+{
+    Start("normal");
+    ASSERT_TRUE(rec->Client.Connect());
+    rec->Client.HostFileName = "new dir";
+    ASSERT_TRUE(rec->Client.Mkd());
+    EXPECT_EQ(rec->Client.DirResult(), "new dir");
+    EXPECT_TRUE(rec->LogHas("> MKD new dir"));
+}
+
+TEST_F(FtpPeerTest, RefusedPortSendsNoStor)
+{
+    Start("port500");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(1000);
+    c.HostFileName = "x.bin";
+    EXPECT_FALSE(c.Put());
+    ASSERT_TRUE(rec->WaitForDone(2, 5s));
+    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPutAsync, 500));
+    EXPECT_TRUE(c.Quit());
+    ASSERT_TRUE(peer->WaitExit(5s));
+    EXPECT_FALSE(hasPrefix(peer->Commands(), "STOR"));
+}
+
+TEST_F(FtpPeerTest, PortCommandCarriesTheLoopbackAddressAndPortBytes)
+{
+    Start("normal");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(10);
+    c.HostFileName = "x.bin";
+    ASSERT_TRUE(c.Put()) << rec->LogText();
+    ASSERT_TRUE(c.Quit());
+    ASSERT_TRUE(peer->WaitExit(5s));
+    auto commands = peer->Commands();
+    auto port = std::find_if(commands.begin(), commands.end(), [](const std::string& l) { return l.rfind("PORT ", 0) == 0; });
+    ASSERT_NE(port, commands.end());
+    int a, b, c1, d, hi, lo;
+    ASSERT_EQ(std::sscanf(port->c_str(), "PORT %d,%d,%d,%d,%d,%d", &a, &b, &c1, &d, &hi, &lo), 6);
+    EXPECT_EQ(std::vector<int>({a, b, c1, d}), std::vector<int>({127, 0, 0, 1}));
+    EXPECT_GE(hi, 0);
+    EXPECT_LE(hi, 255);
+    EXPECT_LE(lo, 255);
+    EXPECT_GT(hi * 256 + lo, 0);
+    EXPECT_EQ(peer->StoredData(), content);
+}
+
+TEST_F(FtpPeerTest, RefusedStorIsNotSuccess)
+{
+    for (auto [scenario, code, text] : {std::tuple{"stor553", 553, "553 name not allowed"},
+                                        std::tuple{"stor450", 450, "450 file busy"}}) {
+        SCOPED_TRACE(scenario);
+        Start(scenario);
+        TFtpClient& c = rec->Client;
+        ASSERT_TRUE(c.Connect());
+        c.LocalFileName = MakeFile(5000);
+        c.HostFileName = "x.bin";
+        EXPECT_FALSE(c.Put());
+        ASSERT_TRUE(rec->WaitForDone(2, 5s));
+        EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPutAsync, code));
+        EXPECT_EQ(c.ErrorMessage(), text);
+        EXPECT_FALSE(rec->LogHasPrefix("! 5000 bytes"));
+        // The session goes on.
+        EXPECT_TRUE(c.Pwd());
+    }
+}
+
+TEST_F(FtpPeerTest, Reply150AfterTheDataConnectionStartsTheTransferOnce)
+{
+    Start("storafter");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(300000, 3);
+    c.HostFileName = "after.bin";
+    ASSERT_TRUE(c.Put()) << rec->LogText();
+    EXPECT_EQ(c.ByteCount(), 300000);
+    ASSERT_TRUE(c.Quit());
+    ASSERT_TRUE(peer->WaitExit(5s));
+    EXPECT_EQ(peer->StoredData(), content);
+}
+
+TEST_F(FtpPeerTest, ControlConnectionDroppedMidStorIsAFailure)
+{
+    Start("closemidstor");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(2 * 1024 * 1024);
+    c.HostFileName = "big.bin";
+    EXPECT_FALSE(c.Put());
+    ASSERT_TRUE(rec->WaitForDone(2, 5s));
+    EXPECT_EQ(rec->Done.back().first, ftpPutAsync);
+    EXPECT_NE(rec->Done.back().second, 0);
+    EXPECT_NE(c.ErrorMessage(), "");
+    EXPECT_TRUE(rec->LogHas("! Control connection closed"));
+    EXPECT_FALSE(c.Connected());
+    EXPECT_EQ(c.State(), ftpReady);
+}
+
+TEST_F(FtpPeerTest, DataConnectionEndedMidStorIsAFailureDespite226)
+{
+    for (const char* scenario : {"resetmidstor", "shortreadstor"}) {
+        SCOPED_TRACE(scenario);
+        Start(scenario);
+        TFtpClient& c = rec->Client;
+        ASSERT_TRUE(c.Connect());
+        // Larger than what the system's buffers can hold, so the end of the
+        // data connection finds data still to send.
+        c.LocalFileName = MakeFile(12 * 1024 * 1024);
+        c.HostFileName = "big.bin";
+        EXPECT_FALSE(c.Put()) << rec->LogText();
+        ASSERT_TRUE(rec->WaitForDone(2, 5s));
+        EXPECT_EQ(rec->Done.back().first, ftpPutAsync);
+        EXPECT_NE(rec->Done.back().second, 0);
+        EXPECT_FALSE(c.ErrorMessage().empty());
+        // The session itself is still usable.
+        EXPECT_TRUE(c.Pwd());
+    }
+}
+
+TEST_F(FtpPeerTest, FinalReplyFailureAfterTheData)
+{
+    Start("failafterdata");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(20000);
+    c.HostFileName = "x.bin";
+    EXPECT_FALSE(c.Put());
+    ASSERT_TRUE(rec->WaitForDone(2, 5s));
+    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPutAsync, 451));
+    EXPECT_TRUE(rec->LogHas("! STOR Failed"));
+    EXPECT_EQ(c.ErrorMessage(), "451 local error in processing");
+}
+
+TEST_F(FtpPeerTest, StalledTransferTimesOut)
+{
+    Start("stallstor");
+    TFtpClient& c = rec->Client;
+    c.Timeout = 1;
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(8 * 1024 * 1024);
+    c.HostFileName = "x.bin";
+    EXPECT_FALSE(c.Put());
+    EXPECT_EQ(c.ErrorMessage(), "426 Timeout");
+    ASSERT_TRUE(rec->WaitForDone(2, 5s));
+    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPutAsync, 426));
+    EXPECT_FALSE(c.Connected());
+    EXPECT_EQ(c.State(), ftpReady);
+}
+
+TEST_F(FtpPeerTest, TimedOutSingleCommandNeverReportsSuccess)
+{
+    Start("stallpwd");
+    TFtpClient& c = rec->Client;
+    c.Timeout = 1;
+    ASSERT_TRUE(c.Connect());
+    const double cpuBefore = cpuSeconds();
+    const std::uint64_t ticksBefore = GetTickCount64();
+    EXPECT_FALSE(c.Pwd());
+    // The wait slept in the loop for its second instead of spinning.
+    EXPECT_GE(GetTickCount64() - ticksBefore, 1000u);
+    EXPECT_LT(cpuSeconds() - cpuBefore, 0.5);
+    EXPECT_EQ(c.ErrorMessage(), "426 Timeout");
+    ASSERT_TRUE(rec->WaitForDone(2, 5s));
+    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPwdAsync, 426));
+    // Nothing else arrives later.
+    RunFor([] { return false; }, 200ms);
+    EXPECT_EQ(rec->Done.size(), 2u);
+}
+
+TEST_F(FtpPeerTest, TerminationEndsAWaitWithoutTimeLimit)
+{
+    Start("stallpwd");
+    TFtpClient& c = rec->Client;
+    c.Timeout = 0;
+    ASSERT_TRUE(c.Connect());
+    c.OnCommand = [](TCustomFtpClient*, std::string& command) {
+        if (command == "PWD")
+            RequestTermination();
+    };
+    EXPECT_FALSE(c.Pwd());
+    ClearTermination();
+    EXPECT_FALSE(c.Connected());
+    ASSERT_TRUE(rec->WaitForDone(2, 5s));
+    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPwdAsync, 426));
+}
+
+TEST_F(FtpPeerTest, StatesOfALogIn)
+{
+    Start("normal");
+    TFtpClient& c = rec->Client;
+    std::vector<int> states;
+    c.OnStateChange = [&](TCustomFtpClient* sender) { states.push_back(sender->State()); };
+    ASSERT_TRUE(c.Connect());
+    EXPECT_EQ(states, (std::vector<int>{3, 7, 4, 2, 8, 2, 8, 2, 1}));
+    states.clear();
+    ASSERT_TRUE(c.Quit());
+    // QUIT: waiting, then the closed connection passes through 0 and 2.
+    EXPECT_EQ(states, (std::vector<int>{8, 0, 2, 1}));
+}
+
+TEST_F(FtpPeerTest, TransferThatKeepsMovingOutlastsTheTimeout)
+{
+    Start("slowstor");
+    TFtpClient& c = rec->Client;
+    c.Timeout = 1;
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(24 * 1024 * 1024, 11);
+    c.HostFileName = "slow.bin";
+    ASSERT_TRUE(c.Put()) << rec->LogText();
+    ASSERT_TRUE(c.Quit());
+    ASSERT_TRUE(peer->WaitExit(5s));
+    EXPECT_EQ(peer->StoredData(), content);
+}
+
+TEST_F(FtpPeerTest, OverLongReplyLineKeepsTheSession)
+{
+    Start("longline");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect());
+    ASSERT_TRUE(c.Pwd()) << rec->LogText();
+    EXPECT_EQ(c.DirResult(), "/long");
+    EXPECT_TRUE(c.Connected());
+    // The rest of the long line is not taken for the next reply.
+    ASSERT_TRUE(c.TypeSet());
+    EXPECT_EQ(c.LastResponse(), "200 type set");
+    ASSERT_TRUE(c.Quit());
+}
+
+TEST_F(FtpPeerTest, CancelledTransmitSendsNoStor)
+{
+    Start("normal");
+    TFtpClient& c = rec->Client;
+    c.OnReadyToTransmit = [](TCustomFtpClient*, bool& cancel) { cancel = true; };
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(100);
+    c.HostFileName = "x.bin";
+    EXPECT_FALSE(c.Put());
+    ASSERT_TRUE(rec->WaitForDone(2, 5s));
+    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPutAsync, 426));
+    EXPECT_EQ(c.ErrorMessage(), "426 Transmit cancelled by application");
+    EXPECT_TRUE(rec->LogHas("! 426 Transmit cancelled by application"));
+    ASSERT_TRUE(c.Quit());
+    ASSERT_TRUE(peer->WaitExit(5s));
+    EXPECT_FALSE(hasPrefix(peer->Commands(), "STOR"));
+}
+
+TEST_F(FtpPeerTest, LocalFileProblemsAreFailures)
+{
+    Start("normal");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect());
+    c.HostFileName = "x.bin";
+
+    c.LocalFileName = (files.Path() / "missing.bin").string();
+    EXPECT_FALSE(c.Put());
+    EXPECT_EQ(c.ErrorMessage(), "426 Unable to open local file " + c.LocalFileName);
+    EXPECT_TRUE(rec->LogHas("! 426 Unable to open local file " + c.LocalFileName));
+
+    // Reading this file fails with an I/O error at its first byte.
+    c.LocalFileName = "/proc/self/mem";
+    EXPECT_FALSE(c.Put());
+    ASSERT_TRUE(rec->WaitForDone(3, 5s));
+    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPutAsync, 426));
+    EXPECT_TRUE(rec->LogHas("! Error reading file"));
+    EXPECT_TRUE(c.Connected());
+
+    // An empty name is refused when the STOR step starts, inside the PORT
+    // reply, where the request cannot end: the time-out ends it.
+    c.Timeout = 1;
+    c.LocalFileName.clear();
+    EXPECT_FALSE(c.Put());
+    EXPECT_EQ(c.ErrorMessage(), "426 Timeout");
+    ASSERT_TRUE(rec->WaitForDone(4, 5s));
+    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPutAsync, 426));
+    ASSERT_TRUE(peer->WaitExit(5s));
+    auto commands = peer->Commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "STOR x.bin"), 1);   // /proc/self/mem only
+}
+
+TEST_F(FtpPeerTest, AbortFromProgressIsAFailure)
+{
+    Start("normal");
+    TFtpClient& c = rec->Client;
+    c.OnProgress = [](TCustomFtpClient*, std::int64_t count, bool& abort) { abort = count > 50000; };
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(1024 * 1024);
+    c.HostFileName = "x.bin";
+    EXPECT_FALSE(c.Put());
+    ASSERT_TRUE(rec->WaitForDone(2, 5s));
+    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPutAsync, 426));
+    EXPECT_TRUE(rec->LogHas("! Abort requested"));
+}
+
+TEST_F(FtpPeerTest, EmptyLocalFileSendsNothingAndSucceeds)
+{
+    Start("normal");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(0);
+    c.HostFileName = "empty.bin";
+    ASSERT_TRUE(c.Put()) << rec->LogText();
+    EXPECT_EQ(c.ByteCount(), 0);
+    EXPECT_TRUE(rec->LogHasPrefix("! 0 bytes received/sent in 0 seconds"));
+}
+
+TEST_F(FtpPeerTest, PasswordEmptyAfter331NeverEndsTheRequest)
+{
+    Start("normal");
+    TFtpClient& c = rec->Client;
+    c.PassWord.clear();
+    c.Timeout = 1;
+    EXPECT_FALSE(c.Connect());
+    EXPECT_EQ(c.ErrorMessage(), "426 Timeout");
+    ASSERT_TRUE(rec->WaitForDone(1, 5s));
+    EXPECT_EQ(rec->Done.back().second, 426);
+}
+
+TEST_F(FtpPeerTest, RequestWhileAnotherRunsIsRefused)
+{
+    Start("normal");
+    TFtpClient& c = rec->Client;
+    c.ConnectAsync();
+    EXPECT_TRUE(rec->Done.empty());   // never reported from inside the call
+    try {
+        c.PwdAsync();
+        FAIL() << "no exception";
+    } catch (const FtpException& e) {
+        EXPECT_EQ(e.Message, "FTP component not ready");
+    }
+    ASSERT_TRUE(rec->WaitForDone(1, 5s));
+    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpConnectAsync, 0));
+    try {
+        c.ConnectAsync();
+        FAIL() << "no exception";
+    } catch (const FtpException& e) {
+        EXPECT_EQ(e.Message, "FTP component already connected");
+    }
+}
+
+TEST(FtpClientTest, EmptyHostEndsTheRequestWithAnError)
+{
+    RecordingClient rec(21);
+    rec.Client.HostName = "  ";
+    EXPECT_FALSE(rec.Client.Connect());
+    ASSERT_TRUE(rec.WaitForDone(1, 5s));
+    EXPECT_EQ(rec.Done.back(), std::make_pair(ftpConnectAsync, 10022));
+    EXPECT_EQ(rec.Client.State(), ftpReady);
+    EXPECT_EQ(rec.Client.ErrorMessage(), "500 Invalid argument (Winsock error #10022)");
+}
+
+TEST(FtpClientTest, HostNamesAreLookedUp)
+{
+    ScriptedPeer peer("normal");
+    ASSERT_NE(peer.Port(), 0);
+    RecordingClient rec(peer.Port());
+    rec.Client.HostName = "localhost";
+    rec.Client.UserName = "user";
+    rec.Client.PassWord = "pass";
+    ASSERT_TRUE(rec.Client.Connect()) << rec.LogText();
+    EXPECT_EQ(rec.Client.ControlSocket()->Addr(), "127.0.0.1");
+    ASSERT_TRUE(rec.Client.Quit());
+
+    RecordingClient missing(peer.Port());
+    missing.Client.HostName = "no-such-host.invalid";
+    EXPECT_FALSE(missing.Client.Connect());
+    ASSERT_TRUE(missing.WaitForDone(1, 5s));
+    EXPECT_EQ(missing.Done.back(), std::make_pair(ftpConnectAsync, 11001));
+    EXPECT_EQ(missing.Client.ErrorMessage(), "500 Host not found (Winsock error #11001)");
+    EXPECT_EQ(missing.Client.State(), ftpReady);
+}
+
+TEST(FtpClientTest, RefusedConnectionEndsWithTheSocketError)
+{
+    RecordingClient rec(FreeLoopbackPort());
+    EXPECT_FALSE(rec.Client.Connect());
+    ASSERT_TRUE(rec.WaitForDone(1, 5s));
+    EXPECT_EQ(rec.Done.back(), std::make_pair(ftpConnectAsync, 10061));
+    EXPECT_EQ(rec.Client.ErrorMessage(), "500 Connection refused (Winsock error #10061)");
+    EXPECT_EQ(rec.Client.State(), ftpReady);
+}
+
+TEST(FtpClientTest, CommandsNeedAConnection)
+{
+    TFtpClient c;
+    EXPECT_EQ(c.Port, "ftp");
+    EXPECT_TRUE(c.Binary());
+    EXPECT_EQ(c.State(), ftpReady);
+    EXPECT_EQ(c.ShareMode, ftpShareExclusive);
+    EXPECT_EQ(c.Options, static_cast<TFtpOptions>(ftpAcceptLF));
+    EXPECT_EQ(c.Timeout, 15);
+    EXPECT_FALSE(c.Connected());
+    try {
+        c.PwdAsync();
+        FAIL() << "no exception";
+    } catch (const FtpException& e) {
+        EXPECT_EQ(e.Message, "FTP component not connected");
+    }
+    c.UserName.clear();
+    EXPECT_THROW(c.UserAsync(), FtpException);
+    EXPECT_FALSE(c.Pwd());
+    EXPECT_FALSE(c.Put());
+    EXPECT_EQ(FtpRequestName(ftpPutAsync), "PutAsync");
+    EXPECT_EQ(FtpRequestName(ftpRestartGetAsync), "RestartGetAsync");
+    EXPECT_EQ(FtpRequestName(40), "unknown");
+    EXPECT_EQ(FtpRequestName(0), "none");
+}
+
+} // namespace

@@ -1,0 +1,297 @@
+#include "FtpServerSupport.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <poll.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace ftptest {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const Python = "/usr/bin/python3";
+
+std::filesystem::path peerScript()
+{
+    return std::filesystem::path(PICTAVO_SOURCE_DIR) / "tests" / "upload" / "ftp_peer.py";
+}
+
+} // namespace
+
+TempFolder::TempFolder()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "pictavo-ftp-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempFolder::~TempFolder()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& stderrFile)
+{
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attr, 0);
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    int rc = ::posix_spawn(&pid_, argv[0].c_str(), &actions, &attr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    ::close(pipeFds[1]);
+    stdoutFd_ = pipeFds[0];
+    if (rc != 0) {
+        ::close(stdoutFd_);
+        throw std::runtime_error("cannot start " + argv[0]);
+    }
+}
+
+ChildProcess::~ChildProcess()
+{
+    Stop();
+    if (stdoutFd_ >= 0)
+        ::close(stdoutFd_);
+}
+
+std::string ChildProcess::ReadLine(std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        auto end = pending_.find('\n');
+        if (end != std::string::npos) {
+            std::string line = pending_.substr(0, end);
+            pending_.erase(0, end + 1);
+            return line;
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return {};
+        pollfd p{stdoutFd_, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            continue;
+        char chunk[256];
+        ssize_t n = ::read(stdoutFd_, chunk, sizeof chunk);
+        if (n <= 0)
+            return {};
+        pending_.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+bool ChildProcess::WaitExit(std::chrono::milliseconds timeout)
+{
+    if (reaped_)
+        return true;
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        int status = 0;
+        pid_t r = ::waitpid(pid_, &status, WNOHANG);
+        if (r == pid_ || (r < 0 && errno == ECHILD)) {
+            reaped_ = true;
+            return true;
+        }
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void ChildProcess::Stop()
+{
+    if (pid_ <= 0 || reaped_)
+        return;
+    // The child leads its own group, so this reaches whatever it started too.
+    ::kill(-pid_, SIGTERM);
+    if (!WaitExit(std::chrono::seconds(3))) {
+        ::kill(-pid_, SIGKILL);
+        WaitExit(std::chrono::seconds(3));
+    }
+}
+
+int FreeLoopbackPort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = 0;
+    socklen_t len = sizeof a;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0
+        || ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+        ::close(fd);
+        throw std::runtime_error("no free port");
+    }
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+bool WaitForListener(int port, std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (Clock::now() < deadline) {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        ::close(fd);
+        if (ok)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint32_t seed)
+{
+    std::vector<std::uint8_t> bytes(size);
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (std::size_t i = 0; i < size; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        bytes[i] = static_cast<std::uint8_t>(x >> 24);
+    }
+    return bytes;
+}
+
+PyFtpServer::PyFtpServer()
+{
+    // A port picked here may be taken before the server binds it; try a few.
+    for (int attempt = 0; attempt < 5 && child_ == nullptr; ++attempt) {
+        port_ = FreeLoopbackPort();
+        auto child = std::make_unique<ChildProcess>(
+            std::vector<std::string>{Python, "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", std::to_string(port_),
+                                     "-w", "-d", root_.Path().string(), "-u", User, "-P", Password},
+            (logs_.Path() / "pyftpdlib.log").string());
+        if (WaitForListener(port_, std::chrono::seconds(10)))
+            child_ = std::move(child);
+    }
+}
+
+PyFtpServer::~PyFtpServer() = default;
+
+ScriptedPeer::ScriptedPeer(const std::string& scenario)
+{
+    transcript_ = folder_.Path() / "transcript.txt";
+    child_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{Python, peerScript().string(), scenario, transcript_.string()},
+        (folder_.Path() / "peer.log").string());
+    std::string line = child_->ReadLine(std::chrono::seconds(10));
+    port_ = line.empty() ? 0 : std::atoi(line.c_str());
+}
+
+ScriptedPeer::~ScriptedPeer() = default;
+
+bool ScriptedPeer::WaitExit(std::chrono::milliseconds timeout)
+{
+    return child_->WaitExit(timeout);
+}
+
+std::vector<std::string> ScriptedPeer::Commands() const
+{
+    std::vector<std::string> lines;
+    std::ifstream in(transcript_);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::uint8_t> ScriptedPeer::StoredData() const
+{
+    return ReadFileBytes(transcript_.string() + ".data");
+}
+
+} // namespace ftptest
+
+namespace ftptest {
+
+RecordingClient::RecordingClient(int port)
+{
+    Client.HostName = "127.0.0.1";
+    Client.Port = std::to_string(port);
+    Client.UserName = PyFtpServer::User;
+    Client.PassWord = PyFtpServer::Password;
+    Client.Timeout = 5;
+    Client.OnDisplay = [this](TCustomFtpClient*, std::string& msg) { Log.push_back(msg); };
+    Client.OnRequestDone = [this](TCustomFtpClient*, TFtpRequest rq, int error) { Done.emplace_back(rq, error); };
+}
+
+bool RecordingClient::WaitForDone(std::size_t count, std::chrono::milliseconds timeout)
+{
+    return RunFor([&] { return Done.size() >= count; }, timeout);
+}
+
+int RecordingClient::RunAsync(const std::function<void()>& start, std::chrono::milliseconds timeout)
+{
+    // Reports of earlier requests still in the queue come first.
+    for (int i = 0; i < 100 && ProcessMessages(); ++i) {
+    }
+    const std::size_t before = Done.size();
+    start();
+    if (!WaitForDone(before + 1, timeout))
+        return -1;
+    return Done.back().second;
+}
+
+bool RecordingClient::LogHas(const std::string& line) const
+{
+    return std::find(Log.begin(), Log.end(), line) != Log.end();
+}
+
+bool RecordingClient::LogHasPrefix(const std::string& prefix) const
+{
+    return std::any_of(Log.begin(), Log.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+}
+
+std::string RecordingClient::LogText() const
+{
+    std::string text;
+    for (const std::string& l : Log)
+        text += l + "\n";
+    return text;
+}
+
+} // namespace ftptest

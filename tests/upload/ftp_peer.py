@@ -1,0 +1,330 @@
+#!/usr/bin/python3
+"""A scripted FTP peer for the client tests: it misbehaves on purpose.
+
+Usage: ftp_peer.py SCENARIO TRANSCRIPT
+
+Listens on a free port of 127.0.0.1, prints the port on stdout, serves one
+control connection as SCENARIO says, and writes every command it received to
+TRANSCRIPT (one per line) and the bytes of each STOR to TRANSCRIPT.data.
+Stdlib only; it ends by itself after at most 30 seconds.
+"""
+
+import os
+import re
+import signal
+import socket
+import sys
+import time
+
+CRLF = b"\r\n"
+
+
+class Peer:
+    def __init__(self, scenario, transcript):
+        self.scenario = scenario
+        self.transcript = open(transcript, "w")
+        self.data_path = transcript + ".data"
+        self.port_addr = None
+        self.buf = b""
+        self.ctrl = None
+
+    # -- control connection ------------------------------------------------
+    def send(self, raw):
+        self.ctrl.sendall(raw)
+
+    def reply(self, text):
+        self.send(text.encode() + CRLF)
+
+    def read_command(self):
+        while b"\n" not in self.buf:
+            chunk = self.ctrl.recv(4096)
+            if not chunk:
+                return None
+            self.buf += chunk
+        line, self.buf = self.buf.split(b"\n", 1)
+        line = line.rstrip(b"\r").decode("latin-1")
+        self.transcript.write(line + "\n")
+        self.transcript.flush()
+        return line
+
+    # -- data connection ---------------------------------------------------
+    def connect_data(self, rcvbuf=None):
+        host, port = self.port_addr
+        if rcvbuf is None:
+            return socket.create_connection((host, port), timeout=10)
+        data = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        data.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, rcvbuf)
+        data.settimeout(10)
+        data.connect((host, port))
+        return data
+
+    def read_all(self, data, limit=None):
+        got = bytearray()
+        while limit is None or len(got) < limit:
+            want = 65536 if limit is None else min(65536, limit - len(got))
+            chunk = data.recv(want)
+            if not chunk:
+                break
+            got += chunk
+        with open(self.data_path, "ab") as out:
+            out.write(got)
+        return got
+
+    # -- the default server, which scenarios override ------------------------
+    def greeting(self):
+        self.reply("220 scripted peer ready")
+
+    def on_USER(self, arg):
+        self.reply("331 password please")
+
+    def on_PASS(self, arg):
+        self.reply("230 logged in")
+
+    def on_PWD(self, arg):
+        self.reply('257 "/home/peer" is the current directory')
+
+    def on_CWD(self, arg):
+        self.reply('250 "/home/peer/%s" is the current directory' % arg)
+
+    def on_MKD(self, arg):
+        self.reply('257 "%s" created' % arg)
+
+    def on_TYPE(self, arg):
+        self.reply("200 type set")
+
+    def on_SYST(self, arg):
+        self.reply("215 UNIX Type: L8")
+
+    def on_PORT(self, arg):
+        parts = [int(p) for p in arg.split(",")]
+        self.port_addr = (".".join(str(p) for p in parts[:4]), parts[4] * 256 + parts[5])
+        self.reply("200 PORT ok")
+
+    def on_STOR(self, arg):
+        self.reply("150 opening data connection")
+        data = self.connect_data()
+        self.read_all(data)
+        data.close()
+        self.reply("226 transfer complete")
+
+    def on_QUIT(self, arg):
+        self.reply("221 bye")
+        return "quit"
+
+    def run(self, listener):
+        self.ctrl, _ = listener.accept()
+        self.greeting()
+        while True:
+            line = self.read_command()
+            if line is None:
+                break
+            verb, _, arg = line.partition(" ")
+            handler = getattr(self, "on_" + verb.upper(), None)
+            if handler is None:
+                self.reply("502 command not implemented")
+                continue
+            if handler(arg) == "quit":
+                break
+        self.ctrl.close()
+
+
+# -- scenarios ---------------------------------------------------------------
+
+class MultiLine(Peer):
+    def greeting(self):
+        self.send(b"220-Welcome to the scripted peer\r\n220-second line\r\n 220 not the end\r\n220 ready\r\n")
+
+    def on_PASS(self, arg):
+        self.send(b"230-first\r\n230-second\r\n230 logged in\r\n")
+
+    def on_PWD(self, arg):
+        self.send(b'257-the folder follows\r\n257 "/a ""quoted"" dir" is current\r\n')
+
+
+class LfOnly(Peer):
+    def reply(self, text):
+        self.send(text.encode() + b"\n")
+
+
+class SplitAndBatched(Peer):
+    def greeting(self):
+        # A line without a code, then the greeting split over two sends.
+        self.send(b"hello, no code here\r\n22")
+        time.sleep(0.2)
+        self.send(b"0 ready\r\n")
+
+    def on_PWD(self, arg):
+        # The reply and an unsolicited line in one piece.
+        self.send(b'257 "/x" is current\r\n211 unsolicited status\r\n')
+
+    def on_STOR(self, arg):
+        self.reply("150 opening")
+        data = self.connect_data()
+        self.read_all(data)
+        data.close()
+        # A multi-line final reply, all of it in one piece.
+        self.send(b"226-transfer complete\r\n226-statistics follow\r\n226 done\r\n")
+
+
+class UserAccepted(Peer):
+    def on_USER(self, arg):
+        self.reply("230 no password needed")
+
+
+class GreetingRefused(Peer):
+    def greeting(self):
+        self.reply("421 too many users")
+        time.sleep(0.5)
+
+
+def refusing(verb, text):
+    def handler(self, arg):
+        self.reply(text)
+    return type("Refuse" + verb, (Peer,), {"on_" + verb: handler})
+
+
+class StorAfterConnect(Peer):
+    def on_STOR(self, arg):
+        data = self.connect_data()
+        time.sleep(0.3)
+        self.reply("150 opening data connection")
+        self.read_all(data)
+        data.close()
+        self.reply("226 transfer complete")
+
+
+class CloseMidStor(Peer):
+    def on_STOR(self, arg):
+        self.reply("150 opening data connection")
+        data = self.connect_data()
+        self.read_all(data, limit=64 * 1024)
+        self.ctrl.close()
+        data.close()
+        return "quit"
+
+    def run(self, listener):
+        try:
+            super().run(listener)
+        except OSError:
+            pass
+
+
+class ResetDataMidStor(Peer):
+    def on_STOR(self, arg):
+        self.reply("150 opening data connection")
+        data = self.connect_data()
+        self.read_all(data, limit=16 * 1024)
+        # An abortive close; the lying 226 must not turn it into success.
+        data.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+        data.close()
+        self.reply("226 transfer complete")
+
+
+class ShortReadStor(Peer):
+    def on_STOR(self, arg):
+        self.reply("150 opening data connection")
+        data = self.connect_data()
+        self.read_all(data, limit=16 * 1024)
+        # An orderly close after part of the file, and a 226 all the same.
+        data.close()
+        self.reply("226 transfer complete")
+
+
+class FailAfterData(Peer):
+    def on_STOR(self, arg):
+        self.reply("150 opening data connection")
+        data = self.connect_data()
+        self.read_all(data)
+        data.close()
+        self.reply("451 local error in processing")
+
+
+class StallStor(Peer):
+    def on_STOR(self, arg):
+        self.reply("150 opening data connection")
+        data = self.connect_data()
+        data.recv(1000)
+        time.sleep(8)
+        data.close()
+
+
+class StallPwd(Peer):
+    def on_PWD(self, arg):
+        time.sleep(8)
+
+
+class LongLine(Peer):
+    def on_PWD(self, arg):
+        self.send(b'257 "/long" ' + b"x" * 6000 + b"\r\n")
+
+
+class SlowStor(Peer):
+    """Reads the upload at a steady 12 MB/s, so a 24 MB file takes longer than
+    the client's time-out while data keeps moving. A fixed receive buffer
+    keeps what sits in buffers (and so the wait for the final reply) small."""
+    RATE = 12 * 1024 * 1024
+
+    def on_STOR(self, arg):
+        self.reply("150 opening data connection")
+        data = self.connect_data(rcvbuf=256 * 1024)
+        got = bytearray()
+        start = time.monotonic()
+        while True:
+            chunk = data.recv(65536)
+            if not chunk:
+                break
+            got += chunk
+            ahead = len(got) / self.RATE - (time.monotonic() - start)
+            if ahead > 0:
+                time.sleep(ahead)
+        with open(self.data_path, "ab") as out:
+            out.write(got)
+        data.close()
+        self.reply("226 transfer complete")
+
+
+SCENARIOS = {
+    "normal": Peer,
+    "multiline": MultiLine,
+    "lfonly": LfOnly,
+    "batched": SplitAndBatched,
+    "user230": UserAccepted,
+    "greeting421": GreetingRefused,
+    "user530": refusing("USER", "530 not allowed"),
+    "pass530": refusing("PASS", "530 login incorrect"),
+    "cwd550": refusing("CWD", "550 no such folder"),
+    "mkd550": refusing("MKD", "550 folder exists"),
+    "mkd521": refusing("MKD", "521 folder exists"),
+    "port500": refusing("PORT", "500 PORT not understood"),
+    "stor553": refusing("STOR", "553 name not allowed"),
+    "stor450": refusing("STOR", "450 file busy"),
+    "pwd421": refusing("PWD", "421 service closing"),
+    "storafter": StorAfterConnect,
+    "closemidstor": CloseMidStor,
+    "resetmidstor": ResetDataMidStor,
+    "failafterdata": FailAfterData,
+    "shortreadstor": ShortReadStor,
+    "stallstor": StallStor,
+    "stallpwd": StallPwd,
+    "longline": LongLine,
+    "slowstor": SlowStor,
+}
+
+
+def main():
+    scenario, transcript = sys.argv[1], sys.argv[2]
+    signal.alarm(30)
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(1)
+    print(listener.getsockname()[1], flush=True)
+    peer = SCENARIOS[scenario](scenario, transcript)
+    try:
+        peer.run(listener)
+    except (BrokenPipeError, ConnectionResetError):
+        pass
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,594 @@
+// Data transfers of the FTP client (PORT, STOR, APPE, RETR, LIST, NLST) and
+// the blocking calls of TFtpClient.
+
+#include "upload/FtpClient.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The file being sent. Unlike a plain file stream it tells a read error
+// from the end of the file, so a failing disk never passes for a short file.
+class TLocalReadStream : public TStream {
+public:
+    explicit TLocalReadStream(const std::string& fileName)
+    {
+        fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0)
+            throw EFOpenError("Cannot open file \"" + fileName + "\"");
+        struct stat st{};
+        if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+            ::close(fd_);
+            throw EFOpenError("Cannot open file \"" + fileName + "\"");
+        }
+    }
+    ~TLocalReadStream() override { ::close(fd_); }
+    TLocalReadStream(const TLocalReadStream&) = delete;
+    TLocalReadStream& operator=(const TLocalReadStream&) = delete;
+
+    std::size_t Read(void* buffer, std::size_t count) override
+    {
+        for (;;) {
+            ssize_t n = ::read(fd_, buffer, count);
+            if (n >= 0)
+                return static_cast<std::size_t>(n);
+            if (errno != EINTR)
+                throw EReadError("Error reading file");
+        }
+    }
+    std::size_t Write(const void*, std::size_t) override { return 0; }
+    std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override
+    {
+        int whence = origin == SeekOrigin::Beginning ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+        off_t at = ::lseek(fd_, static_cast<off_t>(offset), whence);
+        return at < 0 ? 0 : static_cast<std::int64_t>(at);
+    }
+
+private:
+    int fd_ = -1;
+};
+
+} // namespace
+
+// --- the data socket ----------------------------------------------------------
+
+void TCustomFtpClient::CloseDataSocket()
+{
+    // Closed at the end of a request or a failed step: nothing of the
+    // transfer may react to it any more.
+    FDataSocket->OnSessionAvailable = nullptr;
+    FDataSocket->OnSessionClosed = nullptr;
+    FDataSocket->OnDataAvailable = nullptr;
+    FDataSocket->OnDataSent = nullptr;
+    if (FDataSocket->State() != wsClosed)
+        FDataSocket->Close();
+}
+
+void TCustomFtpClient::FreeStream()
+{
+    FLocalStream.reset();
+}
+
+void TCustomFtpClient::PrepareDataSocket()
+{
+    CloseDataSocket();
+    FDataSocket->SetProto("tcp");
+    FDataSocket->SetAddr("0.0.0.0");
+    FDataSocket->SetPort("0");
+    FDataConnected = false;
+    FDataClosed = false;
+    FDataCloseError = 0;
+    FTransferRunning = false;
+    // Bound before listening: some servers connect as soon as they get PORT,
+    // before the transfer command is even sent.
+    FDataSocket->OnSessionAvailable = [this](TCustomAsyncSocket* s, std::uint16_t e) { DataSocketAccept(s, e); };
+    FDataSocket->Listen();
+}
+
+void TCustomFtpClient::DoPortAsync()
+{
+    CheckReady();
+    if (!FConnected)
+        throw FtpException("FTP component not connected");
+    PrepareDataSocket();
+    sockaddr_in listening{};
+    FDataSocket->LocalSockAddr(listening);
+    const int port = ntohs(listening.sin_port);
+    sockaddr_in local{};
+    FControlSocket->LocalSockAddr(local);
+    std::string command;
+    if (FControlSocket->Addr() == "127.0.0.1") {
+        command = "PORT 127,0,0,1," + std::to_string((port >> 8) & 0xFF) + "," + std::to_string(port & 0xFF);
+    } else {
+        const auto* b = reinterpret_cast<const std::uint8_t*>(&local.sin_addr.s_addr);
+        command = "PORT " + std::to_string(b[0]) + "," + std::to_string(b[1]) + "," + std::to_string(b[2]) + ","
+                  + std::to_string(b[3]) + "," + std::to_string((port >> 8) & 0xFF) + ","
+                  + std::to_string(port & 0xFF);
+    }
+    FByteCount = 0;
+    FFctPrv = stepPort;
+    ExecAsync(ftpPortAsync, command, {200, 227}, nullptr);
+}
+
+void TCustomFtpClient::PortAsync()
+{
+    DoPortAsync();
+}
+
+void TCustomFtpClient::DataSocketAccept(TCustomAsyncSocket*, std::uint16_t error)
+{
+    if (error != 0)
+        return;
+    TSocket handle = FDataSocket->Accept();
+    // The listening socket goes now; its close is not the end of a transfer.
+    FDataSocket->OnSessionAvailable = nullptr;
+    FDataSocket->OnSessionClosed = nullptr;
+    FDataSocket->OnDataAvailable = nullptr;
+    FDataSocket->OnDataSent = nullptr;
+    FDataSocket->Close();
+    if (handle == INVALID_SOCKET)
+        return;
+    BindDataEvents();
+    // Lingering off: closing after the last block lets the system deliver it.
+    FDataSocket->SetLingerOnOff(wsLingerOff);
+    FDataSocket->SetLingerTimeout(10);
+    FDataSocket->Dup(handle);
+    int sendBuffer = 0;
+    int length = sizeof sendBuffer;
+    if (winsock::getsockopt(handle, winsock::SOL_SOCKET_WS, winsock::SO_SNDBUF_WS, &sendBuffer, &length) != 0)
+        throw FtpException("winsock.getsockopt(SO_SNDBUF) failed");
+    FDataConnected = true;
+    if (!FTransferRunning)
+        return;
+    if (FSending) {
+        if (FPutSessionOpened && !FSendStarted)
+            PostMessage(FWindowHandle, WM_FTP_SENDDATA, 0, 0);
+    } else {
+        FStartTime = GetTickCount64();
+    }
+}
+
+void TCustomFtpClient::BindDataEvents()
+{
+    FDataSocket->OnSessionClosed = [this](TCustomAsyncSocket* s, std::uint16_t e) { DataSocketSessionClosed(s, e); };
+    FDataSocket->OnDataAvailable = [this](TCustomAsyncSocket* s, std::uint16_t e) {
+        if (FTransferRunning && !FSending)
+            DataSocketReceive(s, e);
+        else
+            DataSocketDiscard(s, e);
+    };
+    FDataSocket->OnDataSent = [this](TCustomAsyncSocket* s, std::uint16_t e) { DataSocketDataSent(s, e); };
+}
+
+void TCustomFtpClient::DataSocketDiscard(TCustomAsyncSocket*, std::uint16_t)
+{
+    std::uint8_t buffer[ReceivePieceSize];
+    FDataSocket->Receive(buffer, sizeof buffer);
+}
+
+void TCustomFtpClient::DataSocketSessionClosed(TCustomAsyncSocket*, std::uint16_t error)
+{
+    if (FSending)
+        FreeStream();
+    if (FTransferRunning && FSending && !FEofFlag && FTransferError == 0) {
+        // The connection ended before the whole file went out.
+        if (error != 0)
+            TransferFailed(error, WinsockFailureText(error));
+        else
+            TransferFailed(426, "426 Data connection closed before the whole file was sent");
+    }
+    if (!FSending) {
+        if (!FDisplayLine.empty() && DisplayFileFlag && OnDisplayFile) {
+            std::string line;
+            line.swap(FDisplayLine);
+            OnDisplayFile(this, line);
+        }
+        FreeStream();
+    }
+    FDataClosed = true;
+    FDataCloseError = error;
+    TransferEndIfDone();
+}
+
+void TCustomFtpClient::TransferFailed(int status, const std::string& text)
+{
+    if (FTransferError == 0) {
+        FTransferError = status;
+        FTransferErrorText = text;
+    }
+}
+
+// --- sending ------------------------------------------------------------------
+
+void TCustomFtpClient::DoPutAppendAsync(bool append)
+{
+    if (!FConnected)
+        throw FtpException("STOR/APPE: not connected");
+    if (LocalFileName.empty())
+        throw FtpException("LocalFileName empty");
+    CheckReady();
+    if (!FHighLevelFlag)
+        FRequestType = append ? ftpAppendAsync : ftpPutAsync;
+    FFctPrv = append ? stepAppend : stepPut;
+    FRequestDoneFlag = false;
+    FPutSessionOpened = false;
+    FEofFlag = false;
+    FStorAnswerRcvd = false;
+    FSendStarted = false;
+    FStartTime = 0;
+    FByteCount = 0;
+    FTransferError = 0;
+    FTransferErrorText.clear();
+    FSending = true;
+    FTransferRunning = true;
+
+    bool cancel = false;
+    if (OnReadyToTransmit)
+        OnReadyToTransmit(this, cancel);
+    if (cancel) {
+        FErrorMessage = "426 Transmit cancelled by application";
+        FStatusCode = 426;
+        Display("! " + FErrorMessage);
+        FTransferRunning = false;
+        FinishRequest(426);
+        return;
+    }
+
+    FreeStream();
+    try {
+        FLocalStream = std::make_unique<TLocalReadStream>(LocalFileName);
+        if (FResumeAt > 0)
+            FLocalStream->SetPosition(FResumeAt);
+    } catch (const std::exception&) {
+        FLocalStream.reset();
+        FErrorMessage = "426 Unable to open local file " + LocalFileName;
+        FStatusCode = 426;
+        Display("! " + FErrorMessage);
+        FTransferRunning = false;
+        CloseDataSocket();
+        FinishRequest(426);
+        return;
+    }
+    if (FDataConnected && !FDataClosed)
+        BindDataEvents();
+    StateChange(ftpWaitingResponse);
+    FNext = &TCustomFtpClient::StorReply;
+    FMultiLineCode = 0;
+    SendCommand((append ? "APPE " : "STOR ") + HostFileName);
+}
+
+void TCustomFtpClient::StorReply()
+{
+    int code = 0;
+    if (!TakeReplyLine(code))
+        return;
+    if (code == 125 || code == 150) {
+        FPutSessionOpened = true;
+        if (FDataConnected && !FSendStarted)
+            PostMessage(FWindowHandle, WM_FTP_SENDDATA, 0, 0);
+        FNext = &TCustomFtpClient::StorFinalReply;
+        return;
+    }
+    SetErrorMessage();
+    CloseDataSocket();
+    FreeStream();
+    FResumeAt = 0;
+    FTransferRunning = false;
+    FinishRequest(code);
+}
+
+void TCustomFtpClient::StartSending()
+{
+    // A message left over from an aborted transfer must not start this one
+    // before the server accepted it and connected.
+    if (!FTransferRunning || !FSending || FSendStarted || !FPutSessionOpened || !FDataConnected)
+        return;
+    FSendStarted = true;
+    FStartTime = GetTickCount64();
+    SendNextBlock(0);
+}
+
+void TCustomFtpClient::DataSocketDataSent(TCustomAsyncSocket*, std::uint16_t error)
+{
+    if (FTransferRunning && FSending)
+        SendNextBlock(error);
+}
+
+void TCustomFtpClient::SendNextBlock(std::uint16_t error)
+{
+    if (!FLocalStream || !FSendStarted)
+        return;
+    if (!ProgressCheck())
+        return;
+    if (error != 0) {
+        Display("! Error #" + std::to_string(error) + " sending data");
+        TransferFailed(error, WinsockFailureText(error));
+        FDataSocket->Close();
+        return;
+    }
+    if (FEofFlag || !FPutSessionOpened || !FDataConnected)
+        return;
+    std::size_t count = 0;
+    try {
+        count = FLocalStream->Read(FSendBuffer.data(), FSendBuffer.size());
+    } catch (const std::exception&) {
+        Display("! Error reading file");
+        TransferFailed(426, "426 Error reading local file " + LocalFileName);
+        FDataSocket->Close();
+        return;
+    }
+    if (count == 0) {
+        FEofFlag = true;
+        FDataSocket->Close();
+        return;
+    }
+    FByteCount += static_cast<std::int64_t>(count);
+    try {
+        if (FDataSocket->Send(FSendBuffer.data(), static_cast<int>(count)) < 0)
+            throw ESocketException("Send failed");
+    } catch (const std::exception&) {
+        FByteCount -= static_cast<std::int64_t>(count);
+        int code = FDataSocket->LastError() != 0 ? FDataSocket->LastError() : 426;
+        Display("! Error #" + std::to_string(code) + " sending data");
+        TransferFailed(code, WinsockFailureText(code));
+        if (FDataSocket->State() != wsClosed)
+            FDataSocket->Close();
+    }
+}
+
+void TCustomFtpClient::StorFinalReply()
+{
+    int code = 0;
+    if (!TakeReplyLine(code))
+        return;
+    if (code == 226 || code == 250) {
+        FStorAnswerRcvd = true;
+        TransferEndIfDone();
+        return;
+    }
+    SetErrorMessage();
+    FreeStream();
+    CloseDataSocket();
+    Display("! STOR Failed");
+    FTransferRunning = false;
+    FinishRequest(code);
+}
+
+void TCustomFtpClient::TransferEndIfDone()
+{
+    if (!FTransferRunning || !FStorAnswerRcvd || !FDataClosed)
+        return;
+    FTransferRunning = false;
+    ShowStatistics();
+    FResumeAt = 0;
+    int status = FTransferError != 0 ? FTransferError : FDataCloseError;
+    if (status == 0 && FSending && !FEofFlag) {
+        status = 426;
+        FTransferErrorText = "426 Data connection closed before the whole file was sent";
+    }
+    if (status != 0) {
+        // The server's final reply does not make an incomplete transfer whole.
+        if (FTransferErrorText.empty())
+            FTransferErrorText = WinsockFailureText(status);
+        FLastResponse = FTransferErrorText;
+        if (FErrorMessage.empty())
+            FErrorMessage = FTransferErrorText;
+    }
+    FinishRequest(status);
+}
+
+void TCustomFtpClient::ShowStatistics()
+{
+    FStopTime = GetTickCount64();
+    const std::uint64_t ticks = FStartTime != 0 && FStopTime > FStartTime ? FStopTime - FStartTime : 0;
+    std::string text = std::to_string(FByteCount) + " bytes received/sent in " + std::to_string(ticks / 1000) + " seconds";
+    if (ticks != 0) {
+        const auto count = static_cast<std::uint64_t>(FByteCount);
+        const std::uint64_t rate = count < 32768 ? count * 1000 / ticks : count / ticks * 1000;
+        text += " (" + std::to_string(rate) + " Bytes/sec)";
+    }
+    Display("! " + text);
+}
+
+bool TCustomFtpClient::ProgressCheck()
+{
+    if (!OnProgress)
+        return true;
+    bool abort = false;
+    OnProgress(this, FByteCount + FResumeAt, abort);
+    if (!abort)
+        return true;
+    Display("! Abort requested");
+    TransferFailed(426, "426 Transfer aborted");
+    if (FDataSocket->State() != wsClosed)
+        FDataSocket->Close();
+    return false;
+}
+
+// --- receiving ----------------------------------------------------------------
+
+void TCustomFtpClient::DoGetAsync(TFtpRequest request, const std::string& command)
+{
+    if (!FConnected)
+        throw FtpException(command + ": not connected");
+    if (LocalFileName.empty() && !DisplayFileFlag)
+        throw FtpException("LocalFileName empty");
+    CheckReady();
+    if (!FHighLevelFlag)
+        FRequestType = request;
+    FFctPrv = request == ftpDirAsync ? stepDir : request == ftpLsAsync ? stepLs : stepGet;
+    FRequestDoneFlag = false;
+    FDataCommand = command;
+    FStorAnswerRcvd = false;
+    FByteCount = 0;
+    FTransferError = 0;
+    FTransferErrorText.clear();
+    FDisplayLine.clear();
+    FSending = false;
+    FEofFlag = false;
+    FStartTime = FDataConnected ? GetTickCount64() : 0;
+
+    if (!DisplayFileFlag) {
+        FreeStream();
+        try {
+            if (FResumeAt > 0) {
+                FLocalStream = std::make_unique<TFileStream>(LocalFileName, FileMode::OpenWrite);
+                FLocalStream->SetPosition(FResumeAt);
+            } else {
+                FLocalStream = std::make_unique<TFileStream>(LocalFileName, FileMode::Create);
+            }
+        } catch (const std::exception&) {
+            FLocalStream.reset();
+            FLastResponse = "Unable to open local file " + LocalFileName;
+            FStatusCode = 550;
+            SetErrorMessage();
+            CloseDataSocket();
+            FinishRequest(550);
+            return;
+        }
+    }
+    FTransferRunning = true;
+    if (FDataConnected && !FDataClosed)
+        BindDataEvents();
+    StateChange(ftpWaitingResponse);
+    FNext = &TCustomFtpClient::GetFirstReply;
+    FMultiLineCode = 0;
+    SendCommand(HostFileName.empty() ? command : command + " " + HostFileName);
+}
+
+void TCustomFtpClient::GetFirstReply()
+{
+    int code = 0;
+    if (!TakeReplyLine(code))
+        return;
+    if (code == 125 || code == 150) {
+        FNext = &TCustomFtpClient::GetFinalReply;
+        return;
+    }
+    SetErrorMessage();
+    CloseDataSocket();
+    FreeStream();
+    FResumeAt = 0;
+    FTransferRunning = false;
+    FinishRequest(code);
+}
+
+void TCustomFtpClient::GetFinalReply()
+{
+    int code = 0;
+    if (!TakeReplyLine(code))
+        return;
+    if (code == 125 || code == 226 || code == 250) {
+        FStorAnswerRcvd = true;
+        TransferEndIfDone();
+        return;
+    }
+    SetErrorMessage();
+    FreeStream();
+    CloseDataSocket();
+    Display("! RETR/LIST/NLST Failed");
+    FTransferRunning = false;
+    FinishRequest(code);
+}
+
+void TCustomFtpClient::DataSocketReceive(TCustomAsyncSocket*, std::uint16_t)
+{
+    if (!ProgressCheck())
+        return;
+    std::uint8_t buffer[ReceivePieceSize];
+    const int count = FDataSocket->Receive(buffer, sizeof buffer);
+    if (count > 0) {
+        FByteCount += count;
+        if (FLocalStream && FLocalStream->Write(buffer, static_cast<std::size_t>(count)) != static_cast<std::size_t>(count)) {
+            Display("! Error writing local file");
+            TransferFailed(426, "426 Error writing local file " + LocalFileName);
+            FDataSocket->Shutdown(2);
+            FDataSocket->Close();
+            return;
+        }
+        if (DisplayFileFlag)
+            DeliverDisplayLines(buffer, static_cast<std::size_t>(count));
+    } else if (count < 0) {
+        const int error = FDataSocket->LastError();
+        if (error != winsock::WSAEWOULDBLOCK && FDataSocket->State() == wsConnected) {
+            Display("! Data: Receive error " + std::to_string(error));
+            TransferFailed(error, WinsockFailureText(error));
+            FDataSocket->Shutdown(2);
+            FDataSocket->Close();
+        }
+    }
+}
+
+void TCustomFtpClient::DeliverDisplayLines(const std::uint8_t* data, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        const char c = static_cast<char>(data[i]);
+        if (c == '\r' || c == '\n') {
+            if (!FDisplayLine.empty()) {
+                std::string line;
+                line.swap(FDisplayLine);
+                if (OnDisplayFile)
+                    OnDisplayFile(this, line);
+            }
+        } else {
+            FDisplayLine += c;
+        }
+    }
+}
+
+// --- blocking calls -------------------------------------------------------------
+
+bool TFtpClient::ProgressCheck()
+{
+    const bool goOn = TCustomFtpClient::ProgressCheck();
+    if (Timeout > 0)
+        FTimeStop = GetTickCount64() + static_cast<std::uint64_t>(Timeout) * 1000;
+    return goOn;
+}
+
+bool TFtpClient::WaitUntilReady()
+{
+    FTimeStop = GetTickCount64() + static_cast<std::uint64_t>(Timeout > 0 ? Timeout : 0) * 1000;
+    auto timedOut = [this] { return Timeout > 0 && GetTickCount64() >= FTimeStop; };
+    for (;;) {
+        if (FState == ftpReady)
+            return FRequestResult == 0;
+        if (TerminationRequested() || timedOut())
+            break;
+        TDeadline deadline = TDeadline::max();
+        if (Timeout > 0) {
+            const std::uint64_t now = GetTickCount64();
+            const std::uint64_t left = FTimeStop > now ? FTimeStop - now : 0;
+            deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(left);
+        }
+        // Blocks in the loop until something happens or the deadline; the
+        // deadline moves while data moves, so the loop re-reads it.
+        RunUntil([this, &timedOut] { return FState == ftpReady || timedOut(); }, deadline);
+    }
+    FErrorMessage = "426 Timeout";
+    FStatusCode = 426;
+    Abort();
+    FRequestResult = 426;
+    return false;
+}
+
+bool TFtpClient::Synchronize(const std::function<void()>& start)
+{
+    try {
+        start();
+    } catch (const std::exception&) {
+        return false;
+    }
+    return WaitUntilReady();
+}
+
+bool TFtpClient::Connect() { return Synchronize([this] { ConnectAsync(); }); }
+bool TFtpClient::Cwd() { return Synchronize([this] { CwdAsync(); }); }
+bool TFtpClient::Pwd() { return Synchronize([this] { PwdAsync(); }); }
+bool TFtpClient::TypeSet() { return Synchronize([this] { TypeSetAsync(); }); }
+bool TFtpClient::Put() { return Synchronize([this] { PutAsync(); }); }
+bool TFtpClient::Mkd() { return Synchronize([this] { MkdAsync(); }); }
+bool TFtpClient::Quit() { return Synchronize([this] { QuitAsync(); }); }
