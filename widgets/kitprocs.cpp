@@ -392,7 +392,7 @@ QImage MakeTransparencyMask(const QImage& picture, unsigned color)
 {
     if (picture.isNull()) return QImage();
     // White where the picture has the transparent colour, black elsewhere.
-    QImage mask = picture.createMaskFromColor(FromGdi(color).rgb(), Qt::MaskOutColor);
+    QImage mask = picture.createMaskFromColor(FromGdi(color).rgb(), Qt::MaskInColor);
     return mask.convertToFormat(QImage::Format_RGB32);
 }
 
