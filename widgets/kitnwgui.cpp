@@ -40,7 +40,6 @@ void TKitGlobalHotKey::SetActive(bool active)
 {
     if (active == active_) return;
     active_ = active;
-    if (Loading()) return;
     if (active) {
         if (hotKey_ != 0) RegisterCombination(hotKey_);
     } else if (hotKey_ != 0) {
@@ -51,7 +50,7 @@ void TKitGlobalHotKey::SetActive(bool active)
 void TKitGlobalHotKey::SetHotKey(TShortCut hotKey)
 {
     if (hotKey == hotKey_) return;
-    if (active_ && !Loading()) {
+    if (active_) {
         // The old combination is given up first, so it never stays held
         // under an identifier that now means another key.
         UnregisterCombination();

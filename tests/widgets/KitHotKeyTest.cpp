@@ -146,6 +146,24 @@ TEST_F(KitHotKey, ChangingTheCombinationGivesTheOldOneUp)
     EXPECT_FALSE(Press(Qt::Key_3, Qt::AltModifier));
 }
 
+TEST_F(KitHotKey, HotKeyReadFromAFormIsHeldAtOnce)
+{
+    // Reading the stored description sets HotKey with Active already true.
+    auto hotKey = std::make_unique<TKitGlobalHotKey>(nullptr, "PVCut3");
+    hotKey->SetLoading(true);
+    hotKey->SetHotKey(32817);  // Alt+1 as stored
+    hotKey->SetLoading(false);
+    EXPECT_TRUE(hotKey->Registered());
+    int count = 0;
+    hotKey->OnKeyDown = [&](TComponent*, std::uint16_t& key, TShiftState shift) {
+        EXPECT_EQ(key, '1');
+        EXPECT_EQ(shift, ssAlt);
+        ++count;
+    };
+    EXPECT_TRUE(Press(Qt::Key_1, Qt::AltModifier));
+    ASSERT_TRUE(PumpUntil([&] { return count == 1; }));
+}
+
 TEST_F(KitHotKey, IdentifierAtomNamesTheComponentAndGoesWithIt)
 {
     ATOM atom = 0;
