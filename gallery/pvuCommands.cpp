@@ -89,7 +89,7 @@ void TForm1::Upload1Click(TComponent* Sender) {
     if (!FileExists(listFile)) {
         MessageDlgCentered(upload ? "FTP Upload" : "Manual Paste",
                            "There is no list of produced files yet (" + listFile +
-                               "). Create the gallery first, then upload it.",
+                               "). Create the gallery first.",
                            mtInformation, mbOK);
         return;
     }

@@ -176,7 +176,7 @@ void TForm5::BuildUploadPage(QWidget* page) {
     Button3->SetBounds(294, 330, 80, 26);
 
     PageControl1 = Make<TPageControl>("PageControl1", page);
-    PageControl1->SetBounds(4, 4, 374, 200);
+    PageControl1->SetBounds(4, 4, 374, 226);
     TTabSheet* site = PageControl1->AddPage("TabSheet1", "Site Setting");
     TTabSheet* files = PageControl1->AddPage("TabSheet2", "Generated Files");
     QWidget* s = site->Widget();
@@ -231,9 +231,9 @@ void TForm5::BuildUploadPage(QWidget* page) {
     PageControl1->SetActivePageIndex(1);
 
     Panel1 = Make<TLabel>("Panel1", page);
-    Panel1->SetBounds(4, 206, 374, 20);
+    Panel1->SetBounds(4, 232, 374, 20);
     Memo1 = Make<TMemo>("Memo1", page);
-    Memo1->SetBounds(4, 228, 374, 98);
+    Memo1->SetBounds(4, 254, 374, 72);
     Memo1->SetHint("Messages Log");
     if (auto* text = qobject_cast<QPlainTextEdit*>(Memo1->Widget())) {
         text->setReadOnly(true);
@@ -257,7 +257,7 @@ void TForm5::BuildUploadPage(QWidget* page) {
     Button13->OnClick = bind(&TForm5::Button13Click);
     Button14->OnClick = bind(&TForm5::Button14Click);
     Button15->OnClick = bind(&TForm5::Button15Click);
-    ComboBox1->OnChange = bind(&TForm5::ComboBox1Click);
+    ComboBox1->OnClick = bind(&TForm5::ComboBox1Click);
     SpeedButton1->OnClick = bind(&TForm5::SpeedButton1Click);
 }
 
@@ -387,12 +387,12 @@ void TForm5::Button1Click(TComponent*) {
         FtpClient1.HostName = Edit1->Text();
         FtpClient1.UserName = Edit2->Text();
         FtpClient1.PassWord = Edit3->Text();
-        connected = FtpClient1.Connect();
+        connected = LogIfFailed(ftpConnectAsync, FtpClient1.Connect());
         if (connected && !stopRequested_) {
-            FtpClient1.Pwd();
+            LogIfFailed(ftpPwdAsync, FtpClient1.Pwd());
             Edit4->SetText(FtpClient1.DirResult());
             FtpClient1.SetBinary(true);
-            FtpClient1.TypeSet();
+            LogIfFailed(ftpTypeSetAsync, FtpClient1.TypeSet());
             FilesLeft = ListBox2->Items().Count();
             while (!stopRequested_ && FtpClient1.Connected() && SendNextFile()) {
             }
@@ -446,6 +446,7 @@ bool TForm5::SendNextFile() {
     FileSizeText(0, local, size);
     AddLog("Transfer (" + size + " bytes) " + local + " " + remote);
     const bool sent = FtpClient1.Put();
+    if (!stopRequested_) LogIfFailed(ftpPutAsync, sent);
     if (sent) {
         ListBox2->Items().Delete(index);
         ++sentCount_;
@@ -467,20 +468,27 @@ void TForm5::MakeRemoteFolders(const std::string& folder) {
         if (next > from && !madeFolders_.count(level)) {
             if (stopRequested_ || !FtpClient1.Connected()) return;
             FtpClient1.HostFileName = level;
-            FtpClient1.Mkd();
+            LogIfFailed(ftpMkdAsync, FtpClient1.Mkd());
             madeFolders_.insert(level);
         }
         from = next + 1;
     }
 }
 
-void TForm5::FtpClient1RequestDone(TCustomFtpClient*, TFtpRequest RqType, int Error) {
+void TForm5::FtpClient1RequestDone(TCustomFtpClient*, TFtpRequest, int) {
+    // A blocking call returns once its request is over, and this event comes
+    // later, when the client's error text may belong to the next request; so
+    // failures are logged where each call returns (LogIfFailed).
     NoteStackDepth();
-    if (Error == 0) return;
+}
+
+bool TForm5::LogIfFailed(TFtpRequest request, bool ok) {
+    if (ok) return true;
     // An existing folder is the usual answer to MKD; every other failure,
     // also a refused STOR, goes to the log.
-    if (RqType == ftpMkdAsync && (Error == 521 || Error == 550)) return;
-    AddLog(FtpClient1.ErrorMessage());
+    const int status = FtpClient1.RequestResult();
+    if (!(request == ftpMkdAsync && (status == 521 || status == 550))) AddLog(FtpClient1.ErrorMessage());
+    return false;
 }
 
 void TForm5::FtpClient1SessionConnected(TCustomFtpClient*, std::uint16_t Error) {

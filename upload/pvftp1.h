@@ -117,6 +117,8 @@ private:
     // MKD of every level of a remote folder not yet made in this session.
     void MakeRemoteFolders(const std::string& folder);
     void SetUploading(bool on);
+    // Logs the client's error text after a blocking call that failed; returns ok.
+    bool LogIfFailed(TFtpRequest request, bool ok);
     void RequestStop(int closeResult);
     void UpdateTotals();
     void CopyToClipboard(const std::string& text);
@@ -130,7 +132,6 @@ private:
     int closeAfterRun_ = TModal::None;  // a result to close with once the upload ends
     int sentCount_ = 0;
     int failedCount_ = 0;
-    bool lastPutFailedLogged_ = false;
     std::set<std::string> madeFolders_;
     std::vector<std::string> log_;
     std::uintptr_t stackLow_ = 0, stackHigh_ = 0;

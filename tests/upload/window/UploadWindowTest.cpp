@@ -135,10 +135,21 @@ TEST_F(UploadWindowTest, RefusedStorKeepsExactlyItsLineAndTheStatusSaysSo) {
     // Last line first; each folder level made once before its first file.
     EXPECT_EQ(commands, (std::vector<std::string>{"TYPE I", "MKD site", "MKD site/img", "STOR site/img/ok.jpg",
                                                   "STOR site/img/bad one.jpg", "STOR site/index.htm"}));
+    // The page went last and travels as text; the client was told so.
+    EXPECT_FALSE(form->FtpClient1.Binary());
     const auto& log = form->LogLines();
     // The refused STOR is logged as an error; the "exists" answer to MKD is not.
-    EXPECT_NE(std::find(log.begin(), log.end(), "550 site/img/bad one.jpg: permission denied"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "550 site/img/bad one.jpg: permission denied"), log.end())
+        << ::testing::PrintToString(log);
     EXPECT_EQ(std::find(log.begin(), log.end(), "550 site: folder exists"), log.end());
+    // Logged at the refusal itself, before the next file starts, and no stale
+    // or empty error lines.
+    const auto refused = std::find(log.begin(), log.end(), "550 site/img/bad one.jpg: permission denied");
+    const auto next = std::find_if(log.begin(), log.end(), [](const std::string& l) {
+        return l.rfind("Transfer (", 0) == 0 && l.find("index.htm") != std::string::npos;
+    });
+    EXPECT_LT(refused, next);
+    EXPECT_EQ(std::count(log.begin(), log.end(), ""), 0);
 }
 
 TEST_F(UploadWindowTest, LongChainKeepsTheStackFlatAndControlsLocked) {
@@ -209,6 +220,19 @@ TEST_F(UploadWindowTest, ClosingDuringTheChainStopsItAndKeepsTheRest) {
     form->Button1Click(form->Button1);
     EXPECT_EQ(form->ListBox2->Items().Count(), 13);
     EXPECT_EQ(form->ModalResult, TModal::Ok);
+}
+
+TEST_F(UploadWindowTest, EmptyListQuitsAtOnce) {
+    PyFtpServer server;
+    ASSERT_TRUE(server.Running());
+    auto form = MakeWindow(server.Port(), "web");
+    form->Button1Click(form->Button1);
+    EXPECT_EQ(form->FilesLeft, -1);
+    EXPECT_FALSE(form->FtpClient1.Connected());
+    EXPECT_EQ(form->StatusBar1->PanelText(0), "Sent 0 of 0 files, 0 failed");
+    const auto& log = form->LogLines();
+    EXPECT_NE(std::find(log.begin(), log.end(), "> QUIT"), log.end());
+    EXPECT_TRUE(fs::is_empty(server.Root()));
 }
 
 TEST_F(UploadWindowTest, UnreachableServerSendsNothingAndSaysSo) {
