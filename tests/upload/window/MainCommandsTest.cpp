@@ -150,6 +150,21 @@ TEST_F(MainCommandsTest, MissingProducedFilesListGivesAClearMessage) {
     EXPECT_EQ(form->GetPropertyRecord(prUpload), PropertyRecordDefault(prUpload));
 }
 
+TEST_F(MainCommandsTest, NonNumericPortIsReportedAndNoWindowShows) {
+    program.Write("pftp.bak", "a.htm\n");
+    form->SetPropertyRecord(prUpload, "host|twenty-one|15|u|p|f|");
+    bool shown = false;
+    form->ShowUploadWindow = [&](TForm5&) {
+        shown = true;
+        return TModal::Ok;
+    };
+    form->Upload1->Click();
+    EXPECT_FALSE(shown);
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Text, "'twenty-one' is not a valid integer value");
+    EXPECT_EQ(form->GetPropertyRecord(prUpload), "host|twenty-one|15|u|p|f|");
+}
+
 TEST_F(MainCommandsTest, PreviewOpensTheIndexOrTheFramePage) {
     form->Edit2->SetText("index.htm");
     // A page that is not there yet is reported, nothing is started.

@@ -188,8 +188,9 @@ TEST_F(UploadProfilesTest, HotKeysPutPathsAndTextsOnTheClipboard) {
     auto press = [&](const std::string& name) {
         auto* key = form->Find<TKitGlobalHotKey>(name);
         ASSERT_NE(key, nullptr) << name;
-        std::uint16_t vk = 0;
-        key->OnKeyDown(key, vk, ssAlt);
+        EXPECT_TRUE(key->Active());
+        // The hot-key message, as the component's hidden window gets it.
+        SendMessage(key->Handle(), WM_HOTKEY, key->Identifier(), 0);
     };
     QClipboard* clipboard = QApplication::clipboard();
     form->Label1->SetCaption("/out/site/");

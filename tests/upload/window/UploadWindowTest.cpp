@@ -220,6 +220,17 @@ TEST_F(UploadWindowTest, ClosingDuringTheChainStopsItAndKeepsTheRest) {
     form->Button1Click(form->Button1);
     EXPECT_EQ(form->ListBox2->Items().Count(), 13);
     EXPECT_EQ(form->ModalResult, TModal::Ok);
+
+    // Disconnect during a chain stops it and leaves the window open.
+    sent = 0;
+    form->AfterEachFile = [&](int, bool ok) {
+        if (ok && ++sent == 3) form->Button2Click(form->Button2);
+    };
+    form->ModalResult = TModal::None;
+    form->Button1Click(form->Button1);
+    EXPECT_EQ(form->ListBox2->Items().Count(), 10);
+    EXPECT_EQ(form->ModalResult, TModal::None);
+    EXPECT_EQ(form->FailedCount(), 0);
 }
 
 TEST_F(UploadWindowTest, EmptyListQuitsAtOnce) {
