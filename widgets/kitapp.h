@@ -198,3 +198,14 @@ void SetKitMutexFolder(const std::string& folder);
 void KitAppInitialize();
 void KitAppFinalize();
 extern TKitApplication* KitApplication;
+
+// The kit's start-up and shutdown in one object: the program makes one
+// before its main window (cursors, application object, the program-wide
+// container) and frees it after, which undoes them in reverse order.
+class TKitStartup {
+public:
+    TKitStartup();
+    ~TKitStartup();
+    TKitStartup(const TKitStartup&) = delete;
+    TKitStartup& operator=(const TKitStartup&) = delete;
+};

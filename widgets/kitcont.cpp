@@ -392,3 +392,15 @@ void KitContFinalize()
     KitContainer = nullptr;
     KitContainerHolder().reset();
 }
+
+TKitStartup::TKitStartup()
+{
+    KitAppInitialize();
+    KitContInitialize();
+}
+
+TKitStartup::~TKitStartup()
+{
+    KitContFinalize();
+    KitAppFinalize();
+}

@@ -128,7 +128,8 @@ public:
         return false;
     }
 
-    bool FilterInstalled = false;
+    // The application the native filter was installed on (a test may make a new one).
+    QCoreApplication* FilterApp = nullptr;
     QPointer<QObject> KeyFilter;
 };
 
@@ -207,8 +208,8 @@ void RemoveEntry(std::size_t index)
     table.Entries.erase(table.Entries.begin() + static_cast<std::ptrdiff_t>(index));
     if (entry.Mode == THotKeyMode::SystemWide) Ungrab(X11Connection(), entry);
     if (table.Entries.empty() && QCoreApplication::instance()) {
-        if (table.FilterInstalled) QCoreApplication::instance()->removeNativeEventFilter(&table);
-        table.FilterInstalled = false;
+        if (table.FilterApp == QCoreApplication::instance()) QCoreApplication::instance()->removeNativeEventFilter(&table);
+        table.FilterApp = nullptr;
         // The application-wide filter stays: it is the application's child and only reads the table.
     }
 }
@@ -237,9 +238,9 @@ bool RegisterHotKey(HWND wnd, int id, unsigned modifiers, unsigned virtualKey)
     if (entry.Mode == THotKeyMode::None) return false;
     if (entry.Mode == THotKeyMode::SystemWide) {
         if (!Grab(X11Connection(), entry)) return false;
-        if (!table.FilterInstalled) {
+        if (table.FilterApp != QCoreApplication::instance()) {
             QCoreApplication::instance()->installNativeEventFilter(&table);
-            table.FilterInstalled = true;
+            table.FilterApp = QCoreApplication::instance();
         }
     } else if (!table.KeyFilter) {
         table.KeyFilter = new ApplicationKeyFilter(QCoreApplication::instance());

@@ -131,3 +131,17 @@ TEST(KitDraw, TiledClippedAndTransparent)
     EXPECT_EQ(filled.size(), QSize(3, 2));
     EXPECT_EQ(filled.pixel(2, 1), qRgb(0, 0, 255));
 }
+
+TEST(KitDraw, OffsetShiftsTheClip)
+{
+    QImage canvas = Canvas();
+    {
+        QPainter painter(&canvas);
+        // Clip (0,0)-(2,2) moved by x 1, y 1 (low and high words).
+        DrawBitmapInRect(painter, {0, 0, 2, 2}, Picture(), 0, 0x00010001u, KitDraw::Clip);
+    }
+    EXPECT_EQ(canvas.pixel(0, 0), qRgb(255, 255, 255));  // outside the moved clip
+    EXPECT_EQ(canvas.pixel(1, 1), qRgb(255, 0, 0));
+    EXPECT_EQ(canvas.pixel(2, 1), qRgb(255, 0, 0));
+    EXPECT_EQ(canvas.pixel(3, 1), qRgb(255, 255, 255));
+}

@@ -246,3 +246,18 @@ TEST(KitContainer, AssignCopiesAndRefusesOtherKinds)
     copy.PathPrefix = TKitPathPrefix::ppNone;
     EXPECT_EQ(copy.FullFileName(), "sounds.wav");
 }
+
+TEST(KitContainer, StartupObjectMakesAndFreesTheKitsObjects)
+{
+    testing::internal::CaptureStderr();
+    {
+        TKitStartup startup;
+        ASSERT_NE(KitApplication, nullptr);
+        ASSERT_NE(KitContainer, nullptr);
+        EXPECT_TRUE(ScreenCursor(crKitHand).has_value());
+        EXPECT_EQ(ScreenCursor(crKitApplication), Qt::DragMoveCursor);
+    }
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(KitApplication, nullptr);
+    EXPECT_EQ(KitContainer, nullptr);
+}
