@@ -144,7 +144,10 @@ TForm5::TForm5(TComponent* owner) : TForm(owner, "Form5") {
     FtpClient1.ShareMode = ftpShareExclusive;
     FtpClient1.Options = ftpAcceptLF;
     FtpClient1.OnDisplayFile = [this](TCustomFtpClient* s, std::string& m) { FtpClient1DisplayFile(s, m); };
-    FtpClient1.OnDisplay = [this](TCustomFtpClient*, std::string& m) { AddLog(m); };
+    FtpClient1.OnDisplay = [this](TCustomFtpClient*, std::string& m) {
+        // The log is on screen: the password stays out of it.
+        AddLog(m.rfind("> PASS ", 0) == 0 ? std::string("> PASS ********") : m);
+    };
     FtpClient1.OnProgress = [this](TCustomFtpClient* s, std::int64_t c, bool& a) { FtpClient1Progress(s, c, a); };
     FtpClient1.OnSessionConnected = [this](TCustomFtpClient* s, std::uint16_t e) { FtpClient1SessionConnected(s, e); };
     FtpClient1.OnSessionClosed = [this](TCustomFtpClient* s, std::uint16_t e) { FtpClient1SessionClosed(s, e); };

@@ -96,6 +96,8 @@ TEST_F(UploadWindowTest, TreeWithSubFoldersEmptyFileAndSpacesArrivesByteForByte)
     // The log shows commands, replies and one transfer line per file.
     const auto& log = form->LogLines();
     EXPECT_NE(std::find(log.begin(), log.end(), "> TYPE I"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "> PASS ********"), log.end());
+    for (const auto& line : log) EXPECT_EQ(line.find(PyFtpServer::Password), std::string::npos) << line;
     EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("Transfer (", 0) == 0; }), 5);
     EXPECT_NE(std::find(log.begin(), log.end(), "Transfer (0 bytes) " + dest + "empty.txt web/new site/empty.txt"),
               log.end());
