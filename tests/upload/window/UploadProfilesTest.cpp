@@ -6,6 +6,7 @@
 
 #include "gallery/pvu5.h"
 #include "gallery/srutils.h"
+#include "platform/shell/Shell.h"
 #include "platform/system/System.h"
 #include "widgets/kitnwgui.h"
 
@@ -17,7 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
+#include <thread>
 #include <sys/stat.h>
 
 namespace {
@@ -179,6 +182,19 @@ TEST_F(UploadProfilesTest, SavedListsRoundTrip) {
     form->Button4Click(form->Button4);
     EXPECT_EQ(form->ListBox2->Items().ToVector(), (std::vector<std::string>{"index.htm", "images/a b.jpg", "thumbs/t.jpg"}));
     EXPECT_EQ(form->StatusBar1->PanelText(1), "Total Files: 3");
+}
+
+TEST_F(UploadProfilesTest, WebAddressButtonOpensTheAddress) {
+    const std::string capture = program.Path() + "opened.txt";
+    const std::string opener = program.Path() + "opener.sh";
+    WriteFile(opener, "#!/bin/sh\nprintf '%s' \"$1\" > \"" + capture + ".tmp\" && mv \"" + capture + ".tmp\" \"" + capture + "\"\n");
+    chmod(opener.c_str(), 0755);
+    SetShellOpener(opener);
+    form->Edit6->SetText("http://www.example.com/gallery/");
+    form->SpeedButton1->Click();
+    for (int i = 0; i < 200 && !FileExists(capture); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    SetShellOpener("");
+    EXPECT_EQ(program.Read("opened.txt"), "http://www.example.com/gallery/");
 }
 
 TEST_F(UploadProfilesTest, HotKeysPutPathsAndTextsOnTheClipboard) {

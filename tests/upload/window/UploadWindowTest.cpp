@@ -10,7 +10,10 @@
 #include "platform/system/System.h"
 
 #include <QCloseEvent>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -246,6 +249,27 @@ TEST_F(UploadWindowTest, EmptyListQuitsAtOnce) {
     const auto& log = form->LogLines();
     EXPECT_NE(std::find(log.begin(), log.end(), "> QUIT"), log.end());
     EXPECT_TRUE(fs::is_empty(server.Root()));
+}
+
+TEST_F(UploadWindowTest, UploadInsideTheModalWindowThenExit) {
+    PyFtpServer server;
+    ASSERT_TRUE(server.Running());
+    AddFile("index.htm", 500, 7);
+    AddFile("pics/one.jpg", 9000, 8);
+    auto form = MakeWindow(server.Port(), "modal");
+    bool ran = false;
+    // The user's clicks, inside the window's own modal loop.
+    QTimer::singleShot(50, [&] {
+        QWidget* w = QApplication::activeModalWidget();
+        ASSERT_EQ(w, form->Window());
+        w->findChild<QPushButton*>("Button1")->click();
+        ran = true;
+        EXPECT_EQ(form->ListBox2->Items().Count(), 0);
+        w->findChild<QPushButton*>("Button3")->click();
+    });
+    EXPECT_EQ(form->ShowModal(), TModal::Ok);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(TreeOf(server.Root() / "modal"), TreeOf(dest));
 }
 
 TEST_F(UploadWindowTest, UnreachableServerSendsNothingAndSaysSo) {
