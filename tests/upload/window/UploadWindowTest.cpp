@@ -157,6 +157,24 @@ TEST_F(UploadWindowTest, RefusedStorKeepsExactlyItsLineAndTheStatusSaysSo) {
     EXPECT_EQ(std::count(log.begin(), log.end(), ""), 0);
 }
 
+TEST_F(UploadWindowTest, LostConnectionEndsTheChainAndKeepsUnsentLines) {
+    TempFolder folder;
+    ChildProcess peer({"/usr/bin/python3", std::string(PICTAVO_SOURCE_DIR) + "/tests/upload/window/upload_peer.py",
+                       (folder.Path() / "transcript.txt").string()},
+                      (folder.Path() / "peer.log").string());
+    const int port = std::atoi(peer.ReadLine(std::chrono::seconds(10)).c_str());
+    ASSERT_GT(port, 0);
+    AddFile("a.jpg", 10, 1);
+    AddFile("drop.jpg", 10, 2);
+    AddFile("z.jpg", 10, 3);
+    auto form = MakeWindow(port, "");
+    form->Button1Click(form->Button1);
+    EXPECT_EQ(form->ListBox2->Items().ToVector(), (std::vector<std::string>{"a.jpg", "drop.jpg"}));
+    EXPECT_EQ(form->StatusBar1->PanelText(0), "Sent 1 of 3 files, 1 failed, 1 not tried");
+    EXPECT_FALSE(form->Uploading());
+    EXPECT_TRUE(form->Button1->Enabled());
+}
+
 TEST_F(UploadWindowTest, LongChainKeepsTheStackFlatAndControlsLocked) {
     PyFtpServer server;
     ASSERT_TRUE(server.Running());

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Scripted peer for the upload window: the client tests' peer with two
 changes. MKD of a folder named "site" answers "550 exists" (a folder the
-server already has); STOR of a name holding "bad" is refused with 550.
+server already has); STOR of a name holding "bad" is refused with 550, and
+STOR of a name holding "drop" ends the control connection without a reply.
 
 Usage: upload_peer.py TRANSCRIPT (prints the port, like ftp_peer.py)."""
 
@@ -22,6 +23,9 @@ class UploadPeer(ftp_peer.Peer):
             self.reply('257 "%s" created' % arg)
 
     def on_STOR(self, arg):
+        if "drop" in arg:
+            self.ctrl.close()
+            return "quit"
         if "bad" in arg:
             self.reply("550 %s: permission denied" % arg)
             return
