@@ -127,6 +127,8 @@ void TForm1::ConnectHandlers() {
     for (TComboBox* c : {ComboBox13, ComboBox16, ComboBox20, ComboBox23, ComboBox11, ComboBox12, ComboBox15})
         c->OnKeyUp = [this](TComponent* s, int& key) { ComboBox13KeyUp(s, key); };
 
+    ConnectCommandHandlers();
+
     // The message boxes and the properties dialog of the utility routines need a window.
     SetMessageDlgHook([](const std::string& caption, const std::string& message, int type, int buttons) {
         return MessageDlg(caption, message, static_cast<TMsgDlgType>(type), buttons);

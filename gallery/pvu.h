@@ -114,6 +114,19 @@ public:
     static TListRow MakeSourceItem(const std::string& fullPath);
     std::string ItemFullPath(int index) const;
 
+    // --- main-window commands
+    void Viewimageinfullscreen1Click(TComponent* Sender);
+    void Button13Click(TComponent* Sender);
+    void ShowHTMLPage1Click(TComponent* Sender);
+    void ToolButton9MouseMove(TComponent* Sender, TMouseButton Button, bool LeftHeld, int X, int Y);
+    void OpenwithMicrosoftFrontpage1Click(TComponent* Sender);
+    void CustomizeEditor1Click(TComponent* Sender);
+    void Upload1Click(TComponent* Sender);
+    void ConnectCommandHandlers();
+    // Shows the upload window modally; tests replace it to act as the user.
+    std::function<int(class TForm5&)> ShowUploadWindow;
+    // --- end of main-window commands
+
     // The scan set of the running addition.
     TPathSet ScanSet;
     // 99 while a drag inside the list is pending; "Move items to ..." keeps an index here.
