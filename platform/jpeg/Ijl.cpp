@@ -1,0 +1,237 @@
+// libijl15.so: JPEG files read into and written from pixel rows, over
+// libjpeg-turbo. Rows are handed to libjpeg directly, so decoding costs no
+// more than libjpeg's own work.
+
+#include "platform/jpeg/ijl15.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <csetjmp>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+namespace {
+
+constexpr long long kMaxPixels = 1LL << 28;
+constexpr int kRowBatch = 16;
+constexpr long kMaxDecoderMemory = 1L << 30;
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char text[JMSG_LENGTH_MAX];
+};
+
+void onError(j_common_ptr cinfo) {
+    auto* e = reinterpret_cast<ErrorManager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, e->text);
+    std::longjmp(e->jump, 1);
+}
+
+// A corrupt or truncated stream only raises warnings in libjpeg; we stop at
+// the first one rather than deliver a picture with made-up parts.
+// Stray bytes between markers are harmless and pass.
+void onMessage(j_common_ptr cinfo, int level) {
+    if (level >= 0 || cinfo->err->msg_code == JWRN_EXTRANEOUS_DATA) return;
+    onError(cinfo);
+}
+
+void setError(JPEG_CORE_PROPERTIES* p, const char* text) {
+    std::snprintf(p->ErrorText, sizeof(p->ErrorText), "%s", text);
+}
+
+std::uint8_t* rowAddress(const JPEG_CORE_PROPERTIES* p, long long stride, long long height, long long line) {
+    // A negative DIBHeight stores the bottom row first.
+    const long long memoryRow = p->DIBHeight < 0 ? height - 1 - line : line;
+    return p->DIBBytes + memoryRow * stride;
+}
+
+IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole) {
+    if (!p->JPGFile) return IJL_INVALID_JPEG_PROPERTIES;
+    std::FILE* file = std::fopen(p->JPGFile, "rb");
+    if (!file) {
+        setError(p, "cannot open the file");
+        return IJL_FILE_OPEN_ERROR;
+    }
+    jpeg_decompress_struct cinfo;
+    ErrorManager err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = onError;
+    err.pub.emit_message = onMessage;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        std::fclose(file);
+        setError(p, err.text);
+        return IJL_ERR_DATA;
+    }
+    jpeg_create_decompress(&cinfo);
+    // libjpeg's own working memory (whole-image coefficient buffers of
+    // progressive files) is capped; past it the file fails to load rather
+    // than take the machine's memory.
+    cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+    p->JPGWidth = std::int32_t(cinfo.image_width);
+    p->JPGHeight = std::int32_t(cinfo.image_height);
+    p->JPGChannels = cinfo.num_components;
+    switch (cinfo.jpeg_color_space) {
+    case JCS_GRAYSCALE: p->JPGColor = IJL_G; break;
+    case JCS_RGB: p->JPGColor = IJL_RGB; break;
+    case JCS_YCbCr: p->JPGColor = IJL_YCBCR; break;
+    case JCS_CMYK: p->JPGColor = IJL_CMYK; break;
+    case JCS_YCCK: p->JPGColor = IJL_YCCK; break;
+    default: p->JPGColor = IJL_OTHER; break;
+    }
+    if (!whole) {
+        jpeg_destroy_decompress(&cinfo);
+        std::fclose(file);
+        return IJL_OK;
+    }
+    const long long width = cinfo.image_width, height = cinfo.image_height;
+    const bool grey = p->DIBChannels == 1 && p->DIBColor == IJL_G;
+    const bool bgr = p->DIBChannels == 3 && (p->DIBColor == IJL_BGR || p->DIBColor == IJL_RGB);
+    IJLERR problem = IJL_OK;
+    if (width * height > kMaxPixels) problem = IJL_TOO_LARGE;
+    else if (!p->DIBBytes || (!grey && !bgr) || p->DIBPadBytes < 0 || p->DIBWidth != width ||
+             std::llabs(p->DIBHeight) != height)
+        problem = IJL_ERR_DIB;
+    if (problem != IJL_OK) {
+        jpeg_destroy_decompress(&cinfo);
+        std::fclose(file);
+        setError(p, problem == IJL_TOO_LARGE ? "the picture is too large" : "the pixel rows do not fit the picture");
+        return problem;
+    }
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    if (cmyk) cinfo.out_color_space = JCS_CMYK;
+    else if (grey) cinfo.out_color_space = JCS_GRAYSCALE;
+    else cinfo.out_color_space = p->DIBColor == IJL_RGB ? JCS_RGB : JCS_EXT_BGR;
+    // Adobe writes CMYK inverted; libjpeg tells us by the Adobe marker.
+    jpeg_start_decompress(&cinfo);
+    const long long stride = width * p->DIBChannels + p->DIBPadBytes;
+    if (!cmyk) {
+        JSAMPROW rows[kRowBatch];
+        while (cinfo.output_scanline < cinfo.output_height) {
+            const int count = int(std::min<long long>(kRowBatch, height - cinfo.output_scanline));
+            for (int i = 0; i < count; ++i) rows[i] = rowAddress(p, stride, height, cinfo.output_scanline + i);
+            jpeg_read_scanlines(&cinfo, rows, JDIMENSION(count));
+        }
+    } else {
+        const bool inverted = cinfo.saw_Adobe_marker;
+        JSAMPARRAY scratch = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                        JDIMENSION(width * 4), 1);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            std::uint8_t* out = rowAddress(p, stride, height, cinfo.output_scanline);
+            jpeg_read_scanlines(&cinfo, scratch, 1);
+            const std::uint8_t* in = scratch[0];
+            for (long long x = 0; x < width; ++x, in += 4) {
+                int c = in[0], m = in[1], y = in[2], k = in[3];
+                if (!inverted) {
+                    c = 255 - c; m = 255 - m; y = 255 - y; k = 255 - k;
+                }
+                // Inverted form: the ink-free share times the black-free share.
+                const int r = (c * k + 127) / 255, g = (m * k + 127) / 255, b = (y * k + 127) / 255;
+                if (grey) {
+                    out[x] = std::uint8_t((r * 77 + g * 150 + b * 29 + 128) >> 8);
+                } else {
+                    out[3 * x] = std::uint8_t(b);
+                    out[3 * x + 1] = std::uint8_t(g);
+                    out[3 * x + 2] = std::uint8_t(r);
+                }
+            }
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(file);
+    return IJL_OK;
+}
+
+IJLERR writeJpeg(JPEG_CORE_PROPERTIES* p) {
+    if (!p->JPGFile) return IJL_INVALID_JPEG_PROPERTIES;
+    const bool grey = p->DIBChannels == 1;
+    const long long width = p->DIBWidth, height = std::llabs(p->DIBHeight);
+    if (!p->DIBBytes || width <= 0 || height <= 0 || (p->DIBChannels != 1 && p->DIBChannels != 3) ||
+        p->DIBPadBytes < 0 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION) {
+        setError(p, "the pixel rows cannot be written as a JPEG picture");
+        return IJL_ERR_DIB;
+    }
+    std::FILE* file = std::fopen(p->JPGFile, "wb");
+    if (!file) {
+        setError(p, "cannot create the file");
+        return IJL_FILE_OPEN_ERROR;
+    }
+    jpeg_compress_struct cinfo;
+    ErrorManager err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = onError;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        std::fclose(file);
+        std::remove(p->JPGFile);
+        setError(p, err.text);
+        return IJL_WRITE_ERROR;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, file);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = grey ? 1 : 3;
+    cinfo.in_color_space = grey ? JCS_GRAYSCALE : (p->DIBColor == IJL_RGB ? JCS_RGB : JCS_EXT_BGR);
+    jpeg_set_defaults(&cinfo);
+    int quality = p->jquality;
+    quality = quality < 1 ? 1 : quality > 100 ? 100 : quality;
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    const long long stride = width * p->DIBChannels + p->DIBPadBytes;
+    JSAMPROW rows[kRowBatch];
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const int count = int(std::min<long long>(kRowBatch, height - cinfo.next_scanline));
+        for (int i = 0; i < count; ++i) rows[i] = rowAddress(p, stride, height, cinfo.next_scanline + i);
+        jpeg_write_scanlines(&cinfo, rows, JDIMENSION(count));
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    const bool failed = std::fflush(file) != 0 || std::ferror(file);
+    if (std::fclose(file) != 0 || failed) {
+        std::remove(p->JPGFile);
+        setError(p, "the file could not be written");
+        return IJL_WRITE_ERROR;
+    }
+    return IJL_OK;
+}
+
+}  // namespace
+
+extern "C" {
+
+IJLERR ijlInit(JPEG_CORE_PROPERTIES* p) {
+    if (!p) return IJL_INVALID_JPEG_PROPERTIES;
+    std::memset(p, 0, sizeof(*p));
+    p->DIBChannels = 3;
+    p->DIBColor = IJL_BGR;
+    p->jquality = 75;
+    return IJL_OK;
+}
+
+IJLERR ijlFree(JPEG_CORE_PROPERTIES* p) {
+    if (!p) return IJL_INVALID_JPEG_PROPERTIES;
+    p->Internal = nullptr;
+    return IJL_OK;
+}
+
+IJLERR ijlRead(JPEG_CORE_PROPERTIES* p, IJLIOTYPE mode) {
+    if (!p) return IJL_INVALID_JPEG_PROPERTIES;
+    if (mode == IJL_JFILE_READPARAMS) return readJpeg(p, false);
+    if (mode == IJL_JFILE_READWHOLEIMAGE) return readJpeg(p, true);
+    return IJL_INVALID_ENCODER;
+}
+
+IJLERR ijlWrite(JPEG_CORE_PROPERTIES* p, IJLIOTYPE mode) {
+    if (!p) return IJL_INVALID_JPEG_PROPERTIES;
+    if (mode == IJL_JFILE_WRITEWHOLEIMAGE) return writeJpeg(p);
+    return IJL_INVALID_ENCODER;
+}
+}

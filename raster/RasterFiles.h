@@ -1,0 +1,39 @@
+#pragma once
+// BMP files read and written for TRasterDIB buffers, and JPEG files through
+// our JPEG library (libijl15.so), loaded by name when the program starts.
+
+#include "platform/streams/Streams.h"
+#include "raster/RasterDIB.h"
+
+#include <string>
+
+// A BMP file that cannot be read: malformed header, sizes, offsets or runs.
+class EBmpError : public ERasterError {
+public:
+    using ERasterError::ERasterError;
+};
+// A JPEG file that could not be written, or whose picture is too large to hold.
+class EJpegError : public ERasterError {
+public:
+    using ERasterError::ERasterError;
+};
+
+void ReadBmpFile(TRasterDIB& dib, const std::string& fileName);
+void WriteBmpFile(TRasterDIB& dib, const std::string& fileName);
+void ReadBmpStream(TRasterDIB& dib, TStream& stream);
+void WriteBmpStream(const TRasterDIB& dib, TStream& stream);
+
+// Without the JPEG library both do nothing. A file that cannot be decoded
+// leaves the buffer empty (0 by 0); a picture past MaxRasterPixels and a
+// failed write raise EJpegError.
+void ReadJpegFile(TRasterDIB& dib, const std::string& fileName, std::uint8_t option);
+void WriteJpegFile(TRasterDIB& dib, const std::string& fileName, int quality);
+
+// The JPEG library: loaded once at start-up (beside the executable, then the
+// default library path). JpegLibraryPresent tells whether it was found.
+bool JpegLibraryPresent();
+// Unloads the library and loads it again from `path` (empty: the usual
+// search). Tests use it to name a missing file and see the "absent" path.
+bool ReloadJpegLibrary(const std::string& path = std::string());
+// The USECPU value written to the registry when the library loads.
+std::uint32_t JpegProcessorValue(const TCPUInfo& info);

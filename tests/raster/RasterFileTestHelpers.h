@@ -1,0 +1,126 @@
+#pragma once
+// Helpers for file tests: a scratch folder, running Debian's tools, reading
+// their PNM output and comparing it with a pixel buffer.
+
+#include "raster/RasterDIB.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace filetest {
+
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "pictavo-raster-XXXXXX").string();
+        path_ = mkdtemp(pattern.data()) ? pattern : std::string();
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+inline bool haveTool(const std::string& name) {
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+inline int run(const std::string& command) { return std::system((command + " 2>/dev/null").c_str()); }
+
+inline std::vector<std::uint8_t> readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+inline void writeAll(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// An 8-bit P5 (grey) or P6 (colour) picture.
+struct Pnm {
+    int width = 0, height = 0, channels = 0;
+    std::vector<std::uint8_t> pixels;  // rows from the top
+    // Red, green, blue at (x, y) from the top.
+    TColorTriple at(int x, int y) const {
+        const std::uint8_t* p = &pixels[(std::size_t(y) * width + x) * channels];
+        return channels == 1 ? TColorTriple{p[0], p[0], p[0]} : TColorTriple{p[2], p[1], p[0]};
+    }
+};
+
+inline Pnm readPnm(const std::string& path) {
+    Pnm pnm;
+    const std::vector<std::uint8_t> bytes = readAll(path);
+    std::size_t pos = 0;
+    auto token = [&]() {
+        std::string t;
+        while (pos < bytes.size()) {
+            if (bytes[pos] == '#') {
+                while (pos < bytes.size() && bytes[pos] != '\n') ++pos;
+            } else if (std::isspace(bytes[pos])) {
+                if (!t.empty()) break;
+                ++pos;
+            } else {
+                t += char(bytes[pos++]);
+            }
+        }
+        return t;
+    };
+    const std::string magic = token();
+    if (magic != "P5" && magic != "P6") return pnm;
+    pnm.channels = magic == "P5" ? 1 : 3;
+    pnm.width = std::stoi(token());
+    pnm.height = std::stoi(token());
+    if (std::stoi(token()) != 255) return Pnm{};
+    ++pos;  // the single white-space byte after the maximum
+    const std::size_t size = std::size_t(pnm.width) * pnm.height * pnm.channels;
+    if (bytes.size() < pos + size) return Pnm{};
+    pnm.pixels.assign(bytes.begin() + std::ptrdiff_t(pos), bytes.begin() + std::ptrdiff_t(pos + size));
+    return pnm;
+}
+
+// The buffer's pixel at (x, y) counted from the top of the picture.
+inline TColorTriple pixelFromTop(const TRasterDIB& dib, int x, int y) {
+    TColorTriple t;
+    dib.GetPixelColor(dib.Header.Height > 0 ? dib.AbsHeight - 1 - y : y, x, t);
+    return t;
+}
+
+// Counts pixels differing by more than `tolerance` in any channel.
+inline int countDifferences(const TRasterDIB& dib, const Pnm& pnm, int tolerance = 0) {
+    if (dib.Header.Width != pnm.width || dib.AbsHeight != pnm.height) return -1;
+    int differences = 0;
+    for (int y = 0; y < pnm.height; ++y)
+        for (int x = 0; x < pnm.width; ++x) {
+            const TColorTriple a = pixelFromTop(dib, x, y), b = pnm.at(x, y);
+            if (std::abs(a.Red - b.Red) > tolerance || std::abs(a.Green - b.Green) > tolerance ||
+                std::abs(a.Blue - b.Blue) > tolerance)
+                ++differences;
+        }
+    return differences;
+}
+
+// Mean absolute difference over every channel of every pixel.
+inline double meanDifference(const TRasterDIB& dib, const Pnm& pnm) {
+    if (dib.Header.Width != pnm.width || dib.AbsHeight != pnm.height || pnm.width == 0) return 1e9;
+    double sum = 0;
+    for (int y = 0; y < pnm.height; ++y)
+        for (int x = 0; x < pnm.width; ++x) {
+            const TColorTriple a = pixelFromTop(dib, x, y), b = pnm.at(x, y);
+            sum += std::abs(a.Red - b.Red) + std::abs(a.Green - b.Green) + std::abs(a.Blue - b.Blue);
+        }
+    return sum / (3.0 * pnm.width * pnm.height);
+}
+
+}  // namespace filetest

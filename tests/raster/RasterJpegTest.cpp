@@ -1,0 +1,230 @@
+// JPEG files through our JPEG library: decodes compared with djpeg (and
+// ImageMagick for CMYK), writes read back by djpeg and by us, corrupt files,
+// and the "library missing" path.
+
+#include "platform/registry/Registry.h"
+#include "raster/RasterFiles.h"
+#include "RasterFileTestHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace filetest;
+
+namespace {
+
+class JpegFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!haveTool("cjpeg") || !haveTool("djpeg") || !haveTool("convert")) GTEST_SKIP() << "tools missing";
+        SetRegistryFile(dir / "registry.ini");
+        ASSERT_TRUE(ReloadJpegLibrary()) << "libijl15.so was not found";
+        ASSERT_EQ(run("convert -size 61x47 -seed 5 plasma: -blur 0x2 -depth 8 ppm:" + (dir / "src.ppm")), 0);
+    }
+    void TearDown() override { SetRegistryFile(""); }
+
+    // Decodes `jpeg` with us and with djpeg; returns the number of differing pixels.
+    int compareWithDjpeg(const std::string& jpeg, TRasterDIB& dib) {
+        ReadJpegFile(dib, jpeg, 1);
+        EXPECT_EQ(run("djpeg -pnm " + jpeg + " > " + (dir / "ref.pnm")), 0);
+        return countDifferences(dib, readPnm(dir / "ref.pnm"));
+    }
+
+    ScratchFolder dir;
+};
+
+TEST_F(JpegFiles, BaselineAndProgressiveMatchDjpeg) {
+    for (const std::string options : {"-quality 85", "-quality 70 -progressive", "-quality 95 -sample 1x1"}) {
+        SCOPED_TRACE(options);
+        const std::string jpeg = dir / "c.jpg";
+        ASSERT_EQ(run("cjpeg " + options + " " + (dir / "src.ppm") + " > " + jpeg), 0);
+        TRasterDIB dib;
+        EXPECT_EQ(compareWithDjpeg(jpeg, dib), 0);
+        EXPECT_EQ(dib.Header.BitCount, 24);
+        EXPECT_GT(dib.Header.Height, 0) << "JPEG pictures load bottom-up";
+    }
+}
+
+TEST_F(JpegFiles, GreyLoadsAsEightBitsWithTheGreyRamp) {
+    const std::string jpeg = dir / "g.jpg";
+    ASSERT_EQ(run("cjpeg -grayscale " + (dir / "src.ppm") + " > " + jpeg), 0);
+    TRasterDIB dib;
+    ReadJpegFile(dib, jpeg, 1);
+    ASSERT_EQ(dib.Header.BitCount, 8);
+    EXPECT_EQ(dib.Colors[255].rgbRed, 255);
+    EXPECT_EQ(dib.Colors[100].rgbGreen, 99);  // the ramp runs one level dark
+    ASSERT_EQ(run("djpeg -pnm " + jpeg + " > " + (dir / "g.pgm")), 0);
+    const Pnm ref = readPnm(dir / "g.pgm");
+    ASSERT_EQ(ref.channels, 1);
+    int differences = 0;
+    for (int y = 0; y < ref.height; ++y)
+        for (int x = 0; x < ref.width; ++x)
+            differences += dib.GetPixelIndex(dib.AbsHeight - 1 - y, x) != ref.pixels[std::size_t(y) * ref.width + x];
+    EXPECT_EQ(differences, 0);
+}
+
+TEST_F(JpegFiles, CmykIsConvertedToColour) {
+    const std::string jpeg = dir / "k.jpg";
+    ASSERT_EQ(run("convert " + (dir / "src.ppm") + " -quality 95 -colorspace CMYK " + jpeg), 0);
+    ASSERT_EQ(run("convert " + jpeg + " -colorspace sRGB -depth 8 ppm:" + (dir / "k.ppm")), 0);
+    TRasterDIB dib;
+    ReadJpegFile(dib, jpeg, 1);
+    ASSERT_EQ(dib.Header.BitCount, 24);
+    EXPECT_EQ(countDifferences(dib, readPnm(dir / "k.ppm"), 3), 0);
+}
+
+TEST_F(JpegFiles, WrittenFilesReadBackByDjpegAndByUs) {
+    for (int sign : {1, -1}) {
+        TRasterDIB dib;
+        const std::string jpeg = dir / "w.jpg";
+        ASSERT_EQ(run("cjpeg -quality 100 -sample 1x1 " + (dir / "src.ppm") + " > " + (dir / "hq.jpg")), 0);
+        ReadJpegFile(dib, dir / "hq.jpg", 1);
+        if (sign < 0) {
+            // The same picture in a top-down buffer must come out the same way up.
+            TRasterDIB top;
+            top.SetSize(dib.Header.Width, -dib.AbsHeight, 24);
+            CopyDIBRect(top, dib, 0, 0, dib.Header.Width, dib.AbsHeight, 0, 0);
+            dib.TakeOver(top);
+        }
+        WriteJpegFile(dib, jpeg, 60);
+        ASSERT_EQ(run("djpeg -pnm " + jpeg + " > " + (dir / "w.ppm")), 0);
+        const Pnm ref = readPnm(dir / "w.ppm");
+        EXPECT_EQ(ref.width, 61);
+        EXPECT_EQ(ref.height, 47);
+        TRasterDIB back;
+        ReadJpegFile(back, jpeg, 1);
+        EXPECT_EQ(countDifferences(back, ref), 0);
+        // Quality 60 stays close to the source, the same way up.
+        EXPECT_LT(meanDifference(dib, ref), 6.0);
+    }
+}
+
+TEST_F(JpegFiles, EightBitPicturesAreWrittenGreyOrThroughColour) {
+    TRasterDIB grey;
+    grey.SetSize(16, 8, 8);
+    const TColorTriple ramp[] = {BlackTriple, WhiteTriple};
+    grey.MakeGradientPalette(0, 255, ramp);
+    for (int x = 0; x < 16; ++x)
+        for (int y = 0; y < 8; ++y) grey.SetPixelIndex(y, x, x * 16);
+    WriteJpegFile(grey, dir / "g.jpg", 90);
+    TRasterDIB back;
+    ReadJpegFile(back, dir / "g.jpg", 1);
+    EXPECT_EQ(back.Header.BitCount, 8);
+    EXPECT_NEAR(back.GetPixelIndex(3, 5), 80, 3);
+
+    TRasterDIB paletted;
+    paletted.SetSize(16, 8, 4);
+    paletted.Colors[1] = RGBQUAD{0, 0, 255, 0};  // red
+    paletted.Clear(TColorTriple{0, 0, 255});
+    WriteJpegFile(paletted, dir / "p.jpg", 90);
+    ReadJpegFile(back, dir / "p.jpg", 1);
+    ASSERT_EQ(back.Header.BitCount, 24);
+    TColorTriple t;
+    back.GetPixelColor(4, 8, t);
+    EXPECT_GT(t.Red, 240);
+    EXPECT_LT(t.Green, 16);
+}
+
+TEST_F(JpegFiles, CorruptOrTruncatedFilesGiveAnEmptyBuffer) {
+    const std::string jpeg = dir / "c.jpg";
+    ASSERT_EQ(run("cjpeg -quality 85 " + (dir / "src.ppm") + " > " + jpeg), 0);
+    std::vector<std::uint8_t> bytes = readAll(jpeg);
+    std::vector<std::vector<std::uint8_t>> bad;
+    bad.emplace_back(bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() / 2));  // truncated
+    auto scrambled = bytes;
+    for (std::size_t i = bytes.size() / 3; i < bytes.size() - 2; i += 7) scrambled[i] ^= 0x5A;
+    bad.push_back(scrambled);
+    bad.push_back({'n', 'o', 't', ' ', 'j', 'p', 'e', 'g'});
+    bad.push_back({});
+    for (const auto& b : bad) {
+        writeAll(dir / "bad.jpg", b);
+        TRasterDIB dib;
+        dib.SetSize(5, 5, 24);
+        ReadJpegFile(dib, dir / "bad.jpg", 1);
+        EXPECT_EQ(dib.Header.Width, 0);
+        EXPECT_EQ(dib.AbsHeight, 0);
+    }
+    TRasterDIB missing;
+    ReadJpegFile(missing, dir / "none.jpg", 1);
+    EXPECT_EQ(missing.Header.Width, 0);
+}
+
+TEST_F(JpegFiles, HugeDeclaredSizeRaisesBeforeAllocating) {
+    const std::string jpeg = dir / "c.jpg";
+    ASSERT_EQ(run("cjpeg -quality 85 " + (dir / "src.ppm") + " > " + jpeg), 0);
+    std::vector<std::uint8_t> bytes = readAll(jpeg);
+    std::size_t sof = 0;
+    for (std::size_t i = 2; i + 9 < bytes.size() && !sof; ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) sof = i;
+    ASSERT_NE(sof, 0u);
+    for (std::size_t at : {sof + 5, sof + 7}) {  // height, then width: 60000 each
+        bytes[at] = 0xEA;
+        bytes[at + 1] = 0x60;
+    }
+    writeAll(dir / "huge.jpg", bytes);
+    TRasterDIB dib;
+    EXPECT_THROW(ReadJpegFile(dib, dir / "huge.jpg", 1), EJpegError);
+    EXPECT_EQ(dib.Bits, nullptr);
+}
+
+TEST_F(JpegFiles, FailedWriteRaisesAndLeavesNoFile) {
+    TRasterDIB dib;
+    dib.SetSize(8, 8, 24);
+    EXPECT_THROW(WriteJpegFile(dib, dir / "no/such/folder/x.jpg", 75), EJpegError);
+    TRasterDIB empty;
+    EXPECT_THROW(WriteJpegFile(empty, dir / "empty.jpg", 75), EJpegError);
+    EXPECT_FALSE(std::filesystem::exists(dir / "empty.jpg"));
+    if (std::filesystem::exists("/dev/full")) {
+        // A full disk: the library fails part-way and removes what it wrote.
+        EXPECT_THROW(WriteJpegFile(dib, "/dev/full", 75), EJpegError);
+    }
+}
+
+TEST_F(JpegFiles, MissingLibraryLeavesBuffersAlone) {
+    ASSERT_FALSE(ReloadJpegLibrary(dir / "hidden/libijl15.so"));
+    EXPECT_FALSE(JpegLibraryPresent());
+    ASSERT_EQ(run("cjpeg " + (dir / "src.ppm") + " > " + (dir / "c.jpg")), 0);
+    TRasterDIB dib;
+    dib.SetSize(5, 4, 8);
+    ReadJpegFile(dib, dir / "c.jpg", 1);
+    EXPECT_EQ(dib.Header.Width, 5);
+    EXPECT_EQ(dib.Header.BitCount, 8);
+    WriteJpegFile(dib, dir / "out.jpg", 75);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.jpg"));
+    EXPECT_TRUE(ReloadJpegLibrary());
+    ReadJpegFile(dib, dir / "c.jpg", 1);
+    EXPECT_EQ(dib.Header.Width, 61);
+}
+
+TEST_F(JpegFiles, LoadingWritesTheProcessorValue) {
+    const auto value = RegistryReadDWord("HKEY_LOCAL_MACHINE\\SOFTWARE\\Intel Corporation\\PLSuite\\IJLib", "USECPU");
+    ASSERT_TRUE(value.has_value());
+    EXPECT_EQ(*value, JpegProcessorValue(CPUInfo));
+}
+
+TEST(JpegProcessorValue, FollowsVendorFamilyAndFeatures) {
+    TCPUInfo info;
+    EXPECT_EQ(JpegProcessorValue(info), 0u);
+    info.VendorID = "GenuineIntel";
+    info.Family = 5;
+    EXPECT_EQ(JpegProcessorValue(info), 1u);
+    info.Features[cfMMX] = true;
+    EXPECT_EQ(JpegProcessorValue(info), 3u);
+    info.Family = 6;
+    info.Model = 1;
+    info.Features[cfMMX] = false;
+    EXPECT_EQ(JpegProcessorValue(info), 2u);
+    info.Model = 8;
+    EXPECT_EQ(JpegProcessorValue(info), 4u);
+    info.Features[cfMMX] = true;
+    EXPECT_EQ(JpegProcessorValue(info), 4u);
+    info.Features[cfSSE] = true;
+    EXPECT_EQ(JpegProcessorValue(info), 5u);
+    info.Features[cfSSE2] = true;
+    EXPECT_EQ(JpegProcessorValue(info), 6u);
+    info.VendorID = "AuthenticAMD";
+    EXPECT_EQ(JpegProcessorValue(info), 6u);
+}
+
+}  // namespace
