@@ -11,3 +11,5 @@ endforeach()
 if(TARGET programwindowtest)
   add_dependencies(programwindowtest pictavo)
 endif()
+# Template variables and description lookups (no GUI).
+pictavo_add_test(gallery_variables_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/VariablesTest.cpp LIBS gallery_utils)
