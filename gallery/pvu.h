@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "gallery/pvutilsMakers.h"
+
 class TIniFile;
 
 // Product name and version; the title text is name + " v" + version.
@@ -113,6 +115,17 @@ public:
     // The row of a source item made from its full path.
     static TListRow MakeSourceItem(const std::string& fullPath);
     std::string ItemFullPath(int index) const;
+
+    // --- image makers
+    // failed 0: target holds the finished 24-bit picture; failed 1: the source
+    // did not load and target is unchanged.
+    void CreateImage(int& failed, const std::string& fileName, TRasterDIB& target);
+    void CreateThumbnail(int& failed, const std::string& fileName, TRasterDIB& target);
+    void LoadOriginal(int& failed, const std::string& fileName, TRasterDIB& target);
+    // The settings and records the makers read, taken from the controls now.
+    TMakerSettings MakerSettings() const;
+    // Decorations, each empty until it exists, and then skipped.
+    TDecorationHooks Decorations;
 
     // The scan set of the running addition.
     TPathSet ScanSet;
