@@ -1,3 +1,4 @@
+#include "gallery/pvutils.h"
 #include "gallery/pvutilsMarkup.h"
 #include "gallery/srutils.h"
 #include "platform/system/DateTime.h"
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -107,6 +109,25 @@ TEST_F(Variables, DescriptionsFromBothFiles)
     // No line for it, or no file at all: the file name.
     EXPECT_EQ(expand("%filedesc1", "b.jpg"), "b.jpg");
     EXPECT_EQ(expand("%filedesc2", "holiday_2024.jpg"), "holiday_2024.jpg");
+}
+
+TEST_F(Variables, DescriptionsWrittenByTheEditorAreReadBack)
+{
+    // Long names are written in quotes, short ones bare; both read back, and
+    // an emptied description falls back to the file name again.
+    const std::string file = dir.folder() + "descript.ion";
+    dir.file("holiday_2024.jpg", 10);
+    dir.file("b.jpg", 10);
+    ASSERT_TRUE(WriteDescription(-1, file, "holiday_2024.jpg", std::vector<std::string>{"Beach", "at dusk"}));
+    ASSERT_TRUE(WriteDescription(-1, file, "b.jpg", std::vector<std::string>{"Bee"}));
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes, "\"holiday_2024.jpg\" Beach at dusk \r\nb.jpg Bee \r\n");
+    EXPECT_EQ(expand("%filedesc1", "holiday_2024.jpg"), "Beach at dusk ");
+    EXPECT_EQ(expand("%filedesc1", "b.jpg"), "Bee ");
+    ASSERT_TRUE(WriteDescription(0, file, "holiday_2024.jpg", std::vector<std::string>{}));
+    EXPECT_EQ(expand("%filedesc1", "holiday_2024.jpg"), "holiday_2024.jpg");
+    EXPECT_EQ(expand("%filedesc1", "b.jpg"), "Bee ");
 }
 
 TEST_F(Variables, DescriptionsAreLookedUpUnderTheSourceItem)
