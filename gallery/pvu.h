@@ -132,6 +132,13 @@ public:
     // 99 while a drag inside the list is pending; "Move items to ..." keeps an index here.
     int DragPending = 0;
 
+    // --- page writer
+    // Adds count page names (relative to the destination, '/' separated,
+    // case-converted once) to the hidden list listName ("listbox3"/"listbox4").
+    void FillPageNames(const std::string& pattern, int kind, int count, const std::string& listName);
+    // Writes the index pages (kind 0) or image pages (kind 1) from a template.
+    void WritePages(int kind, int pageCount, const std::string& templateFile, int remainder = 0);
+
     // --- controls
     TToolBar* ToolBar1;
     TToolButton *ToolButton1, *ToolButton2, *ToolButton3, *ToolButton4, *ToolButton6all, *ToolButton8;

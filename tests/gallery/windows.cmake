@@ -13,3 +13,6 @@ if(TARGET programwindowtest)
 endif()
 # Template variables and description lookups (no GUI).
 pictavo_add_test(gallery_variables_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/VariablesTest.cpp LIBS gallery_utils)
+# The page writer over the main window.
+pictavo_add_test(pagestest SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/PagesTest.cpp ${window_test_support} LIBS gallery)
+target_include_directories(pagestest PRIVATE ${window_test_dir})
