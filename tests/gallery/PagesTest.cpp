@@ -374,6 +374,24 @@ TEST_F(Pages, ImageCellWithSizeBorderAndLinkAddress) {
               "border=\"2\"></a>");
 }
 
+TEST_F(Pages, CaptionLineButtonsAreCopiedBesideThePagesAndTheLineKeepsItsTags) {
+    AddItems(2);
+    WriteFile(folder.File("pvcapi.pv"),
+              "Plain|%file\r\nButtons|<IMG SRC=\"next.gif\">%file<img alt=\"x\" src=\"../../last.gif\">\r\n");
+    form->LoadTemplateLists(false);
+    form->ComboBox14->SetItemIndex(1);
+    form->Edit4->SetText("pages\\image01.htm");
+    form->Edit11->SetText("");
+    Write(1, "<body>\r\n%img_location\r\n</body>\r\n");
+    EXPECT_EQ(SplitLines(Page("pages/image01.htm"))[1],
+              "<IMG SRC=\"next.gif\"><img src=\"../i1.jpg\" alt=\"pic\"  border=\"0\"><img alt=\"x\" "
+              "src=\"../../last.gif\">");
+    EXPECT_EQ(ReadFile(destination + "pages/next.gif"), ReadFile(folder.File("buttons/next.gif")));
+    // A source that climbs out of the destination is copied inside it.
+    EXPECT_EQ(ReadFile(destination + "pages/last.gif"), ReadFile(folder.File("buttons/last.gif")));
+    EXPECT_FALSE(fs::exists(folder.Path() + "last.gif"));
+}
+
 // ---------------------------------------------------------------------------
 // Thumbnail table
 
