@@ -127,6 +127,12 @@ void TForm1::ConnectHandlers() {
     for (TComboBox* c : {ComboBox13, ComboBox16, ComboBox20, ComboBox23, ComboBox11, ComboBox12, ComboBox15})
         c->OnKeyUp = [this](TComponent* s, int& key) { ComboBox13KeyUp(s, key); };
 
+    // The build commands share one handler, which takes the mode from the command's name.
+    for (TMenuItem* m : {CreateAll2, CreateThumbnail1, CreateImage1, CreateHTML1, Thumbnail1, Images1, HTMLPages1})
+        m->OnClick = bind(&TForm1::CreateAll2Click);
+    ToolButton6all->OnClick = bind(&TForm1::CreateAll2Click);
+    Button14->OnClick = bind(&TForm1::Button14Click);
+
     // The message boxes and the properties dialog of the utility routines need a window.
     SetMessageDlgHook([](const std::string& caption, const std::string& message, int type, int buttons) {
         return MessageDlg(caption, message, static_cast<TMsgDlgType>(type), buttons);

@@ -132,6 +132,19 @@ public:
     // 99 while a drag inside the list is pending; "Move items to ..." keeps an index here.
     int DragPending = 0;
 
+    // --- build driver
+    void CreateAll2Click(TComponent* Sender);
+    void Button14Click(TComponent* Sender);
+    bool ValidateSetting(int kind, const std::string& text, const std::string& second, const std::string& message);
+    bool CheckCaptionVariable(int kind);
+    void ShowBuildState(int progressMax);
+    void RestoreAfterBuild();
+    // 1 all, 2 thumbnails, 3 images, 4 HTML; kept between builds.
+    int BuildMode = 1;
+    int StopFlag = 0;
+    // Runs after each item of a build (the window's messages have been processed before it).
+    std::function<void(int item)> OnBuildItemDone;
+
     // --- page writer
     // Adds count page names (relative to the destination, '/' separated,
     // case-converted once) to the hidden list listName ("listbox3"/"listbox4").
@@ -207,6 +220,18 @@ private:
     TComponent* FindByLowerName(const std::string& name) const;
     // Stores the entries of a history list so a '|' typed by the user cannot split an entry.
     std::string JoinHistory(const TComboBox& box) const;
+
+    // --- build driver (private)
+    bool ValidateBuildSettings();
+    bool DestinationOverwritesSource();
+    std::string ImageOutputName(const std::string& fullPath, int number) const;
+    std::string ThumbnailOutputName(const std::string& fullPath, int number) const;
+    std::vector<std::string> PageFolders(const TListBox& pageNames, const std::string& destinationFolder) const;
+    void CopyTemplatePictures(const std::string& templateName, const std::vector<std::string>& targetFolders);
+    void CopyBackgroundPictures(const std::string& destinationFolder);
+    std::string WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage);
+    void WriteGeneratedFilesList(int mode, bool linksImages);
+    bool buildRunning_ = false;
 
     TIniFile* ini_ = nullptr;  // open during ReadWriteSettings only
     // The rows chosen by "Move items to ...", by full path, for "Move items to here".

@@ -16,3 +16,7 @@ pictavo_add_test(gallery_variables_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/Vari
 # The page writer over the main window.
 pictavo_add_test(pagestest SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/PagesTest.cpp ${window_test_support} LIBS gallery)
 target_include_directories(pagestest PRIVATE ${window_test_dir})
+# The build driver end to end (offscreen main window, pictures made at test time).
+pictavo_add_test(gallery_build_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/BuildTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/BuildTestSupport.cpp ${window_test_support} LIBS gallery formats)
+target_include_directories(gallery_build_test PRIVATE ${window_test_dir})
