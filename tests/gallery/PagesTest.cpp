@@ -328,6 +328,16 @@ TEST_F(Pages, BannersStepThroughTheFileAndBaseAndFramesGoIntoTheHead) {
     EXPECT_EQ(LineWith(Page("index1.html"), "<p>b"), "<p>b0</p>");
     EXPECT_EQ(LineWith(Page("index2.html"), "<p>b"), "<p>b2</p>");
     EXPECT_EQ(LineWith(Page("index3.html"), "<p>b"), "<p>b0</p>");  // wraps past the end
+
+    // "Number of Line": every page shows the same line.
+    SetIndexField(28, "2");
+    SetIndexField(29, "0");
+    Write(0, "<html>\r\n<body>\r\n<p>%banner</p>\r\n</body>\r\n</html>\r\n");
+    EXPECT_EQ(LineWith(Page("index1.html"), "<p>b"), "<p>b1</p>");
+    EXPECT_EQ(LineWith(Page("index3.html"), "<p>b"), "<p>b1</p>");
+    SetIndexField(28, "0");
+    Write(0, "<html>\r\n<body>\r\n<p>%banner</p>\r\n</body>\r\n</html>\r\n");
+    EXPECT_EQ(SplitLines(Page("index2.html"))[2], "<p></p>");
 }
 
 TEST_F(Pages, BodyAttributesFromThePageProperties) {
@@ -360,6 +370,14 @@ TEST_F(Pages, ImagePagesInASubFolderLinkBackWithDotDot) {
     EXPECT_EQ(page3[2], "<a href=\"../pages/image03.htm\">Next</a>");
     EXPECT_EQ(page3[3], "<img src=\"../i3.jpg\" alt=\"pic\"  border=\"0\">");
     EXPECT_EQ(SplitLines(Page("pages/image01.htm"))[1], "<a href=\"../index1.html\">Index</a>");
+
+    // The last image page refreshes to the first index page, from its own folder.
+    SetImageField(22, "1");
+    SetImageField(24, "2");
+    Write(1, "<html><head>\r\n<title>t</title>\r\n</head><body></body></html>\r\n");
+    EXPECT_EQ(SplitLines(Page("pages/image03.htm"))[1], "<meta http-equiv=\"refresh\" content=\"5;URL=../index1.html\">");
+    EXPECT_EQ(SplitLines(Page("pages/image02.htm"))[1],
+              "<meta http-equiv=\"refresh\" content=\"5;URL=../pages/image03.htm\">");
 }
 
 TEST_F(Pages, ImageCellWithSizeBorderAndLinkAddress) {
