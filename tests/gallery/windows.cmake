@@ -20,3 +20,6 @@ target_include_directories(pagestest PRIVATE ${window_test_dir})
 pictavo_add_test(gallery_build_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/BuildTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/BuildTestSupport.cpp ${window_test_support} LIBS gallery formats)
 target_include_directories(gallery_build_test PRIVATE ${window_test_dir})
+# Picture loading and saving, output names, the makers and their geometry (no GUI).
+pictavo_add_test(gallery_pictures_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/PicturesTest.cpp LIBS gallery_utils)
+pictavo_add_test(gallery_makers_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/MakersTest.cpp LIBS gallery_utils)

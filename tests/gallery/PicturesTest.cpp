@@ -1,0 +1,382 @@
+// Pictures between files and buffers: every loader path compared pixel for
+// pixel with an independent decoder, broken files, saving with quality and
+// kept dates, and output names.
+
+#include "gallery/pvutilsPictures.h"
+
+#include "formats/ImageFormats.h"
+#include "platform/picture/Picture.h"
+#include "platform/registry/Registry.h"
+#include "raster/RasterFiles.h"
+#include "tests/raster/RasterFileTestHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <ctime>
+#include <filesystem>
+
+using namespace filetest;
+
+namespace {
+
+class Pictures : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { InitializeImageFormats(); }
+    void SetUp() override
+    {
+        if (!haveTool("convert") || !haveTool("djpeg") || !haveTool("cjpeg") || !haveTool("identify"))
+            GTEST_SKIP() << "ImageMagick or libjpeg-turbo-progs missing";
+        SetRegistryFile(dir / "registry.ini");
+        ASSERT_TRUE(ReloadJpegLibrary()) << "libijl15.so was not found";
+        ASSERT_EQ(run("convert -size 53x37 -seed 7 plasma: -depth 8 ppm:" + (dir / "src.ppm")), 0);
+    }
+    void TearDown() override
+    {
+        ReloadJpegLibrary();
+        SetRegistryFile("");
+    }
+
+    // Loads with ours and decodes the same file with ImageMagick; returns the
+    // number of pixels differing by more than tolerance.
+    int compareWithConvert(const std::string& file, int tolerance = 0)
+    {
+        TRasterDIB dib;
+        LoadImageFile(dib, file);
+        EXPECT_EQ(dib.BitCount(), 24) << file;
+        EXPECT_EQ(run("convert " + file + " -depth 8 ppm:" + (dir / "ref.ppm")), 0);
+        return countDifferences(dib, readPnm(dir / "ref.ppm"), tolerance);
+    }
+
+    ScratchFolder dir;
+};
+
+time_t modificationTime(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
+}
+
+void setModificationTime(const std::string& path, time_t when)
+{
+    struct utimbuf times {when, when};
+    ::utime(path.c_str(), &times);
+}
+
+void truncateFile(const std::string& path, double share)
+{
+    std::vector<std::uint8_t> bytes = readAll(path);
+    bytes.resize(std::size_t(double(bytes.size()) * share));
+    writeAll(path, bytes);
+}
+
+}  // namespace
+
+TEST_F(Pictures, JpegNamesGoToTheJpegReaderAndMatchDjpeg)
+{
+    const std::string options[] = {"-quality 85", "-quality 70 -progressive"};
+    const std::string names[] = {"photo.jpg", "photo.JPEG", "photo.jfif", "photo.jpe"};
+    for (const std::string& option : options)
+        for (const std::string& name : names) {
+            SCOPED_TRACE(option + " " + name);
+            const std::string file = dir / name;
+            ASSERT_EQ(run("cjpeg " + option + " " + (dir / "src.ppm") + " > " + file), 0);
+            ASSERT_EQ(run("djpeg -pnm " + file + " > " + (dir / "ref.ppm")), 0);
+            TRasterDIB dib;
+            LoadImageFile(dib, file);
+            EXPECT_EQ(dib.BitCount(), 24);
+            EXPECT_EQ(countDifferences(dib, readPnm(dir / "ref.ppm")), 0);
+        }
+}
+
+TEST_F(Pictures, GreyJpegBecomesTwentyFourBits)
+{
+    const std::string file = dir / "grey.jpg";
+    ASSERT_EQ(run("cjpeg -grayscale " + (dir / "src.ppm") + " > " + file), 0);
+    ASSERT_EQ(run("djpeg -pnm " + file + " > " + (dir / "ref.pgm")), 0);
+    TRasterDIB dib;
+    LoadImageFile(dib, file);
+    ASSERT_EQ(dib.BitCount(), 24);
+    const Pnm ref = readPnm(dir / "ref.pgm");
+    ASSERT_EQ(ref.channels, 1);
+    // The grey ramp of the JPEG reader runs at most one level from djpeg's.
+    EXPECT_EQ(countDifferences(dib, ref, 1), 0);
+    const TColorTriple p = pixelFromTop(dib, 10, 10);
+    EXPECT_TRUE(p.Red == p.Green && p.Green == p.Blue);
+}
+
+TEST_F(Pictures, BmpAtEveryDepthBecomesTwentyFourBits)
+{
+    const std::pair<std::string, std::string> kinds[] = {
+        {"-monochrome -type bilevel", "bmp3"}, {"-colors 16 -type palette", "bmp3"},
+        {"-colors 200 -type palette", "bmp3"}, {"-type truecolor", "bmp3"},
+        {"-type truecoloralpha -alpha set", "bmp"}};
+    int n = 0;
+    for (const auto& [option, format] : kinds) {
+        SCOPED_TRACE(option);
+        const std::string file = dir / ("photo" + std::to_string(n++) + ".BMP");
+        ASSERT_EQ(run("convert " + (dir / "src.ppm") + " " + option + " " + format + ":" + file), 0);
+        EXPECT_EQ(compareWithConvert(file), 0);
+    }
+}
+
+TEST_F(Pictures, RegistryFormatsBecomeTwentyFourBits)
+{
+    // GIF and PCX are palette pictures; PNG keeps every colour, also at 16
+    // bits per sample and with a palette.
+    const std::pair<std::string, std::string> made[] = {
+        {"photo.gif", ""}, {"photo.png", ""}, {"photo16.png", "-depth 16"},
+        {"photo8.png", "-colors 50 -type palette"}, {"photo.pcx", ""}, {"photo.GIF", "-colors 7"}};
+    for (const auto& [name, option] : made) {
+        SCOPED_TRACE(name);
+        const std::string file = dir / name;
+        ASSERT_EQ(run("convert " + (dir / "src.ppm") + " " + option + " " + file), 0);
+        EXPECT_EQ(compareWithConvert(file), 0);
+    }
+    // Targa made by netpbm (ImageMagick's own Targa files store their rows
+    // against the header's origin flag).
+    if (haveTool("ppmtotga")) {
+        const std::string tga = dir / "photo.tga";
+        ASSERT_EQ(run("ppmtotga -rgb " + (dir / "src.ppm") + " > " + tga), 0);
+        TRasterDIB dib;
+        LoadImageFile(dib, tga);
+        EXPECT_EQ(dib.BitCount(), 24);
+        EXPECT_EQ(countDifferences(dib, readPnm(dir / "src.ppm")), 0);
+    }
+}
+
+TEST_F(Pictures, MissingFilesAndUnknownExtensions)
+{
+    TRasterDIB fresh;
+    LoadImageFile(fresh, dir / "nothing.jpg");
+    EXPECT_EQ(fresh.Width(), 0);
+    EXPECT_EQ(fresh.AbsHeight, 0);
+    // A missing file leaves what the buffer held.
+    TRasterDIB held;
+    held.SetSize(3, 2, 24);
+    LoadImageFile(held, dir / "nothing.png");
+    EXPECT_EQ(held.Width(), 3);
+
+    writeAll(dir / "photo.xyz", {1, 2, 3});
+    TRasterDIB dib;
+    try {
+        LoadImageFile(dib, dir / "photo.xyz");
+        FAIL() << "an unknown extension must raise";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message, "Unknown picture file extension (.xyz)");
+    }
+}
+
+// A '\' in a stored name is a folder separator.
+TEST_F(Pictures, BackslashesSeparateFolders)
+{
+    std::filesystem::create_directory(dir / "frames");
+    ASSERT_EQ(run("convert " + (dir / "src.ppm") + " " + (dir / "frames/bar1.png")), 0);
+    TRasterDIB dib;
+    LoadImageFile(dib, dir.path() + "\\frames\\bar1.png");
+    EXPECT_EQ(dib.Width(), 53);
+}
+
+// Corrupt and truncated files of every reader give "not loaded", never a
+// half-made picture and never an error the build would stop at.
+TEST_F(Pictures, BrokenFilesAreNotLoaded)
+{
+    ASSERT_EQ(run("cjpeg " + (dir / "src.ppm") + " > " + (dir / "cut.jpg")), 0);
+    const std::string others[] = {"cut.bmp", "cut.gif", "cut.png", "cut.pcx"};
+    for (const std::string& name : others)
+        ASSERT_EQ(run("convert " + (dir / "src.ppm") + " " + (dir / name)), 0);
+    std::vector<std::string> broken = {"cut.jpg", "cut.bmp", "cut.gif", "cut.png", "cut.pcx"};
+    if (haveTool("ppmtotga")) {
+        ASSERT_EQ(run("ppmtotga -rgb " + (dir / "src.ppm") + " > " + (dir / "cut.tga")), 0);
+        broken.push_back("cut.tga");
+    }
+    // Cut near the end, then in the middle: one missing row is enough.
+    for (const double share : {0.97, 0.5})
+        for (const std::string& name : broken) {
+            SCOPED_TRACE(name + " cut to " + std::to_string(share));
+            truncateFile(dir / name, share);
+            TRasterDIB dib;
+            dib.SetSize(5, 5, 24);
+            EXPECT_NO_THROW(LoadImageFile(dib, dir / name));
+            EXPECT_EQ(dib.Width(), 0);
+            EXPECT_EQ(dib.AbsHeight, 0);
+        }
+    // Run-length BMP files cut inside their runs.
+    for (const std::string colours : {"200", "12"}) {
+        SCOPED_TRACE("RLE " + colours);
+        const std::string rle = dir / ("rle" + colours + ".bmp");
+        ASSERT_EQ(run("convert " + (dir / "src.ppm") + " -colors " + colours + " -type palette -compress rle bmp3:" +
+                      rle),
+                  0);
+        TRasterDIB whole;
+        LoadImageFile(whole, rle);
+        ASSERT_EQ(whole.Width(), 53);
+        EXPECT_EQ(compareWithConvert(rle), 0);
+        truncateFile(rle, 0.9);
+        TRasterDIB cut;
+        LoadImageFile(cut, rle);
+        EXPECT_EQ(cut.Width(), 0);
+    }
+    for (const std::string ext : {".jpg", ".bmp", ".gif", ".png", ".pcx", ".tga"}) {
+        SCOPED_TRACE(ext);
+        writeAll(dir / ("junk" + ext), std::vector<std::uint8_t>(300, 0x5A));
+        TRasterDIB dib;
+        EXPECT_NO_THROW(LoadImageFile(dib, dir / ("junk" + ext)));
+        EXPECT_EQ(dib.Width(), 0);
+        writeAll(dir / ("empty" + ext), {});
+        EXPECT_NO_THROW(LoadImageFile(dib, dir / ("empty" + ext)));
+        EXPECT_EQ(dib.Width(), 0);
+    }
+}
+
+TEST_F(Pictures, WithoutTheJpegLibraryJpegIsNotLoadedAndNotWritten)
+{
+    ASSERT_EQ(run("cjpeg " + (dir / "src.ppm") + " > " + (dir / "a.jpg")), 0);
+    ASSERT_FALSE(ReloadJpegLibrary(dir / "missing.so"));
+    TRasterDIB dib;
+    dib.SetSize(4, 4, 24);
+    LoadImageFile(dib, dir / "a.jpg");
+    EXPECT_EQ(dib.Width(), 0);
+    dib.SetSize(4, 4, 24);
+    EXPECT_THROW(SaveImageFile(dib, "", dir / "out.jpg", okJpeg, 60, false), ESaveImageError);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.jpg"));
+}
+
+TEST_F(Pictures, ScaledOverlayIsCentredOnABlackPicture)
+{
+    // 200 x 100 of one colour: at 50 % it is drawn 100 x 50 at (50, 25).
+    ASSERT_EQ(run("convert -size 200x100 xc:'rgb(10,200,30)' " + (dir / "o.png")), 0);
+    TRasterDIB dib;
+    LoadScaledImage(dib, dir / "o.png", 50, 0, 0);
+    ASSERT_EQ(dib.Width(), 200);
+    ASSERT_EQ(dib.AbsHeight, 100);
+    const TColorTriple green{30, 200, 10};
+    EXPECT_EQ(pixelFromTop(dib, 50, 25), green);
+    EXPECT_EQ(pixelFromTop(dib, 149, 74), green);
+    EXPECT_EQ(pixelFromTop(dib, 49, 25), BlackTriple);
+    EXPECT_EQ(pixelFromTop(dib, 50, 24), BlackTriple);
+    EXPECT_EQ(pixelFromTop(dib, 150, 74), BlackTriple);
+    EXPECT_EQ(pixelFromTop(dib, 50, 75), BlackTriple);
+
+    TRasterDIB whole;
+    LoadScaledImage(whole, dir / "o.png", 100, 1, 0);
+    ASSERT_EQ(whole.Width(), 200);
+    EXPECT_EQ(pixelFromTop(whole, 0, 0), (TColorTriple{225, 55, 245}));  // inverted
+    TRasterDIB brighter;
+    LoadScaledImage(brighter, dir / "o.png", 100, 0, 10);
+    EXPECT_GT(pixelFromTop(brighter, 7, 7).Red, 10);
+    EXPECT_GT(pixelFromTop(brighter, 7, 7).Blue, 30);
+}
+
+TEST_F(Pictures, SavedJpegCarriesItsQualityAndTheKeptDate)
+{
+    TRasterDIB dib;
+    LoadImageFile(dib, dir / "src.ppm.png");  // missing: nothing happens
+    ASSERT_EQ(run("convert " + (dir / "src.ppm") + " " + (dir / "src.png")), 0);
+    LoadImageFile(dib, dir / "src.png");
+    ASSERT_EQ(dib.Width(), 53);
+
+    const time_t past = 981173106;  // 2001-02-03 04:05:06 UTC, an even second
+    setModificationTime(dir / "src.png", past);
+    SaveImageFile(dib, dir / "src.png", dir / "out.jpg", okJpeg, 37, true);
+    EXPECT_EQ(modificationTime(dir / "out.jpg"), past);
+    EXPECT_EQ(modificationTime(dir / "src.png"), past);
+    ASSERT_EQ(run("identify -format '%Q %w %h' " + (dir / "out.jpg") + " > " + (dir / "q.txt")), 0);
+    const std::vector<std::uint8_t> q = readAll(dir / "q.txt");
+    EXPECT_EQ(std::string(q.begin(), q.end()), "37 53 37");
+    ASSERT_EQ(run("TZ=UTC identify -format '%[date:modify]' " + (dir / "out.jpg") + " > " + (dir / "d.txt")), 0);
+    const std::vector<std::uint8_t> d = readAll(dir / "d.txt");
+    EXPECT_EQ(std::string(d.begin(), d.end()).substr(0, 19), "2001-02-03T04:05:06");
+
+    // Saved over itself, the file keeps its own date.
+    SaveImageFile(dib, dir / "out.jpg", dir / "out.jpg", okJpeg, 90, true);
+    EXPECT_EQ(modificationTime(dir / "out.jpg"), past);
+
+    // Without the option, or with a date source that cannot be opened, the
+    // file keeps the time it was written.
+    const time_t before = std::time(nullptr) - 5;
+    SaveImageFile(dib, "", dir / "fresh.jpg", okJpeg, 60, true);
+    EXPECT_GE(modificationTime(dir / "fresh.jpg"), before);
+    SaveImageFile(dib, dir / "src.png", dir / "fresh2.jpg", okJpeg, 60, false);
+    EXPECT_GE(modificationTime(dir / "fresh2.jpg"), before);
+}
+
+TEST_F(Pictures, BmpKindsRoundTrip)
+{
+    ASSERT_EQ(run("convert " + (dir / "src.ppm") + " " + (dir / "src.png")), 0);
+    TRasterDIB dib;
+    LoadImageFile(dib, dir / "src.png");
+    for (const int kind : {okBmpRaster, okBmpBuffer}) {
+        const std::string out = dir / ("out" + std::to_string(kind) + ".bmp");
+        SaveImageFile(dib, "", out, kind, 0, false);
+        ASSERT_EQ(run("convert " + out + " ppm:" + (dir / "back.ppm")), 0);
+        EXPECT_EQ(countDifferences(dib, readPnm(dir / "back.ppm")), 0) << kind;
+    }
+}
+
+// A picture that was not written is never reported as written.
+TEST_F(Pictures, FailedSavesRaiseAndLeaveNoFile)
+{
+    TRasterDIB dib;
+    dib.SetSize(8, 8, 24);
+    EXPECT_THROW(SaveImageFile(dib, "", dir / "out.gif", okGif, 60, false), ESaveImageError);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.gif"));
+    EXPECT_THROW(SaveImageFile(dib, "", dir / "out.x", 2, 60, false), ESaveImageError);
+    EXPECT_THROW(SaveImageFile(dib, "", dir / "out.y", -1, 60, false), ESaveImageError);
+    TRasterDIB empty;
+    for (const int kind : {okJpeg, okBmpRaster, okBmpBuffer})
+        EXPECT_THROW(SaveImageFile(empty, "", dir / "empty.out", kind, 60, false), ESaveImageError);
+    EXPECT_FALSE(std::filesystem::exists(dir / "empty.out"));
+    for (const int kind : {okJpeg, okBmpRaster, okBmpBuffer}) {
+        EXPECT_THROW(SaveImageFile(dib, "", dir / "no/such/folder/out", kind, 60, false), Exception) << kind;
+        // A folder in the way of the target is neither written nor removed.
+        std::filesystem::create_directory(dir / "taken");
+        EXPECT_THROW(SaveImageFile(dib, "", dir / "taken", kind, 60, false), Exception) << kind;
+        EXPECT_TRUE(std::filesystem::is_directory(dir / "taken"));
+    }
+}
+
+TEST(TargetFileName, NumbersAndTemplates)
+{
+    std::string result;
+    MakeTargetFileName(0, "out\\image01", "/pics/photo.jpg", result, 4, 2, "");
+    EXPECT_EQ(result, "out/image05");
+    MakeTargetFileName(1, "out\\image01", "/pics/photo.jpg", result, 4, 2, "tn_*.jpg");
+    EXPECT_EQ(result, "tn_image05.jpg");
+    MakeTargetFileName(1, "image01", "/pics/photo.jpg", result, 4, 2, "thumbs\\tn_*.jpg");
+    EXPECT_EQ(result, "thumbs/tn_image05.jpg");
+    // No file-name part: the source's own name and extension.
+    MakeTargetFileName(0, "big\\", "/pics/photo.jpg", result, 3, 2, "");
+    EXPECT_EQ(result, "big/photo.jpg");
+    MakeTargetFileName(0, "", "/pics/Photo.Old.JPG", result, 3, 2, "");
+    EXPECT_EQ(result, "Photo.Old.JPG");
+    // A name without digits gets the number, unless numbering is 1.
+    MakeTargetFileName(0, "img.jpg", "/p/a.jpg", result, 7, 2, "");
+    EXPECT_EQ(result, "img7.jpg");
+    MakeTargetFileName(0, "img.jpg", "/p/a.jpg", result, 7, 1, "");
+    EXPECT_EQ(result, "img.jpg");
+    MakeTargetFileName(0, "img009.jpg", "/p/a.jpg", result, 1, 1, "");
+    EXPECT_EQ(result, "img010.jpg");
+    // A template without '*' puts the name in front.
+    MakeTargetFileName(1, "", "/p/a.jpg", result, 0, 2, "small.jpg");
+    EXPECT_EQ(result, "asmall.jpg");
+    // The folder part reaches to the last ':' too.
+    MakeTargetFileName(0, "C:\\out\\image01", "/p/a.jpg", result, 4, 2, "");
+    EXPECT_EQ(result, "C:/out/image05");
+}
+
+TEST(TargetFileName, NothingLeavesTheDestination)
+{
+    std::string result;
+    MakeTargetFileName(0, "..\\..\\etc\\image01", "/p/a.jpg", result, 1, 2, "");
+    EXPECT_EQ(result, "etc/image02");
+    MakeTargetFileName(0, "/abs/./x/../img", "/p/a.jpg", result, 0, 2, "");
+    EXPECT_EQ(result, "abs/x/img0");
+    MakeTargetFileName(1, "image01", "/p/a.jpg", result, 0, 2, "..\\../tn_*.jpg");
+    EXPECT_EQ(result, "tn_image01.jpg");
+    MakeTargetFileName(0, "..", "/p/a.jpg", result, 0, 2, "");
+    EXPECT_EQ(result.find(".."), std::string::npos) << result;
+    EXPECT_EQ(ContainedRelativePath("a\\\\b//./c/.."), "a/b/c");
+}
