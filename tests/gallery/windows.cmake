@@ -23,3 +23,6 @@ target_include_directories(gallery_build_test PRIVATE ${window_test_dir})
 # Picture loading and saving, output names, the makers and their geometry (no GUI).
 pictavo_add_test(gallery_pictures_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/PicturesTest.cpp LIBS gallery_utils)
 pictavo_add_test(gallery_makers_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/MakersTest.cpp LIBS gallery_utils)
+pictavo_add_test(gallery_makers_window_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/MakersWindowTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/MakersWindowTestSupport.cpp ${window_test_support} LIBS gallery)
+target_include_directories(gallery_makers_window_test PRIVATE ${window_test_dir})
