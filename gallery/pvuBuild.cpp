@@ -6,6 +6,7 @@
 #include "gallery/pvu.h"
 #include "gallery/pvutils.h"
 #include "gallery/pvutilsMarkup.h"
+#include "gallery/pvutilsSourceCache.h"
 #include "gallery/srutils.h"
 #include "platform/core/Exception.h"
 #include "platform/strings/StringList.h"
@@ -315,6 +316,8 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
     for (int i = 0; i < itemCount; ++i) {
         if (StopFlag != 0) return;
         const std::string fullPath = ItemFullPath(i);
+        // The image copy and the thumbnail load the same source: decode it once.
+        TSourcePictureCache sourceCache;
         bool failed = false;
         const bool measuring = mode != 4 || CheckBox7->Checked();
         const int linesBefore = ListBox2->Items().Count();
