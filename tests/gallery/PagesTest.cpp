@@ -570,6 +570,30 @@ TEST_F(Pages, ShippedTemplatesGiveValidPagesWithDefaultSettings) {
     EXPECT_NE(Page("image01.htm").find("src=\"i1.jpg\""), std::string::npos);
 }
 
+TEST_F(Pages, EveryCaptionPositionAndPageOptionKeepsTheShippedPagesValid) {
+    form = std::make_unique<TForm1>();
+    form->Edit1->SetText(destination);
+    AddItems(3);
+    for (int n : {22, 25, 30, 31}) SetIndexField(n, "1");
+    for (int n : {22, 30, 31}) SetImageField(n, "1");
+    form->ComboBox23->SetText("http://example.org/gallery/");
+    form->ComboBox4->SetItemIndex(1);
+    form->SpinEdit2->SetValue(1);
+    for (int position = 0; position < 6; ++position) {
+        SCOPED_TRACE(position);
+        form->ComboBox9->SetItemIndex(position);
+        form->ComboBox14->SetItemIndex(std::min(position, 4));
+        Write(0, "", folder.File("indexpg/classic.htm"));
+        Write(1, "", folder.File("imagepg/dark.htm"));
+        for (const char* name : {"index1.html", "image02.htm"}) {
+            std::string output;
+            const int rc = RunTidy(destination + name, output);
+            EXPECT_TRUE(rc == 0 || rc == 1) << name << "\n" << output;
+        }
+    }
+    EXPECT_NE(Page("index1.html").find("<a href=\"i1.jpg\" target=\"image\">"), std::string::npos);
+}
+
 TEST_F(Pages, FrameTemplateIsValidOnceFilled) {
     const std::string text = ReadFile(folder.File("framepg/left.htm"));
     std::string page = ReplaceText(text, "%frameindex", "index1.html", true, true);
