@@ -566,6 +566,10 @@ TEST_F(BuildTest, FramePageAndBrowserLaunch) {
     EXPECT_EQ(ReadFile(opened), Dest("Main.htm"));
 }
 
+TEST_F(BuildTest, SourcePictureKeptAcrossAnItemsTwoLoads) {
+    EXPECT_EQ(CheckSourcePictureCache(work), "");
+}
+
 TEST(BuildPaths, SafeOutputNames) {
     EXPECT_EQ(SafeOutputName("images\\pic01.jpg"), "images/pic01.jpg");
     EXPECT_EQ(SafeOutputName("..\\..\\x\\a.jpg"), "x/a.jpg");

@@ -2,9 +2,12 @@
 
 #include "formats/ImageFormats.h"
 #include "gallery/pvuBuild.h"
+#include "gallery/pvutilsSourceCache.h"
+#include "raster/RasterDIB.h"
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -108,4 +111,42 @@ std::vector<std::string> LinkedAddresses(const std::string& html) {
     for (auto it = std::sregex_iterator(html.begin(), html.end(), attribute); it != std::sregex_iterator(); ++it)
         found.push_back((*it)[1].str());
     return found;
+}
+
+std::string CheckSourcePictureCache(const std::string& folder) {
+    const std::string file = folder + "cached.bmp";
+    const std::string other = folder + "other.bmp";
+    {
+        std::ofstream(file) << "placeholder";
+        std::ofstream(other) << "placeholder";
+    }
+    TRasterDIB picture;
+    picture.SetSize(7, 5, 24);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 21; ++x) picture.Rows[std::size_t(y)][x] = std::uint8_t(y * 21 + x);
+
+    const int hitsBefore = CachedSourcePictureHits();
+    TRasterDIB taken;
+    RememberSourcePicture(picture, file);  // no cache alive: nothing kept
+    if (TakeCachedSourcePicture(taken, file)) return "a picture was kept without a cache";
+    {
+        TSourcePictureCache cache;
+        RememberSourcePicture(picture, file);
+        if (TakeCachedSourcePicture(taken, other)) return "another file's load took the picture";
+        RememberSourcePicture(picture, file);
+        if (!TakeCachedSourcePicture(taken, file)) return "the second load of the same file decoded again";
+        if (taken.Width() != 7 || taken.AbsHeight != 5 || taken.Header.BitCount != 24) return "wrong size";
+        for (int y = 0; y < 5; ++y)
+            if (std::memcmp(taken.Rows[std::size_t(y)], picture.Rows[std::size_t(y)], 21) != 0) return "wrong pixels";
+        if (TakeCachedSourcePicture(taken, file)) return "the picture was handed out twice";
+        // A file that changed after it was decoded is decoded again.
+        RememberSourcePicture(picture, file);
+        std::ofstream(file, std::ios::app) << "changed";
+        if (TakeCachedSourcePicture(taken, file)) return "a changed file came from the cache";
+        RememberSourcePicture(picture, file);
+    }
+    TSourcePictureCache later;
+    if (TakeCachedSourcePicture(taken, file)) return "a picture outlived its cache";
+    if (CachedSourcePictureHits() != hitsBefore + 1) return "hit count " + std::to_string(CachedSourcePictureHits());
+    return "";
 }

@@ -35,3 +35,6 @@ void EnsureImageFormats();
 
 // href and src attribute values of a page, in order.
 std::vector<std::string> LinkedAddresses(const std::string& html);
+
+// Checks of the source-picture cache (raster side); each returns "" when all is well, else what went wrong.
+std::string CheckSourcePictureCache(const std::string& folder);
