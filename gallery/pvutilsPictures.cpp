@@ -138,6 +138,9 @@ bool bmpDataComplete(const std::string& path)
     const std::int64_t rows = height < 0 ? -height : height;
     if (compression == 0 || compression == 3) {
         const std::int64_t stride = (width * bits + 31) / 32 * 4;
+        // Sizes past any file are the reader's to refuse.
+        if (rows > (std::int64_t(1) << 62) / stride)
+            return true;
         return size >= offset + stride * rows;
     }
     if (compression != 1 && compression != 2)

@@ -231,6 +231,58 @@ TEST_F(Pictures, BrokenFilesAreNotLoaded)
     }
 }
 
+// Hand-made headers that promise more than the file holds, or sizes no
+// picture can have: each is "not loaded", nothing is allocated from them.
+TEST_F(Pictures, HostileHeadersAreNotLoaded)
+{
+    auto le32 = [](std::vector<std::uint8_t>& b, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) b.push_back(std::uint8_t(v >> (8 * i)));
+    };
+    auto bmp = [&](std::int32_t width, std::int32_t height, int bits, std::uint32_t compression,
+                   const std::vector<std::uint8_t>& data) {
+        std::vector<std::uint8_t> b = {'B', 'M'};
+        le32(b, std::uint32_t(54 + data.size()));
+        le32(b, 0);
+        le32(b, 54 + (bits <= 8 ? 4u << bits : 0u));
+        le32(b, 40);
+        le32(b, std::uint32_t(width));
+        le32(b, std::uint32_t(height));
+        b.push_back(1), b.push_back(0), b.push_back(std::uint8_t(bits)), b.push_back(0);
+        le32(b, compression);
+        for (int i = 0; i < 5; ++i) le32(b, 0);
+        if (bits <= 8)
+            b.resize(b.size() + (4u << bits), 0x40);
+        b.insert(b.end(), data.begin(), data.end());
+        return b;
+    };
+    const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> cases = {
+        {"huge.bmp", bmp(0x7FFFFFFF, -0x7FFFFFFF - 1, 32, 0, {1, 2, 3})},
+        {"wide.bmp", bmp(0x40000000, 0x40000000, 24, 0, {})},
+        {"short.bmp", bmp(4, 4, 24, 0, std::vector<std::uint8_t>(47, 9))},
+        {"noend.bmp", bmp(4, 4, 8, 1, {4, 1, 4, 2, 0, 0, 4, 3})},
+        {"runaway.bmp", bmp(4, 4, 8, 1, {0, 200, 1, 2})},
+        {"table.gif", {'G', 'I', 'F', '8', '9', 'a', 4, 0, 4, 0, 0xF7, 0, 0, 1, 2, 3}},
+        {"blocks.gif", {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0, 0, 0, 0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0,
+                        2, 200, 1, 2}},
+        {"huge.gif", {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0x2C, 0, 0, 0, 0, 0xFF, 0xFF,
+                      0xFF, 0xFF, 0, 8, 2, 0, 1, 0, 0x3B}},
+    };
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        writeAll(dir / name, bytes);
+        TRasterDIB dib;
+        EXPECT_NO_THROW(LoadImageFile(dib, dir / name));
+        EXPECT_EQ(dib.Width(), 0);
+        EXPECT_EQ(dib.AbsHeight, 0);
+    }
+    // A complete run-length picture still loads.
+    writeAll(dir / "rle.bmp", bmp(2, 2, 8, 1, {2, 5, 0, 0, 2, 6, 0, 1}));
+    TRasterDIB dib;
+    LoadImageFile(dib, dir / "rle.bmp");
+    EXPECT_EQ(dib.Width(), 2);
+    EXPECT_EQ(dib.AbsHeight, 2);
+}
+
 TEST_F(Pictures, WithoutTheJpegLibraryJpegIsNotLoadedAndNotWritten)
 {
     ASSERT_EQ(run("cjpeg " + (dir / "src.ppm") + " > " + (dir / "a.jpg")), 0);
