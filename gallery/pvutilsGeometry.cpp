@@ -86,6 +86,10 @@ void ResizeImage(TRasterDIB& picture, int mode, int newWidth, int newHeight, int
         picture.TakeOver(resized);  // nothing to make: an empty picture
         return;
     }
+    // Resampling to the same size changes no pixel; skipping it spares a
+    // second full-size buffer.
+    if (mode != 2 && newWidth == picture.Width() && newHeight == picture.AbsHeight && picture.BitCount() == 24)
+        return;
     resized.SetSize(newWidth, newHeight, 24);
     // Every mode resamples; a mode we do not know is made like mode 0 rather
     // than handed back as a black picture.

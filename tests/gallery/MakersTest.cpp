@@ -4,6 +4,7 @@
 
 #include "gallery/pvutilsPictures.h"
 
+#include "gallery/pvutilsSourceCache.h"
 #include "gallery/srutils.h"
 #include "raster/RasterFiles.h"
 #include "tests/raster/RasterFileTestHelpers.h"
@@ -440,4 +441,35 @@ TEST_F(Makers, EmptyHooksAreSkipped)
     settings.BevelImage = "1|5|0|100|0|0|0|0|0|0|0|";
     EXPECT_EQ(image(landscape), Size(400, 300));
     EXPECT_EQ(thumbnail(landscape), Size(100, 75));
+}
+
+// Inside a build item the thumbnail takes the picture the image copy decoded,
+// and comes out the same as when it decodes the file itself.
+TEST_F(Makers, ThumbnailReusesTheSourceDecodedForTheImage)
+{
+    settings.Resize = true;
+    settings.ResizeMethod = 0;
+    TRasterDIB alone;
+    int failed = -1;
+    MakeThumbnail(failed, landscape, alone, settings, hooks);
+    const int hitsBefore = CachedSourcePictureHits();
+    TRasterDIB image, thumb;
+    {
+        TSourcePictureCache cache;
+        MakeImageCopy(failed, landscape, image, settings, hooks);
+        MakeThumbnail(failed, landscape, thumb, settings, hooks);
+    }
+    EXPECT_EQ(CachedSourcePictureHits(), hitsBefore + 1);
+    ASSERT_EQ(thumb.Width(), alone.Width());
+    ASSERT_EQ(thumb.AbsHeight, alone.AbsHeight);
+    for (int y = 0; y < thumb.AbsHeight; ++y)
+        for (int x = 0; x < thumb.Width(); ++x) ASSERT_EQ(pixelFromTop(thumb, x, y), pixelFromTop(alone, x, y));
+    // Same-size resampling keeps the picture as it is.
+    TRasterDIB same;
+    paintBands(same, 30, 20);
+    TRasterDIB copy;
+    paintBands(copy, 30, 20);
+    ResizeImage(same, 0, 30, 20, 30, 20);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x) ASSERT_EQ(pixelFromTop(same, x, y), pixelFromTop(copy, x, y));
 }
