@@ -439,6 +439,13 @@ TEST_F(Pages, FourThumbnailsPerPageInThreeColumns) {
     EXPECT_EQ(TableLines(Page("index2.html")),
               (std::vector<std::string>{table, "  <tr>", cell(5), cell(6), cell(7), "  </tr>", "  <tr>", cell(8),
                                         filler, filler, "</table>"}));
+
+    // Six per page in three columns: two full rows, and no row of fillers after them.
+    Layout(1, 3, 6);
+    EXPECT_EQ(Write(0, NavTemplate), 2);
+    EXPECT_EQ(TableLines(Page("index1.html")),
+              (std::vector<std::string>{table, "  <tr>", cell(1), cell(2), cell(3), "  </tr>", "  <tr>", cell(4),
+                                        cell(5), cell(6), "  </tr>", "</table>"}));
 }
 
 TEST_F(Pages, TableTagBorderSizeAndColours) {
