@@ -3,6 +3,7 @@
 #include "WindowTestSupport.h"
 
 #include "gallery/PropertyRecords.h"
+#include "platform/core/Exception.h"
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
 
@@ -613,6 +614,16 @@ TEST_F(Pages, FrameTemplateIsValidOnceFilled) {
     std::string output;
     const int rc = RunTidy(folder.File("frame.htm"), output);
     EXPECT_TRUE(rc == 0 || rc == 1) << output;
+}
+
+TEST_F(Pages, ACutOrNonNumericRecordRaisesTheConversionErrorAndWritesNoPage) {
+    AddItems(2);
+    form->SetPropertyRecord(prMoreTable, "0|100|");
+    EXPECT_THROW(Write(0, NavTemplate), EConvertError);
+    form->SetPropertyRecord(prMoreTable, Plain7);
+    SetIndexField(21, "x");
+    EXPECT_THROW(Write(0, NavTemplate), EConvertError);
+    EXPECT_FALSE(fs::exists(destination + "index1.html"));
 }
 
 TEST_F(Pages, MissingTemplateWritesNothing) {
