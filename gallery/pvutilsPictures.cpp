@@ -329,7 +329,7 @@ void LoadScaledImage(TRasterDIB& dib, const std::string& fileName, int percent, 
 }
 
 void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::string& target, int kind,
-                   int quality, bool keepDate)
+                   int quality, bool keepDate, int colors)
 {
     const std::string path = ToFileSystemPath(target);
     // The date is read first: source and target may be the same file.
@@ -337,9 +337,7 @@ void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::st
     if (keepDate)
         FileDateText(2, ToFileSystemPath(dateSource), "", dateText);
 
-    if (kind == okGif)
-        throw ESaveImageError("Cannot write " + target + ": GIF output is not supported");
-    if (kind != okJpeg && kind != okBmpRaster && kind != okBmpBuffer)
+    if (kind != okJpeg && kind != okGif && kind != okBmpRaster && kind != okBmpBuffer)
         throw ESaveImageError("Cannot write " + target + ": unknown picture output kind " + std::to_string(kind));
     if (isEmpty(dib))
         throw ESaveImageError("Cannot write " + target + ": the picture is empty");
@@ -350,6 +348,9 @@ void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::st
         if (!JpegLibraryPresent())
             throw ESaveImageError("Cannot write " + target + ": the JPEG library is missing");
         WriteJpegFile(dib, path, std::clamp(quality, 0, 100));
+        break;
+    case okGif:
+        WriteGifFile(dib, path, colors);
         break;
     default:
         try {

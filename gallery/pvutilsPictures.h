@@ -32,15 +32,20 @@ void LoadImageFile(TRasterDIB& dib, const std::string& fileName);
 // of a black picture of its own size.
 void LoadScaledImage(TRasterDIB& dib, const std::string& fileName, int percent, int invert, int brightness);
 
-// Writes dib to target in the given kind (0 JPEG with quality 0..100, 3 BMP by
-// the raster writer, 4 BMP by the buffer's own writer). With keepDate the
-// target gets the packed file date dateSource had before the write (none when
+// Writes dib to target in the given kind: 0 JPEG with quality 0..100, 1 GIF
+// with at most `colors` colours (2..256; the "Colors" setting), 3 BMP by the
+// raster writer, 4 BMP by the buffer's own writer. With keepDate the target
+// gets the packed file date dateSource had before the write (none when
 // dateSource cannot be opened). Returns only when the file was written: every
-// failure raises (ESaveImageError for kind 1, since there is no GIF writer,
-// for other unknown kinds, an empty picture or a missing JPEG library; the
-// writers' own errors otherwise).
+// failure raises (ESaveImageError for an unknown kind, an empty picture or a
+// missing JPEG library; the writers' own errors otherwise), and no partly
+// written file is left behind.
 void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::string& target, int kind,
-                   int quality, bool keepDate);
+                   int quality, bool keepDate, int colors = 255);
+
+// A GIF89a file of the picture: its own colours when it has at most `colors`,
+// else an even colour cube of at most that many (no dithering).
+void WriteGifFile(const TRasterDIB& dib, const std::string& fileName, int colors);
 
 // Forms an output name relative to the destination folder (see the notes in
 // pvutilsPictures.cpp): mode 0 from the pattern, renumbered by number; mode 1
