@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <malloc.h>
 #include <fstream>
 #include <memory>
 #include <system_error>
@@ -63,6 +64,19 @@ std::string SafeOutputName(const std::string& name) {
 }
 
 namespace {
+
+// A build allocates and frees picture buffers of tens of megabytes for every
+// item. Above glibc's largest mmap threshold each of them would be mapped
+// fresh and faulted in page by page; kept in the heap they are reused.
+void KeepLargePictureBuffersInHeap() {
+    static const bool done = [] {
+        constexpr int limit = 512 * 1024 * 1024;
+        mallopt(M_MMAP_THRESHOLD, limit);
+        mallopt(M_TRIM_THRESHOLD, limit);
+        return true;
+    }();
+    (void)done;
+}
 
 void ProcessPendingMessages() {
     if (Application) Application->ProcessMessages();
@@ -269,6 +283,7 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
     const int mode = BuildMode;
 
     BuildStateGuard guard(*this, buildRunning_);
+    KeepLargePictureBuffersInHeap();
     ShowBuildState(mode == 1 ? 2 * itemCount + 4 : itemCount + 4);
 
     const std::string destinationFolder = NormalizeFolderPath(ToFileSystemPath(Edit1->Text()));

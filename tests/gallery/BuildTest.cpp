@@ -5,6 +5,7 @@
 
 #include "gallery/PropertyRecords.h"
 #include "gallery/pvuBuild.h"
+#include "gallery/pvutilsSourceCache.h"
 #include "gallery/pvutils.h"
 #include "platform/shell/Shell.h"
 #include "platform/system/System.h"
@@ -185,11 +186,14 @@ TEST_F(BuildTest, CreateAllEndToEnd) {
     AddPictures(EndToEndPictures);
     ASSERT_EQ(form->ListView1->Count(), 12);
 
+    const int cacheHitsBefore = CachedSourcePictureHits();
     form->CreateAll2->Click();
 
     EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
     ExpectWindowRestored();
     EXPECT_EQ(form->ProgressBar1->Max(), 2 * 12 + 4);
+    // Every picture was decoded once: each thumbnail took the image copy's decoded source.
+    EXPECT_EQ(CachedSourcePictureHits() - cacheHitsBefore, 11);
     // The missing picture left the list; the others keep their order.
     ASSERT_EQ(form->ListView1->Count(), 11);
     for (int i = 0; i < form->ListView1->Count(); ++i) EXPECT_NE(form->ListView1->Caption(i), "h_missing.jpg");
@@ -311,6 +315,7 @@ TEST_F(BuildTest, RefusesDestinationHoldingASourceFolder) {
         work + "elsewhere/link-to-work",              // a link to a folder above it
         work + "elsewhere/link-to-work/Sources/.",    // through a link, then "."
         work + "SOURCES",                             // letters in another case
+        work + "elsewhere/link-to-work/New/../Sources",  // through a link and a folder not made yet
     };
     for (const std::string& destinationText : refused) {
         dialogs.Messages.clear();
@@ -564,6 +569,17 @@ TEST_F(BuildTest, FramePageAndBrowserLaunch) {
     EXPECT_EQ(GeneratedList().find("Main.htm"), std::string::npos);
     for (int k = 0; k < 100 && !fs::exists(opened); ++k) usleep(20000);
     EXPECT_EQ(ReadFile(opened), Dest("Main.htm"));
+}
+
+TEST_F(BuildTest, LargeSizesArePlainIntegers) {
+    AddPictures({{"wide.jpg", "-size 1600x1200 gradient:red-yellow -quality 85", 1600, 1200, 0}});
+    form->CheckBox3->SetChecked(false);  // the image copy keeps the source size
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    ASSERT_EQ(form->ListBox2->Items().Count(), 2);
+    EXPECT_EQ(form->ListBox2->Items()[0].rfind("images/pic01.jpg|1600|1200|", 0), 0u) << form->ListBox2->Items()[0];
+    EXPECT_EQ(form->ListBox2->Items()[1], "thumbs/tn_pic01.jpg|120|90|0");
+    EXPECT_NE(ReadFile(Dest("pages/page01.htm")).find("width=\"1600\" height=\"1200\""), std::string::npos);
 }
 
 TEST_F(BuildTest, SourcePictureKeptAcrossAnItemsTwoLoads) {
