@@ -96,6 +96,19 @@ std::string PageName(int number) {
     return buffer;
 }
 
+// Replaces fields (numbered from 1) of a property record.
+void SetRecordFields(TForm1& form, int record, const std::map<int, std::string>& values) {
+    std::vector<std::string> fields;
+    for (std::string rest = form.GetPropertyRecord(record); !rest.empty();) fields.push_back(NextField(rest));
+    for (const auto& [number, value] : values) {
+        if (fields.size() < std::size_t(number)) fields.resize(std::size_t(number));
+        fields[std::size_t(number - 1)] = value;
+    }
+    std::string joined;
+    for (const std::string& f : fields) joined += f + "|";
+    form.SetPropertyRecord(record, joined);
+}
+
 class BuildTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -272,6 +285,13 @@ TEST_F(BuildTest, StopBetweenItems) {
     form->OnBuildItemDone = [&](int item) {
         ++itemsSeen;
         if (item == 1) {
+            // The build state: phase text, progress, pages hidden, tool bar off, Stop shown.
+            EXPECT_EQ(form->Label34->Caption(), "Creating Images+Thumbnails (2 of 5)");
+            EXPECT_EQ(form->ProgressBar1->Max(), 2 * 5 + 4);
+            EXPECT_EQ(form->ProgressBar1->Position(), 4);
+            EXPECT_FALSE(form->PageControl1->Visible());
+            EXPECT_FALSE(form->ToolBar1->Enabled());
+            EXPECT_TRUE(form->Button14->Visible());
             form->Button14->Click();
             // Stop gives the window back at once.
             EXPECT_TRUE(form->PageControl1->Visible());
@@ -541,16 +561,8 @@ TEST_F(BuildTest, OutputNamesStayInsideTheDestination) {
 
 TEST_F(BuildTest, FramePageAndBrowserLaunch) {
     AddSimplePictures(2);
-    std::string record = form->GetPropertyRecord(prPagePropertiesIndex);
-    std::vector<std::string> fields;
-    for (std::string rest = record; !rest.empty();) fields.push_back(NextField(rest));
-    fields.resize(31);
-    fields[24] = "1";          // frames on
-    fields[25] = "Main.htm";   // frame page name
-    fields[26] = "left.htm";   // frame template
-    std::string joined;
-    for (const std::string& f : fields) joined += f + "|";
-    form->SetPropertyRecord(prPagePropertiesIndex, joined);
+    // Frames on, the frame page's name and its template.
+    SetRecordFields(*form, prPagePropertiesIndex, {{25, "1"}, {26, "Main.htm"}, {27, "left.htm"}});
     form->Menuitem7->SetChecked(true);
     const std::string opened = program.File("opened.txt");
     program.Write("opener.sh", "#!/bin/sh\nprintf '%s' \"$1\" > " + ShellQuote(opened) + "\n");
@@ -569,6 +581,33 @@ TEST_F(BuildTest, FramePageAndBrowserLaunch) {
     EXPECT_EQ(GeneratedList().find("Main.htm"), std::string::npos);
     for (int k = 0; k < 100 && !fs::exists(opened); ++k) usleep(20000);
     EXPECT_EQ(ReadFile(opened), Dest("Main.htm"));
+}
+
+TEST_F(BuildTest, BackgroundPicturesAreCopied) {
+    AddSimplePictures(1);
+    const std::string backgrounds = work + "Backgrounds/";
+    for (const char* name : {"page.gif", "image.gif", "table.gif", "cell.gif", "unused.gif"})
+        WriteFile(backgrounds + name, "GIF89a");
+    SetRecordFields(*form, prPagePropertiesIndex, {{11, "1"}, {13, backgrounds + "page.gif"}});
+    SetRecordFields(*form, prPagePropertiesImage, {{11, "1"}, {13, backgrounds + "image.gif"}});
+    SetRecordFields(*form, prMoreTable, {{7, "2"}, {9, backgrounds + "table.gif"}, {21, "2"}, {23, backgrounds + "cell.gif"}});
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    for (const char* name : {"page.gif", "image.gif", "table.gif", "cell.gif"})
+        EXPECT_EQ(ReadFile(Dest(name)), "GIF89a") << name;
+    EXPECT_FALSE(fs::exists(Dest("unused.gif")));
+    EXPECT_NE(ReadFile(Dest("index1.html")).find("background=\"page.gif\""), std::string::npos);
+    // Copied pictures are not in the list of produced files.
+    EXPECT_EQ(GeneratedList().find(".gif"), std::string::npos);
+
+    // Switched off, nothing is copied.
+    fs::remove_all(destination);
+    SetRecordFields(*form, prPagePropertiesIndex, {{11, "0"}});
+    SetRecordFields(*form, prPagePropertiesImage, {{11, "0"}});
+    SetRecordFields(*form, prMoreTable, {{7, "1"}, {21, "0"}});
+    form->CreateAll2->Click();
+    for (const char* name : {"page.gif", "image.gif", "table.gif", "cell.gif"})
+        EXPECT_FALSE(fs::exists(Dest(name))) << name;
 }
 
 TEST_F(BuildTest, LargeSizesArePlainIntegers) {
