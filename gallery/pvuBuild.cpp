@@ -92,14 +92,13 @@ std::string ResultLine(const std::string& name, int width, int height, int colou
     return name + "|" + std::to_string(width) + "|" + std::to_string(height) + "|" + std::to_string(colours);
 }
 
-// Removes a file we are about to replace, so that a write that fails cannot
-// leave an older picture looking like this build's result.
+// Removes a picture that must not stay: one about to be replaced (so a write
+// that fails cannot leave an older picture looking like this build's result),
+// or one of an item that left the list.
 void RemoveStaleFile(const std::string& path) {
     std::error_code ec;
     fs::remove(fs::path(path), ec);
 }
-
-void RemoveFileQuietly(const std::string& path) { RemoveStaleFile(path); }
 
 }  // namespace
 
@@ -314,7 +313,7 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
             SavePicture(picture, source, target, kind, quality, keepDate);
         } catch (const std::exception& error) {
             notWritten.push_back(target + ": " + error.what());
-            RemoveFileQuietly(target);
+            RemoveStaleFile(target);
             return false;
         }
         if (!FileExists(target)) {
@@ -396,7 +395,7 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
         if (failed) {
             while (ListBox2->Items().Count() > linesBefore) ListBox2->Items().Delete(ListBox2->Items().Count() - 1);
             // The item leaves the list, so its image copy would be an orphan nothing links.
-            if (!writtenImage.empty()) RemoveFileQuietly(writtenImage);
+            if (!writtenImage.empty()) RemoveStaleFile(writtenImage);
             failedItems.push_back(i);
         } else {
             ++nameCounter;

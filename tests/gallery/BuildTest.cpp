@@ -318,6 +318,28 @@ TEST_F(BuildTest, StopBetweenItems) {
     EXPECT_TRUE(fs::exists(Dest("index1.html")));
 }
 
+TEST_F(BuildTest, CommandDuringABuildIsIgnored) {
+    AddSimplePictures(3);
+    int nested = 0;
+    form->OnBuildItemDone = [&](int item) {
+        if (item == 0) {
+            // A shortcut key pressed while the build processes messages.
+            form->CreateThumbnail1->Click();
+            form->ToolButton6all->Click();
+            ++nested;
+        }
+    };
+    form->CreateAll2->Click();
+    EXPECT_EQ(nested, 1);
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    EXPECT_EQ(form->BuildMode, 1);
+    EXPECT_EQ(form->ListBox2->Items().Count(), 6);
+    EXPECT_EQ(GeneratedList(),
+              "index1.html\r\npages/page01.htm\r\npages/page02.htm\r\npages/page03.htm\r\nimages/pic01.jpg\r\n"
+              "thumbs/tn_pic01.jpg\r\nimages/pic02.jpg\r\nthumbs/tn_pic02.jpg\r\nimages/pic03.jpg\r\n"
+              "thumbs/tn_pic03.jpg\r\n");
+}
+
 TEST_F(BuildTest, RefusesDestinationHoldingASourceFolder) {
     AddSimplePictures(2);
     const std::string refusal =
@@ -577,6 +599,8 @@ TEST_F(BuildTest, FramePageAndBrowserLaunch) {
     EXPECT_NE(frame.find("<frame src=\"index1.html\" name=\"index\""), std::string::npos) << frame;
     EXPECT_NE(frame.find("<frame src=\"pages/page01.htm\" name=\"image\""), std::string::npos) << frame;
     EXPECT_NE(frame.find("<title>Welcome to my gallery</title>"), std::string::npos) << frame;
+    std::string tidyOutput;
+    EXPECT_LT(RunCommand("tidy -q -e " + ShellQuote(Dest("Main.htm")) + " 2>&1", &tidyOutput), 2) << tidyOutput;
     // The frame page is not in the list of produced files.
     EXPECT_EQ(GeneratedList().find("Main.htm"), std::string::npos);
     for (int k = 0; k < 100 && !fs::exists(opened); ++k) usleep(20000);
