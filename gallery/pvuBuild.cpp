@@ -305,12 +305,12 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
 
     // Writes one finished picture; false (and a report line) when the file is not there afterwards.
     auto writePicture = [&](TRasterDIB& picture, const std::string& source, const std::string& relativeName,
-                            int kind, int quality) {
+                            int kind, int quality, int colors) {
         const std::string target = destinationFolder + relativeName;
         try {
             ForceDirectories(ExtractFilePath(target));
             RemoveStaleFile(target);
-            SavePicture(picture, source, target, kind, quality, keepDate);
+            SavePicture(picture, source, target, kind, quality, keepDate, colors);
         } catch (const std::exception& error) {
             notWritten.push_back(target + ": " + error.what());
             RemoveStaleFile(target);
@@ -353,7 +353,8 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
                 CreateImage(loadFailed, fullPath, *picture);
                 if (loadFailed != 0) {
                     failed = true;
-                } else if (writePicture(*picture, fullPath, imageName, imageKind, SpinEdit13->Value())) {
+                } else if (writePicture(*picture, fullPath, imageName, imageKind, SpinEdit13->Value(),
+                                        SpinEdit15->Value())) {
                     writtenImage = destinationFolder + imageName;
                     PictureSize(*picture, width, height, &colours);
                 } else {
@@ -380,7 +381,8 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
                     CreateThumbnail(loadFailed, fullPath, *picture);
                     if (loadFailed != 0) {
                         failed = true;
-                    } else if (writePicture(*picture, fullPath, thumbnailName, thumbnailKind, SpinEdit12->Value())) {
+                    } else if (writePicture(*picture, fullPath, thumbnailName, thumbnailKind, SpinEdit12->Value(),
+                                            SpinEdit14->Value())) {
                         PictureSize(*picture, width, height, nullptr);
                     } else {
                         failed = true;

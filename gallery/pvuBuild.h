@@ -30,9 +30,9 @@ using TPicturePtr = std::unique_ptr<TRasterDIB, TRasterDIBDeleter>;
 TPicturePtr NewPicture();
 // Width, height and (when asked for) the colour count of a picture.
 void PictureSize(const TRasterDIB& picture, int& width, int& height, int* colours);
-// SaveImageFile of the picture; raises what the writer raises.
+// SaveImageFile of the picture (colors: the GIF palette limit); raises what the writer raises.
 void SavePicture(TRasterDIB& picture, const std::string& dateSource, const std::string& target, int kind,
-                 int quality, bool keepDate);
+                 int quality, bool keepDate, int colors);
 // Loads a picture file (when it exists) and measures it; width and height stay when it does not load.
 void MeasurePictureFile(const std::string& fileName, int& width, int& height, int* colours);
 // MakeTargetFileName's result (see pvutilsPictures.h).

@@ -16,8 +16,8 @@ void PictureSize(const TRasterDIB& picture, int& width, int& height, int* colour
 }
 
 void SavePicture(TRasterDIB& picture, const std::string& dateSource, const std::string& target, int kind,
-                 int quality, bool keepDate) {
-    SaveImageFile(picture, dateSource, target, kind, quality, keepDate);
+                 int quality, bool keepDate, int colors) {
+    SaveImageFile(picture, dateSource, target, kind, quality, keepDate, colors);
 }
 
 void MeasurePictureFile(const std::string& fileName, int& width, int& height, int* colours) {

@@ -634,6 +634,25 @@ TEST_F(BuildTest, BackgroundPicturesAreCopied) {
         EXPECT_FALSE(fs::exists(Dest(name))) << name;
 }
 
+TEST_F(BuildTest, GifThumbnailsWithTheirColourLimit) {
+    AddPictures({{"photo.jpg", "-size 200x150 plasma:fractal -seed 3 -quality 90", 200, 150, 0}});
+    form->ComboBox7->SetItemIndex(1);  // thumbnails as GIF
+    form->SpinEdit14->SetValue(16);
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    EXPECT_EQ(GeneratedList(), "index1.html\r\npages/page01.htm\r\nimages/pic01.jpg\r\nthumbs/tn_pic01.gif\r\n");
+    std::string out;
+    ASSERT_EQ(RunCommand("identify -format '%m %w %h %k' " + ShellQuote(Dest("thumbs/tn_pic01.gif")), &out), 0);
+    int width = 0, height = 0, colours = 0;
+    char format[16] = {};
+    ASSERT_EQ(std::sscanf(out.c_str(), "%15s %d %d %d", format, &width, &height, &colours), 4) << out;
+    EXPECT_STREQ(format, "GIF");
+    EXPECT_EQ(width, 120);
+    EXPECT_EQ(height, 90);
+    EXPECT_LE(colours, 16);
+    EXPECT_NE(ReadFile(Dest("index1.html")).find("src=\"thumbs/tn_pic01.gif\""), std::string::npos);
+}
+
 TEST_F(BuildTest, LargeSizesArePlainIntegers) {
     AddPictures({{"wide.jpg", "-size 1600x1200 gradient:red-yellow -quality 85", 1600, 1200, 0}});
     form->CheckBox3->SetChecked(false);  // the image copy keeps the source size
