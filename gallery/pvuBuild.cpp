@@ -185,6 +185,8 @@ public:
     explicit BuildStateGuard(TForm1& form, bool& running) : form_(form), running_(running) { running_ = true; }
     ~BuildStateGuard() {
         running_ = false;
+        // The picture buffers kept for reuse during the build go back to the system.
+        malloc_trim(0);
         try {
             form_.RestoreAfterBuild();
             form_.UpdateControls();

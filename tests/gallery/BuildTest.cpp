@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -651,6 +652,21 @@ TEST_F(BuildTest, GifThumbnailsWithTheirColourLimit) {
     EXPECT_EQ(height, 90);
     EXPECT_LE(colours, 16);
     EXPECT_NE(ReadFile(Dest("index1.html")).find("src=\"thumbs/tn_pic01.gif\""), std::string::npos);
+}
+
+TEST_F(BuildTest, KeepOriginalDate) {
+    AddSimplePictures(2);
+    const auto past = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+    fs::last_write_time(sources + "p0.jpg", past);
+    form->Menuitem8->SetChecked(true);
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    // File dates are kept to the two seconds of the packed form.
+    for (const char* name : {"images/pic01.jpg", "thumbs/tn_pic01.jpg"}) {
+        const auto kept = fs::last_write_time(Dest(name));
+        EXPECT_LT(std::chrono::abs(kept - past), std::chrono::seconds(3)) << name;
+    }
+    EXPECT_GT(fs::last_write_time(Dest("images/pic02.jpg")), past + std::chrono::hours(24));
 }
 
 TEST_F(BuildTest, LargeSizesArePlainIntegers) {
