@@ -53,7 +53,14 @@ std::vector<std::uint8_t> Reduce(const std::vector<std::uint8_t>& rgb, int width
     return out;
 }
 
+std::vector<std::uint8_t>& FloorBuffer() {
+    static std::vector<std::uint8_t> buffer;
+    return buffer;
+}
+
 }  // namespace
+
+void ReleaseFloorBuffer() { std::vector<std::uint8_t>().swap(FloorBuffer()); }
 
 void WritePhotoJpeg(const std::string& path, int width, int height, unsigned seed) {
     // Smooth shading with edges and grain, so it compresses like a photograph.
@@ -109,7 +116,9 @@ double FloorSeconds(const std::string& path, int imageWidth, int imageHeight, in
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
     const int width = int(info.output_width), height = int(info.output_height);
-    std::vector<std::uint8_t> rgb(std::size_t(width) * std::size_t(height) * 3);
+    // One buffer for every call: the floor counts decoding, not faulting in fresh memory.
+    std::vector<std::uint8_t>& rgb = FloorBuffer();
+    rgb.resize(std::size_t(width) * std::size_t(height) * 3);
     while (info.output_scanline < info.output_height) {
         JSAMPROW row = &rgb[std::size_t(info.output_scanline) * std::size_t(width) * 3];
         jpeg_read_scanlines(&info, &row, 1);
