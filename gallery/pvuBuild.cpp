@@ -65,18 +65,25 @@ std::string SafeOutputName(const std::string& name) {
 
 namespace {
 
-// A build allocates and frees picture buffers of tens of megabytes for every
-// item. Above glibc's largest mmap threshold each of them would be mapped
-// fresh and faulted in page by page; kept in the heap they are reused.
-void KeepLargePictureBuffersInHeap() {
-    static const bool done = [] {
-        constexpr int limit = 512 * 1024 * 1024;
-        mallopt(M_MMAP_THRESHOLD, limit);
-        mallopt(M_TRIM_THRESHOLD, limit);
-        return true;
-    }();
-    (void)done;
-}
+// glibc maps every allocation above its mmap threshold (32 MiB at most) fresh
+// and faults it in page by page, so each 12-megapixel buffer (36 MiB) of every
+// load and copy would cost its page faults again. During a build large buffers
+// come from the heap and are reused; afterwards the defaults return and the
+// heap gives its free memory back.
+class LargeBufferReuse {
+public:
+    LargeBufferReuse() {
+        mallopt(M_MMAP_MAX, 0);
+        mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    }
+    ~LargeBufferReuse() {
+        mallopt(M_MMAP_MAX, 65536);  // glibc's defaults
+        mallopt(M_TRIM_THRESHOLD, 128 * 1024);
+        malloc_trim(0);
+    }
+    LargeBufferReuse(const LargeBufferReuse&) = delete;
+    LargeBufferReuse& operator=(const LargeBufferReuse&) = delete;
+};
 
 void ProcessPendingMessages() {
     if (Application) Application->ProcessMessages();
@@ -185,8 +192,6 @@ public:
     explicit BuildStateGuard(TForm1& form, bool& running) : form_(form), running_(running) { running_ = true; }
     ~BuildStateGuard() {
         running_ = false;
-        // The picture buffers kept for reuse during the build go back to the system.
-        malloc_trim(0);
         try {
             form_.RestoreAfterBuild();
             form_.UpdateControls();
@@ -284,7 +289,7 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
     const int mode = BuildMode;
 
     BuildStateGuard guard(*this, buildRunning_);
-    KeepLargePictureBuffersInHeap();
+    LargeBufferReuse bufferReuse;
     ShowBuildState(mode == 1 ? 2 * itemCount + 4 : itemCount + 4);
 
     const std::string destinationFolder = NormalizeFolderPath(ToFileSystemPath(Edit1->Text()));
