@@ -14,11 +14,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <malloc.h>
-#include <fstream>
 #include <memory>
 #include <system_error>
 #include <vector>
+
+#include <malloc.h>
 
 namespace fs = std::filesystem;
 
