@@ -10,6 +10,8 @@
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
+    // The picture registry must know every loader before the first picture is read.
+    InitializePictureLoaders();
     application.Title = "";
     TForm1 form1;
     // Test hook: closes the main window after the given milliseconds, so a test

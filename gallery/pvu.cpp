@@ -128,6 +128,11 @@ void TForm1::ConnectHandlers() {
         c->OnKeyUp = [this](TComponent* s, int& key) { ComboBox13KeyUp(s, key); };
 
     ConnectCommandHandlers();
+    // The build commands share one handler, which takes the mode from the command's name.
+    for (TMenuItem* m : {CreateAll2, CreateThumbnail1, CreateImage1, CreateHTML1, Thumbnail1, Images1, HTMLPages1})
+        m->OnClick = bind(&TForm1::CreateAll2Click);
+    ToolButton6all->OnClick = bind(&TForm1::CreateAll2Click);
+    Button14->OnClick = bind(&TForm1::Button14Click);
 
     // The message boxes and the properties dialog of the utility routines need a window.
     SetMessageDlgHook([](const std::string& caption, const std::string& message, int type, int buttons) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "gallery/pvutilsMakers.h"
+
 class TIniFile;
 
 // Product name and version; the title text is name + " v" + version.
@@ -127,10 +129,41 @@ public:
     std::function<int(class TForm5&)> ShowUploadWindow;
     // --- end of main-window commands
 
+    // --- image makers
+    // failed 0: target holds the finished 24-bit picture; failed 1: the source
+    // did not load and target is unchanged.
+    void CreateImage(int& failed, const std::string& fileName, TRasterDIB& target);
+    void CreateThumbnail(int& failed, const std::string& fileName, TRasterDIB& target);
+    void LoadOriginal(int& failed, const std::string& fileName, TRasterDIB& target);
+    // The settings and records the makers read, taken from the controls now.
+    TMakerSettings MakerSettings() const;
+    // Decorations, each empty until it exists, and then skipped.
+    TDecorationHooks Decorations;
+
     // The scan set of the running addition.
     TPathSet ScanSet;
     // 99 while a drag inside the list is pending; "Move items to ..." keeps an index here.
     int DragPending = 0;
+
+    // --- build driver
+    void CreateAll2Click(TComponent* Sender);
+    void Button14Click(TComponent* Sender);
+    bool ValidateSetting(int kind, const std::string& text, const std::string& second, const std::string& message);
+    bool CheckCaptionVariable(int kind);
+    void ShowBuildState(int progressMax);
+    void RestoreAfterBuild();
+    // 1 all, 2 thumbnails, 3 images, 4 HTML; kept between builds.
+    int BuildMode = 1;
+    int StopFlag = 0;
+    // Runs after each item of a build (the window's messages have been processed before it).
+    std::function<void(int item)> OnBuildItemDone;
+
+    // --- page writer
+    // Adds count page names (relative to the destination, '/' separated,
+    // case-converted once) to the hidden list listName ("listbox3"/"listbox4").
+    void FillPageNames(const std::string& pattern, int kind, int count, const std::string& listName);
+    // Writes the index pages (kind 0) or image pages (kind 1) from a template.
+    void WritePages(int kind, int pageCount, const std::string& templateFile, int remainder = 0);
 
     // --- controls
     TToolBar* ToolBar1;
@@ -200,6 +233,18 @@ private:
     TComponent* FindByLowerName(const std::string& name) const;
     // Stores the entries of a history list so a '|' typed by the user cannot split an entry.
     std::string JoinHistory(const TComboBox& box) const;
+
+    // --- build driver (private)
+    bool ValidateBuildSettings();
+    bool DestinationOverwritesSource();
+    std::string ImageOutputName(const std::string& fullPath, int number) const;
+    std::string ThumbnailOutputName(const std::string& fullPath, int number) const;
+    std::vector<std::string> PageFolders(const TListBox& pageNames, const std::string& destinationFolder) const;
+    void CopyTemplatePictures(const std::string& templateName, const std::vector<std::string>& targetFolders);
+    void CopyBackgroundPictures(const std::string& destinationFolder);
+    std::string WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage);
+    void WriteGeneratedFilesList(int mode, bool linksImages);
+    bool buildRunning_ = false;
 
     TIniFile* ini_ = nullptr;  // open during ReadWriteSettings only
     // The rows chosen by "Move items to ...", by full path, for "Move items to here".

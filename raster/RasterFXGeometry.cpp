@@ -132,12 +132,19 @@ void mirrorRow(std::uint8_t* row, int width) {
 
 // Where destination pixel (0, Y) samples the source, in 16.16; along a row x
 // grows by C and y by S.
+// The centre (cx16, cy16) is in 16.16: whole pixels for arbitrary angles,
+// the exact middle (half pixels on even sides) for quarter turns, where C and
+// S are 0 or +-1 and every product stays exact.
 struct Rotation {
     std::int64_t C = 0, S = 0;
-    std::int64_t cx = 0, cy = 0, offsetX = 0, offsetY = 0;
+    std::int64_t cx16 = 0, cy16 = 0, offsetX = 0, offsetY = 0;
     std::int64_t srcWidth = 0, srcRows = 0;
-    std::int64_t rowStartX(std::int64_t Y) const { return (cx << 16) + (0 - cx) * C + (cy - Y) * S + offsetX; }
-    std::int64_t rowStartY(std::int64_t Y) const { return (cy << 16) + (0 - cx) * S - (cy - Y) * C + offsetY; }
+    std::int64_t rowStartX(std::int64_t Y) const {
+        return cx16 + ((0 - cx16) * C + (cy16 - (Y << 16)) * S) / 65536 + offsetX;
+    }
+    std::int64_t rowStartY(std::int64_t Y) const {
+        return cy16 + ((0 - cx16) * S - (cy16 - (Y << 16)) * C) / 65536 + offsetY;
+    }
     bool inside(std::int64_t sx, std::int64_t sy) const { return sx >= 0 && sx < srcWidth && sy >= 0 && sy < srcRows; }
 };
 
@@ -322,8 +329,17 @@ void RotateDIB(const TRasterDIB& src, TRasterDIB& dst, bool smooth, double angle
     r.S = std::int64_t(std::nearbyint(std::sin(radians) * 65536.0));
     // Heights are taken as row counts, so a top-down buffer turns about the
     // same centre as a bottom-up one.
-    r.cx = dst.Width() / 2;
-    r.cy = dst.AbsHeight / 2;
+    // An integer centre sits half a pixel off on even sides; for arbitrary
+    // angles that is invisible, but a quarter turn would lose one source
+    // column or row, so quarter turns take the exact middle.
+    const bool quarterTurn = std::fmod(angle, 90.0) == 0.0;
+    if (quarterTurn) {
+        r.cx16 = std::int64_t(dst.Width() - 1) * 32768;
+        r.cy16 = std::int64_t(dst.AbsHeight - 1) * 32768;
+    } else {
+        r.cx16 = std::int64_t(dst.Width() / 2) * 65536;
+        r.cy16 = std::int64_t(dst.AbsHeight / 2) * 65536;
+    }
     r.offsetX = (r.srcWidth - dst.Width()) * 32768;
     r.offsetY = (r.srcRows - dst.AbsHeight) * 32768;
 

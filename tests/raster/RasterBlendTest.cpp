@@ -281,17 +281,49 @@ TEST(RotateDIB, QuarterTurnsExact) {
     }
 }
 
-// With even sides the integer centre sits half a pixel off: a half turn
-// samples column w - x and row h - y, so column 0 and row 0 keep dst.
-TEST(RotateDIB, HalfTurnOfEvenSidesKeepsOneEdge) {
-    auto src = numbered(4, 4, 8);
-    auto dst = makeDib(4, 4, 8);
-    for (int y = 0; y < 4; ++y) std::memset(dst->Rows[y], 0xEE, 4);
-    RotateDIB(*src, *dst, false, 180);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) {
-            const int expected = (x == 0 || y == 0) ? 0xEE : src->Rows[4 - y][4 - x];
-            ASSERT_EQ(dst->Rows[y][x], expected) << y << "," << x;
+// Quarter turns are exact permutations whatever the parity of the sides:
+// every destination pixel comes from one source pixel, none keeps the fill.
+// Memory rows: a positive angle turns row 0 towards column 0.
+TEST(RotateDIB, QuarterTurnsCoverEveryPixelForEvenAndOddSides) {
+    const int sizes[][2] = {{4, 4}, {6, 4}, {4, 6}, {5, 3}, {3, 5}, {6, 3}, {1, 4}, {2, 1}, {1, 1}};
+    for (const int bitCount : {8, 24, 32})
+        for (const bool smooth : {false, true})
+            for (const auto& size : sizes)
+                for (const int angle : {90, 180, 270, -90, -270, 450}) {
+                    const int w = size[0], h = size[1];
+                    const int bytes = bitCount / 8;
+                    auto src = numbered(w, h, bitCount);
+                    auto dst = makeDib(1, 1, bitCount);
+                    SizeForRotation(*src, *dst, angle);
+                    const int turn = ((angle % 360) + 360) % 360;
+                    const int dw = dst->Width(), dh = dst->AbsHeight;
+                    ASSERT_EQ(dw, turn == 180 ? w : h);
+                    ASSERT_EQ(dh, turn == 180 ? h : w);
+                    for (int y = 0; y < dh; ++y) std::memset(dst->Rows[y], 0xEE, std::size_t(dw) * bytes);
+                    RotateDIB(*src, *dst, smooth, angle);
+                    for (int y = 0; y < dh; ++y)
+                        for (int x = 0; x < dw; ++x) {
+                            int sy = 0, sx = 0;
+                            if (turn == 90) { sy = x; sx = w - 1 - y; }
+                            else if (turn == 180) { sy = h - 1 - y; sx = w - 1 - x; }
+                            else { sy = h - 1 - x; sx = y; }
+                            // Smooth sampling leaves the fourth byte of a 32-bit pixel.
+                            const int compared = (bitCount == 32 && smooth) ? 3 : bytes;
+                            ASSERT_EQ(std::memcmp(pixelAt(*dst, y, x), pixelAt(*src, sy, sx), std::size_t(compared)), 0)
+                                << bitCount << " bpp, smooth " << smooth << ", " << w << "x" << h << ", angle "
+                                << angle << ", at " << y << "," << x;
+                        }
+                }
+}
+
+// A full turn and no turn copy the picture, even sides included.
+TEST(RotateDIB, FullTurnsCopyEvenSides) {
+    for (const bool smooth : {false, true})
+        for (const int angle : {0, 360, -360}) {
+            auto src = numbered(4, 6, 24);
+            auto dst = makeDib(4, 6, 24);
+            RotateDIB(*src, *dst, smooth, angle);
+            expectSamePixels(*dst, *src);
         }
 }
 

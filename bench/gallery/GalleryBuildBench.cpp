@@ -1,0 +1,200 @@
+// "Create All" of N photo-like 12-megapixel JPEGs through the main window's
+// own command, with the ratio to the floor of plain libjpeg-turbo work on the
+// same pictures measured in the same run (one full decode and the encodes of
+// the two output sizes per picture), and the build's peak memory.
+//
+// PICTAVO_BENCH_PICTURES sets N (default 20).
+
+#include "GalleryBuildBenchJpeg.h"
+
+#include "gallery/pvu.h"
+#include "platform/system/System.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kWidth = 4000, kHeight = 3000;
+constexpr int kImageWidth = 800, kImageHeight = 600, kImageQuality = 85;
+constexpr int kThumbWidth = 120, kThumbHeight = 90, kThumbQuality = 75;
+
+int PictureCount() {
+    const char* text = std::getenv("PICTAVO_BENCH_PICTURES");
+    const int count = text ? std::atoi(text) : 20;
+    return std::max(1, count);
+}
+
+struct BenchFolder {
+    std::string root, sources, destination;
+    std::vector<std::string> pictures;
+    ~BenchFolder() {
+        std::error_code ec;
+        if (!root.empty()) fs::remove_all(root, ec);
+    }
+};
+
+BenchFolder& Folder() {
+    static BenchFolder folder = [] {
+        BenchFolder made;
+        std::string templ = (fs::temp_directory_path() / "pictavo-bench-XXXXXX").string();
+        std::vector<char> buffer(templ.begin(), templ.end());
+        buffer.push_back('\0');
+        if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
+        made.root = std::string(buffer.data()) + "/";
+        made.sources = made.root + "photos/";
+        made.destination = made.root + "web";
+        fs::create_directories(made.sources);
+        fs::copy(std::string(PICTAVO_SOURCE_DIR) + "/data", made.root + "program",
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        for (int k = 0; k < PictureCount(); ++k) {
+            char name[32];
+            std::snprintf(name, sizeof name, "photo%03d.jpg", k);
+            made.pictures.push_back(made.sources + name);
+        }
+        // Made in a child process, so their buffers do not count in our peak memory.
+        const pid_t child = fork();
+        if (child == 0) {
+            unsigned seed = 1;
+            for (const std::string& path : made.pictures) WritePhotoJpeg(path, kWidth, kHeight, seed++);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return made;
+    }();
+    return folder;
+}
+
+void ResetPeakMemory() {
+    // Linux: "5" resets the peak resident size that getrusage reports.
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+long PeakMemoryKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void Configure(TForm1& form, const std::string& destination) {
+    form.Edit1->SetText(destination);
+    form.Edit2->SetText("index1.html");
+    form.Edit4->SetText("image01.htm");
+    form.Edit5->SetText("tn_*");
+    form.Edit9->SetText("image01");
+    form.ComboBox3->SetItemIndex(0);
+    form.ComboBox5->SetItemIndex(0);
+    form.ComboBox9->SetItemIndex(1);
+    form.ComboBox14->SetItemIndex(1);
+    form.ComboBox4->SetItemIndex(2);  // thumbnails link to image pages
+    form.ComboBox10->SetItemIndex(0);
+    form.CheckBox7->SetChecked(true);
+    form.ComboBox7->SetItemIndex(0);
+    form.ComboBox8->SetItemIndex(0);
+    form.SpinEdit12->SetValue(kThumbQuality);
+    form.SpinEdit13->SetValue(kImageQuality);
+    form.ComboBox6->SetItemIndex(1);  // thumbnail by pixels
+    form.SpinEdit6->SetValue(kThumbWidth);
+    form.SpinEdit7->SetValue(kThumbWidth);
+    form.CheckBox1->SetChecked(true);
+    form.CheckBox3->SetChecked(true);  // image resized
+    form.ComboBox19->SetItemIndex(0);
+    form.SpinEdit8->SetValue(kImageWidth);
+    form.SpinEdit9->SetValue(kImageHeight);
+    form.Menuitem7->SetChecked(false);
+    form.Menuitem8->SetChecked(false);
+}
+
+void BM_CreateAll(benchmark::State& state) {
+    BenchFolder& folder = Folder();
+    SetProgramFolder(folder.root + "program/");
+    if (!LoadOurJpegLibrary(PICTAVO_BINARY_DIR)) {
+        state.SkipWithError("our JPEG library is not there");
+        return;
+    }
+
+    // The floor: the better of two whole passes over the pictures in list
+    // order, as the build meets them (not one picture twice in a row).
+    double floorSeconds = 1e30;
+    for (int pass = 0; pass < 2; ++pass) {
+        double total = 0;
+        for (const std::string& path : folder.pictures)
+            total += FloorSeconds(path, kImageWidth, kImageHeight, kImageQuality, kThumbWidth, kThumbHeight,
+                                  kThumbQuality);
+        floorSeconds = std::min(floorSeconds, total);
+    }
+    ReleaseFloorBuffer();
+
+    std::vector<std::string> messages;
+    SetMessageHook([&](const TMessageRequest& request) {
+        messages.push_back(request.Caption + ": " + request.Text);
+        return TModal::Ok;
+    });
+    auto form = std::make_unique<TForm1>();
+    form->FormCreate();
+    Configure(*form, folder.destination);
+
+    double buildSeconds = 0;
+    long peakKiB = 0;
+    long baseKiB = 0;
+    for (auto _ : state) {
+        std::error_code ec;
+        fs::remove_all(folder.destination, ec);
+        form->ListView1->Clear();
+        for (const std::string& path : folder.pictures) form->ListView1->Add(TForm1::MakeSourceItem(path));
+        ResetPeakMemory();
+        baseKiB = PeakMemoryKiB();
+        const auto start = std::chrono::steady_clock::now();
+        form->CreateAll2->Click();
+        buildSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        peakKiB = PeakMemoryKiB();
+        state.SetIterationTime(buildSeconds);
+    }
+    SetMessageHook(nullptr);
+    if (!messages.empty()) {
+        state.SkipWithError(("the build reported: " + messages.front()).c_str());
+        return;
+    }
+    int made = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder.destination))
+        if (entry.is_regular_file()) ++made;
+    const double ratio = buildSeconds / floorSeconds;
+    state.counters["pictures"] = double(folder.pictures.size());
+    state.counters["files"] = made;
+    state.counters["floor_ms"] = floorSeconds * 1000;
+    state.counters["ratio"] = ratio;
+    state.counters["peak_MiB"] = double(peakKiB) / 1024.0;
+    state.counters["start_MiB"] = double(baseKiB) / 1024.0;
+    std::printf("Create All of %zu pictures (%dx%d): build %.0f ms, floor %.0f ms, ratio %.3f (target <= 1.3), "
+                "peak memory %.1f MiB (%.1f MiB at the start)\n",
+                folder.pictures.size(), kWidth, kHeight, buildSeconds * 1000, floorSeconds * 1000, ratio,
+                double(peakKiB) / 1024.0, double(baseKiB) / 1024.0);
+}
+
+}  // namespace
+
+BENCHMARK(BM_CreateAll)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    TApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,568 @@
+// The build: "Create All", "Create Thumbnail", "Create Image" and "Create
+// HTML" run through one handler; the Stop button ends a build between items.
+#include "gallery/pvuBuild.h"
+
+#include "gallery/PropertyRecords.h"
+#include "gallery/pvu.h"
+#include "gallery/pvutils.h"
+#include "gallery/pvutilsMarkup.h"
+#include "gallery/pvutilsSourceCache.h"
+#include "gallery/srutils.h"
+#include "platform/core/Exception.h"
+#include "platform/strings/StringList.h"
+#include "platform/system/System.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include <malloc.h>
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------
+// Path helpers
+
+std::string CanonicalFolderPath(const std::string& folder) {
+    std::error_code ec;
+    fs::path path = fs::absolute(fs::path(ToFileSystemPath(folder)), ec);
+    if (ec) path = fs::path(ToFileSystemPath(folder));
+    // weakly_canonical resolves the longest existing prefix through the file
+    // system (links included) and only then normalises the rest by text.
+    fs::path canonical = fs::weakly_canonical(path, ec);
+    if (ec) canonical = path.lexically_normal();
+    std::string text = canonical.string();
+    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    return text.empty() ? "/" : text;
+}
+
+bool FolderLiesWithin(const std::string& folder, const std::string& container) {
+    const std::string inner = LowerCaseAscii(CanonicalFolderPath(folder));
+    const std::string outer = LowerCaseAscii(CanonicalFolderPath(container));
+    if (outer == "/") return true;
+    if (inner == outer) return true;
+    return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 && inner[outer.size()] == '/';
+}
+
+std::string SafeOutputName(const std::string& name) {
+    const std::string slashed = ToFileSystemPath(name);
+    std::string result;
+    std::size_t start = 0;
+    while (start <= slashed.size()) {
+        std::size_t end = slashed.find('/', start);
+        if (end == std::string::npos) end = slashed.size();
+        const std::string segment = slashed.substr(start, end - start);
+        if (!segment.empty() && segment != "." && segment != "..") {
+            if (!result.empty()) result += '/';
+            result += segment;
+        }
+        start = end + 1;
+    }
+    return result;
+}
+
+namespace {
+
+// glibc maps every allocation above its mmap threshold (32 MiB at most) fresh
+// and faults it in page by page, so each 12-megapixel buffer (36 MiB) of every
+// load and copy would cost its page faults again. During a build large buffers
+// come from the heap and are reused; afterwards the defaults return and the
+// heap gives its free memory back.
+class LargeBufferReuse {
+public:
+    LargeBufferReuse() {
+        mallopt(M_MMAP_MAX, 0);
+        mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    }
+    ~LargeBufferReuse() {
+        mallopt(M_MMAP_MAX, 65536);  // glibc's defaults
+        mallopt(M_TRIM_THRESHOLD, 128 * 1024);
+        malloc_trim(0);
+    }
+    LargeBufferReuse(const LargeBufferReuse&) = delete;
+    LargeBufferReuse& operator=(const LargeBufferReuse&) = delete;
+};
+
+void ProcessPendingMessages() {
+    if (Application) Application->ProcessMessages();
+}
+
+std::string ListLineFirstField(const std::string& line) {
+    const std::size_t bar = line.find('|');
+    return bar == std::string::npos ? line : line.substr(0, bar);
+}
+
+std::string ResultLine(const std::string& name, int width, int height, int colours) {
+    // Plain integers: the page writer puts these into width and height attributes.
+    return name + "|" + std::to_string(width) + "|" + std::to_string(height) + "|" + std::to_string(colours);
+}
+
+// Removes a picture that must not stay: one about to be replaced (so a write
+// that fails cannot leave an older picture looking like this build's result),
+// or one of an item that left the list.
+void RemoveStaleFile(const std::string& path) {
+    std::error_code ec;
+    fs::remove(fs::path(path), ec);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Validation
+
+bool TForm1::CheckCaptionVariable(int kind) {
+    TStringList lines;
+    // A missing caption list raises the list's file error, shown by the message loop.
+    lines.LoadFromFile(ProgramFolder() + (kind == 0 ? "pvcapt.pv" : "pvcapi.pv"));
+    int index = (kind == 0 ? ComboBox9 : ComboBox14)->ItemIndex();
+    if (index < 0 || index >= lines.Count()) index = 0;
+    if (lines.Count() == 0) return false;
+    return LowerCaseAscii(lines[index]).find("%file") != std::string::npos;
+}
+
+bool TForm1::ValidateSetting(int kind, const std::string& text, const std::string& second,
+                             const std::string& message) {
+    std::string shown;
+    switch (kind) {
+        case 0:
+            for (char forbidden : second)
+                if (text.find(forbidden) != std::string::npos) {
+                    shown = std::string("Invalid character:") + forbidden + " " + message;
+                    break;
+                }
+            break;
+        case 1:
+            if (text == second) shown = message;
+            break;
+        case 2:
+        case 3:
+            if (!CheckCaptionVariable(kind - 2)) shown = message;
+            break;
+        case 4:
+            if (!FileContainsText(ProgramFolder() + ToFileSystemPath(text), second)) shown = message;
+            break;
+        default:
+            break;
+    }
+    if (shown.empty()) return false;
+    MessageDlgCentered("Invalid Settings", shown, mtInformation, mbOK);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Window state during a build
+
+void TForm1::ShowBuildState(int progressMax) {
+    ProgressBar1->SetMax(progressMax);
+    ProgressBar1->SetPosition(0);
+    ProgressBar1->SetVisible(true);
+    PageControl1->SetVisible(false);
+    ToolBar1->SetEnabled(false);
+    Label34->SetVisible(true);
+    Button14->SetVisible(true);
+}
+
+void TForm1::RestoreAfterBuild() {
+    EnableMainUI(1);
+    Label34->SetCaption("");
+    Label34->SetVisible(false);
+    ProgressBar1->SetVisible(false);
+    ProgressBar1->SetPosition(0);
+    PageControl1->SetVisible(true);
+    ToolBar1->SetEnabled(true);
+    Button14->SetVisible(false);
+}
+
+void TForm1::Button14Click(TComponent*) {
+    StopFlag = 1;
+    RestoreAfterBuild();
+}
+
+// ---------------------------------------------------------------------------
+// The build
+
+namespace {
+
+// Restores the window however the build ends: normally, by Stop, or by an
+// error that goes on to the message loop's box.
+class BuildStateGuard {
+public:
+    explicit BuildStateGuard(TForm1& form, bool& running) : form_(form), running_(running) { running_ = true; }
+    ~BuildStateGuard() {
+        running_ = false;
+        try {
+            form_.RestoreAfterBuild();
+            form_.UpdateControls();
+        } catch (...) {
+            // Restoring must not hide the error that is already on its way.
+        }
+    }
+    BuildStateGuard(const BuildStateGuard&) = delete;
+    BuildStateGuard& operator=(const BuildStateGuard&) = delete;
+
+private:
+    TForm1& form_;
+    bool& running_;
+};
+
+}  // namespace
+
+std::string TForm1::ImageOutputName(const std::string& fullPath, int number) const {
+    std::string name = TargetFileName(0, Edit9->Text(), fullPath, number, 2, "");
+    name = AddDefaultExt(ComboBox8->ItemIndex() == 1 ? 1 : 0, name);
+    return SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), name));
+}
+
+std::string TForm1::ThumbnailOutputName(const std::string& fullPath, int number) const {
+    std::string name;
+    const std::string pattern = Edit5->Text();
+    if (pattern.find('*') != std::string::npos)
+        name = TargetFileName(1, Edit9->Text(), fullPath, number, 2, pattern);
+    else
+        name = TargetFileName(0, pattern, fullPath, number, 2, "");
+    name = AddDefaultExt(ComboBox7->ItemIndex() == 1 ? 1 : 0, name);
+    return SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), name));
+}
+
+bool TForm1::ValidateBuildSettings() {
+    if (ValidateSetting(0, Edit2->Text(), ":\\/", "(Index name)")) return false;
+    if (ValidateSetting(0, Edit4->Text(), ":/", "(Image page name)")) return false;
+    if (ValidateSetting(0, Edit5->Text(), ":/", "(Thumbnail path+name), it must \\")) return false;
+    if (ValidateSetting(0, Edit9->Text(), ":/", "(Image path+name), it must \\")) return false;
+    if (ValidateSetting(1, ComboBox9->Text(), "", "Caption Position (Index Pages) can not be empty!")) return false;
+    if (ValidateSetting(1, ComboBox14->Text(), "", "Caption Position (Image Pages) can not be empty!")) return false;
+    if (ValidateSetting(2, "", "", "Not found variable (file) in Index Page Caption Position")) return false;
+    if (ValidateSetting(3, "", "", "Not found variable (file) in Image Page Caption Position")) return false;
+    if (ValidateSetting(1, ComboBox3->Text(), "", "Index Page style can not be empty!")) return false;
+    if (ValidateSetting(1, ComboBox5->Text(), "", "Image Page style can not be empty!")) return false;
+    if (ValidateSetting(1, Edit1->Text(), "", "Save in Folder name can not be empty!")) return false;
+    if (ValidateSetting(1, Edit5->Text(), "", "Thumbnail path+name can not be empty!")) return false;
+    if (ValidateSetting(1, Edit2->Text(), "", "Index name can not be empty!")) return false;
+    if (ValidateSetting(4, "indexpg\\" + ComboBox3->Text(), "%thumb_location",
+                        "Variable \"%thumb_location\" not found in file style (Index)"))
+        return false;
+    if (ValidateSetting(4, "imagepg\\" + ComboBox5->Text(), "%img_location",
+                        "Variable \"%img_location\" not found in file style (Image)"))
+        return false;
+    return true;
+}
+
+bool TForm1::DestinationOverwritesSource() {
+    // Canonical paths: a destination typed through a link, "." or "..", or a
+    // destination that does not exist yet, is still recognised.
+    const std::string destination = Edit1->Text();
+    for (int i = 0; i < ListView1->Count(); ++i) {
+        if (FolderLiesWithin(ListView1->SubItem(i, 0), destination)) {
+            MessageDlgCentered("Abort",
+                               "Some of Source Folder can not be equal with Destination Folder, to prevent "
+                               "overwriting of original images, process will aborted!",
+                               mtInformation, mbOK);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TForm1::CreateAll2Click(TComponent* Sender) {
+    // The build processes window messages; a second command that arrives
+    // meanwhile (a shortcut key) must not start a build inside this one.
+    if (buildRunning_) return;
+    StopFlag = 0;
+    ProcessPendingMessages();
+    ListBox2->Items().Clear();
+    ListBox3->Items().Clear();
+
+    if (!ValidateBuildSettings()) return;
+    if (DestinationOverwritesSource()) return;
+    const int itemCount = ListView1->Count();
+    if (itemCount == 0) return;
+
+    if (Sender) {
+        const std::string name = LowerCaseAscii(Sender->Name);
+        if (name.find("all") != std::string::npos) BuildMode = 1;
+        if (name.find("thumb") != std::string::npos) BuildMode = 2;
+        if (name.find("image") != std::string::npos) BuildMode = 3;
+        if (name.find("html") != std::string::npos) BuildMode = 4;
+    }
+    const int mode = BuildMode;
+
+    BuildStateGuard guard(*this, buildRunning_);
+    LargeBufferReuse bufferReuse;
+    ShowBuildState(mode == 1 ? 2 * itemCount + 4 : itemCount + 4);
+
+    const std::string destinationFolder = NormalizeFolderPath(ToFileSystemPath(Edit1->Text()));
+    const int linkKind = ComboBox4->ItemIndex();  // 0 none, 1 original image, 2 image page
+    const bool linksImages = linkKind != 0;
+    const int caseMode = ComboBox10->ItemIndex();
+    const bool keepDate = Menuitem8->Checked();
+    const int imageKind = ComboBox8->ItemIndex() == 1 ? 1 : 0;
+    const int thumbnailKind = ComboBox7->ItemIndex() == 1 ? 1 : 0;
+    const char* phase = mode == 1   ? "Creating Images+Thumbnails"
+                        : mode == 2 ? "Creating Thumbnails"
+                        : mode == 3 ? "Creating Images"
+                                    : "Analyzing File";
+
+    if (StopFlag == 0) ForceDirectories(destinationFolder);
+
+    std::vector<int> failedItems;
+    std::vector<std::string> notWritten;
+    int nameCounter = 0;
+
+    // Writes one finished picture; false (and a report line) when the file is not there afterwards.
+    auto writePicture = [&](TRasterDIB& picture, const std::string& source, const std::string& relativeName,
+                            int kind, int quality, int colors) {
+        const std::string target = destinationFolder + relativeName;
+        try {
+            ForceDirectories(ExtractFilePath(target));
+            RemoveStaleFile(target);
+            SavePicture(picture, source, target, kind, quality, keepDate, colors);
+        } catch (const std::exception& error) {
+            notWritten.push_back(target + ": " + error.what());
+            RemoveStaleFile(target);
+            return false;
+        }
+        if (!FileExists(target)) {
+            notWritten.push_back(target);
+            return false;
+        }
+        return true;
+    };
+
+    auto measureExisting = [&](const std::string& relativeName, int& width, int& height, int* colours) {
+        MeasurePictureFile(destinationFolder + relativeName, width, height, colours);
+    };
+
+    for (int i = 0; i < itemCount; ++i) {
+        if (StopFlag != 0) return;
+        const std::string fullPath = ItemFullPath(i);
+        // The image copy and the thumbnail load the same source: decode it once.
+        TSourcePictureCache sourceCache;
+        bool failed = false;
+        const bool measuring = mode != 4 || CheckBox7->Checked();
+        const int linesBefore = ListBox2->Items().Count();
+        std::string writtenImage;
+
+        // Image step.
+        const std::string imageName = ImageOutputName(fullPath, nameCounter);
+        if (!measuring) {
+            ListBox2->Items().Add(imageName + "|||||");
+        } else {
+            TPicturePtr picture = NewPicture();
+            Label34->SetCaption(std::string(phase) + " (" + std::to_string(i + 1) + " of " +
+                                std::to_string(itemCount) + ")");
+            ProcessPendingMessages();
+            int width = 0, height = 0, colours = 0;
+            if ((mode == 1 || mode == 3) && linksImages) {
+                ProgressBar1->StepBy(1);
+                int loadFailed = 0;
+                CreateImage(loadFailed, fullPath, *picture);
+                if (loadFailed != 0) {
+                    failed = true;
+                } else if (writePicture(*picture, fullPath, imageName, imageKind, SpinEdit13->Value(),
+                                        SpinEdit15->Value())) {
+                    writtenImage = destinationFolder + imageName;
+                    PictureSize(*picture, width, height, &colours);
+                } else {
+                    // Not written: neither linked nor listed, like a picture that did not load.
+                    failed = true;
+                }
+            } else if (mode == 4) {
+                measureExisting(imageName, width, height, &colours);
+            }
+            if (!failed) ListBox2->Items().Add(ResultLine(imageName, width, height, colours));
+        }
+
+        // Thumbnail step (an item that already failed makes no thumbnail: it leaves the list).
+        const std::string thumbnailName = ThumbnailOutputName(fullPath, nameCounter);
+        if (!failed) {
+            if (!measuring) {
+                ListBox2->Items().Add(thumbnailName + "|||||");
+            } else {
+                TPicturePtr picture = NewPicture();
+                int width = 0, height = 0;
+                if (mode == 1 || mode == 2) {
+                    ProgressBar1->StepBy(1);
+                    int loadFailed = 0;
+                    CreateThumbnail(loadFailed, fullPath, *picture);
+                    if (loadFailed != 0) {
+                        failed = true;
+                    } else if (writePicture(*picture, fullPath, thumbnailName, thumbnailKind, SpinEdit12->Value(),
+                                            SpinEdit14->Value())) {
+                        PictureSize(*picture, width, height, nullptr);
+                    } else {
+                        failed = true;
+                    }
+                } else if (mode == 4) {
+                    measureExisting(thumbnailName, width, height, nullptr);
+                }
+                if (!failed) ListBox2->Items().Add(ResultLine(thumbnailName, width, height, 0));
+            }
+        }
+
+        if (failed) {
+            while (ListBox2->Items().Count() > linesBefore) ListBox2->Items().Delete(ListBox2->Items().Count() - 1);
+            // The item leaves the list, so its image copy would be an orphan nothing links.
+            if (!writtenImage.empty()) RemoveStaleFile(writtenImage);
+            failedItems.push_back(i);
+        } else {
+            ++nameCounter;
+        }
+        if (OnBuildItemDone) OnBuildItemDone(i);
+    }
+    if (StopFlag != 0) return;
+
+    for (auto it = failedItems.rbegin(); it != failedItems.rend(); ++it) ListView1->Delete(*it);
+    ListBox3->Items().Clear();
+
+    std::string firstIndexPage;
+    if (StopFlag == 0 && (mode == 1 || mode == 4)) {
+        Label34->SetCaption("Creating HTML");
+        ProcessPendingMessages();
+        ProgressBar1->StepBy(1);
+        int pages = 0, remainder = 0;
+        const int items = ListView1->Count();
+        PageCount(pages, remainder, ComboBox1->ItemIndex(), SpinEdit2->Value(), SpinEdit1->Value(), items);
+        FillPageNames(Edit2->Text(), 0, pages, "listbox3");
+        // Image pages are named only when they are written, so the list of
+        // produced files never names a page that does not exist.
+        if (linkKind == 2) FillPageNames(Edit4->Text(), 1, items, "listbox4");
+        ProgressBar1->StepBy(1);
+        if (ListBox3->Items().Count() > 0) firstIndexPage = ListBox3->Items()[0];
+        // The templates link their pictures relative to each page, so they go
+        // beside the pages of their kind.
+        CopyTemplatePictures("indexpg/" + ComboBox3->Text(), PageFolders(*ListBox3, destinationFolder));
+        CopyTemplatePictures("imagepg/" + ComboBox5->Text(), PageFolders(*ListBox4, destinationFolder));
+        WritePages(0, pages, ProgramFolder() + "indexpg/" + ComboBox3->Text(), remainder);
+        CopyBackgroundPictures(destinationFolder);
+        if (linkKind == 2) WritePages(1, items, ProgramFolder() + "imagepg/" + ComboBox5->Text());
+    }
+
+    const std::string pageRecord = GetPropertyRecord(prPagePropertiesIndex);
+    const bool framesOn = GetField(0, pageRecord, 25) == "1";
+    std::string framePage;
+    if (StopFlag == 0 && framesOn) framePage = WriteFramePage(destinationFolder, firstIndexPage);
+
+    WriteGeneratedFilesList(mode, linksImages);
+    ListBox3->Items().Clear();
+    ListBox4->Items().Clear();
+
+    if (!notWritten.empty()) {
+        std::string text = "These pictures could not be written and were left out:";
+        for (const std::string& line : notWritten) text += "\r\n" + line;
+        MessageDlgCentered("Error", text, mtError, mbOK);
+    }
+
+    RestoreAfterBuild();
+    UpdateControls();
+
+    if (mode == 1 && Menuitem7->Checked()) {
+        std::string first = framesOn && !framePage.empty() ? framePage : firstIndexPage;
+        if (first.empty()) first = SafeOutputName(ConvertCase(caseMode, AddDefaultExt(9, Edit2->Text())));
+        ShellOpen(destinationFolder + first);
+    }
+}
+
+std::vector<std::string> TForm1::PageFolders(const TListBox& pageNames, const std::string& destinationFolder) const {
+    std::vector<std::string> folders;
+    for (int k = 0; k < pageNames.Items().Count(); ++k) {
+        const std::string folder = destinationFolder + ExtractFilePath(pageNames.Items()[k]);
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+    }
+    if (folders.empty()) folders.push_back(destinationFolder);
+    return folders;
+}
+
+void TForm1::CopyTemplatePictures(const std::string& templateName, const std::vector<std::string>& targetFolders) {
+    const std::string path = ProgramFolder() + ToFileSystemPath(templateName);
+    if (!FileExists(path)) return;
+    TStringList lines;
+    lines.LoadFromFile(path);
+    for (const std::string& line : lines) {
+        std::string value = line;
+        if (line.find("<img") != std::string::npos)
+            GetTagAttribute(value, "<img", "src");
+        else if (line.find("<body") != std::string::npos)
+            GetTagAttribute(value, "<body", "background");
+        else
+            continue;
+        if (value.empty() || value == line) continue;
+        // The page keeps the template's own text for the link, so the copy
+        // keeps it too (no case change) and stays inside the destination.
+        const std::string relative = SafeOutputName(value);
+        if (relative.empty()) continue;
+        const std::string source = ProgramFolder() + "buttons/" + relative;
+        if (!FileExists(source)) continue;  // missing pictures are skipped
+        for (const std::string& folder : targetFolders) {
+            ForceDirectories(ExtractFilePath(folder + relative));
+            ShellFileOperation(0, source, folder + relative);
+        }
+    }
+}
+
+void TForm1::CopyBackgroundPictures(const std::string& destinationFolder) {
+    auto copyInto = [&](const std::string& file) {
+        const std::string source = ToFileSystemPath(UnescapeRecordField(file));
+        if (source.empty() || !FileExists(source)) return;
+        ShellFileOperation(0, source, destinationFolder + ExtractFileName(source));
+    };
+    for (int record : {prPagePropertiesIndex, prPagePropertiesImage}) {
+        const std::string text = GetPropertyRecord(record);
+        if (GetField(0, text, 11) == "1") copyInto(GetField(0, text, 13));
+    }
+    const std::string table = GetPropertyRecord(prMoreTable);
+    if (GetField(0, table, 7) == "2") copyInto(GetField(0, table, 9));
+    if (GetField(0, table, 21) == "2") copyInto(GetField(0, table, 23));
+}
+
+std::string TForm1::WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage) {
+    const std::string record = GetPropertyRecord(prPagePropertiesIndex);
+    const std::string templatePath = ProgramFolder() + "framepg/" + ToFileSystemPath(GetField(0, record, 27));
+    const std::string outputName = SafeOutputName(GetField(0, record, 26));
+    if (outputName.empty() || !FileExists(templatePath)) return std::string();
+
+    // The frames point at the pages this build wrote, under the names they were written with.
+    std::string indexAddress = firstIndexPage;
+    if (indexAddress.empty()) indexAddress = SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), Edit2->Text()));
+    std::string imageAddress = Edit4->Text();
+    const bool imagePageHasName = !ExtractFileName(ToFileSystemPath(Edit4->Text())).empty();
+    const int linkKind = ComboBox4->ItemIndex();
+    if (linkKind == 2 && ListBox4->Items().Count() > 0) {
+        imageAddress = ListBox4->Items()[0];
+    } else if (!imagePageHasName && linkKind == 1) {
+        imageAddress = ListBox2->Items().Count() > 0 ? ListLineFirstField(ListBox2->Items()[0])
+                                                     : AddDefaultExt(0, Edit9->Text());
+    } else if (!imagePageHasName && linkKind == 2 && ListView1->Count() > 0) {
+        imageAddress = Edit4->Text() + ExtractFileNameNoExt(ListView1->Caption(0)) + ".htm";
+    }
+    imageAddress = BackslashToSlash(imageAddress);
+
+    TStringList lines;
+    lines.LoadFromFile(templatePath);
+    for (int j = 0; j < lines.Count(); ++j) {
+        std::string line = lines[j];
+        line = ReplaceText(line, "%frameindex", BackslashToSlash(indexAddress), true, true);
+        line = ReplaceText(line, "%frameimage", imageAddress, true, true);
+        ReplaceVariable(line, "%title", "", Edit3->Text());
+        lines.Put(j, line);
+    }
+    const std::string target = destinationFolder + outputName;
+    ForceDirectories(ExtractFilePath(target));
+    lines.SaveToFile(target);
+    return outputName;
+}
+
+void TForm1::WriteGeneratedFilesList(int mode, bool linksImages) {
+    TStringList list;
+    for (int k = 0; k < ListBox3->Items().Count(); ++k) list.Add(ListBox3->Items()[k]);
+    for (int k = 0; k < ListBox4->Items().Count(); ++k) list.Add(ListBox4->Items()[k]);
+    if (mode != 4) {
+        const int lines = ListBox2->Items().Count();
+        for (int k = 0; k + 1 < lines; k += 2) {
+            if (linksImages && mode != 2) list.Add(ListLineFirstField(ListBox2->Items()[k]));
+            if (mode != 3) list.Add(ListLineFirstField(ListBox2->Items()[k + 1]));
+        }
+    }
+    list.SaveToFile(WritableFolder() + "pftp.bak");
+}

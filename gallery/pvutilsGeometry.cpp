@@ -1,0 +1,167 @@
+// Geometry shared by the image makers and the decorations: fitting a picture
+// into a box, resampling, margins, turning and filters.
+
+#include "gallery/pvutilsPictures.h"
+
+#include "raster/RasterDIB.h"
+#include "raster/RasterFX.h"
+#include "raster/RasterSize.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+// a * b / c with a 64-bit product, rounded to the nearest (halves away from
+// zero); callers make sure c is not 0.
+int mulDiv(std::int64_t a, std::int64_t b, std::int64_t c)
+{
+    std::int64_t product = a * b;
+    const bool negative = (product < 0) != (c < 0);
+    product = std::llabs(product);
+    const std::int64_t divisor = std::llabs(c);
+    const std::int64_t rounded = (product + divisor / 2) / divisor;
+    return int(negative ? -rounded : rounded);
+}
+
+// A positive request never shrinks a side to nothing: a 1000 x 1 picture
+// fitted into 100 x 100 becomes 100 x 1, not 100 x 0.
+int atLeastOne(int side, int request)
+{
+    return side < 1 && request > 0 ? 1 : side;
+}
+
+}  // namespace
+
+void ScaleSize(const TRasterDIB& picture, int& width, int& height, int kind, bool lock, bool heightFirst)
+{
+    const std::int64_t W = picture.Width(), H = picture.AbsHeight;
+    // An empty picture has no proportions to keep.
+    if (W <= 0 || H <= 0)
+        return;
+    const int w = width, h = height;
+    switch (kind) {
+    case 0:
+        width = atLeastOne(int(W * w / 100), w);
+        height = atLeastOne(int(H * w / 100), w);
+        break;
+    case 1:
+    case 3:
+        if (lock || kind == 3) {
+            const int fitted = atLeastOne(mulDiv(w, H, W), w);
+            // The unsigned compare lets a negative height count as "no limit".
+            if (std::uint32_t(h) < std::uint32_t(fitted)) {
+                width = atLeastOne(mulDiv(h, W, H), h);
+                height = h;
+            } else {
+                width = w;
+                height = fitted;
+            }
+        } else if (heightFirst) {
+            width = atLeastOne(mulDiv(h, W, H), h);
+            height = h;
+        } else {
+            width = w;
+            height = atLeastOne(mulDiv(w, H, W), w);
+        }
+        break;
+    case 2:
+        if (H < W) {
+            width = atLeastOne(mulDiv(h, W, H), h);
+            height = h;
+        } else {
+            width = w;
+            height = atLeastOne(mulDiv(w, H, W), w);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void ResizeImage(TRasterDIB& picture, int mode, int newWidth, int newHeight, int boxWidth, int boxHeight)
+{
+    TRasterDIB resized;
+    if (newWidth <= 0 || newHeight <= 0) {
+        picture.TakeOver(resized);  // nothing to make: an empty picture
+        return;
+    }
+    // Resampling to the same size changes no pixel; skipping it spares a
+    // second full-size buffer.
+    if (mode != 2 && newWidth == picture.Width() && newHeight == picture.AbsHeight && picture.BitCount() == 24)
+        return;
+    resized.SetSize(newWidth, newHeight, 24);
+    // Every mode resamples; a mode we do not know is made like mode 0 rather
+    // than handed back as a black picture.
+    ResizeBilinear(picture, resized);
+    if (mode == 2) {
+        // Cut the middle box out of the resampled picture; the slight smooth
+        // turn maps the centre onto the centre.
+        picture.TakeOver(resized);
+        TRasterDIB cut;
+        if (boxWidth > 0 && boxHeight > 0) {
+            cut.SetSize(boxWidth, boxHeight, 24);
+            RotateDIB(picture, cut, true, 0.1);
+        }
+        picture.TakeOver(cut);
+        return;
+    }
+    picture.TakeOver(resized);
+}
+
+void AddMargin(TRasterDIB& picture, int marginX, int marginY)
+{
+    const std::int64_t width = std::int64_t(picture.Width()) + 2 * std::int64_t(marginX);
+    const std::int64_t height = std::int64_t(picture.AbsHeight) + 2 * std::int64_t(marginY);
+    TRasterDIB framed;
+    if (width > 0 && height > 0 && width <= INT32_MAX && height <= INT32_MAX) {
+        framed.SetSize(std::int32_t(width), std::int32_t(height), 24);
+        CopyDIBRect(framed, picture, marginX, marginY, picture.Width(), picture.AbsHeight, 0, 0);
+    }
+    picture.TakeOver(framed);
+}
+
+void RotateMirror(TRasterDIB& picture, int angle, int mirror, std::uint32_t background)
+{
+    TRasterDIB turned;
+    SizeForRotation(picture, turned, angle);
+    if (turned.Width() > 0 && turned.AbsHeight > 0) {
+        turned.Clear(ColorToTriple(background));
+        RotateDIB(picture, turned, true, angle);
+    }
+    if (mirror == 1)
+        FlipVertical(turned);
+    else if (mirror == 2)
+        MirrorHorizontal(turned);
+    picture.TakeOver(turned);
+}
+
+void PositionToAlign(int position, int& vertical, int& horizontal)
+{
+    if (position < 0 || position > 8)
+        return;
+    vertical = position / 3;
+    horizontal = position % 3;
+}
+
+bool IsQuarterTurn(int angle)
+{
+    return angle == 90 || angle == 270 || angle == -90 || angle == -270;
+}
+
+void ApplyFilter(TRasterDIB& picture, int filter)
+{
+    switch (filter) {
+    case 1:
+        BlurHorizontal(picture);
+        break;
+    case 2:
+        SharpenHorizontal(picture);
+        break;
+    case 3:
+        NormalizeLevels(picture);
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,139 @@
+// The image copy and thumbnail makers: load the source, filter, decorate and
+// resize in the order each kind of picture needs.
+
+#include "gallery/pvutils.h"
+#include "gallery/pvutilsPictures.h"
+#include "raster/RasterDIB.h"
+
+#include <memory>
+
+namespace {
+
+bool recordIsOn(const std::string& record)
+{
+    std::string rest = record;
+    return NextField(rest) == "1";
+}
+
+struct BevelFields {
+    int Shape = 0, Width = 0, Margin = 0, Transparency = 0;
+};
+
+// The eleven numbers of a bevel record; a non-numeric field raises EConvertError.
+BevelFields readBevel(const std::string& record)
+{
+    std::string rest = record;
+    int numbers[11];
+    for (int& n : numbers)
+        n = StrToInt(NextField(rest));
+    return BevelFields{numbers[0], numbers[1], numbers[2], numbers[3]};
+}
+
+struct FrameGroup {
+    const std::string& Mask;
+    const std::string& Frame;
+    const std::string& Bevel;
+    const std::string& Outline;
+};
+
+// The frame group, in its fixed order: mask, frame picture, bevel, outline.
+// The image copy alone first grows by the bevel width when a flat, fully
+// transparent bevel has no margin, so the bevel does not cover the picture.
+void applyFrameGroup(TRasterDIB& picture, const std::string& sourceFile, const FrameGroup& records,
+                     const TDecorationHooks& hooks, bool imageCopy)
+{
+    if (hooks.ApplyOverlay && recordIsOn(records.Mask))
+        hooks.ApplyOverlay(picture, records.Mask, sourceFile);
+    if (hooks.DrawFrameImage && recordIsOn(records.Frame))
+        hooks.DrawFrameImage(picture, records.Frame, sourceFile);
+    if (hooks.ButtonizeImage) {
+        const BevelFields bevel = readBevel(records.Bevel);
+        if (bevel.Shape != 0) {
+            if (imageCopy && bevel.Transparency == 100 && bevel.Shape == 1 && bevel.Margin == 0)
+                AddMargin(picture, bevel.Width, bevel.Width);
+            hooks.ButtonizeImage(picture, records.Bevel, sourceFile);
+        }
+    }
+    if (hooks.DrawOutlineImage && recordIsOn(records.Outline))
+        hooks.DrawOutlineImage(picture, records.Outline, sourceFile);
+}
+
+}  // namespace
+
+void MakeImageCopy(int& failed, const std::string& fileName, TRasterDIB& target, const TMakerSettings& settings,
+                   const TDecorationHooks& hooks)
+{
+    failed = 0;
+    auto work = std::make_unique<TRasterDIB>();
+    LoadImageFile(*work, fileName);
+    if (!PictureLoaded(*work)) {
+        failed = 1;
+        return;
+    }
+    if (settings.ImageFilter != 0)
+        ApplyFilter(*work, settings.ImageFilter);
+    // Decorations keep their pixel sizes at the source's size, before any resize.
+    if (settings.ImageUseFrame)
+        applyFrameGroup(*work, fileName,
+                        FrameGroup{settings.MaskImage, settings.FrameImage, settings.BevelImage, settings.OutlineImage},
+                        hooks, true);
+    if (settings.AddLogo && hooks.DrawLogoStamp)
+        hooks.DrawLogoStamp(*work, settings.Logo, fileName);
+    if (settings.AddText && hooks.DrawTextStamp)
+        hooks.DrawTextStamp(*work, settings.Text, fileName);
+    if (settings.Resize) {
+        int width = settings.ImageWidth, height = settings.ImageHeight;
+        switch (settings.ResizeMethod) {
+        case 0:
+            ScaleSize(*work, width, height, 1, true, false);
+            break;
+        case 1:
+            ScaleSize(*work, width, height, 1, false, false);
+            break;
+        case 2:
+            ScaleSize(*work, width, height, 1, false, true);
+            break;
+        default:
+            break;  // no method chosen: the typed size as it is
+        }
+        ResizeImage(*work, 0, width, height, width, height);
+    }
+    // Moved, not copied: no second full-size buffer is made here.
+    target.TakeOver(std::move(work));
+}
+
+void MakeThumbnail(int& failed, const std::string& fileName, TRasterDIB& target, const TMakerSettings& settings,
+                   const TDecorationHooks& hooks)
+{
+    failed = 0;
+    auto work = std::make_unique<TRasterDIB>();
+    LoadImageFile(*work, fileName);
+    if (!PictureLoaded(*work)) {
+        failed = 1;
+        return;
+    }
+    // The size changes first, so the decorations keep their pixel sizes on
+    // the small picture.
+    int width = settings.ThumbWidth, height = settings.ThumbHeight;
+    ScaleSize(*work, width, height, settings.ThumbSize, settings.LockDimension, false);
+    ResizeImage(*work, settings.ThumbSize, width, height, settings.ThumbWidth, settings.ThumbHeight);
+    if (settings.ThumbFilter != 0)
+        ApplyFilter(*work, settings.ThumbFilter);
+    if (settings.ThumbUseFrame)
+        applyFrameGroup(*work, fileName,
+                        FrameGroup{settings.MaskThumb, settings.FrameThumb, settings.BevelThumb, settings.OutlineThumb},
+                        hooks, false);
+    target.TakeOver(std::move(work));
+}
+
+void LoadOriginalPicture(int& failed, const std::string& fileName, TRasterDIB& target)
+{
+    auto picture = std::make_unique<TRasterDIB>();
+    LoadImageFile(*picture, fileName);
+    if (!PictureLoaded(*picture)) {
+        failed = 1;
+        return;
+    }
+    failed = 0;
+    target.TakeOver(std::move(picture));
+}

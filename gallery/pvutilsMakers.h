@@ -1,0 +1,59 @@
+#pragma once
+// The image copy and thumbnail makers. TRasterDIB is only declared here, so
+// the main window's header (which brings the GUI layer) can include this;
+// include "gallery/pvutilsPictures.h" to work on the pictures themselves.
+
+#include <functional>
+#include <string>
+
+class TRasterDIB;
+
+// Registers every picture loader with the picture registry (the image-format
+// library's InitializeImageFormats); the program calls it once at start-up.
+void InitializePictureLoaders();
+
+// Width and height both above 0 ("loaded").
+bool PictureLoaded(const TRasterDIB& dib);
+
+// A decoration, called with the picture, its property record and the source
+// file name when its record or check box is on; an empty hook is skipped.
+using TDecorationHook =
+    std::function<void(TRasterDIB& picture, const std::string& record, const std::string& sourceFile)>;
+
+struct TDecorationHooks {
+    TDecorationHook ApplyOverlay, DrawFrameImage, ButtonizeImage, DrawOutlineImage, DrawLogoStamp, DrawTextStamp;
+};
+
+// What the makers read from the main window: the "Images" page and the
+// property records of the decorations.
+struct TMakerSettings {
+    // Image copy.
+    int ImageFilter = 0;      // 0 none, 1 blur, 2 sharpen, 3 auto contrast
+    bool ImageUseFrame = false;
+    bool AddLogo = false;
+    bool AddText = false;
+    bool Resize = false;
+    int ImageWidth = 0, ImageHeight = 0;
+    int ResizeMethod = 0;     // 0 both, 1 width, 2 height, other: the typed size
+    // Thumbnail.
+    int ThumbSize = 0;        // 0 percent, 1 pixel, 2 crop
+    bool LockDimension = false;
+    int ThumbWidth = 0, ThumbHeight = 0;
+    int ThumbFilter = 0;
+    bool ThumbUseFrame = false;
+    // Records: mask, frame picture, bevel, outline of the image copy and of
+    // the thumbnail; logo and text stamp of the image copy.
+    std::string MaskImage, FrameImage, BevelImage, OutlineImage;
+    std::string MaskThumb, FrameThumb, BevelThumb, OutlineThumb;
+    std::string Logo, Text;
+};
+
+// failed 0: target holds the finished 24-bit picture; failed 1: the source
+// did not load and target is unchanged. A non-numeric bevel field raises
+// EConvertError; an unknown extension raises as LoadImageFile does.
+void MakeImageCopy(int& failed, const std::string& fileName, TRasterDIB& target, const TMakerSettings& settings,
+                   const TDecorationHooks& hooks);
+void MakeThumbnail(int& failed, const std::string& fileName, TRasterDIB& target, const TMakerSettings& settings,
+                   const TDecorationHooks& hooks);
+// The source as it is (24 bits), for the viewer; the same contract.
+void LoadOriginalPicture(int& failed, const std::string& fileName, TRasterDIB& target);

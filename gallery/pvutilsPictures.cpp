@@ -1,0 +1,430 @@
+// Pictures between files and TRasterDIB, and output file names.
+
+#include "gallery/pvutilsPictures.h"
+
+#include "formats/ImageFormats.h"
+#include "gallery/pvutilsSourceCache.h"
+#include "gallery/srutils.h"
+#include "platform/picture/Picture.h"
+#include "platform/system/System.h"
+#include "raster/RasterConvert.h"
+#include "raster/RasterDIB.h"
+#include "raster/RasterFX.h"
+#include "raster/RasterFiles.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace {
+
+std::string lowerAscii(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return text;
+}
+
+bool isEmpty(const TRasterDIB& dib)
+{
+    return dib.Width() <= 0 || dib.AbsHeight <= 0 || dib.Rows.empty();
+}
+
+void makeEmpty(TRasterDIB& dib)
+{
+    dib.SetSize(0, 0, 24);
+}
+
+// The registry's bitmap (rows top first, any pixel format) into a bottom-up
+// 24-bit buffer. 24- and 32-bit rows are copied byte-wise; other formats go
+// pixel by pixel through the palette, so no second full-size bitmap is made.
+void copyBitmapInto(const TBitmap& bitmap, TRasterDIB& dib)
+{
+    const int width = bitmap.Width(), height = bitmap.Height();
+    dib.SetSize(width, height, 24);
+    if (isEmpty(dib))
+        return;
+    const TPixelFormat format = bitmap.PixelFormat();
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* to = dib.Rows[std::size_t(height - 1 - y)];
+        if (format == pf24bit) {
+            std::memcpy(to, bitmap.ScanLine(y), std::size_t(width) * 3);
+        } else if (format == pf32bit) {
+            const std::uint8_t* from = bitmap.ScanLine(y);
+            for (int x = 0; x < width; ++x, from += 4, to += 3) {
+                to[0] = from[0];
+                to[1] = from[1];
+                to[2] = from[2];
+            }
+        } else {
+            for (int x = 0; x < width; ++x, to += 3) {
+                const TColor colour = bitmap.PixelColor(x, y);
+                to[0] = BlueOf(colour);
+                to[1] = GreenOf(colour);
+                to[2] = RedOf(colour);
+            }
+        }
+    }
+}
+
+std::vector<std::uint8_t> readFileBytes(const std::string& path, std::int64_t limit)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes;
+    if (!in)
+        return bytes;
+    in.seekg(0, std::ios::end);
+    const std::int64_t size = std::min<std::int64_t>(std::int64_t(in.tellg()), limit);
+    in.seekg(0);
+    bytes.resize(std::size_t(std::max<std::int64_t>(size, 0)));
+    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    bytes.resize(std::size_t(in.gcount()));
+    return bytes;
+}
+
+std::int64_t fileSizeOf(const std::string& path)
+{
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    return error ? -1 : std::int64_t(size);
+}
+
+std::uint32_t le16(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
+}
+
+std::uint32_t le32(const std::uint8_t* p)
+{
+    return le16(p) | le16(p + 2) << 16;
+}
+
+// The BMP and GIF readers keep the rows a short file still holds, as the
+// platform's readers do; for a gallery a cut file is a broken picture, so
+// these checks look for the end of the pixel data before anything is decoded.
+// Files whose headers the readers refuse anyway count as complete here.
+
+// Uncompressed rows all present, or run-length data that reaches its end code.
+bool bmpDataComplete(const std::string& path)
+{
+    const std::int64_t size = fileSizeOf(path);
+    const std::vector<std::uint8_t> head = readFileBytes(path, 54);
+    if (head.size() < 26 || head[0] != 'B' || head[1] != 'M')
+        return true;
+    const std::int64_t offset = le32(&head[10]);
+    const std::uint32_t headerSize = le32(&head[14]);
+    std::int64_t width, height, bits;
+    std::uint32_t compression = 0;
+    if (headerSize == 12) {
+        width = le16(&head[18]);
+        height = std::int16_t(le16(&head[20]));
+        bits = le16(&head[24]);
+    } else {
+        if (head.size() < 54)
+            return true;
+        width = std::int32_t(le32(&head[18]));
+        height = std::int32_t(le32(&head[22]));
+        bits = le16(&head[28]);
+        compression = le32(&head[30]);
+    }
+    if (width <= 0 || height == 0 || bits <= 0 || bits > 32)
+        return true;
+    const std::int64_t rows = height < 0 ? -height : height;
+    if (compression == 0 || compression == 3) {
+        const std::int64_t stride = (width * bits + 31) / 32 * 4;
+        // Sizes past any file are the reader's to refuse.
+        if (rows > (std::int64_t(1) << 62) / stride)
+            return true;
+        return size >= offset + stride * rows;
+    }
+    if (compression != 1 && compression != 2)
+        return true;
+    // Walk the runs: pairs (count, value); count 0 with value 0 ends a row,
+    // 1 ends the picture, 2 moves (two more bytes), more is a literal group
+    // padded to a whole word.
+    if (offset >= size)
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(offset);
+    std::vector<std::uint8_t> data(std::size_t(size - offset));
+    in.read(reinterpret_cast<char*>(data.data()), std::streamsize(data.size()));
+    data.resize(std::size_t(in.gcount()));
+    std::size_t pos = 0;
+    std::int64_t row = 0;
+    while (pos + 2 <= data.size()) {
+        const std::uint8_t count = data[pos], value = data[pos + 1];
+        pos += 2;
+        if (count != 0)
+            continue;
+        if (value == 0) {
+            if (++row >= rows)
+                return true;
+        } else if (value == 1) {
+            return true;
+        } else if (value == 2) {
+            if (pos + 2 > data.size())
+                return false;
+            row += data[pos + 1];
+            pos += 2;
+        } else {
+            const std::size_t bytes = compression == 1 ? value : (std::size_t(value) + 1) / 2;
+            pos += (bytes + 1) / 2 * 2;
+        }
+    }
+    return false;
+}
+
+// The first image's data blocks reach their terminating empty block.
+bool gifDataComplete(const std::string& path)
+{
+    const std::vector<std::uint8_t> bytes = readFileBytes(path, std::int64_t(1) << 31);
+    if (bytes.size() < 13 || bytes[0] != 'G' || bytes[1] != 'I' || bytes[2] != 'F')
+        return true;
+    std::size_t pos = 13;
+    if (bytes[10] & 0x80)
+        pos += std::size_t(3) << ((bytes[10] & 7) + 1);
+    auto skipBlocks = [&]() {
+        for (;;) {
+            if (pos >= bytes.size())
+                return false;
+            const std::uint8_t length = bytes[pos++];
+            if (length == 0)
+                return true;
+            pos += length;
+        }
+    };
+    for (;;) {
+        if (pos >= bytes.size())
+            return false;
+        const std::uint8_t introducer = bytes[pos++];
+        if (introducer == 0x21) {
+            ++pos;  // the extension's label
+            if (!skipBlocks())
+                return false;
+        } else if (introducer == 0x2C) {
+            if (pos + 9 > bytes.size())
+                return false;
+            const std::uint8_t flags = bytes[pos + 8];
+            pos += 9;
+            if (flags & 0x80)
+                pos += std::size_t(3) << ((flags & 7) + 1);
+            ++pos;  // the code size
+            return skipBlocks();
+        } else {
+            return true;  // the trailer or something the loader judges
+        }
+    }
+}
+
+void loadThroughRegistry(TRasterDIB& dib, const std::string& fileName)
+{
+    auto picture = std::make_unique<TPicture>();
+    picture->LoadFromFile(fileName);
+    const TBitmap& bitmap = picture->Bitmap();
+    copyBitmapInto(bitmap, dib);
+}
+
+}  // namespace
+
+void InitializePictureLoaders()
+{
+    InitializeImageFormats();
+}
+
+bool PictureLoaded(const TRasterDIB& dib)
+{
+    return !isEmpty(dib);
+}
+
+void LoadImageFile(TRasterDIB& dib, const std::string& fileName)
+{
+    const std::string path = ToFileSystemPath(fileName);
+    if (!FileExists(path))
+        return;
+    const std::string ext = lowerAscii(ExtractFileExt(path));
+    const bool jpeg = ext.find(".j") != std::string::npos;
+    const bool bmp = !jpeg && ext.find(".bmp") != std::string::npos;
+    // An extension nobody reads is the caller's error, not a bad picture.
+    if (!jpeg && !bmp) {
+        const TGraphicClass cls = TPicture::FindGraphicClass(ext);
+        if (cls == nullptr || cls->Create == nullptr)
+            TPicture().LoadFromFile(path);  // raises the registry's own message
+    }
+    // The build's image copy and thumbnail load the same source one after
+    // the other; the second takes the first one's decoded picture.
+    if (TakeCachedSourcePicture(dib, path))
+        return;
+    try {
+        if (jpeg) {
+            // Without the library nothing is read: say "not loaded" rather
+            // than hand back whatever the buffer held.
+            if (!JpegLibraryPresent()) {
+                makeEmpty(dib);
+                return;
+            }
+            ReadJpegFile(dib, path, 1);
+        } else if (bmp) {
+            if (!bmpDataComplete(path)) {
+                makeEmpty(dib);
+                return;
+            }
+            ReadBmpFile(dib, path);
+        } else {
+            if (ext.find(".gif") != std::string::npos && !gifDataComplete(path)) {
+                makeEmpty(dib);
+                return;
+            }
+            loadThroughRegistry(dib, path);
+        }
+        if (isEmpty(dib))
+            makeEmpty(dib);
+        else
+            ChangeBitCount(dib, 24);
+    } catch (const Exception&) {
+        // A corrupt, truncated or oversized picture is "not loaded": the
+        // item fails and the build goes on.
+        makeEmpty(dib);
+    } catch (const std::bad_alloc&) {
+        makeEmpty(dib);
+    }
+    // Keeping a copy only saves time: a copy that cannot be had is no failure.
+    if (!isEmpty(dib)) {
+        try {
+            RememberSourcePicture(dib, path);
+        } catch (const Exception&) {
+        } catch (const std::bad_alloc&) {
+        }
+    }
+}
+
+void LoadScaledImage(TRasterDIB& dib, const std::string& fileName, int percent, int invert, int brightness)
+{
+    TRasterDIB loaded;
+    LoadImageFile(loaded, fileName);
+    if (invert == 1)
+        InvertColors(loaded);
+    ApplyBrightness(loaded, 3 * brightness, 3 * brightness, 3 * brightness);
+    if (percent == 100) {
+        dib.TakeOver(loaded);
+        return;
+    }
+    const int width = loaded.Width(), height = loaded.AbsHeight;
+    const int scaledWidth = int(std::int64_t(width) * percent / 100);
+    const int scaledHeight = int(std::int64_t(height) * percent / 100);
+    ResizeImage(loaded, 1, scaledWidth, scaledHeight, scaledWidth, scaledHeight);
+    // SetSize keeps the buffer (and its old pixels) when nothing changes.
+    if (dib.Width() != width || dib.Header.Height != height || dib.BitCount() != 24)
+        dib.SetSize(width, height, 24);
+    if (isEmpty(dib) || isEmpty(loaded))
+        return;
+    CopyDIBRect(dib, loaded, (width - scaledWidth) / 2, (height - scaledHeight) / 2, loaded.Width(),
+                loaded.AbsHeight, 0, 0);
+}
+
+void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::string& target, int kind,
+                   int quality, bool keepDate, int colors)
+{
+    const std::string path = ToFileSystemPath(target);
+    // The date is read first: source and target may be the same file.
+    std::string dateText;
+    if (keepDate)
+        FileDateText(2, ToFileSystemPath(dateSource), "", dateText);
+
+    if (kind != okJpeg && kind != okGif && kind != okBmpRaster && kind != okBmpBuffer)
+        throw ESaveImageError("Cannot write " + target + ": unknown picture output kind " + std::to_string(kind));
+    if (isEmpty(dib))
+        throw ESaveImageError("Cannot write " + target + ": the picture is empty");
+
+    switch (kind) {
+    case okJpeg:
+        // Without the library the writer would return having written nothing.
+        if (!JpegLibraryPresent())
+            throw ESaveImageError("Cannot write " + target + ": the JPEG library is missing");
+        WriteJpegFile(dib, path, std::clamp(quality, 0, 100));
+        break;
+    case okGif:
+        WriteGifFile(dib, path, colors);
+        break;
+    default:
+        try {
+            if (kind == okBmpRaster)
+                WriteBmpFile(dib, path);
+            else
+                dib.SaveToFile(path);
+        } catch (...) {
+            // No half-written picture stays behind to be taken for a good one.
+            ::unlink(path.c_str());
+            throw;
+        }
+        break;
+    }
+
+    if (keepDate && !dateText.empty()) {
+        const std::int32_t packed = StrToIntDef(dateText, 0);
+        if (packed != 0 && packed != -1)
+            FileDateSet(path, "", packed);
+    }
+}
+
+std::string ContainedRelativePath(const std::string& name)
+{
+    std::string result;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find_first_of("/\\", start);
+        if (end == std::string::npos)
+            end = name.size();
+        const std::string step = name.substr(start, end - start);
+        if (!step.empty() && step != "." && step != "..") {
+            if (!result.empty())
+                result += '/';
+            result += step;
+        }
+        start = end + 1;
+    }
+    return result;
+}
+
+// The pattern's folder part reaches to its last '\', '/' or ':'; its file-name
+// part is renumbered (digits increased by number, zero-padded; a name without
+// digits gets the number appended). An empty file-name part takes the default
+// name (the source's name and extension). With numbering 1 a file-name part
+// without digits is used as it is. Mode 1 puts the name in place of the first
+// '*' of the template's file name and takes the template's folder and
+// extension.
+void MakeTargetFileName(int mode, const std::string& pattern, const std::string& defaultName, std::string& result,
+                        int number, int numbering, const std::string& templ)
+{
+    const std::size_t cut = pattern.find_last_of("\\/:");
+    const std::string folder = cut == std::string::npos ? std::string() : pattern.substr(0, cut + 1);
+    const std::string patternName = pattern.substr(folder.size());
+
+    std::string name = patternName.empty() ? defaultName : RenumberFileName(patternName, number);
+    if (numbering == 1 && patternName.find_first_of("0123456789") == std::string::npos)
+        name = patternName;
+
+    const std::string ext = ExtractFileExt(ExtractFileName(name));
+    name = ExtractFileNameNoExt(name);
+
+    if (mode == 0) {
+        result = ContainedRelativePath(folder + name + ext);
+    } else if (mode == 1) {
+        const std::string templateFolder = ExtractFilePath(templ);
+        const std::string templateFile = templ.substr(templateFolder.size());
+        const std::string templateExt = ExtractFileExt(templateFile);
+        std::string t = templateFile.substr(0, templateFile.size() - templateExt.size());
+        const std::size_t star = t.find('*');
+        if (star == std::string::npos)
+            t.insert(0, name);
+        else
+            t.replace(star, 1, name);
+        result = ContainedRelativePath(templateFolder + t + templateExt);
+    }
+}

@@ -1,0 +1,696 @@
+// The build driver end to end: pictures made at test time, "Create All" run
+// through the main window's own command, every produced file checked.
+#include "BuildTestSupport.h"
+#include "WindowTestSupport.h"
+
+#include "gallery/PropertyRecords.h"
+#include "gallery/pvuBuild.h"
+#include "gallery/pvutilsSourceCache.h"
+#include "gallery/pvutils.h"
+#include "platform/shell/Shell.h"
+#include "platform/system/System.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string GoldenFolder = std::string(PICTAVO_SOURCE_DIR) + "/tests/gallery/golden/";
+
+// One source picture of the end-to-end list: the file, how it is made, and its size.
+struct SourcePicture {
+    std::string name;
+    std::string makeArguments;  // arguments of ImageMagick's convert before the output; empty: not made
+    int width;
+    int height;
+    int bmpBits;  // the BMP depth the file must have, 0 for other formats
+};
+
+const std::vector<SourcePicture> EndToEndPictures = {
+    {"A_Baseline.jpg", "-size 400x300 gradient:red-blue -quality 90", 400, 300, 0},
+    {"b_progressive.JPG", "-size 300x400 gradient:green-yellow -interlace JPEG -quality 90", 300, 400, 0},
+    {"c_grey.jpeg", "-size 200x200 gradient:black-white -colorspace Gray -type Grayscale", 200, 200, 0},
+    {"d_24.bmp", "-size 160x120 gradient:orange-purple -type TrueColor BMP3:", 160, 120, 24},
+    {"e_8.bmp", "-size 150x100 gradient:red-green -colors 200 -type Palette BMP3:", 150, 100, 8},
+    {"f_1.bmp", "-size 40x30 pattern:checkerboard -monochrome -type Bilevel BMP3:", 40, 30, 1},
+    {"g_16.bmp", "-size 64x48 gradient:cyan-magenta -define bmp:subtype=RGB565 BMP:", 64, 48, 16},
+    {"h_missing.jpg", "", 0, 0, 0},
+    {"i_anim.gif", "-size 120x90 gradient:blue-white", 120, 90, 0},
+    {"j_alpha.png", "-size 90x120 gradient:white-black", 90, 120, 0},
+    {"k_wide.jpg", "-size 1600x1200 gradient:red-yellow -quality 85", 1600, 1200, 0},
+    {"l_small.jpg", "-size 64x48 plasma:fractal -seed 7 -quality 90", 64, 48, 0},
+};
+
+std::string FixedSettings(const std::string& destination) {
+    return "[Location]\r\n"
+           "ChangeCase=1\r\n"
+           "SaveInFolder=" + destination + "\r\n"
+           "ThumbName=Thumbs\\TN_*\r\n"
+           "ImageName=Images\\Pic01\r\n"
+           "IndexName=Index1.HTML\r\n"
+           "ImagePageName=Pages\\Page01.htm\r\n"
+           "[IndexPage]\r\n"
+           "Columns=3\r\nTypeOfRows=0\r\nRows=2\r\nBorder=0\r\nCellPad=4\r\nCellSpace=4\r\nAlignment=3\r\n"
+           "Style=2\r\nHyperlinkTo=2\r\nAutoSize=1\r\nTitlePage=Welcome to my gallery\r\n"
+           "CaptionDefault=%filenoext (%width x %height)\r\nCaptionPosition=1\r\nAlternativeDefault=%filename\r\n"
+           "[ImagePage]\r\n"
+           "Style=2\r\nBorder=0\r\nTitlePage=Picture %filenoext\r\nCaptionDefault=%filename: %width x %height\r\n"
+           "CaptionPosition=1\r\nAlternativeDefault=%filename\r\nHyperlink=\r\n"
+           "[Images1]\r\nOutput=0\r\nQuality=75\r\nSize=1\r\nWidth=120\r\nHeight=120\r\nLockDim=1\r\n"
+           "UseFrame=0\r\nFilter=0\r\n"
+           "[Images2]\r\nOutput=0\r\nQuality=85\r\nResize=1\r\nMethod=0\r\nWidth=800\r\nHeight=600\r\n"
+           "UseFrame=0\r\nAddText=0\r\nAddLogo=0\r\nFilter=0\r\n"
+           "[Others]\r\nLaunchWeb=0\r\nKeepOriginalDate=0\r\nForbiddenChars=0\r\n";
+}
+
+// The data templates without their date line, so the pages' bytes are fixed.
+void WriteFixedTemplate(const std::string& programFolder, const std::string& kindFolder) {
+    const std::string text = ReadFile(std::string(PICTAVO_SOURCE_DIR) + "/data/" + kindFolder + "/classic.htm");
+    std::string fixed;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size() - 1;
+        const std::string line = text.substr(start, end - start + 1);
+        if (line.find("%currentdatetime") == std::string::npos) fixed += line;
+        start = end + 1;
+    }
+    WriteFile(programFolder + kindFolder + "/fixed.htm", fixed);
+}
+
+std::string PicName(int number, const char* folder, const char* prefix) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%s/%s%02d.jpg", folder, prefix, number);
+    return buffer;
+}
+
+std::string PageName(int number) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "pages/page%02d.htm", number);
+    return buffer;
+}
+
+// Replaces fields (numbered from 1) of a property record.
+void SetRecordFields(TForm1& form, int record, const std::map<int, std::string>& values) {
+    std::vector<std::string> fields;
+    for (std::string rest = form.GetPropertyRecord(record); !rest.empty();) fields.push_back(NextField(rest));
+    for (const auto& [number, value] : values) {
+        if (fields.size() < std::size_t(number)) fields.resize(std::size_t(number));
+        fields[std::size_t(number - 1)] = value;
+    }
+    std::string joined;
+    for (const std::string& f : fields) joined += f + "|";
+    form.SetPropertyRecord(record, joined);
+}
+
+class BuildTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureImageFormats();
+        CopyTree(std::string(PICTAVO_SOURCE_DIR) + "/data", program.Path());
+        WriteFixedTemplate(program.Path(), "indexpg");
+        WriteFixedTemplate(program.Path(), "imagepg");
+        work = program.Path() + "work/";
+        sources = work + "Sources/";
+        destination = work + "Out/Gallery";
+        fs::create_directories(sources);
+        program.Write("fixed.pvs", FixedSettings(destination));
+        form = std::make_unique<TForm1>();
+        form->FormCreate();
+        form->ReadWriteSettings("r", program.File("fixed.pvs"));
+        ASSERT_EQ(form->ComboBox3->Text(), "fixed.htm");
+        ASSERT_EQ(form->ComboBox5->Text(), "fixed.htm");
+    }
+    void TearDown() override { form.reset(); }
+
+    // Makes the pictures (those with arguments) in the source folder and puts all of them in the list.
+    void AddPictures(const std::vector<SourcePicture>& pictures) {
+        ASSERT_TRUE(HaveTool("convert"));
+        for (const SourcePicture& picture : pictures) {
+            const std::string path = sources + picture.name;
+            if (!picture.makeArguments.empty()) {
+                std::string arguments = picture.makeArguments;
+                std::string target = ShellQuote(path);
+                // A format prefix ("BMP3:") belongs in front of the output name.
+                const std::size_t colon = arguments.rfind(' ');
+                std::string last = arguments.substr(colon + 1);
+                if (!last.empty() && last.back() == ':') {
+                    arguments = arguments.substr(0, colon);
+                    target = ShellQuote(last + path);
+                }
+                ASSERT_EQ(RunCommand("convert " + arguments + " " + target + " 2>&1"), 0) << picture.name;
+                if (picture.bmpBits) {
+                    ASSERT_EQ(BmpBitCount(path), picture.bmpBits) << picture.name;
+                }
+            }
+            form->ListView1->Add(TForm1::MakeSourceItem(path));
+        }
+    }
+
+    void AddSimplePictures(int count) {
+        std::vector<SourcePicture> pictures;
+        for (int k = 0; k < count; ++k)
+            pictures.push_back({"p" + std::to_string(k) + ".jpg", "-size 200x100 gradient:red-blue -quality 80", 200,
+                                100, 0});
+        AddPictures(pictures);
+    }
+
+    std::string Dest(const std::string& relative) const { return destination + "/" + relative; }
+    std::string GeneratedList() const { return ReadFile(WritableFolder() + "pftp.bak"); }
+
+    std::vector<std::string> Messages() const {
+        std::vector<std::string> texts;
+        for (const auto& m : dialogs.Messages) texts.push_back(m.Caption + ": " + m.Text);
+        return texts;
+    }
+
+    void ExpectWindowRestored() {
+        EXPECT_TRUE(form->PageControl1->Visible());
+        EXPECT_TRUE(form->ToolBar1->Enabled());
+        EXPECT_FALSE(form->Button14->Visible());
+        EXPECT_FALSE(form->ProgressBar1->Visible());
+        EXPECT_EQ(form->ProgressBar1->Position(), 0);
+        EXPECT_EQ(form->Label34->Caption(), "");
+    }
+
+    TempProgramFolder program;
+    DialogScript dialogs;
+    std::string work, sources, destination;
+    std::unique_ptr<TForm1> form;
+};
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    return text;
+}
+
+// ---------------------------------------------------------------------------
+
+TEST_F(BuildTest, CreateAllEndToEnd) {
+    ASSERT_TRUE(HaveTool("identify"));
+    ASSERT_TRUE(HaveTool("tidy"));
+    AddPictures(EndToEndPictures);
+    ASSERT_EQ(form->ListView1->Count(), 12);
+
+    const int cacheHitsBefore = CachedSourcePictureHits();
+    form->CreateAll2->Click();
+
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    ExpectWindowRestored();
+    EXPECT_EQ(form->ProgressBar1->Max(), 2 * 12 + 4);
+    // Every picture was decoded once: each thumbnail took the image copy's decoded source.
+    EXPECT_EQ(CachedSourcePictureHits() - cacheHitsBefore, 11);
+    // The missing picture left the list; the others keep their order.
+    ASSERT_EQ(form->ListView1->Count(), 11);
+    for (int i = 0; i < form->ListView1->Count(); ++i) EXPECT_NE(form->ListView1->Caption(i), "h_missing.jpg");
+
+    // Pictures: output numbers follow the items that stayed; names lower-cased, folder as typed.
+    std::vector<std::string> expectedList = {"index1.html", "index2.html"};
+    for (int n = 1; n <= 11; ++n) expectedList.push_back(PageName(n));
+    std::vector<std::string> pictures;
+    int number = 1;
+    for (const SourcePicture& source : EndToEndPictures) {
+        if (source.makeArguments.empty()) continue;
+        const std::string image = PicName(number, "images", "pic");
+        const std::string thumbnail = PicName(number, "thumbs", "tn_pic");
+        pictures.push_back(image);
+        pictures.push_back(thumbnail);
+        int imageWidth = 0, imageHeight = 0, thumbWidth = 0, thumbHeight = 0;
+        FitIntoBox(source.width, source.height, 800, 600, imageWidth, imageHeight);
+        FitIntoBox(source.width, source.height, 120, 120, thumbWidth, thumbHeight);
+        for (const auto& [name, w, h] :
+             {std::tuple{image, imageWidth, imageHeight}, std::tuple{thumbnail, thumbWidth, thumbHeight}}) {
+            int ourWidth = 0, ourHeight = 0, theirWidth = 0, theirHeight = 0;
+            MeasureWithOurReader(Dest(name), ourWidth, ourHeight);
+            MeasureWithIdentify(Dest(name), theirWidth, theirHeight);
+            EXPECT_EQ(ourWidth, w) << source.name << " -> " << name;
+            EXPECT_EQ(ourHeight, h) << source.name << " -> " << name;
+            EXPECT_EQ(theirWidth, w) << source.name << " -> " << name;
+            EXPECT_EQ(theirHeight, h) << source.name << " -> " << name;
+        }
+        ++number;
+    }
+    expectedList.insert(expectedList.end(), pictures.begin(), pictures.end());
+    EXPECT_EQ(GeneratedList(), JoinLines(expectedList));
+
+    // Everything in the destination is listed, except the template's button pictures.
+    std::set<std::string> expectedFiles(expectedList.begin(), expectedList.end());
+    for (const char* button : {"first.gif", "prev.gif", "next.gif", "last.gif"}) {
+        expectedFiles.insert(button);
+        expectedFiles.insert(std::string("pages/") + button);
+    }
+    expectedFiles.insert("pages/index.gif");
+    EXPECT_EQ(FilesBelow(destination), expectedFiles);
+
+    // Pages: golden bytes, valid HTML, every address resolves to a produced file.
+    const bool updateGolden = std::getenv("PICTAVO_UPDATE_GOLDEN") != nullptr;
+    for (const std::string& page : expectedList) {
+        if (page.find(".htm") == std::string::npos) continue;
+        const std::string html = ReadFile(Dest(page));
+        ASSERT_FALSE(html.empty()) << page;
+        if (updateGolden) WriteFile(GoldenFolder + "createall/" + page, html);
+        EXPECT_EQ(html, ReadFile(GoldenFolder + "createall/" + page)) << page;
+
+        std::string tidyOutput;
+        const int tidyStatus =
+            RunCommand("tidy -q -e " + ShellQuote(Dest(page)) + " 2>&1", &tidyOutput);
+        EXPECT_LT(tidyStatus, 2) << page << "\n" << tidyOutput;
+        EXPECT_EQ(tidyOutput.find("Error:"), std::string::npos) << page << "\n" << tidyOutput;
+
+        const fs::path pageFolder = fs::path(Dest(page)).parent_path();
+        for (const std::string& address : LinkedAddresses(html)) {
+            if (address.rfind("http", 0) == 0) continue;
+            const fs::path target = (pageFolder / address).lexically_normal();
+            EXPECT_TRUE(fs::is_regular_file(target)) << page << " links " << address;
+            const std::string relative = fs::relative(target, destination).generic_string();
+            EXPECT_TRUE(expectedFiles.count(relative)) << page << " links " << address;
+        }
+    }
+    // The destination folder itself keeps its letters; nothing was written beside it.
+    EXPECT_TRUE(fs::is_directory(work + "Out/Gallery"));
+    EXPECT_FALSE(fs::exists(work + "out"));
+}
+
+TEST_F(BuildTest, StopBetweenItems) {
+    AddSimplePictures(5);
+    program.Write("pftp.bak", "earlier build\r\n");
+    int itemsSeen = 0;
+    form->OnBuildItemDone = [&](int item) {
+        ++itemsSeen;
+        if (item == 1) {
+            // The build state: phase text, progress, pages hidden, tool bar off, Stop shown.
+            EXPECT_EQ(form->Label34->Caption(), "Creating Images+Thumbnails (2 of 5)");
+            EXPECT_EQ(form->ProgressBar1->Max(), 2 * 5 + 4);
+            EXPECT_EQ(form->ProgressBar1->Position(), 4);
+            EXPECT_FALSE(form->PageControl1->Visible());
+            EXPECT_FALSE(form->ToolBar1->Enabled());
+            EXPECT_TRUE(form->Button14->Visible());
+            form->Button14->Click();
+            // Stop gives the window back at once.
+            EXPECT_TRUE(form->PageControl1->Visible());
+            EXPECT_TRUE(form->ToolBar1->Enabled());
+            EXPECT_FALSE(form->Button14->Visible());
+        }
+    };
+    form->CreateAll2->Click();
+    EXPECT_EQ(itemsSeen, 2);
+    EXPECT_TRUE(fs::exists(Dest("images/pic01.jpg")));
+    EXPECT_TRUE(fs::exists(Dest("thumbs/tn_pic02.jpg")));
+    EXPECT_FALSE(fs::exists(Dest("images/pic03.jpg")));
+    EXPECT_FALSE(fs::exists(Dest("index1.html")));
+    EXPECT_FALSE(fs::exists(Dest("first.gif")));
+    EXPECT_EQ(program.Read("pftp.bak"), "earlier build\r\n");
+    EXPECT_EQ(form->ListView1->Count(), 5);
+    ExpectWindowRestored();
+    EXPECT_TRUE(dialogs.Messages.empty());
+
+    // The next build starts afresh.
+    form->OnBuildItemDone = nullptr;
+    form->CreateAll2->Click();
+    EXPECT_TRUE(fs::exists(Dest("images/pic05.jpg")));
+    EXPECT_TRUE(fs::exists(Dest("index1.html")));
+}
+
+TEST_F(BuildTest, CommandDuringABuildIsIgnored) {
+    AddSimplePictures(3);
+    int nested = 0;
+    form->OnBuildItemDone = [&](int item) {
+        if (item == 0) {
+            // A shortcut key pressed while the build processes messages.
+            form->CreateThumbnail1->Click();
+            form->ToolButton6all->Click();
+            ++nested;
+        }
+    };
+    form->CreateAll2->Click();
+    EXPECT_EQ(nested, 1);
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    EXPECT_EQ(form->BuildMode, 1);
+    EXPECT_EQ(form->ListBox2->Items().Count(), 6);
+    EXPECT_EQ(GeneratedList(),
+              "index1.html\r\npages/page01.htm\r\npages/page02.htm\r\npages/page03.htm\r\nimages/pic01.jpg\r\n"
+              "thumbs/tn_pic01.jpg\r\nimages/pic02.jpg\r\nthumbs/tn_pic02.jpg\r\nimages/pic03.jpg\r\n"
+              "thumbs/tn_pic03.jpg\r\n");
+}
+
+TEST_F(BuildTest, RefusesDestinationHoldingASourceFolder) {
+    AddSimplePictures(2);
+    const std::string refusal =
+        "Abort: Some of Source Folder can not be equal with Destination Folder, to prevent overwriting of original "
+        "images, process will aborted!";
+    fs::create_directories(work + "elsewhere");
+    fs::create_directory_symlink(work, work + "elsewhere/link-to-work");
+    fs::create_directory_symlink(sources, work + "elsewhere/link-to-sources");
+    const std::vector<std::string> refused = {
+        sources,                                      // the source folder itself
+        work,                                         // a folder above it
+        work + "Out/../Sources",                      // ".." leads back into it
+        work + "./Sources/",                          // "." and a trailing '/'
+        work + "elsewhere/link-to-sources",           // a link to the source folder
+        work + "elsewhere/link-to-work",              // a link to a folder above it
+        work + "elsewhere/link-to-work/Sources/.",    // through a link, then "."
+        work + "SOURCES",                             // letters in another case
+        work + "elsewhere/link-to-work/New/../Sources",  // through a link and a folder not made yet
+    };
+    for (const std::string& destinationText : refused) {
+        dialogs.Messages.clear();
+        form->Edit1->SetText(destinationText);
+        form->CreateAll2->Click();
+        EXPECT_EQ(Messages(), std::vector<std::string>{refusal}) << destinationText;
+    }
+    // Nothing was written anywhere.
+    EXPECT_EQ(FilesBelow(work), (std::set<std::string>{"Sources/p0.jpg", "Sources/p1.jpg"}));
+    EXPECT_FALSE(fs::exists(WritableFolder() + "pftp.bak"));
+
+    // A destination inside the source folder, or one whose name merely begins like it, is allowed.
+    for (const std::string& allowed : {sources + "web", work + "Sources2"}) {
+        dialogs.Messages.clear();
+        form->Edit1->SetText(allowed);
+        form->CreateAll2->Click();
+        EXPECT_TRUE(dialogs.Messages.empty()) << allowed << ::testing::PrintToString(Messages());
+        EXPECT_TRUE(fs::exists(allowed + "/index1.html")) << allowed;
+    }
+}
+
+TEST_F(BuildTest, ValidationMessagesInOrder) {
+    AddSimplePictures(1);
+    struct Rule {
+        std::function<void(TForm1&, TempProgramFolder&)> breakIt;
+        std::string message;
+    };
+    const std::vector<Rule> rules = {
+        {[](TForm1& f, TempProgramFolder&) { f.Edit2->SetText("a\\b/c:d.htm"); },
+         "Invalid character:: (Index name)"},
+        {[](TForm1& f, TempProgramFolder&) { f.Edit2->SetText("a/b.htm"); }, "Invalid character:/ (Index name)"},
+        {[](TForm1& f, TempProgramFolder&) { f.Edit4->SetText("pages/p.htm"); },
+         "Invalid character:/ (Image page name)"},
+        {[](TForm1& f, TempProgramFolder&) { f.Edit5->SetText("c:tn_*"); },
+         "Invalid character:: (Thumbnail path+name), it must \\"},
+        {[](TForm1& f, TempProgramFolder&) { f.Edit9->SetText("x/img01"); },
+         "Invalid character:/ (Image path+name), it must \\"},
+        {[](TForm1& f, TempProgramFolder&) {
+             f.ComboBox9->SetItemIndex(-1);
+             f.ComboBox9->SetText("");
+         },
+         "Caption Position (Index Pages) can not be empty!"},
+        {[](TForm1& f, TempProgramFolder&) {
+             f.ComboBox14->SetItemIndex(-1);
+             f.ComboBox14->SetText("");
+         },
+         "Caption Position (Image Pages) can not be empty!"},
+        {[](TForm1&, TempProgramFolder& p) { p.Write("pvcapt.pv", "Above|%caption\r\nBelow|<br>%caption\r\n"); },
+         "Not found variable (file) in Index Page Caption Position"},
+        {[](TForm1&, TempProgramFolder& p) { p.Write("pvcapi.pv", "Above|%caption\r\nBelow|%caption only\r\n"); },
+         "Not found variable (file) in Image Page Caption Position"},
+        {[](TForm1& f, TempProgramFolder&) {
+             f.ComboBox3->SetItemIndex(-1);
+         },
+         "Index Page style can not be empty!"},
+        {[](TForm1& f, TempProgramFolder&) { f.ComboBox5->SetItemIndex(-1); }, "Image Page style can not be empty!"},
+        {[](TForm1& f, TempProgramFolder&) { f.Edit1->SetText(""); }, "Save in Folder name can not be empty!"},
+        {[](TForm1& f, TempProgramFolder&) { f.Edit5->SetText(""); }, "Thumbnail path+name can not be empty!"},
+        {[](TForm1& f, TempProgramFolder&) { f.Edit2->SetText(""); }, "Index name can not be empty!"},
+        {[](TForm1&, TempProgramFolder& p) { p.Write("indexpg/fixed.htm", "<html>%thumb_locatio</html>\r\n"); },
+         "Variable \"%thumb_location\" not found in file style (Index)"},
+        {[](TForm1&, TempProgramFolder& p) { p.Write("imagepg/fixed.htm", "<html>%img-location</html>\r\n"); },
+         "Variable \"%img_location\" not found in file style (Image)"},
+    };
+    // The first kind-0 rule reports the first forbidden character of its list that occurs, ":" before "\".
+    for (std::size_t k = 0; k < rules.size(); ++k) {
+        SCOPED_TRACE(rules[k].message);
+        form.reset();
+        CopyTree(std::string(PICTAVO_SOURCE_DIR) + "/data", program.Path());
+        WriteFixedTemplate(program.Path(), "indexpg");
+        WriteFixedTemplate(program.Path(), "imagepg");
+        form = std::make_unique<TForm1>();
+        form->FormCreate();
+        form->ReadWriteSettings("r", program.File("fixed.pvs"));
+        form->ListView1->Add(TForm1::MakeSourceItem(sources + "p0.jpg"));
+        dialogs.Messages.clear();
+        rules[k].breakIt(*form, program);
+        form->CreateAll2->Click();
+        ASSERT_EQ(dialogs.Messages.size(), 1u) << ::testing::PrintToString(Messages());
+        EXPECT_EQ(dialogs.Messages[0].Caption, "Invalid Settings");
+        EXPECT_EQ(dialogs.Messages[0].Text, rules[k].message);
+        EXPECT_FALSE(fs::exists(destination));
+        EXPECT_EQ(form->ListView1->Count(), 1);
+        ExpectWindowRestored();
+    }
+}
+
+TEST_F(BuildTest, EachCommandDoesOnlyItsPart) {
+    AddSimplePictures(3);
+
+    form->CreateThumbnail1->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    EXPECT_EQ(form->BuildMode, 2);
+    EXPECT_EQ(form->ProgressBar1->Max(), 3 + 4);
+    EXPECT_EQ(FilesBelow(destination),
+              (std::set<std::string>{"thumbs/tn_pic01.jpg", "thumbs/tn_pic02.jpg", "thumbs/tn_pic03.jpg"}));
+    EXPECT_EQ(GeneratedList(), "thumbs/tn_pic01.jpg\r\nthumbs/tn_pic02.jpg\r\nthumbs/tn_pic03.jpg\r\n");
+
+    fs::remove_all(destination);
+    form->Images1->Click();  // the drop-down entry of the tool bar
+    EXPECT_EQ(form->BuildMode, 3);
+    EXPECT_EQ(FilesBelow(destination),
+              (std::set<std::string>{"images/pic01.jpg", "images/pic02.jpg", "images/pic03.jpg"}));
+    EXPECT_EQ(GeneratedList(), "images/pic01.jpg\r\nimages/pic02.jpg\r\nimages/pic03.jpg\r\n");
+
+    // "Create HTML" measures the pictures that are there and writes only pages and buttons.
+    form->CreateThumbnail1->Click();
+    const long long imageStamp = FileStamp(Dest("images/pic02.jpg"));
+    const long long thumbStamp = FileStamp(Dest("thumbs/tn_pic02.jpg"));
+    form->CreateHTML1->Click();
+    EXPECT_EQ(form->BuildMode, 4);
+    EXPECT_EQ(FileStamp(Dest("images/pic02.jpg")), imageStamp);
+    EXPECT_EQ(FileStamp(Dest("thumbs/tn_pic02.jpg")), thumbStamp);
+    EXPECT_EQ(GeneratedList(), "index1.html\r\npages/page01.htm\r\npages/page02.htm\r\npages/page03.htm\r\n");
+    EXPECT_NE(ReadFile(Dest("index1.html")).find("width=\"120\" height=\"60\""), std::string::npos);
+    EXPECT_NE(ReadFile(Dest("pages/page02.htm")).find("width=\"800\" height=\"400\""), std::string::npos);
+
+    // Without "Auto size" nothing is read: the result lines carry names only.
+    form->CheckBox7->SetChecked(false);
+    form->HTMLPages1->Click();
+    EXPECT_EQ(ReadFile(Dest("index1.html")).find("width=\"120\""), std::string::npos);
+    EXPECT_EQ(form->ListBox2->Items().Count(), 6);
+    EXPECT_EQ(form->ListBox2->Items()[0], "images/pic01.jpg|||||");
+    EXPECT_EQ(form->ListBox2->Items()[1], "thumbs/tn_pic01.jpg|||||");
+
+    // The tool button runs "Create All".
+    fs::remove_all(destination);
+    form->CheckBox7->SetChecked(true);
+    form->ToolButton6all->Click();
+    EXPECT_EQ(form->BuildMode, 1);
+    EXPECT_TRUE(fs::exists(Dest("images/pic03.jpg")));
+    EXPECT_TRUE(fs::exists(Dest("pages/page03.htm")));
+    EXPECT_EQ(form->ListBox2->Items()[2].rfind("images/pic02.jpg|800|400|", 0), 0u) << form->ListBox2->Items()[2];
+}
+
+TEST_F(BuildTest, LinkNoneMakesNoImageCopies) {
+    AddSimplePictures(2);
+    form->ComboBox4->SetItemIndex(0);  // "none"
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    EXPECT_EQ(GeneratedList(), "index1.html\r\nthumbs/tn_pic01.jpg\r\nthumbs/tn_pic02.jpg\r\n");
+    EXPECT_FALSE(fs::exists(Dest("images")));
+    EXPECT_EQ(FilesBelow(destination).count("pages/page01.htm"), 0u);
+}
+
+TEST_F(BuildTest, PicturesNotWrittenAreReportedNotLinkedNotListed) {
+    AddSimplePictures(4);
+    // A folder stands where a picture should go, so it cannot be written: item 1's
+    // thumbnail, then item 2's image (a failed item keeps the output number free).
+    fs::create_directories(Dest("thumbs/tn_pic02.jpg/occupied"));
+    form->OnBuildItemDone = [&](int item) {
+        if (item == 1) {
+            fs::remove_all(Dest("thumbs/tn_pic02.jpg"));
+            EXPECT_FALSE(fs::exists(Dest("images/pic02.jpg")));  // its image copy was not left behind
+            fs::create_directories(Dest("images/pic02.jpg/occupied"));
+        }
+        if (item == 2) fs::remove_all(Dest("images/pic02.jpg"));
+    };
+    form->CreateAll2->Click();
+
+    ASSERT_EQ(dialogs.Messages.size(), 1u) << ::testing::PrintToString(Messages());
+    EXPECT_EQ(dialogs.Messages[0].Caption, "Error");
+    EXPECT_NE(dialogs.Messages[0].Text.find(Dest("thumbs/tn_pic02.jpg")), std::string::npos);
+    EXPECT_NE(dialogs.Messages[0].Text.find(Dest("images/pic02.jpg")), std::string::npos);
+    ExpectWindowRestored();
+
+    // Items 1 and 2 left the list; the other two took the first output numbers.
+    ASSERT_EQ(form->ListView1->Count(), 2);
+    EXPECT_EQ(form->ListView1->Caption(0), "p0.jpg");
+    EXPECT_EQ(form->ListView1->Caption(1), "p3.jpg");
+    EXPECT_EQ(GeneratedList(),
+              "index1.html\r\npages/page01.htm\r\npages/page02.htm\r\nimages/pic01.jpg\r\nthumbs/tn_pic01.jpg\r\n"
+              "images/pic02.jpg\r\nthumbs/tn_pic02.jpg\r\n");
+    const std::string index = ReadFile(Dest("index1.html"));
+    EXPECT_EQ(index.find("pic03"), std::string::npos);
+    EXPECT_EQ(FilesBelow(Dest("images")), (std::set<std::string>{"pic01.jpg", "pic02.jpg"}));
+    EXPECT_EQ(FilesBelow(Dest("thumbs")), (std::set<std::string>{"tn_pic01.jpg", "tn_pic02.jpg"}));
+}
+
+TEST_F(BuildTest, WriteErrorOfEveryThumbnailDoesNotLeaveTheWindowStuck) {
+    AddSimplePictures(2);
+    WriteFile(Dest("thumbs"), "a file where the thumbnails' folder should be");
+    form->CreateAll2->Click();
+    ASSERT_EQ(dialogs.Messages.size(), 1u) << ::testing::PrintToString(Messages());
+    EXPECT_EQ(dialogs.Messages[0].Caption, "Error");
+    ExpectWindowRestored();
+    EXPECT_EQ(form->ListView1->Count(), 0);
+    EXPECT_EQ(GeneratedList(), "");
+    EXPECT_FALSE(fs::exists(Dest("images/pic01.jpg")));
+    EXPECT_NE(dialogs.Messages[0].Text.find(Dest("thumbs/tn_pic01.jpg")), std::string::npos);
+}
+
+TEST_F(BuildTest, ErrorThatEndsTheBuildRestoresTheWindow) {
+    AddSimplePictures(1);
+    WriteFile(sources + "odd.unknownext", "data");
+    form->ListView1->Add(TForm1::MakeSourceItem(sources + "odd.unknownext"));
+    form->CreateAll2->Click();
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_NE(dialogs.Messages[0].Text.find("Unknown picture file extension (.unknownext)"), std::string::npos);
+    ExpectWindowRestored();
+    // A later build runs normally.
+    dialogs.Messages.clear();
+    form->ListView1->Delete(1);
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    EXPECT_TRUE(fs::exists(Dest("index1.html")));
+}
+
+TEST_F(BuildTest, OutputNamesStayInsideTheDestination) {
+    AddSimplePictures(1);
+    form->Edit9->SetText("..\\..\\Escaped\\Pic01");
+    form->Edit5->SetText("\\..\\Up\\TN_*");
+    form->Edit4->SetText("..\\Pages\\Page01.htm");
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    const std::set<std::string> files = FilesBelow(destination);
+    EXPECT_TRUE(files.count("escaped/pic01.jpg"));
+    EXPECT_TRUE(files.count("up/tn_pic01.jpg"));
+    EXPECT_TRUE(files.count("pages/page01.htm"));
+    EXPECT_EQ(FilesBelow(work + "Out").size(), files.size());  // nothing beside the destination
+    EXPECT_FALSE(fs::exists(work + "escaped"));
+}
+
+TEST_F(BuildTest, FramePageAndBrowserLaunch) {
+    AddSimplePictures(2);
+    // Frames on, the frame page's name and its template.
+    SetRecordFields(*form, prPagePropertiesIndex, {{25, "1"}, {26, "Main.htm"}, {27, "left.htm"}});
+    form->Menuitem7->SetChecked(true);
+    const std::string opened = program.File("opened.txt");
+    program.Write("opener.sh", "#!/bin/sh\nprintf '%s' \"$1\" > " + ShellQuote(opened) + "\n");
+    fs::permissions(program.File("opener.sh"), fs::perms::owner_all);
+    SetShellOpener(program.File("opener.sh"));
+
+    form->CreateAll2->Click();
+    SetShellOpener("");
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    const std::string frame = ReadFile(Dest("Main.htm"));
+    ASSERT_FALSE(frame.empty());
+    EXPECT_NE(frame.find("<frame src=\"index1.html\" name=\"index\""), std::string::npos) << frame;
+    EXPECT_NE(frame.find("<frame src=\"pages/page01.htm\" name=\"image\""), std::string::npos) << frame;
+    EXPECT_NE(frame.find("<title>Welcome to my gallery</title>"), std::string::npos) << frame;
+    std::string tidyOutput;
+    EXPECT_LT(RunCommand("tidy -q -e " + ShellQuote(Dest("Main.htm")) + " 2>&1", &tidyOutput), 2) << tidyOutput;
+    // The frame page is not in the list of produced files.
+    EXPECT_EQ(GeneratedList().find("Main.htm"), std::string::npos);
+    for (int k = 0; k < 100 && !fs::exists(opened); ++k) usleep(20000);
+    EXPECT_EQ(ReadFile(opened), Dest("Main.htm"));
+}
+
+TEST_F(BuildTest, BackgroundPicturesAreCopied) {
+    AddSimplePictures(1);
+    const std::string backgrounds = work + "Backgrounds/";
+    for (const char* name : {"page.gif", "image.gif", "table.gif", "cell.gif", "unused.gif"})
+        WriteFile(backgrounds + name, "GIF89a");
+    SetRecordFields(*form, prPagePropertiesIndex, {{11, "1"}, {13, backgrounds + "page.gif"}});
+    SetRecordFields(*form, prPagePropertiesImage, {{11, "1"}, {13, backgrounds + "image.gif"}});
+    SetRecordFields(*form, prMoreTable, {{7, "2"}, {9, backgrounds + "table.gif"}, {21, "2"}, {23, backgrounds + "cell.gif"}});
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    for (const char* name : {"page.gif", "image.gif", "table.gif", "cell.gif"})
+        EXPECT_EQ(ReadFile(Dest(name)), "GIF89a") << name;
+    EXPECT_FALSE(fs::exists(Dest("unused.gif")));
+    EXPECT_NE(ReadFile(Dest("index1.html")).find("background=\"page.gif\""), std::string::npos);
+    // Copied pictures are not in the list of produced files.
+    EXPECT_EQ(GeneratedList().find(".gif"), std::string::npos);
+
+    // Switched off, nothing is copied.
+    fs::remove_all(destination);
+    SetRecordFields(*form, prPagePropertiesIndex, {{11, "0"}});
+    SetRecordFields(*form, prPagePropertiesImage, {{11, "0"}});
+    SetRecordFields(*form, prMoreTable, {{7, "1"}, {21, "0"}});
+    form->CreateAll2->Click();
+    for (const char* name : {"page.gif", "image.gif", "table.gif", "cell.gif"})
+        EXPECT_FALSE(fs::exists(Dest(name))) << name;
+}
+
+TEST_F(BuildTest, GifThumbnailsWithTheirColourLimit) {
+    AddPictures({{"photo.jpg", "-size 200x150 plasma:fractal -seed 3 -quality 90", 200, 150, 0}});
+    form->ComboBox7->SetItemIndex(1);  // thumbnails as GIF
+    form->SpinEdit14->SetValue(16);
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    EXPECT_EQ(GeneratedList(), "index1.html\r\npages/page01.htm\r\nimages/pic01.jpg\r\nthumbs/tn_pic01.gif\r\n");
+    std::string out;
+    ASSERT_EQ(RunCommand("identify -format '%m %w %h %k' " + ShellQuote(Dest("thumbs/tn_pic01.gif")), &out), 0);
+    int width = 0, height = 0, colours = 0;
+    char format[16] = {};
+    ASSERT_EQ(std::sscanf(out.c_str(), "%15s %d %d %d", format, &width, &height, &colours), 4) << out;
+    EXPECT_STREQ(format, "GIF");
+    EXPECT_EQ(width, 120);
+    EXPECT_EQ(height, 90);
+    EXPECT_LE(colours, 16);
+    EXPECT_NE(ReadFile(Dest("index1.html")).find("src=\"thumbs/tn_pic01.gif\""), std::string::npos);
+}
+
+TEST_F(BuildTest, KeepOriginalDate) {
+    AddSimplePictures(2);
+    const auto past = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+    fs::last_write_time(sources + "p0.jpg", past);
+    form->Menuitem8->SetChecked(true);
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    // File dates are kept to the two seconds of the packed form.
+    for (const char* name : {"images/pic01.jpg", "thumbs/tn_pic01.jpg"}) {
+        const auto kept = fs::last_write_time(Dest(name));
+        EXPECT_LT(std::chrono::abs(kept - past), std::chrono::seconds(3)) << name;
+    }
+    EXPECT_GT(fs::last_write_time(Dest("images/pic02.jpg")), past + std::chrono::hours(24));
+}
+
+TEST_F(BuildTest, LargeSizesArePlainIntegers) {
+    AddPictures({{"wide.jpg", "-size 1600x1200 gradient:red-yellow -quality 85", 1600, 1200, 0}});
+    form->CheckBox3->SetChecked(false);  // the image copy keeps the source size
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    ASSERT_EQ(form->ListBox2->Items().Count(), 2);
+    EXPECT_EQ(form->ListBox2->Items()[0].rfind("images/pic01.jpg|1600|1200|", 0), 0u) << form->ListBox2->Items()[0];
+    EXPECT_EQ(form->ListBox2->Items()[1], "thumbs/tn_pic01.jpg|120|90|0");
+    EXPECT_NE(ReadFile(Dest("pages/page01.htm")).find("width=\"1600\" height=\"1200\""), std::string::npos);
+}
+
+TEST_F(BuildTest, SourcePictureKeptAcrossAnItemsTwoLoads) {
+    EXPECT_EQ(CheckSourcePictureCache(work), "");
+}
+
+TEST(BuildPaths, SafeOutputNames) {
+    EXPECT_EQ(SafeOutputName("images\\pic01.jpg"), "images/pic01.jpg");
+    EXPECT_EQ(SafeOutputName("..\\..\\x\\a.jpg"), "x/a.jpg");
+    EXPECT_EQ(SafeOutputName("/etc/passwd"), "etc/passwd");
+    EXPECT_EQ(SafeOutputName("a/./b//c/../d.jpg"), "a/b/c/d.jpg");
+    EXPECT_EQ(SafeOutputName("..."), "...");
+    EXPECT_EQ(SafeOutputName(".."), "");
+}
+
+}  // namespace

@@ -1,0 +1,152 @@
+#include "BuildTestSupport.h"
+
+#include "formats/ImageFormats.h"
+#include "gallery/pvuBuild.h"
+#include "gallery/pvutilsSourceCache.h"
+#include "raster/RasterDIB.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+int RunCommand(const std::string& command, std::string* output) {
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    std::array<char, 4096> buffer{};
+    std::string text;
+    std::size_t got = 0;
+    while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) text.append(buffer.data(), got);
+    const int status = pclose(pipe);
+    if (output) *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+bool HaveTool(const std::string& name) { return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0; }
+
+void CopyTree(const std::string& from, const std::string& to) {
+    fs::create_directories(to);
+    fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+}
+
+std::set<std::string> FilesBelow(const std::string& folder) {
+    std::set<std::string> files;
+    std::error_code ec;
+    if (!fs::exists(folder, ec)) return files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) files.insert(fs::relative(entry.path(), folder).generic_string());
+    return files;
+}
+
+long long FileStamp(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return -1;
+    return static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+}
+
+namespace {
+int MulDivRounded(int a, int b, int c) {
+    const long long product = static_cast<long long>(a) * b;
+    return static_cast<int>((product * 2 + c) / (2LL * c));
+}
+}  // namespace
+
+void FitIntoBox(int width, int height, int boxWidth, int boxHeight, int& fitWidth, int& fitHeight) {
+    fitHeight = MulDivRounded(boxWidth, height, width);
+    fitWidth = boxWidth;
+    if (boxHeight < fitHeight) {
+        fitWidth = MulDivRounded(boxHeight, width, height);
+        fitHeight = boxHeight;
+    }
+}
+
+void MeasureWithOurReader(const std::string& path, int& width, int& height) {
+    width = 0;
+    height = 0;
+    MeasurePictureFile(path, width, height, nullptr);
+}
+
+void MeasureWithIdentify(const std::string& path, int& width, int& height) {
+    width = 0;
+    height = 0;
+    std::string out;
+    if (RunCommand("identify -format '%w %h' " + ShellQuote(path) + " 2>/dev/null", &out) != 0) return;
+    std::sscanf(out.c_str(), "%d %d", &width, &height);
+}
+
+int BmpBitCount(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char header[30] = {};
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return 0;
+    return header[28] | (header[29] << 8);
+}
+
+void EnsureImageFormats() {
+    static bool done = false;
+    if (done) return;
+    InitializeImageFormats();
+    done = true;
+}
+
+std::vector<std::string> LinkedAddresses(const std::string& html) {
+    std::vector<std::string> found;
+    static const std::regex attribute(R"re(\b(?:href|src)\s*=\s*"([^"]*)")re", std::regex::icase);
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), attribute); it != std::sregex_iterator(); ++it)
+        found.push_back((*it)[1].str());
+    return found;
+}
+
+std::string CheckSourcePictureCache(const std::string& folder) {
+    const std::string file = folder + "cached.bmp";
+    const std::string other = folder + "other.bmp";
+    {
+        std::ofstream(file) << "placeholder";
+        std::ofstream(other) << "placeholder";
+    }
+    TRasterDIB picture;
+    picture.SetSize(7, 5, 24);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 21; ++x) picture.Rows[std::size_t(y)][x] = std::uint8_t(y * 21 + x);
+
+    const int hitsBefore = CachedSourcePictureHits();
+    TRasterDIB taken;
+    RememberSourcePicture(picture, file);  // no cache alive: nothing kept
+    if (TakeCachedSourcePicture(taken, file)) return "a picture was kept without a cache";
+    {
+        TSourcePictureCache cache;
+        RememberSourcePicture(picture, file);
+        if (TakeCachedSourcePicture(taken, other)) return "another file's load took the picture";
+        RememberSourcePicture(picture, file);
+        if (!TakeCachedSourcePicture(taken, file)) return "the second load of the same file decoded again";
+        if (taken.Width() != 7 || taken.AbsHeight != 5 || taken.Header.BitCount != 24) return "wrong size";
+        for (int y = 0; y < 5; ++y)
+            if (std::memcmp(taken.Rows[std::size_t(y)], picture.Rows[std::size_t(y)], 21) != 0) return "wrong pixels";
+        if (TakeCachedSourcePicture(taken, file)) return "the picture was handed out twice";
+        // A file that changed after it was decoded is decoded again.
+        RememberSourcePicture(picture, file);
+        std::ofstream(file, std::ios::app) << "changed";
+        if (TakeCachedSourcePicture(taken, file)) return "a changed file came from the cache";
+        RememberSourcePicture(picture, file);
+    }
+    TSourcePictureCache later;
+    if (TakeCachedSourcePicture(taken, file)) return "a picture outlived its cache";
+    if (CachedSourcePictureHits() != hitsBefore + 1) return "hit count " + std::to_string(CachedSourcePictureHits());
+    return "";
+}

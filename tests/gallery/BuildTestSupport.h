@@ -1,0 +1,40 @@
+#pragma once
+// Helpers of the build tests: tools, pictures made at test time, folder trees.
+
+#include <set>
+#include <string>
+#include <vector>
+
+// Runs a shell command; returns its exit status and (when given) its standard output.
+int RunCommand(const std::string& command, std::string* output = nullptr);
+// Quotes a path for the shell.
+std::string ShellQuote(const std::string& text);
+// True when the tool is on PATH.
+bool HaveTool(const std::string& name);
+
+// Copies a folder tree (files and folders) into another folder.
+void CopyTree(const std::string& from, const std::string& to);
+// Every regular file below folder, as paths relative to it with '/'.
+std::set<std::string> FilesBelow(const std::string& folder);
+// Modification time of a file in nanoseconds (-1 when missing).
+long long FileStamp(const std::string& path);
+
+// The size a picture of width x height gets in a box with proportions kept,
+// rounded like the pixel sizing of the makers (nearest, halves away from zero).
+void FitIntoBox(int width, int height, int boxWidth, int boxHeight, int& fitWidth, int& fitHeight);
+
+// Width and height of a picture file as our own reader sees it (0 x 0 when it does not load).
+void MeasureWithOurReader(const std::string& path, int& width, int& height);
+// Width and height as ImageMagick's identify sees it (0 x 0 on failure).
+void MeasureWithIdentify(const std::string& path, int& width, int& height);
+// The bit count field of a BMP file header (0 when unreadable).
+int BmpBitCount(const std::string& path);
+
+// Registers the picture loaders once.
+void EnsureImageFormats();
+
+// href and src attribute values of a page, in order.
+std::vector<std::string> LinkedAddresses(const std::string& html);
+
+// Checks of the source-picture cache (raster side); each returns "" when all is well, else what went wrong.
+std::string CheckSourcePictureCache(const std::string& folder);

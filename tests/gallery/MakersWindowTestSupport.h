@@ -1,0 +1,14 @@
+#pragma once
+// Pictures for the window tests of the makers, kept apart from the window
+// header (the raster and GUI headers cannot meet in one file).
+
+#include <memory>
+#include <string>
+#include <utility>
+
+class TRasterDIB;
+
+std::shared_ptr<TRasterDIB> NewTestPicture();
+std::pair<int, int> TestPictureSize(const TRasterDIB& picture);
+// A BMP file of width x height, left half red, right half blue.
+void WriteTestBmp(const std::string& path, int width, int height);
