@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes to the TBitmap reader; errors are expected, crashes are not.
-#include "platform/picture/Picture.h"
+// Feeds arbitrary bytes to the registry's BMP class (the raster core's reader
+// and the copy into the bitmap); errors are expected, crashes are not.
+#include "formats/ImageFormatsBmp.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -7,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     TByteViewStream stream(data, size);
-    TBitmap picture;
+    TBmpBitmap picture;
     try {
         picture.LoadFromStream(stream);
         if (auto rendered = picture.RenderBitmap())
