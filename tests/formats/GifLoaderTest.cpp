@@ -167,9 +167,9 @@ protected:
         };
         replace("OUT", gif);
         replace("DIR", ScratchDir());
-        ASSERT_TRUE(RunCommand(cmd)) << cmd;
+        ASSERT_TRUE(RunQuiet(cmd)) << cmd;
         std::string reference = ScratchPath(name + ".pnm");
-        ASSERT_TRUE(RunCommand(FindTool("giftopnm") + " " + gif + " > " + reference));
+        ASSERT_TRUE(RunQuiet(FindTool("giftopnm") + " " + gif + " > " + reference));
         RgbImage expected = ReadNetpbm(reference);
         ASSERT_GT(expected.Width, 0);
 

@@ -3,6 +3,8 @@
 // decodes those tools give, as plain 8-bit RGB rows (top row first).
 
 #include "platform/picture/Picture.h"
+#include "tests/support/RunCommand.h"
+#include "tests/support/TempDir.h"
 
 #include <cstdint>
 #include <string>
@@ -24,13 +26,11 @@ struct RgbImage {
 const std::string& ScratchDir();
 std::string ScratchPath(const std::string& name);
 
-// The full path of a Debian tool, or "" when it is not installed.
-std::string FindTool(const std::string& name);
-// Runs a shell command line; true when it exited with 0.
-bool RunCommand(const std::string& command);
-
-Bytes ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const Bytes& bytes);
+// Tools and whole files: the shared test support's.
+using testsupport::FindTool;
+using testsupport::ReadFileBytes;
+using testsupport::RunQuiet;
+using testsupport::WriteFileBytes;
 
 // Reads a binary PBM, PGM, PPM or PAM file (grey expanded to RGB, maxvals
 // other than 255 scaled as value * 255 / maxval, truncated; an alpha plane

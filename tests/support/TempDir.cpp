@@ -1,5 +1,6 @@
 #include "tests/support/TempDir.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -10,29 +11,37 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
-TempDir::TempDir(const std::string& prefix)
+namespace {
+
+fs::path makeFolder(const std::string& prefix)
 {
     std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("cannot create a temporary folder from " + pattern);
-    path_ = pattern;
+    return pattern;
 }
+
+} // namespace
+
+TempDir::TempDir(const std::string& prefix) : path(makeFolder(prefix)) {}
 
 TempDir::~TempDir()
 {
+    if (std::getenv("PICTAVO_KEEP_SCRATCH") != nullptr)
+        return;
     std::error_code ignored;
     // Tests of refused writes leave read-only folders behind; open them up first.
-    for (auto it = fs::recursive_directory_iterator(path_, fs::directory_options::skip_permission_denied, ignored);
+    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (auto it = fs::recursive_directory_iterator(path, fs::directory_options::skip_permission_denied, ignored);
          !ignored && it != fs::recursive_directory_iterator(); it.increment(ignored))
         if (it->is_directory(ignored))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(path_, ignored);
+    fs::remove_all(path, ignored);
 }
 
 std::string TempDir::file(const std::string& name, const std::string& text) const
 {
-    const fs::path target = path_ / name;
+    const fs::path target = path / name;
     fs::create_directories(target.parent_path());
     std::ofstream(target, std::ios::binary) << text;
     return target.string();

@@ -1,7 +1,8 @@
 #pragma once
 // A unique scratch folder under the system's temporary folder, removed with
 // everything in it when the object goes (also when a test made parts of it
-// read-only). Plus small whole-file read and write helpers.
+// read-only; kept when PICTAVO_KEEP_SCRATCH is set, for looking at what a
+// failed test left). Plus small whole-file read and write helpers.
 
 #include <cstdint>
 #include <filesystem>
@@ -19,16 +20,13 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::filesystem::path& path() const { return path_; }
-    std::string str() const { return path_.string(); }
+    const std::filesystem::path path;
+
     // The full path of a name inside the folder.
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
     // Writes text to a file inside the folder (making its parent folders) and
     // returns its full path.
     std::string file(const std::string& name, const std::string& text = "data") const;
-
-private:
-    std::filesystem::path path_;
 };
 
 std::string ReadFileText(const std::string& path);
