@@ -325,19 +325,7 @@ void TCustomAsyncSocket::RaiseSocketError(const std::string& operation)
 
 void TCustomAsyncSocket::HandleBackgroundError(const std::exception& e)
 {
-    bool canClose = true;
-    if (OnBgException) {
-        try {
-            OnBgException(this, e, canClose);
-        } catch (...) {
-        }
-    }
-    if (canClose) {
-        try {
-            Abort();
-        } catch (...) {
-        }
-    }
+    HandleBackgroundErrorOf(*this, e);
 }
 
 // --- triggers

@@ -188,6 +188,10 @@ protected:
     void SetLingerOption();
     void DoConnect();                             // the base connect, for the SOCKS layer
     void DoListen();
+    // Resolves what is not yet resolved of the protocol, the port (with
+    // localPort, the local port too) and the address, in that order; a name
+    // that cannot be resolved raises ESocketException for the caller to report.
+    void ResolveAssigned(bool localPort);
     bool IsBeingDestroyed() const { return FDestroying; }
 
     // Socket data (the upper layers use them).
@@ -222,6 +226,28 @@ protected:
     bool FCloseInvoked = false;
     bool FDestroying = false;
 };
+
+// The background-error rule of sockets and FTP clients: the OnBgException
+// handler may keep the object open; otherwise it is aborted. Neither the
+// handler nor the abort may raise out of a message handler, so their own
+// errors are dropped.
+template <class Owner>
+void HandleBackgroundErrorOf(Owner& owner, const std::exception& e)
+{
+    bool canClose = true;
+    if (owner.OnBgException) {
+        try {
+            owner.OnBgException(&owner, e, canClose);
+        } catch (...) {
+        }
+    }
+    if (canClose) {
+        try {
+            owner.Abort();
+        } catch (...) {
+        }
+    }
+}
 
 class TCustomSocksSocket : public TCustomAsyncSocket {
 public:

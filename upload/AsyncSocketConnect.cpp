@@ -65,24 +65,7 @@ void TCustomAsyncSocket::DoConnect()
         return;
     }
     try {
-        if (!FProtoResolved) {
-            FProto = SocketResolveProto(FProtoStr);
-            FType = FProto == 17 ? SOCK_DGRAM : SOCK_STREAM;
-            FProtoResolved = true;
-        }
-        if (!FPortResolved) {
-            FPortNum = SocketResolvePort(FPortStr, FProtoStr);
-            FSin.sin_port = htons(static_cast<std::uint16_t>(FPortNum));
-            FPortResolved = true;
-        }
-        if (!FLocalPortResolved) {
-            FLocalPortNum = SocketResolvePort(FLocalPortStr, FProtoStr);
-            FLocalPortResolved = true;
-        }
-        if (!FAddrResolved) {
-            FSin.sin_addr.s_addr = SocketResolveHost(FAddrStr);
-            FAddrResolved = true;
-        }
+        ResolveAssigned(true);
     } catch (const ESocketException& e) {
         RaiseException("connect: " + e.Message);
         return;
@@ -139,6 +122,28 @@ void TCustomAsyncSocket::DoConnect()
     RaiseSocketError("Connect");
 }
 
+void TCustomAsyncSocket::ResolveAssigned(bool localPort)
+{
+    if (!FProtoResolved) {
+        FProto = SocketResolveProto(FProtoStr);
+        FType = FProto == 17 ? SOCK_DGRAM : SOCK_STREAM;
+        FProtoResolved = true;
+    }
+    if (!FPortResolved) {
+        FPortNum = SocketResolvePort(FPortStr, FProtoStr);
+        FSin.sin_port = htons(static_cast<std::uint16_t>(FPortNum));
+        FPortResolved = true;
+    }
+    if (localPort && !FLocalPortResolved) {
+        FLocalPortNum = SocketResolvePort(FLocalPortStr, FProtoStr);
+        FLocalPortResolved = true;
+    }
+    if (!FAddrResolved) {
+        FSin.sin_addr.s_addr = SocketResolveHost(FAddrStr);
+        FAddrResolved = true;
+    }
+}
+
 void TCustomAsyncSocket::Listen()
 {
     DoListen();
@@ -163,20 +168,7 @@ void TCustomAsyncSocket::DoListen()
         return;
     }
     try {
-        if (!FProtoResolved) {
-            FProto = SocketResolveProto(FProtoStr);
-            FType = FProto == 17 ? SOCK_DGRAM : SOCK_STREAM;
-            FProtoResolved = true;
-        }
-        if (!FPortResolved) {
-            FPortNum = SocketResolvePort(FPortStr, FProtoStr);
-            FSin.sin_port = htons(static_cast<std::uint16_t>(FPortNum));
-            FPortResolved = true;
-        }
-        if (!FAddrResolved) {
-            FSin.sin_addr.s_addr = SocketResolveHost(FAddrStr);
-            FAddrResolved = true;
-        }
+        ResolveAssigned(false);
     } catch (const ESocketException& e) {
         RaiseException("listen: " + e.Message);
         return;
