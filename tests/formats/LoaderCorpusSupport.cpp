@@ -137,6 +137,43 @@ void WritePpm(const std::string& path, const RgbImage& image)
     out.write(reinterpret_cast<const char*>(image.Rgb.data()), static_cast<std::streamsize>(image.Rgb.size()));
 }
 
+void CodePacker::put(int code, int width)
+{
+    if (msbFirst) {
+        bits = (bits << width) | static_cast<std::uint32_t>(code);
+        count += width;
+        while (count >= 8) {
+            out.push_back(static_cast<std::uint8_t>(bits >> (count - 8)));
+            count -= 8;
+        }
+    } else {
+        bits |= static_cast<std::uint32_t>(code) << count;
+        count += width;
+        while (count >= 8) {
+            out.push_back(static_cast<std::uint8_t>(bits));
+            bits >>= 8;
+            count -= 8;
+        }
+    }
+}
+
+Bytes CodePacker::finish()
+{
+    if (count > 0)
+        out.push_back(static_cast<std::uint8_t>(msbFirst ? bits << (8 - count) : bits));
+    count = 0;
+    return out;
+}
+
+Bytes PackCodes(const std::vector<std::pair<int, int>>& codesAndWidths, bool msbFirst)
+{
+    CodePacker packer;
+    packer.msbFirst = msbFirst;
+    for (auto [code, width] : codesAndWidths)
+        packer.put(code, width);
+    return packer.finish();
+}
+
 RgbImage MakePattern(int width, int height, int colours)
 {
     RgbImage image;

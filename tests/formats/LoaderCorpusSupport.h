@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace corpus {
@@ -37,6 +38,18 @@ using testsupport::WriteFileBytes;
 // dropped). Returns an empty image when the file cannot be parsed.
 RgbImage ReadNetpbm(const std::string& path, int* maxval = nullptr);
 void WritePpm(const std::string& path, const RgbImage& image);
+
+// Packs codes of varying width into bytes, most significant bit first (TIFF
+// LZW) or least (GIF LZW); finish() flushes the last partial byte.
+struct CodePacker {
+    bool msbFirst = false;
+    Bytes out;
+    std::uint32_t bits = 0;
+    int count = 0;
+    void put(int code, int width);
+    Bytes finish();
+};
+Bytes PackCodes(const std::vector<std::pair<int, int>>& codesAndWidths, bool msbFirst);
 
 // A colourful test pattern with gradients, edges and flat areas; colours
 // restricts it to that many distinct colours (0 for no limit).
