@@ -192,6 +192,10 @@ protected:
     // localPort, the local port too) and the address, in that order; a name
     // that cannot be resolved raises ESocketException for the caller to report.
     void ResolveAssigned(bool localPort);
+    // Addr, Port and Proto: changed only while closed (else "Cannot change
+    // <property> if not closed"); a new text must be resolved again.
+    void SetEndpointText(const char* property, const std::string& value, std::string& text, bool& assigned,
+                         bool& resolved);
     bool IsBeingDestroyed() const { return FDestroying; }
 
     // Socket data (the upper layers use them).
