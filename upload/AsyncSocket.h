@@ -194,6 +194,12 @@ protected:
     void ResolveAssigned(bool localPort);
     // Addr, Port and Proto: changed only while closed (else "Cannot change
     // <property> if not closed"); a new text must be resolved again.
+    // The start of both look-ups: an invalid request ends at once like a failed
+    // look-up (false); a valid one cancels the look-up still running and
+    // forgets the last results (true).
+    bool BeginLookup(bool valid);
+    // Raises "<what>: can't start DNS lookup, error #n" when no look-up was started.
+    void CheckLookupStarted(const std::string& what);
     void SetEndpointText(const char* property, const std::string& value, std::string& text, bool& assigned,
                          bool& resolved);
     bool IsBeingDestroyed() const { return FDestroying; }

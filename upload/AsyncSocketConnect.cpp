@@ -249,15 +249,14 @@ void TCustomAsyncSocket::Dup(TSocket handle)
 
 // --- look-ups
 
-void TCustomAsyncSocket::DnsLookup(const std::string& hostName)
+bool TCustomAsyncSocket::BeginLookup(bool valid)
 {
-    EnsureWinSock();
-    if (hostName.empty()) {
+    if (!valid) {
         // Ends like a failed look-up, so whoever waits for it is not left hanging.
         FLastError = winsock::WSAEINVAL;
         TriggerError();
         TriggerDnsLookupDone(winsock::WSAEINVAL);
-        return;
+        return false;
     }
     if (FDnsLookupHandle != 0) {
         winsock::WSACancelAsyncRequest(FDnsLookupHandle);
@@ -265,6 +264,20 @@ void TCustomAsyncSocket::DnsLookup(const std::string& hostName)
     }
     FDnsResult.clear();
     FDnsResultList.clear();
+    return true;
+}
+
+void TCustomAsyncSocket::CheckLookupStarted(const std::string& what)
+{
+    if (FDnsLookupHandle == 0)
+        RaiseException(what + ": can't start DNS lookup, error #" + std::to_string(winsock::WSAGetLastError()));
+}
+
+void TCustomAsyncSocket::DnsLookup(const std::string& hostName)
+{
+    EnsureWinSock();
+    if (!BeginLookup(!hostName.empty()))
+        return;
     std::string name = Trim(hostName);
     if (LooksDotted(name)) {
         std::uint32_t address = winsock::inet_addr(name);
@@ -276,9 +289,7 @@ void TCustomAsyncSocket::DnsLookup(const std::string& hostName)
         }
     }
     FDnsLookupHandle = winsock::WSAAsyncGetHostByName(FWindowHandle, WM_ASYNCGETHOSTBYNAME, name);
-    if (FDnsLookupHandle == 0)
-        RaiseException(hostName + ": can't start DNS lookup, error #" +
-                       std::to_string(winsock::WSAGetLastError()));
+    CheckLookupStarted(hostName);
 }
 
 void TCustomAsyncSocket::ReverseDnsLookup(const std::string& addressText)
@@ -286,22 +297,10 @@ void TCustomAsyncSocket::ReverseDnsLookup(const std::string& addressText)
     EnsureWinSock();
     std::string text = Trim(addressText);
     std::uint32_t address = winsock::inet_addr(text);
-    if (text.empty() || (address == INADDR_NONE && text != "255.255.255.255")) {
-        FLastError = winsock::WSAEINVAL;
-        TriggerError();
-        TriggerDnsLookupDone(winsock::WSAEINVAL);
+    if (!BeginLookup(!text.empty() && (address != INADDR_NONE || text == "255.255.255.255")))
         return;
-    }
-    if (FDnsLookupHandle != 0) {
-        winsock::WSACancelAsyncRequest(FDnsLookupHandle);
-        FDnsLookupHandle = 0;
-    }
-    FDnsResult.clear();
-    FDnsResultList.clear();
     FDnsLookupHandle = winsock::WSAAsyncGetHostByAddr(FWindowHandle, WM_ASYNCGETHOSTBYADDR, address);
-    if (FDnsLookupHandle == 0)
-        RaiseException(addressText + ": can't start DNS lookup, error #" +
-                       std::to_string(winsock::WSAGetLastError()));
+    CheckLookupStarted(addressText);
 }
 
 void TCustomAsyncSocket::CancelDnsLookup()
