@@ -249,6 +249,49 @@ std::vector<std::uint8_t> rleFile(int bits, int width, int height, const std::ve
     return f;
 }
 
+// The mode the picture registry reads with: what the file cuts short is an
+// error, found before the buffer is allocated; the default keeps going.
+TEST(BmpReader, RefuseModeRaisesForCutShortDataBeforeAllocating) {
+    TRasterDIB dib;
+    dib.UseGDI = false;
+    dib.SetSize(4, 3, 8);
+    TMemoryStream s;
+    WriteBmpStream(dib, s);
+    const std::vector<std::uint8_t> whole = s.Bytes();
+    std::vector<std::uint8_t> shortPixels(whole.begin(), whole.end() - 1);
+    std::vector<std::uint8_t> shortTable(whole.begin(), whole.begin() + 54 + 100);
+    // 16384 x 16384 pixels from four bytes of run-length data.
+    std::vector<std::uint8_t> hugeRle = rleFile(8, 1 << 14, 1 << 14, {0, 0, 0, 1});
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        const char* message;
+    } cases[] = {
+        {"pixels", shortPixels, "Invalid BMP file: the pixel data is cut short"},
+        {"colour table", shortTable, "Invalid BMP file: the colour table is cut short"},
+        {"run-length", hugeRle, "Invalid BMP file: the run-length data cannot fill the picture"},
+    };
+    for (const Case& c : cases) {
+        TRasterDIB refused;
+        refused.UseGDI = false;
+        TByteViewStream strict(c.bytes.data(), c.bytes.size());
+        try {
+            ReadBmpStream(refused, strict, TBmpShortData::Refuse);
+            ADD_FAILURE() << c.name;
+        } catch (const EBmpError& e) {
+            EXPECT_EQ(e.Message, c.message) << c.name;
+        }
+        EXPECT_EQ(refused.Bits, nullptr) << c.name;
+    }
+    // By default a short file keeps going.
+    EXPECT_EQ(readBmpBytes(shortPixels)->Width(), 4);
+    TByteViewStream strict(whole.data(), whole.size());
+    TRasterDIB complete;
+    complete.UseGDI = false;
+    ReadBmpStream(complete, strict, TBmpShortData::Refuse);
+    EXPECT_EQ(complete.Width(), 4);
+}
+
 TEST(BmpReader, DecodesRle8RunsLiteralsAndDeltas) {
     // Row 0: run of 3 x 7, literal 1 2 3 (padded); row 1: delta (2, 0), run 2 x 9; end.
     const std::vector<std::uint8_t> data = {3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 2, 0, 2, 9, 0, 1};
