@@ -116,61 +116,60 @@ TColorManager::TColorManager()
     changed_ = true;
 }
 
-void TColorManager::SetSourceBitsPerSample(std::uint8_t bits)
+namespace {
+
+// Stores value in field; true when that changed it (the conversion must then
+// be prepared again).
+template <class T>
+bool storeChanged(T& field, T value)
+{
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+void checkSampleDepth(std::uint8_t bits)
 {
     if (bits < 1 || bits > 16)
         colorError(gesInvalidSampleDepth);
-    if (bits != sourceBitsPerSample_) {
-        sourceBitsPerSample_ = bits;
-        changed_ = true;
-    }
+}
+
+void checkSamplesPerPixel(std::uint8_t samples)
+{
+    if (samples < 1 || samples > 4)
+        colorError(gesInvalidPixelDepth);
+}
+
+} // namespace
+
+void TColorManager::SetSourceBitsPerSample(std::uint8_t bits)
+{
+    checkSampleDepth(bits);
+    changed_ |= storeChanged(sourceBitsPerSample_, bits);
 }
 
 void TColorManager::SetTargetBitsPerSample(std::uint8_t bits)
 {
-    if (bits < 1 || bits > 16)
-        colorError(gesInvalidSampleDepth);
-    if (bits != targetBitsPerSample_) {
-        targetBitsPerSample_ = bits;
-        changed_ = true;
-    }
+    checkSampleDepth(bits);
+    changed_ |= storeChanged(targetBitsPerSample_, bits);
 }
 
 void TColorManager::SetSourceSamplesPerPixel(std::uint8_t samples)
 {
-    if (samples < 1 || samples > 4)
-        colorError(gesInvalidPixelDepth);
-    if (samples != sourceSamplesPerPixel_) {
-        sourceSamplesPerPixel_ = samples;
-        changed_ = true;
-    }
+    checkSamplesPerPixel(samples);
+    changed_ |= storeChanged(sourceSamplesPerPixel_, samples);
 }
 
 void TColorManager::SetTargetSamplesPerPixel(std::uint8_t samples)
 {
-    if (samples < 1 || samples > 4)
-        colorError(gesInvalidPixelDepth);
-    if (samples != targetSamplesPerPixel_) {
-        targetSamplesPerPixel_ = samples;
-        changed_ = true;
-    }
+    checkSamplesPerPixel(samples);
+    changed_ |= storeChanged(targetSamplesPerPixel_, samples);
 }
 
-void TColorManager::SetSourceColorScheme(TColorScheme scheme)
-{
-    if (scheme != sourceColorScheme_) {
-        sourceColorScheme_ = scheme;
-        changed_ = true;
-    }
-}
+void TColorManager::SetSourceColorScheme(TColorScheme scheme) { changed_ |= storeChanged(sourceColorScheme_, scheme); }
 
-void TColorManager::SetTargetColorScheme(TColorScheme scheme)
-{
-    if (scheme != targetColorScheme_) {
-        targetColorScheme_ = scheme;
-        changed_ = true;
-    }
-}
+void TColorManager::SetTargetColorScheme(TColorScheme scheme) { changed_ |= storeChanged(targetColorScheme_, scheme); }
 
 void TColorManager::SetGamma(float mainGamma, float displayGamma)
 {

@@ -397,70 +397,93 @@ private:
 
 } // namespace
 
-void TTIFFLZWDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-    std::size_t UnpackedSize)
+namespace {
+
+// What tells the TIFF and GIF flavours of LZW apart.
+struct LzwVariant {
+    int codeSize;     // literals are 0 .. 2^codeSize - 1, then the clear and end codes
+    bool msbFirst;    // TIFF packs codes from the high bit of each byte, GIF from the low bit
+    bool earlyChange; // TIFF widens the codes one entry before the table needs it
+    bool stopAtEnd;   // GIF passes over the end code: some writers put data behind it,
+                      // and the output size bounds the decode anyway
+};
+
+// Decodes into dest; in and out count the bytes read and written as it goes,
+// so they are right also when a full output raises.
+void decodeLzw(const LzwVariant& variant, const std::uint8_t* source, std::uint8_t* dest, std::size_t packedSize,
+    std::size_t unpackedSize, std::size_t& in, std::size_t& out)
 {
-    constexpr int ClearCode = 256;
-    constexpr int EndCode = 257;
-    constexpr int FirstFree = 258;
-    auto table = std::make_unique<LzwTable>(256);
-    int width = 9;
-    int nextFree = FirstFree;
+    const int clearCode = 1 << variant.codeSize;
+    const int endCode = clearCode + 1;
+    const int firstFree = clearCode + 2;
+    const int widen = variant.earlyChange ? 1 : 0;
+    auto table = std::make_unique<LzwTable>(clearCode);
+    int width = variant.codeSize + 1;
+    int nextFree = firstFree;
     int previous = -1;
     std::uint32_t bits = 0;
     int bitCount = 0;
-    std::size_t in = 0;
-    std::size_t out = 0;
-    consumed_ = produced_ = 0;
-    struct Finish {
-        std::size_t& in;
-        std::size_t& out;
-        std::size_t& consumed;
-        std::size_t& produced;
-        ~Finish()
-        {
-            consumed = in;
-            produced = out;
-        }
-    } finish{in, out, consumed_, produced_};
+    in = out = 0;
 
-    while (out < UnpackedSize) {
-        while (bitCount < width && in < PackedSize) {
-            bits = (bits << 8) | Source[in++];
+    while (out < unpackedSize) {
+        while (bitCount < width && in < packedSize) {
+            if (variant.msbFirst)
+                bits = (bits << 8) | source[in++];
+            else
+                bits |= static_cast<std::uint32_t>(source[in++]) << bitCount;
             bitCount += 8;
         }
         if (bitCount < width)
             break;
-        int code = static_cast<int>((bits >> (bitCount - width)) & ((1u << width) - 1));
+        const std::uint32_t mask = (1u << width) - 1;
+        int code;
+        if (variant.msbFirst) {
+            code = static_cast<int>((bits >> (bitCount - width)) & mask);
+        } else {
+            code = static_cast<int>(bits & mask);
+            bits >>= width;
+        }
         bitCount -= width;
 
-        if (code == ClearCode) {
-            width = 9;
-            nextFree = FirstFree;
+        if (code == clearCode) {
+            width = variant.codeSize + 1;
+            nextFree = firstFree;
             previous = -1;
             continue;
         }
-        if (code == EndCode)
-            break;
+        if (code == endCode) {
+            if (variant.stopAtEnd)
+                break;
+            continue;
+        }
         if (previous < 0) {
-            if (code >= ClearCode)
+            if (code >= clearCode)
                 continue; // no string to continue from
-            table->emit(code, Dest, out, UnpackedSize);
+            table->emit(code, dest, out, unpackedSize);
             previous = code;
             continue;
         }
         if (code > nextFree || (code == nextFree && nextFree >= LzwTable::Size))
             continue;
         std::uint8_t firstByte = code == nextFree ? table->first(previous) : table->first(code);
+        // A full table takes no more entries until the next clear code.
         if (nextFree < LzwTable::Size) {
             table->add(nextFree, previous, firstByte);
             ++nextFree;
-            if (nextFree == (1 << width) - 1 && width < 12)
+            if (nextFree == (1 << width) - widen && width < 12)
                 ++width;
         }
-        table->emit(code, Dest, out, UnpackedSize);
+        table->emit(code, dest, out, unpackedSize);
         previous = code;
     }
+}
+
+} // namespace
+
+void TTIFFLZWDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
+    std::size_t UnpackedSize)
+{
+    decodeLzw({8, true, true, true}, Source, Dest, PackedSize, UnpackedSize, consumed_, produced_);
 }
 
 TGIFLZWDecoder::TGIFLZWDecoder(int InitialCodeSize) : initialCodeSize_(InitialCodeSize)
@@ -472,71 +495,7 @@ TGIFLZWDecoder::TGIFLZWDecoder(int InitialCodeSize) : initialCodeSize_(InitialCo
 void TGIFLZWDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
     std::size_t UnpackedSize)
 {
-    const int clearCode = 1 << initialCodeSize_;
-    const int endCode = clearCode + 1;
-    const int firstFree = clearCode + 2;
-    auto table = std::make_unique<LzwTable>(clearCode);
-    int width = initialCodeSize_ + 1;
-    int nextFree = firstFree;
-    int previous = -1;
-    std::uint32_t bits = 0;
-    int bitCount = 0;
-    std::size_t in = 0;
-    std::size_t out = 0;
-    consumed_ = produced_ = 0;
-    struct Finish {
-        std::size_t& in;
-        std::size_t& out;
-        std::size_t& consumed;
-        std::size_t& produced;
-        ~Finish()
-        {
-            consumed = in;
-            produced = out;
-        }
-    } finish{in, out, consumed_, produced_};
-
-    while (out < UnpackedSize) {
-        while (bitCount < width && in < PackedSize) {
-            bits |= static_cast<std::uint32_t>(Source[in++]) << bitCount;
-            bitCount += 8;
-        }
-        if (bitCount < width)
-            break;
-        int code = static_cast<int>(bits & ((1u << width) - 1));
-        bits >>= width;
-        bitCount -= width;
-
-        if (code == clearCode) {
-            width = initialCodeSize_ + 1;
-            nextFree = firstFree;
-            previous = -1;
-            continue;
-        }
-        // The end code is passed over like an unknown code: some writers put
-        // data behind it, and the output size bounds the decode anyway.
-        if (code == endCode)
-            continue;
-        if (previous < 0) {
-            if (code >= clearCode)
-                continue;
-            table->emit(code, Dest, out, UnpackedSize);
-            previous = code;
-            continue;
-        }
-        if (code > nextFree || (code == nextFree && nextFree >= LzwTable::Size))
-            continue;
-        std::uint8_t firstByte = code == nextFree ? table->first(previous) : table->first(code);
-        // A full table takes no more entries until the next clear code.
-        if (nextFree < LzwTable::Size) {
-            table->add(nextFree, previous, firstByte);
-            ++nextFree;
-            if (nextFree == (1 << width) && width < 12)
-                ++width;
-        }
-        table->emit(code, Dest, out, UnpackedSize);
-        previous = code;
-    }
+    decodeLzw({initialCodeSize_, false, false, false}, Source, Dest, PackedSize, UnpackedSize, consumed_, produced_);
 }
 
 // ---------------------------------------------------------------- deflate

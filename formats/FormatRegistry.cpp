@@ -5,6 +5,7 @@
 #include "platform/picture/Icon.h"
 #include "platform/picture/JPEGImage.h"
 
+#include "formats/ImageFormatsBmp.h"
 #include "formats/ImageFormatsLoaders.h"
 
 #include <algorithm>
@@ -190,7 +191,7 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
     // Loaders are listed here once their code is in the program; the others
     // of the table stay unregistered until then.
     static const std::map<std::string, TGraphicClass> built = {
-        {"TBitmap", TBitmap::StaticClass()},
+        {"TBitmap", TBmpBitmap::StaticClass()},
         {"TIcon", TIcon::StaticClass()},
         {"TMetafile", TMetafile::StaticClass()},
         {"TJPEGImage", TJPEGImage::StaticClass()},
@@ -250,8 +251,8 @@ void FinalizeImageFormats()
     for (const char* name : classOrder)
         if (TGraphicClass cls = BuiltGraphicClass(name))
             list->UnregisterFileFormat("", cls);
-    list->UnregisterFileFormat("rle", TBitmap::StaticClass());
-    list->UnregisterFileFormat("dib", TBitmap::StaticClass());
+    list->UnregisterFileFormat("rle", TBmpBitmap::StaticClass());
+    list->UnregisterFileFormat("dib", TBmpBitmap::StaticClass());
     if (TGraphicClass png = BuiltGraphicClass("TPNGGraphic"))
         list->UnregisterFileFormat("", png);
     theList().reset();

@@ -92,6 +92,7 @@ void TFormatGraphic::BeginLoad(TStream& stream)
     ReleaseImage();
     BasePosition = stream.Position();
     Stream = &stream;
+    ColorManager = std::make_unique<TColorManager>();
 }
 
 void TFormatGraphic::ResetProgressRect(std::uint32_t width)

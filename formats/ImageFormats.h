@@ -141,8 +141,15 @@ public:
 
 protected:
     // Common steps of LoadFromStream.
-    // Starts a load: releases the image and notes BasePosition (and Stream).
+    // Starts a load: releases the image, notes BasePosition (and Stream) and
+    // takes a fresh ColorManager, so nothing of an earlier load (gamma,
+    // options) carries over.
     void BeginLoad(TStream& stream);
+    // Reports psEnding when it goes, so a load that raises still ends its progress.
+    struct TEndProgress {
+        TFormatGraphic& graphic;
+        ~TEndProgress() { graphic.Progress(TProgressStage::psEnding, 0, false, graphic.ProgressRect, ""); }
+    };
     // ProgressRect := (0, 0, Width, 1).
     void ResetProgressRect(std::uint32_t width);
     // Reports a finished row (running, MulDiv(row, 100, height) %, redraw) and

@@ -129,17 +129,12 @@ bool TGIFGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 void TGIFGraphic::LoadFromStream(TStream& stream)
 {
     BeginLoad(stream);
-    // A fresh converter: nothing of an earlier load (gamma, options) carries over.
-    ColorManager = std::make_unique<TColorManager>();
     if (!ReadImageProperties(stream, 0))
         ImageFormatsError(gesInvalidImage, {gesGIF});
     stream.SetPosition(BasePosition);
     ResetProgressRect(ImageProperties.Width);
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
-    struct EndProgress {
-        TGIFGraphic& self;
-        ~EndProgress() { self.Progress(TProgressStage::psEnding, 0, false, self.ProgressRect, ""); }
-    } endProgress{*this};
+    TEndProgress endProgress{*this};
 
     BoundedReader reader(stream, gesGIF);
     reader.Skip(6);

@@ -97,17 +97,12 @@ void TPCXGraphic::SetupPalette(TStream& stream, const std::uint8_t* header, bool
 void TPCXGraphic::LoadFromStream(TStream& stream)
 {
     BeginLoad(stream);
-    // A fresh converter: nothing of an earlier load (gamma, options) carries over.
-    ColorManager = std::make_unique<TColorManager>();
     if (!ReadImageProperties(stream, 0))
         return; // not a PCX picture: the picture stays empty
     stream.SetPosition(BasePosition);
     ResetProgressRect(ImageProperties.Width);
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
-    struct EndProgress {
-        TPCXGraphic& self;
-        ~EndProgress() { self.Progress(TProgressStage::psEnding, 0, false, self.ProgressRect, ""); }
-    } endProgress{*this};
+    TEndProgress endProgress{*this};
 
     BoundedReader reader(stream, gesPCX);
     std::uint8_t header[HeaderSize];

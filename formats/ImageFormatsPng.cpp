@@ -447,8 +447,6 @@ void TPNGGraphic::fillBackground()
 void TPNGGraphic::LoadFromStream(TStream& stream)
 {
     BeginLoad(stream);
-    // A fresh converter: nothing of an earlier load (gamma, options) carries over.
-    ColorManager = std::make_unique<TColorManager>();
     Stream = &stream;
     Decoder.reset();
     if (!ReadImageProperties(stream, 0))

@@ -138,16 +138,11 @@ bool TTargaGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageInde
 void TTargaGraphic::LoadFromStream(TStream& stream)
 {
     BeginLoad(stream);
-    // A fresh converter: nothing of an earlier load (gamma, options) carries over.
-    ColorManager = std::make_unique<TColorManager>();
     ReadImageProperties(stream, 0);
     stream.SetPosition(BasePosition);
     ResetProgressRect(ImageProperties.Width);
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
-    struct EndProgress {
-        TTargaGraphic& self;
-        ~EndProgress() { self.Progress(TProgressStage::psEnding, 0, false, self.ProgressRect, ""); }
-    } endProgress{*this};
+    TEndProgress endProgress{*this};
 
     BoundedReader reader(stream, TargaName);
     std::uint8_t bytes[TargaHeader::Size];

@@ -161,7 +161,8 @@ void TRasterDIB::DecodeRLE4(const std::uint8_t* data, std::size_t size) {
 
 // --- BMP reader --------------------------------------------------------------------
 
-void ReadBmpStream(TRasterDIB& dib, TStream& stream) {
+void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData) {
+    const bool refuseShort = shortData == TBmpShortData::Refuse;
     const std::int64_t start = stream.Position();
     const std::int64_t fileSize = stream.Size() - start;
     std::uint8_t head[14 + 124] = {};
@@ -245,6 +246,7 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream) {
         h.ClrUsed = colourCount;
         const std::int64_t available = std::max<std::int64_t>(0, fileSize - tableOffset) / colourEntrySize;
         const std::uint32_t present = std::uint32_t(std::min<std::int64_t>(colourCount, available));
+        if (refuseShort && present < colourCount) bmpError("the colour table is cut short");
         std::vector<std::uint8_t> table(std::size_t(present) * colourEntrySize);
         stream.SetPosition(start + tableOffset);
         if (!table.empty()) stream.ReadBuffer(table.data(), table.size());
@@ -260,6 +262,15 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream) {
 
     const std::int64_t dataOffset = le32(head + 10);
     if (dataOffset < 14 + std::int64_t(headerSize) || dataOffset > fileSize) bmpError("bad pixel data offset");
+    const std::int64_t available = fileSize - dataOffset;
+    if (refuseShort) {
+        // Checked before the buffer is allocated, so a few hostile bytes cannot claim a huge picture.
+        if (rle) {
+            if (width * absHeight > (available + 2) * 4096) bmpError("the run-length data cannot fill the picture");
+        } else if ((width * bits + 31) / 32 * 4 * absHeight > available) {
+            bmpError("the pixel data is cut short");
+        }
+    }
 
     if (reorder) {
         h.BitCount = 24;
@@ -268,7 +279,6 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream) {
     dib.SetSizeIndirect(info);
     if (!dib.Bits) bmpError("no memory for the picture");
     stream.SetPosition(start + dataOffset);
-    const std::int64_t available = fileSize - dataOffset;
     if (reorder) {
         unpackBitFields(dib, stream, available, bits, masks);
     } else if (rle) {

@@ -18,9 +18,15 @@ public:
     using ERasterError::ERasterError;
 };
 
+// What the BMP reader does with a colour table or pixel data that the file
+// cuts short. Keep: the missing rows stay as allocated. Refuse: raise
+// EBmpError, and refuse before allocating a picture the remaining bytes cannot
+// describe (run-length data: more than 4096 pixels per byte left).
+enum class TBmpShortData { Keep, Refuse };
+
 void ReadBmpFile(TRasterDIB& dib, const std::string& fileName);
 void WriteBmpFile(TRasterDIB& dib, const std::string& fileName);
-void ReadBmpStream(TRasterDIB& dib, TStream& stream);
+void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData = TBmpShortData::Keep);
 void WriteBmpStream(const TRasterDIB& dib, TStream& stream);
 
 // Without the JPEG library both do nothing. A file that cannot be decoded

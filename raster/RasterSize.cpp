@@ -70,6 +70,30 @@ std::vector<ColumnSample> bilinearColumns(int srcWidth, int dstWidth, int bytesP
     return columns;
 }
 
+// Each destination row keeps its two source rows and their vertical weights
+// (top + bottom = 65537), computed once per call like the columns.
+struct RowSample {
+    const std::uint8_t* upper;
+    const std::uint8_t* lower;
+    std::uint32_t top;
+    std::uint32_t bottom;
+};
+
+std::vector<RowSample> bilinearRows(const TRasterDIB& src, int dstRows) {
+    std::vector<RowSample> rows(static_cast<std::size_t>(dstRows));
+    const int srcRows = src.AbsHeight;
+    const std::int64_t step = (std::int64_t(srcRows - 1) << 16) / dstRows;
+    std::int64_t y = 0;
+    for (auto& row : rows) {
+        const int r0 = int(y >> 16);
+        const int r1 = r0 == srcRows - 1 ? r0 : r0 + 1;
+        const std::uint32_t fy = std::uint32_t(y & 0xFFFF);
+        row = {src.Rows[std::size_t(r0)], src.Rows[std::size_t(r1)], 65536 - fy, fy + 1};
+        y += step;
+    }
+    return rows;
+}
+
 // The four weights of one destination pixel. T + B is 65537, so a uniform
 // 255 gives 255 x 65537 >> 16 = 255 and no channel overflows.
 struct Weights {
@@ -89,18 +113,10 @@ struct Weights {
 // fourth byte of a 32-bit destination pixel is left as it was.
 template <int Bytes, int Channels>
 void bilinearBytes(const TRasterDIB& src, TRasterDIB& dst) {
-    const int srcRows = src.AbsHeight;
     const auto columns = bilinearColumns(src.Width(), dst.Width(), Bytes);
-    const std::int64_t stepY = (std::int64_t(srcRows - 1) << 16) / dst.AbsHeight;
-    std::int64_t y = 0;
-    for (int row = 0; row < dst.AbsHeight; ++row, y += stepY) {
-        const int r0 = int(y >> 16);
-        const int r1 = r0 == srcRows - 1 ? r0 : r0 + 1;
-        const std::uint32_t fy = std::uint32_t(y & 0xFFFF);
-        const std::uint32_t top = 65536 - fy;
-        const std::uint32_t bottom = fy + 1;
-        const std::uint8_t* upper = src.Rows[r0];
-        const std::uint8_t* lower = src.Rows[r1];
+    const auto rows = bilinearRows(src, dst.AbsHeight);
+    for (int row = 0; row < dst.AbsHeight; ++row) {
+        const auto [upper, lower, top, bottom] = rows[std::size_t(row)];
         std::uint8_t* d = dst.Rows[row];
         for (const ColumnSample column : columns) {
             const Weights w(top, bottom, column.fx);
@@ -133,20 +149,12 @@ __attribute__((target("sse4.1"))) inline __m128i loadPixelLanes(const std::uint8
 
 template <int Bytes>
 __attribute__((target("sse4.1"))) void bilinearBytesSse41(const TRasterDIB& src, TRasterDIB& dst) {
-    const int srcRows = src.AbsHeight;
     const int dstWidth = dst.Width();
     const std::int32_t rowBytes = src.Stride;
     const auto columns = bilinearColumns(src.Width(), dstWidth, Bytes);
-    const std::int64_t stepY = (std::int64_t(srcRows - 1) << 16) / dst.AbsHeight;
-    std::int64_t y = 0;
-    for (int row = 0; row < dst.AbsHeight; ++row, y += stepY) {
-        const int r0 = int(y >> 16);
-        const int r1 = r0 == srcRows - 1 ? r0 : r0 + 1;
-        const std::uint32_t fy = std::uint32_t(y & 0xFFFF);
-        const std::uint32_t top = 65536 - fy;
-        const std::uint32_t bottom = fy + 1;
-        const std::uint8_t* upper = src.Rows[r0];
-        const std::uint8_t* lower = src.Rows[r1];
+    const auto rows = bilinearRows(src, dst.AbsHeight);
+    for (int row = 0; row < dst.AbsHeight; ++row) {
+        const auto [upper, lower, top, bottom] = rows[std::size_t(row)];
         std::uint8_t* d = dst.Rows[row];
         for (int x = 0; x < dstWidth; ++x, d += Bytes) {
             const ColumnSample column = columns[std::size_t(x)];
@@ -206,19 +214,13 @@ void bilinear16(const TRasterDIB& src, TRasterDIB& dst) {
         packRed[v] = std::uint16_t(out.pack(std::uint8_t(v), 0, 0));
     }
 
-    const int srcRows = src.AbsHeight;
     const auto columns = bilinearColumns(src.Width(), dst.Width(), 2);
-    const std::int64_t stepY = (std::int64_t(srcRows - 1) << 16) / dst.AbsHeight;
-    std::int64_t y = 0;
-    for (int row = 0; row < dst.AbsHeight; ++row, y += stepY) {
-        const int r0 = int(y >> 16);
-        const int r1 = r0 == srcRows - 1 ? r0 : r0 + 1;
-        const std::uint32_t fy = std::uint32_t(y & 0xFFFF);
-        const std::uint8_t* upper = src.Rows[r0];
-        const std::uint8_t* lower = src.Rows[r1];
+    const auto rows = bilinearRows(src, dst.AbsHeight);
+    for (int row = 0; row < dst.AbsHeight; ++row) {
+        const auto [upper, lower, top, bottom] = rows[std::size_t(row)];
         std::uint8_t* d = dst.Rows[row];
         for (const ColumnSample& column : columns) {
-            const Weights w(65536 - fy, fy + 1, column.fx);
+            const Weights w(top, bottom, column.fx);
             const std::uint16_t a = load16(upper + column.left);
             const std::uint16_t b = load16(upper + column.right);
             const std::uint16_t c = load16(lower + column.left);

@@ -193,46 +193,34 @@ void TCustomAsyncSocket::ResetDefaults()
 
 // --- properties
 
-void TCustomAsyncSocket::SetAddr(const std::string& value)
+void TCustomAsyncSocket::SetEndpointText(const char* property, const std::string& value, std::string& text,
+                                         bool& assigned, bool& resolved)
 {
     if (FState != wsClosed) {
-        RaiseException("Cannot change Addr if not closed");
+        RaiseException(std::string("Cannot change ") + property + " if not closed");
         return;
     }
-    std::string text = Trim(value);
-    if (FAddrAssigned && text == FAddrStr)
+    std::string trimmed = Trim(value);
+    if (assigned && trimmed == text)
         return;
-    FAddrStr = text;
-    FAddrAssigned = !text.empty();
-    FAddrResolved = false;
+    text = trimmed;
+    assigned = !trimmed.empty();
+    resolved = false;
+}
+
+void TCustomAsyncSocket::SetAddr(const std::string& value)
+{
+    SetEndpointText("Addr", value, FAddrStr, FAddrAssigned, FAddrResolved);
 }
 
 void TCustomAsyncSocket::SetPort(const std::string& value)
 {
-    if (FState != wsClosed) {
-        RaiseException("Cannot change Port if not closed");
-        return;
-    }
-    std::string text = Trim(value);
-    if (FPortAssigned && text == FPortStr)
-        return;
-    FPortStr = text;
-    FPortAssigned = !text.empty();
-    FPortResolved = false;
+    SetEndpointText("Port", value, FPortStr, FPortAssigned, FPortResolved);
 }
 
 void TCustomAsyncSocket::SetProto(const std::string& value)
 {
-    if (FState != wsClosed) {
-        RaiseException("Cannot change Proto if not closed");
-        return;
-    }
-    std::string text = Trim(value);
-    if (FProtoAssigned && text == FProtoStr)
-        return;
-    FProtoStr = text;
-    FProtoAssigned = !text.empty();
-    FProtoResolved = false;
+    SetEndpointText("Proto", value, FProtoStr, FProtoAssigned, FProtoResolved);
 }
 
 void TCustomAsyncSocket::SetLocalAddr(const std::string& value)
@@ -325,19 +313,7 @@ void TCustomAsyncSocket::RaiseSocketError(const std::string& operation)
 
 void TCustomAsyncSocket::HandleBackgroundError(const std::exception& e)
 {
-    bool canClose = true;
-    if (OnBgException) {
-        try {
-            OnBgException(this, e, canClose);
-        } catch (...) {
-        }
-    }
-    if (canClose) {
-        try {
-            Abort();
-        } catch (...) {
-        }
-    }
+    HandleBackgroundErrorOf(*this, e);
 }
 
 // --- triggers

@@ -188,6 +188,20 @@ protected:
     void SetLingerOption();
     void DoConnect();                             // the base connect, for the SOCKS layer
     void DoListen();
+    // Resolves what is not yet resolved of the protocol, the port (with
+    // localPort, the local port too) and the address, in that order; a name
+    // that cannot be resolved raises ESocketException for the caller to report.
+    void ResolveAssigned(bool localPort);
+    // Addr, Port and Proto: changed only while closed (else "Cannot change
+    // <property> if not closed"); a new text must be resolved again.
+    // The start of both look-ups: an invalid request ends at once like a failed
+    // look-up (false); a valid one cancels the look-up still running and
+    // forgets the last results (true).
+    bool BeginLookup(bool valid);
+    // Raises "<what>: can't start DNS lookup, error #n" when no look-up was started.
+    void CheckLookupStarted(const std::string& what);
+    void SetEndpointText(const char* property, const std::string& value, std::string& text, bool& assigned,
+                         bool& resolved);
     bool IsBeingDestroyed() const { return FDestroying; }
 
     // Socket data (the upper layers use them).
@@ -222,6 +236,28 @@ protected:
     bool FCloseInvoked = false;
     bool FDestroying = false;
 };
+
+// The background-error rule of sockets and FTP clients: the OnBgException
+// handler may keep the object open; otherwise it is aborted. Neither the
+// handler nor the abort may raise out of a message handler, so their own
+// errors are dropped.
+template <class Owner>
+void HandleBackgroundErrorOf(Owner& owner, const std::exception& e)
+{
+    bool canClose = true;
+    if (owner.OnBgException) {
+        try {
+            owner.OnBgException(&owner, e, canClose);
+        } catch (...) {
+        }
+    }
+    if (canClose) {
+        try {
+            owner.Abort();
+        } catch (...) {
+        }
+    }
+}
 
 class TCustomSocksSocket : public TCustomAsyncSocket {
 public:

@@ -65,24 +65,7 @@ void TCustomAsyncSocket::DoConnect()
         return;
     }
     try {
-        if (!FProtoResolved) {
-            FProto = SocketResolveProto(FProtoStr);
-            FType = FProto == 17 ? SOCK_DGRAM : SOCK_STREAM;
-            FProtoResolved = true;
-        }
-        if (!FPortResolved) {
-            FPortNum = SocketResolvePort(FPortStr, FProtoStr);
-            FSin.sin_port = htons(static_cast<std::uint16_t>(FPortNum));
-            FPortResolved = true;
-        }
-        if (!FLocalPortResolved) {
-            FLocalPortNum = SocketResolvePort(FLocalPortStr, FProtoStr);
-            FLocalPortResolved = true;
-        }
-        if (!FAddrResolved) {
-            FSin.sin_addr.s_addr = SocketResolveHost(FAddrStr);
-            FAddrResolved = true;
-        }
+        ResolveAssigned(true);
     } catch (const ESocketException& e) {
         RaiseException("connect: " + e.Message);
         return;
@@ -139,6 +122,28 @@ void TCustomAsyncSocket::DoConnect()
     RaiseSocketError("Connect");
 }
 
+void TCustomAsyncSocket::ResolveAssigned(bool localPort)
+{
+    if (!FProtoResolved) {
+        FProto = SocketResolveProto(FProtoStr);
+        FType = FProto == 17 ? SOCK_DGRAM : SOCK_STREAM;
+        FProtoResolved = true;
+    }
+    if (!FPortResolved) {
+        FPortNum = SocketResolvePort(FPortStr, FProtoStr);
+        FSin.sin_port = htons(static_cast<std::uint16_t>(FPortNum));
+        FPortResolved = true;
+    }
+    if (localPort && !FLocalPortResolved) {
+        FLocalPortNum = SocketResolvePort(FLocalPortStr, FProtoStr);
+        FLocalPortResolved = true;
+    }
+    if (!FAddrResolved) {
+        FSin.sin_addr.s_addr = SocketResolveHost(FAddrStr);
+        FAddrResolved = true;
+    }
+}
+
 void TCustomAsyncSocket::Listen()
 {
     DoListen();
@@ -163,20 +168,7 @@ void TCustomAsyncSocket::DoListen()
         return;
     }
     try {
-        if (!FProtoResolved) {
-            FProto = SocketResolveProto(FProtoStr);
-            FType = FProto == 17 ? SOCK_DGRAM : SOCK_STREAM;
-            FProtoResolved = true;
-        }
-        if (!FPortResolved) {
-            FPortNum = SocketResolvePort(FPortStr, FProtoStr);
-            FSin.sin_port = htons(static_cast<std::uint16_t>(FPortNum));
-            FPortResolved = true;
-        }
-        if (!FAddrResolved) {
-            FSin.sin_addr.s_addr = SocketResolveHost(FAddrStr);
-            FAddrResolved = true;
-        }
+        ResolveAssigned(false);
     } catch (const ESocketException& e) {
         RaiseException("listen: " + e.Message);
         return;
@@ -257,15 +249,14 @@ void TCustomAsyncSocket::Dup(TSocket handle)
 
 // --- look-ups
 
-void TCustomAsyncSocket::DnsLookup(const std::string& hostName)
+bool TCustomAsyncSocket::BeginLookup(bool valid)
 {
-    EnsureWinSock();
-    if (hostName.empty()) {
+    if (!valid) {
         // Ends like a failed look-up, so whoever waits for it is not left hanging.
         FLastError = winsock::WSAEINVAL;
         TriggerError();
         TriggerDnsLookupDone(winsock::WSAEINVAL);
-        return;
+        return false;
     }
     if (FDnsLookupHandle != 0) {
         winsock::WSACancelAsyncRequest(FDnsLookupHandle);
@@ -273,6 +264,20 @@ void TCustomAsyncSocket::DnsLookup(const std::string& hostName)
     }
     FDnsResult.clear();
     FDnsResultList.clear();
+    return true;
+}
+
+void TCustomAsyncSocket::CheckLookupStarted(const std::string& what)
+{
+    if (FDnsLookupHandle == 0)
+        RaiseException(what + ": can't start DNS lookup, error #" + std::to_string(winsock::WSAGetLastError()));
+}
+
+void TCustomAsyncSocket::DnsLookup(const std::string& hostName)
+{
+    EnsureWinSock();
+    if (!BeginLookup(!hostName.empty()))
+        return;
     std::string name = Trim(hostName);
     if (LooksDotted(name)) {
         std::uint32_t address = winsock::inet_addr(name);
@@ -284,9 +289,7 @@ void TCustomAsyncSocket::DnsLookup(const std::string& hostName)
         }
     }
     FDnsLookupHandle = winsock::WSAAsyncGetHostByName(FWindowHandle, WM_ASYNCGETHOSTBYNAME, name);
-    if (FDnsLookupHandle == 0)
-        RaiseException(hostName + ": can't start DNS lookup, error #" +
-                       std::to_string(winsock::WSAGetLastError()));
+    CheckLookupStarted(hostName);
 }
 
 void TCustomAsyncSocket::ReverseDnsLookup(const std::string& addressText)
@@ -294,22 +297,10 @@ void TCustomAsyncSocket::ReverseDnsLookup(const std::string& addressText)
     EnsureWinSock();
     std::string text = Trim(addressText);
     std::uint32_t address = winsock::inet_addr(text);
-    if (text.empty() || (address == INADDR_NONE && text != "255.255.255.255")) {
-        FLastError = winsock::WSAEINVAL;
-        TriggerError();
-        TriggerDnsLookupDone(winsock::WSAEINVAL);
+    if (!BeginLookup(!text.empty() && (address != INADDR_NONE || text == "255.255.255.255")))
         return;
-    }
-    if (FDnsLookupHandle != 0) {
-        winsock::WSACancelAsyncRequest(FDnsLookupHandle);
-        FDnsLookupHandle = 0;
-    }
-    FDnsResult.clear();
-    FDnsResultList.clear();
     FDnsLookupHandle = winsock::WSAAsyncGetHostByAddr(FWindowHandle, WM_ASYNCGETHOSTBYADDR, address);
-    if (FDnsLookupHandle == 0)
-        RaiseException(addressText + ": can't start DNS lookup, error #" +
-                       std::to_string(winsock::WSAGetLastError()));
+    CheckLookupStarted(addressText);
 }
 
 void TCustomAsyncSocket::CancelDnsLookup()

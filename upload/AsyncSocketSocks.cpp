@@ -1,5 +1,6 @@
 // Connecting through a SOCKS 4, 4A or 5 proxy.
 #include "upload/AsyncSocket.h"
+#include "upload/AsyncSocketDetail.h"
 
 #include <arpa/inet.h>
 
@@ -7,16 +8,9 @@
 #include <cctype>
 #include <cstring>
 
-namespace {
+using asyncsocket_detail::Trim;
 
-std::string TrimText(const std::string& text)
-{
-    auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
+namespace {
 
 std::string Lower(std::string text)
 {
@@ -57,7 +51,7 @@ void TCustomSocksSocket::SetSocksServer(const std::string& value)
         RaiseException("Can't change socks server if not closed");
         return;
     }
-    FSocksServer = TrimText(value);
+    FSocksServer = Trim(value);
     FSocksServerAssigned = !FSocksServer.empty();
 }
 
@@ -67,7 +61,7 @@ void TCustomSocksSocket::SetSocksPort(const std::string& value)
         RaiseException("Can't change socks port if not closed");
         return;
     }
-    FSocksPort = TrimText(value);
+    FSocksPort = Trim(value);
     FSocksPortAssigned = !FSocksPort.empty();
 }
 

@@ -90,19 +90,7 @@ void TCustomFtpClient::WndProc(TMessage& msg)
 
 void TCustomFtpClient::HandleBackgroundError(const std::exception& e)
 {
-    bool canClose = true;
-    if (OnBgException) {
-        try {
-            OnBgException(this, e, canClose);
-        } catch (...) {
-        }
-    }
-    if (canClose) {
-        try {
-            Abort();
-        } catch (...) {
-        }
-    }
+    HandleBackgroundErrorOf(*this, e);
 }
 
 // --- small helpers ----------------------------------------------------------

@@ -239,6 +239,11 @@ protected:
     void StorFinalReply();
     void GetFirstReply();
     void GetFinalReply();
+    // The server refused to start a transfer: the data connection and the
+    // local stream go, the resume point is forgotten, the request ends.
+    void TransferRefused(int code);
+    // A started transfer ended with a failure reply; display is the line shown.
+    void FinalReplyFailed(int code, const std::string& display);
     void TransferEndIfDone();
     void TransferFailed(int status, const std::string& text);
     void DeliverDisplayLines(const std::uint8_t* data, std::size_t count);

@@ -272,10 +272,25 @@ void TCustomFtpClient::StorReply()
         FNext = &TCustomFtpClient::StorFinalReply;
         return;
     }
+    TransferRefused(code);
+}
+
+void TCustomFtpClient::TransferRefused(int code)
+{
     SetErrorMessage();
     CloseDataSocket();
     FreeStream();
     FResumeAt = 0;
+    FTransferRunning = false;
+    FinishRequest(code);
+}
+
+void TCustomFtpClient::FinalReplyFailed(int code, const std::string& display)
+{
+    SetErrorMessage();
+    FreeStream();
+    CloseDataSocket();
+    Display(display);
     FTransferRunning = false;
     FinishRequest(code);
 }
@@ -349,12 +364,7 @@ void TCustomFtpClient::StorFinalReply()
         TransferEndIfDone();
         return;
     }
-    SetErrorMessage();
-    FreeStream();
-    CloseDataSocket();
-    Display("! STOR Failed");
-    FTransferRunning = false;
-    FinishRequest(code);
+    FinalReplyFailed(code, "! STOR Failed");
 }
 
 void TCustomFtpClient::TransferEndIfDone()
@@ -468,12 +478,7 @@ void TCustomFtpClient::GetFirstReply()
         FNext = &TCustomFtpClient::GetFinalReply;
         return;
     }
-    SetErrorMessage();
-    CloseDataSocket();
-    FreeStream();
-    FResumeAt = 0;
-    FTransferRunning = false;
-    FinishRequest(code);
+    TransferRefused(code);
 }
 
 void TCustomFtpClient::GetFinalReply()
@@ -486,12 +491,7 @@ void TCustomFtpClient::GetFinalReply()
         TransferEndIfDone();
         return;
     }
-    SetErrorMessage();
-    FreeStream();
-    CloseDataSocket();
-    Display("! RETR/LIST/NLST Failed");
-    FTransferRunning = false;
-    FinishRequest(code);
+    FinalReplyFailed(code, "! RETR/LIST/NLST Failed");
 }
 
 void TCustomFtpClient::DataSocketReceive(TCustomAsyncSocket*, std::uint16_t)

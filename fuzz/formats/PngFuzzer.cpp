@@ -1,17 +1,8 @@
-// Feeds arbitrary bytes to the PNG loader; its own errors are expected.
-
+// Feeds arbitrary bytes to the PNG loader.
 #include "formats/ImageFormatsLoaders.h"
-
-#include <cstddef>
-#include <cstdint>
+#include "fuzz/FuzzGraphic.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    TByteViewStream stream(data, size);
-    try {
-        TPNGGraphic graphic;
-        graphic.LoadFromStream(stream);
-    } catch (const Exception&) {
-    }
-    return 0;
+    return FuzzGraphicLoad<TPNGGraphic>(data, size);
 }

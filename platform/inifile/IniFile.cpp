@@ -1,4 +1,5 @@
 #include "platform/inifile/IniFile.h"
+#include "platform/system/System.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -22,15 +23,6 @@ std::string trimBlanks(const std::string& s)
     while (e > b && (isBlank(s[e - 1]) || s[e - 1] == '\r'))
         --e;
     return s.substr(b, e - b);
-}
-
-std::string fileSystemPath(const std::string& name)
-{
-    std::string path = name;
-    for (char& c : path)
-        if (c == '\\')
-            c = '/';
-    return path;
 }
 
 bool readWholeFile(const std::string& path, std::string& text)
@@ -110,7 +102,7 @@ bool IniParseInteger(const std::string& text, int& value)
 }
 
 TIniFile::TIniFile(const std::string& fileName, IniFileMode mode)
-    : fileName_(fileSystemPath(fileName)), mode_(mode)
+    : fileName_(ToFileSystemPath(fileName)), mode_(mode)
 {
     std::string text;
     readWholeFile(fileName_, text);

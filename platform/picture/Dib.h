@@ -1,7 +1,8 @@
 #pragma once
-// Device-independent bitmaps as BMP and icon files store them: the info
-// header, the colour table and the pixel rows. Shared by the BMP and icon
-// readers of this folder.
+// The device-independent bitmaps inside icon files: info header, colour table
+// and uncompressed pixel rows. BMP files are read by the raster core (the
+// image-format library registers that reader); icons stay here because the
+// framework's icon class is part of this layer, which the raster core builds on.
 
 #include "platform/picture/Picture.h"
 
@@ -20,17 +21,14 @@ struct Header {
     int height = 0; // always positive here
     bool topDown = false;
     int bitCount = 0;
-    std::uint32_t compression = 0;
-    std::uint32_t masks[4] = {0, 0, 0, 0}; // red, green, blue, alpha
     std::vector<TPaletteEntry> palette;
-    std::size_t bytesUsed = 0; // header, masks and colour table
+    std::size_t bytesUsed = 0; // header and colour table
 };
 
-constexpr std::uint32_t BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3, BI_ALPHABITFIELDS = 6;
-
-// Parses the info header and colour table at the start of data. In icon mode
-// the stored height counts the colour and mask images together and is halved.
-Header parseHeader(std::span<const std::uint8_t> data, bool iconMode);
+// Parses the info header and colour table at the start of an icon entry,
+// whose stored height counts the colour and mask images together (halved
+// here). Only uncompressed entries are accepted; others raise.
+Header parseIconHeader(std::span<const std::uint8_t> data);
 
 // Decodes the rows (bottom-up unless topDown) into target, which gets the
 // matching pixel format, size and palette.

@@ -68,12 +68,10 @@ void TIcon::LoadFromStream(TStream& stream)
             c.bitCount = 32;
         } else {
             try {
-                c.header = dib::parseHeader(c.data, true);
+                c.header = dib::parseIconHeader(c.data);
             } catch (const EInvalidGraphic&) {
                 continue;
             }
-            if (c.header.compression != dib::BI_RGB)
-                continue;
             c.width = c.header.width;
             c.height = c.header.height;
             c.bitCount = c.header.bitCount;

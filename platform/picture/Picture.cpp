@@ -390,6 +390,13 @@ void TBitmap::Assign(const TGraphic& source)
     Assign(*rendered);
 }
 
+// The bitmap itself reads no files: BMP files go through the image-format
+// library's bitmap class, which the picture registry gives out for them.
+void TBitmap::LoadFromStream(TStream&)
+{
+    throw EInvalidGraphic(std::string("Cannot load a picture of class ") + ClassType()->ClassName + ".");
+}
+
 std::unique_ptr<TBitmap> TBitmap::RenderBitmap() const
 {
     auto copy = std::make_unique<TBitmap>();
@@ -424,7 +431,6 @@ std::vector<TPictureFileFormat>& pictureRegistry()
         r.push_back({"emf", "Enhanced Metafiles", TMetafile::StaticClass()});
         r.push_back({"wmf", "Metafiles", TMetafile::StaticClass()});
         r.push_back({"ico", "Icons", TIcon::StaticClass()});
-        r.push_back({"bmp", "Bitmaps", TBitmap::StaticClass()});
         return r;
     }();
     return registry;

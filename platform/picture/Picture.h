@@ -226,10 +226,10 @@ public:
 
     TColor TransparentColor = 0;
 
-    // Reads and writes Windows BMP files (1, 4, 8, 16, 24 and 32 bits,
-    // uncompressed, bit fields and run-length).
+    // The bitmap alone reads and writes no files (loading raises
+    // EInvalidGraphic, saving is the base's refusal): BMP files belong to the
+    // image-format library's bitmap class, registered for them there.
     void LoadFromStream(TStream& stream) override;
-    void SaveToStream(TStream& stream) override;
     void Assign(const TGraphic& source) override;
     std::unique_ptr<TBitmap> RenderBitmap() const override;
 
@@ -277,8 +277,9 @@ public:
     // Passed on to the graphic while it loads.
     TProgressEvent OnProgress;
 
-    // The process-wide registry. The framework's own BMP, ICO and metafile
-    // classes are registered from the start. A later registration of the same
+    // The process-wide registry. The framework's own icon, metafile and JPEG
+    // classes are registered from the start; BMP files are registered by the
+    // image-format library, which owns their reader. A later registration of the same
     // extension takes precedence over earlier ones.
     static void RegisterFileFormat(const std::string& extension, const std::string& description,
                                    TGraphicClass graphicClass);

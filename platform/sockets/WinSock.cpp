@@ -607,27 +607,26 @@ int getsockopt(SOCKET s, int level, int option, void* value, int* length)
     return 0;
 }
 
-int getsockname(SOCKET s, sockaddr_in* address)
+namespace {
+
+// getsockname and getpeername: the same call shape, another end of the connection.
+template <class Query>
+int queryAddress(Query query, SOCKET s, sockaddr_in* address)
 {
     sockaddr_in sin{};
     socklen_t len = sizeof sin;
-    if (::getsockname(s, reinterpret_cast<sockaddr*>(&sin), &len) != 0)
+    if (query(s, reinterpret_cast<sockaddr*>(&sin), &len) != 0)
         return FailErrno();
     if (address)
         *address = sin;
     return 0;
 }
 
-int getpeername(SOCKET s, sockaddr_in* address)
-{
-    sockaddr_in sin{};
-    socklen_t len = sizeof sin;
-    if (::getpeername(s, reinterpret_cast<sockaddr*>(&sin), &len) != 0)
-        return FailErrno();
-    if (address)
-        *address = sin;
-    return 0;
-}
+} // namespace
+
+int getsockname(SOCKET s, sockaddr_in* address) { return queryAddress(::getsockname, s, address); }
+
+int getpeername(SOCKET s, sockaddr_in* address) { return queryAddress(::getpeername, s, address); }
 
 std::uint32_t inet_addr(const std::string& text)
 {

@@ -2,6 +2,7 @@
 // encoder, both LZW bit orders, inflate across split input, and a table of
 // hostile blocks that must stop inside their buffers.
 
+#include "LoaderCorpusSupport.h"
 #include "formats/FormatCompression.h"
 
 #include <gtest/gtest.h>
@@ -159,39 +160,12 @@ TEST(Rla, PacketForms)
     EXPECT_EQ(run(decoder, {0xFE, 1, 2, 0x02, 3}, 5).out, (Bytes{1, 2, 3, 3, 3}));
 }
 
-// Packs codes into bytes, most significant bit first (TIFF) or least (GIF).
-Bytes packCodes(const std::vector<std::pair<int, int>>& codesAndWidths, bool msbFirst)
-{
-    Bytes out;
-    std::uint32_t bits = 0;
-    int count = 0;
-    for (auto [code, width] : codesAndWidths) {
-        if (msbFirst) {
-            bits = (bits << width) | static_cast<std::uint32_t>(code);
-            count += width;
-            while (count >= 8) {
-                out.push_back(static_cast<std::uint8_t>(bits >> (count - 8)));
-                count -= 8;
-            }
-        } else {
-            bits |= static_cast<std::uint32_t>(code) << count;
-            count += width;
-            while (count >= 8) {
-                out.push_back(static_cast<std::uint8_t>(bits));
-                bits >>= 8;
-                count -= 8;
-            }
-        }
-    }
-    if (count > 0)
-        out.push_back(static_cast<std::uint8_t>(msbFirst ? bits << (8 - count) : bits));
-    return out;
-}
+using corpus::PackCodes;
 
 TEST(TiffLzw, ClearLiteralsRepeatEnd)
 {
     TTIFFLZWDecoder decoder;
-    Bytes packed = packCodes({{256, 9}, {65, 9}, {66, 9}, {258, 9}, {257, 9}}, true);
+    Bytes packed = PackCodes({{256, 9}, {65, 9}, {66, 9}, {258, 9}, {257, 9}}, true);
     Decoded d = run(decoder, packed, 10);
     EXPECT_FALSE(d.raised);
     EXPECT_EQ(d.out, (Bytes{'A', 'B', 'A', 'B'}));
@@ -212,7 +186,7 @@ TEST(TiffLzw, WidthGrowsOneCodeEarly)
     expected.push_back(1);
     codes.push_back({257, 10});
     TTIFFLZWDecoder decoder;
-    Decoded d = run(decoder, packCodes(codes, true), 1000);
+    Decoded d = run(decoder, PackCodes(codes, true), 1000);
     EXPECT_EQ(d.out, expected);
 }
 
@@ -220,7 +194,7 @@ TEST(GifLzw, CodeSizeTwoGrowsAfterEntrySeven)
 {
     // Clear 4, end 5; entries 6 and 7 come with 3-bit codes, then 4 bits.
     TGIFLZWDecoder decoder(2);
-    Bytes packed = packCodes({{4, 3}, {1, 3}, {2, 3}, {3, 3}, {0, 4}, {6, 4}, {5, 4}}, false);
+    Bytes packed = PackCodes({{4, 3}, {1, 3}, {2, 3}, {3, 3}, {0, 4}, {6, 4}, {5, 4}}, false);
     Decoded d = run(decoder, packed, 100);
     EXPECT_FALSE(d.raised);
     EXPECT_EQ(d.out, (Bytes{1, 2, 3, 0, 1, 2}));
@@ -230,7 +204,7 @@ TEST(GifLzw, RepeatCodeAndEndCodeDropped)
 {
     TGIFLZWDecoder decoder(2);
     // 1, then code 6 (= next free): "1 1"; the end code is passed over.
-    Bytes packed = packCodes({{4, 3}, {1, 3}, {6, 3}, {5, 3}, {2, 4}}, false);
+    Bytes packed = PackCodes({{4, 3}, {1, 3}, {6, 3}, {5, 3}, {2, 4}}, false);
     Decoded d = run(decoder, packed, 4);
     EXPECT_EQ(d.out, (Bytes{1, 1, 1, 2}));
 }
@@ -260,7 +234,7 @@ TEST(GifLzw, FullTableTakesNoSelfReferringEntry)
     for (int i = 0; i < 50; ++i)
         codes.push_back({4095, 12});
     TGIFLZWDecoder decoder(8);
-    Bytes packed = packCodes(codes, false);
+    Bytes packed = PackCodes(codes, false);
     // 1 + (2 + 3 + ... + 3839) bytes, then 50 more copies of the longest string.
     const std::size_t expected = 1 + (3839u * 3840u / 2 - 1) + 50u * 3839u;
     const std::size_t capacity = expected + 1000;
@@ -361,9 +335,9 @@ TEST(HostileBlocks, NoMemberLeavesItsBuffers)
         {"psp run past row", psp, {0xFF, 1}, 4, 1, true},
         {"rla run past row", rla, {0x7F, 1}, 4, 1, true},
         {"rla literal past input", rla, {0x80, 1}, 500, 1, true},
-        {"gif string past output", gif, packCodes({{4, 3}, {1, 3}, {6, 3}}, false), 2, 1, true},
+        {"gif string past output", gif, PackCodes({{4, 3}, {1, 3}, {6, 3}}, false), 2, 1, true},
         {"gif only garbage codes", gif, {0xFF, 0xFF, 0xFF}, 8, 1, false},
-        {"tiff string past output", tiff, packCodes({{256, 9}, {65, 9}, {258, 9}}, true), 2, 1, true},
+        {"tiff string past output", tiff, PackCodes({{256, 9}, {65, 9}, {258, 9}}, true), 2, 1, true},
         {"tiff empty", tiff, {}, 8, 1, false},
     };
     for (const Case& c : cases) {

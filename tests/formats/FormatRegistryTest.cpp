@@ -1,6 +1,8 @@
 #include "formats/ImageFormats.h"
 
 #include "platform/picture/Icon.h"
+#include "tests/support/RunCommand.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -40,16 +42,8 @@ int countOf(const TFileFormatList& list, const std::string& className)
     return index < 0 ? -1 : list.ClassList()[std::size_t(index)]->Count;
 }
 
-struct TempDir {
-    fs::path path;
-    TempDir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "pictavo-registry-XXXXXX").string();
-        path = mkdtemp(pattern.data());
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
-};
+using testsupport::ImageMagick;
+using testsupport::TempDir;
 
 } // namespace
 
@@ -250,9 +244,9 @@ TEST(FileFormatRegistry, PicturesLoadThroughTheRegistryAndRenderAt24Bits)
     }
     for (const char* name : {"a.gif", "b.PNG", "d.pcx", "e.bmp", "f.ico", "g.jpeg"}) {
         std::string file = dir / name;
-        ASSERT_EQ(std::system(("convert " + ppm + " " + file + " >/dev/null 2>&1").c_str()), 0) << name;
+        ASSERT_TRUE(ImageMagick(ppm + " " + file)) << name;
         std::string back = dir / (std::string(name) + ".ppm");
-        ASSERT_EQ(std::system(("convert " + file + " -depth 8 " + back + " >/dev/null 2>&1").c_str()), 0) << name;
+        ASSERT_TRUE(ImageMagick(file + " -depth 8 " + back)) << name;
         std::ifstream in(back, std::ios::binary);
         std::string magic;
         int w, h, maximum;
@@ -274,7 +268,7 @@ TEST(FileFormatRegistry, PicturesLoadThroughTheRegistryAndRenderAt24Bits)
             }
     }
     // Targa goes through the registry too (its pixels are the loader's own tests' business).
-    ASSERT_EQ(std::system(("convert " + ppm + " " + dir / "c.TGA" + " >/dev/null 2>&1").c_str()), 0);
+    ASSERT_TRUE(ImageMagick(ppm + " " + dir / "c.TGA"));
     TPicture targa;
     targa.LoadFromFile(dir / "c.TGA");
     EXPECT_EQ(targa.Graphic()->ClassType(), BuiltGraphicClass("TTargaGraphic"));
@@ -305,7 +299,7 @@ TEST(FileFormatRegistry, IconsWithPngImagesDecodeThroughThePngLoader)
                 out.put(char(x)).put(char(y)).put(char((x * y) % 256));
     }
     std::string ico = dir / "big.ico";
-    ASSERT_EQ(std::system(("convert " + ppm + " " + ico + " >/dev/null 2>&1").c_str()), 0);
+    ASSERT_TRUE(ImageMagick(ppm + " " + ico));
     FinalizeImageFormats(); // whatever an earlier test in this process left
     TIcon before;
     try {

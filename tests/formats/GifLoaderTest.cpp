@@ -27,35 +27,12 @@ struct GifSpec {
     Bytes rawData; // used instead of coding the pixels when set
 };
 
-// Writes codes of varying width, least significant bit first.
-struct LsbWriter {
-    Bytes out;
-    std::uint32_t bits = 0;
-    int count = 0;
-    void put(int code, int width)
-    {
-        bits |= static_cast<std::uint32_t>(code) << count;
-        count += width;
-        while (count >= 8) {
-            out.push_back(static_cast<std::uint8_t>(bits));
-            bits >>= 8;
-            count -= 8;
-        }
-    }
-    Bytes finish()
-    {
-        if (count)
-            out.push_back(static_cast<std::uint8_t>(bits));
-        return out;
-    }
-};
-
 // Literal codes only, with a clear code whenever the width would grow: the
 // widths follow what the decoder's table does with every code.
 Bytes literalCodes(const Bytes& pixels, int codeSize)
 {
     const int clear = 1 << codeSize;
-    LsbWriter w;
+    CodePacker w;
     int width = codeSize + 1;
     int nextFree = clear + 2;
     bool previous = false;
@@ -167,9 +144,9 @@ protected:
         };
         replace("OUT", gif);
         replace("DIR", ScratchDir());
-        ASSERT_TRUE(RunCommand(cmd)) << cmd;
+        ASSERT_TRUE(RunQuiet(cmd)) << cmd;
         std::string reference = ScratchPath(name + ".pnm");
-        ASSERT_TRUE(RunCommand(FindTool("giftopnm") + " " + gif + " > " + reference));
+        ASSERT_TRUE(RunQuiet(FindTool("giftopnm") + " " + gif + " > " + reference));
         RgbImage expected = ReadNetpbm(reference);
         ASSERT_GT(expected.Width, 0);
 
@@ -354,7 +331,7 @@ TEST(GifHostile, EachEndsWithTheLoadersError)
     Bytes overrun = with([](GifSpec& s) {
         s.width = 2;
         s.height = 1;
-        LsbWriter w;
+        CodePacker w;
         for (int code : {4, 1, 6, 5})
             w.put(code, 3);
         s.rawData = w.finish();

@@ -12,22 +12,6 @@ namespace corpus {
 
 namespace {
 
-struct Scratch {
-    std::string path;
-    Scratch()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pictavo-formats-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr)
-            path = pattern;
-    }
-    ~Scratch()
-    {
-        std::error_code ignored;
-        if (!path.empty() && std::getenv("PICTAVO_KEEP_SCRATCH") == nullptr)
-            std::filesystem::remove_all(path, ignored);
-    }
-};
-
 // Reads one header token of a PNM file, skipping blanks and comments.
 bool readToken(std::istream& in, std::string& token)
 {
@@ -53,42 +37,14 @@ bool readToken(std::istream& in, std::string& token)
 
 const std::string& ScratchDir()
 {
-    static Scratch scratch;
-    return scratch.path;
+    static const testsupport::TempDir scratch("pictavo-formats");
+    static const std::string path = scratch.path.string();
+    return path;
 }
 
 std::string ScratchPath(const std::string& name)
 {
     return ScratchDir() + "/" + name;
-}
-
-std::string FindTool(const std::string& name)
-{
-    // Debian's own binaries first: nothing else on PATH stands in for them.
-    for (const char* folder : {"/usr/bin/", "/bin/", "/usr/local/bin/"}) {
-        std::string path = std::string(folder) + name;
-        if (access(path.c_str(), X_OK) == 0)
-            return path;
-    }
-    return "";
-}
-
-bool RunCommand(const std::string& command)
-{
-    std::string quiet = command + " 2>/dev/null";
-    return std::system(quiet.c_str()) == 0;
-}
-
-Bytes ReadFileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFileBytes(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 RgbImage ReadNetpbm(const std::string& path, int* maxvalOut)
@@ -179,6 +135,43 @@ void WritePpm(const std::string& path, const RgbImage& image)
     std::ofstream out(path, std::ios::binary);
     out << "P6\n" << image.Width << " " << image.Height << "\n255\n";
     out.write(reinterpret_cast<const char*>(image.Rgb.data()), static_cast<std::streamsize>(image.Rgb.size()));
+}
+
+void CodePacker::put(int code, int width)
+{
+    if (msbFirst) {
+        bits = (bits << width) | static_cast<std::uint32_t>(code);
+        count += width;
+        while (count >= 8) {
+            out.push_back(static_cast<std::uint8_t>(bits >> (count - 8)));
+            count -= 8;
+        }
+    } else {
+        bits |= static_cast<std::uint32_t>(code) << count;
+        count += width;
+        while (count >= 8) {
+            out.push_back(static_cast<std::uint8_t>(bits));
+            bits >>= 8;
+            count -= 8;
+        }
+    }
+}
+
+Bytes CodePacker::finish()
+{
+    if (count > 0)
+        out.push_back(static_cast<std::uint8_t>(msbFirst ? bits << (8 - count) : bits));
+    count = 0;
+    return out;
+}
+
+Bytes PackCodes(const std::vector<std::pair<int, int>>& codesAndWidths, bool msbFirst)
+{
+    CodePacker packer;
+    packer.msbFirst = msbFirst;
+    for (auto [code, width] : codesAndWidths)
+        packer.put(code, width);
+    return packer.finish();
 }
 
 RgbImage MakePattern(int width, int height, int colours)

@@ -3,9 +3,12 @@
 // decodes those tools give, as plain 8-bit RGB rows (top row first).
 
 #include "platform/picture/Picture.h"
+#include "tests/support/RunCommand.h"
+#include "tests/support/TempDir.h"
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace corpus {
@@ -24,19 +27,29 @@ struct RgbImage {
 const std::string& ScratchDir();
 std::string ScratchPath(const std::string& name);
 
-// The full path of a Debian tool, or "" when it is not installed.
-std::string FindTool(const std::string& name);
-// Runs a shell command line; true when it exited with 0.
-bool RunCommand(const std::string& command);
-
-Bytes ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const Bytes& bytes);
+// Tools and whole files: the shared test support's.
+using testsupport::FindTool;
+using testsupport::ReadFileBytes;
+using testsupport::RunQuiet;
+using testsupport::WriteFileBytes;
 
 // Reads a binary PBM, PGM, PPM or PAM file (grey expanded to RGB, maxvals
 // other than 255 scaled as value * 255 / maxval, truncated; an alpha plane
 // dropped). Returns an empty image when the file cannot be parsed.
 RgbImage ReadNetpbm(const std::string& path, int* maxval = nullptr);
 void WritePpm(const std::string& path, const RgbImage& image);
+
+// Packs codes of varying width into bytes, most significant bit first (TIFF
+// LZW) or least (GIF LZW); finish() flushes the last partial byte.
+struct CodePacker {
+    bool msbFirst = false;
+    Bytes out;
+    std::uint32_t bits = 0;
+    int count = 0;
+    void put(int code, int width);
+    Bytes finish();
+};
+Bytes PackCodes(const std::vector<std::pair<int, int>>& codesAndWidths, bool msbFirst);
 
 // A colourful test pattern with gradients, edges and flat areas; colours
 // restricts it to that many distinct colours (0 for no limit).

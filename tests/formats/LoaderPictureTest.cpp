@@ -18,9 +18,9 @@ TEST(LoaderPicture, EachExtensionLoadsThroughThePictureObject)
     InitializeImageFormats();
     RgbImage pattern = MakePattern(33, 21, 16);
     WritePpm(ScratchPath("p.ppm"), pattern);
-    ASSERT_TRUE(RunCommand(convert + " " + ScratchPath("p.ppm") + " " + ScratchPath("p.gif")));
-    ASSERT_TRUE(RunCommand(convert + " " + ScratchPath("p.ppm") + " " + ScratchPath("p.PNG")));
-    ASSERT_TRUE(RunCommand(convert + " " + ScratchPath("p.ppm") + " " + ScratchPath("p.pcx")));
+    ASSERT_TRUE(RunQuiet(convert + " " + ScratchPath("p.ppm") + " " + ScratchPath("p.gif")));
+    ASSERT_TRUE(RunQuiet(convert + " " + ScratchPath("p.ppm") + " " + ScratchPath("p.PNG")));
+    ASSERT_TRUE(RunQuiet(convert + " " + ScratchPath("p.ppm") + " " + ScratchPath("p.pcx")));
     {
         TBitmap bitmap;
         bitmap.SetSize(pattern.Width, pattern.Height);

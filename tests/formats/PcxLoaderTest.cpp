@@ -87,13 +87,13 @@ protected:
                  {"CONVERT", FindTool("convert")}, {"PPMTOPCX", FindTool("ppmtopcx")}})
             for (std::size_t at; (at = command.find(key)) != std::string::npos;)
                 command.replace(at, key.size(), value);
-        ASSERT_TRUE(RunCommand(command)) << command;
+        ASSERT_TRUE(RunQuiet(command)) << command;
         Bytes bytes = ReadFileBytes(pcx);
         ASSERT_GE(bytes.size(), 128u);
         ASSERT_EQ(bytes[3], bits) << "the tool wrote another depth";
         ASSERT_EQ(bytes[65], planes) << "the tool wrote another plane count";
         std::string reference = ScratchPath(name + ".ppm");
-        ASSERT_TRUE(RunCommand(FindTool("pcxtoppm") + " " + pcx + " > " + reference));
+        ASSERT_TRUE(RunQuiet(FindTool("pcxtoppm") + " " + pcx + " > " + reference));
         RgbImage expected = ReadNetpbm(reference);
         ASSERT_GT(expected.Width, 0);
         TPCXGraphic loaded;

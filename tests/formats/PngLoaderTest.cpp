@@ -151,13 +151,13 @@ protected:
         SCOPED_TRACE(name);
         std::string png = ScratchPath(name + ".png");
         std::string cmd = expand(command, png);
-        ASSERT_TRUE(RunCommand(cmd)) << cmd;
+        ASSERT_TRUE(RunQuiet(cmd)) << cmd;
         Bytes bytes = ReadFileBytes(png);
         ASSERT_GT(bytes.size(), 30u);
         ASSERT_EQ(bytes[25], colorType) << "the tool wrote another colour type";
         ASSERT_EQ(bytes[24], depth) << "the tool wrote another depth";
         std::string reference = ScratchPath(name + ".pam");
-        ASSERT_TRUE(RunCommand(FindTool("pngtopam") + " " + png + " > " + reference));
+        ASSERT_TRUE(RunQuiet(FindTool("pngtopam") + " " + png + " > " + reference));
         RgbImage expected = ReadNetpbm(reference);
         ASSERT_GT(expected.Width, 0);
         if (gamma > 0) {

@@ -101,7 +101,7 @@ protected:
         ASSERT_EQ(bytes[2], imageType) << "the tool wrote another image type";
         ASSERT_EQ(bytes[16], depth) << "the tool wrote another depth";
         std::string reference = ScratchPath(name + ".ppm");
-        ASSERT_TRUE(RunCommand(FindTool("tgatoppm") + " " + tga + " > " + reference));
+        ASSERT_TRUE(RunQuiet(FindTool("tgatoppm") + " " + tga + " > " + reference));
         RgbImage expected = ReadNetpbm(reference);
         ASSERT_GT(expected.Width, 0);
         TTargaGraphic loaded;
@@ -116,7 +116,7 @@ protected:
                  {"CONVERT", FindTool("convert")}, {"PPMTOTGA", FindTool("ppmtotga")}})
             for (std::size_t at; (at = command.find(key)) != std::string::npos;)
                 command.replace(at, key.size(), value);
-        ASSERT_TRUE(RunCommand(command)) << command;
+        ASSERT_TRUE(RunQuiet(command)) << command;
         compareFile(name, tga, imageType, depth);
     }
 

@@ -45,13 +45,13 @@ const std::pair<std::string, std::string> kMagickCases[] = {
 };
 
 TEST_P(ImageMagickBmp, MatchesImageMagickDecode) {
-    if (!haveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
-    ScratchFolder dir;
+    if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+    TempDir dir;
     const auto& [name, args] = GetParam();
-    ASSERT_EQ(run("convert -size 37x23 -seed 7 plasma: " + (dir / "src.png")), 0);
+    ASSERT_TRUE(RunQuiet("convert -size 37x23 -seed 7 plasma: " + (dir / "src.png")));
     const std::string bmp = dir / (name + ".bmp");
-    ASSERT_EQ(run("convert " + (dir / "src.png") + " " + args + bmp), 0);
-    ASSERT_EQ(run("convert " + bmp + " -depth 8 ppm:" + (dir / "ref.ppm")), 0);
+    ASSERT_TRUE(RunQuiet("convert " + (dir / "src.png") + " " + args + bmp));
+    ASSERT_TRUE(RunQuiet("convert " + bmp + " -depth 8 ppm:" + (dir / "ref.ppm")));
     TRasterDIB dib;
     ReadBmpFile(dib, bmp);
     const Pnm ref = readPnm(dir / "ref.ppm");
@@ -66,26 +66,26 @@ INSTANTIATE_TEST_SUITE_P(Files, ImageMagickBmp, ::testing::ValuesIn(kMagickCases
 // A V5 file turned into a V4 one (108-byte header): the palette and pixels
 // must be found at 14 + header size and at the data offset.
 TEST(BmpReader, ReadsV4HeaderAndNetpbmAgrees) {
-    if (!haveTool("convert") || !haveTool("bmptopnm")) GTEST_SKIP() << "tools missing";
-    ScratchFolder dir;
-    ASSERT_EQ(run("convert -size 19x11 -seed 3 plasma: -define bmp:subtype=RGB565 BMP:" + (dir / "v5.bmp")), 0);
-    std::vector<std::uint8_t> v5 = readAll(dir / "v5.bmp");
+    if (!HaveTool("convert") || !HaveTool("bmptopnm")) GTEST_SKIP() << "tools missing";
+    TempDir dir;
+    ASSERT_TRUE(RunQuiet("convert -size 19x11 -seed 3 plasma: -define bmp:subtype=RGB565 BMP:" + (dir / "v5.bmp")));
+    std::vector<std::uint8_t> v5 = ReadFileBytes(dir / "v5.bmp");
     ASSERT_EQ(get32(v5, 14), 124u);
     std::vector<std::uint8_t> v4(v5.begin(), v5.begin() + 14 + 108);
     v4.insert(v4.end(), v5.begin() + 14 + 124, v5.end());
     put32(v4, 14, 108);
     put32(v4, 10, get32(v5, 10) - 16);
     put32(v4, 2, std::uint32_t(v4.size()));
-    writeAll(dir / "v4.bmp", v4);
-    ASSERT_EQ(run("convert " + (dir / "v5.bmp") + " -depth 8 ppm:" + (dir / "ref.ppm")), 0);
+    WriteFileBytes(dir / "v4.bmp", v4);
+    ASSERT_TRUE(RunQuiet("convert " + (dir / "v5.bmp") + " -depth 8 ppm:" + (dir / "ref.ppm")));
     auto dib = readBmpBytes(v4);
     EXPECT_EQ(dib->Header.BitCount, 16);
     EXPECT_EQ(dib->GreenBits, 6);
     EXPECT_EQ(countDifferences(*dib, readPnm(dir / "ref.ppm")), 0);
 
     // netpbm as a second, independent decoder of a plain file.
-    ASSERT_EQ(run("convert -size 19x11 -seed 3 plasma: -colors 50 -compress none BMP3:" + (dir / "p8.bmp")), 0);
-    ASSERT_EQ(run("bmptopnm " + (dir / "p8.bmp") + " > " + (dir / "p8.ppm")), 0);
+    ASSERT_TRUE(RunQuiet("convert -size 19x11 -seed 3 plasma: -colors 50 -compress none BMP3:" + (dir / "p8.bmp")));
+    ASSERT_TRUE(RunQuiet("bmptopnm " + (dir / "p8.bmp") + " > " + (dir / "p8.ppm")));
     TRasterDIB p8;
     ReadBmpFile(p8, dir / "p8.bmp");
     EXPECT_EQ(countDifferences(p8, readPnm(dir / "p8.ppm")), 0);
@@ -94,8 +94,8 @@ TEST(BmpReader, ReadsV4HeaderAndNetpbmAgrees) {
 // Masks in another order than blue-green-red from the low bits (written by
 // hand, as some tools do) unpack into 24-bit pixels that ImageMagick agrees with.
 TEST(BmpReader, ReordersUnusualBitFieldMasks) {
-    if (!haveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
-    ScratchFolder dir;
+    if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+    TempDir dir;
     struct Case { int bits; std::uint32_t red, green, blue; };
     for (const Case c : {Case{32, 0xFF, 0xFF00, 0xFF0000}, Case{16, 0x1F, 0x3E0, 0x7C00}, Case{32, 0xFFC00000, 0x3FF000, 0xFFC}}) {
         SCOPED_TRACE(c.bits);
@@ -123,8 +123,8 @@ TEST(BmpReader, ReordersUnusualBitFieldMasks) {
         }
         put32(f, 2, std::uint32_t(f.size()));
         put32(f, 34, std::uint32_t(stride * h));
-        writeAll(dir / "m.bmp", f);
-        ASSERT_EQ(run("convert " + (dir / "m.bmp") + " -depth 8 ppm:" + (dir / "m.ppm")), 0);
+        WriteFileBytes(dir / "m.bmp", f);
+        ASSERT_TRUE(RunQuiet("convert " + (dir / "m.bmp") + " -depth 8 ppm:" + (dir / "m.ppm")));
         TRasterDIB dib;
         ReadBmpFile(dib, dir / "m.bmp");
         EXPECT_EQ(dib.Header.BitCount, 24);
@@ -134,8 +134,8 @@ TEST(BmpReader, ReordersUnusualBitFieldMasks) {
 
 // Our writer, then ImageMagick reading what we wrote, at every depth and both row orders.
 TEST(BmpWriter, RoundTripsEveryDepthAndImageMagickReadsIt) {
-    const bool magick = haveTool("convert");
-    ScratchFolder dir;
+    const bool magick = HaveTool("convert");
+    TempDir dir;
     struct Case { int bits, red, green, blue; };
     const Case cases[] = {{1, 0, 0, 0}, {4, 0, 0, 0}, {8, 0, 0, 0}, {16, 0, 0, 0}, {16, 5, 6, 5},
                           {24, 0, 0, 0}, {32, 0, 0, 0}, {32, 8, 8, 8}};
@@ -167,7 +167,7 @@ TEST(BmpWriter, RoundTripsEveryDepthAndImageMagickReadsIt) {
                 EXPECT_EQ(std::memcmp(back.Colors, dib.Colors, 4u << c.bits), 0);
             }
             if (magick) {
-                ASSERT_EQ(run("convert " + file + " -depth 8 ppm:" + (dir / "rt.ppm")), 0);
+                ASSERT_TRUE(RunQuiet("convert " + file + " -depth 8 ppm:" + (dir / "rt.ppm")));
                 EXPECT_EQ(countDifferences(dib, readPnm(dir / "rt.ppm")), 0);
             }
         }
@@ -249,6 +249,49 @@ std::vector<std::uint8_t> rleFile(int bits, int width, int height, const std::ve
     return f;
 }
 
+// The mode the picture registry reads with: what the file cuts short is an
+// error, found before the buffer is allocated; the default keeps going.
+TEST(BmpReader, RefuseModeRaisesForCutShortDataBeforeAllocating) {
+    TRasterDIB dib;
+    dib.UseGDI = false;
+    dib.SetSize(4, 3, 8);
+    TMemoryStream s;
+    WriteBmpStream(dib, s);
+    const std::vector<std::uint8_t> whole = s.Bytes();
+    std::vector<std::uint8_t> shortPixels(whole.begin(), whole.end() - 1);
+    std::vector<std::uint8_t> shortTable(whole.begin(), whole.begin() + 54 + 100);
+    // 16384 x 16384 pixels from four bytes of run-length data.
+    std::vector<std::uint8_t> hugeRle = rleFile(8, 1 << 14, 1 << 14, {0, 0, 0, 1});
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        const char* message;
+    } cases[] = {
+        {"pixels", shortPixels, "Invalid BMP file: the pixel data is cut short"},
+        {"colour table", shortTable, "Invalid BMP file: the colour table is cut short"},
+        {"run-length", hugeRle, "Invalid BMP file: the run-length data cannot fill the picture"},
+    };
+    for (const Case& c : cases) {
+        TRasterDIB refused;
+        refused.UseGDI = false;
+        TByteViewStream strict(c.bytes.data(), c.bytes.size());
+        try {
+            ReadBmpStream(refused, strict, TBmpShortData::Refuse);
+            ADD_FAILURE() << c.name;
+        } catch (const EBmpError& e) {
+            EXPECT_EQ(e.Message, c.message) << c.name;
+        }
+        EXPECT_EQ(refused.Bits, nullptr) << c.name;
+    }
+    // By default a short file keeps going.
+    EXPECT_EQ(readBmpBytes(shortPixels)->Width(), 4);
+    TByteViewStream strict(whole.data(), whole.size());
+    TRasterDIB complete;
+    complete.UseGDI = false;
+    ReadBmpStream(complete, strict, TBmpShortData::Refuse);
+    EXPECT_EQ(complete.Width(), 4);
+}
+
 TEST(BmpReader, DecodesRle8RunsLiteralsAndDeltas) {
     // Row 0: run of 3 x 7, literal 1 2 3 (padded); row 1: delta (2, 0), run 2 x 9; end.
     const std::vector<std::uint8_t> data = {3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 2, 0, 2, 9, 0, 1};
@@ -320,8 +363,8 @@ std::vector<std::uint8_t> encodeRle(const std::vector<std::vector<int>>& rows, b
 }
 
 TEST(BmpReader, RunLengthFilesMatchImageMagick) {
-    if (!haveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
-    ScratchFolder dir;
+    if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+    TempDir dir;
     for (int bits : {4, 8}) {
         SCOPED_TRACE(bits);
         const int w = 45, h = 9;
@@ -333,8 +376,8 @@ TEST(BmpReader, RunLengthFilesMatchImageMagick) {
                 // Stretches of flat colour among noise, so both runs and literals occur.
                 rows[std::size_t(y)][std::size_t(x)] = (x / 7 + y) % 3 == 0 ? (y * 5) % (1 << bits) : int(seed >> 16) % (1 << bits);
             }
-        writeAll(dir / "r.bmp", rleFile(bits, w, h, encodeRle(rows, bits == 4)));
-        ASSERT_EQ(run("convert " + (dir / "r.bmp") + " -depth 8 ppm:" + (dir / "r.ppm")), 0);
+        WriteFileBytes(dir / "r.bmp", rleFile(bits, w, h, encodeRle(rows, bits == 4)));
+        ASSERT_TRUE(RunQuiet("convert " + (dir / "r.bmp") + " -depth 8 ppm:" + (dir / "r.ppm")));
         TRasterDIB dib;
         ReadBmpFile(dib, dir / "r.bmp");
         EXPECT_EQ(countDifferences(dib, readPnm(dir / "r.ppm")), 0);
@@ -407,8 +450,8 @@ std::vector<Hostile> hostileFiles() {
 TEST(BmpReader, HostileFilesRaiseTheReadersError) {
     for (const Hostile& h : hostileFiles()) {
         SCOPED_TRACE(h.name);
-        ScratchFolder dir;
-        writeAll(dir / "bad.bmp", h.bytes);
+        TempDir dir;
+        WriteFileBytes(dir / "bad.bmp", h.bytes);
         TRasterDIB dib;
         try {
             ReadBmpFile(dib, dir / "bad.bmp");
@@ -420,13 +463,13 @@ TEST(BmpReader, HostileFilesRaiseTheReadersError) {
 }
 
 TEST(BmpWriter, SaveToFileWritesTheSameBytesAndReportsFailure) {
-    ScratchFolder dir;
+    TempDir dir;
     TRasterDIB dib;
     dib.SetSize(3, 2, 4);
     dib.SetPixelIndex(1, 2, 7);
     dib.SaveToFile(dir / "a.bmp");
     WriteBmpFile(dib, dir / "b.bmp");
-    EXPECT_EQ(readAll(dir / "a.bmp"), readAll(dir / "b.bmp"));
+    EXPECT_EQ(ReadFileBytes(dir / "a.bmp"), ReadFileBytes(dir / "b.bmp"));
     EXPECT_THROW(dib.SaveToFile(dir / "missing/a.bmp"), EStreamError);
 }
 

@@ -1,8 +1,10 @@
 #pragma once
-// Helpers for file tests: a scratch folder, running Debian's tools, reading
-// their PNM output and comparing it with a pixel buffer.
+// Helpers for file tests: reading the PNM output of Debian's tools and
+// comparing it with a pixel buffer.
 
 #include "raster/RasterDIB.h"
+#include "tests/support/RunCommand.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -16,37 +18,12 @@
 
 namespace filetest {
 
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pictavo-raster-XXXXXX").string();
-        path_ = mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-inline bool haveTool(const std::string& name) {
-    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-inline int run(const std::string& command) { return std::system((command + " 2>/dev/null").c_str()); }
-
-inline std::vector<std::uint8_t> readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-inline void writeAll(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+// Scratch folders, tools and whole files: the shared test support's.
+using testsupport::HaveTool;
+using testsupport::ReadFileBytes;
+using testsupport::RunQuiet;
+using testsupport::TempDir;
+using testsupport::WriteFileBytes;
 
 // An 8-bit P5 (grey) or P6 (colour) picture.
 struct Pnm {
@@ -61,7 +38,7 @@ struct Pnm {
 
 inline Pnm readPnm(const std::string& path) {
     Pnm pnm;
-    const std::vector<std::uint8_t> bytes = readAll(path);
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
     std::size_t pos = 0;
     auto token = [&]() {
         std::string t;

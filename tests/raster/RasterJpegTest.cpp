@@ -17,28 +17,28 @@ namespace {
 class JpegFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!haveTool("cjpeg") || !haveTool("djpeg") || !haveTool("convert")) GTEST_SKIP() << "tools missing";
+        if (!HaveTool("cjpeg") || !HaveTool("djpeg") || !HaveTool("convert")) GTEST_SKIP() << "tools missing";
         SetRegistryFile(dir / "registry.ini");
         ASSERT_TRUE(ReloadJpegLibrary()) << "libijl15.so was not found";
-        ASSERT_EQ(run("convert -size 61x47 -seed 5 plasma: -blur 0x2 -depth 8 ppm:" + (dir / "src.ppm")), 0);
+        ASSERT_TRUE(RunQuiet("convert -size 61x47 -seed 5 plasma: -blur 0x2 -depth 8 ppm:" + (dir / "src.ppm")));
     }
     void TearDown() override { SetRegistryFile(""); }
 
     // Decodes `jpeg` with us and with djpeg; returns the number of differing pixels.
     int compareWithDjpeg(const std::string& jpeg, TRasterDIB& dib) {
         ReadJpegFile(dib, jpeg, 1);
-        EXPECT_EQ(run("djpeg -pnm " + jpeg + " > " + (dir / "ref.pnm")), 0);
+        EXPECT_TRUE(RunQuiet("djpeg -pnm " + jpeg + " > " + (dir / "ref.pnm")));
         return countDifferences(dib, readPnm(dir / "ref.pnm"));
     }
 
-    ScratchFolder dir;
+    TempDir dir;
 };
 
 TEST_F(JpegFiles, BaselineAndProgressiveMatchDjpeg) {
     for (const std::string options : {"-quality 85", "-quality 70 -progressive", "-quality 95 -sample 1x1"}) {
         SCOPED_TRACE(options);
         const std::string jpeg = dir / "c.jpg";
-        ASSERT_EQ(run("cjpeg " + options + " " + (dir / "src.ppm") + " > " + jpeg), 0);
+        ASSERT_TRUE(RunQuiet("cjpeg " + options + " " + (dir / "src.ppm") + " > " + jpeg));
         TRasterDIB dib;
         EXPECT_EQ(compareWithDjpeg(jpeg, dib), 0);
         EXPECT_EQ(dib.Header.BitCount, 24);
@@ -48,13 +48,13 @@ TEST_F(JpegFiles, BaselineAndProgressiveMatchDjpeg) {
 
 TEST_F(JpegFiles, GreyLoadsAsEightBitsWithTheGreyRamp) {
     const std::string jpeg = dir / "g.jpg";
-    ASSERT_EQ(run("cjpeg -grayscale " + (dir / "src.ppm") + " > " + jpeg), 0);
+    ASSERT_TRUE(RunQuiet("cjpeg -grayscale " + (dir / "src.ppm") + " > " + jpeg));
     TRasterDIB dib;
     ReadJpegFile(dib, jpeg, 1);
     ASSERT_EQ(dib.Header.BitCount, 8);
     EXPECT_EQ(dib.Colors[255].rgbRed, 255);
     EXPECT_EQ(dib.Colors[100].rgbGreen, 99);  // the ramp runs one level dark
-    ASSERT_EQ(run("djpeg -pnm " + jpeg + " > " + (dir / "g.pgm")), 0);
+    ASSERT_TRUE(RunQuiet("djpeg -pnm " + jpeg + " > " + (dir / "g.pgm")));
     const Pnm ref = readPnm(dir / "g.pgm");
     ASSERT_EQ(ref.channels, 1);
     int differences = 0;
@@ -66,8 +66,8 @@ TEST_F(JpegFiles, GreyLoadsAsEightBitsWithTheGreyRamp) {
 
 TEST_F(JpegFiles, CmykIsConvertedToColour) {
     const std::string jpeg = dir / "k.jpg";
-    ASSERT_EQ(run("convert " + (dir / "src.ppm") + " -quality 95 -colorspace CMYK " + jpeg), 0);
-    ASSERT_EQ(run("convert " + jpeg + " -colorspace sRGB -depth 8 ppm:" + (dir / "k.ppm")), 0);
+    ASSERT_TRUE(RunQuiet("convert " + (dir / "src.ppm") + " -quality 95 -colorspace CMYK " + jpeg));
+    ASSERT_TRUE(RunQuiet("convert " + jpeg + " -colorspace sRGB -depth 8 ppm:" + (dir / "k.ppm")));
     TRasterDIB dib;
     ReadJpegFile(dib, jpeg, 1);
     ASSERT_EQ(dib.Header.BitCount, 24);
@@ -78,7 +78,7 @@ TEST_F(JpegFiles, WrittenFilesReadBackByDjpegAndByUs) {
     for (int sign : {1, -1}) {
         TRasterDIB dib;
         const std::string jpeg = dir / "w.jpg";
-        ASSERT_EQ(run("cjpeg -quality 100 -sample 1x1 " + (dir / "src.ppm") + " > " + (dir / "hq.jpg")), 0);
+        ASSERT_TRUE(RunQuiet("cjpeg -quality 100 -sample 1x1 " + (dir / "src.ppm") + " > " + (dir / "hq.jpg")));
         ReadJpegFile(dib, dir / "hq.jpg", 1);
         if (sign < 0) {
             // The same picture in a top-down buffer must come out the same way up.
@@ -88,7 +88,7 @@ TEST_F(JpegFiles, WrittenFilesReadBackByDjpegAndByUs) {
             dib.TakeOver(top);
         }
         WriteJpegFile(dib, jpeg, 60);
-        ASSERT_EQ(run("djpeg -pnm " + jpeg + " > " + (dir / "w.ppm")), 0);
+        ASSERT_TRUE(RunQuiet("djpeg -pnm " + jpeg + " > " + (dir / "w.ppm")));
         const Pnm ref = readPnm(dir / "w.ppm");
         EXPECT_EQ(ref.width, 61);
         EXPECT_EQ(ref.height, 47);
@@ -128,8 +128,8 @@ TEST_F(JpegFiles, EightBitPicturesAreWrittenGreyOrThroughColour) {
 
 TEST_F(JpegFiles, CorruptOrTruncatedFilesGiveAnEmptyBuffer) {
     const std::string jpeg = dir / "c.jpg";
-    ASSERT_EQ(run("cjpeg -quality 85 " + (dir / "src.ppm") + " > " + jpeg), 0);
-    std::vector<std::uint8_t> bytes = readAll(jpeg);
+    ASSERT_TRUE(RunQuiet("cjpeg -quality 85 " + (dir / "src.ppm") + " > " + jpeg));
+    std::vector<std::uint8_t> bytes = ReadFileBytes(jpeg);
     std::vector<std::vector<std::uint8_t>> bad;
     bad.emplace_back(bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() / 2));  // truncated
     auto scrambled = bytes;
@@ -138,7 +138,7 @@ TEST_F(JpegFiles, CorruptOrTruncatedFilesGiveAnEmptyBuffer) {
     bad.push_back({'n', 'o', 't', ' ', 'j', 'p', 'e', 'g'});
     bad.push_back({});
     for (const auto& b : bad) {
-        writeAll(dir / "bad.jpg", b);
+        WriteFileBytes(dir / "bad.jpg", b);
         TRasterDIB dib;
         dib.SetSize(5, 5, 24);
         ReadJpegFile(dib, dir / "bad.jpg", 1);
@@ -152,8 +152,8 @@ TEST_F(JpegFiles, CorruptOrTruncatedFilesGiveAnEmptyBuffer) {
 
 TEST_F(JpegFiles, HugeDeclaredSizeRaisesBeforeAllocating) {
     const std::string jpeg = dir / "c.jpg";
-    ASSERT_EQ(run("cjpeg -quality 85 " + (dir / "src.ppm") + " > " + jpeg), 0);
-    std::vector<std::uint8_t> bytes = readAll(jpeg);
+    ASSERT_TRUE(RunQuiet("cjpeg -quality 85 " + (dir / "src.ppm") + " > " + jpeg));
+    std::vector<std::uint8_t> bytes = ReadFileBytes(jpeg);
     std::size_t sof = 0;
     for (std::size_t i = 2; i + 9 < bytes.size() && !sof; ++i)
         if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) sof = i;
@@ -162,7 +162,7 @@ TEST_F(JpegFiles, HugeDeclaredSizeRaisesBeforeAllocating) {
         bytes[at] = 0xEA;
         bytes[at + 1] = 0x60;
     }
-    writeAll(dir / "huge.jpg", bytes);
+    WriteFileBytes(dir / "huge.jpg", bytes);
     TRasterDIB dib;
     EXPECT_THROW(ReadJpegFile(dib, dir / "huge.jpg", 1), EJpegError);
     EXPECT_EQ(dib.Bits, nullptr);
@@ -184,7 +184,7 @@ TEST_F(JpegFiles, FailedWriteRaisesAndLeavesNoFile) {
 TEST_F(JpegFiles, MissingLibraryLeavesBuffersAlone) {
     ASSERT_FALSE(ReloadJpegLibrary(dir / "hidden/libijl15.so"));
     EXPECT_FALSE(JpegLibraryPresent());
-    ASSERT_EQ(run("cjpeg " + (dir / "src.ppm") + " > " + (dir / "c.jpg")), 0);
+    ASSERT_TRUE(RunQuiet("cjpeg " + (dir / "src.ppm") + " > " + (dir / "c.jpg")));
     TRasterDIB dib;
     dib.SetSize(5, 4, 8);
     ReadJpegFile(dib, dir / "c.jpg", 1);

@@ -1,4 +1,5 @@
 #include "WindowTestSupport.h"
+#include "tests/support/TestApplication.h"
 
 #include "platform/system/System.h"
 
@@ -13,30 +14,7 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-// The application lives until the tests end, and goes before the exit
-// handlers run: Qt's own globals must outlive it.
-class ApplicationEnvironment : public ::testing::Environment {
-public:
-    TApplication& Get() {
-        static int argc = 1;
-        static char name[] = "pictavo-test";
-        static char* argv[] = {name, nullptr};
-        if (!app_) app_ = std::make_unique<TApplication>(argc, argv);
-        return *app_;
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    std::unique_ptr<TApplication> app_;
-};
-
-ApplicationEnvironment* const applicationEnvironment =
-    static_cast<ApplicationEnvironment*>(::testing::AddGlobalTestEnvironment(new ApplicationEnvironment));
-
-}  // namespace
-
-TApplication& TestApplication() { return applicationEnvironment->Get(); }
+TApplication& TestApplication() { return testsupport::TestApplication(); }
 
 TempProgramFolder::TempProgramFolder() {
     TestApplication();

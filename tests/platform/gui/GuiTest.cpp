@@ -1,5 +1,6 @@
 // The control layer on its own: names, ranges, lists, dialogs and the exception box.
 #include "platform/gui/Gui.h"
+#include "tests/support/TestApplication.h"
 
 #include <gtest/gtest.h>
 
@@ -17,27 +18,7 @@
 
 namespace {
 
-// The application lives until the tests end, and goes before the exit
-// handlers run: Qt's own globals must outlive it.
-class ApplicationEnvironment : public ::testing::Environment {
-public:
-    TApplication& Get() {
-        static int argc = 1;
-        static char name[] = "gui-test";
-        static char* argv[] = {name, nullptr};
-        if (!app_) app_ = std::make_unique<TApplication>(argc, argv);
-        return *app_;
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    std::unique_ptr<TApplication> app_;
-};
-
-ApplicationEnvironment* const applicationEnvironment =
-    static_cast<ApplicationEnvironment*>(::testing::AddGlobalTestEnvironment(new ApplicationEnvironment));
-
-TApplication& App() { return applicationEnvironment->Get(); }
+TApplication& App() { return testsupport::TestApplication(); }
 
 class TestForm : public TForm {
 public:

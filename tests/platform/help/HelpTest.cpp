@@ -1,6 +1,7 @@
 #include "platform/help/Help.h"
 #include "platform/shell/Shell.h"
 #include "platform/system/System.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +18,8 @@ namespace fs = std::filesystem;
 
 TEST(Help, ContextsOpenTheirPageOrSayNoHelpIsInstalled)
 {
-    std::string t = (fs::temp_directory_path() / "pictavo-help-XXXXXX").string();
-    const fs::path folder = ::mkdtemp(t.data());
+    const testsupport::TempDir scratch("pictavo-help");
+    const fs::path& folder = scratch.path;
     SetProgramFolder(folder.string());
     EXPECT_EQ(HelpPageFile(41), folder.string() + "/help/41.htm");
 
@@ -46,7 +47,6 @@ TEST(Help, ContextsOpenTheirPageOrSayNoHelpIsInstalled)
     EXPECT_EQ(message, "no-such-opener is not installed");
     SetShellOpener("");
     SetProgramFolder("");
-    fs::remove_all(folder);
 }
 
 TEST(Help, EveryContextTheProgramUsesHasAPage)

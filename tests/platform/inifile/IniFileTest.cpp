@@ -1,4 +1,5 @@
 #include "platform/inifile/IniFile.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,23 +14,10 @@ namespace fs = std::filesystem;
 namespace {
 
 struct TempIni {
-    fs::path folder;
-    std::string path;
-    TempIni()
-    {
-        std::string t = (fs::temp_directory_path() / "pictavo-ini-XXXXXX").string();
-        folder = ::mkdtemp(t.data());
-        path = (folder / "pv.ini").string();
-    }
-    ~TempIni() { fs::remove_all(folder); }
+    testsupport::TempDir folder{"pictavo-ini"};
+    std::string path = folder / "pv.ini";
     void write(const std::string& bytes) const { std::ofstream(path, std::ios::binary) << bytes; }
-    std::string read() const
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string read() const { return testsupport::ReadFileText(path); }
 };
 
 } // namespace
@@ -140,7 +128,7 @@ TEST(IniFile, PrivateFilesAre0600AndWriteFailuresAreSilent)
     ASSERT_EQ(::stat(t.path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-    const std::string plain = (t.folder / "plain.pvs").string();
+    const std::string plain = (t.folder.path / "plain.pvs").string();
     {
         TIniFile ini(plain);
         ini.WriteString("Location", "SaveInFolder", "/x");
@@ -157,13 +145,13 @@ TEST(IniFile, PrivateFilesAre0600AndWriteFailuresAreSilent)
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
     {
-        TIniFile ini((t.folder / "no/such/folder/pv.ini").string());
+        TIniFile ini((t.folder.path / "no/such/folder/pv.ini").string());
         ini.WriteString("A", "b", "c");
         EXPECT_FALSE(ini.UpdateFile());
     }   // the destructor's write fails silently too
     // No temporary files are left behind.
     int entries = 0;
-    for (const auto& e : fs::directory_iterator(t.folder)) {
+    for (const auto& e : fs::directory_iterator(t.folder.path)) {
         (void)e;
         ++entries;
     }

@@ -1,4 +1,5 @@
 #include "platform/registry/Registry.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +11,8 @@
 namespace {
 
 TEST(Registry, WritesReadsAndKeepsOtherValues) {
-    char pattern[] = "/tmp/pictavo-registry-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
+    const testsupport::TempDir scratch("pictavo-registry");
+    const std::string dir = scratch.path.string();
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
     SetRegistryFile("");
     EXPECT_EQ(RegistryFile(), dir + "/pictavo/registry.ini");
@@ -41,7 +41,6 @@ TEST(Registry, WritesReadsAndKeepsOtherValues) {
     EXPECT_FALSE(RegistryWriteDWord("K", "V", 1));
     SetRegistryFile("");
     unsetenv("XDG_CONFIG_HOME");
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "platform/shell/Shell.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -14,30 +15,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TempFolder {
-    fs::path path;
-    TempFolder()
-    {
-        std::string t = (fs::temp_directory_path() / "pictavo-shell-XXXXXX").string();
-        path = ::mkdtemp(t.data());
-    }
-    ~TempFolder() { fs::remove_all(path); }
-    std::string file(const std::string& name, const std::string& text = "data") const
-    {
-        fs::create_directories((path / name).parent_path());
-        std::ofstream(path / name, std::ios::binary) << text;
-        return (path / name).string();
-    }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
+struct TempFolder : testsupport::TempDir {
+    TempFolder() : TempDir("pictavo-shell") {}
 };
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+std::string readFile(const std::string& path) { return testsupport::ReadFileText(path); }
 
 // The opener and programs run on their own; wait for what they leave behind.
 std::string waitForFile(const std::string& path)

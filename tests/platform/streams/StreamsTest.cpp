@@ -1,4 +1,5 @@
 #include "platform/streams/Streams.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -37,8 +38,8 @@ TEST(MemoryStream, SeekPastEndReadsNothingAndWriteExtends)
 
 TEST(FileStream, RoundTripAndErrorsNameTheFile)
 {
-    fs::path dir = fs::temp_directory_path() / ("pictavo-streams-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const testsupport::TempDir scratch("pictavo-streams");
+    const fs::path& dir = scratch.path;
     std::string name = (dir / "a.bin").string();
     {
         TFileStream out(name, FileMode::Create);
@@ -55,5 +56,4 @@ TEST(FileStream, RoundTripAndErrorsNameTheFile)
         EXPECT_NE(e.Message.find("Cannot open file \"" + (dir / "missing.bin").string() + "\""), std::string::npos);
     }
     EXPECT_THROW(TFileStream(dir.string(), FileMode::OpenRead), EFOpenError);
-    fs::remove_all(dir);
 }

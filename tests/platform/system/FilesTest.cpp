@@ -3,6 +3,7 @@
 #include "platform/system/FindFiles.h"
 #include "platform/system/System.h"
 #include "platform/system/Ticks.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -17,25 +18,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TempFolder {
-    fs::path path;
-    TempFolder()
-    {
-        std::string t = (fs::temp_directory_path() / "pictavo-sys-XXXXXX").string();
-        path = ::mkdtemp(t.data());
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path, ec);
-    }
-    std::string file(const std::string& name, const std::string& text = "x") const
-    {
-        fs::create_directories((path / name).parent_path());
-        std::ofstream(path / name, std::ios::binary) << text;
-        return (path / name).string();
-    }
+struct TempFolder : testsupport::TempDir {
+    TempFolder() : TempDir("pictavo-sys") {}
     std::string str() const { return path.string() + "/"; }
 };
 
