@@ -31,7 +31,7 @@ void paintBands(TRasterDIB& dib, int width, int height)
         }
 }
 
-std::string writeSource(const ScratchFolder& dir, const std::string& name, int width, int height)
+std::string writeSource(const TempDir& dir, const std::string& name, int width, int height)
 {
     TRasterDIB dib;
     paintBands(dib, width, height);
@@ -249,7 +249,7 @@ protected:
         return {target.Width(), target.AbsHeight};
     }
 
-    ScratchFolder dir;
+    TempDir dir;
     std::string landscape, portrait;
     TMakerSettings settings;
     TDecorationHooks hooks;
@@ -339,7 +339,7 @@ TEST_F(Makers, FiltersFollowTheSettings)
 
 TEST_F(Makers, PicturesThatDoNotLoadLeaveTheTargetUnchanged)
 {
-    writeAll(dir / "bad.bmp", std::vector<std::uint8_t>(100, 7));
+    WriteFileBytes(dir / "bad.bmp", std::vector<std::uint8_t>(100, 7));
     for (const std::string& file : {dir / "bad.bmp", dir / "missing.bmp"}) {
         TRasterDIB target;
         target.SetSize(9, 9, 24);

@@ -14,15 +14,15 @@ endif()
 # Template variables and description lookups (no GUI).
 pictavo_add_test(gallery_variables_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/VariablesTest.cpp LIBS gallery_utils)
 # The page writer over the main window.
-pictavo_add_test(pagestest SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/PagesTest.cpp ${window_test_support} LIBS gallery)
+pictavo_add_test(pagestest SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/PagesTest.cpp ${window_test_support} LIBS gallery pictavo_gui_test_support)
 target_include_directories(pagestest PRIVATE ${window_test_dir})
 # The build driver end to end (offscreen main window, pictures made at test time).
 pictavo_add_test(gallery_build_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/BuildTest.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/BuildTestSupport.cpp ${window_test_support} LIBS gallery formats)
+  ${CMAKE_CURRENT_SOURCE_DIR}/BuildTestSupport.cpp ${window_test_support} LIBS gallery formats pictavo_gui_test_support)
 target_include_directories(gallery_build_test PRIVATE ${window_test_dir})
 # Picture loading and saving, output names, the makers and their geometry (no GUI).
-pictavo_add_test(gallery_pictures_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/PicturesTest.cpp LIBS gallery_utils)
-pictavo_add_test(gallery_makers_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/MakersTest.cpp LIBS gallery_utils)
+pictavo_add_test(gallery_pictures_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/PicturesTest.cpp LIBS gallery_utils pictavo_test_support)
+pictavo_add_test(gallery_makers_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/MakersTest.cpp LIBS gallery_utils pictavo_test_support)
 pictavo_add_test(gallery_makers_window_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/MakersWindowTest.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/MakersWindowTestSupport.cpp ${window_test_support} LIBS gallery)
+  ${CMAKE_CURRENT_SOURCE_DIR}/MakersWindowTestSupport.cpp ${window_test_support} LIBS gallery pictavo_gui_test_support)
 target_include_directories(gallery_makers_window_test PRIVATE ${window_test_dir})
