@@ -1,4 +1,5 @@
 // The program block: the application, the main window, the message loop.
+#include "formats/ImageFormats.h"
 #include "gallery/pvu.h"
 #include "widgets/kitapp.h"
 
@@ -12,7 +13,7 @@
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
     // The picture registry must know every loader before the first picture is read.
-    InitializePictureLoaders();
+    InitializeImageFormats();
     application.Title = "";
     // The component kit's start-up (cursors, its application object with the
     // single-instance lock, the program-wide container) comes before the main

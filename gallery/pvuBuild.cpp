@@ -6,6 +6,7 @@
 #include "gallery/pvu.h"
 #include "gallery/pvutils.h"
 #include "gallery/pvutilsMarkup.h"
+#include "gallery/pvutilsPictures.h"
 #include "gallery/pvutilsSourceCache.h"
 #include "gallery/srutils.h"
 #include "platform/core/Exception.h"
@@ -61,6 +62,31 @@ std::string SafeOutputName(const std::string& name) {
         start = end + 1;
     }
     return result;
+}
+
+namespace {
+
+// Width, height and (when asked for) the colour count of a picture.
+void PictureSize(const TRasterDIB& picture, int& width, int& height, int* colours) {
+    width = picture.Width();
+    height = picture.AbsHeight;
+    if (colours) *colours = picture.CountColors();
+}
+
+std::string TargetFileName(int mode, const std::string& pattern, const std::string& defaultName, int number,
+                           int numbering, const std::string& templ) {
+    std::string result;
+    MakeTargetFileName(mode, pattern, defaultName, result, number, numbering, templ);
+    return result;
+}
+
+}  // namespace
+
+void MeasurePictureFile(const std::string& fileName, int& width, int& height, int* colours) {
+    if (!FileExists(fileName)) return;
+    TRasterDIB picture;
+    LoadImageFile(picture, fileName);
+    PictureSize(picture, width, height, colours);
 }
 
 namespace {
@@ -317,7 +343,7 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
         try {
             ForceDirectories(ExtractFilePath(target));
             RemoveStaleFile(target);
-            SavePicture(picture, source, target, kind, quality, keepDate, colors);
+            SaveImageFile(picture, source, target, kind, quality, keepDate, colors);
         } catch (const std::exception& error) {
             notWritten.push_back(target + ": " + error.what());
             RemoveStaleFile(target);
@@ -349,7 +375,7 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
         if (!measuring) {
             ListBox2->Items().Add(imageName + "|||||");
         } else {
-            TPicturePtr picture = NewPicture();
+            auto picture = std::make_unique<TRasterDIB>();
             Label34->SetCaption(std::string(phase) + " (" + std::to_string(i + 1) + " of " +
                                 std::to_string(itemCount) + ")");
             ProcessPendingMessages();
@@ -380,7 +406,7 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
             if (!measuring) {
                 ListBox2->Items().Add(thumbnailName + "|||||");
             } else {
-                TPicturePtr picture = NewPicture();
+                auto picture = std::make_unique<TRasterDIB>();
                 int width = 0, height = 0;
                 if (mode == 1 || mode == 2) {
                     ProgressBar1->StepBy(1);

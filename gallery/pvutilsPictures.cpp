@@ -233,11 +233,6 @@ void loadThroughRegistry(TRasterDIB& dib, const std::string& fileName)
 
 }  // namespace
 
-void InitializePictureLoaders()
-{
-    InitializeImageFormats();
-}
-
 bool PictureLoaded(const TRasterDIB& dib)
 {
     return !isEmpty(dib);
