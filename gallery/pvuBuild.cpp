@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <system_error>
 #include <vector>
@@ -365,8 +366,10 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
     for (int i = 0; i < itemCount; ++i) {
         if (StopFlag != 0) return;
         const std::string fullPath = ItemFullPath(i);
-        // The image copy and the thumbnail load the same source: decode it once.
-        TSourcePictureCache sourceCache;
+        // The image copy and the thumbnail load the same source: decode it
+        // once (only when both are made).
+        std::optional<TSourcePictureCache> sourceCache;
+        if (mode == 1 && linksImages) sourceCache.emplace();
         bool failed = false;
         const bool measuring = mode != 4 || CheckBox7->Checked();
         const int linesBefore = ListBox2->Items().Count();
