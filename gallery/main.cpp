@@ -1,5 +1,7 @@
 // The program block: the application, the main window, the message loop.
+#include "formats/ImageFormats.h"
 #include "gallery/pvu.h"
+#include "widgets/kitapp.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -11,8 +13,12 @@
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
     // The picture registry must know every loader before the first picture is read.
-    InitializePictureLoaders();
+    InitializeImageFormats();
     application.Title = "";
+    // The component kit's start-up (cursors, its application object with the
+    // single-instance lock, the program-wide container) comes before the main
+    // window and is undone after it.
+    TKitStartup kitStartup;
     TForm1 form1;
     // Test hook: closes the main window after the given milliseconds, so a test
     // can start the real program under a virtual display and see it shut down.
@@ -23,6 +29,9 @@ int main(int argc, char** argv) {
             QWindow* window = form1.Window()->windowHandle();
             if (window && window->isExposed()) {
                 std::fprintf(stderr, "main window shown\n");
+                // A second copy runs as the first does; the flag is only reported.
+                if (KitApplication && KitApplication->SecondInstance())
+                    std::fprintf(stderr, "second instance\n");
                 shownProbe.stop();
             }
         });

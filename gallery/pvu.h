@@ -239,12 +239,17 @@ private:
     bool DestinationOverwritesSource();
     std::string ImageOutputName(const std::string& fullPath, int number) const;
     std::string ThumbnailOutputName(const std::string& fullPath, int number) const;
-    std::vector<std::string> PageFolders(const TListBox& pageNames, const std::string& destinationFolder) const;
-    void CopyTemplatePictures(const std::string& templateName, const std::vector<std::string>& targetFolders);
+    std::vector<std::string> PageFolders(const TListBox& pageNames) const;
+    void CopyTemplatePictures(const std::string& templateName, const std::string& destinationFolder,
+                              const std::vector<std::string>& relativeFolders);
     void CopyBackgroundPictures(const std::string& destinationFolder);
     std::string WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage);
-    void WriteGeneratedFilesList(int mode, bool linksImages);
+    void WriteGeneratedFilesList(int mode, bool linksImages, const std::string& framePage);
     bool buildRunning_ = false;
+    // The button and background pictures this build copied into the
+    // destination, relative to it, in copy order, each once.
+    std::vector<std::string> copiedPictures_;
+    void NoteCopiedPicture(const std::string& relativeName);
 
     TIniFile* ini_ = nullptr;  // open during ReadWriteSettings only
     // The rows chosen by "Move items to ...", by full path, for "Move items to here".

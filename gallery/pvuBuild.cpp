@@ -6,6 +6,7 @@
 #include "gallery/pvu.h"
 #include "gallery/pvutils.h"
 #include "gallery/pvutilsMarkup.h"
+#include "gallery/pvutilsPictures.h"
 #include "gallery/pvutilsSourceCache.h"
 #include "gallery/srutils.h"
 #include "platform/core/Exception.h"
@@ -15,6 +16,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <set>
 #include <system_error>
 #include <vector>
 
@@ -61,6 +64,31 @@ std::string SafeOutputName(const std::string& name) {
         start = end + 1;
     }
     return result;
+}
+
+namespace {
+
+// Width, height and (when asked for) the colour count of a picture.
+void PictureSize(const TRasterDIB& picture, int& width, int& height, int* colours) {
+    width = picture.Width();
+    height = picture.AbsHeight;
+    if (colours) *colours = picture.CountColors();
+}
+
+std::string TargetFileName(int mode, const std::string& pattern, const std::string& defaultName, int number,
+                           int numbering, const std::string& templ) {
+    std::string result;
+    MakeTargetFileName(mode, pattern, defaultName, result, number, numbering, templ);
+    return result;
+}
+
+}  // namespace
+
+void MeasurePictureFile(const std::string& fileName, int& width, int& height, int* colours) {
+    if (!FileExists(fileName)) return;
+    TRasterDIB picture;
+    LoadImageFile(picture, fileName);
+    PictureSize(picture, width, height, colours);
 }
 
 namespace {
@@ -290,6 +318,7 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
 
     BuildStateGuard guard(*this, buildRunning_);
     LargeBufferReuse bufferReuse;
+    copiedPictures_.clear();
     ShowBuildState(mode == 1 ? 2 * itemCount + 4 : itemCount + 4);
 
     const std::string destinationFolder = NormalizeFolderPath(ToFileSystemPath(Edit1->Text()));
@@ -317,7 +346,7 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
         try {
             ForceDirectories(ExtractFilePath(target));
             RemoveStaleFile(target);
-            SavePicture(picture, source, target, kind, quality, keepDate, colors);
+            SaveImageFile(picture, source, target, kind, quality, keepDate, colors);
         } catch (const std::exception& error) {
             notWritten.push_back(target + ": " + error.what());
             RemoveStaleFile(target);
@@ -337,8 +366,10 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
     for (int i = 0; i < itemCount; ++i) {
         if (StopFlag != 0) return;
         const std::string fullPath = ItemFullPath(i);
-        // The image copy and the thumbnail load the same source: decode it once.
-        TSourcePictureCache sourceCache;
+        // The image copy and the thumbnail load the same source: decode it
+        // once (only when both are made).
+        std::optional<TSourcePictureCache> sourceCache;
+        if (mode == 1 && linksImages) sourceCache.emplace();
         bool failed = false;
         const bool measuring = mode != 4 || CheckBox7->Checked();
         const int linesBefore = ListBox2->Items().Count();
@@ -349,7 +380,7 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
         if (!measuring) {
             ListBox2->Items().Add(imageName + "|||||");
         } else {
-            TPicturePtr picture = NewPicture();
+            auto picture = std::make_unique<TRasterDIB>();
             Label34->SetCaption(std::string(phase) + " (" + std::to_string(i + 1) + " of " +
                                 std::to_string(itemCount) + ")");
             ProcessPendingMessages();
@@ -380,7 +411,7 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
             if (!measuring) {
                 ListBox2->Items().Add(thumbnailName + "|||||");
             } else {
-                TPicturePtr picture = NewPicture();
+                auto picture = std::make_unique<TRasterDIB>();
                 int width = 0, height = 0;
                 if (mode == 1 || mode == 2) {
                     ProgressBar1->StepBy(1);
@@ -432,8 +463,8 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
         if (ListBox3->Items().Count() > 0) firstIndexPage = ListBox3->Items()[0];
         // The templates link their pictures relative to each page, so they go
         // beside the pages of their kind.
-        CopyTemplatePictures("indexpg/" + ComboBox3->Text(), PageFolders(*ListBox3, destinationFolder));
-        CopyTemplatePictures("imagepg/" + ComboBox5->Text(), PageFolders(*ListBox4, destinationFolder));
+        CopyTemplatePictures("indexpg/" + ComboBox3->Text(), destinationFolder, PageFolders(*ListBox3));
+        CopyTemplatePictures("imagepg/" + ComboBox5->Text(), destinationFolder, PageFolders(*ListBox4));
         WritePages(0, pages, ProgramFolder() + "indexpg/" + ComboBox3->Text(), remainder);
         CopyBackgroundPictures(destinationFolder);
         if (linkKind == 2) WritePages(1, items, ProgramFolder() + "imagepg/" + ComboBox5->Text());
@@ -444,7 +475,7 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
     std::string framePage;
     if (StopFlag == 0 && framesOn) framePage = WriteFramePage(destinationFolder, firstIndexPage);
 
-    WriteGeneratedFilesList(mode, linksImages);
+    WriteGeneratedFilesList(mode, linksImages, framePage);
     ListBox3->Items().Clear();
     ListBox4->Items().Clear();
 
@@ -464,17 +495,23 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
     }
 }
 
-std::vector<std::string> TForm1::PageFolders(const TListBox& pageNames, const std::string& destinationFolder) const {
+std::vector<std::string> TForm1::PageFolders(const TListBox& pageNames) const {
     std::vector<std::string> folders;
     for (int k = 0; k < pageNames.Items().Count(); ++k) {
-        const std::string folder = destinationFolder + ExtractFilePath(pageNames.Items()[k]);
+        const std::string folder = ExtractFilePath(pageNames.Items()[k]);
         if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
     }
-    if (folders.empty()) folders.push_back(destinationFolder);
+    if (folders.empty()) folders.push_back(std::string());
     return folders;
 }
 
-void TForm1::CopyTemplatePictures(const std::string& templateName, const std::vector<std::string>& targetFolders) {
+void TForm1::NoteCopiedPicture(const std::string& relativeName) {
+    if (std::find(copiedPictures_.begin(), copiedPictures_.end(), relativeName) == copiedPictures_.end())
+        copiedPictures_.push_back(relativeName);
+}
+
+void TForm1::CopyTemplatePictures(const std::string& templateName, const std::string& destinationFolder,
+                                  const std::vector<std::string>& relativeFolders) {
     const std::string path = ProgramFolder() + ToFileSystemPath(templateName);
     if (!FileExists(path)) return;
     TStringList lines;
@@ -494,9 +531,10 @@ void TForm1::CopyTemplatePictures(const std::string& templateName, const std::ve
         if (relative.empty()) continue;
         const std::string source = ProgramFolder() + "buttons/" + relative;
         if (!FileExists(source)) continue;  // missing pictures are skipped
-        for (const std::string& folder : targetFolders) {
-            ForceDirectories(ExtractFilePath(folder + relative));
-            ShellFileOperation(0, source, folder + relative);
+        for (const std::string& folder : relativeFolders) {
+            const std::string target = destinationFolder + folder + relative;
+            ForceDirectories(ExtractFilePath(target));
+            if (ShellFileOperation(0, source, target)) NoteCopiedPicture(folder + relative);
         }
     }
 }
@@ -505,7 +543,8 @@ void TForm1::CopyBackgroundPictures(const std::string& destinationFolder) {
     auto copyInto = [&](const std::string& file) {
         const std::string source = ToFileSystemPath(UnescapeRecordField(file));
         if (source.empty() || !FileExists(source)) return;
-        ShellFileOperation(0, source, destinationFolder + ExtractFileName(source));
+        if (ShellFileOperation(0, source, destinationFolder + ExtractFileName(source)))
+            NoteCopiedPicture(ExtractFileName(source));
     };
     for (int record : {prPagePropertiesIndex, prPagePropertiesImage}) {
         const std::string text = GetPropertyRecord(record);
@@ -553,16 +592,28 @@ std::string TForm1::WriteFramePage(const std::string& destinationFolder, const s
     return outputName;
 }
 
-void TForm1::WriteGeneratedFilesList(int mode, bool linksImages) {
+// Every file this build wrote or copied into the destination, once each. The
+// upload sends the list from its last line to its first, so what a page shows
+// comes after the page: the frame page first, then the index and image pages,
+// the image copies and thumbnails, and last the button and background
+// pictures the pages use.
+void TForm1::WriteGeneratedFilesList(int mode, bool linksImages, const std::string& framePage) {
     TStringList list;
-    for (int k = 0; k < ListBox3->Items().Count(); ++k) list.Add(ListBox3->Items()[k]);
-    for (int k = 0; k < ListBox4->Items().Count(); ++k) list.Add(ListBox4->Items()[k]);
+    std::set<std::string> listed;
+    auto add = [&](const std::string& name) {
+        if (!name.empty() && listed.insert(name).second) list.Add(name);
+    };
+    add(framePage);
+    for (int k = 0; k < ListBox3->Items().Count(); ++k) add(ListBox3->Items()[k]);
+    for (int k = 0; k < ListBox4->Items().Count(); ++k) add(ListBox4->Items()[k]);
     if (mode != 4) {
         const int lines = ListBox2->Items().Count();
         for (int k = 0; k + 1 < lines; k += 2) {
-            if (linksImages && mode != 2) list.Add(ListLineFirstField(ListBox2->Items()[k]));
-            if (mode != 3) list.Add(ListLineFirstField(ListBox2->Items()[k + 1]));
+            if (linksImages && mode != 2) add(ListLineFirstField(ListBox2->Items()[k]));
+            if (mode != 3) add(ListLineFirstField(ListBox2->Items()[k + 1]));
         }
     }
+    for (const std::string& picture : copiedPictures_) add(picture);
+    // The upload window reads the list from the same folder.
     list.SaveToFile(WritableFolder() + "pftp.bak");
 }

@@ -5,6 +5,7 @@
 #include "gallery/PropertyRecords.h"
 #include "gallery/pvutils.h"
 #include "gallery/pvutilsMarkup.h"
+#include "gallery/pvutilsPictures.h"
 #include "gallery/srutils.h"
 #include "platform/strings/StringList.h"
 #include "platform/system/System.h"
@@ -12,11 +13,6 @@
 #include <algorithm>
 #include <string>
 #include <vector>
-
-// From gallery/pvutilsPictures.h, which cannot be included beside the window
-// headers while both define TFontInfo.
-void MakeTargetFileName(int mode, const std::string& pattern, const std::string& defaultName, std::string& result,
-                        int number, int numbering, const std::string& templ);
 
 namespace {
 

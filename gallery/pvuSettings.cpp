@@ -6,7 +6,9 @@
 #include "gallery/pvutils.h"
 #include "platform/inifile/IniFile.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -124,6 +126,15 @@ int NumberOr(const std::string& text, int fallback) {
     int value = 0;
     return IniParseInteger(text, value) ? value : fallback;
 }
+
+// Settings files keep colours as signed 32-bit numbers (system colours are
+// negative there); the colour number itself is unsigned. Both directions keep
+// the bits, so a file's number is written back as it was read.
+TColor ColorFromSetting(const std::string& text, TColor fallback) {
+    return static_cast<TColor>(NumberOr(text, static_cast<std::int32_t>(fallback)));
+}
+
+std::string ColorSetting(TColor colour) { return std::to_string(static_cast<std::int32_t>(colour)); }
 
 }  // namespace
 
@@ -304,18 +315,18 @@ int TForm1::ReadWriteComponent(const std::string& mode, const std::string& contr
             font.Size = NumberOr(f, font.Size);
             NextField(rest, f);  // the size again
             NextField(rest, f);
-            font.Color = NumberOr(f, font.Color);
+            font.Color = ColorFromSetting(f, font.Color);
             edit->SetFont(font);
             NextField(rest, f);
             edit->SetText(UnescapeRecordField(f));
             NextField(rest, f);
-            edit->SetColor(NumberOr(f, edit->Color()));
+            edit->SetColor(ColorFromSetting(f, edit->Color()));
         } else {
             const TFontInfo font = edit->Font();
             const int style = (font.Bold ? 1 : 0) + (font.Italic ? 2 : 0);
             const std::string value = MakePropertyRecord({font.Name, std::to_string(style), std::to_string(font.Size),
-                                                          std::to_string(font.Size), std::to_string(font.Color),
-                                                          edit->Text(), std::to_string(edit->Color())});
+                                                          std::to_string(font.Size), ColorSetting(font.Color),
+                                                          edit->Text(), ColorSetting(edit->Color())});
             ini.WriteString(section, key, value);
         }
         break;

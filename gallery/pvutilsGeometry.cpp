@@ -3,11 +3,13 @@
 
 #include "gallery/pvutilsPictures.h"
 
+#include "raster/RasterConvert.h"
 #include "raster/RasterDIB.h"
 #include "raster/RasterFX.h"
 #include "raster/RasterSize.h"
 
 #include <cstdint>
+#include <cstring>
 #include <cstdlib>
 
 namespace {
@@ -79,34 +81,56 @@ void ScaleSize(const TRasterDIB& picture, int& width, int& height, int kind, boo
     }
 }
 
-void ResizeImage(TRasterDIB& picture, int mode, int newWidth, int newHeight, int boxWidth, int boxHeight)
+bool ResampleForResize(const TRasterDIB& source, TRasterDIB& result, int mode, int newWidth, int newHeight,
+                       int boxWidth, int boxHeight)
 {
     TRasterDIB resized;
     if (newWidth <= 0 || newHeight <= 0) {
-        picture.TakeOver(resized);  // nothing to make: an empty picture
-        return;
+        result.TakeOver(resized);  // nothing to make: an empty picture
+        return true;
     }
     // Resampling to the same size changes no pixel; skipping it spares a
     // second full-size buffer.
-    if (mode != 2 && newWidth == picture.Width() && newHeight == picture.AbsHeight && picture.BitCount() == 24)
-        return;
+    if (mode != 2 && newWidth == source.Width() && newHeight == source.AbsHeight && source.BitCount() == 24)
+        return false;
     resized.SetSize(newWidth, newHeight, 24);
     // Every mode resamples; a mode we do not know is made like mode 0 rather
     // than handed back as a black picture.
-    ResizeBilinear(picture, resized);
+    ResizeBilinear(source, resized);
     if (mode == 2) {
         // Cut the middle box out of the resampled picture; the slight smooth
         // turn maps the centre onto the centre.
-        picture.TakeOver(resized);
         TRasterDIB cut;
         if (boxWidth > 0 && boxHeight > 0) {
             cut.SetSize(boxWidth, boxHeight, 24);
-            RotateDIB(picture, cut, true, 0.1);
+            RotateDIB(resized, cut, true, 0.1);
         }
-        picture.TakeOver(cut);
-        return;
+        result.TakeOver(cut);
+        return true;
     }
-    picture.TakeOver(resized);
+    result.TakeOver(resized);
+    return true;
+}
+
+void ResizeImage(TRasterDIB& picture, int mode, int newWidth, int newHeight, int boxWidth, int boxHeight)
+{
+    TRasterDIB resized;
+    if (ResampleForResize(picture, resized, mode, newWidth, newHeight, boxWidth, boxHeight))
+        picture.TakeOver(resized);
+}
+
+void CopyPicture(const TRasterDIB& source, TRasterDIB& copy)
+{
+    TRasterDIB made;
+    made.UseGDI = source.UseGDI;
+    if (source.Width() > 0 && source.AbsHeight > 0 && source.Bits) {
+        made.SetSize(source.Width(), source.Header.Height, 24);
+        if (source.BitCount() == 24 && made.Stride == source.Stride)
+            std::memcpy(made.Bits, source.Bits, static_cast<std::size_t>(source.Stride) * source.AbsHeight);
+        else
+            ConvertDIB(source, made);
+    }
+    copy.TakeOver(made);
 }
 
 void AddMargin(TRasterDIB& picture, int marginX, int marginY)

@@ -3,6 +3,7 @@
 
 #include "gallery/pvutils.h"
 #include "gallery/pvutilsPictures.h"
+#include "gallery/pvutilsSourceCache.h"
 #include "raster/RasterDIB.h"
 
 #include <memory>
@@ -58,6 +59,37 @@ void applyFrameGroup(TRasterDIB& picture, const std::string& sourceFile, const F
         hooks.DrawOutlineImage(picture, records.Outline, sourceFile);
 }
 
+TThumbnailGeometry thumbnailGeometry(const TMakerSettings& settings)
+{
+    return TThumbnailGeometry{settings.ThumbSize, settings.LockDimension, settings.ThumbWidth, settings.ThumbHeight};
+}
+
+// The thumbnail's first step: its size from the source's, then the resampling.
+void resampleForThumbnail(const TRasterDIB& source, TRasterDIB& result, const TMakerSettings& settings)
+{
+    int width = settings.ThumbWidth, height = settings.ThumbHeight;
+    ScaleSize(source, width, height, settings.ThumbSize, settings.LockDimension, false);
+    if (!ResampleForResize(source, result, settings.ThumbSize, width, height, settings.ThumbWidth,
+                           settings.ThumbHeight))
+        CopyPicture(source, result);
+}
+
+// Inside a build item the thumbnail follows the image copy from the same
+// source: its start is made here, before the image copy changes the source.
+// It only saves time, so a start that cannot be had is no failure.
+void rememberThumbnailStart(const TRasterDIB& source, const std::string& fileName, const TMakerSettings& settings)
+{
+    if (!SourcePictureCacheActive())
+        return;
+    try {
+        auto start = std::make_unique<TRasterDIB>();
+        resampleForThumbnail(source, *start, settings);
+        RememberThumbnailStart(fileName, thumbnailGeometry(settings), std::move(start));
+    } catch (const Exception&) {
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 }  // namespace
 
 void MakeImageCopy(int& failed, const std::string& fileName, TRasterDIB& target, const TMakerSettings& settings,
@@ -70,6 +102,7 @@ void MakeImageCopy(int& failed, const std::string& fileName, TRasterDIB& target,
         failed = 1;
         return;
     }
+    rememberThumbnailStart(*work, fileName, settings);
     if (settings.ImageFilter != 0)
         ApplyFilter(*work, settings.ImageFilter);
     // Decorations keep their pixel sizes at the source's size, before any resize.
@@ -107,16 +140,18 @@ void MakeThumbnail(int& failed, const std::string& fileName, TRasterDIB& target,
 {
     failed = 0;
     auto work = std::make_unique<TRasterDIB>();
-    LoadImageFile(*work, fileName);
-    if (!PictureLoaded(*work)) {
-        failed = 1;
-        return;
-    }
     // The size changes first, so the decorations keep their pixel sizes on
     // the small picture.
-    int width = settings.ThumbWidth, height = settings.ThumbHeight;
-    ScaleSize(*work, width, height, settings.ThumbSize, settings.LockDimension, false);
-    ResizeImage(*work, settings.ThumbSize, width, height, settings.ThumbWidth, settings.ThumbHeight);
+    if (!TakeThumbnailStart(*work, fileName, thumbnailGeometry(settings))) {
+        LoadImageFile(*work, fileName);
+        if (!PictureLoaded(*work)) {
+            failed = 1;
+            return;
+        }
+        int width = settings.ThumbWidth, height = settings.ThumbHeight;
+        ScaleSize(*work, width, height, settings.ThumbSize, settings.LockDimension, false);
+        ResizeImage(*work, settings.ThumbSize, width, height, settings.ThumbWidth, settings.ThumbHeight);
+    }
     if (settings.ThumbFilter != 0)
         ApplyFilter(*work, settings.ThumbFilter);
     if (settings.ThumbUseFrame)

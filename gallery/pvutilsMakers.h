@@ -1,16 +1,12 @@
 #pragma once
-// The image copy and thumbnail makers. TRasterDIB is only declared here, so
-// the main window's header (which brings the GUI layer) can include this;
-// include "gallery/pvutilsPictures.h" to work on the pictures themselves.
+// The image copy and thumbnail makers. TRasterDIB is only declared here, which
+// keeps the main window's header light; include "gallery/pvutilsPictures.h"
+// to work on the pictures themselves.
 
 #include <functional>
 #include <string>
 
 class TRasterDIB;
-
-// Registers every picture loader with the picture registry (the image-format
-// library's InitializeImageFormats); the program calls it once at start-up.
-void InitializePictureLoaders();
 
 // Width and height both above 0 ("loaded").
 bool PictureLoaded(const TRasterDIB& dib);

@@ -3,7 +3,6 @@
 #include "gallery/pvutilsPictures.h"
 
 #include "formats/ImageFormats.h"
-#include "gallery/pvutilsSourceCache.h"
 #include "gallery/srutils.h"
 #include "platform/picture/Picture.h"
 #include "platform/system/System.h"
@@ -233,11 +232,6 @@ void loadThroughRegistry(TRasterDIB& dib, const std::string& fileName)
 
 }  // namespace
 
-void InitializePictureLoaders()
-{
-    InitializeImageFormats();
-}
-
 bool PictureLoaded(const TRasterDIB& dib)
 {
     return !isEmpty(dib);
@@ -257,10 +251,6 @@ void LoadImageFile(TRasterDIB& dib, const std::string& fileName)
         if (cls == nullptr || cls->Create == nullptr)
             TPicture().LoadFromFile(path);  // raises the registry's own message
     }
-    // The build's image copy and thumbnail load the same source one after
-    // the other; the second takes the first one's decoded picture.
-    if (TakeCachedSourcePicture(dib, path))
-        return;
     try {
         if (jpeg) {
             // Without the library nothing is read: say "not loaded" rather
@@ -293,14 +283,6 @@ void LoadImageFile(TRasterDIB& dib, const std::string& fileName)
         makeEmpty(dib);
     } catch (const std::bad_alloc&) {
         makeEmpty(dib);
-    }
-    // Keeping a copy only saves time: a copy that cannot be had is no failure.
-    if (!isEmpty(dib)) {
-        try {
-            RememberSourcePicture(dib, path);
-        } catch (const Exception&) {
-        } catch (const std::bad_alloc&) {
-        }
     }
 }
 

@@ -71,6 +71,12 @@ void ScaleSize(const TRasterDIB& picture, int& width, int& height, int kind, boo
 // then cuts the middle boxWidth x boxHeight out of it with a slight smoothing
 // turn. A zero or negative target side gives an empty picture.
 void ResizeImage(TRasterDIB& picture, int mode, int newWidth, int newHeight, int boxWidth, int boxHeight);
+// ResizeImage's result made into result with source left as it is; false (and
+// result untouched) when ResizeImage would keep the picture unchanged.
+bool ResampleForResize(const TRasterDIB& source, TRasterDIB& result, int mode, int newWidth, int newHeight,
+                       int boxWidth, int boxHeight);
+// A 24-bit copy of the picture, row order and pixels as they are.
+void CopyPicture(const TRasterDIB& source, TRasterDIB& copy);
 // Puts the picture on a black one marginX/marginY larger on each side.
 void AddMargin(TRasterDIB& picture, int marginX, int marginY);
 // Turns the picture by angle degrees (smooth) onto a background of the given

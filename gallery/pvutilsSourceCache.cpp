@@ -3,21 +3,20 @@
 #include "platform/system/System.h"
 #include "raster/RasterDIB.h"
 
-#include <cstring>
-#include <memory>
 #include <sys/stat.h>
 
 namespace {
 
-struct CachedPicture {
+struct CachedStart {
     std::string fileName;
+    TThumbnailGeometry geometry;
     long long size = -1;
     long long modified = -1;
     std::unique_ptr<TRasterDIB> picture;
 };
 
 int activeCaches = 0;
-CachedPicture cached;
+CachedStart cached;
 int hits = 0;
 
 bool FileIdentity(const std::string& fileName, long long& size, long long& modified) {
@@ -28,7 +27,7 @@ bool FileIdentity(const std::string& fileName, long long& size, long long& modif
     return true;
 }
 
-void Forget() { cached = CachedPicture(); }
+void Forget() { cached = CachedStart(); }
 
 }  // namespace
 
@@ -38,8 +37,24 @@ TSourcePictureCache::~TSourcePictureCache() {
     if (--activeCaches == 0) Forget();
 }
 
-bool TakeCachedSourcePicture(TRasterDIB& dib, const std::string& fileName) {
-    if (activeCaches == 0 || !cached.picture || cached.fileName != fileName) return false;
+bool SourcePictureCacheActive() { return activeCaches > 0; }
+
+void RememberThumbnailStart(const std::string& fileName, const TThumbnailGeometry& geometry,
+                            std::unique_ptr<TRasterDIB> start) {
+    if (activeCaches == 0) return;
+    Forget();
+    if (!start) return;
+    CachedStart entry;
+    if (!FileIdentity(fileName, entry.size, entry.modified)) return;
+    entry.fileName = fileName;
+    entry.geometry = geometry;
+    entry.picture = std::move(start);
+    cached = std::move(entry);
+}
+
+bool TakeThumbnailStart(TRasterDIB& dib, const std::string& fileName, const TThumbnailGeometry& geometry) {
+    if (activeCaches == 0 || !cached.picture || cached.fileName != fileName || !(cached.geometry == geometry))
+        return false;
     long long size = 0, modified = 0;
     const bool same = FileIdentity(fileName, size, modified) && size == cached.size && modified == cached.modified;
     if (same) {
@@ -48,21 +63,6 @@ bool TakeCachedSourcePicture(TRasterDIB& dib, const std::string& fileName) {
     }
     Forget();
     return same;
-}
-
-void RememberSourcePicture(const TRasterDIB& dib, const std::string& fileName) {
-    if (activeCaches == 0) return;
-    Forget();
-    if (dib.Width() <= 0 || dib.AbsHeight <= 0 || dib.Header.BitCount != 24 || !dib.Bits) return;
-    CachedPicture entry;
-    if (!FileIdentity(fileName, entry.size, entry.modified)) return;
-    entry.fileName = fileName;
-    entry.picture = std::make_unique<TRasterDIB>();
-    entry.picture->UseGDI = dib.UseGDI;
-    entry.picture->SetSize(dib.Width(), dib.Header.Height, 24);
-    if (entry.picture->Stride != dib.Stride) return;
-    std::memcpy(entry.picture->Bits, dib.Bits, static_cast<std::size_t>(dib.Stride) * dib.AbsHeight);
-    cached = std::move(entry);
 }
 
 int CachedSourcePictureHits() { return hits; }

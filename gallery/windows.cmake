@@ -10,9 +10,9 @@ target_link_libraries(gallery_prompt PUBLIC platform_gui Qt6::Widgets)
 add_library(gallery STATIC ${gallery_window_sources})
 target_include_directories(gallery PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(gallery PUBLIC gallery_utils platform_gui platform_inifile platform_strings platform_system
-  platform_shell platform_help Qt6::Widgets gallery_prompt upload_window)
+  platform_shell platform_help Qt6::Widgets gallery_prompt upload_window widgets)
 
 add_executable(pictavo ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
-target_link_libraries(pictavo PRIVATE gallery)
+target_link_libraries(pictavo PRIVATE gallery widgets)
 set_target_properties(pictavo PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(pictavo pictavo_data)

@@ -554,7 +554,7 @@ void TRasterDIB::SetFont(const std::string& face, int width, int height, int wei
     Font = font;
 }
 
-void TRasterDIB::SetFontFrom(const std::string& face, const TFontInfo& info) {
+void TRasterDIB::SetFontFrom(const std::string& face, const TGdiFontInfo& info) {
     LOGFONT lf;
     lf.lfHeight = info.Height;
     lf.lfWeight = info.Bold ? 700 : 400;

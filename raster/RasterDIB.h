@@ -109,7 +109,7 @@ public:
     void SetBrush(std::uint32_t style, COLORREF colour, int hatch);
     void SetFont(const std::string& face, int width, int height, int weight, bool italic, bool underline,
                  bool strikeOut);
-    void SetFontFrom(const std::string& face, const TFontInfo& font);
+    void SetFontFrom(const std::string& face, const TGdiFontInfo& font);
     void SetTextColor(COLORREF colour);
     void SetTransparent(bool transparent);
     void SetBkColor(COLORREF colour);

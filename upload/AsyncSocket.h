@@ -56,7 +56,9 @@ using TDataAvailable = TSessionEvent;
 using TDnsLookupDone = TSessionEvent;
 using TSendData = std::function<void(TCustomAsyncSocket* Sender, int BytesSent)>;
 using TChangeState = std::function<void(TCustomAsyncSocket* Sender, TSocketState OldState, TSocketState NewState)>;
-using TNotifyEvent = std::function<void(TCustomAsyncSocket* Sender)>;
+// Named apart from the window layer's TNotifyEvent (a component sender), so
+// both layers can meet in one translation unit.
+using TSocketNotifyEvent = std::function<void(TCustomAsyncSocket* Sender)>;
 using TBgException = std::function<void(TCustomAsyncSocket* Sender, const std::exception& E, bool& CanClose)>;
 using TSocksErrorEvent = std::function<void(TCustomAsyncSocket* Sender, int Error, const std::string& Msg)>;
 using TSocksAuthStateEvent = std::function<void(TCustomAsyncSocket* Sender, TSocksAuthState AuthState)>;
@@ -156,9 +158,9 @@ public:
     TDnsLookupDone OnDnsLookupDone;
     TSendData OnSendData;
     TChangeState OnChangeState;
-    TNotifyEvent OnError;
+    TSocketNotifyEvent OnError;
     TBgException OnBgException;
-    TNotifyEvent OnLineTooLong;
+    TSocketNotifyEvent OnLineTooLong;
 
 protected:
     // The hidden window's message handler.

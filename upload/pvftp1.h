@@ -8,12 +8,7 @@
 // inside another's wait, so the stack stays flat however long the list is.
 
 #include "platform/gui/Gui.h"
-// The socket layer and the GUI layer both name a notify-event type
-// TNotifyEvent; for the window's translation units the socket one is renamed
-// (an alias only, so the classes are the same in every unit).
-#define TNotifyEvent TSocketNotifyEvent
 #include "upload/FtpClient.h"
-#undef TNotifyEvent
 
 #include <cstdint>
 #include <functional>

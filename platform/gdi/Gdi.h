@@ -9,10 +9,12 @@
 // does nothing and returns 0 / false. Coordinates on a DC count from the top
 // of the picture, whatever the row order of its bitmap.
 
+#include "platform/core/Color.h"
+
 #include <cstdint>
 #include <string>
 
-using COLORREF = std::uint32_t;  // 0x00BBGGRR
+using COLORREF = TColor;  // 0x00BBGGRR
 
 struct GdiObject;
 struct GdiDC;
@@ -142,8 +144,9 @@ struct LOGFONT {
     char lfFaceName[32] = {};
 };
 
-// What SetFontFrom takes from a GUI font object.
-struct TFontInfo {
+// A LOGFONT-like description of a font: what SetFontFrom takes from a GUI
+// font object.
+struct TGdiFontInfo {
     std::int32_t Height = 0;  // as LOGFONT lfHeight
     bool Bold = false;
     bool Italic = false;

@@ -3,6 +3,7 @@
 // Name, owned by its form; the Qt widget it wraps is owned by Qt's parent tree.
 // Text crosses this boundary as byte strings (UTF-8 bytes for Qt).
 
+#include "platform/core/Color.h"
 #include "platform/core/Exception.h"
 
 #include <functional>
@@ -45,8 +46,7 @@ using TMouseEvent = std::function<void(TComponent* Sender, TMouseButton Button, 
 constexpr int VK_RETURN = 13;
 constexpr int VK_DELETE = 46;
 
-// Colours are GDI numbers 0x00BBGGRR.
-using TColor = int;
+// Colours (TColor) are GDI numbers 0x00BBGGRR.
 constexpr TColor clWindow = 0xFFFFFF;
 constexpr TColor clBtnFace = 0xF0F0F0;
 

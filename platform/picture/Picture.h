@@ -6,6 +6,7 @@
 // Bitmaps are top-down here: ScanLine(0) is the top row. Rows are padded to
 // 4 bytes. New pixel memory is zero-filled.
 
+#include "platform/core/Color.h"
 #include "platform/core/Exception.h"
 #include "platform/streams/Streams.h"
 
@@ -24,16 +25,6 @@ class EInvalidGraphic : public Exception {
 public:
     using Exception::Exception;
 };
-
-// A colour number 0x00BBGGRR (red in the low byte).
-using TColor = std::uint32_t;
-constexpr TColor RGBColor(std::uint8_t r, std::uint8_t g, std::uint8_t b)
-{
-    return TColor(r) | (TColor(g) << 8) | (TColor(b) << 16);
-}
-constexpr std::uint8_t RedOf(TColor c) { return std::uint8_t(c & 0xFF); }
-constexpr std::uint8_t GreenOf(TColor c) { return std::uint8_t((c >> 8) & 0xFF); }
-constexpr std::uint8_t BlueOf(TColor c) { return std::uint8_t((c >> 16) & 0xFF); }
 
 // The framework's pixel formats, in their numeric order (device 0 .. custom 8).
 enum TPixelFormat : std::uint8_t {

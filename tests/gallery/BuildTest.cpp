@@ -192,6 +192,44 @@ std::string JoinLines(const std::vector<std::string>& lines) {
     return text;
 }
 
+// The button pictures of the fixed templates, as the build copies them beside
+// the index pages and beside the image pages (listed last: uploaded first).
+const std::vector<std::string> IndexButtons = {"first.gif", "prev.gif", "next.gif", "last.gif"};
+const std::vector<std::string> PageButtons = {"pages/first.gif", "pages/prev.gif", "pages/index.gif", "pages/next.gif",
+                                              "pages/last.gif"};
+const std::string ButtonLines = JoinLines(IndexButtons) + JoinLines(PageButtons);
+
+// The lines of the produced-files list.
+std::vector<std::string> ListLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+// Every href and src of every page the list names resolves to a file that is
+// there and that the list names too (what the upload sends is whole).
+void ExpectLinksResolveToListedFiles(const std::string& destination, const std::vector<std::string>& listed) {
+    const std::set<std::string> names(listed.begin(), listed.end());
+    EXPECT_EQ(names.size(), listed.size()) << "a file is listed twice";
+    for (const std::string& page : listed) {
+        if (page.find(".htm") == std::string::npos) continue;
+        const fs::path pageFolder = fs::path(destination + "/" + page).parent_path();
+        const std::vector<std::string> addresses = LinkedAddresses(ReadFile(destination + "/" + page));
+        for (const std::string& address : addresses) {
+            if (address.rfind("http", 0) == 0) continue;
+            const fs::path target = (pageFolder / address).lexically_normal();
+            EXPECT_TRUE(fs::is_regular_file(target)) << page << " links " << address;
+            EXPECT_TRUE(names.count(fs::relative(target, destination).generic_string())) << page << " links " << address;
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 
 TEST_F(BuildTest, CreateAllEndToEnd) {
@@ -239,16 +277,14 @@ TEST_F(BuildTest, CreateAllEndToEnd) {
         ++number;
     }
     expectedList.insert(expectedList.end(), pictures.begin(), pictures.end());
+    expectedList.insert(expectedList.end(), IndexButtons.begin(), IndexButtons.end());
+    expectedList.insert(expectedList.end(), PageButtons.begin(), PageButtons.end());
     EXPECT_EQ(GeneratedList(), JoinLines(expectedList));
 
-    // Everything in the destination is listed, except the template's button pictures.
-    std::set<std::string> expectedFiles(expectedList.begin(), expectedList.end());
-    for (const char* button : {"first.gif", "prev.gif", "next.gif", "last.gif"}) {
-        expectedFiles.insert(button);
-        expectedFiles.insert(std::string("pages/") + button);
-    }
-    expectedFiles.insert("pages/index.gif");
+    // Everything in the destination is listed, the template's button pictures too.
+    const std::set<std::string> expectedFiles(expectedList.begin(), expectedList.end());
     EXPECT_EQ(FilesBelow(destination), expectedFiles);
+    ExpectLinksResolveToListedFiles(destination, ListLines(GeneratedList()));
 
     // Pages: golden bytes, valid HTML, every address resolves to a produced file.
     const bool updateGolden = std::getenv("PICTAVO_UPDATE_GOLDEN") != nullptr;
@@ -338,7 +374,8 @@ TEST_F(BuildTest, CommandDuringABuildIsIgnored) {
     EXPECT_EQ(GeneratedList(),
               "index1.html\r\npages/page01.htm\r\npages/page02.htm\r\npages/page03.htm\r\nimages/pic01.jpg\r\n"
               "thumbs/tn_pic01.jpg\r\nimages/pic02.jpg\r\nthumbs/tn_pic02.jpg\r\nimages/pic03.jpg\r\n"
-              "thumbs/tn_pic03.jpg\r\n");
+              "thumbs/tn_pic03.jpg\r\n" +
+                  ButtonLines);
 }
 
 TEST_F(BuildTest, RefusesDestinationHoldingASourceFolder) {
@@ -472,7 +509,7 @@ TEST_F(BuildTest, EachCommandDoesOnlyItsPart) {
     EXPECT_EQ(form->BuildMode, 4);
     EXPECT_EQ(FileStamp(Dest("images/pic02.jpg")), imageStamp);
     EXPECT_EQ(FileStamp(Dest("thumbs/tn_pic02.jpg")), thumbStamp);
-    EXPECT_EQ(GeneratedList(), "index1.html\r\npages/page01.htm\r\npages/page02.htm\r\npages/page03.htm\r\n");
+    EXPECT_EQ(GeneratedList(), "index1.html\r\npages/page01.htm\r\npages/page02.htm\r\npages/page03.htm\r\n" + ButtonLines);
     EXPECT_NE(ReadFile(Dest("index1.html")).find("width=\"120\" height=\"60\""), std::string::npos);
     EXPECT_NE(ReadFile(Dest("pages/page02.htm")).find("width=\"800\" height=\"400\""), std::string::npos);
 
@@ -499,7 +536,10 @@ TEST_F(BuildTest, LinkNoneMakesNoImageCopies) {
     form->ComboBox4->SetItemIndex(0);  // "none"
     form->CreateAll2->Click();
     EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
-    EXPECT_EQ(GeneratedList(), "index1.html\r\nthumbs/tn_pic01.jpg\r\nthumbs/tn_pic02.jpg\r\n");
+    // Without image pages the image template's buttons go beside the index pages.
+    EXPECT_EQ(GeneratedList(), "index1.html\r\nthumbs/tn_pic01.jpg\r\nthumbs/tn_pic02.jpg\r\n" +
+                                   JoinLines(IndexButtons) + "index.gif\r\n");
+    EXPECT_EQ(FilesBelow(destination).size(), ListLines(GeneratedList()).size());
     EXPECT_FALSE(fs::exists(Dest("images")));
     EXPECT_EQ(FilesBelow(destination).count("pages/page01.htm"), 0u);
 }
@@ -531,7 +571,8 @@ TEST_F(BuildTest, PicturesNotWrittenAreReportedNotLinkedNotListed) {
     EXPECT_EQ(form->ListView1->Caption(1), "p3.jpg");
     EXPECT_EQ(GeneratedList(),
               "index1.html\r\npages/page01.htm\r\npages/page02.htm\r\nimages/pic01.jpg\r\nthumbs/tn_pic01.jpg\r\n"
-              "images/pic02.jpg\r\nthumbs/tn_pic02.jpg\r\n");
+              "images/pic02.jpg\r\nthumbs/tn_pic02.jpg\r\n" +
+                  ButtonLines);
     const std::string index = ReadFile(Dest("index1.html"));
     EXPECT_EQ(index.find("pic03"), std::string::npos);
     EXPECT_EQ(FilesBelow(Dest("images")), (std::set<std::string>{"pic01.jpg", "pic02.jpg"}));
@@ -546,7 +587,8 @@ TEST_F(BuildTest, WriteErrorOfEveryThumbnailDoesNotLeaveTheWindowStuck) {
     EXPECT_EQ(dialogs.Messages[0].Caption, "Error");
     ExpectWindowRestored();
     EXPECT_EQ(form->ListView1->Count(), 0);
-    EXPECT_EQ(GeneratedList(), "");
+    // Only the buttons the (empty) pages use were copied.
+    EXPECT_EQ(GeneratedList(), JoinLines(IndexButtons) + "index.gif\r\n");
     EXPECT_FALSE(fs::exists(Dest("images/pic01.jpg")));
     EXPECT_NE(dialogs.Messages[0].Text.find(Dest("thumbs/tn_pic01.jpg")), std::string::npos);
 }
@@ -602,8 +644,12 @@ TEST_F(BuildTest, FramePageAndBrowserLaunch) {
     EXPECT_NE(frame.find("<title>Welcome to my gallery</title>"), std::string::npos) << frame;
     std::string tidyOutput;
     EXPECT_LT(RunCommand("tidy -q -e " + ShellQuote(Dest("Main.htm")) + " 2>&1", &tidyOutput), 2) << tidyOutput;
-    // The frame page is not in the list of produced files.
-    EXPECT_EQ(GeneratedList().find("Main.htm"), std::string::npos);
+    // The frame page heads the list of produced files (uploaded last, after the pages it shows).
+    EXPECT_EQ(GeneratedList(), "Main.htm\r\nindex1.html\r\npages/page01.htm\r\npages/page02.htm\r\n"
+                               "images/pic01.jpg\r\nthumbs/tn_pic01.jpg\r\nimages/pic02.jpg\r\nthumbs/tn_pic02.jpg\r\n" +
+                                   ButtonLines);
+    ExpectLinksResolveToListedFiles(destination, ListLines(GeneratedList()));
+    EXPECT_EQ(FilesBelow(destination).size(), ListLines(GeneratedList()).size());
     for (int k = 0; k < 100 && !fs::exists(opened); ++k) usleep(20000);
     EXPECT_EQ(ReadFile(opened), Dest("Main.htm"));
 }
@@ -622,8 +668,10 @@ TEST_F(BuildTest, BackgroundPicturesAreCopied) {
         EXPECT_EQ(ReadFile(Dest(name)), "GIF89a") << name;
     EXPECT_FALSE(fs::exists(Dest("unused.gif")));
     EXPECT_NE(ReadFile(Dest("index1.html")).find("background=\"page.gif\""), std::string::npos);
-    // Copied pictures are not in the list of produced files.
-    EXPECT_EQ(GeneratedList().find(".gif"), std::string::npos);
+    // The copied backgrounds are listed once each, after the buttons.
+    EXPECT_EQ(GeneratedList(), "index1.html\r\npages/page01.htm\r\nimages/pic01.jpg\r\nthumbs/tn_pic01.jpg\r\n" +
+                                   ButtonLines + "page.gif\r\nimage.gif\r\ntable.gif\r\ncell.gif\r\n");
+    EXPECT_EQ(FilesBelow(destination).size(), ListLines(GeneratedList()).size());
 
     // Switched off, nothing is copied.
     fs::remove_all(destination);
@@ -633,6 +681,7 @@ TEST_F(BuildTest, BackgroundPicturesAreCopied) {
     form->CreateAll2->Click();
     for (const char* name : {"page.gif", "image.gif", "table.gif", "cell.gif"})
         EXPECT_FALSE(fs::exists(Dest(name))) << name;
+    EXPECT_EQ(GeneratedList().find("page.gif"), std::string::npos);
 }
 
 TEST_F(BuildTest, GifThumbnailsWithTheirColourLimit) {
@@ -641,7 +690,7 @@ TEST_F(BuildTest, GifThumbnailsWithTheirColourLimit) {
     form->SpinEdit14->SetValue(16);
     form->CreateAll2->Click();
     EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
-    EXPECT_EQ(GeneratedList(), "index1.html\r\npages/page01.htm\r\nimages/pic01.jpg\r\nthumbs/tn_pic01.gif\r\n");
+    EXPECT_EQ(GeneratedList(), "index1.html\r\npages/page01.htm\r\nimages/pic01.jpg\r\nthumbs/tn_pic01.gif\r\n" + ButtonLines);
     std::string out;
     ASSERT_EQ(RunCommand("identify -format '%m %w %h %k' " + ShellQuote(Dest("thumbs/tn_pic01.gif")), &out), 0);
     int width = 0, height = 0, colours = 0;

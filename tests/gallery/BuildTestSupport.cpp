@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <regex>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -120,33 +121,40 @@ std::string CheckSourcePictureCache(const std::string& folder) {
         std::ofstream(file) << "placeholder";
         std::ofstream(other) << "placeholder";
     }
-    TRasterDIB picture;
-    picture.SetSize(7, 5, 24);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 21; ++x) picture.Rows[std::size_t(y)][x] = std::uint8_t(y * 21 + x);
+    auto start = [] {
+        auto picture = std::make_unique<TRasterDIB>();
+        picture->SetSize(7, 5, 24);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 21; ++x) picture->Rows[std::size_t(y)][x] = std::uint8_t(y * 21 + x);
+        return picture;
+    };
+    const TThumbnailGeometry geometry{1, true, 120, 90};
+    const TThumbnailGeometry otherGeometry{1, true, 100, 90};
 
     const int hitsBefore = CachedSourcePictureHits();
     TRasterDIB taken;
-    RememberSourcePicture(picture, file);  // no cache alive: nothing kept
-    if (TakeCachedSourcePicture(taken, file)) return "a picture was kept without a cache";
+    RememberThumbnailStart(file, geometry, start());  // no cache alive: nothing kept
+    if (TakeThumbnailStart(taken, file, geometry)) return "a start was kept without a cache";
     {
         TSourcePictureCache cache;
-        RememberSourcePicture(picture, file);
-        if (TakeCachedSourcePicture(taken, other)) return "another file's load took the picture";
-        RememberSourcePicture(picture, file);
-        if (!TakeCachedSourcePicture(taken, file)) return "the second load of the same file decoded again";
+        if (!SourcePictureCacheActive()) return "the cache is not active";
+        RememberThumbnailStart(file, geometry, start());
+        if (TakeThumbnailStart(taken, other, geometry)) return "another file's thumbnail took the start";
+        if (TakeThumbnailStart(taken, file, otherGeometry)) return "a thumbnail of another size took the start";
+        if (!TakeThumbnailStart(taken, file, geometry)) return "the thumbnail of the same file decoded again";
+        const auto expected = start();
         if (taken.Width() != 7 || taken.AbsHeight != 5 || taken.Header.BitCount != 24) return "wrong size";
         for (int y = 0; y < 5; ++y)
-            if (std::memcmp(taken.Rows[std::size_t(y)], picture.Rows[std::size_t(y)], 21) != 0) return "wrong pixels";
-        if (TakeCachedSourcePicture(taken, file)) return "the picture was handed out twice";
+            if (std::memcmp(taken.Rows[std::size_t(y)], expected->Rows[std::size_t(y)], 21) != 0) return "wrong pixels";
+        if (TakeThumbnailStart(taken, file, geometry)) return "the start was handed out twice";
         // A file that changed after it was decoded is decoded again.
-        RememberSourcePicture(picture, file);
+        RememberThumbnailStart(file, geometry, start());
         std::ofstream(file, std::ios::app) << "changed";
-        if (TakeCachedSourcePicture(taken, file)) return "a changed file came from the cache";
-        RememberSourcePicture(picture, file);
+        if (TakeThumbnailStart(taken, file, geometry)) return "a changed file's start came from the cache";
+        RememberThumbnailStart(file, geometry, start());
     }
     TSourcePictureCache later;
-    if (TakeCachedSourcePicture(taken, file)) return "a picture outlived its cache";
+    if (TakeThumbnailStart(taken, file, geometry)) return "a start outlived its cache";
     if (CachedSourcePictureHits() != hitsBefore + 1) return "hit count " + std::to_string(CachedSourcePictureHits());
     return "";
 }

@@ -443,6 +443,64 @@ TEST_F(Makers, EmptyHooksAreSkipped)
     EXPECT_EQ(thumbnail(landscape), Size(100, 75));
 }
 
+// The thumbnail continued from the start the image copy made is the thumbnail
+// made alone, for every sizing (the same size too), while the image copy
+// filters and resizes its own source in place.
+TEST_F(Makers, ThumbnailFromTheImageCopysStartMatchesOneMadeAlone)
+{
+    settings.Resize = true;
+    settings.ResizeMethod = 0;
+    settings.ImageFilter = 1;
+    settings.ThumbFilter = 2;
+    struct Sizing {
+        int kind;
+        bool lock;
+        int width, height;
+    };
+    const Sizing sizings[] = {{0, false, 30, 0}, {1, true, 120, 120}, {1, false, 90, 40}, {2, false, 60, 60},
+                              {1, false, 400, 300}};
+    for (const std::string& file : {landscape, portrait}) {
+        for (const Sizing& sizing : sizings) {
+            settings.ThumbSize = sizing.kind;
+            settings.LockDimension = sizing.lock;
+            settings.ThumbWidth = sizing.width;
+            settings.ThumbHeight = sizing.height;
+            TRasterDIB alone, image, thumb;
+            int failed = -1;
+            MakeThumbnail(failed, file, alone, settings, hooks);
+            ASSERT_EQ(failed, 0);
+            const int hitsBefore = CachedSourcePictureHits();
+            {
+                TSourcePictureCache cache;
+                MakeImageCopy(failed, file, image, settings, hooks);
+                MakeThumbnail(failed, file, thumb, settings, hooks);
+            }
+            ASSERT_EQ(failed, 0);
+            EXPECT_EQ(CachedSourcePictureHits(), hitsBefore + 1);
+            const std::string where = file + " sizing " + std::to_string(sizing.kind) + " " +
+                                      std::to_string(sizing.width) + "x" + std::to_string(sizing.height);
+            ASSERT_EQ(thumb.Width(), alone.Width()) << where;
+            ASSERT_EQ(thumb.AbsHeight, alone.AbsHeight) << where;
+            ASSERT_EQ(thumb.Header.Height, alone.Header.Height) << where;
+            for (int y = 0; y < thumb.AbsHeight; ++y)
+                for (int x = 0; x < thumb.Width(); ++x)
+                    ASSERT_EQ(pixelFromTop(thumb, x, y), pixelFromTop(alone, x, y)) << where << " at " << x << "," << y;
+        }
+    }
+    // A start made for other thumbnail settings is not taken.
+    TRasterDIB image, thumb;
+    int failed = -1;
+    const int hitsBefore = CachedSourcePictureHits();
+    {
+        TSourcePictureCache cache;
+        MakeImageCopy(failed, landscape, image, settings, hooks);
+        settings.ThumbWidth = 50;
+        MakeThumbnail(failed, landscape, thumb, settings, hooks);
+    }
+    EXPECT_EQ(CachedSourcePictureHits(), hitsBefore);
+    EXPECT_EQ(thumb.Width(), 50);
+}
+
 // Inside a build item the thumbnail takes the picture the image copy decoded,
 // and comes out the same as when it decodes the file itself.
 TEST_F(Makers, ThumbnailReusesTheSourceDecodedForTheImage)

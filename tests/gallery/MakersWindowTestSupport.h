@@ -1,6 +1,5 @@
 #pragma once
-// Pictures for the window tests of the makers, kept apart from the window
-// header (the raster and GUI headers cannot meet in one file).
+// Pictures for the window tests of the makers.
 
 #include <memory>
 #include <string>

@@ -336,7 +336,7 @@ TEST(RasterDIBDrawing, TextPolygonAndObjects) {
     EXPECT_GT(black, 40);
     EXPECT_LT(d.TextWidth("ab"), d.TextWidth("abcd"));
     EXPECT_GT(d.TextHeight("x"), 18);
-    d.SetFontFrom("No Such Face At All", TFontInfo{-20, true, false, false, false, 0});
+    d.SetFontFrom("No Such Face At All", TGdiFontInfo{-20, true, false, false, false, 0});
     EXPECT_GT(d.TextWidth("abcd"), 0) << "a missing face falls back";
 
     d.SetBrush(BS_SOLID, RGB(255, 0, 0), 0);

@@ -40,3 +40,48 @@ TEST(Program, StartsShowsItsWindowAndWritesPrivateSettingsOnClose) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     fs::remove_all(dir);
 }
+
+// The kit's single-instance lock only marks a second copy: both copies show
+// their windows and end normally, and only the later one reports itself second.
+TEST(Program, TwoCopiesRunSideBySide) {
+    if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
+    const fs::path exe = fs::path(PICTAVO_BINARY_DIR) / "pictavo";
+    ASSERT_TRUE(fs::exists(exe)) << exe;
+    char templ[] = "/tmp/pictavo-two-XXXXXX";
+    ASSERT_NE(mkdtemp(templ), nullptr);
+    const fs::path dir = templ;
+    fs::copy_file(exe, dir / "pictavo");
+    fs::copy_file(fs::path(PICTAVO_SOURCE_DIR) / "data" / "pvcapt.pv", dir / "pvcapt.pv");
+    fs::create_directory(dir / "run");
+    fs::permissions(dir / "run", fs::perms::owner_all, fs::perm_options::replace);
+
+    // The first copy stays open long enough for the second to start, show its
+    // window and close while the first still holds the lock.
+    std::ofstream(dir / "two.sh") << "PICTAVO_AUTOCLOSE_MS=6000 ./pictavo > first.log 2>&1 & first=$!\n"
+                                     "for i in $(seq 1 100); do\n"
+                                     "  grep -q 'main window shown' first.log && break; sleep 0.1\n"
+                                     "done\n"
+                                     "PICTAVO_AUTOCLOSE_MS=1000 ./pictavo > second.log 2>&1; second=$?\n"
+                                     "wait $first; echo \"$? $second\" > codes\n";
+    const std::string cmd = "cd '" + dir.string() + "' && env -u QT_QPA_PLATFORM XDG_RUNTIME_DIR='" +
+                            (dir / "run").string() +
+                            "' PICTAVO_REPORT_SHOWN=1 timeout 90 xvfb-run -a sh ./two.sh > run.log 2>&1";
+    const int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    auto readAll = [&](const char* name) {
+        std::ifstream in(dir / name);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    EXPECT_EQ(readAll("codes"), "0 0\n") << readAll("run.log");
+    const std::string first = readAll("first.log");
+    const std::string second = readAll("second.log");
+    EXPECT_NE(first.find("main window shown"), std::string::npos) << first;
+    EXPECT_EQ(first.find("second instance"), std::string::npos) << first;
+    EXPECT_NE(second.find("main window shown"), std::string::npos) << second;
+    EXPECT_NE(second.find("second instance"), std::string::npos) << second;
+    // The lock lies where the kit keeps it, named after the program.
+    EXPECT_TRUE(fs::exists(dir / "run" / "pictavo.lock"));
+    fs::remove_all(dir);
+}

@@ -238,8 +238,8 @@ TEST(SettingsStore, NameBasedKindsOfReadWriteComponent) {
     EXPECT_TRUE(font.Bold);
     EXPECT_TRUE(font.Italic);
     EXPECT_EQ(font.Size, 14);
-    EXPECT_EQ(font.Color, 255);
-    EXPECT_EQ(form.Edit3->Color(), 65280);
+    EXPECT_EQ(font.Color, 255u);
+    EXPECT_EQ(form.Edit3->Color(), 65280u);
 
     form.UseSettingsFile(folder.File("out.ini"), [&] {
         form.ReadWriteComponent("w", "fedit3", "S", false, 0, "", "Font");
@@ -250,6 +250,20 @@ TEST(SettingsStore, NameBasedKindsOfReadWriteComponent) {
     EXPECT_EQ(out.ReadString("S", "Font", ""), font.Name + "|3|14|14|255|typed%lineit|65280|");
     EXPECT_EQ(out.ReadInteger("S", "Num", 0), 42);
     EXPECT_EQ(out.ReadString("S", "Label", ""), "from file");
+}
+
+// Colours written as negative numbers (system colours of older settings) keep
+// their bits in the unsigned colour and are written back unchanged.
+TEST(SettingsStore, NegativeColourNumbersRoundTrip) {
+    TempProgramFolder folder;
+    folder.Write("k.ini", "[S]\nFont=Serif|0|9|9|-16777208|t|-16777211|\n");
+    TForm1 form;
+    form.UseSettingsFile(folder.File("k.ini"), [&] { form.ReadWriteComponent("r", "fedit3", "S", false, 0, "", "Font"); });
+    EXPECT_EQ(form.Edit3->Font().Color, 0xFF000008u);
+    EXPECT_EQ(form.Edit3->Color(), 0xFF000005u);
+    form.UseSettingsFile(folder.File("out.ini"), [&] { form.ReadWriteComponent("w", "fedit3", "S", false, 0, "", "Font"); });
+    TIniFile out(folder.File("out.ini"));
+    EXPECT_EQ(out.ReadString("S", "Font", ""), "Serif|0|9|9|-16777208|t|-16777211|");
 }
 
 TEST(FileMenu, SaveOpenNewOfSettingsFiles) {
