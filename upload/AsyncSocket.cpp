@@ -480,12 +480,12 @@ void TCustomAsyncSocket::ReceiveLoop(std::uint16_t error)
     }
 }
 
-int TCustomAsyncSocket::DoRecv(void* buffer, int size, int flags)
+int TCustomAsyncSocket::RecvRaw(void* buffer, int size, int flags)
 {
     return winsock::recv(FHSocket, buffer, size, flags);
 }
 
-int TCustomAsyncSocket::DoRecvFrom(void* buffer, int size, int flags, sockaddr_in& from)
+int TCustomAsyncSocket::RecvFromRaw(void* buffer, int size, int flags, sockaddr_in& from)
 {
     return winsock::recvfrom(FHSocket, buffer, size, flags, &from);
 }
@@ -496,7 +496,7 @@ int TCustomAsyncSocket::Receive(void* buffer, int size)
         FLastError = winsock::WSAEFAULT;
         return -1;
     }
-    int n = DoRecv(buffer, size, 0);
+    int n = RecvRaw(buffer, size, 0);
     if (n < 0)
         FLastError = winsock::WSAGetLastError();
     else
@@ -523,7 +523,7 @@ int TCustomAsyncSocket::ReceiveFrom(void* buffer, int size, sockaddr_in& from)
         FLastError = winsock::WSAEFAULT;
         return -1;
     }
-    int n = DoRecvFrom(buffer, size, 0, from);
+    int n = RecvFromRaw(buffer, size, 0, from);
     if (n < 0)
         FLastError = winsock::WSAGetLastError();
     else

@@ -110,6 +110,9 @@ public:
 
     std::string PeerAddress();            // "error" when not connected
     std::string PeerPortText();
+    // The read-only properties over the two queries above.
+    std::string PeerAddr() { return PeerAddress(); }
+    std::string PeerPort() { return PeerPortText(); }
     int PeerSockAddr(sockaddr_in& address);   // 0 or -1
     int LocalSockAddr(sockaddr_in& address);  // 0 or -1
     std::string LocalPortText();          // "error" unless bound, connected or listening
@@ -181,8 +184,8 @@ protected:
     virtual void TriggerChangeState(TSocketState oldState, TSocketState newState);
     virtual void TriggerDnsLookupDone(std::uint16_t error);
     virtual void TriggerError();
-    virtual int DoRecv(void* buffer, int size, int flags);   // the raw receive
-    int DoRecvFrom(void* buffer, int size, int flags, sockaddr_in& from);
+    virtual int RecvRaw(void* buffer, int size, int flags);   // the raw receive
+    int RecvFromRaw(void* buffer, int size, int flags, sockaddr_in& from);
     void ChangeState(TSocketState newState);
     void TryToSend();
     void ReceiveLoop(std::uint16_t error);       // the receive loop of read/close events
@@ -297,7 +300,7 @@ protected:
     bool SocksNegotiating() const { return FSocksState != 0; }
     void ResetDefaults() override;
     int GetRcvdCount() override;
-    int DoRecv(void* buffer, int size, int flags) override;
+    int RecvRaw(void* buffer, int size, int flags) override;
     bool TriggerDataAvailable(std::uint16_t error) override;
     void TriggerSessionConnected(std::uint16_t error) override;
     void TriggerSessionClosed(std::uint16_t error) override;
@@ -352,7 +355,7 @@ protected:
     void WndProc(TMessage& msg) override;
     void ResetDefaults() override;
     int GetRcvdCount() override;
-    int DoRecv(void* buffer, int size, int flags) override;
+    int RecvRaw(void* buffer, int size, int flags) override;
     bool TriggerDataAvailable(std::uint16_t error) override;
     void TriggerSessionClosed(std::uint16_t error) override;
     virtual void EditLine(std::size_t oldCount);

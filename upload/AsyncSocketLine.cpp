@@ -56,7 +56,7 @@ int TCustomLineSocket::GetRcvdCount()
     return TCustomSocksSocket::GetRcvdCount();
 }
 
-int TCustomLineSocket::DoRecv(void* buffer, int size, int flags)
+int TCustomLineSocket::RecvRaw(void* buffer, int size, int flags)
 {
     if (size < 0) {
         winsock::WSASetLastError(winsock::WSAEINVAL);
@@ -82,7 +82,7 @@ int TCustomLineSocket::DoRecv(void* buffer, int size, int flags)
         FRcvdPtr.erase(0, static_cast<std::size_t>(count));
         return count;
     }
-    return TCustomSocksSocket::DoRecv(buffer, size, flags);
+    return TCustomSocksSocket::RecvRaw(buffer, size, flags);
 }
 
 bool TCustomLineSocket::TriggerDataAvailable(std::uint16_t error)
@@ -93,7 +93,7 @@ bool TCustomLineSocket::TriggerDataAvailable(std::uint16_t error)
     int waiting = TCustomSocksSocket::GetRcvdCount();
     int want = std::clamp(waiting, 1, kLineReadChunk);
     std::string chunk(static_cast<std::size_t>(want), '\0');
-    int n = TCustomSocksSocket::DoRecv(chunk.data(), want, 0);
+    int n = TCustomSocksSocket::RecvRaw(chunk.data(), want, 0);
     if (n <= 0) {
         if (n < 0)
             FLastError = winsock::WSAGetLastError();

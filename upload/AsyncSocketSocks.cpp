@@ -237,7 +237,7 @@ int TCustomSocksSocket::ReadReply()
     int room = SocksReplyCapacity - FRcvCnt;
     if (room <= 0)
         return 0;
-    int n = TCustomAsyncSocket::DoRecv(FRcvBuf.data() + FRcvCnt, room, 0);
+    int n = TCustomAsyncSocket::RecvRaw(FRcvBuf.data() + FRcvCnt, room, 0);
     if (n > 0)
         FRcvCnt += n;
     return n;
@@ -402,10 +402,10 @@ void TCustomSocksSocket::SocksConnected(int replyLength)
     }
 }
 
-int TCustomSocksSocket::DoRecv(void* buffer, int size, int flags)
+int TCustomSocksSocket::RecvRaw(void* buffer, int size, int flags)
 {
     if (FSocksRcvdCnt <= 0)
-        return TCustomAsyncSocket::DoRecv(buffer, size, flags);
+        return TCustomAsyncSocket::RecvRaw(buffer, size, flags);
     if (size <= 0)
         return 0;
     int count = std::min(size, FSocksRcvdCnt);
