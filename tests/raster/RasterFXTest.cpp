@@ -219,6 +219,17 @@ TEST(RasterFX, SharpenOvershootsBothSidesOfAnEdge) {
     SharpenHorizontal(*eight);
     EXPECT_EQ((std::vector<int>{eight->Rows[0][0], eight->Rows[0][1], eight->Rows[0][2], eight->Rows[0][3]}),
               (std::vector<int>{10, 0, 50, 30}));
+    // 32 bpp: each channel on its own, the fourth byte untouched.
+    auto wide = makeDib(3, 1, 32);
+    set24(*wide, 0, 0, {40, 90, 200});
+    set24(*wide, 0, 1, {40, 90, 100});
+    set24(*wide, 0, 2, {40, 60, 100});
+    for (int x = 0; x < 3; ++x) wide->Rows[0][4 * x + 3] = std::uint8_t(0x70 + x);
+    SharpenHorizontal(*wide);
+    EXPECT_EQ(get24(*wide, 0, 0), (Bgr{40, 90, 255}));
+    EXPECT_EQ(get24(*wide, 0, 1), (Bgr{40, 120, 0}));
+    EXPECT_EQ(get24(*wide, 0, 2), (Bgr{40, 30, 100}));
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(wide->Rows[0][4 * x + 3], 0x70 + x);
 }
 
 TEST(RasterFX, FiltersLeaveNarrowRowsAndOtherDepthsAlone) {
