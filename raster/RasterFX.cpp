@@ -272,15 +272,21 @@ void BlurHorizontal(TRasterDIB& dib) {
     });
 }
 
+// Kernel -1, 3, -1 (first and last pixel: 2, -1) on the row's old values. Its
+// weights add up to 1, so flat areas and even ramps stay as they are and only
+// edges get overshoot (weights adding up to 2, or feeding new values forward,
+// would turn a flat row into stripes). One saved value of the left neighbour
+// keeps it in place without a second row buffer.
 void SharpenHorizontal(TRasterDIB& dib) {
     forEachChannelRow(dib, [](std::uint8_t* p, int bytes, int width) {
         const int lastOffset = (width - 1) * bytes;
-        int previous = clampByte(3 * p[0] - p[bytes]);
-        p[0] = std::uint8_t(previous);
+        int leftOld = p[0];
+        p[0] = clampByte(2 * p[0] - p[bytes]);
         for (int offset = bytes; offset < lastOffset; offset += bytes) {
-            previous = clampByte(4 * p[offset] - previous - p[offset + bytes]);
-            p[offset] = std::uint8_t(previous);
+            const int own = p[offset];
+            p[offset] = clampByte(3 * own - leftOld - p[offset + bytes]);
+            leftOld = own;
         }
-        p[lastOffset] = clampByte(3 * p[lastOffset] - previous);
+        p[lastOffset] = clampByte(2 * p[lastOffset] - leftOld);
     });
 }

@@ -25,8 +25,10 @@ void NormalizeLevels(TRasterDIB& dib);
 void ApplySaturation(TRasterDIB& dib, int amount);
 // Complements every byte of the pixel block, padding included.
 void InvertColors(TRasterDIB& dib);
-// In place, left to right, each pixel fed by its left neighbour's new value;
-// 8, 24 and 32 bpp. Rows narrower than 2 pixels stay as they are.
+// In place, left to right, on 8, 24 and 32 bpp; rows narrower than 2 pixels
+// stay as they are. Blur feeds each pixel its left neighbour's new value.
+// Sharpen applies -1, 3, -1 (2, -1 at the row ends) to the old values: flat
+// areas stay flat, edges get one pixel of overshoot on each side.
 void BlurHorizontal(TRasterDIB& dib);
 void SharpenHorizontal(TRasterDIB& dib);
 

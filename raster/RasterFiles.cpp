@@ -242,8 +242,11 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData) {
     if (bits <= 8) {
         const std::uint32_t tableSize = 1u << bits;
         if (colourCount > 256) bmpError("too many colours (" + std::to_string(colourCount) + ")");
+        // A declared count of 0 (the whole table) stays 0, so a file read and
+        // written again keeps its header bytes.
+        const bool wholeTable = colourCount == 0;
         colourCount = colourCount == 0 || colourCount > tableSize ? tableSize : colourCount;
-        h.ClrUsed = colourCount;
+        h.ClrUsed = wholeTable ? 0 : colourCount;
         const std::int64_t available = std::max<std::int64_t>(0, fileSize - tableOffset) / colourEntrySize;
         const std::uint32_t present = std::uint32_t(std::min<std::int64_t>(colourCount, available));
         if (refuseShort && present < colourCount) bmpError("the colour table is cut short");
@@ -258,7 +261,7 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData) {
         h.ClrUsed = 0;
         h.ClrImportant = 0;
     }
-    h.ClrImportant = std::min(h.ClrImportant, h.ClrUsed);
+    h.ClrImportant = std::min<std::uint32_t>(h.ClrImportant, bits <= 8 ? colourCount : 0u);
 
     const std::int64_t dataOffset = le32(head + 10);
     if (dataOffset < 14 + std::int64_t(headerSize) || dataOffset > fileSize) bmpError("bad pixel data offset");

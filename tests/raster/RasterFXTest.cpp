@@ -2,6 +2,7 @@
 
 #include "PixelTestHelpers.h"
 
+#include <cstring>
 #include <vector>
 
 using namespace pixeltest;
@@ -180,20 +181,55 @@ TEST(RasterFX, BlurFeedsItsOutputForward) {
     EXPECT_EQ(channel(*first, 1), (std::vector<int>{150, 125}));
 }
 
-TEST(RasterFX, SharpenClampsAndUsesNewLeftValues) {
-    auto dib = greyRow({10, 20, 30});
-    SharpenHorizontal(*dib);
-    EXPECT_EQ(channel(*dib, 0), (std::vector<int>{10, 40, 50}));
-    auto spike = greyRow({0, 255, 0});
+TEST(RasterFX, SharpenKeepsFlatAreasFlat) {
+    auto flat = greyRow({100, 100, 100, 100, 100, 100, 100});
+    SharpenHorizontal(*flat);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(channel(*flat, c), std::vector<int>(7, 100));
+    // A ramp has no edge to sharpen: inner pixels keep their values.
+    auto ramp = greyRow({10, 20, 30, 40});
+    SharpenHorizontal(*ramp);
+    EXPECT_EQ(channel(*ramp, 0), (std::vector<int>{0, 20, 30, 50}));
+    auto flatEight = makeDib(5, 1, 8);
+    for (int x = 0; x < 5; ++x) flatEight->Rows[0][x] = 7;
+    SharpenHorizontal(*flatEight);
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(flatEight->Rows[0][x], 7);
+}
+
+TEST(RasterFX, SharpenOvershootsBothSidesOfAnEdge) {
+    // 3 x own - left - right on the old values: 3*100-100-150 = 50 and
+    // 3*150-100-150 = 200, the flat parts unchanged.
+    auto edge = greyRow({100, 100, 100, 150, 150, 150});
+    SharpenHorizontal(*edge);
+    EXPECT_EQ(channel(*edge, 1), (std::vector<int>{100, 100, 50, 200, 150, 150}));
+    // Clamped at both ends of the range.
+    auto hard = greyRow({0, 0, 255, 255});
+    SharpenHorizontal(*hard);
+    EXPECT_EQ(channel(*hard, 2), (std::vector<int>{0, 0, 255, 255}));
+    auto spike = greyRow({50, 50, 200, 50, 50});
     SharpenHorizontal(*spike);
-    EXPECT_EQ(channel(*spike, 1), (std::vector<int>{0, 255, 0}));
+    EXPECT_EQ(channel(*spike, 0), (std::vector<int>{50, 0, 255, 0, 50}));
+    // Row ends: 2 x own - neighbour.
+    auto ends = greyRow({100, 60, 60, 20});
+    SharpenHorizontal(*ends);
+    EXPECT_EQ(channel(*ends, 0), (std::vector<int>{140, 20, 100, 0}));
     // 8 bpp works on the index bytes.
-    auto eight = makeDib(3, 1, 8);
-    eight->Rows[0][0] = 10;
-    eight->Rows[0][1] = 20;
-    eight->Rows[0][2] = 30;
+    auto eight = makeDib(4, 1, 8);
+    const std::uint8_t indices[4] = {10, 10, 30, 30};
+    std::memcpy(eight->Rows[0], indices, 4);
     SharpenHorizontal(*eight);
-    EXPECT_EQ(eight->Rows[0][1], 40);
+    EXPECT_EQ((std::vector<int>{eight->Rows[0][0], eight->Rows[0][1], eight->Rows[0][2], eight->Rows[0][3]}),
+              (std::vector<int>{10, 0, 50, 30}));
+    // 32 bpp: each channel on its own, the fourth byte untouched.
+    auto wide = makeDib(3, 1, 32);
+    set24(*wide, 0, 0, {40, 90, 200});
+    set24(*wide, 0, 1, {40, 90, 100});
+    set24(*wide, 0, 2, {40, 60, 100});
+    for (int x = 0; x < 3; ++x) wide->Rows[0][4 * x + 3] = std::uint8_t(0x70 + x);
+    SharpenHorizontal(*wide);
+    EXPECT_EQ(get24(*wide, 0, 0), (Bgr{40, 90, 255}));
+    EXPECT_EQ(get24(*wide, 0, 1), (Bgr{40, 120, 0}));
+    EXPECT_EQ(get24(*wide, 0, 2), (Bgr{40, 30, 100}));
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(wide->Rows[0][4 * x + 3], 0x70 + x);
 }
 
 TEST(RasterFX, FiltersLeaveNarrowRowsAndOtherDepthsAlone) {

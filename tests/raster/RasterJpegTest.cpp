@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 
 using namespace filetest;
 
@@ -97,6 +98,47 @@ TEST_F(JpegFiles, WrittenFilesReadBackByDjpegAndByUs) {
         EXPECT_EQ(countDifferences(back, ref), 0);
         // Quality 60 stays close to the source, the same way up.
         EXPECT_LT(meanDifference(dib, ref), 6.0);
+    }
+}
+
+// Peak signal-to-noise ratio in dB over the three channels of two buffers of
+// the same size (rows compared from the top).
+namespace {
+double psnr(const TRasterDIB& a, const TRasterDIB& b) {
+    double squares = 0;
+    for (int y = 0; y < a.AbsHeight; ++y)
+        for (int x = 0; x < a.Header.Width; ++x) {
+            const TColorTriple p = pixelFromTop(a, x, y), q = pixelFromTop(b, x, y);
+            for (const int d : {p.Red - q.Red, p.Green - q.Green, p.Blue - q.Blue}) squares += double(d) * d;
+        }
+    const double mse = squares / (3.0 * a.Header.Width * a.AbsHeight);
+    return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+}  // namespace
+
+// A photo-like picture (plasma, softened, with a sharp-edged box on it)
+// written at quality 90 reads back at 33 dB or more, at quality 60 at 30 dB
+// or more, and the higher quality is the closer one.
+TEST_F(JpegFiles, WrittenFilesStayWithinAPsnrBound) {
+    ASSERT_TRUE(RunQuiet("convert -size 160x120 -seed 21 plasma: -blur 0x1.5 -fill '#d03020' -draw 'rectangle 40,30 90,70' "
+                         "-type truecolor BMP3:" + (dir / "photo.bmp")));
+    TRasterDIB source;
+    ReadBmpFile(source, dir / "photo.bmp");
+    ASSERT_EQ(source.Header.BitCount, 24);
+    double previous = 0;
+    for (const auto& [quality, bound] : {std::pair{60, 30.0}, std::pair{90, 33.0}}) {
+        SCOPED_TRACE(quality);
+        WriteJpegFile(source, dir / "q.jpg", quality);
+        TRasterDIB back;
+        ReadJpegFile(back, dir / "q.jpg", 1);
+        ASSERT_EQ(back.Header.Width, 160);
+        ASSERT_EQ(back.AbsHeight, 120);
+        const double db = psnr(source, back);
+        EXPECT_GE(db, bound);
+        EXPECT_LT(db, 99.0);  // lossy: never a bit-exact copy
+        EXPECT_GT(db, previous);
+        previous = db;
+        std::printf("quality %d: PSNR %.2f dB\n", quality, db);
     }
 }
 
