@@ -212,9 +212,16 @@ TEST(Geometry, Filters)
     }
     ApplyFilter(picture, 1);
     EXPECT_NE(pixelFromTop(picture, 1, 0), pixelFromTop(before, 1, 0));
+    // Sharpening leaves an even ramp alone and overshoots both sides of an edge.
     CopyDIBRect(picture, before, 0, 0, 4, 1, 0, 0);
     ApplyFilter(picture, 2);
-    EXPECT_NE(pixelFromTop(picture, 1, 0), pixelFromTop(before, 1, 0));
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(pixelFromTop(picture, x, 0), pixelFromTop(before, x, 0));
+    const std::uint8_t edge[4] = {100, 100, 200, 200};
+    const std::uint8_t sharpened[4] = {100, 0, 255, 200};
+    for (int x = 0; x < 4; ++x) picture.SetPixelColor(0, x, TColorTriple{edge[x], edge[x], edge[x]});
+    ApplyFilter(picture, 2);
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(pixelFromTop(picture, x, 0), (TColorTriple{sharpened[x], sharpened[x], sharpened[x]})) << x;
 }
 
 class Makers : public ::testing::Test {
