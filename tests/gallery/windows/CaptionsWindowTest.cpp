@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QTabWidget>
+#include <QTreeWidget>
 
 #include <cstdio>
 #include <cstdlib>
@@ -104,7 +105,10 @@ const CaptionCase MainWindowCaptions[] = {
     {"PlaceHere1", "Move items to here"},
     {"MenuItem15", "O&pen"},
     {"MenuItem16", "P&roperties"},
-    // The template editors' pop-up menu.
+    // The template editors' pop-up menu, titled from the default editor records.
+    {"EditWith1", "Edit with Microsoft Frontpage"},
+    {"EditWith2", "Edit with Windows Notepad"},
+    {"EditWith3", "Edit with "},
     {"CustomizeEditor1", "Customize editor"},
     // Tool bar and status bar.
     {"ToolButton1", "New items"},
@@ -204,6 +208,12 @@ TEST(Captions, EveryCaptionOfTheMainWindowStandsAsWritten) {
     auto* tabs = static_cast<QTabWidget*>(form.PageControl1->Widget());
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(tabs->tabText(i).toStdString(), form.PageControl1->Page(i)->Caption);
+    auto* header = static_cast<QTreeWidget*>(form.ListView1->Widget())->headerItem();
+    EXPECT_EQ(header->text(0).toStdString(), "Name");
+    EXPECT_EQ(header->text(1).toStdString(), "Folder");
+    // The status bar of an empty list.
+    EXPECT_EQ(form.StatusBar1->PanelText(0), "Total Pages: 0");
+    EXPECT_EQ(form.StatusBar1->PanelText(1), "Total Items: 0 ");
     // "<Alt>" is shown as text: the accelerator mark is taken, the brackets stay.
     for (TLabel* alt : {form.Find<TLabel>("Label20"), form.Find<TLabel>("Label26")}) {
         auto* label = static_cast<QLabel*>(alt->Widget());
