@@ -124,6 +124,7 @@ public:
     void OpenwithMicrosoftFrontpage1Click(TComponent* Sender);
     void CustomizeEditor1Click(TComponent* Sender);
     void Upload1Click(TComponent* Sender);
+    void AddDropTarget1Click(TComponent* Sender);
     void ConnectCommandHandlers();
     // Shows the upload window modally; tests replace it to act as the user.
     std::function<int(class TForm5&)> ShowUploadWindow;

@@ -1,6 +1,7 @@
 // The main window's commands that hand work to other windows and programs:
 // the upload window and its manual-paste page, the web-browser preview, the
-// template editors, and the viewer, description and properties dialogs.
+// template editors, and the viewer, description, properties and drop-target
+// windows.
 #include "gallery/pvu.h"
 
 #include "gallery/PropertyRecords.h"
@@ -37,6 +38,7 @@ void TForm1::ConnectCommandHandlers() {
     CustomizeEditor1->OnClick = bind(&TForm1::CustomizeEditor1Click);
     Upload1->OnClick = bind(&TForm1::Upload1Click);
     ManualPaste1->OnClick = bind(&TForm1::Upload1Click);
+    AddDropTarget1->OnClick = bind(&TForm1::AddDropTarget1Click);
 }
 
 void TForm1::Viewimageinfullscreen1Click(TComponent*) {
@@ -51,6 +53,8 @@ void TForm1::Button13Click(TComponent*) {
 }
 
 void TForm1::CustomizeEditor1Click(TComponent*) { NotAvailable("The properties dialog"); }
+
+void TForm1::AddDropTarget1Click(TComponent*) { NotAvailable("The drop target"); }
 
 void TForm1::ShowHTMLPage1Click(TComponent*) {
     const std::string folder = NormalizeFolderPath(Edit1->Text());

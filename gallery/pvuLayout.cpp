@@ -3,6 +3,7 @@
 #include "gallery/pvu.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabBar>
@@ -15,6 +16,12 @@ namespace {
 constexpr int RowHeight = 22;
 
 void Place(TControl* control, int x, int y, int w, int h = RowHeight) { control->SetBounds(x, y, w, h); }
+
+// "<Alt>" must show as written, never be taken for markup.
+TLabel* PlainLabel(TLabel* label) {
+    static_cast<QLabel*>(label->Widget())->setTextFormat(Qt::PlainText);
+    return label;
+}
 }  // namespace
 
 TForm1::TForm1() : TForm(nullptr, "Form1") {
@@ -232,10 +239,11 @@ void TForm1::BuildMenus() {
 
 void TForm1::BuildToolBar() {
     ToolBar1 = Make<TToolBar>("ToolBar1", Client());
-    ToolButton1 = ToolBar1->AddButton("ToolButton1", "New", "New items");
-    ToolButton2 = ToolBar1->AddButton("ToolButton2", "Folder", "Add (Directory)");
-    ToolButton3 = ToolBar1->AddButton("ToolButton3", "Files", "Add (Files)");
-    ToolButton4 = ToolBar1->AddButton("ToolButton4", "Delete", "Delete items");
+    // Most buttons show only their picture; the caption is also the hint.
+    ToolButton1 = ToolBar1->AddButton("ToolButton1", "New items", "New items");
+    ToolButton2 = ToolBar1->AddButton("ToolButton2", "Add (Directory)", "Add (Directory)");
+    ToolButton3 = ToolBar1->AddButton("ToolButton3", "Add (Files)", "Add (Files)");
+    ToolButton4 = ToolBar1->AddButton("ToolButton4", "Delete items", "Delete items");
     ToolBar1->AddSeparator();
     ToolButton6all = ToolBar1->AddButton("ToolButton6all", "Create All", "Create All");
     ToolButton6all->SetDropdownMenu(PopupMenu1);
@@ -342,62 +350,65 @@ void TForm1::BuildDestinationPage(QWidget* page) {
 }
 
 void TForm1::BuildIndexPage(QWidget* page) {
+    // The captions stand in full: a wider label column, and the three table
+    // numbers with their labels above them, "Auto size" beside them.
+    const int lx = 4, lw = 74, cx = 80, cw = 278;
     int y = 4;
-    Place(Make<TLabel>("Label10", page, "&Style:"), 4, y, 66);
+    Place(Make<TLabel>("Label10", page, "&Style:"), lx, y, lw);
     ComboBox3 = Make<TComboBox>("ComboBox3", page, false, true);
-    Place(ComboBox3, 72, y, 194);
+    Place(ComboBox3, cx, y, 186);
     ToolButton9 = Make<TToolButton>("ToolButton9", new QToolButton(page), "Edit");
     Place(ToolButton9, 270, y, 88);
     ToolButton9->Tag = 1;
     ToolButton9->SetHint("Edit the index-page template");
     ToolButton9->SetDropdownMenu(PopupMenu3);
     y += 26;
-    Place(Make<TLabel>("Label11", page, "&Title page:"), 4, y, 66);
+    Place(Make<TLabel>("Label11", page, "&Title page:"), lx, y, lw);
     Edit3 = Make<TEdit>("Edit3", page);
-    Place(Edit3, 72, y, 286);
+    Place(Edit3, cx, y, cw);
     y += 26;
-    Place(Make<TLabel>("Label12", page, "&Columns:"), 4, y, 66);
+    Place(Make<TLabel>("Label12", page, "&Columns:"), lx, y, lw);
     SpinEdit1 = Make<TSpinEdit>("SpinEdit1", page, 1, 10000);
-    Place(SpinEdit1, 72, y, 58);
+    Place(SpinEdit1, cx, y, 58);
     ComboBox1 = Make<TComboBox>("ComboBox1", page, false);
     ComboBox1->Items().Assign({"Rows", "# Thumbs", "Single Page"});
-    Place(ComboBox1, 134, y, 100);
+    Place(ComboBox1, 142, y, 100);
     SpinEdit2 = Make<TSpinEdit>("SpinEdit2", page, 1, 10000);
-    Place(SpinEdit2, 238, y, 60);
+    Place(SpinEdit2, 246, y, 60);
     y += 26;
-    Place(Make<TLabel>("Label13", page, "Border:"), 4, y, 66);
+    Place(Make<TLabel>("Label13", page, "&Border:"), lx, y, 86, 16);
+    Place(Make<TLabel>("Label14", page, "Cell Pa&dding:"), 94, y, 86, 16);
+    Place(Make<TLabel>("Label15", page, "C&ell Spacing:"), 184, y, 86, 16);
+    y += 16;
     SpinEdit3 = Make<TSpinEdit>("SpinEdit3", page, 0, 100);
-    Place(SpinEdit3, 72, y, 50);
-    Place(Make<TLabel>("Label14", page, "Pad:"), 128, y, 30);
+    Place(SpinEdit3, lx, y, 58);
     SpinEdit4 = Make<TSpinEdit>("SpinEdit4", page, 0, 100);
-    Place(SpinEdit4, 158, y, 54);
-    Place(Make<TLabel>("Label15", page, "Space:"), 218, y, 40);
+    Place(SpinEdit4, 94, y, 58);
     SpinEdit5 = Make<TSpinEdit>("SpinEdit5", page, 0, 100);
-    Place(SpinEdit5, 262, y, 54);
+    Place(SpinEdit5, 184, y, 58);
+    CheckBox7 = Make<TCheckBox>("CheckBox7", page, "Auto si&ze");
+    Place(CheckBox7, 272, y, 86);
     y += 26;
-    Place(Make<TLabel>("Label16", page, "Align:"), 4, y, 66);
+    Place(Make<TLabel>("Label16", page, "&Alignment:"), lx, y, lw);
     ComboBox2 = Make<TComboBox>("ComboBox2", page, false);
     ComboBox2->Items().Assign({"Default", "Left", "Right", "Center", "Justify"});
-    Place(ComboBox2, 72, y, 86);
-    Place(Make<TLabel>("Label17", page, "Hyperlin&k to:"), 162, y, 80);
+    Place(ComboBox2, cx, y, 80);
+    Place(Make<TLabel>("Label17", page, "Hyperlin&k to:"), 164, y, 78);
     ComboBox4 = Make<TComboBox>("ComboBox4", page, false);
     ComboBox4->Items().Assign({"none", "Original image", "Image page"});
     Place(ComboBox4, 244, y, 114);
     y += 26;
-    CheckBox7 = Make<TCheckBox>("CheckBox7", page, "Auto si&ze");
-    Place(CheckBox7, 72, y, 120);
-    y += 24;
-    Place(Make<TLabel>("Label18", page, "Caption:"), 4, y, 66);
+    Place(Make<TLabel>("Label18", page, "Ca&ption:"), lx, y, lw);
     ComboBox11 = Make<TComboBox>("ComboBox11", page, true);
-    Place(ComboBox11, 72, y, 286);
+    Place(ComboBox11, cx, y, cw);
     y += 26;
-    Place(Make<TLabel>("Label19", page, "Position:"), 4, y, 66);
+    Place(Make<TLabel>("Label19", page, "Position:"), lx, y, lw);
     ComboBox9 = Make<TComboBox>("ComboBox9", page, false);
-    Place(ComboBox9, 72, y, 286);
+    Place(ComboBox9, cx, y, cw);
     y += 26;
-    Place(Make<TLabel>("Label20", page, "Alt text:"), 4, y, 66);
+    Place(PlainLabel(Make<TLabel>("Label20", page, "&<Alt>")), lx, y, lw);
     ComboBox12 = Make<TComboBox>("ComboBox12", page, true);
-    Place(ComboBox12, 72, y, 286);
+    Place(ComboBox12, cx, y, cw);
     y += 28;
     // The property buttons open the properties dialog on their part of the records.
     Place(Make<TButton>("Button2", page, "Page properties..."), 4, y, 130, 24);
@@ -423,11 +434,11 @@ void TForm1::BuildImagePage(QWidget* page) {
     Edit6 = Make<TEdit>("Edit6", g);
     Place(Edit6, 70, y, 280);
     y += 26;
-    Place(Make<TLabel>("Label23", g, "Border:"), 6, y, 62);
+    Place(Make<TLabel>("Label23", g, "&Border:"), 6, y, 62);
     SpinEdit10 = Make<TSpinEdit>("SpinEdit10", g, 0, 0);
     Place(SpinEdit10, 70, y, 64);
     y += 26;
-    Place(Make<TLabel>("Label24", g, "Caption:"), 6, y, 62);
+    Place(Make<TLabel>("Label24", g, "Ca&ption:"), 6, y, 62);
     ComboBox13 = Make<TComboBox>("ComboBox13", g, true);
     Place(ComboBox13, 70, y, 280);
     y += 26;
@@ -435,7 +446,7 @@ void TForm1::BuildImagePage(QWidget* page) {
     ComboBox14 = Make<TComboBox>("ComboBox14", g, false);
     Place(ComboBox14, 70, y, 280);
     y += 26;
-    Place(Make<TLabel>("Label26", g, "Alt text:"), 6, y, 62);
+    Place(PlainLabel(Make<TLabel>("Label26", g, "&<Alt>")), 6, y, 62);
     ComboBox15 = Make<TComboBox>("ComboBox15", g, true);
     Place(ComboBox15, 70, y, 280);
     y += 26;
@@ -448,9 +459,9 @@ void TForm1::BuildImagePage(QWidget* page) {
 }
 
 void TForm1::BuildImagesPage(QWidget* page) {
-    auto* thumbs = Make<TGroupBox>("GroupBox3", page, "Thumbnails");
+    auto* thumbs = Make<TGroupBox>("GroupBox3", page, " Thumbnail ");
     Place(thumbs, 2, 2, 176, 238);
-    auto* images = Make<TGroupBox>("GroupBox4", page, "Images");
+    auto* images = Make<TGroupBox>("GroupBox4", page, "Image");
     Place(images, 182, 2, 176, 238);
     const std::vector<std::string> formats{"JPG", "GIF"};
     const std::vector<std::string> filters{"none", "Blur", "Sharpen", "Auto Contrast"};
@@ -491,7 +502,7 @@ void TForm1::BuildImagesPage(QWidget* page) {
     ComboBox17->Items().Assign(filters);
     Place(ComboBox17, 48, y, 124);
     y += 24;
-    Place(Make<TLabel>("Label35", t, "Border:"), 4, y, 70);
+    Place(Make<TLabel>("Label35", t, "&Border:"), 4, y, 70);
     SpinEdit11 = Make<TSpinEdit>("SpinEdit11", t, 0, 100);
     Place(SpinEdit11, 84, y, 64);
     y += 24;

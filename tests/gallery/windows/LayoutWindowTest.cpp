@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPixmap>
 #include <QTabBar>
@@ -40,6 +41,11 @@ TEST(Layout, FixedClientSizeAndEveryControlInsideItsPage) {
             if (auto* label = qobject_cast<QLabel*>(child)) {
                 EXPECT_LE(label->sizeHint().width(), label->width() + 2)
                     << captions[i] << ": " << label->text().toStdString();
+            }
+            // So does a check box.
+            if (auto* check = qobject_cast<QCheckBox*>(child)) {
+                EXPECT_LE(check->sizeHint().width(), check->width() + 2)
+                    << captions[i] << ": " << check->text().toStdString();
             }
         }
         // All five tabs are in sight at once.

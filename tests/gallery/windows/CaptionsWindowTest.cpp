@@ -1,0 +1,369 @@
+// The main window's captions byte for byte, the drop-target command of this
+// build, and the shipped caption-position lists turned into pages.
+#include "WindowTestSupport.h"
+
+#include "gallery/PropertyRecords.h"
+#include "gallery/pvutils.h"
+#include "gallery/srutils.h"
+#include "platform/strings/StringList.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string DataFolder = std::string(PICTAVO_SOURCE_DIR) + "/data/";
+
+struct CaptionCase {
+    const char* component;
+    const char* caption;
+};
+
+// Every caption of the main window that its users and its help name.
+const CaptionCase MainWindowCaptions[] = {
+    // File menu.
+    {"StartCreate1", "Start Create"},
+    {"CreateAll2", "Create All"},
+    {"CreateThumbnail1", "Create Thumbnail"},
+    {"CreateImage1", "Create Image"},
+    {"CreateHTML1", "Create HTML"},
+    {"PreviewInWebBrowser1", "Preview in web browser"},
+    {"Upload1", "FTP Upload"},
+    {"ManualPaste1", "Manual Paste"},
+    {"New1", "&New"},
+    {"Open1", "&Open"},
+    {"Save1", "&Save"},
+    {"Saveas1", "Save &as"},
+    {"Exit1", "E&xit"},
+    // Items menu.
+    {"Newitems1", "New"},
+    {"Open2", "Open"},
+    {"Save2", "Save"},
+    {"Adddirectory1", "Add (Directory)"},
+    {"Addfiles1", "Add (files)"},
+    {"AddDropTarget1", "Add (Drop Target)"},
+    {"Delete1", "Delete"},
+    {"Invert1", "Invert"},
+    {"Selectall1", "Select all"},
+    {"Deselectall1", "Deselect all"},
+    {"Refresh1", "Refresh"},
+    {"Sortby1", "Sort by"},
+    {"Name1", "Name"},
+    {"ExtName1", "Ext+Name"},
+    {"PathName1", "Path+Name"},
+    {"PathExtName1", "Path+Ext+Name"},
+    {"DateTime1", "DateTime"},
+    {"PathDateTime1", "Path+DateTime"},
+    {"menuitem3", "Include subdirectories"},
+    {"ViewOriginalImage1", "View original image"},
+    {"View1", "View image"},
+    {"ViewThumbnai1", "View thumbnail"},
+    // Options menu.
+    {"ListItems1", "List items"},
+    {"Menuitem4", "Show Gridlines"},
+    {"Menuitem5", "Mouse over"},
+    {"Menuitem6", "Show Tooltips"},
+    {"Overwritefiles1", "Overwrite files"},
+    {"Replace1", "Replace"},
+    {"Skip1", "Skip"},
+    {"Ask1", "Ask"},
+    {"SkipIfIdentical1", "Skip if identical"},
+    {"Menuitem7", "Launch web browser after complete"},
+    {"Menuitem8", "Keep original date"},
+    {"menuitem10", "Replace forbidden character"},
+    {"menuitem13", "Clear Destination Folder"},
+    {"menuitem17", "Use image name when no description"},
+    // Help menu, named after the product at start-up.
+    {"PictavoHelp1", "Pictavo Help"},
+    {"PictavoHomepage1", "Pictavo Homepage"},
+    {"LicenseAgreement1", "License Agreement "},
+    {"AboutPictavo1", "&About Pictavo"},
+    // Drop-down of "Create All".
+    {"Thumbnail1", "Create &Thumbnail"},
+    {"Images1", "Create &Images"},
+    {"HTMLPages1", "Create HTML &Pages"},
+    {"ShowHTMLPage1", "Show HTML Page"},
+    // The list's pop-up menu.
+    {"Moveitemup1", "Move items up"},
+    {"Moveitemdown1", "Move items down"},
+    {"Moveitemtop1", "Move items top"},
+    {"Moveitembottom1", "Move items bottom"},
+    {"MenuItem12", "Move items to ..."},
+    {"PlaceHere1", "Move items to here"},
+    {"MenuItem15", "O&pen"},
+    {"MenuItem16", "P&roperties"},
+    // The template editors' pop-up menu, titled from the default editor records.
+    {"EditWith1", "Edit with Microsoft Frontpage"},
+    {"EditWith2", "Edit with Windows Notepad"},
+    {"EditWith3", "Edit with "},
+    {"CustomizeEditor1", "Customize editor"},
+    // Tool bar and status bar.
+    {"ToolButton1", "New items"},
+    {"ToolButton2", "Add (Directory)"},
+    {"ToolButton3", "Add (Files)"},
+    {"ToolButton4", "Delete items"},
+    {"ToolButton6all", "Create All"},
+    {"ToolButton8", "Help"},
+    {"Button14", "Stop"},
+    // Pages.
+    {"TabSheet1", "Source Images"},
+    {"TabSheet2", "Destination"},
+    {"TabSheet3", "Index pages"},
+    {"TabSheet4", "Image pages"},
+    {"TabSheet5", "Images"},
+    // "Source Images" and "Destination".
+    {"Button13", "Descrip&tion"},
+    {"Label3", "&Save in Folder:"},
+    {"Button8", "..."},
+    {"Label8", "Change &case:"},
+    {"Label9", "Base &URL:"},
+    // "Index pages".
+    {"Label11", "&Title page:"},
+    {"Label12", "&Columns:"},
+    {"Label13", "&Border:"},
+    {"Label14", "Cell Pa&dding:"},
+    {"Label15", "C&ell Spacing:"},
+    {"Label16", "&Alignment:"},
+    {"Label17", "Hyperlin&k to:"},
+    {"CheckBox7", "Auto si&ze"},
+    {"Label18", "Ca&ption:"},
+    {"Label20", "&<Alt>"},
+    // "Image pages".
+    {"Label22", "&Title page:"},
+    {"Label23", "&Border:"},
+    {"Label24", "Ca&ption:"},
+    {"Label26", "&<Alt>"},
+    {"Label27", "Hyperlin&k:"},
+    // "Images".
+    {"GroupBox3", " Thumbnail "},
+    {"GroupBox4", "Image"},
+    {"Label29", "&X Colors:"},
+    {"Label37", "&X Colors:"},
+    {"CheckBox1", "Lock &dimension"},
+    {"Label35", "&Border:"},
+    {"CheckBox2", "Use Frame"},
+    {"CheckBox3", "Resi&ze"},
+    {"CheckBox4", "Use Frame"},
+    {"CheckBox5", "Add Text"},
+    {"CheckBox6", "Add Logo"},
+};
+
+struct ItemsCase {
+    const char* combo;
+    std::vector<std::string> items;
+};
+
+const ItemsCase MainWindowItems[] = {
+    {"ComboBox10", {"Do not change", "lowercase", "UPPERCASE", "Title Case", "Sentence case", "tOGGLE cASE"}},
+    {"ComboBox1", {"Rows", "# Thumbs", "Single Page"}},
+    {"ComboBox2", {"Default", "Left", "Right", "Center", "Justify"}},
+    {"ComboBox4", {"none", "Original image", "Image page"}},
+    {"ComboBox7", {"JPG", "GIF"}},
+    {"ComboBox8", {"JPG", "GIF"}},
+    {"ComboBox6", {"Percent", "Pixel", "Crop"}},
+    {"ComboBox19", {"both", "width", "height"}},
+    {"ComboBox17", {"none", "Blur", "Sharpen", "Auto Contrast"}},
+    {"ComboBox18", {"none", "Blur", "Sharpen", "Auto Contrast"}},
+};
+
+// The caption a component carries, whatever its kind; "?" for a kind without one.
+std::string CaptionOf(TComponent* c) {
+    if (auto* m = dynamic_cast<TMenuItem*>(c)) return m->Caption();
+    if (auto* l = dynamic_cast<TLabel*>(c)) return l->Caption();
+    if (auto* b = dynamic_cast<TButton*>(c)) return b->Caption();
+    if (auto* x = dynamic_cast<TCheckBox*>(c)) return x->Caption();
+    if (auto* t = dynamic_cast<TToolButton*>(c)) return t->Caption();
+    if (auto* s = dynamic_cast<TTabSheet*>(c)) return s->Caption;
+    if (auto* g = dynamic_cast<TGroupBox*>(c)) return static_cast<QGroupBox*>(g->Widget())->title().toStdString();
+    return "?";
+}
+
+TEST(Captions, EveryCaptionOfTheMainWindowStandsAsWritten) {
+    TempProgramFolder folder;
+    TForm1 form;
+    for (const auto& expected : MainWindowCaptions) {
+        TComponent* c = form.FindComponent(expected.component);
+        ASSERT_NE(c, nullptr) << expected.component;
+        EXPECT_EQ(CaptionOf(c), expected.caption) << expected.component;
+    }
+    for (const auto& expected : MainWindowItems) {
+        auto* combo = form.Find<TComboBox>(expected.combo);
+        ASSERT_NE(combo, nullptr) << expected.combo;
+        EXPECT_EQ(combo->Items().ToVector(), expected.items) << expected.combo;
+    }
+    // The tabs show the page captions; the list shows its two columns.
+    auto* tabs = static_cast<QTabWidget*>(form.PageControl1->Widget());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(tabs->tabText(i).toStdString(), form.PageControl1->Page(i)->Caption);
+    auto* header = static_cast<QTreeWidget*>(form.ListView1->Widget())->headerItem();
+    EXPECT_EQ(header->text(0).toStdString(), "Name");
+    EXPECT_EQ(header->text(1).toStdString(), "Folder");
+    // The status bar of an empty list.
+    EXPECT_EQ(form.StatusBar1->PanelText(0), "Total Pages: 0");
+    EXPECT_EQ(form.StatusBar1->PanelText(1), "Total Items: 0 ");
+    // "<Alt>" is shown as text: the accelerator mark is taken, the brackets stay.
+    for (TLabel* alt : {form.Find<TLabel>("Label20"), form.Find<TLabel>("Label26")}) {
+        auto* label = static_cast<QLabel*>(alt->Widget());
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        EXPECT_EQ(label->text().toStdString(), "<Alt>");
+    }
+    EXPECT_EQ(static_cast<QLabel*>(form.Find<TLabel>("Label14")->Widget())->text().toStdString(), "Cell Padding:");
+}
+
+TEST(Captions, AddDropTargetSaysItIsNotInThisBuildAndLeavesTheList) {
+    TempProgramFolder folder;
+    DialogScript dialogs;
+    TForm1 form;
+    WriteFile(folder.File("pic.jpg"), "x");
+    form.ListView1->Add(TForm1::MakeSourceItem(folder.File("pic.jpg")));
+    form.UpdateControls();
+    EXPECT_EQ(form.AddDropTarget1->Action()->shortcut().toString().toStdString(), "Shift+Ins");
+    form.AddDropTarget1->Click();
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Text, "The drop target is not available in this version.");
+    EXPECT_EQ(dialogs.Messages[0].Caption, ProductName);
+    EXPECT_EQ(form.ListView1->Count(), 1);
+    // The menu's own action runs the same handler.
+    dialogs.Messages.clear();
+    form.AddDropTarget1->Action()->trigger();
+    TestApplication().ProcessMessages();
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Text, "The drop target is not available in this version.");
+}
+
+// ---------------------------------------------------------------------------
+// Shipped caption-position lists
+
+int RunTidy(const std::string& file, std::string& output) {
+    const std::string command = "tidy -q -e '" + file + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::string> ListLines(const std::string& name) {
+    TStringList list;
+    list.LoadFromFile(DataFolder + name);
+    std::vector<std::string> lines;
+    for (const auto& line : list) lines.push_back(line);
+    return lines;
+}
+
+class ShippedCaptionLines : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"pvcapt.pv", "pvcapi.pv", "banner1.dat", "banner2.dat"})
+            fs::copy_file(DataFolder + name, folder.File(name));
+        for (const char* dir : {"indexpg", "imagepg", "framepg", "buttons"})
+            fs::copy(DataFolder + dir, folder.File(dir), fs::copy_options::recursive);
+        form = std::make_unique<TForm1>();
+        destination = folder.Path() + "Out/";
+        form->Edit1->SetText(destination);
+        form->ComboBox4->SetItemIndex(2);  // thumbnails link to the image pages
+        form->ComboBox6->SetItemIndex(1);  // thumbnail sizes in pixels
+        form->SpinEdit6->SetValue(120);
+        form->SpinEdit7->SetValue(90);
+        for (int i = 0; i < 3; ++i) {
+            const std::string source = folder.Path() + "src/p" + std::to_string(i + 1) + ".jpg";
+            WriteFile(source, "x");
+            form->ListView1->Add(TForm1::MakeSourceItem(source));
+            form->ListBox2->Items().Add("i" + std::to_string(i + 1) + ".jpg|640|480|0");
+            form->ListBox2->Items().Add("t" + std::to_string(i + 1) + ".jpg|120|90|0");
+        }
+    }
+
+    // Writes the index pages and the image pages with the shipped templates.
+    void WriteAllPages() {
+        const int items = form->ListView1->Count();
+        int pages = 0, remainder = 0;
+        PageCount(pages, remainder, form->ComboBox1->ItemIndex(), form->SpinEdit2->Value(), form->SpinEdit1->Value(),
+                  items);
+        form->ListBox3->Items().Clear();
+        form->ListBox4->Items().Clear();
+        form->FillPageNames(form->Edit2->Text(), 0, pages, "listbox3");
+        form->FillPageNames(form->Edit4->Text(), 1, items, "listbox4");
+        form->WritePages(0, pages, folder.File("indexpg/classic.htm"), remainder);
+        form->WritePages(1, items, folder.File("imagepg/classic.htm"));
+    }
+
+    TempProgramFolder folder;
+    DialogScript dialogs;
+    std::unique_ptr<TForm1> form;
+    std::string destination;
+};
+
+TEST_F(ShippedCaptionLines, FirstLinesKeepTheirPlacesAndEveryLineHoldsThePicture) {
+    const auto index = ListLines("pvcapt.pv");
+    const auto image = ListLines("pvcapi.pv");
+    // Stored settings and the golden pages refer to these by index.
+    ASSERT_GE(index.size(), 8u);
+    ASSERT_GE(image.size(), 5u);
+    EXPECT_EQ(index[0], "Caption above the thumbnail|%caption<br>%file");
+    EXPECT_EQ(index[1], "Caption below the thumbnail|%file<br>%caption");
+    EXPECT_EQ(index[4], "Thumbnail only|%file");
+    EXPECT_EQ(image[0], "Caption above the image|%caption<br>%file");
+    EXPECT_EQ(image[1], "Caption below the image|%file<br>%caption");
+    EXPECT_EQ(image[4], "Image only|%file");
+    bool sized = false;
+    for (const auto& lines : {index, image})
+        for (const auto& line : lines) {
+            const auto bar = line.find('|');
+            ASSERT_NE(bar, std::string::npos) << line;
+            EXPECT_NE(LowerCaseAscii(line.substr(bar + 1)).find("%file"), std::string::npos) << line;
+            if (line.find("%thumbwidth") != std::string::npos && line.find("%thumbheight") != std::string::npos)
+                sized = true;
+        }
+    EXPECT_TRUE(sized);
+    // The window offers every line by its name.
+    EXPECT_EQ(form->ComboBox9->Items().Count(), static_cast<int>(index.size()));
+    EXPECT_EQ(form->ComboBox14->Items().Count(), static_cast<int>(image.size()));
+}
+
+TEST_F(ShippedCaptionLines, EveryLineGivesValidPagesAndTheThumbnailSizeFillsTheBox) {
+    ASSERT_EQ(std::system("tidy -v >/dev/null 2>&1"), 0) << "tidy is not installed";
+    const int indexLines = form->ComboBox9->Items().Count();
+    const int imageLines = form->ComboBox14->Items().Count();
+    ASSERT_GT(indexLines, 0);
+    for (int position = 0; position < std::max(indexLines, imageLines); ++position) {
+        SCOPED_TRACE(position);
+        form->ComboBox9->SetItemIndex(std::min(position, indexLines - 1));
+        form->ComboBox14->SetItemIndex(std::min(position, imageLines - 1));
+        WriteAllPages();
+        for (const char* name : {"index1.html", "image02.htm"}) {
+            const std::string page = ReadFile(destination + name);
+            ASSERT_FALSE(page.empty()) << name;
+            for (const char* v : {"%thumbwidth", "%thumbheight", "%file", "%caption"})
+                EXPECT_EQ(LowerCaseAscii(page).find(v), std::string::npos) << name << ": " << v;
+            std::string output;
+            const int rc = RunTidy(destination + name, output);
+            EXPECT_TRUE(rc == 0 || rc == 1) << name << "\n" << output;
+            EXPECT_EQ(output.find("Error:"), std::string::npos) << name << "\n" << output;
+        }
+        const std::string line = form->ComboBox9->Items()[form->ComboBox9->ItemIndex()];
+        if (line.find("fixed-size box") != std::string::npos) {
+            const std::string index = ReadFile(destination + "index1.html");
+            EXPECT_NE(index.find("<td width=\"120\" height=\"90\" align=\"center\" valign=\"middle\"><a href=\"image01.htm\">"
+                                 "<img src=\"t1.jpg\""),
+                      std::string::npos)
+                << index;
+        }
+    }
+}
+
+}  // namespace
