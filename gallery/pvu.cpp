@@ -86,8 +86,12 @@ void TForm1::ConnectHandlers() {
     Selectall1->OnClick = bind(&TForm1::Selectall1Click);
     Deselectall1->OnClick = bind(&TForm1::Deselectall1Click);
     Refresh1->OnClick = bind(&TForm1::Refresh1Click);
-    for (TMenuItem* m : {Name1, ExtName1, PathName1, PathExtName1, DateTime1, PathDateTime1})
-        m->OnClick = bind(&TForm1::SortClick);
+    Name1->OnClick = bind(&TForm1::Name1Click);
+    ExtName1->OnClick = bind(&TForm1::ExtName1Click);
+    PathName1->OnClick = bind(&TForm1::PathName1Click);
+    PathExtName1->OnClick = bind(&TForm1::PathExtName1Click);
+    DateTime1->OnClick = bind(&TForm1::DateTime1Click);
+    PathDateTime1->OnClick = bind(&TForm1::PathDateTime1Click);
     for (TMenuItem* m : {Moveitemup1, Moveitemdown1, Moveitemtop1, Moveitembottom1})
         m->OnClick = bind(&TForm1::Moveitemup1Click);
     MenuItem12->OnClick = bind(&TForm1::MenuItem12Click);
@@ -98,8 +102,8 @@ void TForm1::ConnectHandlers() {
     for (TMenuItem* m : {menuitem3, Menuitem4, Menuitem5, Menuitem6, Menuitem7, Menuitem8, menuitem10, menuitem13,
                          menuitem17})
         m->OnClick = bind(&TForm1::menuitem3Click);
-    ListView1->OnClick = bind(&TForm1::UpdateControlsClick);
-    ListView1->OnKeyUp = [this](TComponent* s, int&) { UpdateControlsClick(s); };
+    ListView1->OnClick = bind(&TForm1::ListView1Click);
+    ListView1->OnKeyUp = [this](TComponent* s, int& key) { ListView1KeyUp(s, key); };
     ListView1->OnMouseMove = [this](TComponent* s, TMouseButton b, bool left, int x, int y) {
         ListView1MouseMove(s, b, left, x, y);
     };
@@ -113,12 +117,12 @@ void TForm1::ConnectHandlers() {
                          QPoint g = ListView1->Widget()->mapToGlobal(p);
                          PopupMenu2->Popup(g.x(), g.y());
                      });
-    SpinEdit1->OnExit = bind(&TForm1::UpdateControlsClick);
-    SpinEdit2->OnExit = bind(&TForm1::UpdateControlsClick);
-    ComboBox1->OnChange = bind(&TForm1::UpdateControlsClick);
-    ComboBox19->OnClick = bind(&TForm1::UpdateControlsClick);
-    ComboBox6->OnClick = bind(&TForm1::UpdateControlsClick);
-    ComboBox4->OnChange = bind(&TForm1::UpdateControlsClick);
+    SpinEdit1->OnExit = bind(&TForm1::SpinEdit1Exit);
+    SpinEdit2->OnExit = bind(&TForm1::SpinEdit1Exit);
+    ComboBox1->OnChange = bind(&TForm1::ComboBox1Change);
+    ComboBox19->OnClick = bind(&TForm1::ComboBox19Click);
+    ComboBox6->OnClick = bind(&TForm1::ComboBox19Click);
+    ComboBox4->OnChange = bind(&TForm1::ComboBox4Change);
     ComboBox7->OnClick = bind(&TForm1::ComboBox7Click);
     ComboBox8->OnClick = bind(&TForm1::ComboBox7Click);
     Button8->OnClick = bind(&TForm1::Button8Click);

@@ -83,7 +83,13 @@ public:
     void Selectall1Click(TComponent* Sender);
     void Deselectall1Click(TComponent* Sender);
     void Refresh1Click(TComponent* Sender);
-    void SortClick(TComponent* Sender);
+    // "Sort by" entries.
+    void Name1Click(TComponent* Sender);
+    void ExtName1Click(TComponent* Sender);
+    void PathName1Click(TComponent* Sender);
+    void PathExtName1Click(TComponent* Sender);
+    void DateTime1Click(TComponent* Sender);
+    void PathDateTime1Click(TComponent* Sender);
     void Moveitemup1Click(TComponent* Sender);
     void MenuItem12Click(TComponent* Sender);
     void PlaceHere1Click(TComponent* Sender);
@@ -96,7 +102,13 @@ public:
     void Button8Click(TComponent* Sender);
     void ComboBox16Exit(TComponent* Sender);
     void ComboBox13KeyUp(TComponent* Sender, int& Key);
-    void UpdateControlsClick(TComponent* Sender);
+    // Handlers that only bring the controls and the status bar up to date.
+    void ListView1Click(TComponent* Sender);
+    void ListView1KeyUp(TComponent* Sender, int& Key);
+    void SpinEdit1Exit(TComponent* Sender);
+    void ComboBox1Change(TComponent* Sender);
+    void ComboBox19Click(TComponent* Sender);
+    void ComboBox4Change(TComponent* Sender);
     void ComboBox7Click(TComponent* Sender);
 
     void ScanFolder(const std::string& folder, const std::string& includeMasks, const std::string& excludeMasks);

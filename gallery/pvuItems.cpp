@@ -310,14 +310,12 @@ void TForm1::MenuItem16Click(TComponent*) {
 // ---------------------------------------------------------------------------
 // Sorting
 
-void TForm1::SortClick(TComponent* Sender) {
-    if (Sender == Name1) SortItems(TItemSort::Name);
-    if (Sender == ExtName1) SortItems(TItemSort::ExtName);
-    if (Sender == PathName1) SortItems(TItemSort::PathName);
-    if (Sender == PathExtName1) SortItems(TItemSort::PathExtName);
-    if (Sender == DateTime1) SortItems(TItemSort::DateTime);
-    if (Sender == PathDateTime1) SortItems(TItemSort::PathDateTime);
-}
+void TForm1::Name1Click(TComponent*) { SortItems(TItemSort::Name); }
+void TForm1::ExtName1Click(TComponent*) { SortItems(TItemSort::ExtName); }
+void TForm1::PathName1Click(TComponent*) { SortItems(TItemSort::PathName); }
+void TForm1::PathExtName1Click(TComponent*) { SortItems(TItemSort::PathExtName); }
+void TForm1::DateTime1Click(TComponent*) { SortItems(TItemSort::DateTime); }
+void TForm1::PathDateTime1Click(TComponent*) { SortItems(TItemSort::PathDateTime); }
 
 void TForm1::SortItems(TItemSort order) {
     if (order == TItemSort::Name) {
@@ -483,7 +481,12 @@ void TForm1::ComboBox13KeyUp(TComponent* Sender, int& Key) {
     }
 }
 
-void TForm1::UpdateControlsClick(TComponent*) { UpdateControls(); }
+void TForm1::ListView1Click(TComponent*) { UpdateControls(); }
+void TForm1::ListView1KeyUp(TComponent*, int&) { UpdateControls(); }
+void TForm1::SpinEdit1Exit(TComponent*) { UpdateControls(); }
+void TForm1::ComboBox1Change(TComponent*) { UpdateControls(); }
+void TForm1::ComboBox19Click(TComponent*) { UpdateControls(); }
+void TForm1::ComboBox4Change(TComponent*) { UpdateControls(); }
 
 void TForm1::ComboBox7Click(TComponent*) {
     Notebook1->SetPageIndex(std::max(0, ComboBox7->ItemIndex()));
