@@ -32,6 +32,12 @@ struct PathLess {
 };
 using TPathSet = std::set<std::string, PathLess>;
 
+// The folder browser of "Add (Directory)": file-system folders only; true and
+// the chosen folder when the user picked one. The root and the status-line
+// flag have no counterpart in the platform's dialog and are accepted as given.
+bool BrowseForFolder(const std::string& title, const std::string& startFolder, const std::string& root,
+                     std::string& chosen, bool statusLine);
+
 // Source-list sort orders of the "Sort by" entries.
 enum class TItemSort { Name, ExtName, PathName, PathExtName, DateTime, PathDateTime };
 

@@ -112,7 +112,7 @@ void TForm1::Adddirectory1Click(TComponent*) {
     const std::string start = UnescapeRecordField(GetField(1, GetPropertyRecord(prSourceImage), 1));
     RemoveMissingItems();
     std::string chosen;
-    if (BrowseForFolderDialog("Select directory for scanning the files: \r\n" + ComboBox16->Text(), start, chosen)) {
+    if (BrowseForFolder("Select directory for scanning the files: \r\n" + ComboBox16->Text(), start, "", chosen, true)) {
         SetPropertyRecord(prSourceImage, EscapeRecordField(chosen));
         EnableMainUI(0);
         ListView1->SetVisible(false);
@@ -305,6 +305,11 @@ void TForm1::MenuItem16Click(TComponent*) {
     for (int i = 0; i < ListView1->Count(); ++i)
         if (ListView1->Focused(i) && ListView1->Selected(i)) chosen = i;
     if (chosen >= 0) ShowFileProperties(ItemFullPath(chosen));
+}
+
+bool BrowseForFolder(const std::string& title, const std::string& startFolder, const std::string&,
+                     std::string& chosen, bool) {
+    return BrowseForFolderDialog(title, startFolder, chosen);
 }
 
 // ---------------------------------------------------------------------------
