@@ -1,6 +1,7 @@
 #include "gallery/pvutils.h"
 #include "gallery/pvutilsMarkup.h"
 #include "platform/core/Exception.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -67,14 +68,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Destination {
-    fs::path path;
-    Destination()
-    {
-        std::string t = (fs::temp_directory_path() / "pictavo-markup-XXXXXX").string();
-        path = ::mkdtemp(t.data());
-    }
-    ~Destination() { fs::remove_all(path); }
+struct Destination : testsupport::TempDir {
+    Destination() : TempDir("pictavo-markup") {}
     void file(const std::string& name, std::size_t size) const
     {
         std::ofstream(path / name, std::ios::binary) << std::string(size, 'x');

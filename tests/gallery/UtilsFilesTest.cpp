@@ -3,6 +3,7 @@
 #include "platform/system/DateTime.h"
 #include "platform/shell/Shell.h"
 #include "platform/system/Files.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -16,21 +17,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TempFolder {
-    fs::path path;
-    TempFolder()
-    {
-        std::string t = (fs::temp_directory_path() / "pictavo-utils-XXXXXX").string();
-        path = ::mkdtemp(t.data());
-    }
-    ~TempFolder() { fs::remove_all(path); }
-    std::string file(const std::string& name, const std::string& text = "x") const
-    {
-        fs::create_directories((path / name).parent_path());
-        std::ofstream(path / name, std::ios::binary) << text;
-        return (path / name).string();
-    }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
+struct TempFolder : testsupport::TempDir {
+    TempFolder() : TempDir("pictavo-utils") {}
+    std::string file(const std::string& name, const std::string& text = "x") const { return TempDir::file(name, text); }
 };
 
 std::string readFile(const std::string& path)

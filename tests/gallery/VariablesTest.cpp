@@ -3,6 +3,7 @@
 #include "gallery/srutils.h"
 #include "platform/system/DateTime.h"
 #include "platform/system/Files.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +18,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TempFolder {
-    fs::path path;
-    TempFolder()
-    {
-        std::string t = (fs::temp_directory_path() / "pictavo-vars-XXXXXX").string();
-        path = ::mkdtemp(t.data());
-    }
-    ~TempFolder() { fs::remove_all(path); }
+struct TempFolder : testsupport::TempDir {
+    TempFolder() : TempDir("pictavo-vars") {}
     std::string file(const std::string& name, std::size_t size) const
     {
         std::ofstream(path / name, std::ios::binary) << std::string(size, 'x');

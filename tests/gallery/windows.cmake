@@ -12,7 +12,7 @@ if(TARGET programwindowtest)
   add_dependencies(programwindowtest pictavo)
 endif()
 # Template variables and description lookups (no GUI).
-pictavo_add_test(gallery_variables_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/VariablesTest.cpp LIBS gallery_utils)
+pictavo_add_test(gallery_variables_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/VariablesTest.cpp LIBS gallery_utils pictavo_test_support)
 # The page writer over the main window.
 pictavo_add_test(pagestest SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/PagesTest.cpp ${window_test_support} LIBS gallery pictavo_gui_test_support)
 target_include_directories(pagestest PRIVATE ${window_test_dir})

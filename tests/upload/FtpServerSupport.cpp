@@ -34,20 +34,6 @@ std::filesystem::path peerScript()
 
 } // namespace
 
-TempFolder::TempFolder()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "pictavo-ftp-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempFolder::~TempFolder()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& stderrFile)
 {
     int pipeFds[2];

@@ -4,6 +4,8 @@
 // misbehaves on purpose. Both run as their own process group and are stopped
 // by their process id when the fixture ends.
 
+#include "tests/support/TempDir.h"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -15,16 +17,10 @@
 namespace ftptest {
 
 // A folder under the system's temporary folder, removed with its contents.
-class TempFolder {
+class TempFolder : public testsupport::TempDir {
 public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
+    TempFolder() : TempDir("pictavo-ftp") {}
+    const std::filesystem::path& Path() const { return path; }
 };
 
 // A child process in a process group of its own, its stdout on a pipe.

@@ -1,5 +1,8 @@
 // The real program: started under a virtual X display from a temporary
 // program folder, closed by its test hook, it must leave a private pv.ini.
+#include "tests/support/RunCommand.h"
+#include "tests/support/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,15 +15,25 @@
 
 namespace fs = std::filesystem;
 
-TEST(Program, StartsShowsItsWindowAndWritesPrivateSettingsOnClose) {
-    if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
+namespace {
+
+// A copy of the program in a scratch folder, so that folder is its program folder.
+void copyProgramInto(const fs::path& dir) {
     const fs::path exe = fs::path(PICTAVO_BINARY_DIR) / "pictavo";
     ASSERT_TRUE(fs::exists(exe)) << exe;
-    char templ[] = "/tmp/pictavo-run-XXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr);
-    const fs::path dir = templ;
     fs::copy_file(exe, dir / "pictavo");
     fs::copy_file(fs::path(PICTAVO_SOURCE_DIR) / "data" / "pvcapt.pv", dir / "pvcapt.pv");
+}
+
+std::string readText(const fs::path& file) { return testsupport::ReadFileText(file.string()); }
+
+} // namespace
+
+TEST(Program, StartsShowsItsWindowAndWritesPrivateSettingsOnClose) {
+    if (!testsupport::HaveTool("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
+    const testsupport::TempDir scratch("pictavo-run");
+    const fs::path dir = scratch.path;
+    ASSERT_NO_FATAL_FAILURE(copyProgramInto(dir));
 
     // The program says on stderr when its window is exposed (a test hook), and
     // closes the window itself after a delay (another test hook).
@@ -31,27 +44,21 @@ TEST(Program, StartsShowsItsWindowAndWritesPrivateSettingsOnClose) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 
-    std::ifstream log(dir / "run.log");
-    std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    const std::string text = readText(dir / "run.log");
     EXPECT_NE(text.find("main window shown"), std::string::npos) << text;
 
     struct stat st {};
     ASSERT_EQ(stat((dir / "pv.ini").c_str(), &st), 0) << text;
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    fs::remove_all(dir);
 }
 
 // The kit's single-instance lock only marks a second copy: both copies show
 // their windows and end normally, and only the later one reports itself second.
 TEST(Program, TwoCopiesRunSideBySide) {
-    if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
-    const fs::path exe = fs::path(PICTAVO_BINARY_DIR) / "pictavo";
-    ASSERT_TRUE(fs::exists(exe)) << exe;
-    char templ[] = "/tmp/pictavo-two-XXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr);
-    const fs::path dir = templ;
-    fs::copy_file(exe, dir / "pictavo");
-    fs::copy_file(fs::path(PICTAVO_SOURCE_DIR) / "data" / "pvcapt.pv", dir / "pvcapt.pv");
+    if (!testsupport::HaveTool("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
+    const testsupport::TempDir scratch("pictavo-two");
+    const fs::path dir = scratch.path;
+    ASSERT_NO_FATAL_FAILURE(copyProgramInto(dir));
     fs::create_directory(dir / "run");
     fs::permissions(dir / "run", fs::perms::owner_all, fs::perm_options::replace);
 
@@ -70,10 +77,7 @@ TEST(Program, TwoCopiesRunSideBySide) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 
-    auto readAll = [&](const char* name) {
-        std::ifstream in(dir / name);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    };
+    auto readAll = [&](const char* name) { return readText(dir / name); };
     EXPECT_EQ(readAll("codes"), "0 0\n") << readAll("run.log");
     const std::string first = readAll("first.log");
     const std::string second = readAll("second.log");
@@ -83,5 +87,4 @@ TEST(Program, TwoCopiesRunSideBySide) {
     EXPECT_NE(second.find("second instance"), std::string::npos) << second;
     // The lock lies where the kit keeps it, named after the program.
     EXPECT_TRUE(fs::exists(dir / "run" / "pictavo.lock"));
-    fs::remove_all(dir);
 }

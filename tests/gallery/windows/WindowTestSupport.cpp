@@ -16,21 +16,12 @@ namespace fs = std::filesystem;
 
 TApplication& TestApplication() { return testsupport::TestApplication(); }
 
-TempProgramFolder::TempProgramFolder() {
+TempProgramFolder::TempProgramFolder() : path_(folder_.path.string() + "/") {
     TestApplication();
-    std::string templ = (fs::temp_directory_path() / "pictavo-win-XXXXXX").string();
-    std::vector<char> buf(templ.begin(), templ.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = std::string(buf.data()) + "/";
     SetProgramFolder(path_);
 }
 
-TempProgramFolder::~TempProgramFolder() {
-    SetProgramFolder("");
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
+TempProgramFolder::~TempProgramFolder() { SetProgramFolder(""); }
 
 void TempProgramFolder::Write(const std::string& name, const std::string& content) const { WriteFile(path_ + name, content); }
 std::string TempProgramFolder::Read(const std::string& name) const { return ReadFile(path_ + name); }

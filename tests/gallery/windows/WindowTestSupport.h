@@ -3,6 +3,7 @@
 // program folder, and answers for the dialogs and message boxes.
 
 #include "gallery/pvu.h"
+#include "tests/support/TempDir.h"
 
 #include <deque>
 #include <memory>
@@ -22,6 +23,7 @@ public:
     std::string Read(const std::string& name) const;
 
 private:
+    testsupport::TempDir folder_{"pictavo-win"};
     std::string path_;
 };
 
