@@ -1,6 +1,7 @@
 // The file-format registry: which picture class reads which extension.
 
 #include "formats/ImageFormats.h"
+#include "platform/core/AsciiCase.h"
 
 #include "platform/picture/Icon.h"
 #include "platform/picture/JPEGImage.h"
@@ -15,13 +16,7 @@ using namespace FormatStrings;
 
 namespace {
 
-bool sameText(const std::string& a, const std::string& b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
+bool sameText(const std::string& a, const std::string& b) { return AsciiSameText(a, b); }
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // Pictures between files and TRasterDIB, and output file names.
 
 #include "gallery/pvutilsPictures.h"
+#include "platform/core/AsciiCase.h"
 
 #include "formats/ImageFormats.h"
 #include "gallery/srutils.h"
@@ -23,13 +24,6 @@
 
 namespace {
 
-std::string lowerAscii(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return text;
-}
 
 bool isEmpty(const TRasterDIB& dib)
 {
@@ -242,7 +236,7 @@ void LoadImageFile(TRasterDIB& dib, const std::string& fileName)
     const std::string path = ToFileSystemPath(fileName);
     if (!FileExists(path))
         return;
-    const std::string ext = lowerAscii(ExtractFileExt(path));
+    const std::string ext = AsciiLower(ExtractFileExt(path));
     const bool jpeg = ext.find(".j") != std::string::npos;
     const bool bmp = !jpeg && ext.find(".bmp") != std::string::npos;
     // An extension nobody reads is the caller's error, not a bad picture.

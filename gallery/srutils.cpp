@@ -1,5 +1,6 @@
 // Case and text routines of srutils.
 #include "gallery/srutils.h"
+#include "platform/core/AsciiCase.h"
 
 #include <climits>
 #include <clocale>
@@ -13,15 +14,9 @@ bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 
 // 0x7F would turn it into a different character.
 char UpCaseAscii(char c) { return IsLowerAlpha(c) ? static_cast<char>(c & ~0x20) : c; }
 
-char LoCaseAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char LoCaseAscii(char c) { return AsciiLower(c); }
 
-std::string LowerCaseAscii(const std::string& text)
-{
-    std::string s = text;
-    for (char& c : s)
-        c = LoCaseAscii(c);
-    return s;
-}
+std::string LowerCaseAscii(const std::string& text) { return AsciiLower(text); }
 
 std::string UpperCaseAscii(const std::string& text)
 {

@@ -1,4 +1,5 @@
 #include "widgets/kitatoms.h"
+#include "platform/core/AsciiCase.h"
 
 #include <map>
 #include <mutex>
@@ -18,12 +19,7 @@ std::map<ATOM, AtomEntry>& Atoms()
     return atoms;
 }
 
-std::string Folded(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return text;
-}
+std::string Folded(std::string text) { return AsciiLower(std::move(text)); }
 
 ATOM FindLocked(const std::string& name)
 {

@@ -1,4 +1,5 @@
 #include "platform/gui/Gui.h"
+#include "platform/core/AsciiCase.h"
 
 #include <QString>
 
@@ -9,11 +10,7 @@ QString ToQString(const std::string& text) { return QString::fromUtf8(text.data(
 
 std::string FromQString(const QString& text) { return text.toUtf8().toStdString(); }
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-    return text;
-}
+std::string LowerAscii(std::string text) { return AsciiLower(std::move(text)); }
 
 int CompareTextAscii(const std::string& a, const std::string& b) {
     const std::string la = LowerAscii(a), lb = LowerAscii(b);

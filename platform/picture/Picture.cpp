@@ -1,4 +1,5 @@
 #include "platform/picture/Picture.h"
+#include "platform/core/AsciiCase.h"
 
 #include "platform/picture/Icon.h"
 #include "platform/picture/JPEGImage.h"
@@ -408,13 +409,6 @@ std::unique_ptr<TBitmap> TBitmap::RenderBitmap() const
 
 namespace {
 
-std::string lowerAscii(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return text;
-}
 
 std::string withoutDot(const std::string& extension)
 {
@@ -438,11 +432,11 @@ std::vector<TPictureFileFormat>& pictureRegistry()
 
 const TPictureFileFormat* findFormat(const std::string& extension)
 {
-    std::string wanted = lowerAscii(withoutDot(extension));
+    std::string wanted = AsciiLower(withoutDot(extension));
     if (wanted.empty())
         return nullptr;
     for (const TPictureFileFormat& f : pictureRegistry())
-        if (lowerAscii(f.Extension) == wanted)
+        if (AsciiLower(f.Extension) == wanted)
             return &f;
     return nullptr;
 }
@@ -462,7 +456,7 @@ std::string rawExtension(const std::string& fileName)
 
 } // namespace
 
-std::string ExtensionOf(const std::string& fileName) { return lowerAscii(rawExtension(fileName)); }
+std::string ExtensionOf(const std::string& fileName) { return AsciiLower(rawExtension(fileName)); }
 
 void TPicture::RegisterFileFormat(const std::string& extension, const std::string& description,
                                   TGraphicClass graphicClass)

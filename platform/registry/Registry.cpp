@@ -1,4 +1,5 @@
 #include "platform/registry/Registry.h"
+#include "platform/core/AsciiCase.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,11 +19,6 @@ std::string& overridePath() {
     return path;
 }
 
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return s;
-}
 std::string trim(const std::string& s) {
     const auto first = s.find_first_not_of(" \t\r");
     if (first == std::string::npos) return {};
@@ -41,10 +37,10 @@ std::vector<std::string> readLines(const std::string& path) {
 
 // Index range of a section's lines: [first, end) after its header; npos when absent.
 std::pair<std::size_t, std::size_t> findSection(const std::vector<std::string>& lines, const std::string& key) {
-    const std::string wanted = lowerAscii(key);
+    const std::string wanted = AsciiLower(key);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string t = trim(lines[i]);
-        if (t.size() >= 2 && t.front() == '[' && t.back() == ']' && lowerAscii(t.substr(1, t.size() - 2)) == wanted) {
+        if (t.size() >= 2 && t.front() == '[' && t.back() == ']' && AsciiLower(t.substr(1, t.size() - 2)) == wanted) {
             std::size_t end = i + 1;
             while (end < lines.size()) {
                 const std::string u = trim(lines[end]);
@@ -59,7 +55,7 @@ std::pair<std::size_t, std::size_t> findSection(const std::vector<std::string>& 
 
 bool isValueLine(const std::string& line, const std::string& name) {
     const auto eq = line.find('=');
-    return eq != std::string::npos && lowerAscii(trim(line.substr(0, eq))) == lowerAscii(name);
+    return eq != std::string::npos && AsciiLower(trim(line.substr(0, eq))) == AsciiLower(name);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "platform/strings/StringList.h"
+#include "platform/core/AsciiCase.h"
 
 #include "platform/streams/Streams.h"
 
@@ -6,7 +7,7 @@
 
 namespace {
 
-unsigned char lowerAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
+unsigned char lowerAscii(unsigned char c) { return static_cast<unsigned char>(AsciiLower(static_cast<char>(c))); }
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "platform/system/DateTime.h"
+#include "platform/core/AsciiCase.h"
 
 #include <chrono>
 #include <cmath>
@@ -49,16 +50,13 @@ bool startsWithNoCase(const std::string& s, std::size_t pos, const char* word)
     for (std::size_t i = 0; word[i]; ++i) {
         if (pos + i >= s.size())
             return false;
-        char a = s[pos + i], b = word[i];
-        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a + 32);
-        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b + 32);
-        if (a != b)
+        if (AsciiLower(s[pos + i]) != AsciiLower(word[i]))
             return false;
     }
     return true;
 }
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char lower(char c) { return AsciiLower(c); }
 
 void formatInto(std::string& out, const std::string& f, const TDateParts& p, TDateTime value, int depth);
 

@@ -1,4 +1,5 @@
 #include "platform/system/FindFiles.h"
+#include "platform/core/AsciiCase.h"
 
 #include "platform/system/DateTime.h"
 #include "platform/system/Files.h"
@@ -13,7 +14,7 @@
 
 namespace {
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char lowerAscii(char c) { return AsciiLower(c); }
 
 // Iterative '*' backtracking: linear in practice, never exponential.
 bool wildcard(const std::string& text, const std::string& mask)
