@@ -79,7 +79,7 @@ void writePacked(std::uint8_t* row, std::size_t bitOffset, unsigned bits, unsign
     b = std::uint8_t((b & ~fieldMask) | ((value << shift) & fieldMask));
 }
 
-} // namespace
+}  // namespace
 
 std::uint32_t MulDiv16(std::uint32_t a, std::uint32_t b, std::uint32_t c)
 {
@@ -98,8 +98,8 @@ struct TColorManager::Row {
     std::uint8_t* target;
     std::uint32_t count;
     std::uint8_t mask;
-    std::size_t sourceStep; // samples per pixel in an interleaved source
-    unsigned sourceBytes;   // bytes of one sample: 1 (packed or 8-bit) or 2
+    std::size_t sourceStep;  // samples per pixel in an interleaved source
+    unsigned sourceBytes;    // bytes of one sample: 1 (packed or 8-bit) or 2
 
     // Sample k of the j-th selected source pixel (8 or 16 bits, as stored).
     unsigned sample(std::size_t j, std::size_t k) const
@@ -123,25 +123,22 @@ namespace {
 template <class T>
 bool storeChanged(T& field, T value)
 {
-    if (field == value)
-        return false;
+    if (field == value) return false;
     field = value;
     return true;
 }
 
 void checkSampleDepth(std::uint8_t bits)
 {
-    if (bits < 1 || bits > 16)
-        colorError(gesInvalidSampleDepth);
+    if (bits < 1 || bits > 16) colorError(gesInvalidSampleDepth);
 }
 
 void checkSamplesPerPixel(std::uint8_t samples)
 {
-    if (samples < 1 || samples > 4)
-        colorError(gesInvalidPixelDepth);
+    if (samples < 1 || samples > 4) colorError(gesInvalidPixelDepth);
 }
 
-} // namespace
+}  // namespace
 
 void TColorManager::SetSourceBitsPerSample(std::uint8_t bits)
 {
@@ -187,14 +184,11 @@ void TColorManager::SetGamma(float mainGamma, float displayGamma)
 void TColorManager::SetYCbCrParameters(std::span<const float> values, std::uint8_t horizontalSubsampling,
                                        std::uint8_t verticalSubsampling)
 {
-    for (std::size_t i = 0; i < values.size() && i < 3; ++i)
-        yCbCrCoefficients_[i] = values[i];
+    for (std::size_t i = 0; i < values.size() && i < 3; ++i) yCbCrCoefficients_[i] = values[i];
     changed_ = true;
     auto valid = [](std::uint8_t v) { return v == 1 || v == 2 || v == 4; };
-    if (!valid(horizontalSubsampling) || !valid(verticalSubsampling))
-        colorError(gesInvalidSubSampling);
-    if (verticalSubsampling > horizontalSubsampling)
-        colorError(gesVerticalSubSamplingError);
+    if (!valid(horizontalSubsampling) || !valid(verticalSubsampling)) colorError(gesInvalidSubSampling);
+    if (verticalSubsampling > horizontalSubsampling) colorError(gesVerticalSubSamplingError);
     horizontalSubsampling_ = horizontalSubsampling;
     verticalSubsampling_ = verticalSubsampling;
 }
@@ -205,12 +199,9 @@ TPixelFormat TColorManager::PixelFormatFor(bool target) const
     unsigned bits = target ? targetBitsPerSample_ : sourceBitsPerSample_;
     switch (samples) {
     case 1:
-        if (bits == 1)
-            return pf1bit;
-        if (bits >= 2 && bits <= 4)
-            return pf4bit;
-        if (bits >= 8 && bits <= 16)
-            return pf8bit;
+        if (bits == 1) return pf1bit;
+        if (bits >= 2 && bits <= 4) return pf4bit;
+        if (bits >= 8 && bits <= 16) return pf8bit;
         return pfCustom;
     case 3: return bits >= 1 && bits <= 5 ? pf15bit : pf24bit;
     case 4: return bits >= 8 ? pf32bit : pfCustom;
@@ -255,16 +246,14 @@ std::size_t TColorManager::targetStepSamples(Converter converter) const
 // counts that contradict the scheme and depths the converter does not handle.
 void TColorManager::checkLayout(Converter converter) const
 {
-    if (converter == Converter::None)
-        return;
+    if (converter == Converter::None) return;
     unsigned sBits = sourceBitsPerSample_, tBits = targetBitsPerSample_;
-    if (!validDepth(sBits) || !validDepth(tBits))
-        colorError(gesInvalidSampleDepth);
+    if (!validDepth(sBits) || !validDepth(tBits)) colorError(gesInvalidSampleDepth);
     // A grey-with-alpha source may be described by its grey sample alone.
     unsigned sourceWanted = schemeSamples(sourceColorScheme_);
-    bool sourceFits = sourceSamplesPerPixel_ == sourceWanted || (sourceColorScheme_ == csGA && sourceSamplesPerPixel_ == 1);
-    if (!sourceFits || targetSamplesPerPixel_ != schemeSamples(targetColorScheme_))
-        colorError(gesInvalidPixelDepth);
+    bool sourceFits =
+        sourceSamplesPerPixel_ == sourceWanted || (sourceColorScheme_ == csGA && sourceSamplesPerPixel_ == 1);
+    if (!sourceFits || targetSamplesPerPixel_ != schemeSamples(targetColorScheme_)) colorError(gesInvalidPixelDepth);
     bool bytesOnly = (sBits == 8 || sBits == 16) && (tBits == 8 || tBits == 16);
     switch (converter) {
     case Converter::PackedToPacked:
@@ -272,8 +261,7 @@ void TColorManager::checkLayout(Converter converter) const
     case Converter::Row16ToPacked:
     case Converter::PackedTo16: break;
     default:
-        if (!bytesOnly)
-            colorError(gesConversionUnsupported);
+        if (!bytesOnly) colorError(gesConversionUnsupported);
     }
 }
 
@@ -303,8 +291,7 @@ void TColorManager::PrepareConversion()
     TColorScheme s = sourceColorScheme_, t = targetColorScheme_;
     bool sourceIndexed = s == csIndexed || s == csG || s == csGA;
     bool targetIndexed = t == csIndexed || t == csG;
-    if (sourceIndexed != targetIndexed)
-        colorError(gesIndexedNotSupported);
+    if (sourceIndexed != targetIndexed) colorError(gesIndexedNotSupported);
     unsigned sBits = sourceBitsPerSample_, tBits = targetBitsPerSample_;
     bool targetRGB = t == csRGB || t == csRGBA;
     bool targetBGR = t == csBGR || t == csBGRA;
@@ -327,23 +314,14 @@ void TColorManager::PrepareConversion()
             chosen = Converter::Grey;
         break;
     case csGA:
-        if ((sBits == 8 || sBits == 16) && (tBits == 8 || tBits == 16))
-            chosen = Converter::Grey;
+        if ((sBits == 8 || sBits == 16) && (tBits == 8 || tBits == 16)) chosen = Converter::Grey;
         break;
     case csRGB:
-    case csRGBA:
-        chosen = targetRGB ? Converter::RGBToRGB : targetBGR ? Converter::RGBToBGR : Converter::None;
-        break;
+    case csRGBA: chosen = targetRGB ? Converter::RGBToRGB : targetBGR ? Converter::RGBToBGR : Converter::None; break;
     case csBGR:
-    case csBGRA:
-        chosen = targetRGB ? Converter::BGRToRGB : targetBGR ? Converter::BGRToBGR : Converter::None;
-        break;
-    case csCMYK:
-        chosen = targetRGB ? Converter::CMYKToRGB : targetBGR ? Converter::CMYKToBGR : Converter::None;
-        break;
-    case csCIELab:
-        chosen = targetRGB ? Converter::LabToRGB : targetBGR ? Converter::LabToBGR : Converter::None;
-        break;
+    case csBGRA: chosen = targetRGB ? Converter::BGRToRGB : targetBGR ? Converter::BGRToBGR : Converter::None; break;
+    case csCMYK: chosen = targetRGB ? Converter::CMYKToRGB : targetBGR ? Converter::CMYKToBGR : Converter::None; break;
+    case csCIELab: chosen = targetRGB ? Converter::LabToRGB : targetBGR ? Converter::LabToBGR : Converter::None; break;
     case csYCbCr:
     case csPhotoYCC:
         chosen = targetRGB ? Converter::YCbCrToRGB : targetBGR ? Converter::YCbCrToBGR : Converter::None;
@@ -372,26 +350,20 @@ void TColorManager::ConvertRow(TRowSources source, std::span<std::uint8_t> targe
 void TColorManager::ConvertRow(std::span<const std::span<const std::uint8_t>> source, std::span<std::uint8_t> target,
                                std::uint32_t count, std::uint8_t mask)
 {
-    if (changed_)
-        PrepareConversion();
-    if (converter_ == Converter::None)
-        colorError(gesConversionUnsupported);
-    if (count == 0 || mask == 0)
-        return;
+    if (changed_) PrepareConversion();
+    if (converter_ == Converter::None) colorError(gesConversionUnsupported);
+    if (count == 0 || mask == 0) return;
 
     // Every byte the converter will touch must lie inside the buffers given.
     std::size_t sourceStep = sourceStepSamples(converter_);
     std::size_t selected = selectedPixels(count, mask);
     std::size_t sBits = sourceBitsPerSample_, tBits = targetBitsPerSample_;
-    if (source.empty() || (source.size() > 1 && source.size() != sourceStep))
-        colorError(gesRowBufferTooSmall);
+    if (source.empty() || (source.size() > 1 && source.size() != sourceStep)) colorError(gesRowBufferTooSmall);
     if (source.size() == 1) {
-        if (source[0].size() < (selected * sourceStep * sBits + 7) / 8)
-            colorError(gesRowBufferTooSmall);
+        if (source[0].size() < (selected * sourceStep * sBits + 7) / 8) colorError(gesRowBufferTooSmall);
     } else {
         for (const auto& plane : source)
-            if (plane.size() < (selected * sBits + 7) / 8)
-                colorError(gesRowBufferTooSmall);
+            if (plane.size() < (selected * sBits + 7) / 8) colorError(gesRowBufferTooSmall);
     }
     if (target.size() < (std::size_t(count) * targetStepSamples(converter_) * tBits + 7) / 8)
         colorError(gesRowBufferTooSmall);
@@ -429,8 +401,7 @@ void TColorManager::convertPackedToPacked(const Row& row)
     MaskWalker walker{row.mask};
     std::size_t sourceBit = 0;
     for (std::uint32_t i = 0; i < row.count; ++i) {
-        if (!walker.next())
-            continue;
+        if (!walker.next()) continue;
         unsigned v = readPacked(src, sourceBit, sBits);
         sourceBit += sBits;
         writePacked(row.target, std::size_t(i) * tBits, tBits, MulDiv16(v, tMax, sMax));
@@ -447,8 +418,7 @@ void TColorManager::convertCopy16(const Row& row)
     MaskWalker walker{row.mask};
     std::size_t j = 0;
     for (std::uint32_t i = 0; i < row.count; ++i) {
-        if (!walker.next())
-            continue;
+        if (!walker.next()) continue;
         std::uint16_t v = std::uint16_t(row.sample(j++, 0));
         store16(row.target + 2 * std::size_t(i), swap ? swap16(v) : v);
     }
@@ -461,11 +431,9 @@ void TColorManager::convert16ToPacked(const Row& row)
     MaskWalker walker{row.mask};
     std::size_t j = 0;
     for (std::uint32_t i = 0; i < row.count; ++i) {
-        if (!walker.next())
-            continue;
+        if (!walker.next()) continue;
         std::uint16_t v = std::uint16_t(row.sample(j++, 0));
-        if (swap)
-            v = swap16(v);
+        if (swap) v = swap16(v);
         writePacked(row.target, std::size_t(i) * tBits, tBits, MulDiv16(v, tMax, 65535));
     }
 }
@@ -478,8 +446,7 @@ void TColorManager::convertPackedTo16(const Row& row)
     MaskWalker walker{row.mask};
     std::size_t sourceBit = 0;
     for (std::uint32_t i = 0; i < row.count; ++i) {
-        if (!walker.next())
-            continue;
+        if (!walker.next()) continue;
         unsigned v = readPacked(src, sourceBit, sBits);
         sourceBit += sBits;
         std::uint16_t w = std::uint16_t(MulDiv16(v, 65535, sMax));
@@ -494,11 +461,9 @@ void TColorManager::convertGrey(const Row& row)
     MaskWalker walker{row.mask};
     std::size_t j = 0;
     for (std::uint32_t i = 0; i < row.count; ++i) {
-        if (!walker.next())
-            continue;
+        if (!walker.next()) continue;
         unsigned v = row.sample(j++, 0);
-        if (source16 && swap)
-            v = swap16(std::uint16_t(v));
+        if (source16 && swap) v = swap16(std::uint16_t(v));
         if (target16)
             store16(row.target + 2 * std::size_t(i), std::uint16_t(source16 ? v : v * 257));
         else
@@ -516,14 +481,12 @@ void TColorManager::convertRGB(const Row& row, bool exchange)
     MaskWalker walker{row.mask};
     std::size_t j = 0;
     for (std::uint32_t i = 0; i < row.count; ++i) {
-        if (!walker.next())
-            continue;
+        if (!walker.next()) continue;
         std::size_t at = std::size_t(i) * targetStep;
         for (std::size_t k = 0; k < 3; ++k) {
             unsigned v = row.sample(j, exchange ? 2 - k : k);
             if (!source16) {
-                if (gamma)
-                    v = gammaTable_[v];
+                if (gamma) v = gammaTable_[v];
                 if (target16) {
                     std::uint16_t w = std::uint16_t(v * 257);
                     store16(row.target + 2 * (at + k), swap ? swap16(w) : w);
@@ -566,7 +529,8 @@ namespace {
 // Writes red, green, blue as 8-bit values into an 8- or 16-bit target slot.
 void putColour(std::uint8_t* target, std::size_t at, bool target16, bool toBGR, int red, int green, int blue)
 {
-    std::uint8_t first = ClampByte(toBGR ? blue : red), second = ClampByte(green), third = ClampByte(toBGR ? red : blue);
+    std::uint8_t first = ClampByte(toBGR ? blue : red), second = ClampByte(green),
+                 third = ClampByte(toBGR ? red : blue);
     if (target16) {
         store16(target + 2 * at, std::uint16_t(first * 257));
         store16(target + 2 * (at + 1), std::uint16_t(second * 257));
@@ -578,7 +542,7 @@ void putColour(std::uint8_t* target, std::size_t at, bool target16, bool toBGR, 
     }
 }
 
-} // namespace
+}  // namespace
 
 void TColorManager::convertCMYK(const Row& row, bool toBGR)
 {
@@ -588,8 +552,7 @@ void TColorManager::convertCMYK(const Row& row, bool toBGR)
     MaskWalker walker{row.mask};
     std::size_t j = 0;
     for (std::uint32_t i = 0; i < row.count; ++i) {
-        if (!walker.next())
-            continue;
+        if (!walker.next()) continue;
         int out[3];
         if (!source16) {
             int k = int(row.sample(j, 3));
@@ -606,7 +569,7 @@ void TColorManager::convertCMYK(const Row& row, bool toBGR)
             for (int c = 0; c < 3; ++c) {
                 unsigned x = get(std::size_t(c));
                 unsigned m = x * k / 65535;
-                unsigned sum = (x + k - m) & 0xFFFF; // summed in 16 bits
+                unsigned sum = (x + k - m) & 0xFFFF;  // summed in 16 bits
                 out[c] = ClampByte(255 - int(sum * 255 / 65535));
             }
         }
@@ -629,11 +592,9 @@ void TColorManager::convertLab(const Row& row, bool toBGR)
     MaskWalker walker{row.mask};
     std::size_t j = 0;
     for (std::uint32_t i = 0; i < row.count; ++i) {
-        if (!walker.next())
-            continue;
+        if (!walker.next()) continue;
         double L = row.sample(j, 0);
-        if (scaledL)
-            L /= 2.55;
+        if (scaledL) L /= 2.55;
         double ab[2];
         for (int c = 0; c < 2; ++c) {
             unsigned v = row.sample(j, std::size_t(c + 1));
@@ -673,13 +634,11 @@ void TColorManager::convertYCbCr(const Row& row, bool toBGR)
     MaskWalker walker{row.mask};
     std::size_t j = 0;
     for (std::uint32_t i = 0; i < row.count; ++i) {
-        if (!walker.next())
-            continue;
+        if (!walker.next()) continue;
         unsigned s[3];
         for (std::size_t k = 0; k < 3; ++k) {
             s[k] = row.sample(j, k);
-            if (source16 && swap)
-                s[k] = swap16(std::uint16_t(s[k]));
+            if (source16 && swap) s[k] = swap16(std::uint16_t(s[k]));
         }
         ++j;
         std::size_t at = std::size_t(i) * targetStep;
@@ -699,8 +658,7 @@ void TColorManager::convertYCbCr(const Row& row, bool toBGR)
             continue;
         }
         if (source16)
-            for (unsigned& v : s)
-                v = MulDiv16(v, 255, 65535);
+            for (unsigned& v : s) v = MulDiv16(v, 255, 65535);
         int Y = int(s[0]);
         unsigned cb = s[1], cr = s[2];
         int blue = Y + cbToBlueTable_[cb];
@@ -717,8 +675,8 @@ TLogPalette TColorManager::CreateColorPalette(TRowSources data, TPaletteDataForm
 {
     std::size_t count = std::min<std::size_t>(colorCount, 256);
     bool sixteen = format >= pdfInterlaced16Triple;
-    bool planar = format == pdfPlane8Triple || format == pdfPlane8Quad || format == pdfPlane16Triple ||
-                  format == pdfPlane16Quad;
+    bool planar =
+        format == pdfPlane8Triple || format == pdfPlane8Quad || format == pdfPlane16Triple || format == pdfPlane16Quad;
     std::size_t sampleBytes = sixteen ? 2 : 1;
     std::size_t entrySamples = (format == pdfInterlaced8Quad || format == pdfInterlaced16Quad) ? 4 : 3;
     bool swap = SourceOptions & ByteSwapOption;
@@ -731,18 +689,15 @@ TLogPalette TColorManager::CreateColorPalette(TRowSources data, TPaletteDataForm
         const std::span<const std::uint8_t>* plane;
         std::size_t offset;
         if (planar) {
-            if (channel >= planeCount)
-                return 0;
+            if (channel >= planeCount) return 0;
             plane = &planes[channel];
             offset = entry * sampleBytes;
         } else {
-            if (planeCount == 0)
-                return 0;
+            if (planeCount == 0) return 0;
             plane = &planes[0];
             offset = (entry * entrySamples + channel) * sampleBytes;
         }
-        if (offset + sampleBytes > plane->size())
-            return 0;
+        if (offset + sampleBytes > plane->size()) return 0;
         unsigned v;
         if (sixteen) {
             std::uint16_t w = load16(plane->data() + offset);
@@ -790,8 +745,7 @@ TLogPalette TColorManager::CreateGrayscalePalette(bool minIsWhite)
     palette.Entries.resize(count);
     for (unsigned i = 0; i < count; ++i) {
         std::uint8_t v = std::uint8_t(i * step);
-        if (gamma)
-            v = gammaTable_[v];
+        if (gamma) v = gammaTable_[v];
         TPaletteEntry& e = palette.Entries[minIsWhite ? count - 1 - i : i];
         e.peRed = e.peGreen = e.peBlue = v;
     }

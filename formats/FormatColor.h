@@ -21,8 +21,8 @@ public:
 enum TColorScheme : std::uint8_t {
     csUnknown = 0,
     csIndexed = 1,
-    csG = 2,      // grey
-    csGA = 3,     // grey with alpha
+    csG = 2,   // grey
+    csGA = 3,  // grey with alpha
     csRGB = 4,
     csRGBA = 5,
     csBGR = 6,
@@ -35,11 +35,11 @@ enum TColorScheme : std::uint8_t {
 };
 
 // Option bits of SourceOptions / TargetOptions.
-constexpr std::uint8_t AlphaOption = 1;              // the side carries alpha (set by PrepareConversion)
-constexpr std::uint8_t GammaOption = 2;              // target: 8-bit colour samples pass GammaTable
-constexpr std::uint8_t ByteSwapOption = 4;           // source: 16-bit samples stored high byte first
-constexpr std::uint8_t LabScaledLightnessOption = 8; // source: L* stored 0..255
-constexpr std::uint8_t LabOffsetChromaOption = 16;   // source: a*, b* stored with offset 128
+constexpr std::uint8_t AlphaOption = 1;               // the side carries alpha (set by PrepareConversion)
+constexpr std::uint8_t GammaOption = 2;               // target: 8-bit colour samples pass GammaTable
+constexpr std::uint8_t ByteSwapOption = 4;            // source: 16-bit samples stored high byte first
+constexpr std::uint8_t LabScaledLightnessOption = 8;  // source: L* stored 0..255
+constexpr std::uint8_t LabOffsetChromaOption = 16;    // source: a*, b* stored with offset 128
 
 // Layouts of palette data given to CreateColorPalette.
 enum TPaletteDataFormat : std::uint8_t {
@@ -105,8 +105,7 @@ public:
     // per pixel; unselected target pixels are left alone and the source holds
     // only the selected ones. Sources and target are checked against the bytes
     // the row needs; a short buffer raises EColorConversionError.
-    void ConvertRow(TRowSources source, std::span<std::uint8_t> target, std::uint32_t count,
-                    std::uint8_t mask = 0xFF);
+    void ConvertRow(TRowSources source, std::span<std::uint8_t> target, std::uint32_t count, std::uint8_t mask = 0xFF);
     void ConvertRow(std::span<const std::span<const std::uint8_t>> source, std::span<std::uint8_t> target,
                     std::uint32_t count, std::uint8_t mask = 0xFF);
 
@@ -126,9 +125,22 @@ public:
 
 private:
     enum class Converter {
-        None, Copy16, Row16ToPacked, PackedTo16, PackedToPacked, Grey,
-        RGBToRGB, RGBToBGR, BGRToRGB, BGRToBGR,
-        CMYKToRGB, CMYKToBGR, LabToRGB, LabToBGR, YCbCrToRGB, YCbCrToBGR
+        None,
+        Copy16,
+        Row16ToPacked,
+        PackedTo16,
+        PackedToPacked,
+        Grey,
+        RGBToRGB,
+        RGBToBGR,
+        BGRToRGB,
+        BGRToBGR,
+        CMYKToRGB,
+        CMYKToBGR,
+        LabToRGB,
+        LabToBGR,
+        YCbCrToRGB,
+        YCbCrToBGR
     };
     struct Row;
     void checkLayout(Converter converter) const;

@@ -5,10 +5,7 @@
 #include <memory>
 #include <vector>
 
-void CompressionError(const std::string& message)
-{
-    throw EGraphicCompression(message);
-}
+void CompressionError(const std::string& message) { throw EGraphicCompression(message); }
 
 namespace {
 
@@ -32,8 +29,7 @@ public:
 
     std::uint8_t takeByte()
     {
-        if (in_ >= srcSize_)
-            CompressionError(InputOverrun);
+        if (in_ >= srcSize_) CompressionError(InputOverrun);
         return src_[in_++];
     }
 
@@ -55,18 +51,15 @@ public:
         std::memcpy(dst_ + out_, src_ + in_, fits);
         out_ += fits;
         in_ += std::min(count, srcSize_ - in_);
-        if (available < count)
-            CompressionError(InputOverrun);
-        if (fits < count)
-            CompressionError(OutputOverrun);
+        if (available < count) CompressionError(InputOverrun);
+        if (fits < count) CompressionError(OutputOverrun);
     }
 
     // Writes count copies of one unit of unitSize bytes.
     void fill(const std::uint8_t* unit, std::size_t unitSize, std::size_t count)
     {
         for (std::size_t i = 0; i < count; ++i) {
-            if (dstSize_ - out_ < unitSize)
-                CompressionError(OutputOverrun);
+            if (dstSize_ - out_ < unitSize) CompressionError(OutputOverrun);
             if (unitSize == 1)
                 dst_[out_] = unit[0];
             else
@@ -80,8 +73,7 @@ public:
         std::size_t fits = std::min(count, dstSize_ - out_);
         std::memset(dst_ + out_, value, fits);
         out_ += fits;
-        if (fits < count)
-            CompressionError(OutputOverrun);
+        if (fits < count) CompressionError(OutputOverrun);
     }
 
 private:
@@ -105,12 +97,9 @@ struct UsageRecorder {
     }
 };
 
-} // namespace
+}  // namespace
 
-void TDecoder::Encode(const std::uint8_t*, std::uint8_t*, std::size_t, std::size_t& BytesStored)
-{
-    BytesStored = 0;
-}
+void TDecoder::Encode(const std::uint8_t*, std::uint8_t*, std::size_t, std::size_t& BytesStored) { BytesStored = 0; }
 
 // ---------------------------------------------------------------- Targa
 
@@ -127,7 +116,7 @@ TTargaRLEDecoder::TTargaRLEDecoder(int ColorDepth)
 }
 
 void TTargaRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-    std::size_t UnpackedSize)
+                              std::size_t UnpackedSize)
 {
     const std::size_t b = bytesPerPixel_;
     PacketCursor cursor(Source, PackedSize, Dest, UnpackedSize * b);
@@ -149,8 +138,7 @@ void TTargaRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, 
         std::size_t count = (header & 0x7F) + 1u;
         if (header & 0x80) {
             std::uint8_t pixel[4];
-            for (std::size_t i = 0; i < b; ++i)
-                pixel[i] = cursor.takeByte();
+            for (std::size_t i = 0; i < b; ++i) pixel[i] = cursor.takeByte();
             cursor.fill(pixel, b, count);
         } else {
             cursor.copy(count * b);
@@ -160,15 +148,12 @@ void TTargaRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, 
 
 namespace {
 
-bool samePixel(const std::uint8_t* a, const std::uint8_t* b, std::size_t size)
-{
-    return std::memcmp(a, b, size) == 0;
-}
+bool samePixel(const std::uint8_t* a, const std::uint8_t* b, std::size_t size) { return std::memcmp(a, b, size) == 0; }
 
-} // namespace
+}  // namespace
 
 void TTargaRLEDecoder::Encode(const std::uint8_t* Source, std::uint8_t* Dest, std::size_t Count,
-    std::size_t& BytesStored)
+                              std::size_t& BytesStored)
 {
     const std::size_t b = bytesPerPixel_;
     BytesStored = 0;
@@ -181,12 +166,10 @@ void TTargaRLEDecoder::Encode(const std::uint8_t* Source, std::uint8_t* Dest, st
             different = 0;
             while (different + 1 < Count && !samePixel(Source + different * b, Source + (different + 1) * b, b))
                 ++different;
-            if (different + 1 == Count)
-                different = Count;
+            if (different + 1 == Count) different = Count;
         }
         std::size_t same = 1;
-        while (same < Count && samePixel(Source, Source + same * b, b))
-            ++same;
+        while (same < Count && samePixel(Source, Source + same * b, b)) ++same;
         different = std::min<std::size_t>(different, 128);
         same = std::min<std::size_t>(same, 128);
 
@@ -211,7 +194,7 @@ void TTargaRLEDecoder::Encode(const std::uint8_t* Source, std::uint8_t* Dest, st
 // ---------------------------------------------------------------- PackBits
 
 void TPackbitsRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-    std::size_t UnpackedSize)
+                                 std::size_t UnpackedSize)
 {
     PacketCursor cursor(Source, PackedSize, Dest, UnpackedSize);
     UsageRecorder recorder{cursor, consumed_, produced_};
@@ -227,7 +210,7 @@ void TPackbitsRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Des
 // ---------------------------------------------------------------- PCX
 
 void TPCXRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-    std::size_t UnpackedSize)
+                            std::size_t UnpackedSize)
 {
     PacketCursor cursor(Source, PackedSize, Dest, UnpackedSize);
     UsageRecorder recorder{cursor, consumed_, produced_};
@@ -244,29 +227,25 @@ void TPCXRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, st
 
 TSGIRLEDecoder::TSGIRLEDecoder(int SampleSize) : sampleSize_(SampleSize)
 {
-    if (SampleSize != 8 && SampleSize != 16)
-        CompressionError("Unsupported SGI sample size.");
+    if (SampleSize != 8 && SampleSize != 16) CompressionError("Unsupported SGI sample size.");
 }
 
 void TSGIRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-    std::size_t UnpackedSize)
+                            std::size_t UnpackedSize)
 {
     PacketCursor cursor(Source, PackedSize, Dest, UnpackedSize);
     UsageRecorder recorder{cursor, consumed_, produced_};
     const std::size_t unit = sampleSize_ / 8;
     while (cursor.inputLeft()) {
         std::size_t header = cursor.takeByte();
-        if (unit == 2)
-            header = (header << 8) | cursor.takeByte();
+        if (unit == 2) header = (header << 8) | cursor.takeByte();
         std::size_t count = header & 0x7F;
-        if (count == 0)
-            break;
+        if (count == 0) break;
         if (header & 0x80) {
             cursor.copy(count * unit);
         } else {
             std::uint8_t value[2];
-            for (std::size_t i = 0; i < unit; ++i)
-                value[i] = cursor.takeByte();
+            for (std::size_t i = 0; i < unit; ++i) value[i] = cursor.takeByte();
             cursor.fill(value, unit, count);
         }
     }
@@ -275,7 +254,7 @@ void TSGIRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, st
 // ---------------------------------------------------------------- CUT
 
 void TCUTRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-    std::size_t UnpackedSize)
+                            std::size_t UnpackedSize)
 {
     PacketCursor cursor(Source, PackedSize, Dest, UnpackedSize);
     struct Finish {
@@ -291,12 +270,11 @@ void TCUTRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, st
         }
     } finish{*this, cursor, Source, Source};
 
-    cursor.skipInput(2); // the row's length word
+    cursor.skipInput(2);  // the row's length word
     while (cursor.inputLeft()) {
         std::uint8_t header = cursor.takeByte();
         std::size_t count = header & 0x7Fu;
-        if (count == 0)
-            break;
+        if (count == 0) break;
         if (header & 0x80)
             cursor.fillByte(cursor.takeByte(), count);
         else
@@ -307,7 +285,7 @@ void TCUTRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, st
 // ---------------------------------------------------------------- PSP
 
 void TPSPRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-    std::size_t UnpackedSize)
+                            std::size_t UnpackedSize)
 {
     PacketCursor cursor(Source, PackedSize, Dest, UnpackedSize);
     UsageRecorder recorder{cursor, consumed_, produced_};
@@ -323,7 +301,7 @@ void TPSPRLEDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, st
 // ---------------------------------------------------------------- RLA
 
 void TRLADecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-    std::size_t UnpackedSize)
+                         std::size_t UnpackedSize)
 {
     PacketCursor cursor(Source, PackedSize, Dest, UnpackedSize);
     UsageRecorder recorder{cursor, consumed_, produced_};
@@ -360,8 +338,7 @@ public:
     // could refer to itself.
     void add(int code, int previous, std::uint8_t byte)
     {
-        if (code >= Size || previous >= code)
-            return;
+        if (code >= Size || previous >= code) return;
         prefix_[code] = previous;
         last_[code] = byte;
         first_[code] = first_[previous];
@@ -380,12 +357,10 @@ public:
         std::size_t position = length;
         for (int c = code; c >= 0 && position > 0; c = prefix_[c]) {
             --position;
-            if (position < fits)
-                dest[out + position] = last_[c];
+            if (position < fits) dest[out + position] = last_[c];
         }
         out += fits;
-        if (fits < length)
-            CompressionError(OutputOverrun);
+        if (fits < length) CompressionError(OutputOverrun);
     }
 
 private:
@@ -395,23 +370,23 @@ private:
     std::array<std::uint16_t, Size> length_{};
 };
 
-} // namespace
+}  // namespace
 
 namespace {
 
 // What tells the TIFF and GIF flavours of LZW apart.
 struct LzwVariant {
-    int codeSize;     // literals are 0 .. 2^codeSize - 1, then the clear and end codes
-    bool msbFirst;    // TIFF packs codes from the high bit of each byte, GIF from the low bit
-    bool earlyChange; // TIFF widens the codes one entry before the table needs it
-    bool stopAtEnd;   // GIF passes over the end code: some writers put data behind it,
-                      // and the output size bounds the decode anyway
+    int codeSize;      // literals are 0 .. 2^codeSize - 1, then the clear and end codes
+    bool msbFirst;     // TIFF packs codes from the high bit of each byte, GIF from the low bit
+    bool earlyChange;  // TIFF widens the codes one entry before the table needs it
+    bool stopAtEnd;    // GIF passes over the end code: some writers put data behind it,
+                       // and the output size bounds the decode anyway
 };
 
 // Decodes into dest; in and out count the bytes read and written as it goes,
 // so they are right also when a full output raises.
 void decodeLzw(const LzwVariant& variant, const std::uint8_t* source, std::uint8_t* dest, std::size_t packedSize,
-    std::size_t unpackedSize, std::size_t& in, std::size_t& out)
+               std::size_t unpackedSize, std::size_t& in, std::size_t& out)
 {
     const int clearCode = 1 << variant.codeSize;
     const int endCode = clearCode + 1;
@@ -433,8 +408,7 @@ void decodeLzw(const LzwVariant& variant, const std::uint8_t* source, std::uint8
                 bits |= static_cast<std::uint32_t>(source[in++]) << bitCount;
             bitCount += 8;
         }
-        if (bitCount < width)
-            break;
+        if (bitCount < width) break;
         const std::uint32_t mask = (1u << width) - 1;
         int code;
         if (variant.msbFirst) {
@@ -452,48 +426,43 @@ void decodeLzw(const LzwVariant& variant, const std::uint8_t* source, std::uint8
             continue;
         }
         if (code == endCode) {
-            if (variant.stopAtEnd)
-                break;
+            if (variant.stopAtEnd) break;
             continue;
         }
         if (previous < 0) {
-            if (code >= clearCode)
-                continue; // no string to continue from
+            if (code >= clearCode) continue;  // no string to continue from
             table->emit(code, dest, out, unpackedSize);
             previous = code;
             continue;
         }
-        if (code > nextFree || (code == nextFree && nextFree >= LzwTable::Size))
-            continue;
+        if (code > nextFree || (code == nextFree && nextFree >= LzwTable::Size)) continue;
         std::uint8_t firstByte = code == nextFree ? table->first(previous) : table->first(code);
         // A full table takes no more entries until the next clear code.
         if (nextFree < LzwTable::Size) {
             table->add(nextFree, previous, firstByte);
             ++nextFree;
-            if (nextFree == (1 << width) - widen && width < 12)
-                ++width;
+            if (nextFree == (1 << width) - widen && width < 12) ++width;
         }
         table->emit(code, dest, out, unpackedSize);
         previous = code;
     }
 }
 
-} // namespace
+}  // namespace
 
 void TTIFFLZWDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-    std::size_t UnpackedSize)
+                             std::size_t UnpackedSize)
 {
     decodeLzw({8, true, true, true}, Source, Dest, PackedSize, UnpackedSize, consumed_, produced_);
 }
 
 TGIFLZWDecoder::TGIFLZWDecoder(int InitialCodeSize) : initialCodeSize_(InitialCodeSize)
 {
-    if (InitialCodeSize < 2 || InitialCodeSize > 8)
-        CompressionError("Invalid LZW code size.");
+    if (InitialCodeSize < 2 || InitialCodeSize > 8) CompressionError("Invalid LZW code size.");
 }
 
 void TGIFLZWDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-    std::size_t UnpackedSize)
+                            std::size_t UnpackedSize)
 {
     decodeLzw({initialCodeSize_, false, false, false}, Source, Dest, PackedSize, UnpackedSize, consumed_, produced_);
 }
@@ -504,8 +473,7 @@ TLZ77Decoder::TLZ77Decoder(int FlushMode, bool AutoReset) : flushMode_(FlushMode
 
 TLZ77Decoder::~TLZ77Decoder()
 {
-    if (initialised_)
-        inflateEnd(&stream_);
+    if (initialised_) inflateEnd(&stream_);
 }
 
 void TLZ77Decoder::DecodeInit()
@@ -516,26 +484,21 @@ void TLZ77Decoder::DecodeInit()
     }
     stream_ = z_stream{};
     zlibResult_ = inflateInit2(&stream_, 15);
-    if (zlibResult_ < 0)
-        CompressionError("LZ77 decompression error.");
+    if (zlibResult_ < 0) CompressionError("LZ77 decompression error.");
     initialised_ = true;
 }
 
 void TLZ77Decoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-    std::size_t UnpackedSize)
+                          std::size_t UnpackedSize)
 {
     consumed_ = produced_ = 0;
-    if (!initialised_)
-        CompressionError("LZ77 decompression error.");
+    if (!initialised_) CompressionError("LZ77 decompression error.");
     stream_.next_in = const_cast<Bytef*>(Source);
     stream_.avail_in = static_cast<uInt>(std::min<std::size_t>(PackedSize, 0x7FFFFFFF));
-    if (autoReset_)
-        zlibResult_ = inflateReset(&stream_);
-    if (zlibResult_ != Z_OK)
-        return;
+    if (autoReset_) zlibResult_ = inflateReset(&stream_);
+    if (zlibResult_ != Z_OK) return;
     // Nothing to move: inflate would only report that it made no progress.
-    if (stream_.avail_in == 0 || UnpackedSize == 0)
-        return;
+    if (stream_.avail_in == 0 || UnpackedSize == 0) return;
     stream_.next_out = Dest;
     stream_.avail_out = static_cast<uInt>(std::min<std::size_t>(UnpackedSize, 0x7FFFFFFF));
     zlibResult_ = inflate(&stream_, flushMode_);
@@ -547,9 +510,7 @@ void TLZ77Decoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std:
 
 void TLZ77Decoder::DecodeEnd()
 {
-    if (!initialised_)
-        return;
+    if (!initialised_) return;
     initialised_ = false;
-    if (inflateEnd(&stream_) < 0)
-        CompressionError("LZ77 decompression error.");
+    if (inflateEnd(&stream_) < 0) CompressionError("LZ77 decompression error.");
 }

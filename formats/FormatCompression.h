@@ -30,7 +30,7 @@ public:
 
     // Decodes one block. Members that advance Source and Dest say so.
     virtual void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-        std::size_t UnpackedSize) = 0;
+                        std::size_t UnpackedSize) = 0;
     virtual void DecodeEnd() {}
     virtual void DecodeInit() {}
     virtual void Encode(const std::uint8_t* Source, std::uint8_t* Dest, std::size_t Count, std::size_t& BytesStored);
@@ -51,7 +51,7 @@ class TTargaRLEDecoder : public TDecoder {
 public:
     explicit TTargaRLEDecoder(int ColorDepth);
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-        std::size_t UnpackedSize) override;
+                std::size_t UnpackedSize) override;
     // Dest must hold Count * bytes per pixel + ceil(Count / 128) bytes.
     void Encode(const std::uint8_t* Source, std::uint8_t* Dest, std::size_t Count, std::size_t& BytesStored) override;
     std::size_t BytesPerPixel() const { return bytesPerPixel_; }
@@ -65,26 +65,26 @@ private:
 class TTIFFLZWDecoder : public TDecoder {
 public:
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-        std::size_t UnpackedSize) override;
+                std::size_t UnpackedSize) override;
 };
 
 class TPackbitsRLEDecoder : public TDecoder {
 public:
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-        std::size_t UnpackedSize) override;
+                std::size_t UnpackedSize) override;
 };
 
 class TPCXRLEDecoder : public TDecoder {
 public:
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-        std::size_t UnpackedSize) override;
+                std::size_t UnpackedSize) override;
 };
 
 class TSGIRLEDecoder : public TDecoder {
 public:
     explicit TSGIRLEDecoder(int SampleSize);
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-        std::size_t UnpackedSize) override;
+                std::size_t UnpackedSize) override;
 
 private:
     int sampleSize_;
@@ -94,19 +94,19 @@ private:
 class TCUTRLEDecoder : public TDecoder {
 public:
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-        std::size_t UnpackedSize) override;
+                std::size_t UnpackedSize) override;
 };
 
 class TPSPRLEDecoder : public TDecoder {
 public:
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-        std::size_t UnpackedSize) override;
+                std::size_t UnpackedSize) override;
 };
 
 class TRLADecoder : public TDecoder {
 public:
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-        std::size_t UnpackedSize) override;
+                std::size_t UnpackedSize) override;
 };
 
 class TGIFLZWDecoder : public TDecoder {
@@ -115,7 +115,7 @@ public:
     // values raise EGraphicCompression here too.
     explicit TGIFLZWDecoder(int InitialCodeSize);
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-        std::size_t UnpackedSize) override;
+                std::size_t UnpackedSize) override;
 
 private:
     int initialCodeSize_;
@@ -131,7 +131,7 @@ public:
     TLZ77Decoder& operator=(const TLZ77Decoder&) = delete;
 
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
-        std::size_t UnpackedSize) override;
+                std::size_t UnpackedSize) override;
     void DecodeInit() override;
     void DecodeEnd() override;
 

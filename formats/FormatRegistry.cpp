@@ -18,7 +18,7 @@ namespace {
 
 bool sameText(const std::string& a, const std::string& b) { return AsciiSameText(a, b); }
 
-} // namespace
+}  // namespace
 
 // --- TFileFormatList ---------------------------------------------------------------
 
@@ -26,27 +26,23 @@ TFileFormatList::~TFileFormatList() { Clear(); }
 
 void TFileFormatList::Clear()
 {
-    for (const auto& entry : classes_)
-        TPicture::UnregisterGraphicClass(entry->GraphicClass);
+    for (const auto& entry : classes_) TPicture::UnregisterGraphicClass(entry->GraphicClass);
     classes_.clear();
     extensions_.clear();
 }
 
 int TFileFormatList::FindExtension(const std::string& extension) const
 {
-    if (extension.empty())
-        return -1;
+    if (extension.empty()) return -1;
     for (std::size_t i = 0; i < extensions_.size(); ++i)
-        if (sameText(extensions_[i]->Extension, extension))
-            return int(i);
+        if (sameText(extensions_[i]->Extension, extension)) return int(i);
     return -1;
 }
 
 int TFileFormatList::FindGraphicClass(TGraphicClass graphicClass) const
 {
     for (std::size_t i = 0; i < classes_.size(); ++i)
-        if (classes_[i]->GraphicClass == graphicClass)
-            return int(i);
+        if (classes_[i]->GraphicClass == graphicClass) return int(i);
     return -1;
 }
 
@@ -59,8 +55,7 @@ void TFileFormatList::RegisterFileFormat(const std::string& extension, const std
                                          const std::string& individual, TFormatTypes types, bool replace,
                                          TGraphicClass graphicClass)
 {
-    if (extension.empty())
-        return;
+    if (extension.empty()) return;
     auto linkClass = [&]() {
         int index = FindGraphicClass(graphicClass);
         TClassEntry* entry;
@@ -71,8 +66,7 @@ void TFileFormatList::RegisterFileFormat(const std::string& extension, const std
         } else {
             entry = classes_[std::size_t(index)].get();
         }
-        if (!common.empty())
-            entry->Description = common;
+        if (!common.empty()) entry->Description = common;
         ++entry->Count;
         return entry;
     };
@@ -88,18 +82,15 @@ void TFileFormatList::RegisterFileFormat(const std::string& extension, const std
         extensionEntry = entry.get();
         extensions_.push_back(std::move(entry));
     } else {
-        if (!replace)
-            ImageFormatsError(gesRegistration, {extension});
+        if (!replace) ImageFormatsError(gesRegistration, {extension});
         extensionEntry = extensions_[std::size_t(index)].get();
         TClassEntry* old = extensionEntry->ClassEntry;
         if (old->GraphicClass != graphicClass) {
             extensionEntry->ClassEntry = linkClass();
-            if (--old->Count == 0)
-                removeClassEntry(old);
+            if (--old->Count == 0) removeClassEntry(old);
         }
     }
-    TPicture::RegisterFileFormat(extension,
-                                 individual.empty() ? extensionEntry->ClassEntry->Description : individual,
+    TPicture::RegisterFileFormat(extension, individual.empty() ? extensionEntry->ClassEntry->Description : individual,
                                  graphicClass);
 }
 
@@ -107,8 +98,7 @@ void TFileFormatList::UnregisterFileFormat(const std::string& extension, TGraphi
 {
     if (!extension.empty()) {
         int index = FindExtension(extension);
-        if (index < 0)
-            return;
+        if (index < 0) return;
         TExtensionEntry* entry = extensions_[std::size_t(index)].get();
         TClassEntry* classEntry = entry->ClassEntry;
         if (--classEntry->Count == 0) {
@@ -119,8 +109,7 @@ void TFileFormatList::UnregisterFileFormat(const std::string& extension, TGraphi
         return;
     }
     int classIndex = FindGraphicClass(graphicClass);
-    if (classIndex < 0)
-        return; // nothing of that class is registered
+    if (classIndex < 0) return;  // nothing of that class is registered
     TClassEntry* classEntry = classes_[std::size_t(classIndex)].get();
     for (std::size_t i = extensions_.size(); i-- > 0 && classEntry->Count > 0;) {
         if (extensions_[i]->ClassEntry == classEntry) {
@@ -186,14 +175,10 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
     // Loaders are listed here once their code is in the program; the others
     // of the table stay unregistered until then.
     static const std::map<std::string, TGraphicClass> built = {
-        {"TBitmap", TBmpBitmap::StaticClass()},
-        {"TIcon", TIcon::StaticClass()},
-        {"TMetafile", TMetafile::StaticClass()},
-        {"TJPEGImage", TJPEGImage::StaticClass()},
-        {"TGIFGraphic", TGIFGraphic::StaticClass()},
-        {"TPNGGraphic", TPNGGraphic::StaticClass()},
-        {"TTargaGraphic", TTargaGraphic::StaticClass()},
-        {"TPCXGraphic", TPCXGraphic::StaticClass()},
+        {"TBitmap", TBmpBitmap::StaticClass()},          {"TIcon", TIcon::StaticClass()},
+        {"TMetafile", TMetafile::StaticClass()},         {"TJPEGImage", TJPEGImage::StaticClass()},
+        {"TGIFGraphic", TGIFGraphic::StaticClass()},     {"TPNGGraphic", TPNGGraphic::StaticClass()},
+        {"TTargaGraphic", TTargaGraphic::StaticClass()}, {"TPCXGraphic", TPCXGraphic::StaticClass()},
     };
     auto found = built.find(className);
     return found == built.end() ? nullptr : found->second;
@@ -212,14 +197,13 @@ std::unique_ptr<TFileFormatList>& theList()
     return list;
 }
 
-} // namespace
+}  // namespace
 
 TFileFormatList* FileFormatList() { return theList().get(); }
 
 void InitializeImageFormats()
 {
-    if (theList())
-        return;
+    if (theList()) return;
     theList() = std::make_unique<TFileFormatList>();
     // Newer icons hold PNG images; the PNG loader decodes them for the icon class.
     TIcon::PngDecoder = [](std::span<const std::uint8_t> data) {
@@ -238,18 +222,15 @@ void InitializeImageFormats()
 void FinalizeImageFormats()
 {
     TFileFormatList* list = theList().get();
-    if (!list)
-        return;
-    static const char* const classOrder[] = {"TPSPGraphic", "TPSDGraphic", "TTargaGraphic", "TTIFFGraphic",
+    if (!list) return;
+    static const char* const classOrder[] = {"TPSPGraphic", "TPSDGraphic", "TTargaGraphic",    "TTIFFGraphic",
                                              "TSGIGraphic", "TPCXGraphic", "TAutodeskGraphic", "TPCDGraphic",
-                                             "TPPMGraphic", "TCUTGraphic", "TGIFGraphic", "TRLAGraphic"};
+                                             "TPPMGraphic", "TCUTGraphic", "TGIFGraphic",      "TRLAGraphic"};
     for (const char* name : classOrder)
-        if (TGraphicClass cls = BuiltGraphicClass(name))
-            list->UnregisterFileFormat("", cls);
+        if (TGraphicClass cls = BuiltGraphicClass(name)) list->UnregisterFileFormat("", cls);
     list->UnregisterFileFormat("rle", TBmpBitmap::StaticClass());
     list->UnregisterFileFormat("dib", TBmpBitmap::StaticClass());
-    if (TGraphicClass png = BuiltGraphicClass("TPNGGraphic"))
-        list->UnregisterFileFormat("", png);
+    if (TGraphicClass png = BuiltGraphicClass("TPNGGraphic")) list->UnregisterFileFormat("", png);
     theList().reset();
     TIcon::PngDecoder = nullptr;
 }

@@ -8,8 +8,7 @@ std::string FormatText(std::string_view pattern, std::initializer_list<std::stri
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         if (pattern[i] == '%' && i + 1 < pattern.size()) {
             if (pattern[i + 1] == 's') {
-                if (next != arguments.end())
-                    out += *next++;
+                if (next != arguments.end()) out += *next++;
                 ++i;
                 continue;
             }

@@ -32,12 +32,16 @@ inline constexpr const char* gesUpsampling = "Upsampling...";
 inline constexpr const char* gesTransfering = "Transfering...";
 
 // Colour manager messages.
-inline constexpr const char* gesIndexedNotSupported = "Conversion between indexed and non-indexed pixel formats is not supported.";
+inline constexpr const char* gesIndexedNotSupported =
+    "Conversion between indexed and non-indexed pixel formats is not supported.";
 inline constexpr const char* gesConversionUnsupported = "Color conversion failed. Could not find a proper method.";
-inline constexpr const char* gesInvalidSampleDepth = "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.";
-inline constexpr const char* gesInvalidPixelDepth = "Sample count per pixel does not correspond to the given color scheme.";
+inline constexpr const char* gesInvalidSampleDepth =
+    "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.";
+inline constexpr const char* gesInvalidPixelDepth =
+    "Sample count per pixel does not correspond to the given color scheme.";
 inline constexpr const char* gesInvalidSubSampling = "Subsampling value is invalid. Allowed are 1, 2 and 4.";
-inline constexpr const char* gesVerticalSubSamplingError = "Vertical subsampling value must be <= horizontal subsampling value.";
+inline constexpr const char* gesVerticalSubSamplingError =
+    "Vertical subsampling value must be <= horizontal subsampling value.";
 // A row buffer shorter than the pixels asked for.
 inline constexpr const char* gesRowBufferTooSmall = "Color conversion failed. The row buffer is too small.";
 
@@ -83,7 +87,7 @@ inline constexpr const char* gesHalo = "Dr. Halo images";
 inline constexpr const char* gesPaintShopPro = "Paintshop Pro images";
 inline constexpr const char* gesPortableNetworkGraphic = "Portable network graphic images";
 
-} // namespace FormatStrings
+}  // namespace FormatStrings
 
 // Fills the "%s" places of pattern with the arguments, in order ("%%" gives
 // "%"). Places without an argument stay empty; extra arguments are ignored.

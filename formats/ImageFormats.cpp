@@ -13,8 +13,7 @@ void ImageFormatsError(std::string_view pattern, std::initializer_list<std::stri
 
 void SwapShorts(std::uint16_t* values, std::size_t count)
 {
-    for (std::size_t i = 0; i < count; ++i)
-        values[i] = std::uint16_t((values[i] >> 8) | (values[i] << 8));
+    for (std::size_t i = 0; i < count; ++i) values[i] = std::uint16_t((values[i] >> 8) | (values[i] << 8));
 }
 
 std::uint32_t SwapLong(std::uint32_t value)
@@ -24,14 +23,10 @@ std::uint32_t SwapLong(std::uint32_t value)
 
 void SwapLongs(std::uint32_t* values, std::size_t count)
 {
-    for (std::size_t i = 0; i < count; ++i)
-        values[i] = SwapLong(values[i]);
+    for (std::size_t i = 0; i < count; ++i) values[i] = SwapLong(values[i]);
 }
 
-std::int32_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c)
-{
-    return c == 0 ? 0 : std::int32_t(a * b / c);
-}
+std::int32_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c) { return c == 0 ? 0 : std::int32_t(a * b / c); }
 
 // --- TFormatGraphic ----------------------------------------------------------------
 
@@ -62,8 +57,7 @@ TFormatGraphic& TFormatGraphic::operator=(const TFormatGraphic& other)
 
 void TFormatGraphic::Assign(const TGraphic& source)
 {
-    if (const auto* format = dynamic_cast<const TFormatGraphic*>(&source))
-        ImageProperties = format->ImageProperties;
+    if (const auto* format = dynamic_cast<const TFormatGraphic*>(&source)) ImageProperties = format->ImageProperties;
     TBitmap::Assign(source);
 }
 
@@ -95,15 +89,11 @@ void TFormatGraphic::BeginLoad(TStream& stream)
     ColorManager = std::make_unique<TColorManager>();
 }
 
-void TFormatGraphic::ResetProgressRect(std::uint32_t width)
-{
-    ProgressRect = TRect{0, 0, std::int32_t(width), 1};
-}
+void TFormatGraphic::ResetProgressRect(std::uint32_t width) { ProgressRect = TRect{0, 0, std::int32_t(width), 1}; }
 
 void TFormatGraphic::RowDone(std::uint32_t row, std::uint32_t height)
 {
-    if (OnProgress)
-        Progress(TProgressStage::psRunning, std::uint8_t(MulDiv(row, 100, height)), true, ProgressRect, "");
+    if (OnProgress) Progress(TProgressStage::psRunning, std::uint8_t(MulDiv(row, 100, height)), true, ProgressRect, "");
     ProgressRect.Top += 1;
     ProgressRect.Bottom += 1;
 }

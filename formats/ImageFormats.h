@@ -19,14 +19,14 @@
 enum TCompressionCode : std::uint8_t {
     ctUnknown = 0,
     ctNone = 1,
-    ctRLE = 2, // the format's own run-length scheme
+    ctRLE = 2,  // the format's own run-length scheme
     ctPackedBits = 3,
     ctLZW = 4,
     ctFax3 = 5,
     ctFaxRLE = 6,
     ctFax4 = 7,
     ctFaxRLEW = 8,
-    ctLZ77 = 9, // deflate (zlib stream)
+    ctLZ77 = 9,  // deflate (zlib stream)
     ctJPEG = 10,
     ctOJPEG = 11,
     ctThunderscan = 12,
@@ -94,20 +94,18 @@ struct TImageProperties {
 // Put inside the public part of every loader class; the class must declare
 // `static bool CanLoad(TStream& stream);`. Adds the class reference and the
 // class-level CanLoad(fileName).
-#define PICTAVO_FORMAT_GRAPHIC_CLASS(Name, ParentName)                                             \
-    static TGraphicClass StaticClass()                                                             \
-    {                                                                                              \
-        static const TGraphicClassRec rec{#Name, []() -> std::unique_ptr<TGraphic> {               \
-                                              return std::make_unique<Name>();                     \
-                                          },                                                       \
-                                          ParentName::StaticClass(),                               \
-                                          [](TStream& s) { return Name::CanLoad(s); }};            \
-        return &rec;                                                                               \
-    }                                                                                              \
-    TGraphicClass ClassType() const override { return StaticClass(); }                           \
-    static bool CanLoad(const std::string& fileName)                                               \
-    {                                                                                              \
-        return TFormatGraphic::CanLoadFile(fileName, [](TStream& s) { return Name::CanLoad(s); }); \
+#define PICTAVO_FORMAT_GRAPHIC_CLASS(Name, ParentName)                                                             \
+    static TGraphicClass StaticClass()                                                                             \
+    {                                                                                                              \
+        static const TGraphicClassRec rec{#Name,                                                                   \
+                                          []() -> std::unique_ptr<TGraphic> { return std::make_unique<Name>(); },  \
+                                          ParentName::StaticClass(), [](TStream& s) { return Name::CanLoad(s); }}; \
+        return &rec;                                                                                               \
+    }                                                                                                              \
+    TGraphicClass ClassType() const override { return StaticClass(); }                                             \
+    static bool CanLoad(const std::string& fileName)                                                               \
+    {                                                                                                              \
+        return TFormatGraphic::CanLoadFile(fileName, [](TStream& s) { return Name::CanLoad(s); });                 \
     }
 
 class TFormatGraphic : public TBitmap {
@@ -135,8 +133,8 @@ public:
 
     std::unique_ptr<TColorManager> ColorManager;
     TImageProperties ImageProperties;
-    std::int64_t BasePosition = 0; // where the image data begins in the stream
-    TStream* Stream = nullptr;     // the stream being read, not owned
+    std::int64_t BasePosition = 0;  // where the image data begins in the stream
+    TStream* Stream = nullptr;      // the stream being read, not owned
     TRect ProgressRect;
 
 protected:
@@ -233,8 +231,8 @@ private:
 struct TFormatRegistration {
     const char* Extension;
     const char* ClassName;
-    const char* Common;     // "" when the call gives none
-    const char* Individual; // "" when the call gives none
+    const char* Common;      // "" when the call gives none
+    const char* Individual;  // "" when the call gives none
     TFormatTypes Types;
 };
 

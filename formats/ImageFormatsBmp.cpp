@@ -23,15 +23,12 @@ TPixelFormat formatOf(const TRasterDIB& dib, bool& sameBytes)
     case 4: return pf4bit;
     case 8: return pf8bit;
     case 16:
-        if (dib.BlueBits == 5 && dib.GreenBits == 5 && dib.RedBits == 5)
-            return pf15bit;
-        if (dib.BlueBits == 5 && dib.GreenBits == 6 && dib.RedBits == 5)
-            return pf16bit;
+        if (dib.BlueBits == 5 && dib.GreenBits == 5 && dib.RedBits == 5) return pf15bit;
+        if (dib.BlueBits == 5 && dib.GreenBits == 6 && dib.RedBits == 5) return pf16bit;
         break;
     case 24: return pf24bit;
     case 32:
-        if (dib.BlueBits == 8 && dib.GreenBits == 8 && dib.RedBits == 8)
-            return pf32bit;
+        if (dib.BlueBits == 8 && dib.GreenBits == 8 && dib.RedBits == 8) return pf32bit;
         break;
     }
     sameBytes = false;
@@ -51,7 +48,7 @@ void copyRasterToBitmap(const TRasterDIB& dib, TBitmap& bitmap)
     bitmap.ReleaseImage();
     bitmap.SetPaletteEntries(palette);
     bitmap.SetPixelFormat(format);
-    bitmap.SetPaletteEntries(palette); // the format change may have set a default one
+    bitmap.SetPaletteEntries(palette);  // the format change may have set a default one
     bitmap.SetSize(dib.Width(), dib.AbsHeight);
     const std::size_t rowBytes = CheckedRowBytes(std::uint64_t(dib.Width()), std::uint64_t(dib.BitCount()));
     for (int y = 0; y < bitmap.Height(); ++y) {
@@ -78,7 +75,7 @@ void copyBitmapToRaster(const TBitmap& bitmap, TRasterDIB& dib)
     if (bitmap.PixelFormat() == pf16bit)
         dib.SetSizeEx(bitmap.Width(), bitmap.Height(), 16, 5, 6, 5);
     else
-        dib.SetSize(bitmap.Width(), bitmap.Height(), bits); // 16 bits without fields: 5-5-5
+        dib.SetSize(bitmap.Width(), bitmap.Height(), bits);  // 16 bits without fields: 5-5-5
     if (bits <= 8) {
         const std::size_t count = std::min<std::size_t>(bitmap.Palette().size(), std::size_t(1) << bits);
         for (std::size_t i = 0; i < count; ++i) {
@@ -89,17 +86,15 @@ void copyBitmapToRaster(const TBitmap& bitmap, TRasterDIB& dib)
         dib.Header.ClrImportant = 0;
     }
     const std::size_t rowBytes = std::min(bitmap.BytesPerScanLine(), std::size_t(dib.Stride));
-    for (int y = 0; y < bitmap.Height(); ++y)
-        std::memcpy(dib.Rows[memoryRow(dib, y)], bitmap.ScanLine(y), rowBytes);
+    for (int y = 0; y < bitmap.Height(); ++y) std::memcpy(dib.Rows[memoryRow(dib, y)], bitmap.ScanLine(y), rowBytes);
 }
 
-} // namespace
+}  // namespace
 
 TGraphicClass TBmpBitmap::StaticClass()
 {
-    static const TGraphicClassRec rec{"TBitmap", []() -> std::unique_ptr<TGraphic> {
-                                          return std::make_unique<TBmpBitmap>();
-                                      },
+    static const TGraphicClassRec rec{"TBitmap",
+                                      []() -> std::unique_ptr<TGraphic> { return std::make_unique<TBmpBitmap>(); },
                                       TBitmap::StaticClass(), nullptr};
     return &rec;
 }
@@ -110,7 +105,7 @@ void TBmpBitmap::LoadFromStream(TStream& stream)
     dib.UseGDI = false;
     try {
         ReadBmpStream(dib, stream, TBmpShortData::Refuse);
-    } catch (const ERasterError& e) { // malformed data, and pictures past the cap
+    } catch (const ERasterError& e) {  // malformed data, and pictures past the cap
         throw EInvalidGraphic(e.Message);
     } catch (const EReadError&) {
         throw EInvalidGraphic("Invalid BMP file: the file is cut short");

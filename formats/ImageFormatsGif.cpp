@@ -11,9 +11,9 @@ using loaders::BoundedReader;
 
 namespace {
 
-constexpr std::uint8_t ExtensionIntroducer = 0x21; // '!'
-constexpr std::uint8_t ImageSeparator = 0x2C;      // ','
-constexpr std::uint8_t Trailer = 0x3B;             // ';'
+constexpr std::uint8_t ExtensionIntroducer = 0x21;  // '!'
+constexpr std::uint8_t ImageSeparator = 0x2C;       // ','
+constexpr std::uint8_t Trailer = 0x3B;              // ';'
 
 // Each 12-bit LZW code can stand for a string of at most 4096 bytes, and
 // the narrowest code is 3 bits wide: the most pixels a data section can give.
@@ -23,8 +23,7 @@ void skipSubBlocks(BoundedReader& reader)
 {
     for (;;) {
         std::uint8_t length = reader.Byte();
-        if (length == 0)
-            return;
+        if (length == 0) return;
         reader.Skip(length);
     }
 }
@@ -41,16 +40,15 @@ TLogPalette readColorTable(BoundedReader& reader, int bits)
     return palette;
 }
 
-} // namespace
+}  // namespace
 
 bool TGIFGraphic::CanLoad(TStream& stream)
 {
     std::int64_t start = stream.Position();
-    if (stream.Remaining() < 23)
-        return false;
+    if (stream.Remaining() < 23) return false;
     char signature[3];
     bool result = stream.Read(signature, 3) == 3 && std::toupper(signature[0]) == 'G' &&
-        std::toupper(signature[1]) == 'I' && std::toupper(signature[2]) == 'F';
+                  std::toupper(signature[1]) == 'I' && std::toupper(signature[2]) == 'F';
     stream.SetPosition(start);
     return result;
 }
@@ -64,19 +62,18 @@ std::uint8_t TGIFGraphic::SkipExtensions(TStream& stream)
         if (last == ExtensionIntroducer) {
             last = reader.Byte();
             switch (last) {
-            case 0x01: // plain text
+            case 0x01:  // plain text
                 reader.Skip(reader.Byte());
                 skipSubBlocks(reader);
                 break;
-            case 0xF9: // graphic control: transparency is not taken
+            case 0xF9:  // graphic control: transparency is not taken
                 reader.Skip(reader.Byte() + 1u);
                 break;
-            case 0xFE: // comment
-            case 0xFF: // application
+            case 0xFE:  // comment
+            case 0xFF:  // application
                 skipSubBlocks(reader);
                 break;
-            default:
-                break; // unknown: the walk goes on byte by byte
+            default: break;  // unknown: the walk goes on byte by byte
             }
         }
     } while (last != ImageSeparator && last != Trailer);
@@ -91,7 +88,8 @@ bool TGIFGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     reader.Read(signature, 6);
     if (std::toupper(signature[0]) != 'G' || std::toupper(signature[1]) != 'I' || std::toupper(signature[2]) != 'F')
         return false;
-    if (!std::isdigit(static_cast<unsigned char>(signature[3])) || !std::isdigit(static_cast<unsigned char>(signature[4])))
+    if (!std::isdigit(static_cast<unsigned char>(signature[3])) ||
+        !std::isdigit(static_cast<unsigned char>(signature[4])))
         return false;
     TImageProperties& p = ImageProperties;
     p.Version = static_cast<std::uint32_t>((signature[3] - '0') * 10 + (signature[4] - '0'));
@@ -103,7 +101,7 @@ bool TGIFGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     std::uint16_t screenWidth = reader.LE16();
     std::uint16_t screenHeight = reader.LE16();
     std::uint8_t packed = reader.Byte();
-    reader.Skip(2); // background index, aspect
+    reader.Skip(2);  // background index, aspect
     if (packed & 0x80) {
         p.BitsPerSample = static_cast<std::uint8_t>((packed & 7) + 1);
         reader.Skip(3u << p.BitsPerSample);
@@ -111,15 +109,14 @@ bool TGIFGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     p.Width = screenWidth;
     p.Height = screenHeight;
     if (SkipExtensions(stream) == ImageSeparator) {
-        reader.Skip(4); // left, top
+        reader.Skip(4);  // left, top
         std::uint16_t width = reader.LE16();
         std::uint16_t height = reader.LE16();
         std::uint8_t flags = reader.Byte();
         p.Width = width ? width : screenWidth;
         p.Height = height ? height : screenHeight;
         p.LocalColorTable = (flags & 0x80) != 0;
-        if (p.LocalColorTable)
-            p.BitsPerSample = static_cast<std::uint8_t>((flags & 7) + 1);
+        if (p.LocalColorTable) p.BitsPerSample = static_cast<std::uint8_t>((flags & 7) + 1);
         p.Interlaced = (flags & 0x40) != 0;
     }
     p.BitsPerPixel = static_cast<std::uint8_t>(p.SamplesPerPixel * p.BitsPerSample);
@@ -129,8 +126,7 @@ bool TGIFGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 void TGIFGraphic::LoadFromStream(TStream& stream)
 {
     BeginLoad(stream);
-    if (!ReadImageProperties(stream, 0))
-        ImageFormatsError(gesInvalidImage, {gesGIF});
+    if (!ReadImageProperties(stream, 0)) ImageFormatsError(gesInvalidImage, {gesGIF});
     stream.SetPosition(BasePosition);
     ResetProgressRect(ImageProperties.Width);
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
@@ -139,7 +135,7 @@ void TGIFGraphic::LoadFromStream(TStream& stream)
     BoundedReader reader(stream, gesGIF);
     reader.Skip(6);
     SetPixelFormat(pf8bit);
-    reader.Skip(4); // screen size
+    reader.Skip(4);  // screen size
     std::uint8_t packed = reader.Byte();
     reader.Skip(2);
     std::size_t tableEntries = 0;
@@ -150,11 +146,10 @@ void TGIFGraphic::LoadFromStream(TStream& stream)
 
     std::uint8_t stop = SkipExtensions(stream);
     Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
-    if (stop == Trailer)
-        return; // no image: an empty 8-bit picture
+    if (stop == Trailer) return;  // no image: an empty 8-bit picture
 
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesLoadingData);
-    reader.Skip(8); // left, top, width, height: taken from the properties
+    reader.Skip(8);  // left, top, width, height: taken from the properties
     std::uint8_t flags = reader.Byte();
     const std::uint32_t width = ImageProperties.Width;
     const std::uint32_t height = ImageProperties.Height;
@@ -164,25 +159,21 @@ void TGIFGraphic::LoadFromStream(TStream& stream)
     }
 
     std::uint8_t codeSize = reader.Byte();
-    if (codeSize < 2 || codeSize > 8)
-        ImageFormatsError(gesInvalidImage, {gesGIF});
+    if (codeSize < 2 || codeSize > 8) ImageFormatsError(gesInvalidImage, {gesGIF});
 
     // Join the data sub-blocks; a file cut inside them keeps what is there.
     std::vector<std::uint8_t> data;
     for (;;) {
         std::uint8_t length;
-        if (stream.Read(&length, 1) != 1 || length == 0)
-            break;
+        if (stream.Read(&length, 1) != 1 || length == 0) break;
         std::size_t have = data.size();
         std::size_t take = static_cast<std::size_t>(std::min<std::int64_t>(length, reader.Remaining()));
         data.resize(have + take);
         reader.Read(data.data() + have, take);
-        if (take < length)
-            break;
+        if (take < length) break;
     }
 
-    if (width == 0 || height == 0)
-        return; // an image of no pixels: the picture stays empty
+    if (width == 0 || height == 0) return;  // an image of no pixels: the picture stays empty
 
     std::size_t pixelCount =
         loaders::CheckedPictureBytes(width, height, 1, static_cast<std::int64_t>(data.size()), MaxLzwExpansion, gesGIF);
@@ -220,8 +211,7 @@ void TGIFGraphic::LoadFromStream(TStream& stream)
         for (int pass = 0; pass < 4; ++pass)
             for (std::uint32_t row = passStart[pass]; row < height; row += passStep[pass]) {
                 copyRow(source++, row);
-                if (pass == 3)
-                    RowDone(row, height);
+                if (pass == 3) RowDone(row, height);
             }
     }
 }

@@ -40,7 +40,7 @@ public:
     // Undoes one row filter in place; row holds bytesPerRow bytes after the
     // filter byte has been taken off.
     static void ApplyFilter(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* previous,
-        std::size_t bytesPerRow, std::size_t sourceBPP);
+                            std::size_t bytesPerRow, std::size_t sourceBPP);
 
 private:
     struct ChunkHeaderRec {
@@ -69,11 +69,11 @@ private:
     ChunkHeaderRec ChunkHeader;
     std::size_t SourceBPP = 1;
     bool HasPalette_ = false;
-    std::size_t PaletteCount_ = 0; // colours of the PLTE chunk
+    std::size_t PaletteCount_ = 0;  // colours of the PLTE chunk
     TLogPalette Palette_;
     std::vector<std::uint8_t> Transparency_;
     TColor BackgroundColor_ = 0xFFFFFF;
-    bool BackgroundIsIndex_ = false; // grey and palette pictures keep an index
+    bool BackgroundIsIndex_ = false;  // grey and palette pictures keep an index
     TColor TransparentColor_ = NoTransparentColor;
     std::uint8_t ColorType_ = 0;
     std::uint8_t BitDepth_ = 0;

@@ -11,26 +11,22 @@ using loaders::BoundedReader;
 namespace {
 
 constexpr std::size_t HeaderSize = 128;
-constexpr std::size_t TrailingPaletteSize = 769; // the marker 12 and 256 red, green, blue triples
+constexpr std::size_t TrailingPaletteSize = 769;  // the marker 12 and 256 red, green, blue triples
 constexpr std::uint8_t TrailingPaletteMarker = 12;
 // A run packet of 63 bytes fits in two bytes.
 constexpr std::uint64_t MaxPcxExpansion = 32;
 
-std::uint16_t le16(const std::uint8_t* p)
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
-} // namespace
+}  // namespace
 
 bool TPCXGraphic::CanLoad(TStream& stream)
 {
     std::int64_t start = stream.Position();
-    if (stream.Remaining() < static_cast<std::int64_t>(HeaderSize) + 1)
-        return false;
+    if (stream.Remaining() < static_cast<std::int64_t>(HeaderSize) + 1) return false;
     std::uint8_t header[HeaderSize];
     bool result = stream.Read(header, HeaderSize) == HeaderSize && (header[0] == 10 || header[0] == 12) &&
-        (header[1] == 0 || header[1] == 2 || header[1] == 3 || header[1] == 5) && header[2] < 2;
+                  (header[1] == 0 || header[1] == 2 || header[1] == 3 || header[1] == 5) && header[2] < 2;
     stream.SetPosition(start);
     return result;
 }
@@ -40,8 +36,7 @@ bool TPCXGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     TFormatGraphic::ReadImageProperties(stream, imageIndex);
     std::uint8_t header[HeaderSize];
     BoundedReader(stream, gesPCX).Read(header, HeaderSize);
-    if (header[0] != 10 && header[0] != 205)
-        return false;
+    if (header[0] != 10 && header[0] != 205) return false;
     TImageProperties& p = ImageProperties;
     // Signed arithmetic: a maximum below the minimum is no size at all.
     std::int32_t width = std::int32_t(le16(header + 8)) - le16(header + 4) + 1;
@@ -74,8 +69,8 @@ void TPCXGraphic::SetupPalette(TStream& stream, const std::uint8_t* header, bool
         if (paletteInfo == 2)
             SetPalette(cm.CreateGrayscalePalette(false));
         else
-            SetPalette(cm.CreateColorPalette({std::span<const std::uint8_t>(header + 16, 48)}, pdfInterlaced8Triple,
-                16, false));
+            SetPalette(cm.CreateColorPalette({std::span<const std::uint8_t>(header + 16, 48)}, pdfInterlaced8Triple, 16,
+                                             false));
         break;
     case pf8bit:
         if (trailingPalette) {
@@ -85,7 +80,7 @@ void TPCXGraphic::SetupPalette(TStream& stream, const std::uint8_t* header, bool
             BoundedReader(stream, gesPCX).Read(palette, TrailingPaletteSize);
             stream.SetPosition(here);
             SetPalette(cm.CreateColorPalette({std::span<const std::uint8_t>(palette + 1, 768)}, pdfInterlaced8Triple,
-                256, false));
+                                             256, false));
         } else if (paletteInfo == 2) {
             SetPalette(cm.CreateGrayscalePalette(false));
         }
@@ -97,8 +92,7 @@ void TPCXGraphic::SetupPalette(TStream& stream, const std::uint8_t* header, bool
 void TPCXGraphic::LoadFromStream(TStream& stream)
 {
     BeginLoad(stream);
-    if (!ReadImageProperties(stream, 0))
-        return; // not a PCX picture: the picture stays empty
+    if (!ReadImageProperties(stream, 0)) return;  // not a PCX picture: the picture stays empty
     stream.SetPosition(BasePosition);
     ResetProgressRect(ImageProperties.Width);
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
@@ -116,8 +110,7 @@ void TPCXGraphic::LoadFromStream(TStream& stream)
     const bool onePlane = planes == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8);
     const bool fourPlanes = planes == 4 && bits == 1;
     const bool trueColour = planes == 3 && bits == 8;
-    if (!onePlane && !fourPlanes && !trueColour)
-        ImageFormatsError(gesInvalidColorFormat, {gesPCX});
+    if (!onePlane && !fourPlanes && !trueColour) ImageFormatsError(gesInvalidColorFormat, {gesPCX});
 
     TColorManager& cm = *ColorManager;
     cm.SetSourceColorScheme(p.ColorScheme);
@@ -127,18 +120,15 @@ void TPCXGraphic::LoadFromStream(TStream& stream)
     cm.SetTargetBitsPerSample(static_cast<std::uint8_t>(p.BitsPerPixel == 2 ? 4 : p.BitsPerSample));
     cm.SetTargetSamplesPerPixel(p.SamplesPerPixel);
     TPixelFormat format = cm.PixelFormatFor(true);
-    if (format == pfCustom)
-        format = pf4bit; // four 1-bit planes, combined below
+    if (format == pfCustom) format = pf4bit;  // four 1-bit planes, combined below
     SetPixelFormat(format);
 
     const std::size_t bytesPerLine = le16(header + 66);
     const std::uint32_t width = p.Width;
     const std::uint32_t height = p.Height;
-    if (width == 0 || height == 0)
-        ImageFormatsError(gesInvalidImageSize, {gesPCX});
+    if (width == 0 || height == 0) ImageFormatsError(gesInvalidImageSize, {gesPCX});
     // Every plane line must hold the pixels of a row.
-    if (bytesPerLine < CheckedRowBytes(width, bits))
-        ImageFormatsError(gesInvalidImageSize, {gesPCX});
+    if (bytesPerLine < CheckedRowBytes(width, bits)) ImageFormatsError(gesInvalidImageSize, {gesPCX});
 
     // The 256-colour palette is only dropped from the data when it is there.
     const std::int64_t dataStart = reader.Position();
@@ -148,12 +138,10 @@ void TPCXGraphic::LoadFromStream(TStream& stream)
         stream.Seek(-static_cast<std::int64_t>(TrailingPaletteSize), SeekOrigin::End);
         trailingPalette = reader.Byte() == TrailingPaletteMarker;
         stream.SetPosition(dataStart);
-        if (trailingPalette)
-            dataSize -= static_cast<std::int64_t>(TrailingPaletteSize);
+        if (trailingPalette) dataSize -= static_cast<std::int64_t>(TrailingPaletteSize);
     }
 
-    if (format != pf24bit)
-        SetupPalette(stream, header, trailingPalette);
+    if (format != pf24bit) SetupPalette(stream, header, trailingPalette);
 
     const std::size_t rowBytes = std::size_t(planes) * bytesPerLine;
     const bool runLength = p.Compression == ctRLE;
@@ -175,11 +163,9 @@ void TPCXGraphic::LoadFromStream(TStream& stream)
         } catch (const EGraphicCompression&) {
             ImageFormatsError(gesCompression, {gesPCX});
         }
-        if (decoder.Produced() < imageBytes)
-            ImageFormatsError(gesStreamReadError, {gesPCX});
+        if (decoder.Produced() < imageBytes) ImageFormatsError(gesStreamReadError, {gesPCX});
     } else {
-        if (data.size() < imageBytes)
-            ImageFormatsError(gesStreamReadError, {gesPCX});
+        if (data.size() < imageBytes) ImageFormatsError(gesStreamReadError, {gesPCX});
         data.resize(imageBytes);
         buffer = std::move(data);
     }
@@ -202,9 +188,9 @@ void TPCXGraphic::LoadFromStream(TStream& stream)
             }
         } else if (trueColour) {
             cm.ConvertRow({std::span<const std::uint8_t>(line, bytesPerLine),
-                              std::span<const std::uint8_t>(line + bytesPerLine, bytesPerLine),
-                              std::span<const std::uint8_t>(line + 2 * bytesPerLine, bytesPerLine)},
-                target, width);
+                           std::span<const std::uint8_t>(line + bytesPerLine, bytesPerLine),
+                           std::span<const std::uint8_t>(line + 2 * bytesPerLine, bytesPerLine)},
+                          target, width);
         } else {
             cm.ConvertRow({std::span<const std::uint8_t>(line, bytesPerLine)}, target, width);
         }

@@ -25,18 +25,14 @@ std::uint32_t be32(const std::uint8_t* p)
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
 }
 
-std::uint16_t be16(const std::uint8_t* p)
-{
-    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
+std::uint16_t be16(const std::uint8_t* p) { return static_cast<std::uint16_t>((p[0] << 8) | p[1]); }
 
-} // namespace
+}  // namespace
 
 bool TPNGGraphic::CanLoad(TStream& stream)
 {
     std::int64_t start = stream.Position();
-    if (stream.Remaining() < 9)
-        return false;
+    if (stream.Remaining() < 9) return false;
     std::uint8_t signature[8];
     bool result = stream.Read(signature, 8) == 8 && std::memcmp(signature, PngSignature, 8) == 0;
     stream.SetPosition(start);
@@ -58,8 +54,7 @@ void TPNGGraphic::ReadChunkHeader()
     reader.Read(header, 8);
     ChunkHeader.Length = be32(header);
     std::memcpy(ChunkHeader.Type, header + 4, 4);
-    if (ChunkHeader.Length > MaxChunkLength)
-        ImageFormatsError(gesInvalidImage, {gesPNG});
+    if (ChunkHeader.Length > MaxChunkLength) ImageFormatsError(gesInvalidImage, {gesPNG});
     ChunkHeader.CRC = static_cast<std::uint32_t>(crc32(0, header + 4, 4));
 }
 
@@ -67,21 +62,15 @@ void TPNGGraphic::ReadDataAndCheckCRC()
 {
     BoundedReader reader(*Stream, gesPNG);
     // The length is checked against the file before the buffer grows.
-    if (static_cast<std::uint64_t>(reader.Remaining()) < std::uint64_t(ChunkHeader.Length) + 4)
-        reader.Short();
-    if (RawBuffer.size() < ChunkHeader.Length)
-        RawBuffer.resize(ChunkHeader.Length);
+    if (static_cast<std::uint64_t>(reader.Remaining()) < std::uint64_t(ChunkHeader.Length) + 4) reader.Short();
+    if (RawBuffer.size() < ChunkHeader.Length) RawBuffer.resize(ChunkHeader.Length);
     reader.Read(RawBuffer.data(), ChunkHeader.Length);
     std::uint32_t stored = reader.BE32();
     ChunkHeader.CRC = static_cast<std::uint32_t>(crc32(ChunkHeader.CRC, RawBuffer.data(), ChunkHeader.Length));
-    if (ChunkHeader.CRC != stored)
-        ImageFormatsError(gesInvalidCRC, {gesPNG});
+    if (ChunkHeader.CRC != stored) ImageFormatsError(gesInvalidCRC, {gesPNG});
 }
 
-void TPNGGraphic::SkipChunkData()
-{
-    BoundedReader(*Stream, gesPNG).Skip(std::uint64_t(ChunkHeader.Length) + 4);
-}
+void TPNGGraphic::SkipChunkData() { BoundedReader(*Stream, gesPNG).Skip(std::uint64_t(ChunkHeader.Length) + 4); }
 
 bool TPNGGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 {
@@ -90,19 +79,16 @@ bool TPNGGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     BoundedReader reader(stream, gesPNG);
     std::uint8_t signature[8];
     reader.Read(signature, 8);
-    if (std::memcmp(signature, PngSignature, 8) != 0)
-        return false;
+    if (std::memcmp(signature, PngSignature, 8) != 0) return false;
     ReadChunkHeader();
-    if (!IsChunk("IHDR") || ChunkHeader.Length != 13)
-        return false;
+    if (!IsChunk("IHDR") || ChunkHeader.Length != 13) return false;
     TImageProperties& p = ImageProperties;
     p.Options |= BigEndianOption;
     ReadDataAndCheckCRC();
     const std::uint8_t* ihdr = RawBuffer.data();
     p.Width = be32(ihdr);
     p.Height = be32(ihdr + 4);
-    if (p.Width == 0 || p.Height == 0)
-        return false;
+    if (p.Width == 0 || p.Height == 0) return false;
     std::uint8_t bitDepth = ihdr[8];
     std::uint8_t colorType = ihdr[9];
     p.Compression = ihdr[10] == 0 ? ctLZ77 : ctUnknown;
@@ -126,8 +112,7 @@ bool TPNGGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 
     for (;;) {
         ReadChunkHeader();
-        if (IsChunk("IEND"))
-            break;
+        if (IsChunk("IEND")) break;
         if (IsChunk("gAMA") && ChunkHeader.Length == 4) {
             ReadDataAndCheckCRC();
             p.FileGamma = static_cast<float>(be32(RawBuffer.data())) / 100000.0f;
@@ -147,8 +132,7 @@ std::size_t TPNGGraphic::SetupColorDepth(int colorType, int bitDepth)
     cm.SetSourceBitsPerSample(static_cast<std::uint8_t>(bitDepth == 0 ? 8 : std::min(bitDepth, 16)));
     switch (colorType) {
     case 0:
-        if (bitDepth != 1 && bitDepth != 2 && bitDepth != 4 && bitDepth != 8 && bitDepth != 16)
-            invalid();
+        if (bitDepth != 1 && bitDepth != 2 && bitDepth != 4 && bitDepth != 8 && bitDepth != 16) invalid();
         cm.SetSourceColorScheme(csG);
         cm.SetTargetColorScheme(csG);
         cm.SetSourceSamplesPerPixel(1);
@@ -160,8 +144,7 @@ std::size_t TPNGGraphic::SetupColorDepth(int colorType, int bitDepth)
         bpp = (bitDepth + 7) / 8;
         break;
     case 2:
-        if (bitDepth != 8 && bitDepth != 16)
-            invalid();
+        if (bitDepth != 8 && bitDepth != 16) invalid();
         cm.SetSourceColorScheme(csRGB);
         cm.SetTargetColorScheme(csBGR);
         cm.SetSourceSamplesPerPixel(3);
@@ -171,8 +154,7 @@ std::size_t TPNGGraphic::SetupColorDepth(int colorType, int bitDepth)
         bpp = bitDepth * 3 / 8;
         break;
     case 3:
-        if (bitDepth != 1 && bitDepth != 2 && bitDepth != 4 && bitDepth != 8)
-            invalid();
+        if (bitDepth != 1 && bitDepth != 2 && bitDepth != 4 && bitDepth != 8) invalid();
         cm.SetSourceColorScheme(csIndexed);
         cm.SetTargetColorScheme(csIndexed);
         cm.SetSourceSamplesPerPixel(1);
@@ -182,8 +164,7 @@ std::size_t TPNGGraphic::SetupColorDepth(int colorType, int bitDepth)
         bpp = 1;
         break;
     case 4:
-        if (bitDepth != 8 && bitDepth != 16)
-            invalid();
+        if (bitDepth != 8 && bitDepth != 16) invalid();
         cm.SetSourceColorScheme(csGA);
         cm.SetTargetColorScheme(csIndexed);
         cm.SetSourceSamplesPerPixel(1);
@@ -195,8 +176,7 @@ std::size_t TPNGGraphic::SetupColorDepth(int colorType, int bitDepth)
         bpp = bitDepth * 2 / 8;
         break;
     case 6:
-        if (bitDepth != 8 && bitDepth != 16)
-            invalid();
+        if (bitDepth != 8 && bitDepth != 16) invalid();
         cm.SetSourceColorScheme(csRGBA);
         cm.SetTargetColorScheme(csBGRA);
         cm.SetSourceSamplesPerPixel(4);
@@ -205,8 +185,7 @@ std::size_t TPNGGraphic::SetupColorDepth(int colorType, int bitDepth)
         SetPixelFormat(pf32bit);
         bpp = bitDepth * 4 / 8;
         break;
-    default:
-        invalid();
+    default: invalid();
     }
     PixelFormatSet_ = true;
     return std::max<std::size_t>(bpp, 1);
@@ -218,15 +197,13 @@ std::uint8_t TPNGGraphic::PaethPredictor(std::uint8_t a, std::uint8_t b, std::ui
     int pa = std::abs(p - a);
     int pb = std::abs(p - b);
     int pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc)
-        return a;
-    if (pb <= pc)
-        return b;
+    if (pa <= pb && pa <= pc) return a;
+    if (pb <= pc) return b;
     return c;
 }
 
 void TPNGGraphic::ApplyFilter(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* previous,
-    std::size_t bytesPerRow, std::size_t sourceBPP)
+                              std::size_t bytesPerRow, std::size_t sourceBPP)
 {
     for (std::size_t i = 0; i < bytesPerRow; ++i) {
         std::uint8_t a = i >= sourceBPP ? row[i - sourceBPP] : 0;
@@ -237,7 +214,7 @@ void TPNGGraphic::ApplyFilter(std::uint8_t filter, std::uint8_t* row, const std:
         case 2: row[i] = static_cast<std::uint8_t>(row[i] + b); break;
         case 3: row[i] = static_cast<std::uint8_t>(row[i] + ((a + b) >> 1)); break;
         case 4: row[i] = static_cast<std::uint8_t>(row[i] + PaethPredictor(a, b, c)); break;
-        default: return; // 0, and unknown types leave the row as read
+        default: return;  // 0, and unknown types leave the row as read
         }
     }
 }
@@ -247,16 +224,14 @@ std::size_t TPNGGraphic::ReadRow(std::uint8_t* buffer, std::size_t count)
     std::size_t got = 0;
     while (got < count) {
         if (CurrentSource >= IDATSize) {
-            if (!IsChunk("IDAT"))
-                return got; // the image data ended early
+            if (!IsChunk("IDAT")) return got;  // the image data ended early
             ReadDataAndCheckCRC();
             CurrentSource = 0;
             IDATSize = ChunkHeader.Length;
             ReadChunkHeader();
             continue;
         }
-        if (Decoder->ZLibResult() == Z_STREAM_END)
-            return got;
+        if (Decoder->ZLibResult() == Z_STREAM_END) return got;
         const std::uint8_t* source = RawBuffer.data() + CurrentSource;
         std::uint8_t* dest = buffer + got;
         Decoder->Decode(source, dest, IDATSize - CurrentSource, count - got);
@@ -266,12 +241,10 @@ std::size_t TPNGGraphic::ReadRow(std::uint8_t* buffer, std::size_t count)
         if (result == Z_STREAM_END) {
             // The stream is complete: data behind it in the chunk is an error;
             // a row it leaves short ends the image like missing data does.
-            if (CurrentSource < IDATSize)
-                ImageFormatsError(gesExtraCompressedData, {gesPNG});
+            if (CurrentSource < IDATSize) ImageFormatsError(gesExtraCompressedData, {gesPNG});
             return got;
         }
-        if (result != Z_OK)
-            ImageFormatsError(gesCompression, {gesPNG});
+        if (result != Z_OK) ImageFormatsError(gesCompression, {gesPNG});
     }
     return got;
 }
@@ -282,29 +255,25 @@ void TPNGGraphic::ReadBackground()
     const std::uint8_t* d = RawBuffer.data();
     const std::uint32_t length = ChunkHeader.Length;
     auto scale = [&](std::uint16_t v) -> std::uint32_t {
-        if (BitDepth_ == 2)
-            return v * 15u / 3u;
-        if (BitDepth_ == 16)
-            return v * 255u / 65535u;
+        if (BitDepth_ == 2) return v * 15u / 3u;
+        if (BitDepth_ == 16) return v * 255u / 65535u;
         return v & 0xFFu;
     };
     switch (ColorType_) {
     case 0:
     case 4:
-        if (length >= 2)
-            BackgroundColor_ = scale(be16(d));
+        if (length >= 2) BackgroundColor_ = scale(be16(d));
         break;
     case 2:
     case 6:
         if (length >= 6) {
             auto channel = [&](int i) { return BitDepth_ == 16 ? be16(d + 2 * i) * 255u / 65535u : d[2 * i + 1]; };
             BackgroundColor_ = RGBColor(static_cast<std::uint8_t>(channel(0)), static_cast<std::uint8_t>(channel(1)),
-                static_cast<std::uint8_t>(channel(2)));
+                                        static_cast<std::uint8_t>(channel(2)));
         }
         break;
     case 3:
-        if (length >= 1)
-            BackgroundColor_ = d[0];
+        if (length >= 1) BackgroundColor_ = d[0];
         break;
     default: break;
     }
@@ -329,22 +298,21 @@ void TPNGGraphic::ReadTransparency()
         if (length >= 6) {
             auto channel = [&](int i) { return BitDepth_ == 16 ? be16(d + 2 * i) * 255u / 65535u : d[2 * i + 1]; };
             TransparentColor_ = RGBColor(static_cast<std::uint8_t>(channel(0)), static_cast<std::uint8_t>(channel(1)),
-                static_cast<std::uint8_t>(channel(2)));
+                                         static_cast<std::uint8_t>(channel(2)));
         }
         break;
     case 3:
         Transparency_.assign(256, 255);
         std::memcpy(Transparency_.data(), d, std::min<std::size_t>(length, 256));
         break;
-    default: break; // alpha types carry their own
+    default: break;  // alpha types carry their own
     }
 }
 
 void TPNGGraphic::LoadImageData()
 {
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
-    if (!PixelFormatSet_)
-        SourceBPP = SetupColorDepth(ColorType_, BitDepth_);
+    if (!PixelFormatSet_) SourceBPP = SetupColorDepth(ColorType_, BitDepth_);
 
     const std::uint32_t width = ImageProperties.Width;
     const std::uint32_t height = ImageProperties.Height;
@@ -355,11 +323,9 @@ void TPNGGraphic::LoadImageData()
     BoundedReader reader(*Stream, gesPNG);
     std::uint64_t rawBytes = std::uint64_t(height) * (rowBytes + 1);
     std::uint64_t stored = static_cast<std::uint64_t>(reader.Remaining()) + IDATSize;
-    if (rawBytes > stored * MaxDeflateExpansion + 4096)
-        ImageFormatsError(gesInvalidImageSize, {gesPNG});
+    if (rawBytes > stored * MaxDeflateExpansion + 4096) ImageFormatsError(gesInvalidImageSize, {gesPNG});
 
-    if (HasPalette_)
-        SetPalette(Palette_);
+    if (HasPalette_) SetPalette(Palette_);
     SetSize(static_cast<int>(width), static_cast<int>(height));
     fillBackground();
     if (TransparentColor_ != NoTransparentColor) {
@@ -370,13 +336,11 @@ void TPNGGraphic::LoadImageData()
     std::vector<std::uint8_t> current(rowBytes + 1, 0);
     std::vector<std::uint8_t> previous(rowBytes + 1, 0);
     auto readFilteredRow = [&](std::size_t bytes) {
-        if (ReadRow(current.data(), bytes + 1) < bytes + 1)
-            return false;
+        if (ReadRow(current.data(), bytes + 1) < bytes + 1) return false;
         ApplyFilter(current[0], current.data() + 1, previous.data() + 1, bytes, SourceBPP);
         return true;
     };
-    if (ColorType_ == 3 && !HasPalette_)
-        ImageFormatsError(gesInvalidPalette, {gesPNG});
+    if (ColorType_ == 3 && !HasPalette_) ImageFormatsError(gesInvalidPalette, {gesPNG});
     auto convert = [&](std::uint32_t row, std::size_t bytes, std::uint8_t mask, std::uint32_t pixels) {
         std::span<const std::uint8_t> source(current.data() + 1, bytes);
         // A pixel that names a colour past the end of the palette has no colour.
@@ -387,8 +351,7 @@ void TPNGGraphic::LoadImageData()
 
     if (!ImageProperties.Interlaced) {
         for (std::uint32_t row = 0; row < height; ++row) {
-            if (!readFilteredRow(rowBytes))
-                break; // the first short row ends the picture
+            if (!readFilteredRow(rowBytes)) break;  // the first short row ends the picture
             convert(row, rowBytes, 0xFF, width);
             std::swap(current, previous);
             RowDone(row, height);
@@ -401,8 +364,7 @@ void TPNGGraphic::LoadImageData()
         static constexpr std::uint8_t passMask[7] = {0x80, 0x08, 0x88, 0x22, 0xAA, 0x55, 0xFF};
         bool complete = true;
         for (int pass = 0; pass < 7 && complete; ++pass) {
-            if (width <= columnStart[pass])
-                continue;
+            if (width <= columnStart[pass]) continue;
             std::uint32_t pixels = (width + columnStep[pass] - columnStart[pass] - 1) / columnStep[pass];
             std::size_t bytes = CheckedRowBytes(pixels, BitDepth_) * factor;
             std::fill(previous.begin(), previous.end(), 0);
@@ -413,8 +375,7 @@ void TPNGGraphic::LoadImageData()
                 }
                 convert(row, bytes, passMask[pass], pixels);
                 std::swap(current, previous);
-                if (pass == 6)
-                    RowDone(row, height);
+                if (pass == 6) RowDone(row, height);
             }
         }
     }
@@ -433,8 +394,9 @@ void TPNGGraphic::fillBackground()
     if (BackgroundIsIndex_ && bits <= 8 && BackgroundColor_ < Palette().size()) {
         // A palette picture's background is a palette index.
         std::uint8_t index = static_cast<std::uint8_t>(BackgroundColor_);
-        std::uint8_t pattern = bits == 8 ? index : bits == 4 ? static_cast<std::uint8_t>((index << 4) | (index & 15))
-                                                              : static_cast<std::uint8_t>(index & 1 ? 0xFF : 0);
+        std::uint8_t pattern = bits == 8   ? index
+                               : bits == 4 ? static_cast<std::uint8_t>((index << 4) | (index & 15))
+                                           : static_cast<std::uint8_t>(index & 1 ? 0xFF : 0);
         for (int row = 0; row < Height(); ++row) {
             auto line = ScanLineSpan(row);
             std::fill(line.begin(), line.end(), pattern);
@@ -449,8 +411,7 @@ void TPNGGraphic::LoadFromStream(TStream& stream)
     BeginLoad(stream);
     Stream = &stream;
     Decoder.reset();
-    if (!ReadImageProperties(stream, 0))
-        ImageFormatsError(gesInvalidImage, {gesPNG});
+    if (!ReadImageProperties(stream, 0)) ImageFormatsError(gesInvalidImage, {gesPNG});
     stream.SetPosition(BasePosition + 8);
     ResetProgressRect(ImageProperties.Width);
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
@@ -468,8 +429,7 @@ void TPNGGraphic::LoadFromStream(TStream& stream)
     ReadChunkHeader();
     ColorManager->SourceOptions = ByteSwapOption;
     ReadDataAndCheckCRC();
-    if (ImageProperties.Compression != ctLZ77)
-        ImageFormatsError(gesUnsupportedFeature, {gesCompressionScheme, gesPNG});
+    if (ImageProperties.Compression != ctLZ77) ImageFormatsError(gesUnsupportedFeature, {gesCompressionScheme, gesPNG});
 
     struct Cleanup {
         TPNGGraphic& self;
@@ -493,14 +453,14 @@ void TPNGGraphic::LoadFromStream(TStream& stream)
             imageRead = true;
             // The chunk now current is the first one after the image data.
         } else if (IsChunk("PLTE")) {
-            if (ChunkHeader.Length % 3 != 0)
-                ImageFormatsError(gesInvalidPalette, {gesPNG});
+            if (ChunkHeader.Length % 3 != 0) ImageFormatsError(gesInvalidPalette, {gesPNG});
             ReadDataAndCheckCRC();
             if (ColorType_ == 3 && !imageRead) {
                 SourceBPP = SetupColorDepth(ColorType_, BitDepth_);
                 std::span<const std::uint8_t> data(RawBuffer.data(), ChunkHeader.Length);
                 PaletteCount_ = ChunkHeader.Length / 3;
-                Palette_ = ColorManager->CreateColorPalette({data}, pdfInterlaced8Triple, ChunkHeader.Length / 3, false);
+                Palette_ =
+                    ColorManager->CreateColorPalette({data}, pdfInterlaced8Triple, ChunkHeader.Length / 3, false);
                 HasPalette_ = true;
             }
             ReadChunkHeader();
@@ -523,10 +483,9 @@ void TPNGGraphic::LoadFromStream(TStream& stream)
             continue;
         }
         // Any other chunk, and the one left current after the image data.
-        if (IsChunk("IEND"))
-            break;
-        if ((static_cast<std::uint8_t>(ChunkHeader.Type[0]) & 0x20) == 0 && !IsChunk("IDAT") &&
-            !IsChunk("IHDR") && !IsChunk("PLTE") && !IsChunk("gAMA") && !IsChunk("bKGD") && !IsChunk("tRNS"))
+        if (IsChunk("IEND")) break;
+        if ((static_cast<std::uint8_t>(ChunkHeader.Type[0]) & 0x20) == 0 && !IsChunk("IDAT") && !IsChunk("IHDR") &&
+            !IsChunk("PLTE") && !IsChunk("gAMA") && !IsChunk("bKGD") && !IsChunk("tRNS"))
             ImageFormatsError(gesUnknownCriticalChunk);
         SkipChunkData();
         ReadChunkHeader();

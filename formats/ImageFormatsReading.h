@@ -21,15 +21,12 @@ public:
 
     void Read(void* buffer, std::size_t count)
     {
-        if (count == 0)
-            return;
-        if (static_cast<std::uint64_t>(Remaining()) < count || stream_.Read(buffer, count) != count)
-            Short();
+        if (count == 0) return;
+        if (static_cast<std::uint64_t>(Remaining()) < count || stream_.Read(buffer, count) != count) Short();
     }
     void Skip(std::uint64_t count)
     {
-        if (static_cast<std::uint64_t>(Remaining()) < count)
-            Short();
+        if (static_cast<std::uint64_t>(Remaining()) < count) Short();
         stream_.Seek(static_cast<std::int64_t>(count), SeekOrigin::Current);
     }
     std::uint8_t Byte()
@@ -63,12 +60,11 @@ private:
 // densest the format's compression can pack), so no header makes a loader
 // allocate far beyond what its data could fill.
 inline std::size_t CheckedPictureBytes(std::uint64_t width, std::uint64_t height, std::uint64_t bytesPerPixel,
-    std::int64_t storedBytes, std::uint64_t maxRatio, const char* formatName)
+                                       std::int64_t storedBytes, std::uint64_t maxRatio, const char* formatName)
 {
     std::size_t bytes = CheckedImageBytes(width, height, bytesPerPixel);
     std::uint64_t stored = storedBytes > 0 ? static_cast<std::uint64_t>(storedBytes) : 0;
-    if (bytes > stored * maxRatio + 4096)
-        ImageFormatsError(FormatStrings::gesInvalidImageSize, {formatName});
+    if (bytes > stored * maxRatio + 4096) ImageFormatsError(FormatStrings::gesInvalidImageSize, {formatName});
     return bytes;
 }
 
@@ -76,15 +72,13 @@ inline std::size_t CheckedPictureBytes(std::uint64_t width, std::uint64_t height
 // bit down is below limit.
 inline bool IndicesBelow(const std::uint8_t* samples, std::size_t count, int bits, std::size_t limit)
 {
-    if (limit >= (std::size_t(1) << bits))
-        return true;
+    if (limit >= (std::size_t(1) << bits)) return true;
     for (std::size_t i = 0; i < count; ++i) {
         std::size_t bit = i * bits;
         std::size_t value = (samples[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
-        if (value >= limit)
-            return false;
+        if (value >= limit) return false;
     }
     return true;
 }
 
-} // namespace loaders
+}  // namespace loaders

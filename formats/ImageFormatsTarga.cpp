@@ -70,27 +70,23 @@ struct TargaHeader {
     }
 };
 
-bool isRunLength(std::uint8_t imageType)
-{
-    return imageType >= 9 && imageType <= 11;
-}
+bool isRunLength(std::uint8_t imageType) { return imageType >= 9 && imageType <= 11; }
 
-} // namespace
+}  // namespace
 
 bool TTargaGraphic::CanLoad(TStream& stream)
 {
     std::int64_t start = stream.Position();
-    if (stream.Remaining() < 19)
-        return false;
+    if (stream.Remaining() < 19) return false;
     std::uint8_t bytes[TargaHeader::Size];
     bool result = false;
     if (stream.Read(bytes, sizeof bytes) == sizeof bytes) {
         TargaHeader h;
         h.Parse(bytes);
         result = (h.ImageType <= 3 || isRunLength(h.ImageType)) && h.ColorMapType < 2 &&
-            (h.ColorMapEntrySize == 15 || h.ColorMapEntrySize == 16 || h.ColorMapEntrySize == 24 ||
-                h.ColorMapEntrySize == 32) &&
-            (h.PixelSize == 8 || h.PixelSize == 15 || h.PixelSize == 16 || h.PixelSize == 24 || h.PixelSize == 32);
+                 (h.ColorMapEntrySize == 15 || h.ColorMapEntrySize == 16 || h.ColorMapEntrySize == 24 ||
+                  h.ColorMapEntrySize == 32) &&
+                 (h.PixelSize == 8 || h.PixelSize == 15 || h.PixelSize == 16 || h.PixelSize == 24 || h.PixelSize == 32);
     }
     stream.SetPosition(start);
     return result;
@@ -127,8 +123,7 @@ bool TTargaGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageInde
         p.ColorScheme = csRGBA;
         p.SamplesPerPixel = 4;
         break;
-    default:
-        break;
+    default: break;
     }
     p.BitsPerPixel = static_cast<std::uint8_t>(p.SamplesPerPixel * p.BitsPerSample);
     p.Compression = isRunLength(h.ImageType) ? ctRLE : ctNone;
@@ -155,8 +150,8 @@ void TTargaGraphic::LoadFromStream(TStream& stream)
     // Only the layouts this loader stores; anything else is not a picture we
     // can place (colour-mapped data must be 8-bit indices).
     const bool knownType = h.ImageType <= 3 || isRunLength(h.ImageType);
-    const bool knownDepth = h.PixelSize == 8 || h.PixelSize == 15 || h.PixelSize == 16 || h.PixelSize == 24 ||
-        h.PixelSize == 32;
+    const bool knownDepth =
+        h.PixelSize == 8 || h.PixelSize == 15 || h.PixelSize == 16 || h.PixelSize == 24 || h.PixelSize == 32;
     const bool mapped = h.ImageType == 1 || h.ImageType == 9;
     if (!knownType || (h.ImageType != 0 && !knownDepth) || (mapped && h.PixelSize != 8))
         ImageFormatsError(gesInvalidImage, {TargaName});
@@ -177,8 +172,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream)
         if (h.ImageType == 3 || h.ImageType == 11) {
             SetPalette(cm.CreateGrayscalePalette(false));
             // A grey picture may still carry a map: it is not used.
-            if (h.ColorMapType == 1)
-                reader.Skip(std::uint64_t(h.ColorMapEntrySize + 7) / 8 * h.ColorMapLength);
+            if (h.ColorMapType == 1) reader.Skip(std::uint64_t(h.ColorMapEntrySize + 7) / 8 * h.ColorMapLength);
         } else {
             const std::size_t entryBytes = (h.ColorMapEntrySize + 7u) / 8u;
             std::vector<std::uint8_t> map(entryBytes * h.ColorMapLength);
@@ -194,25 +188,25 @@ void TTargaGraphic::LoadFromStream(TStream& stream)
                 for (std::size_t i = 0; i < palette.Entries.size(); ++i) {
                     std::uint16_t w = static_cast<std::uint16_t>(map[2 * i] | (map[2 * i + 1] << 8));
                     palette.Entries[i] = TPaletteEntry{static_cast<std::uint8_t>((w & 0x7C00) >> 7),
-                        static_cast<std::uint8_t>((w & 0x3E0) >> 2), static_cast<std::uint8_t>((w & 0x1F) << 3), 0};
+                                                       static_cast<std::uint8_t>((w & 0x3E0) >> 2),
+                                                       static_cast<std::uint8_t>((w & 0x1F) << 3), 0};
                 }
                 SetPalette(palette);
                 break;
             }
-            default: break; // an entry size we cannot read: the map is skipped
+            default: break;  // an entry size we cannot read: the map is skipped
             }
         }
     }
 
     // No image data: the picture stays empty rather than taking a size that
     // nothing in the file fills.
-    if (h.ImageType == 0 || h.Width == 0 || h.Height == 0)
-        return;
+    if (h.ImageType == 0 || h.Width == 0 || h.Height == 0) return;
 
     const std::size_t bytesPerPixel = (h.PixelSize + 7u) / 8u;
     const bool runLength = isRunLength(h.ImageType);
     loaders::CheckedPictureBytes(h.Width, h.Height, bytesPerPixel, reader.Remaining(),
-        runLength ? MaxTargaExpansion : 1, TargaName);
+                                 runLength ? MaxTargaExpansion : 1, TargaName);
     SetSize(h.Width, h.Height);
     const std::size_t rowBytes = std::size_t(h.Width) * bytesPerPixel;
     Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
@@ -241,8 +235,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream)
             } catch (const EGraphicCompression&) {
                 ImageFormatsError(gesInvalidImage, {TargaName});
             }
-            if (decoder->Produced() < h.Width)
-                reader.Short();
+            if (decoder->Produced() < h.Width) reader.Short();
             // Packets may end anywhere in the buffer: go on from the first
             // byte the decoder did not use.
             reader.Seek(start + static_cast<std::int64_t>(decoder->Consumed()));
@@ -253,10 +246,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream)
     }
 }
 
-void TTargaGraphic::SaveToStream(TStream& stream)
-{
-    SaveToStream(stream, true);
-}
+void TTargaGraphic::SaveToStream(TStream& stream) { SaveToStream(stream, true); }
 
 void TTargaGraphic::SaveToStream(TStream& stream, bool compressed)
 {
@@ -279,14 +269,13 @@ void TTargaGraphic::SaveToStream(TStream& stream, bool compressed)
     case pf8bit: bytesPerPixel = 1; break;
     case pf15bit: bytesPerPixel = 2; break;
     case pf32bit: bytesPerPixel = 4; break;
-    default: bytesPerPixel = 3; break; // 24-bit, and device pictures stored as 24-bit
+    default: bytesPerPixel = 3; break;  // 24-bit, and device pictures stored as 24-bit
     }
     if (source->Empty()) {
         Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
         return;
     }
-    if (source->Width() > 0xFFFF || source->Height() > 0xFFFF)
-        ImageFormatsError(gesInvalidImageSize, {TargaName});
+    if (source->Width() > 0xFFFF || source->Height() > 0xFFFF) ImageFormatsError(gesInvalidImageSize, {TargaName});
 
     TargaHeader h;
     h.ColorMapType = bytesPerPixel == 1 ? 1 : 0;

@@ -15,8 +15,7 @@ int FuzzGraphicLoad(const std::uint8_t* data, std::size_t size)
     try {
         Graphic graphic;
         graphic.LoadFromStream(stream);
-        if (auto rendered = graphic.RenderBitmap())
-            rendered->SetPixelFormat(pf24bit);
+        if (auto rendered = graphic.RenderBitmap()) rendered->SetPixelFormat(pf24bit);
     } catch (const Exception&) {
     }
     return 0;

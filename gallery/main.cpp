@@ -10,7 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     TApplication application(argc, argv);
     // The picture registry must know every loader before the first picture is read.
     InitializeImageFormats();
@@ -30,8 +31,7 @@ int main(int argc, char** argv) {
             if (window && window->isExposed()) {
                 std::fprintf(stderr, "main window shown\n");
                 // A second copy runs as the first does; the flag is only reported.
-                if (KitApplication && KitApplication->SecondInstance())
-                    std::fprintf(stderr, "second instance\n");
+                if (KitApplication && KitApplication->SecondInstance()) std::fprintf(stderr, "second instance\n");
                 shownProbe.stop();
             }
         });

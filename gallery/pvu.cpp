@@ -15,7 +15,8 @@ const char* const ProductName = "Pictavo";
 const char* const ProductVersion = "1.0";
 const char* const ProductHomePage = "https://pictavo.example.org/";
 
-void PageCount(int& pages, int& remainder, int layout, int a, int b, int items) {
+void PageCount(int& pages, int& remainder, int layout, int a, int b, int items)
+{
     pages = 0;
     remainder = 0;
     if (items <= 0) return;
@@ -39,7 +40,8 @@ void PageCount(int& pages, int& remainder, int layout, int a, int b, int items) 
     }
 }
 
-void SplitNameVersion(int mode, const std::string& text, std::string& result) {
+void SplitNameVersion(int mode, const std::string& text, std::string& result)
+{
     const std::size_t at = text.find(" v");
     if (at == std::string::npos) {
         result = text;
@@ -48,7 +50,8 @@ void SplitNameVersion(int mode, const std::string& text, std::string& result) {
     result = mode == 0 ? text.substr(0, at) : text.substr(0, at) + " " + text.substr(at + 2);
 }
 
-bool PathLess::operator()(const std::string& a, const std::string& b) const {
+bool PathLess::operator()(const std::string& a, const std::string& b) const
+{
     // Sorted without regard to case; but names that differ only in case are
     // different files here, so neither is dropped as a duplicate of the other.
     const int c = CompareText(a, b);
@@ -57,7 +60,8 @@ bool PathLess::operator()(const std::string& a, const std::string& b) const {
 
 // ---------------------------------------------------------------------------
 
-void TForm1::ConnectHandlers() {
+void TForm1::ConnectHandlers()
+{
     auto bind = [this](void (TForm1::*handler)(TComponent*)) {
         return [this, handler](TComponent* sender) { (this->*handler)(sender); };
     };
@@ -99,8 +103,8 @@ void TForm1::ConnectHandlers() {
     MenuItem16->OnClick = bind(&TForm1::MenuItem16Click);
     Open2->OnClick = bind(&TForm1::Open2Click);
     Save2->OnClick = bind(&TForm1::Save2Click);
-    for (TMenuItem* m : {menuitem3, Menuitem4, Menuitem5, Menuitem6, Menuitem7, Menuitem8, menuitem10, menuitem13,
-                         menuitem17})
+    for (TMenuItem* m :
+         {menuitem3, Menuitem4, Menuitem5, Menuitem6, Menuitem7, Menuitem8, menuitem10, menuitem13, menuitem17})
         m->OnClick = bind(&TForm1::menuitem3Click);
     ListView1->OnClick = bind(&TForm1::ListView1Click);
     ListView1->OnKeyUp = [this](TComponent* s, int& key) { ListView1KeyUp(s, key); };
@@ -150,7 +154,8 @@ void TForm1::ConnectHandlers() {
 
 std::string TForm1::SettingsFileName() const { return WritableFolder() + "pv.ini"; }
 
-void TForm1::FormCreate() {
+void TForm1::FormCreate()
+{
     const std::string title = std::string(ProductName) + " v" + ProductVersion;
     std::string shown, name;
     SplitNameVersion(1, title, shown);
@@ -180,7 +185,8 @@ void TForm1::FormShow() { DragPending = 0; }
 
 void TForm1::FormClose() { ReadWriteSettings("w", SettingsFileName()); }
 
-void TForm1::LoadTemplateLists(bool readSettings) {
+void TForm1::LoadTemplateLists(bool readSettings)
+{
     auto fill = [](TComboBox* box, const std::string& pattern) {
         box->Items().Clear();
         TSearchRec rec;
@@ -200,7 +206,8 @@ void TForm1::LoadTemplateLists(bool readSettings) {
     if (readSettings) ReadWriteSettings("r", SettingsFileName());
 }
 
-void TForm1::LoadComboItems(const std::string& componentName, const std::string& fileName) {
+void TForm1::LoadComboItems(const std::string& componentName, const std::string& fileName)
+{
     if (!FileExists(fileName)) return;
     auto* box = Find<TComboBox>(LowerCaseAscii(componentName));
     if (!box) return;
@@ -209,7 +216,8 @@ void TForm1::LoadComboItems(const std::string& componentName, const std::string&
 
 std::string TForm1::GetPropertyRecord(int index) const { return ListBox1->Items().Get(index); }
 
-void TForm1::SetPropertyRecord(int index, const std::string& text) {
+void TForm1::SetPropertyRecord(int index, const std::string& text)
+{
     ListBox1->Items().Delete(index);
     ListBox1->Items().Insert(index, text);
 }
@@ -217,13 +225,15 @@ void TForm1::SetPropertyRecord(int index, const std::string& text) {
 // ---------------------------------------------------------------------------
 // File menu
 
-void TForm1::New1Click(TComponent*) {
+void TForm1::New1Click(TComponent*)
+{
     ReadWriteSettings("r", ProgramFolder() + "pvmk1.pvs");
     Label31->SetCaption("");
     UpdateControls();
 }
 
-void TForm1::Open1Click(TComponent*) {
+void TForm1::Open1Click(TComponent*)
+{
     OpenDialog1->DefaultExt = "pvs";
     OpenDialog1->Filter = "ini files (*.pvs)|*.pvs";
     OpenDialog1->InitialDir = ProgramFolder();
@@ -235,7 +245,8 @@ void TForm1::Open1Click(TComponent*) {
     UpdateControls();
 }
 
-void TForm1::Saveas1Click(TComponent*) {
+void TForm1::Saveas1Click(TComponent*)
+{
     SaveDialog1->DefaultExt = "pvs";
     SaveDialog1->Filter = "ini files (*.pvs)|*.pvs";
     SaveDialog1->InitialDir = ProgramFolder();
@@ -248,16 +259,19 @@ void TForm1::Saveas1Click(TComponent*) {
     UpdateControls();
 }
 
-void TForm1::Save1Click(TComponent*) {
+void TForm1::Save1Click(TComponent*)
+{
     if (!Label31->Caption().empty()) ReadWriteSettings("w", Label31->Caption());
 }
 
-void TForm1::Exit1Click(TComponent*) {
+void TForm1::Exit1Click(TComponent*)
+{
     ReadWriteSettings("w", SettingsFileName());
     Close();
 }
 
-void TForm1::Replace1Click(TComponent* Sender) {
+void TForm1::Replace1Click(TComponent* Sender)
+{
     for (TMenuItem* m : {Replace1, Skip1, Ask1}) m->SetChecked(false);
     if (auto* chosen = dynamic_cast<TMenuItem*>(Sender)) chosen->SetChecked(true);
 }
@@ -266,7 +280,8 @@ void TForm1::Replace1Click(TComponent* Sender) {
 // Help menu
 
 namespace {
-void OpenHelp(int context) {
+void OpenHelp(int context)
+{
     std::string message;
     if (ShowHelpContext(context, &message) != THelpResult::Opened)
         MessageDlgCentered(Application ? Application->Title : ProductName, message, mtInformation, mbOK);
@@ -281,11 +296,12 @@ void TForm1::LicenseAgreement1Click(TComponent*) { OpenHelp(6); }
 
 void TForm1::PictavoHomepage1Click(TComponent*) { ShellOpen(ProductHomePage); }
 
-void TForm1::AboutPictavo1Click(TComponent*) {
+void TForm1::AboutPictavo1Click(TComponent*)
+{
     // The caption without its accelerator mark: "About " + the product name.
     std::string caption = AboutPictavo1->Caption().substr(1);
     std::string nameVersion;
     SplitNameVersion(1, Label45->Caption(), nameVersion);
-    MessageDlg(caption, nameVersion + "\n\nTurns a list of pictures into a web photo gallery.", TMsgDlgType::Information,
-               mbOK);
+    MessageDlg(caption, nameVersion + "\n\nTurns a list of pictures into a web photo gallery.",
+               TMsgDlgType::Information, mbOK);
 }

@@ -8,7 +8,8 @@ namespace {
 class PromptKeyFilter : public QObject {
 public:
     PromptKeyFilter(TForm7* form, QObject* parent) : QObject(parent), form_(form) {}
-    bool eventFilter(QObject* watched, QEvent* event) override {
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
         if (event->type() == QEvent::KeyPress) {
             const int qtKey = static_cast<QKeyEvent*>(event)->key();
             int key = 0;
@@ -27,7 +28,8 @@ private:
 };
 }  // namespace
 
-TForm7::TForm7(TComponent* owner) : TForm(owner, "Form7") {
+TForm7::TForm7(TComponent* owner) : TForm(owner, "Form7")
+{
     QWidget* client = Client();
     Label1 = Make<TLabel>("Label1", client, "Setting Name:");
     Label1->SetBounds(12, 14, 100, 22);
@@ -49,12 +51,14 @@ TForm7::TForm7(TComponent* owner) : TForm(owner, "Form7") {
     Prepare("Save Setting", 380, 116);
 }
 
-void TForm7::Prepare(const std::string& caption, int width, int height) {
+void TForm7::Prepare(const std::string& caption, int width, int height)
+{
     SetCaption(caption);
     SetFixedClientSize(width, height);
 }
 
-void TForm7::Edit1KeyPress(TComponent*, int& Key) {
+void TForm7::Edit1KeyPress(TComponent*, int& Key)
+{
     if (Key == 13) {
         ModalResult = TModal::Ok;
         Close();
@@ -64,7 +68,8 @@ void TForm7::Edit1KeyPress(TComponent*, int& Key) {
     }
 }
 
-bool AskSettingName(TComponent* owner, const std::string& caption, std::string& name) {
+bool AskSettingName(TComponent* owner, const std::string& caption, std::string& name)
+{
     TForm7 prompt(owner);
     prompt.Prepare(caption, 380, 116);
     prompt.Edit1->SetText(name);

@@ -28,7 +28,8 @@ namespace fs = std::filesystem;
 // ---------------------------------------------------------------------------
 // Path helpers
 
-std::string CanonicalFolderPath(const std::string& folder) {
+std::string CanonicalFolderPath(const std::string& folder)
+{
     std::error_code ec;
     fs::path path = fs::absolute(fs::path(ToFileSystemPath(folder)), ec);
     if (ec) path = fs::path(ToFileSystemPath(folder));
@@ -41,7 +42,8 @@ std::string CanonicalFolderPath(const std::string& folder) {
     return text.empty() ? "/" : text;
 }
 
-bool FolderLiesWithin(const std::string& folder, const std::string& container) {
+bool FolderLiesWithin(const std::string& folder, const std::string& container)
+{
     const std::string inner = LowerCaseAscii(CanonicalFolderPath(folder));
     const std::string outer = LowerCaseAscii(CanonicalFolderPath(container));
     if (outer == "/") return true;
@@ -49,7 +51,8 @@ bool FolderLiesWithin(const std::string& folder, const std::string& container) {
     return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 && inner[outer.size()] == '/';
 }
 
-std::string SafeOutputName(const std::string& name) {
+std::string SafeOutputName(const std::string& name)
+{
     const std::string slashed = ToFileSystemPath(name);
     std::string result;
     std::size_t start = 0;
@@ -69,14 +72,16 @@ std::string SafeOutputName(const std::string& name) {
 namespace {
 
 // Width, height and (when asked for) the colour count of a picture.
-void PictureSize(const TRasterDIB& picture, int& width, int& height, int* colours) {
+void PictureSize(const TRasterDIB& picture, int& width, int& height, int* colours)
+{
     width = picture.Width();
     height = picture.AbsHeight;
     if (colours) *colours = picture.CountColors();
 }
 
 std::string TargetFileName(int mode, const std::string& pattern, const std::string& defaultName, int number,
-                           int numbering, const std::string& templ) {
+                           int numbering, const std::string& templ)
+{
     std::string result;
     MakeTargetFileName(mode, pattern, defaultName, result, number, numbering, templ);
     return result;
@@ -84,7 +89,8 @@ std::string TargetFileName(int mode, const std::string& pattern, const std::stri
 
 }  // namespace
 
-void MeasurePictureFile(const std::string& fileName, int& width, int& height, int* colours) {
+void MeasurePictureFile(const std::string& fileName, int& width, int& height, int* colours)
+{
     if (!FileExists(fileName)) return;
     TRasterDIB picture;
     LoadImageFile(picture, fileName);
@@ -100,11 +106,13 @@ namespace {
 // heap gives its free memory back.
 class LargeBufferReuse {
 public:
-    LargeBufferReuse() {
+    LargeBufferReuse()
+    {
         mallopt(M_MMAP_MAX, 0);
         mallopt(M_TRIM_THRESHOLD, 1 << 30);
     }
-    ~LargeBufferReuse() {
+    ~LargeBufferReuse()
+    {
         mallopt(M_MMAP_MAX, 65536);  // glibc's defaults
         mallopt(M_TRIM_THRESHOLD, 128 * 1024);
         malloc_trim(0);
@@ -113,16 +121,19 @@ public:
     LargeBufferReuse& operator=(const LargeBufferReuse&) = delete;
 };
 
-void ProcessPendingMessages() {
+void ProcessPendingMessages()
+{
     if (Application) Application->ProcessMessages();
 }
 
-std::string ListLineFirstField(const std::string& line) {
+std::string ListLineFirstField(const std::string& line)
+{
     const std::size_t bar = line.find('|');
     return bar == std::string::npos ? line : line.substr(0, bar);
 }
 
-std::string ResultLine(const std::string& name, int width, int height, int colours) {
+std::string ResultLine(const std::string& name, int width, int height, int colours)
+{
     // Plain integers: the page writer puts these into width and height attributes.
     return name + "|" + std::to_string(width) + "|" + std::to_string(height) + "|" + std::to_string(colours);
 }
@@ -130,7 +141,8 @@ std::string ResultLine(const std::string& name, int width, int height, int colou
 // Removes a picture that must not stay: one about to be replaced (so a write
 // that fails cannot leave an older picture looking like this build's result),
 // or one of an item that left the list.
-void RemoveStaleFile(const std::string& path) {
+void RemoveStaleFile(const std::string& path)
+{
     std::error_code ec;
     fs::remove(fs::path(path), ec);
 }
@@ -140,7 +152,8 @@ void RemoveStaleFile(const std::string& path) {
 // ---------------------------------------------------------------------------
 // Validation
 
-bool TForm1::CheckCaptionVariable(int kind) {
+bool TForm1::CheckCaptionVariable(int kind)
+{
     TStringList lines;
     // A missing caption list raises the list's file error, shown by the message loop.
     lines.LoadFromFile(ProgramFolder() + (kind == 0 ? "pvcapt.pv" : "pvcapi.pv"));
@@ -150,29 +163,28 @@ bool TForm1::CheckCaptionVariable(int kind) {
     return LowerCaseAscii(lines[index]).find("%file") != std::string::npos;
 }
 
-bool TForm1::ValidateSetting(int kind, const std::string& text, const std::string& second,
-                             const std::string& message) {
+bool TForm1::ValidateSetting(int kind, const std::string& text, const std::string& second, const std::string& message)
+{
     std::string shown;
     switch (kind) {
-        case 0:
-            for (char forbidden : second)
-                if (text.find(forbidden) != std::string::npos) {
-                    shown = std::string("Invalid character:") + forbidden + " " + message;
-                    break;
-                }
-            break;
-        case 1:
-            if (text == second) shown = message;
-            break;
-        case 2:
-        case 3:
-            if (!CheckCaptionVariable(kind - 2)) shown = message;
-            break;
-        case 4:
-            if (!FileContainsText(ProgramFolder() + ToFileSystemPath(text), second)) shown = message;
-            break;
-        default:
-            break;
+    case 0:
+        for (char forbidden : second)
+            if (text.find(forbidden) != std::string::npos) {
+                shown = std::string("Invalid character:") + forbidden + " " + message;
+                break;
+            }
+        break;
+    case 1:
+        if (text == second) shown = message;
+        break;
+    case 2:
+    case 3:
+        if (!CheckCaptionVariable(kind - 2)) shown = message;
+        break;
+    case 4:
+        if (!FileContainsText(ProgramFolder() + ToFileSystemPath(text), second)) shown = message;
+        break;
+    default: break;
     }
     if (shown.empty()) return false;
     MessageDlgCentered("Invalid Settings", shown, mtInformation, mbOK);
@@ -182,7 +194,8 @@ bool TForm1::ValidateSetting(int kind, const std::string& text, const std::strin
 // ---------------------------------------------------------------------------
 // Window state during a build
 
-void TForm1::ShowBuildState(int progressMax) {
+void TForm1::ShowBuildState(int progressMax)
+{
     ProgressBar1->SetMax(progressMax);
     ProgressBar1->SetPosition(0);
     ProgressBar1->SetVisible(true);
@@ -192,7 +205,8 @@ void TForm1::ShowBuildState(int progressMax) {
     Button14->SetVisible(true);
 }
 
-void TForm1::RestoreAfterBuild() {
+void TForm1::RestoreAfterBuild()
+{
     EnableMainUI(1);
     Label34->SetCaption("");
     Label34->SetVisible(false);
@@ -203,7 +217,8 @@ void TForm1::RestoreAfterBuild() {
     Button14->SetVisible(false);
 }
 
-void TForm1::Button14Click(TComponent*) {
+void TForm1::Button14Click(TComponent*)
+{
     StopFlag = 1;
     RestoreAfterBuild();
 }
@@ -218,7 +233,8 @@ namespace {
 class BuildStateGuard {
 public:
     explicit BuildStateGuard(TForm1& form, bool& running) : form_(form), running_(running) { running_ = true; }
-    ~BuildStateGuard() {
+    ~BuildStateGuard()
+    {
         running_ = false;
         try {
             form_.RestoreAfterBuild();
@@ -237,13 +253,15 @@ private:
 
 }  // namespace
 
-std::string TForm1::ImageOutputName(const std::string& fullPath, int number) const {
+std::string TForm1::ImageOutputName(const std::string& fullPath, int number) const
+{
     std::string name = TargetFileName(0, Edit9->Text(), fullPath, number, 2, "");
     name = AddDefaultExt(ComboBox8->ItemIndex() == 1 ? 1 : 0, name);
     return SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), name));
 }
 
-std::string TForm1::ThumbnailOutputName(const std::string& fullPath, int number) const {
+std::string TForm1::ThumbnailOutputName(const std::string& fullPath, int number) const
+{
     std::string name;
     const std::string pattern = Edit5->Text();
     if (pattern.find('*') != std::string::npos)
@@ -254,7 +272,8 @@ std::string TForm1::ThumbnailOutputName(const std::string& fullPath, int number)
     return SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), name));
 }
 
-bool TForm1::ValidateBuildSettings() {
+bool TForm1::ValidateBuildSettings()
+{
     if (ValidateSetting(0, Edit2->Text(), ":\\/", "(Index name)")) return false;
     if (ValidateSetting(0, Edit4->Text(), ":/", "(Image page name)")) return false;
     if (ValidateSetting(0, Edit5->Text(), ":/", "(Thumbnail path+name), it must \\")) return false;
@@ -277,7 +296,8 @@ bool TForm1::ValidateBuildSettings() {
     return true;
 }
 
-bool TForm1::DestinationOverwritesSource() {
+bool TForm1::DestinationOverwritesSource()
+{
     // Canonical paths: a destination typed through a link, "." or "..", or a
     // destination that does not exist yet, is still recognised.
     const std::string destination = Edit1->Text();
@@ -293,7 +313,8 @@ bool TForm1::DestinationOverwritesSource() {
     return false;
 }
 
-void TForm1::CreateAll2Click(TComponent* Sender) {
+void TForm1::CreateAll2Click(TComponent* Sender)
+{
     // The build processes window messages; a second command that arrives
     // meanwhile (a shortcut key) must not start a build inside this one.
     if (buildRunning_) return;
@@ -340,8 +361,8 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
     int nameCounter = 0;
 
     // Writes one finished picture; false (and a report line) when the file is not there afterwards.
-    auto writePicture = [&](TRasterDIB& picture, const std::string& source, const std::string& relativeName,
-                            int kind, int quality, int colors) {
+    auto writePicture = [&](TRasterDIB& picture, const std::string& source, const std::string& relativeName, int kind,
+                            int quality, int colors) {
         const std::string target = destinationFolder + relativeName;
         try {
             ForceDirectories(ExtractFilePath(target));
@@ -381,8 +402,8 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
             ListBox2->Items().Add(imageName + "|||||");
         } else {
             auto picture = std::make_unique<TRasterDIB>();
-            Label34->SetCaption(std::string(phase) + " (" + std::to_string(i + 1) + " of " +
-                                std::to_string(itemCount) + ")");
+            Label34->SetCaption(std::string(phase) + " (" + std::to_string(i + 1) + " of " + std::to_string(itemCount) +
+                                ")");
             ProcessPendingMessages();
             int width = 0, height = 0, colours = 0;
             if ((mode == 1 || mode == 3) && linksImages) {
@@ -495,7 +516,8 @@ void TForm1::CreateAll2Click(TComponent* Sender) {
     }
 }
 
-std::vector<std::string> TForm1::PageFolders(const TListBox& pageNames) const {
+std::vector<std::string> TForm1::PageFolders(const TListBox& pageNames) const
+{
     std::vector<std::string> folders;
     for (int k = 0; k < pageNames.Items().Count(); ++k) {
         const std::string folder = ExtractFilePath(pageNames.Items()[k]);
@@ -505,13 +527,15 @@ std::vector<std::string> TForm1::PageFolders(const TListBox& pageNames) const {
     return folders;
 }
 
-void TForm1::NoteCopiedPicture(const std::string& relativeName) {
+void TForm1::NoteCopiedPicture(const std::string& relativeName)
+{
     if (std::find(copiedPictures_.begin(), copiedPictures_.end(), relativeName) == copiedPictures_.end())
         copiedPictures_.push_back(relativeName);
 }
 
 void TForm1::CopyTemplatePictures(const std::string& templateName, const std::string& destinationFolder,
-                                  const std::vector<std::string>& relativeFolders) {
+                                  const std::vector<std::string>& relativeFolders)
+{
     const std::string path = ProgramFolder() + ToFileSystemPath(templateName);
     if (!FileExists(path)) return;
     TStringList lines;
@@ -539,7 +563,8 @@ void TForm1::CopyTemplatePictures(const std::string& templateName, const std::st
     }
 }
 
-void TForm1::CopyBackgroundPictures(const std::string& destinationFolder) {
+void TForm1::CopyBackgroundPictures(const std::string& destinationFolder)
+{
     auto copyInto = [&](const std::string& file) {
         const std::string source = ToFileSystemPath(UnescapeRecordField(file));
         if (source.empty() || !FileExists(source)) return;
@@ -555,7 +580,8 @@ void TForm1::CopyBackgroundPictures(const std::string& destinationFolder) {
     if (GetField(0, table, 21) == "2") copyInto(GetField(0, table, 23));
 }
 
-std::string TForm1::WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage) {
+std::string TForm1::WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage)
+{
     const std::string record = GetPropertyRecord(prPagePropertiesIndex);
     const std::string templatePath = ProgramFolder() + "framepg/" + ToFileSystemPath(GetField(0, record, 27));
     const std::string outputName = SafeOutputName(GetField(0, record, 26));
@@ -570,8 +596,8 @@ std::string TForm1::WriteFramePage(const std::string& destinationFolder, const s
     if (linkKind == 2 && ListBox4->Items().Count() > 0) {
         imageAddress = ListBox4->Items()[0];
     } else if (!imagePageHasName && linkKind == 1) {
-        imageAddress = ListBox2->Items().Count() > 0 ? ListLineFirstField(ListBox2->Items()[0])
-                                                     : AddDefaultExt(0, Edit9->Text());
+        imageAddress =
+            ListBox2->Items().Count() > 0 ? ListLineFirstField(ListBox2->Items()[0]) : AddDefaultExt(0, Edit9->Text());
     } else if (!imagePageHasName && linkKind == 2 && ListView1->Count() > 0) {
         imageAddress = Edit4->Text() + ExtractFileNameNoExt(ListView1->Caption(0)) + ".htm";
     }
@@ -597,7 +623,8 @@ std::string TForm1::WriteFramePage(const std::string& destinationFolder, const s
 // comes after the page: the frame page first, then the index and image pages,
 // the image copies and thumbnails, and last the button and background
 // pictures the pages use.
-void TForm1::WriteGeneratedFilesList(int mode, bool linksImages, const std::string& framePage) {
+void TForm1::WriteGeneratedFilesList(int mode, bool linksImages, const std::string& framePage)
+{
     TStringList list;
     std::set<std::string> listed;
     auto add = [&](const std::string& name) {

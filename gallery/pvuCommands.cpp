@@ -14,17 +14,20 @@
 namespace {
 
 // Dialogs of this program that are not part of this build yet say so plainly.
-void NotAvailable(const std::string& what) {
+void NotAvailable(const std::string& what)
+{
     MessageDlgCentered(ProductName, what + " is not available in this version.", mtInformation, mbOK);
 }
 
 }  // namespace
 
-void TForm1::ConnectCommandHandlers() {
+void TForm1::ConnectCommandHandlers()
+{
     auto bind = [this](void (TForm1::*handler)(TComponent*)) {
         return [this, handler](TComponent* sender) { (this->*handler)(sender); };
     };
-    for (TMenuItem* m : {ViewOriginalImage1, View1, ViewThumbnai1}) m->OnClick = bind(&TForm1::Viewimageinfullscreen1Click);
+    for (TMenuItem* m : {ViewOriginalImage1, View1, ViewThumbnai1})
+        m->OnClick = bind(&TForm1::Viewimageinfullscreen1Click);
     Button13->OnClick = bind(&TForm1::Button13Click);
     ShowHTMLPage1->OnClick = bind(&TForm1::ShowHTMLPage1Click);
     PreviewInWebBrowser1->OnClick = bind(&TForm1::ShowHTMLPage1Click);
@@ -41,12 +44,14 @@ void TForm1::ConnectCommandHandlers() {
     AddDropTarget1->OnClick = bind(&TForm1::AddDropTarget1Click);
 }
 
-void TForm1::Viewimageinfullscreen1Click(TComponent*) {
+void TForm1::Viewimageinfullscreen1Click(TComponent*)
+{
     NotAvailable("The full-screen viewer");
     UpdateControls();
 }
 
-void TForm1::Button13Click(TComponent*) {
+void TForm1::Button13Click(TComponent*)
+{
     if (ListView1->Count() == 0) return;
     if (ListView1->SelCount() == 0) ListView1->SetSelected(0, true);
     NotAvailable("The description editor");
@@ -56,7 +61,8 @@ void TForm1::CustomizeEditor1Click(TComponent*) { NotAvailable("The properties d
 
 void TForm1::AddDropTarget1Click(TComponent*) { NotAvailable("The drop target"); }
 
-void TForm1::ShowHTMLPage1Click(TComponent*) {
+void TForm1::ShowHTMLPage1Click(TComponent*)
+{
     const std::string folder = NormalizeFolderPath(Edit1->Text());
     const std::string record = GetPropertyRecord(prPagePropertiesIndex);
     if (GetField(0, record, 25) == "1")
@@ -65,11 +71,13 @@ void TForm1::ShowHTMLPage1Click(TComponent*) {
         ShellOpen(folder + Edit2->Text());
 }
 
-void TForm1::ToolButton9MouseMove(TComponent* Sender, TMouseButton, bool, int, int) {
+void TForm1::ToolButton9MouseMove(TComponent* Sender, TMouseButton, bool, int, int)
+{
     if (Sender) Label51->SetCaption(Sender->Name);
 }
 
-void TForm1::OpenwithMicrosoftFrontpage1Click(TComponent* Sender) {
+void TForm1::OpenwithMicrosoftFrontpage1Click(TComponent* Sender)
+{
     if (!Sender) return;
     // A tool button that is clicked is the one under the mouse.
     if (Sender == ToolButton9 || Sender == ToolButton10) Label51->SetCaption(Sender->Name);
@@ -86,14 +94,14 @@ void TForm1::OpenwithMicrosoftFrontpage1Click(TComponent* Sender) {
     }
 }
 
-void TForm1::Upload1Click(TComponent* Sender) {
+void TForm1::Upload1Click(TComponent* Sender)
+{
     const bool upload = Sender && Sender->Name.find("Upload1") != std::string::npos;
     if (Application) Application->ProcessMessages();
     const std::string listFile = WritableFolder() + "pftp.bak";
     if (!FileExists(listFile)) {
         MessageDlgCentered(upload ? "FTP Upload" : "Manual Paste",
-                           "There is no list of produced files yet (" + listFile +
-                               "). Create the gallery first.",
+                           "There is no list of produced files yet (" + listFile + "). Create the gallery first.",
                            mtInformation, mbOK);
         return;
     }
@@ -140,9 +148,9 @@ void TForm1::Upload1Click(TComponent* Sender) {
                                                         std::to_string(form.SpinEdit2->Value()), form.Edit2->Text(),
                                                         form.Edit3->Text(), form.Edit5->Text()}));
     } else {
-        SetPropertyRecord(prManualPaste,
-                          MakePropertyRecord({form.Edit43->Text(), form.Edit44->Text(), form.Edit45->Text(),
-                                              form.Edit46->Text(), form.Edit47->Text(),
-                                              std::to_string(form.ComboBox29->ItemIndex())}));
+        SetPropertyRecord(
+            prManualPaste,
+            MakePropertyRecord({form.Edit43->Text(), form.Edit44->Text(), form.Edit45->Text(), form.Edit46->Text(),
+                                form.Edit47->Text(), std::to_string(form.ComboBox29->ItemIndex())}));
     }
 }

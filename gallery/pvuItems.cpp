@@ -15,7 +15,8 @@
 
 namespace {
 
-std::vector<std::string> SplitMasks(const std::string& masks) {
+std::vector<std::string> SplitMasks(const std::string& masks)
+{
     std::vector<std::string> out;
     std::string cur;
     for (char c : masks) {
@@ -31,7 +32,8 @@ std::vector<std::string> SplitMasks(const std::string& masks) {
 }
 
 // The packed file date of an item; a missing or broken date sorts first.
-long long DateOf(const std::string& text) {
+long long DateOf(const std::string& text)
+{
     if (text.empty()) return LLONG_MIN;
     char* end = nullptr;
     long long v = std::strtoll(text.c_str(), &end, 10);
@@ -42,7 +44,8 @@ long long DateOf(const std::string& text) {
 
 // ---------------------------------------------------------------------------
 
-TListRow TForm1::MakeSourceItem(const std::string& fullPath) {
+TListRow TForm1::MakeSourceItem(const std::string& fullPath)
+{
     TListRow row;
     row.Caption = ExtractFileName(fullPath);
     row.SubItems.resize(3);
@@ -56,13 +59,15 @@ TListRow TForm1::MakeSourceItem(const std::string& fullPath) {
 
 std::string TForm1::ItemFullPath(int index) const { return ListView1->SubItem(index, 0) + ListView1->Caption(index); }
 
-void TForm1::EnableMainUI(int flag) {
+void TForm1::EnableMainUI(int flag)
+{
     if (flag != 0 && flag != 1) return;
     PageControl1->SetEnabled(flag == 1);
     ToolBar1->SetEnabled(flag == 1);
 }
 
-void TForm1::EnableControl(bool enabled, const std::string& controlName) {
+void TForm1::EnableControl(bool enabled, const std::string& controlName)
+{
     auto* control = dynamic_cast<TControl*>(FindComponent(controlName));
     if (!control) return;
     control->SetEnabled(enabled);
@@ -75,7 +80,8 @@ void TForm1::EnableControl(bool enabled, const std::string& controlName) {
         control->SetColor(enabled ? clWindow : clBtnFace);
 }
 
-void TForm1::RebuildFromSet(const TPathSet& paths, bool showProgress) {
+void TForm1::RebuildFromSet(const TPathSet& paths, bool showProgress)
+{
     TPathSet all = paths;
     for (int i = 0; i < ListView1->Count(); ++i) all.insert(ItemFullPath(i));
     if (showProgress) {
@@ -95,7 +101,8 @@ void TForm1::RebuildFromSet(const TPathSet& paths, bool showProgress) {
 // ---------------------------------------------------------------------------
 // Adding
 
-void TForm1::Newitems1Click(TComponent*) {
+void TForm1::Newitems1Click(TComponent*)
+{
     if (ListView1->Count() > 0 &&
         MessageDlgCentered("Confirm Clear items", "Are you sure you want to clear the list items?", mtInformation,
                            mbYes | mbNo) == mrYes) {
@@ -108,11 +115,13 @@ void TForm1::Newitems1Click(TComponent*) {
     UpdateControls();
 }
 
-void TForm1::Adddirectory1Click(TComponent*) {
+void TForm1::Adddirectory1Click(TComponent*)
+{
     const std::string start = UnescapeRecordField(GetField(1, GetPropertyRecord(prSourceImage), 1));
     RemoveMissingItems();
     std::string chosen;
-    if (BrowseForFolder("Select directory for scanning the files: \r\n" + ComboBox16->Text(), start, "", chosen, true)) {
+    if (BrowseForFolder("Select directory for scanning the files: \r\n" + ComboBox16->Text(), start, "", chosen,
+                        true)) {
         SetPropertyRecord(prSourceImage, EscapeRecordField(chosen));
         EnableMainUI(0);
         ListView1->SetVisible(false);
@@ -129,7 +138,8 @@ void TForm1::Adddirectory1Click(TComponent*) {
     UpdateControls();
 }
 
-void TForm1::ScanFolder(const std::string& folder, const std::string& includeMasks, const std::string& excludeMasks) {
+void TForm1::ScanFolder(const std::string& folder, const std::string& includeMasks, const std::string& excludeMasks)
+{
     // The walk never changes the current folder and enters no folder twice,
     // so a symlink loop ends the descent instead of recursing for ever.
     WalkFolder(folder, menuitem3->Checked(), [&](const std::string& in, const TSearchRec& entry) {
@@ -141,7 +151,8 @@ void TForm1::ScanFolder(const std::string& folder, const std::string& includeMas
 }
 
 void TForm1::MatchesFilter(const std::string& fullPath, const std::string& includeMasks,
-                           const std::string& excludeMasks) {
+                           const std::string& excludeMasks)
+{
     const std::string name = LowerCaseAscii(ExtractFileName(fullPath));
     bool taken = false;
     for (const std::string& mask : SplitMasks(includeMasks))
@@ -154,12 +165,14 @@ void TForm1::MatchesFilter(const std::string& fullPath, const std::string& inclu
     if (taken) ScanSet.insert(fullPath);
 }
 
-void TForm1::Addfiles1Click(TComponent*) {
+void TForm1::Addfiles1Click(TComponent*)
+{
     const std::string include = ComboBox16->Text();
     OpenPictureDialog1->Title = "Add (files)";
     OpenPictureDialog1->Filter =
         include + "|" + include + "|" +
-        "All formats|*.jpg;*.jif;*.jpeg;*.jfif;*.jpe;*.gif;*.psd;*.pdd;*.tif;*.tiff;*.tga;*.vda;*.icb;*.vst;*.wmf;*.emf;"
+        "All "
+        "formats|*.jpg;*.jif;*.jpeg;*.jfif;*.jpe;*.gif;*.psd;*.pdd;*.tif;*.tiff;*.tga;*.vda;*.icb;*.vst;*.wmf;*.emf;"
         "*.bmp;*.rle;*.dib;*.ico;*.pcx;*.cut;*.pcd|"
         "JPEG (*.jpg;*.jif;*.jpeg;*.jfif;*.jpe)|*.jpg;*.jif;*.jpeg;*.jfif;*.jpe|"
         "CompuServe Graphics Interchange (*.gif)|*.gif|"
@@ -182,8 +195,9 @@ void TForm1::Addfiles1Click(TComponent*) {
     RebuildFromSet(chosen, false);
     EnableMainUI(1);
     if (!OpenPictureDialog1->Files.empty())
-        SetPropertyRecord(prSourceImage,
-                          EscapeRecordField(ExcludeTrailingPathDelimiter(ExtractFilePath(OpenPictureDialog1->Files[0]))));
+        SetPropertyRecord(
+            prSourceImage,
+            EscapeRecordField(ExcludeTrailingPathDelimiter(ExtractFilePath(OpenPictureDialog1->Files[0]))));
     if (ListView1->Count() > 0 && ListView1->SelCount() == 0) ListView1->SetSelected(0, true);
     UpdateControls();
 }
@@ -191,14 +205,16 @@ void TForm1::Addfiles1Click(TComponent*) {
 // ---------------------------------------------------------------------------
 // Item-list files
 
-void TForm1::Open2Click(TComponent*) {
+void TForm1::Open2Click(TComponent*)
+{
     OpenItemsDialog->DefaultExt = "pvi";
     OpenItemsDialog->Filter = "Items List (*.pvi)|*.pvi";
     OpenItemsDialog->InitialDir = ProgramFolder();
     if (OpenItemsDialog->Execute()) LoadItemList(OpenItemsDialog->FileName);
 }
 
-void TForm1::LoadItemList(const std::string& fileName) {
+void TForm1::LoadItemList(const std::string& fileName)
+{
     TStringList lines;
     lines.LoadFromFile(fileName);
     TPathSet paths;
@@ -212,7 +228,8 @@ void TForm1::LoadItemList(const std::string& fileName) {
     UpdateControls();
 }
 
-void TForm1::Save2Click(TComponent*) {
+void TForm1::Save2Click(TComponent*)
+{
     SaveItemsDialog->DefaultExt = "pvi";
     SaveItemsDialog->Filter = "Items List (*.pvi)|*.pvi";
     SaveItemsDialog->InitialDir = ProgramFolder();
@@ -222,13 +239,15 @@ void TForm1::Save2Click(TComponent*) {
     SaveItemList(name);
 }
 
-void TForm1::SaveItemList(const std::string& fileName) {
+void TForm1::SaveItemList(const std::string& fileName)
+{
     TStringList lines;
     for (int i = 0; i < ListView1->Count(); ++i) lines.Add(ItemFullPath(i));
     lines.SaveToFile(fileName);
 }
 
-void TForm1::RemoveMissingItems() {
+void TForm1::RemoveMissingItems()
+{
     EnableMainUI(0);
     if (Application) Application->ProcessMessages();
     for (int i = ListView1->Count() - 1; i >= 0; --i) {
@@ -241,7 +260,8 @@ void TForm1::RemoveMissingItems() {
 // ---------------------------------------------------------------------------
 // Deleting and selecting
 
-void TForm1::Delete1Click(TComponent*) {
+void TForm1::Delete1Click(TComponent*)
+{
     const int selected = ListView1->SelCount();
     ProgressBar1->SetMax(selected);
     ProgressBar1->SetPosition(0);
@@ -259,22 +279,26 @@ void TForm1::Delete1Click(TComponent*) {
     UpdateControls();
 }
 
-void TForm1::Invert1Click(TComponent*) {
+void TForm1::Invert1Click(TComponent*)
+{
     for (int i = 0; i < ListView1->Count(); ++i) ListView1->SetSelected(i, !ListView1->Selected(i));
     UpdateControls();
 }
 
-void TForm1::Selectall1Click(TComponent*) {
+void TForm1::Selectall1Click(TComponent*)
+{
     for (int i = 0; i < ListView1->Count(); ++i) ListView1->SetSelected(i, true);
     UpdateControls();
 }
 
-void TForm1::Deselectall1Click(TComponent*) {
+void TForm1::Deselectall1Click(TComponent*)
+{
     for (int i = 0; i < ListView1->Count(); ++i) ListView1->SetSelected(i, false);
     UpdateControls();
 }
 
-void TForm1::Refresh1Click(TComponent*) {
+void TForm1::Refresh1Click(TComponent*)
+{
     // Reloads the template and caption lists but keeps the settings in the
     // window: re-reading pv.ini here would throw away unsaved changes.
     struct Choice {
@@ -294,12 +318,14 @@ void TForm1::Refresh1Click(TComponent*) {
     UpdateControls();
 }
 
-void TForm1::menuitem3Click(TComponent* Sender) {
+void TForm1::menuitem3Click(TComponent* Sender)
+{
     if (auto* item = dynamic_cast<TMenuItem*>(Sender)) item->SetChecked(!item->Checked());
     UpdateControls();
 }
 
-void TForm1::MenuItem16Click(TComponent*) {
+void TForm1::MenuItem16Click(TComponent*)
+{
     if (ListView1->SelCount() == 0) return;
     int chosen = -1;
     for (int i = 0; i < ListView1->Count(); ++i)
@@ -307,8 +333,9 @@ void TForm1::MenuItem16Click(TComponent*) {
     if (chosen >= 0) ShowFileProperties(ItemFullPath(chosen));
 }
 
-bool BrowseForFolder(const std::string& title, const std::string& startFolder, const std::string&,
-                     std::string& chosen, bool) {
+bool BrowseForFolder(const std::string& title, const std::string& startFolder, const std::string&, std::string& chosen,
+                     bool)
+{
     return BrowseForFolderDialog(title, startFolder, chosen);
 }
 
@@ -322,7 +349,8 @@ void TForm1::PathExtName1Click(TComponent*) { SortItems(TItemSort::PathExtName);
 void TForm1::DateTime1Click(TComponent*) { SortItems(TItemSort::DateTime); }
 void TForm1::PathDateTime1Click(TComponent*) { SortItems(TItemSort::PathDateTime); }
 
-void TForm1::SortItems(TItemSort order) {
+void TForm1::SortItems(TItemSort order)
+{
     if (order == TItemSort::Name) {
         ListView1->AlphaSort();
         return;
@@ -355,7 +383,8 @@ void TForm1::SortItems(TItemSort order) {
 // ---------------------------------------------------------------------------
 // Moving
 
-void TForm1::Moveitemup1Click(TComponent* Sender) {
+void TForm1::Moveitemup1Click(TComponent* Sender)
+{
     auto* item = dynamic_cast<TMenuItem*>(Sender);
     if (!item) return;
     static const char* const modes[] = {"0", "-1", "1", "-2", "2"};
@@ -365,7 +394,8 @@ void TForm1::Moveitemup1Click(TComponent* Sender) {
     MoveSelectedItems();
 }
 
-void TForm1::MenuItem12Click(TComponent*) {
+void TForm1::MenuItem12Click(TComponent*)
+{
     DragPending = ListView1->FirstSelected();
     moveSources_.clear();
     for (int i = 0; i < ListView1->Count(); ++i)
@@ -373,7 +403,8 @@ void TForm1::MenuItem12Click(TComponent*) {
     PlaceHere1->SetEnabled(true);
 }
 
-void TForm1::PlaceHere1Click(TComponent*) {
+void TForm1::PlaceHere1Click(TComponent*)
+{
     const int target = ListView1->FirstSelected();
     // The rows to move are the ones chosen by "Move items to ..."; the
     // selection now only marks the place.
@@ -394,7 +425,8 @@ void TForm1::PlaceHere1Click(TComponent*) {
     UpdateControls();
 }
 
-void TForm1::MoveSelectedItems() {
+void TForm1::MoveSelectedItems()
+{
     const int mode = std::atoi(Label50->Caption().c_str());
     Memo1->Lines().Clear();
     int target = 0;
@@ -431,12 +463,14 @@ void TForm1::MoveSelectedItems() {
     UpdateControls();
 }
 
-void TForm1::ListView1MouseMove(TComponent*, TMouseButton, bool LeftHeld, int, int) {
+void TForm1::ListView1MouseMove(TComponent*, TMouseButton, bool LeftHeld, int, int)
+{
     ListView1->SetDragCursor(LeftHeld);
     DragPending = LeftHeld ? 99 : 0;
 }
 
-void TForm1::ListView1MouseUp(TComponent*, TMouseButton, bool, int X, int Y) {
+void TForm1::ListView1MouseUp(TComponent*, TMouseButton, bool, int X, int Y)
+{
     ListView1->SetDragCursor(false);
     if (DragPending == 99) {
         DragPending = 0;
@@ -451,12 +485,14 @@ void TForm1::ListView1MouseUp(TComponent*, TMouseButton, bool, int X, int Y) {
 // ---------------------------------------------------------------------------
 // Destination, histories and the state of the controls
 
-void TForm1::Button8Click(TComponent*) {
+void TForm1::Button8Click(TComponent*)
+{
     std::string chosen;
     if (BrowseForFolderDialog("Save in folder", Edit1->Text(), chosen)) Edit1->SetText(chosen);
 }
 
-void TForm1::ComboBox16Exit(TComponent* Sender) {
+void TForm1::ComboBox16Exit(TComponent* Sender)
+{
     auto* box = dynamic_cast<TComboBox*>(Sender);
     if (!box) return;
     const std::string text = TrimBoth(box->Text());
@@ -473,7 +509,8 @@ void TForm1::ComboBox16Exit(TComponent* Sender) {
     if (!text.empty() && box->Items().IndexOf(text) < 0) box->Items().Insert(0, text);
 }
 
-void TForm1::ComboBox13KeyUp(TComponent* Sender, int& Key) {
+void TForm1::ComboBox13KeyUp(TComponent* Sender, int& Key)
+{
     if (Key != VK_DELETE) return;
     auto* box = dynamic_cast<TComboBox*>(Sender);
     if (!box) return;
@@ -493,12 +530,14 @@ void TForm1::ComboBox1Change(TComponent*) { UpdateControls(); }
 void TForm1::ComboBox19Click(TComponent*) { UpdateControls(); }
 void TForm1::ComboBox4Change(TComponent*) { UpdateControls(); }
 
-void TForm1::ComboBox7Click(TComponent*) {
+void TForm1::ComboBox7Click(TComponent*)
+{
     Notebook1->SetPageIndex(std::max(0, ComboBox7->ItemIndex()));
     Notebook2->SetPageIndex(std::max(0, ComboBox8->ItemIndex()));
 }
 
-void TForm1::UpdateControls() {
+void TForm1::UpdateControls()
+{
     ListView1->SetGridLines(Menuitem4->Checked());
     ListView1->SetHotTrack(Menuitem5->Checked());
     SetShowHint(Menuitem6->Checked());
@@ -509,7 +548,8 @@ void TForm1::UpdateControls() {
 
     const int n = ListView1->Count();
     const bool any = n > 0;
-    for (TMenuItem* m : {StartCreate1, Delete1, Invert1, Selectall1, Deselectall1, ViewOriginalImage1, View1, ViewThumbnai1})
+    for (TMenuItem* m :
+         {StartCreate1, Delete1, Invert1, Selectall1, Deselectall1, ViewOriginalImage1, View1, ViewThumbnai1})
         m->SetEnabled(any);
     ToolButton6all->SetEnabled(any);
     ToolButton4->SetEnabled(any);

@@ -18,13 +18,15 @@ constexpr int RowHeight = 22;
 void Place(TControl* control, int x, int y, int w, int h = RowHeight) { control->SetBounds(x, y, w, h); }
 
 // "<Alt>" must show as written, never be taken for markup.
-TLabel* PlainLabel(TLabel* label) {
+TLabel* PlainLabel(TLabel* label)
+{
     static_cast<QLabel*>(label->Widget())->setTextFormat(Qt::PlainText);
     return label;
 }
 }  // namespace
 
-TForm1::TForm1() : TForm(nullptr, "Form1") {
+TForm1::TForm1() : TForm(nullptr, "Form1")
+{
     QWidget* client = Client();
     auto* layout = new QVBoxLayout(client);  // owned by the client area
     layout->setContentsMargins(0, 0, 0, 0);
@@ -58,7 +60,11 @@ TForm1::TForm1() : TForm(nullptr, "Form1") {
     Button14->SetVisible(false);
 
     // Hidden state kept in controls, as the handlers share it.
-    auto hidden = [this, client](TControl* c) { c->SetVisible(false); (void)client; return c; };
+    auto hidden = [this, client](TControl* c) {
+        c->SetVisible(false);
+        (void)client;
+        return c;
+    };
     Label31 = static_cast<TLabel*>(hidden(Make<TLabel>("Label31", client)));
     Label45 = static_cast<TLabel*>(hidden(Make<TLabel>("Label45", client)));
     Label49 = static_cast<TLabel*>(hidden(Make<TLabel>("Label49", client, "0")));
@@ -86,7 +92,8 @@ TForm1::TForm1() : TForm(nullptr, "Form1") {
 
 TForm1::~TForm1() = default;
 
-void TForm1::BuildMenus() {
+void TForm1::BuildMenus()
+{
     MainMenu1 = CreateMainMenu("MainMenu1");
 
     File1 = MainMenu1->Add("File1", "&File");
@@ -237,7 +244,8 @@ void TForm1::BuildMenus() {
     CustomizeEditor1 = PopupMenu3->Add("CustomizeEditor1", "Customize editor");
 }
 
-void TForm1::BuildToolBar() {
+void TForm1::BuildToolBar()
+{
     ToolBar1 = Make<TToolBar>("ToolBar1", Client());
     // Most buttons show only their picture; the caption is also the hint.
     ToolButton1 = ToolBar1->AddButton("ToolButton1", "New items", "New items");
@@ -263,7 +271,8 @@ void TForm1::BuildToolBar() {
     picture(ToolButton8, QStyle::SP_DialogHelpButton, false);
 }
 
-void TForm1::BuildPages() {
+void TForm1::BuildPages()
+{
     // Five tabs share 370 pixels: a compact tab style keeps them all in sight.
     auto* tabs = static_cast<QTabWidget*>(PageControl1->Widget());
     tabs->setUsesScrollButtons(false);
@@ -288,7 +297,8 @@ void TForm1::BuildPages() {
     BuildImagesPage(TabSheet5->Widget());
 }
 
-void TForm1::BuildSourcePage(QWidget* page) {
+void TForm1::BuildSourcePage(QWidget* page)
+{
     ListView1 = Make<TListView>("ListView1", page);
     ListView1->AddColumn("Name", 130);
     ListView1->AddColumn("Folder", 200);
@@ -311,7 +321,8 @@ void TForm1::BuildSourcePage(QWidget* page) {
     Place(Button13, 256, 186, 102, 26);
 }
 
-void TForm1::BuildDestinationPage(QWidget* page) {
+void TForm1::BuildDestinationPage(QWidget* page)
+{
     const int lx = 4, lw = 146, cx = 152, cw = 206;
     int y = 6;
     auto row = [&](const char* labelName, const char* caption) {
@@ -341,7 +352,8 @@ void TForm1::BuildDestinationPage(QWidget* page) {
     y += 28;
     row("Label8", "Change &case:");
     ComboBox10 = Make<TComboBox>("ComboBox10", page, false);
-    ComboBox10->Items().Assign({"Do not change", "lowercase", "UPPERCASE", "Title Case", "Sentence case", "tOGGLE cASE"});
+    ComboBox10->Items().Assign(
+        {"Do not change", "lowercase", "UPPERCASE", "Title Case", "Sentence case", "tOGGLE cASE"});
     Place(ComboBox10, cx, y, cw);
     y += 28;
     row("Label9", "Base &URL:");
@@ -349,7 +361,8 @@ void TForm1::BuildDestinationPage(QWidget* page) {
     Place(ComboBox23, cx, y, cw);
 }
 
-void TForm1::BuildIndexPage(QWidget* page) {
+void TForm1::BuildIndexPage(QWidget* page)
+{
     // The captions stand in full: a wider label column, and the three table
     // numbers with their labels above them, "Auto size" beside them.
     const int lx = 4, lw = 74, cx = 80, cw = 278;
@@ -416,7 +429,8 @@ void TForm1::BuildIndexPage(QWidget* page) {
     Place(Make<TButton>("Button12", page, "Font..."), 242, y, 100, 24);
 }
 
-void TForm1::BuildImagePage(QWidget* page) {
+void TForm1::BuildImagePage(QWidget* page)
+{
     GroupBox2 = Make<TGroupBox>("GroupBox2", page, "Image pages");
     Place(GroupBox2, 2, 2, 358, 250);
     QWidget* g = GroupBox2->Widget();
@@ -458,7 +472,8 @@ void TForm1::BuildImagePage(QWidget* page) {
     Place(Make<TButton>("Button9", g, "Font..."), 140, y, 100, 24);
 }
 
-void TForm1::BuildImagesPage(QWidget* page) {
+void TForm1::BuildImagesPage(QWidget* page)
+{
     auto* thumbs = Make<TGroupBox>("GroupBox3", page, " Thumbnail ");
     Place(thumbs, 2, 2, 176, 238);
     auto* images = Make<TGroupBox>("GroupBox4", page, "Image");

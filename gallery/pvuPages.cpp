@@ -21,17 +21,20 @@ const char* const CrLf = "\r\n";
 enum THyperlinkTo { hlNone = 0, hlOriginalImage = 1, hlImagePage = 2 };
 enum TLayout { lyRows = 0, lyThumbs = 1, lySinglePage = 2 };
 
-std::size_t FindNoCase(const std::string& text, const std::string& lowerPattern, std::size_t from = 0) {
+std::size_t FindNoCase(const std::string& text, const std::string& lowerPattern, std::size_t from = 0)
+{
     return LowerCaseAscii(text).find(lowerPattern, from);
 }
 
-bool ContainsNoCase(const std::string& text, const std::string& lowerPattern) {
+bool ContainsNoCase(const std::string& text, const std::string& lowerPattern)
+{
     return FindNoCase(text, lowerPattern) != std::string::npos;
 }
 
 // A relative output name that cannot leave its folder: '\' is a separator,
 // and empty, "." and ".." steps (a leading '/' too) are dropped.
-std::string ClampRelativeName(const std::string& name) {
+std::string ClampRelativeName(const std::string& name)
+{
     std::string result;
     std::string step;
     auto flush = [&] {
@@ -52,7 +55,8 @@ std::string ClampRelativeName(const std::string& name) {
 }
 
 // "../" once per folder step of a page name relative to the destination.
-std::string PrefixToRoot(const std::string& pageName) {
+std::string PrefixToRoot(const std::string& pageName)
+{
     std::string prefix;
     for (char c : pageName)
         if (c == '/') prefix += "../";
@@ -61,7 +65,8 @@ std::string PrefixToRoot(const std::string& pageName) {
 
 // Widths and heights go into attributes as plain integers, whatever grouping
 // the per-item list or a record field carries.
-std::string PlainInteger(const std::string& text) {
+std::string PlainInteger(const std::string& text)
+{
     std::string digits;
     for (char c : text)
         if (c >= '0' && c <= '9') digits += c;
@@ -75,11 +80,13 @@ std::string PlainInteger(const std::string& text) {
 // (a title or file name may well hold "%pageno").
 class TLineValues {
 public:
-    std::string Put(const std::string& value) {
+    std::string Put(const std::string& value)
+    {
         values_.push_back(value);
         return std::string(1, TokenStart) + std::to_string(values_.size() - 1) + TokenEnd;
     }
-    std::string Resolve(const std::string& line) const {
+    std::string Resolve(const std::string& line) const
+    {
         std::string result;
         std::size_t at = 0;
         while (at < line.size()) {
@@ -129,7 +136,8 @@ std::string ResultField(const std::string& line, int n) { return GetField(1, lin
 namespace {
 
 // The name of page p (from 0) of a kind, before case conversion.
-std::string RawPageName(const TForm1& form, const std::string& pattern, int kind, int p) {
+std::string RawPageName(const TForm1& form, const std::string& pattern, int kind, int p)
+{
     if (kind == 1 && ExtractFileName(pattern).empty()) {
         std::string item = p < form.ListView1->Count() ? form.ListView1->Caption(p) : std::string();
         return pattern + ExtractFileNameNoExt(item) + ".htm";
@@ -139,13 +147,15 @@ std::string RawPageName(const TForm1& form, const std::string& pattern, int kind
     return AddDefaultExt(9, name);
 }
 
-std::string FinalPageName(const TForm1& form, const std::string& pattern, int kind, int p) {
+std::string FinalPageName(const TForm1& form, const std::string& pattern, int kind, int p)
+{
     return ConvertCase(form.ComboBox10->ItemIndex(), ClampRelativeName(RawPageName(form, pattern, kind, p)));
 }
 
 // Page n (from 1) of a kind: the build's list when it holds the page, else formed
 // from the setting the same way.
-std::string PageName(const TForm1& form, int kind, int n) {
+std::string PageName(const TForm1& form, int kind, int n)
+{
     const TListBox* list = kind == 0 ? form.ListBox3 : form.ListBox4;
     if (n >= 1 && n <= list->Items().Count()) return list->Items().Get(n - 1);
     return FinalPageName(form, kind == 0 ? form.Edit2->Text() : form.Edit4->Text(), kind, std::max(n - 1, 0));
@@ -153,7 +163,8 @@ std::string PageName(const TForm1& form, int kind, int n) {
 
 }  // namespace
 
-void TForm1::FillPageNames(const std::string& pattern, int kind, int count, const std::string& listName) {
+void TForm1::FillPageNames(const std::string& pattern, int kind, int count, const std::string& listName)
+{
     auto* list = Find<TListBox>(listName);
     if (!list) return;
     for (int p = 0; p < count; ++p) list->Items().Add(FinalPageName(*this, pattern, kind, p));
@@ -171,12 +182,13 @@ struct TPageWriterState {
     std::string CellClose;
     std::string PictureAttributes;
     int ItemCount = 0;
-    int Item = 0;      // running item counter across the pages of one call
-    int Tables = 0;    // tables written so far
+    int Item = 0;    // running item counter across the pages of one call
+    int Tables = 0;  // tables written so far
     int BannerLine = 0;
 };
 
-std::string MakeTableTag(const TForm1& form, const std::string& table) {
+std::string MakeTableTag(const TForm1& form, const std::string& table)
+{
     std::string tag = "<table";
     AddAttribute(tag, form.SpinEdit3->Value() != 1, "border=", std::to_string(form.SpinEdit3->Value()));
     AddAttribute(tag, form.SpinEdit4->Value() != 1, "cellpadding=", std::to_string(form.SpinEdit4->Value()));
@@ -189,12 +201,15 @@ std::string MakeTableTag(const TForm1& form, const std::string& table) {
     if (background == 1) tag += " bgcolor=\"" + HtmlColour(table, 8) + "\"";
     if (background == 2) tag += " background=\"" + ExtractFileName(Field(table, 9)) + "\"";
     tag += " " + Field(table, 10);
-    AddAttribute(tag, Field(table, 12) == "1", "bordercolorlight=", Field(table, 12) == "1" ? HtmlColour(table, 13) : "");
-    AddAttribute(tag, Field(table, 14) == "1", "bordercolordark=", Field(table, 14) == "1" ? HtmlColour(table, 15) : "");
+    AddAttribute(tag, Field(table, 12) == "1",
+                 "bordercolorlight=", Field(table, 12) == "1" ? HtmlColour(table, 13) : "");
+    AddAttribute(tag, Field(table, 14) == "1",
+                 "bordercolordark=", Field(table, 14) == "1" ? HtmlColour(table, 15) : "");
     return tag + ">";
 }
 
-std::string MakeCellAttributes(const std::string& table) {
+std::string MakeCellAttributes(const std::string& table)
+{
     std::string attributes;
     const std::string align = TrimmedField(table, 16);
     const std::string valign = TrimmedField(table, 17);
@@ -214,7 +229,8 @@ std::string MakeCellAttributes(const std::string& table) {
     return attributes;
 }
 
-std::string MakePictureAttributes(const TForm1& form, const std::string& table) {
+std::string MakePictureAttributes(const TForm1& form, const std::string& table)
+{
     std::string attributes;
     const std::string align = TrimmedField(table, 30);
     AddAttribute(attributes, align != "Default", "align=", align);
@@ -225,7 +241,8 @@ std::string MakePictureAttributes(const TForm1& form, const std::string& table) 
 }
 
 // The folders (relative to the destination, "" for itself) that hold the pages of a kind.
-std::vector<std::string> PageFolders(const TForm1& form, int kind) {
+std::vector<std::string> PageFolders(const TForm1& form, int kind)
+{
     const TListBox* list = kind == 0 ? form.ListBox3 : form.ListBox4;
     std::vector<std::string> folders;
     for (int n = 0; n < list->Items().Count(); ++n) {
@@ -238,7 +255,8 @@ std::vector<std::string> PageFolders(const TForm1& form, int kind) {
 
 // The chosen caption-position line; the buttons its <img> tags show are copied
 // beside the pages under the names the line links.
-std::string PrepareCaptionLine(const TForm1& form, int kind, const std::string& destination) {
+std::string PrepareCaptionLine(const TForm1& form, int kind, const std::string& destination)
+{
     const std::string list = ProgramFolder() + (kind == 0 ? "pvcapt.pv" : "pvcapi.pv");
     int choice = (kind == 0 ? form.ComboBox9 : form.ComboBox14)->ItemIndex();
     std::string line;
@@ -264,7 +282,8 @@ std::string PrepareCaptionLine(const TForm1& form, int kind, const std::string& 
     return line;
 }
 
-void PrepareState(const TForm1& form, int kind, TPageWriterState& state) {
+void PrepareState(const TForm1& form, int kind, TPageWriterState& state)
+{
     const std::string destination = NormalizeFolderPath(form.Edit1->Text());
     const std::string table = form.GetPropertyRecord(prMoreTable);
     state.TableTag = MakeTableTag(form, table);
@@ -281,33 +300,39 @@ void PrepareState(const TForm1& form, int kind, TPageWriterState& state) {
     markup.ReplaceForbiddenCharacter = form.menuitem10->Checked();
     markup.CaptionFont = form.GetPropertyRecord(kind == 0 ? prCaptionFontT : prCaptionFontI);
     const int items = form.ListView1->Count();
-    for (int i = 0; i < items; ++i) markup.SourceItems.push_back({form.ListView1->SubItem(i, 0), form.ListView1->Caption(i)});
+    for (int i = 0; i < items; ++i)
+        markup.SourceItems.push_back({form.ListView1->SubItem(i, 0), form.ListView1->Caption(i)});
     // An item counts only with both of its result lines.
     state.ItemCount = std::min(items, form.ListBox2->Items().Count() / 2);
 }
 
-std::string ResultLine(const TForm1& form, int index) {
+std::string ResultLine(const TForm1& form, int index)
+{
     return index >= 0 && index < form.ListBox2->Items().Count() ? form.ListBox2->Items().Get(index) : std::string();
 }
 
-std::string SizeAttributes(const std::string& resultLine) {
+std::string SizeAttributes(const std::string& resultLine)
+{
     const std::string width = PlainInteger(ResultField(resultLine, 2));
     const std::string height = PlainInteger(ResultField(resultLine, 3));
     return " width=\"" + width + "\" height=\"" + height + "\" ";
 }
 
-bool HasMeasuredWidth(const TForm1& form, const std::string& resultLine) {
+bool HasMeasuredWidth(const TForm1& form, const std::string& resultLine)
+{
     const std::string width = ResultField(resultLine, 2);
     return form.CheckBox7->Checked() && !width.empty() && width != "0";
 }
 
-void ShowLocationProgress(const TForm1& form, const char* text, int count) {
+void ShowLocationProgress(const TForm1& form, const char* text, int count)
+{
     form.Label34->SetCaption(text + std::to_string(count));
     if (Application) Application->ProcessMessages();
 }
 
 // The thumbnail table of one index page.
-std::string IndexLocation(const TForm1& form, TPageWriterState& state) {
+std::string IndexLocation(const TForm1& form, TPageWriterState& state)
+{
     std::vector<std::string> work;
     const int alignment = form.ComboBox2->ItemIndex();
     const bool aligned = alignment > 0;
@@ -353,8 +378,7 @@ std::string IndexLocation(const TForm1& form, TPageWriterState& state) {
             state.Markup.CurrentResultLine = imageLine;
             std::string cell;
             MakeThumbnailCell(linkTo != hlNone, ResultField(thumbLine, 1), target, cell, targetAttribute, c,
-                              std::string(), form.ComboBox11->Text(), form.ComboBox12->Text(), imageName,
-                              state.Markup);
+                              std::string(), form.ComboBox11->Text(), form.ComboBox12->Text(), imageName, state.Markup);
             work.push_back(AddSpaces(indent + 4) + state.CellTag + cell + state.CellClose);
             ++state.Item;
         }
@@ -370,7 +394,8 @@ std::string IndexLocation(const TForm1& form, TPageWriterState& state) {
 }
 
 // The picture of one image page.
-std::string ImageLocation(const TForm1& form, TPageWriterState& state) {
+std::string ImageLocation(const TForm1& form, TPageWriterState& state)
+{
     ShowLocationProgress(form, "Creating image Pages: ", state.Item);
     const int c = state.Item;
     if (c >= state.ItemCount) return std::string();
@@ -383,8 +408,8 @@ std::string ImageLocation(const TForm1& form, TPageWriterState& state) {
     state.Markup.CurrentResultLine = imageLine;
     const std::string address = form.Edit11->Text();
     std::string cell;
-    MakeThumbnailCell(!address.empty(), imageName, imageName, cell, std::string(), c, address,
-                      form.ComboBox13->Text(), form.ComboBox15->Text(), imageName, state.Markup);
+    MakeThumbnailCell(!address.empty(), imageName, imageName, cell, std::string(), c, address, form.ComboBox13->Text(),
+                      form.ComboBox15->Text(), imageName, state.Markup);
     ++state.Item;
     return cell;
 }
@@ -394,17 +419,19 @@ std::string ImageLocation(const TForm1& form, TPageWriterState& state) {
 
 struct TPageContext {
     int Kind;
-    int Page;        // from 1
+    int Page;  // from 1
     int PageCount;
-    std::string Record;      // page properties of the kind
-    std::string Prefix;      // from this page's folder back to the destination
+    std::string Record;  // page properties of the kind
+    std::string Prefix;  // from this page's folder back to the destination
 };
 
-std::string PageLink(const TForm1& form, const TPageContext& page, int kind, int n) {
+std::string PageLink(const TForm1& form, const TPageContext& page, int kind, int n)
+{
     return page.Prefix + PageName(form, kind, n);
 }
 
-void ApplyBanners(const TPageContext& page, TStringList& lines, int& counter) {
+void ApplyBanners(const TPageContext& page, TStringList& lines, int& counter)
+{
     const int mode = IntField(page.Record, 28);
     const std::string file = ProgramFolder() + (page.Kind == 0 ? "banner1.dat" : "banner2.dat");
     for (int j = 0; j < lines.Count(); ++j) {
@@ -423,7 +450,8 @@ void ApplyBanners(const TPageContext& page, TStringList& lines, int& counter) {
     }
 }
 
-void InsertHeadAndBody(const TForm1& form, const TPageContext& page, TStringList& lines) {
+void InsertHeadAndBody(const TForm1& form, const TPageContext& page, TStringList& lines)
+{
     int body = 0, bodyEnd = 0, head = 0;
     for (int j = 0; j < lines.Count(); ++j) {
         const std::string lower = LowerCaseAscii(lines[j]);
@@ -442,7 +470,8 @@ void InsertHeadAndBody(const TForm1& form, const TPageContext& page, TStringList
 }
 
 void TitleStep(const TForm1& form, const TPageContext& page, TPageWriterState& state, TLineValues& values,
-               std::string& line) {
+               std::string& line)
+{
     const auto title = FindNoCase(line, "<title>");
     if (title == std::string::npos) return;
     const std::string& record = page.Record;
@@ -479,7 +508,8 @@ void TitleStep(const TForm1& form, const TPageContext& page, TPageWriterState& s
     }
 }
 
-void DateTimeStep(TLineValues& values, std::string& line) {
+void DateTimeStep(TLineValues& values, std::string& line)
+{
     const std::string variable = "%currentdatetime[";
     const auto at = FindNoCase(line, variable);
     if (at == std::string::npos) return;
@@ -490,7 +520,8 @@ void DateTimeStep(TLineValues& values, std::string& line) {
     line.replace(at, close + 1 - at, values.Put(now));
 }
 
-void BodyStep(const TPageContext& page, TLineValues& values, std::string& line) {
+void BodyStep(const TPageContext& page, TLineValues& values, std::string& line)
+{
     if (!ContainsNoCase(line, "<body")) return;
     const std::string& record = page.Record;
     const char* names[5] = {"bgcolor", "text", "link", "vlink", "alink"};
@@ -505,14 +536,16 @@ void BodyStep(const TPageContext& page, TLineValues& values, std::string& line) 
 
 // Replaces a navigation variable; at an end of the sequence its link goes by the end-link mode.
 void NavigationLink(std::string& line, TLineValues& values, const char* variable, const std::string& name, bool atEnd,
-                    int mode) {
+                    int mode)
+{
     if (!ContainsNoCase(line, variable)) return;
     const std::string token = values.Put(name);
     ReplaceVariable(line, variable, "", token);
     if (atEnd) RemoveLinkTag(line, false, mode, token);
 }
 
-void NavigationStep(const TForm1& form, const TPageContext& page, TLineValues& values, std::string& line) {
+void NavigationStep(const TForm1& form, const TPageContext& page, TLineValues& values, std::string& line)
+{
     const bool any = ContainsNoCase(line, "%firstpage") || ContainsNoCase(line, "%prevpage") ||
                      ContainsNoCase(line, "%nextpage") || ContainsNoCase(line, "%lastpage");
     if (!any) return;
@@ -526,7 +559,8 @@ void NavigationStep(const TForm1& form, const TPageContext& page, TLineValues& v
     NavigationLink(line, values, "%lastpage", PageLink(form, page, page.Kind, page.PageCount), last, mode);
 }
 
-void IndexPageStep(const TForm1& form, const TPageContext& page, TLineValues& values, std::string& line) {
+void IndexPageStep(const TForm1& form, const TPageContext& page, TLineValues& values, std::string& line)
+{
     if (page.Kind != 1 || !ContainsNoCase(line, "%indexpage")) return;
     int indexPage = 1, remainder = 0;
     const int layout = form.ComboBox1->ItemIndex();
@@ -537,7 +571,8 @@ void IndexPageStep(const TForm1& form, const TPageContext& page, TLineValues& va
     ReplaceVariable(line, "%indexpage", "", values.Put(page.Prefix + PageName(form, 0, indexPage)));
 }
 
-void PageNumberStep(const TForm1& form, const TPageContext& page, TLineValues& values, std::string& line) {
+void PageNumberStep(const TForm1& form, const TPageContext& page, TLineValues& values, std::string& line)
+{
     if (!ContainsNoCase(line, "%pageno")) return;
     std::string value;
     if (page.PageCount > 1) {
@@ -558,7 +593,8 @@ void PageNumberStep(const TForm1& form, const TPageContext& page, TLineValues& v
 
 }  // namespace
 
-void TForm1::WritePages(int kind, int pageCount, const std::string& templateFile, int /*remainder*/) {
+void TForm1::WritePages(int kind, int pageCount, const std::string& templateFile, int /*remainder*/)
+{
     if (kind == 0) {
         if (ComboBox3->Text().empty() && ComboBox3->Items().Count() > 0) ComboBox3->SetItemIndex(0);
         if (ComboBox3->Text().empty()) return;
@@ -589,7 +625,8 @@ void TForm1::WritePages(int kind, int pageCount, const std::string& templateFile
             std::string line = lines[j];
             TLineValues values;
             TitleStep(*this, page, state, values, line);
-            if (ContainsNoCase(line, "%currpageno")) ReplaceVariable(line, "%currpageno", "", values.Put(std::to_string(i)));
+            if (ContainsNoCase(line, "%currpageno"))
+                ReplaceVariable(line, "%currpageno", "", values.Put(std::to_string(i)));
             if (ContainsNoCase(line, "%totpageno"))
                 ReplaceVariable(line, "%totpageno", "", values.Put(std::to_string(pageCount)));
             DateTimeStep(values, line);

@@ -101,10 +101,24 @@ const SettingBinding Bindings[] = {
     {"Others", "UseImageNameWhenNoDesc", "menuitem17", true, 0, ""},
 };
 
-enum class ValueKind { Unknown, Edit, ComboIndex, Spin, Check, Label, Menu, ComboText, ComboItems, ListLine, FontEdit, None };
+enum class ValueKind {
+    Unknown,
+    Edit,
+    ComboIndex,
+    Spin,
+    Check,
+    Label,
+    Menu,
+    ComboText,
+    ComboItems,
+    ListLine,
+    FontEdit,
+    None
+};
 
 // Later matches override earlier ones: "spinedit" beats "edit", "scombobox" beats "combobox".
-ValueKind KindOfName(const std::string& lowerName) {
+ValueKind KindOfName(const std::string& lowerName)
+{
     ValueKind kind = ValueKind::Unknown;
     auto has = [&](const char* part) { return lowerName.find(part) != std::string::npos; };
     if (has("edit")) kind = ValueKind::Edit;
@@ -122,7 +136,8 @@ ValueKind KindOfName(const std::string& lowerName) {
 }
 
 // A number field of a stored font record; a field that is not a number keeps the fallback.
-int NumberOr(const std::string& text, int fallback) {
+int NumberOr(const std::string& text, int fallback)
+{
     int value = 0;
     return IniParseInteger(text, value) ? value : fallback;
 }
@@ -130,7 +145,8 @@ int NumberOr(const std::string& text, int fallback) {
 // Settings files keep colours as signed 32-bit numbers (system colours are
 // negative there); the colour number itself is unsigned. Both directions keep
 // the bits, so a file's number is written back as it was read.
-TColor ColorFromSetting(const std::string& text, TColor fallback) {
+TColor ColorFromSetting(const std::string& text, TColor fallback)
+{
     return static_cast<TColor>(NumberOr(text, static_cast<std::int32_t>(fallback)));
 }
 
@@ -138,7 +154,8 @@ std::string ColorSetting(TColor colour) { return std::to_string(static_cast<std:
 
 }  // namespace
 
-void TForm1::ReadWriteSettings(const std::string& mode, const std::string& fileName) {
+void TForm1::ReadWriteSettings(const std::string& mode, const std::string& fileName)
+{
     if (mode != "r" && mode != "w") return;
     if (mode == "r") ListBox1->Items().Clear();
     for (int& counter : listLineCounters_) counter = 0;
@@ -170,7 +187,8 @@ void TForm1::ReadWriteSettings(const std::string& mode, const std::string& fileN
     });
 }
 
-void TForm1::UseSettingsFile(const std::string& fileName, const std::function<void()>& body) {
+void TForm1::UseSettingsFile(const std::string& fileName, const std::function<void()>& body)
+{
     // Every settings file carries the FTP password of record 17: keep it private.
     TIniFile ini(fileName, IniFileMode::Private);
     struct Reset {
@@ -184,7 +202,8 @@ void TForm1::UseSettingsFile(const std::string& fileName, const std::function<vo
 
 int TForm1::ReadWriteComponent(const std::string& mode, const std::string& controlName, const std::string& section,
                                bool defaultBool, int defaultInt, const std::string& defaultString,
-                               const std::string& key) {
+                               const std::string& key)
+{
     if (!ini_ || (mode != "r" && mode != "w")) return 0;
     TIniFile& ini = *ini_;
     const bool reading = mode == "r";
@@ -306,9 +325,18 @@ int TForm1::ReadWriteComponent(const std::string& mode, const std::string& contr
             if (!f.empty()) font.Name = f;
             NextField(rest, f);
             switch (NumberOr(f, -1)) {
-            case 1: font.Bold = true; font.Italic = false; break;
-            case 2: font.Bold = false; font.Italic = true; break;
-            case 3: font.Bold = true; font.Italic = true; break;
+            case 1:
+                font.Bold = true;
+                font.Italic = false;
+                break;
+            case 2:
+                font.Bold = false;
+                font.Italic = true;
+                break;
+            case 3:
+                font.Bold = true;
+                font.Italic = true;
+                break;
             default: break;  // any other number leaves the style alone
             }
             NextField(rest, f);
@@ -336,7 +364,8 @@ int TForm1::ReadWriteComponent(const std::string& mode, const std::string& contr
     return 0;
 }
 
-std::string TForm1::JoinHistory(const TComboBox& box) const {
+std::string TForm1::JoinHistory(const TComboBox& box) const
+{
     std::string joined;
     for (int i = 0; i < box.Items().Count(); ++i) joined += EscapeRecordField(box.Items().Get(i)) + "|";
     return joined;

@@ -10,8 +10,7 @@ bool isBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 bool loadLines(const std::string& fileName, TStringList& lines)
 {
     const std::string path = ToFileSystemPath(fileName);
-    if (!FileExists(path))
-        return false;
+    if (!FileExists(path)) return false;
     try {
         lines.LoadFromFile(path);
     } catch (const Exception&) {
@@ -22,43 +21,38 @@ bool loadLines(const std::string& fileName, TStringList& lines)
 
 bool isNameChar(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_'
-        || c == ':' || c == '.';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+           c == ':' || c == '.';
 }
 
 // The attribute as a whole word of the tag: "link" is not found inside
 // "vlink" or "alink", "src" not inside "datasrc".
 std::size_t findAttribute(const std::string& lowerTag, const std::string& lowerName)
 {
-    if (lowerName.empty())
-        return std::string::npos;
+    if (lowerName.empty()) return std::string::npos;
     std::size_t from = 0;
     while (true) {
         const std::size_t at = lowerTag.find(lowerName, from);
-        if (at == std::string::npos)
-            return at;
+        if (at == std::string::npos) return at;
         const std::size_t after = at + lowerName.size();
         const bool startOk = at > 0 && isBlank(lowerTag[at - 1]);
         const bool endOk = after >= lowerTag.size() || !isNameChar(lowerTag[after]);
-        if (startOk && endOk)
-            return at;
+        if (startOk && endOk) return at;
         from = at + 1;
     }
 }
 
 struct TagSpan {
-    std::size_t start = std::string::npos;   // where the tag begins in the text
-    std::string tag;                         // up to and including its first '>'
+    std::size_t start = std::string::npos;  // where the tag begins in the text
+    std::string tag;                        // up to and including its first '>'
 };
 
 TagSpan findTag(const std::string& html, const std::string& tagStart)
 {
     TagSpan span;
-    if (tagStart.empty())
-        return span;
+    if (tagStart.empty()) return span;
     span.start = LowerCaseAscii(html).find(LowerCaseAscii(tagStart));
-    if (span.start == std::string::npos)
-        return span;
+    if (span.start == std::string::npos) return span;
     const std::size_t close = html.find('>', span.start);
     span.tag = close == std::string::npos ? html.substr(span.start) : html.substr(span.start, close - span.start + 1);
     return span;
@@ -70,15 +64,13 @@ void findValue(const std::string& tag, std::size_t nameEnd, std::size_t& valueSt
 {
     const std::size_t tagEnd = (!tag.empty() && tag.back() == '>') ? tag.size() - 1 : tag.size();
     std::size_t i = nameEnd;
-    while (i < tagEnd && isBlank(tag[i]))
-        ++i;
+    while (i < tagEnd && isBlank(tag[i])) ++i;
     if (i >= tagEnd || tag[i] != '=') {
         valueStart = valueEnd = nameEnd;
         return;
     }
     ++i;
-    while (i < tagEnd && isBlank(tag[i]))
-        ++i;
+    while (i < tagEnd && isBlank(tag[i])) ++i;
     valueStart = i;
     if (i < tagEnd && tag[i] == '"') {
         const std::size_t close = tag.find('"', i + 1);
@@ -86,12 +78,11 @@ void findValue(const std::string& tag, std::size_t nameEnd, std::size_t& valueSt
         return;
     }
     std::size_t end = i;
-    while (end < tagEnd && tag[end] != ' ')
-        ++end;
+    while (end < tagEnd && tag[end] != ' ') ++end;
     valueEnd = end;
 }
 
-} // namespace
+}  // namespace
 
 void NextField(std::string& text, std::string& field)
 {
@@ -114,8 +105,7 @@ std::string NextField(std::string& text)
 
 void GetField(int mode, const std::string& text, int n, std::string& field)
 {
-    if (n < 1)
-        return;
+    if (n < 1) return;
     std::string rest = text;
     std::string value;
     for (int i = 0; i < n; ++i) {
@@ -139,8 +129,7 @@ TStringList LoadFirstFields(const std::string& fileName)
 {
     TStringList result;
     TStringList lines;
-    if (!loadLines(fileName, lines))
-        return result;
+    if (!loadLines(fileName, lines)) return result;
     for (const std::string& line : lines) {
         const std::size_t bar = line.find('|');
         result.Add(bar == std::string::npos ? std::string() : line.substr(0, bar));
@@ -150,11 +139,9 @@ TStringList LoadFirstFields(const std::string& fileName)
 
 std::string NormalizeFolderPath(const std::string& folder)
 {
-    if (folder.empty())
-        return folder;
+    if (folder.empty()) return folder;
     std::string path = ToFileSystemPath(folder);
-    if (path.back() != '/')
-        path += '/';
+    if (path.back() != '/') path += '/';
     return path;
 }
 
@@ -167,26 +154,20 @@ void ReadListLine(const std::string& fileName, int& lineNumber, std::string& res
 {
     result.clear();
     TStringList lines;
-    if (!loadLines(fileName, lines))
-        return;
-    if (lineNumber < 0 || lineNumber >= lines.Count())
-        lineNumber = 0;
+    if (!loadLines(fileName, lines)) return;
+    if (lineNumber < 0 || lineNumber >= lines.Count()) lineNumber = 0;
     // An empty file has no line to give.
-    if (lines.Count() == 0)
-        return;
+    if (lines.Count() == 0) return;
     result = lines[lineNumber];
 }
 
 bool FileContainsText(const std::string& fileName, const std::string& text)
 {
-    if (text.empty())
-        return false;
+    if (text.empty()) return false;
     TStringList lines;
-    if (!loadLines(fileName, lines))
-        return false;
+    if (!loadLines(fileName, lines)) return false;
     for (const std::string& line : lines)
-        if (LowerCaseAscii(line).find(text) != std::string::npos)
-            return true;
+        if (LowerCaseAscii(line).find(text) != std::string::npos) return true;
     return false;
 }
 
@@ -195,8 +176,7 @@ void ReadDescription(int& index, const std::string& descriptionFile, const std::
 {
     description.clear();
     TStringList lines;
-    if (!loadLines(descriptionFile, lines))
-        return;
+    if (!loadLines(descriptionFile, lines)) return;
     index = -1;
     const std::string wanted = LowerCaseAscii(ExtractFileName(fileName));
     for (int i = 0; i < lines.Count(); ++i) {
@@ -208,14 +188,12 @@ void ReadDescription(int& index, const std::string& descriptionFile, const std::
                 name = line.substr(1);
             } else {
                 name = line.substr(1, close - 1);
-                if (close + 2 <= line.size())
-                    rest = line.substr(close + 2);
+                if (close + 2 <= line.size()) rest = line.substr(close + 2);
             }
         } else {
             const std::size_t space = line.find(' ');
             name = line.substr(0, space);
-            if (space != std::string::npos)
-                rest = line.substr(space + 1);
+            if (space != std::string::npos) rest = line.substr(space + 1);
         }
         if (LowerCaseAscii(name) == wanted) {
             description = rest;
@@ -229,8 +207,7 @@ std::string DescriptionEntryName(const std::string& fileName)
 {
     const std::string name = ExtractFileName(fileName);
     // A name with a space must be quoted, or reading would stop at the space.
-    if (ExtractFileNameNoExt(name).size() > 8 || name.find(' ') != std::string::npos)
-        return "\"" + name + "\"";
+    if (ExtractFileNameNoExt(name).size() > 8 || name.find(' ') != std::string::npos) return "\"" + name + "\"";
     return name;
 }
 
@@ -238,14 +215,12 @@ bool WriteDescription(int index, const std::string& descriptionFile, const std::
                       const std::vector<std::string>& lines)
 {
     std::string description;
-    for (const std::string& line : lines)
-        description += line + " ";
+    for (const std::string& line : lines) description += line + " ";
     TStringList entries;
     const std::string path = ToFileSystemPath(descriptionFile);
     if (FileExists(path)) {
         SetFileAttrText("r-h-a-s-", path);
-        if (!loadLines(path, entries))
-            return false;
+        if (!loadLines(path, entries)) return false;
     } else {
         index = -1;
     }
@@ -277,8 +252,7 @@ bool WriteDescription(int index, const std::string& descriptionFile, const std::
 void GetTagAttribute(std::string& html, const std::string& tagStart, const std::string& attribute)
 {
     const TagSpan span = findTag(html, tagStart);
-    if (span.start == std::string::npos)
-        return;
+    if (span.start == std::string::npos) return;
     const std::size_t at = findAttribute(LowerCaseAscii(span.tag), LowerCaseAscii(attribute));
     if (at == std::string::npos) {
         html.clear();
@@ -289,8 +263,7 @@ void GetTagAttribute(std::string& html, const std::string& tagStart, const std::
     std::string value = span.tag.substr(valueStart, valueEnd - valueStart);
     if (!value.empty() && value[0] == '"') {
         value.erase(0, 1);
-        if (!value.empty() && value.back() == '"')
-            value.pop_back();
+        if (!value.empty() && value.back() == '"') value.pop_back();
     }
     html = value;
 }
@@ -299,8 +272,7 @@ void SetTagAttribute(std::string& html, const std::string& tagStart, const std::
                      const std::string& value)
 {
     const TagSpan span = findTag(html, tagStart);
-    if (span.start == std::string::npos)
-        return;
+    if (span.start == std::string::npos) return;
     std::string tag = span.tag;
     const std::size_t at = findAttribute(LowerCaseAscii(tag), LowerCaseAscii(attribute));
     if (at != std::string::npos) {
@@ -315,8 +287,7 @@ void SetTagAttribute(std::string& html, const std::string& tagStart, const std::
         }
     } else if (!value.empty()) {
         // An empty value means "no such attribute": nothing to add.
-        if (!tag.empty() && tag.back() == '>')
-            tag.pop_back();
+        if (!tag.empty() && tag.back() == '>') tag.pop_back();
         tag += " " + attribute + "=\"" + value + "\">";
     }
     html = CollapseSpaces(tag);

@@ -28,10 +28,7 @@ int mulDiv(std::int64_t a, std::int64_t b, std::int64_t c)
 
 // A positive request never shrinks a side to nothing: a 1000 x 1 picture
 // fitted into 100 x 100 becomes 100 x 1, not 100 x 0.
-int atLeastOne(int side, int request)
-{
-    return side < 1 && request > 0 ? 1 : side;
-}
+int atLeastOne(int side, int request) { return side < 1 && request > 0 ? 1 : side; }
 
 }  // namespace
 
@@ -39,8 +36,7 @@ void ScaleSize(const TRasterDIB& picture, int& width, int& height, int kind, boo
 {
     const std::int64_t W = picture.Width(), H = picture.AbsHeight;
     // An empty picture has no proportions to keep.
-    if (W <= 0 || H <= 0)
-        return;
+    if (W <= 0 || H <= 0) return;
     const int w = width, h = height;
     switch (kind) {
     case 0:
@@ -76,8 +72,7 @@ void ScaleSize(const TRasterDIB& picture, int& width, int& height, int kind, boo
             height = atLeastOne(mulDiv(w, H, W), w);
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -115,8 +110,7 @@ bool ResampleForResize(const TRasterDIB& source, TRasterDIB& result, int mode, i
 void ResizeImage(TRasterDIB& picture, int mode, int newWidth, int newHeight, int boxWidth, int boxHeight)
 {
     TRasterDIB resized;
-    if (ResampleForResize(picture, resized, mode, newWidth, newHeight, boxWidth, boxHeight))
-        picture.TakeOver(resized);
+    if (ResampleForResize(picture, resized, mode, newWidth, newHeight, boxWidth, boxHeight)) picture.TakeOver(resized);
 }
 
 void CopyPicture(const TRasterDIB& source, TRasterDIB& copy)
@@ -162,30 +156,19 @@ void RotateMirror(TRasterDIB& picture, int angle, int mirror, std::uint32_t back
 
 void PositionToAlign(int position, int& vertical, int& horizontal)
 {
-    if (position < 0 || position > 8)
-        return;
+    if (position < 0 || position > 8) return;
     vertical = position / 3;
     horizontal = position % 3;
 }
 
-bool IsQuarterTurn(int angle)
-{
-    return angle == 90 || angle == 270 || angle == -90 || angle == -270;
-}
+bool IsQuarterTurn(int angle) { return angle == 90 || angle == 270 || angle == -90 || angle == -270; }
 
 void ApplyFilter(TRasterDIB& picture, int filter)
 {
     switch (filter) {
-    case 1:
-        BlurHorizontal(picture);
-        break;
-    case 2:
-        SharpenHorizontal(picture);
-        break;
-    case 3:
-        NormalizeLevels(picture);
-        break;
-    default:
-        break;
+    case 1: BlurHorizontal(picture); break;
+    case 2: SharpenHorizontal(picture); break;
+    case 3: NormalizeLevels(picture); break;
+    default: break;
     }
 }

@@ -44,8 +44,7 @@ bool exactPalette(const TRasterDIB& dib, int limit, Indexed& out)
             const TColorTriple c = topDownPixel(dib, x, y);
             auto [it, added] = index.try_emplace(packed(c), std::uint8_t(out.palette.size()));
             if (added) {
-                if (int(out.palette.size()) == limit)
-                    return false;
+                if (int(out.palette.size()) == limit) return false;
                 out.palette.push_back(c);
             }
             out.pixels[at++] = it->second;
@@ -57,24 +56,16 @@ bool exactPalette(const TRasterDIB& dib, int limit, Indexed& out)
 std::array<int, 3> cubeLevels(int limit)
 {
     int n = 1;
-    while ((n + 1) * (n + 1) * (n + 1) <= limit)
-        ++n;
+    while ((n + 1) * (n + 1) * (n + 1) <= limit) ++n;
     std::array<int, 3> levels{n, n, n};  // red, green, blue
     for (const int channel : {1, 0, 2})
-        if ((levels[0] * levels[1] * levels[2]) / levels[channel] * (levels[channel] + 1) <= limit)
-            ++levels[channel];
+        if ((levels[0] * levels[1] * levels[2]) / levels[channel] * (levels[channel] + 1) <= limit) ++levels[channel];
     return levels;
 }
 
-int levelOf(int value, int levels)
-{
-    return levels == 1 ? 0 : (value * (levels - 1) + 127) / 255;
-}
+int levelOf(int value, int levels) { return levels == 1 ? 0 : (value * (levels - 1) + 127) / 255; }
 
-int valueOf(int level, int levels)
-{
-    return levels == 1 ? 128 : (level * 255 + (levels - 1) / 2) / (levels - 1);
-}
+int valueOf(int level, int levels) { return levels == 1 ? 128 : (level * 255 + (levels - 1) / 2) / (levels - 1); }
 
 void cubePalette(const TRasterDIB& dib, int limit, Indexed& out)
 {
@@ -112,8 +103,7 @@ public:
     }
     void finish()
     {
-        if (count_ > 0)
-            byte(std::uint8_t(bits_ & 0xFF));
+        if (count_ > 0) byte(std::uint8_t(bits_ & 0xFF));
         flushBlock();
         out_.push_back(0);  // the empty block that ends the data
     }
@@ -122,13 +112,11 @@ private:
     void byte(std::uint8_t b)
     {
         block_.push_back(b);
-        if (block_.size() == 255)
-            flushBlock();
+        if (block_.size() == 255) flushBlock();
     }
     void flushBlock()
     {
-        if (block_.empty())
-            return;
+        if (block_.empty()) return;
         out_.push_back(std::uint8_t(block_.size()));
         out_.insert(out_.end(), block_.begin(), block_.end());
         block_.clear();
@@ -147,17 +135,14 @@ public:
     int find(std::int32_t key) const
     {
         for (std::size_t slot = hash(key);; slot = (slot + 1) & (size - 1)) {
-            if (keys_[slot] == -1)
-                return -1;
-            if (keys_[slot] == key)
-                return codes_[slot];
+            if (keys_[slot] == -1) return -1;
+            if (keys_[slot] == key) return codes_[slot];
         }
     }
     void add(std::int32_t key, int code)
     {
         std::size_t slot = hash(key);
-        while (keys_[slot] != -1)
-            slot = (slot + 1) & (size - 1);
+        while (keys_[slot] != -1) slot = (slot + 1) & (size - 1);
         keys_[slot] = key;
         codes_[slot] = std::int16_t(code);
     }
@@ -180,8 +165,7 @@ void encodeLzw(const std::vector<std::uint8_t>& pixels, int minCodeSize, std::ve
     // A decoder reads each code at the width that holds the codes it has
     // assigned so far, which trails ours by one entry.
     auto emit = [&](int code) {
-        while (next > (1 << size) && size < 12)
-            ++size;
+        while (next > (1 << size) && size < 12) ++size;
         writer.put(code, size);
     };
     auto restart = [&]() {
@@ -224,11 +208,9 @@ void WriteGifFile(const TRasterDIB& dib, const std::string& fileName, int colors
     const int limit = std::clamp(colors, 2, 256);
 
     Indexed indexed;
-    if (!exactPalette(dib, limit, indexed))
-        cubePalette(dib, limit, indexed);
+    if (!exactPalette(dib, limit, indexed)) cubePalette(dib, limit, indexed);
     int tableBits = 1;
-    while ((1 << tableBits) < int(indexed.palette.size()))
-        ++tableBits;
+    while ((1 << tableBits) < int(indexed.palette.size())) ++tableBits;
 
     std::vector<std::uint8_t> file = {'G', 'I', 'F', '8', '9', 'a'};
     auto word = [&file](int v) {
@@ -256,8 +238,7 @@ void WriteGifFile(const TRasterDIB& dib, const std::string& fileName, int colors
     file.push_back(0x3B);
 
     std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw ESaveImageError("Cannot create file \"" + fileName + "\"");
+    if (!out) throw ESaveImageError("Cannot create file \"" + fileName + "\"");
     out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
     out.close();
     if (!out) {

@@ -25,8 +25,7 @@ BevelFields readBevel(const std::string& record)
 {
     std::string rest = record;
     int numbers[11];
-    for (int& n : numbers)
-        n = StrToInt(NextField(rest));
+    for (int& n : numbers) n = StrToInt(NextField(rest));
     return BevelFields{numbers[0], numbers[1], numbers[2], numbers[3]};
 }
 
@@ -43,10 +42,8 @@ struct FrameGroup {
 void applyFrameGroup(TRasterDIB& picture, const std::string& sourceFile, const FrameGroup& records,
                      const TDecorationHooks& hooks, bool imageCopy)
 {
-    if (hooks.ApplyOverlay && recordIsOn(records.Mask))
-        hooks.ApplyOverlay(picture, records.Mask, sourceFile);
-    if (hooks.DrawFrameImage && recordIsOn(records.Frame))
-        hooks.DrawFrameImage(picture, records.Frame, sourceFile);
+    if (hooks.ApplyOverlay && recordIsOn(records.Mask)) hooks.ApplyOverlay(picture, records.Mask, sourceFile);
+    if (hooks.DrawFrameImage && recordIsOn(records.Frame)) hooks.DrawFrameImage(picture, records.Frame, sourceFile);
     if (hooks.ButtonizeImage) {
         const BevelFields bevel = readBevel(records.Bevel);
         if (bevel.Shape != 0) {
@@ -79,8 +76,7 @@ void resampleForThumbnail(const TRasterDIB& source, TRasterDIB& result, const TM
 // It only saves time, so a start that cannot be had is no failure.
 void rememberThumbnailStart(const TRasterDIB& source, const std::string& fileName, const TMakerSettings& settings)
 {
-    if (!SourcePictureCacheActive())
-        return;
+    if (!SourcePictureCacheActive()) return;
     try {
         auto start = std::make_unique<TRasterDIB>();
         resampleForThumbnail(source, *start, settings);
@@ -103,31 +99,21 @@ void MakeImageCopy(int& failed, const std::string& fileName, TRasterDIB& target,
         return;
     }
     rememberThumbnailStart(*work, fileName, settings);
-    if (settings.ImageFilter != 0)
-        ApplyFilter(*work, settings.ImageFilter);
+    if (settings.ImageFilter != 0) ApplyFilter(*work, settings.ImageFilter);
     // Decorations keep their pixel sizes at the source's size, before any resize.
     if (settings.ImageUseFrame)
         applyFrameGroup(*work, fileName,
                         FrameGroup{settings.MaskImage, settings.FrameImage, settings.BevelImage, settings.OutlineImage},
                         hooks, true);
-    if (settings.AddLogo && hooks.DrawLogoStamp)
-        hooks.DrawLogoStamp(*work, settings.Logo, fileName);
-    if (settings.AddText && hooks.DrawTextStamp)
-        hooks.DrawTextStamp(*work, settings.Text, fileName);
+    if (settings.AddLogo && hooks.DrawLogoStamp) hooks.DrawLogoStamp(*work, settings.Logo, fileName);
+    if (settings.AddText && hooks.DrawTextStamp) hooks.DrawTextStamp(*work, settings.Text, fileName);
     if (settings.Resize) {
         int width = settings.ImageWidth, height = settings.ImageHeight;
         switch (settings.ResizeMethod) {
-        case 0:
-            ScaleSize(*work, width, height, 1, true, false);
-            break;
-        case 1:
-            ScaleSize(*work, width, height, 1, false, false);
-            break;
-        case 2:
-            ScaleSize(*work, width, height, 1, false, true);
-            break;
-        default:
-            break;  // no method chosen: the typed size as it is
+        case 0: ScaleSize(*work, width, height, 1, true, false); break;
+        case 1: ScaleSize(*work, width, height, 1, false, false); break;
+        case 2: ScaleSize(*work, width, height, 1, false, true); break;
+        default: break;  // no method chosen: the typed size as it is
         }
         ResizeImage(*work, 0, width, height, width, height);
     }
@@ -152,8 +138,7 @@ void MakeThumbnail(int& failed, const std::string& fileName, TRasterDIB& target,
         ScaleSize(*work, width, height, settings.ThumbSize, settings.LockDimension, false);
         ResizeImage(*work, settings.ThumbSize, width, height, settings.ThumbWidth, settings.ThumbHeight);
     }
-    if (settings.ThumbFilter != 0)
-        ApplyFilter(*work, settings.ThumbFilter);
+    if (settings.ThumbFilter != 0) ApplyFilter(*work, settings.ThumbFilter);
     if (settings.ThumbUseFrame)
         applyFrameGroup(*work, fileName,
                         FrameGroup{settings.MaskThumb, settings.FrameThumb, settings.BevelThumb, settings.OutlineThumb},

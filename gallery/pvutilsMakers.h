@@ -24,15 +24,15 @@ struct TDecorationHooks {
 // property records of the decorations.
 struct TMakerSettings {
     // Image copy.
-    int ImageFilter = 0;      // 0 none, 1 blur, 2 sharpen, 3 auto contrast
+    int ImageFilter = 0;  // 0 none, 1 blur, 2 sharpen, 3 auto contrast
     bool ImageUseFrame = false;
     bool AddLogo = false;
     bool AddText = false;
     bool Resize = false;
     int ImageWidth = 0, ImageHeight = 0;
-    int ResizeMethod = 0;     // 0 both, 1 width, 2 height, other: the typed size
+    int ResizeMethod = 0;  // 0 both, 1 width, 2 height, other: the typed size
     // Thumbnail.
-    int ThumbSize = 0;        // 0 percent, 1 pixel, 2 crop
+    int ThumbSize = 0;  // 0 percent, 1 pixel, 2 crop
     bool LockDimension = false;
     int ThumbWidth = 0, ThumbHeight = 0;
     int ThumbFilter = 0;

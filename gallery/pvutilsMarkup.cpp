@@ -11,40 +11,30 @@
 namespace {
 
 // A '"' in a link or source would end the attribute: written as a URL escape.
-std::string quoteInUrl(const std::string& text)
-{
-    return ReplaceText(text, "\"", "%22", false, true);
-}
+std::string quoteInUrl(const std::string& text) { return ReplaceText(text, "\"", "%22", false, true); }
 
-bool fieldOn(const std::string& record, int n)
-{
-    return GetField(0, record, n) == "1";
-}
+bool fieldOn(const std::string& record, int n) { return GetField(0, record, n) == "1"; }
 
-} // namespace
+}  // namespace
 
 std::string CaptionFontMarkup(const std::string& fontRecord, const std::string& captionText)
 {
     const bool bold = fieldOn(fontRecord, 3);
     const bool italic = fieldOn(fontRecord, 4);
     const bool highlight = fieldOn(fontRecord, 7);
-    std::string markup = "<font face=\"" + GetField(0, fontRecord, 1) + "\" size=\"" + GetField(0, fontRecord, 2) + "\"";
+    std::string markup =
+        "<font face=\"" + GetField(0, fontRecord, 1) + "\" size=\"" + GetField(0, fontRecord, 2) + "\"";
     if (fieldOn(fontRecord, 5))
         AddAttribute(markup, true, "color=", "#" + ColorToHtmlHex(StrToInt(GetField(0, fontRecord, 6))));
     markup += ">";
-    if (bold)
-        markup += "<b>";
-    if (italic)
-        markup += "<i>";
+    if (bold) markup += "<b>";
+    if (italic) markup += "<i>";
     if (highlight)
         markup += "<span style=\"background-color: #" + ColorToHtmlHex(StrToInt(GetField(0, fontRecord, 8))) + "\">";
     markup += captionText;
-    if (highlight)
-        markup += "</span>";
-    if (italic)
-        markup += "</i>";
-    if (bold)
-        markup += "</b>";
+    if (highlight) markup += "</span>";
+    if (italic) markup += "</i>";
+    if (bold) markup += "</b>";
     markup += "</font>";
     return markup;
 }
@@ -70,8 +60,7 @@ void MakeThumbnailCell(bool linkOn, const std::string& picture, const std::strin
     const std::string outputPicture = NormalizeFolderPath(state.DestinationFolder) + itemFileName;
     const std::string alt = ExpandCaption(1, itemIndex, outputPicture, altPattern, state);
     const std::string pictureMarkup = openTag + "<img" + " src=\"" + prefix + quoteInUrl(BackslashToSlash(picture)) +
-                                      "\" " + alt + " " + state.ImageAttributes + state.SizeAttributes + ">" +
-                                      closeTag;
+                                      "\" " + alt + " " + state.ImageAttributes + state.SizeAttributes + ">" + closeTag;
 
     std::vector<TVariableValue> values{{"%file", pictureMarkup}};
     if (LowerCaseAscii(state.CaptionPositionLine).find("%caption") != std::string::npos) {
@@ -89,11 +78,9 @@ void RelativeRootPath(const std::string& relativePath, std::string& result)
 {
     int separators = 0;
     for (char c : relativePath)
-        if (c == '\\' || c == '/')
-            ++separators;
+        if (c == '\\' || c == '/') ++separators;
     result.clear();
-    for (int i = 0; i < (separators < 1 ? 1 : separators); ++i)
-        result += "../";
+    for (int i = 0; i < (separators < 1 ? 1 : separators); ++i) result += "../";
 }
 
 std::string RelativeRootPath(const std::string& relativePath)
@@ -105,72 +92,56 @@ std::string RelativeRootPath(const std::string& relativePath)
 
 std::string ImagePagePrefix(const std::string& imagePageName)
 {
-    if (imagePageName.find_first_of("\\/") == std::string::npos)
-        return std::string();
+    if (imagePageName.find_first_of("\\/") == std::string::npos) return std::string();
     return RelativeRootPath(imagePageName);
 }
 
 void RemoveLinkTag(std::string& line, bool keep, int mode, const std::string& text)
 {
-    if (keep || (mode != 1 && mode != 2) || text.empty())
-        return;
+    if (keep || (mode != 1 && mode != 2) || text.empty()) return;
     const std::size_t at = line.find(text);
-    if (at == std::string::npos || at == 0)
-        return;
+    if (at == std::string::npos || at == 0) return;
     const std::size_t tagStart = line.rfind('<', at - 1);
-    if (tagStart == std::string::npos)
-        return;
+    if (tagStart == std::string::npos) return;
     const std::string lower = LowerCaseAscii(line);
-    if (lower.compare(tagStart, 2, "<a") != 0)
-        return;
+    if (lower.compare(tagStart, 2, "<a") != 0) return;
     const std::size_t closeAt = lower.find("</a>", at + text.size());
-    if (closeAt == std::string::npos)
-        return;
+    if (closeAt == std::string::npos) return;
     if (mode == 1) {
         line.erase(tagStart, closeAt + 4 - tagStart);
         return;
     }
     const std::size_t tagEnd = line.find('>', tagStart);
-    if (tagEnd == std::string::npos || tagEnd > closeAt)
-        return;
+    if (tagEnd == std::string::npos || tagEnd > closeAt) return;
     line.erase(closeAt, 4);
     line.erase(tagStart, tagEnd + 1 - tagStart);
 }
 
 void ConvertLinkMarkup(std::string& line, const std::string& marker, bool makeLink, const std::string& address)
 {
-    if (marker.empty())
-        return;
+    if (marker.empty()) return;
     const std::size_t at = LowerCaseAscii(line).find(LowerCaseAscii(marker));
-    if (at == std::string::npos)
-        return;
+    if (at == std::string::npos) return;
     const std::size_t attributesStart = at + marker.size();
     const std::size_t colon = line.find(':', attributesStart);
-    if (colon == std::string::npos)
-        return;
+    if (colon == std::string::npos) return;
     const std::size_t closeParen = line.find(')', colon + 1);
-    if (closeParen == std::string::npos)
-        return;
+    if (closeParen == std::string::npos) return;
     const std::string attributes = line.substr(attributesStart, colon - attributesStart);
     const std::string label = line.substr(colon + 1, closeParen - colon - 1);
     line.erase(at, closeParen + 1 - at);
-    if (makeLink)
-        line.insert(at, "<a href=\"" + address + "\"" + attributes + ">" + label + "</a>");
+    if (makeLink) line.insert(at, "<a href=\"" + address + "\"" + attributes + ">" + label + "</a>");
 }
 
 std::string SlashToBackslash(const std::string& text)
 {
     std::string result = text;
     for (char& c : result)
-        if (c == '/')
-            c = '\\';
+        if (c == '/') c = '\\';
     return result;
 }
 
-void SlashToBackslash(const std::string& text, std::string& result)
-{
-    result = SlashToBackslash(text);
-}
+void SlashToBackslash(const std::string& text, std::string& result) { result = SlashToBackslash(text); }
 
 std::string ColorToHtmlHex(int colour)
 {
@@ -182,20 +153,11 @@ std::string ColorToHtmlHex(int colour)
     return text;
 }
 
-void ColorToHtmlHex(int colour, std::string& result)
-{
-    result = ColorToHtmlHex(colour);
-}
+void ColorToHtmlHex(int colour, std::string& result) { result = ColorToHtmlHex(colour); }
 
-std::string BoolToFlag(bool value)
-{
-    return value ? "1" : "0";
-}
+std::string BoolToFlag(bool value) { return value ? "1" : "0"; }
 
-bool FlagToBool(const std::string& flag)
-{
-    return flag == "1";
-}
+bool FlagToBool(const std::string& flag) { return flag == "1"; }
 
 void FontStyleText(const std::string& mode, const std::string& letters, TFontStyles& font, std::string& result)
 {
@@ -208,12 +170,8 @@ void FontStyleText(const std::string& mode, const std::string& letters, TFontSty
         return;
     }
     result.clear();
-    if (font.Bold)
-        result += 'b';
-    if (font.Italic)
-        result += 'i';
-    if (font.Underline)
-        result += 'u';
-    if (font.StrikeOut)
-        result += 's';
+    if (font.Bold) result += 'b';
+    if (font.Italic) result += 'i';
+    if (font.Underline) result += 'u';
+    if (font.StrikeOut) result += 's';
 }

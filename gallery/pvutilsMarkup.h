@@ -18,15 +18,15 @@ struct TSourceItemName {
 
 // What the cell markup and the caption expansion take from the page writer.
 struct TMarkupState {
-    int PageKind = 0;                  // 0 index pages, 1 image pages
-    std::string ImageAttributes;       // appended after alt="..." and a space (index pages: align/hspace/vspace/border)
-    std::string SizeAttributes;        // ` width="W" height="H" ` (image pages also border) or empty
-    std::string CaptionPositionLine;   // caption list line with its part through the first "|" removed
-    std::string RelativePrefix;        // put before picture sources on image pages: ImagePagePrefix(Edit4)
-    std::string CurrentResultLine;     // per-item result line marked current: name|width|height|colours
-    std::string DestinationFolder;     // destination folder as typed (normalised here)
+    int PageKind = 0;                 // 0 index pages, 1 image pages
+    std::string ImageAttributes;      // appended after alt="..." and a space (index pages: align/hspace/vspace/border)
+    std::string SizeAttributes;       // ` width="W" height="H" ` (image pages also border) or empty
+    std::string CaptionPositionLine;  // caption list line with its part through the first "|" removed
+    std::string RelativePrefix;       // put before picture sources on image pages: ImagePagePrefix(Edit4)
+    std::string CurrentResultLine;    // per-item result line marked current: name|width|height|colours
+    std::string DestinationFolder;    // destination folder as typed (normalised here)
     bool ReplaceForbiddenCharacter = false;  // menu item "Replace forbidden character": spaces in links -> "%20"
-    std::string CaptionFont;           // record 8 CaptionFontT (index) or 9 CaptionFontI (image)
+    std::string CaptionFont;                 // record 8 CaptionFontT (index) or 9 CaptionFontI (image)
     // Source items by item index; SourceItems[c] must be the item whose
     // results are lines 2c and 2c+1 of the per-item result list.
     std::vector<TSourceItemName> SourceItems;
@@ -35,7 +35,7 @@ struct TMarkupState {
 // ---- Variables ----------------------------------------------------------
 
 struct TVariableValue {
-    std::string Variable;   // matched without regard to case
+    std::string Variable;  // matched without regard to case
     std::string Value;
 };
 // Replaces every occurrence of each variable in one left-to-right pass; where
@@ -113,8 +113,8 @@ void SlashToBackslash(const std::string& text, std::string& result);
 // Six upper-case hex digits RRGGBB of a colour 0x00BBGGRR (bits above 24 ignored).
 std::string ColorToHtmlHex(int colour);
 void ColorToHtmlHex(int colour, std::string& result);
-std::string BoolToFlag(bool value);   // "1" / "0"
-bool FlagToBool(const std::string& flag);   // true only for exactly "1"
+std::string BoolToFlag(bool value);        // "1" / "0"
+bool FlagToBool(const std::string& flag);  // true only for exactly "1"
 
 // Font style of a font record or a font control.
 struct TFontStyles {

@@ -24,16 +24,9 @@
 
 namespace {
 
+bool isEmpty(const TRasterDIB& dib) { return dib.Width() <= 0 || dib.AbsHeight <= 0 || dib.Rows.empty(); }
 
-bool isEmpty(const TRasterDIB& dib)
-{
-    return dib.Width() <= 0 || dib.AbsHeight <= 0 || dib.Rows.empty();
-}
-
-void makeEmpty(TRasterDIB& dib)
-{
-    dib.SetSize(0, 0, 24);
-}
+void makeEmpty(TRasterDIB& dib) { dib.SetSize(0, 0, 24); }
 
 // The registry's bitmap (rows top first, any pixel format) into a bottom-up
 // 24-bit buffer. 24- and 32-bit rows are copied byte-wise; other formats go
@@ -42,8 +35,7 @@ void copyBitmapInto(const TBitmap& bitmap, TRasterDIB& dib)
 {
     const int width = bitmap.Width(), height = bitmap.Height();
     dib.SetSize(width, height, 24);
-    if (isEmpty(dib))
-        return;
+    if (isEmpty(dib)) return;
     const TPixelFormat format = bitmap.PixelFormat();
     for (int y = 0; y < height; ++y) {
         std::uint8_t* to = dib.Rows[std::size_t(height - 1 - y)];
@@ -71,8 +63,7 @@ std::vector<std::uint8_t> readFileBytes(const std::string& path, std::int64_t li
 {
     std::ifstream in(path, std::ios::binary);
     std::vector<std::uint8_t> bytes;
-    if (!in)
-        return bytes;
+    if (!in) return bytes;
     in.seekg(0, std::ios::end);
     const std::int64_t size = std::min<std::int64_t>(std::int64_t(in.tellg()), limit);
     in.seekg(0);
@@ -89,15 +80,9 @@ std::int64_t fileSizeOf(const std::string& path)
     return error ? -1 : std::int64_t(size);
 }
 
-std::uint32_t le16(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
-}
+std::uint32_t le16(const std::uint8_t* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
 
-std::uint32_t le32(const std::uint8_t* p)
-{
-    return le16(p) | le16(p + 2) << 16;
-}
+std::uint32_t le32(const std::uint8_t* p) { return le16(p) | le16(p + 2) << 16; }
 
 // The BMP and GIF readers keep the rows a short file still holds, as the
 // platform's readers do; for a gallery a cut file is a broken picture, so
@@ -109,8 +94,7 @@ bool bmpDataComplete(const std::string& path)
 {
     const std::int64_t size = fileSizeOf(path);
     const std::vector<std::uint8_t> head = readFileBytes(path, 54);
-    if (head.size() < 26 || head[0] != 'B' || head[1] != 'M')
-        return true;
+    if (head.size() < 26 || head[0] != 'B' || head[1] != 'M') return true;
     const std::int64_t offset = le32(&head[10]);
     const std::uint32_t headerSize = le32(&head[14]);
     std::int64_t width, height, bits;
@@ -120,30 +104,25 @@ bool bmpDataComplete(const std::string& path)
         height = std::int16_t(le16(&head[20]));
         bits = le16(&head[24]);
     } else {
-        if (head.size() < 54)
-            return true;
+        if (head.size() < 54) return true;
         width = std::int32_t(le32(&head[18]));
         height = std::int32_t(le32(&head[22]));
         bits = le16(&head[28]);
         compression = le32(&head[30]);
     }
-    if (width <= 0 || height == 0 || bits <= 0 || bits > 32)
-        return true;
+    if (width <= 0 || height == 0 || bits <= 0 || bits > 32) return true;
     const std::int64_t rows = height < 0 ? -height : height;
     if (compression == 0 || compression == 3) {
         const std::int64_t stride = (width * bits + 31) / 32 * 4;
         // Sizes past any file are the reader's to refuse.
-        if (rows > (std::int64_t(1) << 62) / stride)
-            return true;
+        if (rows > (std::int64_t(1) << 62) / stride) return true;
         return size >= offset + stride * rows;
     }
-    if (compression != 1 && compression != 2)
-        return true;
+    if (compression != 1 && compression != 2) return true;
     // Walk the runs: pairs (count, value); count 0 with value 0 ends a row,
     // 1 ends the picture, 2 moves (two more bytes), more is a literal group
     // padded to a whole word.
-    if (offset >= size)
-        return false;
+    if (offset >= size) return false;
     std::ifstream in(path, std::ios::binary);
     in.seekg(offset);
     std::vector<std::uint8_t> data(std::size_t(size - offset));
@@ -154,16 +133,13 @@ bool bmpDataComplete(const std::string& path)
     while (pos + 2 <= data.size()) {
         const std::uint8_t count = data[pos], value = data[pos + 1];
         pos += 2;
-        if (count != 0)
-            continue;
+        if (count != 0) continue;
         if (value == 0) {
-            if (++row >= rows)
-                return true;
+            if (++row >= rows) return true;
         } else if (value == 1) {
             return true;
         } else if (value == 2) {
-            if (pos + 2 > data.size())
-                return false;
+            if (pos + 2 > data.size()) return false;
             row += data[pos + 1];
             pos += 2;
         } else {
@@ -178,36 +154,28 @@ bool bmpDataComplete(const std::string& path)
 bool gifDataComplete(const std::string& path)
 {
     const std::vector<std::uint8_t> bytes = readFileBytes(path, std::int64_t(1) << 31);
-    if (bytes.size() < 13 || bytes[0] != 'G' || bytes[1] != 'I' || bytes[2] != 'F')
-        return true;
+    if (bytes.size() < 13 || bytes[0] != 'G' || bytes[1] != 'I' || bytes[2] != 'F') return true;
     std::size_t pos = 13;
-    if (bytes[10] & 0x80)
-        pos += std::size_t(3) << ((bytes[10] & 7) + 1);
+    if (bytes[10] & 0x80) pos += std::size_t(3) << ((bytes[10] & 7) + 1);
     auto skipBlocks = [&]() {
         for (;;) {
-            if (pos >= bytes.size())
-                return false;
+            if (pos >= bytes.size()) return false;
             const std::uint8_t length = bytes[pos++];
-            if (length == 0)
-                return true;
+            if (length == 0) return true;
             pos += length;
         }
     };
     for (;;) {
-        if (pos >= bytes.size())
-            return false;
+        if (pos >= bytes.size()) return false;
         const std::uint8_t introducer = bytes[pos++];
         if (introducer == 0x21) {
             ++pos;  // the extension's label
-            if (!skipBlocks())
-                return false;
+            if (!skipBlocks()) return false;
         } else if (introducer == 0x2C) {
-            if (pos + 9 > bytes.size())
-                return false;
+            if (pos + 9 > bytes.size()) return false;
             const std::uint8_t flags = bytes[pos + 8];
             pos += 9;
-            if (flags & 0x80)
-                pos += std::size_t(3) << ((flags & 7) + 1);
+            if (flags & 0x80) pos += std::size_t(3) << ((flags & 7) + 1);
             ++pos;  // the code size
             return skipBlocks();
         } else {
@@ -226,16 +194,12 @@ void loadThroughRegistry(TRasterDIB& dib, const std::string& fileName)
 
 }  // namespace
 
-bool PictureLoaded(const TRasterDIB& dib)
-{
-    return !isEmpty(dib);
-}
+bool PictureLoaded(const TRasterDIB& dib) { return !isEmpty(dib); }
 
 void LoadImageFile(TRasterDIB& dib, const std::string& fileName)
 {
     const std::string path = ToFileSystemPath(fileName);
-    if (!FileExists(path))
-        return;
+    if (!FileExists(path)) return;
     const std::string ext = AsciiLower(ExtractFileExt(path));
     const bool jpeg = ext.find(".j") != std::string::npos;
     const bool bmp = !jpeg && ext.find(".bmp") != std::string::npos;
@@ -284,8 +248,7 @@ void LoadScaledImage(TRasterDIB& dib, const std::string& fileName, int percent, 
 {
     TRasterDIB loaded;
     LoadImageFile(loaded, fileName);
-    if (invert == 1)
-        InvertColors(loaded);
+    if (invert == 1) InvertColors(loaded);
     ApplyBrightness(loaded, 3 * brightness, 3 * brightness, 3 * brightness);
     if (percent == 100) {
         dib.TakeOver(loaded);
@@ -296,38 +259,31 @@ void LoadScaledImage(TRasterDIB& dib, const std::string& fileName, int percent, 
     const int scaledHeight = int(std::int64_t(height) * percent / 100);
     ResizeImage(loaded, 1, scaledWidth, scaledHeight, scaledWidth, scaledHeight);
     // SetSize keeps the buffer (and its old pixels) when nothing changes.
-    if (dib.Width() != width || dib.Header.Height != height || dib.BitCount() != 24)
-        dib.SetSize(width, height, 24);
-    if (isEmpty(dib) || isEmpty(loaded))
-        return;
-    CopyDIBRect(dib, loaded, (width - scaledWidth) / 2, (height - scaledHeight) / 2, loaded.Width(),
-                loaded.AbsHeight, 0, 0);
+    if (dib.Width() != width || dib.Header.Height != height || dib.BitCount() != 24) dib.SetSize(width, height, 24);
+    if (isEmpty(dib) || isEmpty(loaded)) return;
+    CopyDIBRect(dib, loaded, (width - scaledWidth) / 2, (height - scaledHeight) / 2, loaded.Width(), loaded.AbsHeight,
+                0, 0);
 }
 
-void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::string& target, int kind,
-                   int quality, bool keepDate, int colors)
+void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::string& target, int kind, int quality,
+                   bool keepDate, int colors)
 {
     const std::string path = ToFileSystemPath(target);
     // The date is read first: source and target may be the same file.
     std::string dateText;
-    if (keepDate)
-        FileDateText(2, ToFileSystemPath(dateSource), "", dateText);
+    if (keepDate) FileDateText(2, ToFileSystemPath(dateSource), "", dateText);
 
     if (kind != okJpeg && kind != okGif && kind != okBmpRaster && kind != okBmpBuffer)
         throw ESaveImageError("Cannot write " + target + ": unknown picture output kind " + std::to_string(kind));
-    if (isEmpty(dib))
-        throw ESaveImageError("Cannot write " + target + ": the picture is empty");
+    if (isEmpty(dib)) throw ESaveImageError("Cannot write " + target + ": the picture is empty");
 
     switch (kind) {
     case okJpeg:
         // Without the library the writer would return having written nothing.
-        if (!JpegLibraryPresent())
-            throw ESaveImageError("Cannot write " + target + ": the JPEG library is missing");
+        if (!JpegLibraryPresent()) throw ESaveImageError("Cannot write " + target + ": the JPEG library is missing");
         WriteJpegFile(dib, path, std::clamp(quality, 0, 100));
         break;
-    case okGif:
-        WriteGifFile(dib, path, colors);
-        break;
+    case okGif: WriteGifFile(dib, path, colors); break;
     default:
         try {
             if (kind == okBmpRaster)
@@ -344,8 +300,7 @@ void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::st
 
     if (keepDate && !dateText.empty()) {
         const std::int32_t packed = StrToIntDef(dateText, 0);
-        if (packed != 0 && packed != -1)
-            FileDateSet(path, "", packed);
+        if (packed != 0 && packed != -1) FileDateSet(path, "", packed);
     }
 }
 
@@ -355,12 +310,10 @@ std::string ContainedRelativePath(const std::string& name)
     std::size_t start = 0;
     while (start <= name.size()) {
         std::size_t end = name.find_first_of("/\\", start);
-        if (end == std::string::npos)
-            end = name.size();
+        if (end == std::string::npos) end = name.size();
         const std::string step = name.substr(start, end - start);
         if (!step.empty() && step != "." && step != "..") {
-            if (!result.empty())
-                result += '/';
+            if (!result.empty()) result += '/';
             result += step;
         }
         start = end + 1;
@@ -383,8 +336,7 @@ void MakeTargetFileName(int mode, const std::string& pattern, const std::string&
     const std::string patternName = pattern.substr(folder.size());
 
     std::string name = patternName.empty() ? defaultName : RenumberFileName(patternName, number);
-    if (numbering == 1 && patternName.find_first_of("0123456789") == std::string::npos)
-        name = patternName;
+    if (numbering == 1 && patternName.find_first_of("0123456789") == std::string::npos) name = patternName;
 
     const std::string ext = ExtractFileExt(ExtractFileName(name));
     name = ExtractFileNameNoExt(name);

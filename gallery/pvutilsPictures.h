@@ -40,8 +40,8 @@ void LoadScaledImage(TRasterDIB& dib, const std::string& fileName, int percent, 
 // failure raises (ESaveImageError for an unknown kind, an empty picture or a
 // missing JPEG library; the writers' own errors otherwise), and no partly
 // written file is left behind.
-void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::string& target, int kind,
-                   int quality, bool keepDate, int colors = 255);
+void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::string& target, int kind, int quality,
+                   bool keepDate, int colors = 255);
 
 // A GIF89a file of the picture: its own colours when it has at most `colors`,
 // else an even colour cube of at most that many (no dithering).

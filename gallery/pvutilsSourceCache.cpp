@@ -19,7 +19,8 @@ int activeCaches = 0;
 CachedStart cached;
 int hits = 0;
 
-bool FileIdentity(const std::string& fileName, long long& size, long long& modified) {
+bool FileIdentity(const std::string& fileName, long long& size, long long& modified)
+{
     struct stat info {};
     if (stat(ToFileSystemPath(fileName).c_str(), &info) != 0) return false;
     size = static_cast<long long>(info.st_size);
@@ -33,14 +34,16 @@ void Forget() { cached = CachedStart(); }
 
 TSourcePictureCache::TSourcePictureCache() { ++activeCaches; }
 
-TSourcePictureCache::~TSourcePictureCache() {
+TSourcePictureCache::~TSourcePictureCache()
+{
     if (--activeCaches == 0) Forget();
 }
 
 bool SourcePictureCacheActive() { return activeCaches > 0; }
 
 void RememberThumbnailStart(const std::string& fileName, const TThumbnailGeometry& geometry,
-                            std::unique_ptr<TRasterDIB> start) {
+                            std::unique_ptr<TRasterDIB> start)
+{
     if (activeCaches == 0) return;
     Forget();
     if (!start) return;
@@ -52,7 +55,8 @@ void RememberThumbnailStart(const std::string& fileName, const TThumbnailGeometr
     cached = std::move(entry);
 }
 
-bool TakeThumbnailStart(TRasterDIB& dib, const std::string& fileName, const TThumbnailGeometry& geometry) {
+bool TakeThumbnailStart(TRasterDIB& dib, const std::string& fileName, const TThumbnailGeometry& geometry)
+{
     if (activeCaches == 0 || !cached.picture || cached.fileName != fileName || !(cached.geometry == geometry))
         return false;
     long long size = 0, modified = 0;

@@ -19,11 +19,9 @@ const char* const FileDateTimeVariable = "%filedatetime";
 // text may group thousands; attribute values never do.
 std::string sizeValue(int kind, const std::string& filePath, bool groupThousands)
 {
-    if (!FileCanOpen(filePath))
-        return std::string();
+    if (!FileCanOpen(filePath)) return std::string();
     const std::int64_t size = FileSizeOfPath(ToFileSystemPath(filePath));
-    if (size < 0)
-        return std::string();
+    if (size < 0) return std::string();
     const double divisor = kind == 0 ? 1.0 : kind == 1 ? 1024.0 : 1048576.0;
     const auto rounded = static_cast<std::int64_t>(std::llround(static_cast<double>(size) / divisor));
     return groupThousands ? FormatThousands(rounded) : std::to_string(rounded);
@@ -31,16 +29,14 @@ std::string sizeValue(int kind, const std::string& filePath, bool groupThousands
 
 // The item's description in one of its folder's description files, or the
 // picture's own file name when it has none.
-std::string descriptionValue(const TSourceItemName* item, const char* descriptionFileName,
-                             const std::string& filePath)
+std::string descriptionValue(const TSourceItemName* item, const char* descriptionFileName, const std::string& filePath)
 {
     if (item && !item->FileName.empty()) {
         int index = -1;
         std::string description;
         const std::string folder = item->Folder.empty() ? std::string() : NormalizeFolderPath(item->Folder);
         ReadDescription(index, folder + descriptionFileName, item->FileName, description);
-        if (index >= 0 && !description.empty())
-            return description;
+        if (index >= 0 && !description.empty()) return description;
     }
     return ExtractFileName(filePath);
 }
@@ -51,15 +47,12 @@ bool containsVariable(const std::string& lowerText, const char* variable)
 }
 
 // Text attribute values must not end their quotes early.
-std::string quoteForAttribute(const std::string& text)
-{
-    return ReplaceText(text, "\"", "&quot;", false, true);
-}
+std::string quoteForAttribute(const std::string& text) { return ReplaceText(text, "\"", "&quot;", false, true); }
 
 // The expansion shared by ExpandTextVariables and ExpandCaption. resultLine is
 // null for the text stamp, which has no "%width" and friends.
-std::string expandVariables(int mode, const TSourceItemName* item, const std::string& filePath,
-                            const std::string& text, const std::string* resultLine)
+std::string expandVariables(int mode, const TSourceItemName* item, const std::string& filePath, const std::string& text,
+                            const std::string* resultLine)
 {
     std::string source = text;
     std::string dateFormat;
@@ -86,8 +79,7 @@ std::string expandVariables(int mode, const TSourceItemName* item, const std::st
     // Values are only worked out for variables the text holds: each one may
     // open a file.
     auto add = [&](const char* variable, auto makeValue) {
-        if (containsVariable(lower, variable))
-            values.push_back({variable, makeValue()});
+        if (containsVariable(lower, variable)) values.push_back({variable, makeValue()});
     };
     // Without a bracketed format the date variable is left as plain text.
     if (hasDate) {
@@ -111,19 +103,17 @@ std::string expandVariables(int mode, const TSourceItemName* item, const std::st
     add("%filedesc2", [&] { return descriptionValue(item, "descript.pv", filePath); });
 
     const std::string expanded = ReplaceVariablesOnce(source, values);
-    if (attribute)
-        return "alt=\"" + quoteForAttribute(expanded) + "\"";
+    if (attribute) return "alt=\"" + quoteForAttribute(expanded) + "\"";
     return expanded;
 }
 
-} // namespace
+}  // namespace
 
 std::string ReplaceVariablesOnce(const std::string& text, const std::vector<TVariableValue>& values)
 {
     std::vector<std::string> patterns;
     patterns.reserve(values.size());
-    for (const TVariableValue& v : values)
-        patterns.push_back(LowerCaseAscii(v.Variable));
+    for (const TVariableValue& v : values) patterns.push_back(LowerCaseAscii(v.Variable));
     const std::string lower = LowerCaseAscii(text);
     std::string out;
     out.reserve(text.size());
@@ -139,8 +129,7 @@ std::string ReplaceVariablesOnce(const std::string& text, const std::vector<TVar
                 break;
             }
         }
-        if (!replaced)
-            out += text[i++];
+        if (!replaced) out += text[i++];
     }
     return out;
 }
@@ -163,20 +152,17 @@ std::string ExpandCaption(int mode, int itemIndex, const std::string& filePath, 
 void ReplaceVariable(std::string& line, const std::string& variable, const std::string& endMarker,
                      const std::string& value)
 {
-    if (variable.empty())
-        return;
+    if (variable.empty()) return;
     const std::string lower = LowerCaseAscii(line);
     const std::size_t at = lower.find(LowerCaseAscii(variable));
-    if (at == std::string::npos)
-        return;
+    if (at == std::string::npos) return;
     if (endMarker.empty()) {
         line.replace(at, variable.size(), value);
         return;
     }
     const std::size_t start = at + variable.size();
     const std::size_t end = lower.find(LowerCaseAscii(endMarker), start);
-    if (end == std::string::npos)
-        return;
+    if (end == std::string::npos) return;
     line.replace(start, end - start, value);
 }
 
@@ -194,6 +180,5 @@ std::string AddSpaces(int count)
 
 void AddAttribute(std::string& tag, bool enabled, const std::string& name, const std::string& value)
 {
-    if (enabled)
-        tag += " " + name + "\"" + value + "\"";
+    if (enabled) tag += " " + name + "\"" + value + "\"";
 }

@@ -21,8 +21,7 @@ std::string LowerCaseAscii(const std::string& text) { return AsciiLower(text); }
 std::string UpperCaseAscii(const std::string& text)
 {
     std::string s = text;
-    for (char& c : s)
-        c = UpCaseAscii(c);
+    for (char& c : s) c = UpCaseAscii(c);
     return s;
 }
 
@@ -33,15 +32,13 @@ namespace {
 std::size_t extensionStart(const std::string& text)
 {
     const std::size_t dot = text.rfind('.');
-    if (dot == std::string::npos)
-        return text.size();
+    if (dot == std::string::npos) return text.size();
     const std::size_t sep = text.find_last_of("/\\");
-    if (sep != std::string::npos && sep > dot)
-        return text.size();
+    if (sep != std::string::npos && sep > dot) return text.size();
     return dot;
 }
 
-} // namespace
+}  // namespace
 
 std::string TitleCaseName(const std::string& name)
 {
@@ -50,10 +47,8 @@ std::string TitleCaseName(const std::string& name)
     std::string base = lower.substr(0, extAt);
     const std::string ext = lower.substr(extAt);
     for (std::size_t i = 0; i < base.size(); ++i) {
-        if (!IsAsciiLetter(base[i]))
-            continue;
-        if (i == 0 || (!IsAsciiLetter(base[i - 1]) && base[i - 1] != '\''))
-            base[i] = UpCaseAscii(base[i]);
+        if (!IsAsciiLetter(base[i])) continue;
+        if (i == 0 || (!IsAsciiLetter(base[i - 1]) && base[i - 1] != '\'')) base[i] = UpCaseAscii(base[i]);
     }
     return base + ext;
 }
@@ -73,8 +68,7 @@ std::string ToggleCase(const std::string& text)
 bool HasDigit(const std::string& text)
 {
     for (char c : text)
-        if (c >= '0' && c <= '9')
-            return true;
+        if (c >= '0' && c <= '9') return true;
     return false;
 }
 
@@ -83,8 +77,7 @@ std::string CollapseSpaces(const std::string& text)
     std::string s;
     s.reserve(text.size());
     for (char c : text) {
-        if (c == ' ' && !s.empty() && s.back() == ' ')
-            continue;
+        if (c == ' ' && !s.empty() && s.back() == ' ') continue;
         s += c;
     }
     return s;
@@ -95,41 +88,32 @@ namespace {
 std::string sentenceCase(const std::string& text)
 {
     std::string s = LowerCaseAscii(text);
-    if (s.size() > 1)
-        s[0] = UpCaseAscii(s[0]);
+    if (s.size() > 1) s[0] = UpCaseAscii(s[0]);
     for (std::size_t i = 1; i < s.size(); ++i) {
-        if (!IsAsciiLetter(s[i]))
-            continue;
+        if (!IsAsciiLetter(s[i])) continue;
         const char before = s[i - 1];
-        if (!IsAsciiLetter(before) && before != ' ')
-            s[i] = UpCaseAscii(s[i]);
+        if (!IsAsciiLetter(before) && before != ' ') s[i] = UpCaseAscii(s[i]);
     }
     return s;
 }
 
-} // namespace
+}  // namespace
 
 std::string ConvertCase(int mode, const std::string& text, bool applyExceptions, bool collapseSpaces,
                         const std::string& exceptionWords)
 {
     const std::string s = collapseSpaces ? CollapseSpaces(text) : text;
     switch (mode) {
-    case ccLowerCase:
-        return LowerCaseAscii(s);
-    case ccUpperCase:
-        return UpperCaseAscii(s);
-    case ccTitleCase:
-        return TitleCaseName(s);
+    case ccLowerCase: return LowerCaseAscii(s);
+    case ccUpperCase: return UpperCaseAscii(s);
+    case ccTitleCase: return TitleCaseName(s);
     case ccSentenceCase: {
         std::string result = sentenceCase(s);
-        if (applyExceptions)
-            result = ApplyExceptionWords(result, exceptionWords);
+        if (applyExceptions) result = ApplyExceptionWords(result, exceptionWords);
         return result;
     }
-    case ccToggleCase:
-        return ToggleCase(s);
-    default:
-        return s;
+    case ccToggleCase: return ToggleCase(s);
+    default: return s;
     }
 }
 
@@ -141,11 +125,9 @@ std::string ApplyExceptionWords(const std::string& text, const std::string& word
     std::size_t start = 0;
     while (start <= words.size()) {
         std::size_t end = words.find(' ', start);
-        if (end == std::string::npos)
-            end = words.size();
+        if (end == std::string::npos) end = words.size();
         const std::string word = words.substr(start, end - start);
-        if (!word.empty())
-            framed = ReplaceText(framed, " " + word + " ", " " + word + " ", true, true);
+        if (!word.empty()) framed = ReplaceText(framed, " " + word + " ", " " + word + " ", true, true);
         start = end + 1;
     }
     return TrimBoth(framed) + ext;
@@ -154,21 +136,18 @@ std::string ApplyExceptionWords(const std::string& text, const std::string& word
 std::string ReplaceText(const std::string& text, const std::string& pattern, const std::string& replacement,
                         bool ignoreCase, bool all)
 {
-    if (pattern.empty())
-        return text;
+    if (pattern.empty()) return text;
     const std::string haystack = ignoreCase ? LowerCaseAscii(text) : text;
     const std::string needle = ignoreCase ? LowerCaseAscii(pattern) : pattern;
     std::string result;
     std::size_t from = 0;
     while (true) {
         const std::size_t at = haystack.find(needle, from);
-        if (at == std::string::npos)
-            break;
+        if (at == std::string::npos) break;
         result.append(text, from, at - from);
         result += replacement;
         from = at + needle.size();
-        if (!all)
-            break;
+        if (!all) break;
     }
     result.append(text, from, std::string::npos);
     return result;
@@ -183,27 +162,22 @@ void ReplaceText(const std::string& text, const std::string& pattern, const std:
 std::string TrimBoth(const std::string& text)
 {
     std::size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ')
-        --e;
+    while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
     return text.substr(b, e - b);
 }
 
 std::string TrimRightControls(const std::string& text)
 {
     std::size_t e = text.size();
-    while (e > 0 && static_cast<unsigned char>(text[e - 1]) <= ' ')
-        --e;
+    while (e > 0 && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
     return text.substr(0, e);
 }
 
 bool WildcardMatch(const std::string& text, const std::string& pattern)
 {
-    if (pattern == "*")
-        return true;
-    if (text.empty())
-        return pattern.empty();
+    if (pattern == "*") return true;
+    if (text.empty()) return pattern.empty();
     // '*' tries the shortest run first and backs up one position at a time;
     // only the last '*' needs remembering, so the work stays linear-ish.
     std::size_t t = 0, p = 0, starP = std::string::npos, starT = 0;
@@ -221,8 +195,7 @@ bool WildcardMatch(const std::string& text, const std::string& pattern)
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
+    while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();
 }
 
@@ -238,11 +211,9 @@ namespace {
 bool parseInteger(const std::string& text, int& value)
 {
     std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
+    while (i < text.size() && text[i] == ' ') ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     int base = 10;
     if (i < text.size() && text[i] == '$') {
         base = 16;
@@ -251,8 +222,7 @@ bool parseInteger(const std::string& text, int& value)
         base = 16;
         i += 2;
     }
-    if (i >= text.size())
-        return false;
+    if (i >= text.size()) return false;
     std::int64_t v = 0;
     for (; i < text.size(); ++i) {
         const char c = text[i];
@@ -266,8 +236,7 @@ bool parseInteger(const std::string& text, int& value)
         else
             return false;
         v = v * base + d;
-        if (v > 0xFFFFFFFFLL)
-            return false;
+        if (v > 0xFFFFFFFFLL) return false;
     }
     if (base == 16) {
         // Hexadecimal spells the 32 bits: $FFFFFFFF is -1.
@@ -275,21 +244,18 @@ bool parseInteger(const std::string& text, int& value)
         value = negative ? -bits : bits;
         return true;
     }
-    if (negative)
-        v = -v;
-    if (v > 2147483647LL || v < -2147483648LL)
-        return false;
+    if (negative) v = -v;
+    if (v > 2147483647LL || v < -2147483648LL) return false;
     value = static_cast<int>(v);
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int StrToInt(const std::string& text)
 {
     int value = 0;
-    if (!parseInteger(text, value))
-        throw EConvertError("'" + text + "' is not a valid integer value");
+    if (!parseInteger(text, value)) throw EConvertError("'" + text + "' is not a valid integer value");
     return value;
 }
 
@@ -299,25 +265,21 @@ int StrToIntDef(const std::string& text, int defaultValue)
     return parseInteger(text, value) ? value : defaultValue;
 }
 
-std::int64_t DelphiRound(double value)
-{
-    return static_cast<std::int64_t>(std::nearbyint(value));
-}
+std::int64_t DelphiRound(double value) { return static_cast<std::int64_t>(std::nearbyint(value)); }
 
 std::string FormatThousands(std::int64_t value)
 {
     const std::lconv* lc = std::localeconv();
     const std::string separator = lc && lc->thousands_sep ? lc->thousands_sep : "";
     int group = 3;
-    if (lc && lc->grouping && lc->grouping[0] > 0 && lc->grouping[0] != CHAR_MAX)
-        group = lc->grouping[0];
+    if (lc && lc->grouping && lc->grouping[0] > 0 && lc->grouping[0] != CHAR_MAX) group = lc->grouping[0];
     const bool negative = value < 0;
-    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     const std::string digits = std::to_string(magnitude);
     std::string out;
     for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && !separator.empty() && (digits.size() - i) % static_cast<std::size_t>(group) == 0)
-            out += separator;
+        if (i > 0 && !separator.empty() && (digits.size() - i) % static_cast<std::size_t>(group) == 0) out += separator;
         out += digits[i];
     }
     return negative ? "-" + out : out;
@@ -325,8 +287,7 @@ std::string FormatThousands(std::int64_t value)
 
 void FormatCount(int kind, const std::string& pattern, std::int64_t number, std::string& result)
 {
-    if (kind != 1)
-        return;
+    if (kind != 1) return;
     const std::string value = FormatThousands(number);
     std::string out;
     bool used = false;

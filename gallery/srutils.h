@@ -14,8 +14,8 @@
 // ---- Case and text ------------------------------------------------------
 
 bool IsLowerAlpha(char c);
-char UpCaseAscii(char c);   // 'a'..'z' -> 'A'..'Z'; every other byte unchanged
-char LoCaseAscii(char c);   // 'A'..'Z' -> 'a'..'z'; every other byte unchanged
+char UpCaseAscii(char c);  // 'a'..'z' -> 'A'..'Z'; every other byte unchanged
+char LoCaseAscii(char c);  // 'A'..'Z' -> 'a'..'z'; every other byte unchanged
 std::string LowerCaseAscii(const std::string& text);
 std::string UpperCaseAscii(const std::string& text);
 bool IsAsciiLetter(char c);
@@ -37,8 +37,8 @@ enum : int {
 // Applies a case mode to an output name. Call it on the name relative to the
 // destination folder, never on the folder itself. With applyExceptions set,
 // mode 4 follows with ApplyExceptionWords(exceptionWords).
-std::string ConvertCase(int mode, const std::string& text, bool applyExceptions = false,
-                        bool collapseSpaces = false, const std::string& exceptionWords = std::string());
+std::string ConvertCase(int mode, const std::string& text, bool applyExceptions = false, bool collapseSpaces = false,
+                        const std::string& exceptionWords = std::string());
 std::string ApplyExceptionWords(const std::string& text, const std::string& words);
 
 // Replaces the pattern, left to right; with all set every occurrence in the
@@ -53,7 +53,7 @@ void ReplaceText(const std::string& text, const std::string& pattern, const std:
 
 // Removes bytes up to and including ' ' (control characters too) from both ends.
 std::string TrimBoth(const std::string& text);
-std::string TrimRightControls(const std::string& text);   // the same at the right end only
+std::string TrimRightControls(const std::string& text);  // the same at the right end only
 
 // Case-sensitive; callers lower-case both sides. "*" alone matches everything
 // (also an empty text); an empty text matches only "*" or an empty pattern;
@@ -127,8 +127,8 @@ enum : int { mtWarning = 0, mtError = 1, mtInformation = 2, mtConfirmation = 3 }
 enum : int { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8, mbAbort = 16, mbRetry = 32, mbIgnore = 64 };
 enum : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7 };
 
-using MessageDlgHook = std::function<int(const std::string& caption, const std::string& message, int dialogType,
-                                         int buttons)>;
+using MessageDlgHook =
+    std::function<int(const std::string& caption, const std::string& message, int dialogType, int buttons)>;
 using FilePropertiesHook = std::function<void(const std::string& fileName)>;
 void SetMessageDlgHook(MessageDlgHook hook);
 void SetFilePropertiesHook(FilePropertiesHook hook);

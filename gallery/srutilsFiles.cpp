@@ -27,20 +27,15 @@ FilePropertiesHook& propertiesHook()
     return hook;
 }
 
-bool contains(const std::string& text, const char* piece)
-{
-    return text.find(piece) != std::string::npos;
-}
+bool contains(const std::string& text, const char* piece) { return text.find(piece) != std::string::npos; }
 
-} // namespace
+}  // namespace
 
 bool FileCanOpen(const std::string& fileName)
 {
-    if (fileName.empty())
-        return false;
+    if (fileName.empty()) return false;
     const int fd = ::open(ToFileSystemPath(fileName).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     struct stat st {};
     // A folder cannot be opened as a file.
     const bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
@@ -56,11 +51,9 @@ void FormatNow(const std::string& pattern, std::string& result)
 
 void FileSizeText(int kind, const std::string& fileName, std::string& result)
 {
-    if (kind < 0 || kind > 2 || !FileCanOpen(fileName))
-        return;
+    if (kind < 0 || kind > 2 || !FileCanOpen(fileName)) return;
     const std::int64_t size = FileSizeOfPath(fileName);
-    if (size < 0)
-        return;
+    if (size < 0) return;
     const double divisor = kind == 0 ? 1.0 : kind == 1 ? 1024.0 : 1048576.0;
     // A format picture rounds halves away from zero (not Round's halves-to-even).
     result = FormatThousands(static_cast<std::int64_t>(std::llround(static_cast<double>(size) / divisor)));
@@ -68,22 +61,19 @@ void FileSizeText(int kind, const std::string& fileName, std::string& result)
 
 std::int64_t FileSizeOf(const std::string& fileName)
 {
-    if (!FileCanOpen(fileName))
-        return 0;
+    if (!FileCanOpen(fileName)) return 0;
     const std::int64_t size = FileSizeOfPath(fileName);
     return size < 0 ? 0 : size;
 }
 
 void FileDateText(int kind, const std::string& fileName, const std::string& pattern, std::string& result)
 {
-    if (!FileCanOpen(fileName))
-        return;
+    if (!FileCanOpen(fileName)) return;
     // The date is read without asking for write access, so read-only files
     // (pictures on a CD, protected originals) keep their dates.
     const std::int32_t packed = FileAge(fileName);
     if (kind == 1) {
-        if (packed == -1)
-            return;
+        if (packed == -1) return;
         result = FormatDateTime(pattern, FileDateToDateTime(packed));
     } else if (kind == 2) {
         result = std::to_string(packed);
@@ -92,8 +82,7 @@ void FileDateText(int kind, const std::string& fileName, const std::string& patt
 
 bool FileDateSet(const std::string& fileName, const std::string& dateText, std::int32_t fileDate)
 {
-    if (!FileCanOpen(fileName))
-        return false;
+    if (!FileCanOpen(fileName)) return false;
     const std::int32_t packed = fileDate == 0 ? DateTimeToFileDate(StrToDateTime(TrimBoth(dateText))) : fileDate;
     return FileSetDate(fileName, packed) == 0;
 }
@@ -102,32 +91,22 @@ bool SetFileAttrText(const std::string& codes, const std::string& fileName)
 {
     const std::string c = LowerCaseAscii(codes);
     int attributes = 0;
-    if (contains(c, "r+") && !contains(c, "r-"))
-        attributes |= faReadOnly;
-    if (contains(c, "h+") && !contains(c, "h-"))
-        attributes |= faHidden;
-    if (contains(c, "s+") && !contains(c, "s-"))
-        attributes |= faSysFile;
-    if (contains(c, "a+") && !contains(c, "a-"))
-        attributes |= faArchive;
-    if (!FileCanOpen(fileName) || !FileExists(fileName))
-        return false;
+    if (contains(c, "r+") && !contains(c, "r-")) attributes |= faReadOnly;
+    if (contains(c, "h+") && !contains(c, "h-")) attributes |= faHidden;
+    if (contains(c, "s+") && !contains(c, "s-")) attributes |= faSysFile;
+    if (contains(c, "a+") && !contains(c, "a-")) attributes |= faArchive;
+    if (!FileCanOpen(fileName) || !FileExists(fileName)) return false;
     return FileSetAttr(fileName, attributes) == 0;
 }
 
 std::string AddDefaultExt(int kind, const std::string& fileName)
 {
-    if (ExtractFileName(fileName).empty() || !ExtractFileExt(fileName).empty())
-        return fileName;
+    if (ExtractFileName(fileName).empty() || !ExtractFileExt(fileName).empty()) return fileName;
     switch (kind) {
-    case 0:
-        return fileName + ".jpg";
-    case 1:
-        return fileName + ".gif";
-    case 9:
-        return fileName + ".htm";
-    default:
-        return fileName;
+    case 0: return fileName + ".jpg";
+    case 1: return fileName + ".gif";
+    case 9: return fileName + ".htm";
+    default: return fileName;
     }
 }
 
@@ -156,52 +135,37 @@ std::string RenumberFileName(const std::string& name, int n)
         }
     }
     if (digits.empty()) {
-        if (LowerCaseAscii(ext) == ".mp3")
-            return folder + base + ext;
+        if (LowerCaseAscii(ext) == ".mp3") return folder + base + ext;
         return folder + base + std::to_string(n) + ext;
     }
     std::int64_t value = 0;
     for (char d : digits) {
         value = value * 10 + (d - '0');
-        if (value > 2147483647LL)
-            throw EConvertError("'" + digits + "' is not a valid integer value");
+        if (value > 2147483647LL) throw EConvertError("'" + digits + "' is not a valid integer value");
     }
     std::string s = std::to_string(value + n);
-    if (s.size() < digits.size() && s[0] != '-')
-        s.insert(0, digits.size() - s.size(), '0');
+    if (s.size() < digits.size() && s[0] != '-') s.insert(0, digits.size() - s.size(), '0');
     std::size_t used = 0;
     for (std::size_t i = 0; i < base.size() && used < digits.size(); ++i) {
-        if (base[i] >= '0' && base[i] <= '9')
-            base[i] = s[used++];
+        if (base[i] >= '0' && base[i] <= '9') base[i] = s[used++];
     }
-    if (s.size() > digits.size())
-        base.insert(lastDigit + 1, s.substr(digits.size()));
+    if (s.size() > digits.size()) base.insert(lastDigit + 1, s.substr(digits.size()));
     return folder + base + ext;
 }
 
-std::string BackslashToSlash(const std::string& text)
-{
-    return ToFileSystemPath(text);
-}
+std::string BackslashToSlash(const std::string& text) { return ToFileSystemPath(text); }
 
 bool ShellFileOperation(int kind, const std::string& source, const std::string& target)
 {
-    if (source.empty())
-        return false;
+    if (source.empty()) return false;
     // A source that cannot be read is a failure, not a quiet success.
-    if ((kind == 0 || kind == 1) && !FileCanOpen(source))
-        return false;
+    if ((kind == 0 || kind == 1) && !FileCanOpen(source)) return false;
     switch (kind) {
-    case 0:
-        return FileOperation(TFileOperation::Copy, source, target);
-    case 1:
-        return FileOperation(TFileOperation::Move, source, target);
-    case 2:
-        return FileOperation(TFileOperation::Delete, source, target);
-    case 3:
-        return FileOperation(TFileOperation::Rename, source, target);
-    default:
-        return false;
+    case 0: return FileOperation(TFileOperation::Copy, source, target);
+    case 1: return FileOperation(TFileOperation::Move, source, target);
+    case 2: return FileOperation(TFileOperation::Delete, source, target);
+    case 3: return FileOperation(TFileOperation::Rename, source, target);
+    default: return false;
     }
 }
 
@@ -213,8 +177,7 @@ void ShellOpen(const std::string& target, const std::string& parameters, const s
         MessageDlgCentered("Error", "Cannot find " + ToFileSystemPath(target), mtError, mbOK);
         return;
     }
-    if (!ShellExecuteOpen(target, parameters, folder, &error))
-        MessageDlgCentered("Error", error, mtError, mbOK);
+    if (!ShellExecuteOpen(target, parameters, folder, &error)) MessageDlgCentered("Error", error, mtError, mbOK);
 }
 
 void SetMessageDlgHook(MessageDlgHook hook) { messageHook() = std::move(hook); }
@@ -223,14 +186,12 @@ void SetFilePropertiesHook(FilePropertiesHook hook) { propertiesHook() = std::mo
 
 int MessageDlgCentered(const std::string& caption, const std::string& message, int dialogType, int buttons)
 {
-    if (messageHook())
-        return messageHook()(caption, message, dialogType, buttons);
+    if (messageHook()) return messageHook()(caption, message, dialogType, buttons);
     std::cerr << caption << ": " << message << '\n';
     return mrNone;
 }
 
 void ShowFileProperties(const std::string& fileName)
 {
-    if (propertiesHook())
-        propertiesHook()(fileName);
+    if (propertiesHook()) propertiesHook()(fileName);
 }

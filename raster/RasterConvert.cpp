@@ -14,17 +14,20 @@ namespace {
 bool isPaletteDepth(int bitCount) { return bitCount == 1 || bitCount == 4 || bitCount == 8; }
 bool isTrueColourDepth(int bitCount) { return bitCount == 16 || bitCount == 24 || bitCount == 32; }
 
-void copyPaletteEntries(const TRasterDIB& src, TRasterDIB& dst, int count) {
+void copyPaletteEntries(const TRasterDIB& src, TRasterDIB& dst, int count)
+{
     std::memcpy(dst.Colors, src.ColorTable, std::size_t(count) * sizeof(RGBQUAD));
 }
 
-void setPaletteEntry(TRasterDIB& dst, int index, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+void setPaletteEntry(TRasterDIB& dst, int index, std::uint8_t red, std::uint8_t green, std::uint8_t blue)
+{
     dst.Colors[index] = RGBQUAD{blue, green, red, 0};
 }
 
 // ---------------------------------------------------------------------------
 // Palette depth to palette depth: indices through a remapping table.
-void paletteToPalette(const TRasterDIB& src, TRasterDIB& dst, Area area) {
+void paletteToPalette(const TRasterDIB& src, TRasterDIB& dst, Area area)
+{
     const int from = src.BitCount();
     const int to = dst.BitCount();
     std::array<std::uint8_t, 256> remap{};
@@ -40,8 +43,8 @@ void paletteToPalette(const TRasterDIB& src, TRasterDIB& dst, Area area) {
         // colours rather than cut to a nibble.
         for (int i = 16; i < 256; ++i) {
             const RGBQUAD& c = src.ColorTable[i];
-            remap[i] = std::uint8_t(
-                NearestPaletteIndex(src.ColorTable, 15, TColorTriple{c.rgbBlue, c.rgbGreen, c.rgbRed}));
+            remap[i] =
+                std::uint8_t(NearestPaletteIndex(src.ColorTable, 15, TColorTriple{c.rgbBlue, c.rgbGreen, c.rgbRed}));
         }
     }
     std::vector<std::uint8_t> line(static_cast<std::size_t>(area.width));
@@ -56,16 +59,17 @@ void paletteToPalette(const TRasterDIB& src, TRasterDIB& dst, Area area) {
 
 // ---------------------------------------------------------------------------
 // Palette depth to true colour: one table entry per index.
-void paletteToTrueColour(const TRasterDIB& src, TRasterDIB& dst, Area area) {
+void paletteToTrueColour(const TRasterDIB& src, TRasterDIB& dst, Area area)
+{
     const int from = src.BitCount();
     const int to = dst.BitCount();
     const ChannelLayout out(dst);
     std::array<std::uint32_t, 256> value{};
     for (int i = 0; i < 256; ++i) {
         const RGBQUAD& c = src.ColorTable[i];
-        value[i] = to == 24 ? std::uint32_t(c.rgbBlue) | (std::uint32_t(c.rgbGreen) << 8) |
-                                  (std::uint32_t(c.rgbRed) << 16)
-                            : out.pack(c.rgbRed, c.rgbGreen, c.rgbBlue);
+        value[i] = to == 24
+                       ? std::uint32_t(c.rgbBlue) | (std::uint32_t(c.rgbGreen) << 8) | (std::uint32_t(c.rgbRed) << 16)
+                       : out.pack(c.rgbRed, c.rgbGreen, c.rgbBlue);
     }
     std::vector<std::uint8_t> line(static_cast<std::size_t>(area.width));
     for (int y = 0; y < area.rows; ++y) {
@@ -96,15 +100,15 @@ void paletteToTrueColour(const TRasterDIB& src, TRasterDIB& dst, Area area) {
 
 // ---------------------------------------------------------------------------
 // True colour to true colour.
-void from16(const TRasterDIB& src, TRasterDIB& dst, Area area) {
+void from16(const TRasterDIB& src, TRasterDIB& dst, Area area)
+{
     const ChannelLayout in(src);
     const ChannelLayout out(dst);
     const int to = dst.BitCount();
     std::vector<std::uint32_t> table(65536);
     for (std::uint32_t v = 0; v < 65536; ++v) {
         const std::uint8_t r = in.redUp(v), g = in.greenUp(v), b = in.blueUp(v);
-        table[v] = to == 24 ? std::uint32_t(b) | (std::uint32_t(g) << 8) | (std::uint32_t(r) << 16)
-                            : out.pack(r, g, b);
+        table[v] = to == 24 ? std::uint32_t(b) | (std::uint32_t(g) << 8) | (std::uint32_t(r) << 16) : out.pack(r, g, b);
     }
     if (to == 32) table[0] = 0;  // black stays black
     for (int y = 0; y < area.rows; ++y) {
@@ -131,19 +135,22 @@ void from16(const TRasterDIB& src, TRasterDIB& dst, Area area) {
 
 struct PackTables {
     std::array<std::uint32_t, 256> red{}, green{}, blue{};
-    explicit PackTables(const ChannelLayout& out) {
+    explicit PackTables(const ChannelLayout& out)
+    {
         for (int v = 0; v < 256; ++v) {
             red[v] = out.pack(std::uint8_t(v), 0, 0);
             green[v] = out.pack(0, std::uint8_t(v), 0);
             blue[v] = out.pack(0, 0, std::uint8_t(v));
         }
     }
-    std::uint32_t operator()(std::uint8_t r, std::uint8_t g, std::uint8_t b) const {
+    std::uint32_t operator()(std::uint8_t r, std::uint8_t g, std::uint8_t b) const
+    {
         return red[r] | green[g] | blue[b];
     }
 };
 
-void from24(const TRasterDIB& src, TRasterDIB& dst, Area area) {
+void from24(const TRasterDIB& src, TRasterDIB& dst, Area area)
+{
     const ChannelLayout out(dst);
     const PackTables pack(out);
     const int to = dst.BitCount();
@@ -166,13 +173,13 @@ void from24(const TRasterDIB& src, TRasterDIB& dst, Area area) {
     }
 }
 
-void from32(const TRasterDIB& src, TRasterDIB& dst, Area area) {
+void from32(const TRasterDIB& src, TRasterDIB& dst, Area area)
+{
     const ChannelLayout in(src);
     const ChannelLayout out(dst);
     const PackTables pack(out);
     const int to = dst.BitCount();
-    const bool sameWidths =
-        in.blueBits == out.blueBits && in.greenBits == out.greenBits && in.redBits == out.redBits;
+    const bool sameWidths = in.blueBits == out.blueBits && in.greenBits == out.greenBits && in.redBits == out.redBits;
     for (int y = 0; y < area.rows; ++y) {
         const std::uint8_t* s = src.Rows[y];
         std::uint8_t* d = dst.Rows[y];
@@ -213,14 +220,16 @@ struct Source16 {
     ChannelLayout layout;
     std::uint32_t key(const std::uint8_t* p) const { return load16(p); }
     std::uint32_t wholeKey(const std::uint8_t* p) const { return load16(p); }
-    TColorTriple colour(const std::uint8_t* p) const {
+    TColorTriple colour(const std::uint8_t* p) const
+    {
         const std::uint32_t v = load16(p);
         return {layout.blueUp(v), layout.greenUp(v), layout.redUp(v)};
     }
 };
 struct Source24 {
     static constexpr int bytes = 3;
-    std::uint32_t key(const std::uint8_t* p) const {
+    std::uint32_t key(const std::uint8_t* p) const
+    {
         return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16);
     }
     std::uint32_t wholeKey(const std::uint8_t* p) const { return key(p); }
@@ -230,12 +239,14 @@ struct Source32 {
     static constexpr int bytes = 4;
     ChannelLayout layout;
     // The palette is keyed by the first three bytes; the fourth is ignored.
-    std::uint32_t key(const std::uint8_t* p) const {
+    std::uint32_t key(const std::uint8_t* p) const
+    {
         return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16);
     }
     // Two-colour pictures compare whole words.
     std::uint32_t wholeKey(const std::uint8_t* p) const { return load32(p); }
-    TColorTriple colour(const std::uint8_t* p) const {
+    TColorTriple colour(const std::uint8_t* p) const
+    {
         const std::uint32_t v = load32(p);
         return {layout.blueUp(v), layout.greenUp(v), layout.redUp(v)};
     }
@@ -246,7 +257,8 @@ struct Source32 {
 // read where the seen bit is set.
 class ColourIndexMap {
 public:
-    explicit ColourIndexMap(bool sixteenBit) : small_(sixteenBit) {
+    explicit ColourIndexMap(bool sixteenBit) : small_(sixteenBit)
+    {
         if (small_) {
             smallIndex_.assign(65536, -1);
         } else {
@@ -254,7 +266,8 @@ public:
             index_ = std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t(1) << 24);
         }
     }
-    bool find(std::uint32_t key, std::uint8_t& index) const {
+    bool find(std::uint32_t key, std::uint8_t& index) const
+    {
         if (small_) {
             const int i = smallIndex_[key];
             if (i < 0) return false;
@@ -265,7 +278,8 @@ public:
         index = index_[key];
         return true;
     }
-    void add(std::uint32_t key, std::uint8_t index) {
+    void add(std::uint32_t key, std::uint8_t index)
+    {
         if (small_) {
             smallIndex_[key] = index;
         } else {
@@ -285,7 +299,8 @@ private:
 // the palette is full, new colours get the overflow index.
 template <class Source>
 void firstComePalette(const Source& source, const TRasterDIB& src, TRasterDIB& dst, Area area, int limit,
-                      std::uint8_t overflow) {
+                      std::uint8_t overflow)
+{
     ColourIndexMap map(Source::bytes == 2);
     int next = 0;
     std::uint32_t lastKey = 0;
@@ -325,7 +340,8 @@ void firstComePalette(const Source& source, const TRasterDIB& src, TRasterDIB& d
 // From 16 bpp, entry 1 is P and pixels equal to P are 1; from 24 and 32 bpp,
 // entry 0 is P, entry 1 is Q and pixels equal to Q are 1.
 template <class Source>
-void twoColour(const Source& source, const TRasterDIB& src, TRasterDIB& dst, Area area) {
+void twoColour(const Source& source, const TRasterDIB& src, TRasterDIB& dst, Area area)
+{
     const std::uint8_t* first = src.Rows[0];
     const std::uint8_t* firstDiffering = first;
     const std::uint32_t p = source.wholeKey(first);
@@ -360,23 +376,19 @@ void twoColour(const Source& source, const TRasterDIB& src, TRasterDIB& dst, Are
 }
 
 template <class Source>
-void trueColourToPalette(const Source& source, const TRasterDIB& src, TRasterDIB& dst, Area area) {
+void trueColourToPalette(const Source& source, const TRasterDIB& src, TRasterDIB& dst, Area area)
+{
     switch (dst.BitCount()) {
-    case 1:
-        twoColour(source, src, dst, area);
-        break;
-    case 4:
-        firstComePalette(source, src, dst, area, 16, 15);
-        break;
-    case 8:
-        firstComePalette(source, src, dst, area, 256, Source::bytes == 2 ? 255 : 0);
-        break;
+    case 1: twoColour(source, src, dst, area); break;
+    case 4: firstComePalette(source, src, dst, area, 16, 15); break;
+    case 8: firstComePalette(source, src, dst, area, 256, Source::bytes == 2 ? 255 : 0); break;
     }
 }
 
 }  // namespace
 
-void ConvertDIB(const TRasterDIB& src, TRasterDIB& dst) {
+void ConvertDIB(const TRasterDIB& src, TRasterDIB& dst)
+{
     const int from = src.BitCount();
     const int to = dst.BitCount();
     const bool fromKnown = isPaletteDepth(from) || isTrueColourDepth(from);
@@ -406,7 +418,8 @@ void ConvertDIB(const TRasterDIB& src, TRasterDIB& dst) {
     }
 }
 
-void ChangeBitCount(TRasterDIB& dib, int bitCount) {
+void ChangeBitCount(TRasterDIB& dib, int bitCount)
+{
     if (bitCount == dib.BitCount()) return;
     if (bitCount != 0 && !isPaletteDepth(bitCount) && !isTrueColourDepth(bitCount)) return;
     auto converted = std::make_unique<TRasterDIB>();

@@ -11,14 +11,16 @@ TCPUInfo CPUInfo = ReadCPUInfo();
 
 namespace {
 
-bool supportedBitCount(int bits) {
+bool supportedBitCount(int bits)
+{
     return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
 std::uint32_t fieldMask(int bits) { return bits >= 32 ? 0xFFFFFFFFu : (std::uint32_t(1) << bits) - 1; }
 
 // Width of a channel mask: highest set bit minus lowest set bit plus one.
-int maskWidth(std::uint32_t mask) {
+int maskWidth(std::uint32_t mask)
+{
     if (mask == 0) return 0;
     int low = 0, high = 31;
     while (!((mask >> low) & 1)) ++low;
@@ -26,7 +28,8 @@ int maskWidth(std::uint32_t mask) {
     return high - low + 1;
 }
 
-std::uint32_t loadWord(const RGBQUAD& q) {
+std::uint32_t loadWord(const RGBQUAD& q)
+{
     std::uint32_t v;
     std::memcpy(&v, &q, 4);
     return v;
@@ -37,7 +40,8 @@ std::uint8_t lossOf(int bits) { return std::uint8_t(bits < 8 ? 8 - bits : 0); }
 
 }  // namespace
 
-std::uint8_t ExpandField(std::uint32_t v, int bits) {
+std::uint8_t ExpandField(std::uint32_t v, int bits)
+{
     switch (bits) {
     case 1: return v ? 255 : 0;
     case 2: return std::uint8_t(v << 6 | v << 4 | v << 2 | v);
@@ -52,11 +56,13 @@ std::uint8_t ExpandField(std::uint32_t v, int bits) {
 
 std::uint32_t SwapRedBlue(std::uint32_t c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
 
-TColorTriple ColorToTriple(COLORREF c) {
+TColorTriple ColorToTriple(COLORREF c)
+{
     return TColorTriple{std::uint8_t(c >> 16), std::uint8_t(c >> 8), std::uint8_t(c)};
 }
 
-int NearestPaletteIndex(const RGBQUAD* colours, int maxIndex, const TColorTriple& t) {
+int NearestPaletteIndex(const RGBQUAD* colours, int maxIndex, const TColorTriple& t)
+{
     int best = 765, index = 0;
     for (int i = 0; i <= maxIndex && i < 256; ++i) {
         const int d = std::abs(int(colours[i].rgbBlue) - t.Blue) + std::abs(int(colours[i].rgbGreen) - t.Green) +
@@ -75,7 +81,8 @@ TRasterDIB::TRasterDIB() : ColorTable(Colors) {}
 
 TRasterDIB::~TRasterDIB() { FreeHandles(); }
 
-void TRasterDIB::releaseGdiObjects() {
+void TRasterDIB::releaseGdiObjects()
+{
     if (DC && OwnsDC) DeleteDC(DC);
     DC = nullptr;
     OwnsDC = false;
@@ -90,7 +97,8 @@ void TRasterDIB::releaseGdiObjects() {
     Brush = nullptr;
 }
 
-void TRasterDIB::FreeHandles() {
+void TRasterDIB::FreeHandles()
+{
     releaseGdiObjects();
     Rows.clear();
     if (OwnsBits) heap_ = {};
@@ -98,26 +106,28 @@ void TRasterDIB::FreeHandles() {
     Bits = nullptr;
 }
 
-BITMAPINFO TRasterDIB::makeInfo() const {
+BITMAPINFO TRasterDIB::makeInfo() const
+{
     BITMAPINFO info;
     info.bmiHeader = Header;
     std::copy(std::begin(Colors), std::end(Colors), info.bmiColors);
     return info;
 }
 
-void TRasterDIB::SetSize(std::int32_t width, std::int32_t height, int bitCount) {
+void TRasterDIB::SetSize(std::int32_t width, std::int32_t height, int bitCount)
+{
     SetSizeEx(width, height, bitCount, 0, 0, 0);
 }
 
 void TRasterDIB::SetSizeEx(std::int32_t width, std::int32_t height, int bitCount, int redBits, int greenBits,
-                           int blueBits, std::uint8_t* externalBits) {
+                           int blueBits, std::uint8_t* externalBits)
+{
     if (bitCount == 0) {
         // The screen's depth; ours is always 32 bits with 8-bit channels.
         bitCount = GetDeviceCaps(GetDC(nullptr), BITSPIXEL);
         if (bitCount == 32) redBits = greenBits = blueBits = 8;
     }
-    if (!supportedBitCount(bitCount))
-        throw ERasterError("Unsupported bit count " + std::to_string(bitCount));
+    if (!supportedBitCount(bitCount)) throw ERasterError("Unsupported bit count " + std::to_string(bitCount));
     if (width < 0 || height == INT32_MIN)
         throw ERasterError("Invalid picture size " + std::to_string(width) + " x " + std::to_string(height));
     const std::int64_t absHeight = height < 0 ? -std::int64_t(height) : height;
@@ -165,9 +175,12 @@ void TRasterDIB::SetSizeEx(std::int32_t width, std::int32_t height, int bitCount
     GreenShift = std::uint8_t(blueBits);
     RedShift = std::uint8_t(blueBits + greenBits);
     std::int64_t rowBits;
-    if (bitCount == 1) rowBits = (std::int64_t(width) + 7) / 8 * 8;
-    else if (bitCount == 4) rowBits = (std::int64_t(width) * 4 + 7) / 8 * 8;
-    else rowBits = std::int64_t(width) * bitCount;
+    if (bitCount == 1)
+        rowBits = (std::int64_t(width) + 7) / 8 * 8;
+    else if (bitCount == 4)
+        rowBits = (std::int64_t(width) * 4 + 7) / 8 * 8;
+    else
+        rowBits = std::int64_t(width) * bitCount;
     Stride = std::int32_t((rowBits + 31) / 32 * 4);
     RowGap = Stride - std::int32_t((rowBits + 7) / 8);
     Header.ImageSize = std::uint32_t(std::int64_t(Stride) * absHeight);
@@ -208,7 +221,8 @@ void TRasterDIB::SetSizeEx(std::int32_t width, std::int32_t height, int bitCount
     for (std::int32_t i = 0; i < AbsHeight; ++i) Rows[std::size_t(i)] = Bits + std::int64_t(i) * Stride;
 }
 
-void TRasterDIB::SetSizeIndirect(const BITMAPINFO& info) {
+void TRasterDIB::SetSizeIndirect(const BITMAPINFO& info)
+{
     const BITMAPINFOHEADER& h = info.bmiHeader;
     std::uint32_t compression = h.Compression;
     if (compression == BI_RLE8 || compression == BI_RLE4)
@@ -231,7 +245,8 @@ void TRasterDIB::SetSizeIndirect(const BITMAPINFO& info) {
     SetSizeEx(h.Width, h.Height, h.BitCount, red, green, blue);
 }
 
-void TRasterDIB::TakeOver(TRasterDIB& other) {
+void TRasterDIB::TakeOver(TRasterDIB& other)
+{
     if (&other == this) return;
     FreeHandles();
     DC = other.DC;
@@ -274,15 +289,18 @@ void TRasterDIB::TakeOver(TRasterDIB& other) {
     other.Header.ImageSize = 0;
 }
 
-void TRasterDIB::TakeOver(std::unique_ptr<TRasterDIB> other) {
+void TRasterDIB::TakeOver(std::unique_ptr<TRasterDIB> other)
+{
     if (other) TakeOver(*other);
 }
 
-void TRasterDIB::UpdateColorTable() {
+void TRasterDIB::UpdateColorTable()
+{
     if (DC && Header.BitCount <= 8) SetDIBColorTable(DC, 0, 1u << Header.BitCount, Colors);
 }
 
-void TRasterDIB::LoadFromHandle(HBITMAP bitmap) {
+void TRasterDIB::LoadFromHandle(HBITMAP bitmap)
+{
     if (!bitmap) return;
     DIBSECTION ds;
     if (GetObject(bitmap, sizeof(DIBSECTION), &ds) == int(sizeof(DIBSECTION))) {
@@ -321,7 +339,8 @@ void TRasterDIB::LoadFromHandle(HBITMAP bitmap) {
 
 // --- pixels ------------------------------------------------------------------
 
-void TRasterDIB::GetPixelColor(int row, int column, TColorTriple& t) const {
+void TRasterDIB::GetPixelColor(int row, int column, TColorTriple& t) const
+{
     if (unsigned(row) >= Rows.size() || unsigned(column) >= unsigned(Header.Width)) return;
     const std::uint8_t* p = Rows[std::size_t(row)];
     switch (Header.BitCount) {
@@ -359,14 +378,16 @@ void TRasterDIB::GetPixelColor(int row, int column, TColorTriple& t) const {
 }
 
 namespace {
-std::uint32_t packPixel(const TRasterDIB& d, const TColorTriple& t) {
+std::uint32_t packPixel(const TRasterDIB& d, const TColorTriple& t)
+{
     const std::uint64_t v = (std::uint64_t(t.Red >> d.RedLoss) << d.RedShift) |
                             (std::uint64_t(t.Green >> d.GreenLoss) << d.GreenShift) | (t.Blue >> d.BlueLoss);
     return std::uint32_t(v);
 }
 }  // namespace
 
-void TRasterDIB::SetPixelColor(int row, int column, const TColorTriple& t) {
+void TRasterDIB::SetPixelColor(int row, int column, const TColorTriple& t)
+{
     if (unsigned(row) >= Rows.size() || unsigned(column) >= unsigned(Header.Width)) return;
     std::uint8_t* p = Rows[std::size_t(row)];
     switch (Header.BitCount) {
@@ -399,7 +420,8 @@ void TRasterDIB::SetPixelColor(int row, int column, const TColorTriple& t) {
     }
 }
 
-int TRasterDIB::GetPixelIndex(int row, int column) const {
+int TRasterDIB::GetPixelIndex(int row, int column) const
+{
     if (unsigned(row) >= Rows.size() || unsigned(column) >= unsigned(Header.Width)) return 0;
     const std::uint8_t* p = Rows[std::size_t(row)];
     switch (Header.BitCount) {
@@ -410,7 +432,8 @@ int TRasterDIB::GetPixelIndex(int row, int column) const {
     return 0;
 }
 
-void TRasterDIB::SetPixelIndex(int row, int column, int index) {
+void TRasterDIB::SetPixelIndex(int row, int column, int index)
+{
     if (unsigned(row) >= Rows.size() || unsigned(column) >= unsigned(Header.Width)) return;
     std::uint8_t* p = Rows[std::size_t(row)];
     switch (Header.BitCount) {
@@ -428,7 +451,8 @@ void TRasterDIB::SetPixelIndex(int row, int column, int index) {
     }
 }
 
-void TRasterDIB::Clear(const TColorTriple& t) {
+void TRasterDIB::Clear(const TColorTriple& t)
+{
     if (!Bits || Rows.empty()) return;
     const int bits = Header.BitCount;
     if (bits == 24) {
@@ -453,9 +477,9 @@ void TRasterDIB::Clear(const TColorTriple& t) {
     }
     case 32:
         // The fourth byte of a plain 32-bit pixel is cleared to 0.
-        pattern = Header.Compression == BI_BITFIELDS ? packPixel(*this, t)
-                                                      : std::uint32_t(t.Blue) | std::uint32_t(t.Green) << 8 |
-                                                            std::uint32_t(t.Red) << 16;
+        pattern = Header.Compression == BI_BITFIELDS
+                      ? packPixel(*this, t)
+                      : std::uint32_t(t.Blue) | std::uint32_t(t.Green) << 8 | std::uint32_t(t.Red) << 16;
         break;
     default: return;
     }
@@ -467,7 +491,8 @@ void TRasterDIB::Clear(const TColorTriple& t) {
 
 // --- drawing on other DCs ------------------------------------------------------
 
-void TRasterDIB::Draw(HDC dc, int x, int y) {
+void TRasterDIB::Draw(HDC dc, int x, int y)
+{
     if (!Bits) return;
     if (DC) {
         BitBlt(dc, x, y, Header.Width, AbsHeight, DC, 0, 0, SRCCOPY);
@@ -478,7 +503,8 @@ void TRasterDIB::Draw(HDC dc, int x, int y) {
     }
 }
 
-void TRasterDIB::StretchDraw(HDC dc, int x, int y, int w, int h) {
+void TRasterDIB::StretchDraw(HDC dc, int x, int y, int w, int h)
+{
     if (!Bits) return;
     if (DC) {
         StretchBlt(dc, x, y, w, h, DC, 0, 0, Header.Width, AbsHeight, SRCCOPY);
@@ -488,7 +514,8 @@ void TRasterDIB::StretchDraw(HDC dc, int x, int y, int w, int h) {
     }
 }
 
-void TRasterDIB::TileDraw(HDC dc, int x, int y, int w, int h) {
+void TRasterDIB::TileDraw(HDC dc, int x, int y, int w, int h)
+{
     if (!dc || !Bits || Header.Width <= 0 || AbsHeight <= 0 || w <= 0 || h <= 0) return;
     HDC scratch = CreateCompatibleDC(dc);
     HBITMAP canvas = CreateCompatibleBitmap(dc, w, h);
@@ -511,7 +538,8 @@ void TRasterDIB::TileDraw(HDC dc, int x, int y, int w, int h) {
 
 // --- GDI wrappers ----------------------------------------------------------------
 
-void TRasterDIB::replaceSelected(HGDIOBJ object, HGDIOBJ previousField) {
+void TRasterDIB::replaceSelected(HGDIOBJ object, HGDIOBJ previousField)
+{
     if (DC) {
         HGDIOBJ replaced = SelectObject(DC, object);
         if (replaced) DeleteObject(replaced);  // stock objects survive DeleteObject
@@ -521,13 +549,15 @@ void TRasterDIB::replaceSelected(HGDIOBJ object, HGDIOBJ previousField) {
     }
 }
 
-void TRasterDIB::SetPen(int style, int width, COLORREF colour) {
+void TRasterDIB::SetPen(int style, int width, COLORREF colour)
+{
     HPEN pen = CreatePen(style, width, colour);
     replaceSelected(pen, Pen);
     Pen = pen;
 }
 
-void TRasterDIB::SetBrush(std::uint32_t style, COLORREF colour, int hatch) {
+void TRasterDIB::SetBrush(std::uint32_t style, COLORREF colour, int hatch)
+{
     LOGBRUSH lb;
     lb.lbStyle = style;
     lb.lbColor = colour;
@@ -538,7 +568,8 @@ void TRasterDIB::SetBrush(std::uint32_t style, COLORREF colour, int hatch) {
 }
 
 void TRasterDIB::SetFont(const std::string& face, int width, int height, int weight, bool italic, bool underline,
-                         bool strikeOut) {
+                         bool strikeOut)
+{
     LOGFONT lf;
     lf.lfHeight = height;
     lf.lfWidth = width;
@@ -554,7 +585,8 @@ void TRasterDIB::SetFont(const std::string& face, int width, int height, int wei
     Font = font;
 }
 
-void TRasterDIB::SetFontFrom(const std::string& face, const TGdiFontInfo& info) {
+void TRasterDIB::SetFontFrom(const std::string& face, const TGdiFontInfo& info)
+{
     LOGFONT lf;
     lf.lfHeight = info.Height;
     lf.lfWeight = info.Bold ? 700 : 400;
@@ -574,11 +606,10 @@ void TRasterDIB::SetTextColor(COLORREF colour) { ::SetTextColor(DC, colour); }
 void TRasterDIB::SetTransparent(bool transparent) { SetBkMode(DC, transparent ? TRANSPARENT : OPAQUE); }
 void TRasterDIB::SetBkColor(COLORREF colour) { ::SetBkColor(DC, colour); }
 
-void TRasterDIB::TextOut(int x, int y, const std::string& text) {
-    ::TextOut(DC, x, y, text.data(), int(text.size()));
-}
+void TRasterDIB::TextOut(int x, int y, const std::string& text) { ::TextOut(DC, x, y, text.data(), int(text.size())); }
 
-SIZE TRasterDIB::TextExtent(const std::string& text) {
+SIZE TRasterDIB::TextExtent(const std::string& text)
+{
     SIZE size;
     ::GetTextExtentPoint32(DC, text.data(), int(text.size()), &size);
     return size;
@@ -586,13 +617,15 @@ SIZE TRasterDIB::TextExtent(const std::string& text) {
 int TRasterDIB::TextWidth(const std::string& text) { return TextExtent(text).cx; }
 int TRasterDIB::TextHeight(const std::string& text) { return TextExtent(text).cy; }
 
-void TRasterDIB::Polygon(const TPoint* points, int n) {
+void TRasterDIB::Polygon(const TPoint* points, int n)
+{
     if (points && n >= 0) ::Polygon(DC, points, n + 1);
 }
 
 // --- whole buffer ------------------------------------------------------------------
 
-void TRasterDIB::MakeGradientPalette(int first, int last, std::span<const TColorTriple> colours) {
+void TRasterDIB::MakeGradientPalette(int first, int last, std::span<const TColorTriple> colours)
+{
     const std::int64_t k = std::int64_t(colours.size());
     if (k < 2 || first < 0 || last > 255 || first >= last) return;
     const std::int64_t n = last - first;
@@ -626,7 +659,8 @@ void TRasterDIB::MakeGradientPalette(int first, int last, std::span<const TColor
     UpdateColorTable();
 }
 
-int TRasterDIB::CountColors() const {
+int TRasterDIB::CountColors() const
+{
     if (!Bits || Rows.empty() || Header.Width <= 0) return 0;
     const int width = Header.Width;
     switch (Header.BitCount) {
@@ -692,16 +726,32 @@ int TRasterDIB::CountColors() const {
 
 // --- rectangles between buffers -------------------------------------------------------
 
-void CopyDIBRect(TRasterDIB& dst, const TRasterDIB& src, int dstX, int dstY, int width, int height, int srcX,
-                 int srcY) {
+void CopyDIBRect(TRasterDIB& dst, const TRasterDIB& src, int dstX, int dstY, int width, int height, int srcX, int srcY)
+{
     if (!dst.Bits || !src.Bits || width <= 0 || height <= 0) return;
     // Work in rows counted from the top of each picture, so buffers of
     // opposite row order pair their rows without turning the picture over.
     std::int64_t dx = dstX, dy = dstY, sx = srcX, sy = srcY, w = width, h = height;
-    if (dx < 0) { sx -= dx; w += dx; dx = 0; }
-    if (dy < 0) { sy -= dy; h += dy; dy = 0; }
-    if (sx < 0) { dx -= sx; w += sx; sx = 0; }
-    if (sy < 0) { dy -= sy; h += sy; sy = 0; }
+    if (dx < 0) {
+        sx -= dx;
+        w += dx;
+        dx = 0;
+    }
+    if (dy < 0) {
+        sy -= dy;
+        h += dy;
+        dy = 0;
+    }
+    if (sx < 0) {
+        dx -= sx;
+        w += sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        dy -= sy;
+        h += sy;
+        sy = 0;
+    }
     if (sx >= src.Header.Width || sy >= src.AbsHeight || dx >= dst.Header.Width || dy >= dst.AbsHeight) return;
     w = std::min({w, std::int64_t(src.Header.Width) - sx, std::int64_t(dst.Header.Width) - dx});
     h = std::min({h, std::int64_t(src.AbsHeight) - sy, std::int64_t(dst.AbsHeight) - dy});

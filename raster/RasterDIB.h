@@ -46,14 +46,14 @@ inline constexpr std::int64_t MaxRasterPixels = std::int64_t(1) << 28;
 
 class TRasterDIB {
 public:
-    HDC DC = nullptr;          // own memory DC; null when UseGDI is false
-    HBRUSH Brush = nullptr;    // last brush made by SetBrush (owned)
-    HPEN Pen = nullptr;        // last pen made by SetPen (owned)
-    HFONT Font = nullptr;      // last font made by SetFont / SetFontFrom (owned)
-    HBITMAP Handle = nullptr;  // the DIB section; null when UseGDI is false
-    std::int32_t Stride = 0;     // bytes per row, a multiple of 4
-    std::int32_t AbsHeight = 0;  // |Header.Height|
-    std::int32_t RowGap = 0;     // padding bytes at the end of each row
+    HDC DC = nullptr;              // own memory DC; null when UseGDI is false
+    HBRUSH Brush = nullptr;        // last brush made by SetBrush (owned)
+    HPEN Pen = nullptr;            // last pen made by SetPen (owned)
+    HFONT Font = nullptr;          // last font made by SetFont / SetFontFrom (owned)
+    HBITMAP Handle = nullptr;      // the DIB section; null when UseGDI is false
+    std::int32_t Stride = 0;       // bytes per row, a multiple of 4
+    std::int32_t AbsHeight = 0;    // |Header.Height|
+    std::int32_t RowGap = 0;       // padding bytes at the end of each row
     std::uint8_t* Bits = nullptr;  // first byte of pixel memory (lowest row in memory)
     RGBQUAD* ColorTable;           // always &Colors[0]
     BITMAPINFOHEADER Header;       // Width, Height (sign kept), BitCount, Compression, ImageSize ...
@@ -83,8 +83,8 @@ public:
     void SetSizeIndirect(const BITMAPINFO& info);
     // The sizing routine itself; externalBits, when given, becomes Bits
     // (nothing is allocated or released for it).
-    void SetSizeEx(std::int32_t width, std::int32_t height, int bitCount, int redBits, int greenBits,
-                   int blueBits, std::uint8_t* externalBits = nullptr);
+    void SetSizeEx(std::int32_t width, std::int32_t height, int bitCount, int redBits, int greenBits, int blueBits,
+                   std::uint8_t* externalBits = nullptr);
     // Takes every resource of other; other is left empty and owning nothing.
     void TakeOver(TRasterDIB& other);
     void TakeOver(std::unique_ptr<TRasterDIB> other);
@@ -142,8 +142,7 @@ private:
 };
 
 // Coordinates count from the top of each picture; see RasterDIB.cpp.
-void CopyDIBRect(TRasterDIB& dst, const TRasterDIB& src, int dstX, int dstY, int width, int height, int srcX,
-                 int srcY);
+void CopyDIBRect(TRasterDIB& dst, const TRasterDIB& src, int dstX, int dstY, int width, int height, int srcX, int srcY);
 // Exchanges bits 0-7 and 16-23; bits 24-31 of the result are 0.
 std::uint32_t SwapRedBlue(std::uint32_t colour);
 // From a GDI colour 0x00BBGGRR.

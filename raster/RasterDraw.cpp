@@ -8,7 +8,8 @@
 
 using namespace raster_layout;
 
-void AlphaLine(TRasterDIB& dib, int x1, int y1, int x2, int y2, int alpha, std::uint32_t colour) {
+void AlphaLine(TRasterDIB& dib, int x1, int y1, int x2, int y2, int alpha, std::uint32_t colour)
+{
     const int bitCount = dib.BitCount();
     if ((bitCount != 24 && bitCount != 32) || !hasPixels(dib)) return;
     std::array<std::uint8_t, 511> table{};
@@ -56,7 +57,8 @@ void AlphaLine(TRasterDIB& dib, int x1, int y1, int x2, int y2, int alpha, std::
 }
 
 void DrawFrame3D(TRasterDIB& dib, int x1, int y1, int x2, int y2, COLORREF firstColour, COLORREF secondColour,
-                 int alpha) {
+                 int alpha)
+{
     auto lineColour = [](COLORREF gdi) {
         const TColorTriple t = ColorToTriple(gdi);
         return std::uint32_t(t.Blue) | (std::uint32_t(t.Green) << 8) | (std::uint32_t(t.Red) << 16);
@@ -69,8 +71,8 @@ void DrawFrame3D(TRasterDIB& dib, int x1, int y1, int x2, int y2, COLORREF first
 }
 
 void GradientFill(TRasterDIB& dib, int x1, int y1, int x2, int y2, const TColorTriple& firstRowLeft,
-                  const TColorTriple& firstRowRight, const TColorTriple& lastRowLeft,
-                  const TColorTriple& lastRowRight) {
+                  const TColorTriple& firstRowRight, const TColorTriple& lastRowLeft, const TColorTriple& lastRowRight)
+{
     const int bitCount = dib.BitCount();
     if ((bitCount != 8 && bitCount != 24 && bitCount != 32) || !hasPixels(dib)) return;
     if (y2 <= y1) return;

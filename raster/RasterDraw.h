@@ -23,5 +23,4 @@ void DrawFrame3D(TRasterDIB& dib, int x1, int y1, int x2, int y2, COLORREF first
 // 16.16 between the four corners; 8 bpp interpolates the nearest palette
 // indices. 8, 24 and 32 bpp; only the part inside the picture is written.
 void GradientFill(TRasterDIB& dib, int x1, int y1, int x2, int y2, const TColorTriple& firstRowLeft,
-                  const TColorTriple& firstRowRight, const TColorTriple& lastRowLeft,
-                  const TColorTriple& lastRowRight);
+                  const TColorTriple& firstRowRight, const TColorTriple& lastRowLeft, const TColorTriple& lastRowRight);

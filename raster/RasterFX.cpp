@@ -13,7 +13,8 @@ namespace {
 
 std::uint8_t clampByte(std::int64_t v) { return std::uint8_t(std::clamp<std::int64_t>(v, 0, 255)); }
 
-TChannelTable identityTable() {
+TChannelTable identityTable()
+{
     TChannelTable t{};
     for (int i = 0; i < 256; ++i) t[i] = std::uint8_t(i);
     return t;
@@ -26,7 +27,8 @@ int paletteEntries(int bitCount) { return 1 << bitCount; }
 // (fields expanded by bit replication, packed back by loss and shift; bits
 // outside the three fields are kept), bytes 0..2 at 24 and 32 bpp.
 template <class ColourFunction>
-void mapColours(TRasterDIB& dib, ColourFunction f) {
+void mapColours(TRasterDIB& dib, ColourFunction f)
+{
     const int bitCount = dib.BitCount();
     if (bitCount == 1 || bitCount == 4 || bitCount == 8) {
         for (int i = 0; i < paletteEntries(bitCount); ++i) {
@@ -72,7 +74,8 @@ struct ChannelRange {
     int min[3] = {255, 255, 255};  // blue, green, red
     int max[3] = {0, 0, 0};
     bool any = false;
-    void add(int blue, int green, int red) {
+    void add(int blue, int green, int red)
+    {
         const int v[3] = {blue, green, red};
         for (int k = 0; k < 3; ++k) {
             min[k] = std::min(min[k], v[k]);
@@ -82,7 +85,8 @@ struct ChannelRange {
     }
 };
 
-ChannelRange channelRange(const TRasterDIB& dib) {
+ChannelRange channelRange(const TRasterDIB& dib)
+{
     ChannelRange range;
     const int bitCount = dib.BitCount();
     if (bitCount == 1 || bitCount == 4 || bitCount == 8) {
@@ -123,15 +127,16 @@ ChannelRange channelRange(const TRasterDIB& dib) {
     return range;
 }
 
-bool supportedDepth(int bitCount) {
-    return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 ||
-           bitCount == 32;
+bool supportedDepth(int bitCount)
+{
+    return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
 }
 
 // Walks every row, calling filter(first channel byte, pixel stride, width)
 // once per channel: 1 channel at 8 bpp, 3 at 24 and 32 bpp.
 template <class RowFilter>
-void forEachChannelRow(TRasterDIB& dib, RowFilter filter) {
+void forEachChannelRow(TRasterDIB& dib, RowFilter filter)
+{
     const int bitCount = dib.BitCount();
     if ((bitCount != 8 && bitCount != 24 && bitCount != 32) || !hasPixels(dib)) return;
     const int width = dib.Width();
@@ -144,7 +149,8 @@ void forEachChannelRow(TRasterDIB& dib, RowFilter filter) {
 
 }  // namespace
 
-void FillRamp(TChannelTable& table, int first, int last, int start, int end) {
+void FillRamp(TChannelTable& table, int first, int last, int start, int end)
+{
     const int n = last - first;
     if (n <= 0) return;
     const std::int64_t step = (std::int64_t(end - start + 1) * 65536) / n;  // truncates like div
@@ -156,7 +162,8 @@ void FillRamp(TChannelTable& table, int first, int last, int start, int end) {
     }
 }
 
-TChannelTable ContrastTable(int amount) {
+TChannelTable ContrastTable(int amount)
+{
     TChannelTable t{};
     amount = std::clamp(amount, -255, 255);
     if (amount < 0) {
@@ -169,7 +176,8 @@ TChannelTable ContrastTable(int amount) {
     return t;
 }
 
-TChannelTable BrightnessTable(int amount) {
+TChannelTable BrightnessTable(int amount)
+{
     TChannelTable t{};
     amount = std::clamp(amount, -255, 255);
     if (amount < 0)
@@ -179,7 +187,8 @@ TChannelTable BrightnessTable(int amount) {
     return t;
 }
 
-TChannelTable GammaTable(double gamma) {
+TChannelTable GammaTable(double gamma)
+{
     if (!(gamma > 0)) return identityTable();  // no curve for 0, negatives or NaN
     TChannelTable t{};
     const long double g = gamma;
@@ -191,25 +200,30 @@ TChannelTable GammaTable(double gamma) {
 }
 
 void ApplyChannelTables(TRasterDIB& dib, const TChannelTable& red, const TChannelTable& green,
-                        const TChannelTable& blue) {
+                        const TChannelTable& blue)
+{
     mapColours(dib, [&](std::uint8_t b, std::uint8_t g, std::uint8_t r) {
         return TColorTriple{blue[b], green[g], red[r]};
     });
 }
 
-void ApplyContrast(TRasterDIB& dib, int red, int green, int blue) {
+void ApplyContrast(TRasterDIB& dib, int red, int green, int blue)
+{
     ApplyChannelTables(dib, ContrastTable(red), ContrastTable(green), ContrastTable(blue));
 }
 
-void ApplyBrightness(TRasterDIB& dib, int red, int green, int blue) {
+void ApplyBrightness(TRasterDIB& dib, int red, int green, int blue)
+{
     ApplyChannelTables(dib, BrightnessTable(red), BrightnessTable(green), BrightnessTable(blue));
 }
 
-void ApplyGamma(TRasterDIB& dib, double red, double green, double blue) {
+void ApplyGamma(TRasterDIB& dib, double red, double green, double blue)
+{
     ApplyChannelTables(dib, GammaTable(red), GammaTable(green), GammaTable(blue));
 }
 
-void NormalizeLevels(TRasterDIB& dib) {
+void NormalizeLevels(TRasterDIB& dib)
+{
     if (!supportedDepth(dib.BitCount())) return;
     const ChannelRange range = channelRange(dib);
     if (!range.any) return;
@@ -230,7 +244,8 @@ void NormalizeLevels(TRasterDIB& dib) {
     ApplyChannelTables(dib, tables[2], tables[1], tables[0]);
 }
 
-void ApplySaturation(TRasterDIB& dib, int amount) {
+void ApplySaturation(TRasterDIB& dib, int amount)
+{
     const std::int64_t s = std::max(amount, 0);
     std::array<std::int64_t, 256> weight{};
     for (int v = 0; v < 256; ++v) weight[v] = (s * (v + 1)) >> 8;
@@ -245,7 +260,8 @@ void ApplySaturation(TRasterDIB& dib, int amount) {
     });
 }
 
-void InvertColors(TRasterDIB& dib) {
+void InvertColors(TRasterDIB& dib)
+{
     if (!hasPixels(dib) || !supportedDepth(dib.BitCount())) return;
     const std::size_t size = std::size_t(dib.Stride) * std::size_t(dib.AbsHeight);
     std::uint8_t* p = dib.Bits;
@@ -259,7 +275,8 @@ void InvertColors(TRasterDIB& dib) {
     for (; i < size; ++i) p[i] = std::uint8_t(~p[i]);
 }
 
-void BlurHorizontal(TRasterDIB& dib) {
+void BlurHorizontal(TRasterDIB& dib)
+{
     forEachChannelRow(dib, [](std::uint8_t* p, int bytes, int width) {
         const int lastOffset = (width - 1) * bytes;
         int previous = (p[0] + p[bytes]) >> 1;
@@ -277,7 +294,8 @@ void BlurHorizontal(TRasterDIB& dib) {
 // edges get overshoot (weights adding up to 2, or feeding new values forward,
 // would turn a flat row into stripes). One saved value of the left neighbour
 // keeps it in place without a second row buffer.
-void SharpenHorizontal(TRasterDIB& dib) {
+void SharpenHorizontal(TRasterDIB& dib)
+{
     forEachChannelRow(dib, [](std::uint8_t* p, int bytes, int width) {
         const int lastOffset = (width - 1) * bytes;
         int leftOld = p[0];

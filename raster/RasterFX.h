@@ -51,8 +51,8 @@ void ApplyChannelTables(TRasterDIB& dib, const TChannelTable& red, const TChanne
 // keepKey2 keeps src1's pixel, one equal to showKey keeps src2's (this test
 // wins). At 16 bpp the keys are ignored and alpha 256 gives src1. dst may be
 // one of the sources; only the area all three share is written.
-void BlendDIBs(TRasterDIB& dst, const TRasterDIB& src1, const TRasterDIB& src2, int alpha,
-               std::uint32_t keepKey1, std::uint32_t keepKey2, std::uint32_t showKey);
+void BlendDIBs(TRasterDIB& dst, const TRasterDIB& src1, const TRasterDIB& src2, int alpha, std::uint32_t keepKey1,
+               std::uint32_t keepKey2, std::uint32_t showKey);
 // Reverses the columns of every row, in place, at 1, 4, 8, 16, 24, 32 bpp.
 void MirrorHorizontal(TRasterDIB& dib);
 // Reverses the order of the rows, in place; the padding stays.

@@ -19,13 +19,15 @@ namespace {
 // Blending
 
 // (d x 2 x alpha) >> 8 kept to 8 bits, for d = -255..255.
-std::array<std::uint8_t, 511> blendTable(int alpha) {
+std::array<std::uint8_t, 511> blendTable(int alpha)
+{
     std::array<std::uint8_t, 511> table{};
     for (int d = -255; d <= 255; ++d) table[d + 255] = std::uint8_t((std::int64_t(d) * 2 * alpha) >> 8);
     return table;
 }
 
-std::uint32_t gdiColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+std::uint32_t gdiColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue)
+{
     return std::uint32_t(red) | (std::uint32_t(green) << 8) | (std::uint32_t(blue) << 16);
 }
 
@@ -33,7 +35,8 @@ enum class KeyAction : std::uint8_t { Blend, KeepFirst, KeepSecond };
 
 struct BlendKeys {
     std::uint32_t keep1, keep2, show;
-    KeyAction action(std::uint32_t colour) const {
+    KeyAction action(std::uint32_t colour) const
+    {
         if (colour == show) return KeyAction::KeepSecond;
         if (colour == keep1 || colour == keep2) return KeyAction::KeepFirst;
         return KeyAction::Blend;
@@ -44,7 +47,8 @@ struct BlendKeys {
 // picks copy or blend; blends go through the difference table. At 8 bpp the
 // index itself is blended; at 32 bpp the fourth byte of dst stays.
 void blendBytes(TRasterDIB& dst, const TRasterDIB& src1, const TRasterDIB& src2, Area area, int alpha,
-                const BlendKeys& keys) {
+                const BlendKeys& keys)
+{
     const auto table = blendTable(alpha);
     const int bitCount = dst.BitCount();
     const int bytes = bitCount / 8;
@@ -91,7 +95,8 @@ void blendBytes(TRasterDIB& dst, const TRasterDIB& src1, const TRasterDIB& src2,
 // 16 bpp ignores the keys: each field is s2 + ((s1 - s2) x alpha >> 8) with
 // the shift taken as a floor, so both halves of a difference round the same
 // way; alpha 256 gives src1.
-void blend16(TRasterDIB& dst, const TRasterDIB& src1, const TRasterDIB& src2, Area area, int alpha) {
+void blend16(TRasterDIB& dst, const TRasterDIB& src1, const TRasterDIB& src2, Area area, int alpha)
+{
     const ChannelLayout layout(dst);
     const std::uint32_t masks[3] = {layout.blueMask, layout.greenMask, layout.redMask};
     const int shifts[3] = {0, layout.greenShift, layout.redShift};
@@ -117,7 +122,8 @@ void blend16(TRasterDIB& dst, const TRasterDIB& src1, const TRasterDIB& src2, Ar
 // Mirroring
 
 template <int Bytes>
-void mirrorRow(std::uint8_t* row, int width) {
+void mirrorRow(std::uint8_t* row, int width)
+{
     std::uint8_t* left = row;
     std::uint8_t* right = row + (width - 1) * Bytes;
     while (left < right) {
@@ -139,17 +145,20 @@ struct Rotation {
     std::int64_t C = 0, S = 0;
     std::int64_t cx16 = 0, cy16 = 0, offsetX = 0, offsetY = 0;
     std::int64_t srcWidth = 0, srcRows = 0;
-    std::int64_t rowStartX(std::int64_t Y) const {
+    std::int64_t rowStartX(std::int64_t Y) const
+    {
         return cx16 + ((0 - cx16) * C + (cy16 - (Y << 16)) * S) / 65536 + offsetX;
     }
-    std::int64_t rowStartY(std::int64_t Y) const {
+    std::int64_t rowStartY(std::int64_t Y) const
+    {
         return cy16 + ((0 - cx16) * S - (cy16 - (Y << 16)) * C) / 65536 + offsetY;
     }
     bool inside(std::int64_t sx, std::int64_t sy) const { return sx >= 0 && sx < srcWidth && sy >= 0 && sy < srcRows; }
 };
 
 template <int Bytes>
-void rotateNearest(const TRasterDIB& src, TRasterDIB& dst, const Rotation& r) {
+void rotateNearest(const TRasterDIB& src, TRasterDIB& dst, const Rotation& r)
+{
     for (std::int64_t Y = 0; Y < dst.AbsHeight; ++Y) {
         std::int64_t x = r.rowStartX(Y), y = r.rowStartY(Y);
         std::uint8_t* d = dst.Rows[std::size_t(Y)];
@@ -164,7 +173,8 @@ void rotateNearest(const TRasterDIB& src, TRasterDIB& dst, const Rotation& r) {
 // One channel: top = tl + fx (tr - tl), bottom = bl + fx (br - bl), each kept
 // to 8 bits, then top + fy (bottom - top).
 inline std::uint8_t interpolate(std::int32_t tl, std::int32_t tr, std::int32_t bl, std::int32_t br, std::int32_t fx,
-                                std::int32_t fy) {
+                                std::int32_t fy)
+{
     const std::int32_t top = (tl + ((fx * (tr - tl)) >> 16)) & 0xFF;
     const std::int32_t bottom = (bl + ((fx * (br - bl)) >> 16)) & 0xFF;
     return std::uint8_t(top + (((bottom - top) * fy) >> 16));
@@ -175,7 +185,8 @@ inline std::uint8_t interpolate(std::int32_t tl, std::int32_t tr, std::int32_t b
 // the source take the destination pixel's current value, so a band one pixel
 // wide around the turned picture blends into what dst holds.
 template <int Bytes, int Channels>
-void rotateSmoothBytes(const TRasterDIB& src, TRasterDIB& dst, const Rotation& r) {
+void rotateSmoothBytes(const TRasterDIB& src, TRasterDIB& dst, const Rotation& r)
+{
     for (std::int64_t Y = 0; Y < dst.AbsHeight; ++Y) {
         std::int64_t x = r.rowStartX(Y), y = r.rowStartY(Y);
         std::uint8_t* d = dst.Rows[std::size_t(Y)];
@@ -208,7 +219,8 @@ void rotateSmoothBytes(const TRasterDIB& src, TRasterDIB& dst, const Rotation& r
 
 // 16 bpp: each field unpacked as value << loss (cut to 8 bits), interpolated
 // and packed with the destination's layout.
-void rotateSmooth16(const TRasterDIB& src, TRasterDIB& dst, const Rotation& r) {
+void rotateSmooth16(const TRasterDIB& src, TRasterDIB& dst, const Rotation& r)
+{
     const ChannelLayout in(src), out(dst);
     auto unpack = [](const ChannelLayout& layout, std::uint32_t v, std::int32_t c[3]) {
         c[0] = layout.blueShifted(v);
@@ -241,7 +253,8 @@ void rotateSmooth16(const TRasterDIB& src, TRasterDIB& dst, const Rotation& r) {
 }  // namespace
 
 void BlendDIBs(TRasterDIB& dst, const TRasterDIB& src1, const TRasterDIB& src2, int alpha, std::uint32_t keepKey1,
-               std::uint32_t keepKey2, std::uint32_t showKey) {
+               std::uint32_t keepKey2, std::uint32_t showKey)
+{
     const int bitCount = dst.BitCount();
     if (src1.BitCount() != bitCount || src2.BitCount() != bitCount) return;
     Area area = commonArea(dst, src1);
@@ -252,16 +265,13 @@ void BlendDIBs(TRasterDIB& dst, const TRasterDIB& src1, const TRasterDIB& src2, 
     switch (bitCount) {
     case 8:
     case 24:
-    case 32:
-        blendBytes(dst, src1, src2, area, alpha, BlendKeys{keepKey1, keepKey2, showKey});
-        break;
-    case 16:
-        blend16(dst, src1, src2, area, alpha);
-        break;
+    case 32: blendBytes(dst, src1, src2, area, alpha, BlendKeys{keepKey1, keepKey2, showKey}); break;
+    case 16: blend16(dst, src1, src2, area, alpha); break;
     }
 }
 
-void MirrorHorizontal(TRasterDIB& dib) {
+void MirrorHorizontal(TRasterDIB& dib)
+{
     if (!hasPixels(dib)) return;
     const int width = dib.Width();
     const int bitCount = dib.BitCount();
@@ -287,7 +297,8 @@ void MirrorHorizontal(TRasterDIB& dib) {
     }
 }
 
-void FlipVertical(TRasterDIB& dib) {
+void FlipVertical(TRasterDIB& dib)
+{
     if (!hasPixels(dib)) return;
     const std::size_t bytes = std::size_t(dib.Stride - dib.RowGap);
     std::vector<std::uint8_t> scratch(bytes);
@@ -298,7 +309,8 @@ void FlipVertical(TRasterDIB& dib) {
     }
 }
 
-void SizeForRotation(const TRasterDIB& src, TRasterDIB& dst, double angle) {
+void SizeForRotation(const TRasterDIB& src, TRasterDIB& dst, double angle)
+{
     if (!std::isfinite(angle)) angle = 0;
     const double r = std::fabs(angle) * std::numbers::pi / 180.0;
     const double height = std::fabs(double(src.Header.Height));
@@ -314,7 +326,8 @@ void SizeForRotation(const TRasterDIB& src, TRasterDIB& dst, double angle) {
     dst.SetSizeIndirect(*info);
 }
 
-void RotateDIB(const TRasterDIB& src, TRasterDIB& dst, bool smooth, double angle) {
+void RotateDIB(const TRasterDIB& src, TRasterDIB& dst, bool smooth, double angle)
+{
     const int bitCount = dst.BitCount();
     if (&src == &dst || src.BitCount() != bitCount || !std::isfinite(angle)) return;
     if (bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32) return;

@@ -9,14 +9,17 @@
 
 namespace {
 
-std::uint32_t le32(const std::uint8_t* p) {
+std::uint32_t le32(const std::uint8_t* p)
+{
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
 }
 std::uint16_t le16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
-void put32(std::uint8_t* p, std::uint32_t v) {
+void put32(std::uint8_t* p, std::uint32_t v)
+{
     for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
 }
-void put16(std::uint8_t* p, std::uint16_t v) {
+void put16(std::uint8_t* p, std::uint16_t v)
+{
     p[0] = std::uint8_t(v);
     p[1] = std::uint8_t(v >> 8);
 }
@@ -24,23 +27,27 @@ void put16(std::uint8_t* p, std::uint16_t v) {
 [[noreturn]] void bmpError(const std::string& why) { throw EBmpError("Invalid BMP file: " + why); }
 
 // A mask is usable when it is one run of set bits.
-bool contiguous(std::uint32_t mask) {
+bool contiguous(std::uint32_t mask)
+{
     if (mask == 0) return false;
     while (!(mask & 1)) mask >>= 1;
     return (mask & (mask + 1)) == 0;
 }
-int lowBit(std::uint32_t mask) {
+int lowBit(std::uint32_t mask)
+{
     int i = 0;
     while (!((mask >> i) & 1)) ++i;
     return i;
 }
-int bitWidth(std::uint32_t mask) {
+int bitWidth(std::uint32_t mask)
+{
     int n = 0;
     for (; mask; mask &= mask - 1) ++n;
     return n;
 }
 
-std::uint32_t colourBytesOf(const BITMAPINFOHEADER& h) {
+std::uint32_t colourBytesOf(const BITMAPINFOHEADER& h)
+{
     if (h.ClrUsed) return std::min<std::uint32_t>(h.ClrUsed, 256) * 4;
     if (h.Compression == BI_BITFIELDS) return 12;
     if (h.BitCount <= 8) return 4u << h.BitCount;
@@ -49,7 +56,8 @@ std::uint32_t colourBytesOf(const BITMAPINFOHEADER& h) {
 
 // Reads 16- or 32-bit rows whose masks lie in another order than ours into
 // the 24-bit buffer, one row at a time; a short file leaves rows as allocated.
-void unpackBitFields(TRasterDIB& dib, TStream& stream, std::int64_t available, int bits, const std::uint32_t masks[3]) {
+void unpackBitFields(TRasterDIB& dib, TStream& stream, std::int64_t available, int bits, const std::uint32_t masks[3])
+{
     const std::int64_t fileStride = (std::int64_t(dib.Header.Width) * bits + 31) / 32 * 4;
     std::vector<std::uint8_t> row(static_cast<std::size_t>(fileStride));
     int shift[3], width[3];
@@ -84,7 +92,8 @@ namespace {
 // Shared walk of the RLE8/RLE4 escapes; `run` and `literal` write pixels.
 template <class Run, class Literal>
 void decodeRle(const TRasterDIB& dib, const std::uint8_t* data, std::size_t size, bool nibbles, Run run,
-               Literal literal) {
+               Literal literal)
+{
     // Encoders may run into a row's padding (ImageMagick does), so a row
     // holds as many pixels as its stride has room for.
     const std::int64_t width = std::int64_t(dib.Stride) * (nibbles ? 2 : 1), rows = dib.AbsHeight;
@@ -130,24 +139,29 @@ void decodeRle(const TRasterDIB& dib, const std::uint8_t* data, std::size_t size
     }
 }
 
-void setNibble(std::uint8_t* row, int x, int value) {
+void setNibble(std::uint8_t* row, int x, int value)
+{
     std::uint8_t& b = row[x >> 1];
     b = (x & 1) ? std::uint8_t((b & 0xF0) | value) : std::uint8_t((b & 0x0F) | (value << 4));
 }
 
 }  // namespace
 
-void TRasterDIB::DecodeRLE8(const std::uint8_t* data, std::size_t size) {
+void TRasterDIB::DecodeRLE8(const std::uint8_t* data, std::size_t size)
+{
     if (!data || Header.BitCount != 8 || Rows.empty()) return;
     decodeRle(
         *this, data, size, false,
-        [this](int row, int x, int count, std::uint8_t v) { std::memset(Rows[std::size_t(row)] + x, v, std::size_t(count)); },
+        [this](int row, int x, int count, std::uint8_t v) {
+            std::memset(Rows[std::size_t(row)] + x, v, std::size_t(count));
+        },
         [this](int row, int x, int n, const std::uint8_t* bytes) {
             std::memcpy(Rows[std::size_t(row)] + x, bytes, std::size_t(n));
         });
 }
 
-void TRasterDIB::DecodeRLE4(const std::uint8_t* data, std::size_t size) {
+void TRasterDIB::DecodeRLE4(const std::uint8_t* data, std::size_t size)
+{
     if (!data || Header.BitCount != 4 || Rows.empty()) return;
     decodeRle(
         *this, data, size, true,
@@ -155,13 +169,15 @@ void TRasterDIB::DecodeRLE4(const std::uint8_t* data, std::size_t size) {
             for (int i = 0; i < count; ++i) setNibble(Rows[std::size_t(row)], x + i, (i & 1) ? v & 15 : v >> 4);
         },
         [this](int row, int x, int n, const std::uint8_t* bytes) {
-            for (int i = 0; i < n; ++i) setNibble(Rows[std::size_t(row)], x + i, (i & 1) ? bytes[i / 2] & 15 : bytes[i / 2] >> 4);
+            for (int i = 0; i < n; ++i)
+                setNibble(Rows[std::size_t(row)], x + i, (i & 1) ? bytes[i / 2] & 15 : bytes[i / 2] >> 4);
         });
 }
 
 // --- BMP reader --------------------------------------------------------------------
 
-void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData) {
+void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData)
+{
     const bool refuseShort = shortData == TBmpShortData::Refuse;
     const std::int64_t start = stream.Position();
     const std::int64_t fileSize = stream.Size() - start;
@@ -236,7 +252,8 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData) {
         masks[2] = blue;
         // The buffer keeps blue lowest, green above it and red above that;
         // other layouts are unpacked into 24-bit pixels.
-        reorder = lowBit(blue) != 0 || lowBit(green) != bitWidth(blue) || lowBit(red) != bitWidth(blue) + bitWidth(green);
+        reorder =
+            lowBit(blue) != 0 || lowBit(green) != bitWidth(blue) || lowBit(red) != bitWidth(blue) + bitWidth(green);
         std::memcpy(static_cast<void*>(&info.bmiColors[0]), maskBytes, 12);
     }
     if (bits <= 8) {
@@ -288,8 +305,10 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData) {
         std::vector<std::uint8_t> encoded(static_cast<std::size_t>(available));
         if (!encoded.empty()) stream.ReadBuffer(encoded.data(), encoded.size());
         try {
-            if (compression == BI_RLE8) dib.DecodeRLE8(encoded.data(), encoded.size());
-            else dib.DecodeRLE4(encoded.data(), encoded.size());
+            if (compression == BI_RLE8)
+                dib.DecodeRLE8(encoded.data(), encoded.size());
+            else
+                dib.DecodeRLE4(encoded.data(), encoded.size());
         } catch (const EBmpError&) {
             throw;
         } catch (const ERasterError& e) {
@@ -302,7 +321,8 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData) {
     }
 }
 
-void ReadBmpFile(TRasterDIB& dib, const std::string& fileName) {
+void ReadBmpFile(TRasterDIB& dib, const std::string& fileName)
+{
     TFileStream stream(fileName, FileMode::OpenRead);
     try {
         ReadBmpStream(dib, stream);
@@ -313,7 +333,8 @@ void ReadBmpFile(TRasterDIB& dib, const std::string& fileName) {
 
 // --- BMP writer -------------------------------------------------------------------
 
-void WriteBmpStream(const TRasterDIB& dib, TStream& stream) {
+void WriteBmpStream(const TRasterDIB& dib, TStream& stream)
+{
     const std::uint32_t colourBytes = colourBytesOf(dib.Header);
     std::vector<std::uint8_t> head(54 + colourBytes);
     head[0] = 'B';
@@ -337,12 +358,14 @@ void WriteBmpStream(const TRasterDIB& dib, TStream& stream) {
     if (dib.Bits && h.ImageSize) stream.WriteBuffer(dib.Bits, h.ImageSize);
 }
 
-void WriteBmpFile(TRasterDIB& dib, const std::string& fileName) {
+void WriteBmpFile(TRasterDIB& dib, const std::string& fileName)
+{
     TFileStream stream(fileName, FileMode::Create);
     WriteBmpStream(dib, stream);
 }
 
-void TRasterDIB::SaveToFile(const std::string& fileName) const {
+void TRasterDIB::SaveToFile(const std::string& fileName) const
+{
     TFileStream stream(fileName, FileMode::Create);
     WriteBmpStream(*this, stream);
 }

@@ -20,7 +20,8 @@ constexpr const char* kLibraryName = "libijl15.so";
 // The folders the program itself would search for a library (its run path,
 // LD_LIBRARY_PATH, the system folders). Asked explicitly because a dlopen
 // from inside an interposing runtime (a sanitizer) skips the program's run path.
-void* openFromProgramSearchPath() {
+void* openFromProgramSearchPath()
+{
     void* self = dlopen(nullptr, RTLD_NOW);
     if (!self) return nullptr;
     void* found = nullptr;
@@ -47,12 +48,14 @@ struct JpegLibrary {
     ijlWriteFunc write = nullptr;
     bool present = false;
 
-    void unload() {
+    void unload()
+    {
         if (handle) dlclose(handle);
         *this = JpegLibrary{};
     }
 
-    void load(const std::string& path) {
+    void load(const std::string& path)
+    {
         unload();
         if (!path.empty()) {
             handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -83,12 +86,14 @@ struct JpegLibrary {
     }
 };
 
-std::mutex& libraryMutex() {
+std::mutex& libraryMutex()
+{
     static std::mutex m;
     return m;
 }
 
-JpegLibrary& library() {
+JpegLibrary& library()
+{
     static JpegLibrary lib = [] {
         JpegLibrary l;
         l.load(std::string());
@@ -98,7 +103,8 @@ JpegLibrary& library() {
 }
 
 // Rows of a 24-bit copy of any buffer, for depths the library cannot take.
-std::unique_ptr<TRasterDIB> trueColourCopy(const TRasterDIB& dib) {
+std::unique_ptr<TRasterDIB> trueColourCopy(const TRasterDIB& dib)
+{
     auto copy = std::make_unique<TRasterDIB>();
     copy->UseGDI = false;
     copy->SetSize(dib.Header.Width, dib.Header.Height, 24);
@@ -106,7 +112,8 @@ std::unique_ptr<TRasterDIB> trueColourCopy(const TRasterDIB& dib) {
     return copy;
 }
 
-bool greyPalette(const TRasterDIB& dib) {
+bool greyPalette(const TRasterDIB& dib)
+{
     for (const RGBQUAD& q : dib.Colors)
         if (q.rgbRed != q.rgbGreen || q.rgbGreen != q.rgbBlue) return false;
     return true;
@@ -114,11 +121,14 @@ bool greyPalette(const TRasterDIB& dib) {
 
 }  // namespace
 
-std::uint32_t JpegProcessorValue(const TCPUInfo& info) {
+std::uint32_t JpegProcessorValue(const TCPUInfo& info)
+{
     std::uint32_t value = 0;
     if (info.VendorID == "GenuineIntel") {
-        if (info.Family == 5) value = 1;
-        else if (info.Family == 6) value = info.Model < 2 ? 2 : 4;
+        if (info.Family == 5)
+            value = 1;
+        else if (info.Family == 6)
+            value = info.Model < 2 ? 2 : 4;
     }
     if (info.Has(cfMMX) && value < 3) value = 3;
     if (info.Has(cfSSE)) value = 5;
@@ -126,18 +136,21 @@ std::uint32_t JpegProcessorValue(const TCPUInfo& info) {
     return value;
 }
 
-bool JpegLibraryPresent() {
+bool JpegLibraryPresent()
+{
     std::lock_guard lock(libraryMutex());
     return library().present;
 }
 
-bool ReloadJpegLibrary(const std::string& path) {
+bool ReloadJpegLibrary(const std::string& path)
+{
     std::lock_guard lock(libraryMutex());
     library().load(path);
     return library().present;
 }
 
-void ReadJpegFile(TRasterDIB& dib, const std::string& fileName, std::uint8_t option) {
+void ReadJpegFile(TRasterDIB& dib, const std::string& fileName, std::uint8_t option)
+{
     std::lock_guard lock(libraryMutex());
     JpegLibrary& lib = library();
     if (!lib.present) return;
@@ -175,7 +188,8 @@ void ReadJpegFile(TRasterDIB& dib, const std::string& fileName, std::uint8_t opt
     if (status != IJL_OK) dib.SetSize(0, 0, 24);
 }
 
-void WriteJpegFile(TRasterDIB& dib, const std::string& fileName, int quality) {
+void WriteJpegFile(TRasterDIB& dib, const std::string& fileName, int quality)
+{
     std::lock_guard lock(libraryMutex());
     JpegLibrary& lib = library();
     if (!lib.present) return;

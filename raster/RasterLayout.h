@@ -11,7 +11,8 @@
 
 namespace raster_layout {
 
-inline std::uint32_t lowBits(int bits) {
+inline std::uint32_t lowBits(int bits)
+{
     return bits >= 32 ? 0xFFFFFFFFu : bits <= 0 ? 0u : (std::uint32_t(1) << bits) - 1;
 }
 
@@ -34,21 +35,22 @@ struct ChannelLayout {
           redLoss(dib.RedLoss),
           blueBits(dib.BlueBits),
           greenBits(dib.GreenBits),
-          redBits(dib.RedBits) {}
+          redBits(dib.RedBits)
+    {
+    }
 
     std::uint32_t blueField(std::uint32_t pixel) const { return pixel & blueMask; }
     std::uint32_t greenField(std::uint32_t pixel) const { return shiftDown(pixel, greenShift) & greenMask; }
     std::uint32_t redField(std::uint32_t pixel) const { return shiftDown(pixel, redShift) & redMask; }
 
     // Fields OR'ed together, in place: the bits a pixel value actually uses.
-    std::uint32_t usedBits() const {
-        return blueMask | shiftUp(greenMask, greenShift) | shiftUp(redMask, redShift);
-    }
+    std::uint32_t usedBits() const { return blueMask | shiftUp(greenMask, greenShift) | shiftUp(redMask, redShift); }
 
     // (value >> loss) << shift for each channel, OR'ed.
-    std::uint32_t pack(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const {
-        return shiftUp(std::uint32_t(red) >> redLoss, redShift) | shiftUp(std::uint32_t(green) >> greenLoss, greenShift) |
-               (std::uint32_t(blue) >> blueLoss);
+    std::uint32_t pack(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const
+    {
+        return shiftUp(std::uint32_t(red) >> redLoss, redShift) |
+               shiftUp(std::uint32_t(green) >> greenLoss, greenShift) | (std::uint32_t(blue) >> blueLoss);
     }
 
     // The conversion rule: ((field + 1) << loss) - 1, cut to 8 bits, so a
@@ -71,21 +73,21 @@ struct ChannelLayout {
 
     static std::uint32_t shiftDown(std::uint32_t v, int s) { return s >= 32 ? 0 : v >> s; }
     static std::uint32_t shiftUp(std::uint32_t v, int s) { return s >= 32 ? 0 : v << s; }
-    static std::uint8_t upPlusOne(std::uint32_t field, int loss) {
-        return std::uint8_t(((field + 1) << loss) - 1);
-    }
+    static std::uint8_t upPlusOne(std::uint32_t field, int loss) { return std::uint8_t(((field + 1) << loss) - 1); }
 };
 
 inline std::uint16_t load16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
-inline void store16(std::uint8_t* p, std::uint32_t v) {
+inline void store16(std::uint8_t* p, std::uint32_t v)
+{
     p[0] = std::uint8_t(v);
     p[1] = std::uint8_t(v >> 8);
 }
-inline std::uint32_t load32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-           (std::uint32_t(p[3]) << 24);
+inline std::uint32_t load32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
 }
-inline void store32(std::uint8_t* p, std::uint32_t v) {
+inline void store32(std::uint8_t* p, std::uint32_t v)
+{
     p[0] = std::uint8_t(v);
     p[1] = std::uint8_t(v >> 8);
     p[2] = std::uint8_t(v >> 16);
@@ -93,9 +95,9 @@ inline void store32(std::uint8_t* p, std::uint32_t v) {
 }
 
 // A buffer that has rows to work on: sized, with memory behind its rows.
-inline bool hasPixels(const TRasterDIB& dib) {
-    return dib.Bits != nullptr && dib.Width() > 0 && dib.AbsHeight > 0 &&
-           dib.Rows.size() == std::size_t(dib.AbsHeight);
+inline bool hasPixels(const TRasterDIB& dib)
+{
+    return dib.Bits != nullptr && dib.Width() > 0 && dib.AbsHeight > 0 && dib.Rows.size() == std::size_t(dib.AbsHeight);
 }
 
 // Two-buffer routines work on the area both buffers have, so a caller that
@@ -105,18 +107,18 @@ struct Area {
     int rows = 0;
     bool empty() const { return width <= 0 || rows <= 0; }
 };
-inline Area commonArea(const TRasterDIB& a, const TRasterDIB& b) {
+inline Area commonArea(const TRasterDIB& a, const TRasterDIB& b)
+{
     if (!hasPixels(a) || !hasPixels(b)) return {};
     return {std::min(a.Width(), b.Width()), std::min(a.AbsHeight, b.AbsHeight)};
 }
 
 // One index per byte from a 1-, 4- or 8-bpp row. A partial last byte is
 // read pixel by pixel, so padding never counts as a pixel.
-inline void unpackIndices(const std::uint8_t* row, int width, int bitCount, std::uint8_t* out) {
+inline void unpackIndices(const std::uint8_t* row, int width, int bitCount, std::uint8_t* out)
+{
     switch (bitCount) {
-    case 8:
-        std::memcpy(out, row, std::size_t(width));
-        break;
+    case 8: std::memcpy(out, row, std::size_t(width)); break;
     case 4: {
         const int pairs = width / 2;
         for (int i = 0; i < pairs; ++i) {
@@ -136,18 +138,16 @@ inline void unpackIndices(const std::uint8_t* row, int width, int bitCount, std:
         for (int x = whole * 8; x < width; ++x) out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
 // Packs one index per byte into a 1-, 4- or 8-bpp row. The bits of a partial
 // last byte that hold no pixel are left as they were.
-inline void packIndices(const std::uint8_t* idx, int width, int bitCount, std::uint8_t* row) {
+inline void packIndices(const std::uint8_t* idx, int width, int bitCount, std::uint8_t* row)
+{
     switch (bitCount) {
-    case 8:
-        std::memcpy(row, idx, std::size_t(width));
-        break;
+    case 8: std::memcpy(row, idx, std::size_t(width)); break;
     case 4: {
         const int pairs = width / 2;
         for (int i = 0; i < pairs; ++i) row[i] = std::uint8_t((idx[2 * i] << 4) | (idx[2 * i + 1] & 0x0F));
@@ -171,8 +171,7 @@ inline void packIndices(const std::uint8_t* idx, int width, int bitCount, std::u
         }
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 

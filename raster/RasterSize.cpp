@@ -18,7 +18,8 @@ namespace {
 
 // Both sides must have pixels; a zero-size source or target means there is
 // nothing to sample or nothing to fill, and no step is ever divided by zero.
-bool resizable(const TRasterDIB& src, const TRasterDIB& dst) {
+bool resizable(const TRasterDIB& src, const TRasterDIB& dst)
+{
     const int bitCount = src.BitCount();
     if (bitCount != dst.BitCount()) return false;
     if (bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32) return false;
@@ -29,7 +30,8 @@ bool resizable(const TRasterDIB& src, const TRasterDIB& dst) {
 // Nearest neighbour.
 
 template <int Bytes>
-void copyNearestRow(const std::uint8_t* s, std::uint8_t* d, const std::vector<std::int32_t>& offsets) {
+void copyNearestRow(const std::uint8_t* s, std::uint8_t* d, const std::vector<std::int32_t>& offsets)
+{
     for (const std::int32_t offset : offsets) {
         const std::uint8_t* p = s + offset;
         if constexpr (Bytes == 1) {
@@ -57,7 +59,8 @@ struct ColumnSample {
     std::uint32_t fx;    // x and 65535
 };
 
-std::vector<ColumnSample> bilinearColumns(int srcWidth, int dstWidth, int bytesPerPixel) {
+std::vector<ColumnSample> bilinearColumns(int srcWidth, int dstWidth, int bytesPerPixel)
+{
     std::vector<ColumnSample> columns(static_cast<std::size_t>(dstWidth));
     const std::int64_t step = (std::int64_t(srcWidth - 1) << 16) / dstWidth;
     std::int64_t x = 0;
@@ -79,7 +82,8 @@ struct RowSample {
     std::uint32_t bottom;
 };
 
-std::vector<RowSample> bilinearRows(const TRasterDIB& src, int dstRows) {
+std::vector<RowSample> bilinearRows(const TRasterDIB& src, int dstRows)
+{
     std::vector<RowSample> rows(static_cast<std::size_t>(dstRows));
     const int srcRows = src.AbsHeight;
     const std::int64_t step = (std::int64_t(srcRows - 1) << 16) / dstRows;
@@ -98,13 +102,15 @@ std::vector<RowSample> bilinearRows(const TRasterDIB& src, int dstRows) {
 // 255 gives 255 x 65537 >> 16 = 255 and no channel overflows.
 struct Weights {
     std::uint32_t tl, tr, bl, br;
-    Weights(std::uint32_t top, std::uint32_t bottom, std::uint32_t fx) {
+    Weights(std::uint32_t top, std::uint32_t bottom, std::uint32_t fx)
+    {
         tr = (top * fx) >> 16;
         tl = top - tr;
         br = (bottom * fx) >> 16;
         bl = bottom - br;
     }
-    std::uint8_t mix(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) const {
+    std::uint8_t mix(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) const
+    {
         return std::uint8_t((tl * a + tr * b + bl * c + br * d) >> 16);
     }
 };
@@ -112,7 +118,8 @@ struct Weights {
 // 8, 24 and 32 bpp: Channels bytes interpolated per pixel of Bytes bytes; the
 // fourth byte of a 32-bit destination pixel is left as it was.
 template <int Bytes, int Channels>
-void bilinearBytes(const TRasterDIB& src, TRasterDIB& dst) {
+void bilinearBytes(const TRasterDIB& src, TRasterDIB& dst)
+{
     const auto columns = bilinearColumns(src.Width(), dst.Width(), Bytes);
     const auto rows = bilinearRows(src, dst.AbsHeight);
     for (int row = 0; row < dst.AbsHeight; ++row) {
@@ -141,14 +148,16 @@ void bilinearBytes(const TRasterDIB& src, TRasterDIB& dst) {
 // included); the others, and the last pixel of a 24-bit row, take the plain path.
 #define PICTAVO_RESIZE_SSE41 1
 
-__attribute__((target("sse4.1"))) inline __m128i loadPixelLanes(const std::uint8_t* p) {
+__attribute__((target("sse4.1"))) inline __m128i loadPixelLanes(const std::uint8_t* p)
+{
     std::int32_t v;
     std::memcpy(&v, p, 4);
     return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(v));
 }
 
 template <int Bytes>
-__attribute__((target("sse4.1"))) void bilinearBytesSse41(const TRasterDIB& src, TRasterDIB& dst) {
+__attribute__((target("sse4.1"))) void bilinearBytesSse41(const TRasterDIB& src, TRasterDIB& dst)
+{
     const int dstWidth = dst.Width();
     const std::int32_t rowBytes = src.Stride;
     const auto columns = bilinearColumns(src.Width(), dstWidth, Bytes);
@@ -187,7 +196,8 @@ __attribute__((target("sse4.1"))) void bilinearBytesSse41(const TRasterDIB& src,
     }
 }
 
-bool processorHasSse41() {
+bool processorHasSse41()
+{
     __builtin_cpu_init();
     return __builtin_cpu_supports("sse4.1");
 }
@@ -198,7 +208,8 @@ std::atomic<bool> vectorPath{false};
 
 // 16 bpp: fields unpacked as field << loss (so 31 becomes 248 at 5 bits),
 // interpolated, packed with the destination's layout.
-void bilinear16(const TRasterDIB& src, TRasterDIB& dst) {
+void bilinear16(const TRasterDIB& src, TRasterDIB& dst)
+{
     const ChannelLayout in(src);
     const ChannelLayout out(dst);
     std::vector<std::uint8_t> blue(65536), green(65536), red(65536);
@@ -235,7 +246,8 @@ void bilinear16(const TRasterDIB& src, TRasterDIB& dst) {
 
 }  // namespace
 
-void ResizeNearest(const TRasterDIB& src, TRasterDIB& dst) {
+void ResizeNearest(const TRasterDIB& src, TRasterDIB& dst)
+{
     if (!resizable(src, dst)) return;
     const int bytes = src.BitCount() / 8;
     const int dstWidth = dst.Width();
@@ -260,7 +272,8 @@ void ResizeNearest(const TRasterDIB& src, TRasterDIB& dst) {
     }
 }
 
-void ResizeBilinear(const TRasterDIB& src, TRasterDIB& dst) {
+void ResizeBilinear(const TRasterDIB& src, TRasterDIB& dst)
+{
     if (!resizable(src, dst)) return;
     switch (dst.BitCount()) {
     case 8: bilinearBytes<1, 1>(src, dst); break;
@@ -284,7 +297,8 @@ void ResizeBilinear(const TRasterDIB& src, TRasterDIB& dst) {
     }
 }
 
-bool SetResizeVectorPath(bool enabled) {
+bool SetResizeVectorPath(bool enabled)
+{
 #ifdef PICTAVO_RESIZE_SSE41
     enabled = enabled && processorHasSse41();
 #else

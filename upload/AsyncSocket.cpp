@@ -13,24 +13,21 @@ using namespace asyncsocket_detail;
 namespace {
 int gLiveSockets = 0;
 bool gLibraryLoaded = false;
-} // namespace
+}  // namespace
 
 namespace asyncsocket_detail {
 
 void EnsureWinSock()
 {
-    if (gLibraryLoaded)
-        return;
+    if (gLibraryLoaded) return;
     int rc = winsock::WSAStartup(0x0101);
-    if (rc != 0)
-        throw ESocketException("WinSock: WSAStartup error #" + std::to_string(rc));
+    if (rc != 0) throw ESocketException("WinSock: WSAStartup error #" + std::to_string(rc));
     gLibraryLoaded = true;
 }
 
 void UnloadWinSock()
 {
-    if (!gLibraryLoaded)
-        return;
+    if (!gLibraryLoaded) return;
     winsock::WSACleanup();
     gLibraryLoaded = false;
 }
@@ -38,8 +35,7 @@ void UnloadWinSock()
 std::string Trim(const std::string& text)
 {
     auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
+    if (first == std::string::npos) return {};
     auto last = text.find_last_not_of(" \t\r\n");
     return text.substr(first, last - first + 1);
 }
@@ -59,23 +55,18 @@ bool LooksDotted(const std::string& text)
 long ReadDecimal(const std::string& text, long limit)
 {
     std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
+    while (i < text.size() && text[i] == ' ') ++i;
     long value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = value * 10 + (text[i] - '0');
-        if (value > limit)
-            return -1;
+        if (value > limit) return -1;
     }
     return value;
 }
 
-} // namespace asyncsocket_detail
+}  // namespace asyncsocket_detail
 
-std::string WSocketErrorDesc(int error)
-{
-    return winsock::WinSockErrorText(error);
-}
+std::string WSocketErrorDesc(int error) { return winsock::WinSockErrorText(error); }
 
 std::uint32_t SocketResolveHost(const std::string& text)
 {
@@ -96,40 +87,31 @@ std::uint32_t SocketResolveHost(const std::string& text)
 
 int SocketResolvePort(const std::string& text, const std::string& proto)
 {
-    if (text.empty() || text.size() >= 32)
-        throw ESocketException("SocketResolvePort: Invalid Port.");
+    if (text.empty() || text.size() >= 32) throw ESocketException("SocketResolvePort: Invalid Port.");
     if (text[0] >= '0' && text[0] <= '9') {
         long port = ReadDecimal(text, 65535);
-        if (port < 0)
-            throw ESocketException("SocketResolvePort: Invalid Port.");
+        if (port < 0) throw ESocketException("SocketResolvePort: Invalid Port.");
         return static_cast<int>(port);
     }
     int port = winsock::getservbyname(text, proto);
-    if (port < 0)
-        throw ESocketException("SocketResolvePort: Cannot convert port '" + text + "'");
+    if (port < 0) throw ESocketException("SocketResolvePort: Cannot convert port '" + text + "'");
     return port;
 }
 
 int SocketResolveProto(const std::string& text)
 {
-    if (text.empty() || text.size() >= 32)
-        throw ESocketException("SocketResolveProto: Invalid Protocol.");
+    if (text.empty() || text.size() >= 32) throw ESocketException("SocketResolveProto: Invalid Protocol.");
     if (text[0] >= '0' && text[0] <= '9') {
         long proto = ReadDecimal(text, 255);
-        if (proto < 0)
-            throw ESocketException("SocketResolveProto: Invalid Protocol.");
+        if (proto < 0) throw ESocketException("SocketResolveProto: Invalid Protocol.");
         return static_cast<int>(proto);
     }
     int proto = winsock::getprotobyname(text);
-    if (proto < 0)
-        throw ESocketException("SocketResolveProto: Cannot convert protocol '" + text + "'");
+    if (proto < 0) throw ESocketException("SocketResolveProto: Cannot convert protocol '" + text + "'");
     return proto;
 }
 
-int LiveSocketCount()
-{
-    return gLiveSockets;
-}
+int LiveSocketCount() { return gLiveSockets; }
 
 // --- life
 
@@ -158,13 +140,12 @@ TCustomAsyncSocket::~TCustomAsyncSocket()
             CloseSocket(false, 0);
         } catch (...) {
         }
-        if (FHSocket != INVALID_SOCKET) {   // a listener closed before it was bound
+        if (FHSocket != INVALID_SOCKET) {  // a listener closed before it was bound
             winsock::closesocket(FHSocket);
             FHSocket = INVALID_SOCKET;
         }
     }
-    if (--gLiveSockets < 1)
-        UnloadWinSock();
+    if (--gLiveSockets < 1) UnloadWinSock();
     DeallocateHWnd(FWindowHandle);
 }
 
@@ -201,8 +182,7 @@ void TCustomAsyncSocket::SetEndpointText(const char* property, const std::string
         return;
     }
     std::string trimmed = Trim(value);
-    if (assigned && trimmed == text)
-        return;
+    if (assigned && trimmed == text) return;
     text = trimmed;
     assigned = !trimmed.empty();
     resolved = false;
@@ -230,8 +210,7 @@ void TCustomAsyncSocket::SetLocalAddr(const std::string& value)
         return;
     }
     std::string text = Trim(value);
-    if (text.empty())
-        text = "0.0.0.0";
+    if (text.empty()) text = "0.0.0.0";
     std::uint32_t address = winsock::inet_addr(text);
     if (address == INADDR_NONE && text != "255.255.255.255") {
         RaiseException("SetLocalAddr(): Invalid IP address");
@@ -260,15 +239,11 @@ void TCustomAsyncSocket::SetSendFlags(TSocketSendFlags value)
     FSendFlags = flags;
 }
 
-int TCustomAsyncSocket::RcvdCount()
-{
-    return GetRcvdCount();
-}
+int TCustomAsyncSocket::RcvdCount() { return GetRcvdCount(); }
 
 int TCustomAsyncSocket::GetRcvdCount()
 {
-    if (FHSocket == INVALID_SOCKET)
-        return 0;
+    if (FHSocket == INVALID_SOCKET) return 0;
     unsigned long count = 0;
     if (winsock::ioctlsocket(FHSocket, winsock::FIONREAD_WS, &count) == winsock::SOCKET_ERROR) {
         RaiseSocketError("ioctlSocket");
@@ -280,8 +255,7 @@ int TCustomAsyncSocket::GetRcvdCount()
 int TCustomAsyncSocket::BufferedByteCount() const
 {
     int total = 0;
-    for (const auto& block : FBufList)
-        total += block->WrCount() - block->RdCount();
+    for (const auto& block : FBufList) total += block->WrCount() - block->RdCount();
     return total;
 }
 
@@ -298,74 +272,61 @@ void TCustomAsyncSocket::RaiseException(const std::string& text)
 void TCustomAsyncSocket::RaiseSocketError(const std::string& operation)
 {
     int error = winsock::WSAGetLastError();
-    std::string text = "Error " + std::to_string(error) + " in function " + operation + "\r\n" +
-                       WSocketErrorDesc(error);
+    std::string text =
+        "Error " + std::to_string(error) + " in function " + operation + "\r\n" + WSocketErrorDesc(error);
     if (error == winsock::WSAECONNRESET || error == winsock::WSAENOTCONN) {
-        if (FHSocket != INVALID_SOCKET)
-            winsock::closesocket(FHSocket);
+        if (FHSocket != INVALID_SOCKET) winsock::closesocket(FHSocket);
         FHSocket = INVALID_SOCKET;
-        if (FState != wsClosed)
-            ChangeState(wsClosed);
+        if (FState != wsClosed) ChangeState(wsClosed);
     }
     FLastError = error;
     RaiseException(text);
 }
 
-void TCustomAsyncSocket::HandleBackgroundError(const std::exception& e)
-{
-    HandleBackgroundErrorOf(*this, e);
-}
+void TCustomAsyncSocket::HandleBackgroundError(const std::exception& e) { HandleBackgroundErrorOf(*this, e); }
 
 // --- triggers
 
 bool TCustomAsyncSocket::TriggerDataAvailable(std::uint16_t error)
 {
-    if (!OnDataAvailable)
-        return false;
+    if (!OnDataAvailable) return false;
     OnDataAvailable(this, error);
     return true;
 }
 
 void TCustomAsyncSocket::TriggerSessionAvailable(std::uint16_t error)
 {
-    if (OnSessionAvailable)
-        OnSessionAvailable(this, error);
+    if (OnSessionAvailable) OnSessionAvailable(this, error);
 }
 
 void TCustomAsyncSocket::TriggerSessionConnected(std::uint16_t error)
 {
-    if (OnSessionConnected)
-        OnSessionConnected(this, error);
+    if (OnSessionConnected) OnSessionConnected(this, error);
 }
 
 void TCustomAsyncSocket::TriggerSessionClosed(std::uint16_t error)
 {
-    if (OnSessionClosed)
-        OnSessionClosed(this, error);
+    if (OnSessionClosed) OnSessionClosed(this, error);
 }
 
 void TCustomAsyncSocket::TriggerDataSent(std::uint16_t error)
 {
-    if (OnDataSent)
-        OnDataSent(this, error);
+    if (OnDataSent) OnDataSent(this, error);
 }
 
 void TCustomAsyncSocket::TriggerChangeState(TSocketState oldState, TSocketState newState)
 {
-    if (OnChangeState)
-        OnChangeState(this, oldState, newState);
+    if (OnChangeState) OnChangeState(this, oldState, newState);
 }
 
 void TCustomAsyncSocket::TriggerDnsLookupDone(std::uint16_t error)
 {
-    if (OnDnsLookupDone)
-        OnDnsLookupDone(this, error);
+    if (OnDnsLookupDone) OnDnsLookupDone(this, error);
 }
 
 void TCustomAsyncSocket::TriggerError()
 {
-    if (OnError)
-        OnError(this);
+    if (OnError) OnError(this);
 }
 
 void TCustomAsyncSocket::ChangeState(TSocketState newState)
@@ -381,41 +342,34 @@ void TCustomAsyncSocket::WndProc(TMessage& msg)
 {
     switch (msg.Msg) {
     case WM_ASYNCSELECT: {
-        if (FHSocket == INVALID_SOCKET || static_cast<TSocket>(msg.WParam) != FHSocket || FPaused)
-            return;
+        if (FHSocket == INVALID_SOCKET || static_cast<TSocket>(msg.WParam) != FHSocket || FPaused) return;
         std::uint16_t events = LoWord(msg.LParam);
         std::uint16_t error = HiWord(msg.LParam);
         if (events & winsock::FD_CONNECT) {
             ChangeState(wsConnected);
             TriggerSessionConnected(error);
-            if (error != 0 && FState != wsClosed)
-                Close();
+            if (error != 0 && FState != wsClosed) Close();
         }
-        if (events & winsock::FD_READ)
-            ReceiveLoop(error);
+        if (events & winsock::FD_READ) ReceiveLoop(error);
         if (events & winsock::FD_WRITE) {
             TryToSend();
-            if (FAllSent)
-                TriggerDataSent(error);
+            if (FAllSent) TriggerDataSent(error);
         }
-        if (events & winsock::FD_ACCEPT)
-            TriggerSessionAvailable(error);
+        if (events & winsock::FD_ACCEPT) TriggerSessionAvailable(error);
         if ((events & winsock::FD_CLOSE) && FState != wsConnecting) {
-            ReceiveLoop(0);   // deliver what is still buffered
+            ReceiveLoop(0);  // deliver what is still buffered
             if (!FCloseInvoked) {
                 FCloseInvoked = true;
                 TriggerSessionClosed(error);
             }
-            if (FState != wsClosed)
-                Close();
+            if (FState != wsClosed) Close();
         }
         return;
     }
     case WM_ASYNCGETHOSTBYNAME:
     case WM_ASYNCGETHOSTBYADDR: {
         auto handle = static_cast<winsock::AsyncHandle>(msg.WParam);
-        if (handle == 0 || handle != FDnsLookupHandle)
-            return;
+        if (handle == 0 || handle != FDnsLookupHandle) return;
         FDnsLookupHandle = 0;
         std::uint16_t error = HiWord(msg.LParam);
         winsock::AsyncHostResult result;
@@ -423,27 +377,20 @@ void TCustomAsyncSocket::WndProc(TMessage& msg)
         if (error == 0 && fetched) {
             if (msg.Msg == WM_ASYNCGETHOSTBYNAME) {
                 for (std::uint32_t address : result.Addresses) {
-                    if (FDnsResultList.size() >= 256)
-                        break;
+                    if (FDnsResultList.size() >= 256) break;
                     FDnsResultList.push_back(winsock::inet_ntoa(address));
                 }
             } else {
                 FDnsResultList.push_back(result.Name);
             }
-            if (!FDnsResultList.empty())
-                FDnsResult = FDnsResultList.front();
+            if (!FDnsResultList.empty()) FDnsResult = FDnsResultList.front();
         }
         TriggerDnsLookupDone(error);
         return;
     }
-    case WM_CLOSE_DELAYED:
-        Close();
-        return;
-    case WM_FREE_DELAYED:
-        delete this;
-        return;
-    default:
-        return;
+    case WM_CLOSE_DELAYED: Close(); return;
+    case WM_FREE_DELAYED: delete this; return;
+    default: return;
     }
 }
 
@@ -454,29 +401,24 @@ void TCustomAsyncSocket::ReceiveLoop(std::uint16_t error)
     for (;;) {
         FLastError = 0;
         unsigned long before = 0;
-        if (FHSocket != INVALID_SOCKET)
-            winsock::ioctlsocket(FHSocket, winsock::FIONREAD_WS, &before);
+        if (FHSocket != INVALID_SOCKET) winsock::ioctlsocket(FHSocket, winsock::FIONREAD_WS, &before);
         try {
             if (!TriggerDataAvailable(error)) {
                 char sink[1024];
                 int n = Receive(sink, sizeof sink);
-                if (n < 0 && FLastError == winsock::WSAEWOULDBLOCK)
-                    break;
+                if (n < 0 && FLastError == winsock::WSAEWOULDBLOCK) break;
             }
         } catch (...) {
             // The handler's failure ends this delivery, unreported, as it
             // always has; the connection stays up.
             break;
         }
-        if (FHSocket == INVALID_SOCKET)
-            break;
+        if (FHSocket == INVALID_SOCKET) break;
         unsigned long waiting = 0;
-        if (winsock::ioctlsocket(FHSocket, winsock::FIONREAD_WS, &waiting) == winsock::SOCKET_ERROR)
-            break;
+        if (winsock::ioctlsocket(FHSocket, winsock::FIONREAD_WS, &waiting) == winsock::SOCKET_ERROR) break;
         // A handler that leaves the data where it is would make this loop
         // spin; the next read event comes once it reads.
-        if (waiting == 0 || FLastError != 0 || waiting >= before)
-            break;
+        if (waiting == 0 || FLastError != 0 || waiting >= before) break;
     }
 }
 
@@ -507,12 +449,10 @@ int TCustomAsyncSocket::Receive(void* buffer, int size)
 std::string TCustomAsyncSocket::ReceiveText()
 {
     int waiting = RcvdCount();
-    if (waiting <= 0)
-        return {};
+    if (waiting <= 0) return {};
     std::string text(static_cast<std::size_t>(waiting), '\0');
     int n = Receive(text.data(), waiting);
-    if (n <= 0)
-        return {};
+    if (n <= 0) return {};
     text.resize(static_cast<std::size_t>(n));
     return text;
 }
@@ -539,21 +479,17 @@ int TCustomAsyncSocket::SendRaw(const void* data, int len)
     switch (FSendFlags) {
     case wsSendNormal: flags = 0; break;
     case wsSendUrgent: flags = winsock::MSG_OOB_WS; break;
-    default:
-        RaiseException("Invalid internal SendFlags");
-        return -1;
+    default: RaiseException("Invalid internal SendFlags"); return -1;
     }
     int n = FType == SOCK_DGRAM ? winsock::sendto(FHSocket, data, len, flags, FSin)
                                 : winsock::send(FHSocket, data, len, flags);
-    if (n > 0 && OnSendData)
-        OnSendData(this, n);
+    if (n > 0 && OnSendData) OnSendData(this, n);
     return n;
 }
 
 void TCustomAsyncSocket::TryToSend()
 {
-    if (FHSocket == INVALID_SOCKET || FBufList.empty())
-        return;
+    if (FHSocket == INVALID_SOCKET || FBufList.empty()) return;
     for (;;) {
         TBuffer& block = *FBufList.front();
         int count = 0;
@@ -569,30 +505,24 @@ void TCustomAsyncSocket::TryToSend()
         int sent = SendRaw(data, count);
         if (sent < 0) {
             int error = winsock::WSAGetLastError();
-            if (error == winsock::WSAECONNRESET || error == winsock::WSAENOTSOCK ||
-                error == winsock::WSAENOTCONN || error == winsock::WSAEINVAL ||
-                error == winsock::WSAECONNABORTED) {
-                FCloseInvoked = true;   // the close below must not report it a second time
+            if (error == winsock::WSAECONNRESET || error == winsock::WSAENOTSOCK || error == winsock::WSAENOTCONN ||
+                error == winsock::WSAEINVAL || error == winsock::WSAECONNABORTED) {
+                FCloseInvoked = true;  // the close below must not report it a second time
                 Close();
                 TriggerSessionClosed(static_cast<std::uint16_t>(error));
                 return;
             }
-            if (error == winsock::WSAEWOULDBLOCK)
-                return;
+            if (error == winsock::WSAEWOULDBLOCK) return;
             winsock::WSASetLastError(error);
             RaiseSocketError("TryToSend failed");
             return;
         }
         block.Remove(sent);
-        if (sent < count)
-            return;
+        if (sent < count) return;
     }
 }
 
-void TCustomAsyncSocket::DeleteBufferedData()
-{
-    FBufList.clear();
-}
+void TCustomAsyncSocket::DeleteBufferedData() { FBufList.clear(); }
 
 int TCustomAsyncSocket::Send(const void* data, int len)
 {
@@ -605,12 +535,10 @@ int TCustomAsyncSocket::Send(const void* data, int len)
     if (len > 0 && data != nullptr) {
         auto bytes = static_cast<const std::uint8_t*>(data);
         int done = 0;
-        if (FBufList.empty())
-            FBufList.push_back(std::make_unique<TBuffer>(FBufSize));
+        if (FBufList.empty()) FBufList.push_back(std::make_unique<TBuffer>(FBufSize));
         while (done < len) {
             int n = FBufList.back()->Write(bytes + done, len - done);
-            if (n == 0)
-                FBufList.push_back(std::make_unique<TBuffer>(FBufSize));
+            if (n == 0) FBufList.push_back(std::make_unique<TBuffer>(FBufSize));
             done += n;
         }
     }
@@ -622,10 +550,7 @@ int TCustomAsyncSocket::Send(const void* data, int len)
     return std::max(len, 0);
 }
 
-int TCustomAsyncSocket::SendText(const std::string& text)
-{
-    return Send(text.data(), static_cast<int>(text.size()));
-}
+int TCustomAsyncSocket::SendText(const std::string& text) { return Send(text.data(), static_cast<int>(text.size())); }
 
 int TCustomAsyncSocket::SendTo(const sockaddr_in& to, const void* data, int len)
 {
@@ -652,16 +577,13 @@ void TCustomAsyncSocket::CloseSocket(bool shut, int error)
         }
         return;
     }
-    if (FState == wsClosed)
-        return;
-    if (shut)
-        winsock::shutdown(FHSocket, 1);
+    if (FState == wsClosed) return;
+    if (shut) winsock::shutdown(FHSocket, 1);
     // close() never reports "would block", so no retry loop is needed here.
     int closeError = 0;
     if (winsock::closesocket(FHSocket) != 0) {
         int rc = winsock::WSAGetLastError();
-        if (rc != winsock::WSANOTINITIALISED)
-            closeError = rc;
+        if (rc != winsock::WSANOTINITIALISED) closeError = rc;
     }
     FHSocket = INVALID_SOCKET;
     ChangeState(wsClosed);
@@ -683,20 +605,11 @@ void TCustomAsyncSocket::CloseSocket(bool shut, int error)
     }
 }
 
-void TCustomAsyncSocket::Close()
-{
-    CloseSocket(true, 0);
-}
+void TCustomAsyncSocket::Close() { CloseSocket(true, 0); }
 
-void TCustomAsyncSocket::PostClose()
-{
-    PostMessage(FWindowHandle, WM_CLOSE_DELAYED, 0, 0);
-}
+void TCustomAsyncSocket::PostClose() { PostMessage(FWindowHandle, WM_CLOSE_DELAYED, 0, 0); }
 
-void TCustomAsyncSocket::PostFree()
-{
-    PostMessage(FWindowHandle, WM_FREE_DELAYED, 0, 0);
-}
+void TCustomAsyncSocket::PostFree() { PostMessage(FWindowHandle, WM_FREE_DELAYED, 0, 0); }
 
 void TCustomAsyncSocket::Abort()
 {
@@ -724,29 +637,22 @@ void TCustomAsyncSocket::WaitForClose()
 
 void TCustomAsyncSocket::Shutdown(int how)
 {
-    if (FHSocket != INVALID_SOCKET)
-        winsock::shutdown(FHSocket, how);
+    if (FHSocket != INVALID_SOCKET) winsock::shutdown(FHSocket, how);
 }
 
 void TCustomAsyncSocket::Pause()
 {
     FPaused = true;
-    if (FHSocket != INVALID_SOCKET)
-        winsock::WSAAsyncSelect(FHSocket, FWindowHandle, WM_ASYNCSELECT, 0);
+    if (FHSocket != INVALID_SOCKET) winsock::WSAAsyncSelect(FHSocket, FWindowHandle, WM_ASYNCSELECT, 0);
 }
 
 void TCustomAsyncSocket::Resume()
 {
     FPaused = false;
-    if (FHSocket == INVALID_SOCKET)
-        return;
+    if (FHSocket == INVALID_SOCKET) return;
     long events = kSelectDup;
-    if (FState == wsListening)
-        events |= winsock::FD_ACCEPT;   // a resumed listener must still accept
+    if (FState == wsListening) events |= winsock::FD_ACCEPT;  // a resumed listener must still accept
     winsock::WSAAsyncSelect(FHSocket, FWindowHandle, WM_ASYNCSELECT, events);
 }
 
-void TCustomAsyncSocket::PumpMessages()
-{
-    ProcessMessages();
-}
+void TCustomAsyncSocket::PumpMessages() { ProcessMessages(); }

@@ -29,12 +29,12 @@ using TSocket = winsock::SOCKET;
 constexpr TSocket INVALID_SOCKET = winsock::INVALID_SOCKET;
 
 // Messages of the hidden window.
-constexpr UINT WM_ASYNCSELECT = WM_USER + 1;       // 1025 select notification
-constexpr UINT WM_ASYNCGETHOSTBYNAME = WM_USER + 2; // 1026 host-name look-up done
-constexpr UINT WM_ASYNCGETHOSTBYADDR = WM_USER + 3; // 1027 address look-up done
-constexpr UINT WM_CLOSE_DELAYED = WM_USER + 4;      // 1028 Close later
-constexpr UINT WM_FREE_DELAYED = WM_USER + 5;       // 1029 free later
-constexpr UINT WM_TRIGGER_DATA_AVAILABLE = WM_USER + 20; // 1044 line mode changed
+constexpr UINT WM_ASYNCSELECT = WM_USER + 1;              // 1025 select notification
+constexpr UINT WM_ASYNCGETHOSTBYNAME = WM_USER + 2;       // 1026 host-name look-up done
+constexpr UINT WM_ASYNCGETHOSTBYADDR = WM_USER + 3;       // 1027 address look-up done
+constexpr UINT WM_CLOSE_DELAYED = WM_USER + 4;            // 1028 Close later
+constexpr UINT WM_FREE_DELAYED = WM_USER + 5;             // 1029 free later
+constexpr UINT WM_TRIGGER_DATA_AVAILABLE = WM_USER + 20;  // 1044 line mode changed
 
 class ESocketException : public Exception {
 public:
@@ -42,8 +42,14 @@ public:
 };
 
 enum TSocketState {
-    wsInvalidState = 0, wsOpened, wsBound, wsConnecting, wsConnected,
-    wsAccepting /* never entered */, wsListening, wsClosed
+    wsInvalidState = 0,
+    wsOpened,
+    wsBound,
+    wsConnecting,
+    wsConnected,
+    wsAccepting /* never entered */,
+    wsListening,
+    wsClosed
 };
 enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
 enum TSocketSendFlags { wsSendNormal = 0, wsSendUrgent = 1 };
@@ -84,15 +90,15 @@ public:
     // --- operations
     virtual void Connect();
     virtual void Listen();
-    virtual void Close();                 // CloseSocket(true, 0)
-    void PostClose();                     // Close when message 1028 arrives
-    void PostFree();                      // delete this on message 1029 (only for
-                                          // sockets created with new that nobody owns)
+    virtual void Close();  // CloseSocket(true, 0)
+    void PostClose();      // Close when message 1028 arrives
+    void PostFree();       // delete this on message 1029 (only for
+                           // sockets created with new that nobody owns)
     virtual void Abort();
-    void Flush();                         // pumps until the queue is sent or the socket gone
+    void Flush();  // pumps until the queue is sent or the socket gone
     void WaitForClose();
-    TSocket Accept();                     // handle of the incoming connection or -1
-    void Dup(TSocket handle);             // take over an accepted handle
+    TSocket Accept();          // handle of the incoming connection or -1
+    void Dup(TSocket handle);  // take over an accepted handle
     void Shutdown(int how);
     void Pause();
     void Resume();
@@ -108,16 +114,16 @@ public:
     void ReverseDnsLookup(const std::string& addressText);
     void CancelDnsLookup();
 
-    std::string PeerAddress();            // "error" when not connected
+    std::string PeerAddress();  // "error" when not connected
     std::string PeerPortText();
     // The read-only properties over the two queries above.
     std::string PeerAddr() { return PeerAddress(); }
     std::string PeerPort() { return PeerPortText(); }
     int PeerSockAddr(sockaddr_in& address);   // 0 or -1
     int LocalSockAddr(sockaddr_in& address);  // 0 or -1
-    std::string LocalPortText();          // "error" unless bound, connected or listening
+    std::string LocalPortText();              // "error" unless bound, connected or listening
 
-    void PumpMessages();                  // processes pending messages once
+    void PumpMessages();  // processes pending messages once
 
     // --- properties
     const std::string& Addr() const { return FAddrStr; }
@@ -143,14 +149,14 @@ public:
 
     int LastError() const { return FLastError; }
     long ReadCount() const { return FReadCount; }
-    int RcvdCount();                      // bytes waiting (-1 on failure)
+    int RcvdCount();  // bytes waiting (-1 on failure)
     const std::string& DnsResult() const { return FDnsResult; }
     const std::vector<std::string>& DnsResultList() const { return FDnsResultList; }
     TSocketState State() const { return FState; }
     TSocket HSocket() const { return FHSocket; }
     HWND Handle() const { return FWindowHandle; }
     bool AllSent() const { return FAllSent; }
-    int BufferedByteCount() const;        // bytes in the send queue
+    int BufferedByteCount() const;  // bytes in the send queue
 
     // --- events
     TDataAvailable OnDataAvailable;
@@ -173,7 +179,7 @@ protected:
     virtual int GetRcvdCount();
     void BindLocal();
     int SendRaw(const void* data, int len);
-    void RaiseException(const std::string& text);    // OnError or ESocketException
+    void RaiseException(const std::string& text);  // OnError or ESocketException
     void RaiseSocketError(const std::string& operation);
     void HandleBackgroundError(const std::exception& e);
     virtual bool TriggerDataAvailable(std::uint16_t error);  // true when a handler exists
@@ -184,14 +190,14 @@ protected:
     virtual void TriggerChangeState(TSocketState oldState, TSocketState newState);
     virtual void TriggerDnsLookupDone(std::uint16_t error);
     virtual void TriggerError();
-    virtual int RecvRaw(void* buffer, int size, int flags);   // the raw receive
+    virtual int RecvRaw(void* buffer, int size, int flags);  // the raw receive
     int RecvFromRaw(void* buffer, int size, int flags, sockaddr_in& from);
     void ChangeState(TSocketState newState);
     void TryToSend();
-    void ReceiveLoop(std::uint16_t error);       // the receive loop of read/close events
+    void ReceiveLoop(std::uint16_t error);  // the receive loop of read/close events
     void DeleteBufferedData();
     void SetLingerOption();
-    void DoConnect();                             // the base connect, for the SOCKS layer
+    void DoConnect();  // the base connect, for the SOCKS layer
     void DoListen();
     // Resolves what is not yet resolved of the protocol, the port (with
     // localPort, the local port too) and the address, in that order; a name
@@ -311,22 +317,22 @@ private:
     void SocksDoAuthenticate();
     void SocksError(int error, const std::string& msg);
     void SocksConnected(int replyLength);
-    int ReadReply();            // reads into the reply area; bytes read or -1
+    int ReadReply();  // reads into the reply area; bytes read or -1
     void ConsumeReply(int length);
     void SocksMethodReply();
     void SocksAuthReply();
     void SocksConnectReply();
-    int FSocksDestPort = 0;      // the real destination, behind the proxy
+    int FSocksDestPort = 0;  // the real destination, behind the proxy
 
     std::string FSocksServer, FSocksPort, FSocksLevel = "5";
     bool FSocksServerAssigned = false, FSocksPortAssigned = false;
     std::string FSocksUsercode, FSocksPassword;
     TSocksAuthentication FSocksAuthentication = socksNoAuthentication;
-    int FSocksState = 0;         // 0 none, 1 method reply / connecting, 2 auth, 3 connect reply
+    int FSocksState = 0;  // 0 none, 1 method reply / connecting, 2 auth, 3 connect reply
     std::vector<std::uint8_t> FRcvBuf = std::vector<std::uint8_t>(SocksReplyCapacity);
     int FRcvCnt = 0;
     int FSocksMethod = 0;
-    int FSocksRcvdCnt = 0;       // data bytes that arrived behind the proxy's reply
+    int FSocksRcvdCnt = 0;  // data bytes that arrived behind the proxy's reply
     int FSocksRcvdPtr = 0;
     std::string FBoundAddr, FBoundPort;
 };
@@ -369,8 +375,8 @@ private:
     bool FLineEcho = false;
     bool FLineEdit = false;
     int FLineLimit = 65536;
-    std::string FRcvdPtr;        // received bytes not yet handed out
-    int FLineLength = 0;         // length of the ready line, 0 = none
+    std::string FRcvdPtr;  // received bytes not yet handed out
+    int FLineLength = 0;   // length of the ready line, 0 = none
     bool FLineReceivedFlag = false;
 };
 
@@ -382,5 +388,4 @@ public:
     int RunAndWait(bool& flag, const std::function<void()>& routine);
 };
 
-class TAsyncSocket : public TCustomSyncSocket {
-};
+class TAsyncSocket : public TCustomSyncSocket {};

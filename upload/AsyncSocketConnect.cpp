@@ -28,8 +28,7 @@ void TCustomAsyncSocket::BindLocal()
 
 void TCustomAsyncSocket::SetLingerOption()
 {
-    if (FLingerOnOff == wsLingerNoSet)
-        return;
+    if (FLingerOnOff == wsLingerNoSet) return;
     if (FHSocket == INVALID_SOCKET) {
         RaiseException("Cannot set linger option at this time");
         return;
@@ -40,10 +39,7 @@ void TCustomAsyncSocket::SetLingerOption()
         RaiseSocketError("setsockopt(SO_LINGER)");
 }
 
-void TCustomAsyncSocket::Connect()
-{
-    DoConnect();
-}
+void TCustomAsyncSocket::Connect() { DoConnect(); }
 
 void TCustomAsyncSocket::DoConnect()
 {
@@ -90,8 +86,7 @@ void TCustomAsyncSocket::DoConnect()
             }
         }
     } else {
-        if (FLocalPortNum != 0 || FLocalAddr != "0.0.0.0")
-            BindLocal();
+        if (FLocalPortNum != 0 || FLocalAddr != "0.0.0.0") BindLocal();
         SetLingerOption();
         int on = -1;
         if (winsock::setsockopt(FHSocket, winsock::SOL_SOCKET_WS, winsock::SO_KEEPALIVE_WS, &on, sizeof on) != 0) {
@@ -144,10 +139,7 @@ void TCustomAsyncSocket::ResolveAssigned(bool localPort)
     }
 }
 
-void TCustomAsyncSocket::Listen()
-{
-    DoListen();
-}
+void TCustomAsyncSocket::Listen() { DoListen(); }
 
 void TCustomAsyncSocket::DoListen()
 {
@@ -276,8 +268,7 @@ void TCustomAsyncSocket::CheckLookupStarted(const std::string& what)
 void TCustomAsyncSocket::DnsLookup(const std::string& hostName)
 {
     EnsureWinSock();
-    if (!BeginLookup(!hostName.empty()))
-        return;
+    if (!BeginLookup(!hostName.empty())) return;
     std::string name = Trim(hostName);
     if (LooksDotted(name)) {
         std::uint32_t address = winsock::inet_addr(name);
@@ -297,32 +288,28 @@ void TCustomAsyncSocket::ReverseDnsLookup(const std::string& addressText)
     EnsureWinSock();
     std::string text = Trim(addressText);
     std::uint32_t address = winsock::inet_addr(text);
-    if (!BeginLookup(!text.empty() && (address != INADDR_NONE || text == "255.255.255.255")))
-        return;
+    if (!BeginLookup(!text.empty() && (address != INADDR_NONE || text == "255.255.255.255"))) return;
     FDnsLookupHandle = winsock::WSAAsyncGetHostByAddr(FWindowHandle, WM_ASYNCGETHOSTBYADDR, address);
     CheckLookupStarted(addressText);
 }
 
 void TCustomAsyncSocket::CancelDnsLookup()
 {
-    if (FDnsLookupHandle == 0)
-        return;
+    if (FDnsLookupHandle == 0) return;
     winsock::AsyncHandle handle = FDnsLookupHandle;
     FDnsLookupHandle = 0;
     if (winsock::WSACancelAsyncRequest(handle) != 0) {
         RaiseSocketError("WSACancelAsyncRequest");
         return;
     }
-    if (!FDestroying)
-        TriggerDnsLookupDone(winsock::WSAEINTR);
+    if (!FDestroying) TriggerDnsLookupDone(winsock::WSAEINTR);
 }
 
 // --- addresses
 
 std::string TCustomAsyncSocket::PeerAddress()
 {
-    if (FState != wsConnected)
-        return "error";
+    if (FState != wsConnected) return "error";
     sockaddr_in sin{};
     if (winsock::getpeername(FHSocket, &sin) != 0) {
         RaiseSocketError("GetPeerName");
@@ -333,8 +320,7 @@ std::string TCustomAsyncSocket::PeerAddress()
 
 std::string TCustomAsyncSocket::PeerPortText()
 {
-    if (FState != wsConnected)
-        return "error";
+    if (FState != wsConnected) return "error";
     sockaddr_in sin{};
     if (winsock::getpeername(FHSocket, &sin) != 0) {
         RaiseSocketError("GetPeerPort");
@@ -363,10 +349,8 @@ int TCustomAsyncSocket::LocalSockAddr(sockaddr_in& address)
 
 std::string TCustomAsyncSocket::LocalPortText()
 {
-    if (FState != wsBound && FState != wsConnected && FState != wsListening)
-        return "error";
+    if (FState != wsBound && FState != wsConnected && FState != wsListening) return "error";
     sockaddr_in sin{};
-    if (winsock::getsockname(FHSocket, &sin) != 0)
-        return "error";
+    if (winsock::getsockname(FHSocket, &sin) != 0) return "error";
     return std::to_string(ntohs(sin.sin_port));
 }

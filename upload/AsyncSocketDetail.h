@@ -17,11 +17,9 @@ bool LooksDotted(const std::string& text);
 // up to the first other character; -1 when it exceeds `limit`.
 long ReadDecimal(const std::string& text, long limit);
 
-constexpr long kSelectConnect = winsock::FD_READ | winsock::FD_WRITE | winsock::FD_ACCEPT |
-                                winsock::FD_CONNECT | winsock::FD_CLOSE;   // 59
-constexpr long kSelectListen = winsock::FD_READ | winsock::FD_WRITE | winsock::FD_ACCEPT |
-                               winsock::FD_CLOSE;                          // 43
-constexpr long kSelectDup = winsock::FD_READ | winsock::FD_WRITE | winsock::FD_CONNECT |
-                            winsock::FD_CLOSE;                             // 51
+constexpr long kSelectConnect =
+    winsock::FD_READ | winsock::FD_WRITE | winsock::FD_ACCEPT | winsock::FD_CONNECT | winsock::FD_CLOSE;       // 59
+constexpr long kSelectListen = winsock::FD_READ | winsock::FD_WRITE | winsock::FD_ACCEPT | winsock::FD_CLOSE;  // 43
+constexpr long kSelectDup = winsock::FD_READ | winsock::FD_WRITE | winsock::FD_CONNECT | winsock::FD_CLOSE;    // 51
 
-} // namespace asyncsocket_detail
+}  // namespace asyncsocket_detail

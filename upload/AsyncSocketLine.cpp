@@ -6,7 +6,7 @@
 #include <cstring>
 
 namespace {
-constexpr int kLineReadChunk = 65536;   // at most this much is read per event
+constexpr int kLineReadChunk = 65536;  // at most this much is read per event
 }
 
 TCustomLineSocket::TCustomLineSocket() = default;
@@ -21,13 +21,10 @@ void TCustomLineSocket::ResetDefaults()
 
 void TCustomLineSocket::SetLineMode(bool value)
 {
-    if (value == FLineMode)
-        return;
+    if (value == FLineMode) return;
     FLineMode = value;
-    if (!value)
-        FLineLength = 0;   // a half-read line stays in front for plain reads
-    if (!FRcvdPtr.empty())
-        PostMessage(FWindowHandle, WM_TRIGGER_DATA_AVAILABLE, 0, 0);
+    if (!value) FLineLength = 0;  // a half-read line stays in front for plain reads
+    if (!FRcvdPtr.empty()) PostMessage(FWindowHandle, WM_TRIGGER_DATA_AVAILABLE, 0, 0);
 }
 
 void TCustomLineSocket::WndProc(TMessage& msg)
@@ -42,17 +39,14 @@ void TCustomLineSocket::WndProc(TMessage& msg)
             DeliverLines(0);
         else if (!TCustomSocksSocket::TriggerDataAvailable(0))
             break;
-        if (FRcvdPtr.size() >= before)
-            break;   // nothing taken: the rest waits for more data or a read
+        if (FRcvdPtr.size() >= before) break;  // nothing taken: the rest waits for more data or a read
     }
 }
 
 int TCustomLineSocket::GetRcvdCount()
 {
-    if (FLineMode)
-        return FLineLength;
-    if (!FRcvdPtr.empty())
-        return static_cast<int>(FRcvdPtr.size());
+    if (FLineMode) return FLineLength;
+    if (!FRcvdPtr.empty()) return static_cast<int>(FRcvdPtr.size());
     return TCustomSocksSocket::GetRcvdCount();
 }
 
@@ -67,8 +61,7 @@ int TCustomLineSocket::RecvRaw(void* buffer, int size, int flags)
         std::memcpy(buffer, FRcvdPtr.data(), static_cast<std::size_t>(count));
         FRcvdPtr.erase(0, static_cast<std::size_t>(count));
         FLineLength -= count;
-        if (FLineLength == 0)
-            FLineReceivedFlag = false;
+        if (FLineLength == 0) FLineReceivedFlag = false;
         return count;
     }
     if (!FRcvdPtr.empty()) {
@@ -87,17 +80,15 @@ int TCustomLineSocket::RecvRaw(void* buffer, int size, int flags)
 
 bool TCustomLineSocket::TriggerDataAvailable(std::uint16_t error)
 {
-    if (!FLineMode || FLineEnd.empty() || SocksNegotiating())
-        return TCustomSocksSocket::TriggerDataAvailable(error);
+    if (!FLineMode || FLineEnd.empty() || SocksNegotiating()) return TCustomSocksSocket::TriggerDataAvailable(error);
 
     int waiting = TCustomSocksSocket::GetRcvdCount();
     int want = std::clamp(waiting, 1, kLineReadChunk);
     std::string chunk(static_cast<std::size_t>(want), '\0');
     int n = TCustomSocksSocket::RecvRaw(chunk.data(), want, 0);
     if (n <= 0) {
-        if (n < 0)
-            FLastError = winsock::WSAGetLastError();
-        return true;   // nothing new; a close or the next read event follows
+        if (n < 0) FLastError = winsock::WSAGetLastError();
+        return true;  // nothing new; a close or the next read event follows
     }
     std::size_t oldCount = FRcvdPtr.size();
     FRcvdPtr.append(chunk.data(), static_cast<std::size_t>(n));
@@ -131,8 +122,7 @@ void TCustomLineSocket::EditLine(std::size_t oldCount)
         }
     }
     FRcvdPtr = std::move(edited);
-    if (FLineEcho && !echo.empty() && FState == wsConnected)
-        SendText(echo);
+    if (FLineEcho && !echo.empty() && FState == wsConnected) SendText(echo);
 }
 
 void TCustomLineSocket::DeliverLines(std::size_t oldCount)
@@ -148,14 +138,12 @@ void TCustomLineSocket::DeliverLines(std::size_t oldCount)
         } else if (FRcvdPtr.size() > static_cast<std::size_t>(FLineLimit)) {
             // A line longer than we hold: hand it out in pieces and keep the
             // connection, rather than buffering without end.
-            if (OnLineTooLong)
-                OnLineTooLong(this);
+            if (OnLineTooLong) OnLineTooLong(this);
             length = static_cast<std::size_t>(FLineLimit);
         } else {
             break;
         }
-        if (!HandOutLine(length, 0))
-            break;
+        if (!HandOutLine(length, 0)) break;
         start = 0;
     }
 }
@@ -167,12 +155,9 @@ bool TCustomLineSocket::HandOutLine(std::size_t length, std::uint16_t error)
     FLineReceivedFlag = true;
     while (FLineLength > 0) {
         int before = FLineLength;
-        if (!TCustomSocksSocket::TriggerDataAvailable(error))
-            break;   // nobody reads: the line is dropped
-        if (!FLineMode)
-            return false;   // switched off: what is left goes to plain reads
-        if (FLineLength >= before)
-            break;   // the handler read nothing: drop the rest of the line
+        if (!TCustomSocksSocket::TriggerDataAvailable(error)) break;  // nobody reads: the line is dropped
+        if (!FLineMode) return false;                                 // switched off: what is left goes to plain reads
+        if (FLineLength >= before) break;  // the handler read nothing: drop the rest of the line
     }
     if (FLineLength > 0) {
         FRcvdPtr.erase(0, std::min(static_cast<std::size_t>(FLineLength), FRcvdPtr.size()));
@@ -184,8 +169,7 @@ bool TCustomLineSocket::HandOutLine(std::size_t length, std::uint16_t error)
 
 void TCustomLineSocket::TriggerSessionClosed(std::uint16_t error)
 {
-    if (FLineMode && !FRcvdPtr.empty())
-        HandOutLine(FRcvdPtr.size(), 0);   // the unfinished last line
+    if (FLineMode && !FRcvdPtr.empty()) HandOutLine(FRcvdPtr.size(), 0);  // the unfinished last line
     TCustomSocksSocket::TriggerSessionClosed(error);
     FRcvdPtr.clear();
     FRcvdPtr.shrink_to_fit();
@@ -195,8 +179,7 @@ void TCustomLineSocket::TriggerSessionClosed(std::uint16_t error)
 int TCustomSyncSocket::WaitForFlag(const bool& flag)
 {
     while (!flag) {
-        if (TerminationRequested())
-            return 12001;
+        if (TerminationRequested()) return 12001;
         RunUntil([&] { return flag || TerminationRequested(); });
     }
     return 0;
@@ -205,7 +188,6 @@ int TCustomSyncSocket::WaitForFlag(const bool& flag)
 int TCustomSyncSocket::RunAndWait(bool& flag, const std::function<void()>& routine)
 {
     flag = false;
-    if (routine)
-        routine();
+    if (routine) routine();
     return WaitForFlag(flag);
 }

@@ -14,17 +14,13 @@ namespace {
 
 std::string Lower(std::string text)
 {
-    for (auto& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
-} // namespace
+}  // namespace
 
-TCustomSocksSocket::TCustomSocksSocket()
-{
-    ResetSocks();
-}
+TCustomSocksSocket::TCustomSocksSocket() { ResetSocks(); }
 
 void TCustomSocksSocket::ResetSocks()
 {
@@ -80,20 +76,17 @@ void TCustomSocksSocket::SetSocksLevel(const std::string& value)
 
 void TCustomSocksSocket::TriggerSocksConnected(std::uint16_t error)
 {
-    if (OnSocksConnected)
-        OnSocksConnected(this, error);
+    if (OnSocksConnected) OnSocksConnected(this, error);
 }
 
 void TCustomSocksSocket::TriggerSocksError(int error, const std::string& msg)
 {
-    if (OnSocksError)
-        OnSocksError(this, error, msg);
+    if (OnSocksError) OnSocksError(this, error, msg);
 }
 
 void TCustomSocksSocket::TriggerSocksAuthState(TSocksAuthState state)
 {
-    if (OnSocksAuthState)
-        OnSocksAuthState(this, state);
+    if (OnSocksAuthState) OnSocksAuthState(this, state);
 }
 
 void TCustomSocksSocket::Listen()
@@ -235,11 +228,9 @@ void TCustomSocksSocket::SocksError(int error, const std::string& msg)
 int TCustomSocksSocket::ReadReply()
 {
     int room = SocksReplyCapacity - FRcvCnt;
-    if (room <= 0)
-        return 0;
+    if (room <= 0) return 0;
     int n = TCustomAsyncSocket::RecvRaw(FRcvBuf.data() + FRcvCnt, room, 0);
-    if (n > 0)
-        FRcvCnt += n;
+    if (n > 0) FRcvCnt += n;
     return n;
 }
 
@@ -252,8 +243,7 @@ void TCustomSocksSocket::ConsumeReply(int length)
 
 bool TCustomSocksSocket::TriggerDataAvailable(std::uint16_t error)
 {
-    if (FSocksState == 0)
-        return TCustomAsyncSocket::TriggerDataAvailable(error);
+    if (FSocksState == 0) return TCustomAsyncSocket::TriggerDataAvailable(error);
     if (error != 0) {
         SocksError(error, "data receive error");
         return true;
@@ -269,12 +259,10 @@ bool TCustomSocksSocket::TriggerDataAvailable(std::uint16_t error)
     int n = ReadReply();
     if (n < 0) {
         int readError = winsock::WSAGetLastError();
-        if (readError != winsock::WSAEWOULDBLOCK)
-            SocksError(readError, "data receive error");
+        if (readError != winsock::WSAEWOULDBLOCK) SocksError(readError, "data receive error");
         return true;
     }
-    if (n == 0)
-        return true;   // the proxy closed: the close event ends the attempt
+    if (n == 0) return true;  // the proxy closed: the close event ends the attempt
     switch (FSocksState) {
     case 1: SocksMethodReply(); break;
     case 2: SocksAuthReply(); break;
@@ -285,8 +273,7 @@ bool TCustomSocksSocket::TriggerDataAvailable(std::uint16_t error)
 
 void TCustomSocksSocket::SocksMethodReply()
 {
-    if (FRcvCnt < 2)
-        return;
+    if (FRcvCnt < 2) return;
     if (FRcvBuf[0] != 5) {
         SocksError(20002, "socks version error");
         return;
@@ -294,8 +281,7 @@ void TCustomSocksSocket::SocksMethodReply()
     int method = FRcvBuf[1];
     ConsumeReply(2);
     if (method == 0) {
-        if (FSocksMethod != 0)
-            TriggerSocksAuthState(socksAuthNotRequired);
+        if (FSocksMethod != 0) TriggerSocksAuthState(socksAuthNotRequired);
         SocksDoConnect();
     } else if (method == 2) {
         SocksDoAuthenticate();
@@ -306,8 +292,7 @@ void TCustomSocksSocket::SocksMethodReply()
 
 void TCustomSocksSocket::SocksAuthReply()
 {
-    if (FRcvCnt < 2)
-        return;
+    if (FRcvCnt < 2) return;
     if (FRcvBuf[0] != 1) {
         TriggerSocksAuthState(socksAuthFailure);
         SocksError(20002, "socks version error");
@@ -327,8 +312,7 @@ void TCustomSocksSocket::SocksAuthReply()
 void TCustomSocksSocket::SocksConnectReply()
 {
     if (FSocksLevel[0] == '4') {
-        if (FRcvCnt < 8)
-            return;
+        if (FRcvCnt < 8) return;
         if (FRcvBuf[0] != 0) {
             SocksError(20002, "socks version error");
             return;
@@ -342,8 +326,7 @@ void TCustomSocksSocket::SocksConnectReply()
         default: SocksError(20012, "unassigned error #" + std::to_string(status)); return;
         }
     }
-    if (FRcvCnt < 2)
-        return;
+    if (FRcvCnt < 2) return;
     if (FRcvBuf[0] != 5) {
         SocksError(20002, "socks version error");
         return;
@@ -362,18 +345,14 @@ void TCustomSocksSocket::SocksConnectReply()
         default: SocksError(20012, "unassigned error #" + std::to_string(status)); return;
         }
     }
-    if (FRcvCnt <= 4)
-        return;
+    if (FRcvCnt <= 4) return;
     int length;
     switch (FRcvBuf[3]) {
     case 1: length = 10; break;
     case 3: length = FRcvBuf[4] + 7; break;
-    default:
-        SocksError(20011, "address type not supported");
-        return;
+    default: SocksError(20011, "address type not supported"); return;
     }
-    if (FRcvCnt < length)
-        return;
+    if (FRcvCnt < length) return;
     if (FRcvBuf[3] == 1) {
         std::uint32_t address;
         std::memcpy(&address, FRcvBuf.data() + 4, 4);
@@ -397,30 +376,25 @@ void TCustomSocksSocket::SocksConnected(int replyLength)
     while (FSocksRcvdCnt > 0 && FHSocket != INVALID_SOCKET) {
         int before = FSocksRcvdCnt;
         TriggerDataAvailable(0);
-        if (FSocksRcvdCnt >= before)
-            break;
+        if (FSocksRcvdCnt >= before) break;
     }
 }
 
 int TCustomSocksSocket::RecvRaw(void* buffer, int size, int flags)
 {
-    if (FSocksRcvdCnt <= 0)
-        return TCustomAsyncSocket::RecvRaw(buffer, size, flags);
-    if (size <= 0)
-        return 0;
+    if (FSocksRcvdCnt <= 0) return TCustomAsyncSocket::RecvRaw(buffer, size, flags);
+    if (size <= 0) return 0;
     int count = std::min(size, FSocksRcvdCnt);
     std::memcpy(buffer, FRcvBuf.data() + FSocksRcvdPtr, static_cast<std::size_t>(count));
     FSocksRcvdPtr += count;
     FSocksRcvdCnt -= count;
-    if (FSocksRcvdCnt == 0)
-        FSocksRcvdPtr = 0;
+    if (FSocksRcvdCnt == 0) FSocksRcvdPtr = 0;
     return count;
 }
 
 int TCustomSocksSocket::GetRcvdCount()
 {
-    if (FSocksRcvdCnt > 0)
-        return FSocksRcvdCnt;
+    if (FSocksRcvdCnt > 0) return FSocksRcvdCnt;
     return TCustomAsyncSocket::GetRcvdCount();
 }
 
@@ -431,8 +405,7 @@ void TCustomSocksSocket::TriggerSessionClosed(std::uint16_t error)
         // ends with an error event rather than never at all.
         int state = FSocksState;
         FSocksState = 0;
-        if (state == 2)
-            TriggerSocksAuthState(socksAuthFailure);
+        if (state == 2) TriggerSocksAuthState(socksAuthFailure);
         TCustomAsyncSocket::TriggerSessionConnected(error != 0 ? error : winsock::WSAECONNRESET);
     }
     TCustomAsyncSocket::TriggerSessionClosed(error);

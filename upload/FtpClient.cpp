@@ -7,25 +7,20 @@
 namespace {
 
 const char* const RequestNames[] = {
-    "none", "OpenAsync", "UserAsync", "PassAsync", "CwdAsync", "ConnectAsync", "ReceiveAsync",
-    "DirAsync", "LsAsync", "PortAsync", "GetAsync", "DirectoryAsync", "ListAsync", "SystemAsync",
-    "SystAsync", "QuitAsync", "SizeAsync", "PutAsync", "AppendAsync", "FileSizeAsync", "RqAbort",
-    "MkdAsync", "RmdAsync", "RenameAsync", "DeleAsync", "RenAsync", "RenToAsync", "RenFromAsync",
-    "DeleteAsync", "MkdirAsync", "RmdirAsync", "PwdAsync", "QuoteAsync", "CDupAsync",
-    "DoQuoteAsync", "TransmitAsync", "TypeSetAsync", "RestAsync", "RestGetAsync",
-    "RestartGetAsync"};
+    "none",          "OpenAsync",    "UserAsync",   "PassAsync",    "CwdAsync",       "ConnectAsync",  "ReceiveAsync",
+    "DirAsync",      "LsAsync",      "PortAsync",   "GetAsync",     "DirectoryAsync", "ListAsync",     "SystemAsync",
+    "SystAsync",     "QuitAsync",    "SizeAsync",   "PutAsync",     "AppendAsync",    "FileSizeAsync", "RqAbort",
+    "MkdAsync",      "RmdAsync",     "RenameAsync", "DeleAsync",    "RenAsync",       "RenToAsync",    "RenFromAsync",
+    "DeleteAsync",   "MkdirAsync",   "RmdirAsync",  "PwdAsync",     "QuoteAsync",     "CDupAsync",     "DoQuoteAsync",
+    "TransmitAsync", "TypeSetAsync", "RestAsync",   "RestGetAsync", "RestartGetAsync"};
 
-bool startsWithDigit(const std::string& s)
-{
-    return !s.empty() && std::isdigit(static_cast<unsigned char>(s[0]));
-}
+bool startsWithDigit(const std::string& s) { return !s.empty() && std::isdigit(static_cast<unsigned char>(s[0])); }
 
-} // namespace
+}  // namespace
 
 std::string FtpRequestName(int request)
 {
-    if (request < 0 || request >= static_cast<int>(std::size(RequestNames)))
-        return "unknown";
+    if (request < 0 || request >= static_cast<int>(std::size(RequestNames))) return "unknown";
     return RequestNames[request];
 }
 
@@ -33,7 +28,9 @@ TCustomFtpClient::TCustomFtpClient()
 {
     FWindowHandle = AllocateHWnd([this](TMessage& msg) { WndProc(msg); });
     FControlSocket = std::make_unique<TAsyncSocket>();
-    FControlSocket->OnSessionConnected = [this](TCustomAsyncSocket* s, std::uint16_t e) { ControlSessionConnected(s, e); };
+    FControlSocket->OnSessionConnected = [this](TCustomAsyncSocket* s, std::uint16_t e) {
+        ControlSessionConnected(s, e);
+    };
     FControlSocket->OnDataAvailable = [this](TCustomAsyncSocket* s, std::uint16_t e) { ControlDataAvailable(s, e); };
     FControlSocket->OnSessionClosed = [this](TCustomAsyncSocket* s, std::uint16_t e) { ControlSessionClosed(s, e); };
     FControlSocket->OnDnsLookupDone = [this](TCustomAsyncSocket* s, std::uint16_t e) { ControlDnsLookupDone(s, e); };
@@ -62,10 +59,7 @@ std::string TCustomFtpClient::WinsockFailureText(int error)
     return "500 " + WSocketErrorDesc(error) + " (Winsock error #" + std::to_string(error) + ")";
 }
 
-bool TCustomFtpClient::Connected() const
-{
-    return FControlSocket->State() != wsClosed;
-}
+bool TCustomFtpClient::Connected() const { return FControlSocket->State() != wsClosed; }
 
 // --- window messages --------------------------------------------------------
 
@@ -74,68 +68,52 @@ void TCustomFtpClient::WndProc(TMessage& msg)
     try {
         switch (msg.Msg) {
         case WM_FTP_REQUEST_DONE:
-            if (OnRequestDone)
-                OnRequestDone(this, static_cast<TFtpRequest>(msg.WParam), static_cast<int>(msg.LParam));
+            if (OnRequestDone) OnRequestDone(this, static_cast<TFtpRequest>(msg.WParam), static_cast<int>(msg.LParam));
             break;
-        case WM_FTP_SENDDATA:
-            StartSending();
-            break;
-        default:
-            break;
+        case WM_FTP_SENDDATA: StartSending(); break;
+        default: break;
         }
     } catch (const std::exception& e) {
         HandleBackgroundError(e);
     }
 }
 
-void TCustomFtpClient::HandleBackgroundError(const std::exception& e)
-{
-    HandleBackgroundErrorOf(*this, e);
-}
+void TCustomFtpClient::HandleBackgroundError(const std::exception& e) { HandleBackgroundErrorOf(*this, e); }
 
 // --- small helpers ----------------------------------------------------------
 
 void TCustomFtpClient::StateChange(TFtpClientState newState)
 {
-    if (FState == newState)
-        return;
+    if (FState == newState) return;
     FState = newState;
-    if (OnStateChange)
-        OnStateChange(this);
+    if (OnStateChange) OnStateChange(this);
 }
 
 void TCustomFtpClient::Display(const std::string& text)
 {
-    if (!OnDisplay)
-        return;
+    if (!OnDisplay) return;
     std::string msg = text;
     OnDisplay(this, msg);
 }
 
 void TCustomFtpClient::CheckReady()
 {
-    if (FState != ftpReady && FState != ftpInternalReady)
-        throw FtpException("FTP component not ready");
+    if (FState != ftpReady && FState != ftpInternalReady) throw FtpException("FTP component not ready");
 }
 
 void TCustomFtpClient::SetErrorMessage()
 {
-    if (FErrorMessage.empty())
-        FErrorMessage = FLastResponse;
+    if (FErrorMessage.empty()) FErrorMessage = FLastResponse;
 }
 
 void TCustomFtpClient::CloseControl()
 {
-    if (FControlSocket->State() == wsClosed)
-        return;
+    if (FControlSocket->State() == wsClosed) return;
     FClosingControl = true;
     FControlSocket->Close();
 }
 
-bool TCustomFtpClient::IsQuitting() const
-{
-    return FDoneAsync == &TCustomFtpClient::QuitDone;
-}
+bool TCustomFtpClient::IsQuitting() const { return FDoneAsync == &TCustomFtpClient::QuitDone; }
 
 // --- commands ---------------------------------------------------------------
 
@@ -143,13 +121,10 @@ void TCustomFtpClient::ExecAsync(TFtpRequest request, const std::string& command
                                  std::initializer_list<int> okResponses, TRoutine doneAsync)
 {
     CheckReady();
-    if (!FConnected)
-        throw FtpException("FTP component not connected");
-    if (!FHighLevelFlag)
-        FRequestType = request;
+    if (!FConnected) throw FtpException("FTP component not connected");
+    if (!FHighLevelFlag) FRequestType = request;
     FOkResponses.assign(okResponses.begin(), okResponses.end());
-    if (FOkResponses.size() > 16)
-        FOkResponses.resize(16);
+    if (FOkResponses.size() > 16) FOkResponses.resize(16);
     FRequestDoneFlag = false;
     FNext = &TCustomFtpClient::StandardReply;
     FDoneAsync = doneAsync;
@@ -161,11 +136,9 @@ void TCustomFtpClient::ExecAsync(TFtpRequest request, const std::string& command
 void TCustomFtpClient::SendCommand(const std::string& command)
 {
     std::string text = command;
-    if (OnCommand)
-        OnCommand(this, text);
+    if (OnCommand) OnCommand(this, text);
     Display("> " + text);
-    if (FControlSocket->State() == wsConnected)
-        FControlSocket->SendText(text + "\r\n");
+    if (FControlSocket->State() == wsConnected) FControlSocket->SendText(text + "\r\n");
 }
 
 // --- opening ----------------------------------------------------------------
@@ -173,10 +146,8 @@ void TCustomFtpClient::SendCommand(const std::string& command)
 void TCustomFtpClient::OpenAsync()
 {
     CheckReady();
-    if (FConnected)
-        throw FtpException("FTP component already connected");
-    if (!FHighLevelFlag)
-        FRequestType = ftpOpenAsync;
+    if (FConnected) throw FtpException("FTP component already connected");
+    if (!FHighLevelFlag) FRequestType = ftpOpenAsync;
     FFctPrv = stepOpen;
     FRequestDoneFlag = false;
     FReceiveLen = 0;
@@ -196,8 +167,7 @@ void TCustomFtpClient::OpenAsync()
     try {
         FControlSocket->DnsLookup(host);
     } catch (const std::exception& e) {
-        if (FState == ftpDnsLookup && !FRequestDoneFlag)
-            FailRequest(500, std::string("500 ") + e.what());
+        if (FState == ftpDnsLookup && !FRequestDoneFlag) FailRequest(500, std::string("500 ") + e.what());
     }
 }
 
@@ -213,8 +183,7 @@ void TCustomFtpClient::FailRequest(int status, const std::string& text)
 
 void TCustomFtpClient::ControlDnsLookupDone(TCustomAsyncSocket*, std::uint16_t error)
 {
-    if (FState != ftpDnsLookup)
-        return;
+    if (FState != ftpDnsLookup) return;
     if (error != 0) {
         FailRequest(error, WinsockFailureText(error));
         return;
@@ -249,19 +218,14 @@ void TCustomFtpClient::ControlSessionClosed(TCustomAsyncSocket*, std::uint16_t e
     FClosingControl = false;
     if (FConnected) {
         FConnected = false;
-        if (FState != ftpAbort)
-            StateChange(ftpNotConnected);
-        if (OnSessionClosed)
-            OnSessionClosed(this, error);
+        if (FState != ftpAbort) StateChange(ftpNotConnected);
+        if (OnSessionClosed) OnSessionClosed(this, error);
     }
-    if (FState != ftpAbort)
-        StateChange(ftpInternalReady);
-    if (FRequestType == ftpRqAbort)
-        return;
+    if (FState != ftpAbort) StateChange(ftpInternalReady);
+    if (FRequestType == ftpRqAbort) return;
     if (FRequestDoneFlag) {
         // No request was waiting: the session simply ended.
-        if (FState != ftpAbort)
-            StateChange(ftpReady);
+        if (FState != ftpAbort) StateChange(ftpReady);
         return;
     }
     if (!onPurpose) {
@@ -285,14 +249,12 @@ void TCustomFtpClient::ControlDataAvailable(TCustomAsyncSocket*, std::uint16_t e
 {
     const int room = ReceiveBufferSize - 1 - FReceiveLen;
     int count = FControlSocket->Receive(FReceiveBuffer.data() + FReceiveLen, room);
-    if (FRequestType == ftpRqAbort)
-        return;
+    if (FRequestType == ftpRqAbort) return;
     if (count == 0) {
         FControlSocket->Close();
         return;
     }
-    if (count < 0)
-        return;
+    if (count < 0) return;
     FReceiveLen += count;
 
     const bool acceptLF = (Options & ftpAcceptLF) != 0;
@@ -325,23 +287,20 @@ void TCustomFtpClient::ControlDataAvailable(TCustomAsyncSocket*, std::uint16_t e
             }
         }
         if (lineEnd == end) {
-            if (FReceiveLen < ReceiveBufferSize - 1)
-                break;   // wait for the rest of the line
+            if (FReceiveLen < ReceiveBufferSize - 1) break;  // wait for the rest of the line
             // A line longer than the buffer: take what we hold as the line
             // and drop the rest of it as it arrives, keeping the session.
             FSkippingLongLine = true;
             endLength = 0;
         }
         std::string line(begin, lineEnd);
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-            line.pop_back();
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
         char* next = lineEnd + endLength;
         FReceiveLen = static_cast<int>(end - next);
         std::memmove(begin, next, static_cast<std::size_t>(FReceiveLen));
 
         FLastResponse = line;
-        if (OnResponse)
-            OnResponse(this);
+        if (OnResponse) OnResponse(this);
         HandleReplyLine(error);
         if (FControlSocket->State() == wsClosed) {
             FReceiveLen = 0;
@@ -355,8 +314,7 @@ void TCustomFtpClient::HandleReplyLine(std::uint16_t error)
     switch (FState) {
     case ftpWaitingBanner: {
         int code = 0;
-        if (!TakeReplyLine(code))
-            return;
+        if (!TakeReplyLine(code)) return;
         if (code != 220) {
             SetErrorMessage();
             FRequestResult = code;
@@ -364,19 +322,15 @@ void TCustomFtpClient::HandleReplyLine(std::uint16_t error)
             return;
         }
         StateChange(ftpConnected);
-        if (OnSessionConnected)
-            OnSessionConnected(this, error);
+        if (OnSessionConnected) OnSessionConnected(this, error);
         FinishRequest(0);
         return;
     }
     case ftpWaitingResponse:
-        if (FNext == nullptr)
-            throw FtpException("Program error: FNext is nil");
+        if (FNext == nullptr) throw FtpException("Program error: FNext is nil");
         (this->*FNext)();
         return;
-    default:
-        Display("< " + FLastResponse);
-        return;
+    default: Display("< " + FLastResponse); return;
     }
 }
 
@@ -384,20 +338,17 @@ bool TCustomFtpClient::TakeReplyLine(int& code)
 {
     Display("< " + FLastResponse);
     const std::string& line = FLastResponse;
-    if (!startsWithDigit(line))
-        return false;
+    if (!startsWithDigit(line)) return false;
     std::size_t i = 0;
     int number = 0;
     while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i]))) {
-        if (number < 100000000)
-            number = number * 10 + (line[i] - '0');
+        if (number < 100000000) number = number * 10 + (line[i] - '0');
         ++i;
     }
     const bool continuation = i < line.size() && line[i] == '-';
     if (FMultiLineCode != 0) {
         // Inside a multi-line reply only "<same code> " ends it.
-        if (number != FMultiLineCode || continuation)
-            return false;
+        if (number != FMultiLineCode || continuation) return false;
         FMultiLineCode = 0;
     } else if (continuation) {
         FMultiLineCode = number;
@@ -412,8 +363,7 @@ bool TCustomFtpClient::TakeReplyLine(int& code)
 void TCustomFtpClient::StandardReply()
 {
     int code = 0;
-    if (!TakeReplyLine(code))
-        return;
+    if (!TakeReplyLine(code)) return;
     bool ok = FOkResponses.empty() ? code < 500
                                    : std::find(FOkResponses.begin(), FOkResponses.end(), code) != FOkResponses.end();
     if (ok) {
@@ -432,17 +382,12 @@ void TCustomFtpClient::StandardReply()
 void TCustomFtpClient::DeriveResults(int step)
 {
     switch (step) {
-    case stepSize:
-        ExtractSizeResult();
-        break;
+    case stepSize: ExtractSizeResult(); break;
     case stepCwd:
     case stepMkd:
     case stepPwd:
-    case stepCDup:
-        ExtractDirResult();
-        break;
-    default:
-        break;
+    case stepCDup: ExtractDirResult(); break;
+    default: break;
     }
 }
 
@@ -450,13 +395,10 @@ void TCustomFtpClient::ExtractDirResult()
 {
     const std::string& line = FLastResponse;
     std::size_t i = 0;
-    while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])))
-        ++i;
-    while (i < line.size() && (line[i] == ' ' || line[i] == '-'))
-        ++i;
+    while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i]))) ++i;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '-')) ++i;
     FDirResult.clear();
-    if (i >= line.size() || line[i] != '"')
-        return;
+    if (i >= line.size() || line[i] != '"') return;
     for (++i; i < line.size(); ++i) {
         if (line[i] == '"') {
             if (i + 1 < line.size() && line[i + 1] == '"') {
@@ -475,14 +417,11 @@ void TCustomFtpClient::ExtractSizeResult()
 {
     const std::string& line = FLastResponse;
     std::size_t i = 0;
-    while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])))
-        ++i;
-    while (i < line.size() && line[i] == ' ')
-        ++i;
+    while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i]))) ++i;
+    while (i < line.size() && line[i] == ' ') ++i;
     std::int64_t size = 0;
     while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i]))) {
-        if (size < (INT64_MAX - 9) / 10)
-            size = size * 10 + (line[i] - '0');
+        if (size < (INT64_MAX - 9) / 10) size = size * 10 + (line[i] - '0');
         ++i;
     }
     FSizeResult = size;
@@ -492,20 +431,17 @@ void TCustomFtpClient::ExtractSizeResult()
 
 void TCustomFtpClient::FinishRequest(int status)
 {
-    if (FRequestDoneFlag)
-        return;
+    if (FRequestDoneFlag) return;
     FRequestDoneFlag = true;
     FRequestResult = status;
     if (status == 0 && FNextRequest != nullptr) {
-        if (FState != ftpAbort)
-            StateChange(ftpInternalReady);
+        if (FState != ftpAbort) StateChange(ftpInternalReady);
         (this->*FNextRequest)();
         return;
     }
     StateChange(ftpReady);
     FTransferRunning = false;
-    if (FDataSocket->State() != wsClosed)
-        CloseDataSocket();
+    if (FDataSocket->State() != wsClosed) CloseDataSocket();
     if (FHighLevelFlag && FStatusCodeSave >= 0) {
         FLastResponse = FLastResponseSave;
         FStatusCode = FStatusCodeSave;
@@ -522,8 +458,7 @@ void TCustomFtpClient::Abort()
     const TFtpClientState oldState = FState;
     // A request runs while it waits for a reply or sits between two steps.
     const bool running = !FRequestDoneFlag || (oldState != ftpReady && oldState != ftpNotConnected);
-    if (running)
-        FRequestDoneFlag = false;
+    if (running) FRequestDoneFlag = false;
     StateChange(ftpAbort);
     FreeStream();
     if (oldState == ftpDnsLookup) {
@@ -537,15 +472,12 @@ void TCustomFtpClient::Abort()
     FTransferRunning = false;
     if (running) {
         // The request that was running did not succeed, whatever it had done.
-        if (FErrorMessage.empty())
-            FErrorMessage = "426 Operation aborted.";
+        if (FErrorMessage.empty()) FErrorMessage = "426 Operation aborted.";
         FRequestResult = 426;
     }
-    if (FControlSocket->State() != wsClosed)
-        CloseControl();
+    if (FControlSocket->State() != wsClosed) CloseControl();
     CloseDataSocket();
     FConnected = false;
-    if (!FRequestDoneFlag)
-        FinishRequest(426);
+    if (!FRequestDoneFlag) FinishRequest(426);
     StateChange(ftpReady);
 }

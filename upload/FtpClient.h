@@ -30,13 +30,46 @@ public:
 
 // Request types, as OnRequestDone reports them.
 enum TFtpRequest {
-    ftpNone = 0, ftpOpenAsync, ftpUserAsync, ftpPassAsync, ftpCwdAsync, ftpConnectAsync,
-    ftpReceiveAsync, ftpDirAsync, ftpLsAsync, ftpPortAsync, ftpGetAsync, ftpDirectoryAsync,
-    ftpListAsync, ftpSystemAsync, ftpSystAsync, ftpQuitAsync, ftpSizeAsync, ftpPutAsync,
-    ftpAppendAsync, ftpFileSizeAsync, ftpRqAbort, ftpMkdAsync, ftpRmdAsync, ftpRenameAsync,
-    ftpDeleAsync, ftpRenAsync, ftpRenToAsync, ftpRenFromAsync, ftpDeleteAsync, ftpMkdirAsync,
-    ftpRmdirAsync, ftpPwdAsync, ftpQuoteAsync, ftpCDupAsync, ftpDoQuoteAsync, ftpTransmitAsync,
-    ftpTypeSetAsync, ftpRestAsync, ftpRestGetAsync, ftpRestartGetAsync
+    ftpNone = 0,
+    ftpOpenAsync,
+    ftpUserAsync,
+    ftpPassAsync,
+    ftpCwdAsync,
+    ftpConnectAsync,
+    ftpReceiveAsync,
+    ftpDirAsync,
+    ftpLsAsync,
+    ftpPortAsync,
+    ftpGetAsync,
+    ftpDirectoryAsync,
+    ftpListAsync,
+    ftpSystemAsync,
+    ftpSystAsync,
+    ftpQuitAsync,
+    ftpSizeAsync,
+    ftpPutAsync,
+    ftpAppendAsync,
+    ftpFileSizeAsync,
+    ftpRqAbort,
+    ftpMkdAsync,
+    ftpRmdAsync,
+    ftpRenameAsync,
+    ftpDeleAsync,
+    ftpRenAsync,
+    ftpRenToAsync,
+    ftpRenFromAsync,
+    ftpDeleteAsync,
+    ftpMkdirAsync,
+    ftpRmdirAsync,
+    ftpPwdAsync,
+    ftpQuoteAsync,
+    ftpCDupAsync,
+    ftpDoQuoteAsync,
+    ftpTransmitAsync,
+    ftpTypeSetAsync,
+    ftpRestAsync,
+    ftpRestGetAsync,
+    ftpRestartGetAsync
 };
 // The name shown for a request type ("PutAsync", ...; "unknown" out of range).
 std::string FtpRequestName(int request);
@@ -46,7 +79,7 @@ enum TFtpClientState {
     ftpReady = 1,          // no request running
     ftpInternalReady = 2,  // between two steps of a request
     ftpDnsLookup = 3,
-    ftpConnected = 4,      // greeting accepted
+    ftpConnected = 4,  // greeting accepted
     ftpAbort = 5,
     ftpInternalAbort = 6,  // never entered
     ftpWaitingBanner = 7,
@@ -54,18 +87,41 @@ enum TFtpClientState {
 };
 
 enum TFtpShareMode {
-    ftpShareCompat = 0, ftpShareExclusive = 16, ftpShareDenyWrite = 32,
-    ftpShareDenyRead = 48, ftpShareDenyNone = 64
+    ftpShareCompat = 0,
+    ftpShareExclusive = 16,
+    ftpShareDenyWrite = 32,
+    ftpShareDenyRead = 48,
+    ftpShareDenyNone = 64
 };
 
 enum TFtpOption { ftpAcceptLF = 1 };
-using TFtpOptions = unsigned;   // a set of TFtpOption bits
+using TFtpOptions = unsigned;  // a set of TFtpOption bits
 
 // Steps of a multi-step request (bit numbers of the step set).
 enum TFtpStep {
-    stepOpen = 1, stepUser, stepPass, stepCwd, stepSize, stepMkd, stepRmd, stepRenFrom,
-    stepRenTo, stepGet, stepDir, stepQuit, stepSyst, stepDele, stepPwd, stepQuote, stepPut,
-    stepTypeSet, stepRest, stepCDup, stepLs, stepAppend, stepPort
+    stepOpen = 1,
+    stepUser,
+    stepPass,
+    stepCwd,
+    stepSize,
+    stepMkd,
+    stepRmd,
+    stepRenFrom,
+    stepRenTo,
+    stepGet,
+    stepDir,
+    stepQuit,
+    stepSyst,
+    stepDele,
+    stepPwd,
+    stepQuote,
+    stepPut,
+    stepTypeSet,
+    stepRest,
+    stepCDup,
+    stepLs,
+    stepAppend,
+    stepPort
 };
 
 class TCustomFtpClient;
@@ -96,7 +152,7 @@ public:
     std::string PassWord;
     std::string HostDirName;
     std::string HostFileName;
-    std::string LocalFileName;   // also the raw command of a quote and the new name of RNTO
+    std::string LocalFileName;  // also the raw command of a quote and the new name of RNTO
     TFtpShareMode ShareMode = ftpShareExclusive;
     TFtpOptions Options = ftpAcceptLF;
     bool DisplayFileFlag = false;
@@ -111,7 +167,7 @@ public:
     int RequestResult() const { return FRequestResult; }
     TFtpRequest RequestType() const { return FRequestType; }
     TFtpClientState State() const { return FState; }
-    bool Connected() const;                  // the control socket is not closed
+    bool Connected() const;  // the control socket is not closed
     std::int64_t ByteCount() const { return FByteCount; }
     std::int64_t ResumeAt() const { return FResumeAt; }
     void SetResumeAt(std::int64_t position) { FResumeAt = position; }
@@ -146,8 +202,8 @@ public:
     void SizeAsync();
     void SystAsync();
     void TypeSetAsync();
-    void TypeBinaryAsync();   // Binary := true, then TYPE
-    void TypeAsciiAsync();    // Binary := false, then TYPE
+    void TypeBinaryAsync();  // Binary := true, then TYPE
+    void TypeAsciiAsync();   // Binary := false, then TYPE
     void RestAsync();
     void QuoteAsync();
     void QuitAsync();
@@ -157,7 +213,7 @@ public:
     void ConnectAsync();
     void ReceiveAsync();
     void TransmitAsync();
-    void AppendFileAsync();   // a transmit that appends
+    void AppendFileAsync();  // a transmit that appends
     void PutAsync();
     void AppendAsync();
     void GetAsync();
@@ -174,7 +230,7 @@ public:
     void DoQuoteAsync();
     void RenameAsync();
     void RenAsync();
-    void FileSizeAsync();     // a size query with log-in
+    void FileSizeAsync();  // a size query with log-in
 
     // Ends whatever runs: both connections closed, state ready. A request
     // that was running ends with 426.
@@ -190,8 +246,8 @@ protected:
 
     void StateChange(TFtpClientState newState);
     void Display(const std::string& text);
-    void ExecAsync(TFtpRequest request, const std::string& command,
-                   std::initializer_list<int> okResponses, TRoutine doneAsync);
+    void ExecAsync(TFtpRequest request, const std::string& command, std::initializer_list<int> okResponses,
+                   TRoutine doneAsync);
     void SendCommand(const std::string& command);
     void HighLevelAsync(TFtpRequest request, std::uint32_t steps);
     void NextExecAsync();
@@ -250,7 +306,7 @@ protected:
     void ShowStatistics();
     void CloseDataSocket();
     void FreeStream();
-    virtual bool ProgressCheck();   // false when the transfer must stop
+    virtual bool ProgressCheck();  // false when the transfer must stop
 
     // Hidden window
     void WndProc(TMessage& msg);
@@ -268,10 +324,10 @@ protected:
     std::string FErrorMessage;
     std::string FDirResult;
     std::int64_t FSizeResult = 0;
-    std::uint32_t FFctSet = 0;       // steps still to run
-    int FFctPrv = 0;                 // the step that ran last
-    int FHighLevelResult = 0;        // the result carried through the steps
-    bool FHighLevelFlag = false;     // a multi-step request runs
+    std::uint32_t FFctSet = 0;    // steps still to run
+    int FFctPrv = 0;              // the step that ran last
+    int FHighLevelResult = 0;     // the result carried through the steps
+    bool FHighLevelFlag = false;  // a multi-step request runs
     std::string FLastResponseSave;
     int FStatusCodeSave = -1;
     bool FConnected = false;
@@ -284,7 +340,7 @@ protected:
     TRoutine FDoneAsync = nullptr;
     TRoutine FNextRequest = nullptr;
     bool FRequestDoneFlag = false;
-    bool FClosingControl = false;    // we close the control connection on purpose
+    bool FClosingControl = false;  // we close the control connection on purpose
 
     // Transfer fields
     std::unique_ptr<TStream> FLocalStream;
@@ -292,25 +348,25 @@ protected:
     std::int64_t FResumeAt = 0;
     std::uint64_t FStartTime = 0;
     std::uint64_t FStopTime = 0;
-    bool FSending = false;            // the transfer running sends a file
-    bool FTransferRunning = false;    // a transfer step waits for its end
-    bool FPutSessionOpened = false;   // the server accepted the transfer command
-    bool FDataConnected = false;      // the data connection is established
-    bool FEofFlag = false;            // the local file is exhausted
-    bool FStorAnswerRcvd = false;     // the final reply arrived
-    bool FDataClosed = false;         // the data connection closed
+    bool FSending = false;           // the transfer running sends a file
+    bool FTransferRunning = false;   // a transfer step waits for its end
+    bool FPutSessionOpened = false;  // the server accepted the transfer command
+    bool FDataConnected = false;     // the data connection is established
+    bool FEofFlag = false;           // the local file is exhausted
+    bool FStorAnswerRcvd = false;    // the final reply arrived
+    bool FDataClosed = false;        // the data connection closed
     bool FSendStarted = false;
     int FDataCloseError = 0;
-    int FTransferError = 0;           // a local failure of the transfer (0 = none)
+    int FTransferError = 0;  // a local failure of the transfer (0 = none)
     std::string FTransferErrorText;
-    std::string FDataCommand;         // "RETR", "LIST", "NLST"
+    std::string FDataCommand;  // "RETR", "LIST", "NLST"
     std::vector<std::uint8_t> FSendBuffer = std::vector<std::uint8_t>(SendBlockSize);
-    std::string FDisplayLine;         // partial line for OnDisplayFile
+    std::string FDisplayLine;  // partial line for OnDisplayFile
 };
 
 class TFtpClient : public TCustomFtpClient {
 public:
-    int Timeout = 15;          // seconds; 0 or less = no limit
+    int Timeout = 15;  // seconds; 0 or less = no limit
     bool MultiThreaded = false;
 
     // Blocking calls: start the request, then wait; true when it ended with 0.
@@ -328,5 +384,5 @@ protected:
     bool ProgressCheck() override;
     bool WaitUntilReady();
 
-    std::uint64_t FTimeStop = 0;   // deadline, GetTickCount64 milliseconds
+    std::uint64_t FTimeStop = 0;  // deadline, GetTickCount64 milliseconds
 };

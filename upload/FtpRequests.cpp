@@ -7,30 +7,27 @@
 
 namespace {
 constexpr std::uint32_t stepBit(int step) { return 1u << step; }
-} // namespace
+}  // namespace
 
 // --- single commands ----------------------------------------------------------
 
 void TCustomFtpClient::UserAsync()
 {
-    if (UserName.empty())
-        throw FtpException("UserName emtpy");
+    if (UserName.empty()) throw FtpException("UserName emtpy");
     FFctPrv = stepUser;
     ExecAsync(ftpUserAsync, "USER " + UserName, {331, 230}, nullptr);
 }
 
 void TCustomFtpClient::PassAsync()
 {
-    if (PassWord.empty())
-        throw FtpException("Password emtpy");
+    if (PassWord.empty()) throw FtpException("Password emtpy");
     FFctPrv = stepPass;
     ExecAsync(ftpPassAsync, "PASS " + PassWord, {230}, nullptr);
 }
 
 void TCustomFtpClient::CwdAsync()
 {
-    if (HostDirName.empty())
-        throw FtpException("HostDirName emtpy");
+    if (HostDirName.empty()) throw FtpException("HostDirName emtpy");
     FFctPrv = stepCwd;
     ExecAsync(ftpCwdAsync, "CWD " + HostDirName, {200, 250, 257}, nullptr);
 }
@@ -111,15 +108,13 @@ void TCustomFtpClient::TypeAsciiAsync()
 void TCustomFtpClient::RestAsync()
 {
     FFctPrv = stepRest;
-    struct stat st{};
+    struct stat st {};
     std::int64_t size = 0;
-    if (!LocalFileName.empty() && ::stat(LocalFileName.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        size = st.st_size;
+    if (!LocalFileName.empty() && ::stat(LocalFileName.c_str(), &st) == 0 && S_ISREG(st.st_mode)) size = st.st_size;
     if (size <= 0) {
         // Nothing to resume: the request is over before it began.
         CheckReady();
-        if (!FHighLevelFlag)
-            FRequestType = ftpRestAsync;
+        if (!FHighLevelFlag) FRequestType = ftpRestAsync;
         FRequestDoneFlag = false;
         FinishRequest(0);
         return;
@@ -141,17 +136,13 @@ void TCustomFtpClient::QuitAsync()
     ExecAsync(ftpQuitAsync, "QUIT", {221}, &TCustomFtpClient::QuitDone);
 }
 
-void TCustomFtpClient::QuitDone()
-{
-    CloseControl();
-}
+void TCustomFtpClient::QuitDone() { CloseControl(); }
 
 // --- multi-step requests ------------------------------------------------------
 
 void TCustomFtpClient::HighLevelAsync(TFtpRequest request, std::uint32_t steps)
 {
-    if ((steps & stepBit(stepOpen)) && FConnected)
-        throw FtpException("FTP component already connected");
+    if ((steps & stepBit(stepOpen)) && FConnected) throw FtpException("FTP component already connected");
     CheckReady();
     FLastResponseSave = FLastResponse;
     FStatusCodeSave = -1;
@@ -195,14 +186,19 @@ void TCustomFtpClient::NextExecAsync()
     }
 
     auto take = [this](int step) {
-        if ((FFctSet & stepBit(step)) == 0)
-            return false;
+        if ((FFctSet & stepBit(step)) == 0) return false;
         FFctSet &= ~stepBit(step);
         return true;
     };
 
-    if (take(stepOpen)) { OpenAsync(); return; }
-    if (take(stepUser)) { UserAsync(); return; }
+    if (take(stepOpen)) {
+        OpenAsync();
+        return;
+    }
+    if (take(stepUser)) {
+        UserAsync();
+        return;
+    }
     if (take(stepPass)) {
         if (FFctPrv != stepUser || FStatusCode == 331) {
             PassAsync();
@@ -215,29 +211,79 @@ void TCustomFtpClient::NextExecAsync()
             return;
         }
     }
-    if (take(stepCDup)) { CDupAsync(); return; }
-    if (take(stepTypeSet)) { TypeSetAsync(); return; }
-    if (take(stepPort)) { DoPortAsync(); return; }
-    if (take(stepRest)) { RestAsync(); return; }
+    if (take(stepCDup)) {
+        CDupAsync();
+        return;
+    }
+    if (take(stepTypeSet)) {
+        TypeSetAsync();
+        return;
+    }
+    if (take(stepPort)) {
+        DoPortAsync();
+        return;
+    }
+    if (take(stepRest)) {
+        RestAsync();
+        return;
+    }
     if (take(stepGet)) {
-        if (!(FFctPrv == stepRest && FStatusCode == 350 && FResumeAt >= 0))
-            FResumeAt = 0;
+        if (!(FFctPrv == stepRest && FStatusCode == 350 && FResumeAt >= 0)) FResumeAt = 0;
         DoGetAsync(ftpGetAsync, "RETR");
         return;
     }
-    if (take(stepPut)) { DoPutAppendAsync(false); return; }
-    if (take(stepAppend)) { DoPutAppendAsync(true); return; }
-    if (take(stepDir)) { DoGetAsync(ftpDirAsync, "LIST"); return; }
-    if (take(stepLs)) { DoGetAsync(ftpLsAsync, "NLST"); return; }
-    if (take(stepSyst)) { SystAsync(); return; }
-    if (take(stepMkd)) { MkdAsync(); return; }
-    if (take(stepRmd)) { RmdAsync(); return; }
-    if (take(stepRenFrom)) { RenFromAsync(); return; }
-    if (take(stepRenTo)) { RenToAsync(); return; }
-    if (take(stepSize)) { SizeAsync(); return; }
-    if (take(stepDele)) { DeleAsync(); return; }
-    if (take(stepPwd)) { PwdAsync(); return; }
-    if (take(stepQuote)) { QuoteAsync(); return; }
+    if (take(stepPut)) {
+        DoPutAppendAsync(false);
+        return;
+    }
+    if (take(stepAppend)) {
+        DoPutAppendAsync(true);
+        return;
+    }
+    if (take(stepDir)) {
+        DoGetAsync(ftpDirAsync, "LIST");
+        return;
+    }
+    if (take(stepLs)) {
+        DoGetAsync(ftpLsAsync, "NLST");
+        return;
+    }
+    if (take(stepSyst)) {
+        SystAsync();
+        return;
+    }
+    if (take(stepMkd)) {
+        MkdAsync();
+        return;
+    }
+    if (take(stepRmd)) {
+        RmdAsync();
+        return;
+    }
+    if (take(stepRenFrom)) {
+        RenFromAsync();
+        return;
+    }
+    if (take(stepRenTo)) {
+        RenToAsync();
+        return;
+    }
+    if (take(stepSize)) {
+        SizeAsync();
+        return;
+    }
+    if (take(stepDele)) {
+        DeleAsync();
+        return;
+    }
+    if (take(stepPwd)) {
+        PwdAsync();
+        return;
+    }
+    if (take(stepQuote)) {
+        QuoteAsync();
+        return;
+    }
     if (take(stepQuit)) {
         FLastResponseSave = FLastResponse;
         FStatusCodeSave = FStatusCode;
@@ -256,18 +302,18 @@ constexpr std::uint32_t loginSteps = stepBit(stepOpen) | stepBit(stepUser) | ste
 void TCustomFtpClient::ConnectAsync() { HighLevelAsync(ftpConnectAsync, loginSteps); }
 void TCustomFtpClient::ReceiveAsync()
 {
-    HighLevelAsync(ftpReceiveAsync, loginSteps | stepBit(stepCwd) | stepBit(stepTypeSet) | stepBit(stepPort)
-                                        | stepBit(stepGet) | stepBit(stepQuit));
+    HighLevelAsync(ftpReceiveAsync, loginSteps | stepBit(stepCwd) | stepBit(stepTypeSet) | stepBit(stepPort) |
+                                        stepBit(stepGet) | stepBit(stepQuit));
 }
 void TCustomFtpClient::TransmitAsync()
 {
-    HighLevelAsync(ftpTransmitAsync, loginSteps | stepBit(stepCwd) | stepBit(stepTypeSet) | stepBit(stepPort)
-                                         | stepBit(stepPut) | stepBit(stepQuit));
+    HighLevelAsync(ftpTransmitAsync, loginSteps | stepBit(stepCwd) | stepBit(stepTypeSet) | stepBit(stepPort) |
+                                         stepBit(stepPut) | stepBit(stepQuit));
 }
 void TCustomFtpClient::AppendFileAsync()
 {
-    HighLevelAsync(ftpTransmitAsync, loginSteps | stepBit(stepCwd) | stepBit(stepTypeSet) | stepBit(stepPort)
-                                         | stepBit(stepAppend) | stepBit(stepQuit));
+    HighLevelAsync(ftpTransmitAsync, loginSteps | stepBit(stepCwd) | stepBit(stepTypeSet) | stepBit(stepPort) |
+                                         stepBit(stepAppend) | stepBit(stepQuit));
 }
 void TCustomFtpClient::PutAsync() { HighLevelAsync(ftpPutAsync, stepBit(stepPort) | stepBit(stepPut)); }
 void TCustomFtpClient::AppendAsync() { HighLevelAsync(ftpAppendAsync, stepBit(stepPort) | stepBit(stepAppend)); }
@@ -278,8 +324,8 @@ void TCustomFtpClient::RestGetAsync()
 }
 void TCustomFtpClient::RestartGetAsync()
 {
-    HighLevelAsync(ftpRestartGetAsync, loginSteps | stepBit(stepCwd) | stepBit(stepTypeSet) | stepBit(stepPort)
-                                           | stepBit(stepRest) | stepBit(stepGet) | stepBit(stepQuit));
+    HighLevelAsync(ftpRestartGetAsync, loginSteps | stepBit(stepCwd) | stepBit(stepTypeSet) | stepBit(stepPort) |
+                                           stepBit(stepRest) | stepBit(stepGet) | stepBit(stepQuit));
 }
 void TCustomFtpClient::DirAsync() { HighLevelAsync(ftpDirAsync, stepBit(stepPort) | stepBit(stepDir)); }
 void TCustomFtpClient::LsAsync() { HighLevelAsync(ftpLsAsync, stepBit(stepPort) | stepBit(stepLs)); }
@@ -290,9 +336,13 @@ void TCustomFtpClient::DirectoryAsync()
 }
 void TCustomFtpClient::ListAsync()
 {
-    HighLevelAsync(ftpListAsync, loginSteps | stepBit(stepCwd) | stepBit(stepPort) | stepBit(stepLs) | stepBit(stepQuit));
+    HighLevelAsync(ftpListAsync,
+                   loginSteps | stepBit(stepCwd) | stepBit(stepPort) | stepBit(stepLs) | stepBit(stepQuit));
 }
-void TCustomFtpClient::SystemAsync() { HighLevelAsync(ftpSystemAsync, loginSteps | stepBit(stepSyst) | stepBit(stepQuit)); }
+void TCustomFtpClient::SystemAsync()
+{
+    HighLevelAsync(ftpSystemAsync, loginSteps | stepBit(stepSyst) | stepBit(stepQuit));
+}
 void TCustomFtpClient::MkdirAsync()
 {
     HighLevelAsync(ftpMkdirAsync, loginSteps | stepBit(stepCwd) | stepBit(stepMkd) | stepBit(stepQuit));
@@ -311,8 +361,8 @@ void TCustomFtpClient::DoQuoteAsync()
 }
 void TCustomFtpClient::RenameAsync()
 {
-    HighLevelAsync(ftpRenameAsync, loginSteps | stepBit(stepCwd) | stepBit(stepRenFrom) | stepBit(stepRenTo)
-                                       | stepBit(stepQuit));
+    HighLevelAsync(ftpRenameAsync,
+                   loginSteps | stepBit(stepCwd) | stepBit(stepRenFrom) | stepBit(stepRenTo) | stepBit(stepQuit));
 }
 void TCustomFtpClient::RenAsync() { HighLevelAsync(ftpRenAsync, stepBit(stepRenFrom) | stepBit(stepRenTo)); }
 void TCustomFtpClient::FileSizeAsync()

@@ -17,9 +17,8 @@ public:
     explicit TLocalReadStream(const std::string& fileName)
     {
         fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0)
-            throw EFOpenError("Cannot open file \"" + fileName + "\"");
-        struct stat st{};
+        if (fd_ < 0) throw EFOpenError("Cannot open file \"" + fileName + "\"");
+        struct stat st {};
         if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
             ::close(fd_);
             throw EFOpenError("Cannot open file \"" + fileName + "\"");
@@ -33,10 +32,8 @@ public:
     {
         for (;;) {
             ssize_t n = ::read(fd_, buffer, count);
-            if (n >= 0)
-                return static_cast<std::size_t>(n);
-            if (errno != EINTR)
-                throw EReadError("Error reading file");
+            if (n >= 0) return static_cast<std::size_t>(n);
+            if (errno != EINTR) throw EReadError("Error reading file");
         }
     }
     std::size_t Write(const void*, std::size_t) override { return 0; }
@@ -51,7 +48,7 @@ private:
     int fd_ = -1;
 };
 
-} // namespace
+}  // namespace
 
 // --- the data socket ----------------------------------------------------------
 
@@ -63,14 +60,10 @@ void TCustomFtpClient::CloseDataSocket()
     FDataSocket->OnSessionClosed = nullptr;
     FDataSocket->OnDataAvailable = nullptr;
     FDataSocket->OnDataSent = nullptr;
-    if (FDataSocket->State() != wsClosed)
-        FDataSocket->Close();
+    if (FDataSocket->State() != wsClosed) FDataSocket->Close();
 }
 
-void TCustomFtpClient::FreeStream()
-{
-    FLocalStream.reset();
-}
+void TCustomFtpClient::FreeStream() { FLocalStream.reset(); }
 
 void TCustomFtpClient::PrepareDataSocket()
 {
@@ -91,8 +84,7 @@ void TCustomFtpClient::PrepareDataSocket()
 void TCustomFtpClient::DoPortAsync()
 {
     CheckReady();
-    if (!FConnected)
-        throw FtpException("FTP component not connected");
+    if (!FConnected) throw FtpException("FTP component not connected");
     PrepareDataSocket();
     sockaddr_in listening{};
     FDataSocket->LocalSockAddr(listening);
@@ -104,24 +96,19 @@ void TCustomFtpClient::DoPortAsync()
         command = "PORT 127,0,0,1," + std::to_string((port >> 8) & 0xFF) + "," + std::to_string(port & 0xFF);
     } else {
         const auto* b = reinterpret_cast<const std::uint8_t*>(&local.sin_addr.s_addr);
-        command = "PORT " + std::to_string(b[0]) + "," + std::to_string(b[1]) + "," + std::to_string(b[2]) + ","
-                  + std::to_string(b[3]) + "," + std::to_string((port >> 8) & 0xFF) + ","
-                  + std::to_string(port & 0xFF);
+        command = "PORT " + std::to_string(b[0]) + "," + std::to_string(b[1]) + "," + std::to_string(b[2]) + "," +
+                  std::to_string(b[3]) + "," + std::to_string((port >> 8) & 0xFF) + "," + std::to_string(port & 0xFF);
     }
     FByteCount = 0;
     FFctPrv = stepPort;
     ExecAsync(ftpPortAsync, command, {200, 227}, nullptr);
 }
 
-void TCustomFtpClient::PortAsync()
-{
-    DoPortAsync();
-}
+void TCustomFtpClient::PortAsync() { DoPortAsync(); }
 
 void TCustomFtpClient::DataSocketAccept(TCustomAsyncSocket*, std::uint16_t error)
 {
-    if (error != 0)
-        return;
+    if (error != 0) return;
     TSocket handle = FDataSocket->Accept();
     // The listening socket goes now; its close is not the end of a transfer.
     FDataSocket->OnSessionAvailable = nullptr;
@@ -129,8 +116,7 @@ void TCustomFtpClient::DataSocketAccept(TCustomAsyncSocket*, std::uint16_t error
     FDataSocket->OnDataAvailable = nullptr;
     FDataSocket->OnDataSent = nullptr;
     FDataSocket->Close();
-    if (handle == INVALID_SOCKET)
-        return;
+    if (handle == INVALID_SOCKET) return;
     BindDataEvents();
     // Lingering off: closing after the last block lets the system deliver it.
     FDataSocket->SetLingerOnOff(wsLingerOff);
@@ -141,11 +127,9 @@ void TCustomFtpClient::DataSocketAccept(TCustomAsyncSocket*, std::uint16_t error
     if (winsock::getsockopt(handle, winsock::SOL_SOCKET_WS, winsock::SO_SNDBUF_WS, &sendBuffer, &length) != 0)
         throw FtpException("winsock.getsockopt(SO_SNDBUF) failed");
     FDataConnected = true;
-    if (!FTransferRunning)
-        return;
+    if (!FTransferRunning) return;
     if (FSending) {
-        if (FPutSessionOpened && !FSendStarted)
-            PostMessage(FWindowHandle, WM_FTP_SENDDATA, 0, 0);
+        if (FPutSessionOpened && !FSendStarted) PostMessage(FWindowHandle, WM_FTP_SENDDATA, 0, 0);
     } else {
         FStartTime = GetTickCount64();
     }
@@ -171,8 +155,7 @@ void TCustomFtpClient::DataSocketDiscard(TCustomAsyncSocket*, std::uint16_t)
 
 void TCustomFtpClient::DataSocketSessionClosed(TCustomAsyncSocket*, std::uint16_t error)
 {
-    if (FSending)
-        FreeStream();
+    if (FSending) FreeStream();
     if (FTransferRunning && FSending && !FEofFlag && FTransferError == 0) {
         // The connection ended before the whole file went out.
         if (error != 0)
@@ -205,13 +188,10 @@ void TCustomFtpClient::TransferFailed(int status, const std::string& text)
 
 void TCustomFtpClient::DoPutAppendAsync(bool append)
 {
-    if (!FConnected)
-        throw FtpException("STOR/APPE: not connected");
-    if (LocalFileName.empty())
-        throw FtpException("LocalFileName empty");
+    if (!FConnected) throw FtpException("STOR/APPE: not connected");
+    if (LocalFileName.empty()) throw FtpException("LocalFileName empty");
     CheckReady();
-    if (!FHighLevelFlag)
-        FRequestType = append ? ftpAppendAsync : ftpPutAsync;
+    if (!FHighLevelFlag) FRequestType = append ? ftpAppendAsync : ftpPutAsync;
     FFctPrv = append ? stepAppend : stepPut;
     FRequestDoneFlag = false;
     FPutSessionOpened = false;
@@ -226,8 +206,7 @@ void TCustomFtpClient::DoPutAppendAsync(bool append)
     FTransferRunning = true;
 
     bool cancel = false;
-    if (OnReadyToTransmit)
-        OnReadyToTransmit(this, cancel);
+    if (OnReadyToTransmit) OnReadyToTransmit(this, cancel);
     if (cancel) {
         FErrorMessage = "426 Transmit cancelled by application";
         FStatusCode = 426;
@@ -240,8 +219,7 @@ void TCustomFtpClient::DoPutAppendAsync(bool append)
     FreeStream();
     try {
         FLocalStream = std::make_unique<TLocalReadStream>(LocalFileName);
-        if (FResumeAt > 0)
-            FLocalStream->SetPosition(FResumeAt);
+        if (FResumeAt > 0) FLocalStream->SetPosition(FResumeAt);
     } catch (const std::exception&) {
         FLocalStream.reset();
         FErrorMessage = "426 Unable to open local file " + LocalFileName;
@@ -252,8 +230,7 @@ void TCustomFtpClient::DoPutAppendAsync(bool append)
         FinishRequest(426);
         return;
     }
-    if (FDataConnected && !FDataClosed)
-        BindDataEvents();
+    if (FDataConnected && !FDataClosed) BindDataEvents();
     StateChange(ftpWaitingResponse);
     FNext = &TCustomFtpClient::StorReply;
     FMultiLineCode = 0;
@@ -263,12 +240,10 @@ void TCustomFtpClient::DoPutAppendAsync(bool append)
 void TCustomFtpClient::StorReply()
 {
     int code = 0;
-    if (!TakeReplyLine(code))
-        return;
+    if (!TakeReplyLine(code)) return;
     if (code == 125 || code == 150) {
         FPutSessionOpened = true;
-        if (FDataConnected && !FSendStarted)
-            PostMessage(FWindowHandle, WM_FTP_SENDDATA, 0, 0);
+        if (FDataConnected && !FSendStarted) PostMessage(FWindowHandle, WM_FTP_SENDDATA, 0, 0);
         FNext = &TCustomFtpClient::StorFinalReply;
         return;
     }
@@ -299,8 +274,7 @@ void TCustomFtpClient::StartSending()
 {
     // A message left over from an aborted transfer must not start this one
     // before the server accepted it and connected.
-    if (!FTransferRunning || !FSending || FSendStarted || !FPutSessionOpened || !FDataConnected)
-        return;
+    if (!FTransferRunning || !FSending || FSendStarted || !FPutSessionOpened || !FDataConnected) return;
     FSendStarted = true;
     FStartTime = GetTickCount64();
     SendNextBlock(0);
@@ -308,24 +282,20 @@ void TCustomFtpClient::StartSending()
 
 void TCustomFtpClient::DataSocketDataSent(TCustomAsyncSocket*, std::uint16_t error)
 {
-    if (FTransferRunning && FSending)
-        SendNextBlock(error);
+    if (FTransferRunning && FSending) SendNextBlock(error);
 }
 
 void TCustomFtpClient::SendNextBlock(std::uint16_t error)
 {
-    if (!FLocalStream || !FSendStarted)
-        return;
-    if (!ProgressCheck())
-        return;
+    if (!FLocalStream || !FSendStarted) return;
+    if (!ProgressCheck()) return;
     if (error != 0) {
         Display("! Error #" + std::to_string(error) + " sending data");
         TransferFailed(error, WinsockFailureText(error));
         FDataSocket->Close();
         return;
     }
-    if (FEofFlag || !FPutSessionOpened || !FDataConnected)
-        return;
+    if (FEofFlag || !FPutSessionOpened || !FDataConnected) return;
     std::size_t count = 0;
     try {
         count = FLocalStream->Read(FSendBuffer.data(), FSendBuffer.size());
@@ -342,23 +312,20 @@ void TCustomFtpClient::SendNextBlock(std::uint16_t error)
     }
     FByteCount += static_cast<std::int64_t>(count);
     try {
-        if (FDataSocket->Send(FSendBuffer.data(), static_cast<int>(count)) < 0)
-            throw ESocketException("Send failed");
+        if (FDataSocket->Send(FSendBuffer.data(), static_cast<int>(count)) < 0) throw ESocketException("Send failed");
     } catch (const std::exception&) {
         FByteCount -= static_cast<std::int64_t>(count);
         int code = FDataSocket->LastError() != 0 ? FDataSocket->LastError() : 426;
         Display("! Error #" + std::to_string(code) + " sending data");
         TransferFailed(code, WinsockFailureText(code));
-        if (FDataSocket->State() != wsClosed)
-            FDataSocket->Close();
+        if (FDataSocket->State() != wsClosed) FDataSocket->Close();
     }
 }
 
 void TCustomFtpClient::StorFinalReply()
 {
     int code = 0;
-    if (!TakeReplyLine(code))
-        return;
+    if (!TakeReplyLine(code)) return;
     if (code == 226 || code == 250) {
         FStorAnswerRcvd = true;
         TransferEndIfDone();
@@ -369,8 +336,7 @@ void TCustomFtpClient::StorFinalReply()
 
 void TCustomFtpClient::TransferEndIfDone()
 {
-    if (!FTransferRunning || !FStorAnswerRcvd || !FDataClosed)
-        return;
+    if (!FTransferRunning || !FStorAnswerRcvd || !FDataClosed) return;
     FTransferRunning = false;
     ShowStatistics();
     FResumeAt = 0;
@@ -381,11 +347,9 @@ void TCustomFtpClient::TransferEndIfDone()
     }
     if (status != 0) {
         // The server's final reply does not make an incomplete transfer whole.
-        if (FTransferErrorText.empty())
-            FTransferErrorText = WinsockFailureText(status);
+        if (FTransferErrorText.empty()) FTransferErrorText = WinsockFailureText(status);
         FLastResponse = FTransferErrorText;
-        if (FErrorMessage.empty())
-            FErrorMessage = FTransferErrorText;
+        if (FErrorMessage.empty()) FErrorMessage = FTransferErrorText;
     }
     FinishRequest(status);
 }
@@ -394,7 +358,8 @@ void TCustomFtpClient::ShowStatistics()
 {
     FStopTime = GetTickCount64();
     const std::uint64_t ticks = FStartTime != 0 && FStopTime > FStartTime ? FStopTime - FStartTime : 0;
-    std::string text = std::to_string(FByteCount) + " bytes received/sent in " + std::to_string(ticks / 1000) + " seconds";
+    std::string text =
+        std::to_string(FByteCount) + " bytes received/sent in " + std::to_string(ticks / 1000) + " seconds";
     if (ticks != 0) {
         const auto count = static_cast<std::uint64_t>(FByteCount);
         const std::uint64_t rate = count < 32768 ? count * 1000 / ticks : count / ticks * 1000;
@@ -405,16 +370,13 @@ void TCustomFtpClient::ShowStatistics()
 
 bool TCustomFtpClient::ProgressCheck()
 {
-    if (!OnProgress)
-        return true;
+    if (!OnProgress) return true;
     bool abort = false;
     OnProgress(this, FByteCount + FResumeAt, abort);
-    if (!abort)
-        return true;
+    if (!abort) return true;
     Display("! Abort requested");
     TransferFailed(426, "426 Transfer aborted");
-    if (FDataSocket->State() != wsClosed)
-        FDataSocket->Close();
+    if (FDataSocket->State() != wsClosed) FDataSocket->Close();
     return false;
 }
 
@@ -422,13 +384,10 @@ bool TCustomFtpClient::ProgressCheck()
 
 void TCustomFtpClient::DoGetAsync(TFtpRequest request, const std::string& command)
 {
-    if (!FConnected)
-        throw FtpException(command + ": not connected");
-    if (LocalFileName.empty() && !DisplayFileFlag)
-        throw FtpException("LocalFileName empty");
+    if (!FConnected) throw FtpException(command + ": not connected");
+    if (LocalFileName.empty() && !DisplayFileFlag) throw FtpException("LocalFileName empty");
     CheckReady();
-    if (!FHighLevelFlag)
-        FRequestType = request;
+    if (!FHighLevelFlag) FRequestType = request;
     FFctPrv = request == ftpDirAsync ? stepDir : request == ftpLsAsync ? stepLs : stepGet;
     FRequestDoneFlag = false;
     FDataCommand = command;
@@ -461,8 +420,7 @@ void TCustomFtpClient::DoGetAsync(TFtpRequest request, const std::string& comman
         }
     }
     FTransferRunning = true;
-    if (FDataConnected && !FDataClosed)
-        BindDataEvents();
+    if (FDataConnected && !FDataClosed) BindDataEvents();
     StateChange(ftpWaitingResponse);
     FNext = &TCustomFtpClient::GetFirstReply;
     FMultiLineCode = 0;
@@ -472,8 +430,7 @@ void TCustomFtpClient::DoGetAsync(TFtpRequest request, const std::string& comman
 void TCustomFtpClient::GetFirstReply()
 {
     int code = 0;
-    if (!TakeReplyLine(code))
-        return;
+    if (!TakeReplyLine(code)) return;
     if (code == 125 || code == 150) {
         FNext = &TCustomFtpClient::GetFinalReply;
         return;
@@ -484,8 +441,7 @@ void TCustomFtpClient::GetFirstReply()
 void TCustomFtpClient::GetFinalReply()
 {
     int code = 0;
-    if (!TakeReplyLine(code))
-        return;
+    if (!TakeReplyLine(code)) return;
     if (code == 125 || code == 226 || code == 250) {
         FStorAnswerRcvd = true;
         TransferEndIfDone();
@@ -496,21 +452,20 @@ void TCustomFtpClient::GetFinalReply()
 
 void TCustomFtpClient::DataSocketReceive(TCustomAsyncSocket*, std::uint16_t)
 {
-    if (!ProgressCheck())
-        return;
+    if (!ProgressCheck()) return;
     std::uint8_t buffer[ReceivePieceSize];
     const int count = FDataSocket->Receive(buffer, sizeof buffer);
     if (count > 0) {
         FByteCount += count;
-        if (FLocalStream && FLocalStream->Write(buffer, static_cast<std::size_t>(count)) != static_cast<std::size_t>(count)) {
+        if (FLocalStream &&
+            FLocalStream->Write(buffer, static_cast<std::size_t>(count)) != static_cast<std::size_t>(count)) {
             Display("! Error writing local file");
             TransferFailed(426, "426 Error writing local file " + LocalFileName);
             FDataSocket->Shutdown(2);
             FDataSocket->Close();
             return;
         }
-        if (DisplayFileFlag)
-            DeliverDisplayLines(buffer, static_cast<std::size_t>(count));
+        if (DisplayFileFlag) DeliverDisplayLines(buffer, static_cast<std::size_t>(count));
     } else if (count < 0) {
         const int error = FDataSocket->LastError();
         if (error != winsock::WSAEWOULDBLOCK && FDataSocket->State() == wsConnected) {
@@ -530,8 +485,7 @@ void TCustomFtpClient::DeliverDisplayLines(const std::uint8_t* data, std::size_t
             if (!FDisplayLine.empty()) {
                 std::string line;
                 line.swap(FDisplayLine);
-                if (OnDisplayFile)
-                    OnDisplayFile(this, line);
+                if (OnDisplayFile) OnDisplayFile(this, line);
             }
         } else {
             FDisplayLine += c;
@@ -544,8 +498,7 @@ void TCustomFtpClient::DeliverDisplayLines(const std::uint8_t* data, std::size_t
 bool TFtpClient::ProgressCheck()
 {
     const bool goOn = TCustomFtpClient::ProgressCheck();
-    if (Timeout > 0)
-        FTimeStop = GetTickCount64() + static_cast<std::uint64_t>(Timeout) * 1000;
+    if (Timeout > 0) FTimeStop = GetTickCount64() + static_cast<std::uint64_t>(Timeout) * 1000;
     return goOn;
 }
 
@@ -554,10 +507,8 @@ bool TFtpClient::WaitUntilReady()
     FTimeStop = GetTickCount64() + static_cast<std::uint64_t>(Timeout > 0 ? Timeout : 0) * 1000;
     auto timedOut = [this] { return Timeout > 0 && GetTickCount64() >= FTimeStop; };
     for (;;) {
-        if (FState == ftpReady)
-            return FRequestResult == 0;
-        if (TerminationRequested() || timedOut())
-            break;
+        if (FState == ftpReady) return FRequestResult == 0;
+        if (TerminationRequested() || timedOut()) break;
         TDeadline deadline = TDeadline::max();
         if (Timeout > 0) {
             const std::uint64_t now = GetTickCount64();
@@ -585,10 +536,31 @@ bool TFtpClient::Synchronize(const std::function<void()>& start)
     return WaitUntilReady();
 }
 
-bool TFtpClient::Connect() { return Synchronize([this] { ConnectAsync(); }); }
-bool TFtpClient::Cwd() { return Synchronize([this] { CwdAsync(); }); }
-bool TFtpClient::Pwd() { return Synchronize([this] { PwdAsync(); }); }
-bool TFtpClient::TypeSet() { return Synchronize([this] { TypeSetAsync(); }); }
-bool TFtpClient::Put() { return Synchronize([this] { PutAsync(); }); }
-bool TFtpClient::Mkd() { return Synchronize([this] { MkdAsync(); }); }
-bool TFtpClient::Quit() { return Synchronize([this] { QuitAsync(); }); }
+bool TFtpClient::Connect()
+{
+    return Synchronize([this] { ConnectAsync(); });
+}
+bool TFtpClient::Cwd()
+{
+    return Synchronize([this] { CwdAsync(); });
+}
+bool TFtpClient::Pwd()
+{
+    return Synchronize([this] { PwdAsync(); });
+}
+bool TFtpClient::TypeSet()
+{
+    return Synchronize([this] { TypeSetAsync(); });
+}
+bool TFtpClient::Put()
+{
+    return Synchronize([this] { PutAsync(); });
+}
+bool TFtpClient::Mkd()
+{
+    return Synchronize([this] { MkdAsync(); });
+}
+bool TFtpClient::Quit()
+{
+    return Synchronize([this] { QuitAsync(); });
+}

@@ -7,9 +7,9 @@
 
 class TBuffer {
 public:
-    static constexpr int DefaultSize = 1514;   // one Ethernet frame
+    static constexpr int DefaultSize = 1514;  // one Ethernet frame
 
-    explicit TBuffer(int size);                 // size <= 0 gives DefaultSize
+    explicit TBuffer(int size);  // size <= 0 gives DefaultSize
 
     int Size() const { return static_cast<int>(FData.size()); }
     int WrCount() const { return FWrCount; }

@@ -31,8 +31,11 @@ constexpr std::size_t MaxLogLines = 5000;
 class CloseWhileUploading : public QObject {
 public:
     CloseWhileUploading(TForm5* form, std::function<void()> onClose, QObject* parent)
-        : QObject(parent), form_(form), onClose_(std::move(onClose)) {}
-    bool eventFilter(QObject* watched, QEvent* event) override {
+        : QObject(parent), form_(form), onClose_(std::move(onClose))
+    {
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
         if (event->type() == QEvent::Close && form_->Uploading()) {
             event->ignore();
             onClose_();
@@ -46,13 +49,15 @@ private:
     std::function<void()> onClose_;
 };
 
-std::string CountText(const std::string& pattern, std::int64_t n) {
+std::string CountText(const std::string& pattern, std::int64_t n)
+{
     std::string out;
     FormatCount(1, pattern, n, out);
     return out;
 }
 
-std::string DigitOf(const std::string& name) {
+std::string DigitOf(const std::string& name)
+{
     for (auto it = name.rbegin(); it != name.rend(); ++it)
         if (*it >= '0' && *it <= '9') return std::string(1, *it);
     return std::string();
@@ -63,11 +68,13 @@ std::string DigitOf(const std::string& name) {
 // ---------------------------------------------------------------------------
 // Profiles
 
-std::string FormatProfileLine(const TFtpProfile& p) {
+std::string FormatProfileLine(const TFtpProfile& p)
+{
     return MakePropertyRecord({p.Name, p.Host, p.Port, p.Timeout, p.User, p.Password, p.WebFolder});
 }
 
-TFtpProfile ParseProfileLine(const std::string& line) {
+TFtpProfile ParseProfileLine(const std::string& line)
+{
     std::string rest = line;
     TFtpProfile p;
     for (std::string* field : {&p.Name, &p.Host, &p.Port, &p.Timeout, &p.User, &p.Password, &p.WebFolder})
@@ -75,7 +82,8 @@ TFtpProfile ParseProfileLine(const std::string& line) {
     return p;
 }
 
-void SavePrivateLines(const std::string& fileName, const std::vector<std::string>& lines) {
+void SavePrivateLines(const std::string& fileName, const std::vector<std::string>& lines)
+{
     std::string text;
     for (const auto& line : lines) text += line + "\r\n";
     const std::string path = ToFileSystemPath(fileName);
@@ -99,7 +107,8 @@ void SavePrivateLines(const std::string& fileName, const std::vector<std::string
 
 std::string TForm5::ProfilesFileName() { return WritableFolder() + "pvftp.pv"; }
 
-std::vector<std::string> TForm5::LoadProfiles() const {
+std::vector<std::string> TForm5::LoadProfiles() const
+{
     std::vector<std::string> lines;
     if (!FileExists(ProfilesFileName())) return lines;
     TStringList list;
@@ -110,7 +119,8 @@ std::vector<std::string> TForm5::LoadProfiles() const {
 
 void TForm5::SaveProfiles(const std::vector<std::string>& lines) const { SavePrivateLines(ProfilesFileName(), lines); }
 
-void TForm5::ReloadProfileNames(const std::vector<std::string>& lines) {
+void TForm5::ReloadProfileNames(const std::vector<std::string>& lines)
+{
     std::vector<std::string> names;
     for (const auto& line : lines) names.push_back(UnescapeRecordField(GetField(1, line, 1)));
     ComboBox1->Items().Assign(names);
@@ -119,7 +129,8 @@ void TForm5::ReloadProfileNames(const std::vector<std::string>& lines) {
 // ---------------------------------------------------------------------------
 // Construction
 
-TForm5::TForm5(TComponent* owner) : TForm(owner, "Form5") {
+TForm5::TForm5(TComponent* owner) : TForm(owner, "Form5")
+{
     // Socket events must run inside Qt's loop while this window is open.
     driver_ = std::make_unique<TQtMessageDriver>();
     SetCaption("Pictavo FTP");
@@ -159,7 +170,8 @@ TForm5::TForm5(TComponent* owner) : TForm(owner, "Form5") {
     CreateHotKeys();
 }
 
-TForm5::~TForm5() {
+TForm5::~TForm5()
+{
     // The session lives only while the window does.
     FtpClient1.OnDisplay = nullptr;
     FtpClient1.OnDisplayFile = nullptr;
@@ -170,7 +182,8 @@ TForm5::~TForm5() {
     if (FtpClient1.Connected()) FtpClient1.Abort();
 }
 
-void TForm5::BuildUploadPage(QWidget* page) {
+void TForm5::BuildUploadPage(QWidget* page)
+{
     Button1 = Make<TButton>("Button1", page, "&Upload");
     Button1->SetBounds(8, 330, 80, 26);
     Button2 = Make<TButton>("Button2", page, "Disconnect");
@@ -264,7 +277,8 @@ void TForm5::BuildUploadPage(QWidget* page) {
     SpeedButton1->OnClick = bind(&TForm5::SpeedButton1Click);
 }
 
-void TForm5::BuildPastePage(QWidget* page) {
+void TForm5::BuildPastePage(QWidget* page)
+{
     Button21 = Make<TButton>("Button21", page, "Close");
     Button21->SetBounds(294, 330, 80, 26);
     Button21->OnClick = [this](TComponent* s) { Button21Click(s); };
@@ -286,15 +300,16 @@ void TForm5::BuildPastePage(QWidget* page) {
     Edit48->SetVisible(false);
 }
 
-void TForm5::CreateHotKeys() {
+void TForm5::CreateHotKeys()
+{
     // Alt + arrow keys walk the produced files; Alt + 1..5 give the five texts.
     struct Key {
         const char* name;
         std::uint16_t virtualKey;
         bool arrow;
     };
-    static const Key keys[] = {{"PVCut1", 37, true}, {"PVCut2", 39, true}, {"PVCut3", 38, true},
-                               {"PVCut4", 40, true}, {"PVCut5", '1', false}, {"PVCut6", '2', false},
+    static const Key keys[] = {{"PVCut1", 37, true},   {"PVCut2", 39, true},   {"PVCut3", 38, true},
+                               {"PVCut4", 40, true},   {"PVCut5", '1', false}, {"PVCut6", '2', false},
                                {"Pvcut7", '3', false}, {"PVCut8", '4', false}, {"PVCut9", '5', false}};
     for (const Key& k : keys) {
         auto* hotKey = Make<TKitGlobalHotKey>(k.name);
@@ -310,7 +325,8 @@ void TForm5::CreateHotKeys() {
 // ---------------------------------------------------------------------------
 // Showing
 
-void TForm5::FormShow() {
+void TForm5::FormShow()
+{
     if (Notebook1->PageIndex() == 1) {
         if (ListBox1->Items().Count() > 0) ListBox1->SetItemIndex(0);
         return;
@@ -321,7 +337,8 @@ void TForm5::FormShow() {
     UpdateTotals();
 }
 
-void TForm5::UpdateTotals() {
+void TForm5::UpdateTotals()
+{
     std::int64_t total = 0;
     const std::string base = NormalizeFolderPath(Label1->Caption());
     for (const auto& line : ListBox2->Items().ToVector()) total += FileSizeOf(base + line);
@@ -330,7 +347,8 @@ void TForm5::UpdateTotals() {
 
 void TForm5::SetStatus(int panel, const std::string& text) { StatusBar1->SetPanelText(panel, text); }
 
-void TForm5::AddLog(const std::string& line) {
+void TForm5::AddLog(const std::string& line)
+{
     if (log_.size() >= MaxLogLines) log_.erase(log_.begin(), log_.begin() + static_cast<long>(MaxLogLines / 10));
     log_.push_back(line);
     // Appended straight to the view: rewriting the whole memo per line would
@@ -341,13 +359,16 @@ void TForm5::AddLog(const std::string& line) {
 // ---------------------------------------------------------------------------
 // Upload
 
-void TForm5::SetUploading(bool on) {
+void TForm5::SetUploading(bool on)
+{
     uploading_ = on;
-    for (TControl* c : std::initializer_list<TControl*>{Button1, Button4, Button5, Button13, Button14, Button15, ComboBox1})
+    for (TControl* c :
+         std::initializer_list<TControl*>{Button1, Button4, Button5, Button13, Button14, Button15, ComboBox1})
         c->SetEnabled(!on);
 }
 
-void TForm5::NoteStackDepth() {
+void TForm5::NoteStackDepth()
+{
     const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
     if (stackHigh_ == 0) {
         stackLow_ = stackHigh_ = here;
@@ -357,7 +378,8 @@ void TForm5::NoteStackDepth() {
     if (here > stackHigh_) stackHigh_ = here;
 }
 
-void TForm5::RequestStop(int closeResult) {
+void TForm5::RequestStop(int closeResult)
+{
     if (!uploading_) return;
     stopRequested_ = true;
     if (closeResult != TModal::None) closeAfterRun_ = closeResult;
@@ -366,7 +388,8 @@ void TForm5::RequestStop(int closeResult) {
     FtpClient1.Abort();
 }
 
-void TForm5::Button1Click(TComponent*) {
+void TForm5::Button1Click(TComponent*)
+{
     if (uploading_) return;
     SetUploading(true);
     stopRequested_ = false;
@@ -428,7 +451,8 @@ void TForm5::Button1Click(TComponent*) {
     }
 }
 
-bool TForm5::SendNextFile() {
+bool TForm5::SendNextFile()
+{
     NoteStackDepth();
     --FilesLeft;
     SetStatus(0, CountText("Files Left: %s", FilesLeft));
@@ -460,7 +484,8 @@ bool TForm5::SendNextFile() {
     return true;
 }
 
-void TForm5::MakeRemoteFolders(const std::string& folder) {
+void TForm5::MakeRemoteFolders(const std::string& folder)
+{
     // Level by level, so the first upload into a new folder tree succeeds; a
     // refusal because the folder exists is the usual answer and is no error.
     std::size_t from = 0;
@@ -478,14 +503,16 @@ void TForm5::MakeRemoteFolders(const std::string& folder) {
     }
 }
 
-void TForm5::FtpClient1RequestDone(TCustomFtpClient*, TFtpRequest, int) {
+void TForm5::FtpClient1RequestDone(TCustomFtpClient*, TFtpRequest, int)
+{
     // A blocking call returns once its request is over, and this event comes
     // later, when the client's error text may belong to the next request; so
     // failures are logged where each call returns (LogIfFailed).
     NoteStackDepth();
 }
 
-bool TForm5::LogIfFailed(TFtpRequest request, bool ok) {
+bool TForm5::LogIfFailed(TFtpRequest request, bool ok)
+{
     if (ok) return true;
     // An existing folder is the usual answer to MKD; every other failure,
     // also a refused STOR, goes to the log.
@@ -494,19 +521,22 @@ bool TForm5::LogIfFailed(TFtpRequest request, bool ok) {
     return false;
 }
 
-void TForm5::FtpClient1SessionConnected(TCustomFtpClient*, std::uint16_t Error) {
+void TForm5::FtpClient1SessionConnected(TCustomFtpClient*, std::uint16_t Error)
+{
     SetStatus(0, "Connected (" + std::to_string(Error) + ")");
 }
 
 void TForm5::FtpClient1SessionClosed(TCustomFtpClient*, std::uint16_t) { SetStatus(0, "Disconnected"); }
 
-void TForm5::FtpClient1Progress(TCustomFtpClient*, std::int64_t Count, bool&) {
+void TForm5::FtpClient1Progress(TCustomFtpClient*, std::int64_t Count, bool&)
+{
     SetStatus(0, CountText("Files Left: %s", FilesLeft) + CountText("  Transfer: %s bytes", Count));
 }
 
 void TForm5::FtpClient1DisplayFile(TCustomFtpClient*, std::string& Msg) { AddLog(Msg); }
 
-void TForm5::Button2Click(TComponent*) {
+void TForm5::Button2Click(TComponent*)
+{
     if (uploading_) {
         RequestStop(TModal::None);
         return;
@@ -517,7 +547,8 @@ void TForm5::Button2Click(TComponent*) {
     }
 }
 
-void TForm5::Click(TComponent*) {
+void TForm5::Click(TComponent*)
+{
     if (uploading_) {
         RequestStop(TModal::Ok);
         return;
@@ -527,7 +558,8 @@ void TForm5::Click(TComponent*) {
     Close();
 }
 
-void TForm5::Button21Click(TComponent*) {
+void TForm5::Button21Click(TComponent*)
+{
     ModalResult = TModal::Ok;
     Close();
 }
@@ -537,22 +569,27 @@ void TForm5::SpeedButton1Click(TComponent*) { ShellOpen(Edit6->Text()); }
 // ---------------------------------------------------------------------------
 // Profiles
 
-void TForm5::Button14Click(TComponent*) {
+void TForm5::Button14Click(TComponent*)
+{
     if (uploading_) return;
     std::string name;
     if (!AskName || !AskName("Save Setting", name) || name.empty()) return;
     std::vector<std::string> lines = LoadProfiles();
-    TFtpProfile p{name,           Edit1->Text(), std::to_string(SpinEdit1->Value()), std::to_string(SpinEdit2->Value()),
-                  Edit2->Text(), Edit3->Text(), Edit5->Text()};
+    TFtpProfile p{name,
+                  Edit1->Text(),
+                  std::to_string(SpinEdit1->Value()),
+                  std::to_string(SpinEdit2->Value()),
+                  Edit2->Text(),
+                  Edit3->Text(),
+                  Edit5->Text()};
     int match = -1;
     for (int i = 0; i < static_cast<int>(lines.size()); ++i)
         if (ParseProfileLine(lines[static_cast<std::size_t>(i)]).Name == name) match = i;
     if (match < 0) {
         lines.insert(lines.begin(), FormatProfileLine(p));
     } else {
-        if (MessageDlgCentered("Confirm Replace",
-                               "\"" + name + "\" already exists. Would you like to replace it?", mtConfirmation,
-                               mbOK | mbCancel) != mrOk)
+        if (MessageDlgCentered("Confirm Replace", "\"" + name + "\" already exists. Would you like to replace it?",
+                               mtConfirmation, mbOK | mbCancel) != mrOk)
             return;
         lines[static_cast<std::size_t>(match)] = FormatProfileLine(p);
     }
@@ -561,7 +598,8 @@ void TForm5::Button14Click(TComponent*) {
     ComboBox1->SetItemIndex(match < 0 ? 0 : match);
 }
 
-void TForm5::Button13Click(TComponent*) {
+void TForm5::Button13Click(TComponent*)
+{
     if (uploading_ || !FileExists(ProfilesFileName())) return;
     std::vector<std::string> lines = LoadProfiles();
     const int index = ComboBox1->ItemIndex();
@@ -575,7 +613,8 @@ void TForm5::Button13Click(TComponent*) {
     ComboBox1->Items().Delete(index);
 }
 
-void TForm5::Button15Click(TComponent*) {
+void TForm5::Button15Click(TComponent*)
+{
     if (uploading_ || !FileExists(ProfilesFileName())) return;
     std::vector<std::string> lines = LoadProfiles();
     const int index = ComboBox1->ItemIndex();
@@ -585,9 +624,8 @@ void TForm5::Button15Click(TComponent*) {
     if (!AskName || !AskName("Rename Setting", name) || name.empty() || name == p.Name) return;
     for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
         if (i != index && ParseProfileLine(lines[static_cast<std::size_t>(i)]).Name == name) {
-            if (MessageDlgCentered("Confirm Replace",
-                                   "\"" + name + "\" already exists. Would you like to replace it?", mtConfirmation,
-                                   mbOK | mbCancel) != mrOk)
+            if (MessageDlgCentered("Confirm Replace", "\"" + name + "\" already exists. Would you like to replace it?",
+                                   mtConfirmation, mbOK | mbCancel) != mrOk)
                 return;
         }
     }
@@ -606,7 +644,8 @@ void TForm5::Button15Click(TComponent*) {
     ComboBox1->SetItemIndex(kept);
 }
 
-void TForm5::ComboBox1Click(TComponent*) {
+void TForm5::ComboBox1Click(TComponent*)
+{
     if (uploading_) return;
     const int index = ComboBox1->ItemIndex();
     if (ComboBox1->Items().Count() == 0 || index < 0 || !FileExists(ProfilesFileName())) return;
@@ -624,7 +663,8 @@ void TForm5::ComboBox1Click(TComponent*) {
 // ---------------------------------------------------------------------------
 // Saved lists
 
-void TForm5::Button4Click(TComponent*) {
+void TForm5::Button4Click(TComponent*)
+{
     if (uploading_) return;
     TFileDialog dialog(this, "OpenDialog1", TFileDialogKind::Open);
     dialog.Filter = ListFilter;
@@ -641,7 +681,8 @@ void TForm5::Button4Click(TComponent*) {
     UpdateTotals();
 }
 
-void TForm5::Button5Click(TComponent*) {
+void TForm5::Button5Click(TComponent*)
+{
     if (uploading_) return;
     TFileDialog dialog(this, "SaveDialog1", TFileDialogKind::Save);
     dialog.Filter = ListFilter;
@@ -658,7 +699,8 @@ void TForm5::Button5Click(TComponent*) {
 // ---------------------------------------------------------------------------
 // Manual paste
 
-void TForm5::CopyToClipboard(const std::string& text) {
+void TForm5::CopyToClipboard(const std::string& text)
+{
     Edit48->SetText(text);
     if (auto* edit = qobject_cast<QLineEdit*>(Edit48->Widget())) {
         edit->selectAll();
@@ -666,16 +708,22 @@ void TForm5::CopyToClipboard(const std::string& text) {
     }
 }
 
-void TForm5::PVCut1KeyDown(TComponent* Sender) {
+void TForm5::PVCut1KeyDown(TComponent* Sender)
+{
     const int count = ListBox1->Items().Count();
     if (count == 0 || !Sender) return;
     const std::string digit = DigitOf(Sender->Name);
     int index = ListBox1->ItemIndex();
-    if (digit == "1") index = 0;
-    else if (digit == "2") index = count - 1;
-    else if (digit == "3") index -= 1;
-    else if (digit == "4") index += 1;
-    else return;
+    if (digit == "1")
+        index = 0;
+    else if (digit == "2")
+        index = count - 1;
+    else if (digit == "3")
+        index -= 1;
+    else if (digit == "4")
+        index += 1;
+    else
+        return;
     if (index < 0) index = 0;
     if (index > count - 1) index = count - 1;
     ListBox1->SetItemIndex(index);
@@ -686,7 +734,8 @@ void TForm5::PVCut1KeyDown(TComponent* Sender) {
         CopyToClipboard(ExtractFileName(line));
 }
 
-void TForm5::PVCut5KeyDown(TComponent* Sender) {
+void TForm5::PVCut5KeyDown(TComponent* Sender)
+{
     if (!Sender) return;
     const std::string digit = DigitOf(Sender->Name);
     if (digit.empty() || digit[0] < '5' || digit[0] > '9') return;

@@ -43,16 +43,16 @@ public:
     void FormShow() override;
 
     // --- handlers
-    void Button1Click(TComponent* Sender);   // Upload
-    void Click(TComponent* Sender);          // Exit
-    void Button2Click(TComponent* Sender);   // Disconnect
-    void Button21Click(TComponent* Sender);  // Close (manual paste)
-    void Button14Click(TComponent* Sender);  // add profile
-    void Button13Click(TComponent* Sender);  // delete profile
-    void Button15Click(TComponent* Sender);  // rename profile
-    void ComboBox1Click(TComponent* Sender); // load profile
-    void Button4Click(TComponent* Sender);   // open a saved list
-    void Button5Click(TComponent* Sender);   // save the list
+    void Button1Click(TComponent* Sender);    // Upload
+    void Click(TComponent* Sender);           // Exit
+    void Button2Click(TComponent* Sender);    // Disconnect
+    void Button21Click(TComponent* Sender);   // Close (manual paste)
+    void Button14Click(TComponent* Sender);   // add profile
+    void Button13Click(TComponent* Sender);   // delete profile
+    void Button15Click(TComponent* Sender);   // rename profile
+    void ComboBox1Click(TComponent* Sender);  // load profile
+    void Button4Click(TComponent* Sender);    // open a saved list
+    void Button5Click(TComponent* Sender);    // save the list
     void SpeedButton1Click(TComponent* Sender);
     void FtpClient1RequestDone(TCustomFtpClient* Sender, TFtpRequest RqType, int Error);
     void FtpClient1SessionConnected(TCustomFtpClient* Sender, std::uint16_t Error);

@@ -134,8 +134,10 @@ void TKitIniCtrl::SetIniFile(const std::string& name)
     if (name.empty()) return;
     const std::string ext = ExtractFileExt(name);
     if (ext.size() > 1 && !IsBlank(ext.substr(1))) return;
-    if (name.back() == '.') iniFile_ += "INI";
-    else iniFile_ += ".INI";
+    if (name.back() == '.')
+        iniFile_ += "INI";
+    else
+        iniFile_ += ".INI";
 }
 
 void TKitIniCtrl::SetMaxEntries(std::uint8_t count)
@@ -274,7 +276,8 @@ void TKitTimerPool::Fire(std::size_t index)
     // Copies: the handler may remove this very entry.
     const TKitTimerPoolEvent event = entry.Event;
     TKitTimerTarget* target = entry.Target;
-    if (event) event(this, id, counter);
+    if (event)
+        event(this, id, counter);
     else if (target) {
         if (target->TimerEnabled()) target->TimerCallback(id, counter);
     } else if (OnTimer) {
@@ -306,9 +309,12 @@ std::string KitMutexFolder()
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime && DirectoryExists(runtime))
         return IncludeTrailingPathDelimiter(runtime);
     std::string config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) config = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home) config = std::string(home) + "/.config";
-    else config = "/tmp";
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+        config = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        config = std::string(home) + "/.config";
+    else
+        config = "/tmp";
     const std::string folder = IncludeTrailingPathDelimiter(config) + "pictavo/";
     ForceDirectories(folder);
     return folder;

@@ -20,8 +20,8 @@
 // ---------------------------------------------------------------------------
 // Screen cursors
 
-constexpr int crKitHand = 14000;  // "FC_HANDCUR"
-constexpr int crKitDrag = 14001;  // "FC_DRAGCUR"
+constexpr int crKitHand = 14000;        // "FC_HANDCUR"
+constexpr int crKitDrag = 14001;        // "FC_DRAGCUR"
 constexpr int crKitApplication = -255;  // cursor resource 16548
 
 // The cursors the program carries as resources, by name or by number.

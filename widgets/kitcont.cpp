@@ -88,7 +88,10 @@ void TKitBitmapListItem::WritePayload(TStream& stream, bool compressed) const
     WriteBitmapRecord(stream, Bitmap, compressed);
 }
 
-void TKitBitmapListItem::ReadPayload(TStream& stream, bool compressed) { Bitmap = ReadBitmapRecord(stream, compressed); }
+void TKitBitmapListItem::ReadPayload(TStream& stream, bool compressed)
+{
+    Bitmap = ReadBitmapRecord(stream, compressed);
+}
 
 void TKitImageListItem::SetImage(const QImage& image, int cellWidth, int cellHeight, int cellCount, const QImage& mask)
 {
@@ -160,7 +163,10 @@ void TKitStringListItem::WritePayload(TStream& stream, bool compressed) const
     WriteStringListRecord(stream, Items, compressed);
 }
 
-void TKitStringListItem::ReadPayload(TStream& stream, bool compressed) { ReadStringListRecord(stream, Items, compressed); }
+void TKitStringListItem::ReadPayload(TStream& stream, bool compressed)
+{
+    ReadStringListRecord(stream, Items, compressed);
+}
 
 std::unique_ptr<TKitListItem> TKitWaveListItem::Clone() const
 {
@@ -191,8 +197,7 @@ TKitCustomContainer::TKitCustomContainer(TComponent* owner, std::string name, TK
 
 TKitListItem& TKitCustomContainer::Item(int index) const
 {
-    if (index < 0 || index >= Count())
-        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
     return *items_[static_cast<std::size_t>(index)];
 }
 
@@ -227,8 +232,9 @@ void TKitCustomContainer::Clear()
 void TKitCustomContainer::Assign(const TKitCustomContainer& source)
 {
     if (&source == this) return;
-    if (source.kind_ != kind_) throw EKitContainerError("Cannot assign a " + KitContainerSignature(source.kind_) +
-                                                        " list to a " + KitContainerSignature(kind_) + " list");
+    if (source.kind_ != kind_)
+        throw EKitContainerError("Cannot assign a " + KitContainerSignature(source.kind_) + " list to a " +
+                                 KitContainerSignature(kind_) + " list");
     std::vector<std::unique_ptr<TKitListItem>> copies;
     for (const auto& item : source.items_) copies.push_back(item->Clone());
     items_ = std::move(copies);

@@ -186,7 +186,9 @@ public:
 class TKitBitmapList : public TKitCustomImageList {
 public:
     TKitBitmapList(TComponent* owner, std::string name)
-        : TKitCustomImageList(owner, std::move(name), TKitContainerKind::BitmapList) {}
+        : TKitCustomImageList(owner, std::move(name), TKitContainerKind::BitmapList)
+    {
+    }
     TKitBitmapListItem& Bitmap(int index) const { return static_cast<TKitBitmapListItem&>(Item(index)); }
     QImage Picture(int index) const override { return Bitmap(index).Bitmap; }
 
@@ -197,7 +199,9 @@ protected:
 class TKitImageList : public TKitCustomImageList {
 public:
     TKitImageList(TComponent* owner, std::string name)
-        : TKitCustomImageList(owner, std::move(name), TKitContainerKind::ImageList) {}
+        : TKitCustomImageList(owner, std::move(name), TKitContainerKind::ImageList)
+    {
+    }
     TKitImageListItem& Images(int index) const { return static_cast<TKitImageListItem&>(Item(index)); }
     QImage Picture(int index) const override { return Images(index).Cell(0); }
 
@@ -208,7 +212,9 @@ protected:
 class TKitStringList : public TKitCustomContainer {
 public:
     TKitStringList(TComponent* owner, std::string name)
-        : TKitCustomContainer(owner, std::move(name), TKitContainerKind::StringList) {}
+        : TKitCustomContainer(owner, std::move(name), TKitContainerKind::StringList)
+    {
+    }
     TKitStringListItem& Strings(int index) const { return static_cast<TKitStringListItem&>(Item(index)); }
 
 protected:
@@ -218,7 +224,9 @@ protected:
 class TKitWaveList : public TKitCustomContainer {
 public:
     TKitWaveList(TComponent* owner, std::string name)
-        : TKitCustomContainer(owner, std::move(name), TKitContainerKind::WaveList) {}
+        : TKitCustomContainer(owner, std::move(name), TKitContainerKind::WaveList)
+    {
+    }
     TKitWaveListItem& Waves(int index) const { return static_cast<TKitWaveListItem&>(Item(index)); }
 
 protected:

@@ -57,7 +57,8 @@ xcb_keycode_t KeyCodeOfKeySym(xcb_connection_t* connection, std::uint32_t keysym
     const xcb_setup_t* setup = xcb_get_setup(connection);
     const int count = setup->max_keycode - setup->min_keycode + 1;
     xcb_get_keyboard_mapping_reply_t* reply = xcb_get_keyboard_mapping_reply(
-        connection, xcb_get_keyboard_mapping(connection, setup->min_keycode, static_cast<std::uint8_t>(count)), nullptr);
+        connection, xcb_get_keyboard_mapping(connection, setup->min_keycode, static_cast<std::uint8_t>(count)),
+        nullptr);
     if (!reply) return 0;
     const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
     const int perCode = reply->keysyms_per_keycode;
@@ -116,8 +117,8 @@ public:
         auto* event = static_cast<xcb_generic_event_t*>(message);
         if ((event->response_type & 0x7F) != XCB_KEY_PRESS) return false;
         auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
-        const std::uint16_t relevant = press->state & (XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 |
-                                                       XCB_MOD_MASK_4);
+        const std::uint16_t relevant =
+            press->state & (XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
         for (const auto& entry : Entries) {
             if (entry.Mode == THotKeyMode::SystemWide && entry.KeyCode == press->detail &&
                 entry.XModifiers == relevant) {
@@ -187,8 +188,8 @@ bool Grab(xcb_connection_t* connection, HotKeyEntry& entry)
     const xcb_window_t root = RootWindow(connection);
     for (std::uint16_t lock : locks) {
         const std::uint16_t mask = static_cast<std::uint16_t>(entry.XModifiers | lock);
-        xcb_void_cookie_t cookie = xcb_grab_key_checked(connection, 0, root, mask, entry.KeyCode,
-                                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+        xcb_void_cookie_t cookie =
+            xcb_grab_key_checked(connection, 0, root, mask, entry.KeyCode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
         if (xcb_generic_error_t* error = xcb_request_check(connection, cookie)) {
             // Another client holds this combination (BadAccess).
             std::free(error);
@@ -208,7 +209,8 @@ void RemoveEntry(std::size_t index)
     table.Entries.erase(table.Entries.begin() + static_cast<std::ptrdiff_t>(index));
     if (entry.Mode == THotKeyMode::SystemWide) Ungrab(X11Connection(), entry);
     if (table.Entries.empty() && QCoreApplication::instance()) {
-        if (table.FilterApp == QCoreApplication::instance()) QCoreApplication::instance()->removeNativeEventFilter(&table);
+        if (table.FilterApp == QCoreApplication::instance())
+            QCoreApplication::instance()->removeNativeEventFilter(&table);
         table.FilterApp = nullptr;
         // The application-wide filter stays: it is the application's child and only reads the table.
     }
@@ -263,8 +265,8 @@ bool UnregisterHotKey(HWND wnd, int id)
 
 std::uint32_t KeySymOfVirtualKey(unsigned vk)
 {
-    if (vk >= '0' && vk <= '9') return vk;               // XK_0 .. XK_9
-    if (vk >= 'A' && vk <= 'Z') return vk + ('a' - 'A');  // XK_a .. XK_z, the unshifted keys
+    if (vk >= '0' && vk <= '9') return vk;                      // XK_0 .. XK_9
+    if (vk >= 'A' && vk <= 'Z') return vk + ('a' - 'A');        // XK_a .. XK_z, the unshifted keys
     if (vk >= 0x60 && vk <= 0x69) return 0xffb0 + (vk - 0x60);  // numeric pad digits
     if (vk >= 0x70 && vk <= 0x87) return 0xffbe + (vk - 0x70);  // F1 .. F24
     switch (vk) {

@@ -100,8 +100,7 @@ void ReadCompressedStream(TStream& source, TStream& dest)
         left -= 4;
         // A block's bytes lie within the total, and one block is never larger
         // than a stored block of the largest input.
-        if (length <= 0 || length > left || static_cast<std::size_t>(length) > KitMaxBlockInput + 1)
-            throw ELzrwError();
+        if (length <= 0 || length > left || static_cast<std::size_t>(length) > KitMaxBlockInput + 1) throw ELzrwError();
         std::vector<std::uint8_t> block(static_cast<std::size_t>(length));
         source.ReadBuffer(block.data(), block.size());
         left -= length;
@@ -188,9 +187,12 @@ std::vector<std::uint8_t> MakeDIBRecord(const QImage& bitmap, int colorDepth)
     if (bitmap.isNull()) throw Exception("Bitmap image is not valid");
     int bits = OwnBitsPerPixel(bitmap);
     if (bits != 1) {  // a monochrome bitmap always keeps one bit
-        if (colorDepth == 2) bits = 1;
-        else if (colorDepth == 16) bits = 4;
-        else if (colorDepth == 256) bits = 8;
+        if (colorDepth == 2)
+            bits = 1;
+        else if (colorDepth == 16)
+            bits = 4;
+        else if (colorDepth == 256)
+            bits = 8;
     }
     QImage image;
     if (bits == 1) {
@@ -437,7 +439,8 @@ TKitRect DrawBitmapInRect(QPainter& canvas, const TKitRect& target, const QImage
         canvas.setClipRect(clip);
     }
     QImage source = picture;
-    if (w != pw || h != ph) source = picture.scaled(std::max(w, 1), std::max(h, 1), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    if (w != pw || h != ph)
+        source = picture.scaled(std::max(w, 1), std::max(h, 1), Qt::IgnoreAspectRatio, Qt::FastTransformation);
     if (mode & (KitDraw::Transparent | KitDraw::BrushCopy)) {
         // Transparent pixels keep the canvas: draw through an alpha made from the colour.
         const QColor key = (mode & KitDraw::BrushCopy) ? QColor(source.pixel(0, source.height() - 1)) : FromGdi(color);

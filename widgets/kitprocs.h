@@ -69,17 +69,15 @@ void WriteWaveRecord(TStream& stream, const TKitWave& wave, bool compressed);
 void ReadWaveRecord(TStream& stream, TKitWave& wave, bool compressed);
 
 // Drawing procedures.
-QImage FillBitmap(const TKitRect& rect, unsigned color);            // colour 0x00BBGGRR
+QImage FillBitmap(const TKitRect& rect, unsigned color);             // colour 0x00BBGGRR
 QImage MakeTransparencyMask(const QImage& picture, unsigned color);  // black where opaque, white where transparent
 
 namespace KitDraw {
-constexpr unsigned Clip = 0x1, Center = 0x8, Stretch = 0x10, Tile = 0x20, Transparent = 0x40,
-                   BrushCopy = 0x80, Masked = 0x100, KeepWidthScale = 0x200, KeepHeightScale = 0x400,
-                   RealizePalette = 0x1000;
+constexpr unsigned Clip = 0x1, Center = 0x8, Stretch = 0x10, Tile = 0x20, Transparent = 0x40, BrushCopy = 0x80,
+                   Masked = 0x100, KeepWidthScale = 0x200, KeepHeightScale = 0x400, RealizePalette = 0x1000;
 }
 // Draws the picture into target and returns the rectangle actually covered.
 // offset: low word x, high word y, shifts the clip rectangle (0 = none).
 // mask is used with KitDraw::Masked.
-TKitRect DrawBitmapInRect(QPainter& canvas, const TKitRect& target, const QImage& picture,
-                          unsigned color, std::uint32_t offset, unsigned mode,
-                          const QImage* mask = nullptr);
+TKitRect DrawBitmapInRect(QPainter& canvas, const TKitRect& target, const QImage& picture, unsigned color,
+                          std::uint32_t offset, unsigned mode, const QImage* mask = nullptr);

@@ -41,7 +41,7 @@ public:
     ELzrwError() : Exception("LZRW Error!") {}
 };
 
-constexpr std::size_t KitMaxBlockInput = 65535;   // largest input of one block
+constexpr std::size_t KitMaxBlockInput = 65535;  // largest input of one block
 constexpr std::uint8_t KitBlockCompressed = 64;
 constexpr std::uint8_t KitBlockStored = 128;
 

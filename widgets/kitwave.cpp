@@ -94,8 +94,7 @@ void TKitWave::LoadSized(TStream& stream, std::int64_t count)
     stream.ReadBuffer(bytes.data(), bytes.size());
     auto loaded = std::make_unique<TMemoryStream>(std::move(bytes));
     TWaveInfo info;
-    if (!CheckWaveHeader(loaded.get(), info))
-        throw EInvalidWave(std::string("TKitWave: ") + CannotOpenFile);
+    if (!CheckWaveHeader(loaded.get(), info)) throw EInvalidWave(std::string("TKitWave: ") + CannotOpenFile);
     info_ = info;
     TakeStream(std::move(loaded));
 }

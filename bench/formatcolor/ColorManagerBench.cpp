@@ -22,8 +22,7 @@ void convertRows(benchmark::State& state, TColorScheme source, TColorScheme targ
     m.SetTargetSamplesPerPixel(targetSamples);
     m.SourceOptions = options;
     std::vector<std::uint8_t> row(RowWidth * sourceSamples * bits / 8);
-    for (std::size_t i = 0; i < row.size(); ++i)
-        row[i] = std::uint8_t(i * 7);
+    for (std::size_t i = 0; i < row.size(); ++i) row[i] = std::uint8_t(i * 7);
     std::vector<std::uint8_t> out(RowWidth * targetSamples);
     for (auto _ : state) {
         m.ConvertRow({row}, out, RowWidth);
@@ -53,7 +52,7 @@ void BM_Bitmap8To24(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * 1000 * 1000);
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_RGB8ToBGR);
 BENCHMARK(BM_RGB16SwappedToBGR);

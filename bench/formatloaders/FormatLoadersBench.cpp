@@ -97,8 +97,7 @@ void BM_GifLzwLiteralCodes(benchmark::State& state)
         }
     };
     for (std::size_t i = 0; i < pixels; ++i) {
-        if (i % 254 == 0)
-            put(256);
+        if (i % 254 == 0) put(256);
         put(static_cast<int>((i * 7) % 200));
     }
     put(257);
@@ -114,6 +113,6 @@ void BM_GifLzwLiteralCodes(benchmark::State& state)
 }
 BENCHMARK(BM_GifLzwLiteralCodes);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -33,7 +33,8 @@ constexpr int kWidth = 4000, kHeight = 3000;
 constexpr int kImageWidth = 800, kImageHeight = 600, kImageQuality = 85;
 constexpr int kThumbWidth = 120, kThumbHeight = 90, kThumbQuality = 75;
 
-int PictureCount() {
+int PictureCount()
+{
     const char* text = std::getenv("PICTAVO_BENCH_PICTURES");
     const int count = text ? std::atoi(text) : 20;
     return std::max(1, count);
@@ -42,13 +43,15 @@ int PictureCount() {
 struct BenchFolder {
     std::string root, sources, destination;
     std::vector<std::string> pictures;
-    ~BenchFolder() {
+    ~BenchFolder()
+    {
         std::error_code ec;
         if (!root.empty()) fs::remove_all(root, ec);
     }
 };
 
-BenchFolder& Folder() {
+BenchFolder& Folder()
+{
     static BenchFolder folder = [] {
         BenchFolder made;
         std::string templ = (fs::temp_directory_path() / "pictavo-bench-XXXXXX").string();
@@ -80,18 +83,21 @@ BenchFolder& Folder() {
     return folder;
 }
 
-void ResetPeakMemory() {
+void ResetPeakMemory()
+{
     // Linux: "5" resets the peak resident size that getrusage reports.
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-long PeakMemoryKiB() {
+long PeakMemoryKiB()
+{
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
 
-void Configure(TForm1& form, const std::string& destination) {
+void Configure(TForm1& form, const std::string& destination)
+{
     form.Edit1->SetText(destination);
     form.Edit2->SetText("index1.html");
     form.Edit4->SetText("image01.htm");
@@ -120,7 +126,8 @@ void Configure(TForm1& form, const std::string& destination) {
     form.Menuitem8->SetChecked(false);
 }
 
-void BM_CreateAll(benchmark::State& state) {
+void BM_CreateAll(benchmark::State& state)
+{
     BenchFolder& folder = Folder();
     SetProgramFolder(folder.root + "program/");
     if (!LoadOurJpegLibrary(PICTAVO_BINARY_DIR)) {
@@ -134,8 +141,8 @@ void BM_CreateAll(benchmark::State& state) {
     for (int pass = 0; pass < 2; ++pass) {
         double total = 0;
         for (const std::string& path : folder.pictures)
-            total += FloorSeconds(path, kImageWidth, kImageHeight, kImageQuality, kThumbWidth, kThumbHeight,
-                                  kThumbQuality);
+            total +=
+                FloorSeconds(path, kImageWidth, kImageHeight, kImageQuality, kThumbWidth, kThumbHeight, kThumbQuality);
         floorSeconds = std::min(floorSeconds, total);
     }
     ReleaseFloorBuffer();
@@ -180,17 +187,19 @@ void BM_CreateAll(benchmark::State& state) {
     state.counters["ratio"] = ratio;
     state.counters["peak_MiB"] = double(peakKiB) / 1024.0;
     state.counters["start_MiB"] = double(baseKiB) / 1024.0;
-    std::printf("Create All of %zu pictures (%dx%d): build %.0f ms, floor %.0f ms, ratio %.3f (target <= 1.3), "
-                "peak memory %.1f MiB (%.1f MiB at the start)\n",
-                folder.pictures.size(), kWidth, kHeight, buildSeconds * 1000, floorSeconds * 1000, ratio,
-                double(peakKiB) / 1024.0, double(baseKiB) / 1024.0);
+    std::printf(
+        "Create All of %zu pictures (%dx%d): build %.0f ms, floor %.0f ms, ratio %.3f (target <= 1.3), "
+        "peak memory %.1f MiB (%.1f MiB at the start)\n",
+        folder.pictures.size(), kWidth, kHeight, buildSeconds * 1000, floorSeconds * 1000, ratio,
+        double(peakKiB) / 1024.0, double(baseKiB) / 1024.0);
 }
 
 }  // namespace
 
 BENCHMARK(BM_CreateAll)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     TApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -15,7 +15,8 @@ namespace {
 std::uint8_t Clamp(double v) { return std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
 
 // Encodes RGB rows into memory; the buffer keeps the floor honest (no disk).
-void EncodeToMemory(const std::vector<std::uint8_t>& rgb, int width, int height, int quality) {
+void EncodeToMemory(const std::vector<std::uint8_t>& rgb, int width, int height, int quality)
+{
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
     info.err = jpeg_std_error(&errors);
@@ -41,19 +42,23 @@ void EncodeToMemory(const std::vector<std::uint8_t>& rgb, int width, int height,
 
 // Nearest-neighbour reduction, only to have pixels of the output size to encode (not timed).
 std::vector<std::uint8_t> Reduce(const std::vector<std::uint8_t>& rgb, int width, int height, int newWidth,
-                                 int newHeight) {
+                                 int newHeight)
+{
     std::vector<std::uint8_t> out(std::size_t(newWidth) * std::size_t(newHeight) * 3);
     for (int y = 0; y < newHeight; ++y)
         for (int x = 0; x < newWidth; ++x) {
-            const std::size_t from = (std::size_t(y) * std::size_t(height) / std::size_t(newHeight) * std::size_t(width) +
-                                      std::size_t(x) * std::size_t(width) / std::size_t(newWidth)) * 3;
+            const std::size_t from =
+                (std::size_t(y) * std::size_t(height) / std::size_t(newHeight) * std::size_t(width) +
+                 std::size_t(x) * std::size_t(width) / std::size_t(newWidth)) *
+                3;
             const std::size_t to = (std::size_t(y) * std::size_t(newWidth) + std::size_t(x)) * 3;
             for (int c = 0; c < 3; ++c) out[to + std::size_t(c)] = rgb[from + std::size_t(c)];
         }
     return out;
 }
 
-std::vector<std::uint8_t>& FloorBuffer() {
+std::vector<std::uint8_t>& FloorBuffer()
+{
     static std::vector<std::uint8_t> buffer;
     return buffer;
 }
@@ -62,7 +67,8 @@ std::vector<std::uint8_t>& FloorBuffer() {
 
 void ReleaseFloorBuffer() { std::vector<std::uint8_t>().swap(FloorBuffer()); }
 
-void WritePhotoJpeg(const std::string& path, int width, int height, unsigned seed) {
+void WritePhotoJpeg(const std::string& path, int width, int height, unsigned seed)
+{
     // Smooth shading with edges and grain, so it compresses like a photograph.
     std::vector<std::uint8_t> rgb(std::size_t(width) * std::size_t(height) * 3);
     std::uint32_t state = seed;
@@ -102,7 +108,8 @@ void WritePhotoJpeg(const std::string& path, int width, int height, unsigned see
 }
 
 double FloorSeconds(const std::string& path, int imageWidth, int imageHeight, int imageQuality, int thumbWidth,
-                    int thumbHeight, int thumbQuality) {
+                    int thumbHeight, int thumbQuality)
+{
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     FILE* file = std::fopen(path.c_str(), "rb");
@@ -138,7 +145,8 @@ double FloorSeconds(const std::string& path, int imageWidth, int imageHeight, in
            std::chrono::duration<double>(end - encodeStart).count();
 }
 
-bool LoadOurJpegLibrary(const std::string& buildFolder) {
+bool LoadOurJpegLibrary(const std::string& buildFolder)
+{
     if (JpegLibraryPresent()) return true;
     return ReloadJpegLibrary(buildFolder + "/libijl15.so");
 }

@@ -20,7 +20,8 @@ constexpr int kWidth = 4000, kHeight = 3000;
 
 bool sourceMade = false;
 
-const std::string& sourceFile() {
+const std::string& sourceFile()
+{
     static const std::string path = [] {
         sourceMade = true;
         // Smooth shading with edges and a little grain, like a photograph.
@@ -49,7 +50,8 @@ const std::string& sourceFile() {
     return path;
 }
 
-void turboDecode(const std::string& file, std::vector<std::uint8_t>& pixels) {
+void turboDecode(const std::string& file, std::vector<std::uint8_t>& pixels)
+{
     std::FILE* f = std::fopen(file.c_str(), "rb");
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr err;
@@ -70,7 +72,8 @@ void turboDecode(const std::string& file, std::vector<std::uint8_t>& pixels) {
     std::fclose(f);
 }
 
-void turboEncode(const std::string& file, const std::vector<std::uint8_t>& pixels, int quality) {
+void turboEncode(const std::string& file, const std::vector<std::uint8_t>& pixels, int quality)
+{
     std::FILE* f = std::fopen(file.c_str(), "wb");
     jpeg_compress_struct cinfo;
     jpeg_error_mgr err;
@@ -93,7 +96,8 @@ void turboEncode(const std::string& file, const std::vector<std::uint8_t>& pixel
     std::fclose(f);
 }
 
-void BM_OurDecode(benchmark::State& state) {
+void BM_OurDecode(benchmark::State& state)
+{
     const std::string& file = sourceFile();
     for (auto _ : state) {
         TRasterDIB dib;
@@ -103,7 +107,8 @@ void BM_OurDecode(benchmark::State& state) {
     }
 }
 
-void BM_TurboDecode(benchmark::State& state) {
+void BM_TurboDecode(benchmark::State& state)
+{
     const std::string& file = sourceFile();
     std::vector<std::uint8_t> pixels;
     for (auto _ : state) {
@@ -113,7 +118,8 @@ void BM_TurboDecode(benchmark::State& state) {
     }
 }
 
-void BM_OurEncode(benchmark::State& state) {
+void BM_OurEncode(benchmark::State& state)
+{
     TRasterDIB dib;
     dib.UseGDI = false;
     ReadJpegFile(dib, sourceFile(), 1);
@@ -122,7 +128,8 @@ void BM_OurEncode(benchmark::State& state) {
     std::remove(out.c_str());
 }
 
-void BM_TurboEncode(benchmark::State& state) {
+void BM_TurboEncode(benchmark::State& state)
+{
     std::vector<std::uint8_t> pixels;
     turboDecode(sourceFile(), pixels);
     const std::string out = sourceFile() + ".turbo.jpg";
@@ -138,7 +145,8 @@ BENCHMARK(BM_TurboEncode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 // Keeps each benchmark's time per iteration so the ratios can be printed.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override {
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
             if (run.iterations > 0) {
@@ -151,7 +159,8 @@ public:
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -24,14 +24,16 @@ namespace {
 constexpr int kWidth = 4000;
 constexpr int kHeight = 3000;
 
-std::unique_ptr<TRasterDIB> makeBuffer(int width, int height, int bitCount) {
+std::unique_ptr<TRasterDIB> makeBuffer(int width, int height, int bitCount)
+{
     auto dib = std::make_unique<TRasterDIB>();
     dib->SetSize(width, height, bitCount);
     return dib;
 }
 
 // A photo-like picture: smooth shading with some texture, many colours.
-const TRasterDIB& photo() {
+const TRasterDIB& photo()
+{
     static const std::unique_ptr<TRasterDIB> picture = [] {
         auto dib = makeBuffer(kWidth, kHeight, 24);
         for (int y = 0; y < kHeight; ++y) {
@@ -48,7 +50,8 @@ const TRasterDIB& photo() {
     return *picture;
 }
 
-void resizeTo(benchmark::State& state, int width) {
+void resizeTo(benchmark::State& state, int width)
+{
     const TRasterDIB& src = photo();
     const int height = int(std::int64_t(width) * kHeight / kWidth);
     auto dst = makeBuffer(width, height, 24);
@@ -61,14 +64,16 @@ void resizeTo(benchmark::State& state, int width) {
 
 void BM_ResizeBilinear12MPTo800(benchmark::State& state) { resizeTo(state, 800); }
 // The same without the vector instructions, for comparison.
-void BM_ResizeBilinear12MPTo800Plain(benchmark::State& state) {
+void BM_ResizeBilinear12MPTo800Plain(benchmark::State& state)
+{
     SetResizeVectorPath(false);
     resizeTo(state, 800);
     SetResizeVectorPath(true);
 }
 void BM_ResizeBilinear12MPTo120(benchmark::State& state) { resizeTo(state, 120); }
 
-void BM_ResizeNearest12MPTo800(benchmark::State& state) {
+void BM_ResizeNearest12MPTo800(benchmark::State& state)
+{
     const TRasterDIB& src = photo();
     auto dst = makeBuffer(800, 600, 24);
     for (auto _ : state) {
@@ -77,7 +82,8 @@ void BM_ResizeNearest12MPTo800(benchmark::State& state) {
     }
 }
 
-void BM_Convert24To8(benchmark::State& state) {
+void BM_Convert24To8(benchmark::State& state)
+{
     const TRasterDIB& src = photo();
     auto dst = makeBuffer(kWidth, kHeight, 8);
     for (auto _ : state) {
@@ -86,7 +92,8 @@ void BM_Convert24To8(benchmark::State& state) {
     }
 }
 
-void BM_Convert8To24(benchmark::State& state) {
+void BM_Convert8To24(benchmark::State& state)
+{
     auto src = makeBuffer(kWidth, kHeight, 8);
     ConvertDIB(photo(), *src);
     auto dst = makeBuffer(kWidth, kHeight, 24);
@@ -98,7 +105,8 @@ void BM_Convert8To24(benchmark::State& state) {
 
 // The crop step of a thumbnail and a user's rotation: an image copy turned
 // with bilinear sampling.
-void BM_RotateSmooth800(benchmark::State& state) {
+void BM_RotateSmooth800(benchmark::State& state)
+{
     auto src = makeBuffer(800, 600, 24);
     ResizeBilinear(photo(), *src);
     auto dst = makeBuffer(1, 1, 24);
@@ -110,7 +118,8 @@ void BM_RotateSmooth800(benchmark::State& state) {
 }
 
 // The decode the 800-px resize is measured against.
-void BM_JpegDecode12MP(benchmark::State& state) {
+void BM_JpegDecode12MP(benchmark::State& state)
+{
     if (!JpegLibraryPresent()) {
         state.SkipWithError("JPEG library not present");
         return;

@@ -8,8 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 10)
-        return 0;
+    if (size < 10) return 0;
     TColorManager m;
     try {
         m.SetSourceColorScheme(TColorScheme(data[0] % 14));
@@ -30,8 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else {
             std::vector<std::span<const std::uint8_t>> split;
             std::size_t part = rest.size() / planes;
-            for (std::size_t i = 0; i < planes; ++i)
-                split.emplace_back(rest.data() + i * part, part);
+            for (std::size_t i = 0; i < planes; ++i) split.emplace_back(rest.data() + i * part, part);
             m.ConvertRow(split, target, count, mask);
         }
         m.CreateColorPalette({rest}, TPaletteDataFormat(data[7] % 8), data[8], data[9] & 1);

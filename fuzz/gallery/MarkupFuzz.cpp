@@ -13,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SetTagAttribute(html, "<body", "bgcolor", "#FFFFFF");
     html = text;
     SetTagAttribute(html, "<body", "link", "");
-    for (int n = 0; n < 5; ++n)
-        (void)GetField(0, text, n);
+    for (int n = 0; n < 5; ++n) (void)GetField(0, text, n);
     (void)ConvertCase(static_cast<int>(size % 6), text);
     (void)WildcardMatch(text, text.substr(0, size / 2) + "*?");
     try {

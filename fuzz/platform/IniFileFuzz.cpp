@@ -12,13 +12,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ini.ReadSections(sections);
     for (const std::string& section : sections) {
         ini.ReadSection(section, keys);
-        for (const std::string& key : keys)
-            (void)ini.ReadInteger(section, key, 0);
+        for (const std::string& key : keys) (void)ini.ReadInteger(section, key, 0);
     }
     ini.WriteString("Location", "SaveInFolder", "/x");
     TIniFile again("/nonexistent/pictavo-fuzz.ini");
     again.LoadFromText(ini.ToText());
-    if (again.ReadString("Location", "SaveInFolder", "") != "/x")
-        __builtin_trap();
+    if (again.ReadString("Location", "SaveInFolder", "") != "/x") __builtin_trap();
     return 0;
 }

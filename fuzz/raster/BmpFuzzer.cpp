@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     TRasterDIB dib;
     dib.UseGDI = (size & 1) != 0;  // both kinds of pixel memory
     TByteViewStream stream(data, size);

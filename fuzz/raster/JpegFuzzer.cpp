@@ -8,7 +8,8 @@
 #include <cstdio>
 #include <string>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     static const std::string path = "/tmp/pictavo-jpeg-fuzz-" + std::to_string(getpid()) + ".jpg";
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return 0;

@@ -8,17 +8,14 @@ inline char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<cha
 
 inline std::string AsciiLower(std::string text)
 {
-    for (char& c : text)
-        c = AsciiLower(c);
+    for (char& c : text) c = AsciiLower(c);
     return text;
 }
 
 inline bool AsciiSameText(const std::string& a, const std::string& b)
 {
-    if (a.size() != b.size())
-        return false;
+    if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
     return true;
 }

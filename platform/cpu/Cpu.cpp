@@ -6,7 +6,8 @@
 #include <cpuid.h>
 #endif
 
-TCPUInfo DecodeCPUID(const TCPUIDWords& w, unsigned processorCount) {
+TCPUInfo DecodeCPUID(const TCPUIDWords& w, unsigned processorCount)
+{
     TCPUInfo info;
     info.Count = static_cast<std::uint8_t>(processorCount & 0xFF);
     if (w.MaxLeaf == 0) return info;
@@ -31,7 +32,8 @@ TCPUInfo DecodeCPUID(const TCPUIDWords& w, unsigned processorCount) {
     return info;
 }
 
-TCPUInfo ReadCPUInfo() {
+TCPUInfo ReadCPUInfo()
+{
     TCPUIDWords w;
 #if defined(__i386__) || defined(__x86_64__)
     unsigned a = 0, b = 0, c = 0, d = 0;

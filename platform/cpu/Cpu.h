@@ -9,11 +9,11 @@
 enum TCPUFeature { cfCMOV, cfMMX, cfMMXExt, cfSSE, cfSSE2, cf3DNow, cf3DNowExt, cfFeatureCount };
 
 struct TCPUInfo {
-    std::string VendorID;                     // up to 12 characters, e.g. "GenuineIntel"
-    std::bitset<cfFeatureCount> Features;     // Features[cfSSE2] ...
-    std::uint8_t Count = 0;                   // low byte of the processor count
-    std::uint8_t Family = 0;                  // leaf 1 EAX bits 8-11
-    std::uint8_t Model = 0;                   // leaf 1 EAX bits 4-7
+    std::string VendorID;                  // up to 12 characters, e.g. "GenuineIntel"
+    std::bitset<cfFeatureCount> Features;  // Features[cfSSE2] ...
+    std::uint8_t Count = 0;                // low byte of the processor count
+    std::uint8_t Family = 0;               // leaf 1 EAX bits 8-11
+    std::uint8_t Model = 0;                // leaf 1 EAX bits 4-7
 
     bool Has(TCPUFeature feature) const { return Features[feature]; }
 };

@@ -22,9 +22,10 @@ struct Registry {
     GdiBitmap emptyBitmap;  // what a new DC holds: 0 x 0, so drawing does nothing
     GdiDC screen;
 
-    Registry() {
+    Registry()
+    {
         for (GdiObject* o : std::initializer_list<GdiObject*>{&whiteBrush, &blackBrush, &nullBrush, &whitePen,
-                                                               &blackPen, &nullPen, &defaultFont, &emptyBitmap})
+                                                              &blackPen, &nullPen, &defaultFont, &emptyBitmap})
             o->stock = true;
         whiteBrush.brush.lbColor = 0xFFFFFF;
         blackBrush.brush.lbColor = 0;
@@ -39,7 +40,8 @@ struct Registry {
         screen.screen = true;
         initDC(screen);
     }
-    void initDC(GdiDC& dc) {
+    void initDC(GdiDC& dc)
+    {
         dc.bitmap = &emptyBitmap;
         dc.pen = &blackPen;
         dc.brush = &whiteBrush;
@@ -47,13 +49,15 @@ struct Registry {
     }
 };
 
-Registry& registry() {
+Registry& registry()
+{
     static Registry r;
     return r;
 }
 
 template <class T>
-T* adopt(std::unique_ptr<T> object) {
+T* adopt(std::unique_ptr<T> object)
+{
     Registry& r = registry();
     T* raw = object.get();
     std::lock_guard lock(r.mutex);
@@ -63,7 +67,8 @@ T* adopt(std::unique_ptr<T> object) {
 
 int paletteSize(int bpp) { return bpp <= 8 ? 1 << bpp : 0; }
 
-void maskLayout(std::uint32_t mask, int& shift, int& width) {
+void maskLayout(std::uint32_t mask, int& shift, int& width)
+{
     shift = 0;
     width = 0;
     if (mask == 0) return;
@@ -71,12 +76,14 @@ void maskLayout(std::uint32_t mask, int& shift, int& width) {
     while (shift + width < 32 && ((mask >> (shift + width)) & 1)) ++width;
 }
 
-std::uint32_t readLE(const std::uint8_t* p, int bytes) {
+std::uint32_t readLE(const std::uint8_t* p, int bytes)
+{
     std::uint32_t v = 0;
     for (int i = 0; i < bytes; ++i) v |= std::uint32_t(p[i]) << (8 * i);
     return v;
 }
-void writeLE(std::uint8_t* p, int bytes, std::uint32_t v) {
+void writeLE(std::uint8_t* p, int bytes, std::uint32_t v)
+{
     for (int i = 0; i < bytes; ++i) p[i] = std::uint8_t(v >> (8 * i));
 }
 
@@ -84,7 +91,8 @@ COLORREF quadColor(const RGBQUAD& q) { return RGB(q.rgbRed, q.rgbGreen, q.rgbBlu
 
 }  // namespace
 
-std::uint8_t expandBits(std::uint32_t v, int bits) {
+std::uint8_t expandBits(std::uint32_t v, int bits)
+{
     if (bits <= 0) return 0;
     if (bits >= 8) return std::uint8_t(v >> (bits - 8));
     // Repeat the field's bits until eight are filled.
@@ -97,7 +105,8 @@ std::uint8_t expandBits(std::uint32_t v, int bits) {
     return std::uint8_t(out >> (filled - 8));
 }
 
-int nearestColorIndex(const RGBQUAD* colors, int count, COLORREF c) {
+int nearestColorIndex(const RGBQUAD* colors, int count, COLORREF c)
+{
     int best = 0, bestDistance = 1 << 30;
     for (int i = 0; i < count; ++i) {
         int d = std::abs(int(colors[i].rgbRed) - GetRValue(c)) + std::abs(int(colors[i].rgbGreen) - GetGValue(c)) +
@@ -111,12 +120,12 @@ int nearestColorIndex(const RGBQUAD* colors, int count, COLORREF c) {
     return best;
 }
 
-bool prepareSurface(GdiBitmap& s, const BITMAPINFOHEADER& header, const RGBQUAD* colors) {
+bool prepareSurface(GdiBitmap& s, const BITMAPINFOHEADER& header, const RGBQUAD* colors)
+{
     const int bpp = header.BitCount;
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
     if (header.Width <= 0 || header.Height == 0 || header.Height == INT32_MIN) return false;
-    if (header.Compression != BI_RGB && !(header.Compression == BI_BITFIELDS && (bpp == 16 || bpp == 32)))
-        return false;
+    if (header.Compression != BI_RGB && !(header.Compression == BI_BITFIELDS && (bpp == 16 || bpp == 32))) return false;
     const std::int64_t absHeight = header.Height < 0 ? -std::int64_t(header.Height) : header.Height;
     if (std::int64_t(header.Width) * absHeight > kMaxPixels) return false;
     s.header = header;
@@ -132,9 +141,13 @@ bool prepareSurface(GdiBitmap& s, const BITMAPINFOHEADER& header, const RGBQUAD*
         if (header.Compression == BI_BITFIELDS && colors) {
             for (int i = 0; i < 3; ++i) std::memcpy(&s.masks[i], &colors[i], 4);
         } else if (bpp == 16) {
-            s.masks[0] = 0x7C00; s.masks[1] = 0x03E0; s.masks[2] = 0x001F;
+            s.masks[0] = 0x7C00;
+            s.masks[1] = 0x03E0;
+            s.masks[2] = 0x001F;
         } else {
-            s.masks[0] = 0xFF0000; s.masks[1] = 0xFF00; s.masks[2] = 0xFF;
+            s.masks[0] = 0xFF0000;
+            s.masks[1] = 0xFF00;
+            s.masks[2] = 0xFF;
         }
         if (bpp == 16)
             for (auto& m : s.masks) m &= 0xFFFF;
@@ -143,7 +156,8 @@ bool prepareSurface(GdiBitmap& s, const BITMAPINFOHEADER& header, const RGBQUAD*
     return true;
 }
 
-COLORREF GdiBitmap::read(int x, int y) const {
+COLORREF GdiBitmap::read(int x, int y) const
+{
     const std::uint8_t* row = rowFromTop(y);
     switch (bpp()) {
     case 1: return quadColor(colors[(row[x >> 3] >> (7 - (x & 7))) & 1]);
@@ -163,7 +177,8 @@ COLORREF GdiBitmap::read(int x, int y) const {
     return 0;
 }
 
-void GdiBitmap::write(int x, int y, COLORREF c) {
+void GdiBitmap::write(int x, int y, COLORREF c)
+{
     std::uint8_t* row = rowFromTop(y);
     switch (bpp()) {
     case 1: {
@@ -188,7 +203,10 @@ void GdiBitmap::write(int x, int y, COLORREF c) {
     case 32: {
         if (bpp() == 32 && header.Compression == BI_RGB) {
             std::uint8_t* p = row + 4 * x;
-            p[0] = GetBValue(c); p[1] = GetGValue(c); p[2] = GetRValue(c); p[3] = 0;
+            p[0] = GetBValue(c);
+            p[1] = GetGValue(c);
+            p[2] = GetRValue(c);
+            p[3] = 0;
             return;
         }
         const std::uint8_t ch[3] = {GetRValue(c), GetGValue(c), GetBValue(c)};
@@ -210,7 +228,8 @@ bool isLiveDC(HDC dc) { return dc != nullptr && dc->bitmap != nullptr && dc->bit
 HDC GetDC(void*) { return &registry().screen; }
 int ReleaseDC(void*, HDC) { return 1; }
 
-HDC CreateCompatibleDC(HDC) {
+HDC CreateCompatibleDC(HDC)
+{
     Registry& r = registry();
     auto dc = std::make_unique<GdiDC>();
     r.initDC(*dc);
@@ -224,7 +243,8 @@ HDC CreateCompatibleDC(HDC) {
     return raw;
 }
 
-bool DeleteDC(HDC dc) {
+bool DeleteDC(HDC dc)
+{
     if (!dc || dc->screen) return false;
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
@@ -238,7 +258,8 @@ bool DeleteDC(HDC dc) {
     return true;
 }
 
-int GetDeviceCaps(HDC dc, int index) {
+int GetDeviceCaps(HDC dc, int index)
+{
     if (!dc) return 0;
     switch (index) {
     case BITSPIXEL: return 32;
@@ -249,7 +270,8 @@ int GetDeviceCaps(HDC dc, int index) {
     return 0;
 }
 
-HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object)
+{
     if (!dc || !object) return nullptr;
     std::lock_guard lock(registry().mutex);
     auto swap = [&](auto*& slot, auto* incoming) -> HGDIOBJ {
@@ -268,7 +290,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     return nullptr;
 }
 
-HGDIOBJ GetCurrentObject(HDC dc, int kind) {
+HGDIOBJ GetCurrentObject(HDC dc, int kind)
+{
     if (!dc) return nullptr;
     switch (kind) {
     case OBJ_PEN: return dc->pen;
@@ -279,7 +302,8 @@ HGDIOBJ GetCurrentObject(HDC dc, int kind) {
     return nullptr;
 }
 
-bool DeleteObject(HGDIOBJ object) {
+bool DeleteObject(HGDIOBJ object)
+{
     if (!object || object->stock) return false;
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
@@ -289,7 +313,8 @@ bool DeleteObject(HGDIOBJ object) {
     return true;
 }
 
-HGDIOBJ GetStockObject(int index) {
+HGDIOBJ GetStockObject(int index)
+{
     Registry& r = registry();
     switch (index) {
     case WHITE_BRUSH: return &r.whiteBrush;
@@ -307,7 +332,8 @@ HGDIOBJ GetStockObject(int index) {
 // --- bitmaps ---------------------------------------------------------------
 
 namespace {
-HBITMAP makeBitmap(const BITMAPINFOHEADER& header, const RGBQUAD* colors, bool isDIB) {
+HBITMAP makeBitmap(const BITMAPINFOHEADER& header, const RGBQUAD* colors, bool isDIB)
+{
     auto bitmap = std::make_unique<GdiBitmap>();
     if (!prepareSurface(*bitmap, header, colors)) return nullptr;
     bitmap->isDIBSection = isDIB;
@@ -321,7 +347,8 @@ HBITMAP makeBitmap(const BITMAPINFOHEADER& header, const RGBQUAD* colors, bool i
 }
 }  // namespace
 
-HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, unsigned, void** bits, void*, std::uint32_t) {
+HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, unsigned, void** bits, void*, std::uint32_t)
+{
     if (bits) *bits = nullptr;
     if (!info) return nullptr;
     HBITMAP bitmap = makeBitmap(info->bmiHeader, info->bmiColors, true);
@@ -329,7 +356,8 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, unsigned, void** bits, voi
     return bitmap;
 }
 
-HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
+HBITMAP CreateCompatibleBitmap(HDC, int width, int height)
+{
     BITMAPINFOHEADER header;
     header.Width = width;
     header.Height = height;
@@ -337,7 +365,8 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
     return makeBitmap(header, nullptr, false);
 }
 
-int GetObject(HGDIOBJ object, int size, void* out) {
+int GetObject(HGDIOBJ object, int size, void* out)
+{
     if (!object || !out) return 0;
     switch (object->kind) {
     case GdiKind::Bitmap: {
@@ -374,13 +403,15 @@ int GetObject(HGDIOBJ object, int size, void* out) {
     return 0;
 }
 
-int GetDIBits(HDC, HBITMAP bitmap, unsigned start, unsigned lines, void* bits, BITMAPINFO* info, unsigned) {
+int GetDIBits(HDC, HBITMAP bitmap, unsigned start, unsigned lines, void* bits, BITMAPINFO* info, unsigned)
+{
     if (!bitmap || !info || !bitmap->bits) return 0;
     BITMAPINFOHEADER& h = info->bmiHeader;
     if (h.BitCount == 0) {
         // Only the format is asked for.
         h = bitmap->header;
-        if (bitmap->bpp() <= 8) std::memcpy(info->bmiColors, bitmap->colors, sizeof(RGBQUAD) * paletteSize(bitmap->bpp()));
+        if (bitmap->bpp() <= 8)
+            std::memcpy(info->bmiColors, bitmap->colors, sizeof(RGBQUAD) * paletteSize(bitmap->bpp()));
         return 1;
     }
     if (h.BitCount <= 8) {
@@ -412,7 +443,8 @@ int GetDIBits(HDC, HBITMAP bitmap, unsigned start, unsigned lines, void* bits, B
         const int srcRow = view.bottomUp ? srcTop : int(start + i);
         if (view.bpp() == bitmap->bpp() && view.bpp() >= 16 && std::memcmp(view.masks, bitmap->masks, 12) == 0 &&
             view.header.Compression == bitmap->header.Compression) {
-            std::memcpy(view.rowFromTop(dstTop), bitmap->rowFromTop(srcRow), std::size_t(std::min(view.stride, bitmap->stride)));
+            std::memcpy(view.rowFromTop(dstTop), bitmap->rowFromTop(srcRow),
+                        std::size_t(std::min(view.stride, bitmap->stride)));
             continue;
         }
         for (int x = 0; x < view.w(); ++x) view.write(x, dstTop, bitmap->read(x, srcRow));
@@ -420,7 +452,8 @@ int GetDIBits(HDC, HBITMAP bitmap, unsigned start, unsigned lines, void* bits, B
     return int(lines);
 }
 
-unsigned SetDIBColorTable(HDC dc, unsigned start, unsigned count, const RGBQUAD* colors) {
+unsigned SetDIBColorTable(HDC dc, unsigned start, unsigned count, const RGBQUAD* colors)
+{
     if (!dc || !colors || !dc->bitmap->bits || dc->bitmap->bpp() > 8) return 0;
     const unsigned n = unsigned(paletteSize(dc->bitmap->bpp()));
     if (start >= n) return 0;
@@ -429,7 +462,8 @@ unsigned SetDIBColorTable(HDC dc, unsigned start, unsigned count, const RGBQUAD*
     return count;
 }
 
-unsigned GetDIBColorTable(HDC dc, unsigned start, unsigned count, RGBQUAD* colors) {
+unsigned GetDIBColorTable(HDC dc, unsigned start, unsigned count, RGBQUAD* colors)
+{
     if (!dc || !colors || !dc->bitmap->bits || dc->bitmap->bpp() > 8) return 0;
     const unsigned n = unsigned(paletteSize(dc->bitmap->bpp()));
     if (start >= n) return 0;
@@ -445,7 +479,8 @@ namespace {
 bool needsSource(std::uint32_t rop) { return rop != PATCOPY && rop != BLACKNESS && rop != WHITENESS; }
 bool needsDest(std::uint32_t rop) { return rop == SRCPAINT || rop == SRCAND || rop == SRCINVERT; }
 
-bool sameLayout(const GdiBitmap& a, const GdiBitmap& b) {
+bool sameLayout(const GdiBitmap& a, const GdiBitmap& b)
+{
     if (a.bpp() != b.bpp()) return false;
     if (a.bpp() < 8) return false;
     if (a.bpp() == 8) return std::memcmp(a.colors, b.colors, sizeof(a.colors)) == 0;
@@ -454,7 +489,8 @@ bool sameLayout(const GdiBitmap& a, const GdiBitmap& b) {
 }
 
 // Negative extents mirror: the rectangle then runs from pos down to pos + extent + 1.
-void normalise(int& pos, int& extent, bool& flip) {
+void normalise(int& pos, int& extent, bool& flip)
+{
     if (extent < 0) {
         pos += extent + 1;
         extent = -extent;
@@ -462,8 +498,9 @@ void normalise(int& pos, int& extent, bool& flip) {
     }
 }
 
-void stretchSurface(GdiDC& dstDC, int dx, int dy, int dw, int dh, const GdiBitmap* src, int sx, int sy, int sw,
-                    int sh, std::uint32_t rop) {
+void stretchSurface(GdiDC& dstDC, int dx, int dy, int dw, int dh, const GdiBitmap* src, int sx, int sy, int sw, int sh,
+                    std::uint32_t rop)
+{
     GdiBitmap& dst = *dstDC.bitmap;
     if (!dst.bits || dw == 0 || dh == 0) return;
     // Coordinates this far out cannot touch a picture of at most 2^28 pixels;
@@ -520,7 +557,9 @@ void stretchSurface(GdiDC& dstDC, int dx, int dy, int dw, int dh, const GdiBitma
         const int ty = dy + j;
         if (!withSource) {
             for (int i = x0; i < x1; ++i) {
-                COLORREF c = rop == BLACKNESS ? 0 : rop == WHITENESS ? 0xFFFFFF : brushColorAt(dstDC, dstDC.brush, dx + i, ty);
+                COLORREF c = rop == BLACKNESS   ? 0
+                             : rop == WHITENESS ? 0xFFFFFF
+                                                : brushColorAt(dstDC, dstDC.brush, dx + i, ty);
                 if (c != CLR_INVALID) dst.write(dx + i, ty, c);
             }
             continue;
@@ -535,7 +574,8 @@ void stretchSurface(GdiDC& dstDC, int dx, int dy, int dw, int dh, const GdiBitma
                 while (first < last && xmap[std::size_t(first - x0)] < 0) ++first;
                 while (last > first && xmap[std::size_t(last - 1 - x0)] >= src->w()) --last;
                 if (first < last)
-                    std::memmove(out + std::size_t(dx + first) * bytes, in + std::size_t(xmap[std::size_t(first - x0)]) * bytes,
+                    std::memmove(out + std::size_t(dx + first) * bytes,
+                                 in + std::size_t(xmap[std::size_t(first - x0)]) * bytes,
                                  std::size_t(last - first) * bytes);
                 continue;
             }
@@ -574,21 +614,24 @@ void stretchSurface(GdiDC& dstDC, int dx, int dy, int dw, int dh, const GdiBitma
 
 }  // namespace
 
-bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, std::uint32_t rop) {
+bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, std::uint32_t rop)
+{
     if (!isLiveDC(dst)) return false;
     stretchSurface(*dst, x, y, width, height, src ? src->bitmap : nullptr, srcX, srcY, width, height, rop);
     return true;
 }
 
-bool StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
-                int srcHeight, std::uint32_t rop) {
+bool StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth, int srcHeight,
+                std::uint32_t rop)
+{
     if (!isLiveDC(dst)) return false;
     stretchSurface(*dst, x, y, width, height, src ? src->bitmap : nullptr, srcX, srcY, srcWidth, srcHeight, rop);
     return true;
 }
 
 int StretchDIBits(HDC dst, int x, int y, int width, int height, int srcX, int srcY, int srcWidth, int srcHeight,
-                  const void* bits, const BITMAPINFO* info, unsigned, std::uint32_t rop) {
+                  const void* bits, const BITMAPINFO* info, unsigned, std::uint32_t rop)
+{
     if (!isLiveDC(dst) || !bits || !info) return 0;
     GdiBitmap view;
     if (!prepareSurface(view, info->bmiHeader, info->bmiColors)) return 0;
@@ -599,7 +642,8 @@ int StretchDIBits(HDC dst, int x, int y, int width, int height, int srcX, int sr
     return std::abs(height);
 }
 
-int SetStretchBltMode(HDC dc, int mode) {
+int SetStretchBltMode(HDC dc, int mode)
+{
     if (!dc) return 0;
     int previous = dc->stretchMode;
     dc->stretchMode = mode;
@@ -607,7 +651,8 @@ int SetStretchBltMode(HDC dc, int mode) {
 }
 int GetStretchBltMode(HDC dc) { return dc ? dc->stretchMode : 0; }
 
-HPEN CreatePen(int style, int width, COLORREF color) {
+HPEN CreatePen(int style, int width, COLORREF color)
+{
     auto pen = std::make_unique<GdiPen>();
     pen->style = style;
     pen->width = std::max(1, width);
@@ -615,7 +660,8 @@ HPEN CreatePen(int style, int width, COLORREF color) {
     return adopt(std::move(pen));
 }
 
-HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
+HBRUSH CreateBrushIndirect(const LOGBRUSH* brush)
+{
     if (!brush) return nullptr;
     auto b = std::make_unique<GdiBrush>();
     b->brush = *brush;
@@ -623,13 +669,15 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
     return adopt(std::move(b));
 }
 
-HBRUSH CreateSolidBrush(COLORREF color) {
+HBRUSH CreateSolidBrush(COLORREF color)
+{
     LOGBRUSH lb;
     lb.lbColor = color;
     return CreateBrushIndirect(&lb);
 }
 
-HFONT CreateFontIndirect(const LOGFONT* font) {
+HFONT CreateFontIndirect(const LOGFONT* font)
+{
     if (!font) return nullptr;
     auto f = std::make_unique<GdiFont>();
     f->logFont = *font;
@@ -637,21 +685,24 @@ HFONT CreateFontIndirect(const LOGFONT* font) {
     return adopt(std::move(f));
 }
 
-COLORREF SetTextColor(HDC dc, COLORREF color) {
+COLORREF SetTextColor(HDC dc, COLORREF color)
+{
     if (!dc) return CLR_INVALID;
     COLORREF previous = dc->textColor;
     dc->textColor = color & 0xFFFFFF;
     return previous;
 }
 COLORREF GetTextColor(HDC dc) { return dc ? dc->textColor : CLR_INVALID; }
-COLORREF SetBkColor(HDC dc, COLORREF color) {
+COLORREF SetBkColor(HDC dc, COLORREF color)
+{
     if (!dc) return CLR_INVALID;
     COLORREF previous = dc->bkColor;
     dc->bkColor = color & 0xFFFFFF;
     return previous;
 }
 COLORREF GetBkColor(HDC dc) { return dc ? dc->bkColor : CLR_INVALID; }
-int SetBkMode(HDC dc, int mode) {
+int SetBkMode(HDC dc, int mode)
+{
     if (!dc) return 0;
     int previous = dc->bkMode;
     dc->bkMode = mode;

@@ -170,7 +170,8 @@ constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;
 
 // Colour helpers.
-constexpr COLORREF RGB(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+constexpr COLORREF RGB(std::uint8_t r, std::uint8_t g, std::uint8_t b)
+{
     return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16);
 }
 constexpr std::uint8_t GetRValue(COLORREF c) { return std::uint8_t(c); }
@@ -209,8 +210,8 @@ HGDIOBJ GetStockObject(int index);
 // A DIB section over zero-filled memory; *bits receives its first byte.
 // Returns null (and *bits null) for unsupported depths, non-positive sizes,
 // more than 2^28 pixels, or RLE compression.
-HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, unsigned usage, void** bits,
-                         void* section = nullptr, std::uint32_t offset = 0);
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, unsigned usage, void** bits, void* section = nullptr,
+                         std::uint32_t offset = 0);
 // A device-dependent bitmap: 32 bits per pixel, zero-filled; GetObject gives only a BITMAP.
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 // Fills a BITMAP (size >= sizeof(BITMAP)) or, for a DIB section and
@@ -220,8 +221,7 @@ int GetObject(HGDIOBJ object, int size, void* out);
 // of the bitmap into `bits` in the layout that `info` describes (1..32 bpp,
 // BI_RGB or BI_BITFIELDS), filling the colour table of `info` at 8 bpp or less.
 // With bits null only the header and colour table are filled. Returns the rows copied.
-int GetDIBits(HDC dc, HBITMAP bitmap, unsigned start, unsigned lines, void* bits, BITMAPINFO* info,
-              unsigned usage);
+int GetDIBits(HDC dc, HBITMAP bitmap, unsigned start, unsigned lines, void* bits, BITMAPINFO* info, unsigned usage);
 // Colour table of the DIB section selected into dc; return the entries moved.
 unsigned SetDIBColorTable(HDC dc, unsigned start, unsigned count, const RGBQUAD* colors);
 unsigned GetDIBColorTable(HDC dc, unsigned start, unsigned count, RGBQUAD* colors);
@@ -229,12 +229,12 @@ unsigned GetDIBColorTable(HDC dc, unsigned start, unsigned count, RGBQUAD* color
 // --- blits -----------------------------------------------------------------
 bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, std::uint32_t rop);
 // Nearest neighbour; a negative width or height mirrors.
-bool StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
-                int srcHeight, std::uint32_t rop);
+bool StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth, int srcHeight,
+                std::uint32_t rop);
 // From packed rows in memory described by info (srcY counts from the bottom
 // row of the source, as on Windows); returns the rows drawn.
-int StretchDIBits(HDC dst, int x, int y, int width, int height, int srcX, int srcY, int srcWidth,
-                  int srcHeight, const void* bits, const BITMAPINFO* info, unsigned usage, std::uint32_t rop);
+int StretchDIBits(HDC dst, int x, int y, int width, int height, int srcX, int srcY, int srcWidth, int srcHeight,
+                  const void* bits, const BITMAPINFO* info, unsigned usage, std::uint32_t rop);
 int SetStretchBltMode(HDC dc, int mode);
 int GetStretchBltMode(HDC dc);
 

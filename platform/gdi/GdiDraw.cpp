@@ -10,12 +10,14 @@ namespace {
 
 bool inside(const GdiBitmap& b, int x, int y) { return x >= 0 && y >= 0 && x < b.w() && y < b.h(); }
 
-void plot(GdiBitmap& b, int x, int y, COLORREF c) {
+void plot(GdiBitmap& b, int x, int y, COLORREF c)
+{
     if (inside(b, x, y)) b.write(x, y, c);
 }
 
 // One pen dot: a square of the pen's width centred on (x, y).
-void penDot(GdiDC& dc, int x, int y) {
+void penDot(GdiDC& dc, int x, int y)
+{
     const int w = dc.pen->width;
     if (w <= 1) {
         plot(*dc.bitmap, x, y, dc.pen->color);
@@ -27,7 +29,8 @@ void penDot(GdiDC& dc, int x, int y) {
 }
 
 // Bresenham from (x1, y1) to (x2, y2); the end point is drawn only when asked.
-void penLine(GdiDC& dc, int x1, int y1, int x2, int y2, bool withEnd) {
+void penLine(GdiDC& dc, int x1, int y1, int x2, int y2, bool withEnd)
+{
     if (dc.pen->style == PS_NULL) return;
     const GdiBitmap& b = *dc.bitmap;
     const std::int64_t reach = std::int64_t(b.w()) + b.h() + dc.pen->width + 2;
@@ -36,12 +39,18 @@ void penLine(GdiDC& dc, int x1, int y1, int x2, int y2, bool withEnd) {
         // stepping costs no more than the bitmap's size.
         double t0 = 0, t1 = 1;
         const double fx = x1, fy = y1, ddx = double(x2) - x1, ddy = double(y2) - y1;
-        const double lo = -double(dc.pen->width) - 1, hiX = b.w() + dc.pen->width + 1.0, hiY = b.h() + dc.pen->width + 1.0;
+        const double lo = -double(dc.pen->width) - 1, hiX = b.w() + dc.pen->width + 1.0,
+                     hiY = b.h() + dc.pen->width + 1.0;
         auto edge = [&](double p, double q) {
             if (p == 0) return q >= 0;
             const double r = q / p;
-            if (p < 0) { if (r > t1) return false; t0 = std::max(t0, r); }
-            else { if (r < t0) return false; t1 = std::min(t1, r); }
+            if (p < 0) {
+                if (r > t1) return false;
+                t0 = std::max(t0, r);
+            } else {
+                if (r < t0) return false;
+                t1 = std::min(t1, r);
+            }
             return true;
         };
         if (!edge(-ddx, fx - lo) || !edge(ddx, hiX - fx) || !edge(-ddy, fy - lo) || !edge(ddy, hiY - fy)) return;
@@ -63,14 +72,21 @@ void penLine(GdiDC& dc, int x1, int y1, int x2, int y2, bool withEnd) {
         }
         penDot(dc, x, y);
         const std::int64_t e2 = 2 * err;
-        if (e2 >= dy) { err += dy; x += sx; }
-        if (e2 <= dx) { err += dx; y += sy; }
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
     }
 }
 
 }  // namespace
 
-COLORREF brushColorAt(const GdiDC& dc, const GdiBrush* brush, int x, int y) {
+COLORREF brushColorAt(const GdiDC& dc, const GdiBrush* brush, int x, int y)
+{
     if (!brush) return CLR_INVALID;
     const LOGBRUSH& b = brush->brush;
     if (b.lbStyle == BS_NULL) return CLR_INVALID;
@@ -89,7 +105,8 @@ COLORREF brushColorAt(const GdiDC& dc, const GdiBrush* brush, int x, int y) {
     return dc.bkMode == OPAQUE ? dc.bkColor : CLR_INVALID;
 }
 
-void fillSpan(GdiDC& dc, const GdiBrush* brush, int y, int x1, int x2) {
+void fillSpan(GdiDC& dc, const GdiBrush* brush, int y, int x1, int x2)
+{
     GdiBitmap& b = *dc.bitmap;
     if (y < 0 || y >= b.h()) return;
     x1 = std::max(x1, 0);
@@ -99,7 +116,9 @@ void fillSpan(GdiDC& dc, const GdiBrush* brush, int y, int x1, int x2) {
         std::uint8_t* p = b.rowFromTop(y) + 3 * x1;
         const COLORREF c = brush->brush.lbColor;
         for (int x = x1; x < x2; ++x, p += 3) {
-            p[0] = GetBValue(c); p[1] = GetGValue(c); p[2] = GetRValue(c);
+            p[0] = GetBValue(c);
+            p[1] = GetGValue(c);
+            p[2] = GetRValue(c);
         }
         return;
     }
@@ -109,38 +128,44 @@ void fillSpan(GdiDC& dc, const GdiBrush* brush, int y, int x1, int x2) {
     }
 }
 
-COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF color)
+{
     if (!isLiveDC(dc) || !inside(*dc->bitmap, x, y)) return CLR_INVALID;
     dc->bitmap->write(x, y, color & 0xFFFFFF);
     return dc->bitmap->read(x, y);
 }
 
-COLORREF GetPixel(HDC dc, int x, int y) {
+COLORREF GetPixel(HDC dc, int x, int y)
+{
     if (!isLiveDC(dc) || !inside(*dc->bitmap, x, y)) return CLR_INVALID;
     return dc->bitmap->read(x, y);
 }
 
-bool MoveToEx(HDC dc, int x, int y, TPoint* previous) {
+bool MoveToEx(HDC dc, int x, int y, TPoint* previous)
+{
     if (!dc) return false;
     if (previous) *previous = dc->position;
     dc->position = TPoint{x, y};
     return true;
 }
 
-bool LineTo(HDC dc, int x, int y) {
+bool LineTo(HDC dc, int x, int y)
+{
     if (!dc) return false;
     if (isLiveDC(dc)) penLine(*dc, dc->position.X, dc->position.Y, x, y, false);
     dc->position = TPoint{x, y};
     return true;
 }
 
-bool Polyline(HDC dc, const TPoint* points, int count) {
+bool Polyline(HDC dc, const TPoint* points, int count)
+{
     if (!isLiveDC(dc) || !points || count < 2) return false;
     for (int i = 0; i + 1 < count; ++i) penLine(*dc, points[i].X, points[i].Y, points[i + 1].X, points[i + 1].Y, false);
     return true;
 }
 
-bool Polygon(HDC dc, const TPoint* points, int count) {
+bool Polygon(HDC dc, const TPoint* points, int count)
+{
     if (!isLiveDC(dc) || !points || count < 2) return false;
     GdiBitmap& b = *dc->bitmap;
     // Alternate fill: scan each row at pixel centres, fill between pairs of crossings.
@@ -176,7 +201,8 @@ bool Polygon(HDC dc, const TPoint* points, int count) {
     return true;
 }
 
-bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
+bool Rectangle(HDC dc, int left, int top, int right, int bottom)
+{
     if (!isLiveDC(dc)) return false;
     if (right < left) std::swap(left, right);
     if (bottom < top) std::swap(top, bottom);
@@ -192,7 +218,8 @@ bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
     return true;
 }
 
-int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush)
+{
     if (!isLiveDC(dc) || !rect || !brush) return 0;
     const int top = std::max(rect->top, 0), bottom = std::min(rect->bottom, dc->bitmap->h());
     for (int y = top; y < bottom; ++y) fillSpan(*dc, brush, y, rect->left, rect->right);

@@ -25,7 +25,8 @@ struct FontFace {
     bool fakeItalic = false;
     int underlinePosition = 1;  // pixels below the baseline
     int underlineThickness = 1;
-    ~FontFace() {
+    ~FontFace()
+    {
         if (face) FT_Done_Face(face);
     }
 };
@@ -35,12 +36,14 @@ GdiFont::~GdiFont() = default;
 
 namespace {
 
-std::mutex& fontMutex() {
+std::mutex& fontMutex()
+{
     static std::mutex m;
     return m;
 }
 
-FT_Library library() {
+FT_Library library()
+{
     static FT_Library lib = [] {
         FT_Library l = nullptr;
         if (FT_Init_FreeType(&l) != 0) return FT_Library(nullptr);
@@ -51,7 +54,8 @@ FT_Library library() {
 
 // Asks fontconfig for the best installed face; a missing family falls back
 // to whatever fontconfig substitutes for it.
-bool matchFont(const LOGFONT& lf, std::string& file, int& index, bool& isBold, bool& isItalic) {
+bool matchFont(const LOGFONT& lf, std::string& file, int& index, bool& isBold, bool& isItalic)
+{
     FcConfig* config = FcConfigGetCurrent();
     if (!config && !FcInit()) return false;
     FcPattern* pattern = FcPatternCreate();
@@ -84,7 +88,8 @@ bool matchFont(const LOGFONT& lf, std::string& file, int& index, bool& isBold, b
 
 int ceil26(FT_Pos v) { return int((v + 63) >> 6); }
 
-FontFace* faceOf(GdiFont* font) {
+FontFace* faceOf(GdiFont* font)
+{
     if (font->face) return font->face->face ? font->face.get() : nullptr;
     auto face = std::make_unique<FontFace>();
     const LOGFONT& lf = font->logFont;
@@ -105,7 +110,8 @@ FontFace* faceOf(GdiFont* font) {
             em = -double(lf.lfHeight);
         } else if (lf.lfHeight > 0) {
             double cellUnits = double(f->ascender - f->descender);
-            if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2)); os2 && os2->usWinAscent + os2->usWinDescent > 0)
+            if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
+                os2 && os2->usWinAscent + os2->usWinDescent > 0)
                 cellUnits = double(os2->usWinAscent) + os2->usWinDescent;
             em = cellUnits > 0 ? lf.lfHeight * double(f->units_per_EM) / cellUnits : lf.lfHeight;
         }
@@ -120,8 +126,10 @@ FontFace* faceOf(GdiFont* font) {
         FT_Set_Pixel_Sizes(f, pixelWidth, FT_UInt(std::lround(em)));
         if (lf.lfHeight > 0) {
             face->ascent = int(std::lround(double(lf.lfHeight) * f->ascender / double(f->ascender - f->descender)));
-            if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2)); os2 && os2->usWinAscent + os2->usWinDescent > 0)
-                face->ascent = int(std::lround(double(lf.lfHeight) * os2->usWinAscent / (double(os2->usWinAscent) + os2->usWinDescent)));
+            if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
+                os2 && os2->usWinAscent + os2->usWinDescent > 0)
+                face->ascent = int(std::lround(double(lf.lfHeight) * os2->usWinAscent /
+                                               (double(os2->usWinAscent) + os2->usWinDescent)));
             face->descent = lf.lfHeight - face->ascent;
         } else {
             face->ascent = ceil26(f->size->metrics.ascender);
@@ -136,7 +144,8 @@ FontFace* faceOf(GdiFont* font) {
 }
 
 // Bytes as UTF-8 when the whole text is valid UTF-8, else as Latin-1.
-std::vector<std::uint32_t> codePoints(const char* text, int length) {
+std::vector<std::uint32_t> codePoints(const char* text, int length)
+{
     std::vector<std::uint32_t> out;
     const auto* s = reinterpret_cast<const std::uint8_t*>(text);
     bool valid = true;
@@ -149,8 +158,10 @@ std::vector<std::uint32_t> codePoints(const char* text, int length) {
         }
         std::uint32_t cp = extra == 0 ? c : c & (0x3Fu >> extra);
         for (int k = 1; k <= extra && valid; ++k) {
-            if (i + k >= length || (s[i + k] & 0xC0) != 0x80) valid = false;
-            else cp = (cp << 6) | (s[i + k] & 0x3F);
+            if (i + k >= length || (s[i + k] & 0xC0) != 0x80)
+                valid = false;
+            else
+                cp = (cp << 6) | (s[i + k] & 0x3F);
         }
         if (!valid) break;
         out.push_back(cp);
@@ -163,7 +174,8 @@ std::vector<std::uint32_t> codePoints(const char* text, int length) {
     return out;
 }
 
-bool loadGlyph(FontFace& ff, std::uint32_t cp, bool render) {
+bool loadGlyph(FontFace& ff, std::uint32_t cp, bool render)
+{
     FT_Face f = ff.face;
     if (FT_Load_Char(f, cp, FT_LOAD_TARGET_MONO | FT_LOAD_NO_BITMAP) != 0) return false;
     FT_GlyphSlot slot = f->glyph;
@@ -180,7 +192,8 @@ bool loadGlyph(FontFace& ff, std::uint32_t cp, bool render) {
 
 int advanceOf(FontFace& ff) { return int((ff.face->glyph->advance.x + 32) >> 6) + (ff.fakeBold ? 1 : 0); }
 
-int measure(FontFace& ff, const std::vector<std::uint32_t>& cps) {
+int measure(FontFace& ff, const std::vector<std::uint32_t>& cps)
+{
     int width = 0;
     for (std::uint32_t cp : cps)
         if (loadGlyph(ff, cp, false)) width += advanceOf(ff);
@@ -189,7 +202,8 @@ int measure(FontFace& ff, const std::vector<std::uint32_t>& cps) {
 
 }  // namespace
 
-bool GetTextExtentPoint32(HDC dc, const char* text, int length, SIZE* size) {
+bool GetTextExtentPoint32(HDC dc, const char* text, int length, SIZE* size)
+{
     if (!dc || !size) return false;
     std::lock_guard lock(fontMutex());
     FontFace* ff = faceOf(dc->font);
@@ -202,7 +216,8 @@ bool GetTextExtentPoint32(HDC dc, const char* text, int length, SIZE* size) {
     return true;
 }
 
-bool GetTextMetricsPixels(HDC dc, int* ascent, int* descent) {
+bool GetTextMetricsPixels(HDC dc, int* ascent, int* descent)
+{
     if (!dc) return false;
     std::lock_guard lock(fontMutex());
     FontFace* ff = faceOf(dc->font);
@@ -212,14 +227,16 @@ bool GetTextMetricsPixels(HDC dc, int* ascent, int* descent) {
     return true;
 }
 
-std::string ResolvedFontFile(HFONT font) {
+std::string ResolvedFontFile(HFONT font)
+{
     if (!font) return {};
     std::lock_guard lock(fontMutex());
     FontFace* ff = faceOf(font);
     return ff ? ff->file : std::string();
 }
 
-bool TextOut(HDC dc, int x, int y, const char* text, int length) {
+bool TextOut(HDC dc, int x, int y, const char* text, int length)
+{
     if (!isLiveDC(dc) || !text || length <= 0) return false;
     std::lock_guard lock(fontMutex());
     FontFace* ff = faceOf(dc->font);

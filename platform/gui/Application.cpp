@@ -11,7 +11,8 @@ namespace {
 class GuardedApplication : public QApplication {
 public:
     using QApplication::QApplication;
-    bool notify(QObject* receiver, QEvent* event) override {
+    bool notify(QObject* receiver, QEvent* event) override
+    {
         try {
             return QApplication::notify(receiver, event);
         } catch (const EAbort&) {
@@ -23,7 +24,8 @@ public:
 };
 }  // namespace
 
-TApplication::TApplication(int& argc, char** argv) {
+TApplication::TApplication(int& argc, char** argv)
+{
     if (QApplication::instance()) {
         std::fprintf(stderr, "TApplication: a Qt application exists already\n");
     } else {
@@ -32,25 +34,29 @@ TApplication::TApplication(int& argc, char** argv) {
     Application = this;
 }
 
-TApplication::~TApplication() {
+TApplication::~TApplication()
+{
     if (Application == this) Application = nullptr;
 }
 
 void TApplication::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-void TApplication::HandleException(const std::exception& error) {
+void TApplication::HandleException(const std::exception& error)
+{
     if (dynamic_cast<const EAbort*>(&error)) return;
     std::string title = Title.empty() ? FromQString(QCoreApplication::applicationName()) : Title;
     MessageDlg(title, error.what(), TMsgDlgType::Error, TMsgButtons::OK);
 }
 
-int TApplication::Run(TForm& mainForm) {
+int TApplication::Run(TForm& mainForm)
+{
     mainForm.Show();
     if (terminated_) return 0;
     return QApplication::exec();
 }
 
-void TApplication::Terminate() {
+void TApplication::Terminate()
+{
     terminated_ = true;
     QCoreApplication::quit();
 }

@@ -6,13 +6,17 @@
 #include <algorithm>
 #include <cstdio>
 
-QString ToQString(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQString(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 std::string FromQString(const QString& text) { return text.toUtf8().toStdString(); }
 
 std::string LowerAscii(std::string text) { return AsciiLower(std::move(text)); }
 
-int CompareTextAscii(const std::string& a, const std::string& b) {
+int CompareTextAscii(const std::string& a, const std::string& b)
+{
     const std::string la = LowerAscii(a), lb = LowerAscii(b);
     return la < lb ? -1 : (la == lb ? 0 : 1);
 }
@@ -23,13 +27,15 @@ bool SameTextAscii(const std::string& a, const std::string& b) { return CompareT
 
 TComponent::TComponent(TComponent* owner, std::string name) : Name(std::move(name)), owner_(owner) {}
 
-TComponent::~TComponent() {
+TComponent::~TComponent()
+{
     destroying_ = true;
     // Owned components go last to first, the reverse of their creation.
     while (!components_.empty()) components_.pop_back();
 }
 
-TComponent* TComponent::FindComponent(const std::string& name) const {
+TComponent* TComponent::FindComponent(const std::string& name) const
+{
     if (name.empty()) return nullptr;
     for (const auto& child : components_) {
         if (SameTextAscii(child->Name, name)) return child.get();
@@ -40,7 +46,8 @@ TComponent* TComponent::FindComponent(const std::string& name) const {
     return nullptr;
 }
 
-bool TComponent::Destroying() const {
+bool TComponent::Destroying() const
+{
     for (const TComponent* c = this; c; c = c->owner_)
         if (c->destroying_) return true;
     return false;
@@ -48,7 +55,8 @@ bool TComponent::Destroying() const {
 
 void TComponent::MarkDestroying() { destroying_ = true; }
 
-void TComponent::Dispatch(const std::function<void()>& handler) {
+void TComponent::Dispatch(const std::function<void()>& handler)
+{
     if (!handler || Destroying()) return;
     try {
         handler();
@@ -64,18 +72,20 @@ void TComponent::Dispatch(const std::function<void()>& handler) {
 
 // ---------------------------------------------------------------------------
 
-void TStrings::CheckIndex(int index, int limit) const {
-    if (index < 0 || index >= limit)
-        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+void TStrings::CheckIndex(int index, int limit) const
+{
+    if (index < 0 || index >= limit) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
 }
 
-void TStrings::Put(int index, const std::string& text) {
+void TStrings::Put(int index, const std::string& text)
+{
     CheckIndex(index, Count());
     Delete(index);
     Insert(index, text);
 }
 
-int TStrings::Add(const std::string& text) {
+int TStrings::Add(const std::string& text)
+{
     const int index = Count();
     Insert(index, text);
     // A sorted list may have put it elsewhere.
@@ -84,18 +94,21 @@ int TStrings::Add(const std::string& text) {
     return index;
 }
 
-int TStrings::IndexOf(const std::string& text) const {
+int TStrings::IndexOf(const std::string& text) const
+{
     for (int i = 0; i < Count(); ++i)
         if (SameTextAscii(Get(i), text)) return i;
     return -1;
 }
 
-void TStrings::Assign(const std::vector<std::string>& lines) {
+void TStrings::Assign(const std::vector<std::string>& lines)
+{
     Clear();
     for (const auto& line : lines) Add(line);
 }
 
-std::vector<std::string> TStrings::ToVector() const {
+std::vector<std::string> TStrings::ToVector() const
+{
     std::vector<std::string> out;
     out.reserve(static_cast<std::size_t>(Count()));
     for (int i = 0; i < Count(); ++i) out.push_back(Get(i));

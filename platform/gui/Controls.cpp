@@ -22,7 +22,8 @@
 namespace {
 
 // Windows virtual-key numbers for the Qt keys our handlers look at.
-int VirtualKeyOf(int qtKey) {
+int VirtualKeyOf(int qtKey)
+{
     switch (qtKey) {
     case Qt::Key_Delete: return VK_DELETE;
     case Qt::Key_Return:
@@ -40,7 +41,8 @@ int VirtualKeyOf(int qtKey) {
     }
 }
 
-TMouseButton ButtonOf(Qt::MouseButton b) {
+TMouseButton ButtonOf(Qt::MouseButton b)
+{
     switch (b) {
     case Qt::LeftButton: return TMouseButton::Left;
     case Qt::RightButton: return TMouseButton::Right;
@@ -55,14 +57,14 @@ class ControlEventFilter : public QObject {
 public:
     ControlEventFilter(TControl* control, QObject* parent) : QObject(parent), control_(control) {}
 
-    bool eventFilter(QObject* watched, QEvent* event) override {
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
         switch (event->type()) {
         case QEvent::FocusOut:
             if (control_->OnExit) {
                 auto reason = static_cast<QFocusEvent*>(event)->reason();
                 // A pop-up of the control's own (the combo list) is not leaving it.
-                if (reason != Qt::PopupFocusReason)
-                    control_->Dispatch([this] { control_->OnExit(control_); });
+                if (reason != Qt::PopupFocusReason) control_->Dispatch([this] { control_->OnExit(control_); });
             }
             break;
         case QEvent::KeyRelease:
@@ -97,17 +99,22 @@ private:
 };
 
 // Items of a list widget or combo box keep their exact bytes beside the shown text.
-QVariant BytesOf(const std::string& text) { return QVariant(QByteArray(text.data(), static_cast<qsizetype>(text.size()))); }
+QVariant BytesOf(const std::string& text)
+{
+    return QVariant(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+}
 
 class ComboItems : public TStrings {
 public:
     ComboItems(QComboBox* box, bool sorted) : box_(box), sorted_(sorted) {}
     int Count() const override { return box_->count(); }
-    std::string Get(int index) const override {
+    std::string Get(int index) const override
+    {
         CheckIndex(index, Count());
         return box_->itemData(index).toByteArray().toStdString();
     }
-    void Insert(int index, const std::string& text) override {
+    void Insert(int index, const std::string& text) override
+    {
         if (index < 0 || index > Count()) CheckIndex(index, Count());
         if (sorted_) {
             index = 0;
@@ -118,14 +125,16 @@ public:
         box_->insertItem(index, ToQString(text), BytesOf(text));
         if (box_->isEditable()) box_->setEditText(edit);
     }
-    void Delete(int index) override {
+    void Delete(int index) override
+    {
         CheckIndex(index, Count());
         QString edit = box_->isEditable() ? box_->currentText() : QString();
         QSignalBlocker block(box_);
         box_->removeItem(index);
         if (box_->isEditable()) box_->setEditText(edit);
     }
-    void Clear() override {
+    void Clear() override
+    {
         QSignalBlocker block(box_);
         box_->clear();
     }
@@ -139,17 +148,20 @@ class ListWidgetItems : public TStrings {
 public:
     explicit ListWidgetItems(QListWidget* list) : list_(list) {}
     int Count() const override { return list_->count(); }
-    std::string Get(int index) const override {
+    std::string Get(int index) const override
+    {
         CheckIndex(index, Count());
         return list_->item(index)->data(Qt::UserRole).toByteArray().toStdString();
     }
-    void Insert(int index, const std::string& text) override {
+    void Insert(int index, const std::string& text) override
+    {
         if (index < 0 || index > Count()) CheckIndex(index, Count());
         auto* item = new QListWidgetItem(ToQString(text));  // owned by the list widget
         item->setData(Qt::UserRole, BytesOf(text));
         list_->insertItem(index, item);
     }
-    void Delete(int index) override {
+    void Delete(int index) override
+    {
         CheckIndex(index, Count());
         delete list_->takeItem(index);  // takeItem hands ownership back to us
     }
@@ -163,28 +175,33 @@ class MemoLines : public TStrings {
 public:
     explicit MemoLines(QPlainTextEdit* edit) : edit_(edit) {}
     int Count() const override { return static_cast<int>(lines_.size()); }
-    std::string Get(int index) const override {
+    std::string Get(int index) const override
+    {
         CheckIndex(index, Count());
         return lines_[static_cast<std::size_t>(index)];
     }
-    void Insert(int index, const std::string& text) override {
+    void Insert(int index, const std::string& text) override
+    {
         if (index < 0 || index > Count()) CheckIndex(index, Count());
         lines_.insert(lines_.begin() + index, text);
         Sync();
     }
-    void Delete(int index) override {
+    void Delete(int index) override
+    {
         CheckIndex(index, Count());
         lines_.erase(lines_.begin() + index);
         Sync();
     }
-    void Clear() override {
+    void Clear() override
+    {
         lines_.clear();
         Sync();
     }
 
 private:
     // A hidden memo is only a store of lines; only a shown one is redrawn.
-    void Sync() {
+    void Sync()
+    {
         if (edit_->isHidden()) return;
         std::string all;
         for (const auto& l : lines_) all += l + "\n";
@@ -199,7 +216,8 @@ private:
 // ---------------------------------------------------------------------------
 
 TControl::TControl(TComponent* owner, std::string name, QWidget* widget)
-    : TComponent(owner, std::move(name)), widget_(widget) {
+    : TComponent(owner, std::move(name)), widget_(widget)
+{
     widget_->setObjectName(ToQString(Name));
 }
 
@@ -207,21 +225,24 @@ TControl::~TControl() = default;
 
 bool TControl::Visible() const { return !widget_->isHidden(); }
 void TControl::SetVisible(bool visible) { widget_->setVisible(visible); }
-void TControl::SetEnabled(bool enabled) {
+void TControl::SetEnabled(bool enabled)
+{
     enabled_ = enabled;
     widget_->setEnabled(enabled);
 }
 void TControl::SetBounds(int left, int top, int width, int height) { widget_->setGeometry(left, top, width, height); }
 void TControl::SetHint(const std::string& hint) { widget_->setToolTip(ToQString(hint)); }
 
-void TControl::SetColor(TColor color) {
+void TControl::SetColor(TColor color)
+{
     color_ = color;
     QPalette pal = widget_->palette();
     pal.setColor(QPalette::Base, ToQColor(color));
     widget_->setPalette(pal);
 }
 
-TFontInfo TControl::Font() const {
+TFontInfo TControl::Font() const
+{
     TFontInfo info;
     QFont f = widget_->font();
     info.Name = FromQString(f.family());
@@ -232,7 +253,8 @@ TFontInfo TControl::Font() const {
     return info;
 }
 
-void TControl::SetFont(const TFontInfo& info) {
+void TControl::SetFont(const TFontInfo& info)
+{
     QFont f = widget_->font();
     f.setFamily(ToQString(info.Name));
     if (info.Size > 0) f.setPointSize(info.Size);
@@ -248,7 +270,8 @@ void TControl::SetFont(const TFontInfo& info) {
 
 void TControl::SetFocus() { widget_->setFocus(Qt::OtherFocusReason); }
 
-void TControl::Click() {
+void TControl::Click()
+{
     if (OnClick) Dispatch([this] { OnClick(this); });
 }
 
@@ -257,12 +280,14 @@ void TControl::WatchEvents(QWidget* target) { target->installEventFilter(new Con
 // ---------------------------------------------------------------------------
 
 TLabel::TLabel(TComponent* owner, std::string name, QWidget* parent, const std::string& caption)
-    : TControl(owner, std::move(name), new QLabel(parent)) {
+    : TControl(owner, std::move(name), new QLabel(parent))
+{
     label_ = static_cast<QLabel*>(Widget());
     SetCaption(caption);
 }
 std::string TLabel::Caption() const { return label_->property("bytes").toByteArray().toStdString(); }
-void TLabel::SetCaption(const std::string& caption) {
+void TLabel::SetCaption(const std::string& caption)
+{
     label_->setProperty("bytes", BytesOf(caption));
     // A label shows its accelerator mark as an underline, not as "&"; "&&" is a literal "&".
     std::string shown;
@@ -277,7 +302,8 @@ void TLabel::SetCaption(const std::string& caption) {
 }
 
 TEdit::TEdit(TComponent* owner, std::string name, QWidget* parent)
-    : TControl(owner, std::move(name), new QLineEdit(parent)) {
+    : TControl(owner, std::move(name), new QLineEdit(parent))
+{
     edit_ = static_cast<QLineEdit*>(Widget());
     QObject::connect(edit_, &QLineEdit::textEdited, edit_, [this] {
         if (OnChange) Dispatch([this] { OnChange(this); });
@@ -288,7 +314,8 @@ std::string TEdit::Text() const { return FromQString(edit_->text()); }
 void TEdit::SetText(const std::string& text) { edit_->setText(ToQString(text)); }
 
 TComboBox::TComboBox(TComponent* owner, std::string name, QWidget* parent, bool editable, bool sorted)
-    : TControl(owner, std::move(name), new QComboBox(parent)), sorted_(sorted) {
+    : TControl(owner, std::move(name), new QComboBox(parent)), sorted_(sorted)
+{
     box_ = static_cast<QComboBox*>(Widget());
     box_->setEditable(editable);
     if (editable) {
@@ -309,16 +336,19 @@ TComboBox::TComboBox(TComponent* owner, std::string name, QWidget* parent, bool 
 TComboBox::~TComboBox() = default;
 bool TComboBox::Editable() const { return box_->isEditable(); }
 int TComboBox::ItemIndex() const { return box_->currentIndex(); }
-void TComboBox::SetItemIndex(int index) {
+void TComboBox::SetItemIndex(int index)
+{
     QSignalBlocker block(box_);
     box_->setCurrentIndex(index >= 0 && index < box_->count() ? index : -1);
 }
-std::string TComboBox::Text() const {
+std::string TComboBox::Text() const
+{
     if (box_->isEditable()) return FromQString(box_->currentText());
     int i = box_->currentIndex();
     return i >= 0 ? items_->Get(i) : std::string();
 }
-void TComboBox::SetText(const std::string& text) {
+void TComboBox::SetText(const std::string& text)
+{
     QSignalBlocker block(box_);
     if (box_->isEditable()) {
         box_->setEditText(ToQString(text));
@@ -328,7 +358,8 @@ void TComboBox::SetText(const std::string& text) {
 }
 
 TSpinEdit::TSpinEdit(TComponent* owner, std::string name, QWidget* parent, int minValue, int maxValue)
-    : TControl(owner, std::move(name), new QSpinBox(parent)), min_(minValue), max_(maxValue) {
+    : TControl(owner, std::move(name), new QSpinBox(parent)), min_(minValue), max_(maxValue)
+{
     spin_ = static_cast<QSpinBox*>(Widget());
     if (min_ == max_)
         spin_->setRange(INT_MIN, INT_MAX);
@@ -337,13 +368,15 @@ TSpinEdit::TSpinEdit(TComponent* owner, std::string name, QWidget* parent, int m
     WatchEvents(spin_);
 }
 int TSpinEdit::Value() const { return spin_->value(); }
-void TSpinEdit::SetValue(int value) {
+void TSpinEdit::SetValue(int value)
+{
     if (min_ != max_) value = value < min_ ? min_ : (value > max_ ? max_ : value);
     spin_->setValue(value);
 }
 
 TCheckBox::TCheckBox(TComponent* owner, std::string name, QWidget* parent, const std::string& caption)
-    : TControl(owner, std::move(name), new QCheckBox(parent)) {
+    : TControl(owner, std::move(name), new QCheckBox(parent))
+{
     check_ = static_cast<QCheckBox*>(Widget());
     check_->setText(ToQString(caption));
     QObject::connect(check_, &QCheckBox::clicked, check_, [this] { Click(); });
@@ -353,7 +386,8 @@ void TCheckBox::SetChecked(bool checked) { check_->setChecked(checked); }
 std::string TCheckBox::Caption() const { return FromQString(check_->text()); }
 
 TButton::TButton(TComponent* owner, std::string name, QWidget* parent, const std::string& caption)
-    : TControl(owner, std::move(name), new QPushButton(parent)) {
+    : TControl(owner, std::move(name), new QPushButton(parent))
+{
     button_ = static_cast<QPushButton*>(Widget());
     SetCaption(caption);
     QObject::connect(button_, &QPushButton::clicked, button_, [this] { Click(); });
@@ -362,7 +396,8 @@ std::string TButton::Caption() const { return FromQString(button_->text()); }
 void TButton::SetCaption(const std::string& caption) { button_->setText(ToQString(caption)); }
 
 TListBox::TListBox(TComponent* owner, std::string name, QWidget* parent)
-    : TControl(owner, std::move(name), new QListWidget(parent)) {
+    : TControl(owner, std::move(name), new QListWidget(parent))
+{
     list_ = static_cast<QListWidget*>(Widget());
     items_ = std::make_unique<ListWidgetItems>(list_);
 }
@@ -371,19 +406,25 @@ int TListBox::ItemIndex() const { return list_->currentRow(); }
 void TListBox::SetItemIndex(int index) { list_->setCurrentRow(index >= 0 && index < list_->count() ? index : -1); }
 
 TMemo::TMemo(TComponent* owner, std::string name, QWidget* parent)
-    : TControl(owner, std::move(name), new QPlainTextEdit(parent)) {
+    : TControl(owner, std::move(name), new QPlainTextEdit(parent))
+{
     lines_ = std::make_unique<MemoLines>(static_cast<QPlainTextEdit*>(Widget()));
 }
 TMemo::~TMemo() = default;
 
 TGroupBox::TGroupBox(TComponent* owner, std::string name, QWidget* parent, const std::string& caption)
-    : TControl(owner, std::move(name), new QGroupBox(ToQString(caption), parent)) {}
+    : TControl(owner, std::move(name), new QGroupBox(ToQString(caption), parent))
+{
+}
 
 TPanel::TPanel(TComponent* owner, std::string name, QWidget* parent)
-    : TControl(owner, std::move(name), new QWidget(parent)) {}
+    : TControl(owner, std::move(name), new QWidget(parent))
+{
+}
 
 TProgressBar::TProgressBar(TComponent* owner, std::string name, QWidget* parent)
-    : TControl(owner, std::move(name), new QProgressBar(parent)) {
+    : TControl(owner, std::move(name), new QProgressBar(parent))
+{
     bar_ = static_cast<QProgressBar*>(Widget());
     bar_->setRange(0, 100);
     bar_->setValue(0);
@@ -391,19 +432,24 @@ TProgressBar::TProgressBar(TComponent* owner, std::string name, QWidget* parent)
 int TProgressBar::Max() const { return bar_->maximum(); }
 void TProgressBar::SetMax(int max) { bar_->setMaximum(max > 0 ? max : 0); }
 int TProgressBar::Position() const { return bar_->value(); }
-void TProgressBar::SetPosition(int position) {
+void TProgressBar::SetPosition(int position)
+{
     bar_->setValue(position < 0 ? 0 : (position > bar_->maximum() ? bar_->maximum() : position));
 }
 void TProgressBar::StepBy(int delta) { SetPosition(Position() + delta); }
 
 TTabSheet::TTabSheet(TComponent* owner, std::string name, QWidget* page, const std::string& caption)
-    : TControl(owner, std::move(name), page), Caption(caption) {}
+    : TControl(owner, std::move(name), page), Caption(caption)
+{
+}
 
 TPageControl::TPageControl(TComponent* owner, std::string name, QWidget* parent)
-    : TControl(owner, std::move(name), new QTabWidget(parent)) {
+    : TControl(owner, std::move(name), new QTabWidget(parent))
+{
     tabs_ = static_cast<QTabWidget*>(Widget());
 }
-TTabSheet* TPageControl::AddPage(const std::string& name, const std::string& caption) {
+TTabSheet* TPageControl::AddPage(const std::string& name, const std::string& caption)
+{
     auto* page = new QWidget;  // owned by the tab widget once added
     tabs_->addTab(page, ToQString(caption));
     TTabSheet* sheet = Owner()->Make<TTabSheet>(name, page, caption);
@@ -411,21 +457,25 @@ TTabSheet* TPageControl::AddPage(const std::string& name, const std::string& cap
     return sheet;
 }
 int TPageControl::ActivePageIndex() const { return tabs_->currentIndex(); }
-void TPageControl::SetActivePageIndex(int index) {
+void TPageControl::SetActivePageIndex(int index)
+{
     if (index >= 0 && index < tabs_->count()) tabs_->setCurrentIndex(index);
 }
 
 TNotebook::TNotebook(TComponent* owner, std::string name, QWidget* parent)
-    : TControl(owner, std::move(name), new QStackedWidget(parent)) {
+    : TControl(owner, std::move(name), new QStackedWidget(parent))
+{
     stack_ = static_cast<QStackedWidget*>(Widget());
 }
-QWidget* TNotebook::AddPage() {
+QWidget* TNotebook::AddPage()
+{
     auto* page = new QWidget;  // owned by the stack once added
     stack_->addWidget(page);
     return page;
 }
 int TNotebook::PageCount() const { return stack_->count(); }
 int TNotebook::PageIndex() const { return stack_->currentIndex(); }
-void TNotebook::SetPageIndex(int index) {
+void TNotebook::SetPageIndex(int index)
+{
     if (index >= 0 && index < stack_->count()) stack_->setCurrentIndex(index);
 }

@@ -12,13 +12,15 @@ TFolderDialogHook folderHook;
 TMessageHook messageHook;
 
 // With no screen to show a box on, a modal dialog would wait for ever.
-bool Headless() {
+bool Headless()
+{
     const QString platform = QGuiApplication::platformName();
     return platform == "offscreen" || platform == "minimal";
 }
 
 // "desc|mask;mask|desc|mask" into Qt's "desc (mask mask);;desc (mask)".
-QString QtFilter(const std::string& filter) {
+QString QtFilter(const std::string& filter)
+{
     std::vector<std::string> parts;
     std::string cur;
     for (char c : filter) {
@@ -46,9 +48,12 @@ void SetFolderDialogHook(TFolderDialogHook hook) { folderHook = std::move(hook);
 void SetMessageHook(TMessageHook hook) { messageHook = std::move(hook); }
 
 TFileDialog::TFileDialog(TComponent* owner, std::string name, TFileDialogKind kind)
-    : TComponent(owner, std::move(name)), kind_(kind) {}
+    : TComponent(owner, std::move(name)), kind_(kind)
+{
+}
 
-bool TFileDialog::Execute() {
+bool TFileDialog::Execute()
+{
     TFileDialogRequest request;
     request.Kind = kind_;
     request.Title = Title;
@@ -91,7 +96,8 @@ bool TFileDialog::Execute() {
     return !FileName.empty();
 }
 
-bool BrowseForFolderDialog(const std::string& title, const std::string& startFolder, std::string& chosen) {
+bool BrowseForFolderDialog(const std::string& title, const std::string& startFolder, std::string& chosen)
+{
     TFolderRequest request{title, startFolder, {}};
     bool accepted = false;
     if (folderHook) {
@@ -111,7 +117,8 @@ bool BrowseForFolderDialog(const std::string& title, const std::string& startFol
     return true;
 }
 
-int MessageDlg(const std::string& caption, const std::string& text, TMsgDlgType type, int buttons) {
+int MessageDlg(const std::string& caption, const std::string& text, TMsgDlgType type, int buttons)
+{
     TMessageRequest request{caption, text, type, buttons};
     if (messageHook) return messageHook(request);
     if (Headless()) {

@@ -11,7 +11,8 @@
 class FormEventFilter : public QObject {
 public:
     FormEventFilter(TForm* form, QObject* parent) : QObject(parent), form_(form) {}
-    bool eventFilter(QObject* watched, QEvent* event) override {
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
         if (watched == form_->window_.get()) {
             if (event->type() == QEvent::Show) {
                 form_->HandleShow();
@@ -29,7 +30,9 @@ private:
     TForm* form_;
 };
 
-TForm::TForm(TComponent* owner, std::string name) : TComponent(owner, std::move(name)), window_(std::make_unique<QWidget>()) {
+TForm::TForm(TComponent* owner, std::string name)
+    : TComponent(owner, std::move(name)), window_(std::make_unique<QWidget>())
+{
     window_->setObjectName(ToQString(Name));
     auto* layout = new QVBoxLayout(window_.get());  // owned by the window
     layout->setContentsMargins(0, 0, 0, 0);
@@ -41,7 +44,8 @@ TForm::TForm(TComponent* owner, std::string name) : TComponent(owner, std::move(
     qApp->installEventFilter(new FormEventFilter(this, window_.get()));
 }
 
-TForm::~TForm() {
+TForm::~TForm()
+{
     // Widgets go first, while the control wrappers still exist; no handler runs meanwhile.
     MarkDestroying();
     window_.reset();
@@ -50,7 +54,8 @@ TForm::~TForm() {
 std::string TForm::Caption() const { return FromQString(window_->windowTitle()); }
 void TForm::SetCaption(const std::string& caption) { window_->setWindowTitle(ToQString(caption)); }
 
-void TForm::SetFixedClientSize(int width, int height) {
+void TForm::SetFixedClientSize(int width, int height)
+{
     client_->setFixedSize(width, height);
     window_->layout()->setSizeConstraint(QLayout::SetFixedSize);
     window_->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -58,7 +63,8 @@ void TForm::SetFixedClientSize(int width, int height) {
     window_->adjustSize();
 }
 
-void TForm::CenterOnScreen() {
+void TForm::CenterOnScreen()
+{
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     window_->adjustSize();
@@ -69,7 +75,8 @@ void TForm::CenterOnScreen() {
 
 void TForm::SetShowHint(bool show) { ShowHint = show; }
 
-TMainMenu* TForm::CreateMainMenu(const std::string& name) {
+TMainMenu* TForm::CreateMainMenu(const std::string& name)
+{
     if (!menuBar_) {
         menuBar_ = new QMenuBar(window_.get());  // owned by the window
         static_cast<QVBoxLayout*>(window_->layout())->setMenuBar(menuBar_);
@@ -83,18 +90,21 @@ bool TForm::Visible() const { return window_->isVisible(); }
 
 void TForm::Close() { window_->close(); }
 
-void TForm::HandleShow() {
+void TForm::HandleShow()
+{
     Dispatch([this] { FormShow(); });
 }
 
-void TForm::HandleClose() {
+void TForm::HandleClose()
+{
     if (closing_) return;
     closing_ = true;
     Dispatch([this] { FormClose(); });
     closing_ = false;
 }
 
-int TForm::ShowModal() {
+int TForm::ShowModal()
+{
     ModalResult = TModal::None;
     window_->setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
@@ -102,7 +112,8 @@ int TForm::ShowModal() {
     struct HideFilter : QObject {
         QEventLoop* loop;
         explicit HideFilter(QEventLoop* l) : loop(l) {}
-        bool eventFilter(QObject*, QEvent* e) override {
+        bool eventFilter(QObject*, QEvent* e) override
+        {
             if (e->type() == QEvent::Hide) loop->quit();
             return false;
         }

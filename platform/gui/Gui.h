@@ -50,7 +50,10 @@ constexpr int VK_DELETE = 46;
 constexpr TColor clWindow = 0xFFFFFF;
 constexpr TColor clBtnFace = 0xF0F0F0;
 
-class EListError : public Exception { public: using Exception::Exception; };
+class EListError : public Exception {
+public:
+    using Exception::Exception;
+};
 
 // Text conversions at the Qt boundary.
 QString ToQString(const std::string& text);
@@ -78,10 +81,16 @@ public:
     TComponent* Component(int index) const { return components_.at(static_cast<std::size_t>(index)).get(); }
     // Looks the name up among every component this one owns, at any depth, ignoring case.
     TComponent* FindComponent(const std::string& name) const;
-    template <class T> T* Find(const std::string& name) const { return dynamic_cast<T*>(FindComponent(name)); }
+    template <class T>
+    T* Find(const std::string& name) const
+    {
+        return dynamic_cast<T*>(FindComponent(name));
+    }
 
     // Creates a component owned by this one.
-    template <class T, class... Args> T* Make(Args&&... args) {
+    template <class T, class... Args>
+    T* Make(Args&&... args)
+    {
         auto made = std::make_unique<T>(this, std::forward<Args>(args)...);
         T* raw = made.get();
         components_.push_back(std::move(made));
@@ -180,6 +189,7 @@ public:
     TLabel(TComponent* owner, std::string name, QWidget* parent, const std::string& caption = "");
     std::string Caption() const;
     void SetCaption(const std::string& caption);
+
 private:
     QLabel* label_;
 };
@@ -190,6 +200,7 @@ public:
     std::string Text() const;
     void SetText(const std::string& text);
     TNotifyEvent OnChange;
+
 private:
     QLineEdit* edit_;
 };
@@ -227,6 +238,7 @@ public:
     void SetValue(int value);
     int MinValue() const { return min_; }
     int MaxValue() const { return max_; }
+
 private:
     QSpinBox* spin_;
     int min_, max_;
@@ -238,6 +250,7 @@ public:
     bool Checked() const;
     void SetChecked(bool checked);
     std::string Caption() const;
+
 private:
     QCheckBox* check_;
 };
@@ -247,6 +260,7 @@ public:
     TButton(TComponent* owner, std::string name, QWidget* parent, const std::string& caption);
     std::string Caption() const;
     void SetCaption(const std::string& caption);
+
 private:
     QPushButton* button_;
 };
@@ -259,6 +273,7 @@ public:
     const TStrings& Items() const { return *items_; }
     int ItemIndex() const;
     void SetItemIndex(int index);
+
 private:
     QListWidget* list_;
     std::unique_ptr<TStrings> items_;
@@ -269,6 +284,7 @@ public:
     TMemo(TComponent* owner, std::string name, QWidget* parent);
     ~TMemo() override;
     TStrings& Lines() { return *lines_; }
+
 private:
     std::unique_ptr<TStrings> lines_;
 };
@@ -291,6 +307,7 @@ public:
     int Position() const;
     void SetPosition(int position);
     void StepBy(int delta);
+
 private:
     QProgressBar* bar_;
 };
@@ -309,6 +326,7 @@ public:
     TTabSheet* Page(int index) const { return pages_.at(static_cast<std::size_t>(index)); }
     int ActivePageIndex() const;
     void SetActivePageIndex(int index);
+
 private:
     QTabWidget* tabs_;
     std::vector<TTabSheet*> pages_;
@@ -322,6 +340,7 @@ public:
     int PageCount() const;
     int PageIndex() const;
     void SetPageIndex(int index);
+
 private:
     QStackedWidget* stack_;
 };
@@ -432,6 +451,7 @@ public:
     TMainMenu(TComponent* owner, std::string name, QMenuBar* bar);
     TMenuItem* Add(const std::string& name, const std::string& caption);
     QMenuBar* Bar() const { return bar_; }
+
 private:
     QMenuBar* bar_;
 };
@@ -445,6 +465,7 @@ public:
     TMenuItem* Item(int index) const { return items_.at(static_cast<std::size_t>(index)); }
     QMenu* Menu() const { return menu_; }
     void Popup(int screenX, int screenY);
+
 private:
     QMenu* menu_;
     std::vector<TMenuItem*> items_;
@@ -455,6 +476,7 @@ public:
     TToolButton(TComponent* owner, std::string name, QToolButton* button, const std::string& caption);
     void SetDropdownMenu(TPopupMenu* menu);
     std::string Caption() const;
+
 private:
     QToolButton* button_;
 };
@@ -464,6 +486,7 @@ public:
     TToolBar(TComponent* owner, std::string name, QWidget* parent);
     TToolButton* AddButton(const std::string& name, const std::string& caption, const std::string& hint);
     void AddSeparator();
+
 private:
     QToolBar* bar_;
 };
@@ -476,6 +499,7 @@ public:
     int PanelCount() const { return static_cast<int>(panels_.size()); }
     std::string PanelText(int index) const;
     void SetPanelText(int index, const std::string& text);
+
 private:
     std::vector<QLabel*> panels_;
 };
@@ -564,6 +588,7 @@ public:
     bool MultiSelect = false;
     // True when the user chose a file; FileName and Files are changed only then.
     bool Execute();
+
 private:
     TFileDialogKind kind_;
 };

@@ -9,7 +9,8 @@
 #include <QToolButton>
 
 TMenuItem::TMenuItem(TComponent* owner, std::string name, const std::string& caption)
-    : TComponent(owner, std::move(name)), caption_(caption), action_(std::make_unique<QAction>()) {
+    : TComponent(owner, std::move(name)), caption_(caption), action_(std::make_unique<QAction>())
+{
     action_->setObjectName(ToQString(Name));
     if (caption == "-")
         action_->setSeparator(true);
@@ -24,33 +25,39 @@ TMenuItem::TMenuItem(TComponent* owner, std::string name, const std::string& cap
 
 TMenuItem::~TMenuItem() = default;
 
-void TMenuItem::SetCaption(const std::string& caption) {
+void TMenuItem::SetCaption(const std::string& caption)
+{
     caption_ = caption;
     action_->setText(ToQString(caption));
 }
 
-void TMenuItem::SetChecked(bool checked) {
+void TMenuItem::SetChecked(bool checked)
+{
     checked_ = checked;
     action_->setCheckable(true);
     action_->setChecked(checked);
 }
 
-void TMenuItem::SetEnabled(bool enabled) {
+void TMenuItem::SetEnabled(bool enabled)
+{
     enabled_ = enabled;
     action_->setEnabled(enabled);
 }
 
-void TMenuItem::SetVisible(bool visible) {
+void TMenuItem::SetVisible(bool visible)
+{
     visible_ = visible;
     action_->setVisible(visible);
 }
 
-void TMenuItem::SetShortCut(const std::string& keys) {
+void TMenuItem::SetShortCut(const std::string& keys)
+{
     shortcut_ = keys;
     action_->setShortcut(QKeySequence(ToQString(keys)));
 }
 
-QMenu* TMenuItem::SubMenu() {
+QMenu* TMenuItem::SubMenu()
+{
     if (!submenu_) {
         submenu_ = std::make_unique<QMenu>();
         submenu_->setTitle(action_->text());
@@ -59,22 +66,27 @@ QMenu* TMenuItem::SubMenu() {
     return submenu_.get();
 }
 
-TMenuItem* TMenuItem::Add(const std::string& name, const std::string& caption) {
+TMenuItem* TMenuItem::Add(const std::string& name, const std::string& caption)
+{
     TMenuItem* child = Owner()->Make<TMenuItem>(name, caption);
     children_.push_back(child);
     SubMenu()->addAction(child->Action());
     return child;
 }
 
-void TMenuItem::Click() {
+void TMenuItem::Click()
+{
     if (OnClick && enabled_) Dispatch([this] { OnClick(this); });
 }
 
 // ---------------------------------------------------------------------------
 
-TMainMenu::TMainMenu(TComponent* owner, std::string name, QMenuBar* bar) : TComponent(owner, std::move(name)), bar_(bar) {}
+TMainMenu::TMainMenu(TComponent* owner, std::string name, QMenuBar* bar) : TComponent(owner, std::move(name)), bar_(bar)
+{
+}
 
-TMenuItem* TMainMenu::Add(const std::string& name, const std::string& caption) {
+TMenuItem* TMainMenu::Add(const std::string& name, const std::string& caption)
+{
     TMenuItem* item = Owner()->Make<TMenuItem>(name, caption);
     item->SubMenu();
     bar_->addAction(item->Action());
@@ -82,11 +94,14 @@ TMenuItem* TMainMenu::Add(const std::string& name, const std::string& caption) {
 }
 
 TPopupMenu::TPopupMenu(TComponent* owner, std::string name, QWidget* parent)
-    : TComponent(owner, std::move(name)), menu_(new QMenu(parent)) {}
+    : TComponent(owner, std::move(name)), menu_(new QMenu(parent))
+{
+}
 
 TPopupMenu::~TPopupMenu() = default;
 
-TMenuItem* TPopupMenu::Add(const std::string& name, const std::string& caption) {
+TMenuItem* TPopupMenu::Add(const std::string& name, const std::string& caption)
+{
     TMenuItem* item = Owner()->Make<TMenuItem>(name, caption);
     items_.push_back(item);
     menu_->addAction(item->Action());
@@ -98,14 +113,16 @@ void TPopupMenu::Popup(int screenX, int screenY) { menu_->popup(QPoint(screenX, 
 // ---------------------------------------------------------------------------
 
 TToolButton::TToolButton(TComponent* owner, std::string name, QToolButton* button, const std::string& caption)
-    : TControl(owner, std::move(name), button), button_(button) {
+    : TControl(owner, std::move(name), button), button_(button)
+{
     button_->setText(ToQString(caption));
     button_->setToolButtonStyle(Qt::ToolButtonTextOnly);
     QObject::connect(button_, &QToolButton::clicked, button_, [this] { Click(); });
     WatchEvents(button_);
 }
 
-void TToolButton::SetDropdownMenu(TPopupMenu* menu) {
+void TToolButton::SetDropdownMenu(TPopupMenu* menu)
+{
     button_->setMenu(menu->Menu());
     button_->setPopupMode(QToolButton::MenuButtonPopup);
 }
@@ -113,13 +130,15 @@ void TToolButton::SetDropdownMenu(TPopupMenu* menu) {
 std::string TToolButton::Caption() const { return FromQString(button_->text()); }
 
 TToolBar::TToolBar(TComponent* owner, std::string name, QWidget* parent)
-    : TControl(owner, std::move(name), new QToolBar(parent)) {
+    : TControl(owner, std::move(name), new QToolBar(parent))
+{
     bar_ = static_cast<QToolBar*>(Widget());
     bar_->setMovable(false);
     bar_->setFloatable(false);
 }
 
-TToolButton* TToolBar::AddButton(const std::string& name, const std::string& caption, const std::string& hint) {
+TToolButton* TToolBar::AddButton(const std::string& name, const std::string& caption, const std::string& hint)
+{
     auto* button = new QToolButton(bar_);  // owned by the tool bar
     bar_->addWidget(button);
     TToolButton* tool = Owner()->Make<TToolButton>(name, button, caption);
@@ -130,11 +149,13 @@ TToolButton* TToolBar::AddButton(const std::string& name, const std::string& cap
 void TToolBar::AddSeparator() { bar_->addSeparator(); }
 
 TStatusBar::TStatusBar(TComponent* owner, std::string name, QWidget* parent)
-    : TControl(owner, std::move(name), new QStatusBar(parent)) {
+    : TControl(owner, std::move(name), new QStatusBar(parent))
+{
     static_cast<QStatusBar*>(Widget())->setSizeGripEnabled(false);
 }
 
-void TStatusBar::AddPanel(int width) {
+void TStatusBar::AddPanel(int width)
+{
     auto* bar = static_cast<QStatusBar*>(Widget());
     auto* label = new QLabel(bar);  // owned by the status bar
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -143,11 +164,13 @@ void TStatusBar::AddPanel(int width) {
     panels_.push_back(label);
 }
 
-std::string TStatusBar::PanelText(int index) const {
+std::string TStatusBar::PanelText(int index) const
+{
     return panels_.at(static_cast<std::size_t>(index))->property("bytes").toByteArray().toStdString();
 }
 
-void TStatusBar::SetPanelText(int index, const std::string& text) {
+void TStatusBar::SetPanelText(int index, const std::string& text)
+{
     QLabel* label = panels_.at(static_cast<std::size_t>(index));
     label->setProperty("bytes", QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     label->setText(ToQString(text));

@@ -7,7 +7,7 @@
 
 enum class THelpResult { Opened, NotInstalled, OpenFailed };
 
-extern const char* const NoHelpInstalledText;   // "No help is installed."
+extern const char* const NoHelpInstalledText;  // "No help is installed."
 
 // program folder + "help/" + context + ".htm"
 std::string HelpPageFile(int context);

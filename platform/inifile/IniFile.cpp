@@ -18,22 +18,18 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 std::string trimBlanks(const std::string& s)
 {
     std::size_t b = 0, e = s.size();
-    while (b < e && isBlank(s[b]))
-        ++b;
-    while (e > b && (isBlank(s[e - 1]) || s[e - 1] == '\r'))
-        --e;
+    while (b < e && isBlank(s[b])) ++b;
+    while (e > b && (isBlank(s[e - 1]) || s[e - 1] == '\r')) --e;
     return s.substr(b, e - b);
 }
 
 bool readWholeFile(const std::string& path, std::string& text)
 {
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
+    if (!f) return false;
     char buffer[65536];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        text.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
     std::fclose(f);
     return true;
 }
@@ -46,7 +42,7 @@ int hexDigit(char c)
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 std::string IniTrimValue(const std::string& raw)
 {
@@ -66,13 +62,11 @@ bool IniParseInteger(const std::string& text, int& value)
     else if (s.size() > 1 && s[0] == '$')
         hexStart = 1;
     if (hexStart != std::string::npos) {
-        if (s.size() - hexStart > 8)
-            return false;
+        if (s.size() - hexStart > 8) return false;
         std::uint32_t v = 0;
         for (i = hexStart; i < s.size(); ++i) {
             const int d = hexDigit(s[i]);
-            if (d < 0)
-                return false;
+            if (d < 0) return false;
             v = v * 16 + static_cast<std::uint32_t>(d);
         }
         value = static_cast<int>(v);
@@ -83,26 +77,20 @@ bool IniParseInteger(const std::string& text, int& value)
         negative = s[i] == '-';
         ++i;
     }
-    if (i >= s.size())
-        return false;
+    if (i >= s.size()) return false;
     std::int64_t v = 0;
     for (; i < s.size(); ++i) {
-        if (s[i] < '0' || s[i] > '9')
-            return false;
+        if (s[i] < '0' || s[i] > '9') return false;
         v = v * 10 + (s[i] - '0');
-        if (v > 2147483648LL)
-            return false;
+        if (v > 2147483648LL) return false;
     }
-    if (negative)
-        v = -v;
-    if (v > 2147483647LL || v < -2147483648LL)
-        return false;
+    if (negative) v = -v;
+    if (v > 2147483647LL || v < -2147483648LL) return false;
     value = static_cast<int>(v);
     return true;
 }
 
-TIniFile::TIniFile(const std::string& fileName, IniFileMode mode)
-    : fileName_(ToFileSystemPath(fileName)), mode_(mode)
+TIniFile::TIniFile(const std::string& fileName, IniFileMode mode) : fileName_(ToFileSystemPath(fileName)), mode_(mode)
 {
     std::string text;
     readWholeFile(fileName_, text);
@@ -129,15 +117,12 @@ void TIniFile::parse(const std::string& text)
     sections_.push_back(Section{});
     std::size_t start = 0;
     byteOrderMark_ = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
-    if (byteOrderMark_)
-        start = 3;
+    if (byteOrderMark_) start = 3;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
+        if (end == std::string::npos) end = text.size();
         std::string raw = text.substr(start, end - start);
-        if (!raw.empty() && raw.back() == '\r')
-            raw.pop_back();
+        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
         start = end + 1;
 
         const std::string trimmed = trimBlanks(raw);
@@ -165,8 +150,7 @@ const TIniFile::Section* TIniFile::findSection(const std::string& name) const
 {
     const std::string wanted = trimBlanks(name);
     for (std::size_t i = 1; i < sections_.size(); ++i)
-        if (SameText(sections_[i].name, wanted))
-            return &sections_[i];
+        if (SameText(sections_[i].name, wanted)) return &sections_[i];
     return nullptr;
 }
 
@@ -178,12 +162,10 @@ TIniFile::Section* TIniFile::findSection(const std::string& name)
 const TIniFile::Line* TIniFile::findKey(const std::string& section, const std::string& key) const
 {
     const Section* s = findSection(section);
-    if (!s)
-        return nullptr;
+    if (!s) return nullptr;
     const std::string wanted = trimBlanks(key);
     for (const Line& line : s->lines)
-        if (line.isKey && SameText(line.key, wanted))
-            return &line;
+        if (line.isKey && SameText(line.key, wanted)) return &line;
     return nullptr;
 }
 
@@ -192,16 +174,14 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
 {
     const Line* line = findKey(section, key);
     std::string value = line ? line->value : defaultValue;
-    if (value.size() > MaxValueLength)
-        value.resize(MaxValueLength);
+    if (value.size() > MaxValueLength) value.resize(MaxValueLength);
     return value;
 }
 
 int TIniFile::ReadInteger(const std::string& section, const std::string& key, int defaultValue) const
 {
     const Line* line = findKey(section, key);
-    if (!line)
-        return defaultValue;
+    if (!line) return defaultValue;
     int value = 0;
     return IniParseInteger(ReadString(section, key, std::string()), value) ? value : defaultValue;
 }
@@ -215,8 +195,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
 {
     std::string clean = value;
     for (char& c : clean)
-        if (c == '\r' || c == '\n')
-            c = ' ';
+        if (c == '\r' || c == '\n') c = ' ';
     const std::string sectionName = trimBlanks(section);
     const std::string keyName = trimBlanks(key);
     Section* s = findSection(sectionName);
@@ -244,8 +223,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     // comments that lead into the next section stay below it.
     std::size_t at = 0;
     for (std::size_t i = 0; i < s->lines.size(); ++i)
-        if (s->lines[i].isKey)
-            at = i + 1;
+        if (s->lines[i].isKey) at = i + 1;
     s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
     modified_ = true;
 }
@@ -265,15 +243,13 @@ void TIniFile::ReadSection(const std::string& section, TStringList& keys) const
     keys.Clear();
     if (const Section* s = findSection(section))
         for (const Line& line : s->lines)
-            if (line.isKey)
-                keys.Add(line.key);
+            if (line.isKey) keys.Add(line.key);
 }
 
 void TIniFile::ReadSections(TStringList& sections) const
 {
     sections.Clear();
-    for (std::size_t i = 1; i < sections_.size(); ++i)
-        sections.Add(sections_[i].name);
+    for (std::size_t i = 1; i < sections_.size(); ++i) sections.Add(sections_[i].name);
 }
 
 void TIniFile::ReadSectionValues(const std::string& section, TStringList& lines) const
@@ -281,8 +257,7 @@ void TIniFile::ReadSectionValues(const std::string& section, TStringList& lines)
     lines.Clear();
     if (const Section* s = findSection(section))
         for (const Line& line : s->lines)
-            if (line.isKey)
-                lines.Add(line.key + "=" + ReadString(section, line.key, std::string()));
+            if (line.isKey) lines.Add(line.key + "=" + ReadString(section, line.key, std::string()));
 }
 
 void TIniFile::EraseSection(const std::string& section)
@@ -301,8 +276,7 @@ void TIniFile::EraseSection(const std::string& section)
 void TIniFile::DeleteKey(const std::string& section, const std::string& key)
 {
     Section* s = findSection(section);
-    if (!s)
-        return;
+    if (!s) return;
     const std::string wanted = trimBlanks(key);
     for (std::size_t i = 0; i < s->lines.size(); ++i) {
         if (s->lines[i].isKey && SameText(s->lines[i].key, wanted)) {
@@ -313,10 +287,7 @@ void TIniFile::DeleteKey(const std::string& section, const std::string& key)
     }
 }
 
-bool TIniFile::SectionExists(const std::string& section) const
-{
-    return findSection(section) != nullptr;
-}
+bool TIniFile::SectionExists(const std::string& section) const { return findSection(section) != nullptr; }
 
 bool TIniFile::ValueExists(const std::string& section, const std::string& key) const
 {
@@ -327,26 +298,22 @@ std::string TIniFile::ToText() const
 {
     std::string text = byteOrderMark_ ? "\xEF\xBB\xBF" : "";
     for (std::size_t i = 0; i < sections_.size(); ++i) {
-        if (i > 0)
-            text += sections_[i].header + "\r\n";
-        for (const Line& line : sections_[i].lines)
-            text += line.raw + "\r\n";
+        if (i > 0) text += sections_[i].header + "\r\n";
+        for (const Line& line : sections_[i].lines) text += line.raw + "\r\n";
     }
     return text;
 }
 
 bool TIniFile::UpdateFile()
 {
-    if (!modified_)
-        return true;
+    if (!modified_) return true;
     namespace fs = std::filesystem;
     std::error_code ec;
     // Write through a symlink to the file it names.
     fs::path target(fileName_);
     if (fs::is_symlink(target, ec)) {
         fs::path resolved = fs::weakly_canonical(target, ec);
-        if (!ec)
-            target = resolved;
+        if (!ec) target = resolved;
     }
     const std::string path = target.string();
 
@@ -367,25 +334,21 @@ bool TIniFile::UpdateFile()
     // leaves a half-written settings file behind.
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     const std::string text = ToText();
     bool ok = ::fchmod(fd, fileMode) == 0;
     std::size_t written = 0;
     while (ok && written < text.size()) {
         const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             ok = false;
             break;
         }
         written += static_cast<std::size_t>(n);
     }
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0)
-        ok = false;
+    if (::close(fd) != 0) ok = false;
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
     if (!ok) {
         ::unlink(temp.c_str());
         return false;

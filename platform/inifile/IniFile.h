@@ -12,8 +12,8 @@
 #include <vector>
 
 enum class IniFileMode {
-    Normal,    // a new file gets 0666 less the umask; an existing file keeps its mode
-    Private,   // the file is created, and kept, with mode 0600 (it holds a password)
+    Normal,   // a new file gets 0666 less the umask; an existing file keeps its mode
+    Private,  // the file is created, and kept, with mode 0600 (it holds a password)
 };
 
 class TIniFile {
@@ -41,11 +41,11 @@ public:
     // Line breaks inside a value would split the line: they become spaces.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int value);
-    void WriteBool(const std::string& section, const std::string& key, bool value);   // "1" / "0"
+    void WriteBool(const std::string& section, const std::string& key, bool value);  // "1" / "0"
 
     void ReadSection(const std::string& section, TStringList& keys) const;
     void ReadSections(TStringList& sections) const;
-    void ReadSectionValues(const std::string& section, TStringList& lines) const;   // "key=value"
+    void ReadSectionValues(const std::string& section, TStringList& lines) const;  // "key=value"
     void EraseSection(const std::string& section);
     void DeleteKey(const std::string& section, const std::string& key);
     bool SectionExists(const std::string& section) const;
@@ -59,13 +59,13 @@ public:
 private:
     struct Line {
         std::string raw;
-        std::string key;     // empty for lines that are not key=value
-        std::string value;   // trimmed, quotes stripped
+        std::string key;    // empty for lines that are not key=value
+        std::string value;  // trimmed, quotes stripped
         bool isKey = false;
     };
     struct Section {
         std::string name;
-        std::string header;   // raw header line; empty for the lines before the first section
+        std::string header;  // raw header line; empty for the lines before the first section
         std::vector<Line> lines;
     };
 
@@ -76,9 +76,9 @@ private:
 
     std::string fileName_;
     IniFileMode mode_;
-    std::vector<Section> sections_;   // sections_[0] holds the lines before the first header
+    std::vector<Section> sections_;  // sections_[0] holds the lines before the first header
     bool modified_ = false;
-    bool byteOrderMark_ = false;   // an editor's UTF-8 mark, kept on rewrite
+    bool byteOrderMark_ = false;  // an editor's UTF-8 mark, kept on rewrite
 };
 
 // The value rules on their own, for tests and for callers that parse values.

@@ -25,7 +25,8 @@ struct ErrorManager {
     char text[JMSG_LENGTH_MAX];
 };
 
-void onError(j_common_ptr cinfo) {
+void onError(j_common_ptr cinfo)
+{
     auto* e = reinterpret_cast<ErrorManager*>(cinfo->err);
     (*cinfo->err->format_message)(cinfo, e->text);
     std::longjmp(e->jump, 1);
@@ -34,22 +35,26 @@ void onError(j_common_ptr cinfo) {
 // A corrupt or truncated stream only raises warnings in libjpeg; we stop at
 // the first one rather than deliver a picture with made-up parts.
 // Stray bytes between markers are harmless and pass.
-void onMessage(j_common_ptr cinfo, int level) {
+void onMessage(j_common_ptr cinfo, int level)
+{
     if (level >= 0 || cinfo->err->msg_code == JWRN_EXTRANEOUS_DATA) return;
     onError(cinfo);
 }
 
-void setError(JPEG_CORE_PROPERTIES* p, const char* text) {
+void setError(JPEG_CORE_PROPERTIES* p, const char* text)
+{
     std::snprintf(p->ErrorText, sizeof(p->ErrorText), "%s", text);
 }
 
-std::uint8_t* rowAddress(const JPEG_CORE_PROPERTIES* p, long long stride, long long height, long long line) {
+std::uint8_t* rowAddress(const JPEG_CORE_PROPERTIES* p, long long stride, long long height, long long line)
+{
     // A negative DIBHeight stores the bottom row first.
     const long long memoryRow = p->DIBHeight < 0 ? height - 1 - line : line;
     return p->DIBBytes + memoryRow * stride;
 }
 
-IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole) {
+IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
+{
     if (!p->JPGFile) return IJL_INVALID_JPEG_PROPERTIES;
     std::FILE* file = std::fopen(p->JPGFile, "rb");
     if (!file) {
@@ -94,7 +99,8 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole) {
     const bool grey = p->DIBChannels == 1 && p->DIBColor == IJL_G;
     const bool bgr = p->DIBChannels == 3 && (p->DIBColor == IJL_BGR || p->DIBColor == IJL_RGB);
     IJLERR problem = IJL_OK;
-    if (width * height > kMaxPixels) problem = IJL_TOO_LARGE;
+    if (width * height > kMaxPixels)
+        problem = IJL_TOO_LARGE;
     else if (!p->DIBBytes || (!grey && !bgr) || p->DIBPadBytes < 0 || p->DIBWidth != width ||
              std::llabs(p->DIBHeight) != height)
         problem = IJL_ERR_DIB;
@@ -105,9 +111,12 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole) {
         return problem;
     }
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
-    if (cmyk) cinfo.out_color_space = JCS_CMYK;
-    else if (grey) cinfo.out_color_space = JCS_GRAYSCALE;
-    else cinfo.out_color_space = p->DIBColor == IJL_RGB ? JCS_RGB : JCS_EXT_BGR;
+    if (cmyk)
+        cinfo.out_color_space = JCS_CMYK;
+    else if (grey)
+        cinfo.out_color_space = JCS_GRAYSCALE;
+    else
+        cinfo.out_color_space = p->DIBColor == IJL_RGB ? JCS_RGB : JCS_EXT_BGR;
     // Adobe writes CMYK inverted; libjpeg tells us by the Adobe marker.
     jpeg_start_decompress(&cinfo);
     const long long stride = width * p->DIBChannels + p->DIBPadBytes;
@@ -120,8 +129,8 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole) {
         }
     } else {
         const bool inverted = cinfo.saw_Adobe_marker;
-        JSAMPARRAY scratch = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                                        JDIMENSION(width * 4), 1);
+        JSAMPARRAY scratch =
+            (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, JDIMENSION(width * 4), 1);
         while (cinfo.output_scanline < cinfo.output_height) {
             std::uint8_t* out = rowAddress(p, stride, height, cinfo.output_scanline);
             jpeg_read_scanlines(&cinfo, scratch, 1);
@@ -129,7 +138,10 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole) {
             for (long long x = 0; x < width; ++x, in += 4) {
                 int c = in[0], m = in[1], y = in[2], k = in[3];
                 if (!inverted) {
-                    c = 255 - c; m = 255 - m; y = 255 - y; k = 255 - k;
+                    c = 255 - c;
+                    m = 255 - m;
+                    y = 255 - y;
+                    k = 255 - k;
                 }
                 // Inverted form: the ink-free share times the black-free share.
                 const int r = (c * k + 127) / 255, g = (m * k + 127) / 255, b = (y * k + 127) / 255;
@@ -149,7 +161,8 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole) {
     return IJL_OK;
 }
 
-IJLERR writeJpeg(JPEG_CORE_PROPERTIES* p) {
+IJLERR writeJpeg(JPEG_CORE_PROPERTIES* p)
+{
     if (!p->JPGFile) return IJL_INVALID_JPEG_PROPERTIES;
     const bool grey = p->DIBChannels == 1;
     const long long width = p->DIBWidth, height = std::llabs(p->DIBHeight);
@@ -207,7 +220,8 @@ IJLERR writeJpeg(JPEG_CORE_PROPERTIES* p) {
 
 extern "C" {
 
-IJLERR ijlInit(JPEG_CORE_PROPERTIES* p) {
+IJLERR ijlInit(JPEG_CORE_PROPERTIES* p)
+{
     if (!p) return IJL_INVALID_JPEG_PROPERTIES;
     std::memset(p, 0, sizeof(*p));
     p->DIBChannels = 3;
@@ -216,20 +230,23 @@ IJLERR ijlInit(JPEG_CORE_PROPERTIES* p) {
     return IJL_OK;
 }
 
-IJLERR ijlFree(JPEG_CORE_PROPERTIES* p) {
+IJLERR ijlFree(JPEG_CORE_PROPERTIES* p)
+{
     if (!p) return IJL_INVALID_JPEG_PROPERTIES;
     p->Internal = nullptr;
     return IJL_OK;
 }
 
-IJLERR ijlRead(JPEG_CORE_PROPERTIES* p, IJLIOTYPE mode) {
+IJLERR ijlRead(JPEG_CORE_PROPERTIES* p, IJLIOTYPE mode)
+{
     if (!p) return IJL_INVALID_JPEG_PROPERTIES;
     if (mode == IJL_JFILE_READPARAMS) return readJpeg(p, false);
     if (mode == IJL_JFILE_READWHOLEIMAGE) return readJpeg(p, true);
     return IJL_INVALID_ENCODER;
 }
 
-IJLERR ijlWrite(JPEG_CORE_PROPERTIES* p, IJLIOTYPE mode) {
+IJLERR ijlWrite(JPEG_CORE_PROPERTIES* p, IJLIOTYPE mode)
+{
     if (!p) return IJL_INVALID_JPEG_PROPERTIES;
     if (mode == IJL_JFILE_WRITEWHOLEIMAGE) return writeJpeg(p);
     return IJL_INVALID_ENCODER;

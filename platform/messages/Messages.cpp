@@ -67,11 +67,9 @@ void EnsureWakePipe()
 
 int TimeoutMs(TDeadline deadline)
 {
-    if (deadline == TDeadline::max())
-        return -1;
+    if (deadline == TDeadline::max()) return -1;
     auto now = std::chrono::steady_clock::now();
-    if (deadline <= now)
-        return 0;
+    if (deadline <= now) return 0;
     auto ms = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
     return static_cast<int>(std::min<long long>(ms, INT_MAX));
 }
@@ -89,8 +87,7 @@ public:
     {
         TDeadline nextTimer = messages_detail::FireDueTimers();
         TDeadline until = std::min(deadline, nextTimer);
-        if (PendingMessageCount() > 0)
-            until = std::chrono::steady_clock::now();
+        if (PendingMessageCount() > 0) until = std::chrono::steady_clock::now();
         messages_detail::PollOnce(until);
         messages_detail::FireDueTimers();
         messages_detail::DispatchQueued();
@@ -100,7 +97,7 @@ public:
 PollDriver gPollDriver;
 TMessageDriver* gDriver = &gPollDriver;
 
-} // namespace
+}  // namespace
 
 HWND AllocateHWnd(TWndMethod method)
 {
@@ -131,8 +128,7 @@ bool PostMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     {
         std::lock_guard lock(gLock);
-        if (gTargets.count(wnd) == 0)
-            return false;
+        if (gTargets.count(wnd) == 0) return false;
         gQueue.push_back({wnd, msg, wParam, lParam});
     }
     messages_detail::Wake();
@@ -145,8 +141,7 @@ bool SendMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
     {
         std::lock_guard lock(gLock);
         auto it = gTargets.find(wnd);
-        if (it == gTargets.end())
-            return false;
+        if (it == gTargets.end()) return false;
         method = it->second;
     }
     TMessage m{msg, wParam, lParam, 0};
@@ -157,9 +152,7 @@ bool SendMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
 void RemovePendingMessages(HWND wnd, UINT msg, WPARAM wParam)
 {
     std::lock_guard lock(gLock);
-    std::erase_if(gQueue, [&](const QueuedMessage& m) {
-        return m.Wnd == wnd && m.Msg == msg && m.WParam == wParam;
-    });
+    std::erase_if(gQueue, [&](const QueuedMessage& m) { return m.Wnd == wnd && m.Msg == msg && m.WParam == wParam; });
 }
 
 std::size_t PendingMessageCount()
@@ -170,19 +163,18 @@ std::size_t PendingMessageCount()
 
 bool SetTimer(HWND wnd, WPARAM id, unsigned intervalMs)
 {
-    if (!IsWindowHandle(wnd))
-        return false;
+    if (!IsWindowHandle(wnd)) return false;
     auto interval = std::chrono::milliseconds(std::max(1u, intervalMs));
     auto due = std::chrono::steady_clock::now() + interval;
-    auto it = std::find_if(gTimers.begin(), gTimers.end(),
-                           [&](const WindowTimer& t) { return t.Wnd == wnd && t.Id == id; });
+    auto it =
+        std::find_if(gTimers.begin(), gTimers.end(), [&](const WindowTimer& t) { return t.Wnd == wnd && t.Id == id; });
     if (it != gTimers.end()) {
         it->Interval = interval;
         it->Due = due;
     } else {
         gTimers.push_back({wnd, id, interval, due});
     }
-    messages_detail::Wake();   // a driver sleeping without timers must re-arm
+    messages_detail::Wake();  // a driver sleeping without timers must re-arm
     return true;
 }
 
@@ -190,16 +182,16 @@ bool KillTimer(HWND wnd, WPARAM id)
 {
     auto before = gTimers.size();
     std::erase_if(gTimers, [&](const WindowTimer& t) { return t.Wnd == wnd && t.Id == id; });
-    if (before == gTimers.size())
-        return false;
+    if (before == gTimers.size()) return false;
     RemovePendingMessages(wnd, WM_TIMER, id);
     return true;
 }
 
 std::uint64_t GetTickCount64()
 {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch()).count());
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 }
 
 void WatchFd(int fd, TFdInterest interest, TFdReady ready)
@@ -210,33 +202,21 @@ void WatchFd(int fd, TFdInterest interest, TFdReady ready)
 
 void UnwatchFd(int fd)
 {
-    if (gWatches.erase(fd) != 0)
-        gDriver->WatchesChanged();
+    if (gWatches.erase(fd) != 0) gDriver->WatchesChanged();
 }
 
-void FdInterestChanged()
-{
-    gDriver->WatchesChanged();
-}
+void FdInterestChanged() { gDriver->WatchesChanged(); }
 
-bool ProcessMessages()
-{
-    return gDriver->ProcessPending();
-}
+bool ProcessMessages() { return gDriver->ProcessPending(); }
 
 bool RunUntil(const std::function<bool()>& done, TDeadline deadline)
 {
     for (;;) {
-        if (done())
-            return true;
-        if (TerminationRequested())
-            return false;
-        if (gDriver->ProcessPending())
-            continue;
-        if (done())
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
+        if (done()) return true;
+        if (TerminationRequested()) return false;
+        if (gDriver->ProcessPending()) continue;
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
         gDriver->WaitAndProcess(deadline);
     }
 }
@@ -252,15 +232,9 @@ void RequestTermination()
     messages_detail::Wake();
 }
 
-bool TerminationRequested()
-{
-    return gTerminate;
-}
+bool TerminationRequested() { return gTerminate; }
 
-void ClearTermination()
-{
-    gTerminate = false;
-}
+void ClearTermination() { gTerminate = false; }
 
 void InstallMessageDriver(TMessageDriver* driver)
 {
@@ -279,14 +253,12 @@ bool DispatchQueued()
         std::shared_ptr<TWndMethod> method;
         {
             std::lock_guard lock(gLock);
-            if (gQueue.empty())
-                break;
+            if (gQueue.empty()) break;
             next = gQueue.front();
             gQueue.pop_front();
             auto it = gTargets.find(next.Wnd);
-            if (it == gTargets.end())
-                continue;
-            method = it->second;   // the target may be freed by its own handler
+            if (it == gTargets.end()) continue;
+            method = it->second;  // the target may be freed by its own handler
         }
         TMessage m{next.Msg, next.WParam, next.LParam, 0};
         ++gDispatched;
@@ -309,8 +281,7 @@ TDeadline FireDueTimers()
                     return m.Wnd == timer.Wnd && m.Msg == WM_TIMER && m.WParam == timer.Id;
                 });
             }
-            if (!outstanding)
-                PostMessage(timer.Wnd, WM_TIMER, timer.Id, 0);
+            if (!outstanding) PostMessage(timer.Wnd, WM_TIMER, timer.Id, 0);
             timer.Due = now + timer.Interval;
         }
         next = std::min(next, timer.Due);
@@ -344,20 +315,16 @@ void Wake()
 void ForEachWatch(const std::function<void(int fd, short interest)>& fn)
 {
     std::vector<std::pair<int, short>> list;
-    for (auto& [fd, watch] : gWatches)
-        list.emplace_back(fd, watch.Interest ? watch.Interest() : short(0));
-    for (auto& [fd, interest] : list)
-        fn(fd, interest);
+    for (auto& [fd, watch] : gWatches) list.emplace_back(fd, watch.Interest ? watch.Interest() : short(0));
+    for (auto& [fd, interest] : list) fn(fd, interest);
 }
 
 void DeliverReadiness(int fd, short revents)
 {
     auto it = gWatches.find(fd);
-    if (it == gWatches.end())
-        return;
-    auto ready = it->second.Ready;   // the callback may unwatch
-    if (ready)
-        ready(fd, revents);
+    if (it == gWatches.end()) return;
+    auto ready = it->second.Ready;  // the callback may unwatch
+    if (ready) ready(fd, revents);
     gDriver->WatchesChanged();
 }
 
@@ -367,23 +334,16 @@ void PollOnce(TDeadline deadline)
     std::vector<pollfd> fds;
     fds.push_back({gWakeRead, POLLIN, 0});
     ForEachWatch([&](int fd, short interest) {
-        if (interest != 0)
-            fds.push_back({fd, interest, 0});
+        if (interest != 0) fds.push_back({fd, interest, 0});
     });
     int timeout = TimeoutMs(deadline);
     int n = ::poll(fds.data(), fds.size(), timeout);
-    if (n <= 0)
-        return;
-    if (fds[0].revents != 0)
-        DrainWakePipe();
+    if (n <= 0) return;
+    if (fds[0].revents != 0) DrainWakePipe();
     for (std::size_t i = 1; i < fds.size(); ++i)
-        if (fds[i].revents != 0)
-            DeliverReadiness(fds[i].fd, fds[i].revents);
+        if (fds[i].revents != 0) DeliverReadiness(fds[i].fd, fds[i].revents);
 }
 
-std::uint64_t DispatchCount()
-{
-    return gDispatched;
-}
+std::uint64_t DispatchCount() { return gDispatched; }
 
-} // namespace messages_detail
+}  // namespace messages_detail

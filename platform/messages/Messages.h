@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <functional>
 
-using HWND = std::uint64_t;      // message target id; 0 is "no target"; never reused
+using HWND = std::uint64_t;  // message target id; 0 is "no target"; never reused
 using UINT = std::uint32_t;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
@@ -139,4 +139,4 @@ void PollOnce(TDeadline deadline);
 std::uint64_t DispatchCount();
 // Wakes the driver (writes the wake pipe).
 void Wake();
-}
+}  // namespace messages_detail

@@ -19,18 +19,14 @@ TQtMessageDriver::TQtMessageDriver(QObject* parent) : QObject(parent)
     messages_detail::Wake();
 }
 
-TQtMessageDriver::~TQtMessageDriver()
-{
-    InstallMessageDriver(nullptr);
-}
+TQtMessageDriver::~TQtMessageDriver() { InstallMessageDriver(nullptr); }
 
 void TQtMessageDriver::DispatchAndRearm()
 {
     TDeadline next = messages_detail::FireDueTimers();
     messages_detail::DispatchQueued();
     next = std::min(next, messages_detail::FireDueTimers());
-    if (PendingMessageCount() > 0)
-        messages_detail::Wake();
+    if (PendingMessageCount() > 0) messages_detail::Wake();
     if (next != TDeadline::max()) {
         auto ms = std::chrono::ceil<std::chrono::milliseconds>(next - std::chrono::steady_clock::now()).count();
         FTimer.start(static_cast<int>(std::clamp<long long>(ms, 0, 1 << 30)));
@@ -66,8 +62,7 @@ void TQtMessageDriver::WaitAndProcess(TDeadline deadline)
 
 void TQtMessageDriver::WatchesChanged()
 {
-    if (FSyncing)
-        return;
+    if (FSyncing) return;
     FSyncing = true;
     SyncNotifiers();
     FSyncing = false;
@@ -105,10 +100,8 @@ void TQtMessageDriver::SyncNotifiers()
         }
         bool wantRead = (interest & POLLIN) != 0;
         bool wantWrite = (interest & POLLOUT) != 0;
-        if (n.Read->isEnabled() != wantRead)
-            n.Read->setEnabled(wantRead);
-        if (n.Write->isEnabled() != wantWrite)
-            n.Write->setEnabled(wantWrite);
+        if (n.Read->isEnabled() != wantRead) n.Read->setEnabled(wantRead);
+        if (n.Write->isEnabled() != wantWrite) n.Write->setEnabled(wantWrite);
     }
 }
 
@@ -117,21 +110,18 @@ void TQtMessageDriver::SyncNotifiers()
 static short CurrentEvents(int fd, short interest)
 {
     pollfd p{fd, interest, 0};
-    if (::poll(&p, 1, 0) <= 0)
-        return 0;
+    if (::poll(&p, 1, 0) <= 0) return 0;
     return p.revents;
 }
 
 void TQtMessageDriver::OnReadable(int fd)
 {
     short revents = CurrentEvents(fd, POLLIN);
-    if (revents != 0)
-        messages_detail::DeliverReadiness(fd, revents);
+    if (revents != 0) messages_detail::DeliverReadiness(fd, revents);
 }
 
 void TQtMessageDriver::OnWritable(int fd)
 {
     short revents = CurrentEvents(fd, POLLOUT);
-    if (revents != 0)
-        messages_detail::DeliverReadiness(fd, revents);
+    if (revents != 0) messages_detail::DeliverReadiness(fd, revents);
 }

@@ -36,6 +36,6 @@ private:
 
     std::unique_ptr<QSocketNotifier> FWakeNotifier;
     std::map<int, Notifiers> FNotifiers;
-    QTimer FTimer;                     // next due window timer
+    QTimer FTimer;  // next due window timer
     bool FSyncing = false;
 };

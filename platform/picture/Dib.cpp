@@ -10,20 +10,18 @@ constexpr std::uint32_t BI_RGB = 0;
 
 std::uint32_t le32(std::span<const std::uint8_t> d, std::size_t at)
 {
-    if (at + 4 > d.size())
-        invalidBitmap();
+    if (at + 4 > d.size()) invalidBitmap();
     return std::uint32_t(d[at]) | (std::uint32_t(d[at + 1]) << 8) | (std::uint32_t(d[at + 2]) << 16) |
            (std::uint32_t(d[at + 3]) << 24);
 }
 
 std::uint16_t le16(std::span<const std::uint8_t> d, std::size_t at)
 {
-    if (at + 2 > d.size())
-        invalidBitmap();
+    if (at + 2 > d.size()) invalidBitmap();
     return std::uint16_t(d[at] | (d[at + 1] << 8));
 }
 
-} // namespace
+}  // namespace
 
 void invalidBitmap() { throw EInvalidGraphic("Bitmap image is not valid"); }
 
@@ -39,7 +37,7 @@ Header parseIconHeader(std::span<const std::uint8_t> data)
     std::int64_t height = 0;
     std::size_t colourSize = 4;
     std::uint32_t coloursUsed = 0;
-    if (h.headerSize == 12) { // OS/2 core header
+    if (h.headerSize == 12) {  // OS/2 core header
         h.width = le16(data, 4);
         height = le16(data, 6);
         h.bitCount = le16(data, 10);
@@ -47,13 +45,11 @@ Header parseIconHeader(std::span<const std::uint8_t> data)
     } else if (h.headerSize >= 40 && h.headerSize <= 124) {
         std::int32_t w = std::int32_t(le32(data, 4));
         std::int32_t ht = std::int32_t(le32(data, 8));
-        if (w < 0 || ht == std::int32_t(0x80000000))
-            invalidBitmap();
+        if (w < 0 || ht == std::int32_t(0x80000000)) invalidBitmap();
         h.width = w;
         height = ht;
         h.bitCount = le16(data, 14);
-        if (le32(data, 16) != BI_RGB)
-            invalidBitmap();
+        if (le32(data, 16) != BI_RGB) invalidBitmap();
         coloursUsed = le32(data, 32);
     } else {
         invalidBitmap();
@@ -62,30 +58,31 @@ Header parseIconHeader(std::span<const std::uint8_t> data)
         h.topDown = true;
         height = -height;
     }
-    h.height = int(height / 2); // colour image and mask
-    if (h.width == 0 || h.height == 0)
-        invalidBitmap();
+    h.height = int(height / 2);  // colour image and mask
+    if (h.width == 0 || h.height == 0) invalidBitmap();
     CheckedPixelCount(std::uint64_t(h.width), std::uint64_t(h.height));
 
     switch (h.bitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
     default: invalidBitmap();
     }
     std::size_t pos = h.headerSize;
     if (h.bitCount <= 8) {
         std::size_t count = coloursUsed != 0 ? coloursUsed : (std::size_t(1) << h.bitCount);
-        if (count > 256)
-            invalidBitmap();
-        if (pos + count * colourSize > data.size())
-            invalidBitmap();
+        if (count > 256) invalidBitmap();
+        if (pos + count * colourSize > data.size()) invalidBitmap();
         for (std::size_t i = 0; i < count; ++i) {
             const std::uint8_t* e = data.data() + pos + i * colourSize;
             h.palette.push_back({e[2], e[1], e[0], 0});
         }
         pos += count * colourSize;
     }
-    if (pos > data.size())
-        invalidBitmap(); // the header claims more than the data holds
+    if (pos > data.size()) invalidBitmap();  // the header claims more than the data holds
     h.bytesUsed = pos;
     return h;
 }
@@ -100,8 +97,7 @@ void decodePixels(const Header& h, std::span<const std::uint8_t> pixels, TBitmap
                                              : pf32bit;
     // The data must hold every stored row before the picture is allocated.
     std::size_t stride = storedStride(h.width, h.bitCount);
-    if (CheckedBufferBytes(stride, std::uint64_t(h.height)) > pixels.size())
-        invalidBitmap();
+    if (CheckedBufferBytes(stride, std::uint64_t(h.height)) > pixels.size()) invalidBitmap();
     target.ReleaseImage();
     target.SetPaletteEntries(h.palette);
     target.SetPixelFormat(format);
@@ -113,4 +109,4 @@ void decodePixels(const Header& h, std::span<const std::uint8_t> pixels, TBitmap
                     rowBytes);
 }
 
-} // namespace dib
+}  // namespace dib

@@ -18,11 +18,11 @@ namespace dib {
 struct Header {
     std::uint32_t headerSize = 0;
     int width = 0;
-    int height = 0; // always positive here
+    int height = 0;  // always positive here
     bool topDown = false;
     int bitCount = 0;
     std::vector<TPaletteEntry> palette;
-    std::size_t bytesUsed = 0; // header and colour table
+    std::size_t bytesUsed = 0;  // header and colour table
 };
 
 // Parses the info header and colour table at the start of an icon entry,
@@ -37,4 +37,4 @@ void decodePixels(const Header& header, std::span<const std::uint8_t> pixels, TB
 // Bytes of one stored row, padded to 4.
 std::size_t storedStride(int width, int bitCount);
 
-} // namespace dib
+}  // namespace dib

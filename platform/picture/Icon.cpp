@@ -11,7 +11,7 @@ namespace {
 
 [[noreturn]] void invalidIcon() { throw EInvalidGraphic("Icon image is not valid"); }
 
-} // namespace
+}  // namespace
 
 TIcon::TPngDecoder TIcon::PngDecoder;
 
@@ -21,8 +21,7 @@ TIcon::TPngDecoder TIcon::PngDecoder;
 void TIcon::LoadFromStream(TStream& stream)
 {
     std::int64_t available = stream.Remaining();
-    if (available < 6)
-        invalidIcon();
+    if (available < 6) invalidIcon();
     // Icon files are small: read the whole file once, every entry is a span of it.
     std::vector<std::uint8_t> file(std::size_t(std::min<std::int64_t>(available, std::int64_t(1) << 31)));
     stream.ReadBuffer(file.data(), file.size());
@@ -36,7 +35,7 @@ void TIcon::LoadFromStream(TStream& stream)
     struct Candidate {
         std::span<const std::uint8_t> data;
         bool png = false;
-        dib::Header header; // for DIB entries
+        dib::Header header;  // for DIB entries
         std::int64_t width = 0, height = 0;
         int bitCount = 0;
     };
@@ -54,16 +53,14 @@ void TIcon::LoadFromStream(TStream& stream)
         const std::uint8_t* e = all.data() + 6 + 16 * std::size_t(i);
         std::uint32_t size = le32(e + 8);
         std::uint32_t offset = le32(e + 12);
-        if (size < 40 || std::uint64_t(offset) + size > all.size())
-            continue;
+        if (size < 40 || std::uint64_t(offset) + size > all.size()) continue;
         Candidate c;
         c.data = all.subspan(offset, size);
         if (c.data[0] == 0x89 && c.data[1] == 'P' && c.data[2] == 'N' && c.data[3] == 'G') {
             sawPng = true;
-            if (!PngDecoder)
-                continue;
+            if (!PngDecoder) continue;
             c.png = true;
-            c.width = be32(c.data.data() + 16); // from the IHDR chunk
+            c.width = be32(c.data.data() + 16);  // from the IHDR chunk
             c.height = be32(c.data.data() + 20);
             c.bitCount = 32;
         } else {
@@ -76,28 +73,25 @@ void TIcon::LoadFromStream(TStream& stream)
             c.height = c.header.height;
             c.bitCount = c.header.bitCount;
         }
-        bool better = !found || (c.width * c.height != best.width * best.height
-                                     ? c.width * c.height > best.width * best.height
-                                     : c.bitCount > best.bitCount);
+        bool better =
+            !found || (c.width * c.height != best.width * best.height ? c.width * c.height > best.width * best.height
+                                                                      : c.bitCount > best.bitCount);
         if (better) {
             best = c;
             found = true;
         }
     }
     if (!found) {
-        if (sawPng)
-            throw EInvalidGraphic("Cannot load image. PNG-compressed icons are not supported.");
+        if (sawPng) throw EInvalidGraphic("Cannot load image. PNG-compressed icons are not supported.");
         invalidIcon();
     }
     if (best.png) {
         std::unique_ptr<TBitmap> decoded = PngDecoder(best.data);
-        if (!decoded)
-            invalidIcon();
+        if (!decoded) invalidIcon();
         if (decoded->PixelFormat() != pf32bit) {
             decoded->SetPixelFormat(pf32bit);
             for (int y = 0; y < decoded->Height(); ++y)
-                for (int x = 0; x < decoded->Width(); ++x)
-                    decoded->ScanLine(y)[4 * x + 3] = 255;
+                for (int x = 0; x < decoded->Width(); ++x) decoded->ScanLine(y)[4 * x + 3] = 255;
         }
         image_ = std::move(*decoded);
         Transparent = true;
@@ -138,8 +132,7 @@ void TIcon::LoadFromStream(TStream& stream)
                 a = colour.ScanLine(y)[4 * x + 3];
             else
                 a = (maskRow && (maskRow[x >> 3] & (0x80 >> (x & 7)))) ? 0 : 255;
-            if (!anyAlpha && a == 0)
-                c = 0;
+            if (!anyAlpha && a == 0) c = 0;
             to[4 * x] = BlueOf(c);
             to[4 * x + 1] = GreenOf(c);
             to[4 * x + 2] = RedOf(c);
@@ -170,8 +163,7 @@ std::unique_ptr<TBitmap> TIcon::RenderBitmap() const
         std::uint8_t* to = out->ScanLine(y);
         for (int x = 0; x < image_.Width(); ++x) {
             unsigned a = from[4 * x + 3];
-            for (int c = 0; c < 3; ++c)
-                to[3 * x + c] = std::uint8_t((from[4 * x + c] * a + 127) / 255);
+            for (int c = 0; c < 3; ++c) to[3 * x + c] = std::uint8_t((from[4 * x + c] * a + 127) / 255);
         }
     }
     return out;

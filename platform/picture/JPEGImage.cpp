@@ -82,7 +82,7 @@ void decode(DecodeState& s)
     jpeg_finish_decompress(&s.cinfo);
 }
 
-} // namespace
+}  // namespace
 
 void TJPEGImage::LoadFromStream(TStream& stream)
 {
@@ -106,8 +106,7 @@ void TJPEGImage::LoadFromStream(TStream& stream)
         throw;
     }
     jpeg_destroy_decompress(&s->cinfo);
-    if (s->tooLarge)
-        throw EImageTooLarge();
+    if (s->tooLarge) throw EImageTooLarge();
     bitmap_ = std::move(s->bitmap);
 }
 

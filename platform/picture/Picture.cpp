@@ -15,39 +15,32 @@ EImageTooLarge::EImageTooLarge() : EInvalidGraphic("Cannot load image. The pictu
 std::uint64_t CheckedPixelCount(std::uint64_t width, std::uint64_t height)
 {
     // Each side on its own too, so a zero side cannot carry an absurd other one.
-    if (width > MaxPixelCount || height > MaxPixelCount)
-        throw EImageTooLarge();
-    if (width != 0 && height > MaxPixelCount / width)
-        throw EImageTooLarge();
+    if (width > MaxPixelCount || height > MaxPixelCount) throw EImageTooLarge();
+    if (width != 0 && height > MaxPixelCount / width) throw EImageTooLarge();
     std::uint64_t pixels = width * height;
-    if (pixels > MaxPixelCount)
-        throw EImageTooLarge();
+    if (pixels > MaxPixelCount) throw EImageTooLarge();
     return pixels;
 }
 
 std::size_t CheckedImageBytes(std::uint64_t width, std::uint64_t height, std::uint64_t bytesPerPixel)
 {
     std::uint64_t pixels = CheckedPixelCount(width, height);
-    if (bytesPerPixel != 0 && pixels > std::numeric_limits<std::size_t>::max() / bytesPerPixel)
-        throw EImageTooLarge();
+    if (bytesPerPixel != 0 && pixels > std::numeric_limits<std::size_t>::max() / bytesPerPixel) throw EImageTooLarge();
     return static_cast<std::size_t>(pixels * bytesPerPixel);
 }
 
 std::size_t CheckedBufferBytes(std::uint64_t rowBytes, std::uint64_t rows)
 {
     constexpr std::uint64_t limit = MaxPixelCount * 16 + 4 * MaxPixelCount;
-    if (rowBytes != 0 && rows > limit / rowBytes)
-        throw EImageTooLarge();
+    if (rowBytes != 0 && rows > limit / rowBytes) throw EImageTooLarge();
     std::uint64_t bytes = rowBytes * rows;
-    if (bytes > std::numeric_limits<std::size_t>::max())
-        throw EImageTooLarge();
+    if (bytes > std::numeric_limits<std::size_t>::max()) throw EImageTooLarge();
     return static_cast<std::size_t>(bytes);
 }
 
 std::size_t CheckedRowBytes(std::uint64_t width, std::uint64_t bitsPerPixel)
 {
-    if (width > MaxPixelCount || bitsPerPixel > 128)
-        throw EImageTooLarge();
+    if (width > MaxPixelCount || bitsPerPixel > 128) throw EImageTooLarge();
     return static_cast<std::size_t>((width * bitsPerPixel + 7) / 8);
 }
 
@@ -70,13 +63,12 @@ int BitsPerPixelOf(TPixelFormat format)
 
 TLogPalette SystemPalette16()
 {
-    static const std::uint8_t colours[16][3] = {
-        {0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},  {0, 0, 128},   {128, 0, 128},
-        {0, 128, 128},   {192, 192, 192}, {128, 128, 128}, {255, 0, 0},  {0, 255, 0},   {255, 255, 0},
-        {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+    static const std::uint8_t colours[16][3] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                                                {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
+                                                {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                                                {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
     TLogPalette palette;
-    for (const auto& c : colours)
-        palette.Entries.push_back({c[0], c[1], c[2], 0});
+    for (const auto& c : colours) palette.Entries.push_back({c[0], c[1], c[2], 0});
     return palette;
 }
 
@@ -86,11 +78,9 @@ bool isIndexed(TPixelFormat format) { return format == pf1bit || format == pf4bi
 
 std::vector<TPaletteEntry> defaultPalette(TPixelFormat format)
 {
-    if (format == pf1bit)
-        return {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    if (format == pf1bit) return {{0, 0, 0, 0}, {255, 255, 255, 0}};
     std::vector<TPaletteEntry> entries = SystemPalette16().Entries;
-    if (format == pf8bit)
-        entries.resize(256);
+    if (format == pf8bit) entries.resize(256);
     return entries;
 }
 
@@ -110,8 +100,7 @@ int nearestEntry(const std::vector<TPaletteEntry>& palette, std::size_t limit, T
         if (d < bestDistance) {
             bestDistance = d;
             best = int(i);
-            if (d == 0)
-                break;
+            if (d == 0) break;
         }
     }
     return best;
@@ -152,8 +141,7 @@ TColor colourAt(const std::uint8_t* row, int x, TPixelFormat format, const std::
     case pf4bit:
     case pf8bit: {
         unsigned index = readIndex(row, x, format);
-        if (index >= palette.size())
-            return 0;
+        if (index >= palette.size()) return 0;
         const TPaletteEntry& e = palette[index];
         return RGBColor(e.peRed, e.peGreen, e.peBlue);
     }
@@ -170,15 +158,14 @@ TColor colourAt(const std::uint8_t* row, int x, TPixelFormat format, const std::
     }
 }
 
-} // namespace
+}  // namespace
 
 // --- class references ----------------------------------------------------------------
 
 bool InheritsFrom(TGraphicClass cls, TGraphicClass ancestor)
 {
     for (; cls != nullptr; cls = cls->Parent)
-        if (cls == ancestor)
-            return true;
+        if (cls == ancestor) return true;
     return false;
 }
 
@@ -215,8 +202,7 @@ void TGraphic::Assign(const TGraphic& source)
 
 std::size_t TBitmap::BytesPerScanLineFor(int width, TPixelFormat format)
 {
-    if (width <= 0)
-        return 0;
+    if (width <= 0) return 0;
     std::size_t bytes = CheckedRowBytes(std::uint64_t(width), std::uint64_t(BitsPerPixelOf(format)));
     return (bytes + 3) & ~std::size_t(3);
 }
@@ -247,21 +233,16 @@ void TBitmap::SetSize(int width, int height)
 {
     width = std::max(width, 0);
     height = std::max(height, 0);
-    if (width == width_ && height == height_)
-        return;
+    if (width == width_ && height == height_) return;
     reallocate(width, height, format_);
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat format)
 {
-    if (format == pfCustom)
-        throw EInvalidGraphic("Cannot set a custom pixel format.");
-    if (format == pfDevice)
-        format = pf24bit;
-    if (format == format_)
-        return;
-    if (isIndexed(format) && palette_.empty())
-        palette_ = defaultPalette(format);
+    if (format == pfCustom) throw EInvalidGraphic("Cannot set a custom pixel format.");
+    if (format == pfDevice) format = pf24bit;
+    if (format == format_) return;
+    if (isIndexed(format) && palette_.empty()) palette_ = defaultPalette(format);
     TBitmap converted;
     converted.format_ = format;
     converted.palette_ = palette_;
@@ -292,15 +273,11 @@ void TBitmap::SetPixelFormat(TPixelFormat format)
 
 std::uint8_t* TBitmap::ScanLine(int row)
 {
-    if (row < 0 || row >= height_)
-        throw EInvalidGraphic("Scan line index out of range");
+    if (row < 0 || row >= height_) throw EInvalidGraphic("Scan line index out of range");
     return pixels_.data() + std::size_t(row) * stride_;
 }
 
-const std::uint8_t* TBitmap::ScanLine(int row) const
-{
-    return const_cast<TBitmap*>(this)->ScanLine(row);
-}
+const std::uint8_t* TBitmap::ScanLine(int row) const { return const_cast<TBitmap*>(this)->ScanLine(row); }
 
 std::span<std::uint8_t> TBitmap::ScanLineSpan(int row) { return {ScanLine(row), stride_}; }
 
@@ -310,22 +287,19 @@ void TBitmap::SetPalette(const TLogPalette& palette) { SetPaletteEntries(palette
 
 void TBitmap::SetPaletteEntries(std::vector<TPaletteEntry> entries)
 {
-    if (entries.size() > MaxPaletteEntries)
-        entries.resize(MaxPaletteEntries);
+    if (entries.size() > MaxPaletteEntries) entries.resize(MaxPaletteEntries);
     palette_ = std::move(entries);
 }
 
 TColor TBitmap::PixelColor(int x, int y) const
 {
-    if (x < 0 || x >= width_)
-        return 0;
+    if (x < 0 || x >= width_) return 0;
     return colourAt(ScanLine(y), x, format_, palette_);
 }
 
 void TBitmap::SetPixelColor(int x, int y, TColor color)
 {
-    if (x < 0 || x >= width_)
-        return;
+    if (x < 0 || x >= width_) return;
     std::uint8_t* row = ScanLine(y);
     switch (format_) {
     case pf1bit:
@@ -361,13 +335,10 @@ void TBitmap::SetPixelColor(int x, int y, TColor color)
 
 void TBitmap::FillColor(TColor color)
 {
-    if (Empty())
-        return;
+    if (Empty()) return;
     // Fill the first row pixel by pixel, then copy it.
-    for (int x = 0; x < width_; ++x)
-        SetPixelColor(x, 0, color);
-    for (int y = 1; y < height_; ++y)
-        std::memcpy(ScanLine(y), ScanLine(0), stride_);
+    for (int x = 0; x < width_; ++x) SetPixelColor(x, 0, color);
+    for (int y = 1; y < height_; ++y) std::memcpy(ScanLine(y), ScanLine(0), stride_);
 }
 
 void TBitmap::ReleaseImage() { reallocate(0, 0, format_); }
@@ -375,8 +346,7 @@ void TBitmap::ReleaseImage() { reallocate(0, 0, format_); }
 void TBitmap::Assign(const TGraphic& source)
 {
     if (const auto* bitmap = dynamic_cast<const TBitmap*>(&source)) {
-        if (bitmap == this)
-            return;
+        if (bitmap == this) return;
         width_ = bitmap->width_;
         height_ = bitmap->height_;
         format_ = bitmap->format_;
@@ -409,7 +379,6 @@ std::unique_ptr<TBitmap> TBitmap::RenderBitmap() const
 
 namespace {
 
-
 std::string withoutDot(const std::string& extension)
 {
     return !extension.empty() && extension[0] == '.' ? extension.substr(1) : extension;
@@ -433,15 +402,13 @@ std::vector<TPictureFileFormat>& pictureRegistry()
 const TPictureFileFormat* findFormat(const std::string& extension)
 {
     std::string wanted = AsciiLower(withoutDot(extension));
-    if (wanted.empty())
-        return nullptr;
+    if (wanted.empty()) return nullptr;
     for (const TPictureFileFormat& f : pictureRegistry())
-        if (AsciiLower(f.Extension) == wanted)
-            return &f;
+        if (AsciiLower(f.Extension) == wanted) return &f;
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -449,12 +416,11 @@ std::string rawExtension(const std::string& fileName)
 {
     std::size_t slash = fileName.find_last_of('/');
     std::size_t dot = fileName.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return "";
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
     return fileName.substr(dot + 1);
 }
 
-} // namespace
+}  // namespace
 
 std::string ExtensionOf(const std::string& fileName) { return AsciiLower(rawExtension(fileName)); }
 
@@ -489,8 +455,7 @@ void TPicture::SetGraphic(std::unique_ptr<TGraphic> graphic) { graphic_ = std::m
 
 TBitmap& TPicture::Bitmap()
 {
-    if (auto* bitmap = dynamic_cast<TBitmap*>(graphic_.get()))
-        return *bitmap;
+    if (auto* bitmap = dynamic_cast<TBitmap*>(graphic_.get())) return *bitmap;
     std::unique_ptr<TBitmap> bitmap = graphic_ ? graphic_->RenderBitmap() : std::make_unique<TBitmap>();
     TBitmap& result = *bitmap;
     graphic_ = std::move(bitmap);
@@ -503,8 +468,7 @@ void TPicture::LoadFromStream(TStream& stream, const std::string& extension)
     if (cls == nullptr || cls->Create == nullptr)
         throw EInvalidGraphic("Unknown picture file extension (." + withoutDot(extension) + ")");
     std::unique_ptr<TGraphic> graphic = cls->Create();
-    if (OnProgress)
-        graphic->OnProgress = OnProgress;
+    if (OnProgress) graphic->OnProgress = OnProgress;
     graphic->LoadFromStream(stream);
     graphic_ = std::move(graphic);
 }
@@ -516,14 +480,12 @@ void TPicture::LoadFromFile(const std::string& fileName)
     if (cls == nullptr || cls->Create == nullptr)
         throw EInvalidGraphic("Unknown picture file extension (." + extension + ")");
     std::unique_ptr<TGraphic> graphic = cls->Create();
-    if (OnProgress)
-        graphic->OnProgress = OnProgress;
+    if (OnProgress) graphic->OnProgress = OnProgress;
     graphic->LoadFromFile(fileName);
     graphic_ = std::move(graphic);
 }
 
 void TPicture::SaveToFile(const std::string& fileName)
 {
-    if (graphic_)
-        graphic_->SaveToFile(fileName);
+    if (graphic_) graphic_->SaveToFile(fileName);
 }

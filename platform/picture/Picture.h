@@ -32,10 +32,10 @@ enum TPixelFormat : std::uint8_t {
     pf1bit = 1,
     pf4bit = 2,
     pf8bit = 3,
-    pf15bit = 4, // 5-5-5, blue in the low bits
-    pf16bit = 5, // 5-6-5, blue in the low bits
-    pf24bit = 6, // blue, green, red
-    pf32bit = 7, // blue, green, red, alpha
+    pf15bit = 4,  // 5-5-5, blue in the low bits
+    pf16bit = 5,  // 5-6-5, blue in the low bits
+    pf24bit = 6,  // blue, green, red
+    pf32bit = 7,  // blue, green, red, alpha
     pfCustom = 8
 };
 
@@ -107,22 +107,21 @@ struct TGraphicClassRec;
 using TGraphicClass = const TGraphicClassRec*;
 struct TGraphicClassRec {
     const char* ClassName;
-    std::unique_ptr<TGraphic> (*Create)(); // null for abstract classes
-    TGraphicClass Parent;                  // null for TGraphic
-    bool (*CanLoadStream)(TStream&);       // the class's signature test, null when it has none
+    std::unique_ptr<TGraphic> (*Create)();  // null for abstract classes
+    TGraphicClass Parent;                   // null for TGraphic
+    bool (*CanLoadStream)(TStream&);        // the class's signature test, null when it has none
 };
 bool InheritsFrom(TGraphicClass cls, TGraphicClass ancestor);
 
 // Put inside the public part of every concrete graphic class.
-#define PICTAVO_GRAPHIC_CLASS(Name, ParentName)                                                   \
-    static TGraphicClass StaticClass()                                                            \
-    {                                                                                             \
-        static const TGraphicClassRec rec{#Name, []() -> std::unique_ptr<TGraphic> {              \
-                                              return std::make_unique<Name>();                    \
-                                          },                                                      \
-                                          ParentName::StaticClass(), nullptr};                    \
-        return &rec;                                                                              \
-    }                                                                                             \
+#define PICTAVO_GRAPHIC_CLASS(Name, ParentName)                                                                   \
+    static TGraphicClass StaticClass()                                                                            \
+    {                                                                                                             \
+        static const TGraphicClassRec rec{#Name,                                                                  \
+                                          []() -> std::unique_ptr<TGraphic> { return std::make_unique<Name>(); }, \
+                                          ParentName::StaticClass(), nullptr};                                    \
+        return &rec;                                                                                              \
+    }                                                                                                             \
     TGraphicClass ClassType() const override { return StaticClass(); }
 
 class TBitmap;
@@ -157,8 +156,7 @@ public:
     void Progress(TProgressStage stage, std::uint8_t percentDone, bool redrawNow, const TRect& rect,
                   std::string_view message)
     {
-        if (OnProgress)
-            OnProgress(*this, stage, percentDone, redrawNow, rect, message);
+        if (OnProgress) OnProgress(*this, stage, percentDone, redrawNow, rect, message);
     }
 
     bool Transparent = false;
@@ -237,7 +235,7 @@ private:
 
 // One entry of the picture registry.
 struct TPictureFileFormat {
-    std::string Extension; // without the dot, as registered
+    std::string Extension;  // without the dot, as registered
     std::string Description;
     TGraphicClass GraphicClass;
 };

@@ -10,22 +10,26 @@
 
 namespace {
 
-std::mutex& registryMutex() {
+std::mutex& registryMutex()
+{
     static std::mutex m;
     return m;
 }
-std::string& overridePath() {
+std::string& overridePath()
+{
     static std::string path;
     return path;
 }
 
-std::string trim(const std::string& s) {
+std::string trim(const std::string& s)
+{
     const auto first = s.find_first_not_of(" \t\r");
     if (first == std::string::npos) return {};
     return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
-std::vector<std::string> readLines(const std::string& path) {
+std::vector<std::string> readLines(const std::string& path)
+{
     std::vector<std::string> lines;
     std::ifstream in(path, std::ios::binary);
     for (std::string line; std::getline(in, line);) {
@@ -36,7 +40,8 @@ std::vector<std::string> readLines(const std::string& path) {
 }
 
 // Index range of a section's lines: [first, end) after its header; npos when absent.
-std::pair<std::size_t, std::size_t> findSection(const std::vector<std::string>& lines, const std::string& key) {
+std::pair<std::size_t, std::size_t> findSection(const std::vector<std::string>& lines, const std::string& key)
+{
     const std::string wanted = AsciiLower(key);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string t = trim(lines[i]);
@@ -53,29 +58,36 @@ std::pair<std::size_t, std::size_t> findSection(const std::vector<std::string>& 
     return {std::string::npos, std::string::npos};
 }
 
-bool isValueLine(const std::string& line, const std::string& name) {
+bool isValueLine(const std::string& line, const std::string& name)
+{
     const auto eq = line.find('=');
     return eq != std::string::npos && AsciiLower(trim(line.substr(0, eq))) == AsciiLower(name);
 }
 
 }  // namespace
 
-std::string RegistryFile() {
+std::string RegistryFile()
+{
     std::lock_guard lock(registryMutex());
     if (!overridePath().empty()) return overridePath();
     std::string base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home) base = std::string(home) + "/.config";
-    else base = ".";
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.config";
+    else
+        base = ".";
     return base + "/pictavo/registry.ini";
 }
 
-void SetRegistryFile(const std::string& path) {
+void SetRegistryFile(const std::string& path)
+{
     std::lock_guard lock(registryMutex());
     overridePath() = path;
 }
 
-bool RegistryWriteDWord(const std::string& key, const std::string& name, std::uint32_t value) {
+bool RegistryWriteDWord(const std::string& key, const std::string& name, std::uint32_t value)
+{
     const std::string path = RegistryFile();
     std::lock_guard lock(registryMutex());
     std::error_code ec;
@@ -106,7 +118,8 @@ bool RegistryWriteDWord(const std::string& key, const std::string& name, std::ui
     return !ec;
 }
 
-std::optional<std::uint32_t> RegistryReadDWord(const std::string& key, const std::string& name) {
+std::optional<std::uint32_t> RegistryReadDWord(const std::string& key, const std::string& name)
+{
     const std::string path = RegistryFile();
     std::lock_guard lock(registryMutex());
     const std::vector<std::string> lines = readLines(path);

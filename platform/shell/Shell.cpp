@@ -21,8 +21,7 @@ std::string openerOverride;
 
 void setError(std::string* error, const std::string& text)
 {
-    if (error)
-        *error = text;
+    if (error) *error = text;
 }
 
 bool isExecutableFile(const std::string& path)
@@ -35,21 +34,17 @@ bool isExecutableFile(const std::string& path)
 // executable of that name on PATH; empty when there is none.
 std::string findProgram(const std::string& program)
 {
-    if (program.empty())
-        return std::string();
-    if (program.find('/') != std::string::npos)
-        return isExecutableFile(program) ? program : std::string();
+    if (program.empty()) return std::string();
+    if (program.find('/') != std::string::npos) return isExecutableFile(program) ? program : std::string();
     const char* path = std::getenv("PATH");
     std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
     std::size_t start = 0;
     while (start <= dirs.size()) {
         std::size_t end = dirs.find(':', start);
-        if (end == std::string::npos)
-            end = dirs.size();
+        if (end == std::string::npos) end = dirs.size();
         // An empty PATH entry means the current folder.
         const std::string candidate = end == start ? "./" + program : dirs.substr(start, end - start) + "/" + program;
-        if (isExecutableFile(candidate))
-            return candidate;
+        if (isExecutableFile(candidate)) return candidate;
         start = end + 1;
     }
     return std::string();
@@ -63,14 +58,12 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& argument
     std::string arg0 = program;
     argv.push_back(arg0.data());
     std::vector<std::string> args = arguments;
-    for (std::string& a : args)
-        argv.push_back(a.data());
+    for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (!folder.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     pid_t pid = -1;
     const int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -97,7 +90,7 @@ bool looksLikeAddress(const std::string& target)
     return target.find("://") != std::string::npos || target.rfind("mailto:", 0) == 0;
 }
 
-} // namespace
+}  // namespace
 
 void SetShellOpener(const std::string& program)
 {
@@ -115,8 +108,7 @@ std::vector<std::string> SplitParameters(const std::string& parameters)
             inQuotes = !inQuotes;
             have = true;
         } else if ((c == ' ' || c == '\t') && !inQuotes) {
-            if (have)
-                result.push_back(current);
+            if (have) result.push_back(current);
             current.clear();
             have = false;
         } else {
@@ -124,8 +116,7 @@ std::vector<std::string> SplitParameters(const std::string& parameters)
             have = true;
         }
     }
-    if (have)
-        result.push_back(current);
+    if (have) result.push_back(current);
     return result;
 }
 
@@ -176,8 +167,7 @@ bool ShellExecuteOpen(const std::string& target, const std::string& parameters, 
         return false;
     }
     const pid_t pid = spawn(openerPath, {path}, workFolder, error);
-    if (pid < 0)
-        return false;
+    if (pid < 0) return false;
     reapLater(pid);
     return true;
 }
@@ -191,8 +181,7 @@ int RunAndWait(const std::string& program, const std::vector<std::string>& argum
         return -1;
     }
     const pid_t pid = spawn(path, arguments, folder.empty() ? std::string() : ToFileSystemPath(folder), error);
-    if (pid < 0)
-        return -1;
+    if (pid < 0) return -1;
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) {
@@ -200,8 +189,7 @@ int RunAndWait(const std::string& program, const std::vector<std::string>& argum
             return -1;
         }
     }
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
     setError(error, program + " ended by a signal");
     return -1;
 }

@@ -35,10 +35,7 @@ int Fail(int wsaError)
     return SOCKET_ERROR;
 }
 
-int FailErrno()
-{
-    return Fail(ErrnoToWinSock(errno));
-}
+int FailErrno() { return Fail(ErrnoToWinSock(errno)); }
 
 // What WSAAsyncSelect knows of one socket (window thread only).
 struct SelectState {
@@ -50,18 +47,15 @@ struct SelectState {
     bool WriteArmed = true;
     bool AcceptArmed = true;
     bool CloseArmed = true;
-    bool InputWatch = true;      // off while received data waits for a recv
+    bool InputWatch = true;  // off while received data waits for a recv
     bool Connecting = false;
-    int PendingConnectError = 0; // a connect that failed at once reports later
+    int PendingConnectError = 0;  // a connect that failed at once reports later
     bool Listening = false;
 };
 
 std::map<SOCKET, SelectState> gSockets;
 
-SelectState& StateOf(SOCKET s)
-{
-    return gSockets[s];
-}
+SelectState& StateOf(SOCKET s) { return gSockets[s]; }
 
 void Post(const SelectState& st, SOCKET s, long event, int error)
 {
@@ -73,20 +67,15 @@ void Post(const SelectState& st, SOCKET s, long event, int error)
 short InterestOf(SOCKET s)
 {
     auto it = gSockets.find(s);
-    if (it == gSockets.end())
-        return 0;
+    if (it == gSockets.end()) return 0;
     const SelectState& st = it->second;
-    if (st.Wnd == 0 || st.Events == 0)
-        return 0;
-    if (st.Connecting)
-        return POLLOUT;
-    if (st.Listening)
-        return (st.AcceptArmed && (st.Events & FD_ACCEPT)) ? POLLIN : 0;
+    if (st.Wnd == 0 || st.Events == 0) return 0;
+    if (st.Connecting) return POLLOUT;
+    if (st.Listening) return (st.AcceptArmed && (st.Events & FD_ACCEPT)) ? POLLIN : 0;
     short interest = 0;
     if (st.InputWatch && ((st.ReadArmed && (st.Events & FD_READ)) || (st.CloseArmed && (st.Events & FD_CLOSE))))
         interest |= POLLIN;
-    if (st.WriteArmed && (st.Events & FD_WRITE))
-        interest |= POLLOUT;
+    if (st.WriteArmed && (st.Events & FD_WRITE)) interest |= POLLOUT;
     return interest;
 }
 
@@ -94,20 +83,17 @@ int SocketError(SOCKET s)
 {
     int error = 0;
     socklen_t len = sizeof error;
-    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &len) != 0)
-        error = errno;
+    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &len) != 0) error = errno;
     return ErrnoToWinSock(error);
 }
 
 void OnReady(SOCKET s, short revents)
 {
     auto it = gSockets.find(s);
-    if (it == gSockets.end())
-        return;
+    if (it == gSockets.end()) return;
     SelectState& st = it->second;
     if (st.Connecting) {
-        if ((revents & (POLLOUT | POLLERR | POLLHUP)) == 0)
-            return;
+        if ((revents & (POLLOUT | POLLERR | POLLHUP)) == 0) return;
         int error = st.PendingConnectError ? st.PendingConnectError : SocketError(s);
         st.Connecting = false;
         st.PendingConnectError = 0;
@@ -164,18 +150,14 @@ void OnReady(SOCKET s, short revents)
 void Rearm(SOCKET s, bool read, bool write, bool accept)
 {
     auto it = gSockets.find(s);
-    if (it == gSockets.end())
-        return;
+    if (it == gSockets.end()) return;
     if (read) {
         it->second.ReadArmed = true;
         it->second.InputWatch = true;
     }
-    if (write)
-        it->second.WriteArmed = true;
-    if (accept)
-        it->second.AcceptArmed = true;
-    if (it->second.Wnd != 0)
-        FdInterestChanged();
+    if (write) it->second.WriteArmed = true;
+    if (accept) it->second.AcceptArmed = true;
+    if (it->second.Wnd != 0) FdInterestChanged();
 }
 
 bool SetNonBlocking(SOCKET s)
@@ -188,10 +170,8 @@ bool IsNameInvalidDomain(const std::string& name)
 {
     // Names under ".invalid" never resolve: no need to ask the network.
     std::string lower = name;
-    for (auto& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    while (!lower.empty() && lower.back() == '.')
-        lower.pop_back();
+    for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    while (!lower.empty() && lower.back() == '.') lower.pop_back();
     return lower == "invalid" || (lower.size() > 8 && lower.compare(lower.size() - 8, 8, ".invalid") == 0);
 }
 
@@ -216,25 +196,20 @@ int AddrInfoToWinSock(int code)
 int ResolveName(const std::string& name, std::vector<std::uint32_t>& addresses, std::string& canonical)
 {
     addresses.clear();
-    if (name.empty() || IsNameInvalidDomain(name))
-        return WSAHOST_NOT_FOUND;
+    if (name.empty() || IsNameInvalidDomain(name)) return WSAHOST_NOT_FOUND;
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_CANONNAME;
     addrinfo* list = nullptr;
     int rc = ::getaddrinfo(name.c_str(), nullptr, &hints, &list);
-    if (rc != 0)
-        return AddrInfoToWinSock(rc);
+    if (rc != 0) return AddrInfoToWinSock(rc);
     for (addrinfo* ai = list; ai != nullptr && addresses.size() < 256; ai = ai->ai_next) {
-        if (ai->ai_family != AF_INET || ai->ai_addrlen < sizeof(sockaddr_in))
-            continue;
+        if (ai->ai_family != AF_INET || ai->ai_addrlen < sizeof(sockaddr_in)) continue;
         std::uint32_t a = reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr.s_addr;
-        if (std::find(addresses.begin(), addresses.end(), a) == addresses.end())
-            addresses.push_back(a);
+        if (std::find(addresses.begin(), addresses.end(), a) == addresses.end()) addresses.push_back(a);
     }
-    if (list && list->ai_canonname)
-        canonical = list->ai_canonname;
+    if (list && list->ai_canonname) canonical = list->ai_canonname;
     ::freeaddrinfo(list);
     return addresses.empty() ? WSANO_DATA : 0;
 }
@@ -246,8 +221,7 @@ int ReverseResolve(std::uint32_t address, std::string& name)
     sin.sin_addr.s_addr = address;
     char host[NI_MAXHOST];
     int rc = ::getnameinfo(reinterpret_cast<sockaddr*>(&sin), sizeof sin, host, sizeof host, nullptr, 0, NI_NAMEREQD);
-    if (rc != 0)
-        return AddrInfoToWinSock(rc);
+    if (rc != 0) return AddrInfoToWinSock(rc);
     name = host;
     return 0;
 }
@@ -284,8 +258,7 @@ AsyncHandle StartLookup(HWND wnd, UINT msg, std::function<int(AsyncHostResult&)>
             AsyncHostResult result;
             int error = work(result);
             std::lock_guard lock(gLookupLock);
-            if (request->Cancelled)
-                return;
+            if (request->Cancelled) return;
             request->Done = true;
             request->Error = error;
             request->Result = std::move(result);
@@ -306,43 +279,32 @@ struct KnownName {
 };
 // Used when the system's services or protocols database lacks an entry.
 constexpr KnownName kServices[] = {
-    {"ftp-data", 20}, {"ftp", 21}, {"ssh", 22}, {"telnet", 23}, {"smtp", 25},
-    {"http", 80}, {"www", 80}, {"pop3", 110}, {"nntp", 119}, {"https", 443}, {"socks", 1080},
+    {"ftp-data", 20}, {"ftp", 21},   {"ssh", 22},   {"telnet", 23}, {"smtp", 25},    {"http", 80},
+    {"www", 80},      {"pop3", 110}, {"nntp", 119}, {"https", 443}, {"socks", 1080},
 };
 constexpr KnownName kProtocols[] = {{"ip", 0}, {"icmp", 1}, {"tcp", 6}, {"udp", 17}};
 
-} // namespace
+}  // namespace
 
 int WSAStartup(std::uint16_t versionRequested)
 {
-    if ((versionRequested & 0xFF) < 1)
-        return WSAVERNOTSUPPORTED;
+    if ((versionRequested & 0xFF) < 1) return WSAVERNOTSUPPORTED;
     ++gStartupCount;
     return 0;
 }
 
 int WSACleanup()
 {
-    if (gStartupCount <= 0)
-        return Fail(WSANOTINITIALISED);
+    if (gStartupCount <= 0) return Fail(WSANOTINITIALISED);
     --gStartupCount;
     return 0;
 }
 
-int StartupCount()
-{
-    return gStartupCount;
-}
+int StartupCount() { return gStartupCount; }
 
-int WSAGetLastError()
-{
-    return tLastError;
-}
+int WSAGetLastError() { return tLastError; }
 
-void WSASetLastError(int error)
-{
-    tLastError = error;
-}
+void WSASetLastError(int error) { tLastError = error; }
 
 SOCKET socket(int family, int type, int protocol)
 {
@@ -358,8 +320,7 @@ SOCKET socket(int family, int type, int protocol)
 
 int closesocket(SOCKET s)
 {
-    if (s < 0)
-        return Fail(WSAENOTSOCK);
+    if (s < 0) return Fail(WSAENOTSOCK);
     auto it = gSockets.find(s);
     if (it != gSockets.end()) {
         HWND wnd = it->second.Wnd;
@@ -367,32 +328,27 @@ int closesocket(SOCKET s)
         gSockets.erase(it);
         UnwatchFd(s);
         // The handle number will be reused: its stale notifications must go.
-        if (wnd != 0)
-            RemovePendingMessages(wnd, msg, static_cast<WPARAM>(s));
+        if (wnd != 0) RemovePendingMessages(wnd, msg, static_cast<WPARAM>(s));
     }
-    if (::close(s) != 0 && errno != EINTR)
-        return FailErrno();
+    if (::close(s) != 0 && errno != EINTR) return FailErrno();
     return 0;
 }
 
 int shutdown(SOCKET s, int how)
 {
-    if (::shutdown(s, how) != 0)
-        return FailErrno();
+    if (::shutdown(s, how) != 0) return FailErrno();
     return 0;
 }
 
 int bind(SOCKET s, const sockaddr_in& address)
 {
-    if (::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        return FailErrno();
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return FailErrno();
     return 0;
 }
 
 int listen(SOCKET s, int backlog)
 {
-    if (::listen(s, backlog) != 0)
-        return FailErrno();
+    if (::listen(s, backlog) != 0) return FailErrno();
     StateOf(s).Listening = true;
     FdInterestChanged();
     return 0;
@@ -409,8 +365,7 @@ SOCKET accept(SOCKET s, sockaddr_in* address)
         Fail(ErrnoToWinSock(savedErrno));
         return INVALID_SOCKET;
     }
-    if (address)
-        *address = peer;
+    if (address) *address = peer;
     gSockets[client] = SelectState{};
     return client;
 }
@@ -421,8 +376,7 @@ int connect(SOCKET s, const sockaddr_in& address)
     int error = rc == 0 ? 0 : errno;
     auto it = gSockets.find(s);
     bool async = it != gSockets.end() && it->second.Wnd != 0;
-    if (!async)
-        return rc == 0 ? 0 : Fail(ErrnoToWinSock(error));
+    if (!async) return rc == 0 ? 0 : Fail(ErrnoToWinSock(error));
     SelectState& st = it->second;
     if (rc == 0 || error == EINPROGRESS || error == EAGAIN) {
         st.Connecting = true;
@@ -441,34 +395,29 @@ int connect(SOCKET s, const sockaddr_in& address)
 
 int send(SOCKET s, const void* data, int length, int flags)
 {
-    if (length < 0)
-        return Fail(WSAEINVAL);
+    if (length < 0) return Fail(WSAEINVAL);
     int posixFlags = MSG_NOSIGNAL | ((flags & MSG_OOB_WS) ? MSG_OOB : 0);
     ssize_t n = ::send(s, data, static_cast<size_t>(length), posixFlags);
     if (n < 0) {
         int error = errno;
-        if (error == EAGAIN || error == EWOULDBLOCK)
-            Rearm(s, false, true, false);
+        if (error == EAGAIN || error == EWOULDBLOCK) Rearm(s, false, true, false);
         return Fail(ErrnoToWinSock(error));
     }
     // A short write means the network buffer is full: the next FD_WRITE
     // tells when it has room again.
-    if (n < length)
-        Rearm(s, false, true, false);
+    if (n < length) Rearm(s, false, true, false);
     return static_cast<int>(n);
 }
 
 int sendto(SOCKET s, const void* data, int length, int flags, const sockaddr_in& to)
 {
-    if (length < 0)
-        return Fail(WSAEINVAL);
+    if (length < 0) return Fail(WSAEINVAL);
     int posixFlags = MSG_NOSIGNAL | ((flags & MSG_OOB_WS) ? MSG_OOB : 0);
-    ssize_t n = ::sendto(s, data, static_cast<size_t>(length), posixFlags,
-                         reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    ssize_t n =
+        ::sendto(s, data, static_cast<size_t>(length), posixFlags, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     if (n < 0) {
         int error = errno;
-        if (error == EAGAIN || error == EWOULDBLOCK)
-            Rearm(s, false, true, false);
+        if (error == EAGAIN || error == EWOULDBLOCK) Rearm(s, false, true, false);
         return Fail(ErrnoToWinSock(error));
     }
     return static_cast<int>(n);
@@ -476,54 +425,45 @@ int sendto(SOCKET s, const void* data, int length, int flags, const sockaddr_in&
 
 int recv(SOCKET s, void* buffer, int length, int flags)
 {
-    if (length < 0)
-        return Fail(WSAEINVAL);
+    if (length < 0) return Fail(WSAEINVAL);
     int posixFlags = (flags & MSG_OOB_WS) ? MSG_OOB : 0;
-    if (flags & MSG_PEEK)
-        posixFlags |= MSG_PEEK;
+    if (flags & MSG_PEEK) posixFlags |= MSG_PEEK;
     ssize_t n = ::recv(s, buffer, static_cast<size_t>(length), posixFlags);
     int error = errno;
     Rearm(s, true, false, false);
-    if (n < 0)
-        return Fail(ErrnoToWinSock(error));
+    if (n < 0) return Fail(ErrnoToWinSock(error));
     return static_cast<int>(n);
 }
 
 int recvfrom(SOCKET s, void* buffer, int length, int flags, sockaddr_in* from)
 {
-    if (length < 0)
-        return Fail(WSAEINVAL);
+    if (length < 0) return Fail(WSAEINVAL);
     sockaddr_in peer{};
     socklen_t len = sizeof peer;
     int posixFlags = (flags & MSG_OOB_WS) ? MSG_OOB : 0;
-    ssize_t n = ::recvfrom(s, buffer, static_cast<size_t>(length), posixFlags, reinterpret_cast<sockaddr*>(&peer), &len);
+    ssize_t n =
+        ::recvfrom(s, buffer, static_cast<size_t>(length), posixFlags, reinterpret_cast<sockaddr*>(&peer), &len);
     int error = errno;
     Rearm(s, true, false, false);
-    if (n < 0)
-        return Fail(ErrnoToWinSock(error));
-    if (from)
-        *from = peer;
+    if (n < 0) return Fail(ErrnoToWinSock(error));
+    if (from) *from = peer;
     return static_cast<int>(n);
 }
 
 int ioctlsocket(SOCKET s, long command, unsigned long* argument)
 {
-    if (argument == nullptr)
-        return Fail(WSAEFAULT);
+    if (argument == nullptr) return Fail(WSAEFAULT);
     if (command == FIONREAD_WS) {
         int count = 0;
-        if (::ioctl(s, FIONREAD, &count) != 0)
-            return FailErrno();
+        if (::ioctl(s, FIONREAD, &count) != 0) return FailErrno();
         *argument = static_cast<unsigned long>(count);
         return 0;
     }
     if (command == FIONBIO_WS) {
         int flags = ::fcntl(s, F_GETFL, 0);
-        if (flags < 0)
-            return FailErrno();
+        if (flags < 0) return FailErrno();
         flags = *argument ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
-        if (::fcntl(s, F_SETFL, flags) != 0)
-            return FailErrno();
+        if (::fcntl(s, F_SETFL, flags) != 0) return FailErrno();
         return 0;
     }
     return Fail(WSAEINVAL);
@@ -533,7 +473,7 @@ namespace {
 bool MapOption(int level, int option, int& posixLevel, int& posixOption)
 {
     if (level != SOL_SOCKET_WS) {
-        posixLevel = level;       // IPPROTO_TCP options share their numbers
+        posixLevel = level;  // IPPROTO_TCP options share their numbers
         posixOption = option;
         return true;
     }
@@ -549,60 +489,49 @@ bool MapOption(int level, int option, int& posixLevel, int& posixOption)
     default: return false;
     }
 }
-} // namespace
+}  // namespace
 
 int setsockopt(SOCKET s, int level, int option, const void* value, int length)
 {
     int posixLevel, posixOption;
-    if (value == nullptr || length < 0)
-        return Fail(WSAEFAULT);
-    if (!MapOption(level, option, posixLevel, posixOption))
-        return Fail(WSAENOPROTOOPT);
+    if (value == nullptr || length < 0) return Fail(WSAEFAULT);
+    if (!MapOption(level, option, posixLevel, posixOption)) return Fail(WSAENOPROTOOPT);
     if (posixLevel == SOL_SOCKET && posixOption == SO_LINGER) {
-        if (length < static_cast<int>(sizeof(LingerOption)))
-            return Fail(WSAEFAULT);
+        if (length < static_cast<int>(sizeof(LingerOption))) return Fail(WSAEFAULT);
         LingerOption wsLinger;
         std::memcpy(&wsLinger, value, sizeof wsLinger);
         linger l{wsLinger.l_onoff != 0, wsLinger.l_linger};
-        if (::setsockopt(s, SOL_SOCKET, SO_LINGER, &l, sizeof l) != 0)
-            return FailErrno();
+        if (::setsockopt(s, SOL_SOCKET, SO_LINGER, &l, sizeof l) != 0) return FailErrno();
         return 0;
     }
-    if (::setsockopt(s, posixLevel, posixOption, value, static_cast<socklen_t>(length)) != 0)
-        return FailErrno();
+    if (::setsockopt(s, posixLevel, posixOption, value, static_cast<socklen_t>(length)) != 0) return FailErrno();
     return 0;
 }
 
 int getsockopt(SOCKET s, int level, int option, void* value, int* length)
 {
     int posixLevel, posixOption;
-    if (value == nullptr || length == nullptr || *length < 0)
-        return Fail(WSAEFAULT);
-    if (!MapOption(level, option, posixLevel, posixOption))
-        return Fail(WSAENOPROTOOPT);
+    if (value == nullptr || length == nullptr || *length < 0) return Fail(WSAEFAULT);
+    if (!MapOption(level, option, posixLevel, posixOption)) return Fail(WSAENOPROTOOPT);
     if (posixLevel == SOL_SOCKET && posixOption == SO_LINGER) {
-        if (*length < static_cast<int>(sizeof(LingerOption)))
-            return Fail(WSAEFAULT);
+        if (*length < static_cast<int>(sizeof(LingerOption))) return Fail(WSAEFAULT);
         linger l{};
         socklen_t len = sizeof l;
-        if (::getsockopt(s, SOL_SOCKET, SO_LINGER, &l, &len) != 0)
-            return FailErrno();
+        if (::getsockopt(s, SOL_SOCKET, SO_LINGER, &l, &len) != 0) return FailErrno();
         LingerOption wsLinger{static_cast<std::uint16_t>(l.l_onoff), static_cast<std::uint16_t>(l.l_linger)};
         std::memcpy(value, &wsLinger, sizeof wsLinger);
         *length = sizeof wsLinger;
         return 0;
     }
     if (posixLevel == SOL_SOCKET && posixOption == SO_ERROR) {
-        if (*length < static_cast<int>(sizeof(int)))
-            return Fail(WSAEFAULT);
+        if (*length < static_cast<int>(sizeof(int))) return Fail(WSAEFAULT);
         int error = SocketError(s);
         std::memcpy(value, &error, sizeof error);
         *length = sizeof error;
         return 0;
     }
     socklen_t len = static_cast<socklen_t>(*length);
-    if (::getsockopt(s, posixLevel, posixOption, value, &len) != 0)
-        return FailErrno();
+    if (::getsockopt(s, posixLevel, posixOption, value, &len) != 0) return FailErrno();
     *length = static_cast<int>(len);
     return 0;
 }
@@ -615,14 +544,12 @@ int queryAddress(Query query, SOCKET s, sockaddr_in* address)
 {
     sockaddr_in sin{};
     socklen_t len = sizeof sin;
-    if (query(s, reinterpret_cast<sockaddr*>(&sin), &len) != 0)
-        return FailErrno();
-    if (address)
-        *address = sin;
+    if (query(s, reinterpret_cast<sockaddr*>(&sin), &len) != 0) return FailErrno();
+    if (address) *address = sin;
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int getsockname(SOCKET s, sockaddr_in* address) { return queryAddress(::getsockname, s, address); }
 
@@ -635,8 +562,7 @@ std::uint32_t inet_addr(const std::string& text)
     std::size_t pos = 0;
     for (int i = 0; i < 4; ++i) {
         if (i > 0) {
-            if (pos >= text.size() || text[pos] != '.')
-                return INADDR_NONE;
+            if (pos >= text.size() || text[pos] != '.') return INADDR_NONE;
             ++pos;
         }
         std::size_t start = pos;
@@ -649,16 +575,15 @@ std::uint32_t inet_addr(const std::string& text)
             return INADDR_NONE;
         parts[i] = value;
     }
-    if (pos != text.size())
-        return INADDR_NONE;
+    if (pos != text.size()) return INADDR_NONE;
     return htonl((parts[0] << 24) | (parts[1] << 16) | (parts[2] << 8) | parts[3]);
 }
 
 std::string inet_ntoa(std::uint32_t addressNetworkOrder)
 {
     std::uint32_t a = ntohl(addressNetworkOrder);
-    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 255) + "." +
-           std::to_string((a >> 8) & 255) + "." + std::to_string(a & 255);
+    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 255) + "." + std::to_string((a >> 8) & 255) +
+           "." + std::to_string(a & 255);
 }
 
 bool gethostbyname(const std::string& name, std::vector<std::uint32_t>& addresses)
@@ -677,12 +602,12 @@ int getservbyname(const std::string& name, const std::string& protocol)
     servent entry{};
     servent* found = nullptr;
     char buffer[1024];
-    if (::getservbyname_r(name.c_str(), protocol.empty() ? nullptr : protocol.c_str(), &entry, buffer,
-                          sizeof buffer, &found) == 0 && found != nullptr)
+    if (::getservbyname_r(name.c_str(), protocol.empty() ? nullptr : protocol.c_str(), &entry, buffer, sizeof buffer,
+                          &found) == 0 &&
+        found != nullptr)
         return ntohs(static_cast<std::uint16_t>(found->s_port));
     for (const auto& known : kServices)
-        if (name == known.Name)
-            return known.Number;
+        if (name == known.Name) return known.Number;
     tLastError = WSANO_DATA;
     return -1;
 }
@@ -695,18 +620,15 @@ int getprotobyname(const std::string& name)
     if (::getprotobyname_r(name.c_str(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
         return found->p_proto;
     for (const auto& known : kProtocols)
-        if (name == known.Name)
-            return known.Number;
+        if (name == known.Name) return known.Number;
     tLastError = WSANO_DATA;
     return -1;
 }
 
 int WSAAsyncSelect(SOCKET s, HWND wnd, UINT msg, long events)
 {
-    if (s < 0)
-        return Fail(WSAENOTSOCK);
-    if (!SetNonBlocking(s))
-        return FailErrno();
+    if (s < 0) return Fail(WSAENOTSOCK);
+    if (!SetNonBlocking(s)) return FailErrno();
     SelectState& st = StateOf(s);
     if (wnd == 0 || events == 0) {
         st.Wnd = 0;
@@ -716,15 +638,15 @@ int WSAAsyncSelect(SOCKET s, HWND wnd, UINT msg, long events)
     }
     int type = SOCK_STREAM;
     socklen_t len = sizeof type;
-    if (::getsockopt(s, SOL_SOCKET, SO_TYPE, &type, &len) == 0)
-        st.Type = type;
+    if (::getsockopt(s, SOL_SOCKET, SO_TYPE, &type, &len) == 0) st.Type = type;
     st.Wnd = wnd;
     st.Msg = msg;
     st.Events = events;
     // Selecting again re-enables every event whose condition still holds.
     st.ReadArmed = st.WriteArmed = st.AcceptArmed = st.CloseArmed = true;
     st.InputWatch = true;
-    WatchFd(s, [s] { return InterestOf(s); }, [](int fd, short revents) { OnReady(fd, revents); });
+    WatchFd(
+        s, [s] { return InterestOf(s); }, [](int fd, short revents) { OnReady(fd, revents); });
     return 0;
 }
 
@@ -732,8 +654,7 @@ AsyncHandle WSAAsyncGetHostByName(HWND wnd, UINT msg, const std::string& name)
 {
     return StartLookup(wnd, msg, [name](AsyncHostResult& result) {
         int error = ResolveName(name, result.Addresses, result.Name);
-        if (result.Name.empty())
-            result.Name = name;
+        if (result.Name.empty()) result.Name = name;
         return error;
     });
 }
@@ -742,8 +663,7 @@ AsyncHandle WSAAsyncGetHostByAddr(HWND wnd, UINT msg, std::uint32_t addressNetwo
 {
     return StartLookup(wnd, msg, [addressNetworkOrder](AsyncHostResult& result) {
         int error = ReverseResolve(addressNetworkOrder, result.Name);
-        if (error == 0)
-            result.Addresses.push_back(addressNetworkOrder);
+        if (error == 0) result.Addresses.push_back(addressNetworkOrder);
         return error;
     });
 }
@@ -752,8 +672,7 @@ bool WSAAsyncResult(AsyncHandle handle, AsyncHostResult& result)
 {
     std::lock_guard lock(gLookupLock);
     auto it = gLookups.find(handle);
-    if (it == gLookups.end() || !it->second->Done)
-        return false;
+    if (it == gLookups.end() || !it->second->Done) return false;
     result = std::move(it->second->Result);
     gLookups.erase(it);
     return true;
@@ -765,16 +684,14 @@ int WSACancelAsyncRequest(AsyncHandle handle)
     {
         std::lock_guard lock(gLookupLock);
         auto it = gLookups.find(handle);
-        if (it == gLookups.end())
-            return Fail(WSAEINVAL);
+        if (it == gLookups.end()) return Fail(WSAEINVAL);
         request = it->second;
         request->Cancelled = true;
         gLookups.erase(it);
     }
     // A result already posted but not yet dispatched is withdrawn as well.
-    if (request->Done)
-        RemovePendingMessages(request->Wnd, request->Msg, handle);
+    if (request->Done) RemovePendingMessages(request->Wnd, request->Msg, handle);
     return 0;
 }
 
-} // namespace winsock
+}  // namespace winsock

@@ -90,7 +90,7 @@ constexpr int WSANO_RECOVERY = 11003;
 constexpr int WSANO_DATA = 11004;
 
 // Socket options and levels with WinSock's numbers.
-constexpr int SOL_SOCKET_WS = 0xFFFF;     // 65535
+constexpr int SOL_SOCKET_WS = 0xFFFF;  // 65535
 constexpr int SO_REUSEADDR_WS = 0x0004;
 constexpr int SO_KEEPALIVE_WS = 0x0008;
 constexpr int SO_BROADCAST_WS = 0x0020;
@@ -100,7 +100,7 @@ constexpr int SO_RCVBUF_WS = 0x1002;
 constexpr int SO_ERROR_WS = 0x1007;
 constexpr int MSG_OOB_WS = 1;
 
-struct LingerOption {       // WinSock's linger: two 16-bit fields
+struct LingerOption {  // WinSock's linger: two 16-bit fields
     std::uint16_t l_onoff;
     std::uint16_t l_linger;
 };
@@ -112,11 +112,11 @@ constexpr long FIONBIO_WS = static_cast<long>(0x8004667EUL);
 // WSAStartup(0x0101) succeeds and counts; WSACleanup counts down.
 int WSAStartup(std::uint16_t versionRequested);
 int WSACleanup();
-int StartupCount();            // how many WSAStartup calls are outstanding
+int StartupCount();  // how many WSAStartup calls are outstanding
 
 int WSAGetLastError();
 void WSASetLastError(int error);
-int ErrnoToWinSock(int error); // errno -> WinSock number
+int ErrnoToWinSock(int error);  // errno -> WinSock number
 std::string WinSockErrorText(int error);
 
 SOCKET socket(int family, int type, int protocol);
@@ -173,4 +173,4 @@ bool WSAAsyncResult(AsyncHandle handle, AsyncHostResult& result);
 // with WSAEINVAL when the handle is unknown or already finished.
 int WSACancelAsyncRequest(AsyncHandle handle);
 
-} // namespace winsock
+}  // namespace winsock

@@ -10,11 +10,13 @@ int ErrnoToWinSock(int error)
     switch (error) {
     case 0: return 0;
     case EINTR: return WSAEINTR;
-    case EBADF: return WSAENOTSOCK;   // a closed handle is "not a socket" to WinSock
-    case EACCES: case EPERM: return WSAEACCES;
+    case EBADF: return WSAENOTSOCK;  // a closed handle is "not a socket" to WinSock
+    case EACCES:
+    case EPERM: return WSAEACCES;
     case EFAULT: return WSAEFAULT;
     case EINVAL: return WSAEINVAL;
-    case EMFILE: case ENFILE: return WSAEMFILE;
+    case EMFILE:
+    case ENFILE: return WSAEMFILE;
     case EWOULDBLOCK: return WSAEWOULDBLOCK;
     case EINPROGRESS: return WSAEINPROGRESS;
     case EALREADY: return WSAEALREADY;
@@ -36,7 +38,8 @@ int ErrnoToWinSock(int error)
     case ECONNABORTED: return WSAECONNABORTED;
     case ECONNRESET: return WSAECONNRESET;
     case EPIPE: return WSAECONNRESET;  // writing to a connection the peer has dropped
-    case ENOBUFS: case ENOMEM: return WSAENOBUFS;
+    case ENOBUFS:
+    case ENOMEM: return WSAENOBUFS;
     case EISCONN: return WSAEISCONN;
     case ENOTCONN: return WSAENOTCONN;
     case ESHUTDOWN: return WSAESHUTDOWN;
@@ -114,4 +117,4 @@ std::string WinSockErrorText(int error)
     }
 }
 
-} // namespace winsock
+}  // namespace winsock

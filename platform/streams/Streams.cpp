@@ -15,7 +15,7 @@ std::int64_t resolveSeek(std::int64_t offset, SeekOrigin origin, std::int64_t po
     return target < 0 ? 0 : target;
 }
 
-} // namespace
+}  // namespace
 
 std::int64_t TStream::Size()
 {
@@ -33,14 +33,12 @@ std::int64_t TStream::Remaining()
 
 void TStream::ReadBuffer(void* buffer, std::size_t count)
 {
-    if (count != 0 && Read(buffer, count) != count)
-        throw EReadError("Stream read error");
+    if (count != 0 && Read(buffer, count) != count) throw EReadError("Stream read error");
 }
 
 void TStream::WriteBuffer(const void* buffer, std::size_t count)
 {
-    if (count != 0 && Write(buffer, count) != count)
-        throw EWriteError("Stream write error");
+    if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
 }
 
 std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count)
@@ -107,7 +105,7 @@ TFileStream::TFileStream(const std::string& fileName, FileMode mode) : fileName_
     file_ = std::fopen(fileName.c_str(), how);
     if (file_ != nullptr && mode != FileMode::Create) {
         // fopen happily opens a folder for reading; a stream of one is an error.
-        struct stat st{};
+        struct stat st {};
         if (fstat(fileno(file_), &st) == 0 && S_ISDIR(st.st_mode)) {
             std::fclose(file_);
             file_ = nullptr;
@@ -116,45 +114,38 @@ TFileStream::TFileStream(const std::string& fileName, FileMode mode) : fileName_
     }
     if (file_ == nullptr) {
         std::string reason = std::strerror(errno);
-        if (mode == FileMode::Create)
-            throw EFCreateError("Cannot create file \"" + fileName + "\". " + reason);
+        if (mode == FileMode::Create) throw EFCreateError("Cannot create file \"" + fileName + "\". " + reason);
         throw EFOpenError("Cannot open file \"" + fileName + "\". " + reason);
     }
 }
 
 TFileStream::~TFileStream()
 {
-    if (file_ != nullptr)
-        std::fclose(file_);
+    if (file_ != nullptr) std::fclose(file_);
 }
 
-std::size_t TFileStream::Read(void* buffer, std::size_t count)
-{
-    return std::fread(buffer, 1, count, file_);
-}
+std::size_t TFileStream::Read(void* buffer, std::size_t count) { return std::fread(buffer, 1, count, file_); }
 
 std::size_t TFileStream::Write(const void* buffer, std::size_t count)
 {
     std::size_t written = std::fwrite(buffer, 1, count, file_);
-    if (written == count && std::fflush(file_) != 0)
-        return 0;
+    if (written == count && std::fflush(file_) != 0) return 0;
     return written;
 }
 
 std::int64_t TFileStream::Seek(std::int64_t offset, SeekOrigin origin)
 {
     int whence = origin == SeekOrigin::Beginning ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
-    if (!(origin == SeekOrigin::Current && offset == 0))
-        fseeko(file_, static_cast<off_t>(offset), whence);
+    if (!(origin == SeekOrigin::Current && offset == 0)) fseeko(file_, static_cast<off_t>(offset), whence);
     return static_cast<std::int64_t>(ftello(file_));
 }
 
 std::size_t TMemoryStream::Read(void* buffer, std::size_t count)
 {
     std::int64_t size = Size();
-    if (position_ >= size)
-        return 0;
-    std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), size - position_));
+    if (position_ >= size) return 0;
+    std::size_t n =
+        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), size - position_));
     std::memcpy(buffer, data_.data() + position_, n);
     position_ += static_cast<std::int64_t>(n);
     return n;
@@ -162,11 +153,9 @@ std::size_t TMemoryStream::Read(void* buffer, std::size_t count)
 
 std::size_t TMemoryStream::Write(const void* buffer, std::size_t count)
 {
-    if (count == 0)
-        return 0;
+    if (count == 0) return 0;
     std::size_t end = static_cast<std::size_t>(position_) + count;
-    if (end > data_.size())
-        data_.resize(end);
+    if (end > data_.size()) data_.resize(end);
     std::memcpy(data_.data() + position_, buffer, count);
     position_ = static_cast<std::int64_t>(end);
     return count;
@@ -193,10 +182,7 @@ void TMemoryStream::LoadFromFile(const std::string& fileName)
     LoadFromStream(file);
 }
 
-void TMemoryStream::SaveToStream(TStream& target)
-{
-    target.WriteBuffer(data_.data(), data_.size());
-}
+void TMemoryStream::SaveToStream(TStream& target) { target.WriteBuffer(data_.data(), data_.size()); }
 
 void TMemoryStream::SaveToFile(const std::string& fileName)
 {
@@ -213,16 +199,15 @@ void TMemoryStream::Clear()
 void TMemoryStream::SetSize(std::size_t size)
 {
     data_.resize(size);
-    if (position_ > static_cast<std::int64_t>(size))
-        position_ = static_cast<std::int64_t>(size);
+    if (position_ > static_cast<std::int64_t>(size)) position_ = static_cast<std::int64_t>(size);
 }
 
 std::size_t TByteViewStream::Read(void* buffer, std::size_t count)
 {
     std::int64_t size = Size();
-    if (position_ >= size)
-        return 0;
-    std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), size - position_));
+    if (position_ >= size) return 0;
+    std::size_t n =
+        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), size - position_));
     std::memcpy(buffer, data_ + position_, n);
     position_ += static_cast<std::int64_t>(n);
     return n;

@@ -9,11 +9,26 @@
 #include <string>
 #include <vector>
 
-class EStreamError : public Exception { public: using Exception::Exception; };
-class EFOpenError : public EStreamError { public: using EStreamError::EStreamError; };
-class EFCreateError : public EStreamError { public: using EStreamError::EStreamError; };
-class EReadError : public EStreamError { public: using EStreamError::EStreamError; };
-class EWriteError : public EStreamError { public: using EStreamError::EStreamError; };
+class EStreamError : public Exception {
+public:
+    using Exception::Exception;
+};
+class EFOpenError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
+class EFCreateError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
+class EReadError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
+class EWriteError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
 
 enum class SeekOrigin { Beginning, Current, End };
 
@@ -97,8 +112,7 @@ private:
 // A read-only window over bytes the caller owns.
 class TByteViewStream : public TStream {
 public:
-    TByteViewStream(const void* data, std::size_t size)
-        : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
+    TByteViewStream(const void* data, std::size_t size) : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
 
     std::size_t Read(void* buffer, std::size_t count) override;
     std::size_t Write(const void*, std::size_t) override { return 0; }

@@ -9,7 +9,7 @@ namespace {
 
 unsigned char lowerAscii(unsigned char c) { return static_cast<unsigned char>(AsciiLower(static_cast<char>(c))); }
 
-} // namespace
+}  // namespace
 
 int CompareText(const std::string& a, const std::string& b)
 {
@@ -17,18 +17,13 @@ int CompareText(const std::string& a, const std::string& b)
     for (std::size_t i = 0; i < n; ++i) {
         const unsigned char x = lowerAscii(static_cast<unsigned char>(a[i]));
         const unsigned char y = lowerAscii(static_cast<unsigned char>(b[i]));
-        if (x != y)
-            return x < y ? -1 : 1;
+        if (x != y) return x < y ? -1 : 1;
     }
-    if (a.size() == b.size())
-        return 0;
+    if (a.size() == b.size()) return 0;
     return a.size() < b.size() ? -1 : 1;
 }
 
-bool SameText(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && CompareText(a, b) == 0;
-}
+bool SameText(const std::string& a, const std::string& b) { return a.size() == b.size() && CompareText(a, b) == 0; }
 
 void TStringList::checkIndex(int index) const
 {
@@ -44,8 +39,7 @@ const std::string& TStringList::operator[](int index) const
 
 void TStringList::Put(int index, const std::string& text)
 {
-    if (sorted_)
-        throw EStringListError("Operation not allowed on sorted list");
+    if (sorted_) throw EStringListError("Operation not allowed on sorted list");
     checkIndex(index);
     items_[static_cast<std::size_t>(index)] = text;
 }
@@ -58,10 +52,8 @@ int TStringList::Add(const std::string& text)
     }
     int index = 0;
     if (Find(text, index)) {
-        if (duplicates_ == TDuplicates::dupIgnore)
-            return index;
-        if (duplicates_ == TDuplicates::dupError)
-            throw EStringListError("String list does not allow duplicates");
+        if (duplicates_ == TDuplicates::dupIgnore) return index;
+        if (duplicates_ == TDuplicates::dupError) throw EStringListError("String list does not allow duplicates");
     }
     items_.insert(items_.begin() + index, text);
     return index;
@@ -69,14 +61,12 @@ int TStringList::Add(const std::string& text)
 
 void TStringList::AddStrings(const TStringList& other)
 {
-    for (const std::string& s : other.items_)
-        Add(s);
+    for (const std::string& s : other.items_) Add(s);
 }
 
 void TStringList::Insert(int index, const std::string& text)
 {
-    if (sorted_)
-        throw EStringListError("Operation not allowed on sorted list");
+    if (sorted_) throw EStringListError("Operation not allowed on sorted list");
     if (index < 0 || index > Count())
         throw EStringListError("List index out of bounds (" + std::to_string(index) + ")");
     items_.insert(items_.begin() + index, text);
@@ -97,8 +87,7 @@ void TStringList::Exchange(int a, int b)
 
 void TStringList::Move(int from, int to)
 {
-    if (from == to)
-        return;
+    if (from == to) return;
     checkIndex(from);
     checkIndex(to);
     std::string item = std::move(items_[static_cast<std::size_t>(from)]);
@@ -113,8 +102,7 @@ int TStringList::IndexOf(const std::string& text) const
         return Find(text, index) ? index : -1;
     }
     for (std::size_t i = 0; i < items_.size(); ++i)
-        if (SameText(items_[i], text))
-            return static_cast<int>(i);
+        if (SameText(items_[i], text)) return static_cast<int>(i);
     return -1;
 }
 
@@ -129,8 +117,7 @@ bool TStringList::Find(const std::string& text, int& index) const
 
 void TStringList::SetSorted(bool sorted)
 {
-    if (sorted && !sorted_)
-        Sort();
+    if (sorted && !sorted_) Sort();
     sorted_ = sorted;
 }
 
@@ -157,13 +144,10 @@ void TStringList::SetText(const std::string& text)
     const std::size_t n = text.size();
     while (start < n) {
         std::size_t end = start;
-        while (end < n && text[end] != '\r' && text[end] != '\n')
-            ++end;
+        while (end < n && text[end] != '\r' && text[end] != '\n') ++end;
         Add(text.substr(start, end - start));
-        if (end < n && text[end] == '\r')
-            ++end;
-        if (end < n && text[end] == '\n')
-            ++end;
+        if (end < n && text[end] == '\r') ++end;
+        if (end < n && text[end] == '\n') ++end;
         start = end;
     }
 }
@@ -172,21 +156,18 @@ std::string TStringList::CommaText() const
 {
     std::string out;
     for (std::size_t i = 0; i < items_.size(); ++i) {
-        if (i)
-            out += ',';
+        if (i) out += ',';
         const std::string& s = items_[i];
         bool quote = s.empty();
         for (unsigned char c : s)
-            if (c <= ' ' || c == ',' || c == '"')
-                quote = true;
+            if (c <= ' ' || c == ',' || c == '"') quote = true;
         if (!quote) {
             out += s;
             continue;
         }
         out += '"';
         for (char c : s) {
-            if (c == '"')
-                out += '"';
+            if (c == '"') out += '"';
             out += c;
         }
         out += '"';
@@ -200,8 +181,7 @@ void TStringList::SetCommaText(const std::string& text)
     std::size_t i = 0;
     const std::size_t n = text.size();
     auto skipBlanks = [&] {
-        while (i < n && static_cast<unsigned char>(text[i]) <= ' ')
-            ++i;
+        while (i < n && static_cast<unsigned char>(text[i]) <= ' ') ++i;
     };
     skipBlanks();
     while (i < n) {
@@ -221,16 +201,14 @@ void TStringList::SetCommaText(const std::string& text)
                 item += text[i++];
             }
         } else {
-            while (i < n && text[i] != ',' && static_cast<unsigned char>(text[i]) > ' ')
-                item += text[i++];
+            while (i < n && text[i] != ',' && static_cast<unsigned char>(text[i]) > ' ') item += text[i++];
         }
         Add(item);
         skipBlanks();
         if (i < n && text[i] == ',') {
             ++i;
             skipBlanks();
-            if (i >= n)
-                Add(std::string());
+            if (i >= n) Add(std::string());
         }
     }
 }
@@ -253,8 +231,7 @@ int TStringList::IndexOfName(const std::string& name) const
 {
     for (std::size_t i = 0; i < items_.size(); ++i) {
         const std::size_t eq = items_[i].find('=');
-        if (eq != std::string::npos && SameText(items_[i].substr(0, eq), name))
-            return static_cast<int>(i);
+        if (eq != std::string::npos && SameText(items_[i].substr(0, eq), name)) return static_cast<int>(i);
     }
     return -1;
 }
@@ -269,12 +246,11 @@ void TStringList::SetValue(const std::string& name, const std::string& value)
 {
     const int index = IndexOfName(name);
     if (value.empty()) {
-        if (index >= 0)
-            Delete(index);
+        if (index >= 0) Delete(index);
         return;
     }
     if (index >= 0) {
-        const std::string line = Names(index) + "=" + value;   // the stored spelling of the name stays
+        const std::string line = Names(index) + "=" + value;  // the stored spelling of the name stays
         if (sorted_) {
             Delete(index);
             Add(line);

@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
-class EStringListError : public Exception { public: using Exception::Exception; };
+class EStringListError : public Exception {
+public:
+    using Exception::Exception;
+};
 
 enum class TDuplicates { dupIgnore, dupAccept, dupError };
 
@@ -49,7 +52,7 @@ public:
     bool Find(const std::string& text, int& index) const;
 
     bool Sorted() const { return sorted_; }
-    void SetSorted(bool sorted);   // sorting a list sorts it at once
+    void SetSorted(bool sorted);  // sorting a list sorts it at once
     void Sort();
     TDuplicates Duplicates() const { return duplicates_; }
     void SetDuplicates(TDuplicates d) { duplicates_ = d; }

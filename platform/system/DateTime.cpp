@@ -24,8 +24,7 @@ std::int64_t dayNumber(int year, int month, int day)
 {
     std::int64_t y = year - 1;
     std::int64_t n = y * 365 + y / 4 - y / 100 + y / 400;
-    for (int m = 1; m < month; ++m)
-        n += daysInMonth(year, m);
+    for (int m = 1; m < month; ++m) n += daysInMonth(year, m);
     return n + day;
 }
 
@@ -35,8 +34,8 @@ const char* const ShortDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", 
 const char* const LongDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 const char* const ShortMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-const char* const LongMonthNames[12] = {"January", "February", "March", "April", "May", "June",
-                                        "July", "August", "September", "October", "November", "December"};
+const char* const LongMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
+                                        "July",    "August",   "September", "October", "November", "December"};
 
 std::string twoDigits(int v)
 {
@@ -48,10 +47,8 @@ std::string twoDigits(int v)
 bool startsWithNoCase(const std::string& s, std::size_t pos, const char* word)
 {
     for (std::size_t i = 0; word[i]; ++i) {
-        if (pos + i >= s.size())
-            return false;
-        if (AsciiLower(s[pos + i]) != AsciiLower(word[i]))
-            return false;
+        if (pos + i >= s.size()) return false;
+        if (AsciiLower(s[pos + i]) != AsciiLower(word[i])) return false;
     }
     return true;
 }
@@ -66,7 +63,8 @@ bool hasAmPm(const std::string& f, std::size_t from)
     for (std::size_t i = from; i < f.size(); ++i) {
         if (f[i] == '\'' || f[i] == '"') {
             const char q = f[i];
-            for (++i; i < f.size() && f[i] != q; ++i) {}
+            for (++i; i < f.size() && f[i] != q; ++i) {
+            }
             continue;
         }
         if (startsWithNoCase(f, i, "am/pm") || startsWithNoCase(f, i, "a/p") || startsWithNoCase(f, i, "ampm"))
@@ -77,20 +75,17 @@ bool hasAmPm(const std::string& f, std::size_t from)
 
 void formatInto(std::string& out, const std::string& f, const TDateParts& p, TDateTime value, int depth)
 {
-    if (depth > 2)
-        return;
+    if (depth > 2) return;
     bool lastWasHour = false;
     std::size_t i = 0;
     while (i < f.size()) {
         const char c = f[i];
         const char lc = lower(c);
         std::size_t run = 1;
-        while (i + run < f.size() && lower(f[i + run]) == lc)
-            ++run;
+        while (i + run < f.size() && lower(f[i + run]) == lc) ++run;
         if (c == '\'' || c == '"') {
             std::size_t end = f.find(c, i + 1);
-            if (end == std::string::npos)
-                end = f.size();
+            if (end == std::string::npos) end = f.size();
             out += f.substr(i + 1, end - i - 1);
             i = end + 1;
             continue;
@@ -157,8 +152,7 @@ void formatInto(std::string& out, const std::string& f, const TDateParts& p, TDa
             int hour = p.Hour;
             if (hasAmPm(f, i + run)) {
                 hour %= 12;
-                if (hour == 0)
-                    hour = 12;
+                if (hour == 0) hour = 12;
             }
             out += run == 1 ? std::to_string(hour) : twoDigits(hour);
             i += std::min<std::size_t>(run, 2);
@@ -204,7 +198,7 @@ void formatInto(std::string& out, const std::string& f, const TDateParts& p, TDa
     }
 }
 
-} // namespace
+}  // namespace
 
 TDateTime EncodeDate(int year, int month, int day)
 {
@@ -215,8 +209,8 @@ TDateTime EncodeDate(int year, int month, int day)
 
 TDateTime EncodeTime(int hour, int minute, int second, int millisecond)
 {
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || millisecond < 0
-        || millisecond > 999)
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || millisecond < 0 ||
+        millisecond > 999)
         throw EConvertError("Invalid argument to time encode");
     return ((hour * 3600.0 + minute * 60.0 + second) * 1000.0 + millisecond) / MillisecondsPerDay;
 }
@@ -232,8 +226,7 @@ TDateTime EncodeDateTime(const TDateParts& p)
 TDateParts DecodeDateTime(TDateTime value)
 {
     TDateParts p;
-    if (!std::isfinite(value) || value < -693593.0 || value > 2958466.0)
-        return p;
+    if (!std::isfinite(value) || value < -693593.0 || value > 2958466.0) return p;
     double days = std::trunc(value);
     double fraction = std::fabs(value - days);
     std::int64_t ms = static_cast<std::int64_t>(std::llround(fraction * MillisecondsPerDay));
@@ -241,7 +234,7 @@ TDateParts DecodeDateTime(TDateTime value)
         ms -= 86400000;
         days += value < 0 ? -1 : 1;
     }
-    std::int64_t n = static_cast<std::int64_t>(days) + DayNumberOfEpoch;   // day number from 0001-01-01 = 1
+    std::int64_t n = static_cast<std::int64_t>(days) + DayNumberOfEpoch;  // day number from 0001-01-01 = 1
     // Walk years by 400/100/4/1-year cycles.
     std::int64_t d = n - 1;
     int year = 1;
@@ -275,10 +268,9 @@ TDateParts DecodeDateTime(TDateTime value)
 int DayOfWeek(TDateTime value)
 {
     // 1899-12-30 was a Saturday (7). Values no date can have count as that day.
-    if (!std::isfinite(value) || value < -693593.0 || value > 2958466.0)
-        value = 0.0;
+    if (!std::isfinite(value) || value < -693593.0 || value > 2958466.0) value = 0.0;
     std::int64_t days = static_cast<std::int64_t>(std::floor(value));
-    int w = static_cast<int>(((days + 6) % 7 + 7) % 7);   // 0 Sunday
+    int w = static_cast<int>(((days + 6) % 7 + 7) % 7);  // 0 Sunday
     return w + 1;
 }
 
@@ -287,10 +279,15 @@ TDateTime Now()
     struct timeval tv {};
     ::gettimeofday(&tv, nullptr);
     std::time_t t = tv.tv_sec;
-    std::tm local {};
+    std::tm local{};
     ::localtime_r(&t, &local);
-    TDateParts p{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                 local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), static_cast<int>(tv.tv_usec / 1000)};
+    TDateParts p{local.tm_year + 1900,
+                 local.tm_mon + 1,
+                 local.tm_mday,
+                 local.tm_hour,
+                 local.tm_min,
+                 std::min(local.tm_sec, 59),
+                 static_cast<int>(tv.tv_usec / 1000)};
     return EncodeDateTime(p);
 }
 
@@ -302,10 +299,7 @@ std::string FormatDateTime(const std::string& format, TDateTime value)
     return out;
 }
 
-std::string DateTimeToStr(TDateTime value)
-{
-    return FormatDateTime("yyyy-mm-dd hh:nn:ss", value);
-}
+std::string DateTimeToStr(TDateTime value) { return FormatDateTime("yyyy-mm-dd hh:nn:ss", value); }
 
 TDateTime StrToDateTime(const std::string& text)
 {
@@ -314,34 +308,33 @@ TDateTime StrToDateTime(const std::string& text)
     char sep1 = 0, sep2 = 0;
     int consumed = 0;
     const char* str = text.c_str();
-    if (std::sscanf(str, "%d%c%d%c%d%n", &a, &sep1, &b, &sep2, &c, &consumed) != 5 || sep1 != sep2
-        || (sep1 != '-' && sep1 != '/'))
+    if (std::sscanf(str, "%d%c%d%c%d%n", &a, &sep1, &b, &sep2, &c, &consumed) != 5 || sep1 != sep2 ||
+        (sep1 != '-' && sep1 != '/'))
         return fail();
     int year, month, day;
     if (sep1 == '-') {
-        year = a; month = b; day = c;
+        year = a;
+        month = b;
+        day = c;
     } else {
-        day = a; month = b; year = c;
+        day = a;
+        month = b;
+        year = c;
     }
     const char* rest = str + consumed;
-    while (*rest == ' ')
-        ++rest;
+    while (*rest == ' ') ++rest;
     if (*rest) {
         int used = 0;
         const int got = std::sscanf(rest, "%d:%d%n", &h, &n, &used);
-        if (got != 2)
-            return fail();
+        if (got != 2) return fail();
         rest += used;
         if (*rest == ':') {
             int used2 = 0;
-            if (std::sscanf(rest, ":%d%n", &s, &used2) != 1)
-                return fail();
+            if (std::sscanf(rest, ":%d%n", &s, &used2) != 1) return fail();
             rest += used2;
         }
-        while (*rest == ' ')
-            ++rest;
-        if (*rest)
-            return fail();
+        while (*rest == ' ') ++rest;
+        if (*rest) return fail();
     }
     try {
         return EncodeDateTime(TDateParts{year, month, day, h, n, s, 0});
@@ -361,7 +354,7 @@ std::int32_t DateTimeToFileDate(TDateTime value)
         p = TDateParts{2107, 12, 31, 23, 59, 58, 0};
     else
         p = DecodeDateTime(value);
-    if (p.Year > 2107)   // the last millisecond of 2107 rounds into 2108
+    if (p.Year > 2107)  // the last millisecond of 2107 rounds into 2108
         p = TDateParts{2107, 12, 31, 23, 59, 58, 0};
     const std::uint32_t date = (static_cast<std::uint32_t>(p.Year - 1980) << 9) | (p.Month << 5) | p.Day;
     const std::uint32_t time = (p.Hour << 11) | (p.Minute << 5) | (p.Second / 2);
@@ -383,22 +376,24 @@ TDateTime FileDateToDateTime(std::int32_t fileDate)
 std::int32_t UnixTimeToFileDate(std::int64_t unixSeconds)
 {
     std::time_t t = static_cast<std::time_t>(unixSeconds);
-    std::tm local {};
-    if (!::localtime_r(&t, &local))
-        return DateTimeToFileDate(unixSeconds < 0 ? 0.0 : 1e6);
-    TDateParts p{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                 local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), 0};
-    if (p.Year < 1)
-        return DateTimeToFileDate(0.0);
-    if (p.Year > 9999)
-        return DateTimeToFileDate(1e6);
+    std::tm local{};
+    if (!::localtime_r(&t, &local)) return DateTimeToFileDate(unixSeconds < 0 ? 0.0 : 1e6);
+    TDateParts p{local.tm_year + 1900,
+                 local.tm_mon + 1,
+                 local.tm_mday,
+                 local.tm_hour,
+                 local.tm_min,
+                 std::min(local.tm_sec, 59),
+                 0};
+    if (p.Year < 1) return DateTimeToFileDate(0.0);
+    if (p.Year > 9999) return DateTimeToFileDate(1e6);
     return DateTimeToFileDate(EncodeDateTime(p));
 }
 
 std::int64_t FileDateToUnixTime(std::int32_t fileDate)
 {
     const TDateParts p = DecodeDateTime(FileDateToDateTime(fileDate));
-    std::tm local {};
+    std::tm local{};
     local.tm_year = p.Year - 1900;
     local.tm_mon = p.Month - 1;
     local.tm_mday = p.Day;

@@ -20,9 +20,9 @@ TDateTime EncodeDate(int year, int month, int day);
 TDateTime EncodeTime(int hour, int minute, int second, int millisecond);
 TDateTime EncodeDateTime(const TDateParts& parts);
 TDateParts DecodeDateTime(TDateTime value);
-int DayOfWeek(TDateTime value);   // 1 Sunday .. 7 Saturday
+int DayOfWeek(TDateTime value);  // 1 Sunday .. 7 Saturday
 
-TDateTime Now();   // local time, to the millisecond
+TDateTime Now();  // local time, to the millisecond
 
 // Delphi-style format letters: c d dd ddd dddd ddddd dddddd m mm mmm mmmm
 // yy yyyy h hh n nn s ss z zzz t tt am/pm a/p ampm / : and 'quoted' "quoted"

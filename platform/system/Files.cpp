@@ -11,8 +11,7 @@
 std::int32_t FileAge(const std::string& name)
 {
     struct stat st {};
-    if (::stat(ToFileSystemPath(name).c_str(), &st) != 0)
-        return -1;
+    if (::stat(ToFileSystemPath(name).c_str(), &st) != 0) return -1;
     return UnixTimeToFileDate(static_cast<std::int64_t>(st.st_mtim.tv_sec));
 }
 
@@ -28,16 +27,14 @@ int FileSetDate(const std::string& name, std::int32_t fileDate)
     times[0].tv_sec = static_cast<time_t>(seconds);
     times[0].tv_nsec = 0;
     times[1] = times[0];
-    if (::utimensat(AT_FDCWD, ToFileSystemPath(name).c_str(), times, 0) != 0)
-        return errno;
+    if (::utimensat(AT_FDCWD, ToFileSystemPath(name).c_str(), times, 0) != 0) return errno;
     return 0;
 }
 
 std::int64_t FileSizeOfPath(const std::string& name)
 {
     struct stat st {};
-    if (::stat(ToFileSystemPath(name).c_str(), &st) != 0)
-        return -1;
+    if (::stat(ToFileSystemPath(name).c_str(), &st) != 0) return -1;
     return static_cast<std::int64_t>(st.st_size);
 }
 
@@ -45,14 +42,11 @@ int FileGetAttr(const std::string& name)
 {
     const std::string path = ToFileSystemPath(name);
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 && ::lstat(path.c_str(), &st) != 0)
-        return -1;
+    if (::stat(path.c_str(), &st) != 0 && ::lstat(path.c_str(), &st) != 0) return -1;
     int attr = 0;
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        attr |= faReadOnly;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attr |= faReadOnly;
     const std::string base = ExtractFileName(ExcludeTrailingPathDelimiter(path));
-    if (!base.empty() && base[0] == '.' && base != "." && base != "..")
-        attr |= faHidden;
+    if (!base.empty() && base[0] == '.' && base != "." && base != "..") attr |= faHidden;
     if (S_ISDIR(st.st_mode))
         attr |= faDirectory;
     else if (S_ISREG(st.st_mode))
@@ -64,8 +58,7 @@ int FileSetAttr(const std::string& name, int attributes)
 {
     const std::string path = ToFileSystemPath(name);
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return errno;
+    if (::stat(path.c_str(), &st) != 0) return errno;
     mode_t mode = st.st_mode & 07777;
     if (attributes & faReadOnly) {
         mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
@@ -79,9 +72,7 @@ int FileSetAttr(const std::string& name, int attributes)
         if (mode & S_IROTH) write |= S_IWOTH;
         mode |= (write & ~mask) | S_IWUSR;
     }
-    if (mode == (st.st_mode & 07777))
-        return 0;
-    if (::chmod(path.c_str(), mode) != 0)
-        return errno;
+    if (mode == (st.st_mode & 07777)) return 0;
+    if (::chmod(path.c_str(), mode) != 0) return errno;
     return 0;
 }

@@ -11,9 +11,9 @@
 #include <vector>
 
 struct TSearchRec {
-    std::string Name;          // name without folder
-    int Attr = 0;              // fa* bits (platform/system/Files.h)
-    std::int32_t Time = 0;     // packed local date of the last change
+    std::string Name;       // name without folder
+    int Attr = 0;           // fa* bits (platform/system/Files.h)
+    std::int32_t Time = 0;  // packed local date of the last change
     std::int64_t Size = 0;
     std::uint64_t Device = 0;  // identity of the entry (symlinks followed),
     std::uint64_t Inode = 0;   // so callers can tell a folder they have seen

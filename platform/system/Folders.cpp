@@ -15,8 +15,7 @@ std::string programFolderOverride;
 
 std::string withSlash(std::string folder)
 {
-    if (folder.empty() || folder.back() != '/')
-        folder += '/';
+    if (folder.empty() || folder.back() != '/') folder += '/';
     return folder;
 }
 
@@ -24,20 +23,18 @@ std::string executableFolder()
 {
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return withSlash(fs::current_path(ec).string());
+    if (ec) return withSlash(fs::current_path(ec).string());
     return withSlash(exe.parent_path().string());
 }
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
-} // namespace
+}  // namespace
 
 std::string ProgramFolder()
 {
     std::lock_guard lock(folderMutex);
-    if (!programFolderOverride.empty())
-        return programFolderOverride;
+    if (!programFolderOverride.empty()) return programFolderOverride;
     static const std::string folder = executableFolder();
     return folder;
 }
@@ -51,11 +48,9 @@ void SetProgramFolder(const std::string& folder)
 std::string ChooseWritableFolder(const std::string& programFolder, bool programFolderWritable,
                                  const std::string& xdgConfigHome, const std::string& home)
 {
-    if (programFolderWritable)
-        return withSlash(programFolder);
+    if (programFolderWritable) return withSlash(programFolder);
     // XDG says a relative XDG_CONFIG_HOME is invalid and must be ignored.
-    if (!xdgConfigHome.empty() && xdgConfigHome[0] == '/')
-        return withSlash(xdgConfigHome) + "pictavo/";
+    if (!xdgConfigHome.empty() && xdgConfigHome[0] == '/') return withSlash(xdgConfigHome) + "pictavo/";
     return withSlash(home.empty() ? std::string("/tmp") : home) + ".config/pictavo/";
 }
 
@@ -66,8 +61,7 @@ std::string WritableFolder()
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
     std::string folder = ChooseWritableFolder(program, writable, xdg ? xdg : "", home ? home : "");
-    if (!writable)
-        ForceDirectories(folder);
+    if (!writable) ForceDirectories(folder);
     return folder;
 }
 
@@ -75,34 +69,29 @@ std::string ToFileSystemPath(const std::string& name)
 {
     std::string result = name;
     for (char& c : result)
-        if (c == '\\')
-            c = '/';
+        if (c == '\\') c = '/';
     return result;
 }
 
 std::string ExtractFilePath(const std::string& name)
 {
     for (std::size_t i = name.size(); i > 0; --i)
-        if (isSeparator(name[i - 1]))
-            return name.substr(0, i);
+        if (isSeparator(name[i - 1])) return name.substr(0, i);
     return std::string();
 }
 
 std::string ExtractFileName(const std::string& name)
 {
     for (std::size_t i = name.size(); i > 0; --i)
-        if (isSeparator(name[i - 1]))
-            return name.substr(i);
+        if (isSeparator(name[i - 1])) return name.substr(i);
     return name;
 }
 
 std::string ExtractFileExt(const std::string& name)
 {
     for (std::size_t i = name.size(); i > 0; --i) {
-        if (isSeparator(name[i - 1]))
-            break;
-        if (name[i - 1] == '.')
-            return name.substr(i - 1);
+        if (isSeparator(name[i - 1])) break;
+        if (name[i - 1] == '.') return name.substr(i - 1);
     }
     return std::string();
 }
@@ -115,15 +104,13 @@ std::string ChangeFileExt(const std::string& name, const std::string& ext)
 
 std::string IncludeTrailingPathDelimiter(const std::string& folder)
 {
-    if (!folder.empty() && isSeparator(folder.back()))
-        return folder;
+    if (!folder.empty() && isSeparator(folder.back())) return folder;
     return folder + '/';
 }
 
 std::string ExcludeTrailingPathDelimiter(const std::string& folder)
 {
-    if (folder.size() > 1 && isSeparator(folder.back()))
-        return folder.substr(0, folder.size() - 1);
+    if (folder.size() > 1 && isSeparator(folder.back())) return folder.substr(0, folder.size() - 1);
     return folder;
 }
 
@@ -141,8 +128,7 @@ bool DirectoryExists(const std::string& name)
 
 bool ForceDirectories(const std::string& folder)
 {
-    if (folder.empty())
-        return false;
+    if (folder.empty()) return false;
     std::error_code ec;
     const fs::path path(ToFileSystemPath(folder));
     fs::create_directories(path, ec);

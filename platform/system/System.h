@@ -23,14 +23,14 @@ std::string ChooseWritableFolder(const std::string& programFolder, bool programF
 std::string ToFileSystemPath(const std::string& name);
 
 // Name pieces; both '/' and '\' count as separators.
-std::string ExtractFilePath(const std::string& name);   // up to and including the last separator
-std::string ExtractFileName(const std::string& name);   // after the last separator
-std::string ExtractFileExt(const std::string& name);    // from the last '.' of the file name, with the dot
+std::string ExtractFilePath(const std::string& name);  // up to and including the last separator
+std::string ExtractFileName(const std::string& name);  // after the last separator
+std::string ExtractFileExt(const std::string& name);   // from the last '.' of the file name, with the dot
 std::string ChangeFileExt(const std::string& name, const std::string& ext);
-std::string IncludeTrailingPathDelimiter(const std::string& folder);   // appends '/' unless it ends in '/' or '\'
-std::string ExcludeTrailingPathDelimiter(const std::string& folder);   // drops one trailing '/' or '\' (not of "/")
+std::string IncludeTrailingPathDelimiter(const std::string& folder);  // appends '/' unless it ends in '/' or '\'
+std::string ExcludeTrailingPathDelimiter(const std::string& folder);  // drops one trailing '/' or '\' (not of "/")
 
 // File-system queries (names pass through ToFileSystemPath).
-bool FileExists(const std::string& name);        // an existing entry that is not a folder
-bool DirectoryExists(const std::string& name);   // an existing folder (symlinks followed)
-bool ForceDirectories(const std::string& folder); // creates missing folders; true when it exists after
+bool FileExists(const std::string& name);          // an existing entry that is not a folder
+bool DirectoryExists(const std::string& name);     // an existing folder (symlinks followed)
+bool ForceDirectories(const std::string& folder);  // creates missing folders; true when it exists after

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-std::uint32_t GetTickCount();     // milliseconds, wraps after about 49.7 days like the original counter
+std::uint32_t GetTickCount();  // milliseconds, wraps after about 49.7 days like the original counter
 // Milliseconds, does not wrap. (Not called GetTickCount64: the messages layer
 // of the upload side has its own function of that name.)
 std::uint64_t MonotonicMilliseconds();

@@ -29,7 +29,7 @@ protected:
     void TearDown() override { FinalizeImageFormats(); }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(BmpPicture, TheRegistryGivesTheRasterBackedBitmapForEveryBmpExtension)
 {
@@ -53,13 +53,13 @@ TEST_F(BmpPicture, ReadsBmpFilesMadeByImageMagickInEveryDepthAndHeader)
     TempDir dir("pictavo-bmp");
     WritePpm(dir / "in.ppm", MakePattern(13, 5));
     struct Case {
-        const char* options; // written before the output name
+        const char* options;  // written before the output name
         TPixelFormat format;
         std::uint32_t headerSize;
         std::uint32_t compression;
     } cases[] = {
         {"BMP3:", pf24bit, 40, 0},
-        {"BMP:", pf24bit, 124, 0}, // version 5 header
+        {"BMP:", pf24bit, 124, 0},  // version 5 header
         {"-type palette -compress none BMP3:", pf8bit, 40, 0},
         {"-type palette -colors 16 BMP3:", pf4bit, 40, 0},
         {"-type palette -compress RLE BMP3:", pf8bit, 40, 1},
@@ -92,8 +92,7 @@ TEST_F(BmpPicture, FilesRoundTripInEveryPixelFormatAndImageMagickReadsThem)
         b.SetPixelFormat(format);
         b.SetSize(7, 3);
         for (int y = 0; y < 3; ++y)
-            for (std::size_t i = 0; i < b.BytesPerScanLine(); ++i)
-                b.ScanLine(y)[i] = std::uint8_t(i * 31 + y * 7);
+            for (std::size_t i = 0; i < b.BytesPerScanLine(); ++i) b.ScanLine(y)[i] = std::uint8_t(i * 31 + y * 7);
         TMemoryStream s;
         b.SaveToStream(s);
         s.SetPosition(0);
@@ -118,7 +117,7 @@ TEST_F(BmpPicture, TheTopRowIsWrittenLastAndTheExtensionChoosesTheClassIgnoringC
     TBmpBitmap b;
     b.SetPixelFormat(pf24bit);
     b.SetSize(2, 3);
-    b.ScanLine(0)[0] = 0xAA; // blue of the top-left pixel
+    b.ScanLine(0)[0] = 0xAA;  // blue of the top-left pixel
     // Saved as BMP the top row is written last (bottom-up file).
     TMemoryStream s;
     b.SaveToStream(s);
@@ -143,7 +142,7 @@ TEST_F(BmpPicture, LoadsFromAStreamByTheExtensionGivenUntilTheLibraryIsFinalized
     TBmpBitmap b;
     b.SetPixelFormat(pf8bit);
     b.SetSize(2, 2);
-    b.FillColor(RGBColor(255, 0, 0)); // VGA red is entry 9
+    b.FillColor(RGBColor(255, 0, 0));  // VGA red is entry 9
     TMemoryStream s;
     b.SaveToStream(s);
     EXPECT_EQ(b.ScanLine(0)[0], 9);
@@ -164,11 +163,11 @@ TEST_F(BmpPicture, RunLengthDataDecodesAndRunsPastARowAreRefused)
 {
     // 4 × 2, RLE8: bottom row "run of 4 × index 1", then the top row the
     // same in two runs, then end of bitmap.
-    std::vector<std::uint8_t> file = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 14 + 40 + 8, 0, 0, 0,
-                                      40, 0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0, 1, 0, 8, 0, 1, 0, 0, 0,
-                                      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0,
-                                      0, 0, 0, 0, 0, 0, 255, 0, // palette: 0 black, 1 red
-                                      4, 1, 0, 0, 2, 1, 2, 1, 0, 1};
+    std::vector<std::uint8_t> file =
+        {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 14 + 40 + 8, 0, 0, 0, 40, 0, 0, 0, 4,   0, 0,
+         0,   2,   0, 0, 0, 1, 0, 8, 0, 1, 0,           0, 0, 0, 0,  0, 0, 0, 0,   0, 0,
+         0,   0,   0, 0, 2, 0, 0, 0, 0, 0, 0,           0, 0, 0, 0,  0, 0, 0, 255, 0,  // palette: 0 black, 1 red
+         4,   1,   0, 0, 2, 1, 2, 1, 0, 1};
     TMemoryStream s(file);
     TBmpBitmap b;
     b.LoadFromStream(s);
@@ -212,7 +211,7 @@ TEST_F(BmpPicture, MalformedAndHostileFilesRaiseInvalidGraphicWithTheReasonAndKe
     // picture is allocated.
     std::vector<std::uint8_t> hugeRle = good;
     hugeRle[18] = hugeRle[22] = 0;
-    hugeRle[19] = hugeRle[23] = 0x40; // width and height 0x4000
+    hugeRle[19] = hugeRle[23] = 0x40;  // width and height 0x4000
     hugeRle[30] = 1;
     hugeRle.resize(14 + 40 + 1024 + 4);
     struct Case {

@@ -52,7 +52,7 @@ std::string messageOf(const std::function<void()>& action)
     return "(no error)";
 }
 
-} // namespace
+}  // namespace
 
 TEST(ColorManager, DefaultsTurnRGBIntoBGRAndRGBToRGBCopies)
 {
@@ -96,11 +96,11 @@ TEST(ColorManager, PackedGreyCopiesEqualDepthsAndScalesOthers)
     Bytes source = {0x12, 0x3F, 0xAB};
     Bytes target(3, 0);
     m.ConvertRow({source}, target, 5);
-    EXPECT_EQ(target, (Bytes{0x12, 0x3F, 0xAB})); // one block of (5 × 4 + 7) div 8 = 3 bytes
+    EXPECT_EQ(target, (Bytes{0x12, 0x3F, 0xAB}));  // one block of (5 × 4 + 7) div 8 = 3 bytes
 
     // To 1 bit only 15 gives 1: v × 1 div 15.
     m.SetTargetBitsPerSample(1);
-    Bytes levels = {0x0F, 0xE7, 0xF0}; // 0, 15, 14, 7, 15, 0
+    Bytes levels = {0x0F, 0xE7, 0xF0};  // 0, 15, 14, 7, 15, 0
     Bytes bits(1, 0);
     m.ConvertRow({levels}, bits, 6);
     EXPECT_EQ(bits[0], 0b01001000);
@@ -109,7 +109,7 @@ TEST(ColorManager, PackedGreyCopiesEqualDepthsAndScalesOthers)
     TColorManager up = manager(csIndexed, csIndexed, 1, 8, 1, 1);
     Bytes one = {0b10100000};
     Bytes wide(4, 9);
-    up.ConvertRow({one}, wide, 4, 0x55); // pixels 1 and 3 selected
+    up.ConvertRow({one}, wide, 4, 0x55);  // pixels 1 and 3 selected
     EXPECT_EQ(wide, (Bytes{9, 255, 9, 0}));
     // Target bits of unselected pixels are kept inside a shared byte.
     TColorManager keep = manager(csIndexed, csIndexed, 8, 4, 1, 1);
@@ -226,7 +226,7 @@ TEST(ColorManager, CMYKLabAndYCbCrSources)
     cmyk.ConvertRow({Bytes{0, 0, 0, 0, 10, 200, 30, 255}}, out, 2);
     EXPECT_EQ(out, (Bytes{255, 255, 255, 0, 0, 0}));
     cmyk.ConvertRow({Bytes{255, 0, 128, 0}}, out, 1);
-    EXPECT_EQ(out[0], 127); // blue from yellow 128
+    EXPECT_EQ(out[0], 127);  // blue from yellow 128
     EXPECT_EQ(out[1], 255);
     EXPECT_EQ(out[2], 0);
     TColorManager cmyk16 = manager(csCMYK, csRGB, 16, 8, 4, 3);
@@ -251,7 +251,7 @@ TEST(ColorManager, CMYKLabAndYCbCrSources)
     ycc.ConvertRow({Bytes{128, 128, 128}}, grey, 1);
     EXPECT_EQ(grey, (Bytes{128, 128, 128}));
     Bytes red(3);
-    ycc.ConvertRow({Bytes{76, 85, 255}}, red, 1); // pure red in BT.601
+    ycc.ConvertRow({Bytes{76, 85, 255}}, red, 1);  // pure red in BT.601
     EXPECT_GE(red[2], 253);
     EXPECT_LE(red[0], 2);
     TColorManager photo = manager(csPhotoYCC, csRGB, 8, 8, 3, 3);
@@ -287,7 +287,7 @@ TEST(ColorManager, RefusedCombinationsAndSetters)
 
     float coefficients[] = {0.2f, 0.7f};
     EXPECT_EQ(messageOf([&] { m.SetYCbCrParameters(coefficients, 1, 2); }), gesVerticalSubSamplingError);
-    EXPECT_FLOAT_EQ(m.YCbCrCoefficients()[0], 0.2f); // stored before the checks
+    EXPECT_FLOAT_EQ(m.YCbCrCoefficients()[0], 0.2f);  // stored before the checks
     EXPECT_FLOAT_EQ(m.YCbCrCoefficients()[1], 0.7f);
     EXPECT_FLOAT_EQ(m.YCbCrCoefficients()[2], 0.114f);
     EXPECT_EQ(messageOf([&] { m.SetYCbCrParameters(coefficients, 3, 1); }), gesInvalidSubSampling);
@@ -369,11 +369,10 @@ TEST(ColorManager, GammaTable)
     EXPECT_FLOAT_EQ(a.DisplayGamma(), 2.2f);
     EXPECT_EQ(a.GammaTable()[0], 0);
     EXPECT_EQ(a.GammaTable()[255], 255);
-    EXPECT_EQ(a.GammaTable()[128], 186); // (128/255)^(1/2.2) × 255 = 186.4
+    EXPECT_EQ(a.GammaTable()[128], 186);  // (128/255)^(1/2.2) × 255 = 186.4
     // Main gamma 1/2.2 cancels the display gamma: identity.
     a.SetGamma(1 / 2.2f, 2.2f);
-    for (int i = 0; i < 256; ++i)
-        EXPECT_EQ(a.GammaTable()[std::size_t(i)], i);
+    for (int i = 0; i < 256; ++i) EXPECT_EQ(a.GammaTable()[std::size_t(i)], i);
     // A 4-bit target maps onto 0..15.
     TColorManager four;
     four.SetTargetBitsPerSample(4);
@@ -395,8 +394,8 @@ TEST(ColorManager, ColourPalettes)
     EXPECT_EQ(p.Version, 0x300);
     for (int i = 0; i < 256; ++i) {
         int from = i * 15 / 255;
-        EXPECT_EQ(p.Entries[std::size_t(i)], (TPaletteEntry{std::uint8_t(from), std::uint8_t(from * 2),
-                                                            std::uint8_t(from * 3), 0}));
+        EXPECT_EQ(p.Entries[std::size_t(i)],
+                  (TPaletteEntry{std::uint8_t(from), std::uint8_t(from * 2), std::uint8_t(from * 3), 0}));
     }
     // Same depths: as many entries as colours, BGR order honoured.
     TColorManager same = manager(csIndexed, csIndexed, 8, 8, 1, 1);
@@ -443,7 +442,7 @@ TEST(ColorManager, ScalingHelpers)
 {
     EXPECT_EQ(MulDiv16(65535, 255, 65535), 255u);
     EXPECT_EQ(MulDiv16(128, 65535, 255), 128u * 257);
-    EXPECT_EQ(MulDiv16(0x10001, 2, 1), 2u); // taken as 16-bit numbers
+    EXPECT_EQ(MulDiv16(0x10001, 2, 1), 2u);  // taken as 16-bit numbers
     EXPECT_EQ(MulDiv16(5, 5, 0), 0u);
     EXPECT_EQ(ClampByte(-3), 0);
     EXPECT_EQ(ClampByte(300), 255);

@@ -63,7 +63,7 @@ TEST(TargaRle, AdvancesSourceByWhatItUsed)
     std::uint8_t* dest = out.data();
     decoder.Decode(source, dest, packed.size(), 3);
     EXPECT_EQ(source, packed.data() + 4);
-    EXPECT_EQ(dest, out.data()); // Dest stays
+    EXPECT_EQ(dest, out.data());  // Dest stays
     EXPECT_EQ(out, (Bytes{7, 7, 9}));
 }
 
@@ -181,7 +181,7 @@ TEST(TiffLzw, WidthGrowsOneCodeEarly)
         codes.push_back({i, 9});
         expected.push_back(static_cast<std::uint8_t>(i));
     }
-    codes.push_back({258, 10}); // the string "0 1"
+    codes.push_back({258, 10});  // the string "0 1"
     expected.push_back(0);
     expected.push_back(1);
     codes.push_back({257, 10});
@@ -226,13 +226,11 @@ TEST(GifLzw, FullTableTakesNoSelfReferringEntry)
     int nextFree = 258;
     codes.push_back({0, width});
     while (nextFree < 4096) {
-        codes.push_back({nextFree, width}); // KwKwK: grows the string each time
+        codes.push_back({nextFree, width});  // KwKwK: grows the string each time
         ++nextFree;
-        if (nextFree == (1 << width) && width < 12)
-            ++width;
+        if (nextFree == (1 << width) && width < 12) ++width;
     }
-    for (int i = 0; i < 50; ++i)
-        codes.push_back({4095, 12});
+    for (int i = 0; i < 50; ++i) codes.push_back({4095, 12});
     TGIFLZWDecoder decoder(8);
     Bytes packed = PackCodes(codes, false);
     // 1 + (2 + 3 + ... + 3839) bytes, then 50 more copies of the longest string.
@@ -249,8 +247,7 @@ TEST(GifLzw, FullTableTakesNoSelfReferringEntry)
 TEST(Lz77, InflatesAcrossSplitInputWithoutReset)
 {
     Bytes plain(5000);
-    for (std::size_t i = 0; i < plain.size(); ++i)
-        plain[i] = static_cast<std::uint8_t>(i * 7 / 3);
+    for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<std::uint8_t>(i * 7 / 3);
     uLongf size = compressBound(plain.size());
     Bytes packed(size);
     ASSERT_EQ(compress(packed.data(), &size, plain.data(), plain.size()), Z_OK);
@@ -348,4 +345,4 @@ TEST(HostileBlocks, NoMemberLeavesItsBuffers)
     }
 }
 
-} // namespace
+}  // namespace

@@ -45,7 +45,7 @@ int countOf(const TFileFormatList& list, const std::string& className)
 using testsupport::ImageMagick;
 using testsupport::TempDir;
 
-} // namespace
+}  // namespace
 
 TEST(FileFormatRegistry, StartupTableHasAll40ExtensionsWithTheirDescriptions)
 {
@@ -99,8 +99,8 @@ TEST(FileFormatRegistry, StartupTableHasAll40ExtensionsWithTheirDescriptions)
         EXPECT_EQ(list.ExtensionList()[i]->Extension, expected[i].first);
         EXPECT_EQ(TPicture::FileFormatDescription(expected[i].first), expected[i].second) << expected[i].first;
     }
-    std::map<std::string, TFormatTypes> types = {{"tiff", 12}, {"gif", 13}, {"psd", 10}, {"psp", 24}, {"wmf", 16},
-                                                 {"png", 8}};
+    std::map<std::string, TFormatTypes> types = {{"tiff", 12}, {"gif", 13}, {"psd", 10},
+                                                 {"psp", 24},  {"wmf", 16}, {"png", 8}};
     for (const auto& [extension, bits] : types)
         EXPECT_EQ(list.ExtensionList()[std::size_t(list.FindExtension(extension))]->Types, bits) << extension;
 }
@@ -111,12 +111,11 @@ TEST(FileFormatRegistry, ClassEntriesCountTheirExtensions)
     registerWholeTable(list);
     EXPECT_EQ(list.ClassList().size(), 18u);
     std::map<std::string, int> counts = {
-        {"TBitmap", 3},      {"TMetafile", 2},        {"TJPEGImage", 4},  {"TTargaGraphic", 5}, {"TTIFFGraphic", 3},
-        {"TPCXGraphic", 3},  {"TRLAGraphic", 2},      {"TSGIGraphic", 4}, {"TPSDGraphic", 2},   {"TPPMGraphic", 3},
-        {"TAutodeskGraphic", 2}, {"TIcon", 1},        {"TEPSGraphic", 1}, {"TPCDGraphic", 1},   {"TGIFGraphic", 1},
-        {"TCUTGraphic", 1},  {"TPSPGraphic", 1},      {"TPNGGraphic", 1}};
-    for (const auto& [name, count] : counts)
-        EXPECT_EQ(countOf(list, name), count) << name;
+        {"TBitmap", 3},          {"TMetafile", 2},   {"TJPEGImage", 4},  {"TTargaGraphic", 5}, {"TTIFFGraphic", 3},
+        {"TPCXGraphic", 3},      {"TRLAGraphic", 2}, {"TSGIGraphic", 4}, {"TPSDGraphic", 2},   {"TPPMGraphic", 3},
+        {"TAutodeskGraphic", 2}, {"TIcon", 1},       {"TEPSGraphic", 1}, {"TPCDGraphic", 1},   {"TGIFGraphic", 1},
+        {"TCUTGraphic", 1},      {"TPSPGraphic", 1}, {"TPNGGraphic", 1}};
+    for (const auto& [name, count] : counts) EXPECT_EQ(countOf(list, name), count) << name;
     EXPECT_EQ(list.ClassList()[std::size_t(list.FindGraphicClass(fakeClass("TPCXGraphic")))]->Description,
               "ZSoft Paintbrush images");
 }
@@ -195,15 +194,15 @@ TEST(FileFormatRegistry, StartUpRegistersTheBuiltLoadersOnly)
     InitializeImageFormats();
     TFileFormatList* list = FileFormatList();
     ASSERT_NE(list, nullptr);
-    InitializeImageFormats(); // once only
+    InitializeImageFormats();  // once only
     EXPECT_EQ(FileFormatList(), list);
     // Built: the framework's bitmaps, icons, metafiles and JPEG images and the
     // GIF, PNG, Targa and PCX loaders.
     std::vector<std::string> registered;
-    for (const auto& e : list->ExtensionList())
-        registered.push_back(e->Extension);
-    EXPECT_EQ(registered, (std::vector<std::string>{"bmp", "ico", "wmf", "emf", "jfif", "jpg", "jpe", "jpeg", "rle", "dib", "win", "vst", "vda",
-                                                    "tga", "icb", "pcx", "pcc", "scr", "gif", "png"}));
+    for (const auto& e : list->ExtensionList()) registered.push_back(e->Extension);
+    EXPECT_EQ(registered,
+              (std::vector<std::string>{"bmp", "ico", "wmf", "emf", "jfif", "jpg", "jpe", "jpeg", "rle", "dib",
+                                        "win", "vst", "vda", "tga", "icb",  "pcx", "pcc", "scr",  "gif", "png"}));
     for (const TFormatRegistration& r : StartupRegistrations()) {
         TGraphicClass cls = BuiltGraphicClass(r.ClassName);
         EXPECT_EQ(TPicture::FindGraphicClass(r.Extension), cls) << r.Extension;
@@ -239,8 +238,7 @@ TEST(FileFormatRegistry, PicturesLoadThroughTheRegistryAndRenderAt24Bits)
     {
         std::ofstream out(ppm, std::ios::binary);
         out << "P6\n7 5\n255\n";
-        for (int i = 0; i < 35; ++i)
-            out.put(char(i * 7)).put(char(255 - i * 3)).put(char(i * i % 256));
+        for (int i = 0; i < 35; ++i) out.put(char(i * 7)).put(char(255 - i * 3)).put(char(i * i % 256));
     }
     for (const char* name : {"a.gif", "b.PNG", "d.pcx", "e.bmp", "f.ico", "g.jpeg"}) {
         std::string file = dir / name;
@@ -295,12 +293,11 @@ TEST(FileFormatRegistry, IconsWithPngImagesDecodeThroughThePngLoader)
         std::ofstream out(ppm, std::ios::binary);
         out << "P6\n256 256\n255\n";
         for (int y = 0; y < 256; ++y)
-            for (int x = 0; x < 256; ++x)
-                out.put(char(x)).put(char(y)).put(char((x * y) % 256));
+            for (int x = 0; x < 256; ++x) out.put(char(x)).put(char(y)).put(char((x * y) % 256));
     }
     std::string ico = dir / "big.ico";
     ASSERT_TRUE(ImageMagick(ppm + " " + ico));
-    FinalizeImageFormats(); // whatever an earlier test in this process left
+    FinalizeImageFormats();  // whatever an earlier test in this process left
     TIcon before;
     try {
         before.LoadFromFile(ico);

@@ -18,13 +18,13 @@ namespace {
 struct GifSpec {
     int screenWidth = 0, screenHeight = 0;
     int width = 0, height = 0;
-    std::vector<std::uint8_t> globalTable; // rgb triples, size a power of two
+    std::vector<std::uint8_t> globalTable;  // rgb triples, size a power of two
     std::vector<std::uint8_t> localTable;
     bool interlaced = false;
-    Bytes pixels; // in stored order
+    Bytes pixels;  // in stored order
     Bytes extensions;
     int codeSize = 8;
-    Bytes rawData; // used instead of coding the pixels when set
+    Bytes rawData;  // used instead of coding the pixels when set
 };
 
 // Literal codes only, with a clear code whenever the width would grow: the
@@ -45,8 +45,7 @@ Bytes literalCodes(const Bytes& pixels, int codeSize)
             previous = false;
         }
         w.put(pixel, width);
-        if (previous && ++nextFree == (1 << width) && width < 12)
-            ++width;
+        if (previous && ++nextFree == (1 << width) && width < 12) ++width;
         previous = true;
     }
     w.put(clear + 1, width);
@@ -56,8 +55,7 @@ Bytes literalCodes(const Bytes& pixels, int codeSize)
 int tableBits(std::size_t bytes)
 {
     int bits = 1;
-    while ((3u << bits) < bytes)
-        ++bits;
+    while ((3u << bits) < bytes) ++bits;
     return bits;
 }
 
@@ -81,8 +79,7 @@ Bytes buildGif(const GifSpec& s)
     put16(s.width);
     put16(s.height);
     std::uint8_t flags = s.interlaced ? 0x40 : 0;
-    if (!s.localTable.empty())
-        flags |= static_cast<std::uint8_t>(0x80 | (tableBits(s.localTable.size()) - 1));
+    if (!s.localTable.empty()) flags |= static_cast<std::uint8_t>(0x80 | (tableBits(s.localTable.size()) - 1));
     out.push_back(flags);
     out.insert(out.end(), s.localTable.begin(), s.localTable.end());
     out.push_back(static_cast<std::uint8_t>(s.codeSize));
@@ -101,8 +98,7 @@ std::vector<std::uint8_t> greyTable(int entries)
 {
     std::vector<std::uint8_t> table;
     for (int i = 0; i < entries; ++i)
-        for (int c = 0; c < 3; ++c)
-            table.push_back(static_cast<std::uint8_t>(i * 255 / (entries - 1)));
+        for (int c = 0; c < 3; ++c) table.push_back(static_cast<std::uint8_t>(i * 255 / (entries - 1)));
     return table;
 }
 
@@ -116,8 +112,7 @@ class GifCorpus : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        if (FindTool("convert").empty() || FindTool("giftopnm").empty() || FindTool("gifsicle").empty())
-            return;
+        if (FindTool("convert").empty() || FindTool("giftopnm").empty() || FindTool("gifsicle").empty()) return;
         WritePpm(ScratchPath("base.ppm"), MakePattern(64, 48));
         WritePpm(ScratchPath("odd.ppm"), MakePattern(37, 19));
         WritePpm(ScratchPath("tall.ppm"), MakePattern(3, 200));
@@ -127,8 +122,7 @@ protected:
     }
     void SetUp() override
     {
-        if (!ready_)
-            GTEST_SKIP() << "convert, giftopnm or gifsicle is not installed";
+        if (!ready_) GTEST_SKIP() << "convert, giftopnm or gifsicle is not installed";
     }
 
     // Makes name.gif with the command (IN and OUT stand for the paths), then
@@ -139,8 +133,7 @@ protected:
         std::string gif = ScratchPath(name + ".gif");
         std::string cmd = command;
         auto replace = [&](const std::string& key, const std::string& value) {
-            for (std::size_t at; (at = cmd.find(key)) != std::string::npos;)
-                cmd.replace(at, key.size(), value);
+            for (std::size_t at; (at = cmd.find(key)) != std::string::npos;) cmd.replace(at, key.size(), value);
         };
         replace("OUT", gif);
         replace("DIR", ScratchDir());
@@ -177,9 +170,10 @@ TEST_F(GifCorpus, InterlacedTransparentCommentedAndAnimated)
     check("interlaced", convert + " DIR/base.ppm -colors 64 -interlace GIF OUT");
     check("interlaced-odd", convert + " DIR/odd.ppm -colors 64 -interlace GIF OUT");
     check("transparent", convert + " DIR/base.ppm -colors 16 DIR/t16.gif && " + gifsicle +
-            " --transparent 3 --comment 'made for a test' DIR/t16.gif -o OUT");
+                             " --transparent 3 --comment 'made for a test' DIR/t16.gif -o OUT");
     check("frames", convert + " DIR/base.ppm -colors 32 DIR/f1.gif && " + convert +
-            " DIR/two.ppm -resize 64x48! DIR/f2.gif && " + gifsicle + " --loopcount DIR/f1.gif DIR/f2.gif -o OUT");
+                        " DIR/two.ppm -resize 64x48! DIR/f2.gif && " + gifsicle +
+                        " --loopcount DIR/f1.gif DIR/f2.gif -o OUT");
 }
 
 TEST(GifLayout, LocalTableWinsAndSizesReported)
@@ -189,8 +183,7 @@ TEST(GifLayout, LocalTableWinsAndSizesReported)
     s.screenHeight = s.height = 2;
     s.globalTable = greyTable(4);
     s.localTable = {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 9, 9};
-    for (int i = 0; i < 12; ++i)
-        s.localTable.push_back(0); // 8 entries: BitsPerSample 3
+    for (int i = 0; i < 12; ++i) s.localTable.push_back(0);  // 8 entries: BitsPerSample 3
     s.codeSize = 3;
     s.pixels = {0, 1, 2, 3, 3, 2, 1, 0};
     Bytes bytes = buildGif(s);
@@ -241,12 +234,11 @@ TEST(GifLayout, InterlacedRowsGoToTheirPasses)
     s.globalTable = greyTable(8);
     s.codeSize = 3;
     s.interlaced = true;
-    s.pixels = {0, 1, 2, 3, 4, 5, 6, 7}; // buffer row k holds index k
+    s.pixels = {0, 1, 2, 3, 4, 5, 6, 7};  // buffer row k holds index k
     TGIFGraphic gif;
     loadBytes(gif, buildGif(s));
     const int expectedRow[8] = {0, 4, 2, 6, 1, 3, 5, 7};
-    for (int k = 0; k < 8; ++k)
-        EXPECT_EQ(gif.ScanLine(expectedRow[k])[0], k) << "buffer row " << k;
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(gif.ScanLine(expectedRow[k])[0], k) << "buffer row " << k;
 }
 
 TEST(GifLayout, ProgressPerRowAndOnlyInTheLastPass)
@@ -264,10 +256,8 @@ TEST(GifLayout, ProgressPerRowAndOnlyInTheLastPass)
         int running = 0;
         TProgressStage last = TProgressStage::psRunning;
         gif.OnProgress = [&](TGraphic&, TProgressStage stage, std::uint8_t, bool, const TRect&, std::string_view text) {
-            if (stage == TProgressStage::psRunning)
-                ++running;
-            if (stage == TProgressStage::psStarting)
-                messages.emplace_back(text);
+            if (stage == TProgressStage::psRunning) ++running;
+            if (stage == TProgressStage::psStarting) messages.emplace_back(text);
             last = stage;
         };
         loadBytes(gif, buildGif(s));
@@ -279,8 +269,9 @@ TEST(GifLayout, ProgressPerRowAndOnlyInTheLastPass)
 
 TEST(GifLayout, NoImageGivesAnEmptyPicture)
 {
-    Bytes bytes{'G', 'I', 'F', '8', '7', 'a', 2, 0, 2, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255, '!', 0xFE, 2, 'h', 'i', 0, ';'};
-    bytes.resize(bytes.size() + 4, 0); // CanLoad wants 23 bytes
+    Bytes bytes{'G', 'I', 'F', '8', '7', 'a', 2,   0,    2, 0,   0x80, 0, 0,
+                0,   0,   0,   255, 255, 255, '!', 0xFE, 2, 'h', 'i',  0, ';'};
+    bytes.resize(bytes.size() + 4, 0);  // CanLoad wants 23 bytes
     TMemoryStream stream(bytes);
     EXPECT_TRUE(TGIFGraphic::CanLoad(stream));
     EXPECT_EQ(stream.Position(), 0);
@@ -296,11 +287,11 @@ TEST(GifLayout, TruncatedDataGivesAPartialPictureOfIndexZero)
     s.screenWidth = s.width = 100;
     s.screenHeight = s.height = 10;
     s.globalTable = greyTable(4);
-    s.globalTable[0] = 7; // index 0 is (7, 0, 0)
+    s.globalTable[0] = 7;  // index 0 is (7, 0, 0)
     s.codeSize = 2;
     s.pixels.assign(1000, 3);
     Bytes bytes = buildGif(s);
-    bytes.resize(bytes.size() / 2); // cut inside the data sub-blocks
+    bytes.resize(bytes.size() / 2);  // cut inside the data sub-blocks
     TGIFGraphic gif;
     loadBytes(gif, bytes);
     ASSERT_EQ(gif.Height(), 10);
@@ -326,14 +317,16 @@ TEST(GifHostile, EachEndsWithTheLoadersError)
     auto cut = [&](std::size_t size) { return Bytes(valid.begin(), valid.begin() + static_cast<long>(size)); };
     Bytes hugeScreen = with([](GifSpec& s) { s.width = s.height = 65535; });
     // Under the pixel cap, but far more than 20 bytes of codes can fill.
-    Bytes bigDescriptor = with([](GifSpec& s) { s.width = 16000; s.height = 16000; });
+    Bytes bigDescriptor = with([](GifSpec& s) {
+        s.width = 16000;
+        s.height = 16000;
+    });
     // Clear, 1, then the two-pixel string "1 1" into a picture of two pixels.
     Bytes overrun = with([](GifSpec& s) {
         s.width = 2;
         s.height = 1;
         CodePacker w;
-        for (int code : {4, 1, 6, 5})
-            w.put(code, 3);
+        for (int code : {4, 1, 6, 5}) w.put(code, 3);
         s.rawData = w.finish();
     });
     Bytes badIndex = with([](GifSpec& s) {
@@ -362,7 +355,7 @@ TEST(GifHostile, EachEndsWithTheLoadersError)
     };
     for (int size : {0, 1, 9, 12}) {
         Bytes b = valid;
-        b[13 + 12 + 10] = static_cast<std::uint8_t>(size); // the LZW minimum code size
+        b[13 + 12 + 10] = static_cast<std::uint8_t>(size);  // the LZW minimum code size
         cases.push_back({"bad code size", b});
     }
     for (const Case& c : cases) {
@@ -373,4 +366,4 @@ TEST(GifHostile, EachEndsWithTheLoadersError)
     EXPECT_NO_THROW(loadBytes(fine, valid));
 }
 
-} // namespace
+}  // namespace

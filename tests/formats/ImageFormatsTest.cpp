@@ -24,8 +24,7 @@ public:
     bool ReadImageProperties(TStream& stream, std::uint32_t imageIndex) override
     {
         TFormatGraphic::ReadImageProperties(stream, imageIndex);
-        if (!CanLoad(stream))
-            return false;
+        if (!CanLoad(stream)) return false;
         stream.Seek(2, SeekOrigin::Current);
         ImageProperties.Width = stream.ReadByte();
         ImageProperties.Height = stream.ReadByte();
@@ -38,8 +37,7 @@ public:
     void LoadFromStream(TStream& stream) override
     {
         BeginLoad(stream);
-        if (!ReadImageProperties(stream, 0))
-            ImageFormatsError(FormatStrings::gesInvalidImage, {"XY"});
+        if (!ReadImageProperties(stream, 0)) ImageFormatsError(FormatStrings::gesInvalidImage, {"XY"});
         stream.SetPosition(BasePosition + 4);
         ColorManager->SetSourceColorScheme(csG);
         ColorManager->SetTargetColorScheme(csG);
@@ -58,7 +56,7 @@ public:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST(FormatGraphic, ReadImagePropertiesOfTheBaseResetsTheRecord)
 {
@@ -91,8 +89,7 @@ TEST(FormatGraphic, CommonLoadCourseWithProgressAndSignatureTests)
     TXYGraphic g;
     std::vector<std::pair<int, TRect>> progress;
     g.OnProgress = [&](TGraphic&, TProgressStage stage, std::uint8_t percent, bool, const TRect& r, std::string_view) {
-        if (stage == TProgressStage::psRunning)
-            progress.push_back({percent, r});
+        if (stage == TProgressStage::psRunning) progress.push_back({percent, r});
     };
     g.LoadFromStream(s);
     EXPECT_EQ(g.BasePosition, 4);

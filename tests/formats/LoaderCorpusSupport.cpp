@@ -28,12 +28,11 @@ bool readToken(std::istream& in, std::string& token)
             break;
         }
     }
-    while ((c = in.peek()) != EOF && !std::isspace(c) && c != '#')
-        token.push_back(static_cast<char>(in.get()));
+    while ((c = in.peek()) != EOF && !std::isspace(c) && c != '#') token.push_back(static_cast<char>(in.get()));
     return !token.empty();
 }
 
-} // namespace
+}  // namespace
 
 const std::string& ScratchDir()
 {
@@ -42,18 +41,14 @@ const std::string& ScratchDir()
     return path;
 }
 
-std::string ScratchPath(const std::string& name)
-{
-    return ScratchDir() + "/" + name;
-}
+std::string ScratchPath(const std::string& name) { return ScratchDir() + "/" + name; }
 
 RgbImage ReadNetpbm(const std::string& path, int* maxvalOut)
 {
     std::ifstream in(path, std::ios::binary);
     std::string magic, token;
     RgbImage image;
-    if (!readToken(in, magic))
-        return {};
+    if (!readToken(in, magic)) return {};
     int width = 0, height = 0, maxval = 1, depth = 0;
     if (magic == "P7") {
         while (readToken(in, token) && token != "ENDHDR") {
@@ -87,8 +82,7 @@ RgbImage ReadNetpbm(const std::string& path, int* maxvalOut)
     } else {
         return {};
     }
-    if (width <= 0 || height <= 0 || depth <= 0 || maxval <= 0)
-        return {};
+    if (width <= 0 || height <= 0 || depth <= 0 || maxval <= 0) return {};
     image.Width = width;
     image.Height = height;
     image.Rgb.resize(static_cast<std::size_t>(width) * height * 3);
@@ -106,8 +100,7 @@ RgbImage ReadNetpbm(const std::string& path, int* maxvalOut)
         }
         Bytes row(static_cast<std::size_t>(width) * depth * sampleBytes);
         in.read(reinterpret_cast<char*>(row.data()), static_cast<std::streamsize>(row.size()));
-        if (!in)
-            return {};
+        if (!in) return {};
         for (int x = 0; x < width; ++x) {
             int samples[4] = {0, 0, 0, 0};
             for (int s = 0; s < depth && s < 4; ++s) {
@@ -125,8 +118,7 @@ RgbImage ReadNetpbm(const std::string& path, int* maxvalOut)
             }
         }
     }
-    if (maxvalOut)
-        *maxvalOut = maxval;
+    if (maxvalOut) *maxvalOut = maxval;
     return image;
 }
 
@@ -159,8 +151,7 @@ void CodePacker::put(int code, int width)
 
 Bytes CodePacker::finish()
 {
-    if (count > 0)
-        out.push_back(static_cast<std::uint8_t>(msbFirst ? bits << (8 - count) : bits));
+    if (count > 0) out.push_back(static_cast<std::uint8_t>(msbFirst ? bits << (8 - count) : bits));
     count = 0;
     return out;
 }
@@ -169,8 +160,7 @@ Bytes PackCodes(const std::vector<std::pair<int, int>>& codesAndWidths, bool msb
 {
     CodePacker packer;
     packer.msbFirst = msbFirst;
-    for (auto [code, width] : codesAndWidths)
-        packer.put(code, width);
+    for (auto [code, width] : codesAndWidths) packer.put(code, width);
     return packer.finish();
 }
 
@@ -186,8 +176,7 @@ RgbImage MakePattern(int width, int height, int colours)
             int r = width > 1 ? x * 255 / (width - 1) : 0;
             int g = height > 1 ? y * 255 / (height - 1) : 0;
             int b = ((x / 4 + y / 3) % 2) ? 200 : 30;
-            if (x < width / 5)
-                r = g = b = 128; // a flat band for runs
+            if (x < width / 5) r = g = b = 128;  // a flat band for runs
             if (colours > 0) {
                 // Pick one of `colours` fixed colours from the position.
                 int index = (x * 7 + y * 3 + (x / 5) * (y / 4)) % colours;
@@ -248,4 +237,4 @@ std::string Compare(const RgbImage& expected, const RgbImage& actual, int shift)
     return "";
 }
 
-} // namespace corpus
+}  // namespace corpus

@@ -18,7 +18,7 @@ using Bytes = std::vector<std::uint8_t>;
 struct RgbImage {
     int Width = 0;
     int Height = 0;
-    Bytes Rgb; // red, green, blue per pixel, rows top first
+    Bytes Rgb;  // red, green, blue per pixel, rows top first
 
     const std::uint8_t* pixel(int x, int y) const { return &Rgb[(static_cast<std::size_t>(y) * Width + x) * 3]; }
 };
@@ -63,4 +63,4 @@ RgbImage ToRgb(const TBitmap& bitmap);
 // (8 - shift) bits only.
 std::string Compare(const RgbImage& expected, const RgbImage& actual, int shift = 0);
 
-} // namespace corpus
+}  // namespace corpus

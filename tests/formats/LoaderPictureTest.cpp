@@ -13,8 +13,7 @@ namespace {
 TEST(LoaderPicture, EachExtensionLoadsThroughThePictureObject)
 {
     const std::string convert = FindTool("convert");
-    if (convert.empty())
-        GTEST_SKIP() << "convert is not installed";
+    if (convert.empty()) GTEST_SKIP() << "convert is not installed";
     InitializeImageFormats();
     RgbImage pattern = MakePattern(33, 21, 16);
     WritePpm(ScratchPath("p.ppm"), pattern);
@@ -26,7 +25,8 @@ TEST(LoaderPicture, EachExtensionLoadsThroughThePictureObject)
         bitmap.SetSize(pattern.Width, pattern.Height);
         for (int y = 0; y < pattern.Height; ++y)
             for (int x = 0; x < pattern.Width; ++x)
-                bitmap.SetPixelColor(x, y, RGBColor(pattern.pixel(x, y)[0], pattern.pixel(x, y)[1], pattern.pixel(x, y)[2]));
+                bitmap.SetPixelColor(x, y,
+                                     RGBColor(pattern.pixel(x, y)[0], pattern.pixel(x, y)[1], pattern.pixel(x, y)[2]));
         TTargaGraphic tga;
         tga.Assign(bitmap);
         tga.SaveToFile(ScratchPath("p.tga"));
@@ -36,7 +36,7 @@ TEST(LoaderPicture, EachExtensionLoadsThroughThePictureObject)
         TGraphicClass cls;
     };
     for (const Case& c : {Case{"p.gif", TGIFGraphic::StaticClass()}, Case{"p.PNG", TPNGGraphic::StaticClass()},
-             Case{"p.pcx", TPCXGraphic::StaticClass()}, Case{"p.tga", TTargaGraphic::StaticClass()}}) {
+                          Case{"p.pcx", TPCXGraphic::StaticClass()}, Case{"p.tga", TTargaGraphic::StaticClass()}}) {
         SCOPED_TRACE(c.file);
         TPicture picture;
         picture.LoadFromFile(ScratchPath(c.file));
@@ -47,7 +47,7 @@ TEST(LoaderPicture, EachExtensionLoadsThroughThePictureObject)
     }
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -101,4 +101,4 @@ TEST(LoaderPicture, SignatureTestsKeepThePosition)
     EXPECT_FALSE(TTargaGraphic::CanLoad(s2));
 }
 
-} // namespace
+}  // namespace

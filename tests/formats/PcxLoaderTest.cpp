@@ -21,7 +21,7 @@ struct PcxSpec {
     std::uint16_t width = 4, height = 2, bytesPerLine = 4, paletteInfo = 1;
     Bytes headerPalette = Bytes(48, 0);
     Bytes data;
-    Bytes trailing; // appended after the data
+    Bytes trailing;  // appended after the data
 };
 
 Bytes buildPcx(const PcxSpec& s)
@@ -64,8 +64,7 @@ class PcxCorpus : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        if (FindTool("convert").empty() || FindTool("pcxtoppm").empty() || FindTool("ppmtopcx").empty())
-            return;
+        if (FindTool("convert").empty() || FindTool("pcxtoppm").empty() || FindTool("ppmtopcx").empty()) return;
         WritePpm(ScratchPath("base.ppm"), MakePattern(40, 27));
         WritePpm(ScratchPath("odd.ppm"), MakePattern(37, 19));
         WritePpm(ScratchPath("c2.ppm"), MakePattern(37, 19, 2));
@@ -75,18 +74,18 @@ protected:
     }
     void SetUp() override
     {
-        if (!ready_)
-            GTEST_SKIP() << "convert, pcxtoppm or ppmtopcx is not installed";
+        if (!ready_) GTEST_SKIP() << "convert, pcxtoppm or ppmtopcx is not installed";
     }
 
     void check(const std::string& name, std::string command, int bits, int planes, TPixelFormat format)
     {
         SCOPED_TRACE(name);
         std::string pcx = ScratchPath(name + ".pcx");
-        for (auto [key, value] : {std::pair<std::string, std::string>{"OUT", pcx}, {"DIR", ScratchDir()},
-                 {"CONVERT", FindTool("convert")}, {"PPMTOPCX", FindTool("ppmtopcx")}})
-            for (std::size_t at; (at = command.find(key)) != std::string::npos;)
-                command.replace(at, key.size(), value);
+        for (auto [key, value] : {std::pair<std::string, std::string>{"OUT", pcx},
+                                  {"DIR", ScratchDir()},
+                                  {"CONVERT", FindTool("convert")},
+                                  {"PPMTOPCX", FindTool("ppmtopcx")}})
+            for (std::size_t at; (at = command.find(key)) != std::string::npos;) command.replace(at, key.size(), value);
         ASSERT_TRUE(RunQuiet(command)) << command;
         Bytes bytes = ReadFileBytes(pcx);
         ASSERT_GE(bytes.size(), 128u);
@@ -127,13 +126,12 @@ TEST(PcxLayout, VersionsPalettesAndPlainData)
     planes.bytesPerLine = 1;
     planes.data = {0b10000001, 0b01000001, 0b00100001, 0b00010001};
     for (int i = 0; i < 16; ++i)
-        for (int c = 0; c < 3; ++c)
-            planes.headerPalette[i * 3 + c] = static_cast<std::uint8_t>(i * 16 + c);
+        for (int c = 0; c < 3; ++c) planes.headerPalette[i * 3 + c] = static_cast<std::uint8_t>(i * 16 + c);
     TPCXGraphic p;
     loadBytes(p, buildPcx(planes));
     ASSERT_EQ(p.PixelFormat(), pf4bit);
     const std::uint8_t* line = p.ScanLine(0);
-    EXPECT_EQ(line[0], 0x12); // pixels 0 and 1: values 1 and 2
+    EXPECT_EQ(line[0], 0x12);  // pixels 0 and 1: values 1 and 2
     EXPECT_EQ(line[1], 0x48);
     EXPECT_EQ(line[3] & 0x0F, 0x0F);
     EXPECT_EQ(p.PixelColor(1, 0), RGBColor(32, 33, 34));
@@ -168,8 +166,7 @@ TEST(PcxLayout, VersionsPalettesAndPlainData)
     big.width = big.bytesPerLine = 40;
     big.height = 40;
     big.paletteInfo = 2;
-    for (int i = 0; i < 1600; ++i)
-        big.data.push_back(static_cast<std::uint8_t>(i % 7 == 0 ? 200 : i / 40));
+    for (int i = 0; i < 1600; ++i) big.data.push_back(static_cast<std::uint8_t>(i % 7 == 0 ? 200 : i / 40));
     TPCXGraphic whole;
     loadBytes(whole, buildPcx(big));
     EXPECT_EQ(whole.PixelColor(2, 39), RGBColor(39, 39, 39));
@@ -220,14 +217,32 @@ TEST(PcxHostile, EachEndsWithTheLoadersError)
         {"header cut", Bytes(valid.begin(), valid.begin() + 100), ""},
         {"data cut between packets", Bytes(valid.begin(), valid.end() - 2), ""},
         {"data cut inside a packet", Bytes(valid.begin(), valid.end() - 1), ""},
-        {"plain data cut", with([](PcxSpec& s) { s.encoding = 0; s.data.assign(5, 1); }), ""},
-        {"run past the picture", with([](PcxSpec& s) { s.data = {0xC4, 1, 0xFF, 2}; }),
-            "Cannot load image. Compression error found in PCX file."},
-        {"huge size", with([](PcxSpec& s) { s.width = s.height = 65535; s.bytesPerLine = 65535; }), ""},
-        {"size the data cannot fill", with([](PcxSpec& s) { s.width = s.height = 9000; s.bytesPerLine = 9000; }), ""},
+        {"plain data cut", with([](PcxSpec& s) {
+             s.encoding = 0;
+             s.data.assign(5, 1);
+         }),
+         ""},
+        {"run past the picture", with([](PcxSpec& s) {
+             s.data = {0xC4, 1, 0xFF, 2};
+         }),
+         "Cannot load image. Compression error found in PCX file."},
+        {"huge size", with([](PcxSpec& s) {
+             s.width = s.height = 65535;
+             s.bytesPerLine = 65535;
+         }),
+         ""},
+        {"size the data cannot fill", with([](PcxSpec& s) {
+             s.width = s.height = 9000;
+             s.bytesPerLine = 9000;
+         }),
+         ""},
         {"width field wraps", with([](PcxSpec& s) { s.width = 0; }), ""},
         {"line shorter than the row", with([](PcxSpec& s) { s.bytesPerLine = 2; }), ""},
-        {"two 1-bit planes", with([](PcxSpec& s) { s.bits = 1; s.planes = 2; }), "Invalid color format in PCX file."},
+        {"two 1-bit planes", with([](PcxSpec& s) {
+             s.bits = 1;
+             s.planes = 2;
+         }),
+         "Invalid color format in PCX file."},
         {"no planes", with([](PcxSpec& s) { s.planes = 0; }), "Invalid color format in PCX file."},
         {"16 bits per plane", with([](PcxSpec& s) { s.bits = 16; }), "Invalid color format in PCX file."},
     };
@@ -246,4 +261,4 @@ TEST(PcxHostile, EachEndsWithTheLoadersError)
     EXPECT_NO_THROW(loadBytes(fine, valid));
 }
 
-} // namespace
+}  // namespace

@@ -17,8 +17,7 @@ namespace {
 
 void put32(Bytes& out, std::uint32_t v)
 {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<std::uint8_t>(v >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
 Bytes chunk(const std::string& type, const Bytes& data)
@@ -46,9 +45,9 @@ Bytes deflate(const Bytes& raw)
 struct PngSpec {
     std::uint32_t width = 4, height = 2;
     std::uint8_t depth = 8, colorType = 2, compression = 0, interlace = 0;
-    std::vector<Bytes> beforeData; // chunks between IHDR and IDAT
-    Bytes raw;                     // the filtered rows, inflated
-    Bytes compressed;              // used instead of deflate(raw) when set
+    std::vector<Bytes> beforeData;  // chunks between IHDR and IDAT
+    Bytes raw;                      // the filtered rows, inflated
+    Bytes compressed;               // used instead of deflate(raw) when set
     int idatPieces = 1;
     std::string idatType = "IDAT";
     bool iend = true;
@@ -63,13 +62,12 @@ Bytes buildPng(const PngSpec& s)
     ihdr.insert(ihdr.end(), {s.depth, s.colorType, s.compression, 0, s.interlace});
     Bytes c = chunk("IHDR", ihdr);
     out.insert(out.end(), c.begin(), c.end());
-    for (const Bytes& b : s.beforeData)
-        out.insert(out.end(), b.begin(), b.end());
+    for (const Bytes& b : s.beforeData) out.insert(out.end(), b.begin(), b.end());
     Bytes data = s.compressed.empty() ? deflate(s.raw) : s.compressed;
     std::size_t piece = (data.size() + s.idatPieces - 1) / s.idatPieces;
     for (std::size_t at = 0; at < data.size(); at += piece) {
         Bytes part(data.begin() + static_cast<long>(at),
-            data.begin() + static_cast<long>(std::min(data.size(), at + piece)));
+                   data.begin() + static_cast<long>(std::min(data.size(), at + piece)));
         c = chunk(s.idatType, part);
         out.insert(out.end(), c.begin(), c.end());
     }
@@ -112,8 +110,7 @@ class PngCorpus : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        if (FindTool("convert").empty() || FindTool("pngtopam").empty() || FindTool("pnmtopng").empty())
-            return;
+        if (FindTool("convert").empty() || FindTool("pngtopam").empty() || FindTool("pnmtopng").empty()) return;
         WritePpm(ScratchPath("base.ppm"), MakePattern(40, 27));
         WritePpm(ScratchPath("odd.ppm"), MakePattern(37, 19));
         WritePpm(ScratchPath("tall.ppm"), MakePattern(3, 70));
@@ -125,15 +122,13 @@ protected:
     }
     void SetUp() override
     {
-        if (!ready_)
-            GTEST_SKIP() << "convert, pngtopam or pnmtopng is not installed";
+        if (!ready_) GTEST_SKIP() << "convert, pngtopam or pnmtopng is not installed";
     }
 
     std::string expand(std::string cmd, const std::string& out)
     {
         auto replace = [&](const std::string& key, const std::string& value) {
-            for (std::size_t at; (at = cmd.find(key)) != std::string::npos;)
-                cmd.replace(at, key.size(), value);
+            for (std::size_t at; (at = cmd.find(key)) != std::string::npos;) cmd.replace(at, key.size(), value);
         };
         replace("OUT", out);
         replace("DIR", ScratchDir());
@@ -145,8 +140,8 @@ protected:
     // Makes name.png, checks its header says colour type and depth, and
     // compares our decode (gamma table applied to pngtopam's when gamma is
     // given) with pngtopam's.
-    void check(const std::string& name, const std::string& command, int colorType, int depth,
-        TPixelFormat format, float gamma = 0)
+    void check(const std::string& name, const std::string& command, int colorType, int depth, TPixelFormat format,
+               float gamma = 0)
     {
         SCOPED_TRACE(name);
         std::string png = ScratchPath(name + ".png");
@@ -177,34 +172,41 @@ protected:
 
 TEST_F(PngCorpus, GreyAtEveryDepth)
 {
-    check("g1", "CONVERT DIR/base.ppm -colorspace Gray -threshold 50% -define png:color-type=0 -define png:bit-depth=1 OUT",
-        0, 1, pf1bit);
-    check("g2", "CONVERT DIR/base.ppm -colorspace Gray -posterize 4 -define png:color-type=0 -define png:bit-depth=2 OUT",
-        0, 2, pf4bit);
-    check("g4", "CONVERT DIR/base.ppm -colorspace Gray -posterize 16 -define png:color-type=0 -define png:bit-depth=4 OUT",
-        0, 4, pf4bit);
+    check("g1",
+          "CONVERT DIR/base.ppm -colorspace Gray -threshold 50% -define png:color-type=0 -define png:bit-depth=1 OUT",
+          0, 1, pf1bit);
+    check("g2",
+          "CONVERT DIR/base.ppm -colorspace Gray -posterize 4 -define png:color-type=0 -define png:bit-depth=2 OUT", 0,
+          2, pf4bit);
+    check("g4",
+          "CONVERT DIR/base.ppm -colorspace Gray -posterize 16 -define png:color-type=0 -define png:bit-depth=4 OUT", 0,
+          4, pf4bit);
     check("g8", "CONVERT DIR/base.ppm -colorspace Gray -define png:color-type=0 -define png:bit-depth=8 OUT", 0, 8,
-        pf8bit);
+          pf8bit);
     check("g16", "CONVERT DIR/base.ppm -colorspace Gray -define png:color-type=0 -define png:bit-depth=16 OUT", 0, 16,
-        pf8bit);
-    check("ga8", "CONVERT DIR/base.ppm -colorspace Gray -alpha set -channel A -fx 0.5 +channel "
-                 "-define png:color-type=4 -define png:bit-depth=8 OUT",
-        4, 8, pf8bit);
-    check("ga16", "CONVERT DIR/base.ppm -colorspace Gray -alpha set -channel A -fx 0.5 +channel "
-                  "-define png:color-type=4 -define png:bit-depth=16 OUT",
-        4, 16, pf8bit);
+          pf8bit);
+    check("ga8",
+          "CONVERT DIR/base.ppm -colorspace Gray -alpha set -channel A -fx 0.5 +channel "
+          "-define png:color-type=4 -define png:bit-depth=8 OUT",
+          4, 8, pf8bit);
+    check("ga16",
+          "CONVERT DIR/base.ppm -colorspace Gray -alpha set -channel A -fx 0.5 +channel "
+          "-define png:color-type=4 -define png:bit-depth=16 OUT",
+          4, 16, pf8bit);
 }
 
 TEST_F(PngCorpus, ColourAndAlphaAt8And16Bits)
 {
     check("rgb8", "CONVERT DIR/base.ppm -define png:color-type=2 -define png:bit-depth=8 OUT", 2, 8, pf24bit);
     check("rgb16", "CONVERT DIR/base.ppm -define png:color-type=2 -define png:bit-depth=16 OUT", 2, 16, pf24bit);
-    check("rgba8", "CONVERT DIR/base.ppm -alpha set -channel A -fx 0.3 +channel -define png:color-type=6 "
-                   "-define png:bit-depth=8 OUT",
-        6, 8, pf32bit);
-    check("rgba16", "CONVERT DIR/base.ppm -alpha set -channel A -fx 0.3 +channel -define png:color-type=6 "
-                    "-define png:bit-depth=16 OUT",
-        6, 16, pf32bit);
+    check("rgba8",
+          "CONVERT DIR/base.ppm -alpha set -channel A -fx 0.3 +channel -define png:color-type=6 "
+          "-define png:bit-depth=8 OUT",
+          6, 8, pf32bit);
+    check("rgba16",
+          "CONVERT DIR/base.ppm -alpha set -channel A -fx 0.3 +channel -define png:color-type=6 "
+          "-define png:bit-depth=16 OUT",
+          6, 16, pf32bit);
 }
 
 TEST_F(PngCorpus, PalettesWithTransparency)
@@ -219,18 +221,19 @@ TEST_F(PngCorpus, PalettesWithTransparency)
 TEST_F(PngCorpus, InterlacedAndOddSizes)
 {
     check("i-rgb8", "CONVERT DIR/odd.ppm -interlace PNG -define png:color-type=2 -define png:bit-depth=8 OUT", 2, 8,
-        pf24bit);
-    check("i-rgb16", "CONVERT DIR/base.ppm -interlace PNG -define png:color-type=2 -define png:bit-depth=16 OUT", 2,
-        16, pf24bit);
+          pf24bit);
+    check("i-rgb16", "CONVERT DIR/base.ppm -interlace PNG -define png:color-type=2 -define png:bit-depth=16 OUT", 2, 16,
+          pf24bit);
     check("i-p1", "PNMTOPNG -interlace DIR/c2.ppm > OUT", 3, 1, pf1bit);
     check("i-p2", "PNMTOPNG -interlace -transparent '=rgb:61/58/9e' DIR/c4.ppm > OUT", 3, 2, pf4bit);
     check("i-tall", "CONVERT DIR/tall.ppm -interlace PNG -define png:color-type=2 -define png:bit-depth=8 OUT", 2, 8,
-        pf24bit);
+          pf24bit);
     check("i-one", "CONVERT DIR/one.ppm -interlace PNG -define png:color-type=6 -define png:bit-depth=8 OUT", 6, 8,
-        pf32bit);
-    check("i-ga", "CONVERT DIR/odd.ppm -colorspace Gray -alpha set -interlace PNG -define png:color-type=4 "
-                  "-define png:bit-depth=8 OUT",
-        4, 8, pf8bit);
+          pf32bit);
+    check("i-ga",
+          "CONVERT DIR/odd.ppm -colorspace Gray -alpha set -interlace PNG -define png:color-type=4 "
+          "-define png:bit-depth=8 OUT",
+          4, 8, pf8bit);
 }
 
 TEST_F(PngCorpus, GammaIsApplied)
@@ -238,8 +241,8 @@ TEST_F(PngCorpus, GammaIsApplied)
     // gAMA 1.0 with a display gamma of 2.2: each colour through v^(1/2.2).
     check("gamma-rgb", "PNMTOPNG -gamma 1.0 DIR/base.ppm > OUT", 2, 8, pf24bit, 1.0f);
     check("gamma-rgb16",
-        "CONVERT -size 40x27 gradient:red-blue -depth 16 DIR/base16.ppm && PNMTOPNG -gamma 1.0 DIR/base16.ppm > OUT", 2, 16, pf24bit,
-        1.0f);
+          "CONVERT -size 40x27 gradient:red-blue -depth 16 DIR/base16.ppm && PNMTOPNG -gamma 1.0 DIR/base16.ppm > OUT",
+          2, 16, pf24bit, 1.0f);
 }
 
 TEST(PngLayout, ChunkRulesAndEdges)
@@ -299,7 +302,7 @@ TEST(PngLayout, ChunkRulesAndEdges)
     grey.height = 1;
     grey.colorType = 0;
     grey.depth = 2;
-    grey.raw = {0, 0x1B}; // 0, 1, 2, 3
+    grey.raw = {0, 0x1B};  // 0, 1, 2, 3
     TPNGGraphic g;
     loadBytes(g, buildPng(grey));
     EXPECT_EQ(g.PixelFormat(), pf4bit);
@@ -324,11 +327,12 @@ TEST(PngLayout, ChunkRulesAndEdges)
                 int a = x > 0 ? row[x - 1] : 0;
                 int bb = previous ? previous[x] : 0;
                 int c = previous && x > 0 ? previous[x - 1] : 0;
-                int predicted = filter == 1 ? a : filter == 2 ? bb : filter == 3 ? (a + bb) / 2
-                                                                : TPNGGraphic::PaethPredictor(
-                                                                      static_cast<std::uint8_t>(a),
-                                                                      static_cast<std::uint8_t>(bb),
-                                                                      static_cast<std::uint8_t>(c));
+                int predicted = filter == 1   ? a
+                                : filter == 2 ? bb
+                                : filter == 3 ? (a + bb) / 2
+                                              : TPNGGraphic::PaethPredictor(static_cast<std::uint8_t>(a),
+                                                                            static_cast<std::uint8_t>(bb),
+                                                                            static_cast<std::uint8_t>(c));
                 raw.push_back(static_cast<std::uint8_t>(row[x] - predicted));
             }
             previous = row;
@@ -369,7 +373,7 @@ TEST(PngLayout, ImageDataEndingEarlyLeavesTheBackground)
     deflateInit(&z, 9);
     Bytes partial(200);
     z.next_in = s.raw.data();
-    z.avail_in = 13; // one row
+    z.avail_in = 13;  // one row
     z.next_out = partial.data();
     z.avail_out = static_cast<uInt>(partial.size());
     deflate(&z, Z_SYNC_FLUSH);
@@ -396,9 +400,9 @@ TEST(PngHostile, EachEndsWithTheLoadersError)
     };
     auto cut = [&](std::size_t size) { return Bytes(valid.begin(), valid.begin() + static_cast<long>(size)); };
     Bytes badCrc = valid;
-    badCrc[8 + 8 + 13] ^= 1; // IHDR's CRC
+    badCrc[8 + 8 + 13] ^= 1;  // IHDR's CRC
     Bytes hugeLength = valid;
-    hugeLength[33] = 0x7F; // the IDAT length's top byte
+    hugeLength[33] = 0x7F;  // the IDAT length's top byte
     Bytes extra = with([](PngSpec& s) {
         s.compressed = deflate(s.raw);
         s.compressed.insert(s.compressed.end(), {1, 2, 3});
@@ -412,7 +416,7 @@ TEST(PngHostile, EachEndsWithTheLoadersError)
     struct Case {
         const char* name;
         Bytes bytes;
-        std::string message; // "" for any message
+        std::string message;  // "" for any message
     };
     const std::vector<Case> cases{
         {"cut in the signature", cut(5), ""},
@@ -423,20 +427,24 @@ TEST(PngHostile, EachEndsWithTheLoadersError)
         {"chunk longer than the file", hugeLength, ""},
         {"huge size", with([](PngSpec& s) { s.width = s.height = 100000; }), ""},
         {"size the data cannot fill", with([](PngSpec& s) { s.width = s.height = 15000; }), ""},
-        {"zero width", with([](PngSpec& s) { s.width = 0; }), "Cannot load image. Invalid or unexpected PNG image format."},
+        {"zero width", with([](PngSpec& s) { s.width = 0; }),
+         "Cannot load image. Invalid or unexpected PNG image format."},
         {"RGB at 4 bits", with([](PngSpec& s) { s.depth = 4; }), "Invalid color format in PNG file."},
         {"colour type 7", with([](PngSpec& s) { s.colorType = 7; }), "Invalid color format in PNG file."},
         {"compression method 1", with([](PngSpec& s) { s.compression = 1; }),
-            "Cannot load image. The compression scheme is not supported for PNG files."},
+         "Cannot load image. The compression scheme is not supported for PNG files."},
         {"PLTE of 10 bytes", with([](PngSpec& s) { s.beforeData.push_back(chunk("PLTE", Bytes(10, 1))); }),
-            "Cannot load image. Palette in PNG file is invalid."},
+         "Cannot load image. Palette in PNG file is invalid."},
         {"index past the palette", badPalette, "Cannot load image. Palette in PNG file is invalid."},
-        {"palette picture without PLTE", with([](PngSpec& s) { s.colorType = 3; s.raw = {0, 0, 0, 0, 0, 0, 0, 0, 0}; }),
-            "Cannot load image. Palette in PNG file is invalid."},
+        {"palette picture without PLTE", with([](PngSpec& s) {
+             s.colorType = 3;
+             s.raw = {0, 0, 0, 0, 0, 0, 0, 0, 0};
+         }),
+         "Cannot load image. Palette in PNG file is invalid."},
         {"unknown critical chunk", with([](PngSpec& s) { s.beforeData.push_back(chunk("ABCD", {1})); }),
-            "Cannot load PNG image. Unexpected but critical chunk detected."},
+         "Cannot load PNG image. Unexpected but critical chunk detected."},
         {"broken deflate data", with([](PngSpec& s) { s.compressed = {0x78, 0x9C, 0xFF, 0xFF, 0xFF, 0x00}; }),
-            "Cannot load image. Compression error found in PNG file."},
+         "Cannot load image. Compression error found in PNG file."},
         {"data behind the zlib stream", extra, "Cannot load image. Extra compressed data found in PNG file."},
         {"interlace method 2", with([](PngSpec& s) { s.interlace = 2; }), ""},
     };
@@ -452,4 +460,4 @@ TEST(PngHostile, EachEndsWithTheLoadersError)
     EXPECT_EQ(loadError(with([](PngSpec& s) { s.beforeData.push_back(chunk("abCD", {1})); })), "");
 }
 
-} // namespace
+}  // namespace

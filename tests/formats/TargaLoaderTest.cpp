@@ -60,8 +60,7 @@ Bytes words555(int width, int height)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             std::uint16_t w = static_cast<std::uint16_t>(((x * 3) & 31) << 10 | ((y * 5) & 31) << 5 | ((x + y) & 31));
-            if (x % 5 == 0)
-                w = 0x7FFF;
+            if (x % 5 == 0) w = 0x7FFF;
             data.push_back(static_cast<std::uint8_t>(w));
             data.push_back(static_cast<std::uint8_t>(w >> 8));
         }
@@ -78,8 +77,7 @@ class TargaCorpus : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        if (FindTool("convert").empty() || FindTool("tgatoppm").empty() || FindTool("ppmtotga").empty())
-            return;
+        if (FindTool("convert").empty() || FindTool("tgatoppm").empty() || FindTool("ppmtotga").empty()) return;
         WritePpm(ScratchPath("base.ppm"), MakePattern(40, 27));
         WritePpm(ScratchPath("wide.ppm"), MakePattern(300, 9));
         WritePpm(ScratchPath("odd.ppm"), MakePattern(37, 19, 12));
@@ -87,8 +85,7 @@ protected:
     }
     void SetUp() override
     {
-        if (!ready_)
-            GTEST_SKIP() << "convert, tgatoppm or ppmtotga is not installed";
+        if (!ready_) GTEST_SKIP() << "convert, tgatoppm or ppmtotga is not installed";
     }
 
     // Compares our decode of a file with tgatoppm's; checks the header's
@@ -112,10 +109,11 @@ protected:
     void check(const std::string& name, std::string command, int imageType, int depth)
     {
         std::string tga = ScratchPath(name + ".tga");
-        for (auto [key, value] : {std::pair<std::string, std::string>{"OUT", tga}, {"DIR", ScratchDir()},
-                 {"CONVERT", FindTool("convert")}, {"PPMTOTGA", FindTool("ppmtotga")}})
-            for (std::size_t at; (at = command.find(key)) != std::string::npos;)
-                command.replace(at, key.size(), value);
+        for (auto [key, value] : {std::pair<std::string, std::string>{"OUT", tga},
+                                  {"DIR", ScratchDir()},
+                                  {"CONVERT", FindTool("convert")},
+                                  {"PPMTOTGA", FindTool("ppmtotga")}})
+            for (std::size_t at; (at = command.find(key)) != std::string::npos;) command.replace(at, key.size(), value);
         ASSERT_TRUE(RunQuiet(command)) << command;
         compareFile(name, tga, imageType, depth);
     }
@@ -138,9 +136,10 @@ TEST_F(TargaCorpus, TrueColourGreyAndMappedFromTheTools)
     check("rgba", "CONVERT DIR/base.ppm -alpha set -channel A -fx 0.5 +channel -compress None OUT", 2, 32);
     check("rgba-rle", "CONVERT DIR/base.ppm -alpha set -channel A -fx 0.5 +channel -compress RLE OUT", 10, 32);
     check("grey", "CONVERT DIR/base.ppm -colorspace Gray -compress None OUT", 3, 8);
-    check("grey-rle", "CONVERT DIR/base.ppm -colorspace Gray -compress None DIR/g.pgm && "
-                      "PPMTOTGA -mono DIR/g.pgm > OUT",
-        11, 8);
+    check("grey-rle",
+          "CONVERT DIR/base.ppm -colorspace Gray -compress None DIR/g.pgm && "
+          "PPMTOTGA -mono DIR/g.pgm > OUT",
+          11, 8);
     check("mapped", "CONVERT DIR/odd.ppm -type Palette -compress None OUT", 1, 8);
     check("mapped-rle", "PPMTOTGA -cmap DIR/odd.ppm > OUT", 9, 8);
 }
@@ -154,7 +153,7 @@ TEST_F(TargaCorpus, FifteenAndSixteenBitsAndTopOrigin)
         s.depth = depth;
         s.data = words555(13, 7);
         checkBytes("w" + std::to_string(depth), buildTarga(s), 3);
-        s.descriptor = 0x20; // the same rows read as top-down
+        s.descriptor = 0x20;  // the same rows read as top-down
         checkBytes("w" + std::to_string(depth) + "-top", buildTarga(s), 3);
     }
     // A 16-bit run-length file: one run and one literal packet per row.
@@ -226,8 +225,9 @@ TEST(TargaWriter, SaveAndReloadEveryFormat)
         if (format == pf8bit) {
             TLogPalette palette;
             for (int i = 0; i < 256; ++i)
-                palette.Entries.push_back(TPaletteEntry{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
-                    static_cast<std::uint8_t>(i * 7), 0});
+                palette.Entries.push_back(TPaletteEntry{static_cast<std::uint8_t>(i),
+                                                        static_cast<std::uint8_t>(255 - i),
+                                                        static_cast<std::uint8_t>(i * 7), 0});
             bitmap.SetPalette(palette);
         }
         bitmap.SetSize(150, 5);
@@ -237,8 +237,7 @@ TEST(TargaWriter, SaveAndReloadEveryFormat)
         // Targa has no 5-6-5 words: a 16-bit picture is written as 5-5-5.
         TBitmap stored;
         stored.Assign(bitmap);
-        if (format == pf16bit)
-            stored.SetPixelFormat(pf15bit);
+        if (format == pf16bit) stored.SetPixelFormat(pf15bit);
         RgbImage before = ToRgb(stored);
         for (bool compressed : {true, false}) {
             SCOPED_TRACE(std::to_string(int(format)) + (compressed ? " compressed" : " plain"));
@@ -248,7 +247,7 @@ TEST(TargaWriter, SaveAndReloadEveryFormat)
             tga.SaveToStream(out, compressed);
             const Bytes& bytes = out.Bytes();
             ASSERT_GE(bytes.size(), 18u);
-            EXPECT_EQ(bytes[17] & 0x20, 0x20); // rows stored top first
+            EXPECT_EQ(bytes[17] & 0x20, 0x20);  // rows stored top first
             TTargaGraphic back;
             out.SetPosition(0);
             back.LoadFromStream(out);
@@ -265,8 +264,8 @@ TEST(TargaWriter, HeaderOf24And8BitPictures)
     tga.Assign(rgb);
     TMemoryStream out;
     tga.SaveToStream(out);
-    EXPECT_EQ(out.Bytes()[1], 0);  // no colour map
-    EXPECT_EQ(out.Bytes()[2], 10); // run-length true colour
+    EXPECT_EQ(out.Bytes()[1], 0);   // no colour map
+    EXPECT_EQ(out.Bytes()[2], 10);  // run-length true colour
     EXPECT_EQ(out.Bytes()[16], 24);
 
     TBitmap indexed;
@@ -312,9 +311,15 @@ TEST(TargaHostile, EachEndsWithTheLoadersError)
         {"header cut", Bytes(valid.begin(), valid.begin() + 10)},
         {"run-length data cut between packets", Bytes(valid.begin(), valid.end() - 4)},
         {"run-length data cut inside a packet", Bytes(valid.begin(), valid.end() - 2)},
-        {"plain rows cut", with([](TargaSpec& s) { s.imageType = 2; s.data.assign(20, 1); })},
-        {"packet past the row", with([](TargaSpec& s) { s.data = {0x87, 1, 2, 3}; })},
-        {"literal past the row", with([](TargaSpec& s) { s.data = {0x05, 1, 2, 3, 4, 5, 6, 7, 8, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9}; })},
+        {"plain rows cut", with([](TargaSpec& s) {
+             s.imageType = 2;
+             s.data.assign(20, 1);
+         })},
+        {"packet past the row", with([](TargaSpec& s) {
+             s.data = {0x87, 1, 2, 3};
+         })},
+        {"literal past the row",
+         with([](TargaSpec& s) { s.data = {0x05, 1, 2, 3, 4, 5, 6, 7, 8, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9}; })},
         {"huge size", with([](TargaSpec& s) { s.width = s.height = 65535; })},
         {"size the data cannot fill", with([](TargaSpec& s) { s.width = s.height = 10000; })},
         {"index past the map", with([](TargaSpec& s) {
@@ -332,7 +337,11 @@ TEST(TargaHostile, EachEndsWithTheLoadersError)
              s.mapLength = 60000;
              s.data.assign(8, 0);
          })},
-        {"mapped picture of 16-bit pixels", with([](TargaSpec& s) { s.imageType = 1; s.depth = 16; s.data.assign(16, 0); })},
+        {"mapped picture of 16-bit pixels", with([](TargaSpec& s) {
+             s.imageType = 1;
+             s.depth = 16;
+             s.data.assign(16, 0);
+         })},
         {"unknown image type", with([](TargaSpec& s) { s.imageType = 5; })},
         {"unknown depth", with([](TargaSpec& s) { s.depth = 7; })},
     };
@@ -342,7 +351,7 @@ TEST(TargaHostile, EachEndsWithTheLoadersError)
     }
     TTargaGraphic fine;
     EXPECT_NO_THROW(loadBytes(fine, valid));
-    EXPECT_EQ(fine.PixelColor(0, 1), RGBColor(3, 2, 1)); // bottom-left origin: the first row is the bottom
+    EXPECT_EQ(fine.PixelColor(0, 1), RGBColor(3, 2, 1));  // bottom-left origin: the first row is the bottom
 }
 
-} // namespace
+}  // namespace

@@ -48,10 +48,13 @@ const std::vector<SourcePicture> EndToEndPictures = {
     {"l_small.jpg", "-size 64x48 plasma:fractal -seed 7 -quality 90", 64, 48, 0},
 };
 
-std::string FixedSettings(const std::string& destination) {
+std::string FixedSettings(const std::string& destination)
+{
     return "[Location]\r\n"
            "ChangeCase=1\r\n"
-           "SaveInFolder=" + destination + "\r\n"
+           "SaveInFolder=" +
+           destination +
+           "\r\n"
            "ThumbName=Thumbs\\TN_*\r\n"
            "ImageName=Images\\Pic01\r\n"
            "IndexName=Index1.HTML\r\n"
@@ -71,7 +74,8 @@ std::string FixedSettings(const std::string& destination) {
 }
 
 // The data templates without their date line, so the pages' bytes are fixed.
-void WriteFixedTemplate(const std::string& programFolder, const std::string& kindFolder) {
+void WriteFixedTemplate(const std::string& programFolder, const std::string& kindFolder)
+{
     const std::string text = ReadFile(std::string(PICTAVO_SOURCE_DIR) + "/data/" + kindFolder + "/classic.htm");
     std::string fixed;
     std::size_t start = 0;
@@ -85,20 +89,23 @@ void WriteFixedTemplate(const std::string& programFolder, const std::string& kin
     WriteFile(programFolder + kindFolder + "/fixed.htm", fixed);
 }
 
-std::string PicName(int number, const char* folder, const char* prefix) {
+std::string PicName(int number, const char* folder, const char* prefix)
+{
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%s/%s%02d.jpg", folder, prefix, number);
     return buffer;
 }
 
-std::string PageName(int number) {
+std::string PageName(int number)
+{
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "pages/page%02d.htm", number);
     return buffer;
 }
 
 // Replaces fields (numbered from 1) of a property record.
-void SetRecordFields(TForm1& form, int record, const std::map<int, std::string>& values) {
+void SetRecordFields(TForm1& form, int record, const std::map<int, std::string>& values)
+{
     std::vector<std::string> fields;
     for (std::string rest = form.GetPropertyRecord(record); !rest.empty();) fields.push_back(NextField(rest));
     for (const auto& [number, value] : values) {
@@ -112,7 +119,8 @@ void SetRecordFields(TForm1& form, int record, const std::map<int, std::string>&
 
 class BuildTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         EnsureImageFormats();
         CopyTree(std::string(PICTAVO_SOURCE_DIR) + "/data", program.Path());
         WriteFixedTemplate(program.Path(), "indexpg");
@@ -131,7 +139,8 @@ protected:
     void TearDown() override { form.reset(); }
 
     // Makes the pictures (those with arguments) in the source folder and puts all of them in the list.
-    void AddPictures(const std::vector<SourcePicture>& pictures) {
+    void AddPictures(const std::vector<SourcePicture>& pictures)
+    {
         ASSERT_TRUE(HaveTool("convert"));
         for (const SourcePicture& picture : pictures) {
             const std::string path = sources + picture.name;
@@ -154,24 +163,27 @@ protected:
         }
     }
 
-    void AddSimplePictures(int count) {
+    void AddSimplePictures(int count)
+    {
         std::vector<SourcePicture> pictures;
         for (int k = 0; k < count; ++k)
-            pictures.push_back({"p" + std::to_string(k) + ".jpg", "-size 200x100 gradient:red-blue -quality 80", 200,
-                                100, 0});
+            pictures.push_back(
+                {"p" + std::to_string(k) + ".jpg", "-size 200x100 gradient:red-blue -quality 80", 200, 100, 0});
         AddPictures(pictures);
     }
 
     std::string Dest(const std::string& relative) const { return destination + "/" + relative; }
     std::string GeneratedList() const { return ReadFile(WritableFolder() + "pftp.bak"); }
 
-    std::vector<std::string> Messages() const {
+    std::vector<std::string> Messages() const
+    {
         std::vector<std::string> texts;
         for (const auto& m : dialogs.Messages) texts.push_back(m.Caption + ": " + m.Text);
         return texts;
     }
 
-    void ExpectWindowRestored() {
+    void ExpectWindowRestored()
+    {
         EXPECT_TRUE(form->PageControl1->Visible());
         EXPECT_TRUE(form->ToolBar1->Enabled());
         EXPECT_FALSE(form->Button14->Visible());
@@ -186,7 +198,8 @@ protected:
     std::unique_ptr<TForm1> form;
 };
 
-std::string JoinLines(const std::vector<std::string>& lines) {
+std::string JoinLines(const std::vector<std::string>& lines)
+{
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
     return text;
@@ -200,7 +213,8 @@ const std::vector<std::string> PageButtons = {"pages/first.gif", "pages/prev.gif
 const std::string ButtonLines = JoinLines(IndexButtons) + JoinLines(PageButtons);
 
 // The lines of the produced-files list.
-std::vector<std::string> ListLines(const std::string& text) {
+std::vector<std::string> ListLines(const std::string& text)
+{
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -214,7 +228,8 @@ std::vector<std::string> ListLines(const std::string& text) {
 
 // Every href and src of every page the list names resolves to a file that is
 // there and that the list names too (what the upload sends is whole).
-void ExpectLinksResolveToListedFiles(const std::string& destination, const std::vector<std::string>& listed) {
+void ExpectLinksResolveToListedFiles(const std::string& destination, const std::vector<std::string>& listed)
+{
     const std::set<std::string> names(listed.begin(), listed.end());
     EXPECT_EQ(names.size(), listed.size()) << "a file is listed twice";
     for (const std::string& page : listed) {
@@ -225,14 +240,16 @@ void ExpectLinksResolveToListedFiles(const std::string& destination, const std::
             if (address.rfind("http", 0) == 0) continue;
             const fs::path target = (pageFolder / address).lexically_normal();
             EXPECT_TRUE(fs::is_regular_file(target)) << page << " links " << address;
-            EXPECT_TRUE(names.count(fs::relative(target, destination).generic_string())) << page << " links " << address;
+            EXPECT_TRUE(names.count(fs::relative(target, destination).generic_string()))
+                << page << " links " << address;
         }
     }
 }
 
 // ---------------------------------------------------------------------------
 
-TEST_F(BuildTest, CreateAllEndToEnd) {
+TEST_F(BuildTest, CreateAllEndToEnd)
+{
     ASSERT_TRUE(HaveTool("identify"));
     ASSERT_TRUE(HaveTool("tidy"));
     AddPictures(EndToEndPictures);
@@ -296,8 +313,7 @@ TEST_F(BuildTest, CreateAllEndToEnd) {
         EXPECT_EQ(html, ReadFile(GoldenFolder + "createall/" + page)) << page;
 
         std::string tidyOutput;
-        const int tidyStatus =
-            RunCommand("tidy -q -e " + ShellQuote(Dest(page)) + " 2>&1", &tidyOutput);
+        const int tidyStatus = RunCommand("tidy -q -e " + ShellQuote(Dest(page)) + " 2>&1", &tidyOutput);
         EXPECT_LT(tidyStatus, 2) << page << "\n" << tidyOutput;
         EXPECT_EQ(tidyOutput.find("Error:"), std::string::npos) << page << "\n" << tidyOutput;
 
@@ -315,7 +331,8 @@ TEST_F(BuildTest, CreateAllEndToEnd) {
     EXPECT_FALSE(fs::exists(work + "out"));
 }
 
-TEST_F(BuildTest, StopBetweenItems) {
+TEST_F(BuildTest, StopBetweenItems)
+{
     AddSimplePictures(5);
     program.Write("pftp.bak", "earlier build\r\n");
     int itemsSeen = 0;
@@ -355,7 +372,8 @@ TEST_F(BuildTest, StopBetweenItems) {
     EXPECT_TRUE(fs::exists(Dest("index1.html")));
 }
 
-TEST_F(BuildTest, CommandDuringABuildIsIgnored) {
+TEST_F(BuildTest, CommandDuringABuildIsIgnored)
+{
     AddSimplePictures(3);
     int nested = 0;
     form->OnBuildItemDone = [&](int item) {
@@ -378,7 +396,8 @@ TEST_F(BuildTest, CommandDuringABuildIsIgnored) {
                   ButtonLines);
 }
 
-TEST_F(BuildTest, RefusesDestinationHoldingASourceFolder) {
+TEST_F(BuildTest, RefusesDestinationHoldingASourceFolder)
+{
     AddSimplePictures(2);
     const std::string refusal =
         "Abort: Some of Source Folder can not be equal with Destination Folder, to prevent overwriting of original "
@@ -387,14 +406,14 @@ TEST_F(BuildTest, RefusesDestinationHoldingASourceFolder) {
     fs::create_directory_symlink(work, work + "elsewhere/link-to-work");
     fs::create_directory_symlink(sources, work + "elsewhere/link-to-sources");
     const std::vector<std::string> refused = {
-        sources,                                      // the source folder itself
-        work,                                         // a folder above it
-        work + "Out/../Sources",                      // ".." leads back into it
-        work + "./Sources/",                          // "." and a trailing '/'
-        work + "elsewhere/link-to-sources",           // a link to the source folder
-        work + "elsewhere/link-to-work",              // a link to a folder above it
-        work + "elsewhere/link-to-work/Sources/.",    // through a link, then "."
-        work + "SOURCES",                             // letters in another case
+        sources,                                         // the source folder itself
+        work,                                            // a folder above it
+        work + "Out/../Sources",                         // ".." leads back into it
+        work + "./Sources/",                             // "." and a trailing '/'
+        work + "elsewhere/link-to-sources",              // a link to the source folder
+        work + "elsewhere/link-to-work",                 // a link to a folder above it
+        work + "elsewhere/link-to-work/Sources/.",       // through a link, then "."
+        work + "SOURCES",                                // letters in another case
         work + "elsewhere/link-to-work/New/../Sources",  // through a link and a folder not made yet
     };
     for (const std::string& destinationText : refused) {
@@ -417,15 +436,15 @@ TEST_F(BuildTest, RefusesDestinationHoldingASourceFolder) {
     }
 }
 
-TEST_F(BuildTest, ValidationMessagesInOrder) {
+TEST_F(BuildTest, ValidationMessagesInOrder)
+{
     AddSimplePictures(1);
     struct Rule {
         std::function<void(TForm1&, TempProgramFolder&)> breakIt;
         std::string message;
     };
     const std::vector<Rule> rules = {
-        {[](TForm1& f, TempProgramFolder&) { f.Edit2->SetText("a\\b/c:d.htm"); },
-         "Invalid character:: (Index name)"},
+        {[](TForm1& f, TempProgramFolder&) { f.Edit2->SetText("a\\b/c:d.htm"); }, "Invalid character:: (Index name)"},
         {[](TForm1& f, TempProgramFolder&) { f.Edit2->SetText("a/b.htm"); }, "Invalid character:/ (Index name)"},
         {[](TForm1& f, TempProgramFolder&) { f.Edit4->SetText("pages/p.htm"); },
          "Invalid character:/ (Image page name)"},
@@ -447,10 +466,7 @@ TEST_F(BuildTest, ValidationMessagesInOrder) {
          "Not found variable (file) in Index Page Caption Position"},
         {[](TForm1&, TempProgramFolder& p) { p.Write("pvcapi.pv", "Above|%caption\r\nBelow|%caption only\r\n"); },
          "Not found variable (file) in Image Page Caption Position"},
-        {[](TForm1& f, TempProgramFolder&) {
-             f.ComboBox3->SetItemIndex(-1);
-         },
-         "Index Page style can not be empty!"},
+        {[](TForm1& f, TempProgramFolder&) { f.ComboBox3->SetItemIndex(-1); }, "Index Page style can not be empty!"},
         {[](TForm1& f, TempProgramFolder&) { f.ComboBox5->SetItemIndex(-1); }, "Image Page style can not be empty!"},
         {[](TForm1& f, TempProgramFolder&) { f.Edit1->SetText(""); }, "Save in Folder name can not be empty!"},
         {[](TForm1& f, TempProgramFolder&) { f.Edit5->SetText(""); }, "Thumbnail path+name can not be empty!"},
@@ -483,7 +499,8 @@ TEST_F(BuildTest, ValidationMessagesInOrder) {
     }
 }
 
-TEST_F(BuildTest, EachCommandDoesOnlyItsPart) {
+TEST_F(BuildTest, EachCommandDoesOnlyItsPart)
+{
     AddSimplePictures(3);
 
     form->CreateThumbnail1->Click();
@@ -509,7 +526,8 @@ TEST_F(BuildTest, EachCommandDoesOnlyItsPart) {
     EXPECT_EQ(form->BuildMode, 4);
     EXPECT_EQ(FileStamp(Dest("images/pic02.jpg")), imageStamp);
     EXPECT_EQ(FileStamp(Dest("thumbs/tn_pic02.jpg")), thumbStamp);
-    EXPECT_EQ(GeneratedList(), "index1.html\r\npages/page01.htm\r\npages/page02.htm\r\npages/page03.htm\r\n" + ButtonLines);
+    EXPECT_EQ(GeneratedList(),
+              "index1.html\r\npages/page01.htm\r\npages/page02.htm\r\npages/page03.htm\r\n" + ButtonLines);
     EXPECT_NE(ReadFile(Dest("index1.html")).find("width=\"120\" height=\"60\""), std::string::npos);
     EXPECT_NE(ReadFile(Dest("pages/page02.htm")).find("width=\"800\" height=\"400\""), std::string::npos);
 
@@ -531,7 +549,8 @@ TEST_F(BuildTest, EachCommandDoesOnlyItsPart) {
     EXPECT_EQ(form->ListBox2->Items()[2].rfind("images/pic02.jpg|800|400|", 0), 0u) << form->ListBox2->Items()[2];
 }
 
-TEST_F(BuildTest, LinkNoneMakesNoImageCopies) {
+TEST_F(BuildTest, LinkNoneMakesNoImageCopies)
+{
     AddSimplePictures(2);
     form->ComboBox4->SetItemIndex(0);  // "none"
     form->CreateAll2->Click();
@@ -544,7 +563,8 @@ TEST_F(BuildTest, LinkNoneMakesNoImageCopies) {
     EXPECT_EQ(FilesBelow(destination).count("pages/page01.htm"), 0u);
 }
 
-TEST_F(BuildTest, PicturesNotWrittenAreReportedNotLinkedNotListed) {
+TEST_F(BuildTest, PicturesNotWrittenAreReportedNotLinkedNotListed)
+{
     AddSimplePictures(4);
     // A folder stands where a picture should go, so it cannot be written: item 1's
     // thumbnail, then item 2's image (a failed item keeps the output number free).
@@ -579,7 +599,8 @@ TEST_F(BuildTest, PicturesNotWrittenAreReportedNotLinkedNotListed) {
     EXPECT_EQ(FilesBelow(Dest("thumbs")), (std::set<std::string>{"tn_pic01.jpg", "tn_pic02.jpg"}));
 }
 
-TEST_F(BuildTest, WriteErrorOfEveryThumbnailDoesNotLeaveTheWindowStuck) {
+TEST_F(BuildTest, WriteErrorOfEveryThumbnailDoesNotLeaveTheWindowStuck)
+{
     AddSimplePictures(2);
     WriteFile(Dest("thumbs"), "a file where the thumbnails' folder should be");
     form->CreateAll2->Click();
@@ -593,7 +614,8 @@ TEST_F(BuildTest, WriteErrorOfEveryThumbnailDoesNotLeaveTheWindowStuck) {
     EXPECT_NE(dialogs.Messages[0].Text.find(Dest("thumbs/tn_pic01.jpg")), std::string::npos);
 }
 
-TEST_F(BuildTest, ErrorThatEndsTheBuildRestoresTheWindow) {
+TEST_F(BuildTest, ErrorThatEndsTheBuildRestoresTheWindow)
+{
     AddSimplePictures(1);
     WriteFile(sources + "odd.unknownext", "data");
     form->ListView1->Add(TForm1::MakeSourceItem(sources + "odd.unknownext"));
@@ -609,7 +631,8 @@ TEST_F(BuildTest, ErrorThatEndsTheBuildRestoresTheWindow) {
     EXPECT_TRUE(fs::exists(Dest("index1.html")));
 }
 
-TEST_F(BuildTest, OutputNamesStayInsideTheDestination) {
+TEST_F(BuildTest, OutputNamesStayInsideTheDestination)
+{
     AddSimplePictures(1);
     form->Edit9->SetText("..\\..\\Escaped\\Pic01");
     form->Edit5->SetText("\\..\\Up\\TN_*");
@@ -624,7 +647,8 @@ TEST_F(BuildTest, OutputNamesStayInsideTheDestination) {
     EXPECT_FALSE(fs::exists(work + "escaped"));
 }
 
-TEST_F(BuildTest, FramePageAndBrowserLaunch) {
+TEST_F(BuildTest, FramePageAndBrowserLaunch)
+{
     AddSimplePictures(2);
     // Frames on, the frame page's name and its template.
     SetRecordFields(*form, prPagePropertiesIndex, {{25, "1"}, {26, "Main.htm"}, {27, "left.htm"}});
@@ -645,23 +669,26 @@ TEST_F(BuildTest, FramePageAndBrowserLaunch) {
     std::string tidyOutput;
     EXPECT_LT(RunCommand("tidy -q -e " + ShellQuote(Dest("Main.htm")) + " 2>&1", &tidyOutput), 2) << tidyOutput;
     // The frame page heads the list of produced files (uploaded last, after the pages it shows).
-    EXPECT_EQ(GeneratedList(), "Main.htm\r\nindex1.html\r\npages/page01.htm\r\npages/page02.htm\r\n"
-                               "images/pic01.jpg\r\nthumbs/tn_pic01.jpg\r\nimages/pic02.jpg\r\nthumbs/tn_pic02.jpg\r\n" +
-                                   ButtonLines);
+    EXPECT_EQ(GeneratedList(),
+              "Main.htm\r\nindex1.html\r\npages/page01.htm\r\npages/page02.htm\r\n"
+              "images/pic01.jpg\r\nthumbs/tn_pic01.jpg\r\nimages/pic02.jpg\r\nthumbs/tn_pic02.jpg\r\n" +
+                  ButtonLines);
     ExpectLinksResolveToListedFiles(destination, ListLines(GeneratedList()));
     EXPECT_EQ(FilesBelow(destination).size(), ListLines(GeneratedList()).size());
     for (int k = 0; k < 100 && !fs::exists(opened); ++k) usleep(20000);
     EXPECT_EQ(ReadFile(opened), Dest("Main.htm"));
 }
 
-TEST_F(BuildTest, BackgroundPicturesAreCopied) {
+TEST_F(BuildTest, BackgroundPicturesAreCopied)
+{
     AddSimplePictures(1);
     const std::string backgrounds = work + "Backgrounds/";
     for (const char* name : {"page.gif", "image.gif", "table.gif", "cell.gif", "unused.gif"})
         WriteFile(backgrounds + name, "GIF89a");
     SetRecordFields(*form, prPagePropertiesIndex, {{11, "1"}, {13, backgrounds + "page.gif"}});
     SetRecordFields(*form, prPagePropertiesImage, {{11, "1"}, {13, backgrounds + "image.gif"}});
-    SetRecordFields(*form, prMoreTable, {{7, "2"}, {9, backgrounds + "table.gif"}, {21, "2"}, {23, backgrounds + "cell.gif"}});
+    SetRecordFields(*form, prMoreTable,
+                    {{7, "2"}, {9, backgrounds + "table.gif"}, {21, "2"}, {23, backgrounds + "cell.gif"}});
     form->CreateAll2->Click();
     EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
     for (const char* name : {"page.gif", "image.gif", "table.gif", "cell.gif"})
@@ -684,13 +711,15 @@ TEST_F(BuildTest, BackgroundPicturesAreCopied) {
     EXPECT_EQ(GeneratedList().find("page.gif"), std::string::npos);
 }
 
-TEST_F(BuildTest, GifThumbnailsWithTheirColourLimit) {
+TEST_F(BuildTest, GifThumbnailsWithTheirColourLimit)
+{
     AddPictures({{"photo.jpg", "-size 200x150 plasma:fractal -seed 3 -quality 90", 200, 150, 0}});
     form->ComboBox7->SetItemIndex(1);  // thumbnails as GIF
     form->SpinEdit14->SetValue(16);
     form->CreateAll2->Click();
     EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
-    EXPECT_EQ(GeneratedList(), "index1.html\r\npages/page01.htm\r\nimages/pic01.jpg\r\nthumbs/tn_pic01.gif\r\n" + ButtonLines);
+    EXPECT_EQ(GeneratedList(),
+              "index1.html\r\npages/page01.htm\r\nimages/pic01.jpg\r\nthumbs/tn_pic01.gif\r\n" + ButtonLines);
     std::string out;
     ASSERT_EQ(RunCommand("identify -format '%m %w %h %k' " + ShellQuote(Dest("thumbs/tn_pic01.gif")), &out), 0);
     int width = 0, height = 0, colours = 0;
@@ -703,7 +732,8 @@ TEST_F(BuildTest, GifThumbnailsWithTheirColourLimit) {
     EXPECT_NE(ReadFile(Dest("index1.html")).find("src=\"thumbs/tn_pic01.gif\""), std::string::npos);
 }
 
-TEST_F(BuildTest, KeepOriginalDate) {
+TEST_F(BuildTest, KeepOriginalDate)
+{
     AddSimplePictures(2);
     const auto past = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
     fs::last_write_time(sources + "p0.jpg", past);
@@ -718,7 +748,8 @@ TEST_F(BuildTest, KeepOriginalDate) {
     EXPECT_GT(fs::last_write_time(Dest("images/pic02.jpg")), past + std::chrono::hours(24));
 }
 
-TEST_F(BuildTest, LargeSizesArePlainIntegers) {
+TEST_F(BuildTest, LargeSizesArePlainIntegers)
+{
     AddPictures({{"wide.jpg", "-size 1600x1200 gradient:red-yellow -quality 85", 1600, 1200, 0}});
     form->CheckBox3->SetChecked(false);  // the image copy keeps the source size
     form->CreateAll2->Click();
@@ -729,11 +760,10 @@ TEST_F(BuildTest, LargeSizesArePlainIntegers) {
     EXPECT_NE(ReadFile(Dest("pages/page01.htm")).find("width=\"1600\" height=\"1200\""), std::string::npos);
 }
 
-TEST_F(BuildTest, SourcePictureKeptAcrossAnItemsTwoLoads) {
-    EXPECT_EQ(CheckSourcePictureCache(work), "");
-}
+TEST_F(BuildTest, SourcePictureKeptAcrossAnItemsTwoLoads) { EXPECT_EQ(CheckSourcePictureCache(work), ""); }
 
-TEST(BuildPaths, SafeOutputNames) {
+TEST(BuildPaths, SafeOutputNames)
+{
     EXPECT_EQ(SafeOutputName("images\\pic01.jpg"), "images/pic01.jpg");
     EXPECT_EQ(SafeOutputName("..\\..\\x\\a.jpg"), "x/a.jpg");
     EXPECT_EQ(SafeOutputName("/etc/passwd"), "etc/passwd");

@@ -17,7 +17,8 @@
 
 namespace fs = std::filesystem;
 
-int RunCommand(const std::string& command, std::string* output) {
+int RunCommand(const std::string& command, std::string* output)
+{
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return -1;
     std::array<char, 4096> buffer{};
@@ -29,7 +30,8 @@ int RunCommand(const std::string& command, std::string* output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string ShellQuote(const std::string& text) {
+std::string ShellQuote(const std::string& text)
+{
     std::string quoted = "'";
     for (char c : text) {
         if (c == '\'')
@@ -42,12 +44,14 @@ std::string ShellQuote(const std::string& text) {
 
 bool HaveTool(const std::string& name) { return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0; }
 
-void CopyTree(const std::string& from, const std::string& to) {
+void CopyTree(const std::string& from, const std::string& to)
+{
     fs::create_directories(to);
     fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 }
 
-std::set<std::string> FilesBelow(const std::string& folder) {
+std::set<std::string> FilesBelow(const std::string& folder)
+{
     std::set<std::string> files;
     std::error_code ec;
     if (!fs::exists(folder, ec)) return files;
@@ -56,20 +60,23 @@ std::set<std::string> FilesBelow(const std::string& folder) {
     return files;
 }
 
-long long FileStamp(const std::string& path) {
+long long FileStamp(const std::string& path)
+{
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) return -1;
     return static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
 }
 
 namespace {
-int MulDivRounded(int a, int b, int c) {
+int MulDivRounded(int a, int b, int c)
+{
     const long long product = static_cast<long long>(a) * b;
     return static_cast<int>((product * 2 + c) / (2LL * c));
 }
 }  // namespace
 
-void FitIntoBox(int width, int height, int boxWidth, int boxHeight, int& fitWidth, int& fitHeight) {
+void FitIntoBox(int width, int height, int boxWidth, int boxHeight, int& fitWidth, int& fitHeight)
+{
     fitHeight = MulDivRounded(boxWidth, height, width);
     fitWidth = boxWidth;
     if (boxHeight < fitHeight) {
@@ -78,13 +85,15 @@ void FitIntoBox(int width, int height, int boxWidth, int boxHeight, int& fitWidt
     }
 }
 
-void MeasureWithOurReader(const std::string& path, int& width, int& height) {
+void MeasureWithOurReader(const std::string& path, int& width, int& height)
+{
     width = 0;
     height = 0;
     MeasurePictureFile(path, width, height, nullptr);
 }
 
-void MeasureWithIdentify(const std::string& path, int& width, int& height) {
+void MeasureWithIdentify(const std::string& path, int& width, int& height)
+{
     width = 0;
     height = 0;
     std::string out;
@@ -92,21 +101,24 @@ void MeasureWithIdentify(const std::string& path, int& width, int& height) {
     std::sscanf(out.c_str(), "%d %d", &width, &height);
 }
 
-int BmpBitCount(const std::string& path) {
+int BmpBitCount(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     unsigned char header[30] = {};
     if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return 0;
     return header[28] | (header[29] << 8);
 }
 
-void EnsureImageFormats() {
+void EnsureImageFormats()
+{
     static bool done = false;
     if (done) return;
     InitializeImageFormats();
     done = true;
 }
 
-std::vector<std::string> LinkedAddresses(const std::string& html) {
+std::vector<std::string> LinkedAddresses(const std::string& html)
+{
     std::vector<std::string> found;
     static const std::regex attribute(R"re(\b(?:href|src)\s*=\s*"([^"]*)")re", std::regex::icase);
     for (auto it = std::sregex_iterator(html.begin(), html.end(), attribute); it != std::sregex_iterator(); ++it)
@@ -114,7 +126,8 @@ std::vector<std::string> LinkedAddresses(const std::string& html) {
     return found;
 }
 
-std::string CheckSourcePictureCache(const std::string& folder) {
+std::string CheckSourcePictureCache(const std::string& folder)
+{
     const std::string file = folder + "cached.bmp";
     const std::string other = folder + "other.bmp";
     {

@@ -25,8 +25,7 @@ void paintBands(TRasterDIB& dib, int width, int height)
     for (int row = 0; row < height; ++row)
         for (int x = 0; x < width; ++x) {
             TColorTriple c = x < width / 2 ? TColorTriple{0, 0, 255} : TColorTriple{255, 0, 0};
-            if (std::abs(x - width / 2) < width / 20)
-                c = TColorTriple{0, 255, 0};
+            if (std::abs(x - width / 2) < width / 20) c = TColorTriple{0, 255, 0};
             dib.SetPixelColor(row, x, c);
         }
 }
@@ -198,8 +197,8 @@ TEST(Geometry, Filters)
     TRasterDIB picture;
     picture.SetSize(4, 1, 24);
     for (int x = 0; x < 4; ++x)
-        picture.SetPixelColor(0, x, TColorTriple{std::uint8_t(100 + x * 10), std::uint8_t(100 + x * 10),
-                                                 std::uint8_t(100 + x * 10)});
+        picture.SetPixelColor(
+            0, x, TColorTriple{std::uint8_t(100 + x * 10), std::uint8_t(100 + x * 10), std::uint8_t(100 + x * 10)});
     ApplyFilter(picture, 3);  // auto contrast stretches 100..130 to 0..255
     EXPECT_EQ(pixelFromTop(picture, 0, 0), BlackTriple);
     EXPECT_EQ(pixelFromTop(picture, 3, 0), WhiteTriple);
@@ -464,8 +463,8 @@ TEST_F(Makers, ThumbnailFromTheImageCopysStartMatchesOneMadeAlone)
         bool lock;
         int width, height;
     };
-    const Sizing sizings[] = {{0, false, 30, 0}, {1, true, 120, 120}, {1, false, 90, 40}, {2, false, 60, 60},
-                              {1, false, 400, 300}};
+    const Sizing sizings[] = {
+        {0, false, 30, 0}, {1, true, 120, 120}, {1, false, 90, 40}, {2, false, 60, 60}, {1, false, 400, 300}};
     for (const std::string& file : {landscape, portrait}) {
         for (const Sizing& sizing : sizings) {
             settings.ThumbSize = sizing.kind;

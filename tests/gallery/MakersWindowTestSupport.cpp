@@ -3,15 +3,9 @@
 #include "raster/RasterDIB.h"
 #include "raster/RasterFiles.h"
 
-std::shared_ptr<TRasterDIB> NewTestPicture()
-{
-    return std::make_shared<TRasterDIB>();
-}
+std::shared_ptr<TRasterDIB> NewTestPicture() { return std::make_shared<TRasterDIB>(); }
 
-std::pair<int, int> TestPictureSize(const TRasterDIB& picture)
-{
-    return {picture.Width(), picture.AbsHeight};
-}
+std::pair<int, int> TestPictureSize(const TRasterDIB& picture) { return {picture.Width(), picture.AbsHeight}; }
 
 void WriteTestBmp(const std::string& path, int width, int height)
 {

@@ -24,7 +24,7 @@ std::string set(std::string html, const char* tag, const char* attribute, const 
     return html;
 }
 
-} // namespace
+}  // namespace
 
 TEST(GetTagAttribute, QuotedUnquotedAndCase)
 {
@@ -54,10 +54,9 @@ TEST(SetTagAttribute, AddReplaceRemove)
               "<BODY bgcolor=\"#00FF00\" text=blue>");
     EXPECT_EQ(set("<body bgcolor=\"red\" text=blue>", "<body", "bgcolor", ""), "<body text=blue>");
     EXPECT_EQ(set("<body text=blue bgcolor=red>", "<body", "bgcolor", ""), "<body text=blue>");
-    EXPECT_EQ(set("<body>", "<body", "bgcolor", ""), "<body>");   // nothing to remove, nothing added
+    EXPECT_EQ(set("<body>", "<body", "bgcolor", ""), "<body>");  // nothing to remove, nothing added
     EXPECT_EQ(set("<html>", "<body", "bgcolor", "#FFFFFF"), "<html>");
-    EXPECT_EQ(set("<body vlink=\"#800080\">", "<body", "link", "#0000FF"),
-              "<body vlink=\"#800080\" link=\"#0000FF\">");
+    EXPECT_EQ(set("<body vlink=\"#800080\">", "<body", "link", "#0000FF"), "<body vlink=\"#800080\" link=\"#0000FF\">");
     EXPECT_EQ(set("<body", "<body", "text", "#000000"), "<body text=\"#000000\">");
     EXPECT_EQ(set("<body topmargin>", "<body", "topmargin", "0"), "<body topmargin=\"0\">");
 }
@@ -101,7 +100,7 @@ std::string cell(bool linkOn, const std::string& picture, const std::string& tar
     return result;
 }
 
-} // namespace
+}  // namespace
 
 TEST(MakeThumbnailCell, TwoLinksAroundThePictureAndCaptionBelow)
 {
@@ -180,7 +179,8 @@ TEST(CaptionFontMarkup, EveryPieceInOrder)
     EXPECT_EQ(CaptionFontMarkup("Verdana|3|1|1|1|255|1|16744448|", "Hi"),
               "<font face=\"Verdana\" size=\"3\" color=\"#FF0000\"><b><i>"
               "<span style=\"background-color: #0080FF\">Hi</span></i></b></font>");
-    EXPECT_EQ(CaptionFontMarkup("Verdana|3|0|1|0|255|0|0|", "Hi"), "<font face=\"Verdana\" size=\"3\"><i>Hi</i></font>");
+    EXPECT_EQ(CaptionFontMarkup("Verdana|3|0|1|0|255|0|0|", "Hi"),
+              "<font face=\"Verdana\" size=\"3\"><i>Hi</i></font>");
     EXPECT_EQ(CaptionFontMarkup("", ""), "<font face=\"\" size=\"\"></font>");
     EXPECT_THROW(CaptionFontMarkup("A|2|0|0|1|red|0|0|", "x"), Exception);
 }
@@ -198,7 +198,8 @@ TEST(RelativeRootPath, OncePerSeparatorAtLeastOnce)
 
 TEST(RemoveLinkTag, KeepRemoveOrReduce)
 {
-    const std::string line = "<p><a href=\"index1.htm\"><img src=\"first.gif\"></a> <A HREF=\"index1.htm\">Prev</A></p>";
+    const std::string line =
+        "<p><a href=\"index1.htm\"><img src=\"first.gif\"></a> <A HREF=\"index1.htm\">Prev</A></p>";
     std::string s = line;
     RemoveLinkTag(s, false, 1, "index1.htm");
     EXPECT_EQ(s, "<p> <A HREF=\"index1.htm\">Prev</A></p>");

@@ -22,7 +22,8 @@ namespace {
 
 const std::string DataFolder = std::string(PICTAVO_SOURCE_DIR) + "/data/";
 
-std::string WithField(const std::string& record, int n, const std::string& value) {
+std::string WithField(const std::string& record, int n, const std::string& value)
+{
     std::vector<std::string> fields;
     std::string rest = record;
     while (!rest.empty()) fields.push_back(NextField(rest));
@@ -33,7 +34,8 @@ std::string WithField(const std::string& record, int n, const std::string& value
     return out;
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
+std::vector<std::string> SplitLines(const std::string& text)
+{
     std::vector<std::string> lines;
     std::size_t at = 0;
     while (at < text.size()) {
@@ -49,7 +51,8 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 // The line of a page that contains a text ("" when none).
-std::string LineWith(const std::string& page, const std::string& text) {
+std::string LineWith(const std::string& page, const std::string& text)
+{
     for (const auto& line : SplitLines(page))
         if (line.find(text) != std::string::npos) return line;
     return std::string();
@@ -57,7 +60,8 @@ std::string LineWith(const std::string& page, const std::string& text) {
 
 class Pages : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         for (const char* name : {"pvcapt.pv", "pvcapi.pv", "banner1.dat", "banner2.dat"})
             fs::copy_file(DataFolder + name, folder.File(name));
         for (const char* dir : {"indexpg", "imagepg", "framepg", "buttons"})
@@ -79,18 +83,22 @@ protected:
 
     std::string Index1() const { return form->GetPropertyRecord(prPagePropertiesIndex); }
     std::string Index2() const { return form->GetPropertyRecord(prPagePropertiesImage); }
-    void SetIndexField(int n, const std::string& value) {
+    void SetIndexField(int n, const std::string& value)
+    {
         form->SetPropertyRecord(prPagePropertiesIndex, WithField(Index1(), n, value));
     }
-    void SetImageField(int n, const std::string& value) {
+    void SetImageField(int n, const std::string& value)
+    {
         form->SetPropertyRecord(prPagePropertiesImage, WithField(Index2(), n, value));
     }
-    void SetTableField(int n, const std::string& value) {
+    void SetTableField(int n, const std::string& value)
+    {
         form->SetPropertyRecord(prMoreTable, WithField(form->GetPropertyRecord(prMoreTable), n, value));
     }
 
     // n source items with their result lines (image line, thumbnail line).
-    void AddItems(int n) {
+    void AddItems(int n)
+    {
         for (int i = 0; i < n; ++i) {
             const std::string number = std::to_string(i + 1);
             const std::string source = folder.Path() + "src/p" + number + ".jpg";
@@ -103,7 +111,8 @@ protected:
 
     // Fills the page lists and writes the pages of a kind from a template text
     // (or a template file of the program folder); returns the page count.
-    int Write(int kind, const std::string& templateText, const std::string& templateFile = std::string()) {
+    int Write(int kind, const std::string& templateText, const std::string& templateFile = std::string())
+    {
         std::string file = templateFile;
         if (file.empty()) {
             file = folder.File("test.htm");
@@ -125,7 +134,8 @@ protected:
         return items;
     }
 
-    void Layout(int layout, int columns, int rows) {
+    void Layout(int layout, int columns, int rows)
+    {
         form->ComboBox1->SetItemIndex(layout);
         form->SpinEdit1->SetValue(columns);
         form->SpinEdit2->SetValue(rows);
@@ -134,7 +144,8 @@ protected:
     std::string Page(const std::string& name) const { return ReadFile(destination + name); }
 
     // The table lines of a page: from the "<table" line through "</table>".
-    std::vector<std::string> TableLines(const std::string& page) const {
+    std::vector<std::string> TableLines(const std::string& page) const
+    {
         std::vector<std::string> out;
         bool in = false;
         for (const auto& line : SplitLines(page)) {
@@ -167,7 +178,8 @@ const std::string NavTemplate =
 // ---------------------------------------------------------------------------
 // Page names
 
-TEST_F(Pages, PageNamesAreNumberedCaseConvertedOnceAndKeptInsideTheDestination) {
+TEST_F(Pages, PageNamesAreNumberedCaseConvertedOnceAndKeptInsideTheDestination)
+{
     AddItems(3);
     form->Edit2->SetText("Index1.html");
     form->Edit4->SetText("..\\..\\Pages\\Image01.htm");
@@ -181,7 +193,8 @@ TEST_F(Pages, PageNamesAreNumberedCaseConvertedOnceAndKeptInsideTheDestination) 
               (std::vector<std::string>{"pAGES/iMAGE01.HTM", "pAGES/iMAGE02.HTM", "pAGES/iMAGE03.HTM"}));
 }
 
-TEST_F(Pages, ImagePageFolderPatternTakesTheItemNames) {
+TEST_F(Pages, ImagePageFolderPatternTakesTheItemNames)
+{
     AddItems(2);
     form->FillPageNames("pages\\", 1, 2, "listbox4");
     form->FillPageNames("index", 0, 2, "listbox3");
@@ -190,7 +203,8 @@ TEST_F(Pages, ImagePageFolderPatternTakesTheItemNames) {
     EXPECT_EQ(form->ListBox3->Items().ToVector(), (std::vector<std::string>{"index.htm", "index1.htm"}));
 }
 
-TEST_F(Pages, FilesAndLinksUseTheSameConvertedNamesAndTheFolderKeepsItsCase) {
+TEST_F(Pages, FilesAndLinksUseTheSameConvertedNamesAndTheFolderKeepsItsCase)
+{
     AddItems(2);
     Layout(0, 1, 1);
     form->Edit2->SetText("Index1.html");
@@ -206,16 +220,20 @@ TEST_F(Pages, FilesAndLinksUseTheSameConvertedNamesAndTheFolderKeepsItsCase) {
 // ---------------------------------------------------------------------------
 // Navigation and page numbers
 
-TEST_F(Pages, EndLinksOfThreeIndexPagesFollowTheEndLinkMode) {
+TEST_F(Pages, EndLinksOfThreeIndexPagesFollowTheEndLinkMode)
+{
     AddItems(3);
     Layout(0, 1, 1);
     form->Edit2->SetText("index1.html");
-    const std::string keep1 = "<p><a href=\"index1.html\">First</a> <a href=\"index1.html\">Prev</a> "
-                              "<a href=\"index2.html\">Next</a> <a href=\"index3.html\">Last</a></p>";
-    const std::string keep3 = "<p><a href=\"index1.html\">First</a> <a href=\"index2.html\">Prev</a> "
-                              "<a href=\"index3.html\">Next</a> <a href=\"index3.html\">Last</a></p>";
-    const std::string middle = "<p><a href=\"index1.html\">First</a> <a href=\"index1.html\">Prev</a> "
-                               "<a href=\"index3.html\">Next</a> <a href=\"index3.html\">Last</a></p>";
+    const std::string keep1 =
+        "<p><a href=\"index1.html\">First</a> <a href=\"index1.html\">Prev</a> "
+        "<a href=\"index2.html\">Next</a> <a href=\"index3.html\">Last</a></p>";
+    const std::string keep3 =
+        "<p><a href=\"index1.html\">First</a> <a href=\"index2.html\">Prev</a> "
+        "<a href=\"index3.html\">Next</a> <a href=\"index3.html\">Last</a></p>";
+    const std::string middle =
+        "<p><a href=\"index1.html\">First</a> <a href=\"index1.html\">Prev</a> "
+        "<a href=\"index3.html\">Next</a> <a href=\"index3.html\">Last</a></p>";
     struct Case {
         const char* mode;
         std::string page1, page3;
@@ -240,7 +258,8 @@ TEST_F(Pages, EndLinksOfThreeIndexPagesFollowTheEndLinkMode) {
     }
 }
 
-TEST_F(Pages, PageNumbersOnPageTwoOfThree) {
+TEST_F(Pages, PageNumbersOnPageTwoOfThree)
+{
     AddItems(3);
     Layout(0, 1, 1);
     form->Edit2->SetText("index1.html");
@@ -255,7 +274,8 @@ TEST_F(Pages, PageNumbersOnPageTwoOfThree) {
     EXPECT_EQ(SplitLines(Page("index1.html"))[6], "<p></p>");
 }
 
-TEST_F(Pages, AutoRefreshOnTheLastPageFollowsField24) {
+TEST_F(Pages, AutoRefreshOnTheLastPageFollowsField24)
+{
     AddItems(3);
     Layout(0, 1, 1);
     form->Edit2->SetText("index1.html");
@@ -264,8 +284,9 @@ TEST_F(Pages, AutoRefreshOnTheLastPageFollowsField24) {
     SetIndexField(23, "5");
     SetIndexField(24, "1");
     Write(0, NavTemplate);
-    const std::string head = "<html>\r\n<head>\r\n<meta http-equiv=\"refresh\" content=\"5;URL=index1.html\">\r\n"
-                             "<title>Gallery</title>\r\n</head>\r\n";
+    const std::string head =
+        "<html>\r\n<head>\r\n<meta http-equiv=\"refresh\" content=\"5;URL=index1.html\">\r\n"
+        "<title>Gallery</title>\r\n</head>\r\n";
     EXPECT_EQ(Page("index3.html").substr(0, head.size()), head);
     EXPECT_NE(Page("index1.html").find("<meta http-equiv=\"refresh\" content=\"5;URL=index2.html\">\r\n<title>"),
               std::string::npos);
@@ -279,7 +300,8 @@ TEST_F(Pages, AutoRefreshOnTheLastPageFollowsField24) {
 // ---------------------------------------------------------------------------
 // Title, header, footer, banner, base and body
 
-TEST_F(Pages, HeaderGoesTwoLinesBelowTheBodyAndTheFooterAboveTheLineBeforeBodyEnd) {
+TEST_F(Pages, HeaderGoesTwoLinesBelowTheBodyAndTheFooterAboveTheLineBeforeBodyEnd)
+{
     AddItems(1);
     const std::string templ =
         "<html>\r\n<head>\r\n<title>t</title></head>\r\n<body>\r\n<p>one</p>\r\n<p>two</p>\r\n</body>\r\n</html>\r\n";
@@ -299,18 +321,21 @@ TEST_F(Pages, HeaderGoesTwoLinesBelowTheBodyAndTheFooterAboveTheLineBeforeBodyEn
                                                "<p>head | er</p>", "<p>foot</p>", "<p>two</p>", "</body>", "</html>"}));
 }
 
-TEST_F(Pages, TitleOnlyOnTheTitleLineAndValuesAreNotSearchedAgain) {
+TEST_F(Pages, TitleOnlyOnTheTitleLineAndValuesAreNotSearchedAgain)
+{
     AddItems(1);
     form->ListBox2->Items().Put(0, "x%currpageno.jpg|640|480|0");
     form->Edit3->SetText("%filename - page %currpageno of %totpageno");
-    Write(0, "<html><head>\r\n<title>%title</title>\r\n</head>\r\n<body>\r\n<p>%title %currpageno</p>\r\n"
-             "%thumb_location\r\n</body></html>\r\n");
+    Write(0,
+          "<html><head>\r\n<title>%title</title>\r\n</head>\r\n<body>\r\n<p>%title %currpageno</p>\r\n"
+          "%thumb_location\r\n</body></html>\r\n");
     const auto lines = SplitLines(Page("index1.html"));
     EXPECT_EQ(lines[1], "<title>x%currpageno.jpg - page 1 of 1</title>");
     EXPECT_EQ(lines[4], "<p>%title 1</p>");
 }
 
-TEST_F(Pages, BannersStepThroughTheFileAndBaseAndFramesGoIntoTheHead) {
+TEST_F(Pages, BannersStepThroughTheFileAndBaseAndFramesGoIntoTheHead)
+{
     AddItems(3);
     Layout(0, 1, 1);
     WriteFile(folder.File("banner1.dat"), "b0\r\nb1\r\nb2\r\n");
@@ -319,8 +344,9 @@ TEST_F(Pages, BannersStepThroughTheFileAndBaseAndFramesGoIntoTheHead) {
     SetIndexField(25, "1");
     SetIndexField(18, "main");
     form->ComboBox23->SetText("http://example.org/gallery/");
-    Write(0, "<html>\r\n<head>\r\n<meta name=\"a\" content=\"b\">\r\n<title>T</title>\r\n</head>\r\n<body>\r\n"
-             "<p>%banner</p>\r\n</body>\r\n</html>\r\n");
+    Write(0,
+          "<html>\r\n<head>\r\n<meta name=\"a\" content=\"b\">\r\n<title>T</title>\r\n</head>\r\n<body>\r\n"
+          "<p>%banner</p>\r\n</body>\r\n</html>\r\n");
     const auto lines = SplitLines(Page("index1.html"));
     EXPECT_EQ(lines[2], "<meta name=\"a\" content=\"b\">");
     EXPECT_EQ(lines[3], "<base href=\"http://example.org/gallery/\">");
@@ -341,7 +367,8 @@ TEST_F(Pages, BannersStepThroughTheFileAndBaseAndFramesGoIntoTheHead) {
     EXPECT_EQ(SplitLines(Page("index2.html"))[2], "<p></p>");
 }
 
-TEST_F(Pages, BodyAttributesFromThePageProperties) {
+TEST_F(Pages, BodyAttributesFromThePageProperties)
+{
     AddItems(1);
     SetIndexField(1, "1");
     SetIndexField(2, "255");
@@ -357,15 +384,17 @@ TEST_F(Pages, BodyAttributesFromThePageProperties) {
 // ---------------------------------------------------------------------------
 // Image pages
 
-TEST_F(Pages, ImagePagesInASubFolderLinkBackWithDotDot) {
+TEST_F(Pages, ImagePagesInASubFolderLinkBackWithDotDot)
+{
     AddItems(3);
     Layout(0, 2, 1);
     form->Edit2->SetText("index1.html");
     form->Edit4->SetText("pages\\image01.htm");
     form->Edit11->SetText("");
     Write(0, NavTemplate);
-    Write(1, "<html><head><title>t</title></head><body>\r\n<a href=\"%indexpage\">Index</a>\r\n"
-             "<a href=\"%nextpage\">Next</a>\r\n%img_location\r\n</body></html>\r\n");
+    Write(1,
+          "<html><head><title>t</title></head><body>\r\n<a href=\"%indexpage\">Index</a>\r\n"
+          "<a href=\"%nextpage\">Next</a>\r\n%img_location\r\n</body></html>\r\n");
     const auto page3 = SplitLines(Page("pages/image03.htm"));
     EXPECT_EQ(page3[1], "<a href=\"../index2.html\">Index</a>");
     EXPECT_EQ(page3[2], "<a href=\"../pages/image03.htm\">Next</a>");
@@ -376,12 +405,14 @@ TEST_F(Pages, ImagePagesInASubFolderLinkBackWithDotDot) {
     SetImageField(22, "1");
     SetImageField(24, "2");
     Write(1, "<html><head>\r\n<title>t</title>\r\n</head><body></body></html>\r\n");
-    EXPECT_EQ(SplitLines(Page("pages/image03.htm"))[1], "<meta http-equiv=\"refresh\" content=\"5;URL=../index1.html\">");
+    EXPECT_EQ(SplitLines(Page("pages/image03.htm"))[1],
+              "<meta http-equiv=\"refresh\" content=\"5;URL=../index1.html\">");
     EXPECT_EQ(SplitLines(Page("pages/image02.htm"))[1],
               "<meta http-equiv=\"refresh\" content=\"5;URL=../pages/image03.htm\">");
 }
 
-TEST_F(Pages, ImageCellWithSizeBorderAndLinkAddress) {
+TEST_F(Pages, ImageCellWithSizeBorderAndLinkAddress)
+{
     AddItems(1);
     form->CheckBox7->SetChecked(true);
     form->SpinEdit10->SetValue(2);
@@ -393,7 +424,8 @@ TEST_F(Pages, ImageCellWithSizeBorderAndLinkAddress) {
               "border=\"2\"></a>");
 }
 
-TEST_F(Pages, CaptionLineButtonsAreCopiedBesideThePagesAndTheLineKeepsItsTags) {
+TEST_F(Pages, CaptionLineButtonsAreCopiedBesideThePagesAndTheLineKeepsItsTags)
+{
     AddItems(2);
     WriteFile(folder.File("pvcapi.pv"),
               "Plain|%file\r\nButtons|<IMG SRC=\"next.gif\">%file<img alt=\"x\" src=\"../../last.gif\">\r\n");
@@ -414,11 +446,14 @@ TEST_F(Pages, CaptionLineButtonsAreCopiedBesideThePagesAndTheLineKeepsItsTags) {
 // ---------------------------------------------------------------------------
 // Thumbnail table
 
-TEST_F(Pages, SevenItemsThreeColumnsTwoRows) {
+TEST_F(Pages, SevenItemsThreeColumnsTwoRows)
+{
     AddItems(7);
     Layout(0, 3, 2);
     EXPECT_EQ(Write(0, NavTemplate), 2);
-    auto cell = [](int n) { return "    <td><img src=\"t" + std::to_string(n) + ".jpg\" alt=\"pic\"  border=\"0\"></td>"; };
+    auto cell = [](int n) {
+        return "    <td><img src=\"t" + std::to_string(n) + ".jpg\" alt=\"pic\"  border=\"0\"></td>";
+    };
     const std::string table = "<table border=\"0\" cellpadding=\"0\" cellspacing=\"0\" >";
     EXPECT_EQ(TableLines(Page("index1.html")),
               (std::vector<std::string>{table, "  <tr>", cell(1), cell(2), cell(3), "  </tr>", "  <tr>", cell(4),
@@ -427,11 +462,14 @@ TEST_F(Pages, SevenItemsThreeColumnsTwoRows) {
     EXPECT_EQ(TableLines(Page("index2.html")), (std::vector<std::string>{table, "  <tr>", cell(7), "</table>"}));
 }
 
-TEST_F(Pages, FourThumbnailsPerPageInThreeColumns) {
+TEST_F(Pages, FourThumbnailsPerPageInThreeColumns)
+{
     AddItems(8);
     Layout(1, 3, 4);
     EXPECT_EQ(Write(0, NavTemplate), 2);
-    auto cell = [](int n) { return "    <td><img src=\"t" + std::to_string(n) + ".jpg\" alt=\"pic\"  border=\"0\"></td>"; };
+    auto cell = [](int n) {
+        return "    <td><img src=\"t" + std::to_string(n) + ".jpg\" alt=\"pic\"  border=\"0\"></td>";
+    };
     const std::string filler = "    <td>&nbsp;</td>";
     const std::string table = "<table border=\"0\" cellpadding=\"0\" cellspacing=\"0\" >";
     EXPECT_EQ(TableLines(Page("index1.html")),
@@ -449,7 +487,8 @@ TEST_F(Pages, FourThumbnailsPerPageInThreeColumns) {
                                         cell(5), cell(6), "  </tr>", "</table>"}));
 }
 
-TEST_F(Pages, TableTagBorderSizeAndColours) {
+TEST_F(Pages, TableTagBorderSizeAndColours)
+{
     AddItems(1);
     form->SpinEdit3->SetValue(1);
     form->SpinEdit4->SetValue(1);
@@ -481,10 +520,12 @@ TEST_F(Pages, TableTagBorderSizeAndColours) {
     SetTableField(10, "");
     SetTableField(12, "0");
     Write(0, NavTemplate);
-    EXPECT_EQ(TableLines(Page("index1.html"))[0], "<table border=\"0\" width=\"80\" height=\"50\" background=\"tile.gif\" >");
+    EXPECT_EQ(TableLines(Page("index1.html"))[0],
+              "<table border=\"0\" width=\"80\" height=\"50\" background=\"tile.gif\" >");
 }
 
-TEST_F(Pages, CellAttributesAndBorderColours) {
+TEST_F(Pages, CellAttributesAndBorderColours)
+{
     AddItems(1);
     for (int n = 24; n <= 28; n += 2) SetTableField(n, "1");
     SetTableField(25, "255");
@@ -505,7 +546,8 @@ TEST_F(Pages, CellAttributesAndBorderColours) {
               "border=\"0\"></th>");
 }
 
-TEST_F(Pages, AlignedTableLinksAndPlainIntegerSizes) {
+TEST_F(Pages, AlignedTableLinksAndPlainIntegerSizes)
+{
     AddItems(2);
     Layout(0, 2, 1);
     form->ComboBox2->SetItemIndex(3);  // Center
@@ -517,8 +559,9 @@ TEST_F(Pages, AlignedTableLinksAndPlainIntegerSizes) {
     const auto table = TableLines(Page("index1.html"));
     ASSERT_EQ(table.size(), 6u);
     EXPECT_EQ(LineWith(Page("index1.html"), "<div"), "<div align=\"Center\"><center>");
-    EXPECT_EQ(table[3], "      <td><a href=\"image02.htm\" target=\"image\"><img src=\"t2.jpg\" alt=\"pic\"  border=\"0\" "
-                        "width=\"1200\" height=\"75\" ></a></td>");
+    EXPECT_EQ(table[3],
+              "      <td><a href=\"image02.htm\" target=\"image\"><img src=\"t2.jpg\" alt=\"pic\"  border=\"0\" "
+              "width=\"1200\" height=\"75\" ></a></td>");
     EXPECT_EQ(LineWith(Page("index1.html"), "</div>"), "</center></div>");
 }
 
@@ -527,7 +570,8 @@ TEST_F(Pages, AlignedTableLinksAndPlainIntegerSizes) {
 
 namespace {
 
-int RunTidy(const std::string& file, std::string& output) {
+int RunTidy(const std::string& file, std::string& output)
+{
     const std::string command = "tidy -q -e '" + file + "' 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return -1;
@@ -539,15 +583,16 @@ int RunTidy(const std::string& file, std::string& output) {
 
 }  // namespace
 
-TEST_F(Pages, ShippedTemplatesGiveValidPagesWithDefaultSettings) {
+TEST_F(Pages, ShippedTemplatesGiveValidPagesWithDefaultSettings)
+{
     ASSERT_EQ(std::system("tidy -v >/dev/null 2>&1"), 0) << "tidy is not installed";
     // The settings of a first start.
     form = std::make_unique<TForm1>();
     form->Edit1->SetText(destination);
     AddItems(30);
-    const char* variables[] = {"%title", "%currpageno", "%totpageno", "%currentdatetime", "%firstpage", "%prevpage",
-                               "%nextpage", "%lastpage", "%indexpage", "%pageno", "%banner", "%thumb_location",
-                               "%img_location"};
+    const char* variables[] = {"%title",    "%currpageno",     "%totpageno",   "%currentdatetime", "%firstpage",
+                               "%prevpage", "%nextpage",       "%lastpage",    "%indexpage",       "%pageno",
+                               "%banner",   "%thumb_location", "%img_location"};
     std::set<std::string> used;
     for (const char* style : {"classic.htm", "dark.htm"}) {
         SCOPED_TRACE(style);
@@ -578,7 +623,8 @@ TEST_F(Pages, ShippedTemplatesGiveValidPagesWithDefaultSettings) {
     EXPECT_NE(Page("image01.htm").find("src=\"i1.jpg\""), std::string::npos);
 }
 
-TEST_F(Pages, EveryCaptionPositionAndPageOptionKeepsTheShippedPagesValid) {
+TEST_F(Pages, EveryCaptionPositionAndPageOptionKeepsTheShippedPagesValid)
+{
     form = std::make_unique<TForm1>();
     form->Edit1->SetText(destination);
     AddItems(3);
@@ -602,7 +648,8 @@ TEST_F(Pages, EveryCaptionPositionAndPageOptionKeepsTheShippedPagesValid) {
     EXPECT_NE(Page("index1.html").find("<a href=\"i1.jpg\" target=\"image\">"), std::string::npos);
 }
 
-TEST_F(Pages, FrameTemplateIsValidOnceFilled) {
+TEST_F(Pages, FrameTemplateIsValidOnceFilled)
+{
     const std::string text = ReadFile(folder.File("framepg/left.htm"));
     std::string page = ReplaceText(text, "%frameindex", "index1.html", true, true);
     page = ReplaceText(page, "%frameimage", "image01.htm", true, true);
@@ -616,7 +663,8 @@ TEST_F(Pages, FrameTemplateIsValidOnceFilled) {
     EXPECT_TRUE(rc == 0 || rc == 1) << output;
 }
 
-TEST_F(Pages, ACutOrNonNumericRecordRaisesTheConversionErrorAndWritesNoPage) {
+TEST_F(Pages, ACutOrNonNumericRecordRaisesTheConversionErrorAndWritesNoPage)
+{
     AddItems(2);
     form->SetPropertyRecord(prMoreTable, "0|100|");
     EXPECT_THROW(Write(0, NavTemplate), EConvertError);
@@ -626,7 +674,8 @@ TEST_F(Pages, ACutOrNonNumericRecordRaisesTheConversionErrorAndWritesNoPage) {
     EXPECT_FALSE(fs::exists(destination + "index1.html"));
 }
 
-TEST_F(Pages, MissingTemplateWritesNothing) {
+TEST_F(Pages, MissingTemplateWritesNothing)
+{
     AddItems(2);
     form->WritePages(0, 1, folder.File("indexpg/none.htm"));
     form->WritePages(1, 2, folder.File("imagepg/none.htm"));

@@ -62,7 +62,9 @@ time_t modificationTime(const std::string& path)
 
 void setModificationTime(const std::string& path, time_t when)
 {
-    struct utimbuf times {when, when};
+    struct utimbuf times {
+        when, when
+    };
     ::utime(path.c_str(), &times);
 }
 
@@ -110,10 +112,11 @@ TEST_F(Pictures, GreyJpegBecomesTwentyFourBits)
 
 TEST_F(Pictures, BmpAtEveryDepthBecomesTwentyFourBits)
 {
-    const std::pair<std::string, std::string> kinds[] = {
-        {"-monochrome -type bilevel", "bmp3"}, {"-colors 16 -type palette", "bmp3"},
-        {"-colors 200 -type palette", "bmp3"}, {"-type truecolor", "bmp3"},
-        {"-type truecoloralpha -alpha set", "bmp"}};
+    const std::pair<std::string, std::string> kinds[] = {{"-monochrome -type bilevel", "bmp3"},
+                                                         {"-colors 16 -type palette", "bmp3"},
+                                                         {"-colors 200 -type palette", "bmp3"},
+                                                         {"-type truecolor", "bmp3"},
+                                                         {"-type truecoloralpha -alpha set", "bmp"}};
     int n = 0;
     for (const auto& [option, format] : kinds) {
         SCOPED_TRACE(option);
@@ -127,9 +130,12 @@ TEST_F(Pictures, RegistryFormatsBecomeTwentyFourBits)
 {
     // GIF and PCX are palette pictures; PNG keeps every colour, also at 16
     // bits per sample and with a palette.
-    const std::pair<std::string, std::string> made[] = {
-        {"photo.gif", ""}, {"photo.png", ""}, {"photo16.png", "-depth 16"},
-        {"photo8.png", "-colors 50 -type palette"}, {"photo.pcx", ""}, {"photo.GIF", "-colors 7"}};
+    const std::pair<std::string, std::string> made[] = {{"photo.gif", ""},
+                                                        {"photo.png", ""},
+                                                        {"photo16.png", "-depth 16"},
+                                                        {"photo8.png", "-colors 50 -type palette"},
+                                                        {"photo.pcx", ""},
+                                                        {"photo.GIF", "-colors 7"}};
     for (const auto& [name, option] : made) {
         SCOPED_TRACE(name);
         const std::string file = dir / name;
@@ -186,8 +192,7 @@ TEST_F(Pictures, BrokenFilesAreNotLoaded)
 {
     ASSERT_TRUE(RunQuiet("cjpeg " + (dir / "src.ppm") + " > " + (dir / "cut.jpg")));
     const std::string others[] = {"cut.bmp", "cut.gif", "cut.png", "cut.pcx"};
-    for (const std::string& name : others)
-        ASSERT_TRUE(RunQuiet("convert " + (dir / "src.ppm") + " " + (dir / name)));
+    for (const std::string& name : others) ASSERT_TRUE(RunQuiet("convert " + (dir / "src.ppm") + " " + (dir / name)));
     std::vector<std::string> broken = {"cut.jpg", "cut.bmp", "cut.gif", "cut.png", "cut.pcx"};
     if (HaveTool("ppmtotga")) {
         ASSERT_TRUE(RunQuiet("ppmtotga -rgb " + (dir / "src.ppm") + " > " + (dir / "cut.tga")));
@@ -208,8 +213,8 @@ TEST_F(Pictures, BrokenFilesAreNotLoaded)
     for (const std::string colours : {"200", "12"}) {
         SCOPED_TRACE("RLE " + colours);
         const std::string rle = dir / ("rle" + colours + ".bmp");
-        ASSERT_TRUE(RunQuiet("convert " + (dir / "src.ppm") + " -colors " + colours + " -type palette -compress rle bmp3:" +
-                      rle));
+        ASSERT_TRUE(RunQuiet("convert " + (dir / "src.ppm") + " -colors " + colours +
+                             " -type palette -compress rle bmp3:" + rle));
         TRasterDIB whole;
         LoadImageFile(whole, rle);
         ASSERT_EQ(whole.Width(), 53);
@@ -250,8 +255,7 @@ TEST_F(Pictures, HostileHeadersAreNotLoaded)
         b.push_back(1), b.push_back(0), b.push_back(std::uint8_t(bits)), b.push_back(0);
         le32(b, compression);
         for (int i = 0; i < 5; ++i) le32(b, 0);
-        if (bits <= 8)
-            b.resize(b.size() + (4u << bits), 0x40);
+        if (bits <= 8) b.resize(b.size() + (4u << bits), 0x40);
         b.insert(b.end(), data.begin(), data.end());
         return b;
     };
@@ -262,10 +266,10 @@ TEST_F(Pictures, HostileHeadersAreNotLoaded)
         {"noend.bmp", bmp(4, 4, 8, 1, {4, 1, 4, 2, 0, 0, 4, 3})},
         {"runaway.bmp", bmp(4, 4, 8, 1, {0, 200, 1, 2})},
         {"table.gif", {'G', 'I', 'F', '8', '9', 'a', 4, 0, 4, 0, 0xF7, 0, 0, 1, 2, 3}},
-        {"blocks.gif", {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0, 0, 0, 0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0,
-                        2, 200, 1, 2}},
-        {"huge.gif", {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0x2C, 0, 0, 0, 0, 0xFF, 0xFF,
-                      0xFF, 0xFF, 0, 8, 2, 0, 1, 0, 0x3B}},
+        {"blocks.gif",
+         {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0, 0, 0, 0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0, 2, 200, 1, 2}},
+        {"huge.gif", {'G', 'I', 'F', '8',  '9',  'a',  0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0x2C, 0,
+                      0,   0,   0,   0xFF, 0xFF, 0xFF, 0xFF, 0,    8,    2,    0, 1, 0, 0x3B}},
     };
     for (const auto& [name, bytes] : cases) {
         SCOPED_TRACE(name);
@@ -288,7 +292,8 @@ TEST_F(Pictures, HostileHeadersAreNotLoaded)
 TEST_F(Pictures, DamagedFilesNeverBreakTheLoad)
 {
     ASSERT_TRUE(RunQuiet("convert " + (dir / "src.ppm") + " bmp3:" + (dir / "plain.bmp")));
-    ASSERT_TRUE(RunQuiet("convert " + (dir / "src.ppm") + " -colors 30 -type palette -compress rle bmp3:" + (dir / "rle.bmp")));
+    ASSERT_TRUE(
+        RunQuiet("convert " + (dir / "src.ppm") + " -colors 30 -type palette -compress rle bmp3:" + (dir / "rle.bmp")));
     ASSERT_TRUE(RunQuiet("convert " + (dir / "src.ppm") + " " + (dir / "whole.gif")));
     std::uint32_t seed = 12345;
     auto random = [&seed]() {
@@ -318,7 +323,8 @@ TEST_F(Pictures, DamagedFilesNeverBreakTheLoad)
         }
         for (int round = 0; round < 150; ++round) {
             std::vector<std::uint8_t> bytes = original;
-            for (int k = 0; k < 4; ++k) bytes[random() % std::min<std::size_t>(bytes.size(), 1200)] = std::uint8_t(random());
+            for (int k = 0; k < 4; ++k)
+                bytes[random() % std::min<std::size_t>(bytes.size(), 1200)] = std::uint8_t(random());
             check(bytes);
         }
     }

@@ -11,12 +11,39 @@ namespace fs = std::filesystem;
 
 TEST(PropertyRecords, KeysInIndexOrder)
 {
-    const std::vector<std::string> keys = {
-        "SourceImage", "PagePropertiesIndex", "PagePropertiesImage", "AddText", "AddLogo", "Nothing1", "Nothing2",
-        "MoreTable", "CaptionFontT", "CaptionFontI", "Edit1", "Edit2", "Edit3", "FrameTFolder", "FrameIFolder",
-        "LogoIFolder", "ManualPaste", "Upload", "CurrentPage1", "CurrentPage2", "DropTargetXY", "TextHeader1",
-        "TextFooter1", "TextHeader2", "TextFooter2", "AddFrameImage", "AddMaskImage", "AddButtonImage",
-        "AddFrameThumb", "AddMaskThumb", "AddButtonThumb", "AddOutlineI", "AddOutlineT"};
+    const std::vector<std::string> keys = {"SourceImage",
+                                           "PagePropertiesIndex",
+                                           "PagePropertiesImage",
+                                           "AddText",
+                                           "AddLogo",
+                                           "Nothing1",
+                                           "Nothing2",
+                                           "MoreTable",
+                                           "CaptionFontT",
+                                           "CaptionFontI",
+                                           "Edit1",
+                                           "Edit2",
+                                           "Edit3",
+                                           "FrameTFolder",
+                                           "FrameIFolder",
+                                           "LogoIFolder",
+                                           "ManualPaste",
+                                           "Upload",
+                                           "CurrentPage1",
+                                           "CurrentPage2",
+                                           "DropTargetXY",
+                                           "TextHeader1",
+                                           "TextFooter1",
+                                           "TextHeader2",
+                                           "TextFooter2",
+                                           "AddFrameImage",
+                                           "AddMaskImage",
+                                           "AddButtonImage",
+                                           "AddFrameThumb",
+                                           "AddMaskThumb",
+                                           "AddButtonThumb",
+                                           "AddOutlineI",
+                                           "AddOutlineT"};
     ASSERT_EQ(static_cast<int>(keys.size()), PropertyRecordCount);
     for (int i = 0; i < PropertyRecordCount; ++i) {
         EXPECT_EQ(PropertyRecordKey(i), keys[static_cast<std::size_t>(i)]);
@@ -31,8 +58,9 @@ TEST(PropertyRecords, KeysInIndexOrder)
 TEST(PropertyRecords, DefaultsWithoutTheProgramFolder)
 {
     const std::vector<std::pair<int, std::string>> fixed = {
-        {1, "1|8421440|1|16777215|0|16711680|0|8388736|0|255|0|0|wallpaper.jpg|0|0|0|0|_self|page |-|0|0|5|1|0|"
-            "main.htm|left.htm|1|1|0|0"},
+        {1,
+         "1|8421440|1|16777215|0|16711680|0|8388736|0|255|0|0|wallpaper.jpg|0|0|0|0|_self|page |-|0|0|5|1|0|"
+         "main.htm|left.htm|1|1|0|0"},
         {2, "0|16777215|0|0|0|16711680|0|8388736|0|255|0|0|wallpaper.jpg|0|0|0|0|_self|picture |-|0|0|5|1||||1|1|0|0"},
         {4, "|0|0|0|0|0|0|255|0"},
         {5, ""},
@@ -59,17 +87,14 @@ TEST(PropertyRecords, DefaultsWithoutTheProgramFolder)
         {31, "0||0|255|0"},
         {32, "0||0|255|20"},
     };
-    for (const auto& [index, text] : fixed)
-        EXPECT_EQ(PropertyRecordDefault(index), text) << PropertyRecordKey(index);
+    for (const auto& [index, text] : fixed) EXPECT_EQ(PropertyRecordDefault(index), text) << PropertyRecordKey(index);
 
     // Field counts of the records the page writer and table code read.
     int count = 0;
-    for (std::string rest = PropertyRecordDefault(1); !rest.empty(); NextField(rest))
-        ++count;
+    for (std::string rest = PropertyRecordDefault(1); !rest.empty(); NextField(rest)) ++count;
     EXPECT_EQ(count, 31);
     count = 0;
-    for (std::string rest = PropertyRecordDefault(7); !rest.empty(); NextField(rest))
-        ++count;
+    for (std::string rest = PropertyRecordDefault(7); !rest.empty(); NextField(rest)) ++count;
     EXPECT_EQ(count, 32);
 
     const std::string manual = PropertyRecordDefault(prManualPaste);
@@ -94,7 +119,7 @@ TEST(PropertyRecords, DefaultsThatHoldTheProgramFolder)
     EXPECT_EQ(PropertyRecordDefault(prLogoIFolder), "/opt/pictavo/frames");
     const std::string text = PropertyRecordDefault(prAddText);
     EXPECT_EQ(text.rfind("Verdana|b|14|1|0|", 0), 0u);
-    EXPECT_FALSE(GetField(1, text, 6).empty());   // the sample stamp text
+    EXPECT_FALSE(GetField(1, text, 6).empty());  // the sample stamp text
     EXPECT_EQ(GetField(1, text, 7), "1");
     EXPECT_EQ(GetField(1, text, 10), "50");
     EXPECT_EQ(GetField(1, text, 17), "120301");
@@ -140,7 +165,8 @@ TEST(Fields, NextFieldAndGetField)
 TEST(Fields, LoadFirstFieldsOfACaptionList)
 {
     const fs::path file = fs::temp_directory_path() / "pictavo-pvcapt-test.pv";
-    std::ofstream(file, std::ios::binary) << "Below the thumbnail|<br>%caption\r\nNo markup\nRight|<td>%caption</td>|x\n";
+    std::ofstream(file, std::ios::binary)
+        << "Below the thumbnail|<br>%caption\r\nNo markup\nRight|<td>%caption</td>|x\n";
     const TStringList items = LoadFirstFields(file.string());
     EXPECT_EQ(items.Items(), (std::vector<std::string>{"Below the thumbnail", "", "Right"}));
     fs::remove(file);

@@ -30,7 +30,7 @@ std::string readFile(const std::string& path)
     return s.str();
 }
 
-} // namespace
+}  // namespace
 
 TEST(FileNames, RenumberFileName)
 {
@@ -40,9 +40,9 @@ TEST(FileNames, RenumberFileName)
     EXPECT_EQ(RenumberFileName("photo.jpg", 3), "photo3.jpg");
     EXPECT_EQ(RenumberFileName("song.mp3", 3), "song.mp3");
     EXPECT_EQ(RenumberFileName("SONG.MP3", 3), "SONG.MP3");
-    EXPECT_EQ(RenumberFileName("my.photo01.jpg", 1), "my1.jpg");   // cut at the first dot
+    EXPECT_EQ(RenumberFileName("my.photo01.jpg", 1), "my1.jpg");  // cut at the first dot
     EXPECT_EQ(RenumberFileName("a1b2.htm", 9), "a2b1.htm");       // the digits read as one number 12
-    EXPECT_EQ(RenumberFileName("x99y.gif", 1), "x100y.gif");       // extra digits follow the last digit
+    EXPECT_EQ(RenumberFileName("x99y.gif", 1), "x100y.gif");      // extra digits follow the last digit
     EXPECT_EQ(RenumberFileName("a9b9.gif", 1), "a1b00.gif");
     EXPECT_EQ(RenumberFileName("image01", 0), "image01");
     // A folder in the name pattern keeps its dots and digits.
@@ -66,7 +66,7 @@ TEST(FileNames, ExtensionsAndFolders)
     EXPECT_EQ(AddDefaultExt(0, "folder/"), "folder/");
     EXPECT_EQ(AddDefaultExt(0, "my.dir/name"), "my.dir/name.jpg");
     EXPECT_EQ(ExtractFileNameNoExt("c:\\pics\\holiday.jpg"), "holiday");
-    EXPECT_EQ(ExtractFileNameNoExt("/pics/a.jpg.jpg"), "a.jpg");   // the extension's own dot
+    EXPECT_EQ(ExtractFileNameNoExt("/pics/a.jpg.jpg"), "a.jpg");  // the extension's own dot
     EXPECT_EQ(ExtractFileNameNoExt("noext"), "noext");
     EXPECT_EQ(NormalizeFolderPath("c:/web"), "c:/web/");
     EXPECT_EQ(NormalizeFolderPath("web\\sub"), "web/sub/");
@@ -92,7 +92,7 @@ TEST(FileFacts, OpenSizeAndMissingFiles)
     FileSizeText(0, f, out);
     EXPECT_EQ(out, "1536");
     FileSizeText(1, f, out);
-    EXPECT_EQ(out, "2");   // 1.5 KB rounds up
+    EXPECT_EQ(out, "2");  // 1.5 KB rounds up
     FileSizeText(2, f, out);
     EXPECT_EQ(out, "0");
     out = "same";
@@ -112,7 +112,7 @@ TEST(FileFacts, DatesOfReadOnlyFilesAndSettingThem)
     EXPECT_EQ(out, "05/04/2019 06:07:08");
     const std::int32_t packed = DateTimeToFileDate(EncodeDateTime(TDateParts{2001, 2, 3, 4, 5, 6, 0}));
     ASSERT_TRUE(FileDateSet(f, "", packed));
-    ::chmod(f.c_str(), 0444);   // read-only: the date is still read
+    ::chmod(f.c_str(), 0444);  // read-only: the date is still read
     FileDateText(2, f, "", out);
     EXPECT_EQ(out, std::to_string(packed));
     FileDateText(1, f, "mm/dd/yyyy hh:nn:ss am/pm", out);
@@ -135,7 +135,7 @@ TEST(FileFacts, AttributeCodes)
     EXPECT_EQ(FileGetAttr(f) & faReadOnly, faReadOnly);
     EXPECT_TRUE(SetFileAttrText("r-h-a-s-", f));
     EXPECT_EQ(FileGetAttr(f) & faReadOnly, 0);
-    EXPECT_TRUE(SetFileAttrText("r+r-", f));   // "r-" wins
+    EXPECT_TRUE(SetFileAttrText("r+r-", f));  // "r-" wins
     EXPECT_EQ(FileGetAttr(f) & faReadOnly, 0);
     EXPECT_FALSE(SetFileAttrText("r+", t / "missing.txt"));
 }
@@ -191,7 +191,7 @@ TEST(ListFiles, ReadListLineCyclesAndSurvivesEmptyFiles)
 
     const std::string html = t.file("t.htm", "<HTML>\n<Body>%THUMB_LOCATION here</Body>\n");
     EXPECT_TRUE(FileContainsText(html, "%thumb_location"));
-    EXPECT_FALSE(FileContainsText(html, "%THUMB_LOCATION"));   // only the file's lines are lower-cased
+    EXPECT_FALSE(FileContainsText(html, "%THUMB_LOCATION"));  // only the file's lines are lower-cased
     EXPECT_FALSE(FileContainsText(html, ""));
     EXPECT_FALSE(FileContainsText(t / "missing.htm", "a"));
 }
@@ -220,7 +220,7 @@ TEST(Descriptions, QuotedNamesRoundTrip)
     EXPECT_EQ(text, "");
     index = 7;
     ReadDescription(index, t / "missing.ion", "a.jpg", text);
-    EXPECT_EQ(index, 7);   // no file: the index is left alone
+    EXPECT_EQ(index, 7);  // no file: the index is left alone
 
     // Replace, delete, and a stale index that appends instead of overwriting.
     EXPECT_TRUE(WriteDescription(0, d, "short.jpg", std::vector<std::string>{"New"}));
@@ -268,8 +268,7 @@ TEST(DialogHooks, MessagesAndPropertiesGoThroughTheGuiHooks)
     SetShellOpener(opener);
     const std::string page = t.file("index.htm", "<html>");
     ShellOpen(page);
-    for (int i = 0; i < 500 && !fs::exists(out); ++i)
-        ::usleep(10000);
+    for (int i = 0; i < 500 && !fs::exists(out); ++i) ::usleep(10000);
     ::usleep(20000);
     EXPECT_EQ(readFile(out), page);
     SetShellOpener("no-such-opener");
@@ -280,7 +279,7 @@ TEST(DialogHooks, MessagesAndPropertiesGoThroughTheGuiHooks)
     SetMessageDlgHook(nullptr);
 
     std::string shown;
-    ShowFileProperties("/a.jpg");   // no hook: nothing happens
+    ShowFileProperties("/a.jpg");  // no hook: nothing happens
     SetFilePropertiesHook([&](const std::string& name) { shown = name; });
     ShowFileProperties("/pics/a.jpg");
     EXPECT_EQ(shown, "/pics/a.jpg");

@@ -23,8 +23,12 @@ TEST(ConvertCase, OnlyAsciiLettersChange)
     // Bytes of UTF-8 names pass through, and are no letters for the rules.
     EXPECT_EQ(ConvertCase(2, "caf\xc3\xa9.jpg"), "CAF\xc3\xa9.JPG");
     EXPECT_EQ(ConvertCase(3, "\xc3\xa9t\xc3\xa9.jpg"), "\xc3\xa9T\xc3\xa9.jpg");
-    EXPECT_EQ(ConvertCase(5, "\xc3\x89""a"), "\xc3\x89""A");
-    EXPECT_EQ(UpCaseAscii('1'), '1');   // clearing bit 0x20 would give a control character
+    EXPECT_EQ(ConvertCase(5,
+                          "\xc3\x89"
+                          "a"),
+              "\xc3\x89"
+              "A");
+    EXPECT_EQ(UpCaseAscii('1'), '1');  // clearing bit 0x20 would give a control character
     EXPECT_EQ(UpCaseAscii('\xe9'), '\xe9');
     EXPECT_EQ(UpCaseAscii('q'), 'Q');
     EXPECT_EQ(LoCaseAscii('Q'), 'q');
@@ -37,11 +41,11 @@ TEST(ConvertCase, TitleAndSentenceDetails)
     EXPECT_EQ(TitleCaseName("o'neil's BEST.tar.GZ"), "O'neil's Best.Tar.gz");
     EXPECT_EQ(TitleCaseName("1st_place"), "1St_Place");
     EXPECT_EQ(TitleCaseName(""), "");
-    EXPECT_EQ(ConvertCase(4, "a"), "a");   // one character stays lower case
+    EXPECT_EQ(ConvertCase(4, "a"), "a");  // one character stays lower case
     EXPECT_EQ(ConvertCase(4, "HELLO world_x.JPG"), "Hello world_X.Jpg");
     EXPECT_EQ(ConvertCase(4, "the cat and the dog.jpg", true, false, "THE and"), "THE cat and THE dog.Jpg");
     EXPECT_EQ(ApplyExceptionWords("a b a.txt", "A"), "A b A.txt");
-    EXPECT_EQ(ApplyExceptionWords("mid word.htm", "id"), "mid word.htm");   // whole words only
+    EXPECT_EQ(ApplyExceptionWords("mid word.htm", "id"), "mid word.htm");  // whole words only
 }
 
 TEST(ReplaceText, NeverRescansWhatItInserted)
@@ -82,7 +86,7 @@ TEST(WildcardMatch, PatternsOfTheFolderScan)
     EXPECT_FALSE(WildcardMatch("a", ""));
     EXPECT_TRUE(WildcardMatch("img01.jpg", "img??.jpg"));
     EXPECT_FALSE(WildcardMatch("img1.jpg", "img??.jpg"));
-    EXPECT_FALSE(WildcardMatch("A.JPG", "*.jpg"));   // case-sensitive; callers lower-case
+    EXPECT_FALSE(WildcardMatch("A.JPG", "*.jpg"));  // case-sensitive; callers lower-case
     EXPECT_TRUE(WildcardMatch("a.b.c.jpg", "*.*.jpg"));
     EXPECT_TRUE(WildcardMatch("abcabcabd", "*abd"));
     EXPECT_FALSE(WildcardMatch("x.jpeg", "*.jpg"));
@@ -105,7 +109,7 @@ TEST(Numbers, RoundHalfToEvenAndCounts)
     FormatCount(0, "Total Pages: %s", 5, out);
     EXPECT_EQ(out, "keep");
     FormatCount(1, "Total Items: %s ", 1234567, out);
-    EXPECT_EQ(out, "Total Items: 1234567 ");   // the tests run in the C locale: no separator
+    EXPECT_EQ(out, "Total Items: 1234567 ");  // the tests run in the C locale: no separator
     FormatCount(1, "100%% of %s", 3, out);
     EXPECT_EQ(out, "100% of 3");
     if (std::setlocale(LC_NUMERIC, "en_US.UTF-8")) {

@@ -47,7 +47,7 @@ protected:
     TempFolder dir;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(Variables, FileNameAndSizeInKilobytes)
 {
@@ -73,8 +73,7 @@ TEST_F(Variables, DateWithItsFormatAndFolder)
 {
     const std::string path = dir.file("d.jpg", 10);
     ASSERT_TRUE(FileSetDate(path, DateTimeToFileDate(EncodeDate(2024, 3, 5) + EncodeTime(10, 20, 30, 0))) == 0);
-    EXPECT_EQ(expand("Taken %filedatetime[dd.mm.yyyy] at %folder", "d.jpg"),
-              "Taken 05.03.2024 at " + dir.folder());
+    EXPECT_EQ(expand("Taken %filedatetime[dd.mm.yyyy] at %folder", "d.jpg"), "Taken 05.03.2024 at " + dir.folder());
     // Every "%filedatetime" takes the one format; the bracket belongs to the
     // variable, not to an earlier "[...]" of the user's text.
     EXPECT_EQ(expand("[Holiday] %FILEDATETIME[yyyy] (%filedatetime)", "d.jpg"), "[Holiday] 2024 (2024)");
@@ -178,8 +177,7 @@ TEST_F(Variables, ThousandsOnlyInShownText)
     }
     std::setlocale(LC_NUMERIC, "C");
     ::unsetenv("LOCPATH");
-    if (!grouped)
-        GTEST_SKIP() << "en_US.UTF-8 could not be selected";
+    if (!grouped) GTEST_SKIP() << "en_US.UTF-8 could not be selected";
 }
 
 TEST_F(Variables, CaptionAddsResultLineFields)

@@ -13,7 +13,8 @@
 
 namespace pixeltest {
 
-inline std::unique_ptr<TRasterDIB> makeDib(int width, int height, int bitCount) {
+inline std::unique_ptr<TRasterDIB> makeDib(int width, int height, int bitCount)
+{
     auto dib = std::make_unique<TRasterDIB>();
     dib->UseGDI = false;
     dib->SetSize(width, height, bitCount);
@@ -21,7 +22,8 @@ inline std::unique_ptr<TRasterDIB> makeDib(int width, int height, int bitCount) 
 }
 
 // 16-bit buffer with explicit channel widths (bit fields).
-inline std::unique_ptr<TRasterDIB> makeDib16(int width, int height, int red, int green, int blue) {
+inline std::unique_ptr<TRasterDIB> makeDib16(int width, int height, int red, int green, int blue)
+{
     auto dib = std::make_unique<TRasterDIB>();
     dib->UseGDI = false;
     dib->SetSizeEx(width, height, 16, red, green, blue);
@@ -30,13 +32,15 @@ inline std::unique_ptr<TRasterDIB> makeDib16(int width, int height, int red, int
 
 using Bgr = std::array<int, 3>;  // blue, green, red
 
-inline Bgr get24(const TRasterDIB& dib, int row, int x) {
+inline Bgr get24(const TRasterDIB& dib, int row, int x)
+{
     const int bytes = dib.BitCount() / 8;
     const std::uint8_t* p = dib.Rows[row] + x * bytes;
     return {p[0], p[1], p[2]};
 }
 
-inline void set24(TRasterDIB& dib, int row, int x, Bgr c) {
+inline void set24(TRasterDIB& dib, int row, int x, Bgr c)
+{
     const int bytes = dib.BitCount() / 8;
     std::uint8_t* p = dib.Rows[row] + x * bytes;
     p[0] = std::uint8_t(c[0]);
@@ -44,36 +48,40 @@ inline void set24(TRasterDIB& dib, int row, int x, Bgr c) {
     p[2] = std::uint8_t(c[2]);
 }
 
-inline std::uint16_t get16(const TRasterDIB& dib, int row, int x) {
+inline std::uint16_t get16(const TRasterDIB& dib, int row, int x)
+{
     const std::uint8_t* p = dib.Rows[row] + 2 * x;
     return std::uint16_t(p[0] | (p[1] << 8));
 }
 
-inline void set16(TRasterDIB& dib, int row, int x, std::uint16_t v) {
+inline void set16(TRasterDIB& dib, int row, int x, std::uint16_t v)
+{
     std::uint8_t* p = dib.Rows[row] + 2 * x;
     p[0] = std::uint8_t(v);
     p[1] = std::uint8_t(v >> 8);
 }
 
-inline void fillGrey(TRasterDIB& dib, int value) {
+inline void fillGrey(TRasterDIB& dib, int value)
+{
     for (int y = 0; y < dib.AbsHeight; ++y)
         for (int x = 0; x < dib.Width(); ++x) set24(dib, y, x, {value, value, value});
 }
 
 // A grey ramp palette 0..255.
-inline void greyPalette(TRasterDIB& dib) {
+inline void greyPalette(TRasterDIB& dib)
+{
     for (int i = 0; i < 256; ++i) dib.Colors[i] = RGBQUAD{std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0};
 }
 
 // Every pixel byte of two buffers of the same geometry (padding excluded).
-inline void expectSamePixels(const TRasterDIB& a, const TRasterDIB& b) {
+inline void expectSamePixels(const TRasterDIB& a, const TRasterDIB& b)
+{
     ASSERT_EQ(a.Width(), b.Width());
     ASSERT_EQ(a.AbsHeight, b.AbsHeight);
     ASSERT_EQ(a.BitCount(), b.BitCount());
     const int bytes = a.Stride - a.RowGap;
     for (int y = 0; y < a.AbsHeight; ++y)
-        for (int i = 0; i < bytes; ++i)
-            ASSERT_EQ(a.Rows[y][i], b.Rows[y][i]) << "row " << y << " byte " << i;
+        for (int i = 0; i < bytes; ++i) ASSERT_EQ(a.Rows[y][i], b.Rows[y][i]) << "row " << y << " byte " << i;
 }
 
 }  // namespace pixeltest

@@ -12,17 +12,19 @@ using namespace pixeltest;
 
 namespace {
 
-constexpr std::uint32_t kSilver = 12632256;  // 0xC0C0C0
-constexpr std::uint32_t kNoKey = 0xFF000000; // a key no pixel colour can equal
+constexpr std::uint32_t kSilver = 12632256;   // 0xC0C0C0
+constexpr std::uint32_t kNoKey = 0xFF000000;  // a key no pixel colour can equal
 
-std::unique_ptr<TRasterDIB> oneRow(const std::vector<Bgr>& pixels, int bitCount = 24) {
+std::unique_ptr<TRasterDIB> oneRow(const std::vector<Bgr>& pixels, int bitCount = 24)
+{
     auto dib = makeDib(int(pixels.size()), 1, bitCount);
     for (std::size_t x = 0; x < pixels.size(); ++x) set24(*dib, 0, int(x), pixels[x]);
     return dib;
 }
 
 // Distinct bytes per pixel so any misplaced pixel shows.
-std::unique_ptr<TRasterDIB> numbered(int width, int height, int bitCount) {
+std::unique_ptr<TRasterDIB> numbered(int width, int height, int bitCount)
+{
     auto dib = makeDib(width, height, bitCount);
     const int bytes = bitCount / 8;
     for (int y = 0; y < height; ++y)
@@ -31,13 +33,12 @@ std::unique_ptr<TRasterDIB> numbered(int width, int height, int bitCount) {
     return dib;
 }
 
-const std::uint8_t* pixelAt(const TRasterDIB& dib, int row, int x) {
-    return dib.Rows[row] + x * (dib.BitCount() / 8);
-}
+const std::uint8_t* pixelAt(const TRasterDIB& dib, int row, int x) { return dib.Rows[row] + x * (dib.BitCount() / 8); }
 
 }  // namespace
 
-TEST(BlendDIBs, WeightsAtTwentyFourBits) {
+TEST(BlendDIBs, WeightsAtTwentyFourBits)
+{
     auto s1 = oneRow({{100, 51, 0}, {255, 0, 10}});
     auto s2 = oneRow({{51, 100, 255}, {0, 255, 10}});
     auto dst = makeDib(2, 1, 24);
@@ -53,7 +54,8 @@ TEST(BlendDIBs, WeightsAtTwentyFourBits) {
     EXPECT_EQ(get24(*dst, 0, 1), (Bgr{63, 191, 10}));
 }
 
-TEST(BlendDIBs, KeysChooseASource) {
+TEST(BlendDIBs, KeysChooseASource)
+{
     // src2 pixels: silver, the second keep key, the show key, a colour that is
     // both keep key and show key, and an unkeyed one.
     const Bgr silver{192, 192, 192};
@@ -73,7 +75,8 @@ TEST(BlendDIBs, KeysChooseASource) {
     EXPECT_EQ(get24(*dst, 0, 3), silver);
 }
 
-TEST(BlendDIBs, DestinationMayBeASource) {
+TEST(BlendDIBs, DestinationMayBeASource)
+{
     auto base = oneRow({{100, 100, 100}, {20, 20, 20}});
     auto overlay = oneRow({{192, 192, 192}, {60, 60, 60}});
     BlendDIBs(*base, *base, *overlay, 64, kSilver, kNoKey, kNoKey);
@@ -81,7 +84,8 @@ TEST(BlendDIBs, DestinationMayBeASource) {
     EXPECT_EQ(get24(*base, 0, 1), (Bgr{40, 40, 40}));
 }
 
-TEST(BlendDIBs, EightAndThirtyTwoBits) {
+TEST(BlendDIBs, EightAndThirtyTwoBits)
+{
     // 8 bpp: keys through src2's palette, the index blended.
     auto s1 = makeDib(3, 1, 8);
     auto s2 = makeDib(3, 1, 8);
@@ -113,7 +117,8 @@ TEST(BlendDIBs, EightAndThirtyTwoBits) {
     EXPECT_EQ(out->Rows[0][3], 0x77);
 }
 
-TEST(BlendDIBs, SixteenBitsIgnoreKeys) {
+TEST(BlendDIBs, SixteenBitsIgnoreKeys)
+{
     auto a = makeDib(3, 1, 16);
     auto b = makeDib(3, 1, 16);
     set16(*a, 0, 0, (20 << 10) | (10 << 5) | 31);
@@ -131,7 +136,8 @@ TEST(BlendDIBs, SixteenBitsIgnoreKeys) {
     EXPECT_EQ(get16(*dst, 0, 1), 0x6318);
 }
 
-TEST(BlendDIBs, MismatchedBuffersBlendOnlyTheShared) {
+TEST(BlendDIBs, MismatchedBuffersBlendOnlyTheShared)
+{
     auto s1 = makeDib(4, 3, 24);
     auto s2 = makeDib(2, 5, 24);
     fillGrey(*s1, 100);
@@ -145,7 +151,8 @@ TEST(BlendDIBs, MismatchedBuffersBlendOnlyTheShared) {
     EXPECT_EQ(get24(*other, 0, 0), (Bgr{0, 0, 0}));
 }
 
-TEST(MirrorHorizontal, EveryDepthAndWidth) {
+TEST(MirrorHorizontal, EveryDepthAndWidth)
+{
     for (const int bitCount : {8, 16, 24, 32}) {
         for (const int width : {1, 4, 5}) {
             auto dib = numbered(width, 2, bitCount);
@@ -161,7 +168,8 @@ TEST(MirrorHorizontal, EveryDepthAndWidth) {
     }
 }
 
-TEST(MirrorHorizontal, OneAndFourBitsMirrorExactlyAtAnyWidth) {
+TEST(MirrorHorizontal, OneAndFourBitsMirrorExactlyAtAnyWidth)
+{
     auto one = makeDib(16, 1, 1);
     one->Rows[0][0] = 0b10000011;
     one->Rows[0][1] = 0b01000000;
@@ -185,7 +193,8 @@ TEST(MirrorHorizontal, OneAndFourBitsMirrorExactlyAtAnyWidth) {
     EXPECT_EQ(single->Rows[0][0], 0xA5);
 }
 
-TEST(FlipVertical, ReversesRowsKeepsPadding) {
+TEST(FlipVertical, ReversesRowsKeepsPadding)
+{
     auto dib = numbered(3, 3, 24);  // stride 12, gap 3
     for (int y = 0; y < 3; ++y) dib->Rows[y][9] = std::uint8_t(0xE0 + y);
     FlipVertical(*dib);
@@ -206,7 +215,8 @@ TEST(FlipVertical, ReversesRowsKeepsPadding) {
     EXPECT_EQ(twoRows->Rows[0][0], 0);
 }
 
-TEST(SizeForRotation, BoundingSizes) {
+TEST(SizeForRotation, BoundingSizes)
+{
     auto src = makeDib(100, 50, 24);
     auto dst = makeDib(1, 1, 24);
     SizeForRotation(*src, *dst, 90);
@@ -231,7 +241,8 @@ TEST(SizeForRotation, BoundingSizes) {
     EXPECT_EQ(dst->Header.Height, 23);  // 17.32 + 5 + 0.4
 }
 
-TEST(RotateDIB, ZeroDegreesCopies) {
+TEST(RotateDIB, ZeroDegreesCopies)
+{
     for (const int bitCount : {8, 16, 24, 32})
         for (const bool smooth : {false, true})
             for (const int height : {4, -4}) {
@@ -253,7 +264,8 @@ TEST(RotateDIB, ZeroDegreesCopies) {
 
 // With odd sides the centres fall on pixels and quarter turns are exact
 // permutations (memory rows: a positive angle turns row 0 towards column 0).
-TEST(RotateDIB, QuarterTurnsExact) {
+TEST(RotateDIB, QuarterTurnsExact)
+{
     for (const bool smooth : {false, true}) {
         auto src = numbered(5, 3, 24);
         auto r90 = makeDib(1, 1, 24);
@@ -284,7 +296,8 @@ TEST(RotateDIB, QuarterTurnsExact) {
 // Quarter turns are exact permutations whatever the parity of the sides:
 // every destination pixel comes from one source pixel, none keeps the fill.
 // Memory rows: a positive angle turns row 0 towards column 0.
-TEST(RotateDIB, QuarterTurnsCoverEveryPixelForEvenAndOddSides) {
+TEST(RotateDIB, QuarterTurnsCoverEveryPixelForEvenAndOddSides)
+{
     const int sizes[][2] = {{4, 4}, {6, 4}, {4, 6}, {5, 3}, {3, 5}, {6, 3}, {1, 4}, {2, 1}, {1, 1}};
     for (const int bitCount : {8, 24, 32})
         for (const bool smooth : {false, true})
@@ -304,20 +317,28 @@ TEST(RotateDIB, QuarterTurnsCoverEveryPixelForEvenAndOddSides) {
                     for (int y = 0; y < dh; ++y)
                         for (int x = 0; x < dw; ++x) {
                             int sy = 0, sx = 0;
-                            if (turn == 90) { sy = x; sx = w - 1 - y; }
-                            else if (turn == 180) { sy = h - 1 - y; sx = w - 1 - x; }
-                            else { sy = h - 1 - x; sx = y; }
+                            if (turn == 90) {
+                                sy = x;
+                                sx = w - 1 - y;
+                            } else if (turn == 180) {
+                                sy = h - 1 - y;
+                                sx = w - 1 - x;
+                            } else {
+                                sy = h - 1 - x;
+                                sx = y;
+                            }
                             // Smooth sampling leaves the fourth byte of a 32-bit pixel.
                             const int compared = (bitCount == 32 && smooth) ? 3 : bytes;
                             ASSERT_EQ(std::memcmp(pixelAt(*dst, y, x), pixelAt(*src, sy, sx), std::size_t(compared)), 0)
-                                << bitCount << " bpp, smooth " << smooth << ", " << w << "x" << h << ", angle "
-                                << angle << ", at " << y << "," << x;
+                                << bitCount << " bpp, smooth " << smooth << ", " << w << "x" << h << ", angle " << angle
+                                << ", at " << y << "," << x;
                         }
                 }
 }
 
 // A full turn and no turn copy the picture, even sides included.
-TEST(RotateDIB, FullTurnsCopyEvenSides) {
+TEST(RotateDIB, FullTurnsCopyEvenSides)
+{
     for (const bool smooth : {false, true})
         for (const int angle : {0, 360, -360}) {
             auto src = numbered(4, 6, 24);
@@ -327,7 +348,8 @@ TEST(RotateDIB, FullTurnsCopyEvenSides) {
         }
 }
 
-TEST(RotateDIB, ArbitraryAngleKeepsUncoveredPixels) {
+TEST(RotateDIB, ArbitraryAngleKeepsUncoveredPixels)
+{
     auto src = makeDib(9, 9, 24);
     fillGrey(*src, 200);
     auto dst = makeDib(1, 1, 24);
@@ -349,7 +371,8 @@ TEST(RotateDIB, ArbitraryAngleKeepsUncoveredPixels) {
     EXPECT_TRUE(blended);
 }
 
-TEST(RotateDIB, SixteenBitsAndEdgeCases) {
+TEST(RotateDIB, SixteenBitsAndEdgeCases)
+{
     auto src = makeDib(3, 3, 16);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 3; ++x) set16(*src, y, x, 0x7FFF);
@@ -378,7 +401,8 @@ TEST(RotateDIB, SixteenBitsAndEdgeCases) {
 
 // Offsets of 32,767 pixels times 65,536 pass 2^31: the source positions are
 // kept in 64 bits.
-TEST(RotateDIB, LongestSideHalfTurn) {
+TEST(RotateDIB, LongestSideHalfTurn)
+{
     const int n = 65535;
     auto src = makeDib(n, 1, 8);
     for (int x = 0; x < n; ++x) src->Rows[0][x] = std::uint8_t(x * 7);
@@ -391,7 +415,8 @@ TEST(RotateDIB, LongestSideHalfTurn) {
     EXPECT_EQ(smooth->Rows[0][n - 1], src->Rows[0][0]);
 }
 
-TEST(RotateDIB, NonFiniteAnglesDoNothing) {
+TEST(RotateDIB, NonFiniteAnglesDoNothing)
+{
     auto src = numbered(3, 3, 24);
     auto dst = makeDib(3, 3, 24);
     RotateDIB(*src, *dst, true, std::nan(""));

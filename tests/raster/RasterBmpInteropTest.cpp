@@ -14,20 +14,24 @@ using namespace filetest;
 
 namespace {
 
-void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
+{
     for (int i = 0; i < 4; ++i) b[at + i] = std::uint8_t(v >> (8 * i));
 }
-std::uint32_t get32(const std::vector<std::uint8_t>& b, std::size_t at) {
+std::uint32_t get32(const std::vector<std::uint8_t>& b, std::size_t at)
+{
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
 }
 
-std::vector<std::uint8_t> bmpBytes(const TRasterDIB& dib) {
+std::vector<std::uint8_t> bmpBytes(const TRasterDIB& dib)
+{
     TMemoryStream stream;
     WriteBmpStream(dib, stream);
     return stream.Bytes();
 }
 
-std::unique_ptr<TRasterDIB> readBmpBytes(const std::vector<std::uint8_t>& bytes) {
+std::unique_ptr<TRasterDIB> readBmpBytes(const std::vector<std::uint8_t>& bytes)
+{
     auto dib = std::make_unique<TRasterDIB>();
     dib->UseGDI = false;
     TByteViewStream stream(bytes.data(), bytes.size());
@@ -36,7 +40,8 @@ std::unique_ptr<TRasterDIB> readBmpBytes(const std::vector<std::uint8_t>& bytes)
 }
 
 // Same size and the same colour at every pixel.
-int countPixelDifferences(const TRasterDIB& a, const TRasterDIB& b) {
+int countPixelDifferences(const TRasterDIB& a, const TRasterDIB& b)
+{
     if (a.Header.Width != b.Header.Width || a.AbsHeight != b.AbsHeight) return -1;
     int differences = 0;
     for (int y = 0; y < a.AbsHeight; ++y)
@@ -52,9 +57,13 @@ int countPixelDifferences(const TRasterDIB& a, const TRasterDIB& b) {
 // Every depth and compression the writer makes (palette 1/4/8, 16 bits as
 // 5-5-5 and as 5-6-5 bit fields, 24, 32 plain and as bit fields), both row
 // orders, odd widths so every row has padding: write, read, write again.
-TEST(BmpRoundTrip, WriteReadWriteGivesTheSameBytes) {
-    struct Case { int bits, red, green, blue; std::uint32_t compression; };
-    const Case cases[] = {{1, 0, 0, 0, BI_RGB},  {4, 0, 0, 0, BI_RGB},       {8, 0, 0, 0, BI_RGB},
+TEST(BmpRoundTrip, WriteReadWriteGivesTheSameBytes)
+{
+    struct Case {
+        int bits, red, green, blue;
+        std::uint32_t compression;
+    };
+    const Case cases[] = {{1, 0, 0, 0, BI_RGB},  {4, 0, 0, 0, BI_RGB},        {8, 0, 0, 0, BI_RGB},
                           {16, 0, 0, 0, BI_RGB}, {16, 5, 6, 5, BI_BITFIELDS}, {24, 0, 0, 0, BI_RGB},
                           {32, 0, 0, 0, BI_RGB}, {32, 8, 8, 8, BI_BITFIELDS}};
     for (const Case& c : cases)
@@ -71,8 +80,12 @@ TEST(BmpRoundTrip, WriteReadWriteGivesTheSameBytes) {
                         dib.Colors[i] = RGBQUAD{std::uint8_t(i * 29), std::uint8_t(250 - i), std::uint8_t(i * 7), 0};
                 for (int y = 0; y < 5; ++y)
                     for (int x = 0; x < width; ++x) {
-                        if (c.bits <= 8) dib.SetPixelIndex(y, x, (x * 7 + y * 3) % (1 << c.bits));
-                        else dib.SetPixelColor(y, x, TColorTriple{std::uint8_t(x * 23 + y), std::uint8_t(y * 51), std::uint8_t(255 - x * 5)});
+                        if (c.bits <= 8)
+                            dib.SetPixelIndex(y, x, (x * 7 + y * 3) % (1 << c.bits));
+                        else
+                            dib.SetPixelColor(y, x,
+                                              TColorTriple{std::uint8_t(x * 23 + y), std::uint8_t(y * 51),
+                                                           std::uint8_t(255 - x * 5)});
                     }
                 const std::vector<std::uint8_t> first = bmpBytes(dib);
                 auto back = readBmpBytes(first);
@@ -87,7 +100,8 @@ TEST(BmpRoundTrip, WriteReadWriteGivesTheSameBytes) {
 // ImageMagick's files at each depth and compression: read, written by us and
 // read again give the same pixels as ImageMagick's decode; our second write
 // of that file is byte-identical to the first.
-TEST(BmpRoundTrip, ImageMagickFilesSurviveOurWriter) {
+TEST(BmpRoundTrip, ImageMagickFilesSurviveOurWriter)
+{
     if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
     TempDir dir;
     const std::pair<std::string, std::string> cases[] = {
@@ -124,18 +138,24 @@ TEST(BmpRoundTrip, ImageMagickFilesSurviveOurWriter) {
 
 // ppmtobmp writes Windows (40-byte header) and OS/2 1.x (12-byte header,
 // 3-byte palette entries) files at 1, 4, 8 and 24 bits.
-TEST(BmpReader, NetpbmWindowsAndOs2FilesMatchImageMagick) {
+TEST(BmpReader, NetpbmWindowsAndOs2FilesMatchImageMagick)
+{
     if (!HaveTool("convert") || !HaveTool("ppmtobmp")) GTEST_SKIP() << "tools missing";
     TempDir dir;
     ASSERT_TRUE(RunQuiet("convert -size 23x13 -seed 4 plasma: " + (dir / "src.png")));
-    struct Case { int bpp; std::string reduce; };
+    struct Case {
+        int bpp;
+        std::string reduce;
+    };
     const Case cases[] = {{1, "-monochrome"}, {4, "-colors 16"}, {8, "-colors 150"}, {24, ""}};
     for (const Case& c : cases)
         for (const std::string format : {"-windows", "-os2"}) {
             SCOPED_TRACE(std::to_string(c.bpp) + " " + format);
-            ASSERT_TRUE(RunQuiet("convert " + (dir / "src.png") + " " + c.reduce + " -depth 8 ppm:" + (dir / "in.ppm")));
+            ASSERT_TRUE(
+                RunQuiet("convert " + (dir / "src.png") + " " + c.reduce + " -depth 8 ppm:" + (dir / "in.ppm")));
             const std::string bmp = dir / "nb.bmp";
-            ASSERT_TRUE(RunQuiet("ppmtobmp " + format + " -bpp " + std::to_string(c.bpp) + " " + (dir / "in.ppm") + " > " + bmp));
+            ASSERT_TRUE(RunQuiet("ppmtobmp " + format + " -bpp " + std::to_string(c.bpp) + " " + (dir / "in.ppm") +
+                                 " > " + bmp));
             const std::vector<std::uint8_t> bytes = ReadFileBytes(bmp);
             ASSERT_GE(bytes.size(), 30u);
             EXPECT_EQ(get32(bytes, 14), format == "-os2" ? 12u : 40u);
@@ -152,7 +172,8 @@ TEST(BmpReader, NetpbmWindowsAndOs2FilesMatchImageMagick) {
 // V5 files cut down to the 52-byte (masks for red, green, blue) and 56-byte
 // (plus alpha) headers: the masks live in the header, the palette follows it,
 // and the pixels are found at the moved data offset.
-TEST(BmpReader, Reads52And56ByteHeaders) {
+TEST(BmpReader, Reads52And56ByteHeaders)
+{
     if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
     TempDir dir;
     const std::pair<std::string, std::string> sources[] = {

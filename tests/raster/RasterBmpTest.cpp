@@ -13,14 +13,17 @@ using namespace filetest;
 
 namespace {
 
-void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
+{
     for (int i = 0; i < 4; ++i) b[at + i] = std::uint8_t(v >> (8 * i));
 }
-std::uint32_t get32(const std::vector<std::uint8_t>& b, std::size_t at) {
+std::uint32_t get32(const std::vector<std::uint8_t>& b, std::size_t at)
+{
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
 }
 
-std::unique_ptr<TRasterDIB> readBmpBytes(const std::vector<std::uint8_t>& bytes) {
+std::unique_ptr<TRasterDIB> readBmpBytes(const std::vector<std::uint8_t>& bytes)
+{
     auto dib = std::make_unique<TRasterDIB>();
     TByteViewStream stream(bytes.data(), bytes.size());
     ReadBmpStream(*dib, stream);
@@ -44,7 +47,8 @@ const std::pair<std::string, std::string> kMagickCases[] = {
     {"core_pal8", "-colors 100 BMP2:"},
 };
 
-TEST_P(ImageMagickBmp, MatchesImageMagickDecode) {
+TEST_P(ImageMagickBmp, MatchesImageMagickDecode)
+{
     if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
     TempDir dir;
     const auto& [name, args] = GetParam();
@@ -65,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(Files, ImageMagickBmp, ::testing::ValuesIn(kMagickCases
 
 // A V5 file turned into a V4 one (108-byte header): the palette and pixels
 // must be found at 14 + header size and at the data offset.
-TEST(BmpReader, ReadsV4HeaderAndNetpbmAgrees) {
+TEST(BmpReader, ReadsV4HeaderAndNetpbmAgrees)
+{
     if (!HaveTool("convert") || !HaveTool("bmptopnm")) GTEST_SKIP() << "tools missing";
     TempDir dir;
     ASSERT_TRUE(RunQuiet("convert -size 19x11 -seed 3 plasma: -define bmp:subtype=RGB565 BMP:" + (dir / "v5.bmp")));
@@ -93,11 +98,16 @@ TEST(BmpReader, ReadsV4HeaderAndNetpbmAgrees) {
 
 // Masks in another order than blue-green-red from the low bits (written by
 // hand, as some tools do) unpack into 24-bit pixels that ImageMagick agrees with.
-TEST(BmpReader, ReordersUnusualBitFieldMasks) {
+TEST(BmpReader, ReordersUnusualBitFieldMasks)
+{
     if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
     TempDir dir;
-    struct Case { int bits; std::uint32_t red, green, blue; };
-    for (const Case c : {Case{32, 0xFF, 0xFF00, 0xFF0000}, Case{16, 0x1F, 0x3E0, 0x7C00}, Case{32, 0xFFC00000, 0x3FF000, 0xFFC}}) {
+    struct Case {
+        int bits;
+        std::uint32_t red, green, blue;
+    };
+    for (const Case c :
+         {Case{32, 0xFF, 0xFF00, 0xFF0000}, Case{16, 0x1F, 0x3E0, 0x7C00}, Case{32, 0xFFC00000, 0x3FF000, 0xFFC}}) {
         SCOPED_TRACE(c.bits);
         const int w = 5, h = 3, stride = (w * c.bits + 31) / 32 * 4;
         std::vector<std::uint8_t> f(14 + 40 + 12, 0);
@@ -133,15 +143,19 @@ TEST(BmpReader, ReordersUnusualBitFieldMasks) {
 }
 
 // Our writer, then ImageMagick reading what we wrote, at every depth and both row orders.
-TEST(BmpWriter, RoundTripsEveryDepthAndImageMagickReadsIt) {
+TEST(BmpWriter, RoundTripsEveryDepthAndImageMagickReadsIt)
+{
     const bool magick = HaveTool("convert");
     TempDir dir;
-    struct Case { int bits, red, green, blue; };
-    const Case cases[] = {{1, 0, 0, 0}, {4, 0, 0, 0}, {8, 0, 0, 0}, {16, 0, 0, 0}, {16, 5, 6, 5},
-                          {24, 0, 0, 0}, {32, 0, 0, 0}, {32, 8, 8, 8}};
+    struct Case {
+        int bits, red, green, blue;
+    };
+    const Case cases[] = {{1, 0, 0, 0},  {4, 0, 0, 0},  {8, 0, 0, 0},  {16, 0, 0, 0},
+                          {16, 5, 6, 5}, {24, 0, 0, 0}, {32, 0, 0, 0}, {32, 8, 8, 8}};
     for (const Case& c : cases)
         for (int sign : {1, -1}) {
-            SCOPED_TRACE(std::to_string(c.bits) + " bits, " + std::to_string(c.green) + " green, sign " + std::to_string(sign));
+            SCOPED_TRACE(std::to_string(c.bits) + " bits, " + std::to_string(c.green) + " green, sign " +
+                         std::to_string(sign));
             TRasterDIB dib;
             dib.UseGDI = false;
             dib.SetSizeEx(13, 7 * sign, c.bits, c.red, c.green, c.blue);
@@ -150,8 +164,11 @@ TEST(BmpWriter, RoundTripsEveryDepthAndImageMagickReadsIt) {
                     dib.Colors[i] = RGBQUAD{std::uint8_t(i * 37), std::uint8_t(255 - i * 11), std::uint8_t(i * 5), 0};
             for (int y = 0; y < 7; ++y)
                 for (int x = 0; x < 13; ++x) {
-                    if (c.bits <= 8) dib.SetPixelIndex(y, x, (x * 3 + y * 5) % (1 << c.bits));
-                    else dib.SetPixelColor(y, x, TColorTriple{std::uint8_t(x * 19), std::uint8_t(y * 36), std::uint8_t(x * y * 3)});
+                    if (c.bits <= 8)
+                        dib.SetPixelIndex(y, x, (x * 3 + y * 5) % (1 << c.bits));
+                    else
+                        dib.SetPixelColor(
+                            y, x, TColorTriple{std::uint8_t(x * 19), std::uint8_t(y * 36), std::uint8_t(x * y * 3)});
                 }
             const std::string file = dir / "rt.bmp";
             WriteBmpFile(dib, file);
@@ -173,7 +190,8 @@ TEST(BmpWriter, RoundTripsEveryDepthAndImageMagickReadsIt) {
         }
 }
 
-TEST(BmpWriter, WritesTheDocumentedLayout) {
+TEST(BmpWriter, WritesTheDocumentedLayout)
+{
     TRasterDIB one;
     one.UseGDI = false;
     one.SetSize(1, 1, 24);
@@ -209,7 +227,8 @@ TEST(BmpWriter, WritesTheDocumentedLayout) {
     EXPECT_EQ(std::int32_t(get32(s4.Bytes(), 22)), -2);
 }
 
-TEST(BmpReader, ShortPixelDataLeavesMissingRowsUntouched) {
+TEST(BmpReader, ShortPixelDataLeavesMissingRowsUntouched)
+{
     TRasterDIB dib;
     dib.UseGDI = false;
     dib.SetSize(4, 3, 24);
@@ -228,7 +247,8 @@ TEST(BmpReader, ShortPixelDataLeavesMissingRowsUntouched) {
 
 // --- RLE ---------------------------------------------------------------------
 
-std::vector<std::uint8_t> rleFile(int bits, int width, int height, const std::vector<std::uint8_t>& data) {
+std::vector<std::uint8_t> rleFile(int bits, int width, int height, const std::vector<std::uint8_t>& data)
+{
     std::vector<std::uint8_t> f(54 + (4u << bits), 0);
     f[0] = 'B';
     f[1] = 'M';
@@ -251,7 +271,8 @@ std::vector<std::uint8_t> rleFile(int bits, int width, int height, const std::ve
 
 // The mode the picture registry reads with: what the file cuts short is an
 // error, found before the buffer is allocated; the default keeps going.
-TEST(BmpReader, RefuseModeRaisesForCutShortDataBeforeAllocating) {
+TEST(BmpReader, RefuseModeRaisesForCutShortDataBeforeAllocating)
+{
     TRasterDIB dib;
     dib.UseGDI = false;
     dib.SetSize(4, 3, 8);
@@ -292,7 +313,8 @@ TEST(BmpReader, RefuseModeRaisesForCutShortDataBeforeAllocating) {
     EXPECT_EQ(complete.Width(), 4);
 }
 
-TEST(BmpReader, DecodesRle8RunsLiteralsAndDeltas) {
+TEST(BmpReader, DecodesRle8RunsLiteralsAndDeltas)
+{
     // Row 0: run of 3 x 7, literal 1 2 3 (padded); row 1: delta (2, 0), run 2 x 9; end.
     const std::vector<std::uint8_t> data = {3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 2, 0, 2, 9, 0, 1};
     auto dib = readBmpBytes(rleFile(8, 6, 3, data));
@@ -301,7 +323,8 @@ TEST(BmpReader, DecodesRle8RunsLiteralsAndDeltas) {
         for (int x = 0; x < 6; ++x) EXPECT_EQ(dib->GetPixelIndex(r, x), expected[r][x]) << r << "," << x;
 }
 
-TEST(BmpReader, DecodesRle4NibblesFromAnyParity) {
+TEST(BmpReader, DecodesRle4NibblesFromAnyParity)
+{
     // Row 0: literal of 3 nibbles 1 2 3 (2 bytes), run of 3 alternating 4,5 from odd x.
     const std::vector<std::uint8_t> data = {0, 3, 0x12, 0x30, 3, 0x45, 0, 0, 2, 0xAB, 0, 1};
     auto dib = readBmpBytes(rleFile(4, 7, 2, data));
@@ -314,7 +337,8 @@ TEST(BmpReader, DecodesRle4NibblesFromAnyParity) {
 
 // A plain run-length encoder for test pictures: runs of three or more equal
 // pixels, literal groups otherwise, short leftovers as one- or two-pixel runs.
-std::vector<std::uint8_t> encodeRle(const std::vector<std::vector<int>>& rows, bool nibbles) {
+std::vector<std::uint8_t> encodeRle(const std::vector<std::vector<int>>& rows, bool nibbles)
+{
     std::vector<std::uint8_t> out;
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const std::vector<int>& p = rows[r];
@@ -362,7 +386,8 @@ std::vector<std::uint8_t> encodeRle(const std::vector<std::vector<int>>& rows, b
     return out;
 }
 
-TEST(BmpReader, RunLengthFilesMatchImageMagick) {
+TEST(BmpReader, RunLengthFilesMatchImageMagick)
+{
     if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
     TempDir dir;
     for (int bits : {4, 8}) {
@@ -374,7 +399,8 @@ TEST(BmpReader, RunLengthFilesMatchImageMagick) {
             for (int x = 0; x < w; ++x) {
                 seed = seed * 1103515245u + 12345u;
                 // Stretches of flat colour among noise, so both runs and literals occur.
-                rows[std::size_t(y)][std::size_t(x)] = (x / 7 + y) % 3 == 0 ? (y * 5) % (1 << bits) : int(seed >> 16) % (1 << bits);
+                rows[std::size_t(y)][std::size_t(x)] =
+                    (x / 7 + y) % 3 == 0 ? (y * 5) % (1 << bits) : int(seed >> 16) % (1 << bits);
             }
         WriteFileBytes(dir / "r.bmp", rleFile(bits, w, h, encodeRle(rows, bits == 4)));
         ASSERT_TRUE(RunQuiet("convert " + (dir / "r.bmp") + " -depth 8 ppm:" + (dir / "r.ppm")));
@@ -382,13 +408,15 @@ TEST(BmpReader, RunLengthFilesMatchImageMagick) {
         ReadBmpFile(dib, dir / "r.bmp");
         EXPECT_EQ(countDifferences(dib, readPnm(dir / "r.ppm")), 0);
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) ASSERT_EQ(dib.GetPixelIndex(y, x), rows[std::size_t(y)][std::size_t(x)]) << x << "," << y;
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(dib.GetPixelIndex(y, x), rows[std::size_t(y)][std::size_t(x)]) << x << "," << y;
     }
 }
 
 // --- hostile files ------------------------------------------------------------
 
-std::vector<std::uint8_t> validBmp() {
+std::vector<std::uint8_t> validBmp()
+{
     TRasterDIB dib;
     dib.UseGDI = false;
     dib.SetSize(8, 4, 8);
@@ -402,7 +430,8 @@ struct Hostile {
     std::vector<std::uint8_t> bytes;
 };
 
-std::vector<Hostile> hostileFiles() {
+std::vector<Hostile> hostileFiles()
+{
     std::vector<Hostile> list;
     auto edit = [&](const char* name, auto change) {
         std::vector<std::uint8_t> b = validBmp();
@@ -417,11 +446,17 @@ std::vector<Hostile> hostileFiles() {
     edit("zero width", [](auto& b) { put32(b, 18, 0); });
     edit("negative width", [](auto& b) { put32(b, 18, std::uint32_t(-5)); });
     edit("zero height", [](auto& b) { put32(b, 22, 0); });
-    edit("huge size", [](auto& b) { put32(b, 18, 100000); put32(b, 22, 100000); });
+    edit("huge size", [](auto& b) {
+        put32(b, 18, 100000);
+        put32(b, 22, 100000);
+    });
     edit("most negative height", [](auto& b) { put32(b, 22, 0x80000000u); });
     edit("bit count 7", [](auto& b) { b[28] = 7; });
     edit("JPEG compression", [](auto& b) { put32(b, 30, 4); });
-    edit("RLE8 at 24 bits", [](auto& b) { b[28] = 24; put32(b, 30, 1); });
+    edit("RLE8 at 24 bits", [](auto& b) {
+        b[28] = 24;
+        put32(b, 30, 1);
+    });
     edit("colours used past 256", [](auto& b) { put32(b, 46, 5000); });
     edit("offset past the end", [](auto& b) { put32(b, 10, 1u << 30); });
     edit("offset inside the header", [](auto& b) { put32(b, 10, 20); });
@@ -447,7 +482,8 @@ std::vector<Hostile> hostileFiles() {
     return list;
 }
 
-TEST(BmpReader, HostileFilesRaiseTheReadersError) {
+TEST(BmpReader, HostileFilesRaiseTheReadersError)
+{
     for (const Hostile& h : hostileFiles()) {
         SCOPED_TRACE(h.name);
         TempDir dir;
@@ -462,7 +498,8 @@ TEST(BmpReader, HostileFilesRaiseTheReadersError) {
     }
 }
 
-TEST(BmpWriter, SaveToFileWritesTheSameBytesAndReportsFailure) {
+TEST(BmpWriter, SaveToFileWritesTheSameBytesAndReportsFailure)
+{
     TempDir dir;
     TRasterDIB dib;
     dib.SetSize(3, 2, 4);
@@ -473,7 +510,8 @@ TEST(BmpWriter, SaveToFileWritesTheSameBytesAndReportsFailure) {
     EXPECT_THROW(dib.SaveToFile(dir / "missing/a.bmp"), EStreamError);
 }
 
-TEST(BmpReader, MissingFileRaisesTheStreamError) {
+TEST(BmpReader, MissingFileRaisesTheStreamError)
+{
     TRasterDIB dib;
     EXPECT_THROW(ReadBmpFile(dib, "/nonexistent/folder/x.bmp"), EFOpenError);
     EXPECT_THROW(WriteBmpFile(dib, "/nonexistent/folder/x.bmp"), EFCreateError);

@@ -20,7 +20,8 @@ constexpr std::uint32_t kNoKey = 0xFF000000;
 using Points = std::set<std::pair<int, int>>;
 
 // Pixels (x, y from the top) that differ from grey 100.
-Points changed(const TRasterDIB& dib) {
+Points changed(const TRasterDIB& dib)
+{
     Points out;
     for (int row = 0; row < dib.AbsHeight; ++row)
         for (int x = 0; x < dib.Width(); ++x)
@@ -29,19 +30,22 @@ Points changed(const TRasterDIB& dib) {
     return out;
 }
 
-std::unique_ptr<TRasterDIB> greyCanvas(int width, int height, int bitCount) {
+std::unique_ptr<TRasterDIB> greyCanvas(int width, int height, int bitCount)
+{
     auto dib = makeDib(width, height, bitCount);
     fillGrey(*dib, 100);
     EXPECT_EQ(dib->RowGap, 0);
     return dib;
 }
 
-Points column(int x, int firstY, int lastY) {
+Points column(int x, int firstY, int lastY)
+{
     Points p;
     for (int y = firstY; y <= lastY; ++y) p.insert({x, y});
     return p;
 }
-Points row(int y, int firstX, int lastX) {
+Points row(int y, int firstX, int lastX)
+{
     Points p;
     for (int x = firstX; x <= lastX; ++x) p.insert({x, y});
     return p;
@@ -50,7 +54,8 @@ Points row(int y, int firstX, int lastX) {
 }  // namespace
 
 // Width 4 at 24 bpp and 32 bpp: rows without padding; both row orders.
-TEST(DrawingBounds, LinesAlongAndPastEveryEdge) {
+TEST(DrawingBounds, LinesAlongAndPastEveryEdge)
+{
     for (const int bitCount : {24, 32})
         for (const int sign : {1, -1}) {
             SCOPED_TRACE(std::to_string(bitCount) + " bpp, sign " + std::to_string(sign));
@@ -81,7 +86,8 @@ TEST(DrawingBounds, LinesAlongAndPastEveryEdge) {
 // Rings drawn inward from outside the picture, past its middle (the way a
 // bevel wider than the picture is drawn): only pixels inside are touched and
 // the outermost visible ring is complete.
-TEST(DrawingBounds, FrameRingsWiderThanThePictureAreClipped) {
+TEST(DrawingBounds, FrameRingsWiderThanThePictureAreClipped)
+{
     for (const int bitCount : {24, 32})
         for (const int sign : {1, -1}) {
             SCOPED_TRACE(std::to_string(bitCount) + " bpp, sign " + std::to_string(sign));
@@ -109,15 +115,16 @@ TEST(DrawingBounds, FrameRingsWiderThanThePictureAreClipped) {
         }
 }
 
-TEST(DrawingBounds, GradientPastEveryEdgeFillsExactlyThePicture) {
+TEST(DrawingBounds, GradientPastEveryEdgeFillsExactlyThePicture)
+{
     for (const int bitCount : {8, 24, 32}) {
         SCOPED_TRACE(bitCount);
         auto dib = makeDib(4, 3, bitCount);
         greyPalette(*dib);
         const TColorTriple black{0, 0, 0}, white{255, 255, 255};
         // Wholly outside on each side: nothing written.
-        for (const auto& r : {std::array{4, 0, 9, 3}, std::array{-9, 0, 0, 3}, std::array{0, 3, 4, 9},
-                              std::array{0, -9, 4, 0}})
+        for (const auto& r :
+             {std::array{4, 0, 9, 3}, std::array{-9, 0, 0, 3}, std::array{0, 3, 4, 9}, std::array{0, -9, 4, 0}})
             GradientFill(*dib, r[0], r[1], r[2], r[3], white, white, white, white);
         for (int y = 0; y < 3; ++y)
             for (int i = 0; i < dib->Stride; ++i) ASSERT_EQ(dib->Rows[y][i], 0) << y << " " << i;
@@ -125,18 +132,23 @@ TEST(DrawingBounds, GradientPastEveryEdgeFillsExactlyThePicture) {
         GradientFill(*dib, -1, -1, 5, 4, white, white, white, white);
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 4; ++x) {
-                if (bitCount == 8) EXPECT_EQ(dib->Rows[y][x], 255);
-                else EXPECT_EQ(get24(*dib, y, x), (Bgr{255, 255, 255}));
+                if (bitCount == 8)
+                    EXPECT_EQ(dib->Rows[y][x], 255);
+                else
+                    EXPECT_EQ(get24(*dib, y, x), (Bgr{255, 255, 255}));
             }
         GradientFill(*dib, 3, 2, 4000, 3000, black, black, black, black);
-        if (bitCount == 8) EXPECT_EQ(dib->Rows[2][3], 0);
-        else EXPECT_EQ(get24(*dib, 2, 3), (Bgr{0, 0, 0}));
+        if (bitCount == 8)
+            EXPECT_EQ(dib->Rows[2][3], 0);
+        else
+            EXPECT_EQ(get24(*dib, 2, 3), (Bgr{0, 0, 0}));
     }
 }
 
 // Text drawn across each edge and corner of a small exactly sized buffer:
 // visible parts are drawn, text wholly outside draws nothing.
-TEST(DrawingBounds, TextAtTheEdges) {
+TEST(DrawingBounds, TextAtTheEdges)
+{
     TRasterDIB d;
     d.SetSize(8, 8, 24);  // stride 24: no padding
     d.SetFont("DejaVu Sans", 0, -16, 700, false, false, false);
@@ -159,7 +171,8 @@ TEST(DrawingBounds, TextAtTheEdges) {
         d.TextOut(x, y, "WMW");
         EXPECT_GT(blackPixels(), 0);
     }
-    const std::pair<int, int> outside[] = {{8, 0}, {0, 8}, {-200, 0}, {0, -200}, {1000000, 1000000}, {-1000000, -1000000}};
+    const std::pair<int, int> outside[] = {
+        {8, 0}, {0, 8}, {-200, 0}, {0, -200}, {1000000, 1000000}, {-1000000, -1000000}};
     for (const auto& [x, y] : outside) {
         SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
         d.Clear(WhiteTriple);
@@ -178,7 +191,8 @@ TEST(DrawingBounds, TextAtTheEdges) {
 
 // 8 bpp with widths that fill whole words, and buffers of different sizes:
 // only the area all three share is read and written.
-TEST(BlendingBounds, EightBitsExactBuffersOfDifferentSizes) {
+TEST(BlendingBounds, EightBitsExactBuffersOfDifferentSizes)
+{
     auto s1 = makeDib(8, 2, 8);
     auto s2 = makeDib(4, 5, 8);
     for (int y = 0; y < 2; ++y)

@@ -14,13 +14,14 @@ namespace {
 // them must come back unchanged through every depth that holds its colours.
 // (7, 7, 7) is avoided: it packs to the 16-bit value 0, which 16 -> 32 keeps black.
 const std::vector<Bgr> kPaletteSafe = {
-    {255, 255, 255}, {15, 23, 31},    {255, 7, 7},     {7, 255, 7},     {7, 7, 255},   {127, 63, 31},
-    {31, 63, 127},   {199, 151, 103}, {55, 95, 135},   {247, 239, 231}, {87, 79, 71},  {15, 135, 255},
-    {255, 135, 15},  {135, 15, 255},  {63, 63, 63},    {191, 191, 191},
+    {255, 255, 255}, {15, 23, 31},    {255, 7, 7},   {7, 255, 7},     {7, 7, 255},  {127, 63, 31},
+    {31, 63, 127},   {199, 151, 103}, {55, 95, 135}, {247, 239, 231}, {87, 79, 71}, {15, 135, 255},
+    {255, 135, 15},  {135, 15, 255},  {63, 63, 63},  {191, 191, 191},
 };
 
 // width x height, colours taken in turn from the first `colours` entries.
-std::unique_ptr<TRasterDIB> patterned24(int width, int height, int colours) {
+std::unique_ptr<TRasterDIB> patterned24(int width, int height, int colours)
+{
     auto dib = makeDib(width, height, 24);
     int n = 0;
     for (int y = 0; y < dib->AbsHeight; ++y)
@@ -34,7 +35,8 @@ class EveryPairTest : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 // 24 -> A -> B -> 24 gives back the picture for every pair A, B (widths that
 // leave partial bytes at 1 and 4 bpp, both row orders).
-TEST_P(EveryPairTest, ColoursSurviveEveryPath) {
+TEST_P(EveryPairTest, ColoursSurviveEveryPath)
+{
     const auto [a, b] = GetParam();
     const int colours = (a == 1 || b == 1) ? 2 : 16;
     for (const int height : {3, -3}) {
@@ -63,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(AllDepths, EveryPairTest,
                          ::testing::Combine(::testing::Values(1, 4, 8, 16, 24, 32),
                                             ::testing::Values(1, 4, 8, 16, 24, 32)));
 
-TEST(RasterConvert, FirstComePaletteOf256ThenIndexZero) {
+TEST(RasterConvert, FirstComePaletteOf256ThenIndexZero)
+{
     // 300 colours in memory order, bottom row first.
     auto src = makeDib(20, 15, 24);
     for (int i = 0; i < 300; ++i) set24(*src, i / 20, i % 20, {i % 256, i / 256, 9});
@@ -77,16 +80,17 @@ TEST(RasterConvert, FirstComePaletteOf256ThenIndexZero) {
     for (int i = 0; i < 300; ++i) EXPECT_EQ(dst->Rows[i / 20][i % 20], i < 256 ? i : 0) << i;
 }
 
-TEST(RasterConvert, OverflowIndexDependsOnSourceAndTarget) {
+TEST(RasterConvert, OverflowIndexDependsOnSourceAndTarget)
+{
     // 17 colours: the 17th gets 15 at 4 bpp; from 16 bpp at 8 bpp the
     // overflow index is 255.
     auto src = makeDib(17, 1, 24);
     for (int x = 0; x < 17; ++x) set24(*src, 0, x, {x * 10, 0, 0});
     auto four = makeDib(17, 1, 4);
     ConvertDIB(*src, *four);
-    EXPECT_EQ(four->Rows[0][0], 0x01);       // indices 0, 1
-    EXPECT_EQ(four->Rows[0][7], 0xEF);       // 14, 15
-    EXPECT_EQ(four->Rows[0][8] >> 4, 15);    // overflow
+    EXPECT_EQ(four->Rows[0][0], 0x01);     // indices 0, 1
+    EXPECT_EQ(four->Rows[0][7], 0xEF);     // 14, 15
+    EXPECT_EQ(four->Rows[0][8] >> 4, 15);  // overflow
     EXPECT_EQ(four->Colors[15].rgbBlue, 150);
 
     auto src16 = makeDib(300, 1, 16);
@@ -103,7 +107,8 @@ TEST(RasterConvert, OverflowIndexDependsOnSourceAndTarget) {
     EXPECT_EQ(eight->Colors[32].rgbGreen, 15);
 }
 
-TEST(RasterConvert, SingleColourToOneBit) {
+TEST(RasterConvert, SingleColourToOneBit)
+{
     auto src = makeDib(11, 2, 24);
     fillGrey(*src, 77);
     auto dst = makeDib(11, 2, 1);
@@ -119,7 +124,8 @@ TEST(RasterConvert, SingleColourToOneBit) {
     }
 }
 
-TEST(RasterConvert, TwoColourRules) {
+TEST(RasterConvert, TwoColourRules)
+{
     // Rule B (24 bpp): entry 0 = first pixel P, entry 1 = first differing Q;
     // only pixels equal to Q are 1, a third colour is 0.
     auto src = makeDib(4, 1, 24);
@@ -157,7 +163,8 @@ TEST(RasterConvert, TwoColourRules) {
     EXPECT_EQ(dst32->Rows[0][0] >> 5, 0b010);
 }
 
-TEST(RasterConvert, SixteenBitExpansion) {
+TEST(RasterConvert, SixteenBitExpansion)
+{
     auto src = makeDib(2, 1, 16);
     set16(*src, 0, 0, 0x7FFF);
     set16(*src, 0, 1, 0);
@@ -182,7 +189,8 @@ TEST(RasterConvert, SixteenBitExpansion) {
     EXPECT_EQ(get16(*narrow, 0, 0), 0x03E0);
 }
 
-TEST(RasterConvert, TrueColourPairsByRule) {
+TEST(RasterConvert, TrueColourPairsByRule)
+{
     // 24 -> 32 (8-8-8): three bytes written, the fourth left as it was.
     auto src = makeDib(2, 1, 24);
     set24(*src, 0, 0, {1, 2, 3});
@@ -207,7 +215,8 @@ TEST(RasterConvert, TrueColourPairsByRule) {
     EXPECT_EQ(get16(*packed, 0, 0), (2 << 10) | (1 << 5) | 31);
 }
 
-TEST(RasterConvert, PaletteToPaletteRules) {
+TEST(RasterConvert, PaletteToPaletteRules)
+{
     // 8 -> 1: index 0 gives 0, any other 1; two entries copied.
     auto src = makeDib(10, 1, 8);
     for (int x = 0; x < 10; ++x) src->Rows[0][x] = std::uint8_t(x % 3);
@@ -235,7 +244,8 @@ TEST(RasterConvert, PaletteToPaletteRules) {
     EXPECT_EQ(eight->Rows[0][2], 0x7);
 }
 
-TEST(RasterConvert, EightToFourMapsHighIndicesToNearestOfFirstSixteen) {
+TEST(RasterConvert, EightToFourMapsHighIndicesToNearestOfFirstSixteen)
+{
     auto src = makeDib(3, 1, 8);
     for (int i = 0; i < 16; ++i) src->Colors[i] = RGBQUAD{std::uint8_t(i * 16), 0, 0, 0};
     src->Colors[200] = RGBQUAD{50, 0, 0, 0};  // nearest is entry 3 (48)
@@ -249,7 +259,8 @@ TEST(RasterConvert, EightToFourMapsHighIndicesToNearestOfFirstSixteen) {
     EXPECT_EQ(dst->Colors[3].rgbBlue, 48);
 }
 
-TEST(RasterConvert, ChangeBitCountKeepsObjectAndSign) {
+TEST(RasterConvert, ChangeBitCountKeepsObjectAndSign)
+{
     auto dib = makeDib(5, -4, 24);
     set24(*dib, 0, 0, {9, 8, 7});
     std::uint8_t* bits = dib->Bits;
@@ -264,7 +275,8 @@ TEST(RasterConvert, ChangeBitCountKeepsObjectAndSign) {
     EXPECT_EQ(get24(*dib, 0, 0), (Bgr{9, 8, 7}));
 }
 
-TEST(RasterConvert, MismatchedSizesConvertOnlyTheOverlap) {
+TEST(RasterConvert, MismatchedSizesConvertOnlyTheOverlap)
+{
     auto src = makeDib(3, 2, 24);
     fillGrey(*src, 200);
     auto wide = makeDib(9, 5, 8);

@@ -9,13 +9,15 @@
 
 namespace {
 
-std::uint32_t mask(const TRasterDIB& d, int i) {
+std::uint32_t mask(const TRasterDIB& d, int i)
+{
     std::uint32_t v;
     std::memcpy(&v, static_cast<const void*>(&d.Colors[i]), 4);
     return v;
 }
 
-TEST(RasterDIBSize, SameGeometryKeepsPixelsOtherwiseReallocates) {
+TEST(RasterDIBSize, SameGeometryKeepsPixelsOtherwiseReallocates)
+{
     for (bool gdi : {true, false}) {
         TRasterDIB d;
         d.UseGDI = gdi;
@@ -32,7 +34,8 @@ TEST(RasterDIBSize, SameGeometryKeepsPixelsOtherwiseReallocates) {
     }
 }
 
-TEST(RasterDIBSize, RowOrderFollowsTheHeightsSign) {
+TEST(RasterDIBSize, RowOrderFollowsTheHeightsSign)
+{
     TRasterDIB up, down;
     up.SetSize(3, 4, 8);
     down.SetSize(3, -4, 8);
@@ -54,7 +57,8 @@ TEST(RasterDIBSize, RowOrderFollowsTheHeightsSign) {
     EXPECT_EQ(down24.Rows[0][0], 255);
 }
 
-TEST(RasterDIBSize, StrideGapAndMasks) {
+TEST(RasterDIBSize, StrideGapAndMasks)
+{
     TRasterDIB a, b, c, d;
     a.SetSize(1, 1, 24);
     EXPECT_EQ(a.Stride, 4);
@@ -83,7 +87,8 @@ TEST(RasterDIBSize, StrideGapAndMasks) {
     EXPECT_EQ(mask(screen, 0), 0xFF0000u);
 }
 
-TEST(RasterDIBSize, HugeAndEmptySizes) {
+TEST(RasterDIBSize, HugeAndEmptySizes)
+{
     TRasterDIB d;
     EXPECT_THROW(d.SetSize(1 << 15, 1 << 14, 24), ERasterError);
     EXPECT_THROW(d.SetSize(4, 4, 7), ERasterError);
@@ -102,7 +107,8 @@ TEST(RasterDIBSize, HugeAndEmptySizes) {
     d.SetPixelIndex(1, 0, 3);  // outside: ignored
 }
 
-TEST(RasterDIBPixels, EveryDepthStoresAndReadsColours) {
+TEST(RasterDIBPixels, EveryDepthStoresAndReadsColours)
+{
     const TColorTriple colour{200, 100, 50};
     for (int bits : {1, 4, 8, 16, 24, 32}) {
         SCOPED_TRACE(bits);
@@ -127,7 +133,8 @@ TEST(RasterDIBPixels, EveryDepthStoresAndReadsColours) {
     }
 }
 
-TEST(RasterDIBPixels, SixteenAndThirtyTwoBitFields) {
+TEST(RasterDIBPixels, SixteenAndThirtyTwoBitFields)
+{
     TRasterDIB d;
     d.SetSizeEx(4, 1, 16, 5, 6, 5);
     d.SetPixelColor(0, 1, TColorTriple{0xFF, 0x80, 0x08});
@@ -149,7 +156,8 @@ TEST(RasterDIBPixels, SixteenAndThirtyTwoBitFields) {
     EXPECT_EQ(v, 3u << 20 | 2u << 10 | 1u);
 }
 
-TEST(RasterDIBPalette, NearestEntryAndGradient) {
+TEST(RasterDIBPalette, NearestEntryAndGradient)
+{
     RGBQUAD colours[4] = {{10, 10, 10, 0}, {20, 20, 20, 0}, {20, 20, 20, 0}, {0, 0, 0, 0}};
     EXPECT_EQ(NearestPaletteIndex(colours, 3, TColorTriple{15, 15, 15}), 0);
     EXPECT_EQ(NearestPaletteIndex(colours, 3, TColorTriple{22, 22, 22}), 1);
@@ -176,12 +184,14 @@ TEST(RasterDIBPalette, NearestEntryAndGradient) {
     EXPECT_EQ(d.Colors[15].rgbGreen, 255);
 }
 
-TEST(RasterDIBColours, Conversions) {
+TEST(RasterDIBColours, Conversions)
+{
     EXPECT_EQ(SwapRedBlue(0xAA112233u), 0x00332211u);
     EXPECT_EQ(ColorToTriple(0x00112233u), (TColorTriple{0x11, 0x22, 0x33}));
 }
 
-TEST(RasterDIBColours, CountColors) {
+TEST(RasterDIBColours, CountColors)
+{
     TRasterDIB d;
     d.SetSize(300, 300, 24);
     EXPECT_EQ(d.CountColors(), 1);
@@ -200,11 +210,13 @@ TEST(RasterDIBColours, CountColors) {
     EXPECT_EQ(sixteen.CountColors(), 16);
 }
 
-TEST(RasterDIBRects, CopyClipsAndMapsToThePalette) {
+TEST(RasterDIBRects, CopyClipsAndMapsToThePalette)
+{
     TRasterDIB src, dst;
     src.SetSize(4, 4, 24);
     for (int r = 0; r < 4; ++r)
-        for (int x = 0; x < 4; ++x) src.SetPixelColor(r, x, TColorTriple{std::uint8_t(x * 60), 0, std::uint8_t(r * 60)});
+        for (int x = 0; x < 4; ++x)
+            src.SetPixelColor(r, x, TColorTriple{std::uint8_t(x * 60), 0, std::uint8_t(r * 60)});
     dst.SetSize(4, 4, 8);
     for (int i = 0; i < 256; ++i) dst.Colors[i] = RGBQUAD{std::uint8_t(i), 0, 0, 0};
     CopyDIBRect(dst, src, 0, 0, 4, 4, 0, 0);
@@ -231,7 +243,8 @@ TEST(RasterDIBRects, CopyClipsAndMapsToThePalette) {
     EXPECT_EQ(t, WhiteTriple);
 }
 
-TEST(RasterDIBRects, OppositeRowOrdersDoNotTurnThePictureOver) {
+TEST(RasterDIBRects, OppositeRowOrdersDoNotTurnThePictureOver)
+{
     TRasterDIB up, down;
     up.SetSize(2, 3, 24);
     down.SetSize(2, -3, 24);
@@ -242,7 +255,8 @@ TEST(RasterDIBRects, OppositeRowOrdersDoNotTurnThePictureOver) {
     EXPECT_EQ(t, WhiteTriple);
 }
 
-TEST(RasterDIBLife, TakeOverMovesEverything) {
+TEST(RasterDIBLife, TakeOverMovesEverything)
+{
     auto other = std::make_unique<TRasterDIB>();
     other->SetSize(3, 3, 8);
     other->Colors[5] = RGBQUAD{1, 2, 3, 0};
@@ -270,7 +284,8 @@ TEST(RasterDIBLife, TakeOverMovesEverything) {
     EXPECT_FALSE(heap.OwnsBits);
 }
 
-TEST(RasterDIBLife, LoadFromHandleCopiesSectionsAndCompatibleBitmaps) {
+TEST(RasterDIBLife, LoadFromHandleCopiesSectionsAndCompatibleBitmaps)
+{
     TRasterDIB src;
     src.SetSize(5, -3, 8);
     src.Colors[7] = RGBQUAD{10, 20, 30, 0};
@@ -297,7 +312,8 @@ TEST(RasterDIBLife, LoadFromHandleCopiesSectionsAndCompatibleBitmaps) {
     DeleteDC(dc);
 }
 
-TEST(RasterDIBDrawing, DrawStretchAndTileOnAnotherBuffer) {
+TEST(RasterDIBDrawing, DrawStretchAndTileOnAnotherBuffer)
+{
     TRasterDIB tile, target;
     tile.UseGDI = false;  // drawn through StretchDIBits
     tile.SetSize(2, 2, 24);
@@ -318,7 +334,8 @@ TEST(RasterDIBDrawing, DrawStretchAndTileOnAnotherBuffer) {
     EXPECT_EQ(GetPixel(target.DC, 5, 3), 0xFFFFFFu);
 }
 
-TEST(RasterDIBDrawing, TextPolygonAndObjects) {
+TEST(RasterDIBDrawing, TextPolygonAndObjects)
+{
     TRasterDIB d;
     d.SetSize(120, 40, 24);
     d.Clear(WhiteTriple);
@@ -347,7 +364,8 @@ TEST(RasterDIBDrawing, TextPolygonAndObjects) {
     EXPECT_EQ(GetPixel(d.DC, 85, 20), RGB(255, 255, 255));
 }
 
-TEST(CPUInfoRecord, DecodesCpuidWords) {
+TEST(CPUInfoRecord, DecodesCpuidWords)
+{
     TCPUIDWords w;
     w.MaxLeaf = 1;
     w.VendorEBX = 0x756E6547;  // "Genu"

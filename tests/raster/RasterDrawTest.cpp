@@ -11,13 +11,15 @@ using namespace pixeltest;
 namespace {
 
 // Row y counted from the top, whatever the buffer's row order.
-Bgr topPixel(const TRasterDIB& dib, int y, int x) {
+Bgr topPixel(const TRasterDIB& dib, int y, int x)
+{
     const int row = dib.Header.Height > 0 ? dib.AbsHeight - 1 - y : y;
     return get24(dib, row, x);
 }
 
 // The set of pixels (x, y from the top) that are no longer grey 100.
-std::set<std::pair<int, int>> changed(const TRasterDIB& dib) {
+std::set<std::pair<int, int>> changed(const TRasterDIB& dib)
+{
     std::set<std::pair<int, int>> out;
     for (int y = 0; y < dib.AbsHeight; ++y)
         for (int x = 0; x < dib.Width(); ++x)
@@ -25,7 +27,8 @@ std::set<std::pair<int, int>> changed(const TRasterDIB& dib) {
     return out;
 }
 
-std::unique_ptr<TRasterDIB> greyCanvas(int width, int height, int bitCount = 24) {
+std::unique_ptr<TRasterDIB> greyCanvas(int width, int height, int bitCount = 24)
+{
     auto dib = makeDib(width, height, bitCount);
     fillGrey(*dib, 100);
     return dib;
@@ -33,7 +36,8 @@ std::unique_ptr<TRasterDIB> greyCanvas(int width, int height, int bitCount = 24)
 
 }  // namespace
 
-TEST(AlphaLine, HorizontalSolidFromTheTop) {
+TEST(AlphaLine, HorizontalSolidFromTheTop)
+{
     auto dib = greyCanvas(12, 8);  // bottom-up
     AlphaLine(*dib, 0, 5, 10, 5, 0, 0x00112233);
     std::set<std::pair<int, int>> expected;
@@ -43,7 +47,8 @@ TEST(AlphaLine, HorizontalSolidFromTheTop) {
     EXPECT_EQ(get24(*dib, 2, 1), (Bgr{0x33, 0x22, 0x11}));  // memory row 8 - 1 - 5
 }
 
-TEST(AlphaLine, BresenhamPixelsInBothRowOrders) {
+TEST(AlphaLine, BresenhamPixelsInBothRowOrders)
+{
     for (const int height : {6, -6}) {
         auto shallow = greyCanvas(6, height);
         AlphaLine(*shallow, 0, 0, 4, 2, 0, 0);
@@ -57,9 +62,10 @@ TEST(AlphaLine, BresenhamPixelsInBothRowOrders) {
     }
 }
 
-TEST(AlphaLine, WeightsAndDegenerateLines) {
+TEST(AlphaLine, WeightsAndDegenerateLines)
+{
     auto dib = greyCanvas(4, 4);
-    AlphaLine(*dib, 0, 0, 3, 0, 64, 0x000000FF);  // blue 255 over grey 100
+    AlphaLine(*dib, 0, 0, 3, 0, 64, 0x000000FF);          // blue 255 over grey 100
     EXPECT_EQ(topPixel(*dib, 0, 1), (Bgr{177, 50, 50}));  // c + floor((old - c) / 2)
     AlphaLine(*dib, 0, 1, 3, 1, 128, 0x000000FF);
     EXPECT_EQ(topPixel(*dib, 1, 2), (Bgr{100, 100, 100}));
@@ -68,7 +74,8 @@ TEST(AlphaLine, WeightsAndDegenerateLines) {
     EXPECT_TRUE(changed(*same).empty());
 }
 
-TEST(AlphaLine, PointsOutsideAreSkipped) {
+TEST(AlphaLine, PointsOutsideAreSkipped)
+{
     auto dib = greyCanvas(5, 5);
     AlphaLine(*dib, -3, -3, 8, 8, 0, 0);
     EXPECT_EQ(changed(*dib), (std::set<std::pair<int, int>>{{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}}));
@@ -83,7 +90,8 @@ TEST(AlphaLine, PointsOutsideAreSkipped) {
     EXPECT_EQ(wide->Rows[0][7], 0x99);
 }
 
-TEST(DrawFrame3D, FirstColourTopLeftSecondBottomRight) {
+TEST(DrawFrame3D, FirstColourTopLeftSecondBottomRight)
+{
     auto dib = greyCanvas(6, 5);
     DrawFrame3D(*dib, 0, 0, 6, 5, 0x0000FF, 0xFF0000, 0);  // red, then blue (GDI colours)
     const Bgr first{0, 0, 255}, second{255, 0, 0}, grey{100, 100, 100};
@@ -96,7 +104,8 @@ TEST(DrawFrame3D, FirstColourTopLeftSecondBottomRight) {
         }
 }
 
-TEST(GradientFill, HandComputedRows) {
+TEST(GradientFill, HandComputedRows)
+{
     auto dib = makeDib(4, 2, 24);
     GradientFill(*dib, 0, 0, 4, 2, {0, 0, 0}, {100, 100, 100}, {200, 200, 200}, {200, 200, 200});
     std::vector<int> row0, row1;
@@ -108,7 +117,8 @@ TEST(GradientFill, HandComputedRows) {
     EXPECT_EQ(row1, (std::vector<int>{112, 125, 137, 150}));
 }
 
-TEST(GradientFill, UniformAndSingleRow) {
+TEST(GradientFill, UniformAndSingleRow)
+{
     auto dib = greyCanvas(6, 4);
     const TColorTriple c{10, 20, 30};
     GradientFill(*dib, 1, 1, 5, 3, c, c, c, c);
@@ -128,7 +138,8 @@ TEST(GradientFill, UniformAndSingleRow) {
     EXPECT_EQ(get24(*one, 1, 1), (Bgr{100, 100, 100}));
 }
 
-TEST(GradientFill, ClippedRectangleKeepsItsValues) {
+TEST(GradientFill, ClippedRectangleKeepsItsValues)
+{
     const TColorTriple a{0, 0, 0}, b{240, 120, 60}, c{30, 60, 90}, d{255, 255, 255};
     auto full = makeDib(10, 10, 24);
     GradientFill(*full, 0, 0, 10, 10, a, b, c, d);
@@ -140,7 +151,8 @@ TEST(GradientFill, ClippedRectangleKeepsItsValues) {
     GradientFill(*clipped, -2000000000, -2000000000, 2000000000, 2000000000, a, b, c, d);
 }
 
-TEST(GradientFill, EightAndThirtyTwoBits) {
+TEST(GradientFill, EightAndThirtyTwoBits)
+{
     auto eight = makeDib(4, 1, 8);
     greyPalette(*eight);
     GradientFill(*eight, 0, 0, 4, 1, {0, 0, 0}, {100, 100, 100}, {0, 0, 0}, {0, 0, 0});

@@ -10,19 +10,22 @@ using namespace pixeltest;
 namespace {
 
 // 256 x 1: pixel x has blue x, green 255 - x, red (x * 7) mod 256.
-std::unique_ptr<TRasterDIB> allValues(int bitCount = 24) {
+std::unique_ptr<TRasterDIB> allValues(int bitCount = 24)
+{
     auto dib = makeDib(256, 1, bitCount);
     for (int x = 0; x < 256; ++x) set24(*dib, 0, x, {x, 255 - x, (x * 7) % 256});
     return dib;
 }
 
-std::unique_ptr<TRasterDIB> greyRow(const std::vector<int>& values, int bitCount = 24) {
+std::unique_ptr<TRasterDIB> greyRow(const std::vector<int>& values, int bitCount = 24)
+{
     auto dib = makeDib(int(values.size()), 1, bitCount);
     for (std::size_t x = 0; x < values.size(); ++x) set24(*dib, 0, int(x), {values[x], values[x], values[x]});
     return dib;
 }
 
-std::vector<int> channel(const TRasterDIB& dib, int k) {
+std::vector<int> channel(const TRasterDIB& dib, int k)
+{
     std::vector<int> out;
     for (int x = 0; x < dib.Width(); ++x) out.push_back(get24(dib, 0, x)[k]);
     return out;
@@ -30,7 +33,8 @@ std::vector<int> channel(const TRasterDIB& dib, int k) {
 
 }  // namespace
 
-TEST(RasterFX, ZeroAmountsLeavePixelsUnchanged) {
+TEST(RasterFX, ZeroAmountsLeavePixelsUnchanged)
+{
     auto dib = allValues();
     auto original = allValues();
     ApplyBrightness(*dib, 0, 0, 0);
@@ -41,7 +45,8 @@ TEST(RasterFX, ZeroAmountsLeavePixelsUnchanged) {
     expectSamePixels(*dib, *original);
 }
 
-TEST(RasterFX, BrightnessExtremes) {
+TEST(RasterFX, BrightnessExtremes)
+{
     auto dib = allValues();
     ApplyBrightness(*dib, 255, 255, 300);  // above 255 counts as 255
     for (int x = 0; x < 256; ++x) ASSERT_EQ(get24(*dib, 0, x), (Bgr{255, 255, 255}));
@@ -56,7 +61,8 @@ TEST(RasterFX, BrightnessExtremes) {
     EXPECT_EQ(BrightnessTable(-55)[255], 200);
 }
 
-TEST(RasterFX, ContrastTables) {
+TEST(RasterFX, ContrastTables)
+{
     const auto ten = ContrastTable(10);
     for (int i = 0; i <= 9; ++i) EXPECT_EQ(ten[i], 0) << i;
     for (int i = 246; i <= 255; ++i) EXPECT_EQ(ten[i], 255) << i;
@@ -78,7 +84,8 @@ TEST(RasterFX, ContrastTables) {
     EXPECT_EQ(get24(*dib, 0, 246)[0], 255);
 }
 
-TEST(RasterFX, RampRules) {
+TEST(RasterFX, RampRules)
+{
     TChannelTable t{};
     FillRamp(t, 5, 5, 0, 255);  // n = 0: nothing
     FillRamp(t, 9, 3, 0, 255);  // n < 0: nothing
@@ -88,7 +95,8 @@ TEST(RasterFX, RampRules) {
     EXPECT_EQ(t[1], 255);
 }
 
-TEST(RasterFX, Gamma) {
+TEST(RasterFX, Gamma)
+{
     const auto two = GammaTable(2.0);
     EXPECT_EQ(two[64], 128);
     EXPECT_EQ(two[0], 0);
@@ -105,7 +113,8 @@ TEST(RasterFX, Gamma) {
     EXPECT_EQ(get24(*dib, 0, 64)[2], two[(64 * 7) % 256]);
 }
 
-TEST(RasterFX, NormalizeLevels) {
+TEST(RasterFX, NormalizeLevels)
+{
     auto dib = allValues();
     auto original = allValues();
     NormalizeLevels(*dib);  // already 0..255 everywhere
@@ -130,7 +139,8 @@ TEST(RasterFX, NormalizeLevels) {
     EXPECT_EQ(pal->Colors[1].rgbBlue, 255);
 }
 
-TEST(RasterFX, Saturation) {
+TEST(RasterFX, Saturation)
+{
     auto dib = makeDib(2, 1, 24);
     set24(*dib, 0, 0, {10, 20, 60});
     set24(*dib, 0, 1, {255, 255, 250});
@@ -152,7 +162,8 @@ TEST(RasterFX, Saturation) {
     EXPECT_EQ(get24(*dib, 0, 0), (Bgr{31, 31, 31}));
 }
 
-TEST(RasterFX, InvertTwiceRestoresAndCoversPadding) {
+TEST(RasterFX, InvertTwiceRestoresAndCoversPadding)
+{
     auto dib = makeDib(3, 2, 24);  // stride 12, gap 3
     for (int y = 0; y < 2; ++y)
         for (int i = 0; i < 12; ++i) dib->Rows[y][i] = std::uint8_t(y * 12 + i);
@@ -171,7 +182,8 @@ TEST(RasterFX, InvertTwiceRestoresAndCoversPadding) {
     EXPECT_EQ(pal->Colors[3].rgbRed, 9);
 }
 
-TEST(RasterFX, BlurFeedsItsOutputForward) {
+TEST(RasterFX, BlurFeedsItsOutputForward)
+{
     auto dib = greyRow({0, 0, 255, 0, 0, 0});
     BlurHorizontal(*dib);
     EXPECT_EQ(channel(*dib, 0), (std::vector<int>{0, 127, 63, 31, 15, 7}));
@@ -181,7 +193,8 @@ TEST(RasterFX, BlurFeedsItsOutputForward) {
     EXPECT_EQ(channel(*first, 1), (std::vector<int>{150, 125}));
 }
 
-TEST(RasterFX, SharpenKeepsFlatAreasFlat) {
+TEST(RasterFX, SharpenKeepsFlatAreasFlat)
+{
     auto flat = greyRow({100, 100, 100, 100, 100, 100, 100});
     SharpenHorizontal(*flat);
     for (int c = 0; c < 3; ++c) EXPECT_EQ(channel(*flat, c), std::vector<int>(7, 100));
@@ -195,7 +208,8 @@ TEST(RasterFX, SharpenKeepsFlatAreasFlat) {
     for (int x = 0; x < 5; ++x) EXPECT_EQ(flatEight->Rows[0][x], 7);
 }
 
-TEST(RasterFX, SharpenOvershootsBothSidesOfAnEdge) {
+TEST(RasterFX, SharpenOvershootsBothSidesOfAnEdge)
+{
     // 3 x own - left - right on the old values: 3*100-100-150 = 50 and
     // 3*150-100-150 = 200, the flat parts unchanged.
     auto edge = greyRow({100, 100, 100, 150, 150, 150});
@@ -232,7 +246,8 @@ TEST(RasterFX, SharpenOvershootsBothSidesOfAnEdge) {
     for (int x = 0; x < 3; ++x) EXPECT_EQ(wide->Rows[0][4 * x + 3], 0x70 + x);
 }
 
-TEST(RasterFX, FiltersLeaveNarrowRowsAndOtherDepthsAlone) {
+TEST(RasterFX, FiltersLeaveNarrowRowsAndOtherDepthsAlone)
+{
     for (auto filter : {&BlurHorizontal, &SharpenHorizontal}) {
         auto one = greyRow({90});
         filter(*one);
@@ -246,7 +261,8 @@ TEST(RasterFX, FiltersLeaveNarrowRowsAndOtherDepthsAlone) {
     }
 }
 
-TEST(RasterFX, ThirtyTwoBitFourthByteUntouched) {
+TEST(RasterFX, ThirtyTwoBitFourthByteUntouched)
+{
     auto dib = makeDib(2, 1, 32);
     dib->Rows[0][3] = 0x42;
     dib->Rows[0][7] = 0x43;
@@ -258,7 +274,8 @@ TEST(RasterFX, ThirtyTwoBitFourthByteUntouched) {
     EXPECT_EQ(dib->Rows[0][7], 0x43);
 }
 
-TEST(RasterFX, SixteenBitGoesThroughPackedTable) {
+TEST(RasterFX, SixteenBitGoesThroughPackedTable)
+{
     auto dib = makeDib(3, 1, 16);
     set16(*dib, 0, 0, 0x0000);
     set16(*dib, 0, 1, 0x8000 | (10 << 10) | (20 << 5) | 30);  // bit 15 outside the fields
@@ -277,7 +294,8 @@ TEST(RasterFX, SixteenBitGoesThroughPackedTable) {
     EXPECT_EQ(get16(*dib, 0, 2), 0x8000);
 }
 
-TEST(RasterFX, PaletteEffectsChangeEntriesNotIndices) {
+TEST(RasterFX, PaletteEffectsChangeEntriesNotIndices)
+{
     auto dib = makeDib(2, 1, 4);
     dib->Rows[0][0] = 0x12;
     dib->Colors[1] = RGBQUAD{10, 20, 30, 0};

@@ -30,13 +30,15 @@ struct Pnm {
     int width = 0, height = 0, channels = 0;
     std::vector<std::uint8_t> pixels;  // rows from the top
     // Red, green, blue at (x, y) from the top.
-    TColorTriple at(int x, int y) const {
+    TColorTriple at(int x, int y) const
+    {
         const std::uint8_t* p = &pixels[(std::size_t(y) * width + x) * channels];
         return channels == 1 ? TColorTriple{p[0], p[0], p[0]} : TColorTriple{p[2], p[1], p[0]};
     }
 };
 
-inline Pnm readPnm(const std::string& path) {
+inline Pnm readPnm(const std::string& path)
+{
     Pnm pnm;
     const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
     std::size_t pos = 0;
@@ -68,14 +70,16 @@ inline Pnm readPnm(const std::string& path) {
 }
 
 // The buffer's pixel at (x, y) counted from the top of the picture.
-inline TColorTriple pixelFromTop(const TRasterDIB& dib, int x, int y) {
+inline TColorTriple pixelFromTop(const TRasterDIB& dib, int x, int y)
+{
     TColorTriple t;
     dib.GetPixelColor(dib.Header.Height > 0 ? dib.AbsHeight - 1 - y : y, x, t);
     return t;
 }
 
 // Counts pixels differing by more than `tolerance` in any channel.
-inline int countDifferences(const TRasterDIB& dib, const Pnm& pnm, int tolerance = 0) {
+inline int countDifferences(const TRasterDIB& dib, const Pnm& pnm, int tolerance = 0)
+{
     if (dib.Header.Width != pnm.width || dib.AbsHeight != pnm.height) return -1;
     int differences = 0;
     for (int y = 0; y < pnm.height; ++y)
@@ -89,7 +93,8 @@ inline int countDifferences(const TRasterDIB& dib, const Pnm& pnm, int tolerance
 }
 
 // Mean absolute difference over every channel of every pixel.
-inline double meanDifference(const TRasterDIB& dib, const Pnm& pnm) {
+inline double meanDifference(const TRasterDIB& dib, const Pnm& pnm)
+{
     if (dib.Header.Width != pnm.width || dib.AbsHeight != pnm.height || pnm.width == 0) return 1e9;
     double sum = 0;
     for (int y = 0; y < pnm.height; ++y)

@@ -14,7 +14,10 @@ using namespace filetest;
 
 namespace {
 
-struct Source { std::string name, args; int bits; };
+struct Source {
+    std::string name, args;
+    int bits;
+};
 void PrintTo(const Source& source, std::ostream* out) { *out << source.name; }
 
 // ImageMagick output formats giving each depth (it picks the palette depth
@@ -33,12 +36,14 @@ const Source kRotatable[] = {
 
 class MagickGeometry : public ::testing::TestWithParam<Source> {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
     }
     // The picture (made by ImageMagick from plasma) and ImageMagick's result
     // of `operation` on that same file.
-    void load(const std::string& size, const std::string& operation, TRasterDIB& dib, Pnm& expected) {
+    void load(const std::string& size, const std::string& operation, TRasterDIB& dib, Pnm& expected)
+    {
         const std::string bmp = dir / "src.bmp";
         ASSERT_TRUE(RunQuiet("convert -size " + size + " -seed 9 plasma: " + GetParam().args + bmp));
         ReadBmpFile(dib, bmp);
@@ -53,7 +58,8 @@ class MagickRotation : public MagickGeometry {};
 
 }  // namespace
 
-TEST_P(MagickGeometry, MirrorMatchesFlop) {
+TEST_P(MagickGeometry, MirrorMatchesFlop)
+{
     for (const std::string size : {"17x6", "8x3", "1x40"}) {
         SCOPED_TRACE(size);
         TRasterDIB dib;
@@ -64,7 +70,8 @@ TEST_P(MagickGeometry, MirrorMatchesFlop) {
     }
 }
 
-TEST_P(MagickGeometry, FlipMatchesFlip) {
+TEST_P(MagickGeometry, FlipMatchesFlip)
+{
     for (const std::string size : {"17x6", "9x5", "40x1"}) {
         SCOPED_TRACE(size);
         TRasterDIB dib;
@@ -76,7 +83,8 @@ TEST_P(MagickGeometry, FlipMatchesFlip) {
 }
 
 // A positive angle turns the picture clockwise on the screen, as -rotate does.
-TEST_P(MagickRotation, QuarterTurnsMatchRotate) {
+TEST_P(MagickRotation, QuarterTurnsMatchRotate)
+{
     for (const std::string size : {"17x6", "8x5", "1x37"})
         for (const int angle : {90, 180, 270})
             for (const bool smooth : {false, true}) {

@@ -17,7 +17,8 @@ namespace {
 
 class JpegFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         if (!HaveTool("cjpeg") || !HaveTool("djpeg") || !HaveTool("convert")) GTEST_SKIP() << "tools missing";
         SetRegistryFile(dir / "registry.ini");
         ASSERT_TRUE(ReloadJpegLibrary()) << "libijl15.so was not found";
@@ -26,7 +27,8 @@ protected:
     void TearDown() override { SetRegistryFile(""); }
 
     // Decodes `jpeg` with us and with djpeg; returns the number of differing pixels.
-    int compareWithDjpeg(const std::string& jpeg, TRasterDIB& dib) {
+    int compareWithDjpeg(const std::string& jpeg, TRasterDIB& dib)
+    {
         ReadJpegFile(dib, jpeg, 1);
         EXPECT_TRUE(RunQuiet("djpeg -pnm " + jpeg + " > " + (dir / "ref.pnm")));
         return countDifferences(dib, readPnm(dir / "ref.pnm"));
@@ -35,7 +37,8 @@ protected:
     TempDir dir;
 };
 
-TEST_F(JpegFiles, BaselineAndProgressiveMatchDjpeg) {
+TEST_F(JpegFiles, BaselineAndProgressiveMatchDjpeg)
+{
     for (const std::string options : {"-quality 85", "-quality 70 -progressive", "-quality 95 -sample 1x1"}) {
         SCOPED_TRACE(options);
         const std::string jpeg = dir / "c.jpg";
@@ -47,7 +50,8 @@ TEST_F(JpegFiles, BaselineAndProgressiveMatchDjpeg) {
     }
 }
 
-TEST_F(JpegFiles, GreyLoadsAsEightBitsWithTheGreyRamp) {
+TEST_F(JpegFiles, GreyLoadsAsEightBitsWithTheGreyRamp)
+{
     const std::string jpeg = dir / "g.jpg";
     ASSERT_TRUE(RunQuiet("cjpeg -grayscale " + (dir / "src.ppm") + " > " + jpeg));
     TRasterDIB dib;
@@ -65,7 +69,8 @@ TEST_F(JpegFiles, GreyLoadsAsEightBitsWithTheGreyRamp) {
     EXPECT_EQ(differences, 0);
 }
 
-TEST_F(JpegFiles, CmykIsConvertedToColour) {
+TEST_F(JpegFiles, CmykIsConvertedToColour)
+{
     const std::string jpeg = dir / "k.jpg";
     ASSERT_TRUE(RunQuiet("convert " + (dir / "src.ppm") + " -quality 95 -colorspace CMYK " + jpeg));
     ASSERT_TRUE(RunQuiet("convert " + jpeg + " -colorspace sRGB -depth 8 ppm:" + (dir / "k.ppm")));
@@ -75,7 +80,8 @@ TEST_F(JpegFiles, CmykIsConvertedToColour) {
     EXPECT_EQ(countDifferences(dib, readPnm(dir / "k.ppm"), 3), 0);
 }
 
-TEST_F(JpegFiles, WrittenFilesReadBackByDjpegAndByUs) {
+TEST_F(JpegFiles, WrittenFilesReadBackByDjpegAndByUs)
+{
     for (int sign : {1, -1}) {
         TRasterDIB dib;
         const std::string jpeg = dir / "w.jpg";
@@ -104,7 +110,8 @@ TEST_F(JpegFiles, WrittenFilesReadBackByDjpegAndByUs) {
 // Peak signal-to-noise ratio in dB over the three channels of two buffers of
 // the same size (rows compared from the top).
 namespace {
-double psnr(const TRasterDIB& a, const TRasterDIB& b) {
+double psnr(const TRasterDIB& a, const TRasterDIB& b)
+{
     double squares = 0;
     for (int y = 0; y < a.AbsHeight; ++y)
         for (int x = 0; x < a.Header.Width; ++x) {
@@ -119,9 +126,12 @@ double psnr(const TRasterDIB& a, const TRasterDIB& b) {
 // A photo-like picture (plasma, softened, with a sharp-edged box on it)
 // written at quality 90 reads back at 33 dB or more, at quality 60 at 30 dB
 // or more, and the higher quality is the closer one.
-TEST_F(JpegFiles, WrittenFilesStayWithinAPsnrBound) {
-    ASSERT_TRUE(RunQuiet("convert -size 160x120 -seed 21 plasma: -blur 0x1.5 -fill '#d03020' -draw 'rectangle 40,30 90,70' "
-                         "-type truecolor BMP3:" + (dir / "photo.bmp")));
+TEST_F(JpegFiles, WrittenFilesStayWithinAPsnrBound)
+{
+    ASSERT_TRUE(
+        RunQuiet("convert -size 160x120 -seed 21 plasma: -blur 0x1.5 -fill '#d03020' -draw 'rectangle 40,30 90,70' "
+                 "-type truecolor BMP3:" +
+                 (dir / "photo.bmp")));
     TRasterDIB source;
     ReadBmpFile(source, dir / "photo.bmp");
     ASSERT_EQ(source.Header.BitCount, 24);
@@ -142,7 +152,8 @@ TEST_F(JpegFiles, WrittenFilesStayWithinAPsnrBound) {
     }
 }
 
-TEST_F(JpegFiles, EightBitPicturesAreWrittenGreyOrThroughColour) {
+TEST_F(JpegFiles, EightBitPicturesAreWrittenGreyOrThroughColour)
+{
     TRasterDIB grey;
     grey.SetSize(16, 8, 8);
     const TColorTriple ramp[] = {BlackTriple, WhiteTriple};
@@ -168,7 +179,8 @@ TEST_F(JpegFiles, EightBitPicturesAreWrittenGreyOrThroughColour) {
     EXPECT_LT(t.Green, 16);
 }
 
-TEST_F(JpegFiles, CorruptOrTruncatedFilesGiveAnEmptyBuffer) {
+TEST_F(JpegFiles, CorruptOrTruncatedFilesGiveAnEmptyBuffer)
+{
     const std::string jpeg = dir / "c.jpg";
     ASSERT_TRUE(RunQuiet("cjpeg -quality 85 " + (dir / "src.ppm") + " > " + jpeg));
     std::vector<std::uint8_t> bytes = ReadFileBytes(jpeg);
@@ -192,7 +204,8 @@ TEST_F(JpegFiles, CorruptOrTruncatedFilesGiveAnEmptyBuffer) {
     EXPECT_EQ(missing.Header.Width, 0);
 }
 
-TEST_F(JpegFiles, HugeDeclaredSizeRaisesBeforeAllocating) {
+TEST_F(JpegFiles, HugeDeclaredSizeRaisesBeforeAllocating)
+{
     const std::string jpeg = dir / "c.jpg";
     ASSERT_TRUE(RunQuiet("cjpeg -quality 85 " + (dir / "src.ppm") + " > " + jpeg));
     std::vector<std::uint8_t> bytes = ReadFileBytes(jpeg);
@@ -210,7 +223,8 @@ TEST_F(JpegFiles, HugeDeclaredSizeRaisesBeforeAllocating) {
     EXPECT_EQ(dib.Bits, nullptr);
 }
 
-TEST_F(JpegFiles, FailedWriteRaisesAndLeavesNoFile) {
+TEST_F(JpegFiles, FailedWriteRaisesAndLeavesNoFile)
+{
     TRasterDIB dib;
     dib.SetSize(8, 8, 24);
     EXPECT_THROW(WriteJpegFile(dib, dir / "no/such/folder/x.jpg", 75), EJpegError);
@@ -223,7 +237,8 @@ TEST_F(JpegFiles, FailedWriteRaisesAndLeavesNoFile) {
     }
 }
 
-TEST_F(JpegFiles, MissingLibraryLeavesBuffersAlone) {
+TEST_F(JpegFiles, MissingLibraryLeavesBuffersAlone)
+{
     ASSERT_FALSE(ReloadJpegLibrary(dir / "hidden/libijl15.so"));
     EXPECT_FALSE(JpegLibraryPresent());
     ASSERT_TRUE(RunQuiet("cjpeg " + (dir / "src.ppm") + " > " + (dir / "c.jpg")));
@@ -239,13 +254,15 @@ TEST_F(JpegFiles, MissingLibraryLeavesBuffersAlone) {
     EXPECT_EQ(dib.Header.Width, 61);
 }
 
-TEST_F(JpegFiles, LoadingWritesTheProcessorValue) {
+TEST_F(JpegFiles, LoadingWritesTheProcessorValue)
+{
     const auto value = RegistryReadDWord("HKEY_LOCAL_MACHINE\\SOFTWARE\\Intel Corporation\\PLSuite\\IJLib", "USECPU");
     ASSERT_TRUE(value.has_value());
     EXPECT_EQ(*value, JpegProcessorValue(CPUInfo));
 }
 
-TEST(JpegProcessorValue, FollowsVendorFamilyAndFeatures) {
+TEST(JpegProcessorValue, FollowsVendorFamilyAndFeatures)
+{
     TCPUInfo info;
     EXPECT_EQ(JpegProcessorValue(info), 0u);
     info.VendorID = "GenuineIntel";

@@ -10,13 +10,15 @@ using namespace pixeltest;
 
 namespace {
 
-std::unique_ptr<TRasterDIB> greyRow24(const std::vector<int>& values) {
+std::unique_ptr<TRasterDIB> greyRow24(const std::vector<int>& values)
+{
     auto dib = makeDib(int(values.size()), 1, 24);
     for (std::size_t x = 0; x < values.size(); ++x) set24(*dib, 0, int(x), {values[x], values[x], values[x]});
     return dib;
 }
 
-std::vector<int> blueRow(const TRasterDIB& dib, int row) {
+std::vector<int> blueRow(const TRasterDIB& dib, int row)
+{
     std::vector<int> out;
     for (int x = 0; x < dib.Width(); ++x) out.push_back(get24(dib, row, x)[0]);
     return out;
@@ -24,7 +26,8 @@ std::vector<int> blueRow(const TRasterDIB& dib, int row) {
 
 }  // namespace
 
-TEST(ResizeNearest, HalvingTakesEverySecondPixelDoublingRepeats) {
+TEST(ResizeNearest, HalvingTakesEverySecondPixelDoublingRepeats)
+{
     auto src = makeDib(8, 4, 24);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 8; ++x) set24(*src, y, x, {x, y, 9});
@@ -38,7 +41,8 @@ TEST(ResizeNearest, HalvingTakesEverySecondPixelDoublingRepeats) {
         for (int x = 0; x < 16; ++x) EXPECT_EQ(get24(*twice, y, x), (Bgr{x / 2, y / 2, 9}));
 }
 
-TEST(ResizeNearest, EveryDepthCopiesWholePixels) {
+TEST(ResizeNearest, EveryDepthCopiesWholePixels)
+{
     for (const int bitCount : {8, 16, 32}) {
         auto src = makeDib(3, 1, bitCount);
         const int bytes = bitCount / 8;
@@ -52,7 +56,8 @@ TEST(ResizeNearest, EveryDepthCopiesWholePixels) {
     }
 }
 
-TEST(ResizeBilinear, HandComputedRow) {
+TEST(ResizeBilinear, HandComputedRow)
+{
     // step = 2/4 pixel; one source row, so the bottom weight is 1 on the same row.
     auto src = greyRow24({0, 100, 200});
     auto dst = makeDib(4, 1, 24);
@@ -60,14 +65,16 @@ TEST(ResizeBilinear, HandComputedRow) {
     EXPECT_EQ(blueRow(*dst, 0), (std::vector<int>{0, 50, 100, 150}));
 }
 
-TEST(ResizeBilinear, SameSizeDoesNotReproduceTheSource) {
+TEST(ResizeBilinear, SameSizeDoesNotReproduceTheSource)
+{
     auto src = greyRow24({0, 60, 120, 180});
     auto dst = makeDib(4, 1, 24);
     ResizeBilinear(*src, *dst);
     EXPECT_EQ(blueRow(*dst, 0), (std::vector<int>{0, 45, 90, 135}));
 }
 
-TEST(ResizeBilinear, HandComputedTwoByTwo) {
+TEST(ResizeBilinear, HandComputedTwoByTwo)
+{
     auto src = makeDib(2, 2, 24);
     set24(*src, 0, 0, {0, 0, 0});
     set24(*src, 0, 1, {100, 100, 100});
@@ -80,7 +87,8 @@ TEST(ResizeBilinear, HandComputedTwoByTwo) {
     EXPECT_EQ(blueRow(*dst, 1), (std::vector<int>{100, 138}));
 }
 
-TEST(ResizeBilinear, UniformStaysUniform) {
+TEST(ResizeBilinear, UniformStaysUniform)
+{
     for (const int bitCount : {8, 16, 24, 32}) {
         auto src = makeDib(7, 5, bitCount);
         const int bytes = bitCount / 8;
@@ -103,7 +111,8 @@ TEST(ResizeBilinear, UniformStaysUniform) {
     }
 }
 
-TEST(ResizeBilinear, DepthSpecificChannels) {
+TEST(ResizeBilinear, DepthSpecificChannels)
+{
     // 32 bpp: the fourth byte of the destination is left as it was.
     auto src32 = makeDib(2, 1, 32);
     src32->Rows[0][0] = 10;
@@ -139,7 +148,8 @@ TEST(ResizeBilinear, DepthSpecificChannels) {
 
 // One-pixel sources have a column or row step of 0; the right-hand and lower
 // neighbours must not be read past the row (the sanitizer build checks).
-TEST(Resize, OnePixelSourcesFillTheTarget) {
+TEST(Resize, OnePixelSourcesFillTheTarget)
+{
     auto src = makeDib(1, 1, 24);
     set24(*src, 0, 0, {11, 22, 33});
     for (auto resize : {&ResizeBilinear, &ResizeNearest}) {
@@ -161,7 +171,8 @@ TEST(Resize, OnePixelSourcesFillTheTarget) {
     EXPECT_EQ(get16(*dst16, 1, 1), ((0x1234 >> 10) & 31) << 10 | (((0x1234 >> 5) & 31) << 5) | (0x1234 & 31));
 }
 
-TEST(Resize, ZeroSizesAndMismatchedDepthsDoNothing) {
+TEST(Resize, ZeroSizesAndMismatchedDepthsDoNothing)
+{
     auto src = makeDib(4, 4, 24);
     fillGrey(*src, 80);
     for (auto resize : {&ResizeBilinear, &ResizeNearest}) {
@@ -189,7 +200,8 @@ TEST(Resize, ZeroSizesAndMismatchedDepthsDoNothing) {
 
 // Sides of 65,535 pixels: (65,534 << 16) does not fit in 32 bits, so the
 // steps must be computed in 64 bits.
-TEST(Resize, LongestSidesDoNotOverflow) {
+TEST(Resize, LongestSidesDoNotOverflow)
+{
     const int n = 65535;
     auto src = makeDib(n, 1, 24);
     for (int x = 0; x < n; ++x) {
@@ -213,7 +225,8 @@ TEST(Resize, LongestSidesDoNotOverflow) {
 
 // A reduction against bilinear interpolation in double precision at the same
 // sample positions (x (w - 1) / W); the fixed-point result stays within one level.
-TEST(ResizeBilinear, ReductionMatchesDoubleReferenceWithinOneLevel) {
+TEST(ResizeBilinear, ReductionMatchesDoubleReferenceWithinOneLevel)
+{
     const int sw = 400, sh = 300, dw = 123, dh = 77;
     auto src = makeDib(sw, sh, 24);
     auto value = [](int x, int y, int k) {
@@ -248,7 +261,8 @@ TEST(ResizeBilinear, ReductionMatchesDoubleReferenceWithinOneLevel) {
 // The vector path gives the same bytes as the plain one: random pictures at
 // 24 and 32 bpp, widths with and without row padding, reductions,
 // enlargements and one-pixel sources, and the fourth byte of 32-bit targets.
-TEST(ResizeBilinear, VectorAndPlainPathsAgree) {
+TEST(ResizeBilinear, VectorAndPlainPathsAgree)
+{
     const bool vector = SetResizeVectorPath(true);
     if (!vector) GTEST_SKIP() << "no vector path on this processor";
     unsigned seed = 12345;
@@ -256,8 +270,8 @@ TEST(ResizeBilinear, VectorAndPlainPathsAgree) {
         seed = seed * 1103515245u + 12345u;
         return std::uint8_t(seed >> 16);
     };
-    const int sizes[][4] = {{40, 30, 8, 6},  {41, 29, 13, 7}, {4, 4, 17, 9}, {1, 1, 5, 3},
-                            {1, 7, 3, 20},   {7, 1, 20, 3},   {8, 8, 8, 8},  {333, 5, 40, 2}};
+    const int sizes[][4] = {{40, 30, 8, 6}, {41, 29, 13, 7}, {4, 4, 17, 9}, {1, 1, 5, 3},
+                            {1, 7, 3, 20},  {7, 1, 20, 3},   {8, 8, 8, 8},  {333, 5, 40, 2}};
     for (const int bitCount : {24, 32})
         for (const auto& size : sizes) {
             auto src = makeDib(size[0], size[1], bitCount);

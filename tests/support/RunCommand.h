@@ -10,8 +10,8 @@ namespace testsupport {
 bool RunQuiet(const std::string& command);
 
 struct CommandOutput {
-    int ExitCode = -1; // -1 when the command could not be started or did not exit normally
-    std::string Output; // standard output (errors go where the test's go)
+    int ExitCode = -1;   // -1 when the command could not be started or did not exit normally
+    std::string Output;  // standard output (errors go where the test's go)
 };
 // Runs a shell command line and captures its standard output.
 CommandOutput RunCapture(const std::string& command);
@@ -24,4 +24,4 @@ inline bool HaveTool(const std::string& name) { return !FindTool(name).empty(); 
 // Makes or converts a picture with ImageMagick: "convert <arguments>"; true on success.
 bool ImageMagick(const std::string& arguments);
 
-} // namespace testsupport
+}  // namespace testsupport

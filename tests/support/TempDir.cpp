@@ -21,14 +21,13 @@ fs::path makeFolder(const std::string& prefix)
     return pattern;
 }
 
-} // namespace
+}  // namespace
 
 TempDir::TempDir(const std::string& prefix) : path(makeFolder(prefix)) {}
 
 TempDir::~TempDir()
 {
-    if (std::getenv("PICTAVO_KEEP_SCRATCH") != nullptr)
-        return;
+    if (std::getenv("PICTAVO_KEEP_SCRATCH") != nullptr) return;
     std::error_code ignored;
     // Tests of refused writes leave read-only folders behind; open them up first.
     fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
@@ -67,4 +66,4 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-} // namespace testsupport
+}  // namespace testsupport

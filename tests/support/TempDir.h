@@ -33,4 +33,4 @@ std::string ReadFileText(const std::string& path);
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
-} // namespace testsupport
+}  // namespace testsupport

@@ -15,8 +15,7 @@ public:
         static int argc = 1;
         static char name[] = "pictavo-test";
         static char* argv[] = {name, nullptr};
-        if (!app_)
-            app_ = std::make_unique<TApplication>(argc, argv);
+        if (!app_) app_ = std::make_unique<TApplication>(argc, argv);
         return *app_;
     }
     void TearDown() override { app_.reset(); }
@@ -28,8 +27,8 @@ private:
 ApplicationEnvironment* const applicationEnvironment =
     static_cast<ApplicationEnvironment*>(::testing::AddGlobalTestEnvironment(new ApplicationEnvironment));
 
-} // namespace
+}  // namespace
 
 TApplication& TestApplication() { return applicationEnvironment->Get(); }
 
-} // namespace testsupport
+}  // namespace testsupport

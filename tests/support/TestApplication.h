@@ -9,4 +9,4 @@ namespace testsupport {
 // handlers run, since Qt's own globals must outlive it.
 TApplication& TestApplication();
 
-} // namespace testsupport
+}  // namespace testsupport

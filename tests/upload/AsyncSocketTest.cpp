@@ -28,12 +28,11 @@ void CollectInto(TAsyncSocket& socket, std::string& received)
     socket.OnDataAvailable = [&received](TCustomAsyncSocket* s, std::uint16_t) {
         char buffer[4096];
         int n;
-        while ((n = s->Receive(buffer, sizeof buffer)) > 0)
-            received.append(buffer, static_cast<std::size_t>(n));
+        while ((n = s->Receive(buffer, sizeof buffer)) > 0) received.append(buffer, static_cast<std::size_t>(n));
     };
 }
 
-} // namespace
+}  // namespace
 
 TEST(AsyncSocket, EchoThroughListenerAndClient)
 {
@@ -48,8 +47,7 @@ TEST(AsyncSocket, EchoThroughListenerAndClient)
     // The server echoes every piece back.
     pair.Server.OnDataAvailable = [](TCustomAsyncSocket* s, std::uint16_t) {
         std::string text = s->ReceiveText();
-        if (!text.empty())
-            s->SendText(text);
+        if (!text.empty()) s->SendText(text);
     };
     std::string received;
     CollectInto(pair.Client, received);
@@ -70,7 +68,7 @@ TEST(AsyncSocket, DataSentComesLaterAsAMessage)
         ++sentEvents;
     };
     pair.Client.OnSendData = [&](TCustomAsyncSocket*, int bytes) { bytesReported += bytes; };
-    ProcessMessages();   // the write event that follows the connection
+    ProcessMessages();  // the write event that follows the connection
     sentEvents = 0;
     pair.Client.SendText("abc");
     EXPECT_EQ(sentEvents, 0) << "never from inside Send";
@@ -104,7 +102,7 @@ TEST(AsyncSocket, ConnectionRefusedGivesTheError)
 {
     int port = 0;
     {
-        auto listener = MakeListener(port);   // take a port, then free it
+        auto listener = MakeListener(port);  // take a port, then free it
     }
     TAsyncSocket client;
     int connectedError = -1;
@@ -178,7 +176,7 @@ TEST(AsyncSocket, PropertiesAreResetByClose)
     }
     pair.Client.Close();
     EXPECT_EQ(pair.Client.State(), wsClosed);
-    EXPECT_EQ(pair.Client.Addr(), "127.0.0.1");   // the text stays, unassigned
+    EXPECT_EQ(pair.Client.Addr(), "127.0.0.1");  // the text stays, unassigned
     try {
         pair.Client.Connect();
         FAIL();
@@ -474,8 +472,7 @@ TEST(AsyncSocket, DatagramRoundTrip)
         char buffer[512];
         sockaddr_in from{};
         int n = s->ReceiveFrom(buffer, sizeof buffer, from);
-        if (n > 0)
-            got.assign(buffer, static_cast<std::size_t>(n));
+        if (n > 0) got.assign(buffer, static_cast<std::size_t>(n));
     };
     TAsyncSocket sender;
     sender.SetProto("udp");
@@ -524,8 +521,10 @@ TEST(AsyncSocket, StateChangesAreReported)
     ASSERT_TRUE(WaitFor([&] { return client.State() == wsConnected; }));
     client.Close();
     using C = std::pair<TSocketState, TSocketState>;
-    EXPECT_EQ(changes, (std::vector<C>{{wsClosed, wsOpened}, {wsOpened, wsConnecting},
-                                       {wsConnecting, wsConnected}, {wsConnected, wsClosed}}));
+    EXPECT_EQ(
+        changes,
+        (std::vector<C>{
+            {wsClosed, wsOpened}, {wsOpened, wsConnecting}, {wsConnecting, wsConnected}, {wsConnected, wsClosed}}));
 }
 
 TEST(AsyncSocket, HandlerExceptionInAMessageGoesToOnBgExceptionThenAborts)
@@ -570,7 +569,7 @@ TEST(AsyncSocket, DataHandlerExceptionIsDroppedAndTheConnectionStays)
 TEST(AsyncSocket, PostFreeDeletesTheSocketLater)
 {
     int before = LiveSocketCount();
-    auto* socket = new TAsyncSocket;   // owned by nobody: frees itself
+    auto* socket = new TAsyncSocket;  // owned by nobody: frees itself
     EXPECT_EQ(LiveSocketCount(), before + 1);
     socket->PostFree();
     EXPECT_TRUE(WaitFor([&] { return LiveSocketCount() == before; }));
@@ -608,8 +607,7 @@ TEST(AsyncSocket, ReconnectFromTheClosedHandlerKeepsTheNewConnection)
         ++connects;
     };
     client.OnSessionClosed = [&](TCustomAsyncSocket* s, std::uint16_t) {
-        if (reconnected)
-            return;
+        if (reconnected) return;
         reconnected = true;
         s->SetAddr("127.0.0.1");
         s->SetPort(std::to_string(port));
@@ -655,8 +653,7 @@ TEST(AsyncSocket, ResumedListenerStillAccepts)
     listener->OnSessionAvailable = [&](TCustomAsyncSocket*, std::uint16_t) {
         ++available;
         TSocket handle = listener->Accept();
-        if (handle != INVALID_SOCKET)
-            winsock::closesocket(handle);
+        if (handle != INVALID_SOCKET) winsock::closesocket(handle);
     };
     listener->Pause();
     listener->Resume();

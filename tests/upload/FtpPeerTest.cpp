@@ -18,8 +18,8 @@ double cpuSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-           + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 bool has(const std::vector<std::string>& lines, const std::string& line)
@@ -117,8 +117,8 @@ TEST_F(FtpPeerTest, SplitGreetingLinesWithoutCodeAndTwoRepliesInOneRead)
     EXPECT_TRUE(rec->LogHas("< 226-statistics follow"));
     EXPECT_TRUE(rec->LogHas("< 226 done"));
     EXPECT_EQ(c.LastResponse(), "226 done");
-    EXPECT_TRUE(rec->LogHas("! 100000 bytes received/sent in 0 seconds")
-                || rec->LogHasPrefix("! 100000 bytes received/sent in "));
+    EXPECT_TRUE(rec->LogHas("! 100000 bytes received/sent in 0 seconds") ||
+                rec->LogHasPrefix("! 100000 bytes received/sent in "));
     ASSERT_TRUE(c.Quit());
     ASSERT_TRUE(peer->WaitExit(5s));
     EXPECT_EQ(peer->StoredData(), content);
@@ -146,8 +146,8 @@ TEST_F(FtpPeerTest, RefusedGreetingEndsTheRequestWithItsCode)
 
 TEST_F(FtpPeerTest, RefusedUserAndPassword)
 {
-    for (auto [scenario, code, text] : {std::tuple{"user530", 530, "530 not allowed"},
-                                        std::tuple{"pass530", 530, "530 login incorrect"}}) {
+    for (auto [scenario, code, text] :
+         {std::tuple{"user530", 530, "530 not allowed"}, std::tuple{"pass530", 530, "530 login incorrect"}}) {
         SCOPED_TRACE(scenario);
         Start(scenario);
         EXPECT_FALSE(rec->Client.Connect());
@@ -222,7 +222,8 @@ TEST_F(FtpPeerTest, PortCommandCarriesTheLoopbackAddressAndPortBytes)
     ASSERT_TRUE(c.Quit());
     ASSERT_TRUE(peer->WaitExit(5s));
     auto commands = peer->Commands();
-    auto port = std::find_if(commands.begin(), commands.end(), [](const std::string& l) { return l.rfind("PORT ", 0) == 0; });
+    auto port =
+        std::find_if(commands.begin(), commands.end(), [](const std::string& l) { return l.rfind("PORT ", 0) == 0; });
     ASSERT_NE(port, commands.end());
     int a, b, c1, d, hi, lo;
     ASSERT_EQ(std::sscanf(port->c_str(), "PORT %d,%d,%d,%d,%d,%d", &a, &b, &c1, &d, &hi, &lo), 6);
@@ -236,8 +237,8 @@ TEST_F(FtpPeerTest, PortCommandCarriesTheLoopbackAddressAndPortBytes)
 
 TEST_F(FtpPeerTest, RefusedStorIsNotSuccess)
 {
-    for (auto [scenario, code, text] : {std::tuple{"stor553", 553, "553 name not allowed"},
-                                        std::tuple{"stor450", 450, "450 file busy"}}) {
+    for (auto [scenario, code, text] :
+         {std::tuple{"stor553", 553, "553 name not allowed"}, std::tuple{"stor450", 450, "450 file busy"}}) {
         SCOPED_TRACE(scenario);
         Start(scenario);
         TFtpClient& c = rec->Client;
@@ -363,8 +364,7 @@ TEST_F(FtpPeerTest, TerminationEndsAWaitWithoutTimeLimit)
     c.Timeout = 0;
     ASSERT_TRUE(c.Connect());
     c.OnCommand = [](TCustomFtpClient*, std::string& command) {
-        if (command == "PWD")
-            RequestTermination();
+        if (command == "PWD") RequestTermination();
     };
     EXPECT_FALSE(c.Pwd());
     ClearTermination();
@@ -463,7 +463,7 @@ TEST_F(FtpPeerTest, LocalFileProblemsAreFailures)
     EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPutAsync, 426));
     ASSERT_TRUE(peer->WaitExit(5s));
     auto commands = peer->Commands();
-    EXPECT_EQ(std::count(commands.begin(), commands.end(), "STOR x.bin"), 1);   // /proc/self/mem only
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "STOR x.bin"), 1);  // /proc/self/mem only
 }
 
 TEST_F(FtpPeerTest, AbortFromProgressIsAFailure)
@@ -509,7 +509,7 @@ TEST_F(FtpPeerTest, RequestWhileAnotherRunsIsRefused)
     Start("normal");
     TFtpClient& c = rec->Client;
     c.ConnectAsync();
-    EXPECT_TRUE(rec->Done.empty());   // never reported from inside the call
+    EXPECT_TRUE(rec->Done.empty());  // never reported from inside the call
     try {
         c.PwdAsync();
         FAIL() << "no exception";
@@ -594,4 +594,4 @@ TEST(FtpClientTest, CommandsNeedAConnection)
     EXPECT_EQ(FtpRequestName(0), "none");
 }
 
-} // namespace
+}  // namespace

@@ -32,13 +32,12 @@ std::filesystem::path peerScript()
     return std::filesystem::path(PICTAVO_SOURCE_DIR) / "tests" / "upload" / "ftp_peer.py";
 }
 
-} // namespace
+}  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& stderrFile)
 {
     int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe failed");
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
@@ -48,8 +47,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::stri
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attr, 0);
     std::vector<char*> args;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     int rc = ::posix_spawn(&pid_, argv[0].c_str(), &actions, &attr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -65,8 +63,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::stri
 ChildProcess::~ChildProcess()
 {
     Stop();
-    if (stdoutFd_ >= 0)
-        ::close(stdoutFd_);
+    if (stdoutFd_ >= 0) ::close(stdoutFd_);
 }
 
 std::string ChildProcess::ReadLine(std::chrono::milliseconds timeout)
@@ -80,23 +77,19 @@ std::string ChildProcess::ReadLine(std::chrono::milliseconds timeout)
             return line;
         }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return {};
+        if (left.count() <= 0) return {};
         pollfd p{stdoutFd_, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
-            continue;
+        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
         char chunk[256];
         ssize_t n = ::read(stdoutFd_, chunk, sizeof chunk);
-        if (n <= 0)
-            return {};
+        if (n <= 0) return {};
         pending_.append(chunk, static_cast<std::size_t>(n));
     }
 }
 
 bool ChildProcess::WaitExit(std::chrono::milliseconds timeout)
 {
-    if (reaped_)
-        return true;
+    if (reaped_) return true;
     const auto deadline = Clock::now() + timeout;
     for (;;) {
         int status = 0;
@@ -105,16 +98,14 @@ bool ChildProcess::WaitExit(std::chrono::milliseconds timeout)
             reaped_ = true;
             return true;
         }
-        if (Clock::now() >= deadline)
-            return false;
+        if (Clock::now() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 
 void ChildProcess::Stop()
 {
-    if (pid_ <= 0 || reaped_)
-        return;
+    if (pid_ <= 0 || reaped_) return;
     // The child leads its own group, so this reaches whatever it started too.
     ::kill(-pid_, SIGTERM);
     if (!WaitExit(std::chrono::seconds(3))) {
@@ -131,8 +122,8 @@ int FreeLoopbackPort()
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = 0;
     socklen_t len = sizeof a;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0
-        || ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
         ::close(fd);
         throw std::runtime_error("no free port");
     }
@@ -151,8 +142,7 @@ bool WaitForListener(int port, std::chrono::milliseconds timeout)
         a.sin_port = htons(static_cast<std::uint16_t>(port));
         bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
         ::close(fd);
-        if (ok)
-            return true;
+        if (ok) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
@@ -189,11 +179,10 @@ PyFtpServer::PyFtpServer()
     for (int attempt = 0; attempt < 5 && child_ == nullptr; ++attempt) {
         port_ = FreeLoopbackPort();
         auto child = std::make_unique<ChildProcess>(
-            std::vector<std::string>{Python, "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", std::to_string(port_),
-                                     "-w", "-d", root_.Path().string(), "-u", User, "-P", Password},
+            std::vector<std::string>{Python, "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", std::to_string(port_), "-w",
+                                     "-d", root_.Path().string(), "-u", User, "-P", Password},
             (logs_.Path() / "pyftpdlib.log").string());
-        if (WaitForListener(port_, std::chrono::seconds(10)))
-            child_ = std::move(child);
+        if (WaitForListener(port_, std::chrono::seconds(10))) child_ = std::move(child);
     }
 }
 
@@ -211,26 +200,19 @@ ScriptedPeer::ScriptedPeer(const std::string& scenario)
 
 ScriptedPeer::~ScriptedPeer() = default;
 
-bool ScriptedPeer::WaitExit(std::chrono::milliseconds timeout)
-{
-    return child_->WaitExit(timeout);
-}
+bool ScriptedPeer::WaitExit(std::chrono::milliseconds timeout) { return child_->WaitExit(timeout); }
 
 std::vector<std::string> ScriptedPeer::Commands() const
 {
     std::vector<std::string> lines;
     std::ifstream in(transcript_);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
-std::vector<std::uint8_t> ScriptedPeer::StoredData() const
-{
-    return ReadFileBytes(transcript_.string() + ".data");
-}
+std::vector<std::uint8_t> ScriptedPeer::StoredData() const { return ReadFileBytes(transcript_.string() + ".data"); }
 
-} // namespace ftptest
+}  // namespace ftptest
 
 namespace ftptest {
 
@@ -257,8 +239,7 @@ int RecordingClient::RunAsync(const std::function<void()>& start, std::chrono::m
     }
     const std::size_t before = Done.size();
     start();
-    if (!WaitForDone(before + 1, timeout))
-        return -1;
+    if (!WaitForDone(before + 1, timeout)) return -1;
     return Done.back().second;
 }
 
@@ -275,9 +256,8 @@ bool RecordingClient::LogHasPrefix(const std::string& prefix) const
 std::string RecordingClient::LogText() const
 {
     std::string text;
-    for (const std::string& l : Log)
-        text += l + "\n";
+    for (const std::string& l : Log) text += l + "\n";
     return text;
 }
 
-} // namespace ftptest
+}  // namespace ftptest

@@ -93,7 +93,7 @@ private:
     std::unique_ptr<ChildProcess> child_;
 };
 
-} // namespace ftptest
+}  // namespace ftptest
 
 #include "upload/FtpClient.h"
 
@@ -105,8 +105,8 @@ public:
     explicit RecordingClient(int port);
 
     TFtpClient Client;
-    std::vector<std::string> Log;                       // OnDisplay lines
-    std::vector<std::pair<TFtpRequest, int>> Done;      // OnRequestDone events
+    std::vector<std::string> Log;                   // OnDisplay lines
+    std::vector<std::pair<TFtpRequest, int>> Done;  // OnRequestDone events
 
     // Runs the loop until `count` request-done events arrived (or timeout).
     bool WaitForDone(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(20));
@@ -118,4 +118,4 @@ public:
     std::string LogText() const;
 };
 
-} // namespace ftptest
+}  // namespace ftptest

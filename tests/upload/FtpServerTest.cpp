@@ -54,7 +54,10 @@ TEST_F(FtpServerTest, UploadsAreByteForByteTheLocalFiles)
     ASSERT_TRUE(c.Mkd()) << rec->LogText();
     EXPECT_EQ(c.DirResult(), "/photo album");
 
-    struct Item { std::string remote; std::size_t size; };
+    struct Item {
+        std::string remote;
+        std::size_t size;
+    };
     const std::vector<Item> items = {
         {"empty.jpg", 0},
         {"photo album/my holiday picture 1.jpg", 123457},
@@ -116,8 +119,7 @@ TEST_F(FtpServerTest, UploadRunsAsNestedWaitsFromRequestDone)
         const std::string& line = lines[static_cast<std::size_t>(left)];
         auto slash = line.rfind('/');
         c.HostFileName = slash == std::string::npos ? "" : line.substr(0, slash);
-        if (!c.HostFileName.empty())
-            c.Mkd();
+        if (!c.HostFileName.empty()) c.Mkd();
         c.HostFileName = line;
         c.LocalFileName = (local.Path() / line).string();
         c.Put();
@@ -131,8 +133,7 @@ TEST_F(FtpServerTest, UploadRunsAsNestedWaitsFromRequestDone)
             left = static_cast<int>(lines.size());
             sendNext();
         } else if (rq == ftpPutAsync) {
-            if (error == 0)
-                sent.push_back(c.HostFileName);
+            if (error == 0) sent.push_back(c.HostFileName);
             sendNext();
         }
     };
@@ -140,7 +141,8 @@ TEST_F(FtpServerTest, UploadRunsAsNestedWaitsFromRequestDone)
     ASSERT_TRUE(RunFor([&] { return !c.Connected() && c.State() == ftpReady; }, 20s));
     EXPECT_EQ(sent, (std::vector<std::string>{"pages/c t.jpg", "pages/b.htm", "a.jpg"}));
     for (std::size_t i = 0; i < lines.size(); ++i)
-        EXPECT_EQ(ReadFileBytes(server.Root() / lines[i]), PatternBytes(3000 * (i + 1), 60 + static_cast<std::uint32_t>(i)));
+        EXPECT_EQ(ReadFileBytes(server.Root() / lines[i]),
+                  PatternBytes(3000 * (i + 1), 60 + static_cast<std::uint32_t>(i)));
 }
 
 TEST_F(FtpServerTest, AppendGetAndRestartedGet)
@@ -224,7 +226,8 @@ TEST_F(FtpServerTest, ListingsReachOnDisplayFile)
     EXPECT_EQ(rec->Done.back().first, ftpDirAsync);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
-        return l.size() > 13 && l.compare(l.size() - 13, 13, "two words.htm") == 0; }));
+        return l.size() > 13 && l.compare(l.size() - 13, 13, "two words.htm") == 0;
+    }));
 
     // Without a display handler the listing goes into a file.
     c.DisplayFileFlag = false;
@@ -388,4 +391,4 @@ TEST_F(FtpServerTest, WrongPasswordIsRefused)
     EXPECT_EQ(rec->Client.ErrorMessage().substr(0, 4), "530 ");
 }
 
-} // namespace
+}  // namespace

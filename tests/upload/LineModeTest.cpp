@@ -12,8 +12,7 @@ struct LineClient {
     {
         socket.OnDataAvailable = [this](TCustomAsyncSocket* s, std::uint16_t) {
             std::string line = s->ReceiveText();
-            if (!line.empty())
-                Lines.push_back(line);
+            if (!line.empty()) Lines.push_back(line);
         };
     }
     std::vector<std::string> Lines;
@@ -21,7 +20,7 @@ struct LineClient {
 
 using Lines = std::vector<std::string>;
 
-} // namespace
+}  // namespace
 
 TEST(LineMode, CrLfLinesSeveralInOneRead)
 {
@@ -77,7 +76,8 @@ TEST(LineMode, OverLongLineIsHandedOutInPiecesAndTheConnectionStays)
     pair.Server.SendText("\r\nnext\r\n");
     ASSERT_TRUE(WaitFor([&] { return client.Lines.size() == 4; }));
     EXPECT_EQ(tooLong, 2);
-    EXPECT_EQ(client.Lines, (Lines{std::string(16, 'x'), std::string(16, 'x'), std::string(8, 'x') + "\r\n", "next\r\n"}));
+    EXPECT_EQ(client.Lines,
+              (Lines{std::string(16, 'x'), std::string(16, 'x'), std::string(8, 'x') + "\r\n", "next\r\n"}));
     EXPECT_EQ(pair.Client.State(), wsConnected);
 }
 
@@ -112,10 +112,9 @@ TEST(LineMode, SwitchingOffHandsBufferedBytesToPlainReads)
     EXPECT_TRUE(client.Lines.empty());
     std::string plain;
     pair.Client.OnDataAvailable = [&](TCustomAsyncSocket* s, std::uint16_t) {
-        char buffer[4];   // smaller than what is buffered: the rest stays in order
+        char buffer[4];  // smaller than what is buffered: the rest stays in order
         int n = s->Receive(buffer, sizeof buffer);
-        if (n > 0)
-            plain.append(buffer, static_cast<std::size_t>(n));
+        if (n > 0) plain.append(buffer, static_cast<std::size_t>(n));
     };
     pair.Client.SetLineMode(false);
     ASSERT_TRUE(WaitFor([&] { return plain.size() >= 6; }));
@@ -147,8 +146,10 @@ TEST(LineMode, LinesWithoutAHandlerAreDropped)
     ASSERT_TRUE(pair.Ok);
     pair.Client.SetLineMode(true);
     pair.Server.SendText("dropped\r\n");
-    ASSERT_TRUE(WaitFor([&] { return PendingMessageCount() == 0 && pair.Client.LineBufferedCount() == 0 &&
-                                      pair.Client.RcvdCount() == 0 && pair.Client.ReadCount() == 0; }));
+    ASSERT_TRUE(WaitFor([&] {
+        return PendingMessageCount() == 0 && pair.Client.LineBufferedCount() == 0 && pair.Client.RcvdCount() == 0 &&
+               pair.Client.ReadCount() == 0;
+    }));
     RunFor([] { return false; }, std::chrono::milliseconds(100));
     LineClient client(pair.Client);
     pair.Server.SendText("kept\r\n");
@@ -165,8 +166,7 @@ TEST(LineMode, ReadingPartOfALineLeavesTheRestReady)
     pair.Client.OnDataAvailable = [&](TCustomAsyncSocket* s, std::uint16_t) {
         char buffer[3];
         int n = s->Receive(buffer, sizeof buffer);
-        if (n > 0)
-            pieces.emplace_back(buffer, static_cast<std::size_t>(n));
+        if (n > 0) pieces.emplace_back(buffer, static_cast<std::size_t>(n));
     };
     pair.Server.SendText("12345\r\nxy\r\n");
     ASSERT_TRUE(WaitFor([&] { return pieces.size() >= 5; }));

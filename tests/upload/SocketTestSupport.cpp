@@ -16,10 +16,7 @@ extern char** environ;
 
 namespace socktest {
 
-bool WaitFor(const std::function<bool()>& pred)
-{
-    return RunFor(pred, kWait);
-}
+bool WaitFor(const std::function<bool()>& pred) { return RunFor(pred, kWait); }
 
 std::unique_ptr<TAsyncSocket> MakeListener(int& port)
 {
@@ -38,8 +35,7 @@ LoopbackPair::LoopbackPair()
     bool accepted = false;
     bool connected = false;
     Listener->OnSessionAvailable = [&](TCustomAsyncSocket*, std::uint16_t error) {
-        if (error != 0)
-            return;
+        if (error != 0) return;
         TSocket handle = Listener->Accept();
         Server.Dup(handle);
         accepted = true;
@@ -69,19 +65,16 @@ SocksProxy::SocksProxy(const std::vector<std::string>& args)
 {
     char logTemplate[] = "/tmp/pictavo-socks-XXXXXX";
     int logFd = ::mkstemp(logTemplate);
-    if (logFd >= 0)
-        ::close(logFd);
+    if (logFd >= 0) ::close(logFd);
     logPath_ = logTemplate;
 
     int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        return;
-    std::vector<std::string> argv = {"/usr/bin/python3", std::string(PICTAVO_SOURCE_DIR) + "/tests/upload/socks_proxy.py",
-                                     "--log", logPath_};
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return;
+    std::vector<std::string> argv = {
+        "/usr/bin/python3", std::string(PICTAVO_SOURCE_DIR) + "/tests/upload/socks_proxy.py", "--log", logPath_};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> cargv;
-    for (auto& a : argv)
-        cargv.push_back(a.data());
+    for (auto& a : argv) cargv.push_back(a.data());
     cargv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
@@ -91,8 +84,7 @@ SocksProxy::SocksProxy(const std::vector<std::string>& args)
     posix_spawnattr_init(&attr);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attr, 0);
-    if (::posix_spawn(&pid_, argv[0].c_str(), &actions, &attr, cargv.data(), environ) != 0)
-        pid_ = -1;
+    if (::posix_spawn(&pid_, argv[0].c_str(), &actions, &attr, cargv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     ::close(pipeFds[1]);
@@ -102,11 +94,9 @@ SocksProxy::SocksProxy(const std::vector<std::string>& args)
     auto deadline = std::chrono::steady_clock::now() + kWait;
     while (pid_ > 0 && std::chrono::steady_clock::now() < deadline) {
         pollfd p{pipeFds[0], POLLIN, 0};
-        if (::poll(&p, 1, 200) <= 0)
-            continue;
+        if (::poll(&p, 1, 200) <= 0) continue;
         char c;
-        if (::read(pipeFds[0], &c, 1) != 1)
-            break;
+        if (::read(pipeFds[0], &c, 1) != 1) break;
         if (c == '\n') {
             port_ = std::atoi(line.c_str());
             break;
@@ -131,9 +121,8 @@ std::vector<std::string> SocksProxy::LogLines() const
     std::vector<std::string> lines;
     std::ifstream in(logPath_);
     std::string line;
-    while (std::getline(in, line))
-        lines.push_back(line);
+    while (std::getline(in, line)) lines.push_back(line);
     return lines;
 }
 
-} // namespace socktest
+}  // namespace socktest

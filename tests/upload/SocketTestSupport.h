@@ -25,10 +25,10 @@ std::unique_ptr<TAsyncSocket> MakeListener(int& port);
 struct LoopbackPair {
     LoopbackPair();
     std::unique_ptr<TAsyncSocket> Listener;
-    TAsyncSocket Server;   // the accepted side
+    TAsyncSocket Server;  // the accepted side
     TAsyncSocket Client;
     int Port = 0;
-    bool Ok = false;       // both sides connected
+    bool Ok = false;  // both sides connected
 };
 
 // /usr/bin/python3 running tests/upload/socks_proxy.py with extra arguments,
@@ -52,4 +52,4 @@ private:
 
 std::string Hex(const std::string& bytes);
 
-} // namespace socktest
+}  // namespace socktest

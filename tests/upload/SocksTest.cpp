@@ -18,8 +18,7 @@ struct EchoServer {
             peer->Dup(Listener->Accept());
             peer->OnDataAvailable = [](TCustomAsyncSocket* s, std::uint16_t) {
                 std::string text = s->ReceiveText();
-                if (!text.empty())
-                    s->SendText(text);
+                if (!text.empty()) s->SendText(text);
             };
             Peers.push_back(std::move(peer));
         };
@@ -65,12 +64,9 @@ struct SocksClient {
     std::string Received;
 };
 
-std::string PortHex(int port)
-{
-    return Hex(std::string{static_cast<char>(port >> 8), static_cast<char>(port & 255)});
-}
+std::string PortHex(int port) { return Hex(std::string{static_cast<char>(port >> 8), static_cast<char>(port & 255)}); }
 
-} // namespace
+}  // namespace
 
 TEST(Socks, Level5WithoutAuthentication)
 {
@@ -287,8 +283,7 @@ TEST(Socks, LongestReplyAndDataBehindItStayInBounds)
     std::string request;
     const std::string name(255, 'n');
     std::string data;
-    for (int i = 0; i < 3000; ++i)
-        data += static_cast<char>('a' + i % 26);
+    for (int i = 0; i < 3000; ++i) data += static_cast<char>('a' + i % 26);
     listener->OnSessionAvailable = [&](TCustomAsyncSocket*, std::uint16_t) {
         peer.Dup(listener->Accept());
         peer.OnDataAvailable = [&](TCustomAsyncSocket* s, std::uint16_t) {

@@ -72,7 +72,8 @@ TEST(KitDraw, PlainCentredAndStretched)
     {
         QPainter painter(&canvas);
         EXPECT_EQ(DrawBitmapInRect(painter, {2, 3, 20, 20}, Picture(), 0, 0, 0), (TKitRect{2, 3, 6, 5}));
-        EXPECT_EQ(DrawBitmapInRect(painter, {20, 0, 40, 10}, Picture(), 0, 0, KitDraw::Center), (TKitRect{28, 4, 32, 6}));
+        EXPECT_EQ(DrawBitmapInRect(painter, {20, 0, 40, 10}, Picture(), 0, 0, KitDraw::Center),
+                  (TKitRect{28, 4, 32, 6}));
     }
     EXPECT_EQ(canvas.pixel(2, 3), qRgb(0, 0, 255));
     EXPECT_EQ(canvas.pixel(5, 4), qRgb(255, 0, 0));

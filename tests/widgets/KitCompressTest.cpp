@@ -97,20 +97,17 @@ TEST(KitCompress, RoundTripsRandomAndRepetitiveData)
     }
 }
 
-TEST(KitCompress, InputLargerThanABlockIsRefused)
-{
-    EXPECT_THROW(CompressBlock(Bytes(65536, 1)), ELzrwError);
-}
+TEST(KitCompress, InputLargerThanABlockIsRefused) { EXPECT_THROW(CompressBlock(Bytes(65536, 1)), ELzrwError); }
 
 TEST(KitCompress, DamagedBlocksRaise)
 {
     const std::vector<Bytes> damaged = {
-        {},                            // no flag byte
-        {7, 0, 0},                     // unknown flag
-        {64, 0x80},                    // control word broken off
-        {64, 0x80, 0x00, 0x00},        // copy item broken off
-        {64, 0x80, 0x00, 0, 0, 4},     // run item broken off
-        {64, 0x80, 0x00, 0x00, 0x33},  // copy reaches before the output's start
+        {},                                 // no flag byte
+        {7, 0, 0},                          // unknown flag
+        {64, 0x80},                         // control word broken off
+        {64, 0x80, 0x00, 0x00},             // copy item broken off
+        {64, 0x80, 0x00, 0, 0, 4},          // run item broken off
+        {64, 0x80, 0x00, 0x00, 0x33},       // copy reaches before the output's start
         {64, 0x40, 0x00, 'a', 0x00, 0x23},  // distance 2 with only one byte out
     };
     for (const auto& block : damaged) EXPECT_THROW(DecompressBlock(block), ELzrwError) << block.size();

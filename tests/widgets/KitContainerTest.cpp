@@ -57,13 +57,12 @@ TEST(KitContainer, StringListFileHasItsExactLayout)
     TMemoryStream stream;
     list.SaveToStream(stream);
 
-    const Bytes expected = {8, 'K', 'I', 'T', 'S', 'L', 'L', '3', '0',
-                            2, 0, 0, 0,           // two entries
-                            21, 0, 0, 0,          // first entry at 21
-                            36, 0, 0, 0,          // second at 36
-                            0x07, 2, 'a', 'b', 7, 0, 0, 0,  // flag, description, ident
-                            3, 0, 0, 0, 'x', '\r', '\n',   // the text
-                            0x00, 0, 0, 0, 0};
+    const Bytes expected = {8,    'K', 'I', 'T', 'S', 'L',  'L',  '3', '0', 2, 0, 0, 0,  // two entries
+                            21,   0,   0,   0,                                           // first entry at 21
+                            36,   0,   0,   0,                                           // second at 36
+                            0x07, 2,   'a', 'b', 7,   0,    0,    0,                     // flag, description, ident
+                            3,    0,   0,   0,   'x', '\r', '\n',                        // the text
+                            0x00, 0,   0,   0,   0};
     EXPECT_EQ(stream.Bytes(), expected);
 
     stream.SetPosition(0);
@@ -107,7 +106,8 @@ TEST(KitContainer, EveryKindRoundTripsThroughItsFile)
         EXPECT_TRUE(imagesBack.Images(0).Masked());
         EXPECT_EQ(imagesBack.Images(0).CellCount(), 2);
         EXPECT_FALSE(imagesBack.Images(1).Masked());
-        EXPECT_EQ(imagesBack.Images(1).Cell(2).convertToFormat(QImage::Format_RGB32), Gradient(30, 10).copy(20, 0, 10, 10));
+        EXPECT_EQ(imagesBack.Images(1).Cell(2).convertToFormat(QImage::Format_RGB32),
+                  Gradient(30, 10).copy(20, 0, 10, 10));
 
         TKitWaveList waves(nullptr, "Waves");
         waves.DefaultCompressed = compressed;
@@ -165,13 +165,13 @@ TEST(KitContainer, MalformedFilesAreRejected)
         return b;
     };
     const std::vector<Bytes> damaged = {
-        Bytes(bytes.begin(), bytes.begin() + 5),    // signature broken off
-        patched(1, 'X'),                             // unknown signature
-        patched(12, 0x7F),                           // an entry count far past the data
-        patched(13, 0x00),                           // entry position before the table's end
-        patched(14, 0x10),                           // entry position past the end
-        Bytes(bytes.begin(), bytes.end() - 2),       // text broken off
-        patched(18, 0x40),                           // text length past the data
+        Bytes(bytes.begin(), bytes.begin() + 5),  // signature broken off
+        patched(1, 'X'),                          // unknown signature
+        patched(12, 0x7F),                        // an entry count far past the data
+        patched(13, 0x00),                        // entry position before the table's end
+        patched(14, 0x10),                        // entry position past the end
+        Bytes(bytes.begin(), bytes.end() - 2),    // text broken off
+        patched(18, 0x40),                        // text length past the data
     };
     for (const auto& b : damaged) {
         TKitStringList list(nullptr, "List");

@@ -26,11 +26,22 @@ Bytes MakeWave(std::uint16_t channels, std::uint32_t rate, std::size_t samples)
     WriteIntegerRecord(s, static_cast<std::int32_t>(36 + dataSize));
     s.WriteBuffer("WAVEfmt ", 8);
     WriteIntegerRecord(s, 16);
-    const std::uint8_t fmt[16] = {1, 0, static_cast<std::uint8_t>(channels), 0,
-                                  static_cast<std::uint8_t>(rate), static_cast<std::uint8_t>(rate >> 8),
-                                  static_cast<std::uint8_t>(rate >> 16), 0,
-                                  0, 0, 0, 0,  // byte rate, not checked
-                                  static_cast<std::uint8_t>(2 * channels), 0, 16, 0};
+    const std::uint8_t fmt[16] = {1,
+                                  0,
+                                  static_cast<std::uint8_t>(channels),
+                                  0,
+                                  static_cast<std::uint8_t>(rate),
+                                  static_cast<std::uint8_t>(rate >> 8),
+                                  static_cast<std::uint8_t>(rate >> 16),
+                                  0,
+                                  0,
+                                  0,
+                                  0,
+                                  0,  // byte rate, not checked
+                                  static_cast<std::uint8_t>(2 * channels),
+                                  0,
+                                  16,
+                                  0};
     s.WriteBuffer(fmt, sizeof fmt);
     s.WriteBuffer("data", 4);
     WriteIntegerRecord(s, static_cast<std::int32_t>(dataSize));
@@ -43,7 +54,11 @@ TEST(KitRecords, PlainRecordsHaveTheirExactBytes)
 {
     EXPECT_EQ(Written([](TStream& s) { WriteIntegerRecord(s, -2); }), (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(Written([](TStream& s) { WriteIntegerRecord(s, 0x01020304); }), (Bytes{4, 3, 2, 1}));
-    EXPECT_EQ(Written([](TStream& s) { WriteByteRecord(s, 0xAB); WriteBooleanRecord(s, true); }), (Bytes{0xAB, 1}));
+    EXPECT_EQ(Written([](TStream& s) {
+                  WriteByteRecord(s, 0xAB);
+                  WriteBooleanRecord(s, true);
+              }),
+              (Bytes{0xAB, 1}));
     EXPECT_EQ(Written([](TStream& s) { WriteShortStringRecord(s, "Hi"); }), (Bytes{2, 'H', 'i'}));
     EXPECT_EQ(Written([](TStream& s) { WriteSizedBlock(s, Bytes{9, 8}); }), (Bytes{2, 0, 0, 0, 9, 8}));
 
@@ -127,10 +142,10 @@ TEST(KitRecords, CompressedStreamsSplitIntoBlocksAndRoundTrip)
 TEST(KitRecords, DamagedCompressedStreamsRaise)
 {
     const std::vector<Bytes> damaged = {
-        {50, 0, 0, 0, 7, 0, 0, 0},                     // total past the data
+        {50, 0, 0, 0, 7, 0, 0, 0},                                // total past the data
         {11, 0, 0, 0, 9, 0, 0, 0, 64, 0x80, 0x00, 0, 0, 4, 'x'},  // block past the total
-        {2, 0, 0, 0, 0, 0},                            // a total too small for a block length
-        {4, 0, 0, 0, 0, 0, 0, 0},                      // an empty block
+        {2, 0, 0, 0, 0, 0},                                       // a total too small for a block length
+        {4, 0, 0, 0, 0, 0, 0, 0},                                 // an empty block
         {11, 0, 0, 0, 7, 0, 0, 0, 64, 0x80, 0x00, 0, 0, 4},       // broken off
     };
     for (const auto& bytes : damaged) {
@@ -229,13 +244,13 @@ TEST(KitRecords, MalformedDIBRecordsRaise)
     const std::vector<Bytes> bad = {
         Bytes(good.begin(), good.begin() + 20),  // header broken off
         Bytes(good.begin(), good.end() - 1),     // pixels broken off
-        patched(0, 'X'),                          // not a DIB
-        patched(28, 5),                           // bit count
-        patched(30, 1),                           // compressed
-        patched(13, 0x10),                        // pixel offset far past the end
-        patched(47, 0x10),                        // more colours than 8 bits hold
-        patched(21, 0x80),                        // negative width
-        patched(14, 0xFF),                        // header larger than the record
+        patched(0, 'X'),                         // not a DIB
+        patched(28, 5),                          // bit count
+        patched(30, 1),                          // compressed
+        patched(13, 0x10),                       // pixel offset far past the end
+        patched(47, 0x10),                       // more colours than 8 bits hold
+        patched(21, 0x80),                       // negative width
+        patched(14, 0xFF),                       // header larger than the record
     };
     for (const auto& b : bad) EXPECT_THROW(ParseDIBRecord(b), EKitRecordError);
 }

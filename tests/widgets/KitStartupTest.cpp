@@ -160,7 +160,9 @@ TEST(KitStartup, SecondInstanceIsNoticed)
 TEST(KitStartup, MutexIsGoneWithTheLastCopy)
 {
     MutexFolder folder;
-    { TKitApplication once("/apps/gallery.exe"); }
+    {
+        TKitApplication once("/apps/gallery.exe");
+    }
     TKitApplication again("/apps/gallery.exe");
     EXPECT_FALSE(again.SecondInstance());
 }

@@ -83,9 +83,8 @@ std::unique_ptr<XvfbDisplay> XvfbDisplay::Start(std::string& reason)
         return nullptr;
     }
     // -displayfd: the server picks a free display and writes its number.
-    const int pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "320x240x24", "-nolisten",
-                           "tcp"},
-                          fds[1]);
+    const int pid =
+        Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "320x240x24", "-nolisten", "tcp"}, fds[1]);
     close(fds[1]);
     if (pid < 0) {
         close(fds[0]);
@@ -127,8 +126,10 @@ XvfbDisplay::~XvfbDisplay()
 OtherXClient::OtherXClient(const std::string& display)
 {
     xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
-    if (c && !xcb_connection_has_error(c)) connection_ = c;
-    else if (c) xcb_disconnect(c);
+    if (c && !xcb_connection_has_error(c))
+        connection_ = c;
+    else if (c)
+        xcb_disconnect(c);
 }
 
 OtherXClient::~OtherXClient()
@@ -142,7 +143,8 @@ xcb_keycode_t OtherXClient::KeyCode(unsigned virtualKey)
     const xcb_setup_t* setup = xcb_get_setup(connection_);
     const int count = setup->max_keycode - setup->min_keycode + 1;
     auto* reply = xcb_get_keyboard_mapping_reply(
-        connection_, xcb_get_keyboard_mapping(connection_, setup->min_keycode, static_cast<std::uint8_t>(count)), nullptr);
+        connection_, xcb_get_keyboard_mapping(connection_, setup->min_keycode, static_cast<std::uint8_t>(count)),
+        nullptr);
     if (!reply) return 0;
     const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
     const int perCode = reply->keysyms_per_keycode;
@@ -167,8 +169,8 @@ std::uint16_t Mask(unsigned modifiers)
 bool OtherXClient::Grab(unsigned virtualKey, unsigned modifiers)
 {
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-    auto cookie = xcb_grab_key_checked(connection_, 0, root, Mask(modifiers), KeyCode(virtualKey),
-                                       XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    auto cookie = xcb_grab_key_checked(connection_, 0, root, Mask(modifiers), KeyCode(virtualKey), XCB_GRAB_MODE_ASYNC,
+                                       XCB_GRAB_MODE_ASYNC);
     if (xcb_generic_error_t* error = xcb_request_check(connection_, cookie)) {
         std::free(error);
         return false;

@@ -180,7 +180,8 @@ const ItemsCase MainWindowItems[] = {
 };
 
 // The caption a component carries, whatever its kind; "?" for a kind without one.
-std::string CaptionOf(TComponent* c) {
+std::string CaptionOf(TComponent* c)
+{
     if (auto* m = dynamic_cast<TMenuItem*>(c)) return m->Caption();
     if (auto* l = dynamic_cast<TLabel*>(c)) return l->Caption();
     if (auto* b = dynamic_cast<TButton*>(c)) return b->Caption();
@@ -191,7 +192,8 @@ std::string CaptionOf(TComponent* c) {
     return "?";
 }
 
-TEST(Captions, EveryCaptionOfTheMainWindowStandsAsWritten) {
+TEST(Captions, EveryCaptionOfTheMainWindowStandsAsWritten)
+{
     TempProgramFolder folder;
     TForm1 form;
     for (const auto& expected : MainWindowCaptions) {
@@ -206,8 +208,7 @@ TEST(Captions, EveryCaptionOfTheMainWindowStandsAsWritten) {
     }
     // The tabs show the page captions; the list shows its two columns.
     auto* tabs = static_cast<QTabWidget*>(form.PageControl1->Widget());
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(tabs->tabText(i).toStdString(), form.PageControl1->Page(i)->Caption);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(tabs->tabText(i).toStdString(), form.PageControl1->Page(i)->Caption);
     auto* header = static_cast<QTreeWidget*>(form.ListView1->Widget())->headerItem();
     EXPECT_EQ(header->text(0).toStdString(), "Name");
     EXPECT_EQ(header->text(1).toStdString(), "Folder");
@@ -223,7 +224,8 @@ TEST(Captions, EveryCaptionOfTheMainWindowStandsAsWritten) {
     EXPECT_EQ(static_cast<QLabel*>(form.Find<TLabel>("Label14")->Widget())->text().toStdString(), "Cell Padding:");
 }
 
-TEST(Captions, AddDropTargetSaysItIsNotInThisBuildAndLeavesTheList) {
+TEST(Captions, AddDropTargetSaysItIsNotInThisBuildAndLeavesTheList)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     TForm1 form;
@@ -247,7 +249,8 @@ TEST(Captions, AddDropTargetSaysItIsNotInThisBuildAndLeavesTheList) {
 // ---------------------------------------------------------------------------
 // Shipped caption-position lists
 
-int RunTidy(const std::string& file, std::string& output) {
+int RunTidy(const std::string& file, std::string& output)
+{
     const std::string command = "tidy -q -e '" + file + "' 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return -1;
@@ -257,7 +260,8 @@ int RunTidy(const std::string& file, std::string& output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::vector<std::string> ListLines(const std::string& name) {
+std::vector<std::string> ListLines(const std::string& name)
+{
     TStringList list;
     list.LoadFromFile(DataFolder + name);
     std::vector<std::string> lines;
@@ -267,7 +271,8 @@ std::vector<std::string> ListLines(const std::string& name) {
 
 class ShippedCaptionLines : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         for (const char* name : {"pvcapt.pv", "pvcapi.pv", "banner1.dat", "banner2.dat"})
             fs::copy_file(DataFolder + name, folder.File(name));
         for (const char* dir : {"indexpg", "imagepg", "framepg", "buttons"})
@@ -289,7 +294,8 @@ protected:
     }
 
     // Writes the index pages and the image pages with the shipped templates.
-    void WriteAllPages() {
+    void WriteAllPages()
+    {
         const int items = form->ListView1->Count();
         int pages = 0, remainder = 0;
         PageCount(pages, remainder, form->ComboBox1->ItemIndex(), form->SpinEdit2->Value(), form->SpinEdit1->Value(),
@@ -308,7 +314,8 @@ protected:
     std::string destination;
 };
 
-TEST_F(ShippedCaptionLines, FirstLinesKeepTheirPlacesAndEveryLineHoldsThePicture) {
+TEST_F(ShippedCaptionLines, FirstLinesKeepTheirPlacesAndEveryLineHoldsThePicture)
+{
     const auto index = ListLines("pvcapt.pv");
     const auto image = ListLines("pvcapi.pv");
     // Stored settings and the golden pages refer to these by index.
@@ -335,7 +342,8 @@ TEST_F(ShippedCaptionLines, FirstLinesKeepTheirPlacesAndEveryLineHoldsThePicture
     EXPECT_EQ(form->ComboBox14->Items().Count(), static_cast<int>(image.size()));
 }
 
-TEST_F(ShippedCaptionLines, EveryLineGivesValidPagesAndTheThumbnailSizeFillsTheBox) {
+TEST_F(ShippedCaptionLines, EveryLineGivesValidPagesAndTheThumbnailSizeFillsTheBox)
+{
     ASSERT_EQ(std::system("tidy -v >/dev/null 2>&1"), 0) << "tidy is not installed";
     const int indexLines = form->ComboBox9->Items().Count();
     const int imageLines = form->ComboBox14->Items().Count();
@@ -358,9 +366,10 @@ TEST_F(ShippedCaptionLines, EveryLineGivesValidPagesAndTheThumbnailSizeFillsTheB
         const std::string line = form->ComboBox9->Items()[form->ComboBox9->ItemIndex()];
         if (line.find("fixed-size box") != std::string::npos) {
             const std::string index = ReadFile(destination + "index1.html");
-            EXPECT_NE(index.find("<td width=\"120\" height=\"90\" align=\"center\" valign=\"middle\"><a href=\"image01.htm\">"
-                                 "<img src=\"t1.jpg\""),
-                      std::string::npos)
+            EXPECT_NE(
+                index.find("<td width=\"120\" height=\"90\" align=\"center\" valign=\"middle\"><a href=\"image01.htm\">"
+                           "<img src=\"t1.jpg\""),
+                std::string::npos)
                 << index;
         }
     }

@@ -15,32 +15,37 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> Captions(const TForm1& form) {
+std::vector<std::string> Captions(const TForm1& form)
+{
     std::vector<std::string> out;
     for (int i = 0; i < form.ListView1->Count(); ++i) out.push_back(form.ListView1->Caption(i));
     return out;
 }
 
-std::vector<std::string> Paths(const TForm1& form) {
+std::vector<std::string> Paths(const TForm1& form)
+{
     std::vector<std::string> out;
     for (int i = 0; i < form.ListView1->Count(); ++i) out.push_back(form.ItemFullPath(i));
     return out;
 }
 
-std::vector<int> SelectedRows(const TForm1& form) {
+std::vector<int> SelectedRows(const TForm1& form)
+{
     std::vector<int> out;
     for (int i = 0; i < form.ListView1->Count(); ++i)
         if (form.ListView1->Selected(i)) out.push_back(i);
     return out;
 }
 
-void Select(TForm1& form, std::initializer_list<int> rows) {
+void Select(TForm1& form, std::initializer_list<int> rows)
+{
     for (int i = 0; i < form.ListView1->Count(); ++i) form.ListView1->SetSelected(i, false);
     for (int r : rows) form.ListView1->SetSelected(r, true);
 }
 
 // n files f0.jpg .. f(n-1).jpg added through "Add (files)".
-void AddNumberedFiles(TForm1& form, DialogScript& dialogs, const std::string& folder, int n) {
+void AddNumberedFiles(TForm1& form, DialogScript& dialogs, const std::string& folder, int n)
+{
     std::vector<std::string> files;
     for (int i = 0; i < n; ++i) {
         files.push_back(folder + "f" + std::to_string(i) + ".jpg");
@@ -50,7 +55,8 @@ void AddNumberedFiles(TForm1& form, DialogScript& dialogs, const std::string& fo
     form.Addfiles1Click(nullptr);
 }
 
-std::vector<std::string> Names(std::initializer_list<int> order) {
+std::vector<std::string> Names(std::initializer_list<int> order)
+{
     std::vector<std::string> out;
     for (int i : order) out.push_back("f" + std::to_string(i) + ".jpg");
     return out;
@@ -58,14 +64,16 @@ std::vector<std::string> Names(std::initializer_list<int> order) {
 
 class ScanTree : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         root = folder.Path() + "tree/";
         for (const char* f : {"a.jpg", "B.JPG", "c.gif", "d.bmp", "e.txt", "noext", ".hid.jpg", "sub/f.jpg",
                               "sub/g.bmp", "sub/deeper/h.JPG", ".hiddendir/i.jpg"})
             WriteFile(root + f, "data");
         fs::create_directory_symlink(root, root + "sub/loop");
     }
-    std::vector<std::string> Scan(bool subfolders, const std::string& include, const std::string& exclude) {
+    std::vector<std::string> Scan(bool subfolders, const std::string& include, const std::string& exclude)
+    {
         TForm1 form;
         form.menuitem3->SetChecked(subfolders);
         form.ComboBox16->SetText(include);
@@ -92,24 +100,28 @@ protected:
 
 }  // namespace
 
-TEST_F(ScanTree, IncludeMaskIgnoresCaseWithoutSubfolders) {
+TEST_F(ScanTree, IncludeMaskIgnoresCaseWithoutSubfolders)
+{
     EXPECT_EQ(Scan(false, "*.jpg", ""), (std::vector<std::string>{".hid.jpg", "a.jpg", "B.JPG"}));
     ASSERT_EQ(dialogs.FolderRequests.size(), 1u);
     EXPECT_EQ(dialogs.FolderRequests[0].Title, "Select directory for scanning the files: \r\n*.jpg");
     EXPECT_EQ(dialogs.FolderRequests[0].StartFolder, folder.Path());
 }
 
-TEST_F(ScanTree, SubfoldersAreEnteredOnceDespiteASymlinkLoop) {
+TEST_F(ScanTree, SubfoldersAreEnteredOnceDespiteASymlinkLoop)
+{
     EXPECT_EQ(Scan(true, "*.jpg;*.gif", ""),
               (std::vector<std::string>{".hid.jpg", "a.jpg", "B.JPG", "c.gif", "sub/deeper/h.JPG", "sub/f.jpg"}));
 }
 
-TEST_F(ScanTree, EverythingButExcludedBitmaps) {
+TEST_F(ScanTree, EverythingButExcludedBitmaps)
+{
     EXPECT_EQ(Scan(true, "*.*", "*.bmp"), (std::vector<std::string>{".hid.jpg", "a.jpg", "B.JPG", "c.gif", "e.txt",
                                                                     "noext", "sub/deeper/h.JPG", "sub/f.jpg"}));
 }
 
-TEST_F(ScanTree, ExcludeStarTakesNothingAndAddingTwiceAddsNothing) {
+TEST_F(ScanTree, ExcludeStarTakesNothingAndAddingTwiceAddsNothing)
+{
     EXPECT_TRUE(Scan(true, "*.*", "*").empty());
     TForm1 form;
     form.ComboBox16->SetText("*.gif");
@@ -123,7 +135,8 @@ TEST_F(ScanTree, ExcludeStarTakesNothingAndAddingTwiceAddsNothing) {
     EXPECT_EQ(form.ListView1->Count(), 1);
 }
 
-TEST(SourceItems, ItemPartsAndMissingFiles) {
+TEST(SourceItems, ItemPartsAndMissingFiles)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     WriteFile(folder.File("pics/My.Holiday.JPG"), "x");
@@ -151,7 +164,8 @@ TEST(SourceItems, ItemPartsAndMissingFiles) {
     EXPECT_EQ(Captions(form), std::vector<std::string>{"odd|name.jpg"});
 }
 
-TEST(SourceItems, EachSortOrder) {
+TEST(SourceItems, EachSortOrder)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     struct F {
@@ -185,7 +199,8 @@ TEST(SourceItems, EachSortOrder) {
     EXPECT_EQ(Captions(form), (V{"beta.jpg", "zeta.bmp", "gamma.jpg", "alpha.gif"}));
 }
 
-TEST(SourceItems, MoveCommands) {
+TEST(SourceItems, MoveCommands)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     TForm1 form;
@@ -238,7 +253,8 @@ TEST(SourceItems, MoveCommands) {
     EXPECT_EQ(form.DragPending, 0);
 }
 
-TEST(SourceItems, DeleteSelectInvertAndClear) {
+TEST(SourceItems, DeleteSelectInvertAndClear)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     TForm1 form;
@@ -269,7 +285,8 @@ TEST(SourceItems, DeleteSelectInvertAndClear) {
     EXPECT_EQ(dialogs.Messages.size(), 2u);
 }
 
-TEST(SourceItems, ItemListFilesRoundTrip) {
+TEST(SourceItems, ItemListFilesRoundTrip)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     std::string list;
@@ -281,7 +298,8 @@ TEST(SourceItems, ItemListFilesRoundTrip) {
         dialogs.FileAnswers.push_back({folder.File("items")});
         form.Save2Click(nullptr);
         list = folder.Read("items.pvi");
-        EXPECT_EQ(list, folder.File("p/f1.jpg") + "\r\n" + folder.File("p/f2.jpg") + "\r\n" + folder.File("p/f0.jpg") + "\r\n");
+        EXPECT_EQ(list, folder.File("p/f1.jpg") + "\r\n" + folder.File("p/f2.jpg") + "\r\n" + folder.File("p/f0.jpg") +
+                            "\r\n");
         ASSERT_EQ(dialogs.FileRequests.back().DefaultExt, "pvi");
         EXPECT_EQ(dialogs.FileRequests.back().Filter, "Items List (*.pvi)|*.pvi");
     }
@@ -294,7 +312,8 @@ TEST(SourceItems, ItemListFilesRoundTrip) {
     EXPECT_EQ(SelectedRows(form), std::vector<int>{0});
 }
 
-TEST(SourceItems, StatusBarTexts) {
+TEST(SourceItems, StatusBarTexts)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     TForm1 form;
@@ -322,7 +341,8 @@ TEST(SourceItems, StatusBarTexts) {
     EXPECT_FALSE(form.SpinEdit2->Enabled());
 }
 
-TEST(SourceItems, PageCountLayouts) {
+TEST(SourceItems, PageCountLayouts)
+{
     int pages = -1, remainder = -1;
     PageCount(pages, remainder, 0, 2, 3, 0);
     EXPECT_EQ(pages, 0);
@@ -341,7 +361,8 @@ TEST(SourceItems, PageCountLayouts) {
     EXPECT_EQ(pages, 1);
 }
 
-TEST(MainWindowControls, HistoriesAndBaseUrl) {
+TEST(MainWindowControls, HistoriesAndBaseUrl)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     TForm1 form;
@@ -373,7 +394,8 @@ TEST(MainWindowControls, HistoriesAndBaseUrl) {
     EXPECT_EQ(form.ComboBox11->Items().Count(), before - 1);
 }
 
-TEST(MainWindowControls, UpdateControlsFollowsTheSettings) {
+TEST(MainWindowControls, UpdateControlsFollowsTheSettings)
+{
     TempProgramFolder folder;
     TForm1 form;
     EXPECT_TRUE(form.GroupBox2->Visible());
@@ -409,7 +431,8 @@ TEST(MainWindowControls, UpdateControlsFollowsTheSettings) {
     EXPECT_EQ(form.Notebook1->PageIndex(), 0);
 }
 
-TEST(SourceItems, DialogsOfAddingAndPropertiesAndDestination) {
+TEST(SourceItems, DialogsOfAddingAndPropertiesAndDestination)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     TForm1 form;
@@ -467,7 +490,8 @@ TEST(SourceItems, DialogsOfAddingAndPropertiesAndDestination) {
     EXPECT_EQ(form.ListView1->Count(), 0);
 }
 
-TEST(SourceItems, NamesThatDifferOnlyInCaseAreTwoFiles) {
+TEST(SourceItems, NamesThatDifferOnlyInCaseAreTwoFiles)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     WriteFile(folder.File("c/photo.jpg"), "1");

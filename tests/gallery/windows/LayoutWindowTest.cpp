@@ -12,7 +12,8 @@
 
 #include <cstdlib>
 
-TEST(Layout, FixedClientSizeAndEveryControlInsideItsPage) {
+TEST(Layout, FixedClientSizeAndEveryControlInsideItsPage)
+{
     TempProgramFolder folder;
     TForm1 form;
     form.Show();

@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // A copy of the program in a scratch folder, so that folder is its program folder.
-void copyProgramInto(const fs::path& dir) {
+void copyProgramInto(const fs::path& dir)
+{
     const fs::path exe = fs::path(PICTAVO_BINARY_DIR) / "pictavo";
     ASSERT_TRUE(fs::exists(exe)) << exe;
     fs::copy_file(exe, dir / "pictavo");
@@ -27,9 +28,10 @@ void copyProgramInto(const fs::path& dir) {
 
 std::string readText(const fs::path& file) { return testsupport::ReadFileText(file.string()); }
 
-} // namespace
+}  // namespace
 
-TEST(Program, StartsShowsItsWindowAndWritesPrivateSettingsOnClose) {
+TEST(Program, StartsShowsItsWindowAndWritesPrivateSettingsOnClose)
+{
     if (!testsupport::HaveTool("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
     const testsupport::TempDir scratch("pictavo-run");
     const fs::path dir = scratch.path;
@@ -54,7 +56,8 @@ TEST(Program, StartsShowsItsWindowAndWritesPrivateSettingsOnClose) {
 
 // The kit's single-instance lock only marks a second copy: both copies show
 // their windows and end normally, and only the later one reports itself second.
-TEST(Program, TwoCopiesRunSideBySide) {
+TEST(Program, TwoCopiesRunSideBySide)
+{
     if (!testsupport::HaveTool("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
     const testsupport::TempDir scratch("pictavo-two");
     const fs::path dir = scratch.path;

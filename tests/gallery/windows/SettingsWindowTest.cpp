@@ -14,16 +14,17 @@
 namespace {
 
 const char* const BoundControls[] = {
-    "ComboBox10", "ComboBox16", "Edit1",      "Edit5",      "Edit9",      "Edit2",      "Edit4",      "ComboBox23",
-    "SpinEdit1",  "ComboBox1",  "SpinEdit2",  "SpinEdit3",  "SpinEdit4",  "SpinEdit5",  "ComboBox2",  "ComboBox3",
-    "ComboBox4",  "CheckBox7",  "Edit3",      "ComboBox11", "ComboBox9",  "ComboBox12", "ComboBox5",  "SpinEdit10",
-    "Edit6",      "ComboBox13", "ComboBox14", "ComboBox15", "Edit11",     "ComboBox7",  "SpinEdit12", "SpinEdit14",
-    "ComboBox6",  "SpinEdit6",  "SpinEdit7",  "CheckBox1",  "CheckBox2",  "ComboBox17", "ComboBox8",  "SpinEdit13",
-    "SpinEdit15", "CheckBox3",  "ComboBox19", "SpinEdit8",  "SpinEdit9",  "CheckBox4",  "CheckBox5",  "CheckBox6",
-    "ComboBox18", "menuitem3",  "Menuitem4",  "Menuitem5",  "Menuitem6",  "Menuitem7",  "Menuitem8",  "menuitem10",
+    "ComboBox10", "ComboBox16", "Edit1",      "Edit5",      "Edit9",     "Edit2",      "Edit4",      "ComboBox23",
+    "SpinEdit1",  "ComboBox1",  "SpinEdit2",  "SpinEdit3",  "SpinEdit4", "SpinEdit5",  "ComboBox2",  "ComboBox3",
+    "ComboBox4",  "CheckBox7",  "Edit3",      "ComboBox11", "ComboBox9", "ComboBox12", "ComboBox5",  "SpinEdit10",
+    "Edit6",      "ComboBox13", "ComboBox14", "ComboBox15", "Edit11",    "ComboBox7",  "SpinEdit12", "SpinEdit14",
+    "ComboBox6",  "SpinEdit6",  "SpinEdit7",  "CheckBox1",  "CheckBox2", "ComboBox17", "ComboBox8",  "SpinEdit13",
+    "SpinEdit15", "CheckBox3",  "ComboBox19", "SpinEdit8",  "SpinEdit9", "CheckBox4",  "CheckBox5",  "CheckBox6",
+    "ComboBox18", "menuitem3",  "Menuitem4",  "Menuitem5",  "Menuitem6", "Menuitem7",  "Menuitem8",  "menuitem10",
     "menuitem13", "menuitem17", "Replace1",   "Skip1",      "Ask1"};
 
-std::map<std::string, std::string> Snapshot(TForm1& form) {
+std::map<std::string, std::string> Snapshot(TForm1& form)
+{
     std::map<std::string, std::string> values;
     for (const char* name : BoundControls) {
         TComponent* c = form.FindComponent(name);
@@ -39,11 +40,13 @@ std::map<std::string, std::string> Snapshot(TForm1& form) {
         EXPECT_NE(c, nullptr) << name;
         values[name] = v;
     }
-    for (int k = 0; k < form.ListBox1->Items().Count(); ++k) values["record" + std::to_string(k)] = form.GetPropertyRecord(k);
+    for (int k = 0; k < form.ListBox1->Items().Count(); ++k)
+        values["record" + std::to_string(k)] = form.GetPropertyRecord(k);
     return values;
 }
 
-void WriteTemplates(const TempProgramFolder& folder) {
+void WriteTemplates(const TempProgramFolder& folder)
+{
     folder.Write("indexpg/b.htm", "<html>%thumb_location</html>\n");
     folder.Write("indexpg/a.htm", "<html>%thumb_location</html>\n");
     folder.Write("indexpg/.hidden.htm", "hidden\n");
@@ -54,7 +57,8 @@ void WriteTemplates(const TempProgramFolder& folder) {
 }
 
 // Every bound control moved away from its default, every record replaced.
-void ChangeEverything(TForm1& form) {
+void ChangeEverything(TForm1& form)
+{
     for (const char* name : BoundControls) {
         TComponent* c = form.FindComponent(name);
         if (auto* e = dynamic_cast<TEdit*>(c)) e->SetText(std::string("value of ") + name);
@@ -77,7 +81,8 @@ void ChangeEverything(TForm1& form) {
 
 }  // namespace
 
-TEST(SettingsStore, FirstStartWithoutIniShowsDefaults) {
+TEST(SettingsStore, FirstStartWithoutIniShowsDefaults)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     TForm1 form;
@@ -142,7 +147,8 @@ TEST(SettingsStore, FirstStartWithoutIniShowsDefaults) {
     EXPECT_FALSE(std::filesystem::exists(folder.File("pv.ini")));
 }
 
-TEST(SettingsStore, TemplateAndCaptionListsFillTheirBoxes) {
+TEST(SettingsStore, TemplateAndCaptionListsFillTheirBoxes)
+{
     TempProgramFolder folder;
     WriteTemplates(folder);
     TForm1 form;
@@ -154,7 +160,8 @@ TEST(SettingsStore, TemplateAndCaptionListsFillTheirBoxes) {
     EXPECT_EQ(form.ComboBox3->ItemIndex(), 0);
 }
 
-TEST(SettingsStore, WriteAndReadBackReproducesEveryValueAndRecord) {
+TEST(SettingsStore, WriteAndReadBackReproducesEveryValueAndRecord)
+{
     TempProgramFolder folder;
     WriteTemplates(folder);
     DialogScript dialogs;
@@ -180,7 +187,8 @@ TEST(SettingsStore, WriteAndReadBackReproducesEveryValueAndRecord) {
     EXPECT_EQ(ini.ReadString("Others", "Upload", ""), "record 17|field two|51|");
 }
 
-TEST(SettingsStore, OnlySaveInFolderGivesDefaultsForTheRest) {
+TEST(SettingsStore, OnlySaveInFolderGivesDefaultsForTheRest)
+{
     TempProgramFolder folder;
     folder.Write("pv.ini", "[Location]\r\nSaveInFolder=/srv/www/gallery\r\n");
     TForm1 form;
@@ -192,17 +200,18 @@ TEST(SettingsStore, OnlySaveInFolderGivesDefaultsForTheRest) {
     for (int k = 0; k < PropertyRecordCount; ++k) EXPECT_EQ(form.GetPropertyRecord(k), PropertyRecordDefault(k)) << k;
 }
 
-TEST(SettingsStore, ValuesOutsideTheirRangesAndShortHistories) {
+TEST(SettingsStore, ValuesOutsideTheirRangesAndShortHistories)
+{
     TempProgramFolder folder;
     folder.Write("pv.ini",
                  "[IndexPage]\nColumns=0\nRows=99999\nBorder=-4\nStyle=7\nHyperlinkTo=0x1\n"
                  "[Location]\nBaseURL=/first|/second\nAddedFilter=\nChangeCase=abc\n"
                  "[ImagePage]\nBorder=-123\n[Images1]\nColors=256\n");
     TForm1 form;
-    EXPECT_EQ(form.SpinEdit1->Value(), 1);       // range 1 to 10000
+    EXPECT_EQ(form.SpinEdit1->Value(), 1);  // range 1 to 10000
     EXPECT_EQ(form.SpinEdit2->Value(), 10000);
     EXPECT_EQ(form.SpinEdit3->Value(), 0);
-    EXPECT_EQ(form.SpinEdit10->Value(), -123);   // no range
+    EXPECT_EQ(form.SpinEdit10->Value(), -123);  // no range
     EXPECT_EQ(form.SpinEdit14->Value(), 255);
     EXPECT_EQ(form.ComboBox3->ItemIndex(), -1);  // no such template
     EXPECT_EQ(form.ComboBox4->ItemIndex(), 1);   // hexadecimal
@@ -213,10 +222,12 @@ TEST(SettingsStore, ValuesOutsideTheirRangesAndShortHistories) {
     EXPECT_EQ(form.ComboBox16->Items().ToVector(), std::vector<std::string>{""});
 }
 
-TEST(SettingsStore, NameBasedKindsOfReadWriteComponent) {
+TEST(SettingsStore, NameBasedKindsOfReadWriteComponent)
+{
     TempProgramFolder folder;
-    folder.Write("k.ini", "[S]\nLabel=from file\nFont=Serif|3|14|14|255|typed%lineit|65280|\nNum=0x10\n"
-                          "Check=7\nSpin=50\n");
+    folder.Write("k.ini",
+                 "[S]\nLabel=from file\nFont=Serif|3|14|14|255|typed%lineit|65280|\nNum=0x10\n"
+                 "Check=7\nSpin=50\n");
     TForm1 form;
     form.ReadWriteSettings("x", folder.File("k.ini"));  // any other mode does nothing
     EXPECT_EQ(form.Edit1->Text(), "C:\\TEMP");
@@ -254,19 +265,23 @@ TEST(SettingsStore, NameBasedKindsOfReadWriteComponent) {
 
 // Colours written as negative numbers (system colours of older settings) keep
 // their bits in the unsigned colour and are written back unchanged.
-TEST(SettingsStore, NegativeColourNumbersRoundTrip) {
+TEST(SettingsStore, NegativeColourNumbersRoundTrip)
+{
     TempProgramFolder folder;
     folder.Write("k.ini", "[S]\nFont=Serif|0|9|9|-16777208|t|-16777211|\n");
     TForm1 form;
-    form.UseSettingsFile(folder.File("k.ini"), [&] { form.ReadWriteComponent("r", "fedit3", "S", false, 0, "", "Font"); });
+    form.UseSettingsFile(folder.File("k.ini"),
+                         [&] { form.ReadWriteComponent("r", "fedit3", "S", false, 0, "", "Font"); });
     EXPECT_EQ(form.Edit3->Font().Color, 0xFF000008u);
     EXPECT_EQ(form.Edit3->Color(), 0xFF000005u);
-    form.UseSettingsFile(folder.File("out.ini"), [&] { form.ReadWriteComponent("w", "fedit3", "S", false, 0, "", "Font"); });
+    form.UseSettingsFile(folder.File("out.ini"),
+                         [&] { form.ReadWriteComponent("w", "fedit3", "S", false, 0, "", "Font"); });
     TIniFile out(folder.File("out.ini"));
     EXPECT_EQ(out.ReadString("S", "Font", ""), "Serif|0|9|9|-16777208|t|-16777211|");
 }
 
-TEST(FileMenu, SaveOpenNewOfSettingsFiles) {
+TEST(FileMenu, SaveOpenNewOfSettingsFiles)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     folder.Write("pvmk1.pvs", "[Location]\nSaveInFolder=/from/default\n[IndexPage]\nColumns=3\n");
@@ -320,7 +335,8 @@ TEST(FileMenu, SaveOpenNewOfSettingsFiles) {
     EXPECT_EQ(form.Label31->Caption(), folder.File("mine.pvs"));
 }
 
-TEST(FileMenu, ItemListDialogsNeverBecomeTheSettingsFile) {
+TEST(FileMenu, ItemListDialogsNeverBecomeTheSettingsFile)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     TForm1 form;
@@ -337,7 +353,8 @@ TEST(FileMenu, ItemListDialogsNeverBecomeTheSettingsFile) {
     EXPECT_EQ(folder.Read("list.pvi"), folder.File("pic.jpg") + "\r\n");
 }
 
-TEST(FileMenu, CloseWritesPrivateIniAndExitToo) {
+TEST(FileMenu, CloseWritesPrivateIniAndExitToo)
+{
     TempProgramFolder folder;
     {
         TForm1 form;
@@ -357,7 +374,8 @@ TEST(FileMenu, CloseWritesPrivateIniAndExitToo) {
     EXPECT_EQ(TIniFile(folder.File("pv.ini")).ReadString("Location", "SaveInFolder", ""), "/exit");
 }
 
-TEST(FileMenu, AskThenSkipLeavesOnlySkipChecked) {
+TEST(FileMenu, AskThenSkipLeavesOnlySkipChecked)
+{
     TempProgramFolder folder;
     TForm1 form;
     form.Ask1->Click();
@@ -372,7 +390,8 @@ TEST(FileMenu, AskThenSkipLeavesOnlySkipChecked) {
     EXPECT_EQ(TIniFile(folder.File("p.pvs")).ReadInteger("Others", "OverwriteFiles", 0), 1);
 }
 
-TEST(FileMenu, RefreshReloadsListsButKeepsUnsavedSettings) {
+TEST(FileMenu, RefreshReloadsListsButKeepsUnsavedSettings)
+{
     TempProgramFolder folder;
     WriteTemplates(folder);
     TForm1 form;
@@ -387,7 +406,8 @@ TEST(FileMenu, RefreshReloadsListsButKeepsUnsavedSettings) {
     EXPECT_EQ(form.SpinEdit1->Value(), 9);
 }
 
-TEST(HelpMenu, AboutAndMissingHelpShowMessages) {
+TEST(HelpMenu, AboutAndMissingHelpShowMessages)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     TForm1 form;
@@ -400,7 +420,8 @@ TEST(HelpMenu, AboutAndMissingHelpShowMessages) {
     EXPECT_EQ(dialogs.Messages[1].Text, "No help is installed.");
 }
 
-TEST(ExceptionBox, AnEscapingErrorIsShownWithTheProgramTitle) {
+TEST(ExceptionBox, AnEscapingErrorIsShownWithTheProgramTitle)
+{
     TempProgramFolder folder;
     DialogScript dialogs;
     TForm1 form;

@@ -16,30 +16,37 @@ namespace fs = std::filesystem;
 
 TApplication& TestApplication() { return testsupport::TestApplication(); }
 
-TempProgramFolder::TempProgramFolder() : path_(folder_.path.string() + "/") {
+TempProgramFolder::TempProgramFolder() : path_(folder_.path.string() + "/")
+{
     TestApplication();
     SetProgramFolder(path_);
 }
 
 TempProgramFolder::~TempProgramFolder() { SetProgramFolder(""); }
 
-void TempProgramFolder::Write(const std::string& name, const std::string& content) const { WriteFile(path_ + name, content); }
+void TempProgramFolder::Write(const std::string& name, const std::string& content) const
+{
+    WriteFile(path_ + name, content);
+}
 std::string TempProgramFolder::Read(const std::string& name) const { return ReadFile(path_ + name); }
 
-void WriteFile(const std::string& path, const std::string& content) {
+void WriteFile(const std::string& path, const std::string& content)
+{
     fs::create_directories(fs::path(path).parent_path());
     std::ofstream out(path, std::ios::binary);
     out << content;
 }
 
-std::string ReadFile(const std::string& path) {
+std::string ReadFile(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
 }
 
-DialogScript::DialogScript() {
+DialogScript::DialogScript()
+{
     SetMessageHook([this](const TMessageRequest& request) {
         Messages.push_back(request);
         if (!MessageAnswers.empty()) {
@@ -70,7 +77,8 @@ DialogScript::DialogScript() {
     });
 }
 
-DialogScript::~DialogScript() {
+DialogScript::~DialogScript()
+{
     SetMessageHook(nullptr);
     SetFileDialogHook(nullptr);
     SetFolderDialogHook(nullptr);

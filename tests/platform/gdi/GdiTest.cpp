@@ -10,7 +10,8 @@ namespace {
 
 // A memory DC holding a fresh 24-bit DIB section (top-down when height < 0).
 struct Canvas {
-    Canvas(int w, int h, int bits = 24) {
+    Canvas(int w, int h, int bits = 24)
+    {
         BITMAPINFO info;
         info.bmiHeader.Width = w;
         info.bmiHeader.Height = h;
@@ -22,11 +23,13 @@ struct Canvas {
         dc = CreateCompatibleDC(nullptr);
         SelectObject(dc, bitmap);
     }
-    ~Canvas() {
+    ~Canvas()
+    {
         DeleteDC(dc);
         DeleteObject(bitmap);
     }
-    int count(COLORREF c, int w, int h) const {
+    int count(COLORREF c, int w, int h) const
+    {
         int n = 0;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) n += GetPixel(dc, x, y) == c;
@@ -37,7 +40,8 @@ struct Canvas {
     std::uint8_t* bits_;
 };
 
-TEST(GdiBitmaps, SectionsStartZeroAndReportThemselves) {
+TEST(GdiBitmaps, SectionsStartZeroAndReportThemselves)
+{
     Canvas c(5, 3);
     ASSERT_NE(c.bits_, nullptr);
     for (int i = 0; i < 16 * 3; ++i) EXPECT_EQ(c.bits_[i], 0);
@@ -58,7 +62,8 @@ TEST(GdiBitmaps, SectionsStartZeroAndReportThemselves) {
     EXPECT_FALSE(DeleteObject(c.bitmap)) << "a selected bitmap stays alive";
 }
 
-TEST(GdiBlits, CopyStretchMirrorAndPalettes) {
+TEST(GdiBlits, CopyStretchMirrorAndPalettes)
+{
     Canvas src(2, 2), dst(6, 4);
     SetPixel(src.dc, 0, 0, RGB(255, 0, 0));
     SetPixel(src.dc, 1, 1, RGB(0, 0, 255));
@@ -92,7 +97,8 @@ TEST(GdiBlits, CopyStretchMirrorAndPalettes) {
     EXPECT_EQ(GetPixel(dst.dc, 2, 0), 0xFFFFFFu);
 }
 
-TEST(GdiBlits, StretchDIBitsCountsSourceRowsFromTheBottom) {
+TEST(GdiBlits, StretchDIBitsCountsSourceRowsFromTheBottom)
+{
     std::uint8_t bits[2 * 4] = {};  // 1 x 2, 24-bit, bottom-up: row 0 is the bottom
     bits[4] = 255;                  // top pixel blue
     BITMAPINFO info;
@@ -105,7 +111,8 @@ TEST(GdiBlits, StretchDIBitsCountsSourceRowsFromTheBottom) {
     EXPECT_EQ(GetPixel(dst.dc, 0, 1), 0u);
 }
 
-TEST(GdiShapes, PolygonRectangleLines) {
+TEST(GdiShapes, PolygonRectangleLines)
+{
     Canvas c(20, 20);
     HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
     HPEN none = static_cast<HPEN>(GetStockObject(NULL_PEN));
@@ -140,7 +147,8 @@ TEST(GdiShapes, PolygonRectangleLines) {
     EXPECT_TRUE(DeleteObject(red));
 }
 
-TEST(GdiText, RendersGlyphsAndMeasures) {
+TEST(GdiText, RendersGlyphsAndMeasures)
+{
     Canvas c(200, 40, 24);
     BitBlt(c.dc, 0, 0, 200, 40, nullptr, 0, 0, WHITENESS);
     LOGFONT lf;
@@ -207,7 +215,8 @@ TEST(GdiText, RendersGlyphsAndMeasures) {
     DeleteObject(missing);
 }
 
-TEST(GdiNullDC, EveryCallDoesNothing) {
+TEST(GdiNullDC, EveryCallDoesNothing)
+{
     EXPECT_FALSE(BitBlt(nullptr, 0, 0, 5, 5, nullptr, 0, 0, SRCCOPY));
     EXPECT_FALSE(StretchBlt(nullptr, 0, 0, 5, 5, nullptr, 0, 0, 1, 1, SRCCOPY));
     EXPECT_EQ(SetPixel(nullptr, 0, 0, 0), CLR_INVALID);

@@ -31,7 +31,8 @@ protected:
 };
 
 struct MessageLog {
-    MessageLog() {
+    MessageLog()
+    {
         SetMessageHook([this](const TMessageRequest& r) {
             messages.push_back(r);
             return TModal::Ok;
@@ -43,7 +44,8 @@ struct MessageLog {
 
 }  // namespace
 
-TEST(Gui, FindComponentIgnoresCaseAndFindsMenuEntries) {
+TEST(Gui, FindComponentIgnoresCaseAndFindsMenuEntries)
+{
     App();
     TestForm form;
     auto* edit = form.Make<TEdit>("Edit1", form.Client());
@@ -57,7 +59,8 @@ TEST(Gui, FindComponentIgnoresCaseAndFindsMenuEntries) {
     EXPECT_EQ(form.Find<TCheckBox>("edit1"), nullptr);
 }
 
-TEST(Gui, SpinEditClampsOnlyWithARange) {
+TEST(Gui, SpinEditClampsOnlyWithARange)
+{
     App();
     TestForm form;
     auto* ranged = form.Make<TSpinEdit>("SpinEdit1", form.Client(), 1, 10000);
@@ -72,7 +75,8 @@ TEST(Gui, SpinEditClampsOnlyWithARange) {
     EXPECT_EQ(open->Value(), 2000000000);
 }
 
-TEST(Gui, ComboBoxItemsIndexAndText) {
+TEST(Gui, ComboBoxItemsIndexAndText)
+{
     App();
     TestForm form;
     auto* list = form.Make<TComboBox>("ComboBox1", form.Client(), false);
@@ -104,7 +108,8 @@ TEST(Gui, ComboBoxItemsIndexAndText) {
     EXPECT_EQ(history->Items()[2], latin1);
 }
 
-TEST(Gui, ListViewRowsSelectionAndOrder) {
+TEST(Gui, ListViewRowsSelectionAndOrder)
+{
     App();
     TestForm form;
     auto* view = form.Make<TListView>("ListView1", form.Client());
@@ -129,7 +134,8 @@ TEST(Gui, ListViewRowsSelectionAndOrder) {
     EXPECT_THROW(view->Caption(5), EListError);
 }
 
-TEST(Gui, MenuEntriesDoNotToggleThemselves) {
+TEST(Gui, MenuEntriesDoNotToggleThemselves)
+{
     App();
     TestForm form;
     auto* menu = form.CreateMainMenu("MainMenu1");
@@ -149,7 +155,8 @@ TEST(Gui, MenuEntriesDoNotToggleThemselves) {
     EXPECT_EQ(clicks, 1);
 }
 
-TEST(Gui, FormShowAndCloseRunTheirHandlers) {
+TEST(Gui, FormShowAndCloseRunTheirHandlers)
+{
     App();
     TestForm form;
     form.SetFixedClientSize(200, 100);
@@ -162,7 +169,8 @@ TEST(Gui, FormShowAndCloseRunTheirHandlers) {
     EXPECT_EQ(form.Client()->width(), 200);
 }
 
-TEST(Gui, HandlerExceptionsReachTheErrorBoxTitledWithTheProgram) {
+TEST(Gui, HandlerExceptionsReachTheErrorBoxTitledWithTheProgram)
+{
     TApplication& app = App();
     app.Title = "Pictavo 1.0";
     MessageLog log;
@@ -186,7 +194,8 @@ TEST(Gui, HandlerExceptionsReachTheErrorBoxTitledWithTheProgram) {
     EXPECT_EQ(log.messages[1].Text, "from a signal");
 }
 
-TEST(Gui, DialogsAnswerFromHooksAndNeverBlockHeadless) {
+TEST(Gui, DialogsAnswerFromHooksAndNeverBlockHeadless)
+{
     App();
     TestForm form;
     auto* open = form.Make<TFileDialog>("OpenDialog1", TFileDialogKind::Open);
@@ -220,7 +229,8 @@ TEST(Gui, DialogsAnswerFromHooksAndNeverBlockHeadless) {
     SetFolderDialogHook(nullptr);
 }
 
-TEST(Gui, StatusBarPanelsAndHiddenStoreControls) {
+TEST(Gui, StatusBarPanelsAndHiddenStoreControls)
+{
     App();
     TestForm form;
     auto* bar = form.Make<TStatusBar>("StatusBar1", form.Client());
@@ -237,7 +247,8 @@ TEST(Gui, StatusBarPanelsAndHiddenStoreControls) {
     EXPECT_EQ(label->Caption(), "&Save in Folder:");
 }
 
-TEST(Gui, KeyReleaseAndFocusLossReachTheHandlers) {
+TEST(Gui, KeyReleaseAndFocusLossReachTheHandlers)
+{
     App();
     TestForm form;
     auto* box = form.Make<TComboBox>("ComboBox13", form.Client(), true);
@@ -260,7 +271,8 @@ TEST(Gui, KeyReleaseAndFocusLossReachTheHandlers) {
     EXPECT_EQ(exits, 1);
 }
 
-TEST(Gui, ShowModalReturnsTheResultSetBeforeClosing) {
+TEST(Gui, ShowModalReturnsTheResultSetBeforeClosing)
+{
     App();
     TestForm form;
     QTimer::singleShot(0, [&form] {
@@ -276,7 +288,8 @@ TEST(Gui, ShowModalReturnsTheResultSetBeforeClosing) {
     EXPECT_EQ(form.ShowModal(), TModal::Cancel);
 }
 
-TEST(Gui, AModalFormOwnedByAShownFormStaysOverIt) {
+TEST(Gui, AModalFormOwnedByAShownFormStaysOverIt)
+{
     App();
     TestForm owner;
     owner.SetFixedClientSize(300, 200);
@@ -295,7 +308,8 @@ TEST(Gui, AModalFormOwnedByAShownFormStaysOverIt) {
     owner.Close();
 }
 
-TEST(Gui, MovingTheFocusOnLeavesAnEditableBoxOnce) {
+TEST(Gui, MovingTheFocusOnLeavesAnEditableBoxOnce)
+{
     App();
     TestForm form;
     form.SetFixedClientSize(200, 100);

@@ -34,8 +34,7 @@ TEST(Help, ContextsOpenTheirPageOrSayNoHelpIsInstalled)
     ::chmod((folder / "opener.sh").c_str(), 0755);
     SetShellOpener((folder / "opener.sh").string());
     EXPECT_EQ(ShowHelpContext(41, &message), THelpResult::Opened);
-    for (int i = 0; i < 500 && !fs::exists(out); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 500 && !fs::exists(out); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::ifstream in(out);
     std::string line;
@@ -53,8 +52,7 @@ TEST(Help, EveryContextTheProgramUsesHasAPage)
 {
     SetProgramFolder(std::string(PICTAVO_SOURCE_DIR) + "/data");
     std::vector<int> contexts = {1, 6, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51};
-    for (int c = 601; c <= 606; ++c)
-        contexts.push_back(c);
+    for (int c = 601; c <= 606; ++c) contexts.push_back(c);
     for (int context : contexts) {
         std::ifstream page(HelpPageFile(context));
         ASSERT_TRUE(page.good()) << context;

@@ -20,14 +20,15 @@ struct TempIni {
     std::string read() const { return testsupport::ReadFileText(path); }
 };
 
-} // namespace
+}  // namespace
 
 TEST(IniFile, WindowsProfileRulesOnRead)
 {
     TempIni t;
-    t.write("; settings\n[Location]\nSaveInFolder =  \"/home/me/web\"  \r\nThumbName='tn_*'\r\n"
-            "Quoted=\"only left\n  [ images1 ]  \nQUALITY = 75\nHexColor=0x00FF00\nUpperHex=0XfF\n"
-            "Dollar=$10\nBad=12abc\nEmpty=\nBig=4294967296\nNeg=-12\nOn=7\nOff=0\n");
+    t.write(
+        "; settings\n[Location]\nSaveInFolder =  \"/home/me/web\"  \r\nThumbName='tn_*'\r\n"
+        "Quoted=\"only left\n  [ images1 ]  \nQUALITY = 75\nHexColor=0x00FF00\nUpperHex=0XfF\n"
+        "Dollar=$10\nBad=12abc\nEmpty=\nBig=4294967296\nNeg=-12\nOn=7\nOff=0\n");
     TIniFile ini(t.path);
     EXPECT_EQ(ini.ReadString("location", "saveinfolder", "x"), "/home/me/web");
     EXPECT_EQ(ini.ReadString("LOCATION", "ThumbName", "x"), "tn_*");
@@ -40,7 +41,7 @@ TEST(IniFile, WindowsProfileRulesOnRead)
     EXPECT_EQ(ini.ReadInteger("Images1", "Dollar", 0), 16);
     EXPECT_EQ(ini.ReadInteger("Images1", "Bad", 5), 5);
     EXPECT_EQ(ini.ReadInteger("Images1", "Empty", 5), 5);
-    EXPECT_EQ(ini.ReadString("Images1", "Empty", "dflt"), "");   // present but empty is not missing
+    EXPECT_EQ(ini.ReadString("Images1", "Empty", "dflt"), "");  // present but empty is not missing
     EXPECT_EQ(ini.ReadInteger("Images1", "Big", 5), 5);
     EXPECT_EQ(ini.ReadInteger("Images1", "Neg", 5), -12);
     EXPECT_TRUE(ini.ReadBool("Images1", "On", false));
@@ -68,7 +69,7 @@ TEST(IniFile, LongValuesAreCutAt2047OnRead)
         TIniFile ini(t.path);
         ini.WriteString("Others", "Long", longValue);
     }
-    EXPECT_NE(t.read().find(longValue), std::string::npos);   // written whole
+    EXPECT_NE(t.read().find(longValue), std::string::npos);  // written whole
     TIniFile ini(t.path);
     EXPECT_EQ(ini.ReadString("Others", "Long", ""), std::string(2047, 'v'));
 }
@@ -83,10 +84,11 @@ TEST(IniFile, RewriteKeepsUnknownLinesAndWritesCrLf)
         ini.WriteInteger("Location", "ChangeCase", 3);
         ini.WriteBool("Others", "LaunchWeb", true);
         ini.WriteBool("Others", "MouseOver", false);
-        EXPECT_EQ(ini.ReadString("Location", "SaveInFolder", ""), "/new");   // seen before the file is written
+        EXPECT_EQ(ini.ReadString("Location", "SaveInFolder", ""), "/new");  // seen before the file is written
     }
-    EXPECT_EQ(t.read(), "[Location]\r\nSaveInFolder=/new\r\nFuture=keep me\r\nChangeCase=3\r\n\r\n; note\r\n"
-                        "[Unknown]\r\nA=1\r\n[Others]\r\nLaunchWeb=1\r\nMouseOver=0\r\n");
+    EXPECT_EQ(t.read(),
+              "[Location]\r\nSaveInFolder=/new\r\nFuture=keep me\r\nChangeCase=3\r\n\r\n; note\r\n"
+              "[Unknown]\r\nA=1\r\n[Others]\r\nLaunchWeb=1\r\nMouseOver=0\r\n");
 }
 
 TEST(IniFile, AnEditorsByteOrderMarkDoesNotHideTheFirstSection)
@@ -148,7 +150,7 @@ TEST(IniFile, PrivateFilesAre0600AndWriteFailuresAreSilent)
         TIniFile ini((t.folder.path / "no/such/folder/pv.ini").string());
         ini.WriteString("A", "b", "c");
         EXPECT_FALSE(ini.UpdateFile());
-    }   // the destructor's write fails silently too
+    }  // the destructor's write fails silently too
     // No temporary files are left behind.
     int entries = 0;
     for (const auto& e : fs::directory_iterator(t.folder.path)) {

@@ -28,7 +28,7 @@ double CpuSeconds()
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Messages, FifoAcrossTargets)
 {
@@ -68,8 +68,7 @@ TEST(Messages, MessagesPostedByAHandlerWaitForTheNextPass)
     HWND wnd = 0;
     wnd = AllocateHWnd([&](TMessage& m) {
         order.push_back(static_cast<int>(m.WParam));
-        if (m.WParam == 1)
-            PostMessage(wnd, WM_USER, 3, 0);
+        if (m.WParam == 1) PostMessage(wnd, WM_USER, 3, 0);
     });
     PostMessage(wnd, WM_USER, 1, 0);
     PostMessage(wnd, WM_USER, 2, 0);
@@ -165,7 +164,7 @@ TEST(Messages, ReadinessIsPostedThenDispatched)
             ++callbacks;
             EXPECT_EQ(fd, fds[0]);
             EXPECT_TRUE(revents & POLLIN);
-            armed = false;   // until the handler reads
+            armed = false;  // until the handler reads
             PostMessage(r.Wnd, WM_USER, static_cast<WPARAM>(fd), 0);
         });
     ASSERT_EQ(write(fds[1], "x", 1), 1);

@@ -25,7 +25,8 @@ std::vector<Rgb> pattern(int width, int height)
     std::vector<Rgb> pixels;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            pixels.push_back({std::uint8_t(x * 37 % 256), std::uint8_t(y * 53 % 256), std::uint8_t((x + y) * 11 % 256)});
+            pixels.push_back(
+                {std::uint8_t(x * 37 % 256), std::uint8_t(y * 53 % 256), std::uint8_t((x + y) * 11 % 256)});
     return pixels;
 }
 
@@ -33,8 +34,7 @@ void writePpm(const std::string& file, int width, int height, const std::vector<
 {
     std::ofstream out(file, std::ios::binary);
     out << "P6\n" << width << " " << height << "\n255\n";
-    for (const Rgb& p : pixels)
-        out.put(char(p.r)).put(char(p.g)).put(char(p.b));
+    for (const Rgb& p : pixels) out.put(char(p.r)).put(char(p.g)).put(char(p.b));
 }
 
 void expectPixels(const TBitmap& bitmap, int width, int height, const std::vector<Rgb>& pixels)
@@ -48,7 +48,7 @@ void expectPixels(const TBitmap& bitmap, int width, int height, const std::vecto
         }
 }
 
-} // namespace
+}  // namespace
 
 TEST(PixelLimits, CheckedMultipliesCapPixelsAndOverflow)
 {
@@ -95,8 +95,8 @@ TEST(Bitmap, RowsArePaddedToFourBytesForEveryPixelFormat)
         TPixelFormat format;
         int width;
         std::size_t stride;
-    } cases[] = {{pf1bit, 1, 4},   {pf1bit, 33, 8},  {pf4bit, 9, 8},   {pf8bit, 5, 8},   {pf15bit, 3, 8},
-                 {pf16bit, 2, 4},  {pf24bit, 3, 12}, {pf24bit, 1, 4},  {pf32bit, 3, 12}, {pf24bit, 0, 0}};
+    } cases[] = {{pf1bit, 1, 4},  {pf1bit, 33, 8},  {pf4bit, 9, 8},  {pf8bit, 5, 8},   {pf15bit, 3, 8},
+                 {pf16bit, 2, 4}, {pf24bit, 3, 12}, {pf24bit, 1, 4}, {pf32bit, 3, 12}, {pf24bit, 0, 0}};
     for (const Case& c : cases) {
         TBitmap b;
         b.SetPixelFormat(c.format);
@@ -114,7 +114,7 @@ TEST(Bitmap, ScanLineZeroIsTheTopRowAndOutOfRangeRowsRaise)
     TBitmap b;
     b.SetPixelFormat(pf24bit);
     b.SetSize(2, 3);
-    b.ScanLine(0)[0] = 0xAA; // blue of the top-left pixel
+    b.ScanLine(0)[0] = 0xAA;  // blue of the top-left pixel
     EXPECT_EQ(b.PixelColor(0, 0), RGBColor(0, 0, 0xAA));
     EXPECT_EQ(b.Bits()[0], 0xAA);
     EXPECT_THROW(b.ScanLine(3), EInvalidGraphic);
@@ -166,8 +166,8 @@ TEST(Bitmap, PaletteIsCappedAndIndicesPastItsEndReadBlackAlsoAfter24BitConversio
     std::uint8_t* row = b.ScanLine(0);
     row[0] = 0;
     row[1] = 2;
-    row[2] = 3;   // one past the end
-    row[3] = 255; // far past the end
+    row[2] = 3;    // one past the end
+    row[3] = 255;  // far past the end
     EXPECT_EQ(b.PixelColor(2, 0), 0u);
     b.SetPixelFormat(pf24bit);
     EXPECT_EQ(b.PixelColor(0, 0), RGBColor(255, 0, 0));
@@ -188,8 +188,8 @@ TEST(Bitmap, EveryPixelFormatConvertsTo24Bits)
         std::vector<std::uint8_t> row;
         TColor expected;
     } cases[] = {
-        {pf1bit, {0x40}, RGBColor(255, 255, 255)},    // pixel 1 set, default palette black/white
-        {pf4bit, {0x0C}, RGBColor(0, 0, 255)},        // pixel 1 = 12, VGA blue
+        {pf1bit, {0x40}, RGBColor(255, 255, 255)},  // pixel 1 set, default palette black/white
+        {pf4bit, {0x0C}, RGBColor(0, 0, 255)},      // pixel 1 = 12, VGA blue
         {pf15bit, {0x00, 0x00, 0x1F, 0x7C}, RGBColor(255, 0, 255)},
         {pf16bit, {0x00, 0x00, 0xE0, 0x07}, RGBColor(0, 255, 0)},
         {pf32bit, {0, 0, 0, 0, 10, 20, 30, 40}, RGBColor(30, 20, 10)},
@@ -220,7 +220,7 @@ TEST(Bitmap, IndexedFormatsWidenKeepingIndicesAndFillUsesTheNearestEntry)
     EXPECT_EQ(b.ScanLine(0)[0], 5);
     EXPECT_EQ(b.ScanLine(0)[1], 10);
     b.FillColor(RGBColor(250, 250, 250));
-    EXPECT_EQ(b.ScanLine(0)[2], 15); // white in the VGA palette
+    EXPECT_EQ(b.ScanLine(0)[2], 15);  // white in the VGA palette
 }
 
 TEST(Icon, DecodesAnIconMadeByImageMagickPixelForPixel)
@@ -256,16 +256,15 @@ TEST(Icon, TakesTheLargestImageOfSeveral)
 TEST(Icon, MaskedPixelsAreTransparentBlackAndBadIconsRaise)
 {
     // A 2 × 2, 24-bit icon: all pixels white, the AND mask hides the top-left one.
-    std::vector<std::uint8_t> ico = {0, 0, 1, 0, 1, 0,                 // header
-                                     2, 2, 0, 0, 1, 0, 24, 0,          // entry
-                                     0, 0, 0, 0, 22, 0, 0, 0};         // size (patched), offset 22
-    std::vector<std::uint8_t> dibBytes = {40, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 24, 0,
-                                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                          0, 0, 0, 0, 0, 0, 0, 0};
-    for (int row = 0; row < 2; ++row) // colour rows, 6 bytes + 2 padding
+    std::vector<std::uint8_t> ico = {0, 0, 1, 0, 1,  0,          // header
+                                     2, 2, 0, 0, 1,  0, 24, 0,   // entry
+                                     0, 0, 0, 0, 22, 0, 0,  0};  // size (patched), offset 22
+    std::vector<std::uint8_t> dibBytes = {40, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
+                                          0,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0, 0};
+    for (int row = 0; row < 2; ++row)  // colour rows, 6 bytes + 2 padding
         dibBytes.insert(dibBytes.end(), {255, 255, 255, 255, 255, 255, 0, 0});
-    dibBytes.insert(dibBytes.end(), {0x00, 0, 0, 0}); // mask, bottom row: visible
-    dibBytes.insert(dibBytes.end(), {0x80, 0, 0, 0}); // mask, top row: pixel 0 hidden
+    dibBytes.insert(dibBytes.end(), {0x00, 0, 0, 0});  // mask, bottom row: visible
+    dibBytes.insert(dibBytes.end(), {0x80, 0, 0, 0});  // mask, top row: pixel 0 hidden
     ico[14] = std::uint8_t(dibBytes.size());
     ico.insert(ico.end(), dibBytes.begin(), dibBytes.end());
     TMemoryStream s(ico);
@@ -283,8 +282,8 @@ TEST(Icon, MaskedPixelsAreTransparentBlackAndBadIconsRaise)
     std::vector<std::uint8_t> pointsPastEnd = ico;
     pointsPastEnd[18] = 200;
     // A 124-byte header size in a 44-byte image.
-    std::vector<std::uint8_t> headerPastData = {0, 0, 1, 0, 1, 0, 1, 1, 0, 0, 1, 0, 32, 0, 44, 0, 0, 0, 22, 0, 0, 0,
-                                                124, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0};
+    std::vector<std::uint8_t> headerPastData = {0, 0, 1, 0,   1, 0, 1, 1, 0, 0, 1, 0, 32, 0, 44, 0, 0, 0,  22,
+                                                0, 0, 0, 124, 0, 0, 0, 1, 0, 0, 0, 2, 0,  0, 0,  1, 0, 32, 0};
     headerPastData.resize(22 + 44, 0);
     std::vector<std::uint8_t> noImages = {0, 0, 1, 0, 0, 0};
     std::vector<std::uint8_t> cutDirectory = {0, 0, 1, 0, 3, 0, 1, 2, 3};
@@ -358,7 +357,7 @@ TEST(Picture, RegistryRegistersAndUnregistersWholeClasses)
 TEST(Picture, ProgressReachesTheListenerAndCostsNothingWithoutOne)
 {
     TBitmap b;
-    b.Progress(TProgressStage::psStarting, 0, false, TRect{}, "Preparing..."); // nobody listens
+    b.Progress(TProgressStage::psStarting, 0, false, TRect{}, "Preparing...");  // nobody listens
     int calls = 0;
     std::string text;
     b.OnProgress = [&](TGraphic& sender, TProgressStage stage, std::uint8_t percent, bool, const TRect& r,
@@ -398,7 +397,7 @@ std::vector<Rgb> readPnm(const std::string& file, int& width, int& height)
     return pixels;
 }
 
-} // namespace
+}  // namespace
 
 TEST(JPEGImage, DecodesLikeDjpegForColourAndGreyPictures)
 {
@@ -408,7 +407,8 @@ TEST(JPEGImage, DecodesLikeDjpegForColourAndGreyPictures)
     ASSERT_TRUE(RunQuiet("cjpeg -quality 80 -outfile " + dir / "colour.jpg" + " " + dir / "in.ppm"));
     ASSERT_TRUE(RunQuiet("cjpeg -grayscale -outfile " + dir / "grey.jpg" + " " + dir / "in.ppm"));
     for (const char* name : {"colour", "grey"}) {
-        ASSERT_TRUE(RunQuiet("djpeg -outfile " + dir / (std::string(name) + ".pnm") + " " + dir / (std::string(name) + ".jpg")));
+        ASSERT_TRUE(RunQuiet("djpeg -outfile " + dir / (std::string(name) + ".pnm") + " " +
+                             dir / (std::string(name) + ".jpg")));
         int rw = 0, rh = 0;
         std::vector<Rgb> reference = readPnm(dir / (std::string(name) + ".pnm"), rw, rh);
         TPicture picture;
@@ -436,7 +436,7 @@ TEST(JPEGImage, MalformedAndOversizedFilesRaise)
         }
     ASSERT_GT(sof, 0u);
     std::vector<std::uint8_t> huge = good;
-    huge[sof + 5] = huge[sof + 7] = 0xFF; // 65280 × 65280
+    huge[sof + 5] = huge[sof + 7] = 0xFF;  // 65280 × 65280
     huge[sof + 6] = huge[sof + 8] = 0x00;
     std::vector<std::uint8_t> truncatedHeader(good.begin(), good.begin() + std::ptrdiff_t(sof + 4));
     std::vector<std::uint8_t> notJpeg = {'h', 'e', 'l', 'l', 'o', 0, 1, 2, 3};
@@ -504,11 +504,11 @@ TEST(Bitmap, TrueColourToIndexedTakesTheNearestPaletteEntry)
     b.SetPixelColor(0, 0, RGBColor(250, 5, 5));
     b.SetPixelColor(1, 0, RGBColor(10, 10, 10));
     b.SetPixelColor(2, 0, RGBColor(0, 0, 140));
-    b.SetPixelFormat(pf4bit); // the default 16-colour palette
+    b.SetPixelFormat(pf4bit);  // the default 16-colour palette
     EXPECT_EQ(b.Palette().size(), 16u);
     EXPECT_EQ(b.PixelColor(0, 0), RGBColor(255, 0, 0));
     EXPECT_EQ(b.PixelColor(1, 0), RGBColor(0, 0, 0));
     EXPECT_EQ(b.PixelColor(2, 0), RGBColor(0, 0, 128));
-    b.SetPixelFormat(pf1bit); // keeps its palette; two entries are reachable
+    b.SetPixelFormat(pf1bit);  // keeps its palette; two entries are reachable
     EXPECT_EQ(b.PixelColor(0, 0), RGBColor(128, 0, 0));
 }

@@ -10,7 +10,8 @@
 
 namespace {
 
-TEST(Registry, WritesReadsAndKeepsOtherValues) {
+TEST(Registry, WritesReadsAndKeepsOtherValues)
+{
     const testsupport::TempDir scratch("pictavo-registry");
     const std::string dir = scratch.path.string();
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);

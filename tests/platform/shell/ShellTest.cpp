@@ -24,8 +24,7 @@ std::string readFile(const std::string& path) { return testsupport::ReadFileText
 // The opener and programs run on their own; wait for what they leave behind.
 std::string waitForFile(const std::string& path)
 {
-    for (int i = 0; i < 500 && !fs::exists(path); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 500 && !fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     return readFile(path);
 }
@@ -33,13 +32,13 @@ std::string waitForFile(const std::string& path)
 // A stand-in for xdg-open that writes its argument and working folder.
 std::string makeRecorder(const TempFolder& t, const std::string& name, const std::string& out)
 {
-    const std::string script = t.file(name, "#!/bin/sh\nprintf '%s|%s\\n' \"$PWD\" \"$*\" > '" + out + ".tmp'; mv '" + out + ".tmp' '"
-                                                + out + "'\n");
+    const std::string script = t.file(
+        name, "#!/bin/sh\nprintf '%s|%s\\n' \"$PWD\" \"$*\" > '" + out + ".tmp'; mv '" + out + ".tmp' '" + out + "'\n");
     ::chmod(script.c_str(), 0755);
     return script;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ShellOpen, FilesAndAddressesGoToTheOpener)
 {
@@ -54,7 +53,7 @@ TEST(ShellOpen, FilesAndAddressesGoToTheOpener)
     EXPECT_EQ(waitForFile(out), t.path.string() + "|" + page + "\n");
     fs::remove(out);
     ASSERT_TRUE(ShellExecuteOpen("http://example.com/a\\b", "", "", &error)) << error;
-    EXPECT_NE(waitForFile(out).find("|http://example.com/a\\b"), std::string::npos);   // addresses stay as typed
+    EXPECT_NE(waitForFile(out).find("|http://example.com/a\\b"), std::string::npos);  // addresses stay as typed
     SetShellOpener("");
 }
 
@@ -113,7 +112,7 @@ TEST(FileOperation, CopyIntoFoldersOntoNamesAndKeepTheDate)
     EXPECT_TRUE(fs::exists(t / "new/deep/next.gif"));
     std::string error;
     EXPECT_FALSE(FileOperation(TFileOperation::Copy, src, src, &error));
-    EXPECT_EQ(readFile(src), "GIF89a");   // not truncated by copying onto itself
+    EXPECT_EQ(readFile(src), "GIF89a");  // not truncated by copying onto itself
     EXPECT_FALSE(FileOperation(TFileOperation::Copy, t / "missing.gif", t / "dest", &error));
     EXPECT_FALSE(FileOperation(TFileOperation::Copy, "", t / "dest"));
     EXPECT_FALSE(FileOperation(TFileOperation::Copy, t / "buttons", t / "buttons/inner"));
@@ -126,7 +125,7 @@ TEST(FileOperation, MoveDeleteAndRename)
     ASSERT_TRUE(FileOperation(TFileOperation::Move, a, t / "sub/b.txt"));
     EXPECT_FALSE(fs::exists(a));
     EXPECT_EQ(readFile(t / "sub/b.txt"), "A");
-    ASSERT_TRUE(FileOperation(TFileOperation::Rename, t / "sub/b.txt", "c.txt"));   // stays in its folder
+    ASSERT_TRUE(FileOperation(TFileOperation::Rename, t / "sub/b.txt", "c.txt"));  // stays in its folder
     EXPECT_TRUE(fs::exists(t / "sub/c.txt"));
     t.file("sub/d.txt", "D");
     EXPECT_FALSE(FileOperation(TFileOperation::Rename, t / "sub/c.txt", t / "sub/d.txt"));

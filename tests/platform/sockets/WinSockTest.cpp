@@ -19,15 +19,13 @@ struct Events {
     {
         int n = 0;
         for (auto& m : Got)
-            if (static_cast<SOCKET>(m.WParam) == s && LoWord(m.LParam) == event)
-                ++n;
+            if (static_cast<SOCKET>(m.WParam) == s && LoWord(m.LParam) == event) ++n;
         return n;
     }
     int ErrorOf(SOCKET s, long event) const
     {
         for (auto& m : Got)
-            if (static_cast<SOCKET>(m.WParam) == s && LoWord(m.LParam) == event)
-                return HiWord(m.LParam);
+            if (static_cast<SOCKET>(m.WParam) == s && LoWord(m.LParam) == event) return HiWord(m.LParam);
         return -1;
     }
     HWND Wnd;
@@ -36,10 +34,7 @@ struct Events {
 
 constexpr UINT kMsg = WM_USER + 1;
 
-bool Wait(const std::function<bool()>& pred)
-{
-    return RunFor(pred, std::chrono::seconds(10));
-}
+bool Wait(const std::function<bool()>& pred) { return RunFor(pred, std::chrono::seconds(10)); }
 
 void Settle()
 {
@@ -67,7 +62,7 @@ SOCKET Listen(int& port)
     return s;
 }
 
-} // namespace
+}  // namespace
 
 TEST(WinSockErrors, MappedFromErrnoWithTexts)
 {
@@ -129,8 +124,7 @@ TEST(WinSockSelect, AcceptIsReEnabledByAccept)
     EXPECT_EQ(ev.Count(listener, FD_ACCEPT), 2);
     EXPECT_EQ(winsock::accept(listener, nullptr), INVALID_SOCKET);
     EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
-    for (SOCKET s : {a1, a2, c1, c2, listener})
-        closesocket(s);
+    for (SOCKET s : {a1, a2, c1, c2, listener}) closesocket(s);
 }
 
 TEST(WinSockSelect, ReadIsReEnabledByRecvAndCloseComesOnce)
@@ -194,7 +188,7 @@ TEST(WinSockSelect, SendToAClosedPeerFailsWithoutSignal)
     SOCKET server = winsock::accept(listener, nullptr);
     LingerOption hard{1, 0};
     ASSERT_EQ(winsock::setsockopt(server, SOL_SOCKET_WS, SO_LINGER_WS, &hard, sizeof hard), 0);
-    closesocket(server);   // reset
+    closesocket(server);  // reset
     std::string chunk(65536, 'x');
     int result = 0;
     for (int i = 0; i < 100 && result >= 0; ++i)

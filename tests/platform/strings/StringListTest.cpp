@@ -22,14 +22,13 @@ std::string readBytes(const std::string& path)
     return s.str();
 }
 
-} // namespace
+}  // namespace
 
 TEST(StringList, SortedListsOrderWithoutCaseAndHandleDuplicates)
 {
     TStringList l;
     l.SetSorted(true);
-    for (const char* s : {"b.jpg", "A.jpg", "c.JPG", "a.JPG", "_x", "Z"})
-        l.Add(s);
+    for (const char* s : {"b.jpg", "A.jpg", "c.JPG", "a.JPG", "_x", "Z"}) l.Add(s);
     // Duplicates are ignored by default, the first spelling is kept; '_' sorts
     // before letters as in the lower-cased comparison.
     EXPECT_EQ(items(l), (std::vector<std::string>{"_x", "A.jpg", "b.jpg", "c.JPG", "Z"}));
@@ -42,7 +41,7 @@ TEST(StringList, SortedListsOrderWithoutCaseAndHandleDuplicates)
     l.Add("z");
     EXPECT_EQ(l.Count(), 6);
     EXPECT_LT(CompareText("abc", "ABD"), 0);
-    EXPECT_EQ(CompareText("\xe9", "\xc9"), 1);   // bytes above 0x7F are not case-folded
+    EXPECT_EQ(CompareText("\xe9", "\xc9"), 1);  // bytes above 0x7F are not case-folded
 }
 
 TEST(StringList, UnsortedEditingAndIndexErrors)

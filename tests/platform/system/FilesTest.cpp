@@ -27,13 +27,12 @@ std::vector<std::string> findAll(const std::string& pattern, int attr)
 {
     std::vector<std::string> names;
     TSearchRec rec;
-    for (int rc = FindFirst(pattern, attr, rec); rc == 0; rc = FindNext(rec))
-        names.push_back(rec.Name);
+    for (int rc = FindFirst(pattern, attr, rec); rc == 0; rc = FindNext(rec)) names.push_back(rec.Name);
     FindClose(rec);
     return names;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Folders, ProgramFolderIsTheExecutablesFolderUnlessSet)
 {
@@ -81,10 +80,12 @@ TEST(Files, DatesAreReadWithoutWriteAccessAndClampBefore1980)
     EXPECT_EQ(FileAge(f), packed);
     EXPECT_EQ(FileAge(t.str() + "missing.jpg"), -1);
     EXPECT_NE(FileSetDate(t.str() + "missing.jpg", packed), 0);
-    EXPECT_NE(FileSetDate(f, 0), 0);   // not a date
+    EXPECT_NE(FileSetDate(f, 0), 0);  // not a date
 
     const std::string old = t.file("old.jpg");
-    struct utimbuf times {100000, 100000};   // January 1970
+    struct utimbuf times {
+        100000, 100000
+    };  // January 1970
     ASSERT_EQ(::utime(old.c_str(), &times), 0);
     EXPECT_EQ(FileAge(old), 0x00210000);
 }
@@ -130,7 +131,7 @@ TEST(FindFiles, MasksIgnoreCaseAndSpecialEntriesNeedTheirBits)
               (std::vector<std::string>{".hidden.jpg", "B.JPG", "a.jpg", "c.Jpg"}));
     EXPECT_EQ(findAll(t.str() + "*.jpg", faDirectory),
               (std::vector<std::string>{"B.JPG", "a.jpg", "c.Jpg", "folder.jpg"}));
-    EXPECT_EQ(findAll(t.str() + "*.*", 0).size(), 5u);   // "*.*" takes names without a dot too
+    EXPECT_EQ(findAll(t.str() + "*.*", 0).size(), 5u);  // "*.*" takes names without a dot too
     EXPECT_EQ(findAll(t.str() + "?.gif", 0), (std::vector<std::string>{"d.gif"}));
     // A '\' in the pattern is a separator.
     std::string windowsStyle = t.str() + "*.gif";
@@ -147,7 +148,7 @@ TEST(FindFiles, WalkFolderSurvivesSymlinkLoopsAndKeepsTheCurrentFolder)
     t.file("top/a.jpg");
     t.file("top/sub/b.jpg");
     t.file("top/sub/deeper/c.jpg");
-    fs::create_directory_symlink("..", t.path / "top/sub/up");          // loop back to top
+    fs::create_directory_symlink("..", t.path / "top/sub/up");  // loop back to top
     fs::create_directory_symlink(t.path / "top", t.path / "top/sub/deeper/again");
     const fs::path before = fs::current_path();
     std::map<std::string, int> files;
@@ -162,7 +163,7 @@ TEST(FindFiles, WalkFolderSurvivesSymlinkLoopsAndKeepsTheCurrentFolder)
     }));
     EXPECT_EQ(fs::current_path(), before);
     EXPECT_EQ(files, (std::map<std::string, int>{{"a.jpg", 1}, {"b.jpg", 1}, {"c.jpg", 1}}));
-    EXPECT_EQ(folders, 4);   // sub, deeper, and the two links, each seen but not entered again
+    EXPECT_EQ(folders, 4);  // sub, deeper, and the two links, each seen but not entered again
     int shallow = 0;
     WalkFolder(t.str() + "top", false, [&](const std::string&, const TSearchRec&) { return ++shallow, true; });
     EXPECT_EQ(shallow, 2);

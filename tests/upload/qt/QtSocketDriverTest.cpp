@@ -18,15 +18,14 @@ protected:
         static int argc = 1;
         static char name[] = "qtsocketdrivertest";
         static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            app_ = new QCoreApplication(argc, argv);   // lives for the whole program
+        if (!QCoreApplication::instance()) app_ = new QCoreApplication(argc, argv);  // lives for the whole program
     }
     TQtMessageDriver Driver;
     static QCoreApplication* app_;
 };
 QCoreApplication* QtDriverTest::app_ = nullptr;
 
-} // namespace
+}  // namespace
 
 TEST_F(QtDriverTest, EchoExchangeRunByTheQtEventLoop)
 {
@@ -38,8 +37,7 @@ TEST_F(QtDriverTest, EchoExchangeRunByTheQtEventLoop)
         server.SetLineMode(true);
         server.OnDataAvailable = [](TCustomAsyncSocket* s, std::uint16_t) {
             std::string line = s->ReceiveText();
-            if (!line.empty())
-                s->SendText("echo: " + line);
+            if (!line.empty()) s->SendText("echo: " + line);
         };
     };
     std::string received;
@@ -50,8 +48,7 @@ TEST_F(QtDriverTest, EchoExchangeRunByTheQtEventLoop)
     };
     client.OnDataAvailable = [&](TCustomAsyncSocket* s, std::uint16_t) {
         received += s->ReceiveText();
-        if (received.size() >= 27)
-            s->Close();
+        if (received.size() >= 27) s->Close();
     };
     client.OnSessionClosed = [&](TCustomAsyncSocket*, std::uint16_t) {
         log.push_back("closed");
@@ -60,7 +57,7 @@ TEST_F(QtDriverTest, EchoExchangeRunByTheQtEventLoop)
     client.SetAddr("127.0.0.1");
     client.SetPort(std::to_string(port));
     client.Connect();
-    QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });   // a hang fails, not blocks
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });  // a hang fails, not blocks
     int rc = QCoreApplication::exec();
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(received, "echo: first\r\necho: second\r\n");
@@ -93,8 +90,7 @@ TEST_F(QtDriverTest, TimersFireInsideQt)
 {
     int ticks = 0;
     HWND wnd = AllocateHWnd([&](TMessage& m) {
-        if (m.Msg == WM_TIMER)
-            ++ticks;
+        if (m.Msg == WM_TIMER) ++ticks;
     });
     SetTimer(wnd, 1, 10);
     EXPECT_TRUE(RunFor([&] { return ticks >= 3; }, std::chrono::seconds(10)));

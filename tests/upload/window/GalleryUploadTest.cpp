@@ -25,18 +25,23 @@ using namespace ftptest;
 namespace {
 
 // Every regular file under root, by path relative to it, with its bytes.
-std::map<std::string, std::vector<std::uint8_t>> TreeOf(const fs::path& root) {
+std::map<std::string, std::vector<std::uint8_t>> TreeOf(const fs::path& root)
+{
     std::map<std::string, std::vector<std::uint8_t>> tree;
     if (!fs::exists(root)) return tree;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file()) tree[fs::relative(entry.path(), root).generic_string()] = ReadFileBytes(entry.path());
+        if (entry.is_regular_file())
+            tree[fs::relative(entry.path(), root).generic_string()] = ReadFileBytes(entry.path());
     return tree;
 }
 
-std::string Settings(const std::string& destination) {
+std::string Settings(const std::string& destination)
+{
     return "[Location]\r\n"
            "ChangeCase=1\r\n"
-           "SaveInFolder=" + destination + "\r\n"
+           "SaveInFolder=" +
+           destination +
+           "\r\n"
            "ThumbName=Thumbs\\TN_*\r\n"
            "ImageName=Images\\Pic01\r\n"
            "IndexName=Index1.HTML\r\n"
@@ -49,7 +54,8 @@ std::string Settings(const std::string& destination) {
 }
 
 // Replaces fields (numbered from 1) of a property record.
-void SetRecordFields(TForm1& form, int record, const std::map<int, std::string>& values) {
+void SetRecordFields(TForm1& form, int record, const std::map<int, std::string>& values)
+{
     std::vector<std::string> fields;
     for (std::string rest = form.GetPropertyRecord(record); !rest.empty();) fields.push_back(NextField(rest));
     for (const auto& [number, value] : values) {
@@ -61,7 +67,8 @@ void SetRecordFields(TForm1& form, int record, const std::map<int, std::string>&
     form.SetPropertyRecord(record, joined);
 }
 
-TEST(GalleryUpload, CreateAllThenFtpUploadLeavesTheDestinationOnTheServer) {
+TEST(GalleryUpload, CreateAllThenFtpUploadLeavesTheDestinationOnTheServer)
+{
     ASSERT_TRUE(HaveTool("convert"));
     PyFtpServer server;
     ASSERT_TRUE(server.Running());

@@ -27,7 +27,8 @@ namespace {
 
 class MainCommandsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         form = std::make_unique<TForm1>();
         dest = program.Path() + "dest/";
         fs::create_directories(dest);
@@ -35,16 +36,18 @@ protected:
         // A stand-in opener and editor that write their arguments down.
         capture = program.Path() + "captured.txt";
         recorder = program.Path() + "record-args.sh";
-        WriteFile(recorder, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" + capture + ".tmp\"\nmv \"" +
-                                capture + ".tmp\" \"" + capture + "\"\n");
+        WriteFile(recorder, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" + capture +
+                                ".tmp\"\nmv \"" + capture + ".tmp\" \"" + capture + "\"\n");
         chmod(recorder.c_str(), 0755);
         SetShellOpener(recorder);
     }
     void TearDown() override { SetShellOpener(""); }
 
     // The arguments the opener or editor got (waits for it; empty when none came).
-    std::string Captured() {
-        for (int i = 0; i < 200 && !fs::exists(capture); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    std::string Captured()
+    {
+        for (int i = 0; i < 200 && !fs::exists(capture); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
         if (!fs::exists(capture)) return std::string();
         std::string text = ReadFile(capture);
         fs::remove(capture);
@@ -57,7 +60,8 @@ protected:
     std::string dest, capture, recorder;
 };
 
-TEST_F(MainCommandsTest, UploadTakesRecord17AndStoresItBackOnOk) {
+TEST_F(MainCommandsTest, UploadTakesRecord17AndStoresItBackOnOk)
+{
     program.Write("pftp.bak", "index.htm\r\nimages/a b.jpg\r\nthumbs/t.jpg\r\n");
     program.Write("pvftp.pv", "First|h1|21|15|u|p|f|\r\nSec%lineond|h2|21|15|u|p|f|\r\n");
     int shown = 0;
@@ -73,7 +77,8 @@ TEST_F(MainCommandsTest, UploadTakesRecord17AndStoresItBackOnOk) {
         EXPECT_EQ(w.Edit5->Text(), "");
         EXPECT_EQ(w.Edit6->Text(), "");
         EXPECT_EQ(w.ComboBox1->Items().ToVector(), (std::vector<std::string>{"First", "Sec|ond"}));
-        EXPECT_EQ(w.ListBox1->Items().ToVector(), (std::vector<std::string>{"index.htm", "images/a b.jpg", "thumbs/t.jpg"}));
+        EXPECT_EQ(w.ListBox1->Items().ToVector(),
+                  (std::vector<std::string>{"index.htm", "images/a b.jpg", "thumbs/t.jpg"}));
         EXPECT_EQ(w.Label1->Caption(), dest);
         EXPECT_EQ(w.StatusBar1->PanelText(1), "Total Files: 3");
         w.Edit1->SetText("ftp.mine.test");
@@ -104,7 +109,8 @@ TEST_F(MainCommandsTest, UploadTakesRecord17AndStoresItBackOnOk) {
     form->Upload1->Click();
 }
 
-TEST_F(MainCommandsTest, ManualPasteTakesRecord16AndStoresItBackOnOk) {
+TEST_F(MainCommandsTest, ManualPasteTakesRecord16AndStoresItBackOnOk)
+{
     program.Write("pftp.bak", "index.htm\n");
     form->ShowUploadWindow = [&](TForm5& w) {
         EXPECT_EQ(w.Caption(), "Manual Paste");
@@ -118,12 +124,12 @@ TEST_F(MainCommandsTest, ManualPasteTakesRecord16AndStoresItBackOnOk) {
         return TModal::Ok;
     };
     form->ManualPaste1->Click();
-    EXPECT_EQ(form->GetPropertyRecord(prManualPaste),
-              "Your Name|my login here|third|<specify here>|<specify here>|0|");
+    EXPECT_EQ(form->GetPropertyRecord(prManualPaste), "Your Name|my login here|third|<specify here>|<specify here>|0|");
     EXPECT_EQ(form->GetPropertyRecord(prUpload), PropertyRecordDefault(prUpload));
 }
 
-TEST_F(MainCommandsTest, RealModalWindowClosesWithOkByItsExitButton) {
+TEST_F(MainCommandsTest, RealModalWindowClosesWithOkByItsExitButton)
+{
     program.Write("pftp.bak", "a.htm\r\nb.jpg\r\n");
     QTimer::singleShot(50, [] {
         QWidget* w = QApplication::activeModalWidget();
@@ -135,7 +141,8 @@ TEST_F(MainCommandsTest, RealModalWindowClosesWithOkByItsExitButton) {
     EXPECT_EQ(form->GetPropertyRecord(prUpload), "ftp.example.com|21|100|My Name|Blue Harbor||");
 }
 
-TEST_F(MainCommandsTest, MissingProducedFilesListGivesAClearMessage) {
+TEST_F(MainCommandsTest, MissingProducedFilesListGivesAClearMessage)
+{
     bool shown = false;
     form->ShowUploadWindow = [&](TForm5&) {
         shown = true;
@@ -150,7 +157,8 @@ TEST_F(MainCommandsTest, MissingProducedFilesListGivesAClearMessage) {
     EXPECT_EQ(form->GetPropertyRecord(prUpload), PropertyRecordDefault(prUpload));
 }
 
-TEST_F(MainCommandsTest, NonNumericPortIsReportedAndNoWindowShows) {
+TEST_F(MainCommandsTest, NonNumericPortIsReportedAndNoWindowShows)
+{
     program.Write("pftp.bak", "a.htm\n");
     form->SetPropertyRecord(prUpload, "host|twenty-one|15|u|p|f|");
     bool shown = false;
@@ -165,7 +173,8 @@ TEST_F(MainCommandsTest, NonNumericPortIsReportedAndNoWindowShows) {
     EXPECT_EQ(form->GetPropertyRecord(prUpload), "host|twenty-one|15|u|p|f|");
 }
 
-TEST_F(MainCommandsTest, PreviewOpensTheIndexOrTheFramePage) {
+TEST_F(MainCommandsTest, PreviewOpensTheIndexOrTheFramePage)
+{
     form->Edit2->SetText("index.htm");
     // A page that is not there yet is reported, nothing is started.
     form->PreviewInWebBrowser1->Click();
@@ -188,7 +197,8 @@ TEST_F(MainCommandsTest, PreviewOpensTheIndexOrTheFramePage) {
     EXPECT_EQ(Captured(), dest + "frames.htm\n");
 }
 
-TEST_F(MainCommandsTest, TemplateEditingOpensTheTemplateOrTheChosenEditor) {
+TEST_F(MainCommandsTest, TemplateEditingOpensTheTemplateOrTheChosenEditor)
+{
     form->ComboBox3->Items().Assign({"idx.htm"});
     form->ComboBox3->SetItemIndex(0);
     form->ComboBox5->Items().Assign({"img one.htm"});
@@ -208,7 +218,8 @@ TEST_F(MainCommandsTest, TemplateEditingOpensTheTemplateOrTheChosenEditor) {
     EXPECT_EQ(form->Label51->Caption(), "ToolButton9");
 }
 
-TEST_F(MainCommandsTest, CommandsOfDialogsNotInThisBuildSaySo) {
+TEST_F(MainCommandsTest, CommandsOfDialogsNotInThisBuildSaySo)
+{
     form->ListView1->Add(TForm1::MakeSourceItem(program.Path() + "pic.jpg"));
     form->ListView1->SetSelected(0, true);
     form->UpdateControls();

@@ -27,7 +27,8 @@ namespace {
 
 class UploadProfilesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         SetMessageDlgHook([](const std::string& c, const std::string& m, int t, int b) {
             return MessageDlg(c, m, static_cast<TMsgDlgType>(t), b);
         });
@@ -43,7 +44,8 @@ protected:
     void TearDown() override { SetMessageDlgHook(nullptr); }
 
     void Fill(const std::string& host, int port, int timeout, const std::string& user, const std::string& password,
-              const std::string& folder) {
+              const std::string& folder)
+    {
         form->Edit1->SetText(host);
         form->SpinEdit1->SetValue(port);
         form->SpinEdit2->SetValue(timeout);
@@ -60,7 +62,8 @@ protected:
     std::vector<std::string> captions;
 };
 
-TEST_F(UploadProfilesTest, SaveReplaceLoadRenameAndDelete) {
+TEST_F(UploadProfilesTest, SaveReplaceLoadRenameAndDelete)
+{
     Fill("ftp.one.test", 21, 15, "ann", "p|w one", "www");
     names = {"One"};
     form->Button14Click(form->Button14);
@@ -124,7 +127,8 @@ TEST_F(UploadProfilesTest, SaveReplaceLoadRenameAndDelete) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
-TEST_F(UploadProfilesTest, CancelledOrEmptyNameSavesNothingAndBadPortRaises) {
+TEST_F(UploadProfilesTest, CancelledOrEmptyNameSavesNothingAndBadPortRaises)
+{
     names = {""};
     form->Button14Click(form->Button14);
     form->Button14Click(form->Button14);  // cancelled
@@ -139,7 +143,8 @@ TEST_F(UploadProfilesTest, CancelledOrEmptyNameSavesNothingAndBadPortRaises) {
     EXPECT_THROW(form->ComboBox1Click(form->ComboBox1), Exception);
 }
 
-TEST_F(UploadProfilesTest, NamePromptAnswersWithItsEditAndKeys) {
+TEST_F(UploadProfilesTest, NamePromptAnswersWithItsEditAndKeys)
+{
     // The real prompt, answered through its own controls.
     QTimer::singleShot(50, [] {
         QWidget* prompt = QApplication::activeModalWidget();
@@ -165,7 +170,8 @@ TEST_F(UploadProfilesTest, NamePromptAnswersWithItsEditAndKeys) {
     EXPECT_EQ(prompt.Caption(), "Save Setting");
 }
 
-TEST_F(UploadProfilesTest, SavedListsRoundTrip) {
+TEST_F(UploadProfilesTest, SavedListsRoundTrip)
+{
     form->ListBox2->Items().Assign({"index.htm", "images/a b.jpg", "thumbs/t.jpg"});
     dialogs.FileAnswers = {{program.Path() + "mylist"}};
     form->Button5Click(form->Button5);
@@ -180,14 +186,17 @@ TEST_F(UploadProfilesTest, SavedListsRoundTrip) {
     form->Button4Click(form->Button4);  // cancelled
     EXPECT_EQ(form->ListBox2->Items().Count(), 0);
     form->Button4Click(form->Button4);
-    EXPECT_EQ(form->ListBox2->Items().ToVector(), (std::vector<std::string>{"index.htm", "images/a b.jpg", "thumbs/t.jpg"}));
+    EXPECT_EQ(form->ListBox2->Items().ToVector(),
+              (std::vector<std::string>{"index.htm", "images/a b.jpg", "thumbs/t.jpg"}));
     EXPECT_EQ(form->StatusBar1->PanelText(1), "Total Files: 3");
 }
 
-TEST_F(UploadProfilesTest, WebAddressButtonOpensTheAddress) {
+TEST_F(UploadProfilesTest, WebAddressButtonOpensTheAddress)
+{
     const std::string capture = program.Path() + "opened.txt";
     const std::string opener = program.Path() + "opener.sh";
-    WriteFile(opener, "#!/bin/sh\nprintf '%s' \"$1\" > \"" + capture + ".tmp\" && mv \"" + capture + ".tmp\" \"" + capture + "\"\n");
+    WriteFile(opener, "#!/bin/sh\nprintf '%s' \"$1\" > \"" + capture + ".tmp\" && mv \"" + capture + ".tmp\" \"" +
+                          capture + "\"\n");
     chmod(opener.c_str(), 0755);
     SetShellOpener(opener);
     form->Edit6->SetText("http://www.example.com/gallery/");
@@ -197,7 +206,8 @@ TEST_F(UploadProfilesTest, WebAddressButtonOpensTheAddress) {
     EXPECT_EQ(program.Read("opened.txt"), "http://www.example.com/gallery/");
 }
 
-TEST_F(UploadProfilesTest, HotKeysPutPathsAndTextsOnTheClipboard) {
+TEST_F(UploadProfilesTest, HotKeysPutPathsAndTextsOnTheClipboard)
+{
     ASSERT_EQ(form->HotKeys.size(), 9u);
     const TShortCut expected[9] = {32805, 32807, 32806, 32808, 32817, 32818, 32819, 32820, 32821};
     for (int k = 0; k < 9; ++k) EXPECT_EQ(form->HotKeys[static_cast<std::size_t>(k)]->HotKey(), expected[k]);

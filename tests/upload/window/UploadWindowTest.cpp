@@ -29,16 +29,19 @@ using namespace ftptest;
 namespace {
 
 // Every regular file under root, by path relative to it, with its bytes.
-std::map<std::string, std::vector<std::uint8_t>> TreeOf(const fs::path& root) {
+std::map<std::string, std::vector<std::uint8_t>> TreeOf(const fs::path& root)
+{
     std::map<std::string, std::vector<std::uint8_t>> tree;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file()) tree[fs::relative(entry.path(), root).generic_string()] = ReadFileBytes(entry.path());
+        if (entry.is_regular_file())
+            tree[fs::relative(entry.path(), root).generic_string()] = ReadFileBytes(entry.path());
     return tree;
 }
 
 class UploadWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         dest = program.Path() + "dest/";
         fs::create_directories(dest);
         SetMessageDlgHook([](const std::string& c, const std::string& m, int t, int b) {
@@ -47,14 +50,16 @@ protected:
     }
     void TearDown() override { SetMessageDlgHook(nullptr); }
 
-    void AddFile(const std::string& relative, std::size_t size, std::uint32_t seed) {
+    void AddFile(const std::string& relative, std::size_t size, std::uint32_t seed)
+    {
         fs::create_directories(fs::path(dest + relative).parent_path());
         WriteFileBytes(dest + relative, PatternBytes(size, seed));
         lines.push_back(relative);
     }
 
     // A window filled as the main window fills it for "FTP Upload".
-    std::unique_ptr<TForm5> MakeWindow(int port, const std::string& webFolder) {
+    std::unique_ptr<TForm5> MakeWindow(int port, const std::string& webFolder)
+    {
         auto form = std::make_unique<TForm5>(nullptr);
         form->ListBox1->Items().Assign(lines);
         form->Label1->SetCaption(dest);
@@ -74,7 +79,8 @@ protected:
     std::vector<std::string> lines;
 };
 
-TEST_F(UploadWindowTest, TreeWithSubFoldersEmptyFileAndSpacesArrivesByteForByte) {
+TEST_F(UploadWindowTest, TreeWithSubFoldersEmptyFileAndSpacesArrivesByteForByte)
+{
     PyFtpServer server;
     ASSERT_TRUE(server.Running());
     AddFile("index.htm", 700, 1);
@@ -101,7 +107,8 @@ TEST_F(UploadWindowTest, TreeWithSubFoldersEmptyFileAndSpacesArrivesByteForByte)
     EXPECT_NE(std::find(log.begin(), log.end(), "> TYPE I"), log.end());
     EXPECT_NE(std::find(log.begin(), log.end(), "> PASS ********"), log.end());
     for (const auto& line : log) EXPECT_EQ(line.find(PyFtpServer::Password), std::string::npos) << line;
-    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("Transfer (", 0) == 0; }), 5);
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("Transfer (", 0) == 0; }),
+              5);
     EXPECT_NE(std::find(log.begin(), log.end(), "Transfer (0 bytes) " + dest + "empty.txt web/new site/empty.txt"),
               log.end());
 
@@ -112,7 +119,8 @@ TEST_F(UploadWindowTest, TreeWithSubFoldersEmptyFileAndSpacesArrivesByteForByte)
     EXPECT_EQ(form->ListBox2->Items().Count(), 0);
 }
 
-TEST_F(UploadWindowTest, RefusedStorKeepsExactlyItsLineAndTheStatusSaysSo) {
+TEST_F(UploadWindowTest, RefusedStorKeepsExactlyItsLineAndTheStatusSaysSo)
+{
     TempFolder folder;
     const fs::path transcript = folder.Path() / "transcript.txt";
     ChildProcess peer({"/usr/bin/python3", std::string(PICTAVO_SOURCE_DIR) + "/tests/upload/window/upload_peer.py",
@@ -136,7 +144,8 @@ TEST_F(UploadWindowTest, RefusedStorKeepsExactlyItsLineAndTheStatusSaysSo) {
     std::vector<std::string> commands;
     std::ifstream in(transcript);
     for (std::string line; std::getline(in, line);)
-        if (line.rfind("MKD", 0) == 0 || line.rfind("STOR", 0) == 0 || line.rfind("TYPE", 0) == 0) commands.push_back(line);
+        if (line.rfind("MKD", 0) == 0 || line.rfind("STOR", 0) == 0 || line.rfind("TYPE", 0) == 0)
+            commands.push_back(line);
     // Last line first; each folder level made once before its first file.
     EXPECT_EQ(commands, (std::vector<std::string>{"TYPE I", "MKD site", "MKD site/img", "STOR site/img/ok.jpg",
                                                   "STOR site/img/bad one.jpg", "STOR site/index.htm"}));
@@ -157,7 +166,8 @@ TEST_F(UploadWindowTest, RefusedStorKeepsExactlyItsLineAndTheStatusSaysSo) {
     EXPECT_EQ(std::count(log.begin(), log.end(), ""), 0);
 }
 
-TEST_F(UploadWindowTest, LostConnectionEndsTheChainAndKeepsUnsentLines) {
+TEST_F(UploadWindowTest, LostConnectionEndsTheChainAndKeepsUnsentLines)
+{
     TempFolder folder;
     ChildProcess peer({"/usr/bin/python3", std::string(PICTAVO_SOURCE_DIR) + "/tests/upload/window/upload_peer.py",
                        (folder.Path() / "transcript.txt").string()},
@@ -175,7 +185,8 @@ TEST_F(UploadWindowTest, LostConnectionEndsTheChainAndKeepsUnsentLines) {
     EXPECT_TRUE(form->Button1->Enabled());
 }
 
-TEST_F(UploadWindowTest, LongChainKeepsTheStackFlatAndControlsLocked) {
+TEST_F(UploadWindowTest, LongChainKeepsTheStackFlatAndControlsLocked)
+{
     PyFtpServer server;
     ASSERT_TRUE(server.Running());
     constexpr int Files = 2000;
@@ -214,7 +225,8 @@ TEST_F(UploadWindowTest, LongChainKeepsTheStackFlatAndControlsLocked) {
     EXPECT_LT(form->StackSpread(), 16u * 1024u);
 }
 
-TEST_F(UploadWindowTest, ClosingDuringTheChainStopsItAndKeepsTheRest) {
+TEST_F(UploadWindowTest, ClosingDuringTheChainStopsItAndKeepsTheRest)
+{
     PyFtpServer server;
     ASSERT_TRUE(server.Running());
     for (int i = 0; i < 20; ++i) AddFile("p/" + std::to_string(i) + ".bin", 10, static_cast<std::uint32_t>(i));
@@ -256,7 +268,8 @@ TEST_F(UploadWindowTest, ClosingDuringTheChainStopsItAndKeepsTheRest) {
     EXPECT_EQ(form->FailedCount(), 0);
 }
 
-TEST_F(UploadWindowTest, EmptyListQuitsAtOnce) {
+TEST_F(UploadWindowTest, EmptyListQuitsAtOnce)
+{
     PyFtpServer server;
     ASSERT_TRUE(server.Running());
     auto form = MakeWindow(server.Port(), "web");
@@ -269,7 +282,8 @@ TEST_F(UploadWindowTest, EmptyListQuitsAtOnce) {
     EXPECT_TRUE(fs::is_empty(server.Root()));
 }
 
-TEST_F(UploadWindowTest, UploadInsideTheModalWindowThenExit) {
+TEST_F(UploadWindowTest, UploadInsideTheModalWindowThenExit)
+{
     PyFtpServer server;
     ASSERT_TRUE(server.Running());
     AddFile("index.htm", 500, 7);
@@ -290,7 +304,8 @@ TEST_F(UploadWindowTest, UploadInsideTheModalWindowThenExit) {
     EXPECT_EQ(TreeOf(server.Root() / "modal"), TreeOf(dest));
 }
 
-TEST_F(UploadWindowTest, UnreachableServerSendsNothingAndSaysSo) {
+TEST_F(UploadWindowTest, UnreachableServerSendsNothingAndSaysSo)
+{
     AddFile("a.htm", 10, 1);
     auto form = MakeWindow(FreeLoopbackPort(), "");
     form->Button1Click(form->Button1);
