@@ -216,7 +216,8 @@ public:
     // An index outside the list leaves the box without a selection.
     void SetItemIndex(int index);
     std::string Text() const;
-    void SetText(const std::string& text);
+    // Virtual so a box with its own text rule (the font list) keeps it when bound by name.
+    virtual void SetText(const std::string& text);
     bool Sorted() const { return sorted_; }
     bool Editable() const;
     QComboBox* Box() const { return box_; }
