@@ -254,6 +254,32 @@ bool Polygon(HDC dc, const TPoint* points, int count);
 bool Rectangle(HDC dc, int left, int top, int right, int bottom);
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 
+// The dotted focus frame: every other pixel along the rectangle's edges
+// inverted (XOR), so drawing it twice restores the picture.
+bool DrawFocusRect(HDC dc, const RECT* rect);
+
+// --- system colours and metrics (the desktop's classic defaults) -----------
+constexpr int COLOR_SCROLLBAR = 0;
+constexpr int COLOR_WINDOW = 5;
+constexpr int COLOR_WINDOWFRAME = 6;
+constexpr int COLOR_HIGHLIGHT = 13;
+constexpr int COLOR_BTNFACE = 15;
+constexpr int COLOR_BTNSHADOW = 16;
+constexpr int COLOR_BTNTEXT = 18;
+constexpr int COLOR_BTNHIGHLIGHT = 20;
+constexpr int COLOR_3DDKSHADOW = 21;
+constexpr int COLOR_3DLIGHT = 22;
+// A colour number with the top bit set names a system colour by its index.
+constexpr COLORREF SystemColor(int index) { return 0x80000000u | COLORREF(index); }
+// The colour of a system colour index (0 for an unknown index).
+COLORREF GetSysColor(int index);
+// A system colour resolved to its RGB value; other colours as they are.
+COLORREF ColorToRGB(COLORREF color);
+constexpr int SM_CXVSCROLL = 2;
+constexpr int SM_CYHSCROLL = 3;
+// Scroll-bar thickness 17; 0 for metrics this layer does not know.
+int GetSystemMetrics(int index);
+
 // --- text ------------------------------------------------------------------
 HFONT CreateFontIndirect(const LOGFONT* font);
 COLORREF SetTextColor(HDC dc, COLORREF color);

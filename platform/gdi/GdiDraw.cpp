@@ -225,3 +225,45 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush)
     for (int y = top; y < bottom; ++y) fillSpan(*dc, brush, y, rect->left, rect->right);
     return 1;
 }
+
+bool DrawFocusRect(HDC dc, const RECT* rect)
+{
+    if (!isLiveDC(dc) || !rect) return false;
+    GdiBitmap& b = *dc->bitmap;
+    const int l = rect->left, t = rect->top, r = rect->right - 1, btm = rect->bottom - 1;
+    if (r < l || btm < t) return true;
+    auto invert = [&](int x, int y) {
+        if (inside(b, x, y)) b.write(x, y, b.read(x, y) ^ 0xFFFFFF);
+    };
+    // Dots on every other pixel, counted along the edge from the corner.
+    for (int x = l; x <= r; x += 2) {
+        invert(x, t);
+        if (btm != t) invert(x, btm);
+    }
+    for (int y = t + 2; y < btm; y += 2) {
+        invert(l, y);
+        if (r != l) invert(r, y);
+    }
+    return true;
+}
+
+COLORREF GetSysColor(int index)
+{
+    switch (index) {
+    case COLOR_SCROLLBAR: return RGB(200, 200, 200);
+    case COLOR_WINDOW: return RGB(255, 255, 255);
+    case COLOR_WINDOWFRAME: return RGB(100, 100, 100);
+    case COLOR_HIGHLIGHT: return RGB(51, 153, 255);
+    case COLOR_BTNFACE: return RGB(240, 240, 240);
+    case COLOR_BTNSHADOW: return RGB(160, 160, 160);
+    case COLOR_BTNTEXT: return RGB(0, 0, 0);
+    case COLOR_BTNHIGHLIGHT: return RGB(255, 255, 255);
+    case COLOR_3DDKSHADOW: return RGB(105, 105, 105);
+    case COLOR_3DLIGHT: return RGB(227, 227, 227);
+    }
+    return 0;
+}
+
+COLORREF ColorToRGB(COLORREF color) { return (color & 0x80000000u) ? GetSysColor(int(color & 0xFF)) : color; }
+
+int GetSystemMetrics(int index) { return index == SM_CXVSCROLL || index == SM_CYHSCROLL ? 17 : 0; }
