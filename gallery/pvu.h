@@ -41,6 +41,24 @@ bool BrowseForFolder(const std::string& title, const std::string& startFolder, c
 // Source-list sort orders of the "Sort by" entries.
 enum class TItemSort { Name, ExtName, PathName, PathExtName, DateTime, PathDateTime };
 
+// What thumbnails link to ("Hyperlin&k to:", ComboBox4).
+enum THyperlinkTo : int { hlNone = 0, hlOriginalImage = 1, hlImagePage = 2 };
+// How index pages are laid out (ComboBox1): rows x columns per page,
+// thumbnails per page, or a single page.
+enum TLayout : int { lyRows = 0, lyThumbs = 1, lySinglePage = 2 };
+// What a build makes; kept between builds.
+enum TBuildMode : int { bmAll = 1, bmThumbnails = 2, bmImages = 3, bmHtml = 4 };
+// The kinds of ValidateSetting: none of the characters of the second text;
+// not equal to the second text (empty); the index or image caption line holds
+// "%file"; the template file (program folder + text) holds the second text.
+enum TValidationKind : int {
+    vkForbiddenCharacters = 0,
+    vkNotEmpty = 1,
+    vkIndexCaptionVariable = 2,
+    vkImageCaptionVariable = 3,
+    vkTemplateHoldsText = 4
+};
+
 class TForm1 : public TForm {
 public:
     TForm1();
@@ -167,12 +185,12 @@ public:
     // --- build driver
     void CreateAll2Click(TComponent* Sender);
     void Button14Click(TComponent* Sender);
-    bool ValidateSetting(int kind, const std::string& text, const std::string& second, const std::string& message);
+    bool ValidateSetting(TValidationKind kind, const std::string& text, const std::string& second,
+                         const std::string& message);
     bool CheckCaptionVariable(int kind);
     void ShowBuildState(int progressMax);
     void RestoreAfterBuild();
-    // 1 all, 2 thumbnails, 3 images, 4 HTML; kept between builds.
-    int BuildMode = 1;
+    TBuildMode BuildMode = bmAll;
     int StopFlag = 0;
     // Runs after each item of a build (the window's messages have been processed before it).
     std::function<void(int item)> OnBuildItemDone;
@@ -263,7 +281,7 @@ private:
                               const std::vector<std::string>& relativeFolders);
     void CopyBackgroundPictures(const std::string& destinationFolder);
     std::string WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage);
-    void WriteGeneratedFilesList(int mode, bool linksImages, const std::string& framePage);
+    void WriteGeneratedFilesList(TBuildMode mode, bool linksImages, const std::string& framePage);
     bool buildRunning_ = false;
     // The button and background pictures this build copied into the
     // destination, relative to it, in copy order, each once.

@@ -44,8 +44,8 @@ std::string CanonicalFolderPath(const std::string& folder)
 
 bool FolderLiesWithin(const std::string& folder, const std::string& container)
 {
-    const std::string inner = LowerCaseAscii(CanonicalFolderPath(folder));
-    const std::string outer = LowerCaseAscii(CanonicalFolderPath(container));
+    const std::string inner = AsciiLower(CanonicalFolderPath(folder));
+    const std::string outer = AsciiLower(CanonicalFolderPath(container));
     if (outer == "/") return true;
     if (inner == outer) return true;
     return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 && inner[outer.size()] == '/';
@@ -160,28 +160,29 @@ bool TForm1::CheckCaptionVariable(int kind)
     int index = (kind == 0 ? ComboBox9 : ComboBox14)->ItemIndex();
     if (index < 0 || index >= lines.Count()) index = 0;
     if (lines.Count() == 0) return false;
-    return LowerCaseAscii(lines[index]).find("%file") != std::string::npos;
+    return AsciiLower(lines[index]).find("%file") != std::string::npos;
 }
 
-bool TForm1::ValidateSetting(int kind, const std::string& text, const std::string& second, const std::string& message)
+bool TForm1::ValidateSetting(TValidationKind kind, const std::string& text, const std::string& second,
+                             const std::string& message)
 {
     std::string shown;
     switch (kind) {
-    case 0:
+    case vkForbiddenCharacters:
         for (char forbidden : second)
             if (text.find(forbidden) != std::string::npos) {
                 shown = std::string("Invalid character:") + forbidden + " " + message;
                 break;
             }
         break;
-    case 1:
+    case vkNotEmpty:
         if (text == second) shown = message;
         break;
-    case 2:
-    case 3:
-        if (!CheckCaptionVariable(kind - 2)) shown = message;
+    case vkIndexCaptionVariable:
+    case vkImageCaptionVariable:
+        if (!CheckCaptionVariable(kind == vkIndexCaptionVariable ? 0 : 1)) shown = message;
         break;
-    case 4:
+    case vkTemplateHoldsText:
         if (!FileContainsText(ProgramFolder() + ToFileSystemPath(text), second)) shown = message;
         break;
     default: break;
@@ -256,7 +257,7 @@ private:
 std::string TForm1::ImageOutputName(const std::string& fullPath, int number) const
 {
     std::string name = TargetFileName(0, Edit9->Text(), fullPath, number, 2, "");
-    name = AddDefaultExt(ComboBox8->ItemIndex() == 1 ? 1 : 0, name);
+    name = AddDefaultExt(ComboBox8->ItemIndex() == 1 ? deGif : deJpg, name);
     return SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), name));
 }
 
@@ -268,29 +269,33 @@ std::string TForm1::ThumbnailOutputName(const std::string& fullPath, int number)
         name = TargetFileName(1, Edit9->Text(), fullPath, number, 2, pattern);
     else
         name = TargetFileName(0, pattern, fullPath, number, 2, "");
-    name = AddDefaultExt(ComboBox7->ItemIndex() == 1 ? 1 : 0, name);
+    name = AddDefaultExt(ComboBox7->ItemIndex() == 1 ? deGif : deJpg, name);
     return SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), name));
 }
 
 bool TForm1::ValidateBuildSettings()
 {
-    if (ValidateSetting(0, Edit2->Text(), ":\\/", "(Index name)")) return false;
-    if (ValidateSetting(0, Edit4->Text(), ":/", "(Image page name)")) return false;
-    if (ValidateSetting(0, Edit5->Text(), ":/", "(Thumbnail path+name), it must \\")) return false;
-    if (ValidateSetting(0, Edit9->Text(), ":/", "(Image path+name), it must \\")) return false;
-    if (ValidateSetting(1, ComboBox9->Text(), "", "Caption Position (Index Pages) can not be empty!")) return false;
-    if (ValidateSetting(1, ComboBox14->Text(), "", "Caption Position (Image Pages) can not be empty!")) return false;
-    if (ValidateSetting(2, "", "", "Not found variable (file) in Index Page Caption Position")) return false;
-    if (ValidateSetting(3, "", "", "Not found variable (file) in Image Page Caption Position")) return false;
-    if (ValidateSetting(1, ComboBox3->Text(), "", "Index Page style can not be empty!")) return false;
-    if (ValidateSetting(1, ComboBox5->Text(), "", "Image Page style can not be empty!")) return false;
-    if (ValidateSetting(1, Edit1->Text(), "", "Save in Folder name can not be empty!")) return false;
-    if (ValidateSetting(1, Edit5->Text(), "", "Thumbnail path+name can not be empty!")) return false;
-    if (ValidateSetting(1, Edit2->Text(), "", "Index name can not be empty!")) return false;
-    if (ValidateSetting(4, "indexpg\\" + ComboBox3->Text(), "%thumb_location",
+    if (ValidateSetting(vkForbiddenCharacters, Edit2->Text(), ":\\/", "(Index name)")) return false;
+    if (ValidateSetting(vkForbiddenCharacters, Edit4->Text(), ":/", "(Image page name)")) return false;
+    if (ValidateSetting(vkForbiddenCharacters, Edit5->Text(), ":/", "(Thumbnail path+name), it must \\")) return false;
+    if (ValidateSetting(vkForbiddenCharacters, Edit9->Text(), ":/", "(Image path+name), it must \\")) return false;
+    if (ValidateSetting(vkNotEmpty, ComboBox9->Text(), "", "Caption Position (Index Pages) can not be empty!"))
+        return false;
+    if (ValidateSetting(vkNotEmpty, ComboBox14->Text(), "", "Caption Position (Image Pages) can not be empty!"))
+        return false;
+    if (ValidateSetting(vkIndexCaptionVariable, "", "", "Not found variable (file) in Index Page Caption Position"))
+        return false;
+    if (ValidateSetting(vkImageCaptionVariable, "", "", "Not found variable (file) in Image Page Caption Position"))
+        return false;
+    if (ValidateSetting(vkNotEmpty, ComboBox3->Text(), "", "Index Page style can not be empty!")) return false;
+    if (ValidateSetting(vkNotEmpty, ComboBox5->Text(), "", "Image Page style can not be empty!")) return false;
+    if (ValidateSetting(vkNotEmpty, Edit1->Text(), "", "Save in Folder name can not be empty!")) return false;
+    if (ValidateSetting(vkNotEmpty, Edit5->Text(), "", "Thumbnail path+name can not be empty!")) return false;
+    if (ValidateSetting(vkNotEmpty, Edit2->Text(), "", "Index name can not be empty!")) return false;
+    if (ValidateSetting(vkTemplateHoldsText, "indexpg\\" + ComboBox3->Text(), "%thumb_location",
                         "Variable \"%thumb_location\" not found in file style (Index)"))
         return false;
-    if (ValidateSetting(4, "imagepg\\" + ComboBox5->Text(), "%img_location",
+    if (ValidateSetting(vkTemplateHoldsText, "imagepg\\" + ComboBox5->Text(), "%img_location",
                         "Variable \"%img_location\" not found in file style (Image)"))
         return false;
     return true;
@@ -329,30 +334,30 @@ void TForm1::CreateAll2Click(TComponent* Sender)
     if (itemCount == 0) return;
 
     if (Sender) {
-        const std::string name = LowerCaseAscii(Sender->Name);
-        if (name.find("all") != std::string::npos) BuildMode = 1;
-        if (name.find("thumb") != std::string::npos) BuildMode = 2;
-        if (name.find("image") != std::string::npos) BuildMode = 3;
-        if (name.find("html") != std::string::npos) BuildMode = 4;
+        const std::string name = AsciiLower(Sender->Name);
+        if (name.find("all") != std::string::npos) BuildMode = bmAll;
+        if (name.find("thumb") != std::string::npos) BuildMode = bmThumbnails;
+        if (name.find("image") != std::string::npos) BuildMode = bmImages;
+        if (name.find("html") != std::string::npos) BuildMode = bmHtml;
     }
-    const int mode = BuildMode;
+    const TBuildMode mode = BuildMode;
 
     BuildStateGuard guard(*this, buildRunning_);
     LargeBufferReuse bufferReuse;
     copiedPictures_.clear();
-    ShowBuildState(mode == 1 ? 2 * itemCount + 4 : itemCount + 4);
+    ShowBuildState(mode == bmAll ? 2 * itemCount + 4 : itemCount + 4);
 
     const std::string destinationFolder = NormalizeFolderPath(ToFileSystemPath(Edit1->Text()));
-    const int linkKind = ComboBox4->ItemIndex();  // 0 none, 1 original image, 2 image page
-    const bool linksImages = linkKind != 0;
+    const int linkKind = ComboBox4->ItemIndex();
+    const bool linksImages = linkKind != hlNone;
     const int caseMode = ComboBox10->ItemIndex();
     const bool keepDate = Menuitem8->Checked();
-    const int imageKind = ComboBox8->ItemIndex() == 1 ? 1 : 0;
-    const int thumbnailKind = ComboBox7->ItemIndex() == 1 ? 1 : 0;
-    const char* phase = mode == 1   ? "Creating Images+Thumbnails"
-                        : mode == 2 ? "Creating Thumbnails"
-                        : mode == 3 ? "Creating Images"
-                                    : "Analyzing File";
+    const int imageKind = ComboBox8->ItemIndex() == 1 ? okGif : okJpeg;
+    const int thumbnailKind = ComboBox7->ItemIndex() == 1 ? okGif : okJpeg;
+    const char* phase = mode == bmAll          ? "Creating Images+Thumbnails"
+                        : mode == bmThumbnails ? "Creating Thumbnails"
+                        : mode == bmImages     ? "Creating Images"
+                                               : "Analyzing File";
 
     if (StopFlag == 0) ForceDirectories(destinationFolder);
 
@@ -390,9 +395,9 @@ void TForm1::CreateAll2Click(TComponent* Sender)
         // The image copy and the thumbnail load the same source: decode it
         // once (only when both are made).
         std::optional<TSourcePictureCache> sourceCache;
-        if (mode == 1 && linksImages) sourceCache.emplace();
+        if (mode == bmAll && linksImages) sourceCache.emplace();
         bool failed = false;
-        const bool measuring = mode != 4 || CheckBox7->Checked();
+        const bool measuring = mode != bmHtml || CheckBox7->Checked();
         const int linesBefore = ListBox2->Items().Count();
         std::string writtenImage;
 
@@ -406,7 +411,7 @@ void TForm1::CreateAll2Click(TComponent* Sender)
                                 ")");
             ProcessPendingMessages();
             int width = 0, height = 0, colours = 0;
-            if ((mode == 1 || mode == 3) && linksImages) {
+            if ((mode == bmAll || mode == bmImages) && linksImages) {
                 ProgressBar1->StepBy(1);
                 int loadFailed = 0;
                 CreateImage(loadFailed, fullPath, *picture);
@@ -420,7 +425,7 @@ void TForm1::CreateAll2Click(TComponent* Sender)
                     // Not written: neither linked nor listed, like a picture that did not load.
                     failed = true;
                 }
-            } else if (mode == 4) {
+            } else if (mode == bmHtml) {
                 measureExisting(imageName, width, height, &colours);
             }
             if (!failed) ListBox2->Items().Add(ResultLine(imageName, width, height, colours));
@@ -434,7 +439,7 @@ void TForm1::CreateAll2Click(TComponent* Sender)
             } else {
                 auto picture = std::make_unique<TRasterDIB>();
                 int width = 0, height = 0;
-                if (mode == 1 || mode == 2) {
+                if (mode == bmAll || mode == bmThumbnails) {
                     ProgressBar1->StepBy(1);
                     int loadFailed = 0;
                     CreateThumbnail(loadFailed, fullPath, *picture);
@@ -446,7 +451,7 @@ void TForm1::CreateAll2Click(TComponent* Sender)
                     } else {
                         failed = true;
                     }
-                } else if (mode == 4) {
+                } else if (mode == bmHtml) {
                     measureExisting(thumbnailName, width, height, nullptr);
                 }
                 if (!failed) ListBox2->Items().Add(ResultLine(thumbnailName, width, height, 0));
@@ -469,7 +474,7 @@ void TForm1::CreateAll2Click(TComponent* Sender)
     ListBox3->Items().Clear();
 
     std::string firstIndexPage;
-    if (StopFlag == 0 && (mode == 1 || mode == 4)) {
+    if (StopFlag == 0 && (mode == bmAll || mode == bmHtml)) {
         Label34->SetCaption("Creating HTML");
         ProcessPendingMessages();
         ProgressBar1->StepBy(1);
@@ -479,7 +484,7 @@ void TForm1::CreateAll2Click(TComponent* Sender)
         FillPageNames(Edit2->Text(), 0, pages, "listbox3");
         // Image pages are named only when they are written, so the list of
         // produced files never names a page that does not exist.
-        if (linkKind == 2) FillPageNames(Edit4->Text(), 1, items, "listbox4");
+        if (linkKind == hlImagePage) FillPageNames(Edit4->Text(), 1, items, "listbox4");
         ProgressBar1->StepBy(1);
         if (ListBox3->Items().Count() > 0) firstIndexPage = ListBox3->Items()[0];
         // The templates link their pictures relative to each page, so they go
@@ -488,11 +493,11 @@ void TForm1::CreateAll2Click(TComponent* Sender)
         CopyTemplatePictures("imagepg/" + ComboBox5->Text(), destinationFolder, PageFolders(*ListBox4));
         WritePages(0, pages, ProgramFolder() + "indexpg/" + ComboBox3->Text(), remainder);
         CopyBackgroundPictures(destinationFolder);
-        if (linkKind == 2) WritePages(1, items, ProgramFolder() + "imagepg/" + ComboBox5->Text());
+        if (linkKind == hlImagePage) WritePages(1, items, ProgramFolder() + "imagepg/" + ComboBox5->Text());
     }
 
     const std::string pageRecord = GetPropertyRecord(prPagePropertiesIndex);
-    const bool framesOn = GetField(0, pageRecord, 25) == "1";
+    const bool framesOn = FieldIsOn(pageRecord, PageField::FramesOn);
     std::string framePage;
     if (StopFlag == 0 && framesOn) framePage = WriteFramePage(destinationFolder, firstIndexPage);
 
@@ -509,9 +514,9 @@ void TForm1::CreateAll2Click(TComponent* Sender)
     RestoreAfterBuild();
     UpdateControls();
 
-    if (mode == 1 && Menuitem7->Checked()) {
+    if (mode == bmAll && Menuitem7->Checked()) {
         std::string first = framesOn && !framePage.empty() ? framePage : firstIndexPage;
-        if (first.empty()) first = SafeOutputName(ConvertCase(caseMode, AddDefaultExt(9, Edit2->Text())));
+        if (first.empty()) first = SafeOutputName(ConvertCase(caseMode, AddDefaultExt(deHtm, Edit2->Text())));
         ShellOpen(destinationFolder + first);
     }
 }
@@ -573,18 +578,20 @@ void TForm1::CopyBackgroundPictures(const std::string& destinationFolder)
     };
     for (int record : {prPagePropertiesIndex, prPagePropertiesImage}) {
         const std::string text = GetPropertyRecord(record);
-        if (GetField(0, text, 11) == "1") copyInto(GetField(0, text, 13));
+        if (FieldIsOn(text, PageField::BackgroundImageOn)) copyInto(GetField(0, text, PageField::BackgroundImageFile));
     }
     const std::string table = GetPropertyRecord(prMoreTable);
-    if (GetField(0, table, 7) == "2") copyInto(GetField(0, table, 9));
-    if (GetField(0, table, 21) == "2") copyInto(GetField(0, table, 23));
+    if (FieldEquals(table, TableField::Background, tbPicture)) copyInto(GetField(0, table, TableField::BackgroundFile));
+    if (FieldEquals(table, TableField::CellBackground, tbPicture))
+        copyInto(GetField(0, table, TableField::CellBackgroundFile));
 }
 
 std::string TForm1::WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage)
 {
     const std::string record = GetPropertyRecord(prPagePropertiesIndex);
-    const std::string templatePath = ProgramFolder() + "framepg/" + ToFileSystemPath(GetField(0, record, 27));
-    const std::string outputName = SafeOutputName(GetField(0, record, 26));
+    const std::string templatePath =
+        ProgramFolder() + "framepg/" + ToFileSystemPath(GetField(0, record, PageField::FrameTemplate));
+    const std::string outputName = SafeOutputName(GetField(0, record, PageField::FramePageFile));
     if (outputName.empty() || !FileExists(templatePath)) return std::string();
 
     // The frames point at the pages this build wrote, under the names they were written with.
@@ -593,12 +600,12 @@ std::string TForm1::WriteFramePage(const std::string& destinationFolder, const s
     std::string imageAddress = Edit4->Text();
     const bool imagePageHasName = !ExtractFileName(ToFileSystemPath(Edit4->Text())).empty();
     const int linkKind = ComboBox4->ItemIndex();
-    if (linkKind == 2 && ListBox4->Items().Count() > 0) {
+    if (linkKind == hlImagePage && ListBox4->Items().Count() > 0) {
         imageAddress = ListBox4->Items()[0];
-    } else if (!imagePageHasName && linkKind == 1) {
-        imageAddress =
-            ListBox2->Items().Count() > 0 ? ListLineFirstField(ListBox2->Items()[0]) : AddDefaultExt(0, Edit9->Text());
-    } else if (!imagePageHasName && linkKind == 2 && ListView1->Count() > 0) {
+    } else if (!imagePageHasName && linkKind == hlOriginalImage) {
+        imageAddress = ListBox2->Items().Count() > 0 ? ListLineFirstField(ListBox2->Items()[0])
+                                                     : AddDefaultExt(deJpg, Edit9->Text());
+    } else if (!imagePageHasName && linkKind == hlImagePage && ListView1->Count() > 0) {
         imageAddress = Edit4->Text() + ExtractFileNameNoExt(ListView1->Caption(0)) + ".htm";
     }
     imageAddress = BackslashToSlash(imageAddress);
@@ -623,7 +630,7 @@ std::string TForm1::WriteFramePage(const std::string& destinationFolder, const s
 // comes after the page: the frame page first, then the index and image pages,
 // the image copies and thumbnails, and last the button and background
 // pictures the pages use.
-void TForm1::WriteGeneratedFilesList(int mode, bool linksImages, const std::string& framePage)
+void TForm1::WriteGeneratedFilesList(TBuildMode mode, bool linksImages, const std::string& framePage)
 {
     TStringList list;
     std::set<std::string> listed;
@@ -633,11 +640,11 @@ void TForm1::WriteGeneratedFilesList(int mode, bool linksImages, const std::stri
     add(framePage);
     for (int k = 0; k < ListBox3->Items().Count(); ++k) add(ListBox3->Items()[k]);
     for (int k = 0; k < ListBox4->Items().Count(); ++k) add(ListBox4->Items()[k]);
-    if (mode != 4) {
+    if (mode != bmHtml) {
         const int lines = ListBox2->Items().Count();
         for (int k = 0; k + 1 < lines; k += 2) {
-            if (linksImages && mode != 2) add(ListLineFirstField(ListBox2->Items()[k]));
-            if (mode != 3) add(ListLineFirstField(ListBox2->Items()[k + 1]));
+            if (linksImages && mode != bmThumbnails) add(ListLineFirstField(ListBox2->Items()[k]));
+            if (mode != bmImages) add(ListLineFirstField(ListBox2->Items()[k + 1]));
         }
     }
     for (const std::string& picture : copiedPictures_) add(picture);

@@ -60,6 +60,16 @@ std::string ContainedRelativePath(const std::string& name);
 
 // --- geometry (pvutilsGeometry.cpp) -----------------------------------------
 
+// How ScaleSize fits a picture into a box, and how ResizeImage resamples
+// (the thumbnail's "Size" choice): percent, pixel, crop; 3 is pixel with the
+// proportions always kept.
+enum TScaleKind : int { skPercent = 0, skPixel = 1, skCrop = 2, skPixelLocked = 3 };
+// The filter choices of the image copy and the thumbnail.
+enum TImageFilter : int { flNone = 0, flBlur = 1, flSharpen = 2, flAutoContrast = 3 };
+// RotateMirror's mirror after the turn: a flip top to bottom ("vertical") or
+// left to right ("horizontal").
+enum TMirror : int { miNone = 0, miVertical = 1, miHorizontal = 2 };
+
 // Turns the requested box (width, height) into the size to resample to:
 // kind 0 percent (width is the percentage of both sides), 1 pixel (lock keeps
 // the proportions inside the box; without lock the width, or with heightFirst
