@@ -89,7 +89,8 @@ TRect RoundSingleRect(const TSingleRect& r, TRectRounding mode)
     auto even = [](float v) { return int(std::nearbyint(v)); };
     switch (mode) {
     case rmExpand:
-        return TRect{int(std::floor(r.Left)), int(std::floor(r.Top)), int(std::ceil(r.Right)), int(std::ceil(r.Bottom))};
+        return TRect{int(std::floor(r.Left)), int(std::floor(r.Top)), int(std::ceil(r.Right)),
+                     int(std::ceil(r.Bottom))};
     case rmShrink: {
         TRect out{int(std::ceil(r.Left)), int(std::ceil(r.Top)), int(std::floor(r.Right)), int(std::floor(r.Bottom))};
         if (out.Left > out.Right) out.Right = out.Left;

@@ -89,8 +89,7 @@ protected:
     }
     void mouseReleaseEvent(QMouseEvent* e) override
     {
-        if (box)
-            box->Dispatch([&] { box->MouseUp(layerButton(e->button()), shiftOf(e), e->pos().x(), e->pos().y()); });
+        if (box) box->Dispatch([&] { box->MouseUp(layerButton(e->button()), shiftOf(e), e->pos().x(), e->pos().y()); });
     }
     void enterEvent(QEnterEvent*) override
     {

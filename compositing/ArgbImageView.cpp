@@ -246,7 +246,8 @@ void TCustomArgbImgView::MouseDown(TLayerButton button, TShiftState shift, int x
 {
     if (GripShown() && PointInRect(GripRect(), TPoint{x, y}) && dynamic_cast<TForm*>(Owner())) {
         // The window system resizes the form from its corner.
-        if (QWindow* window = Widget()->window()->windowHandle()) window->startSystemResize(Qt::BottomEdge | Qt::RightEdge);
+        if (QWindow* window = Widget()->window()->windowHandle())
+            window->startSystemResize(Qt::BottomEdge | Qt::RightEdge);
         return;
     }
     TCustomArgbImage::MouseDown(button, shift, x, y);

@@ -221,7 +221,10 @@ void TCustomLayer::SetIndex(int value)
     if (visible) collection_->EndUpdate();
 }
 
-void TCustomLayer::SetVisible(bool visible) { SetLayerOptions(visible ? LayerOptions | LOB_VISIBLE : LayerOptions & ~LOB_VISIBLE); }
+void TCustomLayer::SetVisible(bool visible)
+{
+    SetLayerOptions(visible ? LayerOptions | LOB_VISIBLE : LayerOptions & ~LOB_VISIBLE);
+}
 
 void TCustomLayer::SetLayerOptions(unsigned value)
 {
@@ -368,10 +371,9 @@ void TBitmapLayer::Paint(TArgbBitmap* buffer)
         TRect clip;
         IntersectRects(clip, dstRect, collection->Owner()->GetBitmapRect());
         const float bw = float(bitmap_->Width()), bh = float(bitmap_->Height());
-        srcRect = TRect{roundEven(float(clip.Left - dstRect.Left) * bw / w),
-                        roundEven(float(clip.Top - dstRect.Top) * bh / h),
-                        roundEven(float(clip.Right - dstRect.Left) * bw / w),
-                        roundEven(float(clip.Bottom - dstRect.Top) * bh / h)};
+        srcRect = TRect{
+            roundEven(float(clip.Left - dstRect.Left) * bw / w), roundEven(float(clip.Top - dstRect.Top) * bh / h),
+            roundEven(float(clip.Right - dstRect.Left) * bw / w), roundEven(float(clip.Bottom - dstRect.Top) * bh / h)};
         dstRect = clip;
     }
     bitmap_->DrawToRect(buffer, dstRect, srcRect);

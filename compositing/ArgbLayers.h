@@ -173,10 +173,7 @@ class TPositionedLayer : public TCustomLayer {
 public:
     explicit TPositionedLayer(TLayerCollection* collection);
     const char* ClassName() const override { return "TPositionedLayer"; }
-    TCustomLayer* CreateLike(TLayerCollection* collection) const override
-    {
-        return new TPositionedLayer(collection);
-    }
+    TCustomLayer* CreateLike(TLayerCollection* collection) const override { return new TPositionedLayer(collection); }
     void Assign(const TPersistent* source) override;
 
     const TSingleRect& Location() const { return location_; }

@@ -17,6 +17,8 @@ int MulDivRound(int a, int b, int c)
     std::uint64_t q = product / divisor;
     const std::uint64_t r = product % divisor;
     if (divisor - r <= r) ++q;
+    // The test above lets quotients up to 2^32 through; they do not fit either.
+    if (q > 0x7FFFFFFF) return -1;
     const bool negative = ((a ^ b ^ c) < 0);
     return negative ? -int(q) : int(q);
 }

@@ -233,7 +233,7 @@ void TArrowBar::DoChange()
 QRect TArrowBar::ClientArea() const
 {
     QRect r(0, 0, Width(), Height());
-    if (borderStyle_ == bsSingle) r.adjust(1, 1, -1, -1);
+    if (borderStyle_ == TBarBorderStyle::Single) r.adjust(1, 1, -1, -1);
     return r;
 }
 
@@ -242,7 +242,7 @@ int TArrowBar::Length() const { return kind_ == sbHorizontal ? Width() : Height(
 int TArrowBar::ButtonLength() const
 {
     if (!showArrows_) return 0;
-    const int border = borderStyle_ == bsSingle ? 2 : 0;
+    const int border = borderStyle_ == TBarBorderStyle::Single ? 2 : 0;
     int result = buttonSize_;
     if (result == 0) result = std::min((kind_ == sbHorizontal ? Height() : Width()) - border, 32);
     const int length = Length() - border;
@@ -327,10 +327,22 @@ void TArrowBar::DrawButton(QPainter& canvas, const QRect& rect, bool pushed, boo
     const QPoint c = rect.center() + (pushed ? QPoint(1, 1) : QPoint(0, 0));
     QPolygon arrow;
     switch (direction) {
-    case drLeft: arrow << QPoint(c.x() - size / 2, c.y()) << QPoint(c.x() + size / 2, c.y() - size) << QPoint(c.x() + size / 2, c.y() + size); break;
-    case drRight: arrow << QPoint(c.x() + size / 2, c.y()) << QPoint(c.x() - size / 2, c.y() - size) << QPoint(c.x() - size / 2, c.y() + size); break;
-    case drUp: arrow << QPoint(c.x(), c.y() - size / 2) << QPoint(c.x() - size, c.y() + size / 2) << QPoint(c.x() + size, c.y() + size / 2); break;
-    case drDown: arrow << QPoint(c.x(), c.y() + size / 2) << QPoint(c.x() - size, c.y() - size / 2) << QPoint(c.x() + size, c.y() - size / 2); break;
+    case drLeft:
+        arrow << QPoint(c.x() - size / 2, c.y()) << QPoint(c.x() + size / 2, c.y() - size)
+              << QPoint(c.x() + size / 2, c.y() + size);
+        break;
+    case drRight:
+        arrow << QPoint(c.x() + size / 2, c.y()) << QPoint(c.x() - size / 2, c.y() - size)
+              << QPoint(c.x() - size / 2, c.y() + size);
+        break;
+    case drUp:
+        arrow << QPoint(c.x(), c.y() - size / 2) << QPoint(c.x() - size, c.y() + size / 2)
+              << QPoint(c.x() + size, c.y() + size / 2);
+        break;
+    case drDown:
+        arrow << QPoint(c.x(), c.y() + size / 2) << QPoint(c.x() - size, c.y() - size / 2)
+              << QPoint(c.x() + size, c.y() - size / 2);
+        break;
     }
     canvas.setPen(Qt::NoPen);
     canvas.setBrush(enabled ? QColor(0, 0, 0) : qColor(BtnShadow));
@@ -341,7 +353,7 @@ void TArrowBar::Paint(QPainter& canvas)
 {
     QRect r(0, 0, Width(), Height());
     if (r.isEmpty()) return;
-    if (borderStyle_ == bsSingle) FrameNested3D(canvas, r, BtnShadow, 1, BtnHighlight);
+    if (borderStyle_ == TBarBorderStyle::Single) FrameNested3D(canvas, r, BtnShadow, 1, BtnHighlight);
     const bool horizontal = kind_ == sbHorizontal;
     const int button = ButtonLength();
     QRect first = r, second = r, track = r;
@@ -463,8 +475,7 @@ TRect TCustomRangeBar::HandleRect() const
             start = roundEven(double(length) * position_ / range_);
         }
     }
-    if (horizontal)
-        return TRect{track.left() + start, track.top(), track.left() + start + size, track.bottom() + 1};
+    if (horizontal) return TRect{track.left() + start, track.top(), track.left() + start + size, track.bottom() + 1};
     return TRect{track.left(), track.top() + start, track.right() + 1, track.top() + start + size};
 }
 
@@ -497,7 +508,7 @@ void TCustomRangeBar::MouseMove(int x, int y)
     if (Zone() != 3 || range_ <= window) return;
     const bool horizontal = Kind() == sbHorizontal;
     const int d = horizontal ? x - mouseDownPoint_.X : y - mouseDownPoint_.Y;
-    const int track = Length() - 2 * ButtonLength() - (BorderStyle() == bsSingle ? 2 : 0);
+    const int track = Length() - 2 * ButtonLength() - (BorderStyle() == TBarBorderStyle::Single ? 2 : 0);
     float shift;
     if (roundEven(double(window) * track / range_) > 16)
         shift = range_ * float(d) / float(track);

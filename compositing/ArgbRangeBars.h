@@ -21,7 +21,7 @@ class ArrowBarSurface;
 
 enum TRBBackgnd { bgPattern = 0, bgSolid = 1, bgMix = 2 };
 enum TScrollBarKind { sbHorizontal = 0, sbVertical = 1 };
-enum TBarBorderStyle { bsNone = 0, bsSingle = 1 };
+enum class TBarBorderStyle { None = 0, Single = 1 };
 enum TRBDirection { drLeft, drUp, drRight, drDown };
 
 // Each of red, green and blue of the resolved colour plus amount, clamped to 0..255.
@@ -107,7 +107,7 @@ private:
     ArrowBarSurface* surface_ = nullptr;  // null once Qt has deleted the widget
 
     TRBBackgnd backgnd_ = bgPattern;
-    TBarBorderStyle borderStyle_ = bsNone;
+    TBarBorderStyle borderStyle_ = TBarBorderStyle::None;
     int buttonSize_ = 0;
     bool framed_ = true;
     TColor handleColor_;

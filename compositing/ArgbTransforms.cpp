@@ -135,8 +135,8 @@ void StretchOpaqueNearest(TArgbBitmap* dst, const TRect& dstRect, TArgbBitmap* s
     walkNearest(dst, dstRect, src, srcRect, s, [](TArgbColor f, TArgbColor& b) { b = f; });
 }
 
-void StretchNearest(TArgbBitmap* dst, const TRect& dstRect, TArgbBitmap* src, const TRect& srcRect,
-                    TDrawMode combineOp, const TPixelCombineEvent& callback)
+void StretchNearest(TArgbBitmap* dst, const TRect& dstRect, TArgbBitmap* src, const TRect& srcRect, TDrawMode combineOp,
+                    const TPixelCombineEvent& callback)
 {
     Stretch s;
     if (!prepare(dst, dstRect, src, srcRect, s)) return;

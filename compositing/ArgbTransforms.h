@@ -37,8 +37,8 @@ void TransferBlock(TArgbBitmap* dst, int dstX, int dstY, TArgbBitmap* src, const
 void TransferStretched(TArgbBitmap* dst, const TRect& dstRect, TArgbBitmap* src, const TRect& srcRect,
                        TStretchFilter filter, TDrawMode combineOp, const TPixelCombineEvent& callback = nullptr);
 void StretchOpaqueNearest(TArgbBitmap* dst, const TRect& dstRect, TArgbBitmap* src, const TRect& srcRect);
-void StretchNearest(TArgbBitmap* dst, const TRect& dstRect, TArgbBitmap* src, const TRect& srcRect,
-                    TDrawMode combineOp, const TPixelCombineEvent& callback);
+void StretchNearest(TArgbBitmap* dst, const TRect& dstRect, TArgbBitmap* src, const TRect& srcRect, TDrawMode combineOp,
+                    const TPixelCombineEvent& callback);
 void StretchBilinear(TArgbBitmap* dst, const TRect& dstRect, TArgbBitmap* src, const TRect& srcRect,
                      TDrawMode combineOp, const TPixelCombineEvent& callback);
 

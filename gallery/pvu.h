@@ -5,6 +5,7 @@
 
 #include "platform/gui/Gui.h"
 
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
@@ -13,6 +14,7 @@
 #include "gallery/pvutilsMakers.h"
 
 class TIniFile;
+class TArgbImgView;
 
 // Product name and version; the title text is name + " v" + version.
 extern const char* const ProductName;
@@ -176,6 +178,21 @@ public:
     TMakerSettings MakerSettings() const;
     // Decorations, each empty until it exists, and then skipped.
     TDecorationHooks Decorations;
+
+    // --- masked overlay (pvuOverlay.cpp)
+    // The hidden image view that composites mask pictures.
+    TArgbImgView* ImgView = nullptr;
+    void CreateImgView();
+    // Clears the view's layers, sets its scale to 1 and its bitmap to width x
+    // height filled with color (an ARGB colour).
+    void ResetCompositor(int width, int height, std::uint32_t color);
+    // Reads a mask record's fields and applies it.
+    void ApplyMaskRecord(TRasterDIB& picture, const std::string& record);
+    // Fades the picture through the mask file (scaled, inverted, brightened
+    // three times brightening) onto the background colour. A missing mask
+    // file, one that does not load and a scale of 0 or less change nothing.
+    void ApplyOverlay(TRasterDIB& picture, const std::string& maskFile, const std::string& extraText, int invert,
+                      TColor background, int scale, int kind, int brightening);
 
     // The scan set of the running addition.
     TPathSet ScanSet;

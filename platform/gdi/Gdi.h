@@ -88,6 +88,7 @@ struct DIBSECTION {
 struct TPoint {
     std::int32_t X = 0;
     std::int32_t Y = 0;
+    bool operator==(const TPoint&) const = default;
 };
 struct SIZE {
     std::int32_t cx = 0;

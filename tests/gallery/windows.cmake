@@ -26,3 +26,7 @@ pictavo_add_test(gallery_makers_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/MakersT
 pictavo_add_test(gallery_makers_window_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/MakersWindowTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/MakersWindowTestSupport.cpp ${window_test_support} LIBS gallery pictavo_gui_test_support)
 target_include_directories(gallery_makers_window_test PRIVATE ${window_test_dir})
+# The masked overlay through the main window's image maker.
+pictavo_add_test(gallery_mask_overlay_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/MaskOverlayTest.cpp ${window_test_support}
+  LIBS gallery pictavo_gui_test_support)
+target_include_directories(gallery_mask_overlay_test PRIVATE ${window_test_dir})
