@@ -7,13 +7,19 @@
 
 #include "GalleryBuildBenchJpeg.h"
 
+#include "compositing/Argb.h"
+#include "gallery/PropertyRecords.h"
 #include "gallery/pvu.h"
 #include "platform/system/System.h"
+#include "raster/RasterDIB.h"
+#include "raster/RasterFiles.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -194,9 +200,115 @@ void BM_CreateAll(benchmark::State& state)
         double(peakKiB) / 1024.0, double(baseKiB) / 1024.0);
 }
 
+// A vignette: white in the middle, fading to black at the corners.
+std::string VignetteMask(const std::string& folder)
+{
+    const std::string path = folder + "vignette.bmp";
+    TRasterDIB mask;
+    mask.SetSize(400, 300, 24);
+    for (int row = 0; row < 300; ++row)
+        for (int x = 0; x < 400; ++x) {
+            const double dx = (x - 199.5) / 200, dy = (row - 149.5) / 150;
+            const double v = std::clamp(1.6 - 1.3 * std::sqrt(dx * dx + dy * dy), 0.0, 1.0) * 255;
+            const auto grey = std::uint8_t(v);
+            mask.SetPixelColor(row, x, TColorTriple{grey, grey, grey});
+        }
+    WriteBmpFile(mask, path);
+    return path;
+}
+
+std::string MaskRecord(const std::string& maskFile)
+{
+    return MakePropertyRecord({"1", maskFile, "0", "100", "0", std::to_string(RGBColor(40, 40, 40)), "0", "0", "0", ""});
+}
+
+double TimedBuild(TForm1& form, const std::string& destination, const std::vector<std::string>& pictures)
+{
+    std::error_code ec;
+    fs::remove_all(destination, ec);
+    form.ListView1->Clear();
+    for (const std::string& path : pictures) form.ListView1->Add(TForm1::MakeSourceItem(path));
+    const auto start = std::chrono::steady_clock::now();
+    form.CreateAll2->Click();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The same build with a vignette mask on the image copies and the
+// thumbnails, next to the plain build in the same run.
+void BM_CreateAllMasked(benchmark::State& state)
+{
+    BenchFolder& folder = Folder();
+    SetProgramFolder(folder.root + "program/");
+    if (!LoadOurJpegLibrary(PICTAVO_BINARY_DIR)) {
+        state.SkipWithError("our JPEG library is not there");
+        return;
+    }
+    std::vector<std::string> messages;
+    SetMessageHook([&](const TMessageRequest& request) {
+        messages.push_back(request.Caption + ": " + request.Text);
+        return TModal::Ok;
+    });
+    auto form = std::make_unique<TForm1>();
+    form->FormCreate();
+    Configure(*form, folder.destination);
+    const std::string mask = VignetteMask(folder.root);
+
+    double plainSeconds = 0, maskedSeconds = 0;
+    for (auto _ : state) {
+        form->CheckBox4->SetChecked(false);
+        form->CheckBox2->SetChecked(false);
+        plainSeconds = TimedBuild(*form, folder.destination, folder.pictures);
+        form->SetPropertyRecord(prAddMaskImage, MaskRecord(mask));
+        form->SetPropertyRecord(prAddMaskThumb, MaskRecord(mask));
+        form->CheckBox4->SetChecked(true);
+        form->CheckBox2->SetChecked(true);
+        maskedSeconds = TimedBuild(*form, folder.destination, folder.pictures);
+        state.SetIterationTime(maskedSeconds);
+    }
+    SetMessageHook(nullptr);
+    if (!messages.empty()) {
+        state.SkipWithError(("the build reported: " + messages.front()).c_str());
+        return;
+    }
+    state.counters["plain_ms"] = plainSeconds * 1000;
+    state.counters["ratio"] = maskedSeconds / plainSeconds;
+    std::printf("Create All of %zu pictures (%dx%d) with masks: %.0f ms, plain %.0f ms, ratio %.3f\n",
+                folder.pictures.size(), kWidth, kHeight, maskedSeconds * 1000, plainSeconds * 1000,
+                maskedSeconds / plainSeconds);
+}
+
+// One mask over a 24-megapixel picture: its time and the most 32-bit
+// picture-sized buffers alive at once (the picture itself is 24-bit).
+void BM_MaskOverlay24MP(benchmark::State& state)
+{
+    constexpr int w = 6000, h = 4000;
+    BenchFolder& folder = Folder();
+    SetProgramFolder(folder.root + "program/");
+    auto form = std::make_unique<TForm1>();
+    const std::string mask = VignetteMask(folder.root);
+    TRasterDIB picture;
+    double buffers = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        picture.SetSize(w, h, 24);
+        for (int row = 0; row < h; ++row) std::memset(picture.Rows[std::size_t(row)], row & 0xFF, std::size_t(w) * 3);
+        const std::int64_t before = TArgbBitmap::PixelBytesInUse();
+        TArgbBitmap::ResetPeakPixelBytes();
+        state.ResumeTiming();
+        form->ApplyOverlay(picture, mask, "", 0, RGBColor(40, 40, 40), 100, 0, 0);
+        buffers = double(TArgbBitmap::PeakPixelBytes() - before) / (double(w) * h * 4);
+        if (TArgbBitmap::PixelBytesInUse() != before) state.SkipWithError("32-bit buffers left after the overlay");
+    }
+    state.counters["peak_buffers"] = buffers;
+    std::printf("Mask over %dx%d: at most %.2f picture-sized 32-bit buffers (%.0f MiB) at once\n", w, h, buffers,
+                buffers * w * h * 4 / 1048576.0);
+}
+
 }  // namespace
 
 BENCHMARK(BM_CreateAll)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CreateAllMasked)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MaskOverlay24MP)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
