@@ -15,6 +15,9 @@
 
 class TIniFile;
 class TArgbImgView;
+struct TBuildRun;
+struct TStepResult;
+struct TPagePlan;
 
 // Product name and version; the title text is name + " v" + version.
 extern const char* const ProductName;
@@ -218,6 +221,9 @@ public:
     void FillPageNames(const std::string& pattern, int kind, int count, const std::string& listName);
     // Writes the index pages (kind 0) or image pages (kind 1) from a template.
     void WritePages(int kind, int pageCount, const std::string& templateFile, int remainder = 0);
+    // The folders (relative to the destination, "" for itself) that hold this
+    // build's pages of a kind, each once; "" alone before any page is named.
+    std::vector<std::string> PageFolders(int kind) const;
 
     // --- controls
     TToolBar* ToolBar1;
@@ -288,17 +294,32 @@ private:
     // Stores the entries of a history list so a '|' typed by the user cannot split an entry.
     std::string JoinHistory(const TComboBox& box) const;
 
-    // --- build driver (private)
+    // --- build driver (private), its phases in their order
+    bool BuildMayStart();  // validation, destination, items
     bool ValidateBuildSettings();
     bool DestinationOverwritesSource();
-    std::string ImageOutputName(const std::string& fullPath, int number) const;
-    std::string ThumbnailOutputName(const std::string& fullPath, int number) const;
-    std::vector<std::string> PageFolders(const TListBox& pageNames) const;
+    TBuildRun PrepareBuild();
+    bool MakeBuildItems(TBuildRun& run);  // false when stopped
+    bool MakeBuildItem(TBuildRun& run, int item);
+    TStepResult MakeImageStep(TBuildRun& run, int item, const std::string& fullPath, bool measuring);
+    TStepResult MakeThumbnailStep(TBuildRun& run, const std::string& fullPath, const std::string& name, bool measuring);
+    bool WriteBuildPicture(TBuildRun& run, TRasterDIB& picture, const std::string& source,
+                           const std::string& relativeName, const TPictureOutput& output);
+    std::string ImageOutputName(const std::string& fullPath, int number, const TPictureOutput& output) const;
+    std::string ThumbnailOutputName(const std::string& fullPath, int number, const TPictureOutput& output) const;
+    int RemoveFailedItems(const TBuildRun& run);
+    TPagePlan NameBuildPages(TBuildRun& run);
+    int CopyButtonPictures(const TBuildRun& run);
+    void WriteBuildPages(const TBuildRun& run, const TPagePlan& plan);
+    std::string WriteBuildFramePage(TBuildRun& run);
+    int WriteBuildList(const TBuildRun& run);
+    bool FinishBuild(const TBuildRun& run);  // true when the first page was opened
+    // What the phases write beside the pictures.
     void CopyTemplatePictures(const std::string& templateName, const std::string& destinationFolder,
                               const std::vector<std::string>& relativeFolders);
     void CopyBackgroundPictures(const std::string& destinationFolder);
     std::string WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage);
-    void WriteGeneratedFilesList(TBuildMode mode, bool linksImages, const std::string& framePage);
+    int WriteGeneratedFilesList(TBuildMode mode, bool linksImages, const std::string& framePage);
     bool buildRunning_ = false;
     // The button and background pictures this build copied into the
     // destination, relative to it, in copy order, each once.

@@ -244,19 +244,6 @@ std::string MakePictureAttributes(const TForm1& form, const std::string& table)
     return attributes;
 }
 
-// The folders (relative to the destination, "" for itself) that hold the pages of a kind.
-std::vector<std::string> PageFolders(const TForm1& form, int kind)
-{
-    const TListBox* list = kind == 0 ? form.ListBox3 : form.ListBox4;
-    std::vector<std::string> folders;
-    for (int n = 0; n < list->Items().Count(); ++n) {
-        const std::string folder = ExtractFilePath(list->Items().Get(n));
-        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
-    }
-    if (folders.empty()) folders.push_back(std::string());
-    return folders;
-}
-
 // The chosen caption-position line; the buttons its <img> tags show are copied
 // beside the pages under the names the line links.
 std::string PrepareCaptionLine(const TForm1& form, int kind, const std::string& destination)
@@ -277,7 +264,7 @@ std::string PrepareCaptionLine(const TForm1& form, int kind, const std::string& 
         GetTagAttribute(source, "<img", "src");
         const std::string name = ClampRelativeName(source);
         if (name.empty()) continue;
-        for (const std::string& folder : PageFolders(form, kind)) {
+        for (const std::string& folder : form.PageFolders(kind)) {
             const std::string target = destination + folder + name;
             ForceDirectories(ExtractFilePath(target));
             ShellFileOperation(0, ProgramFolder() + "buttons/" + name, target);

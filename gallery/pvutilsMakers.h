@@ -24,6 +24,15 @@ struct TDecorationHooks {
 // width, or the height; any other value resizes to the typed size.
 enum TResizeMethod : int { rmBoth = 0, rmWidth = 1, rmHeight = 2 };
 
+// How a finished picture is written: SaveImageFile's kind (TOutputKind, JPEG
+// or GIF from the format choice), the JPEG quality as set (the JPEG writer
+// holds it to 1..100) and the GIF's colours.
+struct TPictureOutput {
+    int Kind = 0;
+    int Quality = 75;
+    int Colors = 255;
+};
+
 // What the makers read from the main window: the "Images" page and the
 // property records of the decorations.
 struct TMakerSettings {
@@ -41,6 +50,8 @@ struct TMakerSettings {
     int ThumbWidth = 0, ThumbHeight = 0;
     int ThumbFilter = 0;
     bool ThumbUseFrame = false;
+    // How each is written.
+    TPictureOutput ImageOutput, ThumbOutput;
     // Records: mask, frame picture, bevel, outline of the image copy and of
     // the thumbnail; logo and text stamp of the image copy.
     std::string MaskImage, FrameImage, BevelImage, OutlineImage;

@@ -32,7 +32,8 @@ void LoadImageFile(TRasterDIB& dib, const std::string& fileName);
 // of a black picture of its own size.
 void LoadScaledImage(TRasterDIB& dib, const std::string& fileName, int percent, int invert, int brightness);
 
-// Writes dib to target in the given kind: 0 JPEG with quality 0..100, 1 GIF
+// Writes dib to target in the given kind: 0 JPEG with quality 1..100 (the
+// JPEG writer holds other values to that range), 1 GIF
 // with at most `colors` colours (2..256; the "Colors" setting), 3 BMP by the
 // raster writer, 4 BMP by the buffer's own writer. With keepDate the target
 // gets the packed file date dateSource had before the write (none when
