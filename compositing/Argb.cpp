@@ -1,6 +1,7 @@
 #include "compositing/Argb.h"
 
 #include "compositing/ArgbTransforms.h"
+#include "platform/streams/BoundedReader.h"
 
 #include <algorithm>
 #include <atomic>
@@ -481,14 +482,16 @@ void writeLE16(TStream& stream, std::uint16_t v)
 void TArgbBitmap::ReadData(TStream& stream)
 {
     try {
-        const std::int32_t w = std::int32_t(stream.ReadLE32());
-        const std::int32_t h = std::int32_t(stream.ReadLE32());
-        // Sizes below 1 count as 0, as SetSize takes them.
-        const std::int64_t pixels = std::int64_t(std::max(w, 0)) * std::max(h, 0);
-        if (pixels > std::int64_t(MaxPixelCount) || pixels * 4 > stream.Remaining())
-            throw EReadError("Stream read error");
+        BoundedReader in(stream, [](TReadFault fault) {
+            throw EReadError(fault == TReadFault::TooLarge ? "The bitmap is too large" : "Stream read error");
+        });
+        const std::int32_t w = std::int32_t(in.LE32());
+        const std::int32_t h = std::int32_t(in.LE32());
+        // Sizes below 1 count as 0, as SetSize takes them; the pixels are
+        // stored as they are, so the stream must hold every byte.
+        const std::size_t bytes = in.PictureBytes(std::uint64_t(std::max(w, 0)), std::uint64_t(std::max(h, 0)), 4, 1);
         SetSize(w, h);
-        if (!Empty()) stream.ReadBuffer(bits_, std::size_t(pixels) * 4);
+        if (!Empty()) in.Read(bits_, bytes);
     } catch (...) {
         SetSize(0, 0);
         Changed();

@@ -219,7 +219,8 @@ std::string VignetteMask(const std::string& folder)
 
 std::string MaskRecord(const std::string& maskFile)
 {
-    return MakePropertyRecord({"1", maskFile, "0", "100", "0", std::to_string(RGBColor(40, 40, 40)), "0", "0", "0", ""});
+    return MakePropertyRecord(
+        {"1", maskFile, "0", "100", "0", std::to_string(RGBColor(40, 40, 40)), "0", "0", "0", ""});
 }
 
 double TimedBuild(TForm1& form, const std::string& destination, const std::vector<std::string>& pictures)

@@ -552,6 +552,12 @@ void stretchSurface(GdiDC& dstDC, int dx, int dy, int dw, int dh, const GdiBitma
     }
     const bool identityX = withSource && !flipX && sw == dw;
     const bool fast = withSource && rop == SRCCOPY && sameLayout(dst, *src);
+    // Plain copies between 24-bit and 32-bit rows (the fourth byte written 0,
+    // as write() does) skip the per-pixel colour packing.
+    const bool rgb32Dst = dst.bpp() == 32 && dst.header.Compression == BI_RGB;
+    const bool rgb32Src = withSource && src->bpp() == 32 && src->header.Compression == BI_RGB;
+    const bool widen = withSource && rop == SRCCOPY && identityX && src->bpp() == 24 && rgb32Dst;
+    const bool narrow = withSource && rop == SRCCOPY && identityX && rgb32Src && dst.bpp() == 24;
     const int bytes = dst.bpp() / 8;
     for (int j = y0; j < y1; ++j) {
         const int ty = dy + j;
@@ -566,6 +572,23 @@ void stretchSurface(GdiDC& dstDC, int dx, int dy, int dw, int dh, const GdiBitma
         }
         const int syRow = ymap[std::size_t(j - y0)];
         if (syRow < 0 || syRow >= src->h()) continue;
+        if (widen || narrow) {
+            int first = x0, last = x1;
+            while (first < last && xmap[std::size_t(first - x0)] < 0) ++first;
+            while (last > first && xmap[std::size_t(last - 1 - x0)] >= src->w()) --last;
+            if (first >= last) continue;
+            const int inStep = widen ? 3 : 4, outStep = widen ? 4 : 3;
+            const std::uint8_t* in =
+                src->rowFromTop(syRow) + std::size_t(xmap[std::size_t(first - x0)]) * std::size_t(inStep);
+            std::uint8_t* out = dst.rowFromTop(ty) + std::size_t(dx + first) * std::size_t(outStep);
+            for (int i = first; i < last; ++i, in += inStep, out += outStep) {
+                out[0] = in[0];
+                out[1] = in[1];
+                out[2] = in[2];
+                if (widen) out[3] = 0;
+            }
+            continue;
+        }
         if (fast) {
             std::uint8_t* out = dst.rowFromTop(ty);
             const std::uint8_t* in = src->rowFromTop(syRow);
