@@ -732,6 +732,45 @@ TEST_F(BuildTest, GifThumbnailsWithTheirColourLimit)
     EXPECT_NE(ReadFile(Dest("index1.html")).find("src=\"thumbs/tn_pic01.gif\""), std::string::npos);
 }
 
+// Masks in the build: image copies and thumbnails faded through a mask whose
+// left half is black onto the record's background colour.
+TEST_F(BuildTest, MaskedImageCopiesAndThumbnails)
+{
+    AddPictures({{"halves.bmp", "-size 200x100 xc:red -fill blue -draw 'rectangle 100,0 199,99' -type TrueColor BMP3:",
+                  200, 100, 24}});
+    const std::string mask = sources + "../mask.bmp";
+    ASSERT_EQ(RunCommand("convert -size 200x100 xc:black -fill white -draw 'rectangle 100,0 199,99' -type TrueColor "
+                         "BMP3:" +
+                         ShellQuote(mask)),
+              0);
+    const std::map<int, std::string> fields = {{MaskField::On, "1"},
+                                               {MaskField::File, mask},
+                                               {MaskField::Scale, "100"},
+                                               {MaskField::BackgroundColor, std::to_string(RGBColor(0, 128, 0))}};
+    SetRecordFields(*form, prAddMaskImage, fields);
+    SetRecordFields(*form, prAddMaskThumb, fields);
+    form->CheckBox4->SetChecked(true);
+    form->CheckBox2->SetChecked(true);
+    form->CheckBox3->SetChecked(false);  // the image copy keeps its size
+    form->ComboBox7->SetItemIndex(1);    // both as GIF: no JPEG loss to allow for
+    form->ComboBox8->SetItemIndex(1);
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    auto pixel = [](const std::string& file, int x, int y) {
+        std::string out;
+        EXPECT_EQ(RunCommand("convert " + ShellQuote(file) + " -format '%[pixel:p{" + std::to_string(x) + "," +
+                                 std::to_string(y) + "}]' info:",
+                             &out),
+                  0);
+        return out;
+    };
+    const std::string image = Dest("images/pic01.gif"), thumb = Dest("thumbs/tn_pic01.gif");
+    for (auto [x, y] : {std::pair{0, 0}, {50, 50}, {99, 99}}) EXPECT_EQ(pixel(image, x, y), "srgb(0,128,0)") << x;
+    for (auto [x, y] : {std::pair{100, 0}, {150, 50}, {199, 99}}) EXPECT_EQ(pixel(image, x, y), "srgb(0,0,255)") << x;
+    EXPECT_EQ(pixel(thumb, 5, 30), "srgb(0,128,0)");
+    EXPECT_EQ(pixel(thumb, 110, 30), "srgb(0,0,255)");
+}
+
 TEST_F(BuildTest, KeepOriginalDate)
 {
     AddSimplePictures(2);

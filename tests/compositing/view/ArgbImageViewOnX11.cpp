@@ -1,0 +1,111 @@
+// The image view as a window on a real X server (Xvfb): a picture larger
+// than the view, both bars, the size grip and a half-transparent layer,
+// checked on the screen's pixels. With PICTAVO_VIEW_SCREENSHOT set, the
+// screen is also saved there as a PNG file.
+#include "KitTestSupport.h"
+#include "compositing/ArgbImage.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+#include <cstdlib>
+
+namespace {
+
+class ImageViewOnX11 : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        display_ = XvfbDisplay::Start(skipReason_);
+        if (!display_) return;
+        setenv("DISPLAY", display_->Name().c_str(), 1);
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        app_ = std::make_unique<TApplication>(argc_, argv_);
+    }
+    static void TearDownTestSuite()
+    {
+        app_.reset();
+        display_.reset();
+    }
+    void SetUp() override
+    {
+        if (!app_) GTEST_SKIP() << "No X server: " << skipReason_;
+    }
+
+    static inline std::unique_ptr<XvfbDisplay> display_;
+    static inline std::unique_ptr<TApplication> app_;
+    static inline std::string skipReason_;
+    static inline int argc_ = 1;
+    static inline char arg0_[] = "argbimageviewonx11";
+    static inline char* argv_[] = {arg0_, nullptr};
+};
+
+// The bitmap's colour at a point: red across, green down.
+QRgb bitmapColour(int x, int y) { return qRgb(x * 255 / 599, y * 255 / 399, 128); }
+
+bool near(QRgb a, QRgb b, int tolerance)
+{
+    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+}  // namespace
+
+TEST_F(ImageViewOnX11, PictureBarsGripAndLayerOnScreen)
+{
+    TForm form(nullptr, "ViewForm");
+    form.SetCaption("Image view");
+    form.SetFixedClientSize(300, 200);
+    auto* view = form.Make<TArgbImgView>("ImgView1", form.Client());
+    view->Align = alClient;
+    view->SetBounds(0, 0, 300, 200);
+    TArgbBitmap& bitmap = *view->Bitmap();
+    bitmap.SetSize(600, 400);
+    for (int y = 0; y < 400; ++y)
+        for (int x = 0; x < 600; ++x) *bitmap.PixelPtr(x, y) = 0xFF000000u | bitmapColour(x, y);
+    bitmap.Changed();
+    auto* layer = view->Layers()->AddLayer<TBitmapLayer>();
+    layer->Bitmap()->SetSize(100, 60);
+    layer->Bitmap()->Clear(0x80FFFFFF);
+    layer->Bitmap()->SetDrawMode(dmBlend);
+    layer->SetLocation(TSingleRect{250, 170, 350, 230});
+    layer->SetScaled(true);
+
+    form.Show();
+    QWidget* widget = view->Widget();
+    const bool shown = PumpUntil([&] {
+        QWindow* window = widget->window()->windowHandle();
+        return widget->isVisible() && window && window->isExposed();
+    });
+    ASSERT_TRUE(shown) << widget->isVisible() << " " << (widget->window()->windowHandle() != nullptr);
+    PumpUntil([] { return false; }, 300);  // let the paint reach the server
+    const QImage screen =
+        QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+    if (const char* path = std::getenv("PICTAVO_VIEW_SCREENSHOT")) screen.save(path);
+    const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
+    auto at = [&](int x, int y) { return screen.pixel(origin.x() + x, origin.y() + y); };
+
+    // The paint area is 283 x 183; the bitmap's middle lies under its middle.
+    EXPECT_EQ(view->GetPaintArea(), (TRect{0, 0, 283, 183}));
+    const TRect r = view->ComputeViewRect();
+    for (auto [x, y] : {std::pair{5, 5}, {270, 10}, {20, 170}})
+        EXPECT_TRUE(near(at(x, y), bitmapColour(x - r.Left, y - r.Top), 0)) << x << "," << y;
+    // The layer: white at half alpha over the middle of the bitmap.
+    const QRgb under = bitmapColour(141 - r.Left, 91 - r.Top);
+    EXPECT_TRUE(near(at(141, 91), qRgb((qRed(under) + 255) / 2, (qGreen(under) + 255) / 2, (128 + 255) / 2), 2));
+    // Both bars and the grip: greys of the button colours, not the picture.
+    for (auto [x, y] : {std::pair{5, 190}, {140, 190}, {290, 5}, {290, 90}, {291, 191}}) {
+        const QRgb c = at(x, y);
+        EXPECT_TRUE(qRed(c) == qGreen(c) && qGreen(c) == qBlue(c)) << x << "," << y << " " << std::hex << c;
+    }
+    EXPECT_TRUE(view->HorzBar->IsActive());
+    EXPECT_TRUE(view->VertBar->IsActive());
+    EXPECT_TRUE(view->GripShown());
+    form.Hide();
+}
