@@ -44,7 +44,20 @@ bool prepare(TArgbBitmap* dst, const TRect& dstRect, TArgbBitmap* src, const TRe
     return true;
 }
 
-bool sameSize(const Stretch& s) { return s.DstW == s.SrcW && s.DstH == s.SrcH; }
+// The stretch workers' preparation: nothing at master alpha 0 (when
+// zeroMasterDrawsNothing), and a same-size transfer is a block transfer.
+// True when the worker has scaling left to do.
+bool prepareScaled(TArgbBitmap* dst, const TRect& dstRect, TArgbBitmap* src, const TRect& srcRect, TDrawMode combineOp,
+                   const TPixelCombineEvent& callback, bool zeroMasterDrawsNothing, Stretch& s)
+{
+    if (!prepare(dst, dstRect, src, srcRect, s)) return false;
+    if (zeroMasterDrawsNothing && src->MasterAlpha() == 0) return false;
+    if (s.DstW == s.SrcW && s.DstH == s.SrcH) {
+        TransferBlock(dst, dstRect.Left, dstRect.Top, src, srcRect, combineOp, callback);
+        return false;
+    }
+    return true;
+}
 
 // The combine step of one pixel in a blending mode.
 inline void combine(TArgbColor f, TArgbColor& b, TDrawMode op, unsigned master, const TPixelCombineEvent& callback)
@@ -127,11 +140,8 @@ void TransferBlock(TArgbBitmap* dst, int dstX, int dstY, TArgbBitmap* src, const
 void StretchOpaqueNearest(TArgbBitmap* dst, const TRect& dstRect, TArgbBitmap* src, const TRect& srcRect)
 {
     Stretch s;
-    if (!prepare(dst, dstRect, src, srcRect, s)) return;
-    if (sameSize(s)) {
-        TransferBlock(dst, dstRect.Left, dstRect.Top, src, srcRect, dmOpaque);
-        return;
-    }
+    // The master alpha does not matter to an opaque copy.
+    if (!prepareScaled(dst, dstRect, src, srcRect, dmOpaque, nullptr, false, s)) return;
     walkNearest(dst, dstRect, src, srcRect, s, [](TArgbColor f, TArgbColor& b) { b = f; });
 }
 
@@ -139,13 +149,8 @@ void StretchNearest(TArgbBitmap* dst, const TRect& dstRect, TArgbBitmap* src, co
                     const TPixelCombineEvent& callback)
 {
     Stretch s;
-    if (!prepare(dst, dstRect, src, srcRect, s)) return;
+    if (!prepareScaled(dst, dstRect, src, srcRect, combineOp, callback, true, s)) return;
     const unsigned master = src->MasterAlpha();
-    if (master == 0) return;
-    if (sameSize(s)) {
-        TransferBlock(dst, dstRect.Left, dstRect.Top, src, srcRect, combineOp, callback);
-        return;
-    }
     blending([&] {
         walkNearest(dst, dstRect, src, srcRect, s,
                     [&](TArgbColor f, TArgbColor& b) { combine(f, b, combineOp, master, callback); });
@@ -156,13 +161,8 @@ void StretchBilinear(TArgbBitmap* dst, const TRect& dstRect, TArgbBitmap* src, c
                      TDrawMode combineOp, const TPixelCombineEvent& callback)
 {
     Stretch s;
-    if (!prepare(dst, dstRect, src, srcRect, s)) return;
+    if (!prepareScaled(dst, dstRect, src, srcRect, combineOp, callback, true, s)) return;
     const unsigned master = src->MasterAlpha();
-    if (master == 0) return;
-    if (sameSize(s)) {
-        TransferBlock(dst, dstRect.Left, dstRect.Top, src, srcRect, combineOp, callback);
-        return;
-    }
     const std::int64_t dx = (std::int64_t(s.SrcW - 1) << 16) / s.DstW;
     const std::int64_t dy = (std::int64_t(s.SrcH - 1) << 16) / s.DstH;
     const std::int64_t x0 = std::int64_t(s.R.Left - dstRect.Left) * dx;
@@ -296,13 +296,8 @@ void resample(TArgbBitmap* dst, const TRect& dstRect, TArgbBitmap* src, const TR
               TDrawMode combineOp, const TPixelCombineEvent& callback)
 {
     Stretch s;
-    if (!prepare(dst, dstRect, src, srcRect, s)) return;
+    if (!prepareScaled(dst, dstRect, src, srcRect, combineOp, callback, combineOp == dmBlend, s)) return;
     const unsigned master = src->MasterAlpha();
-    if (combineOp == dmBlend && master == 0) return;
-    if (sameSize(s)) {
-        TransferBlock(dst, dstRect.Left, dstRect.Top, src, srcRect, combineOp, callback);
-        return;
-    }
     const TMappingTable mapX = BuildSampleMap(s.DstW, src->Width(), srcRect.Left, srcRect.Right, filter);
     const TMappingTable mapY = BuildSampleMap(s.DstH, src->Height(), srcRect.Top, srcRect.Bottom, filter);
     if (mapX.empty() || mapY.empty()) return;

@@ -132,6 +132,20 @@ void Configure(TForm1& form, const std::string& destination)
     form.Menuitem8->SetChecked(false);
 }
 
+// The main window set up for the benchmark's build, its message boxes
+// collected in messages instead of shown.
+std::unique_ptr<TForm1> BenchForm(const BenchFolder& folder, std::vector<std::string>& messages)
+{
+    SetMessageHook([&messages](const TMessageRequest& request) {
+        messages.push_back(request.Caption + ": " + request.Text);
+        return TModal::Ok;
+    });
+    auto form = std::make_unique<TForm1>();
+    form->FormCreate();
+    Configure(*form, folder.destination);
+    return form;
+}
+
 void BM_CreateAll(benchmark::State& state)
 {
     BenchFolder& folder = Folder();
@@ -154,13 +168,7 @@ void BM_CreateAll(benchmark::State& state)
     ReleaseFloorBuffer();
 
     std::vector<std::string> messages;
-    SetMessageHook([&](const TMessageRequest& request) {
-        messages.push_back(request.Caption + ": " + request.Text);
-        return TModal::Ok;
-    });
-    auto form = std::make_unique<TForm1>();
-    form->FormCreate();
-    Configure(*form, folder.destination);
+    auto form = BenchForm(folder, messages);
 
     double buildSeconds = 0;
     long peakKiB = 0;
@@ -245,13 +253,7 @@ void BM_CreateAllMasked(benchmark::State& state)
         return;
     }
     std::vector<std::string> messages;
-    SetMessageHook([&](const TMessageRequest& request) {
-        messages.push_back(request.Caption + ": " + request.Text);
-        return TModal::Ok;
-    });
-    auto form = std::make_unique<TForm1>();
-    form->FormCreate();
-    Configure(*form, folder.destination);
+    auto form = BenchForm(folder, messages);
     const std::string mask = VignetteMask(folder.root);
 
     double plainSeconds = 0, maskedSeconds = 0;
