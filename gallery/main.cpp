@@ -21,6 +21,8 @@ int main(int argc, char** argv)
     // window and is undone after it.
     TKitStartup kitStartup;
     TForm1 form1;
+    // The description editor is made right after the main window and kept.
+    form1.DescriptionEditor();
     // Test hook: closes the main window after the given milliseconds, so a test
     // can start the real program under a virtual display and see it shut down.
     // Test hook: reports on stderr once the main window is on screen.

@@ -10,7 +10,7 @@ target_link_libraries(gallery_prompt PUBLIC platform_gui Qt6::Widgets)
 add_library(gallery STATIC ${gallery_window_sources})
 target_include_directories(gallery PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(gallery PUBLIC gallery_utils platform_gui platform_inifile platform_strings platform_system
-  platform_shell platform_help Qt6::Widgets gallery_prompt upload_window widgets)
+  platform_shell platform_help Qt6::Widgets gallery_prompt upload_window widgets raster_view)
 
 add_executable(pictavo ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
 target_link_libraries(pictavo PRIVATE gallery widgets)
