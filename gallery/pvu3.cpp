@@ -4,6 +4,7 @@
 #include "gallery/pvutils.h"
 #include "gallery/pvutilsPictures.h"
 #include "gallery/srutils.h"
+#include "platform/core/AsciiCase.h"
 #include "platform/system/System.h"
 #include "raster/RasterFX.h"
 #include "raster/RasterView.h"
@@ -152,7 +153,7 @@ void TForm4::FormShow()
 
 bool TForm4::ShownFileIsJpeg() const
 {
-    const std::string ext = LowerCaseAscii(ExtractFileExt(Edit1->Text()));
+    const std::string ext = AsciiLower(ExtractFileExt(Edit1->Text()));
     return ext == ".jpg" || ext == ".jpeg" || ext == ".jpe" || ext == ".jfif" || ext == ".jif";
 }
 

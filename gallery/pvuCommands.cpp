@@ -10,6 +10,7 @@
 #include "gallery/pvu4.h"
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
+#include "platform/core/AsciiCase.h"
 #include "platform/strings/StringList.h"
 #include "platform/system/System.h"
 #include "upload/pvftp1.h"
@@ -58,7 +59,7 @@ int TForm1::MoveSelection(int target)
 
 void TForm1::Viewimageinfullscreen1Click(TComponent* Sender)
 {
-    const std::string name = Sender ? LowerCaseAscii(Sender->Name) : "";
+    const std::string name = Sender ? AsciiLower(Sender->Name) : "";
     TForm3 viewer(*this);
     viewer.Label1->SetCaption(name == "vieworiginalimage1" ? "3" : name == "view1" ? "2" : "1");
     viewer.FitScreen();
@@ -101,8 +102,8 @@ void TForm1::AddDropTarget1Click(TComponent*)
     } showAgain{*this};
     TForm6 target;
     const std::string place = GetPropertyRecord(prDropTargetXY);
-    target.Label1->SetCaption(GetField(0, place, 1));
-    target.Label2->SetCaption(GetField(0, place, 2));
+    target.Label1->SetCaption(GetField(0, place, DropTargetField::Left));
+    target.Label2->SetCaption(GetField(0, place, DropTargetField::Top));
     TStrings& paths = target.ListBox1->Items();
     for (int i = 0; i < ListView1->Count(); ++i) paths.Insert(paths.Count(), ItemFullPath(i));
     if (ShowDialog(target) != TModal::Ok) return;
