@@ -1,6 +1,7 @@
 #include "gallery/Pvu2.h"
 
 #include "gallery/pvu.h"
+#include "gallery/pvutilsGeometry.h"
 #include "gallery/pvutilsPictures.h"
 #include "raster/RasterView.h"
 

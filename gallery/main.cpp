@@ -23,8 +23,6 @@ int main(int argc, char** argv)
     TForm1 form1;
     // The description editor is made right after the main window and kept.
     form1.DescriptionEditor();
-    // Test hook: closes the main window after the given milliseconds, so a test
-    // can start the real program under a virtual display and see it shut down.
     // Test hook: reports on stderr once the main window is on screen.
     QTimer shownProbe;
     if (std::getenv("PICTAVO_REPORT_SHOWN")) {
@@ -39,6 +37,8 @@ int main(int argc, char** argv)
         });
         shownProbe.start(20);
     }
+    // Test hook: closes the main window after the given milliseconds, so a test
+    // can start the real program under a virtual display and see it shut down.
     if (const char* delay = std::getenv("PICTAVO_AUTOCLOSE_MS")) {
         const int ms = std::atoi(delay);
         if (ms > 0) QTimer::singleShot(ms, [&form1] { form1.Close(); });

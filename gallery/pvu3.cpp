@@ -2,8 +2,10 @@
 
 #include "gallery/pvu.h"
 #include "gallery/pvutils.h"
+#include "gallery/pvutilsGeometry.h"
 #include "gallery/pvutilsPictures.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/core/AsciiCase.h"
 #include "platform/system/System.h"
 #include "raster/RasterFX.h"

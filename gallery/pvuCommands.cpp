@@ -10,6 +10,7 @@
 #include "gallery/pvu4.h"
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/core/AsciiCase.h"
 #include "platform/strings/StringList.h"
 #include "platform/system/System.h"

@@ -4,6 +4,7 @@
 #include "WindowTestSupport.h"
 
 #include "gallery/pvu3.h"
+#include "gallery/pvutilsGeometry.h"
 #include "gallery/pvutilsPictures.h"
 #include "platform/system/System.h"
 #include "raster/RasterFX.h"
