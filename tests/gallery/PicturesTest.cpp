@@ -135,6 +135,9 @@ TEST_F(Pictures, RegistryFormatsBecomeTwentyFourBits)
                                                         {"photo16.png", "-depth 16"},
                                                         {"photo8.png", "-colors 50 -type palette"},
                                                         {"photo.pcx", ""},
+                                                        {"photo.tif", "-compress lzw"},
+                                                        {"photo16.TIFF", "-depth 16 -compress zip"},
+                                                        {"photo8.tif", "-colors 50 -type palette"},
                                                         {"photo.GIF", "-colors 7"}};
     for (const auto& [name, option] : made) {
         SCOPED_TRACE(name);
