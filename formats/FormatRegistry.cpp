@@ -17,7 +17,7 @@ using namespace FormatStrings;
 
 namespace {
 
-bool sameText(const std::string& a, const std::string& b) { return AsciiSameText(a, b); }
+bool sameText(const std::string& a, const std::string& b) { return SameText(a, b); }
 
 }  // namespace
 

@@ -1,4 +1,5 @@
 #include "formats/ImageFormats.h"
+#include "formats/ImageFormatsReading.h"
 
 #include <cstring>
 
@@ -7,6 +8,17 @@ void ImageFormatsError(const std::string& message) { throw EInvalidGraphic(messa
 void ImageFormatsError(std::string_view pattern, std::initializer_list<std::string_view> arguments)
 {
     throw EInvalidGraphic(FormatText(pattern, arguments));
+}
+
+TFaultHandler loaders::FormatFaults(const char* formatName)
+{
+    return [formatName](TReadFault fault) {
+        switch (fault) {
+        case TReadFault::ShortData: ImageFormatsError(FormatStrings::gesStreamReadError, {formatName});
+        case TReadFault::TooLarge: throw EImageTooLarge();
+        case TReadFault::CannotFill: ImageFormatsError(FormatStrings::gesInvalidImageSize, {formatName});
+        }
+    };
 }
 
 // --- helpers -------------------------------------------------------------------------

@@ -105,10 +105,8 @@ void TBmpBitmap::LoadFromStream(TStream& stream)
     dib.UseGDI = false;
     try {
         ReadBmpStream(dib, stream, TBmpShortData::Refuse);
-    } catch (const ERasterError& e) {  // malformed data, and pictures past the cap
+    } catch (const ERasterError& e) {  // malformed or cut data, and pictures past the cap
         throw EInvalidGraphic(e.Message);
-    } catch (const EReadError&) {
-        throw EInvalidGraphic("Invalid BMP file: the file is cut short");
     }
     TBitmap loaded;
     copyRasterToBitmap(dib, loaded);

@@ -7,7 +7,7 @@
 #include <cstring>
 
 using namespace FormatStrings;
-using loaders::BoundedReader;
+using loaders::FormatReader;
 
 namespace {
 
@@ -55,7 +55,7 @@ bool TGIFGraphic::CanLoad(TStream& stream)
 
 std::uint8_t TGIFGraphic::SkipExtensions(TStream& stream)
 {
-    BoundedReader reader(stream, gesGIF);
+    FormatReader reader(stream, gesGIF);
     std::uint8_t last;
     do {
         last = reader.Byte();
@@ -83,7 +83,7 @@ std::uint8_t TGIFGraphic::SkipExtensions(TStream& stream)
 bool TGIFGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 {
     TFormatGraphic::ReadImageProperties(stream, imageIndex);
-    BoundedReader reader(stream, gesGIF);
+    FormatReader reader(stream, gesGIF);
     char signature[6];
     reader.Read(signature, 6);
     if (std::toupper(signature[0]) != 'G' || std::toupper(signature[1]) != 'I' || std::toupper(signature[2]) != 'F')
@@ -132,7 +132,7 @@ void TGIFGraphic::LoadFromStream(TStream& stream)
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
     TEndProgress endProgress{*this};
 
-    BoundedReader reader(stream, gesGIF);
+    FormatReader reader(stream, gesGIF);
     reader.Skip(6);
     SetPixelFormat(pf8bit);
     reader.Skip(4);  // screen size
@@ -175,8 +175,8 @@ void TGIFGraphic::LoadFromStream(TStream& stream)
 
     if (width == 0 || height == 0) return;  // an image of no pixels: the picture stays empty
 
-    std::size_t pixelCount =
-        loaders::CheckedPictureBytes(width, height, 1, static_cast<std::int64_t>(data.size()), MaxLzwExpansion, gesGIF);
+    std::size_t pixelCount = CheckedPictureBytes(width, height, 1, static_cast<std::int64_t>(data.size()),
+                                                 MaxLzwExpansion, reader.Handler());
     SetSize(static_cast<int>(width), static_cast<int>(height));
     // New pixel memory is zero: rows the data does not reach stay index 0.
     std::vector<std::uint8_t> pixels(pixelCount, 0);

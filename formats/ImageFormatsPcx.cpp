@@ -6,7 +6,7 @@
 #include <cstring>
 
 using namespace FormatStrings;
-using loaders::BoundedReader;
+using loaders::FormatReader;
 
 namespace {
 
@@ -15,8 +15,6 @@ constexpr std::size_t TrailingPaletteSize = 769;  // the marker 12 and 256 red, 
 constexpr std::uint8_t TrailingPaletteMarker = 12;
 // A run packet of 63 bytes fits in two bytes.
 constexpr std::uint64_t MaxPcxExpansion = 32;
-
-std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 }  // namespace
 
@@ -35,12 +33,12 @@ bool TPCXGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 {
     TFormatGraphic::ReadImageProperties(stream, imageIndex);
     std::uint8_t header[HeaderSize];
-    BoundedReader(stream, gesPCX).Read(header, HeaderSize);
+    FormatReader(stream, gesPCX).Read(header, HeaderSize);
     if (header[0] != 10 && header[0] != 205) return false;
     TImageProperties& p = ImageProperties;
     // Signed arithmetic: a maximum below the minimum is no size at all.
-    std::int32_t width = std::int32_t(le16(header + 8)) - le16(header + 4) + 1;
-    std::int32_t height = std::int32_t(le16(header + 10)) - le16(header + 6) + 1;
+    std::int32_t width = std::int32_t(GetLE16(header + 8)) - GetLE16(header + 4) + 1;
+    std::int32_t height = std::int32_t(GetLE16(header + 10)) - GetLE16(header + 6) + 1;
     p.Width = width > 0 ? static_cast<std::uint32_t>(width) : 0;
     p.Height = height > 0 ? static_cast<std::uint32_t>(height) : 0;
     p.SamplesPerPixel = header[65];
@@ -48,8 +46,8 @@ bool TPCXGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     p.BitsPerPixel = static_cast<std::uint8_t>(p.SamplesPerPixel * p.BitsPerSample);
     p.ColorScheme = p.BitsPerPixel > 8 ? csRGB : csIndexed;
     p.Compression = header[2] == 1 ? ctRLE : ctNone;
-    p.XResolution = le16(header + 12);
-    p.YResolution = le16(header + 14);
+    p.XResolution = GetLE16(header + 12);
+    p.YResolution = GetLE16(header + 14);
     return true;
 }
 
@@ -57,7 +55,7 @@ void TPCXGraphic::SetupPalette(TStream& stream, const std::uint8_t* header, bool
 {
     TColorManager& cm = *ColorManager;
     const std::uint8_t version = header[1];
-    const std::uint16_t paletteInfo = le16(header + 68);
+    const std::uint16_t paletteInfo = GetLE16(header + 68);
     const TPixelFormat format = PixelFormat();
     if (version == 3 && format != pf1bit) {
         SetPalette(SystemPalette16());
@@ -77,7 +75,7 @@ void TPCXGraphic::SetupPalette(TStream& stream, const std::uint8_t* header, bool
             std::int64_t here = stream.Position();
             std::uint8_t palette[TrailingPaletteSize];
             stream.Seek(-static_cast<std::int64_t>(TrailingPaletteSize), SeekOrigin::End);
-            BoundedReader(stream, gesPCX).Read(palette, TrailingPaletteSize);
+            FormatReader(stream, gesPCX).Read(palette, TrailingPaletteSize);
             stream.SetPosition(here);
             SetPalette(cm.CreateColorPalette({std::span<const std::uint8_t>(palette + 1, 768)}, pdfInterlaced8Triple,
                                              256, false));
@@ -98,7 +96,7 @@ void TPCXGraphic::LoadFromStream(TStream& stream)
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
     TEndProgress endProgress{*this};
 
-    BoundedReader reader(stream, gesPCX);
+    FormatReader reader(stream, gesPCX);
     std::uint8_t header[HeaderSize];
     reader.Read(header, HeaderSize);
     const TImageProperties& p = ImageProperties;
@@ -123,12 +121,12 @@ void TPCXGraphic::LoadFromStream(TStream& stream)
     if (format == pfCustom) format = pf4bit;  // four 1-bit planes, combined below
     SetPixelFormat(format);
 
-    const std::size_t bytesPerLine = le16(header + 66);
+    const std::size_t bytesPerLine = GetLE16(header + 66);
     const std::uint32_t width = p.Width;
     const std::uint32_t height = p.Height;
     if (width == 0 || height == 0) ImageFormatsError(gesInvalidImageSize, {gesPCX});
     // Every plane line must hold the pixels of a row.
-    if (bytesPerLine < CheckedRowBytes(width, bits)) ImageFormatsError(gesInvalidImageSize, {gesPCX});
+    if (bytesPerLine < CheckedRowBytes(width, bits, reader.Handler())) ImageFormatsError(gesInvalidImageSize, {gesPCX});
 
     // The 256-colour palette is only dropped from the data when it is there.
     const std::int64_t dataStart = reader.Position();
@@ -146,8 +144,8 @@ void TPCXGraphic::LoadFromStream(TStream& stream)
     const std::size_t rowBytes = std::size_t(planes) * bytesPerLine;
     const bool runLength = p.Compression == ctRLE;
     const std::size_t imageBytes =
-        loaders::CheckedPictureBytes(rowBytes, height, 1, dataSize, runLength ? MaxPcxExpansion : 1, gesPCX);
-    CheckedPixelCount(width, height);
+        CheckedPictureBytes(rowBytes, height, 1, dataSize, runLength ? MaxPcxExpansion : 1, reader.Handler());
+    reader.PixelCount(width, height);
     SetSize(static_cast<int>(width), static_cast<int>(height));
 
     std::vector<std::uint8_t> data(static_cast<std::size_t>(dataSize));

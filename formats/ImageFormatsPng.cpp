@@ -11,7 +11,7 @@
 #include <zlib.h>
 
 using namespace FormatStrings;
-using loaders::BoundedReader;
+using loaders::FormatReader;
 
 namespace {
 
@@ -19,13 +19,6 @@ constexpr std::uint8_t PngSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 // Deflate packs at most about 1032 bytes into one.
 constexpr std::uint64_t MaxDeflateExpansion = 1032;
 constexpr std::uint32_t MaxChunkLength = 0x7FFFFFFF;
-
-std::uint32_t be32(const std::uint8_t* p)
-{
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
-}
-
-std::uint16_t be16(const std::uint8_t* p) { return static_cast<std::uint16_t>((p[0] << 8) | p[1]); }
 
 }  // namespace
 
@@ -49,10 +42,10 @@ bool TPNGGraphic::IsChunk(const char* type) const
 
 void TPNGGraphic::ReadChunkHeader()
 {
-    BoundedReader reader(*Stream, gesPNG);
+    FormatReader reader(*Stream, gesPNG);
     std::uint8_t header[8];
     reader.Read(header, 8);
-    ChunkHeader.Length = be32(header);
+    ChunkHeader.Length = GetBE32(header);
     std::memcpy(ChunkHeader.Type, header + 4, 4);
     if (ChunkHeader.Length > MaxChunkLength) ImageFormatsError(gesInvalidImage, {gesPNG});
     ChunkHeader.CRC = static_cast<std::uint32_t>(crc32(0, header + 4, 4));
@@ -60,9 +53,10 @@ void TPNGGraphic::ReadChunkHeader()
 
 void TPNGGraphic::ReadDataAndCheckCRC()
 {
-    BoundedReader reader(*Stream, gesPNG);
+    FormatReader reader(*Stream, gesPNG);
     // The length is checked against the file before the buffer grows.
-    if (static_cast<std::uint64_t>(reader.Remaining()) < std::uint64_t(ChunkHeader.Length) + 4) reader.Short();
+    if (static_cast<std::uint64_t>(reader.Remaining()) < std::uint64_t(ChunkHeader.Length) + 4)
+        reader.Fail(TReadFault::ShortData);
     if (RawBuffer.size() < ChunkHeader.Length) RawBuffer.resize(ChunkHeader.Length);
     reader.Read(RawBuffer.data(), ChunkHeader.Length);
     std::uint32_t stored = reader.BE32();
@@ -70,13 +64,13 @@ void TPNGGraphic::ReadDataAndCheckCRC()
     if (ChunkHeader.CRC != stored) ImageFormatsError(gesInvalidCRC, {gesPNG});
 }
 
-void TPNGGraphic::SkipChunkData() { BoundedReader(*Stream, gesPNG).Skip(std::uint64_t(ChunkHeader.Length) + 4); }
+void TPNGGraphic::SkipChunkData() { FormatReader(*Stream, gesPNG).Skip(std::uint64_t(ChunkHeader.Length) + 4); }
 
 bool TPNGGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 {
     TFormatGraphic::ReadImageProperties(stream, imageIndex);
     Stream = &stream;
-    BoundedReader reader(stream, gesPNG);
+    FormatReader reader(stream, gesPNG);
     std::uint8_t signature[8];
     reader.Read(signature, 8);
     if (std::memcmp(signature, PngSignature, 8) != 0) return false;
@@ -86,8 +80,8 @@ bool TPNGGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     p.Options |= BigEndianOption;
     ReadDataAndCheckCRC();
     const std::uint8_t* ihdr = RawBuffer.data();
-    p.Width = be32(ihdr);
-    p.Height = be32(ihdr + 4);
+    p.Width = GetBE32(ihdr);
+    p.Height = GetBE32(ihdr + 4);
     if (p.Width == 0 || p.Height == 0) return false;
     std::uint8_t bitDepth = ihdr[8];
     std::uint8_t colorType = ihdr[9];
@@ -115,7 +109,7 @@ bool TPNGGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
         if (IsChunk("IEND")) break;
         if (IsChunk("gAMA") && ChunkHeader.Length == 4) {
             ReadDataAndCheckCRC();
-            p.FileGamma = static_cast<float>(be32(RawBuffer.data())) / 100000.0f;
+            p.FileGamma = static_cast<float>(GetBE32(RawBuffer.data())) / 100000.0f;
             break;
         }
         SkipChunkData();
@@ -262,12 +256,12 @@ void TPNGGraphic::ReadBackground()
     switch (ColorType_) {
     case 0:
     case 4:
-        if (length >= 2) BackgroundColor_ = scale(be16(d));
+        if (length >= 2) BackgroundColor_ = scale(GetBE16(d));
         break;
     case 2:
     case 6:
         if (length >= 6) {
-            auto channel = [&](int i) { return BitDepth_ == 16 ? be16(d + 2 * i) * 255u / 65535u : d[2 * i + 1]; };
+            auto channel = [&](int i) { return BitDepth_ == 16 ? GetBE16(d + 2 * i) * 255u / 65535u : d[2 * i + 1]; };
             BackgroundColor_ = RGBColor(static_cast<std::uint8_t>(channel(0)), static_cast<std::uint8_t>(channel(1)),
                                         static_cast<std::uint8_t>(channel(2)));
         }
@@ -288,7 +282,7 @@ void TPNGGraphic::ReadTransparency()
     switch (ColorType_) {
     case 0:
         if (length >= 2) {
-            std::uint16_t raw = be16(d);
+            std::uint16_t raw = GetBE16(d);
             std::uint32_t v = BitDepth_ == 2 ? raw * 15u / 3u : BitDepth_ == 16 ? raw * 255u / 65535u : raw;
             auto grey = static_cast<std::uint8_t>(v);
             TransparentColor_ = RGBColor(grey, grey, grey);
@@ -296,7 +290,7 @@ void TPNGGraphic::ReadTransparency()
         break;
     case 2:
         if (length >= 6) {
-            auto channel = [&](int i) { return BitDepth_ == 16 ? be16(d + 2 * i) * 255u / 65535u : d[2 * i + 1]; };
+            auto channel = [&](int i) { return BitDepth_ == 16 ? GetBE16(d + 2 * i) * 255u / 65535u : d[2 * i + 1]; };
             TransparentColor_ = RGBColor(static_cast<std::uint8_t>(channel(0)), static_cast<std::uint8_t>(channel(1)),
                                          static_cast<std::uint8_t>(channel(2)));
         }
@@ -316,14 +310,14 @@ void TPNGGraphic::LoadImageData()
 
     const std::uint32_t width = ImageProperties.Width;
     const std::uint32_t height = ImageProperties.Height;
-    CheckedPixelCount(width, height);
+    FormatReader reader(*Stream, gesPNG);
+    reader.PixelCount(width, height);
     const std::size_t factor = BitDepth_ == 16 ? SourceBPP / 2 : SourceBPP;
-    const std::size_t rowBytes = CheckedRowBytes(width, BitDepth_) * factor;
-    // The rows must be something the rest of the file could inflate to.
-    BoundedReader reader(*Stream, gesPNG);
-    std::uint64_t rawBytes = std::uint64_t(height) * (rowBytes + 1);
-    std::uint64_t stored = static_cast<std::uint64_t>(reader.Remaining()) + IDATSize;
-    if (rawBytes > stored * MaxDeflateExpansion + 4096) ImageFormatsError(gesInvalidImageSize, {gesPNG});
+    const std::size_t rowBytes = CheckedRowBytes(width, BitDepth_, reader.Handler()) * factor;
+    // The filtered rows (height rows of a filter byte and rowBytes) must be
+    // something the rest of the file could inflate to.
+    CheckedPictureBytes(height, 1, rowBytes + 1, reader.Remaining() + std::int64_t(IDATSize), MaxDeflateExpansion,
+                        reader.Handler());
 
     if (HasPalette_) SetPalette(Palette_);
     SetSize(static_cast<int>(width), static_cast<int>(height));
@@ -467,7 +461,7 @@ void TPNGGraphic::LoadFromStream(TStream& stream)
             continue;
         } else if (IsChunk("gAMA") && ChunkHeader.Length == 4 && !imageRead) {
             ReadDataAndCheckCRC();
-            float gamma = static_cast<float>(be32(RawBuffer.data())) / 100000.0f;
+            float gamma = static_cast<float>(GetBE32(RawBuffer.data())) / 100000.0f;
             ColorManager->SetGamma(gamma, 2.2f);
             ColorManager->TargetOptions |= GammaOption;
             ImageProperties.Options |= GammaAppliedOption;

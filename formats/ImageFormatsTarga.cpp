@@ -7,7 +7,7 @@
 #include <cstring>
 
 using namespace FormatStrings;
-using loaders::BoundedReader;
+using loaders::FormatReader;
 
 namespace {
 
@@ -34,37 +34,32 @@ struct TargaHeader {
 
     void Parse(const std::uint8_t* b)
     {
-        auto le16 = [&](int at) { return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8)); };
         IDLength = b[0];
         ColorMapType = b[1];
         ImageType = b[2];
-        ColorMapStart = le16(3);
-        ColorMapLength = le16(5);
+        ColorMapStart = GetLE16(b + 3);
+        ColorMapLength = GetLE16(b + 5);
         ColorMapEntrySize = b[7];
-        XOrigin = le16(8);
-        YOrigin = le16(10);
-        Width = le16(12);
-        Height = le16(14);
+        XOrigin = GetLE16(b + 8);
+        YOrigin = GetLE16(b + 10);
+        Width = GetLE16(b + 12);
+        Height = GetLE16(b + 14);
         PixelSize = b[16];
         Descriptor = b[17];
     }
 
     void Serialize(std::uint8_t* b) const
     {
-        auto put16 = [&](int at, std::uint16_t v) {
-            b[at] = static_cast<std::uint8_t>(v);
-            b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-        };
         b[0] = IDLength;
         b[1] = ColorMapType;
         b[2] = ImageType;
-        put16(3, ColorMapStart);
-        put16(5, ColorMapLength);
+        PutLE16(b + 3, ColorMapStart);
+        PutLE16(b + 5, ColorMapLength);
         b[7] = ColorMapEntrySize;
-        put16(8, XOrigin);
-        put16(10, YOrigin);
-        put16(12, Width);
-        put16(14, Height);
+        PutLE16(b + 8, XOrigin);
+        PutLE16(b + 10, YOrigin);
+        PutLE16(b + 12, Width);
+        PutLE16(b + 14, Height);
         b[16] = PixelSize;
         b[17] = Descriptor;
     }
@@ -95,7 +90,7 @@ bool TTargaGraphic::CanLoad(TStream& stream)
 bool TTargaGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 {
     TFormatGraphic::ReadImageProperties(stream, imageIndex);
-    BoundedReader reader(stream, TargaName);
+    FormatReader reader(stream, TargaName);
     std::uint8_t bytes[TargaHeader::Size];
     reader.Read(bytes, sizeof bytes);
     TargaHeader h;
@@ -139,7 +134,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream)
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
     TEndProgress endProgress{*this};
 
-    BoundedReader reader(stream, TargaName);
+    FormatReader reader(stream, TargaName);
     std::uint8_t bytes[TargaHeader::Size];
     reader.Read(bytes, sizeof bytes);
     TargaHeader h;
@@ -205,8 +200,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream)
 
     const std::size_t bytesPerPixel = (h.PixelSize + 7u) / 8u;
     const bool runLength = isRunLength(h.ImageType);
-    loaders::CheckedPictureBytes(h.Width, h.Height, bytesPerPixel, reader.Remaining(),
-                                 runLength ? MaxTargaExpansion : 1, TargaName);
+    reader.PictureBytes(h.Width, h.Height, bytesPerPixel, runLength ? MaxTargaExpansion : 1);
     SetSize(h.Width, h.Height);
     const std::size_t rowBytes = std::size_t(h.Width) * bytesPerPixel;
     Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
@@ -235,7 +229,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream)
             } catch (const EGraphicCompression&) {
                 ImageFormatsError(gesInvalidImage, {TargaName});
             }
-            if (decoder->Produced() < h.Width) reader.Short();
+            if (decoder->Produced() < h.Width) reader.Fail(TReadFault::ShortData);
             // Packets may end anywhere in the buffer: go on from the first
             // byte the decoder did not use.
             reader.Seek(start + static_cast<std::int64_t>(decoder->Consumed()));

@@ -1,6 +1,7 @@
 // Keys and default texts of the 33 property records.
 #include "gallery/PropertyRecords.h"
 
+#include "gallery/pvutils.h"
 #include "gallery/srutils.h"
 #include "platform/strings/StringList.h"
 #include "platform/system/System.h"
@@ -87,6 +88,13 @@ std::string PropertyRecordDefault(int index)
     case prAddOutlineT: return "0||0|255|20";
     }
     return std::string();
+}
+
+bool FieldIsOn(const std::string& record, int n) { return FieldEquals(record, n, 1); }
+
+bool FieldEquals(const std::string& record, int n, int value)
+{
+    return GetField(0, record, n) == std::to_string(value);
 }
 
 std::string EscapeRecordField(const std::string& text) { return ReplaceText(text, "|", "%line", false, true); }

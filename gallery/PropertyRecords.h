@@ -44,6 +44,258 @@ enum TPropertyRecordIndex : int {
     prAddOutlineT,
 };
 
+// ---------------------------------------------------------------------------
+// Field numbers, from 1 as GetField counts them. Booleans are "1"/"0",
+// colours decimal 0x00BBGGRR numbers, files full paths or names relative to
+// the folder the reader names.
+
+// Record 0 SourceImage.
+namespace SourceImageField {
+enum : int { Folder = 1 };  // the folder "Add (Directory)" and "Add (files)" last used
+}
+
+// Records 1 PagePropertiesIndex and 2 PagePropertiesImage (image pages write
+// FramesOn .. FrameTemplate empty and never read them).
+namespace PageField {
+enum : int {
+    BackgroundColorOn = 1,
+    BackgroundColor,
+    TextColorOn,
+    TextColor,
+    LinkColorOn,
+    LinkColor,
+    VisitedLinkColorOn,
+    VisitedLinkColor,
+    ActiveLinkColorOn,
+    ActiveLinkColor,
+    BackgroundImageOn,
+    BackgroundFixed,
+    BackgroundImageFile,
+    TopMarginOn,
+    TopMargin,
+    LeftMarginOn,
+    LeftMargin,
+    BaseTarget,           // default target frame
+    PageNumberText,       // the label of "%pageno"
+    PageNumberSeparator,  // "|" stored as "%line"
+    EndLinks,             // TEndLinks
+    AutoRefresh,          // load the next page automatically
+    RefreshDelay,         // seconds
+    AfterLastPage,        // TAfterLastPage
+    FramesOn,             // frame page on
+    FramePageFile,        // the frame page's output name
+    FrameTemplate,        // the frame template's name in framepg/
+    BannerMode,           // TBannerMode
+    BannerStep,           // step, or the line of "Number of Line"
+    HeaderOn,
+    FooterOn,
+    Count = FooterOn
+};
+}
+enum TEndLinks : int { elDefault = 0, elInvisible = 1, elVisible = 2 };
+enum TAfterLastPage : int { alStop = 0, alLoop = 1, alIndexPage = 2 };
+enum TBannerMode : int { bnNone = 0, bnStep = 1, bnNumberOfLine = 2 };
+
+// Record 3 AddText: the stamp's font and text, then its placement and panel.
+namespace TextField {
+enum : int {
+    FontName = 1,
+    FontStyle,  // letters "b", "i", "u", "s"
+    FontSize,
+    FontSizeAgain,  // written, never read
+    FontColor,
+    Text,
+    Position,      // 0..8, Top Left .. Bottom Right
+    XOffset,       // labelled "X offset", added to the vertical coordinate
+    YOffset,       // labelled "Y offset", added to the horizontal coordinate
+    Transparency,  // 0..300
+    Rotation,      // degrees, -360..360
+    Mirror,        // TMirror (pvutilsPictures.h)
+    Background,    // TStampBackground
+    AlwaysZero,    // always "0", not read
+    GradientColor1,
+    GradientColor2,
+    GradientColor3,
+    GradientColor4,
+    FullBorder,  // the panel spans the image
+    BackgroundFile,
+    BackgroundTransparentColor,
+    ExcludeTextFromOpacity,  // 1: the font colour is the opaque key; else the value is
+    Smoothing,               // kept, not read
+    HorizontalMargin,        // spacing around the text
+    VerticalMargin,
+    ConstantTail,               // fields ConstantTail .. Count hold "255|0|255|255|"
+    SecondTransparentKey = 28,  // the blend's second transparent key (255)
+    Count = 29
+};
+}
+enum TStampBackground : int { sbNone = 0, sbGradient = 1, sbPicture = 2 };
+
+// Record 4 AddLogo.
+namespace LogoField {
+enum : int {
+    File = 1,
+    Position,
+    XOffset,  // horizontal
+    YOffset,  // vertical
+    Transparency,
+    Rotation,
+    Mirror,  // TMirror (pvutilsPictures.h)
+    TransparentColor,
+    FullBorder,  // TLogoFullBorder
+    Count = FullBorder
+};
+}
+enum TLogoFullBorder : int { lbDefault = 0, lbWidth = 1, lbHeight = 2 };
+
+// Record 7 MoreTable: the thumbnail table of index pages.
+namespace TableField {
+enum : int {
+    WidthOn = 1,
+    Width,
+    WidthInPercent,  // "1" percent, "0" pixels
+    HeightOn,
+    Height,
+    HeightInPercent,
+    Background,  // TTableBackground
+    BackgroundColor,
+    BackgroundFile,
+    TableAttributes,  // free text for the table tag
+    RowAttributes,    // free text, not written by the page writer
+    HighlightBorderOn,
+    HighlightBorderColor,
+    ShadowBorderOn,
+    ShadowBorderColor,
+    CellAlign,   // "Default", "Left", "Right", "Center", "Justify"
+    CellVAlign,  // "Default", "Top", "Middle", "Baseline", "Bottom"
+    HeaderCells,
+    NoWrap,
+    CellAttributes,  // free text for the cell tag
+    CellBackground,  // TTableBackground
+    CellBackgroundColor,
+    CellBackgroundFile,
+    CellBorderColorOn,
+    CellBorderColor,
+    CellHighlightBorderOn,
+    CellHighlightBorderColor,
+    CellShadowBorderOn,
+    CellShadowBorderColor,
+    PictureAlign,   // "Default", "Left", ... "Center"
+    PictureHSpace,  // the dialog labels it vertical spacing
+    PictureVSpace,  // the dialog labels it horizontal spacing
+    Count = PictureVSpace
+};
+}
+enum TTableBackground : int { tbNone = 0, tbColor = 1, tbPicture = 2 };
+
+// Records 8 CaptionFontT and 9 CaptionFontI.
+namespace CaptionFontField {
+enum : int {
+    Face = 1,
+    SizeIndex,  // 0 "Normal", 1..7 the HTML font sizes
+    Bold,
+    Italic,
+    ColorOn,
+    Color,
+    HighlightOn,
+    HighlightColor,
+    Count = HighlightColor
+};
+}
+
+// Records 10 Edit1, 11 Edit2 and 12 Edit3: the external editors.
+namespace EditorField {
+enum : int { Title = 1, Program, Count = Program };
+}
+
+// Record 16 ManualPaste.
+namespace ManualPasteField {
+enum : int { Text1 = 1, Text2, Text3, Text4, Text5, PathMode, Count = PathMode };  // PathMode: 0 full path, 1 name only
+}
+
+// Record 17 Upload. The default has a seventh field, a web address, which
+// the first confirmed upload dialog drops.
+namespace UploadField {
+enum : int { Host = 1, Port, Timeout, User, Password, RemoteFolder, WebAddress };
+}
+
+// Records 18 CurrentPage1 and 19 CurrentPage2: the tabs the properties dialog last showed.
+namespace CurrentPageField {
+enum : int { PageTab = 1, DecorationTab, TableTab, Count = TableTab };
+}
+
+// Record 20 DropTargetXY.
+namespace DropTargetField {
+enum : int { Left = 1, Top, Count = Top };
+}
+
+// Records 25 AddFrameImage and 28 AddFrameThumb: the frame picture.
+namespace FrameField {
+enum : int {
+    On = 1,
+    File,
+    Transparency,  // 0..100
+    TransparentColor,
+    ExpandWidth,  // 0..100 pixels on each side
+    ExpandHeight,
+    Count = ExpandHeight
+};
+}
+
+// Records 26 AddMaskImage and 29 AddMaskThumb: the masked overlay.
+namespace MaskField {
+enum : int {
+    On = 1,
+    File,
+    Transparency,    // brightening of the mask, 0..100
+    Scale,           // percent
+    BackgroundKind,  // 0 colour, 1 image; the dialog always stores 0
+    BackgroundColor,
+    Invert,
+    Extra1,  // hidden, -360..360, not used
+    Extra2,
+    ExtraText,  // hidden text, read and not used
+    Count = ExtraText
+};
+}
+
+// Records 27 AddButtonImage and 30 AddButtonThumb: the bevel.
+namespace BevelField {
+enum : int {
+    Shape = 1,  // TBevelShape
+    Width,
+    Margin,
+    Transparency,  // 0..100
+    HighlightColor,
+    ShadowColor,
+    Double,
+    Spacing,  // to the second frame
+    SecondTransparency,
+    TransparencyBetween,
+    ColorBetween,
+    Count = ColorBetween
+};
+}
+enum TBevelShape : int { bsNone = 0, bsFlat = 1, bsButton = 2, bsFades = 3 };
+
+// Records 31 AddOutlineI and 32 AddOutlineT.
+namespace OutlineField {
+enum : int {
+    On = 1,
+    File,
+    Transparency,  // 0..100
+    TransparentColor,
+    Width,  // 0..100; 0 takes the picture's height
+    Count = Width
+};
+}
+
+// The per-item result lines of a build (the main window's ListBox2): line 2j
+// is item j's image copy, line 2j + 1 its thumbnail.
+namespace ResultField {
+enum : int { Name = 1, Width, Height, Colours };
+}
+
 // The key of record index ("SourceImage" .. "AddOutlineT"). An index outside
 // 0..32 raises EStringListError "List index out of bounds (<index>)".
 const char* PropertyRecordKey(int index);
@@ -52,6 +304,11 @@ const char* PropertyRecordKey(int index);
 std::string PropertyRecordDefault(int index);
 // The index of a key (ignoring ASCII case), -1 when none.
 int PropertyRecordIndexOf(const std::string& key);
+
+// Field n of a record with its trailing blanks removed (GetField mode 0) is
+// "1" (a flag that is on), or the number as written.
+bool FieldIsOn(const std::string& record, int n);
+bool FieldEquals(const std::string& record, int n, int value);
 
 // A text field may not hold "|": stored, every "|" becomes "%line" (the rule
 // the page-number separator always had). Turn it back with UnescapeRecordField

@@ -178,7 +178,8 @@ void TForm1::FormCreate()
     ComboBox7Click(ComboBox7);
 
     TMenuItem* editors[3] = {EditWith1, EditWith2, EditWith3};
-    for (int k = 0; k < 3; ++k) editors[k]->SetCaption("Edit with " + GetField(0, GetPropertyRecord(prEdit1 + k), 1));
+    for (int k = 0; k < 3; ++k)
+        editors[k]->SetCaption("Edit with " + GetField(0, GetPropertyRecord(prEdit1 + k), EditorField::Title));
 }
 
 void TForm1::FormShow() { DragPending = 0; }
@@ -209,7 +210,7 @@ void TForm1::LoadTemplateLists(bool readSettings)
 void TForm1::LoadComboItems(const std::string& componentName, const std::string& fileName)
 {
     if (!FileExists(fileName)) return;
-    auto* box = Find<TComboBox>(LowerCaseAscii(componentName));
+    auto* box = Find<TComboBox>(AsciiLower(componentName));
     if (!box) return;
     box->Items().Assign(LoadFirstFields(fileName).Items());
 }

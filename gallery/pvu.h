@@ -13,6 +13,9 @@
 #include "gallery/pvutilsMakers.h"
 
 class TIniFile;
+struct TBuildRun;
+struct TStepResult;
+struct TPagePlan;
 
 // Product name and version; the title text is name + " v" + version.
 extern const char* const ProductName;
@@ -40,6 +43,24 @@ bool BrowseForFolder(const std::string& title, const std::string& startFolder, c
 
 // Source-list sort orders of the "Sort by" entries.
 enum class TItemSort { Name, ExtName, PathName, PathExtName, DateTime, PathDateTime };
+
+// What thumbnails link to ("Hyperlin&k to:", ComboBox4).
+enum THyperlinkTo : int { hlNone = 0, hlOriginalImage = 1, hlImagePage = 2 };
+// How index pages are laid out (ComboBox1): rows x columns per page,
+// thumbnails per page, or a single page.
+enum TLayout : int { lyRows = 0, lyThumbs = 1, lySinglePage = 2 };
+// What a build makes; kept between builds.
+enum TBuildMode : int { bmAll = 1, bmThumbnails = 2, bmImages = 3, bmHtml = 4 };
+// The kinds of ValidateSetting: none of the characters of the second text;
+// not equal to the second text (empty); the index or image caption line holds
+// "%file"; the template file (program folder + text) holds the second text.
+enum TValidationKind : int {
+    vkForbiddenCharacters = 0,
+    vkNotEmpty = 1,
+    vkIndexCaptionVariable = 2,
+    vkImageCaptionVariable = 3,
+    vkTemplateHoldsText = 4
+};
 
 class TForm1 : public TForm {
 public:
@@ -167,12 +188,12 @@ public:
     // --- build driver
     void CreateAll2Click(TComponent* Sender);
     void Button14Click(TComponent* Sender);
-    bool ValidateSetting(int kind, const std::string& text, const std::string& second, const std::string& message);
+    bool ValidateSetting(TValidationKind kind, const std::string& text, const std::string& second,
+                         const std::string& message);
     bool CheckCaptionVariable(int kind);
     void ShowBuildState(int progressMax);
     void RestoreAfterBuild();
-    // 1 all, 2 thumbnails, 3 images, 4 HTML; kept between builds.
-    int BuildMode = 1;
+    TBuildMode BuildMode = bmAll;
     int StopFlag = 0;
     // Runs after each item of a build (the window's messages have been processed before it).
     std::function<void(int item)> OnBuildItemDone;
@@ -183,6 +204,9 @@ public:
     void FillPageNames(const std::string& pattern, int kind, int count, const std::string& listName);
     // Writes the index pages (kind 0) or image pages (kind 1) from a template.
     void WritePages(int kind, int pageCount, const std::string& templateFile, int remainder = 0);
+    // The folders (relative to the destination, "" for itself) that hold this
+    // build's pages of a kind, each once; "" alone before any page is named.
+    std::vector<std::string> PageFolders(int kind) const;
 
     // --- controls
     TToolBar* ToolBar1;
@@ -253,17 +277,32 @@ private:
     // Stores the entries of a history list so a '|' typed by the user cannot split an entry.
     std::string JoinHistory(const TComboBox& box) const;
 
-    // --- build driver (private)
+    // --- build driver (private), its phases in their order
+    bool BuildMayStart();  // validation, destination, items
     bool ValidateBuildSettings();
     bool DestinationOverwritesSource();
-    std::string ImageOutputName(const std::string& fullPath, int number) const;
-    std::string ThumbnailOutputName(const std::string& fullPath, int number) const;
-    std::vector<std::string> PageFolders(const TListBox& pageNames) const;
+    TBuildRun PrepareBuild();
+    bool MakeBuildItems(TBuildRun& run);  // false when stopped
+    bool MakeBuildItem(TBuildRun& run, int item);
+    TStepResult MakeImageStep(TBuildRun& run, int item, const std::string& fullPath, bool measuring);
+    TStepResult MakeThumbnailStep(TBuildRun& run, const std::string& fullPath, const std::string& name, bool measuring);
+    bool WriteBuildPicture(TBuildRun& run, TRasterDIB& picture, const std::string& source,
+                           const std::string& relativeName, const TPictureOutput& output);
+    std::string ImageOutputName(const std::string& fullPath, int number, const TPictureOutput& output) const;
+    std::string ThumbnailOutputName(const std::string& fullPath, int number, const TPictureOutput& output) const;
+    int RemoveFailedItems(const TBuildRun& run);
+    TPagePlan NameBuildPages(TBuildRun& run);
+    int CopyButtonPictures(const TBuildRun& run);
+    void WriteBuildPages(const TBuildRun& run, const TPagePlan& plan);
+    std::string WriteBuildFramePage(TBuildRun& run);
+    int WriteBuildList(const TBuildRun& run);
+    bool FinishBuild(const TBuildRun& run);  // true when the first page was opened
+    // What the phases write beside the pictures.
     void CopyTemplatePictures(const std::string& templateName, const std::string& destinationFolder,
                               const std::vector<std::string>& relativeFolders);
     void CopyBackgroundPictures(const std::string& destinationFolder);
     std::string WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage);
-    void WriteGeneratedFilesList(int mode, bool linksImages, const std::string& framePage);
+    int WriteGeneratedFilesList(TBuildMode mode, bool linksImages, const std::string& framePage);
     bool buildRunning_ = false;
     // The button and background pictures this build copied into the
     // destination, relative to it, in copy order, each once.

@@ -1,101 +1,27 @@
 // The build: "Create All", "Create Thumbnail", "Create Image" and "Create
-// HTML" run through one handler; the Stop button ends a build between items.
+// HTML" run through one handler, in phases: validate, prepare, the items one
+// by one, the pages (with the button pictures they show), the frame page, the
+// list of produced files, and the window given back. The Stop button ends a
+// build between items.
 #include "gallery/pvuBuild.h"
 
 #include "gallery/PropertyRecords.h"
-#include "gallery/pvu.h"
 #include "gallery/pvutils.h"
-#include "gallery/pvutilsMarkup.h"
 #include "gallery/pvutilsPictures.h"
 #include "gallery/pvutilsSourceCache.h"
 #include "gallery/srutils.h"
-#include "platform/core/Exception.h"
 #include "platform/strings/StringList.h"
 #include "platform/system/System.h"
 
-#include <algorithm>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <set>
 #include <system_error>
-#include <vector>
 
 #include <malloc.h>
 
 namespace fs = std::filesystem;
-
-// ---------------------------------------------------------------------------
-// Path helpers
-
-std::string CanonicalFolderPath(const std::string& folder)
-{
-    std::error_code ec;
-    fs::path path = fs::absolute(fs::path(ToFileSystemPath(folder)), ec);
-    if (ec) path = fs::path(ToFileSystemPath(folder));
-    // weakly_canonical resolves the longest existing prefix through the file
-    // system (links included) and only then normalises the rest by text.
-    fs::path canonical = fs::weakly_canonical(path, ec);
-    if (ec) canonical = path.lexically_normal();
-    std::string text = canonical.string();
-    while (text.size() > 1 && text.back() == '/') text.pop_back();
-    return text.empty() ? "/" : text;
-}
-
-bool FolderLiesWithin(const std::string& folder, const std::string& container)
-{
-    const std::string inner = LowerCaseAscii(CanonicalFolderPath(folder));
-    const std::string outer = LowerCaseAscii(CanonicalFolderPath(container));
-    if (outer == "/") return true;
-    if (inner == outer) return true;
-    return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 && inner[outer.size()] == '/';
-}
-
-std::string SafeOutputName(const std::string& name)
-{
-    const std::string slashed = ToFileSystemPath(name);
-    std::string result;
-    std::size_t start = 0;
-    while (start <= slashed.size()) {
-        std::size_t end = slashed.find('/', start);
-        if (end == std::string::npos) end = slashed.size();
-        const std::string segment = slashed.substr(start, end - start);
-        if (!segment.empty() && segment != "." && segment != "..") {
-            if (!result.empty()) result += '/';
-            result += segment;
-        }
-        start = end + 1;
-    }
-    return result;
-}
-
-namespace {
-
-// Width, height and (when asked for) the colour count of a picture.
-void PictureSize(const TRasterDIB& picture, int& width, int& height, int* colours)
-{
-    width = picture.Width();
-    height = picture.AbsHeight;
-    if (colours) *colours = picture.CountColors();
-}
-
-std::string TargetFileName(int mode, const std::string& pattern, const std::string& defaultName, int number,
-                           int numbering, const std::string& templ)
-{
-    std::string result;
-    MakeTargetFileName(mode, pattern, defaultName, result, number, numbering, templ);
-    return result;
-}
-
-}  // namespace
-
-void MeasurePictureFile(const std::string& fileName, int& width, int& height, int* colours)
-{
-    if (!FileExists(fileName)) return;
-    TRasterDIB picture;
-    LoadImageFile(picture, fileName);
-    PictureSize(picture, width, height, colours);
-}
 
 namespace {
 
@@ -121,15 +47,48 @@ public:
     LargeBufferReuse& operator=(const LargeBufferReuse&) = delete;
 };
 
+// Restores the window however the build ends: normally, by Stop, or by an
+// error that goes on to the message loop's box.
+class BuildStateGuard {
+public:
+    explicit BuildStateGuard(TForm1& form, bool& running) : form_(form), running_(running) { running_ = true; }
+    ~BuildStateGuard()
+    {
+        running_ = false;
+        try {
+            form_.RestoreAfterBuild();
+            form_.UpdateControls();
+        } catch (...) {
+            // Restoring must not hide the error that is already on its way.
+        }
+    }
+    BuildStateGuard(const BuildStateGuard&) = delete;
+    BuildStateGuard& operator=(const BuildStateGuard&) = delete;
+
+private:
+    TForm1& form_;
+    bool& running_;
+};
+
 void ProcessPendingMessages()
 {
     if (Application) Application->ProcessMessages();
 }
 
-std::string ListLineFirstField(const std::string& line)
+// Width, height and (when asked for) the colour count of a picture.
+void PictureSize(const TRasterDIB& picture, int& width, int& height, int* colours)
 {
-    const std::size_t bar = line.find('|');
-    return bar == std::string::npos ? line : line.substr(0, bar);
+    width = picture.Width();
+    height = picture.AbsHeight;
+    if (colours) *colours = picture.CountColors();
+}
+
+std::string TargetFileName(int mode, const std::string& pattern, const std::string& defaultName, int number,
+                           int numbering, const std::string& templ)
+{
+    std::string result;
+    MakeTargetFileName(mode, pattern, defaultName, result, number, numbering, templ);
+    return result;
 }
 
 std::string ResultLine(const std::string& name, int width, int height, int colours)
@@ -147,49 +106,31 @@ void RemoveStaleFile(const std::string& path)
     fs::remove(fs::path(path), ec);
 }
 
-}  // namespace
-
-// ---------------------------------------------------------------------------
-// Validation
-
-bool TForm1::CheckCaptionVariable(int kind)
+// The mode of the command used: four tests in this order, a later match
+// replacing an earlier one ("CreateThumbnail1" holds "thumb" only, and so on).
+TBuildMode BuildModeOf(const TComponent* sender, TBuildMode current)
 {
-    TStringList lines;
-    // A missing caption list raises the list's file error, shown by the message loop.
-    lines.LoadFromFile(ProgramFolder() + (kind == 0 ? "pvcapt.pv" : "pvcapi.pv"));
-    int index = (kind == 0 ? ComboBox9 : ComboBox14)->ItemIndex();
-    if (index < 0 || index >= lines.Count()) index = 0;
-    if (lines.Count() == 0) return false;
-    return LowerCaseAscii(lines[index]).find("%file") != std::string::npos;
+    if (!sender) return current;
+    const std::string name = AsciiLower(sender->Name);
+    TBuildMode mode = current;
+    if (name.find("all") != std::string::npos) mode = bmAll;
+    if (name.find("thumb") != std::string::npos) mode = bmThumbnails;
+    if (name.find("image") != std::string::npos) mode = bmImages;
+    if (name.find("html") != std::string::npos) mode = bmHtml;
+    return mode;
 }
 
-bool TForm1::ValidateSetting(int kind, const std::string& text, const std::string& second, const std::string& message)
+const char* PhaseText(TBuildMode mode)
 {
-    std::string shown;
-    switch (kind) {
-    case 0:
-        for (char forbidden : second)
-            if (text.find(forbidden) != std::string::npos) {
-                shown = std::string("Invalid character:") + forbidden + " " + message;
-                break;
-            }
-        break;
-    case 1:
-        if (text == second) shown = message;
-        break;
-    case 2:
-    case 3:
-        if (!CheckCaptionVariable(kind - 2)) shown = message;
-        break;
-    case 4:
-        if (!FileContainsText(ProgramFolder() + ToFileSystemPath(text), second)) shown = message;
-        break;
-    default: break;
+    switch (mode) {
+    case bmAll: return "Creating Images+Thumbnails";
+    case bmThumbnails: return "Creating Thumbnails";
+    case bmImages: return "Creating Images";
+    default: return "Analyzing File";
     }
-    if (shown.empty()) return false;
-    MessageDlgCentered("Invalid Settings", shown, mtInformation, mbOK);
-    return true;
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Window state during a build
@@ -224,75 +165,76 @@ void TForm1::Button14Click(TComponent*)
 }
 
 // ---------------------------------------------------------------------------
-// The build
+// The handler
 
-namespace {
-
-// Restores the window however the build ends: normally, by Stop, or by an
-// error that goes on to the message loop's box.
-class BuildStateGuard {
-public:
-    explicit BuildStateGuard(TForm1& form, bool& running) : form_(form), running_(running) { running_ = true; }
-    ~BuildStateGuard()
-    {
-        running_ = false;
-        try {
-            form_.RestoreAfterBuild();
-            form_.UpdateControls();
-        } catch (...) {
-            // Restoring must not hide the error that is already on its way.
-        }
-    }
-    BuildStateGuard(const BuildStateGuard&) = delete;
-    BuildStateGuard& operator=(const BuildStateGuard&) = delete;
-
-private:
-    TForm1& form_;
-    bool& running_;
-};
-
-}  // namespace
-
-std::string TForm1::ImageOutputName(const std::string& fullPath, int number) const
+void TForm1::CreateAll2Click(TComponent* Sender)
 {
-    std::string name = TargetFileName(0, Edit9->Text(), fullPath, number, 2, "");
-    name = AddDefaultExt(ComboBox8->ItemIndex() == 1 ? 1 : 0, name);
-    return SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), name));
+    // The build processes window messages; a second command that arrives
+    // meanwhile (a shortcut key) must not start a build inside this one.
+    if (buildRunning_) return;
+    StopFlag = 0;
+    ProcessPendingMessages();
+    ListBox2->Items().Clear();
+    ListBox3->Items().Clear();
+    if (!BuildMayStart()) return;
+
+    BuildMode = BuildModeOf(Sender, BuildMode);
+    BuildStateGuard guard(*this, buildRunning_);
+    LargeBufferReuse bufferReuse;
+    TBuildRun run = PrepareBuild();
+    if (!MakeBuildItems(run)) return;  // stopped: no pages, no list
+
+    RemoveFailedItems(run);
+    ListBox3->Items().Clear();
+    if (run.Mode == bmAll || run.Mode == bmHtml) {
+        const TPagePlan plan = NameBuildPages(run);
+        CopyButtonPictures(run);
+        WriteBuildPages(run, plan);
+    }
+    run.FramePage = WriteBuildFramePage(run);
+    WriteBuildList(run);
+    FinishBuild(run);
 }
 
-std::string TForm1::ThumbnailOutputName(const std::string& fullPath, int number) const
+// ---------------------------------------------------------------------------
+// Validate
+
+bool TForm1::BuildMayStart()
 {
-    std::string name;
-    const std::string pattern = Edit5->Text();
-    if (pattern.find('*') != std::string::npos)
-        name = TargetFileName(1, Edit9->Text(), fullPath, number, 2, pattern);
-    else
-        name = TargetFileName(0, pattern, fullPath, number, 2, "");
-    name = AddDefaultExt(ComboBox7->ItemIndex() == 1 ? 1 : 0, name);
-    return SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), name));
+    if (!ValidateBuildSettings()) return false;
+    if (DestinationOverwritesSource()) return false;
+    return ListView1->Count() > 0;
 }
 
 bool TForm1::ValidateBuildSettings()
 {
-    if (ValidateSetting(0, Edit2->Text(), ":\\/", "(Index name)")) return false;
-    if (ValidateSetting(0, Edit4->Text(), ":/", "(Image page name)")) return false;
-    if (ValidateSetting(0, Edit5->Text(), ":/", "(Thumbnail path+name), it must \\")) return false;
-    if (ValidateSetting(0, Edit9->Text(), ":/", "(Image path+name), it must \\")) return false;
-    if (ValidateSetting(1, ComboBox9->Text(), "", "Caption Position (Index Pages) can not be empty!")) return false;
-    if (ValidateSetting(1, ComboBox14->Text(), "", "Caption Position (Image Pages) can not be empty!")) return false;
-    if (ValidateSetting(2, "", "", "Not found variable (file) in Index Page Caption Position")) return false;
-    if (ValidateSetting(3, "", "", "Not found variable (file) in Image Page Caption Position")) return false;
-    if (ValidateSetting(1, ComboBox3->Text(), "", "Index Page style can not be empty!")) return false;
-    if (ValidateSetting(1, ComboBox5->Text(), "", "Image Page style can not be empty!")) return false;
-    if (ValidateSetting(1, Edit1->Text(), "", "Save in Folder name can not be empty!")) return false;
-    if (ValidateSetting(1, Edit5->Text(), "", "Thumbnail path+name can not be empty!")) return false;
-    if (ValidateSetting(1, Edit2->Text(), "", "Index name can not be empty!")) return false;
-    if (ValidateSetting(4, "indexpg\\" + ComboBox3->Text(), "%thumb_location",
-                        "Variable \"%thumb_location\" not found in file style (Index)"))
-        return false;
-    if (ValidateSetting(4, "imagepg\\" + ComboBox5->Text(), "%img_location",
-                        "Variable \"%img_location\" not found in file style (Image)"))
-        return false;
+    // In this order; the first rule that fails shows its message and ends the command.
+    const struct {
+        TValidationKind kind;
+        std::string text;
+        const char* second;
+        const char* message;
+    } rules[] = {
+        {vkForbiddenCharacters, Edit2->Text(), ":\\/", "(Index name)"},
+        {vkForbiddenCharacters, Edit4->Text(), ":/", "(Image page name)"},
+        {vkForbiddenCharacters, Edit5->Text(), ":/", "(Thumbnail path+name), it must \\"},
+        {vkForbiddenCharacters, Edit9->Text(), ":/", "(Image path+name), it must \\"},
+        {vkNotEmpty, ComboBox9->Text(), "", "Caption Position (Index Pages) can not be empty!"},
+        {vkNotEmpty, ComboBox14->Text(), "", "Caption Position (Image Pages) can not be empty!"},
+        {vkIndexCaptionVariable, "", "", "Not found variable (file) in Index Page Caption Position"},
+        {vkImageCaptionVariable, "", "", "Not found variable (file) in Image Page Caption Position"},
+        {vkNotEmpty, ComboBox3->Text(), "", "Index Page style can not be empty!"},
+        {vkNotEmpty, ComboBox5->Text(), "", "Image Page style can not be empty!"},
+        {vkNotEmpty, Edit1->Text(), "", "Save in Folder name can not be empty!"},
+        {vkNotEmpty, Edit5->Text(), "", "Thumbnail path+name can not be empty!"},
+        {vkNotEmpty, Edit2->Text(), "", "Index name can not be empty!"},
+        {vkTemplateHoldsText, "indexpg\\" + ComboBox3->Text(), "%thumb_location",
+         "Variable \"%thumb_location\" not found in file style (Index)"},
+        {vkTemplateHoldsText, "imagepg\\" + ComboBox5->Text(), "%img_location",
+         "Variable \"%img_location\" not found in file style (Image)"},
+    };
+    for (const auto& rule : rules)
+        if (ValidateSetting(rule.kind, rule.text, rule.second, rule.message)) return false;
     return true;
 }
 
@@ -313,334 +255,276 @@ bool TForm1::DestinationOverwritesSource()
     return false;
 }
 
-void TForm1::CreateAll2Click(TComponent* Sender)
+bool TForm1::CheckCaptionVariable(int kind)
 {
-    // The build processes window messages; a second command that arrives
-    // meanwhile (a shortcut key) must not start a build inside this one.
-    if (buildRunning_) return;
-    StopFlag = 0;
-    ProcessPendingMessages();
-    ListBox2->Items().Clear();
-    ListBox3->Items().Clear();
+    TStringList lines;
+    // A missing caption list raises the list's file error, shown by the message loop.
+    lines.LoadFromFile(ProgramFolder() + (kind == 0 ? "pvcapt.pv" : "pvcapi.pv"));
+    int index = (kind == 0 ? ComboBox9 : ComboBox14)->ItemIndex();
+    if (index < 0 || index >= lines.Count()) index = 0;
+    if (lines.Count() == 0) return false;
+    return AsciiLower(lines[index]).find("%file") != std::string::npos;
+}
 
-    if (!ValidateBuildSettings()) return;
-    if (DestinationOverwritesSource()) return;
-    const int itemCount = ListView1->Count();
-    if (itemCount == 0) return;
-
-    if (Sender) {
-        const std::string name = LowerCaseAscii(Sender->Name);
-        if (name.find("all") != std::string::npos) BuildMode = 1;
-        if (name.find("thumb") != std::string::npos) BuildMode = 2;
-        if (name.find("image") != std::string::npos) BuildMode = 3;
-        if (name.find("html") != std::string::npos) BuildMode = 4;
+bool TForm1::ValidateSetting(TValidationKind kind, const std::string& text, const std::string& second,
+                             const std::string& message)
+{
+    std::string shown;
+    switch (kind) {
+    case vkForbiddenCharacters:
+        for (char forbidden : second)
+            if (text.find(forbidden) != std::string::npos) {
+                shown = std::string("Invalid character:") + forbidden + " " + message;
+                break;
+            }
+        break;
+    case vkNotEmpty:
+        if (text == second) shown = message;
+        break;
+    case vkIndexCaptionVariable:
+    case vkImageCaptionVariable:
+        if (!CheckCaptionVariable(kind == vkIndexCaptionVariable ? 0 : 1)) shown = message;
+        break;
+    case vkTemplateHoldsText:
+        if (!FileContainsText(ProgramFolder() + ToFileSystemPath(text), second)) shown = message;
+        break;
+    default: break;
     }
-    const int mode = BuildMode;
+    if (shown.empty()) return false;
+    MessageDlgCentered("Invalid Settings", shown, mtInformation, mbOK);
+    return true;
+}
 
-    BuildStateGuard guard(*this, buildRunning_);
-    LargeBufferReuse bufferReuse;
+// ---------------------------------------------------------------------------
+// Prepare
+
+TBuildRun TForm1::PrepareBuild()
+{
+    TBuildRun run;
+    run.Mode = BuildMode;
+    run.ItemCount = ListView1->Count();
     copiedPictures_.clear();
-    ShowBuildState(mode == 1 ? 2 * itemCount + 4 : itemCount + 4);
+    ShowBuildState(run.Mode == bmAll ? 2 * run.ItemCount + 4 : run.ItemCount + 4);
 
-    const std::string destinationFolder = NormalizeFolderPath(ToFileSystemPath(Edit1->Text()));
-    const int linkKind = ComboBox4->ItemIndex();  // 0 none, 1 original image, 2 image page
-    const bool linksImages = linkKind != 0;
-    const int caseMode = ComboBox10->ItemIndex();
-    const bool keepDate = Menuitem8->Checked();
-    const int imageKind = ComboBox8->ItemIndex() == 1 ? 1 : 0;
-    const int thumbnailKind = ComboBox7->ItemIndex() == 1 ? 1 : 0;
-    const char* phase = mode == 1   ? "Creating Images+Thumbnails"
-                        : mode == 2 ? "Creating Thumbnails"
-                        : mode == 3 ? "Creating Images"
-                                    : "Analyzing File";
+    run.DestinationFolder = NormalizeFolderPath(ToFileSystemPath(Edit1->Text()));
+    run.LinkKind = ComboBox4->ItemIndex();
+    run.LinksImages = run.LinkKind != hlNone;
+    run.KeepDate = Menuitem8->Checked();
+    run.Settings = MakerSettings();
+    run.PhaseText = PhaseText(run.Mode);
+    if (StopFlag == 0) ForceDirectories(run.DestinationFolder);
+    return run;
+}
 
-    if (StopFlag == 0) ForceDirectories(destinationFolder);
+// ---------------------------------------------------------------------------
+// The items
 
-    std::vector<int> failedItems;
-    std::vector<std::string> notWritten;
-    int nameCounter = 0;
-
-    // Writes one finished picture; false (and a report line) when the file is not there afterwards.
-    auto writePicture = [&](TRasterDIB& picture, const std::string& source, const std::string& relativeName, int kind,
-                            int quality, int colors) {
-        const std::string target = destinationFolder + relativeName;
-        try {
-            ForceDirectories(ExtractFilePath(target));
-            RemoveStaleFile(target);
-            SaveImageFile(picture, source, target, kind, quality, keepDate, colors);
-        } catch (const std::exception& error) {
-            notWritten.push_back(target + ": " + error.what());
-            RemoveStaleFile(target);
-            return false;
-        }
-        if (!FileExists(target)) {
-            notWritten.push_back(target);
-            return false;
-        }
-        return true;
-    };
-
-    auto measureExisting = [&](const std::string& relativeName, int& width, int& height, int* colours) {
-        MeasurePictureFile(destinationFolder + relativeName, width, height, colours);
-    };
-
-    for (int i = 0; i < itemCount; ++i) {
-        if (StopFlag != 0) return;
-        const std::string fullPath = ItemFullPath(i);
-        // The image copy and the thumbnail load the same source: decode it
-        // once (only when both are made).
-        std::optional<TSourcePictureCache> sourceCache;
-        if (mode == 1 && linksImages) sourceCache.emplace();
-        bool failed = false;
-        const bool measuring = mode != 4 || CheckBox7->Checked();
-        const int linesBefore = ListBox2->Items().Count();
-        std::string writtenImage;
-
-        // Image step.
-        const std::string imageName = ImageOutputName(fullPath, nameCounter);
-        if (!measuring) {
-            ListBox2->Items().Add(imageName + "|||||");
-        } else {
-            auto picture = std::make_unique<TRasterDIB>();
-            Label34->SetCaption(std::string(phase) + " (" + std::to_string(i + 1) + " of " + std::to_string(itemCount) +
-                                ")");
-            ProcessPendingMessages();
-            int width = 0, height = 0, colours = 0;
-            if ((mode == 1 || mode == 3) && linksImages) {
-                ProgressBar1->StepBy(1);
-                int loadFailed = 0;
-                CreateImage(loadFailed, fullPath, *picture);
-                if (loadFailed != 0) {
-                    failed = true;
-                } else if (writePicture(*picture, fullPath, imageName, imageKind, SpinEdit13->Value(),
-                                        SpinEdit15->Value())) {
-                    writtenImage = destinationFolder + imageName;
-                    PictureSize(*picture, width, height, &colours);
-                } else {
-                    // Not written: neither linked nor listed, like a picture that did not load.
-                    failed = true;
-                }
-            } else if (mode == 4) {
-                measureExisting(imageName, width, height, &colours);
-            }
-            if (!failed) ListBox2->Items().Add(ResultLine(imageName, width, height, colours));
-        }
-
-        // Thumbnail step (an item that already failed makes no thumbnail: it leaves the list).
-        const std::string thumbnailName = ThumbnailOutputName(fullPath, nameCounter);
-        if (!failed) {
-            if (!measuring) {
-                ListBox2->Items().Add(thumbnailName + "|||||");
-            } else {
-                auto picture = std::make_unique<TRasterDIB>();
-                int width = 0, height = 0;
-                if (mode == 1 || mode == 2) {
-                    ProgressBar1->StepBy(1);
-                    int loadFailed = 0;
-                    CreateThumbnail(loadFailed, fullPath, *picture);
-                    if (loadFailed != 0) {
-                        failed = true;
-                    } else if (writePicture(*picture, fullPath, thumbnailName, thumbnailKind, SpinEdit12->Value(),
-                                            SpinEdit14->Value())) {
-                        PictureSize(*picture, width, height, nullptr);
-                    } else {
-                        failed = true;
-                    }
-                } else if (mode == 4) {
-                    measureExisting(thumbnailName, width, height, nullptr);
-                }
-                if (!failed) ListBox2->Items().Add(ResultLine(thumbnailName, width, height, 0));
-            }
-        }
-
-        if (failed) {
-            while (ListBox2->Items().Count() > linesBefore) ListBox2->Items().Delete(ListBox2->Items().Count() - 1);
-            // The item leaves the list, so its image copy would be an orphan nothing links.
-            if (!writtenImage.empty()) RemoveStaleFile(writtenImage);
-            failedItems.push_back(i);
-        } else {
-            ++nameCounter;
-        }
+bool TForm1::MakeBuildItems(TBuildRun& run)
+{
+    for (int i = 0; i < run.ItemCount; ++i) {
+        if (StopFlag != 0) return false;
+        if (MakeBuildItem(run, i))
+            ++run.NameCounter;
+        else
+            run.FailedItems.push_back(i);
         if (OnBuildItemDone) OnBuildItemDone(i);
     }
-    if (StopFlag != 0) return;
+    return StopFlag == 0;
+}
 
-    for (auto it = failedItems.rbegin(); it != failedItems.rend(); ++it) ListView1->Delete(*it);
-    ListBox3->Items().Clear();
+bool TForm1::MakeBuildItem(TBuildRun& run, int item)
+{
+    const std::string fullPath = ItemFullPath(item);
+    // The image copy and the thumbnail load the same source: decode it once
+    // (only when both are made).
+    std::optional<TSourcePictureCache> sourceCache;
+    if (run.Mode == bmAll && run.LinksImages) sourceCache.emplace();
+    const bool measuring = run.Mode != bmHtml || CheckBox7->Checked();
+    const int linesBefore = ListBox2->Items().Count();
 
-    std::string firstIndexPage;
-    if (StopFlag == 0 && (mode == 1 || mode == 4)) {
-        Label34->SetCaption("Creating HTML");
-        ProcessPendingMessages();
-        ProgressBar1->StepBy(1);
-        int pages = 0, remainder = 0;
-        const int items = ListView1->Count();
-        PageCount(pages, remainder, ComboBox1->ItemIndex(), SpinEdit2->Value(), SpinEdit1->Value(), items);
-        FillPageNames(Edit2->Text(), 0, pages, "listbox3");
-        // Image pages are named only when they are written, so the list of
-        // produced files never names a page that does not exist.
-        if (linkKind == 2) FillPageNames(Edit4->Text(), 1, items, "listbox4");
-        ProgressBar1->StepBy(1);
-        if (ListBox3->Items().Count() > 0) firstIndexPage = ListBox3->Items()[0];
-        // The templates link their pictures relative to each page, so they go
-        // beside the pages of their kind.
-        CopyTemplatePictures("indexpg/" + ComboBox3->Text(), destinationFolder, PageFolders(*ListBox3));
-        CopyTemplatePictures("imagepg/" + ComboBox5->Text(), destinationFolder, PageFolders(*ListBox4));
-        WritePages(0, pages, ProgramFolder() + "indexpg/" + ComboBox3->Text(), remainder);
-        CopyBackgroundPictures(destinationFolder);
-        if (linkKind == 2) WritePages(1, items, ProgramFolder() + "imagepg/" + ComboBox5->Text());
+    const TStepResult image = MakeImageStep(run, item, fullPath, measuring);
+    const std::string thumbnailName = ThumbnailOutputName(fullPath, run.NameCounter, run.Settings.ThumbOutput);
+    // An item that already failed makes no thumbnail: it leaves the list.
+    const bool failed = image.Failed || MakeThumbnailStep(run, fullPath, thumbnailName, measuring).Failed;
+    if (failed) {
+        while (ListBox2->Items().Count() > linesBefore) ListBox2->Items().Delete(ListBox2->Items().Count() - 1);
+        // The item leaves the list, so its image copy would be an orphan nothing links.
+        if (!image.WrittenFile.empty()) RemoveStaleFile(image.WrittenFile);
     }
+    return !failed;
+}
 
-    const std::string pageRecord = GetPropertyRecord(prPagePropertiesIndex);
-    const bool framesOn = GetField(0, pageRecord, 25) == "1";
-    std::string framePage;
-    if (StopFlag == 0 && framesOn) framePage = WriteFramePage(destinationFolder, firstIndexPage);
+TStepResult TForm1::MakeImageStep(TBuildRun& run, int item, const std::string& fullPath, bool measuring)
+{
+    TStepResult result;
+    const std::string name = ImageOutputName(fullPath, run.NameCounter, run.Settings.ImageOutput);
+    if (!measuring) {
+        ListBox2->Items().Add(name + "|||||");
+        return result;
+    }
+    auto picture = std::make_unique<TRasterDIB>();
+    Label34->SetCaption(run.PhaseText + " (" + std::to_string(item + 1) + " of " + std::to_string(run.ItemCount) + ")");
+    ProcessPendingMessages();
+    int width = 0, height = 0, colours = 0;
+    if ((run.Mode == bmAll || run.Mode == bmImages) && run.LinksImages) {
+        ProgressBar1->StepBy(1);
+        int loadFailed = 0;
+        MakeImageCopy(loadFailed, fullPath, *picture, run.Settings, Decorations);
+        // A picture not written is neither linked nor listed, like one that did not load.
+        result.Failed = loadFailed != 0 || !WriteBuildPicture(run, *picture, fullPath, name, run.Settings.ImageOutput);
+        if (!result.Failed) {
+            result.WrittenFile = run.DestinationFolder + name;
+            PictureSize(*picture, width, height, &colours);
+        }
+    } else if (run.Mode == bmHtml) {
+        MeasurePictureFile(run.DestinationFolder + name, width, height, &colours);
+    }
+    if (!result.Failed) ListBox2->Items().Add(ResultLine(name, width, height, colours));
+    return result;
+}
 
-    WriteGeneratedFilesList(mode, linksImages, framePage);
+TStepResult TForm1::MakeThumbnailStep(TBuildRun& run, const std::string& fullPath, const std::string& name,
+                                      bool measuring)
+{
+    TStepResult result;
+    if (!measuring) {
+        ListBox2->Items().Add(name + "|||||");
+        return result;
+    }
+    auto picture = std::make_unique<TRasterDIB>();
+    int width = 0, height = 0;
+    if (run.Mode == bmAll || run.Mode == bmThumbnails) {
+        ProgressBar1->StepBy(1);
+        int loadFailed = 0;
+        MakeThumbnail(loadFailed, fullPath, *picture, run.Settings, Decorations);
+        result.Failed = loadFailed != 0 || !WriteBuildPicture(run, *picture, fullPath, name, run.Settings.ThumbOutput);
+        if (!result.Failed) {
+            result.WrittenFile = run.DestinationFolder + name;
+            PictureSize(*picture, width, height, nullptr);
+        }
+    } else if (run.Mode == bmHtml) {
+        MeasurePictureFile(run.DestinationFolder + name, width, height, nullptr);
+    }
+    if (!result.Failed) ListBox2->Items().Add(ResultLine(name, width, height, 0));
+    return result;
+}
+
+bool TForm1::WriteBuildPicture(TBuildRun& run, TRasterDIB& picture, const std::string& source,
+                               const std::string& relativeName, const TPictureOutput& output)
+{
+    const std::string target = run.DestinationFolder + relativeName;
+    try {
+        ForceDirectories(ExtractFilePath(target));
+        RemoveStaleFile(target);
+        SaveImageFile(picture, source, target, output.Kind, output.Quality, run.KeepDate, output.Colors);
+    } catch (const std::exception& error) {
+        run.NotWritten.push_back(target + ": " + error.what());
+        RemoveStaleFile(target);
+        return false;
+    }
+    if (!FileExists(target)) {
+        run.NotWritten.push_back(target);
+        return false;
+    }
+    return true;
+}
+
+std::string TForm1::ImageOutputName(const std::string& fullPath, int number, const TPictureOutput& output) const
+{
+    std::string name = TargetFileName(0, Edit9->Text(), fullPath, number, 2, "");
+    name = AddDefaultExt(output.Kind == okGif ? deGif : deJpg, name);
+    return SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), name));
+}
+
+std::string TForm1::ThumbnailOutputName(const std::string& fullPath, int number, const TPictureOutput& output) const
+{
+    std::string name;
+    const std::string pattern = Edit5->Text();
+    if (pattern.find('*') != std::string::npos)
+        name = TargetFileName(1, Edit9->Text(), fullPath, number, 2, pattern);
+    else
+        name = TargetFileName(0, pattern, fullPath, number, 2, "");
+    name = AddDefaultExt(output.Kind == okGif ? deGif : deJpg, name);
+    return SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), name));
+}
+
+int TForm1::RemoveFailedItems(const TBuildRun& run)
+{
+    // From the highest index down, so the recorded indices stay valid.
+    for (auto it = run.FailedItems.rbegin(); it != run.FailedItems.rend(); ++it) ListView1->Delete(*it);
+    return static_cast<int>(run.FailedItems.size());
+}
+
+// ---------------------------------------------------------------------------
+// Pages
+
+TPagePlan TForm1::NameBuildPages(TBuildRun& run)
+{
+    Label34->SetCaption("Creating HTML");
+    ProcessPendingMessages();
+    ProgressBar1->StepBy(1);
+    TPagePlan plan;
+    const int items = ListView1->Count();
+    PageCount(plan.Pages, plan.Remainder, ComboBox1->ItemIndex(), SpinEdit2->Value(), SpinEdit1->Value(), items);
+    FillPageNames(Edit2->Text(), 0, plan.Pages, "listbox3");
+    // Image pages are named only when they are written, so the list of
+    // produced files never names a page that does not exist.
+    if (run.LinkKind == hlImagePage) FillPageNames(Edit4->Text(), 1, items, "listbox4");
+    ProgressBar1->StepBy(1);
+    if (ListBox3->Items().Count() > 0) run.FirstIndexPage = ListBox3->Items()[0];
+    return plan;
+}
+
+int TForm1::CopyButtonPictures(const TBuildRun& run)
+{
+    // The templates link their pictures relative to each page, so they go
+    // beside the pages of their kind.
+    const std::size_t before = copiedPictures_.size();
+    CopyTemplatePictures("indexpg/" + ComboBox3->Text(), run.DestinationFolder, PageFolders(0));
+    CopyTemplatePictures("imagepg/" + ComboBox5->Text(), run.DestinationFolder, PageFolders(1));
+    return static_cast<int>(copiedPictures_.size() - before);
+}
+
+void TForm1::WriteBuildPages(const TBuildRun& run, const TPagePlan& plan)
+{
+    WritePages(0, plan.Pages, ProgramFolder() + "indexpg/" + ComboBox3->Text(), plan.Remainder);
+    CopyBackgroundPictures(run.DestinationFolder);
+    if (run.LinkKind == hlImagePage)
+        WritePages(1, ListView1->Count(), ProgramFolder() + "imagepg/" + ComboBox5->Text());
+}
+
+// ---------------------------------------------------------------------------
+// Frame page, list, window
+
+std::string TForm1::WriteBuildFramePage(TBuildRun& run)
+{
+    run.FramesOn = FieldIsOn(GetPropertyRecord(prPagePropertiesIndex), PageField::FramesOn);
+    // Stop may have been pressed while the pages were written.
+    if (StopFlag != 0 || !run.FramesOn) return "";
+    return WriteFramePage(run.DestinationFolder, run.FirstIndexPage);
+}
+
+int TForm1::WriteBuildList(const TBuildRun& run)
+{
+    const int lines = WriteGeneratedFilesList(run.Mode, run.LinksImages, run.FramePage);
     ListBox3->Items().Clear();
     ListBox4->Items().Clear();
-
-    if (!notWritten.empty()) {
+    if (!run.NotWritten.empty()) {
         std::string text = "These pictures could not be written and were left out:";
-        for (const std::string& line : notWritten) text += "\r\n" + line;
+        for (const std::string& line : run.NotWritten) text += "\r\n" + line;
         MessageDlgCentered("Error", text, mtError, mbOK);
     }
+    return lines;
+}
 
+bool TForm1::FinishBuild(const TBuildRun& run)
+{
     RestoreAfterBuild();
     UpdateControls();
-
-    if (mode == 1 && Menuitem7->Checked()) {
-        std::string first = framesOn && !framePage.empty() ? framePage : firstIndexPage;
-        if (first.empty()) first = SafeOutputName(ConvertCase(caseMode, AddDefaultExt(9, Edit2->Text())));
-        ShellOpen(destinationFolder + first);
-    }
-}
-
-std::vector<std::string> TForm1::PageFolders(const TListBox& pageNames) const
-{
-    std::vector<std::string> folders;
-    for (int k = 0; k < pageNames.Items().Count(); ++k) {
-        const std::string folder = ExtractFilePath(pageNames.Items()[k]);
-        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
-    }
-    if (folders.empty()) folders.push_back(std::string());
-    return folders;
-}
-
-void TForm1::NoteCopiedPicture(const std::string& relativeName)
-{
-    if (std::find(copiedPictures_.begin(), copiedPictures_.end(), relativeName) == copiedPictures_.end())
-        copiedPictures_.push_back(relativeName);
-}
-
-void TForm1::CopyTemplatePictures(const std::string& templateName, const std::string& destinationFolder,
-                                  const std::vector<std::string>& relativeFolders)
-{
-    const std::string path = ProgramFolder() + ToFileSystemPath(templateName);
-    if (!FileExists(path)) return;
-    TStringList lines;
-    lines.LoadFromFile(path);
-    for (const std::string& line : lines) {
-        std::string value = line;
-        if (line.find("<img") != std::string::npos)
-            GetTagAttribute(value, "<img", "src");
-        else if (line.find("<body") != std::string::npos)
-            GetTagAttribute(value, "<body", "background");
-        else
-            continue;
-        if (value.empty() || value == line) continue;
-        // The page keeps the template's own text for the link, so the copy
-        // keeps it too (no case change) and stays inside the destination.
-        const std::string relative = SafeOutputName(value);
-        if (relative.empty()) continue;
-        const std::string source = ProgramFolder() + "buttons/" + relative;
-        if (!FileExists(source)) continue;  // missing pictures are skipped
-        for (const std::string& folder : relativeFolders) {
-            const std::string target = destinationFolder + folder + relative;
-            ForceDirectories(ExtractFilePath(target));
-            if (ShellFileOperation(0, source, target)) NoteCopiedPicture(folder + relative);
-        }
-    }
-}
-
-void TForm1::CopyBackgroundPictures(const std::string& destinationFolder)
-{
-    auto copyInto = [&](const std::string& file) {
-        const std::string source = ToFileSystemPath(UnescapeRecordField(file));
-        if (source.empty() || !FileExists(source)) return;
-        if (ShellFileOperation(0, source, destinationFolder + ExtractFileName(source)))
-            NoteCopiedPicture(ExtractFileName(source));
-    };
-    for (int record : {prPagePropertiesIndex, prPagePropertiesImage}) {
-        const std::string text = GetPropertyRecord(record);
-        if (GetField(0, text, 11) == "1") copyInto(GetField(0, text, 13));
-    }
-    const std::string table = GetPropertyRecord(prMoreTable);
-    if (GetField(0, table, 7) == "2") copyInto(GetField(0, table, 9));
-    if (GetField(0, table, 21) == "2") copyInto(GetField(0, table, 23));
-}
-
-std::string TForm1::WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage)
-{
-    const std::string record = GetPropertyRecord(prPagePropertiesIndex);
-    const std::string templatePath = ProgramFolder() + "framepg/" + ToFileSystemPath(GetField(0, record, 27));
-    const std::string outputName = SafeOutputName(GetField(0, record, 26));
-    if (outputName.empty() || !FileExists(templatePath)) return std::string();
-
-    // The frames point at the pages this build wrote, under the names they were written with.
-    std::string indexAddress = firstIndexPage;
-    if (indexAddress.empty()) indexAddress = SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), Edit2->Text()));
-    std::string imageAddress = Edit4->Text();
-    const bool imagePageHasName = !ExtractFileName(ToFileSystemPath(Edit4->Text())).empty();
-    const int linkKind = ComboBox4->ItemIndex();
-    if (linkKind == 2 && ListBox4->Items().Count() > 0) {
-        imageAddress = ListBox4->Items()[0];
-    } else if (!imagePageHasName && linkKind == 1) {
-        imageAddress =
-            ListBox2->Items().Count() > 0 ? ListLineFirstField(ListBox2->Items()[0]) : AddDefaultExt(0, Edit9->Text());
-    } else if (!imagePageHasName && linkKind == 2 && ListView1->Count() > 0) {
-        imageAddress = Edit4->Text() + ExtractFileNameNoExt(ListView1->Caption(0)) + ".htm";
-    }
-    imageAddress = BackslashToSlash(imageAddress);
-
-    TStringList lines;
-    lines.LoadFromFile(templatePath);
-    for (int j = 0; j < lines.Count(); ++j) {
-        std::string line = lines[j];
-        line = ReplaceText(line, "%frameindex", BackslashToSlash(indexAddress), true, true);
-        line = ReplaceText(line, "%frameimage", imageAddress, true, true);
-        ReplaceVariable(line, "%title", "", Edit3->Text());
-        lines.Put(j, line);
-    }
-    const std::string target = destinationFolder + outputName;
-    ForceDirectories(ExtractFilePath(target));
-    lines.SaveToFile(target);
-    return outputName;
-}
-
-// Every file this build wrote or copied into the destination, once each. The
-// upload sends the list from its last line to its first, so what a page shows
-// comes after the page: the frame page first, then the index and image pages,
-// the image copies and thumbnails, and last the button and background
-// pictures the pages use.
-void TForm1::WriteGeneratedFilesList(int mode, bool linksImages, const std::string& framePage)
-{
-    TStringList list;
-    std::set<std::string> listed;
-    auto add = [&](const std::string& name) {
-        if (!name.empty() && listed.insert(name).second) list.Add(name);
-    };
-    add(framePage);
-    for (int k = 0; k < ListBox3->Items().Count(); ++k) add(ListBox3->Items()[k]);
-    for (int k = 0; k < ListBox4->Items().Count(); ++k) add(ListBox4->Items()[k]);
-    if (mode != 4) {
-        const int lines = ListBox2->Items().Count();
-        for (int k = 0; k + 1 < lines; k += 2) {
-            if (linksImages && mode != 2) add(ListLineFirstField(ListBox2->Items()[k]));
-            if (mode != 3) add(ListLineFirstField(ListBox2->Items()[k + 1]));
-        }
-    }
-    for (const std::string& picture : copiedPictures_) add(picture);
-    // The upload window reads the list from the same folder.
-    list.SaveToFile(WritableFolder() + "pftp.bak");
+    if (run.Mode != bmAll || !Menuitem7->Checked()) return false;
+    std::string first = run.FramesOn && !run.FramePage.empty() ? run.FramePage : run.FirstIndexPage;
+    if (first.empty())
+        first = SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), AddDefaultExt(deHtm, Edit2->Text())));
+    ShellOpen(run.DestinationFolder + first);
+    return true;
 }

@@ -65,8 +65,8 @@ void TForm1::ShowHTMLPage1Click(TComponent*)
 {
     const std::string folder = NormalizeFolderPath(Edit1->Text());
     const std::string record = GetPropertyRecord(prPagePropertiesIndex);
-    if (GetField(0, record, 25) == "1")
-        ShellOpen(folder + GetField(0, record, 26));
+    if (FieldIsOn(record, PageField::FramesOn))
+        ShellOpen(folder + GetField(0, record, PageField::FramePageFile));
     else
         ShellOpen(folder + Edit2->Text());
 }
@@ -89,7 +89,7 @@ void TForm1::OpenwithMicrosoftFrontpage1Click(TComponent* Sender)
     if (tag == 1) {
         ShellOpen(templateFile);
     } else if (tag >= 10 && tag <= 12) {
-        const std::string program = GetField(0, GetPropertyRecord(prEdit1 + (tag - 10)), 2);
+        const std::string program = GetField(0, GetPropertyRecord(prEdit1 + (tag - 10)), EditorField::Program);
         ShellOpen(program, "\"" + templateFile + "\"");
     }
 }
@@ -125,20 +125,22 @@ void TForm1::Upload1Click(TComponent* Sender)
     if (upload) {
         form.Notebook1->SetPageIndex(0);
         form.SetCaption("FTP Upload");
-        std::string record = GetPropertyRecord(prUpload);
-        form.Edit1->SetText(UnescapeRecordField(NextField(record)));
-        form.SpinEdit1->SetValue(StrToInt(NextField(record)));
-        form.SpinEdit2->SetValue(StrToInt(NextField(record)));
-        form.Edit2->SetText(UnescapeRecordField(NextField(record)));
-        form.Edit3->SetText(UnescapeRecordField(NextField(record)));
-        form.Edit5->SetText(UnescapeRecordField(NextField(record)));
+        const std::string record = GetPropertyRecord(prUpload);
+        auto field = [&](int n) { return GetField(1, record, n); };
+        form.Edit1->SetText(UnescapeRecordField(field(UploadField::Host)));
+        form.SpinEdit1->SetValue(StrToInt(field(UploadField::Port)));
+        form.SpinEdit2->SetValue(StrToInt(field(UploadField::Timeout)));
+        form.Edit2->SetText(UnescapeRecordField(field(UploadField::User)));
+        form.Edit3->SetText(UnescapeRecordField(field(UploadField::Password)));
+        form.Edit5->SetText(UnescapeRecordField(field(UploadField::RemoteFolder)));
     } else {
         form.Notebook1->SetPageIndex(1);
         form.SetCaption("Manual Paste");
-        std::string record = GetPropertyRecord(prManualPaste);
+        const std::string record = GetPropertyRecord(prManualPaste);
+        int n = ManualPasteField::Text1;
         for (TEdit* e : {form.Edit43, form.Edit44, form.Edit45, form.Edit46, form.Edit47})
-            e->SetText(UnescapeRecordField(NextField(record)));
-        form.ComboBox29->SetItemIndex(StrToInt(NextField(record)));
+            e->SetText(UnescapeRecordField(GetField(1, record, n++)));
+        form.ComboBox29->SetItemIndex(StrToInt(GetField(1, record, ManualPasteField::PathMode)));
     }
 
     const int result = ShowUploadWindow ? ShowUploadWindow(form) : form.ShowModal();

@@ -5,6 +5,7 @@
 
 #include "gallery/PropertyRecords.h"
 #include "gallery/pvutils.h"
+#include "gallery/pvutilsPictures.h"
 #include "gallery/srutils.h"
 #include "platform/system/FindFiles.h"
 #include "platform/system/Files.h"
@@ -52,7 +53,7 @@ TListRow TForm1::MakeSourceItem(const std::string& fullPath)
     row.SubItems[0] = ExtractFilePath(fullPath);
     const std::size_t dot = row.Caption.find('.');
     if (dot != std::string::npos)
-        row.SubItems[1] = LowerCaseAscii(ExtractFileExt(row.Caption)) + LowerCaseAscii(row.Caption.substr(0, dot));
+        row.SubItems[1] = AsciiLower(ExtractFileExt(row.Caption)) + AsciiLower(row.Caption.substr(0, dot));
     FileDateText(2, fullPath, "", row.SubItems[2]);
     return row;
 }
@@ -71,7 +72,7 @@ void TForm1::EnableControl(bool enabled, const std::string& controlName)
     auto* control = dynamic_cast<TControl*>(FindComponent(controlName));
     if (!control) return;
     control->SetEnabled(enabled);
-    const std::string name = LowerCaseAscii(controlName);
+    const std::string name = AsciiLower(controlName);
     for (const char* skip : {"checkbo", "button", "panel"})
         if (name.find(skip) != std::string::npos) return;
     if (name.find("notebook") != std::string::npos)
@@ -117,7 +118,8 @@ void TForm1::Newitems1Click(TComponent*)
 
 void TForm1::Adddirectory1Click(TComponent*)
 {
-    const std::string start = UnescapeRecordField(GetField(1, GetPropertyRecord(prSourceImage), 1));
+    const std::string start =
+        UnescapeRecordField(GetField(1, GetPropertyRecord(prSourceImage), SourceImageField::Folder));
     RemoveMissingItems();
     std::string chosen;
     if (BrowseForFolder("Select directory for scanning the files: \r\n" + ComboBox16->Text(), start, "", chosen,
@@ -153,13 +155,13 @@ void TForm1::ScanFolder(const std::string& folder, const std::string& includeMas
 void TForm1::MatchesFilter(const std::string& fullPath, const std::string& includeMasks,
                            const std::string& excludeMasks)
 {
-    const std::string name = LowerCaseAscii(ExtractFileName(fullPath));
+    const std::string name = AsciiLower(ExtractFileName(fullPath));
     bool taken = false;
     for (const std::string& mask : SplitMasks(includeMasks))
-        if (mask == "*.*" || MatchesMask(name, LowerCaseAscii(mask))) taken = true;
+        if (mask == "*.*" || MatchesMask(name, AsciiLower(mask))) taken = true;
     const std::vector<std::string> excludes = SplitMasks(excludeMasks);
     for (const std::string& mask : excludes)
-        if (mask == "*.*" || (!mask.empty() && MatchesMask(name, LowerCaseAscii(mask)))) taken = false;
+        if (mask == "*.*" || (!mask.empty() && MatchesMask(name, AsciiLower(mask)))) taken = false;
     if (fullPath.find('.') != std::string::npos && (excludes.back() == "*." || excludes.back() == "*")) taken = false;
     if (DirectoryExists(fullPath)) taken = false;
     if (taken) ScanSet.insert(fullPath);
@@ -185,7 +187,8 @@ void TForm1::Addfiles1Click(TComponent*)
         "ZSoft Paintbrush (*.pcx)|*.pcx|"
         "Dr. Halo (*.cut)|*.cut|"
         "Kodak ICC Photo CD (*.pcd)|*.pcd";
-    OpenPictureDialog1->InitialDir = UnescapeRecordField(GetField(1, GetPropertyRecord(prSourceImage), 1));
+    OpenPictureDialog1->InitialDir =
+        UnescapeRecordField(GetField(1, GetPropertyRecord(prSourceImage), SourceImageField::Folder));
     RemoveMissingItems();
     if (!OpenPictureDialog1->Execute()) return;
     TPathSet chosen;
@@ -495,10 +498,10 @@ void TForm1::ComboBox16Exit(TComponent* Sender)
 {
     auto* box = dynamic_cast<TComboBox*>(Sender);
     if (!box) return;
-    const std::string text = TrimBoth(box->Text());
+    const std::string text = Trim(box->Text());
     box->SetText(text);
     if (box == ComboBox23 && !text.empty()) {
-        const std::string head = LowerCaseAscii(text.substr(0, 7));
+        const std::string head = AsciiLower(text.substr(0, 7));
         // "https:/" is as absolute as "http:/".
         if (text[0] != '/' && head.compare(0, 6, "http:/") != 0 && head != "https:/") {
             MessageDlgCentered("Error", "The base URL must be absolute.", mtInformation, mbOK);
@@ -514,9 +517,9 @@ void TForm1::ComboBox13KeyUp(TComponent* Sender, int& Key)
     if (Key != VK_DELETE) return;
     auto* box = dynamic_cast<TComboBox*>(Sender);
     if (!box) return;
-    const std::string text = LowerCaseAscii(box->Text());
+    const std::string text = AsciiLower(box->Text());
     for (int i = box->Items().Count() - 1; i >= 0; --i) {
-        if (LowerCaseAscii(box->Items().Get(i)) == text) {
+        if (AsciiLower(box->Items().Get(i)) == text) {
             box->Items().Delete(i);
             return;
         }
@@ -557,13 +560,13 @@ void TForm1::UpdateControls()
 
     EnableControl(true, "SpinEdit8");
     EnableControl(true, "SpinEdit9");
-    if (ComboBox19->ItemIndex() == 1) EnableControl(false, "SpinEdit9");
-    if (ComboBox19->ItemIndex() == 2) EnableControl(false, "SpinEdit8");
+    if (ComboBox19->ItemIndex() == rmWidth) EnableControl(false, "SpinEdit9");
+    if (ComboBox19->ItemIndex() == rmHeight) EnableControl(false, "SpinEdit8");
     EnableControl(true, "SpinEdit7");
-    if (ComboBox6->ItemIndex() == 0) EnableControl(false, "SpinEdit7");
-    EnableControl(ComboBox1->ItemIndex() != 2, "SpinEdit2");
+    if (ComboBox6->ItemIndex() == skPercent) EnableControl(false, "SpinEdit7");
+    EnableControl(ComboBox1->ItemIndex() != lySinglePage, "SpinEdit2");
 
-    GroupBox2->SetVisible(ComboBox4->ItemIndex() == 2);
+    GroupBox2->SetVisible(ComboBox4->ItemIndex() == hlImagePage);
 
     const int selected = ListView1->SelCount();
     if (any) {

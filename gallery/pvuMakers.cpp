@@ -5,6 +5,7 @@
 
 #include "gallery/PropertyRecords.h"
 #include "gallery/pvutilsMakers.h"
+#include "gallery/pvutilsPictures.h"
 
 TMakerSettings TForm1::MakerSettings() const
 {
@@ -23,6 +24,8 @@ TMakerSettings TForm1::MakerSettings() const
     s.ThumbHeight = SpinEdit7->Value();
     s.ThumbFilter = ComboBox17->ItemIndex();
     s.ThumbUseFrame = CheckBox2->Checked();
+    s.ImageOutput = {ComboBox8->ItemIndex() == 1 ? okGif : okJpeg, SpinEdit13->Value(), SpinEdit15->Value()};
+    s.ThumbOutput = {ComboBox7->ItemIndex() == 1 ? okGif : okJpeg, SpinEdit12->Value(), SpinEdit14->Value()};
     s.MaskImage = GetPropertyRecord(prAddMaskImage);
     s.FrameImage = GetPropertyRecord(prAddFrameImage);
     s.BevelImage = GetPropertyRecord(prAddButtonImage);

@@ -18,12 +18,9 @@ namespace {
 
 const char* const CrLf = "\r\n";
 
-enum THyperlinkTo { hlNone = 0, hlOriginalImage = 1, hlImagePage = 2 };
-enum TLayout { lyRows = 0, lyThumbs = 1, lySinglePage = 2 };
-
 std::size_t FindNoCase(const std::string& text, const std::string& lowerPattern, std::size_t from = 0)
 {
-    return LowerCaseAscii(text).find(lowerPattern, from);
+    return AsciiLower(text).find(lowerPattern, from);
 }
 
 bool ContainsNoCase(const std::string& text, const std::string& lowerPattern)
@@ -126,7 +123,7 @@ int IntField(const std::string& record, int n) { return StrToInt(GetField(1, rec
 std::string HtmlColour(const std::string& record, int n) { return "#" + ColorToHtmlHex(IntField(record, n)); }
 
 // Field n of a per-item result line ("name|width|height|colours").
-std::string ResultField(const std::string& line, int n) { return GetField(1, line, n); }
+std::string ResultLineField(const std::string& line, int n) { return GetField(1, line, n); }
 
 }  // namespace
 
@@ -144,7 +141,7 @@ std::string RawPageName(const TForm1& form, const std::string& pattern, int kind
     }
     std::string name;
     MakeTargetFileName(0, pattern, std::string(), name, p, p + 1, std::string());
-    return AddDefaultExt(9, name);
+    return AddDefaultExt(deHtm, name);
 }
 
 std::string FinalPageName(const TForm1& form, const std::string& pattern, int kind, int p)
@@ -193,38 +190,44 @@ std::string MakeTableTag(const TForm1& form, const std::string& table)
     AddAttribute(tag, form.SpinEdit3->Value() != 1, "border=", std::to_string(form.SpinEdit3->Value()));
     AddAttribute(tag, form.SpinEdit4->Value() != 1, "cellpadding=", std::to_string(form.SpinEdit4->Value()));
     AddAttribute(tag, form.SpinEdit5->Value() != 2, "cellspacing=", std::to_string(form.SpinEdit5->Value()));
-    if (IntField(table, 1) == 1)
-        AddAttribute(tag, true, "width=", PlainInteger(Field(table, 2)) + (Field(table, 3) == "1" ? "%" : ""));
-    if (IntField(table, 4) == 1)
-        AddAttribute(tag, true, "height=", PlainInteger(Field(table, 5)) + (Field(table, 6) == "1" ? "%" : ""));
-    const int background = IntField(table, 7);
-    if (background == 1) tag += " bgcolor=\"" + HtmlColour(table, 8) + "\"";
-    if (background == 2) tag += " background=\"" + ExtractFileName(Field(table, 9)) + "\"";
-    tag += " " + Field(table, 10);
-    AddAttribute(tag, Field(table, 12) == "1",
-                 "bordercolorlight=", Field(table, 12) == "1" ? HtmlColour(table, 13) : "");
-    AddAttribute(tag, Field(table, 14) == "1",
-                 "bordercolordark=", Field(table, 14) == "1" ? HtmlColour(table, 15) : "");
+    using namespace TableField;
+    if (IntField(table, WidthOn) == 1)
+        AddAttribute(tag, true,
+                     "width=", PlainInteger(Field(table, Width)) + (Field(table, WidthInPercent) == "1" ? "%" : ""));
+    if (IntField(table, HeightOn) == 1)
+        AddAttribute(tag, true,
+                     "height=", PlainInteger(Field(table, Height)) + (Field(table, HeightInPercent) == "1" ? "%" : ""));
+    const int background = IntField(table, Background);
+    if (background == tbColor) tag += " bgcolor=\"" + HtmlColour(table, BackgroundColor) + "\"";
+    if (background == tbPicture) tag += " background=\"" + ExtractFileName(Field(table, BackgroundFile)) + "\"";
+    tag += " " + Field(table, TableAttributes);
+    const bool light = Field(table, HighlightBorderOn) == "1";
+    AddAttribute(tag, light, "bordercolorlight=", light ? HtmlColour(table, HighlightBorderColor) : "");
+    const bool dark = Field(table, ShadowBorderOn) == "1";
+    AddAttribute(tag, dark, "bordercolordark=", dark ? HtmlColour(table, ShadowBorderColor) : "");
     return tag + ">";
 }
 
 std::string MakeCellAttributes(const std::string& table)
 {
+    using namespace TableField;
     std::string attributes;
-    const std::string align = TrimmedField(table, 16);
-    const std::string valign = TrimmedField(table, 17);
+    const std::string align = TrimmedField(table, CellAlign);
+    const std::string valign = TrimmedField(table, CellVAlign);
     AddAttribute(attributes, align != "Default", "align=", align);
     AddAttribute(attributes, valign != "Default", "valign=", valign);
-    if (Field(table, 19) != "0") attributes += " nowrap";
-    if (!Field(table, 20).empty()) attributes += " " + Field(table, 20);
-    const int background = IntField(table, 21);
-    if (background == 1) attributes += " bgcolor=\"" + HtmlColour(table, 22) + "\"";
+    if (Field(table, NoWrap) != "0") attributes += " nowrap";
+    if (!Field(table, CellAttributes).empty()) attributes += " " + Field(table, CellAttributes);
+    const int background = IntField(table, CellBackground);
+    if (background == tbColor) attributes += " bgcolor=\"" + HtmlColour(table, CellBackgroundColor) + "\"";
     // The build copies the picture into the destination folder, so the cell names it without its folder.
-    if (background == 2) attributes += " background=\"" + ExtractFileName(Field(table, 23)) + "\"";
+    if (background == tbPicture)
+        attributes += " background=\"" + ExtractFileName(Field(table, CellBackgroundFile)) + "\"";
+    // Three (on, colour) pairs in a row: cell border, highlight and shadow colours.
     const char* names[3] = {"bordercolor=", "bordercolorlight=", "bordercolordark="};
     for (int k = 0; k < 3; ++k) {
-        const bool on = Field(table, 24 + 2 * k) != "0";
-        AddAttribute(attributes, on, names[k], on ? HtmlColour(table, 25 + 2 * k) : "");
+        const bool on = Field(table, CellBorderColorOn + 2 * k) != "0";
+        AddAttribute(attributes, on, names[k], on ? HtmlColour(table, CellBorderColor + 2 * k) : "");
     }
     return attributes;
 }
@@ -232,25 +235,13 @@ std::string MakeCellAttributes(const std::string& table)
 std::string MakePictureAttributes(const TForm1& form, const std::string& table)
 {
     std::string attributes;
-    const std::string align = TrimmedField(table, 30);
+    using namespace TableField;
+    const std::string align = TrimmedField(table, PictureAlign);
     AddAttribute(attributes, align != "Default", "align=", align);
-    AddAttribute(attributes, Field(table, 31) != "0", "hspace=", Field(table, 31));
-    AddAttribute(attributes, Field(table, 32) != "0", "vspace=", Field(table, 32));
+    AddAttribute(attributes, Field(table, PictureHSpace) != "0", "hspace=", Field(table, PictureHSpace));
+    AddAttribute(attributes, Field(table, PictureVSpace) != "0", "vspace=", Field(table, PictureVSpace));
     AddAttribute(attributes, true, "border=", std::to_string(form.SpinEdit11->Value()));
     return attributes;
-}
-
-// The folders (relative to the destination, "" for itself) that hold the pages of a kind.
-std::vector<std::string> PageFolders(const TForm1& form, int kind)
-{
-    const TListBox* list = kind == 0 ? form.ListBox3 : form.ListBox4;
-    std::vector<std::string> folders;
-    for (int n = 0; n < list->Items().Count(); ++n) {
-        const std::string folder = ExtractFilePath(list->Items().Get(n));
-        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
-    }
-    if (folders.empty()) folders.push_back(std::string());
-    return folders;
 }
 
 // The chosen caption-position line; the buttons its <img> tags show are copied
@@ -273,7 +264,7 @@ std::string PrepareCaptionLine(const TForm1& form, int kind, const std::string& 
         GetTagAttribute(source, "<img", "src");
         const std::string name = ClampRelativeName(source);
         if (name.empty()) continue;
-        for (const std::string& folder : PageFolders(form, kind)) {
+        for (const std::string& folder : form.PageFolders(kind)) {
             const std::string target = destination + folder + name;
             ForceDirectories(ExtractFilePath(target));
             ShellFileOperation(0, ProgramFolder() + "buttons/" + name, target);
@@ -288,7 +279,7 @@ void PrepareState(const TForm1& form, int kind, TPageWriterState& state)
     const std::string table = form.GetPropertyRecord(prMoreTable);
     state.TableTag = MakeTableTag(form, table);
     const std::string cellAttributes = MakeCellAttributes(table);
-    const bool header = Field(table, 18) != "0";
+    const bool header = Field(table, TableField::HeaderCells) != "0";
     state.CellTag = (header ? "<th" : "<td") + cellAttributes + ">";
     state.CellClose = header ? "</th>" : "</td>";
     state.PictureAttributes = MakePictureAttributes(form, table);
@@ -313,14 +304,14 @@ std::string ResultLine(const TForm1& form, int index)
 
 std::string SizeAttributes(const std::string& resultLine)
 {
-    const std::string width = PlainInteger(ResultField(resultLine, 2));
-    const std::string height = PlainInteger(ResultField(resultLine, 3));
+    const std::string width = PlainInteger(ResultLineField(resultLine, ResultField::Width));
+    const std::string height = PlainInteger(ResultLineField(resultLine, ResultField::Height));
     return " width=\"" + width + "\" height=\"" + height + "\" ";
 }
 
 bool HasMeasuredWidth(const TForm1& form, const std::string& resultLine)
 {
-    const std::string width = ResultField(resultLine, 2);
+    const std::string width = ResultLineField(resultLine, ResultField::Width);
     return form.CheckBox7->Checked() && !width.empty() && width != "0";
 }
 
@@ -355,7 +346,7 @@ std::string IndexLocation(const TForm1& form, TPageWriterState& state)
 
     const int linkTo = form.ComboBox4->ItemIndex();
     const std::string targetAttribute =
-        Field(form.GetPropertyRecord(prPagePropertiesIndex), 25) == "1" ? " target=\"image\"" : "";
+        Field(form.GetPropertyRecord(prPagePropertiesIndex), PageField::FramesOn) == "1" ? " target=\"image\"" : "";
     for (int row = 0; row < rows; ++row) {
         if (state.Item >= state.ItemCount) break;
         work.push_back(AddSpaces(indent + 2) + "<tr>");
@@ -369,7 +360,7 @@ std::string IndexLocation(const TForm1& form, TPageWriterState& state)
             }
             const std::string imageLine = ResultLine(form, 2 * c);
             const std::string thumbLine = ResultLine(form, 2 * c + 1);
-            const std::string imageName = ResultField(imageLine, 1);
+            const std::string imageName = ResultLineField(imageLine, ResultField::Name);
             std::string target;
             if (linkTo == hlOriginalImage) target = imageName;
             if (linkTo == hlImagePage) target = PageName(form, 1, c + 1);
@@ -377,8 +368,9 @@ std::string IndexLocation(const TForm1& form, TPageWriterState& state)
             state.Markup.ImageAttributes = state.PictureAttributes;
             state.Markup.CurrentResultLine = imageLine;
             std::string cell;
-            MakeThumbnailCell(linkTo != hlNone, ResultField(thumbLine, 1), target, cell, targetAttribute, c,
-                              std::string(), form.ComboBox11->Text(), form.ComboBox12->Text(), imageName, state.Markup);
+            MakeThumbnailCell(linkTo != hlNone, ResultLineField(thumbLine, ResultField::Name), target, cell,
+                              targetAttribute, c, std::string(), form.ComboBox11->Text(), form.ComboBox12->Text(),
+                              imageName, state.Markup);
             work.push_back(AddSpaces(indent + 4) + state.CellTag + cell + state.CellClose);
             ++state.Item;
         }
@@ -400,7 +392,7 @@ std::string ImageLocation(const TForm1& form, TPageWriterState& state)
     const int c = state.Item;
     if (c >= state.ItemCount) return std::string();
     const std::string imageLine = ResultLine(form, 2 * c);
-    const std::string imageName = ResultField(imageLine, 1);
+    const std::string imageName = ResultLineField(imageLine, ResultField::Name);
     std::string size = HasMeasuredWidth(form, imageLine) ? SizeAttributes(imageLine) : "";
     size += " border=\"" + std::to_string(form.SpinEdit10->Value()) + "\"";
     state.Markup.SizeAttributes = size;
@@ -432,17 +424,17 @@ std::string PageLink(const TForm1& form, const TPageContext& page, int kind, int
 
 void ApplyBanners(const TPageContext& page, TStringList& lines, int& counter)
 {
-    const int mode = IntField(page.Record, 28);
+    const int mode = IntField(page.Record, PageField::BannerMode);
     const std::string file = ProgramFolder() + (page.Kind == 0 ? "banner1.dat" : "banner2.dat");
     for (int j = 0; j < lines.Count(); ++j) {
         std::string line = lines[j];
         if (!ContainsNoCase(line, "%banner")) continue;
         std::string banner;
-        if (mode == 1) {
+        if (mode == bnStep) {
             ReadListLine(file, counter, banner);
-            counter += IntField(page.Record, 29);
-        } else if (mode == 2) {
-            counter = IntField(page.Record, 29) + 1;
+            counter += IntField(page.Record, PageField::BannerStep);
+        } else if (mode == bnNumberOfLine) {
+            counter = IntField(page.Record, PageField::BannerStep) + 1;
             ReadListLine(file, counter, banner);
         }
         ReplaceVariable(line, "%banner", "", banner);
@@ -454,17 +446,18 @@ void InsertHeadAndBody(const TForm1& form, const TPageContext& page, TStringList
 {
     int body = 0, bodyEnd = 0, head = 0;
     for (int j = 0; j < lines.Count(); ++j) {
-        const std::string lower = LowerCaseAscii(lines[j]);
+        const std::string lower = AsciiLower(lines[j]);
         if (lower.find("<body") != std::string::npos) body = j;
         if (lower.find("</body") != std::string::npos) bodyEnd = j;
         if (lower.find("<head") != std::string::npos) head = j;
     }
     auto insertAt = [&](int index, const std::string& text) { lines.Insert(std::min(index, lines.Count()), text); };
     const int headerRecord = page.Kind == 0 ? prTextHeader1 : prTextHeader2;
-    if (body > 0 && Field(page.Record, 30) == "1")
+    const int footerRecord = page.Kind == 0 ? prTextFooter1 : prTextFooter2;
+    if (body > 0 && Field(page.Record, PageField::HeaderOn) == "1")
         insertAt(body + 2, UnescapeRecordField(form.GetPropertyRecord(headerRecord)));
-    if (bodyEnd > 0 && Field(page.Record, 31) == "1")
-        insertAt(bodyEnd, UnescapeRecordField(form.GetPropertyRecord(headerRecord + 1)));
+    if (bodyEnd > 0 && Field(page.Record, PageField::FooterOn) == "1")
+        insertAt(bodyEnd, UnescapeRecordField(form.GetPropertyRecord(footerRecord)));
     const std::string baseUrl = form.ComboBox23->Text();
     if (head > 0 && !baseUrl.empty()) insertAt(head + 2, "<base href=\"" + baseUrl + "\">");
 }
@@ -479,19 +472,20 @@ void TitleStep(const TForm1& form, const TPageContext& page, TPageWriterState& s
     if (page.Page < page.PageCount) {
         next = PageLink(form, page, page.Kind, page.Page + 1);
     } else {
-        const int after = IntField(record, 24);
-        if (after == 1) next = PageLink(form, page, page.Kind, 1);
-        if (after == 2) next = page.Prefix + PageName(form, 0, 1);
+        const int after = IntField(record, PageField::AfterLastPage);
+        if (after == alLoop) next = PageLink(form, page, page.Kind, 1);
+        if (after == alIndexPage) next = page.Prefix + PageName(form, 0, 1);
     }
-    if (Field(record, 22) == "1" && page.PageCount > 1 && !next.empty())
-        line.insert(title, values.Put("<meta http-equiv=\"refresh\" content=\"" + Field(record, 23) + ";URL=" + next +
-                                      "\">" + CrLf));
+    if (Field(record, PageField::AutoRefresh) == "1" && page.PageCount > 1 && !next.empty())
+        line.insert(title, values.Put("<meta http-equiv=\"refresh\" content=\"" +
+                                      Field(record, PageField::RefreshDelay) + ";URL=" + next + "\">" + CrLf));
 
     const int item = page.Page - 1;
     std::string filePath;
     if (item < state.ItemCount) {
         state.Markup.CurrentResultLine = ResultLine(form, 2 * item);
-        filePath = NormalizeFolderPath(form.Edit1->Text()) + ResultField(state.Markup.CurrentResultLine, 1);
+        filePath = NormalizeFolderPath(form.Edit1->Text()) +
+                   ResultLineField(state.Markup.CurrentResultLine, ResultField::Name);
     }
     // Page numbers in the title pattern are filled here, before the picture
     // variables bring in file names that must not be searched again.
@@ -501,10 +495,11 @@ void TitleStep(const TForm1& form, const TPageContext& page, TPageWriterState& s
     ReplaceVariable(line, "%title", "", values.Put(ExpandCaption(0, item, filePath, pattern, state.Markup)));
 
     const std::string index = form.GetPropertyRecord(prPagePropertiesIndex);
-    if (Field(index, 25) == "1") {
+    if (Field(index, PageField::FramesOn) == "1") {
         const auto close = FindNoCase(line, "</title>");
         if (close != std::string::npos)
-            line.insert(close + 8, values.Put(std::string(CrLf) + "<base target=\"" + Field(index, 18) + "\">"));
+            line.insert(close + 8, values.Put(std::string(CrLf) + "<base target=\"" +
+                                              Field(index, PageField::BaseTarget) + "\">"));
     }
 }
 
@@ -523,15 +518,20 @@ void DateTimeStep(TLineValues& values, std::string& line)
 void BodyStep(const TPageContext& page, TLineValues& values, std::string& line)
 {
     if (!ContainsNoCase(line, "<body")) return;
+    using namespace PageField;
     const std::string& record = page.Record;
+    // Five (on, colour) pairs in a row, from the background colour to the active-link colour.
     const char* names[5] = {"bgcolor", "text", "link", "vlink", "alink"};
     for (int k = 0; k < 5; ++k)
-        if (Field(record, 1 + 2 * k) == "1") SetTagAttribute(line, "<body", names[k], HtmlColour(record, 2 + 2 * k));
-    if (Field(record, 12) == "1") SetTagAttribute(line, "<body", "bgproperties", "fixed");
-    if (Field(record, 11) == "1")
-        SetTagAttribute(line, "<body", "background", values.Put(ExtractFileName(Field(record, 13))));
-    if (Field(record, 14) == "1") SetTagAttribute(line, "<body", "topmargin", PlainInteger(Field(record, 15)));
-    if (Field(record, 16) == "1") SetTagAttribute(line, "<body", "leftmargin", PlainInteger(Field(record, 17)));
+        if (Field(record, BackgroundColorOn + 2 * k) == "1")
+            SetTagAttribute(line, "<body", names[k], HtmlColour(record, BackgroundColor + 2 * k));
+    if (Field(record, BackgroundFixed) == "1") SetTagAttribute(line, "<body", "bgproperties", "fixed");
+    if (Field(record, BackgroundImageOn) == "1")
+        SetTagAttribute(line, "<body", "background", values.Put(ExtractFileName(Field(record, BackgroundImageFile))));
+    if (Field(record, TopMarginOn) == "1")
+        SetTagAttribute(line, "<body", "topmargin", PlainInteger(Field(record, TopMargin)));
+    if (Field(record, LeftMarginOn) == "1")
+        SetTagAttribute(line, "<body", "leftmargin", PlainInteger(Field(record, LeftMargin)));
 }
 
 // Replaces a navigation variable; at an end of the sequence its link goes by the end-link mode.
@@ -549,7 +549,7 @@ void NavigationStep(const TForm1& form, const TPageContext& page, TLineValues& v
     const bool any = ContainsNoCase(line, "%firstpage") || ContainsNoCase(line, "%prevpage") ||
                      ContainsNoCase(line, "%nextpage") || ContainsNoCase(line, "%lastpage");
     if (!any) return;
-    const int mode = IntField(page.Record, 21);
+    const int mode = IntField(page.Record, PageField::EndLinks);
     const bool first = page.Page == 1;
     const bool last = page.Page >= page.PageCount;
     NavigationLink(line, values, "%firstpage", PageLink(form, page, page.Kind, 1), first, mode);
@@ -565,9 +565,9 @@ void IndexPageStep(const TForm1& form, const TPageContext& page, TLineValues& va
     int indexPage = 1, remainder = 0;
     const int layout = form.ComboBox1->ItemIndex();
     if (layout == lyRows)
-        PageCount(indexPage, remainder, 0, form.SpinEdit2->Value(), form.SpinEdit1->Value(), page.Page);
+        PageCount(indexPage, remainder, lyRows, form.SpinEdit2->Value(), form.SpinEdit1->Value(), page.Page);
     else if (layout == lyThumbs)
-        PageCount(indexPage, remainder, 1, form.SpinEdit2->Value(), 0, page.Page);
+        PageCount(indexPage, remainder, lyThumbs, form.SpinEdit2->Value(), 0, page.Page);
     ReplaceVariable(line, "%indexpage", "", values.Put(page.Prefix + PageName(form, 0, indexPage)));
 }
 
@@ -576,8 +576,8 @@ void PageNumberStep(const TForm1& form, const TPageContext& page, TLineValues& v
     if (!ContainsNoCase(line, "%pageno")) return;
     std::string value;
     if (page.PageCount > 1) {
-        const std::string label = Field(page.Record, 19);
-        const std::string separator = UnescapeRecordField(Field(page.Record, 20));
+        const std::string label = Field(page.Record, PageField::PageNumberText);
+        const std::string separator = UnescapeRecordField(Field(page.Record, PageField::PageNumberSeparator));
         for (int n = 1; n <= page.PageCount; ++n) {
             std::string piece = label + std::to_string(n);
             if (n != page.Page) {

@@ -207,7 +207,7 @@ int TForm1::ReadWriteComponent(const std::string& mode, const std::string& contr
     if (!ini_ || (mode != "r" && mode != "w")) return 0;
     TIniFile& ini = *ini_;
     const bool reading = mode == "r";
-    std::string name = LowerCaseAscii(controlName);
+    std::string name = AsciiLower(controlName);
     const ValueKind kind = KindOfName(name);
     if (kind == ValueKind::None) {
         if (reading) return ini.ReadInteger(section, key, defaultInt);

@@ -51,7 +51,7 @@ TagSpan findTag(const std::string& html, const std::string& tagStart)
 {
     TagSpan span;
     if (tagStart.empty()) return span;
-    span.start = LowerCaseAscii(html).find(LowerCaseAscii(tagStart));
+    span.start = AsciiLower(html).find(AsciiLower(tagStart));
     if (span.start == std::string::npos) return span;
     const std::size_t close = html.find('>', span.start);
     span.tag = close == std::string::npos ? html.substr(span.start) : html.substr(span.start, close - span.start + 1);
@@ -115,7 +115,7 @@ void GetField(int mode, const std::string& text, int n, std::string& field)
         }
         NextField(rest, value);
     }
-    field = mode == 0 ? TrimRightControls(value) : value;
+    field = mode == 0 ? TrimRight(value) : value;
 }
 
 std::string GetField(int mode, const std::string& text, int n)
@@ -167,7 +167,7 @@ bool FileContainsText(const std::string& fileName, const std::string& text)
     TStringList lines;
     if (!loadLines(fileName, lines)) return false;
     for (const std::string& line : lines)
-        if (LowerCaseAscii(line).find(text) != std::string::npos) return true;
+        if (AsciiLower(line).find(text) != std::string::npos) return true;
     return false;
 }
 
@@ -178,7 +178,7 @@ void ReadDescription(int& index, const std::string& descriptionFile, const std::
     TStringList lines;
     if (!loadLines(descriptionFile, lines)) return;
     index = -1;
-    const std::string wanted = LowerCaseAscii(ExtractFileName(fileName));
+    const std::string wanted = AsciiLower(ExtractFileName(fileName));
     for (int i = 0; i < lines.Count(); ++i) {
         const std::string& line = lines[i];
         std::string name, rest;
@@ -195,7 +195,7 @@ void ReadDescription(int& index, const std::string& descriptionFile, const std::
             name = line.substr(0, space);
             if (space != std::string::npos) rest = line.substr(space + 1);
         }
-        if (LowerCaseAscii(name) == wanted) {
+        if (AsciiLower(name) == wanted) {
             description = rest;
             index = i;
             return;
@@ -253,7 +253,7 @@ void GetTagAttribute(std::string& html, const std::string& tagStart, const std::
 {
     const TagSpan span = findTag(html, tagStart);
     if (span.start == std::string::npos) return;
-    const std::size_t at = findAttribute(LowerCaseAscii(span.tag), LowerCaseAscii(attribute));
+    const std::size_t at = findAttribute(AsciiLower(span.tag), AsciiLower(attribute));
     if (at == std::string::npos) {
         html.clear();
         return;
@@ -274,7 +274,7 @@ void SetTagAttribute(std::string& html, const std::string& tagStart, const std::
     const TagSpan span = findTag(html, tagStart);
     if (span.start == std::string::npos) return;
     std::string tag = span.tag;
-    const std::size_t at = findAttribute(LowerCaseAscii(tag), LowerCaseAscii(attribute));
+    const std::size_t at = findAttribute(AsciiLower(tag), AsciiLower(attribute));
     if (at != std::string::npos) {
         const std::size_t nameEnd = at + attribute.size();
         std::size_t valueStart = 0, valueEnd = 0;

@@ -39,13 +39,13 @@ void ScaleSize(const TRasterDIB& picture, int& width, int& height, int kind, boo
     if (W <= 0 || H <= 0) return;
     const int w = width, h = height;
     switch (kind) {
-    case 0:
+    case skPercent:
         width = atLeastOne(int(W * w / 100), w);
         height = atLeastOne(int(H * w / 100), w);
         break;
-    case 1:
-    case 3:
-        if (lock || kind == 3) {
+    case skPixel:
+    case skPixelLocked:
+        if (lock || kind == skPixelLocked) {
             const int fitted = atLeastOne(mulDiv(w, H, W), w);
             // The unsigned compare lets a negative height count as "no limit".
             if (std::uint32_t(h) < std::uint32_t(fitted)) {
@@ -63,7 +63,7 @@ void ScaleSize(const TRasterDIB& picture, int& width, int& height, int kind, boo
             height = atLeastOne(mulDiv(w, H, W), w);
         }
         break;
-    case 2:
+    case skCrop:
         if (H < W) {
             width = atLeastOne(mulDiv(h, W, H), h);
             height = h;
@@ -86,13 +86,13 @@ bool ResampleForResize(const TRasterDIB& source, TRasterDIB& result, int mode, i
     }
     // Resampling to the same size changes no pixel; skipping it spares a
     // second full-size buffer.
-    if (mode != 2 && newWidth == source.Width() && newHeight == source.AbsHeight && source.BitCount() == 24)
+    if (mode != skCrop && newWidth == source.Width() && newHeight == source.AbsHeight && source.BitCount() == 24)
         return false;
     resized.SetSize(newWidth, newHeight, 24);
     // Every mode resamples; a mode we do not know is made like mode 0 rather
     // than handed back as a black picture.
     ResizeBilinear(source, resized);
-    if (mode == 2) {
+    if (mode == skCrop) {
         // Cut the middle box out of the resampled picture; the slight smooth
         // turn maps the centre onto the centre.
         TRasterDIB cut;
@@ -147,9 +147,9 @@ void RotateMirror(TRasterDIB& picture, int angle, int mirror, std::uint32_t back
         turned.Clear(ColorToTriple(background));
         RotateDIB(picture, turned, true, angle);
     }
-    if (mirror == 1)
+    if (mirror == miVertical)
         FlipVertical(turned);
-    else if (mirror == 2)
+    else if (mirror == miHorizontal)
         MirrorHorizontal(turned);
     picture.TakeOver(turned);
 }
@@ -166,9 +166,9 @@ bool IsQuarterTurn(int angle) { return angle == 90 || angle == 270 || angle == -
 void ApplyFilter(TRasterDIB& picture, int filter)
 {
     switch (filter) {
-    case 1: BlurHorizontal(picture); break;
-    case 2: SharpenHorizontal(picture); break;
-    case 3: NormalizeLevels(picture); break;
+    case flBlur: BlurHorizontal(picture); break;
+    case flSharpen: SharpenHorizontal(picture); break;
+    case flAutoContrast: NormalizeLevels(picture); break;
     default: break;
     }
 }

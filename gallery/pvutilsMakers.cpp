@@ -1,6 +1,7 @@
 // The image copy and thumbnail makers: load the source, filter, decorate and
 // resize in the order each kind of picture needs.
 
+#include "gallery/PropertyRecords.h"
 #include "gallery/pvutils.h"
 #include "gallery/pvutilsPictures.h"
 #include "gallery/pvutilsSourceCache.h"
@@ -10,11 +11,8 @@
 
 namespace {
 
-bool recordIsOn(const std::string& record)
-{
-    std::string rest = record;
-    return NextField(rest) == "1";
-}
+// The first field of the mask, frame and outline records, as it stands.
+bool recordIsOn(const std::string& record) { return GetField(1, record, FrameField::On) == "1"; }
 
 struct BevelFields {
     int Shape = 0, Width = 0, Margin = 0, Transparency = 0;
@@ -24,9 +22,10 @@ struct BevelFields {
 BevelFields readBevel(const std::string& record)
 {
     std::string rest = record;
-    int numbers[11];
-    for (int& n : numbers) n = StrToInt(NextField(rest));
-    return BevelFields{numbers[0], numbers[1], numbers[2], numbers[3]};
+    int numbers[BevelField::Count + 1] = {};
+    for (int n = BevelField::Shape; n <= BevelField::Count; ++n) numbers[n] = StrToInt(NextField(rest));
+    return BevelFields{numbers[BevelField::Shape], numbers[BevelField::Width], numbers[BevelField::Margin],
+                       numbers[BevelField::Transparency]};
 }
 
 struct FrameGroup {
@@ -46,8 +45,8 @@ void applyFrameGroup(TRasterDIB& picture, const std::string& sourceFile, const F
     if (hooks.DrawFrameImage && recordIsOn(records.Frame)) hooks.DrawFrameImage(picture, records.Frame, sourceFile);
     if (hooks.ButtonizeImage) {
         const BevelFields bevel = readBevel(records.Bevel);
-        if (bevel.Shape != 0) {
-            if (imageCopy && bevel.Transparency == 100 && bevel.Shape == 1 && bevel.Margin == 0)
+        if (bevel.Shape != bsNone) {
+            if (imageCopy && bevel.Transparency == 100 && bevel.Shape == bsFlat && bevel.Margin == 0)
                 AddMargin(picture, bevel.Width, bevel.Width);
             hooks.ButtonizeImage(picture, records.Bevel, sourceFile);
         }
@@ -99,7 +98,7 @@ void MakeImageCopy(int& failed, const std::string& fileName, TRasterDIB& target,
         return;
     }
     rememberThumbnailStart(*work, fileName, settings);
-    if (settings.ImageFilter != 0) ApplyFilter(*work, settings.ImageFilter);
+    if (settings.ImageFilter != flNone) ApplyFilter(*work, settings.ImageFilter);
     // Decorations keep their pixel sizes at the source's size, before any resize.
     if (settings.ImageUseFrame)
         applyFrameGroup(*work, fileName,
@@ -110,12 +109,12 @@ void MakeImageCopy(int& failed, const std::string& fileName, TRasterDIB& target,
     if (settings.Resize) {
         int width = settings.ImageWidth, height = settings.ImageHeight;
         switch (settings.ResizeMethod) {
-        case 0: ScaleSize(*work, width, height, 1, true, false); break;
-        case 1: ScaleSize(*work, width, height, 1, false, false); break;
-        case 2: ScaleSize(*work, width, height, 1, false, true); break;
+        case rmBoth: ScaleSize(*work, width, height, skPixel, true, false); break;
+        case rmWidth: ScaleSize(*work, width, height, skPixel, false, false); break;
+        case rmHeight: ScaleSize(*work, width, height, skPixel, false, true); break;
         default: break;  // no method chosen: the typed size as it is
         }
-        ResizeImage(*work, 0, width, height, width, height);
+        ResizeImage(*work, skPixel, width, height, width, height);
     }
     // Moved, not copied: no second full-size buffer is made here.
     target.TakeOver(std::move(work));
@@ -138,7 +137,7 @@ void MakeThumbnail(int& failed, const std::string& fileName, TRasterDIB& target,
         ScaleSize(*work, width, height, settings.ThumbSize, settings.LockDimension, false);
         ResizeImage(*work, settings.ThumbSize, width, height, settings.ThumbWidth, settings.ThumbHeight);
     }
-    if (settings.ThumbFilter != 0) ApplyFilter(*work, settings.ThumbFilter);
+    if (settings.ThumbFilter != flNone) ApplyFilter(*work, settings.ThumbFilter);
     if (settings.ThumbUseFrame)
         applyFrameGroup(*work, fileName,
                         FrameGroup{settings.MaskThumb, settings.FrameThumb, settings.BevelThumb, settings.OutlineThumb},

@@ -20,23 +20,38 @@ struct TDecorationHooks {
     TDecorationHook ApplyOverlay, DrawFrameImage, ButtonizeImage, DrawOutlineImage, DrawLogoStamp, DrawTextStamp;
 };
 
+// The image copy's resize "Method": the box decides both sides, or the
+// width, or the height; any other value resizes to the typed size.
+enum TResizeMethod : int { rmBoth = 0, rmWidth = 1, rmHeight = 2 };
+
+// How a finished picture is written: SaveImageFile's kind (TOutputKind, JPEG
+// or GIF from the format choice), the JPEG quality as set (the JPEG writer
+// holds it to 1..100) and the GIF's colours.
+struct TPictureOutput {
+    int Kind = 0;
+    int Quality = 75;
+    int Colors = 255;
+};
+
 // What the makers read from the main window: the "Images" page and the
 // property records of the decorations.
 struct TMakerSettings {
     // Image copy.
-    int ImageFilter = 0;  // 0 none, 1 blur, 2 sharpen, 3 auto contrast
+    int ImageFilter = 0;  // TImageFilter
     bool ImageUseFrame = false;
     bool AddLogo = false;
     bool AddText = false;
     bool Resize = false;
     int ImageWidth = 0, ImageHeight = 0;
-    int ResizeMethod = 0;  // 0 both, 1 width, 2 height, other: the typed size
+    int ResizeMethod = 0;  // TResizeMethod
     // Thumbnail.
-    int ThumbSize = 0;  // 0 percent, 1 pixel, 2 crop
+    int ThumbSize = 0;  // TScaleKind: percent, pixel or crop
     bool LockDimension = false;
     int ThumbWidth = 0, ThumbHeight = 0;
     int ThumbFilter = 0;
     bool ThumbUseFrame = false;
+    // How each is written.
+    TPictureOutput ImageOutput, ThumbOutput;
     // Records: mask, frame picture, bevel, outline of the image copy and of
     // the thumbnail; logo and text stamp of the image copy.
     std::string MaskImage, FrameImage, BevelImage, OutlineImage;

@@ -3,6 +3,7 @@
 
 #include "gallery/pvutilsMarkup.h"
 
+#include "gallery/PropertyRecords.h"
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
 
@@ -13,24 +14,24 @@ namespace {
 // A '"' in a link or source would end the attribute: written as a URL escape.
 std::string quoteInUrl(const std::string& text) { return ReplaceText(text, "\"", "%22", false, true); }
 
-bool fieldOn(const std::string& record, int n) { return GetField(0, record, n) == "1"; }
-
 }  // namespace
 
 std::string CaptionFontMarkup(const std::string& fontRecord, const std::string& captionText)
 {
-    const bool bold = fieldOn(fontRecord, 3);
-    const bool italic = fieldOn(fontRecord, 4);
-    const bool highlight = fieldOn(fontRecord, 7);
+    auto field = [&](int n) { return GetField(0, fontRecord, n); };
+    const bool bold = FieldIsOn(fontRecord, CaptionFontField::Bold);
+    const bool italic = FieldIsOn(fontRecord, CaptionFontField::Italic);
+    const bool highlight = FieldIsOn(fontRecord, CaptionFontField::HighlightOn);
     std::string markup =
-        "<font face=\"" + GetField(0, fontRecord, 1) + "\" size=\"" + GetField(0, fontRecord, 2) + "\"";
-    if (fieldOn(fontRecord, 5))
-        AddAttribute(markup, true, "color=", "#" + ColorToHtmlHex(StrToInt(GetField(0, fontRecord, 6))));
+        "<font face=\"" + field(CaptionFontField::Face) + "\" size=\"" + field(CaptionFontField::SizeIndex) + "\"";
+    if (FieldIsOn(fontRecord, CaptionFontField::ColorOn))
+        AddAttribute(markup, true, "color=", "#" + ColorToHtmlHex(StrToInt(field(CaptionFontField::Color))));
     markup += ">";
     if (bold) markup += "<b>";
     if (italic) markup += "<i>";
     if (highlight)
-        markup += "<span style=\"background-color: #" + ColorToHtmlHex(StrToInt(GetField(0, fontRecord, 8))) + "\">";
+        markup += "<span style=\"background-color: #" +
+                  ColorToHtmlHex(StrToInt(field(CaptionFontField::HighlightColor))) + "\">";
     markup += captionText;
     if (highlight) markup += "</span>";
     if (italic) markup += "</i>";
@@ -44,7 +45,7 @@ void MakeThumbnailCell(bool linkOn, const std::string& picture, const std::strin
                        const std::string& captionPattern, const std::string& altPattern,
                        const std::string& itemFileName, const TMarkupState& state)
 {
-    const std::string address = TrimBoth(linkAddress);
+    const std::string address = Trim(linkAddress);
     std::string openTag;
     std::string closeTag;
     if (linkOn) {
@@ -63,7 +64,7 @@ void MakeThumbnailCell(bool linkOn, const std::string& picture, const std::strin
                                       "\" " + alt + " " + state.ImageAttributes + state.SizeAttributes + ">" + closeTag;
 
     std::vector<TVariableValue> values{{"%file", pictureMarkup}};
-    if (LowerCaseAscii(state.CaptionPositionLine).find("%caption") != std::string::npos) {
+    if (AsciiLower(state.CaptionPositionLine).find("%caption") != std::string::npos) {
         const std::string caption = ExpandCaption(0, itemIndex, outputPicture, captionPattern, state);
         values.push_back({"%caption", CaptionFontMarkup(state.CaptionFont, caption)});
     }
@@ -103,7 +104,7 @@ void RemoveLinkTag(std::string& line, bool keep, int mode, const std::string& te
     if (at == std::string::npos || at == 0) return;
     const std::size_t tagStart = line.rfind('<', at - 1);
     if (tagStart == std::string::npos) return;
-    const std::string lower = LowerCaseAscii(line);
+    const std::string lower = AsciiLower(line);
     if (lower.compare(tagStart, 2, "<a") != 0) return;
     const std::size_t closeAt = lower.find("</a>", at + text.size());
     if (closeAt == std::string::npos) return;
@@ -120,7 +121,7 @@ void RemoveLinkTag(std::string& line, bool keep, int mode, const std::string& te
 void ConvertLinkMarkup(std::string& line, const std::string& marker, bool makeLink, const std::string& address)
 {
     if (marker.empty()) return;
-    const std::size_t at = LowerCaseAscii(line).find(LowerCaseAscii(marker));
+    const std::size_t at = AsciiLower(line).find(AsciiLower(marker));
     if (at == std::string::npos) return;
     const std::size_t attributesStart = at + marker.size();
     const std::size_t colon = line.find(':', attributesStart);
@@ -162,7 +163,7 @@ bool FlagToBool(const std::string& flag) { return flag == "1"; }
 void FontStyleText(const std::string& mode, const std::string& letters, TFontStyles& font, std::string& result)
 {
     if (mode == "r") {
-        const std::string lower = LowerCaseAscii(letters);
+        const std::string lower = AsciiLower(letters);
         font.Bold = lower.find('b') != std::string::npos;
         font.Italic = lower.find('i') != std::string::npos;
         font.Underline = lower.find('u') != std::string::npos;

@@ -281,7 +281,7 @@ void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::st
     case okJpeg:
         // Without the library the writer would return having written nothing.
         if (!JpegLibraryPresent()) throw ESaveImageError("Cannot write " + target + ": the JPEG library is missing");
-        WriteJpegFile(dib, path, std::clamp(quality, 0, 100));
+        WriteJpegFile(dib, path, quality);
         break;
     case okGif: WriteGifFile(dib, path, colors); break;
     default:

@@ -32,7 +32,8 @@ void LoadImageFile(TRasterDIB& dib, const std::string& fileName);
 // of a black picture of its own size.
 void LoadScaledImage(TRasterDIB& dib, const std::string& fileName, int percent, int invert, int brightness);
 
-// Writes dib to target in the given kind: 0 JPEG with quality 0..100, 1 GIF
+// Writes dib to target in the given kind: 0 JPEG with quality 1..100 (the
+// JPEG writer holds other values to that range), 1 GIF
 // with at most `colors` colours (2..256; the "Colors" setting), 3 BMP by the
 // raster writer, 4 BMP by the buffer's own writer. With keepDate the target
 // gets the packed file date dateSource had before the write (none when
@@ -59,6 +60,16 @@ void MakeTargetFileName(int mode, const std::string& pattern, const std::string&
 std::string ContainedRelativePath(const std::string& name);
 
 // --- geometry (pvutilsGeometry.cpp) -----------------------------------------
+
+// How ScaleSize fits a picture into a box, and how ResizeImage resamples
+// (the thumbnail's "Size" choice): percent, pixel, crop; 3 is pixel with the
+// proportions always kept.
+enum TScaleKind : int { skPercent = 0, skPixel = 1, skCrop = 2, skPixelLocked = 3 };
+// The filter choices of the image copy and the thumbnail.
+enum TImageFilter : int { flNone = 0, flBlur = 1, flSharpen = 2, flAutoContrast = 3 };
+// RotateMirror's mirror after the turn: a flip top to bottom ("vertical") or
+// left to right ("horizontal").
+enum TMirror : int { miNone = 0, miVertical = 1, miHorizontal = 2 };
 
 // Turns the requested box (width, height) into the size to resample to:
 // kind 0 percent (width is the percentage of both sides), 1 pixel (lock keeps

@@ -2,6 +2,7 @@
 
 #include "gallery/pvutilsMarkup.h"
 
+#include "gallery/PropertyRecords.h"
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
 #include "platform/system/Files.h"
@@ -58,7 +59,7 @@ std::string expandVariables(int mode, const TSourceItemName* item, const std::st
     std::string dateFormat;
     bool hasDate = false;
     {
-        const std::string lower = LowerCaseAscii(source);
+        const std::string lower = AsciiLower(source);
         const std::size_t at = lower.find(std::string(FileDateTimeVariable) + "[");
         if (at != std::string::npos) {
             hasDate = true;
@@ -72,7 +73,7 @@ std::string expandVariables(int mode, const TSourceItemName* item, const std::st
             }
         }
     }
-    const std::string lower = LowerCaseAscii(source);
+    const std::string lower = AsciiLower(source);
     const bool attribute = mode == 1;
 
     std::vector<TVariableValue> values;
@@ -95,9 +96,9 @@ std::string expandVariables(int mode, const TSourceItemName* item, const std::st
     add("%filesizemb", [&] { return sizeValue(2, filePath, !attribute); });
     add("%filesize", [&] { return sizeValue(0, filePath, !attribute); });
     if (resultLine) {
-        add("%width", [&] { return GetField(0, *resultLine, 2); });
-        add("%height", [&] { return GetField(0, *resultLine, 3); });
-        add("%colors", [&] { return GetField(0, *resultLine, 4); });
+        add("%width", [&] { return GetField(0, *resultLine, ResultField::Width); });
+        add("%height", [&] { return GetField(0, *resultLine, ResultField::Height); });
+        add("%colors", [&] { return GetField(0, *resultLine, ResultField::Colours); });
     }
     add("%filedesc1", [&] { return descriptionValue(item, "descript.ion", filePath); });
     add("%filedesc2", [&] { return descriptionValue(item, "descript.pv", filePath); });
@@ -113,8 +114,8 @@ std::string ReplaceVariablesOnce(const std::string& text, const std::vector<TVar
 {
     std::vector<std::string> patterns;
     patterns.reserve(values.size());
-    for (const TVariableValue& v : values) patterns.push_back(LowerCaseAscii(v.Variable));
-    const std::string lower = LowerCaseAscii(text);
+    for (const TVariableValue& v : values) patterns.push_back(AsciiLower(v.Variable));
+    const std::string lower = AsciiLower(text);
     std::string out;
     out.reserve(text.size());
     std::size_t i = 0;
@@ -153,15 +154,15 @@ void ReplaceVariable(std::string& line, const std::string& variable, const std::
                      const std::string& value)
 {
     if (variable.empty()) return;
-    const std::string lower = LowerCaseAscii(line);
-    const std::size_t at = lower.find(LowerCaseAscii(variable));
+    const std::string lower = AsciiLower(line);
+    const std::size_t at = lower.find(AsciiLower(variable));
     if (at == std::string::npos) return;
     if (endMarker.empty()) {
         line.replace(at, variable.size(), value);
         return;
     }
     const std::size_t start = at + variable.size();
-    const std::size_t end = lower.find(LowerCaseAscii(endMarker), start);
+    const std::size_t end = lower.find(AsciiLower(endMarker), start);
     if (end == std::string::npos) return;
     line.replace(start, end - start, value);
 }

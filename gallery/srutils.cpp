@@ -1,29 +1,10 @@
 // Case and text routines of srutils.
 #include "gallery/srutils.h"
-#include "platform/core/AsciiCase.h"
+#include "platform/core/Integers.h"
 
 #include <climits>
 #include <clocale>
 #include <cmath>
-
-bool IsLowerAlpha(char c) { return c >= 'a' && c <= 'z'; }
-
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-// Only ASCII letters change: clearing bit 0x20 of a digit or of a byte above
-// 0x7F would turn it into a different character.
-char UpCaseAscii(char c) { return IsLowerAlpha(c) ? static_cast<char>(c & ~0x20) : c; }
-
-char LoCaseAscii(char c) { return AsciiLower(c); }
-
-std::string LowerCaseAscii(const std::string& text) { return AsciiLower(text); }
-
-std::string UpperCaseAscii(const std::string& text)
-{
-    std::string s = text;
-    for (char& c : s) c = UpCaseAscii(c);
-    return s;
-}
 
 namespace {
 
@@ -42,13 +23,13 @@ std::size_t extensionStart(const std::string& text)
 
 std::string TitleCaseName(const std::string& name)
 {
-    const std::string lower = LowerCaseAscii(name);
+    const std::string lower = AsciiLower(name);
     const std::size_t extAt = extensionStart(lower);
     std::string base = lower.substr(0, extAt);
     const std::string ext = lower.substr(extAt);
     for (std::size_t i = 0; i < base.size(); ++i) {
         if (!IsAsciiLetter(base[i])) continue;
-        if (i == 0 || (!IsAsciiLetter(base[i - 1]) && base[i - 1] != '\'')) base[i] = UpCaseAscii(base[i]);
+        if (i == 0 || (!IsAsciiLetter(base[i - 1]) && base[i - 1] != '\'')) base[i] = AsciiUpper(base[i]);
     }
     return base + ext;
 }
@@ -58,9 +39,9 @@ std::string ToggleCase(const std::string& text)
     std::string s = text;
     for (char& c : s) {
         if (c >= 'A' && c <= 'Z')
-            c = LoCaseAscii(c);
-        else if (IsLowerAlpha(c))
-            c = UpCaseAscii(c);
+            c = AsciiLower(c);
+        else if (IsAsciiLower(c))
+            c = AsciiUpper(c);
     }
     return s;
 }
@@ -87,12 +68,12 @@ namespace {
 
 std::string sentenceCase(const std::string& text)
 {
-    std::string s = LowerCaseAscii(text);
-    if (s.size() > 1) s[0] = UpCaseAscii(s[0]);
+    std::string s = AsciiLower(text);
+    if (s.size() > 1) s[0] = AsciiUpper(s[0]);
     for (std::size_t i = 1; i < s.size(); ++i) {
         if (!IsAsciiLetter(s[i])) continue;
         const char before = s[i - 1];
-        if (!IsAsciiLetter(before) && before != ' ') s[i] = UpCaseAscii(s[i]);
+        if (!IsAsciiLetter(before) && before != ' ') s[i] = AsciiUpper(s[i]);
     }
     return s;
 }
@@ -104,8 +85,8 @@ std::string ConvertCase(int mode, const std::string& text, bool applyExceptions,
 {
     const std::string s = collapseSpaces ? CollapseSpaces(text) : text;
     switch (mode) {
-    case ccLowerCase: return LowerCaseAscii(s);
-    case ccUpperCase: return UpperCaseAscii(s);
+    case ccLowerCase: return AsciiLower(s);
+    case ccUpperCase: return AsciiUpper(s);
     case ccTitleCase: return TitleCaseName(s);
     case ccSentenceCase: {
         std::string result = sentenceCase(s);
@@ -130,15 +111,15 @@ std::string ApplyExceptionWords(const std::string& text, const std::string& word
         if (!word.empty()) framed = ReplaceText(framed, " " + word + " ", " " + word + " ", true, true);
         start = end + 1;
     }
-    return TrimBoth(framed) + ext;
+    return Trim(framed) + ext;
 }
 
 std::string ReplaceText(const std::string& text, const std::string& pattern, const std::string& replacement,
                         bool ignoreCase, bool all)
 {
     if (pattern.empty()) return text;
-    const std::string haystack = ignoreCase ? LowerCaseAscii(text) : text;
-    const std::string needle = ignoreCase ? LowerCaseAscii(pattern) : pattern;
+    const std::string haystack = ignoreCase ? AsciiLower(text) : text;
+    const std::string needle = ignoreCase ? AsciiLower(pattern) : pattern;
     std::string result;
     std::size_t from = 0;
     while (true) {
@@ -157,21 +138,6 @@ void ReplaceText(const std::string& text, const std::string& pattern, const std:
                  std::string& result, bool ignoreCase, bool all)
 {
     result = ReplaceText(text, pattern, replacement, ignoreCase, all);
-}
-
-std::string TrimBoth(const std::string& text)
-{
-    std::size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
-    return text.substr(b, e - b);
-}
-
-std::string TrimRightControls(const std::string& text)
-{
-    std::size_t e = text.size();
-    while (e > 0 && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
-    return text.substr(0, e);
 }
 
 bool WildcardMatch(const std::string& text, const std::string& pattern)
@@ -206,63 +172,17 @@ bool MatchesMask(const std::string& name, const std::string& mask)
 
 int BoolToInt(bool value) { return value ? 1 : 0; }
 
-namespace {
-
-bool parseInteger(const std::string& text, int& value)
-{
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    int base = 10;
-    if (i < text.size() && text[i] == '$') {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i >= text.size()) return false;
-    std::int64_t v = 0;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return false;
-        v = v * base + d;
-        if (v > 0xFFFFFFFFLL) return false;
-    }
-    if (base == 16) {
-        // Hexadecimal spells the 32 bits: $FFFFFFFF is -1.
-        const auto bits = static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
-        value = negative ? -bits : bits;
-        return true;
-    }
-    if (negative) v = -v;
-    if (v > 2147483647LL || v < -2147483648LL) return false;
-    value = static_cast<int>(v);
-    return true;
-}
-
-}  // namespace
-
 int StrToInt(const std::string& text)
 {
     int value = 0;
-    if (!parseInteger(text, value)) throw EConvertError("'" + text + "' is not a valid integer value");
+    if (!ParseInteger(text, value)) throw EConvertError("'" + text + "' is not a valid integer value");
     return value;
 }
 
 int StrToIntDef(const std::string& text, int defaultValue)
 {
     int value = 0;
-    return parseInteger(text, value) ? value : defaultValue;
+    return ParseInteger(text, value) ? value : defaultValue;
 }
 
 std::int64_t DelphiRound(double value) { return static_cast<std::int64_t>(std::nearbyint(value)); }

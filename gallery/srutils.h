@@ -5,6 +5,8 @@
 // Text is bytes; positions count from 1 where a routine speaks of positions;
 // case changes touch only the ASCII letters.
 
+#include "platform/core/AsciiCase.h"
+#include "platform/core/Trim.h"
 #include "platform/strings/StringList.h"
 
 #include <cstdint>
@@ -12,13 +14,6 @@
 #include <string>
 
 // ---- Case and text ------------------------------------------------------
-
-bool IsLowerAlpha(char c);
-char UpCaseAscii(char c);  // 'a'..'z' -> 'A'..'Z'; every other byte unchanged
-char LoCaseAscii(char c);  // 'A'..'Z' -> 'a'..'z'; every other byte unchanged
-std::string LowerCaseAscii(const std::string& text);
-std::string UpperCaseAscii(const std::string& text);
-bool IsAsciiLetter(char c);
 
 std::string TitleCaseName(const std::string& name);
 std::string ToggleCase(const std::string& text);
@@ -50,10 +45,6 @@ std::string ReplaceText(const std::string& text, const std::string& pattern, con
 // The same with the result as an out parameter, as the page code calls it.
 void ReplaceText(const std::string& text, const std::string& pattern, const std::string& replacement,
                  std::string& result, bool ignoreCase, bool all);
-
-// Removes bytes up to and including ' ' (control characters too) from both ends.
-std::string TrimBoth(const std::string& text);
-std::string TrimRightControls(const std::string& text);  // the same at the right end only
 
 // Case-sensitive; callers lower-case both sides. "*" alone matches everything
 // (also an empty text); an empty text matches only "*" or an empty pattern;
@@ -102,8 +93,11 @@ bool FileDateSet(const std::string& fileName, const std::string& dateText, std::
 // Codes such as "r-h+a+s-". Only read-only maps onto Linux (write permission);
 // hidden, system and archive are accepted and dropped. True when written.
 bool SetFileAttrText(const std::string& codes, const std::string& fileName);
-// Kind 0 ".jpg", 1 ".gif", 9 ".htm" appended to a name that has a file-name
-// part but no extension; anything else unchanged.
+// The extension AddDefaultExt appends: ".jpg", ".gif" (the output format
+// choices 0 and 1) or ".htm".
+enum TDefaultExt : int { deJpg = 0, deGif = 1, deHtm = 9 };
+// The kind's extension appended to a name that has a file-name part but no
+// extension; anything else unchanged (also for a kind not listed).
 std::string AddDefaultExt(int kind, const std::string& fileName);
 // File name without folder ('/' or '\') and without its extension.
 std::string ExtractFileNameNoExt(const std::string& path);

@@ -83,13 +83,13 @@ void FileDateText(int kind, const std::string& fileName, const std::string& patt
 bool FileDateSet(const std::string& fileName, const std::string& dateText, std::int32_t fileDate)
 {
     if (!FileCanOpen(fileName)) return false;
-    const std::int32_t packed = fileDate == 0 ? DateTimeToFileDate(StrToDateTime(TrimBoth(dateText))) : fileDate;
+    const std::int32_t packed = fileDate == 0 ? DateTimeToFileDate(StrToDateTime(Trim(dateText))) : fileDate;
     return FileSetDate(fileName, packed) == 0;
 }
 
 bool SetFileAttrText(const std::string& codes, const std::string& fileName)
 {
-    const std::string c = LowerCaseAscii(codes);
+    const std::string c = AsciiLower(codes);
     int attributes = 0;
     if (contains(c, "r+") && !contains(c, "r-")) attributes |= faReadOnly;
     if (contains(c, "h+") && !contains(c, "h-")) attributes |= faHidden;
@@ -135,7 +135,7 @@ std::string RenumberFileName(const std::string& name, int n)
         }
     }
     if (digits.empty()) {
-        if (LowerCaseAscii(ext) == ".mp3") return folder + base + ext;
+        if (AsciiLower(ext) == ".mp3") return folder + base + ext;
         return folder + base + std::to_string(n) + ext;
     }
     std::int64_t value = 0;

@@ -131,7 +131,7 @@ void TRasterDIB::SetSizeEx(std::int32_t width, std::int32_t height, int bitCount
     if (width < 0 || height == INT32_MIN)
         throw ERasterError("Invalid picture size " + std::to_string(width) + " x " + std::to_string(height));
     const std::int64_t absHeight = height < 0 ? -std::int64_t(height) : height;
-    if (std::int64_t(width) * absHeight > MaxRasterPixels)
+    if (std::int64_t(width) * absHeight > std::int64_t(MaxPixelCount))
         throw ERasterError("Picture too large: " + std::to_string(width) + " x " + std::to_string(absHeight));
     if (bitCount != 16 && bitCount != 32) redBits = greenBits = blueBits = 0;
     if (redBits < 0 || greenBits < 0 || blueBits < 0 || redBits + greenBits + blueBits > bitCount)

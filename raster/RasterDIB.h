@@ -4,6 +4,7 @@
 // selected into its own memory DC (so GDI can draw on it) or plain heap
 // memory. Its fields are public: picture code reads them directly.
 
+#include "platform/core/CheckedSizes.h"
 #include "platform/core/Exception.h"
 #include "platform/cpu/Cpu.h"
 #include "platform/gdi/Gdi.h"
@@ -41,9 +42,6 @@ public:
 // Do not read it from other static initialisers.
 extern TCPUInfo CPUInfo;
 
-// Largest picture any buffer or reader will allocate, in pixels.
-inline constexpr std::int64_t MaxRasterPixels = std::int64_t(1) << 28;
-
 class TRasterDIB {
 public:
     HDC DC = nullptr;              // own memory DC; null when UseGDI is false
@@ -77,7 +75,7 @@ public:
     // --- life and size -------------------------------------------------
     void FreeHandles();
     // bitCount 0 = the screen's depth. Height keeps its sign. Raises
-    // ERasterError when width x height exceeds MaxRasterPixels or memory is
+    // ERasterError when width x height exceeds MaxPixelCount or memory is
     // refused; a width or height of 0 gives an empty buffer (no rows).
     void SetSize(std::int32_t width, std::int32_t height, int bitCount);
     void SetSizeIndirect(const BITMAPINFO& info);
@@ -129,9 +127,11 @@ public:
 
     // RLE decoders into this buffer, already sized by its header. Runs,
     // deltas and literal groups are bounded by the row and the buffer;
-    // data that would reach past them raises ERasterError.
-    void DecodeRLE8(const std::uint8_t* data, std::size_t size);
-    void DecodeRLE4(const std::uint8_t* data, std::size_t size);
+    // data that would reach past them raises ERasterError. True when the
+    // data reached its end code or the end of the last row, false when it
+    // ran out before (the rows not reached stay as they were).
+    bool DecodeRLE8(const std::uint8_t* data, std::size_t size);
+    bool DecodeRLE4(const std::uint8_t* data, std::size_t size);
 
 private:
     void releaseGdiObjects();

@@ -2,6 +2,8 @@
 
 #include "raster/RasterFiles.h"
 
+#include "platform/streams/BoundedReader.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -9,22 +11,21 @@
 
 namespace {
 
-std::uint32_t le32(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
-std::uint16_t le16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
-void put32(std::uint8_t* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
-}
-void put16(std::uint8_t* p, std::uint16_t v)
-{
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-}
+// Run-length data may describe at most this many pixels per byte it has:
+// an end-of-line or end-of-picture code leaves the rest blank, so sparse
+// pictures are legal, but a few bytes never stand for a huge one.
+constexpr std::uint64_t MaxRlePixelsPerByte = 4096;
 
 [[noreturn]] void bmpError(const std::string& why) { throw EBmpError("Invalid BMP file: " + why); }
+
+void raiseBmpFault(TReadFault fault)
+{
+    switch (fault) {
+    case TReadFault::ShortData: bmpError("the file is cut short");
+    case TReadFault::TooLarge: bmpError("the picture is too large");
+    case TReadFault::CannotFill: bmpError("the run-length data cannot fill the picture");
+    }
+}
 
 // A mask is usable when it is one run of set bits.
 bool contiguous(std::uint32_t mask)
@@ -56,7 +57,7 @@ std::uint32_t colourBytesOf(const BITMAPINFOHEADER& h)
 
 // Reads 16- or 32-bit rows whose masks lie in another order than ours into
 // the 24-bit buffer, one row at a time; a short file leaves rows as allocated.
-void unpackBitFields(TRasterDIB& dib, TStream& stream, std::int64_t available, int bits, const std::uint32_t masks[3])
+void unpackBitFields(TRasterDIB& dib, BoundedReader& in, std::int64_t available, int bits, const std::uint32_t masks[3])
 {
     const std::int64_t fileStride = (std::int64_t(dib.Header.Width) * bits + 31) / 32 * 4;
     std::vector<std::uint8_t> row(static_cast<std::size_t>(fileStride));
@@ -71,11 +72,11 @@ void unpackBitFields(TRasterDIB& dib, TStream& stream, std::int64_t available, i
     };
     const int bytes = bits / 8;
     for (std::int32_t r = 0; r < dib.AbsHeight && available >= fileStride; ++r, available -= fileStride) {
-        stream.ReadBuffer(row.data(), row.size());
+        in.Read(row.data(), row.size());
         std::uint8_t* out = dib.Rows[std::size_t(r)];
         for (std::int32_t x = 0; x < dib.Header.Width; ++x, out += 3) {
             const std::uint8_t* p = row.data() + std::size_t(x) * bytes;
-            const std::uint32_t v = bytes == 2 ? le16(p) : le32(p);
+            const std::uint32_t v = bytes == 2 ? GetLE16(p) : GetLE32(p);
             out[0] = channel(v, 2);
             out[1] = channel(v, 1);
             out[2] = channel(v, 0);
@@ -90,8 +91,10 @@ void unpackBitFields(TRasterDIB& dib, TStream& stream, std::int64_t available, i
 namespace {
 
 // Shared walk of the RLE8/RLE4 escapes; `run` and `literal` write pixels.
+// True when the data reached its end code or filled the last row; false
+// when it ran out first.
 template <class Run, class Literal>
-void decodeRle(const TRasterDIB& dib, const std::uint8_t* data, std::size_t size, bool nibbles, Run run,
+bool decodeRle(const TRasterDIB& dib, const std::uint8_t* data, std::size_t size, bool nibbles, Run run,
                Literal literal)
 {
     // Encoders may run into a row's padding (ImageMagick does), so a row
@@ -114,9 +117,9 @@ void decodeRle(const TRasterDIB& dib, const std::uint8_t* data, std::size_t size
             x = 0;
             ++row;
             break;
-        case 1: return;
+        case 1: return true;
         case 2: {
-            if (pos + 2 > size) return;
+            if (pos + 2 > size) return false;
             const std::uint8_t dx = data[pos], dy = data[pos + 1];
             pos += 2;
             x += dx;
@@ -137,6 +140,7 @@ void decodeRle(const TRasterDIB& dib, const std::uint8_t* data, std::size_t size
         }
         }
     }
+    return row >= rows;
 }
 
 void setNibble(std::uint8_t* row, int x, int value)
@@ -147,10 +151,10 @@ void setNibble(std::uint8_t* row, int x, int value)
 
 }  // namespace
 
-void TRasterDIB::DecodeRLE8(const std::uint8_t* data, std::size_t size)
+bool TRasterDIB::DecodeRLE8(const std::uint8_t* data, std::size_t size)
 {
-    if (!data || Header.BitCount != 8 || Rows.empty()) return;
-    decodeRle(
+    if (!data || Header.BitCount != 8 || Rows.empty()) return false;
+    return decodeRle(
         *this, data, size, false,
         [this](int row, int x, int count, std::uint8_t v) {
             std::memset(Rows[std::size_t(row)] + x, v, std::size_t(count));
@@ -160,10 +164,10 @@ void TRasterDIB::DecodeRLE8(const std::uint8_t* data, std::size_t size)
         });
 }
 
-void TRasterDIB::DecodeRLE4(const std::uint8_t* data, std::size_t size)
+bool TRasterDIB::DecodeRLE4(const std::uint8_t* data, std::size_t size)
 {
-    if (!data || Header.BitCount != 4 || Rows.empty()) return;
-    decodeRle(
+    if (!data || Header.BitCount != 4 || Rows.empty()) return false;
+    return decodeRle(
         *this, data, size, true,
         [this](int row, int x, int count, std::uint8_t v) {
             for (int i = 0; i < count; ++i) setNibble(Rows[std::size_t(row)], x + i, (i & 1) ? v & 15 : v >> 4);
@@ -179,18 +183,19 @@ void TRasterDIB::DecodeRLE4(const std::uint8_t* data, std::size_t size)
 void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData)
 {
     const bool refuseShort = shortData == TBmpShortData::Refuse;
-    const std::int64_t start = stream.Position();
-    const std::int64_t fileSize = stream.Size() - start;
+    BoundedReader in(stream, raiseBmpFault);
+    const std::int64_t start = in.Position();
+    const std::int64_t fileSize = in.Size() - start;
     std::uint8_t head[14 + 124] = {};
     if (fileSize < 14 + 12) bmpError("the file is too short");
-    stream.ReadBuffer(head, 18);
+    in.Read(head, 18);
     if (head[0] != 'B' || head[1] != 'M') bmpError("no BM signature");
-    const std::uint32_t headerSize = le32(head + 14);
+    const std::uint32_t headerSize = GetLE32(head + 14);
     if (headerSize != 12 && headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 &&
         headerSize != 124)
         bmpError("unsupported header size " + std::to_string(headerSize));
     if (fileSize < 14 + std::int64_t(headerSize)) bmpError("the header is cut short");
-    stream.ReadBuffer(head + 18, headerSize - 4);
+    in.Read(head + 18, headerSize - 4);
 
     BITMAPINFO info;
     BITMAPINFOHEADER& h = info.bmiHeader;
@@ -202,25 +207,25 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData)
     std::int64_t tableOffset = 14 + headerSize;
     if (headerSize == 12) {
         // The older core header: 16-bit sizes and three-byte colours.
-        width = le16(head + 18);
-        height = le16(head + 20);
-        bits = le16(head + 24);
+        width = GetLE16(head + 18);
+        height = GetLE16(head + 20);
+        bits = GetLE16(head + 24);
         colourEntrySize = 3;
     } else {
-        width = std::int32_t(le32(head + 18));
-        height = std::int32_t(le32(head + 22));
-        bits = le16(head + 28);
-        compression = le32(head + 30);
-        h.XPelsPerMeter = std::int32_t(le32(head + 38));
-        h.YPelsPerMeter = std::int32_t(le32(head + 42));
-        colourCount = le32(head + 46);
-        h.ClrImportant = le32(head + 50);
+        width = std::int32_t(GetLE32(head + 18));
+        height = std::int32_t(GetLE32(head + 22));
+        bits = GetLE16(head + 28);
+        compression = GetLE32(head + 30);
+        h.XPelsPerMeter = std::int32_t(GetLE32(head + 38));
+        h.YPelsPerMeter = std::int32_t(GetLE32(head + 42));
+        colourCount = GetLE32(head + 46);
+        h.ClrImportant = GetLE32(head + 50);
     }
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         bmpError("unsupported bit count " + std::to_string(bits));
     if (width <= 0 || height == 0 || height == INT32_MIN) bmpError("bad picture size");
     const std::int64_t absHeight = height < 0 ? -height : height;
-    if (width * absHeight > MaxRasterPixels) bmpError("the picture is too large");
+    CheckedPixelCount(std::uint64_t(width), std::uint64_t(absHeight), raiseBmpFault);
     const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
     if (compression > BI_BITFIELDS || (compression == BI_RLE8 && bits != 8) || (compression == BI_RLE4 && bits != 4) ||
         (compression == BI_BITFIELDS && bits != 16 && bits != 32))
@@ -239,10 +244,10 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData)
             std::memcpy(maskBytes, head + 54, 12);
         } else {
             if (fileSize < tableOffset + 12) bmpError("the colour masks are cut short");
-            stream.ReadBuffer(maskBytes, 12);
+            in.Read(maskBytes, 12);
             tableOffset += 12;
         }
-        const std::uint32_t red = le32(maskBytes), green = le32(maskBytes + 4), blue = le32(maskBytes + 8);
+        const std::uint32_t red = GetLE32(maskBytes), green = GetLE32(maskBytes + 4), blue = GetLE32(maskBytes + 8);
         const std::uint32_t limit = bits == 32 ? 0xFFFFFFFFu : 0xFFFFu;
         if (!contiguous(red) || !contiguous(green) || !contiguous(blue) || ((red | green | blue) & ~limit) ||
             (red & green) || (red & blue) || (green & blue))
@@ -268,8 +273,8 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData)
         const std::uint32_t present = std::uint32_t(std::min<std::int64_t>(colourCount, available));
         if (refuseShort && present < colourCount) bmpError("the colour table is cut short");
         std::vector<std::uint8_t> table(std::size_t(present) * colourEntrySize);
-        stream.SetPosition(start + tableOffset);
-        if (!table.empty()) stream.ReadBuffer(table.data(), table.size());
+        in.Seek(start + tableOffset);
+        in.Read(table.data(), table.size());
         for (std::uint32_t i = 0; i < present; ++i) {
             const std::uint8_t* e = table.data() + std::size_t(i) * colourEntrySize;
             info.bmiColors[i] = RGBQUAD{e[0], e[1], e[2], 0};
@@ -280,13 +285,14 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData)
     }
     h.ClrImportant = std::min<std::uint32_t>(h.ClrImportant, bits <= 8 ? colourCount : 0u);
 
-    const std::int64_t dataOffset = le32(head + 10);
+    const std::int64_t dataOffset = GetLE32(head + 10);
     if (dataOffset < 14 + std::int64_t(headerSize) || dataOffset > fileSize) bmpError("bad pixel data offset");
     const std::int64_t available = fileSize - dataOffset;
     if (refuseShort) {
         // Checked before the buffer is allocated, so a few hostile bytes cannot claim a huge picture.
         if (rle) {
-            if (width * absHeight > (available + 2) * 4096) bmpError("the run-length data cannot fill the picture");
+            CheckedPictureBytes(std::uint64_t(width), std::uint64_t(absHeight), 1, available, MaxRlePixelsPerByte,
+                                raiseBmpFault);
         } else if ((width * bits + 31) / 32 * 4 * absHeight > available) {
             bmpError("the pixel data is cut short");
         }
@@ -298,37 +304,32 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData)
     }
     dib.SetSizeIndirect(info);
     if (!dib.Bits) bmpError("no memory for the picture");
-    stream.SetPosition(start + dataOffset);
+    in.Seek(start + dataOffset);
     if (reorder) {
-        unpackBitFields(dib, stream, available, bits, masks);
+        unpackBitFields(dib, in, available, bits, masks);
     } else if (rle) {
-        std::vector<std::uint8_t> encoded(static_cast<std::size_t>(available));
-        if (!encoded.empty()) stream.ReadBuffer(encoded.data(), encoded.size());
+        const std::vector<std::uint8_t> encoded = in.Bytes(std::uint64_t(available));
+        bool complete = false;
         try {
-            if (compression == BI_RLE8)
-                dib.DecodeRLE8(encoded.data(), encoded.size());
-            else
-                dib.DecodeRLE4(encoded.data(), encoded.size());
+            complete = compression == BI_RLE8 ? dib.DecodeRLE8(encoded.data(), encoded.size())
+                                              : dib.DecodeRLE4(encoded.data(), encoded.size());
         } catch (const EBmpError&) {
             throw;
         } catch (const ERasterError& e) {
             bmpError(e.Message);
         }
+        if (refuseShort && !complete) bmpError("the run-length data is cut short");
     } else {
         // A short file leaves the missing rows as allocated.
         const std::int64_t count = std::min<std::int64_t>(dib.Header.ImageSize, available);
-        if (count > 0) stream.ReadBuffer(dib.Bits, std::size_t(count));
+        if (count > 0) in.Read(dib.Bits, std::size_t(count));
     }
 }
 
-void ReadBmpFile(TRasterDIB& dib, const std::string& fileName)
+void ReadBmpFile(TRasterDIB& dib, const std::string& fileName, TBmpShortData shortData)
 {
     TFileStream stream(fileName, FileMode::OpenRead);
-    try {
-        ReadBmpStream(dib, stream);
-    } catch (const EReadError&) {
-        bmpError("the file is cut short");
-    }
+    ReadBmpStream(dib, stream, shortData);
 }
 
 // --- BMP writer -------------------------------------------------------------------
@@ -339,20 +340,20 @@ void WriteBmpStream(const TRasterDIB& dib, TStream& stream)
     std::vector<std::uint8_t> head(54 + colourBytes);
     head[0] = 'B';
     head[1] = 'M';
-    put32(&head[2], dib.Header.ImageSize + colourBytes + 54);
-    put32(&head[10], colourBytes + 54);
+    PutLE32(&head[2], dib.Header.ImageSize + colourBytes + 54);
+    PutLE32(&head[10], colourBytes + 54);
     const BITMAPINFOHEADER& h = dib.Header;
-    put32(&head[14], 40);
-    put32(&head[18], std::uint32_t(h.Width));
-    put32(&head[22], std::uint32_t(h.Height));
-    put16(&head[26], 1);
-    put16(&head[28], h.BitCount);
-    put32(&head[30], h.Compression);
-    put32(&head[34], h.ImageSize);
-    put32(&head[38], std::uint32_t(h.XPelsPerMeter));
-    put32(&head[42], std::uint32_t(h.YPelsPerMeter));
-    put32(&head[46], h.ClrUsed);
-    put32(&head[50], h.ClrImportant);
+    PutLE32(&head[14], 40);
+    PutLE32(&head[18], std::uint32_t(h.Width));
+    PutLE32(&head[22], std::uint32_t(h.Height));
+    PutLE16(&head[26], 1);
+    PutLE16(&head[28], h.BitCount);
+    PutLE32(&head[30], h.Compression);
+    PutLE32(&head[34], h.ImageSize);
+    PutLE32(&head[38], std::uint32_t(h.XPelsPerMeter));
+    PutLE32(&head[42], std::uint32_t(h.YPelsPerMeter));
+    PutLE32(&head[46], h.ClrUsed);
+    PutLE32(&head[50], h.ClrImportant);
     std::memcpy(&head[54], static_cast<const void*>(dib.Colors), colourBytes);
     stream.WriteBuffer(head.data(), head.size());
     if (dib.Bits && h.ImageSize) stream.WriteBuffer(dib.Bits, h.ImageSize);

@@ -19,18 +19,20 @@ public:
 };
 
 // What the BMP reader does with a colour table or pixel data that the file
-// cuts short. Keep: the missing rows stay as allocated. Refuse: raise
-// EBmpError, and refuse before allocating a picture the remaining bytes cannot
-// describe (run-length data: more than 4096 pixels per byte left).
+// cuts short. Keep: the missing rows stay as allocated. Refuse (every path
+// that loads a picture for the user): raise EBmpError for a cut colour table,
+// missing rows, or run-length data that ends before its end code, and refuse
+// before allocating a picture the remaining bytes cannot describe (run-length
+// data: more than 4096 pixels per byte left).
 enum class TBmpShortData { Keep, Refuse };
 
-void ReadBmpFile(TRasterDIB& dib, const std::string& fileName);
+void ReadBmpFile(TRasterDIB& dib, const std::string& fileName, TBmpShortData shortData = TBmpShortData::Keep);
 void WriteBmpFile(TRasterDIB& dib, const std::string& fileName);
 void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData = TBmpShortData::Keep);
 void WriteBmpStream(const TRasterDIB& dib, TStream& stream);
 
 // Without the JPEG library both do nothing. A file that cannot be decoded
-// leaves the buffer empty (0 by 0); a picture past MaxRasterPixels and a
+// leaves the buffer empty (0 by 0); a picture past MaxPixelCount and a
 // failed write raise EJpegError.
 void ReadJpegFile(TRasterDIB& dib, const std::string& fileName, std::uint8_t option);
 void WriteJpegFile(TRasterDIB& dib, const std::string& fileName, int quality);

@@ -2,6 +2,7 @@
 // closing and the WinSock error reporting.
 #include "upload/AsyncSocket.h"
 #include "upload/AsyncSocketDetail.h"
+#include "platform/core/Integers.h"
 
 #include <arpa/inet.h>
 
@@ -32,14 +33,6 @@ void UnloadWinSock()
     gLibraryLoaded = false;
 }
 
-std::string Trim(const std::string& text)
-{
-    auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
 bool LooksDotted(const std::string& text)
 {
     int dots = 0;
@@ -56,12 +49,9 @@ long ReadDecimal(const std::string& text, long limit)
 {
     std::size_t i = 0;
     while (i < text.size() && text[i] == ' ') ++i;
-    long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > limit) return -1;
-    }
-    return value;
+    std::uint64_t value = 0;
+    if (!ReadDecimalDigits(text, i, static_cast<std::uint64_t>(limit), value)) return -1;
+    return static_cast<long>(value);
 }
 
 }  // namespace asyncsocket_detail

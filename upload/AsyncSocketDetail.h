@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the socket's source files (not part of its interface).
 
+#include "platform/core/Trim.h"
 #include "platform/sockets/WinSock.h"
 
 #include <string>
@@ -10,7 +11,6 @@ namespace asyncsocket_detail {
 // WinSock is loaded on first use and released when the last socket goes.
 void EnsureWinSock();
 void UnloadWinSock();
-std::string Trim(const std::string& text);
 // Digits and exactly three dots: text meant as an IPv4 address.
 bool LooksDotted(const std::string& text);
 // A decimal number as the resolvers read it: leading blanks skipped, digits

@@ -1,24 +1,12 @@
 // Connecting through a SOCKS 4, 4A or 5 proxy.
 #include "upload/AsyncSocket.h"
 #include "upload/AsyncSocketDetail.h"
+#include "platform/core/AsciiCase.h"
 
 #include <arpa/inet.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
-
-using asyncsocket_detail::Trim;
-
-namespace {
-
-std::string Lower(std::string text)
-{
-    for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-}  // namespace
 
 TCustomSocksSocket::TCustomSocksSocket() { ResetSocks(); }
 
@@ -104,7 +92,7 @@ void TCustomSocksSocket::Connect()
         TCustomAsyncSocket::Connect();
         return;
     }
-    if (Lower(FProtoStr) != "tcp") {
+    if (AsciiLower(FProtoStr) != "tcp") {
         RaiseException("tcp is the only protocol supported thru socks server");
         return;
     }

@@ -122,7 +122,7 @@ void TForm5::SaveProfiles(const std::vector<std::string>& lines) const { SavePri
 void TForm5::ReloadProfileNames(const std::vector<std::string>& lines)
 {
     std::vector<std::string> names;
-    for (const auto& line : lines) names.push_back(UnescapeRecordField(GetField(1, line, 1)));
+    for (const auto& line : lines) names.push_back(ParseProfileLine(line).Name);
     ComboBox1->Items().Assign(names);
 }
 
@@ -468,7 +468,7 @@ bool TForm5::SendNextFile()
     FtpClient1.HostFileName = remote;
     const std::string local = NormalizeFolderPath(Label1->Caption()) + ToFileSystemPath(line);
     FtpClient1.LocalFileName = local;
-    FtpClient1.SetBinary(LowerAscii(local).find(".htm") == std::string::npos);
+    FtpClient1.SetBinary(AsciiLower(local).find(".htm") == std::string::npos);
     std::string size;
     FileSizeText(0, local, size);
     AddLog("Transfer (" + size + " bytes) " + local + " " + remote);

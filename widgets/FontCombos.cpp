@@ -123,7 +123,7 @@ std::vector<TFontFamily> InstalledFontFamilies()
         FcChar8* name = nullptr;
         for (int n = 0; FcPatternGetString(fonts->fonts[i], FC_FAMILY, n, &name) == FcResultMatch; ++n) {
             const std::string family = reinterpret_cast<char*>(name);
-            auto [it, added] = byName.try_emplace(LowerAscii(family), face);
+            auto [it, added] = byName.try_emplace(AsciiLower(family), face);
             if (added)
                 it->second.Name = family;
             else
@@ -217,7 +217,7 @@ void TFontComboBox::FillFontList()
     std::set<std::string> seen;  // lower-cased names
     auto take = [&](const std::vector<TFontFamily>& list) {
         for (const TFontFamily& f : list)
-            if (Accepts(f) && seen.insert(LowerAscii(f.Name)).second) families.push_back(f);
+            if (Accepts(f) && seen.insert(AsciiLower(f.Name)).second) families.push_back(f);
     };
     if (device_ == fdScreen || device_ == fdBoth) take(FamiliesOf(fdScreen));
     if (device_ == fdPrinter || device_ == fdBoth) {

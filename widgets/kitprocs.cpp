@@ -1,5 +1,7 @@
 #include "widgets/kitprocs.h"
 
+#include "platform/core/ByteOrder.h"
+#include "platform/core/CheckedSizes.h"
 #include "platform/strings/StringList.h"
 #include "widgets/kitwave.h"
 
@@ -151,14 +153,6 @@ void PutLE32(std::vector<std::uint8_t>& out, std::uint32_t value)
     PutLE16(out, value & 0xFFFF);
     PutLE16(out, value >> 16);
 }
-std::uint32_t GetLE32(const std::vector<std::uint8_t>& in, std::size_t at)
-{
-    return in[at] | (in[at + 1] << 8) | (in[at + 2] << 16) | (static_cast<std::uint32_t>(in[at + 3]) << 24);
-}
-std::uint16_t GetLE16(const std::vector<std::uint8_t>& in, std::size_t at)
-{
-    return static_cast<std::uint16_t>(in[at] | (in[at + 1] << 8));
-}
 
 int OwnBitsPerPixel(const QImage& image)
 {
@@ -179,7 +173,6 @@ QList<QRgb> SixteenColours()
     return QList<QRgb>(std::begin(colours), std::end(colours));
 }
 
-constexpr std::uint64_t MaxDibPixels = std::uint64_t(1) << 28;
 }  // namespace
 
 std::vector<std::uint8_t> MakeDIBRecord(const QImage& bitmap, int colorDepth)
@@ -271,20 +264,20 @@ QImage ParseDIBRecord(const std::vector<std::uint8_t>& in)
 {
     auto fail = []() -> QImage { throw EKitRecordError("Bitmap image is not valid"); };
     if (in.size() < 14 + 40 || in[0] != 'B' || in[1] != 'M') return fail();
-    const std::uint32_t offset = GetLE32(in, 10);
-    const std::uint32_t headerSize = GetLE32(in, 14);
+    const std::uint32_t offset = GetLE32(in.data() + 10);
+    const std::uint32_t headerSize = GetLE32(in.data() + 14);
     if (headerSize < 40 || headerSize > in.size() - 14) return fail();
-    const std::int32_t width = static_cast<std::int32_t>(GetLE32(in, 18));
-    const std::int32_t rawHeight = static_cast<std::int32_t>(GetLE32(in, 22));
-    const int bits = GetLE16(in, 28);
-    const std::uint32_t compression = GetLE32(in, 30);
-    const std::uint32_t colorsUsed = GetLE32(in, 46);
+    const std::int32_t width = static_cast<std::int32_t>(GetLE32(in.data() + 18));
+    const std::int32_t rawHeight = static_cast<std::int32_t>(GetLE32(in.data() + 22));
+    const int bits = GetLE16(in.data() + 28);
+    const std::uint32_t compression = GetLE32(in.data() + 30);
+    const std::uint32_t colorsUsed = GetLE32(in.data() + 46);
     if (width <= 0 || rawHeight == 0 || rawHeight == std::numeric_limits<std::int32_t>::min()) return fail();
     if (compression != 0) return fail();
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return fail();
     const bool bottomUp = rawHeight > 0;
     const std::uint32_t height = static_cast<std::uint32_t>(bottomUp ? rawHeight : -rawHeight);
-    if (static_cast<std::uint64_t>(width) * height > MaxDibPixels) return fail();
+    if (static_cast<std::uint64_t>(width) * height > MaxPixelCount) return fail();
     const std::uint64_t stride = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4;
     if (offset > in.size() || stride * height > in.size() - offset) return fail();
 

@@ -2,6 +2,8 @@
 
 #include "platform/gdi/GdiInternal.h"
 
+#include "platform/core/CheckedSizes.h"
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -9,8 +11,6 @@
 #include <unordered_map>
 
 namespace {
-
-constexpr std::int64_t kMaxPixels = std::int64_t(1) << 28;
 
 struct Registry {
     std::mutex mutex;
@@ -127,7 +127,7 @@ bool prepareSurface(GdiBitmap& s, const BITMAPINFOHEADER& header, const RGBQUAD*
     if (header.Width <= 0 || header.Height == 0 || header.Height == INT32_MIN) return false;
     if (header.Compression != BI_RGB && !(header.Compression == BI_BITFIELDS && (bpp == 16 || bpp == 32))) return false;
     const std::int64_t absHeight = header.Height < 0 ? -std::int64_t(header.Height) : header.Height;
-    if (std::int64_t(header.Width) * absHeight > kMaxPixels) return false;
+    if (std::int64_t(header.Width) * absHeight > std::int64_t(MaxPixelCount)) return false;
     s.header = header;
     s.header.Size = 40;
     s.header.Planes = 1;

@@ -13,16 +13,6 @@ QString ToQString(const std::string& text)
 
 std::string FromQString(const QString& text) { return text.toUtf8().toStdString(); }
 
-std::string LowerAscii(std::string text) { return AsciiLower(std::move(text)); }
-
-int CompareTextAscii(const std::string& a, const std::string& b)
-{
-    const std::string la = LowerAscii(a), lb = LowerAscii(b);
-    return la < lb ? -1 : (la == lb ? 0 : 1);
-}
-
-bool SameTextAscii(const std::string& a, const std::string& b) { return CompareTextAscii(a, b) == 0; }
-
 // ---------------------------------------------------------------------------
 
 TComponent::TComponent(TComponent* owner, std::string name) : Name(std::move(name)), owner_(owner) {}
@@ -38,7 +28,7 @@ TComponent* TComponent::FindComponent(const std::string& name) const
 {
     if (name.empty()) return nullptr;
     for (const auto& child : components_) {
-        if (SameTextAscii(child->Name, name)) return child.get();
+        if (SameText(child->Name, name)) return child.get();
     }
     for (const auto& child : components_) {
         if (TComponent* found = child->FindComponent(name)) return found;
@@ -97,7 +87,7 @@ int TStrings::Add(const std::string& text)
 int TStrings::IndexOf(const std::string& text) const
 {
     for (int i = 0; i < Count(); ++i)
-        if (SameTextAscii(Get(i), text)) return i;
+        if (SameText(Get(i), text)) return i;
     return -1;
 }
 

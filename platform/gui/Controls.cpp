@@ -118,7 +118,7 @@ public:
         if (index < 0 || index > Count()) CheckIndex(index, Count());
         if (sorted_) {
             index = 0;
-            while (index < Count() && CompareTextAscii(Get(index), text) <= 0) ++index;
+            while (index < Count() && CompareText(Get(index), text) <= 0) ++index;
         }
         QString edit = box_->isEditable() ? box_->currentText() : QString();
         QSignalBlocker block(box_);

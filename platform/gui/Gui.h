@@ -3,6 +3,7 @@
 // Name, owned by its form; the Qt widget it wraps is owned by Qt's parent tree.
 // Text crosses this boundary as byte strings (UTF-8 bytes for Qt).
 
+#include "platform/core/AsciiCase.h"
 #include "platform/core/Color.h"
 #include "platform/core/Exception.h"
 
@@ -58,10 +59,8 @@ public:
 // Text conversions at the Qt boundary.
 QString ToQString(const std::string& text);
 std::string FromQString(const QString& text);
-// ASCII-only case folding, as every name comparison of the windows uses.
-std::string LowerAscii(std::string text);
-bool SameTextAscii(const std::string& a, const std::string& b);
-int CompareTextAscii(const std::string& a, const std::string& b);
+// Every name comparison of the windows folds ASCII letters only
+// (AsciiLower, SameText and CompareText of platform/core/AsciiCase.h).
 
 // ---------------------------------------------------------------------------
 // Components

@@ -1,4 +1,6 @@
 #include "platform/inifile/IniFile.h"
+#include "platform/core/Integers.h"
+#include "platform/core/Trim.h"
 #include "platform/system/System.h"
 
 #include <cerrno>
@@ -13,15 +15,8 @@ namespace {
 
 constexpr std::size_t MaxValueLength = 2047;
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string trimBlanks(const std::string& s)
-{
-    std::size_t b = 0, e = s.size();
-    while (b < e && isBlank(s[b])) ++b;
-    while (e > b && (isBlank(s[e - 1]) || s[e - 1] == '\r')) --e;
-    return s.substr(b, e - b);
-}
+// Profile rules: spaces and tabs around names and values, and a CR left at a line's end.
+std::string trimBlanks(const std::string& s) { return TrimRight(TrimLeft(s, " \t"), " \t\r"); }
 
 bool readWholeFile(const std::string& path, std::string& text)
 {
@@ -34,14 +29,6 @@ bool readWholeFile(const std::string& path, std::string& text)
     return true;
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 std::string IniTrimValue(const std::string& raw)
@@ -52,43 +39,7 @@ std::string IniTrimValue(const std::string& raw)
     return v;
 }
 
-bool IniParseInteger(const std::string& text, int& value)
-{
-    const std::string s = trimBlanks(text);
-    std::size_t i = 0;
-    std::size_t hexStart = std::string::npos;
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X'))
-        hexStart = 2;
-    else if (s.size() > 1 && s[0] == '$')
-        hexStart = 1;
-    if (hexStart != std::string::npos) {
-        if (s.size() - hexStart > 8) return false;
-        std::uint32_t v = 0;
-        for (i = hexStart; i < s.size(); ++i) {
-            const int d = hexDigit(s[i]);
-            if (d < 0) return false;
-            v = v * 16 + static_cast<std::uint32_t>(d);
-        }
-        value = static_cast<int>(v);
-        return true;
-    }
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-        negative = s[i] == '-';
-        ++i;
-    }
-    if (i >= s.size()) return false;
-    std::int64_t v = 0;
-    for (; i < s.size(); ++i) {
-        if (s[i] < '0' || s[i] > '9') return false;
-        v = v * 10 + (s[i] - '0');
-        if (v > 2147483648LL) return false;
-    }
-    if (negative) v = -v;
-    if (v > 2147483647LL || v < -2147483648LL) return false;
-    value = static_cast<int>(v);
-    return true;
-}
+bool IniParseInteger(const std::string& text, int& value) { return ParseInteger(trimBlanks(text), value); }
 
 TIniFile::TIniFile(const std::string& fileName, IniFileMode mode) : fileName_(ToFileSystemPath(fileName)), mode_(mode)
 {

@@ -4,6 +4,8 @@
 
 #include "platform/jpeg/ijl15.h"
 
+#include "platform/core/CheckedSizes.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +17,6 @@
 
 namespace {
 
-constexpr long long kMaxPixels = 1LL << 28;
 constexpr int kRowBatch = 16;
 constexpr long kMaxDecoderMemory = 1L << 30;
 
@@ -99,7 +100,7 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
     const bool grey = p->DIBChannels == 1 && p->DIBColor == IJL_G;
     const bool bgr = p->DIBChannels == 3 && (p->DIBColor == IJL_BGR || p->DIBColor == IJL_RGB);
     IJLERR problem = IJL_OK;
-    if (width * height > kMaxPixels)
+    if (width * height > static_cast<long long>(MaxPixelCount))
         problem = IJL_TOO_LARGE;
     else if (!p->DIBBytes || (!grey && !bgr) || p->DIBPadBytes < 0 || p->DIBWidth != width ||
              std::llabs(p->DIBHeight) != height)

@@ -12,36 +12,35 @@
 
 EImageTooLarge::EImageTooLarge() : EInvalidGraphic("Cannot load image. The picture is too large.") {}
 
+void RaisePictureFault(TReadFault fault)
+{
+    if (fault == TReadFault::ShortData) throw EReadError("Stream read error");
+    throw EImageTooLarge();
+}
+
 std::uint64_t CheckedPixelCount(std::uint64_t width, std::uint64_t height)
 {
-    // Each side on its own too, so a zero side cannot carry an absurd other one.
-    if (width > MaxPixelCount || height > MaxPixelCount) throw EImageTooLarge();
-    if (width != 0 && height > MaxPixelCount / width) throw EImageTooLarge();
-    std::uint64_t pixels = width * height;
-    if (pixels > MaxPixelCount) throw EImageTooLarge();
-    return pixels;
+    return CheckedPixelCount(width, height, RaisePictureFault);
 }
 
 std::size_t CheckedImageBytes(std::uint64_t width, std::uint64_t height, std::uint64_t bytesPerPixel)
 {
-    std::uint64_t pixels = CheckedPixelCount(width, height);
-    if (bytesPerPixel != 0 && pixels > std::numeric_limits<std::size_t>::max() / bytesPerPixel) throw EImageTooLarge();
-    return static_cast<std::size_t>(pixels * bytesPerPixel);
+    const std::uint64_t bytes = CheckedMultiply(CheckedPixelCount(width, height), bytesPerPixel, RaisePictureFault);
+    if (bytes > std::numeric_limits<std::size_t>::max()) throw EImageTooLarge();
+    return static_cast<std::size_t>(bytes);
 }
 
 std::size_t CheckedBufferBytes(std::uint64_t rowBytes, std::uint64_t rows)
 {
     constexpr std::uint64_t limit = MaxPixelCount * 16 + 4 * MaxPixelCount;
-    if (rowBytes != 0 && rows > limit / rowBytes) throw EImageTooLarge();
-    std::uint64_t bytes = rowBytes * rows;
-    if (bytes > std::numeric_limits<std::size_t>::max()) throw EImageTooLarge();
+    const std::uint64_t bytes = CheckedMultiply(rowBytes, rows, RaisePictureFault);
+    if (bytes > limit || bytes > std::numeric_limits<std::size_t>::max()) throw EImageTooLarge();
     return static_cast<std::size_t>(bytes);
 }
 
 std::size_t CheckedRowBytes(std::uint64_t width, std::uint64_t bitsPerPixel)
 {
-    if (width > MaxPixelCount || bitsPerPixel > 128) throw EImageTooLarge();
-    return static_cast<std::size_t>((width * bitsPerPixel + 7) / 8);
+    return CheckedRowBytes(width, bitsPerPixel, RaisePictureFault);
 }
 
 // --- palettes and formats ----------------------------------------------------------

@@ -6,6 +6,7 @@
 // Bitmaps are top-down here: ScanLine(0) is the top row. Rows are padded to
 // 4 bytes. New pixel memory is zero-filled.
 
+#include "platform/core/CheckedSizes.h"
 #include "platform/core/Color.h"
 #include "platform/core/Exception.h"
 #include "platform/streams/Streams.h"
@@ -77,18 +78,21 @@ using TProgressEvent = std::function<void(TGraphic& sender, TProgressStage stage
                                           bool redrawNow, const TRect& rect, std::string_view message)>;
 
 // --- Allocation limits ---------------------------------------------------------
-// No picture may hold more than 2^28 pixels. Every reader sends width × height
-// (× bytes per pixel) through these before allocating anything.
-constexpr std::uint64_t MaxPixelCount = std::uint64_t(1) << 28;
+// No picture may hold more than MaxPixelCount (2^28, platform/core/CheckedSizes.h)
+// pixels. Every reader sends width × height (× bytes per pixel) through these,
+// or through its BoundedReader, before allocating anything.
 
 // Raised when a picture's size is beyond what we allocate.
 class EImageTooLarge : public EInvalidGraphic {
 public:
     EImageTooLarge();
 };
+// The fault handler of the picture layer: TooLarge and CannotFill raise
+// EImageTooLarge, ShortData EReadError "Stream read error".
+void RaisePictureFault(TReadFault fault);
 
-// width × height, refused (EImageTooLarge) above MaxPixelCount (also when
-// one side alone exceeds it).
+// The checks of CheckedSizes.h raising EImageTooLarge: width × height, refused
+// above MaxPixelCount (also when one side alone exceeds it).
 std::uint64_t CheckedPixelCount(std::uint64_t width, std::uint64_t height);
 // width × height × bytesPerPixel through one overflow-checked multiply, with
 // the pixel cap applied; the result fits in size_t.

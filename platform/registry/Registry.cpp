@@ -1,5 +1,6 @@
 #include "platform/registry/Registry.h"
 #include "platform/core/AsciiCase.h"
+#include "platform/core/Trim.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -21,13 +22,6 @@ std::string& overridePath()
     return path;
 }
 
-std::string trim(const std::string& s)
-{
-    const auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
-}
-
 std::vector<std::string> readLines(const std::string& path)
 {
     std::vector<std::string> lines;
@@ -44,11 +38,11 @@ std::pair<std::size_t, std::size_t> findSection(const std::vector<std::string>& 
 {
     const std::string wanted = AsciiLower(key);
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string t = trim(lines[i]);
+        const std::string t = Trim(lines[i]);
         if (t.size() >= 2 && t.front() == '[' && t.back() == ']' && AsciiLower(t.substr(1, t.size() - 2)) == wanted) {
             std::size_t end = i + 1;
             while (end < lines.size()) {
-                const std::string u = trim(lines[end]);
+                const std::string u = Trim(lines[end]);
                 if (!u.empty() && u.front() == '[') break;
                 ++end;
             }
@@ -61,7 +55,7 @@ std::pair<std::size_t, std::size_t> findSection(const std::vector<std::string>& 
 bool isValueLine(const std::string& line, const std::string& name)
 {
     const auto eq = line.find('=');
-    return eq != std::string::npos && AsciiLower(trim(line.substr(0, eq))) == AsciiLower(name);
+    return eq != std::string::npos && AsciiLower(Trim(line.substr(0, eq))) == AsciiLower(name);
 }
 
 }  // namespace
@@ -96,7 +90,7 @@ bool RegistryWriteDWord(const std::string& key, const std::string& name, std::ui
     const std::string entry = name + "=" + std::to_string(value);
     auto [first, end] = findSection(lines, key);
     if (first == std::string::npos) {
-        if (!lines.empty() && !trim(lines.back()).empty()) lines.emplace_back();
+        if (!lines.empty() && !Trim(lines.back()).empty()) lines.emplace_back();
         lines.push_back("[" + key + "]");
         lines.push_back(entry);
     } else {
@@ -127,7 +121,7 @@ std::optional<std::uint32_t> RegistryReadDWord(const std::string& key, const std
     if (first == std::string::npos) return std::nullopt;
     for (std::size_t i = first; i < end; ++i)
         if (isValueLine(lines[i], name)) {
-            const std::string v = trim(lines[i].substr(lines[i].find('=') + 1));
+            const std::string v = Trim(lines[i].substr(lines[i].find('=') + 1));
             char* stop = nullptr;
             const unsigned long n = std::strtoul(v.c_str(), &stop, 10);
             if (v.empty() || *stop) return std::nullopt;

@@ -2,10 +2,10 @@
 // socket (platform/messages) whose callback posts FD_* events and disarms
 // them until the call that re-enables them on Windows.
 #include "platform/sockets/WinSock.h"
+#include "platform/core/AsciiCase.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <functional>
 #include <system_error>
@@ -169,8 +169,7 @@ bool SetNonBlocking(SOCKET s)
 bool IsNameInvalidDomain(const std::string& name)
 {
     // Names under ".invalid" never resolve: no need to ask the network.
-    std::string lower = name;
-    for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string lower = AsciiLower(name);
     while (!lower.empty() && lower.back() == '.') lower.pop_back();
     return lower == "invalid" || (lower.size() > 8 && lower.compare(lower.size() - 8, 8, ".invalid") == 0);
 }

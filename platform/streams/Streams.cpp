@@ -1,5 +1,7 @@
 #include "platform/streams/Streams.h"
 
+#include "platform/core/ByteOrder.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -69,28 +71,28 @@ std::uint16_t TStream::ReadLE16()
 {
     std::uint8_t b[2];
     ReadBuffer(b, 2);
-    return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+    return GetLE16(b);
 }
 
 std::uint32_t TStream::ReadLE32()
 {
     std::uint8_t b[4];
     ReadBuffer(b, 4);
-    return std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16) | (std::uint32_t(b[3]) << 24);
+    return GetLE32(b);
 }
 
 std::uint16_t TStream::ReadBE16()
 {
     std::uint8_t b[2];
     ReadBuffer(b, 2);
-    return static_cast<std::uint16_t>((b[0] << 8) | b[1]);
+    return GetBE16(b);
 }
 
 std::uint32_t TStream::ReadBE32()
 {
     std::uint8_t b[4];
     ReadBuffer(b, 4);
-    return (std::uint32_t(b[0]) << 24) | (std::uint32_t(b[1]) << 16) | (std::uint32_t(b[2]) << 8) | std::uint32_t(b[3]);
+    return GetBE32(b);
 }
 
 TFileStream::TFileStream(const std::string& fileName, FileMode mode) : fileName_(fileName)

@@ -1,29 +1,8 @@
 #include "platform/strings/StringList.h"
-#include "platform/core/AsciiCase.h"
 
 #include "platform/streams/Streams.h"
 
 #include <algorithm>
-
-namespace {
-
-unsigned char lowerAscii(unsigned char c) { return static_cast<unsigned char>(AsciiLower(static_cast<char>(c))); }
-
-}  // namespace
-
-int CompareText(const std::string& a, const std::string& b)
-{
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char x = lowerAscii(static_cast<unsigned char>(a[i]));
-        const unsigned char y = lowerAscii(static_cast<unsigned char>(b[i]));
-        if (x != y) return x < y ? -1 : 1;
-    }
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
-
-bool SameText(const std::string& a, const std::string& b) { return a.size() == b.size() && CompareText(a, b) == 0; }
 
 void TStringList::checkIndex(int index) const
 {

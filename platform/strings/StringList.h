@@ -3,6 +3,7 @@
 // files rely on: optional case-insensitive sorting, duplicate handling,
 // CR LF text, comma text and name=value lines.
 
+#include "platform/core/AsciiCase.h"
 #include "platform/core/Exception.h"
 
 #include <string>
@@ -15,10 +16,8 @@ public:
 
 enum class TDuplicates { dupIgnore, dupAccept, dupError };
 
-// ASCII case-insensitive three-way comparison (bytes 0x80 and above compare as
-// they are): the order of sorted lists and of IndexOf.
-int CompareText(const std::string& a, const std::string& b);
-bool SameText(const std::string& a, const std::string& b);
+// Sorted lists and IndexOf compare with CompareText and SameText
+// (platform/core/AsciiCase.h): ASCII letters without regard to case.
 
 class TStringList {
 public:

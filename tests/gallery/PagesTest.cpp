@@ -614,7 +614,7 @@ TEST_F(Pages, ShippedTemplatesGiveValidPagesWithDefaultSettings)
         for (const char* dir : {"indexpg/", "imagepg/"}) {
             const std::string text = ReadFile(folder.File(dir + std::string(style)));
             for (const char* v : variables)
-                if (LowerCaseAscii(text).find(v) != std::string::npos) used.insert(v);
+                if (AsciiLower(text).find(v) != std::string::npos) used.insert(v);
         }
     }
     EXPECT_EQ(used.size(), std::size(variables));

@@ -131,6 +131,47 @@ TEST(PropertyRecords, DefaultsThatHoldTheProgramFolder)
     SetProgramFolder("");
 }
 
+// The field names line up with the default records: the last named field is
+// the last field of the default, and a few fields read back by name.
+TEST(PropertyRecords, FieldNamesMatchTheDefaults)
+{
+    const struct {
+        int record, lastField;
+    } counts[] = {
+        {prPagePropertiesIndex, PageField::Count},
+        {prPagePropertiesImage, PageField::Count},
+        {prAddText, TextField::Count - 1},  // the default's constant tail is one short
+        {prAddLogo, LogoField::Count},
+        {prMoreTable, TableField::Count},
+        {prCaptionFontT, CaptionFontField::Count},
+        {prManualPaste, ManualPasteField::Count},
+        {prCurrentPage1, CurrentPageField::Count},
+        {prDropTargetXY, DropTargetField::Count},
+        {prAddFrameImage, FrameField::Count},
+        {prAddMaskImage, MaskField::Count},
+        {prAddButtonImage, BevelField::Count},
+        {prAddOutlineI, OutlineField::Count},
+    };
+    for (const auto& c : counts) {
+        const std::string record = PropertyRecordDefault(c.record);
+        std::string rest = record;
+        int fields = 0;
+        while (!rest.empty()) {
+            NextField(rest);
+            ++fields;
+        }
+        EXPECT_EQ(fields, c.lastField) << PropertyRecordKey(c.record);
+    }
+    EXPECT_EQ(GetField(0, PropertyRecordDefault(prPagePropertiesIndex), PageField::FramePageFile), "main.htm");
+    EXPECT_EQ(GetField(0, PropertyRecordDefault(prAddText), TextField::BackgroundTransparentColor), "255");
+    EXPECT_EQ(GetField(0, PropertyRecordDefault(prAddText), TextField::SecondTransparentKey), "255");
+    EXPECT_EQ(GetField(0, PropertyRecordDefault(prMoreTable), TableField::CellAlign), "Center");
+    EXPECT_EQ(GetField(0, PropertyRecordDefault(prMoreTable), TableField::PictureAlign), "Default");
+    EXPECT_EQ(GetField(0, PropertyRecordDefault(prAddButtonThumb), BevelField::Width), "5");
+    EXPECT_EQ(GetField(0, PropertyRecordDefault(prAddOutlineT), OutlineField::Width), "20");
+    EXPECT_EQ(GetField(0, PropertyRecordDefault(prUpload), UploadField::Password), "Blue Harbor");
+}
+
 TEST(Fields, NextFieldAndGetField)
 {
     std::string text = "a|b c|";

@@ -28,12 +28,12 @@ TEST(ConvertCase, OnlyAsciiLettersChange)
                           "a"),
               "\xc3\x89"
               "A");
-    EXPECT_EQ(UpCaseAscii('1'), '1');  // clearing bit 0x20 would give a control character
-    EXPECT_EQ(UpCaseAscii('\xe9'), '\xe9');
-    EXPECT_EQ(UpCaseAscii('q'), 'Q');
-    EXPECT_EQ(LoCaseAscii('Q'), 'q');
-    EXPECT_TRUE(IsLowerAlpha('z'));
-    EXPECT_FALSE(IsLowerAlpha('Z'));
+    EXPECT_EQ(AsciiUpper('1'), '1');  // clearing bit 0x20 would give a control character
+    EXPECT_EQ(AsciiUpper('\xe9'), '\xe9');
+    EXPECT_EQ(AsciiUpper('q'), 'Q');
+    EXPECT_EQ(AsciiLower('Q'), 'q');
+    EXPECT_TRUE(IsAsciiLower('z'));
+    EXPECT_FALSE(IsAsciiLower('Z'));
 }
 
 TEST(ConvertCase, TitleAndSentenceDetails)
@@ -64,9 +64,9 @@ TEST(ReplaceText, NeverRescansWhatItInserted)
 
 TEST(TextHelpers, TrimCollapseDigits)
 {
-    EXPECT_EQ(TrimBoth("\t  a b \r\n"), "a b");
-    EXPECT_EQ(TrimBoth("   "), "");
-    EXPECT_EQ(TrimRightControls("a  \x01"), "a");
+    EXPECT_EQ(Trim("\t  a b \r\n"), "a b");
+    EXPECT_EQ(Trim("   "), "");
+    EXPECT_EQ(TrimRight("a  \x01"), "a");
     EXPECT_EQ(CollapseSpaces("  a   b  "), " a b ");
     EXPECT_EQ(ToggleCase("aB1"), "Ab1");
     EXPECT_TRUE(HasDigit("img9"));

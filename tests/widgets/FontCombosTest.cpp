@@ -181,10 +181,10 @@ TEST(FontFamilies, FontconfigFamiliesMatchFcList)
     std::istringstream lines(listed.Output);
     for (std::string line; std::getline(lines, line);) {
         std::istringstream names(line);
-        for (std::string name; std::getline(names, name, ',');) expected.insert(LowerAscii(name));
+        for (std::string name; std::getline(names, name, ',');) expected.insert(AsciiLower(name));
     }
     std::set<std::string> ours;
-    for (const TFontFamily& f : InstalledFontFamilies()) ours.insert(LowerAscii(f.Name));
+    for (const TFontFamily& f : InstalledFontFamilies()) ours.insert(AsciiLower(f.Name));
     EXPECT_FALSE(ours.empty());
     EXPECT_EQ(ours, expected);
     for (const TFontFamily& f : InstalledFontFamilies())

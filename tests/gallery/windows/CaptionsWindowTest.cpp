@@ -332,7 +332,7 @@ TEST_F(ShippedCaptionLines, FirstLinesKeepTheirPlacesAndEveryLineHoldsThePicture
         for (const auto& line : lines) {
             const auto bar = line.find('|');
             ASSERT_NE(bar, std::string::npos) << line;
-            EXPECT_NE(LowerCaseAscii(line.substr(bar + 1)).find("%file"), std::string::npos) << line;
+            EXPECT_NE(AsciiLower(line.substr(bar + 1)).find("%file"), std::string::npos) << line;
             if (line.find("%thumbwidth") != std::string::npos && line.find("%thumbheight") != std::string::npos)
                 sized = true;
         }
@@ -357,7 +357,7 @@ TEST_F(ShippedCaptionLines, EveryLineGivesValidPagesAndTheThumbnailSizeFillsTheB
             const std::string page = ReadFile(destination + name);
             ASSERT_FALSE(page.empty()) << name;
             for (const char* v : {"%thumbwidth", "%thumbheight", "%file", "%caption"})
-                EXPECT_EQ(LowerCaseAscii(page).find(v), std::string::npos) << name << ": " << v;
+                EXPECT_EQ(AsciiLower(page).find(v), std::string::npos) << name << ": " << v;
             std::string output;
             const int rc = RunTidy(destination + name, output);
             EXPECT_TRUE(rc == 0 || rc == 1) << name << "\n" << output;

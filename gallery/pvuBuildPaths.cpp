@@ -1,0 +1,63 @@
+// Path helpers of the build: where outputs may go, which source folders a
+// destination would overwrite, and measuring a picture already written.
+#include "gallery/pvuBuild.h"
+
+#include "gallery/pvutilsPictures.h"
+#include "gallery/srutils.h"
+#include "platform/system/System.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+std::string CanonicalFolderPath(const std::string& folder)
+{
+    std::error_code ec;
+    fs::path path = fs::absolute(fs::path(ToFileSystemPath(folder)), ec);
+    if (ec) path = fs::path(ToFileSystemPath(folder));
+    // weakly_canonical resolves the longest existing prefix through the file
+    // system (links included) and only then normalises the rest by text.
+    fs::path canonical = fs::weakly_canonical(path, ec);
+    if (ec) canonical = path.lexically_normal();
+    std::string text = canonical.string();
+    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    return text.empty() ? "/" : text;
+}
+
+bool FolderLiesWithin(const std::string& folder, const std::string& container)
+{
+    const std::string inner = AsciiLower(CanonicalFolderPath(folder));
+    const std::string outer = AsciiLower(CanonicalFolderPath(container));
+    if (outer == "/") return true;
+    if (inner == outer) return true;
+    return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 && inner[outer.size()] == '/';
+}
+
+std::string SafeOutputName(const std::string& name)
+{
+    const std::string slashed = ToFileSystemPath(name);
+    std::string result;
+    std::size_t start = 0;
+    while (start <= slashed.size()) {
+        std::size_t end = slashed.find('/', start);
+        if (end == std::string::npos) end = slashed.size();
+        const std::string segment = slashed.substr(start, end - start);
+        if (!segment.empty() && segment != "." && segment != "..") {
+            if (!result.empty()) result += '/';
+            result += segment;
+        }
+        start = end + 1;
+    }
+    return result;
+}
+
+void MeasurePictureFile(const std::string& fileName, int& width, int& height, int* colours)
+{
+    if (!FileExists(fileName)) return;
+    TRasterDIB picture;
+    LoadImageFile(picture, fileName);
+    width = picture.Width();
+    height = picture.AbsHeight;
+    if (colours) *colours = picture.CountColors();
+}
