@@ -14,7 +14,7 @@
 #include <cstring>
 
 using namespace FormatStrings;
-using loaders::BoundedReader;
+using loaders::FormatReader;
 
 namespace {
 
@@ -79,39 +79,22 @@ std::size_t typeSize(std::uint16_t type)
     }
 }
 
-std::uint16_t get16(const std::uint8_t* p, bool bigEndian)
-{
-    return bigEndian ? static_cast<std::uint16_t>(p[0] << 8 | p[1]) : static_cast<std::uint16_t>(p[1] << 8 | p[0]);
-}
-
-std::uint32_t get32(const std::uint8_t* p, bool bigEndian)
-{
-    return bigEndian ? std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3]
-                     : std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-}
-
-void put16(std::uint8_t* p, std::uint16_t value, bool bigEndian)
-{
-    p[bigEndian ? 0 : 1] = static_cast<std::uint8_t>(value >> 8);
-    p[bigEndian ? 1 : 0] = static_cast<std::uint8_t>(value);
-}
-
 // One value of an array of the entry's type: integers as they are, rationals
 // divided (a denominator of 0 gives nothing).
-bool valueAt(const std::uint8_t* data, std::uint16_t type, bool bigEndian, double& value)
+bool valueAt(const std::uint8_t* data, std::uint16_t type, TByteOrder order, double& value)
 {
     switch (type) {
     case ftByte:
     case ftAscii:
     case ftUndefined: value = data[0]; return true;
     case ftSByte: value = static_cast<std::int8_t>(data[0]); return true;
-    case ftShort: value = get16(data, bigEndian); return true;
-    case ftSShort: value = static_cast<std::int16_t>(get16(data, bigEndian)); return true;
-    case ftLong: value = get32(data, bigEndian); return true;
-    case ftSLong: value = static_cast<std::int32_t>(get32(data, bigEndian)); return true;
+    case ftShort: value = Get16(data, order); return true;
+    case ftSShort: value = static_cast<std::int16_t>(Get16(data, order)); return true;
+    case ftLong: value = Get32(data, order); return true;
+    case ftSLong: value = static_cast<std::int32_t>(Get32(data, order)); return true;
     case ftRational:
     case ftSRational: {
-        const std::uint32_t numerator = get32(data, bigEndian), denominator = get32(data + 4, bigEndian);
+        const std::uint32_t numerator = Get32(data, order), denominator = Get32(data + 4, order);
         if (denominator == 0) return false;
         value = type == ftRational
                     ? double(numerator) / denominator
@@ -119,7 +102,7 @@ bool valueAt(const std::uint8_t* data, std::uint16_t type, bool bigEndian, doubl
         return true;
     }
     case ftFloat: {
-        const std::uint32_t bits = get32(data, bigEndian);
+        const std::uint32_t bits = Get32(data, order);
         float f;
         std::memcpy(&f, &bits, 4);
         value = f;
@@ -209,8 +192,8 @@ bool TTIFFGraphic::CanLoad(TStream& stream)
     std::uint8_t header[8];
     bool result = false;
     if (stream.Read(header, 8) == 8 && header[0] == header[1] && (header[0] == 'I' || header[0] == 'M')) {
-        const bool bigEndian = header[0] == 'M';
-        result = get16(header + 2, bigEndian) == 42 && get32(header + 4, bigEndian) < stream.Size() - start;
+        const TByteOrder order = header[0] == 'M' ? TByteOrder::BigEndian : TByteOrder::LittleEndian;
+        result = Get16(header + 2, order) == 42 && Get32(header + 4, order) < stream.Size() - start;
     }
     stream.SetPosition(start);
     return result;
@@ -233,13 +216,13 @@ std::uint32_t TTIFFGraphic::ReadTagIntegerAndCount(std::uint16_t tag, std::uint3
     if (!FindTag(tag, index)) return defaultValue;
     const TTIFFEntry& entry = Directory[index];
     count = entry.DataLength;
-    if (count != 1) return get32(entry.Value.data(), bigEndian());
+    if (count != 1) return Get32(entry.Value.data(), order());
     switch (entry.DataType) {
     case ftByte: return entry.Value[0];
     case ftShort:
-    case ftSShort: return get16(entry.Value.data(), bigEndian());
+    case ftSShort: return Get16(entry.Value.data(), order());
     case ftLong:
-    case ftSLong: return get32(entry.Value.data(), bigEndian());
+    case ftSLong: return Get32(entry.Value.data(), order());
     default: return defaultValue;
     }
 }
@@ -254,13 +237,13 @@ std::vector<std::uint8_t> TTIFFGraphic::entryData(const TTIFFEntry& entry, std::
 {
     const std::uint64_t length = std::uint64_t(entry.DataLength) * valueSize;
     if (length <= 4) return std::vector<std::uint8_t>(entry.Value.begin(), entry.Value.begin() + length);
-    const std::int64_t at = BasePosition + get32(entry.Value.data(), bigEndian());
+    const std::int64_t at = BasePosition + Get32(entry.Value.data(), order());
     // The count comes from the file: nothing is allocated for data the stream does not hold.
     if (at > Stream->Size() || length > std::uint64_t(Stream->Size() - at))
         ImageFormatsError(gesStreamReadError, {gesTIFFormat});
     std::vector<std::uint8_t> data(static_cast<std::size_t>(length));
     Stream->SetPosition(at);
-    BoundedReader(*Stream, gesTIFFormat).Read(data.data(), data.size());
+    FormatReader(*Stream, gesTIFFormat).Read(data.data(), data.size());
     return data;
 }
 
@@ -272,11 +255,11 @@ float TTIFFGraphic::ReadTagFloat(std::uint16_t tag, float defaultValue)
     const std::size_t size = typeSize(entry.DataType);
     if (size == 0 || entry.DataType == ftDouble) return defaultValue;
     // A value the stream does not hold is as good as none.
-    const std::int64_t at = BasePosition + get32(entry.Value.data(), bigEndian());
+    const std::int64_t at = BasePosition + Get32(entry.Value.data(), order());
     if (size > 4 && (at > Stream->Size() || Stream->Size() - at < std::int64_t(size))) return defaultValue;
     const std::vector<std::uint8_t> data = entryData(entry, size);
     double value;
-    return valueAt(data.data(), entry.DataType, bigEndian(), value) ? static_cast<float>(value) : defaultValue;
+    return valueAt(data.data(), entry.DataType, order(), value) ? static_cast<float>(value) : defaultValue;
 }
 
 TByteArray TTIFFGraphic::ReadTagBytes(std::uint16_t tag)
@@ -291,7 +274,7 @@ TByteArray TTIFFGraphic::ReadTagBytes(std::uint16_t tag)
     TByteArray values(entry.DataLength);
     for (std::size_t i = 0; i < values.size(); ++i) {
         double value = 0;
-        valueAt(data.data() + i * size, entry.DataType, bigEndian(), value);
+        valueAt(data.data() + i * size, entry.DataType, order(), value);
         values[i] = static_cast<std::uint8_t>(static_cast<std::int64_t>(value));
     }
     return values;
@@ -308,7 +291,7 @@ TCardinalArray TTIFFGraphic::ReadTagCardinals(std::uint16_t tag)
     TCardinalArray values(entry.DataLength);
     for (std::size_t i = 0; i < values.size(); ++i) {
         const std::uint8_t* at = data.data() + i * size;
-        values[i] = size == 1 ? at[0] : size == 2 ? get16(at, bigEndian()) : get32(at, bigEndian());
+        values[i] = size == 1 ? at[0] : size == 2 ? Get16(at, order()) : Get32(at, order());
     }
     return values;
 }
@@ -324,7 +307,7 @@ std::vector<float> TTIFFGraphic::ReadTagFloats(std::uint16_t tag)
     std::vector<float> values(entry.DataLength);
     for (std::size_t i = 0; i < values.size(); ++i) {
         double value = 0;
-        valueAt(data.data() + i * size, entry.DataType, bigEndian(), value);
+        valueAt(data.data() + i * size, entry.DataType, order(), value);
         values[i] = static_cast<float>(value);
     }
     return values;
@@ -332,20 +315,20 @@ std::vector<float> TTIFFGraphic::ReadTagFloats(std::uint16_t tag)
 
 void TTIFFGraphic::readDirectory(std::uint32_t offset)
 {
-    BoundedReader reader(*Stream, gesTIFFormat);
+    FormatReader reader(*Stream, gesTIFFormat);
     reader.Seek(BasePosition + offset);
     std::uint8_t countBytes[2];
     reader.Read(countBytes, 2);
-    const std::uint16_t count = get16(countBytes, bigEndian());
+    const std::uint16_t count = Get16(countBytes, order());
     std::vector<std::uint8_t> raw(std::size_t(count) * 12);
     reader.Read(raw.data(), raw.size());
     Directory.assign(count, {});
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* at = raw.data() + i * 12;
         TTIFFEntry& entry = Directory[i];
-        entry.Tag = get16(at, bigEndian());
-        entry.DataType = get16(at + 2, bigEndian());
-        entry.DataLength = get32(at + 4, bigEndian());
+        entry.Tag = Get16(at, order());
+        entry.DataType = Get16(at + 2, order());
+        entry.DataLength = Get32(at + 4, order());
         std::memcpy(entry.Value.data(), at + 8, 4);
     }
     // Stable, so a tag that appears twice is found at its first place.
@@ -363,12 +346,12 @@ bool TTIFFGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex
     if (BasePosition < 0 || size - BasePosition < 8) return false;
     std::uint8_t header[8];
     stream.SetPosition(BasePosition);
-    BoundedReader reader(stream, gesTIFFormat);
+    FormatReader reader(stream, gesTIFFormat);
     reader.Read(header, 8);
     if (header[0] != header[1] || (header[0] != 'I' && header[0] != 'M')) return false;
     if (header[0] == 'M') p.Options |= BigEndianOption;
-    p.Version = get16(header + 2, bigEndian());
-    p.FirstIFD = get32(header + 4, bigEndian());
+    p.Version = Get16(header + 2, order());
+    p.FirstIFD = Get32(header + 4, order());
     if (p.Version != 42) return false;
 
     // A directory that lies outside the stream is no directory.
@@ -379,9 +362,9 @@ bool TTIFFGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex
         std::uint8_t bytes[4];
         reader.Seek(BasePosition + offset);
         reader.Read(bytes, 2);
-        reader.Skip(std::uint64_t(get16(bytes, bigEndian())) * 12);
+        reader.Skip(std::uint64_t(Get16(bytes, order())) * 12);
         reader.Read(bytes, 4);
-        offset = get32(bytes, bigEndian());
+        offset = Get32(bytes, order());
         if (offset == 0) return false;
     }
     if (!holdsDirectory(offset)) return false;
@@ -449,11 +432,14 @@ void TTIFFGraphic::UndoHorizontalPredictor(std::uint8_t* row, std::uint32_t coun
 {
     const std::size_t total = std::size_t(count) * samples;
     if (bitsPerSample == 16) {
-        for (std::size_t i = samples; i < total; ++i)
-            put16(row + 2 * i,
-                  static_cast<std::uint16_t>(get16(row + 2 * i, bigEndian()) +
-                                             get16(row + 2 * (i - samples), bigEndian())),
-                  bigEndian());
+        for (std::size_t i = samples; i < total; ++i) {
+            const auto sum =
+                static_cast<std::uint16_t>(Get16(row + 2 * i, order()) + Get16(row + 2 * (i - samples), order()));
+            if (order() == TByteOrder::BigEndian)
+                PutBE16(row + 2 * i, sum);
+            else
+                PutLE16(row + 2 * i, sum);
+        }
         return;
     }
     for (std::size_t i = samples; i < total; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - samples]);
@@ -493,7 +479,7 @@ void TTIFFGraphic::setupColorManager(const StripLayout& layout)
     case csYCbCr: target = csBGR; break;
     default: target = source; break;
     }
-    cm.SourceOptions = bigEndian() ? ByteSwapOption : 0;
+    cm.SourceOptions = order() == TByteOrder::BigEndian ? ByteSwapOption : 0;
     if (source == csCIELab) cm.SourceOptions |= LabScaledLightnessOption;
     cm.SetSourceColorScheme(source);
     cm.SetTargetColorScheme(target);
@@ -579,7 +565,7 @@ void TTIFFGraphic::readStrip(std::uint32_t offset, std::uint32_t byteCount, std:
     const std::int64_t at = BasePosition + offset;
     const std::int64_t size = Stream->Size();
     const std::uint64_t available = at < size ? std::uint64_t(size - at) : 0;
-    BoundedReader reader(*Stream, gesTIFFormat);
+    FormatReader reader(*Stream, gesTIFFormat);
     // Fill order 2 outside fax data: libtiff reverses such strips too.
     const bool reverse = (p.Options & ReversedFillOrderOption) != 0 && !isFax(p.Compression);
     if (decoder == nullptr) {
@@ -722,9 +708,9 @@ void TTIFFGraphic::LoadTiff(TStream& stream)
     }
     p.BytesPerLine = static_cast<std::uint32_t>(CheckedRowBytes(p.Width, bitsPerSample_ * samplesPerPixel_));
 
-    loaders::CheckedPictureBytes(std::uint64_t(layout.rowBytes) * layout.planes,
-                                 divideRoundingUp(p.Height, layout.blockHeight), 1, stream.Size() - BasePosition,
-                                 maxExpansion(p.Compression), gesTIFFormat);
+    CheckedPictureBytes(std::uint64_t(layout.rowBytes) * layout.planes, divideRoundingUp(p.Height, layout.blockHeight),
+                        1, stream.Size() - BasePosition, maxExpansion(p.Compression),
+                        loaders::FormatFaults(gesTIFFormat));
     CheckedPixelCount(p.Width, p.Height);
     SetSize(static_cast<int>(p.Width), static_cast<int>(p.Height));
     setupPalette();
@@ -757,8 +743,8 @@ bool TEPSGraphic::CanLoad(TStream& stream)
     const std::int64_t start = stream.Position();
     if (stream.Remaining() < 31) return false;
     std::uint8_t header[EPSHeaderSize];
-    const bool result = stream.Read(header, EPSHeaderSize) == EPSHeaderSize && get32(header, false) == EPSMagic &&
-                        get32(header + 20, false) > start + 30 && get32(header + 24, false) > 0;
+    const bool result = stream.Read(header, EPSHeaderSize) == EPSHeaderSize && GetLE32(header) == EPSMagic &&
+                        GetLE32(header + 20) > start + 30 && GetLE32(header + 24) > 0;
     stream.SetPosition(start);
     return result;
 }
@@ -769,10 +755,10 @@ void TEPSGraphic::LoadFromStream(TStream& stream)
     const std::int64_t start = stream.Position();
     std::uint8_t header[EPSHeaderSize];
     if (stream.Remaining() < std::int64_t(EPSHeaderSize)) ImageFormatsError(gesInvalidImage, {gesEPSFormat});
-    BoundedReader(stream, gesEPSFormat).Read(header, EPSHeaderSize);
-    if (get32(header, false) != EPSMagic) ImageFormatsError(gesInvalidImage, {gesEPSFormat});
-    const std::uint32_t offset = get32(header + 20, false);
-    const std::uint32_t length = get32(header + 24, false);
+    FormatReader(stream, gesEPSFormat).Read(header, EPSHeaderSize);
+    if (GetLE32(header) != EPSMagic) ImageFormatsError(gesInvalidImage, {gesEPSFormat});
+    const std::uint32_t offset = GetLE32(header + 20);
+    const std::uint32_t length = GetLE32(header + 24);
     const std::int64_t size = stream.Size();
     // The preview is read from its own section: TIFF offsets count from its
     // start and cannot reach into the PostScript around it.
@@ -780,7 +766,7 @@ void TEPSGraphic::LoadFromStream(TStream& stream)
         ImageFormatsError(gesInvalidImage, {gesEPSFormat});
     std::vector<std::uint8_t> section(static_cast<std::size_t>(std::min<std::int64_t>(length, size - start - offset)));
     stream.SetPosition(start + offset);
-    BoundedReader(stream, gesEPSFormat).Read(section.data(), section.size());
+    FormatReader(stream, gesEPSFormat).Read(section.data(), section.size());
     TMemoryStream preview(std::move(section));
     struct RestoreStream {
         TFormatGraphic& graphic;

@@ -3,6 +3,7 @@
 // which reads the TIFF preview of an encapsulated PostScript file.
 
 #include "formats/ImageFormats.h"
+#include "platform/core/ByteOrder.h"
 
 #include <array>
 #include <cstdint>
@@ -62,7 +63,10 @@ protected:
 
 private:
     struct StripLayout;
-    bool bigEndian() const { return (ImageProperties.Options & BigEndianOption) != 0; }
+    TByteOrder order() const
+    {
+        return (ImageProperties.Options & BigEndianOption) ? TByteOrder::BigEndian : TByteOrder::LittleEndian;
+    }
     void readDirectory(std::uint32_t offset);
     // The bytes of an entry's values: the value field, or the data it points at.
     std::vector<std::uint8_t> entryData(const TTIFFEntry& entry, std::size_t valueSize);
