@@ -161,17 +161,24 @@ void TGIFGraphic::LoadFromStream(TStream& stream)
     std::uint8_t codeSize = reader.Byte();
     if (codeSize < 2 || codeSize > 8) ImageFormatsError(gesInvalidImage, {gesGIF});
 
-    // Join the data sub-blocks; a file cut inside them keeps what is there.
+    // Join the data sub-blocks; a file cut inside them keeps what is there,
+    // unless the caller refuses cut data.
     std::vector<std::uint8_t> data;
+    bool terminated = false;
     for (;;) {
         std::uint8_t length;
-        if (stream.Read(&length, 1) != 1 || length == 0) break;
+        if (stream.Read(&length, 1) != 1) break;
+        if (length == 0) {
+            terminated = true;
+            break;
+        }
         std::size_t have = data.size();
         std::size_t take = static_cast<std::size_t>(std::min<std::int64_t>(length, reader.Remaining()));
         data.resize(have + take);
         reader.Read(data.data() + have, take);
         if (take < length) break;
     }
+    if (!terminated && RefuseCutData) reader.Fail(TReadFault::ShortData);
 
     if (width == 0 || height == 0) return;  // an image of no pixels: the picture stays empty
 

@@ -15,8 +15,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -59,134 +57,12 @@ void copyBitmapInto(const TBitmap& bitmap, TRasterDIB& dib)
     }
 }
 
-std::vector<std::uint8_t> readFileBytes(const std::string& path, std::int64_t limit)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes;
-    if (!in) return bytes;
-    in.seekg(0, std::ios::end);
-    const std::int64_t size = std::min<std::int64_t>(std::int64_t(in.tellg()), limit);
-    in.seekg(0);
-    bytes.resize(std::size_t(std::max<std::int64_t>(size, 0)));
-    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
-    bytes.resize(std::size_t(in.gcount()));
-    return bytes;
-}
-
-std::int64_t fileSizeOf(const std::string& path)
-{
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    return error ? -1 : std::int64_t(size);
-}
-
-std::uint32_t le16(const std::uint8_t* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
-
-std::uint32_t le32(const std::uint8_t* p) { return le16(p) | le16(p + 2) << 16; }
-
-// The BMP and GIF readers keep the rows a short file still holds, as the
-// platform's readers do; for a gallery a cut file is a broken picture, so
-// these checks look for the end of the pixel data before anything is decoded.
-// Files whose headers the readers refuse anyway count as complete here.
-
-// Uncompressed rows all present, or run-length data that reaches its end code.
-bool bmpDataComplete(const std::string& path)
-{
-    const std::int64_t size = fileSizeOf(path);
-    const std::vector<std::uint8_t> head = readFileBytes(path, 54);
-    if (head.size() < 26 || head[0] != 'B' || head[1] != 'M') return true;
-    const std::int64_t offset = le32(&head[10]);
-    const std::uint32_t headerSize = le32(&head[14]);
-    std::int64_t width, height, bits;
-    std::uint32_t compression = 0;
-    if (headerSize == 12) {
-        width = le16(&head[18]);
-        height = std::int16_t(le16(&head[20]));
-        bits = le16(&head[24]);
-    } else {
-        if (head.size() < 54) return true;
-        width = std::int32_t(le32(&head[18]));
-        height = std::int32_t(le32(&head[22]));
-        bits = le16(&head[28]);
-        compression = le32(&head[30]);
-    }
-    if (width <= 0 || height == 0 || bits <= 0 || bits > 32) return true;
-    const std::int64_t rows = height < 0 ? -height : height;
-    if (compression == 0 || compression == 3) {
-        const std::int64_t stride = (width * bits + 31) / 32 * 4;
-        // Sizes past any file are the reader's to refuse.
-        if (rows > (std::int64_t(1) << 62) / stride) return true;
-        return size >= offset + stride * rows;
-    }
-    if (compression != 1 && compression != 2) return true;
-    // Walk the runs: pairs (count, value); count 0 with value 0 ends a row,
-    // 1 ends the picture, 2 moves (two more bytes), more is a literal group
-    // padded to a whole word.
-    if (offset >= size) return false;
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(offset);
-    std::vector<std::uint8_t> data(std::size_t(size - offset));
-    in.read(reinterpret_cast<char*>(data.data()), std::streamsize(data.size()));
-    data.resize(std::size_t(in.gcount()));
-    std::size_t pos = 0;
-    std::int64_t row = 0;
-    while (pos + 2 <= data.size()) {
-        const std::uint8_t count = data[pos], value = data[pos + 1];
-        pos += 2;
-        if (count != 0) continue;
-        if (value == 0) {
-            if (++row >= rows) return true;
-        } else if (value == 1) {
-            return true;
-        } else if (value == 2) {
-            if (pos + 2 > data.size()) return false;
-            row += data[pos + 1];
-            pos += 2;
-        } else {
-            const std::size_t bytes = compression == 1 ? value : (std::size_t(value) + 1) / 2;
-            pos += (bytes + 1) / 2 * 2;
-        }
-    }
-    return false;
-}
-
-// The first image's data blocks reach their terminating empty block.
-bool gifDataComplete(const std::string& path)
-{
-    const std::vector<std::uint8_t> bytes = readFileBytes(path, std::int64_t(1) << 31);
-    if (bytes.size() < 13 || bytes[0] != 'G' || bytes[1] != 'I' || bytes[2] != 'F') return true;
-    std::size_t pos = 13;
-    if (bytes[10] & 0x80) pos += std::size_t(3) << ((bytes[10] & 7) + 1);
-    auto skipBlocks = [&]() {
-        for (;;) {
-            if (pos >= bytes.size()) return false;
-            const std::uint8_t length = bytes[pos++];
-            if (length == 0) return true;
-            pos += length;
-        }
-    };
-    for (;;) {
-        if (pos >= bytes.size()) return false;
-        const std::uint8_t introducer = bytes[pos++];
-        if (introducer == 0x21) {
-            ++pos;  // the extension's label
-            if (!skipBlocks()) return false;
-        } else if (introducer == 0x2C) {
-            if (pos + 9 > bytes.size()) return false;
-            const std::uint8_t flags = bytes[pos + 8];
-            pos += 9;
-            if (flags & 0x80) pos += std::size_t(3) << ((flags & 7) + 1);
-            ++pos;  // the code size
-            return skipBlocks();
-        } else {
-            return true;  // the trailer or something the loader judges
-        }
-    }
-}
-
+// For a gallery a cut file is a broken picture: the readers refuse cut
+// data here rather than keep the rows a short file still holds.
 void loadThroughRegistry(TRasterDIB& dib, const std::string& fileName)
 {
     auto picture = std::make_unique<TPicture>();
+    picture->RefuseCutData = true;
     picture->LoadFromFile(fileName);
     const TBitmap& bitmap = picture->Bitmap();
     copyBitmapInto(bitmap, dib);
@@ -219,16 +95,8 @@ void LoadImageFile(TRasterDIB& dib, const std::string& fileName)
             }
             ReadJpegFile(dib, path, 1);
         } else if (bmp) {
-            if (!bmpDataComplete(path)) {
-                makeEmpty(dib);
-                return;
-            }
-            ReadBmpFile(dib, path);
+            ReadBmpFile(dib, path, TBmpShortData::Refuse);
         } else {
-            if (ext.find(".gif") != std::string::npos && !gifDataComplete(path)) {
-                makeEmpty(dib);
-                return;
-            }
             loadThroughRegistry(dib, path);
         }
         if (isEmpty(dib))

@@ -1,5 +1,7 @@
 #include "platform/picture/Dib.h"
 
+#include "platform/core/ByteOrder.h"
+
 #include <cstring>
 
 namespace dib {
@@ -8,17 +10,17 @@ namespace {
 
 constexpr std::uint32_t BI_RGB = 0;
 
+// Numbers of the header, checked against the entry's bytes.
 std::uint32_t le32(std::span<const std::uint8_t> d, std::size_t at)
 {
     if (at + 4 > d.size()) invalidBitmap();
-    return std::uint32_t(d[at]) | (std::uint32_t(d[at + 1]) << 8) | (std::uint32_t(d[at + 2]) << 16) |
-           (std::uint32_t(d[at + 3]) << 24);
+    return GetLE32(d.data() + at);
 }
 
 std::uint16_t le16(std::span<const std::uint8_t> d, std::size_t at)
 {
     if (at + 2 > d.size()) invalidBitmap();
-    return std::uint16_t(d[at] | (d[at + 1] << 8));
+    return GetLE16(d.data() + at);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/picture/Icon.h"
 
+#include "platform/core/ByteOrder.h"
 #include "platform/picture/Dib.h"
 
 #include <algorithm>
@@ -26,9 +27,9 @@ void TIcon::LoadFromStream(TStream& stream)
     std::vector<std::uint8_t> file(std::size_t(std::min<std::int64_t>(available, std::int64_t(1) << 31)));
     stream.ReadBuffer(file.data(), file.size());
     std::span<const std::uint8_t> all(file);
-    unsigned reserved = all[0] | (all[1] << 8);
-    unsigned type = all[2] | (all[3] << 8);
-    unsigned count = all[4] | (all[5] << 8);
+    unsigned reserved = GetLE16(&all[0]);
+    unsigned type = GetLE16(&all[2]);
+    unsigned count = GetLE16(&all[4]);
     if (reserved != 0 || (type != 1 && type != 2) || count == 0 || all.size() < 6 + 16 * std::size_t(count))
         invalidIcon();
 
@@ -39,20 +40,13 @@ void TIcon::LoadFromStream(TStream& stream)
         std::int64_t width = 0, height = 0;
         int bitCount = 0;
     };
-    auto le32 = [](const std::uint8_t* p) {
-        return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-               (std::uint32_t(p[3]) << 24);
-    };
-    auto be32 = [](const std::uint8_t* p) {
-        return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
-    };
     Candidate best;
     bool found = false;
     bool sawPng = false;
     for (unsigned i = 0; i < count; ++i) {
         const std::uint8_t* e = all.data() + 6 + 16 * std::size_t(i);
-        std::uint32_t size = le32(e + 8);
-        std::uint32_t offset = le32(e + 12);
+        std::uint32_t size = GetLE32(e + 8);
+        std::uint32_t offset = GetLE32(e + 12);
         if (size < 40 || std::uint64_t(offset) + size > all.size()) continue;
         Candidate c;
         c.data = all.subspan(offset, size);
@@ -60,8 +54,8 @@ void TIcon::LoadFromStream(TStream& stream)
             sawPng = true;
             if (!PngDecoder) continue;
             c.png = true;
-            c.width = be32(c.data.data() + 16);  // from the IHDR chunk
-            c.height = be32(c.data.data() + 20);
+            c.width = GetBE32(c.data.data() + 16);  // from the IHDR chunk
+            c.height = GetBE32(c.data.data() + 20);
             c.bitCount = 32;
         } else {
             try {

@@ -468,6 +468,7 @@ void TPicture::LoadFromStream(TStream& stream, const std::string& extension)
         throw EInvalidGraphic("Unknown picture file extension (." + withoutDot(extension) + ")");
     std::unique_ptr<TGraphic> graphic = cls->Create();
     if (OnProgress) graphic->OnProgress = OnProgress;
+    graphic->RefuseCutData = RefuseCutData;
     graphic->LoadFromStream(stream);
     graphic_ = std::move(graphic);
 }
@@ -480,6 +481,7 @@ void TPicture::LoadFromFile(const std::string& fileName)
         throw EInvalidGraphic("Unknown picture file extension (." + extension + ")");
     std::unique_ptr<TGraphic> graphic = cls->Create();
     if (OnProgress) graphic->OnProgress = OnProgress;
+    graphic->RefuseCutData = RefuseCutData;
     graphic->LoadFromFile(fileName);
     graphic_ = std::move(graphic);
 }

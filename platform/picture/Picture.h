@@ -164,6 +164,11 @@ public:
     }
 
     bool Transparent = false;
+    // Set before loading when a file cut short is a broken picture: a loader
+    // whose format may end early (GIF data blocks without their terminator)
+    // then raises its error instead of keeping what it read. BMP files are
+    // always refused when cut.
+    bool RefuseCutData = false;
 };
 
 class TBitmap : public TGraphic {
@@ -269,6 +274,8 @@ public:
 
     // Passed on to the graphic while it loads.
     TProgressEvent OnProgress;
+    // Passed on to the graphic before it loads (TGraphic::RefuseCutData).
+    bool RefuseCutData = false;
 
     // The process-wide registry. The framework's own icon, metafile and JPEG
     // classes are registered from the start; BMP files are registered by the

@@ -297,6 +297,19 @@ TEST(GifLayout, TruncatedDataGivesAPartialPictureOfIndexZero)
     ASSERT_EQ(gif.Height(), 10);
     EXPECT_EQ(gif.PixelColor(0, 0), RGBColor(255, 255, 255));
     EXPECT_EQ(gif.PixelColor(99, 9), RGBColor(7, 0, 0));
+
+    // A caller that refuses cut data gets the loader's error; the whole file still loads.
+    TGIFGraphic strict;
+    strict.RefuseCutData = true;
+    TMemoryStream cut(bytes);
+    try {
+        strict.LoadFromStream(cut);
+        ADD_FAILURE() << "a cut file loaded";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message, "Stream read error in GIF file.");
+    }
+    loadBytes(strict, buildGif(s));
+    EXPECT_EQ(strict.PixelColor(99, 9), RGBColor(255, 255, 255));
 }
 
 TEST(GifHostile, EachEndsWithTheLoadersError)

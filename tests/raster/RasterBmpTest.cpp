@@ -304,6 +304,14 @@ TEST(BmpReader, RefuseModeRaisesForCutShortDataBeforeAllocating)
         }
         EXPECT_EQ(refused.Bits, nullptr) << c.name;
     }
+    // Run-length data that stops before its end code and before the last
+    // row is cut short too; by default it keeps the rows it reached.
+    const std::vector<std::uint8_t> noEnd = rleFile(8, 4, 2, {4, 1, 0, 0});
+    TByteViewStream cutRuns(noEnd.data(), noEnd.size());
+    TRasterDIB refused;
+    refused.UseGDI = false;
+    EXPECT_THROW(ReadBmpStream(refused, cutRuns, TBmpShortData::Refuse), EBmpError);
+    EXPECT_EQ(readBmpBytes(noEnd)->Width(), 4);
     // By default a short file keeps going.
     EXPECT_EQ(readBmpBytes(shortPixels)->Width(), 4);
     TByteViewStream strict(whole.data(), whole.size());
