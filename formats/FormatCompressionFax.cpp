@@ -246,6 +246,7 @@ bool TCCITTDecoder::writeRun(std::uint32_t n)
 void TCCITTDecoder::endRow()
 {
     rowStart_ += rowBytes_;
+    produced_ = std::min(unpackedSize_, rowStart_);
     RestWidth = Width;
 }
 

@@ -721,6 +721,8 @@ void TTIFFGraphic::LoadTiff(TStream& stream)
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
     readStrips(layout, decoder.get());
     if (decoder) decoder->DecodeEnd();
+    // A caller that takes no partial pictures (the gallery) gets the error.
+    if (dataIncomplete_ && RefuseCutData) FormatReader(stream, gesTIFFormat).Fail(TReadFault::ShortData);
 }
 
 void TTIFFGraphic::LoadFromStream(TStream& stream)

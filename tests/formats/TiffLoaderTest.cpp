@@ -571,6 +571,10 @@ TEST(TiffLoader, ShortAndOddStrips)
     EXPECT_TRUE(loaded.DataIncomplete());
     const Bytes rows[] = {{200, 200, 200, 200}, {200, 200, 200, 200}, {100, 100, 100, 0}, {0, 0, 0, 0}};
     for (int y = 0; y < 4; ++y) EXPECT_EQ(Bytes(loaded.ScanLine(y), loaded.ScanLine(y) + 4), rows[y]) << y;
+    // A caller that takes no partial pictures gets an error instead.
+    TTIFFGraphic refusing;
+    refusing.RefuseCutData = true;
+    EXPECT_EQ(loadError(twoStrips.build(), &refusing), "Stream read error in TIF/TIFF file.");
 
     // RowsPerStrip absent, 0xFFFFFFFF or above the height: one strip.
     for (std::vector<std::uint32_t> rowsPerStrip : {std::vector<std::uint32_t>{}, {0xFFFFFFFF}, {1000}}) {

@@ -201,6 +201,11 @@ TEST_F(Pictures, BrokenFilesAreNotLoaded)
         ASSERT_TRUE(RunQuiet("ppmtotga -rgb " + (dir / "src.ppm") + " > " + (dir / "cut.tga")));
         broken.push_back("cut.tga");
     }
+    // netpbm writes the TIFF directory before the strips, so the cut falls in them.
+    if (HaveTool("pnmtotiff")) {
+        ASSERT_TRUE(RunQuiet("pnmtotiff -lzw " + (dir / "src.ppm") + " > " + (dir / "cut.tif")));
+        broken.push_back("cut.tif");
+    }
     // Cut near the end, then in the middle: one missing row is enough.
     for (const double share : {0.97, 0.5})
         for (const std::string& name : broken) {
