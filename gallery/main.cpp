@@ -26,8 +26,6 @@ int main(int argc, char** argv)
     // window and is undone after it.
     TKitStartup kitStartup;
     TForm1 form1;
-    // Test hook: closes the main window after the given milliseconds, so a test
-    // can start the real program under a virtual display and see it shut down.
     // Test hook: reports on stderr once the main window is on screen.
     QTimer shownProbe;
     if (std::getenv("PICTAVO_REPORT_SHOWN")) {
@@ -42,6 +40,8 @@ int main(int argc, char** argv)
         });
         shownProbe.start(20);
     }
+    // Test hook: closes the main window after the given milliseconds, so a test
+    // can start the real program under a virtual display and see it shut down.
     if (const char* delay = std::getenv("PICTAVO_AUTOCLOSE_MS")) {
         const int ms = std::atoi(delay);
         if (ms > 0) QTimer::singleShot(ms, [&form1] { form1.Close(); });

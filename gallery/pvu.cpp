@@ -5,6 +5,7 @@
 #include "gallery/PropertyRecords.h"
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/help/Help.h"
 #include "platform/system/FindFiles.h"
 #include "platform/system/System.h"

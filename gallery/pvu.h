@@ -273,7 +273,6 @@ private:
     void BuildImagePage(QWidget* page);
     void BuildImagesPage(QWidget* page);
     void ConnectHandlers();
-    TComponent* FindByLowerName(const std::string& name) const;
     // Stores the entries of a history list so a '|' typed by the user cannot split an entry.
     std::string JoinHistory(const TComboBox& box) const;
 

@@ -4,12 +4,14 @@
 // list of produced files, and the window given back. The Stop button ends a
 // build between items.
 #include "gallery/pvuBuild.h"
+#include "gallery/pvuBuildPaths.h"
 
 #include "gallery/PropertyRecords.h"
 #include "gallery/pvutils.h"
 #include "gallery/pvutilsPictures.h"
 #include "gallery/pvutilsSourceCache.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/strings/StringList.h"
 #include "platform/system/System.h"
 
@@ -433,7 +435,7 @@ std::string TForm1::ImageOutputName(const std::string& fullPath, int number, con
 {
     std::string name = TargetFileName(0, Edit9->Text(), fullPath, number, 2, "");
     name = AddDefaultExt(output.Kind == okGif ? deGif : deJpg, name);
-    return SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), name));
+    return ContainedRelativePath(ConvertCase(ComboBox10->ItemIndex(), name));
 }
 
 std::string TForm1::ThumbnailOutputName(const std::string& fullPath, int number, const TPictureOutput& output) const
@@ -445,7 +447,7 @@ std::string TForm1::ThumbnailOutputName(const std::string& fullPath, int number,
     else
         name = TargetFileName(0, pattern, fullPath, number, 2, "");
     name = AddDefaultExt(output.Kind == okGif ? deGif : deJpg, name);
-    return SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), name));
+    return ContainedRelativePath(ConvertCase(ComboBox10->ItemIndex(), name));
 }
 
 int TForm1::RemoveFailedItems(const TBuildRun& run)
@@ -524,7 +526,7 @@ bool TForm1::FinishBuild(const TBuildRun& run)
     if (run.Mode != bmAll || !Menuitem7->Checked()) return false;
     std::string first = run.FramesOn && !run.FramePage.empty() ? run.FramePage : run.FirstIndexPage;
     if (first.empty())
-        first = SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), AddDefaultExt(deHtm, Edit2->Text())));
+        first = ContainedRelativePath(ConvertCase(ComboBox10->ItemIndex(), AddDefaultExt(deHtm, Edit2->Text())));
     ShellOpen(run.DestinationFolder + first);
     return true;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The build driver's run state, and its path helpers: where outputs may go
-// and which source folders a destination would overwrite.
+// The build driver's run state, handed from phase to phase (the phases are
+// members of TForm1, gallery/pvu.h).
 
 #include "gallery/pvu.h"
 
@@ -37,21 +37,3 @@ struct TPagePlan {
     int Pages = 0;
     int Remainder = 0;
 };
-
-// The folder's absolute path with symbolic links, "." and ".." resolved; a
-// part that does not exist yet is resolved through its nearest existing parent.
-// No trailing '/', except for the root itself.
-std::string CanonicalFolderPath(const std::string& folder);
-
-// True when folder is the container itself or lies somewhere below it, both
-// compared as canonical paths, ASCII letters without regard to case (a
-// refusal too many is harmless; overwriting an original is not).
-bool FolderLiesWithin(const std::string& folder, const std::string& container);
-
-// An output name made safe to join to the destination folder: '\' becomes
-// '/', and empty, "." and ".." segments (a leading '/' too) are dropped, so
-// the name can never leave the destination.
-std::string SafeOutputName(const std::string& name);
-
-// Loads a picture file (when it exists) and measures it; width and height stay when it does not load.
-void MeasurePictureFile(const std::string& fileName, int& width, int& height, int* colours);

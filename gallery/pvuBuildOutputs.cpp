@@ -4,10 +4,11 @@
 #include "gallery/pvu.h"
 
 #include "gallery/PropertyRecords.h"
-#include "gallery/pvuBuild.h"
+#include "gallery/pvutilsPictures.h"
 #include "gallery/pvutils.h"
 #include "gallery/pvutilsMarkup.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/strings/StringList.h"
 #include "platform/system/System.h"
 
@@ -57,7 +58,7 @@ void TForm1::CopyTemplatePictures(const std::string& templateName, const std::st
         if (value.empty() || value == line) continue;
         // The page keeps the template's own text for the link, so the copy
         // keeps it too (no case change) and stays inside the destination.
-        const std::string relative = SafeOutputName(value);
+        const std::string relative = ContainedRelativePath(value);
         if (relative.empty()) continue;
         const std::string source = ProgramFolder() + "buttons/" + relative;
         if (!FileExists(source)) continue;  // missing pictures are skipped
@@ -92,12 +93,12 @@ std::string TForm1::WriteFramePage(const std::string& destinationFolder, const s
     const std::string record = GetPropertyRecord(prPagePropertiesIndex);
     const std::string templatePath =
         ProgramFolder() + "framepg/" + ToFileSystemPath(GetField(0, record, PageField::FrameTemplate));
-    const std::string outputName = SafeOutputName(GetField(0, record, PageField::FramePageFile));
+    const std::string outputName = ContainedRelativePath(GetField(0, record, PageField::FramePageFile));
     if (outputName.empty() || !FileExists(templatePath)) return std::string();
 
     // The frames point at the pages this build wrote, under the names they were written with.
     std::string indexAddress = firstIndexPage;
-    if (indexAddress.empty()) indexAddress = SafeOutputName(ConvertCase(ComboBox10->ItemIndex(), Edit2->Text()));
+    if (indexAddress.empty()) indexAddress = ContainedRelativePath(ConvertCase(ComboBox10->ItemIndex(), Edit2->Text()));
     std::string imageAddress = Edit4->Text();
     const bool imagePageHasName = !ExtractFileName(ToFileSystemPath(Edit4->Text())).empty();
     const int linkKind = ComboBox4->ItemIndex();

@@ -1,6 +1,6 @@
-// Path helpers of the build: where outputs may go, which source folders a
-// destination would overwrite, and measuring a picture already written.
-#include "gallery/pvuBuild.h"
+// Path helpers of the build: which source folders a destination would
+// overwrite, and measuring a picture already written.
+#include "gallery/pvuBuildPaths.h"
 
 #include "gallery/pvutilsPictures.h"
 #include "gallery/srutils.h"
@@ -32,24 +32,6 @@ bool FolderLiesWithin(const std::string& folder, const std::string& container)
     if (outer == "/") return true;
     if (inner == outer) return true;
     return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 && inner[outer.size()] == '/';
-}
-
-std::string SafeOutputName(const std::string& name)
-{
-    const std::string slashed = ToFileSystemPath(name);
-    std::string result;
-    std::size_t start = 0;
-    while (start <= slashed.size()) {
-        std::size_t end = slashed.find('/', start);
-        if (end == std::string::npos) end = slashed.size();
-        const std::string segment = slashed.substr(start, end - start);
-        if (!segment.empty() && segment != "." && segment != "..") {
-            if (!result.empty()) result += '/';
-            result += segment;
-        }
-        start = end + 1;
-    }
-    return result;
 }
 
 void MeasurePictureFile(const std::string& fileName, int& width, int& height, int* colours)

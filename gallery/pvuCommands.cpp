@@ -7,6 +7,7 @@
 #include "gallery/PropertyRecords.h"
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/strings/StringList.h"
 #include "platform/system/System.h"
 #include "upload/pvftp1.h"

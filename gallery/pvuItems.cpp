@@ -5,8 +5,9 @@
 
 #include "gallery/PropertyRecords.h"
 #include "gallery/pvutils.h"
-#include "gallery/pvutilsPictures.h"
+#include "gallery/pvutilsGeometry.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/system/FindFiles.h"
 #include "platform/system/Files.h"
 #include "platform/system/System.h"

@@ -7,6 +7,7 @@
 #include "gallery/pvutilsMarkup.h"
 #include "gallery/pvutilsPictures.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/strings/StringList.h"
 #include "platform/system/System.h"
 
@@ -26,29 +27,6 @@ std::size_t FindNoCase(const std::string& text, const std::string& lowerPattern,
 bool ContainsNoCase(const std::string& text, const std::string& lowerPattern)
 {
     return FindNoCase(text, lowerPattern) != std::string::npos;
-}
-
-// A relative output name that cannot leave its folder: '\' is a separator,
-// and empty, "." and ".." steps (a leading '/' too) are dropped.
-std::string ClampRelativeName(const std::string& name)
-{
-    std::string result;
-    std::string step;
-    auto flush = [&] {
-        if (!step.empty() && step != "." && step != "..") {
-            if (!result.empty()) result += '/';
-            result += step;
-        }
-        step.clear();
-    };
-    for (char c : name) {
-        if (c == '/' || c == '\\')
-            flush();
-        else
-            step += c;
-    }
-    flush();
-    return result;
 }
 
 // "../" once per folder step of a page name relative to the destination.
@@ -146,7 +124,7 @@ std::string RawPageName(const TForm1& form, const std::string& pattern, int kind
 
 std::string FinalPageName(const TForm1& form, const std::string& pattern, int kind, int p)
 {
-    return ConvertCase(form.ComboBox10->ItemIndex(), ClampRelativeName(RawPageName(form, pattern, kind, p)));
+    return ConvertCase(form.ComboBox10->ItemIndex(), ContainedRelativePath(RawPageName(form, pattern, kind, p)));
 }
 
 // Page n (from 1) of a kind: the build's list when it holds the page, else formed
@@ -262,7 +240,7 @@ std::string PrepareCaptionLine(const TForm1& form, int kind, const std::string& 
     for (std::size_t at = FindNoCase(scan, "<img"); at != std::string::npos; at = FindNoCase(scan, "<img", at + 4)) {
         std::string source = scan.substr(at);
         GetTagAttribute(source, "<img", "src");
-        const std::string name = ClampRelativeName(source);
+        const std::string name = ContainedRelativePath(source);
         if (name.empty()) continue;
         for (const std::string& folder : form.PageFolders(kind)) {
             const std::string target = destination + folder + name;

@@ -1,5 +1,6 @@
 // Field helpers, folder names, list and description files, tag attributes.
 #include "gallery/pvutils.h"
+#include "gallery/srutilsFiles.h"
 
 #include "platform/system/System.h"
 

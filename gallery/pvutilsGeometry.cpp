@@ -1,7 +1,7 @@
 // Geometry shared by the image makers and the decorations: fitting a picture
 // into a box, resampling, margins, turning and filters.
 
-#include "gallery/pvutilsPictures.h"
+#include "gallery/pvutilsGeometry.h"
 
 #include "raster/RasterConvert.h"
 #include "raster/RasterDIB.h"

@@ -2,6 +2,7 @@
 // to at most the "Colors" setting's number of colours (its own colours when it
 // has no more, else an even colour cube), LZW-coded as GIF89a.
 
+#include "gallery/pvutilsGif.h"
 #include "gallery/pvutilsPictures.h"
 
 #include <unistd.h>

@@ -3,6 +3,8 @@
 
 #include "gallery/PropertyRecords.h"
 #include "gallery/pvutils.h"
+#include "gallery/pvutilsGeometry.h"
+#include "gallery/pvutilsMakers.h"
 #include "gallery/pvutilsPictures.h"
 #include "gallery/pvutilsSourceCache.h"
 #include "raster/RasterDIB.h"

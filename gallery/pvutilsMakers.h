@@ -8,9 +8,6 @@
 
 class TRasterDIB;
 
-// Width and height both above 0 ("loaded").
-bool PictureLoaded(const TRasterDIB& dib);
-
 // A decoration, called with the picture, its property record and the source
 // file name when its record or check box is on; an empty hook is skipped.
 using TDecorationHook =

@@ -6,6 +6,7 @@
 #include "gallery/PropertyRecords.h"
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 
 #include <cstdio>
 

@@ -1,10 +1,13 @@
 // Pictures between files and TRasterDIB, and output file names.
 
 #include "gallery/pvutilsPictures.h"
+#include "gallery/pvutilsGeometry.h"
+#include "gallery/pvutilsGif.h"
 #include "platform/core/AsciiCase.h"
 
 #include "formats/ImageFormats.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/picture/Picture.h"
 #include "platform/system/System.h"
 #include "raster/RasterConvert.h"

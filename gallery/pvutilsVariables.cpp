@@ -1,10 +1,11 @@
 // Picture variables and the small routines that put values into template lines.
 
-#include "gallery/pvutilsMarkup.h"
+#include "gallery/pvutilsVariables.h"
 
 #include "gallery/PropertyRecords.h"
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/system/Files.h"
 #include "platform/system/System.h"
 

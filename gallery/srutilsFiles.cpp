@@ -1,4 +1,5 @@
 // File, date, shell and dialog routines of srutils.
+#include "gallery/srutilsFiles.h"
 #include "gallery/srutils.h"
 
 #include "platform/shell/Shell.h"

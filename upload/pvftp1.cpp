@@ -4,6 +4,7 @@
 #include "gallery/pvu5.h"
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/messages/MessagesQt.h"
 #include "platform/strings/StringList.h"
 #include "platform/streams/Streams.h"

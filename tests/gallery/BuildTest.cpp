@@ -4,7 +4,8 @@
 #include "WindowTestSupport.h"
 
 #include "gallery/PropertyRecords.h"
-#include "gallery/pvuBuild.h"
+#include "gallery/pvuBuildPaths.h"
+#include "gallery/pvutilsPictures.h"
 #include "gallery/pvutilsSourceCache.h"
 #include "gallery/pvutils.h"
 #include "platform/shell/Shell.h"
@@ -781,14 +782,14 @@ TEST_F(BuildTest, LargeSizesArePlainIntegers)
 
 TEST_F(BuildTest, SourcePictureKeptAcrossAnItemsTwoLoads) { EXPECT_EQ(CheckSourcePictureCache(work), ""); }
 
-TEST(BuildPaths, SafeOutputNames)
+TEST(BuildPaths, ContainedOutputNames)
 {
-    EXPECT_EQ(SafeOutputName("images\\pic01.jpg"), "images/pic01.jpg");
-    EXPECT_EQ(SafeOutputName("..\\..\\x\\a.jpg"), "x/a.jpg");
-    EXPECT_EQ(SafeOutputName("/etc/passwd"), "etc/passwd");
-    EXPECT_EQ(SafeOutputName("a/./b//c/../d.jpg"), "a/b/c/d.jpg");
-    EXPECT_EQ(SafeOutputName("..."), "...");
-    EXPECT_EQ(SafeOutputName(".."), "");
+    EXPECT_EQ(ContainedRelativePath("images\\pic01.jpg"), "images/pic01.jpg");
+    EXPECT_EQ(ContainedRelativePath("..\\..\\x\\a.jpg"), "x/a.jpg");
+    EXPECT_EQ(ContainedRelativePath("/etc/passwd"), "etc/passwd");
+    EXPECT_EQ(ContainedRelativePath("a/./b//c/../d.jpg"), "a/b/c/d.jpg");
+    EXPECT_EQ(ContainedRelativePath("..."), "...");
+    EXPECT_EQ(ContainedRelativePath(".."), "");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "BuildTestSupport.h"
 
 #include "formats/ImageFormats.h"
-#include "gallery/pvuBuild.h"
+#include "gallery/pvuBuildPaths.h"
 #include "gallery/pvutilsSourceCache.h"
 #include "raster/RasterDIB.h"
 

@@ -2,10 +2,13 @@
 // sizes for every size kind and resize method, crops, filters, decoration
 // order, and the edge cases of empty and one-pixel pictures.
 
+#include "gallery/pvutilsGeometry.h"
+#include "gallery/pvutilsMakers.h"
 #include "gallery/pvutilsPictures.h"
 
 #include "gallery/pvutilsSourceCache.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "raster/RasterFiles.h"
 #include "tests/raster/RasterFileTestHelpers.h"
 

@@ -1,5 +1,6 @@
 #include "gallery/pvutils.h"
 #include "gallery/pvutilsMarkup.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/core/Exception.h"
 #include "tests/support/TempDir.h"
 

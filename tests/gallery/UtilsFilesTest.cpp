@@ -1,5 +1,6 @@
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/system/DateTime.h"
 #include "platform/shell/Shell.h"
 #include "platform/system/Files.h"

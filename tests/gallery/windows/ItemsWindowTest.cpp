@@ -4,6 +4,7 @@
 #include "gallery/PropertyRecords.h"
 #include "platform/system/DateTime.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/system/Files.h"
 
 #include <gtest/gtest.h>

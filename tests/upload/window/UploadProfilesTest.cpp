@@ -6,6 +6,7 @@
 
 #include "gallery/pvu5.h"
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/shell/Shell.h"
 #include "platform/system/System.h"
 #include "widgets/kitnwgui.h"

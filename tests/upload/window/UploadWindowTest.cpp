@@ -7,6 +7,7 @@
 #include "WindowTestSupport.h"
 
 #include "gallery/srutils.h"
+#include "gallery/srutilsFiles.h"
 #include "platform/system/System.h"
 
 #include <QCloseEvent>

@@ -1,5 +1,6 @@
-// The main window's image copy and thumbnail makers: the settings of the
-// "Images" page and the decoration records, handed to the makers.
+// The makers' settings gathered from the main window: the "Images" page, the
+// output formats and the decoration records, handed to the image copy and
+// thumbnail makers.
 
 #include "gallery/pvu.h"
 
