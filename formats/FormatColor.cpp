@@ -478,6 +478,21 @@ void TColorManager::convertRGB(const Row& row, bool exchange)
     bool source16 = sourceBitsPerSample_ == 16, target16 = targetBitsPerSample_ == 16;
     bool sourceAlpha = hasAlpha(sourceColorScheme_), targetAlpha = hasAlpha(targetColorScheme_);
     std::size_t targetStep = targetAlpha ? 4 : 3;
+    // The common case of whole rows of interleaved 8-bit samples in the
+    // same layout: a plain copy or exchange per pixel.
+    if (row.mask == 0xFF && !source16 && !target16 && !gamma && row.planes.size() == 1 &&
+        row.sourceStep == targetStep && (sourceAlpha == targetAlpha)) {
+        const std::uint8_t* from = row.planes[0].data();
+        std::uint8_t* to = row.target;
+        const std::size_t first = exchange ? 2 : 0, third = exchange ? 0 : 2;
+        for (std::uint32_t i = 0; i < row.count; ++i, from += targetStep, to += targetStep) {
+            to[0] = from[first];
+            to[1] = from[1];
+            to[2] = from[third];
+            if (targetStep == 4) to[3] = from[3];
+        }
+        return;
+    }
     MaskWalker walker{row.mask};
     std::size_t j = 0;
     for (std::uint32_t i = 0; i < row.count; ++i) {

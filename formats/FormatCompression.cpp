@@ -352,6 +352,13 @@ public:
     void emit(int code, std::uint8_t* dest, std::size_t& out, std::size_t capacity) const
     {
         std::size_t length = length_[code];
+        if (length <= capacity - out) {
+            // The whole string fits: walk back from its end without checks.
+            std::uint8_t* at = dest + out + length;
+            for (int c = code; at > dest + out; c = prefix_[c]) *--at = last_[c];
+            out += length;
+            return;
+        }
         std::size_t fits = std::min(length, capacity - out);
         // Walk from the end of the string back to its start.
         std::size_t position = length;
@@ -374,10 +381,10 @@ private:
 
 namespace {
 
-// What tells the TIFF and GIF flavours of LZW apart.
+// What tells the TIFF and GIF flavours of LZW apart, besides the bit order
+// (TIFF packs codes from the high bit of each byte, GIF from the low bit).
 struct LzwVariant {
     int codeSize;      // literals are 0 .. 2^codeSize - 1, then the clear and end codes
-    bool msbFirst;     // TIFF packs codes from the high bit of each byte, GIF from the low bit
     bool earlyChange;  // TIFF widens the codes one entry before the table needs it
     bool stopAtEnd;    // GIF passes over the end code: some writers put data behind it,
                        // and the output size bounds the decode anyway
@@ -385,6 +392,7 @@ struct LzwVariant {
 
 // Decodes into dest; in and out count the bytes read and written as it goes,
 // so they are right also when a full output raises.
+template <bool MsbFirst>
 void decodeLzw(const LzwVariant& variant, const std::uint8_t* source, std::uint8_t* dest, std::size_t packedSize,
                std::size_t unpackedSize, std::size_t& in, std::size_t& out)
 {
@@ -402,7 +410,7 @@ void decodeLzw(const LzwVariant& variant, const std::uint8_t* source, std::uint8
 
     while (out < unpackedSize) {
         while (bitCount < width && in < packedSize) {
-            if (variant.msbFirst)
+            if constexpr (MsbFirst)
                 bits = (bits << 8) | source[in++];
             else
                 bits |= static_cast<std::uint32_t>(source[in++]) << bitCount;
@@ -411,7 +419,7 @@ void decodeLzw(const LzwVariant& variant, const std::uint8_t* source, std::uint8
         if (bitCount < width) break;
         const std::uint32_t mask = (1u << width) - 1;
         int code;
-        if (variant.msbFirst) {
+        if constexpr (MsbFirst) {
             code = static_cast<int>((bits >> (bitCount - width)) & mask);
         } else {
             code = static_cast<int>(bits & mask);
@@ -453,7 +461,7 @@ void decodeLzw(const LzwVariant& variant, const std::uint8_t* source, std::uint8
 void TTIFFLZWDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
                              std::size_t UnpackedSize)
 {
-    decodeLzw({8, true, true, true}, Source, Dest, PackedSize, UnpackedSize, consumed_, produced_);
+    decodeLzw<true>({8, true, true}, Source, Dest, PackedSize, UnpackedSize, consumed_, produced_);
 }
 
 TGIFLZWDecoder::TGIFLZWDecoder(int InitialCodeSize) : initialCodeSize_(InitialCodeSize)
@@ -464,7 +472,7 @@ TGIFLZWDecoder::TGIFLZWDecoder(int InitialCodeSize) : initialCodeSize_(InitialCo
 void TGIFLZWDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
                             std::size_t UnpackedSize)
 {
-    decodeLzw({initialCodeSize_, false, false, false}, Source, Dest, PackedSize, UnpackedSize, consumed_, produced_);
+    decodeLzw<false>({initialCodeSize_, false, false}, Source, Dest, PackedSize, UnpackedSize, consumed_, produced_);
 }
 
 // ---------------------------------------------------------------- deflate

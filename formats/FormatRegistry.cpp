@@ -8,6 +8,7 @@
 
 #include "formats/ImageFormatsBmp.h"
 #include "formats/ImageFormatsLoaders.h"
+#include "formats/ImageFormatsTiff.h"
 
 #include <algorithm>
 #include <map>
@@ -179,6 +180,7 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
         {"TMetafile", TMetafile::StaticClass()},         {"TJPEGImage", TJPEGImage::StaticClass()},
         {"TGIFGraphic", TGIFGraphic::StaticClass()},     {"TPNGGraphic", TPNGGraphic::StaticClass()},
         {"TTargaGraphic", TTargaGraphic::StaticClass()}, {"TPCXGraphic", TPCXGraphic::StaticClass()},
+        {"TTIFFGraphic", TTIFFGraphic::StaticClass()},   {"TEPSGraphic", TEPSGraphic::StaticClass()},
     };
     auto found = built.find(className);
     return found == built.end() ? nullptr : found->second;

@@ -50,6 +50,8 @@ inline constexpr const char* gesGIF = "GIF";
 inline constexpr const char* gesPNG = "PNG";
 inline constexpr const char* gesPCX = "PCX";
 inline constexpr const char* gesTarga = "Targa";
+inline constexpr const char* gesTIFFormat = "TIF/TIFF";
+inline constexpr const char* gesEPSFormat = "EPS";
 
 // Descriptions of the registered file formats.
 inline constexpr const char* gesBitmaps = "Windows bitmaps";

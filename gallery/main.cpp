@@ -1,4 +1,5 @@
 // The program block: the application, the main window, the message loop.
+#include "formats/FormatCompressionTiff.h"
 #include "formats/ImageFormats.h"
 #include "gallery/pvu.h"
 #include "widgets/kitapp.h"
@@ -15,12 +16,18 @@ int main(int argc, char** argv)
     TApplication application(argc, argv);
     // The picture registry must know every loader before the first picture is read.
     InitializeImageFormats();
+    // A JPEG strip of a TIFF whose data ends early is shown once per file.
+    SetJPEGWarningHook([](const std::string& caption, const std::string& text) {
+        MessageDlg(caption, text, TMsgDlgType::Warning, TMsgButtons::OK);
+    });
     application.Title = "";
     // The component kit's start-up (cursors, its application object with the
     // single-instance lock, the program-wide container) comes before the main
     // window and is undone after it.
     TKitStartup kitStartup;
     TForm1 form1;
+    // The description editor is made right after the main window and kept.
+    form1.DescriptionEditor();
     // Test hook: reports on stderr once the main window is on screen.
     QTimer shownProbe;
     if (std::getenv("PICTAVO_REPORT_SHOWN")) {

@@ -1,6 +1,10 @@
 #include "LoaderCorpusSupport.h"
 
+#include "formats/FormatCompressionTiff.h"
+
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -235,6 +239,52 @@ std::string Compare(const RgbImage& expected, const RgbImage& actual, int shift)
                 }
             }
     return "";
+}
+
+std::string FaxRunBits(std::uint32_t run, bool white)
+{
+    const auto& table = TCCITTDecoder::CodeTable(white);
+    std::string bits;
+    auto put = [&](const TCCITTDecoder::Code& c) {
+        for (int i = c.Length - 1; i >= 0; --i) bits += (c.Bits >> i) & 1 ? '1' : '0';
+    };
+    // Terminating codes are entries 0..63, the make-up code of 64 k is entry 63 + k.
+    for (; run >= 2560 + 64; run -= 2560) put(table[63 + 40]);
+    if (run >= 64) {
+        put(table[63 + run / 64]);
+        run %= 64;
+    }
+    put(table[run]);
+    return bits;
+}
+
+Bytes PackBitString(const std::string& bits)
+{
+    Bytes out((bits.size() + 7) / 8, 0);
+    for (std::size_t i = 0; i < bits.size(); ++i)
+        if (bits[i] == '1') out[i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
+    return out;
+}
+
+double Psnr(const RgbImage& expected, const RgbImage& actual)
+{
+    if (expected.Width != actual.Width || expected.Height != actual.Height || expected.Rgb.empty()) return 0;
+    double sum = 0;
+    for (std::size_t i = 0; i < expected.Rgb.size(); ++i) {
+        const double d = double(expected.Rgb[i]) - actual.Rgb[i];
+        sum += d * d;
+    }
+    if (sum == 0) return 1000;
+    return 10 * std::log10(255.0 * 255.0 / (sum / double(expected.Rgb.size())));
+}
+
+int MaxDifference(const RgbImage& expected, const RgbImage& actual)
+{
+    if (expected.Width != actual.Width || expected.Height != actual.Height) return 256;
+    int most = 0;
+    for (std::size_t i = 0; i < expected.Rgb.size(); ++i)
+        most = std::max(most, std::abs(int(expected.Rgb[i]) - int(actual.Rgb[i])));
+    return most;
 }
 
 }  // namespace corpus

@@ -51,6 +51,13 @@ struct CodePacker {
 };
 Bytes PackCodes(const std::vector<std::pair<int, int>>& codesAndWidths, bool msbFirst);
 
+// The T.4 code words of one run (make-up codes, then the terminating code)
+// as '0' and '1' characters, from the fax decoder's own code table; and
+// such a bit string packed into bytes, most significant bit first, the last
+// byte filled with zeros.
+std::string FaxRunBits(std::uint32_t run, bool white);
+Bytes PackBitString(const std::string& bits);
+
 // A colourful test pattern with gradients, edges and flat areas; colours
 // restricts it to that many distinct colours (0 for no limit).
 RgbImage MakePattern(int width, int height, int colours = 0);
@@ -62,5 +69,11 @@ RgbImage ToRgb(const TBitmap& bitmap);
 // Where two decodes differ; "" when they are equal. shift compares the top
 // (8 - shift) bits only.
 std::string Compare(const RgbImage& expected, const RgbImage& actual, int shift = 0);
+// Peak signal-to-noise ratio of two decodes of the same size in dB (1000
+// when they are equal, 0 when their sizes differ).
+double Psnr(const RgbImage& expected, const RgbImage& actual);
+// The largest difference of one channel between two decodes of the same
+// size (256 when the sizes differ).
+int MaxDifference(const RgbImage& expected, const RgbImage& actual);
 
 }  // namespace corpus

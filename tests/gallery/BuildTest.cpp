@@ -772,6 +772,25 @@ TEST_F(BuildTest, MaskedImageCopiesAndThumbnails)
     EXPECT_EQ(pixel(thumb, 110, 30), "srgb(0,0,255)");
 }
 
+// TIFF sources go through the picture registry into image copies and thumbnails.
+TEST_F(BuildTest, TiffSourcesMakeImageCopies)
+{
+    AddPictures({{"photo.tif", "-size 200x150 plasma:fractal -seed 5 -compress lzw", 200, 150, 0},
+                 {"scan.TIFF", "-size 90x60 gradient:black-white -colorspace Gray -compress zip", 90, 60, 0}});
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    ASSERT_EQ(form->ListBox2->Items().Count(), 4);
+    for (const auto& [name, width, height] :
+         {std::tuple{"thumbs/tn_pic01.jpg", 120, 90}, std::tuple{"thumbs/tn_pic02.jpg", 120, 80}}) {
+        int ourWidth = 0, ourHeight = 0;
+        MeasureWithIdentify(Dest(name), ourWidth, ourHeight);
+        EXPECT_EQ(ourWidth, width) << name;
+        EXPECT_EQ(ourHeight, height) << name;
+    }
+    EXPECT_TRUE(fs::is_regular_file(Dest("images/pic01.jpg")));
+    EXPECT_TRUE(fs::is_regular_file(Dest("images/pic02.jpg")));
+}
+
 TEST_F(BuildTest, KeepOriginalDate)
 {
     AddSimplePictures(2);

@@ -1,0 +1,99 @@
+#pragma once
+// The TIFF loader (the first image of a file, in strips) and the EPS loader,
+// which reads the TIFF preview of an encapsulated PostScript file.
+
+#include "formats/ImageFormats.h"
+#include "platform/core/ByteOrder.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class TDecoder;
+
+class TTIFFGraphic : public TFormatGraphic {
+public:
+    PICTAVO_FORMAT_GRAPHIC_CLASS(TTIFFGraphic, TFormatGraphic)
+
+    // One directory entry as stored: the value field keeps its four bytes in
+    // file order; the graphic reads them in the file's byte order.
+    struct TTIFFEntry {
+        std::uint16_t Tag = 0;
+        std::uint16_t DataType = 0;
+        std::uint32_t DataLength = 0;  // the count of values
+        std::array<std::uint8_t, 4> Value{};
+    };
+
+    static bool CanLoad(TStream& stream);
+    // Reads the header and the directory imageIndex (0 the first) at BasePosition.
+    bool ReadImageProperties(TStream& stream, std::uint32_t imageIndex) override;
+    void LoadFromStream(TStream& stream) override;
+    // Writing is not offered: the stream is left as it is.
+    void SaveToStream(TStream&) override {}
+
+    // Whether the last load found strips shorter than the picture needs (the
+    // rows they did not reach are zero, or white for fax data).
+    bool DataIncomplete() const { return dataIncomplete_; }
+
+    // --- the directory of the image being read, sorted by tag ---------------
+    std::vector<TTIFFEntry> Directory;
+    std::array<std::uint16_t, 768> ColorMapBuffer{};  // as stored: three planes red, green, blue
+    std::int32_t YCbCrPositioning = 1;
+    std::vector<float> YCbCrCoefficients;
+
+    bool FindTag(std::uint16_t tag, std::size_t& index) const;
+    std::uint32_t ReadTagInteger(std::uint16_t tag, std::uint32_t defaultValue) const;
+    std::uint32_t ReadTagIntegerAndCount(std::uint16_t tag, std::uint32_t defaultValue, std::uint32_t& count) const;
+    // RATIONALs with a denominator of 0 give the default.
+    float ReadTagFloat(std::uint16_t tag, float defaultValue);
+    // Values read beyond the value field must lie inside the stream.
+    TByteArray ReadTagBytes(std::uint16_t tag);
+    TCardinalArray ReadTagCardinals(std::uint16_t tag);
+    std::vector<float> ReadTagFloats(std::uint16_t tag);
+
+    // Adds each sample to the one a pixel further on, for count pixels of
+    // samples each (16-bit samples as words in the file's byte order).
+    void UndoHorizontalPredictor(std::uint8_t* row, std::uint32_t count, std::uint32_t samples,
+                                 std::uint32_t bitsPerSample) const;
+
+protected:
+    // The TIFF data begins at BasePosition in stream.
+    void LoadTiff(TStream& stream);
+
+private:
+    struct StripLayout;
+    TByteOrder order() const
+    {
+        return (ImageProperties.Options & BigEndianOption) ? TByteOrder::BigEndian : TByteOrder::LittleEndian;
+    }
+    void readDirectory(std::uint32_t offset);
+    // The bytes of an entry's values: the value field, or the data it points at.
+    std::vector<std::uint8_t> entryData(const TTIFFEntry& entry, std::size_t valueSize);
+    void setupColorManager(const StripLayout& layout);
+    void setupPalette();
+    std::unique_ptr<TDecoder> createDecoder();
+    void readStrips(const StripLayout& layout, TDecoder* decoder);
+    // Fills strip (zeroed first) with the strip at offset: the raw bytes, or
+    // what the decoder makes of byteCount bytes there. neededBytes is what
+    // the picture takes from it (less than its size in the last strip).
+    void readStrip(std::uint32_t offset, std::uint32_t byteCount, std::vector<std::uint8_t>& strip,
+                   std::size_t neededBytes, TDecoder* decoder);
+
+    std::uint32_t samplesPerPixel_ = 1;  // as stored (ImageProperties keeps a byte)
+    std::uint32_t bitsPerSample_ = 1;
+    std::uint32_t photometric_ = 0;
+    TCardinalArray stripOffsets_;
+    TCardinalArray stripByteCounts_;
+    bool dataIncomplete_ = false;
+};
+
+// The TIFF preview of an encapsulated PostScript file with a binary header.
+class TEPSGraphic : public TTIFFGraphic {
+public:
+    PICTAVO_FORMAT_GRAPHIC_CLASS(TEPSGraphic, TTIFFGraphic)
+
+    static bool CanLoad(TStream& stream);
+    void LoadFromStream(TStream& stream) override;
+    void SaveToStream(TStream&) override {}
+};

@@ -1,0 +1,632 @@
+// TIFF and EPS loaders: files from tiffcp, ImageMagick and netpbm in every
+// compression, byte order, depth and photometric the loader reads, decoded
+// equal to libtiff's decode (tifftopnm, through tiff2rgba where tifftopnm
+// has no YCbCr) or ImageMagick's; files of our own for the layouts no tool
+// writes (modified Huffman before tiffcp re-encodes it, ThunderScan,
+// subsampled YCbCr); and a table of hostile files.
+//
+// Differences by design: palette entries are scaled to 8 bits by
+// truncation, so maps that are not multiples of 257 may differ by one from
+// the tools, which round (the corpus uses exact maps); YCbCr is converted
+// with our own tables (within one of libtiff); a run that ends exactly at a
+// ThunderScan row's end is written (libtiff leaves those pixels undefined).
+
+#include "formats/FormatCompressionTiff.h"
+#include "formats/ImageFormatsTiff.h"
+#include "LoaderCorpusSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <numeric>
+
+using namespace corpus;
+
+namespace {
+
+// A TIFF file built tag by tag: strips first, then arrays, then the
+// directory. StripOffsets and StripByteCounts are filled in unless set.
+struct TiffFile {
+    bool bigEndian = false;
+    std::map<std::uint16_t, std::pair<std::uint16_t, std::vector<std::uint32_t>>> tags;
+    std::vector<Bytes> strips;
+    bool lastStripAtEnd = false;  // the last strip ends the file, after the directory
+
+    TiffFile& tag(std::uint16_t t, std::uint16_t type, std::vector<std::uint32_t> values)
+    {
+        tags[t] = {type, std::move(values)};
+        return *this;
+    }
+
+    Bytes build() const
+    {
+        Bytes out{static_cast<std::uint8_t>(bigEndian ? 'M' : 'I'), static_cast<std::uint8_t>(bigEndian ? 'M' : 'I')};
+        auto put = [&](Bytes& to, std::uint32_t v, int size) {
+            for (int i = 0; i < size; ++i)
+                to.push_back(static_cast<std::uint8_t>(v >> (8 * (bigEndian ? size - 1 - i : i))));
+        };
+        put(out, 42, 2);
+        put(out, 0, 4);  // the directory offset, set at the end
+        auto all = tags;
+        std::vector<std::uint32_t> offsets, counts;
+        for (std::size_t i = 0; i < strips.size(); ++i) {
+            offsets.push_back(static_cast<std::uint32_t>(out.size()));
+            counts.push_back(static_cast<std::uint32_t>(strips[i].size()));
+            if (!lastStripAtEnd || i + 1 < strips.size()) out.insert(out.end(), strips[i].begin(), strips[i].end());
+        }
+        all.try_emplace(273, std::pair{std::uint16_t(4), offsets});
+        all.try_emplace(279, std::pair{std::uint16_t(4), counts});
+        // Arrays go before the directory; the last strip may follow it.
+        std::size_t arrays = 0;
+        for (const auto& [t, typed] : all) {
+            const std::size_t bytes = typed.second.size() * valueSize(typed.first);
+            if (bytes > 4) arrays += bytes;
+        }
+        if (lastStripAtEnd) offsets.back() = static_cast<std::uint32_t>(out.size() + arrays + 2 + 12 * all.size() + 4);
+        if (lastStripAtEnd && tags.count(273) == 0) all[273].second = offsets;
+        Bytes entries;
+        for (const auto& [t, typed] : all) {
+            const auto& [type, values] = typed;
+            const std::size_t size = valueSize(type);
+            Bytes data;
+            for (std::uint32_t v : values) put(data, v, static_cast<int>(size));
+            put(entries, t, 2);
+            put(entries, type, 2);
+            put(entries, static_cast<std::uint32_t>(type == 5 ? values.size() / 2 : values.size()), 4);
+            if (data.size() <= 4) {
+                data.resize(4, 0);
+                entries.insert(entries.end(), data.begin(), data.end());
+            } else {
+                put(entries, static_cast<std::uint32_t>(out.size()), 4);
+                out.insert(out.end(), data.begin(), data.end());
+            }
+        }
+        const std::uint32_t directory = static_cast<std::uint32_t>(out.size());
+        put(out, static_cast<std::uint32_t>(all.size()), 2);
+        out.insert(out.end(), entries.begin(), entries.end());
+        put(out, 0, 4);
+        Bytes offset;
+        put(offset, directory, 4);
+        std::copy(offset.begin(), offset.end(), out.begin() + 4);
+        if (lastStripAtEnd) out.insert(out.end(), strips.back().begin(), strips.back().end());
+        return out;
+    }
+
+    // RATIONALs are given as pairs of LONGs.
+    static std::size_t valueSize(std::uint16_t type)
+    {
+        return type == 3 ? 2 : type == 1 || type == 2 || type == 7 ? 1 : 4;
+    }
+};
+
+// An uncompressed picture of width x height with the given samples.
+TiffFile plainTiff(std::uint32_t width, std::uint32_t height, std::uint32_t bits, std::uint32_t samples,
+                   std::uint32_t photometric, Bytes data)
+{
+    TiffFile file;
+    file.tag(256, 4, {width}).tag(257, 4, {height}).tag(258, 3, std::vector<std::uint32_t>(samples, bits));
+    file.tag(259, 3, {1}).tag(262, 3, {photometric}).tag(277, 3, {samples}).tag(278, 4, {height});
+    file.strips = {std::move(data)};
+    return file;
+}
+
+std::string substitute(std::string command, const std::map<std::string, std::string>& names)
+{
+    for (const auto& [key, value] : names)
+        for (std::size_t at; (at = command.find(key)) != std::string::npos;) command.replace(at, key.size(), value);
+    return command;
+}
+
+// ThunderScan, as simple as an encoder may be: raw samples, runs of the
+// last sample (never up to a row's end: libtiff leaves those pixels
+// undefined) and 2- and 3-bit deltas.
+Bytes thunderEncode(const std::vector<std::vector<int>>& rows)
+{
+    Bytes out;
+    for (const auto& samples : rows) {
+        int last = 0;
+        for (std::size_t i = 0; i < samples.size();) {
+            std::size_t run = 0;
+            while (i + run + 1 < samples.size() && samples[i + run] == last && run < 63) ++run;
+            if (run > 0) {
+                out.push_back(static_cast<std::uint8_t>(run));
+                i += run;
+                continue;
+            }
+            const int delta = ((samples[i] - last) % 16 + 16) % 16;
+            if (delta == 1 || delta == 15) {
+                out.push_back(
+                    static_cast<std::uint8_t>(0x40 | (delta == 1 ? 1 : 3) << 4 | 0x0A));  // one delta, two "none"
+            } else if (delta <= 3 || delta >= 13) {
+                const int field = delta <= 3 ? delta : delta - 8;
+                out.push_back(static_cast<std::uint8_t>(0x80 | field << 3 | 4));
+            } else {
+                out.push_back(static_cast<std::uint8_t>(0xC0 | samples[i]));
+            }
+            last = samples[i++];
+        }
+    }
+    return out;
+}
+
+// Loads bytes; the error message, or "" when the load went through.
+std::string loadError(const Bytes& bytes, TTIFFGraphic* into = nullptr)
+{
+    TMemoryStream stream(bytes);
+    TTIFFGraphic local;
+    TTIFFGraphic& graphic = into ? *into : local;
+    try {
+        graphic.LoadFromStream(stream);
+    } catch (const Exception& e) {
+        return e.Message;
+    }
+    return "";
+}
+
+class TiffCorpus : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        for (const char* tool : {"convert", "tiffcp", "tifftopnm", "tiff2rgba", "pnmtotiff"})
+            if (FindTool(tool).empty()) return;
+        WritePpm(ScratchPath("rgb.ppm"), MakePattern(61, 37));
+        WritePpm(ScratchPath("c16.ppm"), MakePattern(61, 37, 16));
+        WritePpm(ScratchPath("c200.ppm"), MakePattern(61, 37, 200));
+        WritePpm(ScratchPath("c2.ppm"), MakePattern(61, 37, 2));
+        // Bilevel rows holding runs of every terminating and make-up length,
+        // in both colours, wider than the longest make-up code.
+        std::vector<std::uint32_t> runs;
+        for (std::uint32_t k = 0; k <= 40; ++k)
+            for (std::uint32_t t = 0; t < 64; t += k == 0 ? 1 : 21) runs.insert(runs.end(), 2, 64 * k + (t + k) % 64);
+        const std::uint32_t width = 2650;
+        const std::uint32_t height = std::accumulate(runs.begin(), runs.end(), 0u) / width + 1;
+        std::string header = "P4\n2650 " + std::to_string(height) + "\n";
+        Bytes pbm(header.begin(), header.end());
+        const std::size_t rowBytes = (width + 7) / 8;
+        pbm.resize(header.size() + rowBytes * height, 0);
+        std::size_t pixel = 0;
+        bool black = false;
+        for (std::uint32_t run : runs) {
+            for (std::uint32_t i = 0; i < run; ++i, ++pixel)
+                if (black)
+                    pbm[header.size() + pixel / width * rowBytes + pixel % width / 8] |=
+                        static_cast<std::uint8_t>(0x80 >> (pixel % width % 8));
+            black = !black;
+        }
+        WriteFileBytes(ScratchPath("runs.pbm"), pbm);
+        const std::string make[] = {
+            "CONVERT DIR/rgb.ppm -compress none DIR/rgb.tif",
+            "CONVERT DIR/rgb.ppm -depth 16 -compress none DIR/rgb16.tif",
+            "CONVERT DIR/rgb.ppm -colorspace gray -compress none DIR/grey.tif",
+            "CONVERT DIR/rgb.ppm -colorspace gray -depth 16 -compress none DIR/grey16.tif",
+            "PNMTOTIFF -none DIR/runs.pbm > DIR/runs.tif",
+        };
+        for (const std::string& command : make)
+            if (!RunQuiet(substitute(command, names()))) return;
+        ready_ = true;
+    }
+    void SetUp() override
+    {
+        if (!ready_) GTEST_SKIP() << "convert, libtiff's tools or netpbm are not installed";
+    }
+
+    static std::map<std::string, std::string> names()
+    {
+        return {{"CONVERT", FindTool("convert")},
+                {"TIFFCP", FindTool("tiffcp")},
+                {"PNMTOTIFF", FindTool("pnmtotiff")},
+                {"DIR", ScratchDir()}};
+    }
+
+    // tifftopnm; by rows keeps 16-bit samples (it reduces them through RGBA otherwise).
+    enum class Oracle { LibTiff, LibTiffByRow, LibTiffRgba, Magick };
+
+    // Decodes file with ours and the oracle; psnr 0 asks for equal pixels,
+    // otherwise that many dB at least; tolerance allows channel differences.
+    static void expectLikeOracle(const std::string& file, Oracle oracle, TPixelFormat format, double psnr = 0,
+                                 int tolerance = 0)
+    {
+        std::string reference = file + ".pnm";
+        std::string command =
+            oracle == Oracle::LibTiff || oracle == Oracle::LibTiffByRow
+                ? FindTool("tifftopnm") + (oracle == Oracle::LibTiffByRow ? " -byrow " : " ") + file + " > " + reference
+            : oracle == Oracle::LibTiffRgba ? FindTool("tiff2rgba") + " " + file + " " + file + ".rgba.tif && " +
+                                                  FindTool("tifftopnm") + " " + file + ".rgba.tif > " + reference
+                                            : FindTool("convert") + " " + file + " -alpha off ppm:" + reference;
+        ASSERT_TRUE(RunQuiet(command)) << command;
+        RgbImage expected = ReadNetpbm(reference);
+        ASSERT_GT(expected.Width, 0);
+        TTIFFGraphic loaded;
+        loaded.LoadFromFile(file);
+        EXPECT_EQ(loaded.PixelFormat(), format);
+        EXPECT_FALSE(loaded.DataIncomplete());
+        RgbImage ours = ToRgb(loaded);
+        if (psnr > 0)
+            EXPECT_GE(Psnr(expected, ours), psnr);
+        else if (tolerance > 0)
+            EXPECT_LE(MaxDifference(expected, ours), tolerance);
+        else
+            EXPECT_EQ(Compare(expected, ours), "");
+    }
+
+    static inline bool ready_ = false;
+};
+
+TEST_F(TiffCorpus, EveryCompressionByteOrderDepthAndPhotometric)
+{
+    struct Case {
+        const char* name;
+        const char* command;  // makes OUT
+        Oracle oracle;
+        TPixelFormat format;
+        double psnr = 0;
+    };
+    const Case cases[] = {
+        {"rgb", "TIFFCP -c none DIR/rgb.tif OUT", Oracle::LibTiff, pf24bit},
+        {"rgb packbits MM", "TIFFCP -B -c packbits DIR/rgb.tif OUT", Oracle::LibTiff, pf24bit},
+        {"rgb lzw strips", "TIFFCP -c lzw -r 5 DIR/rgb.tif OUT", Oracle::LibTiff, pf24bit},
+        {"rgb lzw predictor MM", "TIFFCP -B -c lzw:2 -r 8 DIR/rgb.tif OUT", Oracle::LibTiff, pf24bit},
+        {"rgb deflate", "TIFFCP -c zip DIR/rgb.tif OUT", Oracle::LibTiff, pf24bit},
+        {"rgb deflate predictor", "TIFFCP -c zip:2 -r 3 DIR/rgb.tif OUT", Oracle::LibTiff, pf24bit},
+        {"rgb separate planes", "TIFFCP -p separate -c lzw:2 -r 7 DIR/rgb.tif OUT", Oracle::LibTiff, pf24bit},
+        {"rgb 16 predictor MM", "TIFFCP -B -c lzw:2 DIR/rgb16.tif OUT", Oracle::LibTiffByRow, pf24bit},
+        {"rgb 16 predictor II", "TIFFCP -L -c zip:2 DIR/rgb16.tif OUT", Oracle::LibTiffByRow, pf24bit},
+        {"rgba", "CONVERT DIR/rgb.ppm -alpha set -channel A -fx i/w +channel OUT", Oracle::Magick, pf32bit},
+        {"cmyk", "CONVERT DIR/rgb.ppm -colorspace CMYK -compress lzw OUT", Oracle::LibTiff, pf24bit},
+        {"grey", "TIFFCP -c lzw:2 DIR/grey.tif OUT", Oracle::LibTiff, pf8bit},
+        {"grey 16 MM", "TIFFCP -B -c zip DIR/grey16.tif OUT", Oracle::LibTiffByRow, pf8bit},
+        {"grey 4", "CONVERT DIR/grey.tif -depth 4 -compress RLE OUT", Oracle::LibTiff, pf4bit},
+        {"grey 2", "CONVERT DIR/grey.tif -depth 2 OUT", Oracle::LibTiff, pf4bit},
+        {"grey min-is-white", "CONVERT DIR/grey.tif -define quantum:polarity=min-is-white OUT", Oracle::LibTiff,
+         pf8bit},
+        {"palette 8", "CONVERT DIR/c200.ppm -type Palette -compress lzw OUT", Oracle::LibTiff, pf8bit},
+        {"palette 4 MM", "CONVERT DIR/c16.ppm -type Palette -depth 4 -endian MSB OUT", Oracle::LibTiff, pf4bit},
+        {"palette 1", "CONVERT DIR/c2.ppm -type Palette -depth 1 OUT", Oracle::LibTiff, pf1bit},
+        {"bilevel", "TIFFCP -c packbits DIR/runs.tif OUT", Oracle::LibTiff, pf1bit},
+        {"bilevel reversed fill order", "TIFFCP -c none -f lsb2msb DIR/runs.tif OUT", Oracle::LibTiff, pf1bit},
+        {"group 3", "TIFFCP -c g3:1d -r 9 DIR/runs.tif OUT", Oracle::LibTiff, pf1bit},
+        {"group 3 aligned, reversed MM", "TIFFCP -B -c g3:1d:fill -f lsb2msb DIR/runs.tif OUT", Oracle::LibTiff,
+         pf1bit},
+        {"group 3 ImageMagick", "CONVERT DIR/c2.ppm -compress Fax OUT", Oracle::LibTiff, pf1bit},
+        {"jpeg ycbcr", "TIFFCP -c jpeg -r 16 DIR/rgb.tif OUT", Oracle::LibTiffRgba, pf24bit, 40},
+        {"jpeg rgb", "TIFFCP -c jpeg:r DIR/rgb.tif OUT", Oracle::LibTiffRgba, pf24bit, 40},
+        {"jpeg grey MM", "TIFFCP -B -c jpeg DIR/grey.tif OUT", Oracle::LibTiff, pf8bit, 40},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string out = ScratchPath("case " + std::string(c.name) + ".tif");
+        std::replace(out.begin(), out.end(), ' ', '-');
+        auto replacements = names();
+        replacements["OUT"] = out;
+        std::string command = substitute(c.command, replacements);
+        ASSERT_TRUE(RunQuiet(command)) << command;
+        expectLikeOracle(out, c.oracle, c.format, c.psnr);
+    }
+}
+
+TEST_F(TiffCorpus, LayoutsNoToolWrites)
+{
+    // Modified Huffman rows, byte-aligned, re-encoded by libtiff (tiffcp
+    // keeps the compression of its input).
+    RgbImage runs = ReadNetpbm(ScratchPath("runs.pbm"));
+    std::string bits;
+    for (int y = 0; y < runs.Height; ++y) {
+        bool white = true;
+        for (int x = 0; x < runs.Width; white = !white) {
+            std::uint32_t run = 0;
+            while (x + run < std::uint32_t(runs.Width) && (runs.pixel(x + run, y)[0] != 0) == white) ++run;
+            bits += FaxRunBits(run, white);
+            x += run;
+        }
+        bits.resize((bits.size() + 7) / 8 * 8, '0');
+    }
+    const Bytes packed = PackBitString(bits);
+    TiffFile mh = plainTiff(runs.Width, runs.Height, 1, 1, 0, packed);
+    mh.tag(259, 3, {2});
+    WriteFileBytes(ScratchPath("mh-ours.tif"), mh.build());
+    ASSERT_TRUE(RunQuiet(FindTool("tiffcp") + " -r 11 " + ScratchPath("mh-ours.tif") + " " + ScratchPath("mh.tif")));
+    expectLikeOracle(ScratchPath("mh.tif"), Oracle::LibTiff, pf1bit);
+
+    // ThunderScan: 4-bit grey in two strips, odd width.
+    std::vector<std::vector<int>> samples(9, std::vector<int>(23));
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 23; ++x) samples[y][x] = x < 6 ? y : x < 15 ? (x + y) % 16 : (x * 7 + y * 3) % 16;
+    TiffFile thunder = plainTiff(23, 9, 4, 1, 1, {});
+    thunder.strips = {thunderEncode({samples.begin(), samples.begin() + 5}),
+                      thunderEncode({samples.begin() + 5, samples.end()})};
+    thunder.tag(259, 3, {32809}).tag(278, 4, {5});
+    WriteFileBytes(ScratchPath("thunder.tif"), thunder.build());
+    expectLikeOracle(ScratchPath("thunder.tif"), Oracle::LibTiff, pf4bit);
+
+    // YCbCr that is not JPEG, subsampled: blocks of luma with one Cb and Cr.
+    for (auto [h, v] : {std::pair{2u, 2u}, {2u, 1u}, {4u, 2u}, {1u, 1u}}) {
+        SCOPED_TRACE(std::to_string(h) + "x" + std::to_string(v));
+        const std::uint32_t width = 13, height = 7;
+        Bytes data;
+        for (std::uint32_t by = 0; by < (height + v - 1) / v; ++by)
+            for (std::uint32_t bx = 0; bx < (width + h - 1) / h; ++bx) {
+                for (std::uint32_t i = 0; i < h * v; ++i)
+                    data.push_back(static_cast<std::uint8_t>(40 + (bx * 29 + by * 13 + i * 7) % 170));
+                data.push_back(static_cast<std::uint8_t>(60 + bx * 11 % 130));
+                data.push_back(static_cast<std::uint8_t>(200 - by * 23 % 150));
+            }
+        TiffFile ycc = plainTiff(width, height, 8, 3, 6, data);
+        ycc.tag(530, 3, {h, v});
+        const std::string name = ScratchPath("ycc" + std::to_string(h) + std::to_string(v) + ".tif");
+        WriteFileBytes(name, ycc.build());
+        expectLikeOracle(name, Oracle::LibTiffRgba, pf24bit, 0, 1);
+    }
+}
+
+// JPEG strips made by cjpeg (a whole JFIF image per strip, no tables tag):
+// the checks on each strip, tables that hold an image, and strips whose
+// data ends early, which warn once per file and leave zeros.
+TEST_F(TiffCorpus, JpegStripsOfOurOwn)
+{
+    const std::string cjpeg = FindTool("cjpeg");
+    if (cjpeg.empty() || FindTool("djpeg").empty()) GTEST_SKIP() << "cjpeg or djpeg is not installed";
+    WritePpm(ScratchPath("half.ppm"), MakePattern(64, 16));
+    ASSERT_TRUE(
+        RunQuiet(cjpeg + " -quality 95 -sample 2x2 " + ScratchPath("half.ppm") + " > " + ScratchPath("half.jpg")));
+    const Bytes jpeg = ReadFileBytes(ScratchPath("half.jpg"));
+    auto colourFile = [&](std::vector<Bytes> strips) {
+        TiffFile f = plainTiff(64, 32, 8, 3, 6, {});
+        f.strips = std::move(strips);
+        f.tag(259, 3, {7}).tag(278, 4, {16}).tag(530, 3, {2, 2});
+        return f;
+    };
+    std::vector<std::string> warnings;
+    SetJPEGWarningHook(
+        [&](const std::string& caption, const std::string& text) { warnings.push_back(caption + ": " + text); });
+
+    TTIFFGraphic whole;
+    EXPECT_EQ(loadError(colourFile({jpeg, jpeg}).build(), &whole), "");
+    EXPECT_FALSE(whole.DataIncomplete());
+    // Each strip decodes as djpeg decodes the same image.
+    ASSERT_TRUE(RunQuiet(FindTool("djpeg") + " " + ScratchPath("half.jpg") + " > " + ScratchPath("half.jpg.ppm")));
+    RgbImage twice = ReadNetpbm(ScratchPath("half.jpg.ppm"));
+    twice.Height *= 2;
+    twice.Rgb.insert(twice.Rgb.end(), twice.Rgb.begin(), twice.Rgb.end());
+    EXPECT_EQ(Compare(twice, ToRgb(whole)), "");
+    EXPECT_TRUE(warnings.empty());
+
+    // Both strips cut after their headers: one warning for the file (libjpeg
+    // fills what is missing).
+    const Bytes cut(jpeg.begin(), jpeg.end() - static_cast<std::ptrdiff_t>(jpeg.size() / 5));
+    TTIFFGraphic truncated;
+    EXPECT_EQ(loadError(colourFile({cut, cut}).build(), &truncated), "");
+    EXPECT_TRUE(truncated.DataIncomplete());
+    EXPECT_EQ(warnings, std::vector<std::string>{"Warning: JPEG decompression error. Unexpected end of input."});
+    SetJPEGWarningHook(nullptr);
+
+    TiffFile grey = colourFile({jpeg, jpeg});
+    grey.tag(277, 3, {1}).tag(258, 3, {8}).tag(262, 3, {1});
+    EXPECT_EQ(loadError(grey.build()), "Improper JPEG component count.");
+    TiffFile tall = colourFile({jpeg});
+    tall.tag(278, 4, {32});
+    EXPECT_EQ(loadError(tall.build()), "Improper JPEG strip/tile size.");
+    TiffFile sampling = colourFile({jpeg, jpeg});
+    sampling.tag(530, 3, {2, 1});
+    EXPECT_EQ(loadError(sampling.build()), "Improper JPEG sampling factors.");
+    TiffFile tables = colourFile({jpeg, jpeg});
+    tables.tags[347] = {7, std::vector<std::uint32_t>(jpeg.begin(), jpeg.end())};
+    EXPECT_EQ(loadError(tables.build()), "Bogus JPEG tables field.");
+}
+
+TEST_F(TiffCorpus, EpsWithATiffPreview)
+{
+    // The binary header, a little PostScript, then the TIFF section.
+    Bytes tiff = ReadFileBytes(ScratchPath("rgb.tif"));
+    const std::string postscript = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 61 37\nshowpage\n";
+    Bytes eps(30, 0);
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) eps[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    put32(0, 0xC6D3D0C5);
+    put32(4, 30);
+    put32(8, static_cast<std::uint32_t>(postscript.size()));
+    put32(20, static_cast<std::uint32_t>(30 + postscript.size()));
+    put32(24, static_cast<std::uint32_t>(tiff.size()));
+    eps[28] = eps[29] = 0xFF;
+    eps.insert(eps.end(), postscript.begin(), postscript.end());
+    eps.insert(eps.end(), tiff.begin(), tiff.end());
+    Bytes inside{'x', 'y'};  // the picture starts where the stream stands
+    inside.insert(inside.end(), eps.begin(), eps.end());
+    TMemoryStream stream(inside);
+    stream.SetPosition(2);
+    EXPECT_TRUE(TEPSGraphic::CanLoad(stream));
+    EXPECT_EQ(stream.Position(), 2);
+    TEPSGraphic loaded;
+    loaded.LoadFromStream(stream);
+    EXPECT_EQ(Compare(ReadNetpbm(ScratchPath("rgb.ppm")), ToRgb(loaded)), "");
+
+    eps[0] = 0;
+    TMemoryStream bad(eps);
+    EXPECT_FALSE(TEPSGraphic::CanLoad(bad));
+    try {
+        TEPSGraphic().LoadFromStream(bad);
+        FAIL();
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message, "Cannot load image. Invalid or unexpected EPS image format.");
+    }
+}
+
+// --- hostile and unusual files ----------------------------------------------------
+
+TEST(TiffLoader, HostileFiles)
+{
+    const std::string invalid = "Cannot load image. Invalid or unexpected TIF/TIFF image format.";
+    const std::string shortData = "Stream read error in TIF/TIFF file.";
+    const std::string palette = "Cannot load image. Palette in TIF/TIFF file is invalid.";
+    const std::string colours = "Invalid color format in TIF/TIFF file.";
+    const std::string size = "Cannot load image. Image size in TIF/TIFF file is invalid.";
+    const std::string unsupported = "Cannot load image. The compression scheme is not supported for TIF/TIFF files.";
+    const Bytes grey(16 * 4, 0x80);
+    auto greyFile = [&] { return plainTiff(16, 4, 8, 1, 1, grey); };
+    auto palette4 = [] {
+        TiffFile f = plainTiff(4, 2, 4, 1, 3, Bytes(4, 0x12));
+        f.tag(320, 3, std::vector<std::uint32_t>(48, 0x8080));
+        return f;
+    };
+    struct Case {
+        const char* name;
+        std::function<TiffFile()> make;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"colour map of 45 values for 4 bits",
+         [&] { return palette4().tag(320, 3, std::vector<std::uint32_t>(45, 1)); }, palette},
+        {"colour map of 16-bit samples",
+         [] {
+             TiffFile f = plainTiff(2, 2, 16, 1, 3, Bytes(8, 0));
+             return f.tag(320, 3, std::vector<std::uint32_t>(3 * 65536, 1));
+         },
+         palette},
+        {"byte counts shorter than offsets",
+         [&] {
+             TiffFile f = greyFile();
+             f.strips = {Bytes(32, 1), Bytes(32, 2)};
+             return f.tag(278, 4, {2}).tag(259, 3, {5}).tag(279, 4, {32});
+         },
+         invalid},
+        {"no strip offsets", [&] { return greyFile().tag(273, 4, {}); }, invalid},
+        {"width zero", [&] { return greyFile().tag(256, 4, {0}); }, invalid},
+        {"beyond the pixel cap", [&] { return greyFile().tag(256, 4, {1u << 20}).tag(257, 4, {1u << 20}); },
+         "Cannot load image. The picture is too large."},
+        {"a big picture from a small file", [&] { return greyFile().tag(256, 4, {8000}).tag(257, 4, {8000}); }, size},
+        {"12-bit samples", [&] { return greyFile().tag(258, 3, {12}); }, colours},
+        {"five samples", [&] { return greyFile().tag(277, 3, {5}); }, colours},
+        {"RGB of 4-bit samples",
+         [&] {
+             return greyFile().tag(258, 3, {4, 4, 4}).tag(277, 3, {3}).tag(262, 3, {2});
+         },
+         colours},
+        {"fax data of 8-bit samples", [&] { return greyFile().tag(259, 3, {3}); }, colours},
+        {"predictor on 4-bit samples", [&] { return greyFile().tag(258, 3, {4}).tag(259, 3, {5}).tag(317, 3, {2}); },
+         colours},
+        {"group 4", [&] { return greyFile().tag(259, 3, {4}).tag(258, 3, {1}); }, unsupported},
+        {"old-style JPEG", [&] { return greyFile().tag(259, 3, {6}); }, unsupported},
+        {"JPEG strip that is no JPEG", [&] { return greyFile().tag(259, 3, {7}); }, "JPEG error #"},
+        {"corrupt deflate data",
+         [&] {
+             TiffFile f = greyFile().tag(259, 3, {8});
+             f.strips = {Bytes{0x78, 0x9C, 0xFF, 0xFF, 0xFF, 0xFF, 0x00}};
+             return f;
+         },
+         "Cannot load image. Compression error found in TIF/TIFF file."},
+        {"separate planes of JPEG data",
+         [&] {
+             return greyFile()
+                 .tag(259, 3, {7})
+                 .tag(277, 3, {3})
+                 .tag(258, 3, {8, 8, 8})
+                 .tag(284, 3, {2})
+                 .tag(262, 3, {2});
+         },
+         colours},
+        {"subsampling 3",
+         [&] {
+             return plainTiff(4, 4, 8, 3, 6, Bytes(48, 0)).tag(530, 3, {3, 1});
+         },
+         "Subsampling value is invalid. Allowed are 1, 2 and 4."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string message = loadError(c.make().build());
+        if (c.message.empty() || c.message.back() == '#')
+            EXPECT_EQ(message.substr(0, c.message.size()), c.message);
+        else
+            EXPECT_EQ(message, c.message);
+    }
+
+    // Headers and directories that are not there.
+    Bytes good = greyFile().build();
+    for (std::size_t cut : {std::size_t(7), std::size_t(12)}) {
+        Bytes shorter(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
+        EXPECT_EQ(loadError(shorter), invalid) << cut;
+    }
+    Bytes hugeDirectory = good;
+    const std::size_t directory = good[4] | good[5] << 8;
+    hugeDirectory[directory] = hugeDirectory[directory + 1] = 0xFF;
+    EXPECT_EQ(loadError(hugeDirectory), shortData);
+    // A count of a billion strip offsets where the file holds a few bytes.
+    Bytes offsets = good;
+    for (std::size_t at = directory + 2; at + 12 <= offsets.size(); at += 12)
+        if (offsets[at] == 273 - 256 && offsets[at + 1] == 1) offsets[at + 7] = 0x40;
+    EXPECT_EQ(loadError(offsets), shortData);
+    Bytes version = good;
+    version[2] = 43;
+    EXPECT_EQ(loadError(version), invalid);
+}
+
+TEST(TiffLoader, ShortAndOddStrips)
+{
+    // A strip cut short leaves zeros behind it, not what the previous strip held.
+    TiffFile twoStrips = plainTiff(4, 4, 8, 1, 1, {});
+    twoStrips.strips = {Bytes(8, 200), Bytes(3, 100)};
+    twoStrips.lastStripAtEnd = true;
+    twoStrips.tag(278, 4, {2});
+    TTIFFGraphic loaded;
+    EXPECT_EQ(loadError(twoStrips.build(), &loaded), "");
+    EXPECT_TRUE(loaded.DataIncomplete());
+    const Bytes rows[] = {{200, 200, 200, 200}, {200, 200, 200, 200}, {100, 100, 100, 0}, {0, 0, 0, 0}};
+    for (int y = 0; y < 4; ++y) EXPECT_EQ(Bytes(loaded.ScanLine(y), loaded.ScanLine(y) + 4), rows[y]) << y;
+    // A caller that takes no partial pictures gets an error instead.
+    TTIFFGraphic refusing;
+    refusing.RefuseCutData = true;
+    EXPECT_EQ(loadError(twoStrips.build(), &refusing), "Stream read error in TIF/TIFF file.");
+
+    // RowsPerStrip absent, 0xFFFFFFFF or above the height: one strip.
+    for (std::vector<std::uint32_t> rowsPerStrip : {std::vector<std::uint32_t>{}, {0xFFFFFFFF}, {1000}}) {
+        TiffFile file = plainTiff(4, 3, 8, 1, 1, Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+        if (rowsPerStrip.empty())
+            file.tags.erase(278);
+        else
+            file.tag(278, 4, rowsPerStrip);
+        TTIFFGraphic one;
+        EXPECT_EQ(loadError(file.build(), &one), "");
+        EXPECT_FALSE(one.DataIncomplete());
+        EXPECT_EQ(one.ScanLine(2)[3], 12);
+    }
+
+    // A tiled picture is not read: the picture stays empty, without an error.
+    TiffFile tiled = plainTiff(16, 16, 8, 1, 1, Bytes(256, 1));
+    tiled.tag(322, 4, {16}).tag(323, 4, {16});
+    TTIFFGraphic tiles;
+    EXPECT_EQ(loadError(tiled.build(), &tiles), "");
+    EXPECT_TRUE(tiles.Empty());
+
+    // Two-bit palette pixels land in a 4-bit bitmap with their own colours.
+    TiffFile twoBit = plainTiff(4, 1, 2, 1, 3, Bytes{0x1B});
+    std::vector<std::uint32_t> map(12, 0);
+    for (int i = 0; i < 4; ++i) map[i] = map[4 + i] = map[8 + i] = static_cast<std::uint32_t>(i * 0x5555);
+    twoBit.tag(320, 3, map);
+    TTIFFGraphic palette;
+    EXPECT_EQ(loadError(twoBit.build(), &palette), "");
+    EXPECT_EQ(palette.PixelFormat(), pf4bit);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(palette.PixelColor(x, 0), RGBColor(x * 85, x * 85, x * 85)) << x;
+}
+
+TEST(TiffLoader, PropertiesOfTheDirectory)
+{
+    // MM and II directories with inline multi-value entries read alike; a
+    // RATIONAL with a zero denominator is the default.
+    for (bool bigEndian : {false, true}) {
+        TiffFile file = plainTiff(6, 2, 8, 3, 6, Bytes(18, 0));
+        file.bigEndian = bigEndian;
+        file.tag(530, 3, {2, 1}).tag(282, 5, {300, 0}).tag(283, 5, {300, 2}).tag(296, 3, {3});
+        Bytes bytes = file.build();
+        TMemoryStream stream(bytes);
+        TTIFFGraphic graphic;
+        ASSERT_TRUE(graphic.ReadImageProperties(stream, 0));
+        const TImageProperties& p = graphic.ImageProperties;
+        EXPECT_EQ(p.Options & BigEndianOption, bigEndian ? BigEndianOption : 0);
+        EXPECT_EQ(p.YCbCrSubSampling, (TByteArray{2, 1}));
+        EXPECT_EQ(p.ColorScheme, csYCbCr);
+        EXPECT_FLOAT_EQ(p.XResolution, 0);
+        EXPECT_FLOAT_EQ(p.YResolution, 150 * 2.54f);
+        EXPECT_EQ(graphic.ReadImageProperties(stream, 1), false) << "there is no second directory";
+    }
+}
+
+}  // namespace
