@@ -94,14 +94,14 @@ std::vector<TCCITTDecoder::TreeNode> BuildCodeTree(bool white)
     return tree;
 }
 
-std::uint8_t reverseBits(std::uint8_t b)
+}  // namespace
+
+std::uint8_t ReverseBitOrder(std::uint8_t b)
 {
     b = static_cast<std::uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
     b = static_cast<std::uint8_t>((b & 0xCC) >> 2 | (b & 0x33) << 2);
     return static_cast<std::uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
 }
-
-}  // namespace
 
 const std::vector<TCCITTDecoder::Code>& TCCITTDecoder::CodeTable(bool white)
 {
@@ -138,7 +138,7 @@ void TCCITTDecoder::startBlock(const std::uint8_t* source, std::size_t packedSiz
     if (SwapBits)
         for (std::size_t i = 0; i < packedSize; ++i) {
             auto* byte = const_cast<std::uint8_t*>(source + i);
-            *byte = reverseBits(*byte);
+            *byte = ReverseBitOrder(*byte);
         }
     source_ = source;
     packedSize_ = packedSize;

@@ -14,6 +14,9 @@
 
 struct TImageProperties;
 
+// A byte with its bits in the opposite order (TIFF fill order 2).
+std::uint8_t ReverseBitOrder(std::uint8_t b);
+
 // --- CCITT ----------------------------------------------------------------------
 
 // Decoded rows are 1 bit per pixel, most significant bit first, 1 for black;

@@ -161,13 +161,6 @@ std::uint64_t maxExpansion(TCompressionCode code)
     }
 }
 
-std::uint8_t reverseBits(std::uint8_t b)
-{
-    b = static_cast<std::uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
-    b = static_cast<std::uint8_t>((b & 0xCC) >> 2 | (b & 0x33) << 2);
-    return static_cast<std::uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
-}
-
 std::uint32_t divideRoundingUp(std::uint32_t a, std::uint32_t b) { return a / b + (a % b != 0); }
 
 }  // namespace
@@ -595,7 +588,7 @@ void TTIFFGraphic::readStrip(std::uint32_t offset, std::uint32_t byteCount, std:
             reader.Seek(at);
             reader.Read(strip.data(), count);
         }
-        if (reverse) std::transform(strip.begin(), strip.end(), strip.begin(), reverseBits);
+        if (reverse) std::transform(strip.begin(), strip.end(), strip.begin(), ReverseBitOrder);
         return;
     }
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(byteCount, available));
@@ -605,7 +598,7 @@ void TTIFFGraphic::readStrip(std::uint32_t offset, std::uint32_t byteCount, std:
         reader.Seek(at);
         reader.Read(packed.data(), count);
     }
-    if (reverse) std::transform(packed.begin(), packed.end(), packed.begin(), reverseBits);
+    if (reverse) std::transform(packed.begin(), packed.end(), packed.begin(), ReverseBitOrder);
     const std::uint8_t* source = packed.data();
     std::uint8_t* dest = strip.data();
     const bool quietMember = p.Compression == ctPackedBits || p.Compression == ctLZW;
