@@ -8,6 +8,11 @@
 // output would run past the output space, raises EGraphicCompression after
 // writing what fits; input that simply ends between packets stops the
 // decoder quietly, and the caller sees how much was written in Produced().
+//
+// MaxExpansion of each decoder: the most output bytes its densest coding
+// makes of one input byte. A loader passes it to CheckedPictureBytes
+// (platform/core/CheckedSizes.h) with the packed bytes it has, so no header
+// makes it allocate a picture its data could never fill.
 
 #include "platform/core/Exception.h"
 
@@ -49,6 +54,7 @@ protected:
 // Targa run-length; advances Source only. UnpackedSize counts pixels.
 class TTargaRLEDecoder : public TDecoder {
 public:
+    static constexpr std::uint64_t MaxExpansion = 128;  // 128 pixels of b bytes from b + 1 bytes
     explicit TTargaRLEDecoder(int ColorDepth);
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
                 std::size_t UnpackedSize) override;
@@ -64,24 +70,28 @@ private:
 
 class TTIFFLZWDecoder : public TDecoder {
 public:
+    static constexpr std::uint64_t MaxExpansion = 8 * 4096 / 9 + 1;  // a string of at most 4096 bytes per 9-bit code
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
                 std::size_t UnpackedSize) override;
 };
 
 class TPackbitsRLEDecoder : public TDecoder {
 public:
+    static constexpr std::uint64_t MaxExpansion = 64;  // 128 bytes from 2
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
                 std::size_t UnpackedSize) override;
 };
 
 class TPCXRLEDecoder : public TDecoder {
 public:
+    static constexpr std::uint64_t MaxExpansion = 32;  // 63 bytes from 2
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
                 std::size_t UnpackedSize) override;
 };
 
 class TSGIRLEDecoder : public TDecoder {
 public:
+    static constexpr std::uint64_t MaxExpansion = 64;  // 127 samples of 1 or 2 bytes from 2 or 4
     explicit TSGIRLEDecoder(int SampleSize);
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
                 std::size_t UnpackedSize) override;
@@ -93,24 +103,28 @@ private:
 // CUT rows; advances Source to just after the zero header.
 class TCUTRLEDecoder : public TDecoder {
 public:
+    static constexpr std::uint64_t MaxExpansion = 64;  // 127 bytes from 2
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
                 std::size_t UnpackedSize) override;
 };
 
 class TPSPRLEDecoder : public TDecoder {
 public:
+    static constexpr std::uint64_t MaxExpansion = 64;  // 127 bytes from 2
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
                 std::size_t UnpackedSize) override;
 };
 
 class TRLADecoder : public TDecoder {
 public:
+    static constexpr std::uint64_t MaxExpansion = 64;  // 128 bytes from 2
     void Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, std::size_t PackedSize,
                 std::size_t UnpackedSize) override;
 };
 
 class TGIFLZWDecoder : public TDecoder {
 public:
+    static constexpr std::uint64_t MaxExpansion = 8 * 4096 / 3 + 1;  // at most 4096 bytes per code of 3 bits or more
     // InitialCodeSize must be 2..8 (the GIF loader checks it before); other
     // values raise EGraphicCompression here too.
     explicit TGIFLZWDecoder(int InitialCodeSize);
@@ -125,6 +139,7 @@ private:
 // ZLibResult, never raised; Source and Dest advance.
 class TLZ77Decoder : public TDecoder {
 public:
+    static constexpr std::uint64_t MaxExpansion = 1032;  // deflate's limit, about 1032 to 1
     TLZ77Decoder(int FlushMode, bool AutoReset);
     ~TLZ77Decoder() override;
     TLZ77Decoder(const TLZ77Decoder&) = delete;

@@ -15,10 +15,6 @@ constexpr std::uint8_t ExtensionIntroducer = 0x21;  // '!'
 constexpr std::uint8_t ImageSeparator = 0x2C;       // ','
 constexpr std::uint8_t Trailer = 0x3B;              // ';'
 
-// Each 12-bit LZW code can stand for a string of at most 4096 bytes, and
-// the narrowest code is 3 bits wide: the most pixels a data section can give.
-constexpr std::uint64_t MaxLzwExpansion = 8 * 4096 / 3 + 1;
-
 void skipSubBlocks(BoundedReader& reader)
 {
     for (;;) {
@@ -183,7 +179,7 @@ void TGIFGraphic::LoadFromStream(TStream& stream)
     if (width == 0 || height == 0) return;  // an image of no pixels: the picture stays empty
 
     std::size_t pixelCount = CheckedPictureBytes(width, height, 1, static_cast<std::int64_t>(data.size()),
-                                                 MaxLzwExpansion, reader.Handler());
+                                                 TGIFLZWDecoder::MaxExpansion, reader.Handler());
     SetSize(static_cast<int>(width), static_cast<int>(height));
     // New pixel memory is zero: rows the data does not reach stay index 0.
     std::vector<std::uint8_t> pixels(pixelCount, 0);

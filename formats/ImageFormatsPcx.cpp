@@ -13,8 +13,6 @@ namespace {
 constexpr std::size_t HeaderSize = 128;
 constexpr std::size_t TrailingPaletteSize = 769;  // the marker 12 and 256 red, green, blue triples
 constexpr std::uint8_t TrailingPaletteMarker = 12;
-// A run packet of 63 bytes fits in two bytes.
-constexpr std::uint64_t MaxPcxExpansion = 32;
 
 }  // namespace
 
@@ -143,9 +141,11 @@ void TPCXGraphic::LoadFromStream(TStream& stream)
 
     const std::size_t rowBytes = std::size_t(planes) * bytesPerLine;
     const bool runLength = p.Compression == ctRLE;
-    const std::size_t imageBytes =
-        CheckedPictureBytes(rowBytes, height, 1, dataSize, runLength ? MaxPcxExpansion : 1, reader.Handler());
+    // The cap counts pixels; the plane lines (height rows of rowBytes) must
+    // be what the data can hold or decode to.
     reader.PixelCount(width, height);
+    const std::size_t imageBytes = CheckedPictureBytes(height, 1, rowBytes, dataSize,
+                                                       runLength ? TPCXRLEDecoder::MaxExpansion : 1, reader.Handler());
     SetSize(static_cast<int>(width), static_cast<int>(height));
 
     std::vector<std::uint8_t> data(static_cast<std::size_t>(dataSize));

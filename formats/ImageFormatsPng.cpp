@@ -16,8 +16,6 @@ using loaders::FormatReader;
 namespace {
 
 constexpr std::uint8_t PngSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
-// Deflate packs at most about 1032 bytes into one.
-constexpr std::uint64_t MaxDeflateExpansion = 1032;
 constexpr std::uint32_t MaxChunkLength = 0x7FFFFFFF;
 
 }  // namespace
@@ -316,8 +314,8 @@ void TPNGGraphic::LoadImageData()
     const std::size_t rowBytes = CheckedRowBytes(width, BitDepth_, reader.Handler()) * factor;
     // The filtered rows (height rows of a filter byte and rowBytes) must be
     // something the rest of the file could inflate to.
-    CheckedPictureBytes(height, 1, rowBytes + 1, reader.Remaining() + std::int64_t(IDATSize), MaxDeflateExpansion,
-                        reader.Handler());
+    CheckedPictureBytes(height, 1, rowBytes + 1, reader.Remaining() + std::int64_t(IDATSize),
+                        TLZ77Decoder::MaxExpansion, reader.Handler());
 
     if (HasPalette_) SetPalette(Palette_);
     SetSize(static_cast<int>(width), static_cast<int>(height));

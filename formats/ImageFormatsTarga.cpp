@@ -12,8 +12,6 @@ using loaders::FormatReader;
 namespace {
 
 const char* const TargaName = gesTarga;
-// A run packet of 128 pixels fits in two bytes.
-constexpr std::uint64_t MaxTargaExpansion = 128;
 constexpr std::uint8_t OriginAtTop = 0x20;
 
 struct TargaHeader {
@@ -200,7 +198,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream)
 
     const std::size_t bytesPerPixel = (h.PixelSize + 7u) / 8u;
     const bool runLength = isRunLength(h.ImageType);
-    reader.PictureBytes(h.Width, h.Height, bytesPerPixel, runLength ? MaxTargaExpansion : 1);
+    reader.PictureBytes(h.Width, h.Height, bytesPerPixel, runLength ? TTargaRLEDecoder::MaxExpansion : 1);
     SetSize(h.Width, h.Height);
     const std::size_t rowBytes = std::size_t(h.Width) * bytesPerPixel;
     Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");

@@ -26,6 +26,8 @@ int main(int argc, char** argv)
     // window and is undone after it.
     TKitStartup kitStartup;
     TForm1 form1;
+    // The description editor is made right after the main window and kept.
+    form1.DescriptionEditor();
     // Test hook: reports on stderr once the main window is on screen.
     QTimer shownProbe;
     if (std::getenv("PICTAVO_REPORT_SHOWN")) {

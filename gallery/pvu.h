@@ -6,6 +6,7 @@
 #include "platform/gui/Gui.h"
 
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -167,6 +168,15 @@ public:
     void ConnectCommandHandlers();
     // Shows the upload window modally; tests replace it to act as the user.
     std::function<int(class TForm5&)> ShowUploadWindow;
+    // Shows the viewer, the description editor or the drop target modally;
+    // tests replace it to act as the user.
+    std::function<int(TForm&)> ShowDialogWindow;
+    // The description editor, made once and kept (made on first use when the
+    // program did not make it at start).
+    class TForm4& DescriptionEditor();
+    // Deselects the selected item and selects and focuses target, kept inside
+    // the list; returns it (-1 for an empty list).
+    int MoveSelection(int target);
     // --- end of main-window commands
 
     // --- image makers
@@ -308,6 +318,8 @@ private:
     std::vector<std::string> copiedPictures_;
     void NoteCopiedPicture(const std::string& relativeName);
 
+    std::unique_ptr<class TForm4> descriptionEditor_;
+    int ShowDialog(TForm& form);
     TIniFile* ini_ = nullptr;  // open during ReadWriteSettings only
     // The rows chosen by "Move items to ...", by full path, for "Move items to here".
     std::vector<std::string> moveSources_;

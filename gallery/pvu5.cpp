@@ -55,6 +55,9 @@ void TForm7::Prepare(const std::string& caption, int width, int height)
 {
     SetCaption(caption);
     SetFixedClientSize(width, height);
+    // A dialog's border: a title and a close button, no minimise.
+    Window()->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                             Qt::MSWindowsFixedSizeDialogHint);
 }
 
 void TForm7::Edit1KeyPress(TComponent*, int& Key)

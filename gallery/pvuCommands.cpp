@@ -1,26 +1,24 @@
 // The main window's commands that hand work to other windows and programs:
 // the upload window and its manual-paste page, the web-browser preview, the
-// template editors, and the viewer, description, properties and drop-target
-// windows.
+// template editors, the full-screen viewer, the description editor and the
+// drop target.
 #include "gallery/pvu.h"
 
 #include "gallery/PropertyRecords.h"
+#include "gallery/Pvu2.h"
+#include "gallery/pvu3.h"
+#include "gallery/pvu4.h"
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
 #include "gallery/srutilsFiles.h"
+#include "platform/core/AsciiCase.h"
 #include "platform/strings/StringList.h"
 #include "platform/system/System.h"
 #include "upload/pvftp1.h"
 
-namespace {
+#include <QWidget>
 
-// Dialogs of this program that are not part of this build yet say so plainly.
-void NotAvailable(const std::string& what)
-{
-    MessageDlgCentered(ProductName, what + " is not available in this version.", mtInformation, mbOK);
-}
-
-}  // namespace
+#include <algorithm>
 
 void TForm1::ConnectCommandHandlers()
 {
@@ -45,22 +43,82 @@ void TForm1::ConnectCommandHandlers()
     AddDropTarget1->OnClick = bind(&TForm1::AddDropTarget1Click);
 }
 
-void TForm1::Viewimageinfullscreen1Click(TComponent*)
+int TForm1::ShowDialog(TForm& form) { return ShowDialogWindow ? ShowDialogWindow(form) : form.ShowModal(); }
+
+int TForm1::MoveSelection(int target)
 {
-    NotAvailable("The full-screen viewer");
+    const int count = ListView1->Count();
+    if (count == 0) return -1;
+    const int current = ListView1->FirstSelected();
+    if (current >= 0) ListView1->SetSelected(current, false);
+    target = std::clamp(target, 0, count - 1);
+    ListView1->SetSelected(target, true);
+    ListView1->SetFocused(target);
+    ListView1->Widget()->update();
+    return target;
+}
+
+void TForm1::Viewimageinfullscreen1Click(TComponent* Sender)
+{
+    const std::string name = Sender ? AsciiLower(Sender->Name) : "";
+    TForm3 viewer(*this);
+    viewer.Label1->SetCaption(name == "vieworiginalimage1" ? "3" : name == "view1" ? "2" : "1");
+    viewer.FitScreen();
+    // A picture that cannot be made leaves the viewer black.
+    viewer.ShowItemPicture(ListView1->FirstSelected());
+    ShowDialog(viewer);
     UpdateControls();
+}
+
+TForm4& TForm1::DescriptionEditor()
+{
+    if (!descriptionEditor_) descriptionEditor_ = std::make_unique<TForm4>(*this);
+    return *descriptionEditor_;
 }
 
 void TForm1::Button13Click(TComponent*)
 {
     if (ListView1->Count() == 0) return;
     if (ListView1->SelCount() == 0) ListView1->SetSelected(0, true);
-    NotAvailable("The description editor");
+    TForm4& editor = DescriptionEditor();
+    editor.Edit1->SetText("");
+    editor.Memo1->Lines().Clear();
+    editor.Memo2->Lines().Clear();
+    editor.ShowItem(ListView1->FirstSelected());
+    ShowDialog(editor);
 }
 
-void TForm1::CustomizeEditor1Click(TComponent*) { NotAvailable("The properties dialog"); }
+void TForm1::CustomizeEditor1Click(TComponent*)
+{
+    MessageDlgCentered(ProductName, "The properties dialog is not available in this version.", mtInformation, mbOK);
+}
 
-void TForm1::AddDropTarget1Click(TComponent*) { NotAvailable("The drop target"); }
+void TForm1::AddDropTarget1Click(TComponent*)
+{
+    Hide();
+    // The main window comes back however the drop target ends.
+    struct ShowAgain {
+        TForm1& form;
+        ~ShowAgain() { form.Show(); }
+    } showAgain{*this};
+    TForm6 target;
+    const std::string place = GetPropertyRecord(prDropTargetXY);
+    target.Label1->SetCaption(GetField(0, place, DropTargetField::Left));
+    target.Label2->SetCaption(GetField(0, place, DropTargetField::Top));
+    TStrings& paths = target.ListBox1->Items();
+    for (int i = 0; i < ListView1->Count(); ++i) paths.Insert(paths.Count(), ItemFullPath(i));
+    if (ShowDialog(target) != TModal::Ok) return;
+    SetPropertyRecord(prDropTargetXY, target.Label1->Caption() + "|" + target.Label2->Caption());
+    // The drop target's list is sorted, free of duplicates and holds every item.
+    std::vector<TListRow> rows;
+    rows.reserve(static_cast<std::size_t>(paths.Count()));
+    for (int i = 0; i < paths.Count(); ++i) rows.push_back(MakeSourceItem(paths.Get(i)));
+    ListView1->SetRows(rows);
+    paths.Clear();
+    EnableMainUI(1);
+    UpdateControls();
+    if (ListView1->Count() > 0 && ListView1->SelCount() == 0) ListView1->SetSelected(0, true);
+}
 
 void TForm1::ShowHTMLPage1Click(TComponent*)
 {

@@ -2,6 +2,8 @@
 // the status bar and the hidden state controls.
 #include "gallery/pvu.h"
 
+#include "gallery/pvu3.h"  // the description editor the window keeps
+
 #include <QAction>
 #include <QLabel>
 #include <QStatusBar>

@@ -288,15 +288,13 @@ void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData)
     const std::int64_t dataOffset = GetLE32(head + 10);
     if (dataOffset < 14 + std::int64_t(headerSize) || dataOffset > fileSize) bmpError("bad pixel data offset");
     const std::int64_t available = fileSize - dataOffset;
-    if (refuseShort) {
-        // Checked before the buffer is allocated, so a few hostile bytes cannot claim a huge picture.
-        if (rle) {
-            CheckedPictureBytes(std::uint64_t(width), std::uint64_t(absHeight), 1, available, MaxRlePixelsPerByte,
-                                raiseBmpFault);
-        } else if ((width * bits + 31) / 32 * 4 * absHeight > available) {
-            bmpError("the pixel data is cut short");
-        }
-    }
+    // Checked before the buffer is allocated, so a few hostile bytes cannot
+    // claim a huge picture: run-length data in every mode, rows when refusing.
+    if (rle)
+        CheckedPictureBytes(std::uint64_t(width), std::uint64_t(absHeight), 1, available, MaxRlePixelsPerByte,
+                            raiseBmpFault);
+    else if (refuseShort && (width * bits + 31) / 32 * 4 * absHeight > available)
+        bmpError("the pixel data is cut short");
 
     if (reorder) {
         h.BitCount = 24;

@@ -21,9 +21,9 @@ public:
 // What the BMP reader does with a colour table or pixel data that the file
 // cuts short. Keep: the missing rows stay as allocated. Refuse (every path
 // that loads a picture for the user): raise EBmpError for a cut colour table,
-// missing rows, or run-length data that ends before its end code, and refuse
-// before allocating a picture the remaining bytes cannot describe (run-length
-// data: more than 4096 pixels per byte left).
+// missing rows, or run-length data that ends before its end code. In both
+// modes run-length data that could not fill its picture (more than 4096
+// pixels per byte left) is refused before the picture is allocated.
 enum class TBmpShortData { Keep, Refuse };
 
 void ReadBmpFile(TRasterDIB& dib, const std::string& fileName, TBmpShortData shortData = TBmpShortData::Keep);

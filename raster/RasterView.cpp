@@ -148,6 +148,7 @@ TRasterView::TRasterView(TComponent* owner, std::string name, QWidget* parent)
     : TControl(owner, std::move(name), new Surface(parent, this))
 {
     QWidget* surface = Widget();
+    surface_ = surface;
     surface->resize(100, 100);
     SetColor(clBtnFace);
     WatchEvents(surface);
@@ -162,7 +163,7 @@ TRasterView::TRasterView(TComponent* owner, std::string name, QWidget* parent)
 TRasterView::~TRasterView()
 {
     // The widget may outlive the control when its parent is not a form's.
-    if (auto* surface = dynamic_cast<Surface*>(Widget())) surface->view_ = nullptr;
+    if (surface_) static_cast<Surface*>(surface_.data())->view_ = nullptr;
     PictureDIB.SetSize(0, 0, 0);
     WorkDIB.SetSize(0, 0, 0);
 }

@@ -12,6 +12,9 @@
 #include "platform/streams/Streams.h"
 #include "raster/RasterDIB.h"
 
+#include <QPointer>
+#include <QWidget>
+
 #include <string>
 
 class QImage;
@@ -70,6 +73,7 @@ private:
     void StretchPicture(QPainter& painter, const QRect& target);
     void PaintResized(QPainter& painter);
 
+    QPointer<QWidget> surface_;  // gone first when a form destroys its window
     std::string picture_ = "(None)";
     bool autoSize_ = false;
     TSizeMode sizeMode_ = smGDI;

@@ -173,7 +173,15 @@ private:
 
 class MemoLines : public TStrings {
 public:
-    explicit MemoLines(QPlainTextEdit* edit) : edit_(edit) {}
+    explicit MemoLines(QPlainTextEdit* edit) : edit_(edit)
+    {
+        // What the user types becomes the lines; a memo not on screen is
+        // redrawn only when it is shown (a hidden memo is a store of lines).
+        QObject::connect(edit_, &QPlainTextEdit::textChanged, edit_, [this] {
+            if (!syncing_) ReadBack();
+        });
+        edit_->installEventFilter(new ShowFilter(this, edit_));
+    }
     int Count() const override { return static_cast<int>(lines_.size()); }
     std::string Get(int index) const override
     {
@@ -199,16 +207,50 @@ public:
     }
 
 private:
-    // A hidden memo is only a store of lines; only a shown one is redrawn.
+    class ShowFilter : public QObject {
+    public:
+        ShowFilter(MemoLines* lines, QObject* parent) : QObject(parent), lines_(lines) {}
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Show && lines_->stale_) lines_->Sync();
+            return QObject::eventFilter(watched, event);
+        }
+
+    private:
+        MemoLines* lines_;
+    };
+
     void Sync()
     {
-        if (edit_->isHidden()) return;
+        stale_ = !edit_->isVisible();
+        if (stale_) return;
         std::string all;
-        for (const auto& l : lines_) all += l + "\n";
+        for (std::size_t i = 0; i < lines_.size(); ++i) all += (i ? "\n" : "") + lines_[i];
+        syncing_ = true;
         edit_->setPlainText(ToQString(all));
+        syncing_ = false;
+    }
+    // The text's lines; a last line break ends the last line, it starts none.
+    void ReadBack()
+    {
+        stale_ = false;
+        lines_.clear();
+        const std::string all = FromQString(edit_->toPlainText());
+        std::size_t start = 0;
+        while (start < all.size()) {
+            const std::size_t end = all.find('\n', start);
+            if (end == std::string::npos) {
+                lines_.push_back(all.substr(start));
+                break;
+            }
+            lines_.push_back(all.substr(start, end - start));
+            start = end + 1;
+        }
     }
     QPlainTextEdit* edit_;
     std::vector<std::string> lines_;
+    bool syncing_ = false;
+    bool stale_ = false;
 };
 
 }  // namespace
@@ -361,6 +403,9 @@ TSpinEdit::TSpinEdit(TComponent* owner, std::string name, QWidget* parent, int m
     : TControl(owner, std::move(name), new QSpinBox(parent)), min_(minValue), max_(maxValue)
 {
     spin_ = static_cast<QSpinBox*>(Widget());
+    QObject::connect(spin_, &QSpinBox::valueChanged, spin_, [this] {
+        if (OnChange) Dispatch([this] { OnChange(this); });
+    });
     if (min_ == max_)
         spin_->setRange(INT_MIN, INT_MAX);
     else

@@ -238,6 +238,8 @@ public:
     void SetValue(int value);
     int MinValue() const { return min_; }
     int MaxValue() const { return max_; }
+    // Every change of the value, typed or set.
+    TNotifyEvent OnChange;
 
 private:
     QSpinBox* spin_;

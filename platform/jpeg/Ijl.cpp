@@ -24,6 +24,7 @@ struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     char text[JMSG_LENGTH_MAX];
+    bool endOfFile = false;  // the data ended and libjpeg put in the end marker
 };
 
 void onError(j_common_ptr cinfo)
@@ -35,11 +36,34 @@ void onError(j_common_ptr cinfo)
 
 // A corrupt or truncated stream only raises warnings in libjpeg; we stop at
 // the first one rather than deliver a picture with made-up parts.
-// Stray bytes between markers are harmless and pass.
+// Stray bytes between markers are harmless and pass. The end of the file
+// passes too: libjpeg then supplies the end marker, and a scan that still
+// needed data warns again (JWRN_HIT_MARKER) and stops us; whether a
+// multi-scan file had all its scans is judged once they are read
+// (wholeImageRead).
 void onMessage(j_common_ptr cinfo, int level)
 {
     if (level >= 0 || cinfo->err->msg_code == JWRN_EXTRANEOUS_DATA) return;
+    if (cinfo->err->msg_code == JWRN_JPEG_EOF) {
+        reinterpret_cast<ErrorManager*>(cinfo->err)->endOfFile = true;
+        return;
+    }
     onError(cinfo);
+}
+
+// After jpeg_start_decompress has read every scan of a file that ended
+// early: a single-scan file lost only what follows its scan (its end
+// marker); a progressive one is whole when every coefficient of every
+// component reached its last refinement. Other multi-scan files may have
+// lost a whole scan unseen, so they are not taken.
+bool wholeImageRead(const jpeg_decompress_struct& cinfo, const ErrorManager& err)
+{
+    if (!err.endOfFile || !jpeg_has_multiple_scans(const_cast<jpeg_decompress_struct*>(&cinfo))) return true;
+    if (!cinfo.progressive_mode || !cinfo.coef_bits) return false;
+    for (int c = 0; c < cinfo.num_components; ++c)
+        for (int k = 0; k < DCTSIZE2; ++k)
+            if (cinfo.coef_bits[c][k] != 0) return false;
+    return true;
 }
 
 void setError(JPEG_CORE_PROPERTIES* p, const char* text)
@@ -120,6 +144,12 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
         cinfo.out_color_space = p->DIBColor == IJL_RGB ? JCS_RGB : JCS_EXT_BGR;
     // Adobe writes CMYK inverted; libjpeg tells us by the Adobe marker.
     jpeg_start_decompress(&cinfo);
+    if (!wholeImageRead(cinfo, err)) {
+        jpeg_destroy_decompress(&cinfo);
+        std::fclose(file);
+        setError(p, "the file ends before its last scan");
+        return IJL_ERR_DATA;
+    }
     const long long stride = width * p->DIBChannels + p->DIBPadBytes;
     if (!cmyk) {
         JSAMPROW rows[kRowBatch];

@@ -275,6 +275,71 @@ TEST(Lz77, InflatesAcrossSplitInputWithoutReset)
     decoder.DecodeEnd();
 }
 
+// Loaders refuse pictures larger than MaxExpansion times their packed data:
+// the densest packets each scheme has must stay within it, or valid files
+// would be refused.
+TEST(DensestPackets, StayWithinEachDecodersMaxExpansion)
+{
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<TDecoder>()> make;
+        Bytes packet;
+        std::size_t unit;
+        std::uint64_t maxExpansion;
+    };
+    const std::vector<Case> cases{
+        {"targa 32-bit run",
+         [] { return std::make_unique<TTargaRLEDecoder>(32); },
+         {0xFF, 1, 2, 3, 4},
+         4,
+         TTargaRLEDecoder::MaxExpansion},
+        {"targa 8-bit run",
+         [] { return std::make_unique<TTargaRLEDecoder>(8); },
+         {0xFF, 1},
+         1,
+         TTargaRLEDecoder::MaxExpansion},
+        {"packbits run",
+         [] { return std::make_unique<TPackbitsRLEDecoder>(); },
+         {0x81, 7},
+         1,
+         TPackbitsRLEDecoder::MaxExpansion},
+        {"pcx run", [] { return std::make_unique<TPCXRLEDecoder>(); }, {0xFF, 7}, 1, TPCXRLEDecoder::MaxExpansion},
+        {"sgi 8-bit run",
+         [] { return std::make_unique<TSGIRLEDecoder>(8); },
+         {0x7F, 7},
+         1,
+         TSGIRLEDecoder::MaxExpansion},
+        {"sgi 16-bit run",
+         [] { return std::make_unique<TSGIRLEDecoder>(16); },
+         {0x00, 0x7F, 7, 7},
+         1,
+         TSGIRLEDecoder::MaxExpansion},
+        {"psp run", [] { return std::make_unique<TPSPRLEDecoder>(); }, {0xFF, 7}, 1, TPSPRLEDecoder::MaxExpansion},
+        {"rla run", [] { return std::make_unique<TRLADecoder>(); }, {0x7F, 7}, 1, TRLADecoder::MaxExpansion},
+    };
+    for (const Case& c : cases) {
+        Bytes packed;
+        for (int i = 0; i < 100; ++i) packed.insert(packed.end(), c.packet.begin(), c.packet.end());
+        auto decoder = c.make();
+        const Decoded d = run(*decoder, packed, 100 * 512, c.unit);
+        EXPECT_FALSE(d.raised) << c.name;
+        EXPECT_EQ(d.consumed, packed.size()) << c.name;
+        EXPECT_LE(d.out.size(), d.consumed * c.maxExpansion) << c.name;
+    }
+    // CUT rows: a length word, runs of 127, the zero header.
+    Bytes row = {0, 0};
+    for (int i = 0; i < 100; ++i) row.insert(row.end(), {0xFF, 7});
+    row.push_back(0);
+    TCUTRLEDecoder cut;
+    EXPECT_LE(run(cut, row, 100 * 127).out.size(), row.size() * TCUTRLEDecoder::MaxExpansion);
+    // Deflate of one repeated byte, zlib's densest.
+    const Bytes zeros(1 << 22, 0);
+    uLongf size = compressBound(zeros.size());
+    Bytes packed(size);
+    ASSERT_EQ(compress2(packed.data(), &size, zeros.data(), zeros.size(), 9), Z_OK);
+    EXPECT_LE(zeros.size(), size * TLZ77Decoder::MaxExpansion);
+}
+
 TEST(Lz77, BadDataReportedNotRaised)
 {
     TLZ77Decoder decoder(Z_PARTIAL_FLUSH, false);

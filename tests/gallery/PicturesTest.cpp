@@ -5,6 +5,7 @@
 #include "gallery/pvutilsPictures.h"
 
 #include "formats/ImageFormats.h"
+#include "platform/core/ByteOrder.h"
 #include "platform/picture/Picture.h"
 #include "platform/registry/Registry.h"
 #include "platform/system/System.h"
@@ -13,9 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -293,6 +296,89 @@ TEST_F(Pictures, HostileHeadersAreNotLoaded)
     LoadImageFile(dib, dir / "rle.bmp");
     EXPECT_EQ(dib.Width(), 2);
     EXPECT_EQ(dib.AbsHeight, 2);
+}
+
+// A 21 KB run-length BMP whose header claims 16384 x 16384 pixels: its runs
+// cannot fill a 268-megapixel picture, so no path allocates one.
+TEST_F(Pictures, SparseRunLengthBmpClaimingAHugePictureIsRefusedOnEveryPath)
+{
+    std::vector<std::uint8_t> file(54 + 1024, 0);
+    file[0] = 'B';
+    file[1] = 'M';
+    PutLE32(&file[10], std::uint32_t(file.size()));
+    PutLE32(&file[14], 40);
+    PutLE32(&file[18], 1 << 14);
+    PutLE32(&file[22], 1 << 14);
+    PutLE16(&file[26], 1);
+    PutLE16(&file[28], 8);
+    PutLE32(&file[30], 1);  // RLE8
+    for (int row = 0; row < 5000; ++row) file.insert(file.end(), {255, std::uint8_t(row), 0, 0});
+    file.insert(file.end(), {0, 1});
+    PutLE32(&file[2], std::uint32_t(file.size()));
+    const std::string path = dir / "sparse.bmp";
+    WriteFileBytes(path, file);
+
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    TRasterDIB dib;
+    EXPECT_NO_THROW(LoadImageFile(dib, path));
+    EXPECT_EQ(dib.Width(), 0);
+    TPicture picture;
+    try {
+        picture.LoadFromFile(path);
+        ADD_FAILURE() << "the registry loaded it";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message, "Invalid BMP file: the run-length data cannot fill the picture");
+    }
+    TRasterDIB direct;
+    EXPECT_THROW(ReadBmpFile(direct, path), EBmpError);
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32 * 1024) << "peak memory grew by kilobytes";
+}
+
+// A JPEG that lacks only its end marker is the picture djpeg makes of it;
+// one that loses any byte of its scans is still not loaded.
+TEST_F(Pictures, JpegWithoutItsEndMarkerLoadsAsDjpegDecodesIt)
+{
+    for (const std::string option : {"-quality 85", "-quality 70 -progressive", "-grayscale"}) {
+        SCOPED_TRACE(option);
+        const std::string whole = dir / "whole.jpg", cut = dir / "cut.jpg";
+        ASSERT_TRUE(RunQuiet("cjpeg " + option + " " + (dir / "src.ppm") + " > " + whole));
+        std::vector<std::uint8_t> bytes = ReadFileBytes(whole);
+        ASSERT_EQ(bytes[bytes.size() - 2], 0xFF);
+        ASSERT_EQ(bytes.back(), 0xD9);
+        bytes.resize(bytes.size() - 2);
+        WriteFileBytes(cut, bytes);
+        // djpeg warns of the premature end (exit status 2) and writes the picture.
+        RunQuiet("djpeg -pnm " + cut + " > " + (dir / "ref.pnm"));
+        TRasterDIB fromCut, fromWhole;
+        LoadImageFile(fromCut, cut);
+        LoadImageFile(fromWhole, whole);
+        ASSERT_EQ(fromCut.Width(), 53);
+        // Grey pictures take the reader's grey ramp, at most one level from djpeg's.
+        EXPECT_EQ(countDifferences(fromCut, readPnm(dir / "ref.pnm"), option == "-grayscale" ? 1 : 0), 0);
+        ASSERT_EQ(fromWhole.Width(), 53);
+        EXPECT_EQ(std::memcmp(fromCut.Bits, fromWhole.Bits, fromWhole.Header.ImageSize), 0);
+
+        bytes.pop_back();  // the last byte of the last scan
+        WriteFileBytes(cut, bytes);
+        TRasterDIB lost;
+        LoadImageFile(lost, cut);
+        EXPECT_EQ(lost.Width(), 0);
+    }
+    // A progressive file that ends between scans lacks its last refinement.
+    ASSERT_TRUE(RunQuiet("cjpeg -progressive " + (dir / "src.ppm") + " > " + (dir / "scans.jpg")));
+    std::vector<std::uint8_t> bytes = ReadFileBytes(dir / "scans.jpg");
+    std::size_t lastScan = 0;
+    for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xDA) lastScan = i;
+    ASSERT_GT(lastScan, 0u);
+    bytes.resize(lastScan);
+    WriteFileBytes(dir / "scans.jpg", bytes);
+    TRasterDIB partial;
+    LoadImageFile(partial, dir / "scans.jpg");
+    EXPECT_EQ(partial.Width(), 0);
 }
 
 // Every cut and a few hundred changed bytes of real files: each load gives a

@@ -482,6 +482,9 @@ std::vector<Hostile> hostileFiles()
     list.push_back({"RLE delta past the picture", rleFile(8, 4, 2, {0, 2, 0, 9, 1, 1, 0, 1})});
     list.push_back({"RLE delta past the row", rleFile(8, 4, 2, {0, 2, 200, 0, 1, 1, 0, 1})});
     list.push_back({"RLE4 run past the row", rleFile(4, 3, 1, {9, 0x11, 0, 1})});
+    // Refused in every mode before the buffer is made: four bytes of runs
+    // cannot fill 16384 x 16384 pixels.
+    list.push_back({"RLE4 claiming a huge picture", rleFile(4, 1 << 14, 1 << 14, {0, 0, 0, 1})});
     {
         auto b = rleFile(8, 4, 2, {0, 1});
         put32(b, 22, std::uint32_t(-2));

@@ -1,8 +1,12 @@
-// The main window's captions byte for byte, the drop-target command of this
-// build, and the shipped caption-position lists turned into pages.
+// The captions of the main window and its dialogs byte for byte, and the
+// shipped caption-position lists turned into pages.
 #include "WindowTestSupport.h"
 
 #include "gallery/PropertyRecords.h"
+#include "gallery/Pvu2.h"
+#include "gallery/pvu3.h"
+#include "gallery/pvu4.h"
+#include "gallery/pvu5.h"
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
 #include "platform/strings/StringList.h"
@@ -15,10 +19,13 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
+#include "raster/RasterView.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <tuple>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -224,26 +231,55 @@ TEST(Captions, EveryCaptionOfTheMainWindowStandsAsWritten)
     EXPECT_EQ(static_cast<QLabel*>(form.Find<TLabel>("Label14")->Widget())->text().toStdString(), "Cell Padding:");
 }
 
-TEST(Captions, AddDropTargetSaysItIsNotInThisBuildAndLeavesTheList)
+// The captions of the description editor and the name prompt.
+const CaptionCase EditorCaptions[] = {
+    {"Label1", "&1:"},
+    {"Label2", "&2:"},
+    {"TabSheet1", "Description"},
+    {"TabSheet2", "Adjust Image"},
+    {"Label6", "Brightness:"},
+    {"Label7", "Contrast:"},
+    {"Label8", "Saturation:"},
+    {"Label9", "Lightness:"},
+    {"Label10", "JPEG Quality:"},
+    {"Button7", "Apply"},
+    {"Label3", "F4=Save     F9=First     F10=Prev     F11=Next     F12=Last"},
+    {"Button1", "&Save"},
+    {"Button2", "&Close"},
+};
+const CaptionCase PromptCaptions[] = {{"Label1", "Setting Name:"}, {"Button1", "OK"}, {"Button2", "Cancel"}};
+
+TEST(Captions, TheDialogsCaptionsStandAsWritten)
 {
     TempProgramFolder folder;
-    DialogScript dialogs;
     TForm1 form;
-    WriteFile(folder.File("pic.jpg"), "x");
-    form.ListView1->Add(TForm1::MakeSourceItem(folder.File("pic.jpg")));
-    form.UpdateControls();
+    TForm4& editor = form.DescriptionEditor();
+    TForm7 prompt(&form);
+    for (auto [window, cases, count] :
+         {std::tuple{static_cast<TForm*>(&editor), EditorCaptions, std::size(EditorCaptions)},
+          std::tuple{static_cast<TForm*>(&prompt), PromptCaptions, std::size(PromptCaptions)}})
+        for (std::size_t i = 0; i < count; ++i) {
+            TComponent* c = window->FindComponent(cases[i].component);
+            ASSERT_NE(c, nullptr) << cases[i].component;
+            EXPECT_EQ(CaptionOf(c), cases[i].caption) << window->Name << " " << cases[i].component;
+        }
+    EXPECT_EQ(editor.Caption(), "Edit Description");
+    EXPECT_EQ(editor.Button7->Widget()->toolTip().toStdString(), "Save modified image");
+    EXPECT_EQ(prompt.Caption(), "Save Setting");
+    EXPECT_FALSE(editor.SpinEdit4->Visible());  // gamma is never shown
+    EXPECT_EQ(editor.SpinEdit1->Value(), 80);
+    EXPECT_EQ(editor.SpinEdit1->MinValue(), 40);
+    EXPECT_EQ(editor.SpinEdit1->MaxValue(), 100);
+    for (TSpinEdit* s : {editor.SpinEdit2, editor.SpinEdit3, editor.SpinEdit5, editor.SpinEdit6})
+        EXPECT_EQ(std::pair(s->MinValue(), s->MaxValue()), std::pair(-100, 100)) << s->Name;
+    // The viewer keeps its mode in a hidden label and is black; the drop target's state is hidden.
+    TForm3 viewer(form);
+    EXPECT_FALSE(viewer.Label1->Visible());
+    EXPECT_EQ(viewer.RasterView1->Color(), 0u);
+    TForm6 target;
+    for (TControl* c : std::initializer_list<TControl*>{target.Label1, target.Label2, target.ListBox1})
+        EXPECT_FALSE(c->Visible()) << c->Name;
     EXPECT_EQ(form.AddDropTarget1->Action()->shortcut().toString().toStdString(), "Shift+Ins");
-    form.AddDropTarget1->Click();
-    ASSERT_EQ(dialogs.Messages.size(), 1u);
-    EXPECT_EQ(dialogs.Messages[0].Text, "The drop target is not available in this version.");
-    EXPECT_EQ(dialogs.Messages[0].Caption, ProductName);
-    EXPECT_EQ(form.ListView1->Count(), 1);
-    // The menu's own action runs the same handler.
-    dialogs.Messages.clear();
-    form.AddDropTarget1->Action()->trigger();
-    TestApplication().ProcessMessages();
-    ASSERT_EQ(dialogs.Messages.size(), 1u);
-    EXPECT_EQ(dialogs.Messages[0].Text, "The drop target is not available in this version.");
 }
 
 // ---------------------------------------------------------------------------

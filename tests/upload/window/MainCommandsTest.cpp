@@ -1,5 +1,5 @@
 // The main window's commands that hand work to the upload window, the web
-// browser, the template editors and the dialogs not in this build.
+// browser, the template editors, the viewer and the description editor.
 #include "upload/pvftp1.h"
 
 #include "WindowTestSupport.h"
@@ -218,28 +218,37 @@ TEST_F(MainCommandsTest, TemplateEditingOpensTheTemplateOrTheChosenEditor)
     EXPECT_EQ(form->Label51->Caption(), "ToolButton9");
 }
 
-TEST_F(MainCommandsTest, CommandsOfDialogsNotInThisBuildSaySo)
+TEST_F(MainCommandsTest, ViewAndDescriptionCommandsOpenTheirWindowsForTheSelectedItem)
 {
-    form->ListView1->Add(TForm1::MakeSourceItem(program.Path() + "pic.jpg"));
+    std::vector<std::string> opened;
+    form->ShowDialogWindow = [&](TForm& window) {
+        std::string mode;
+        if (auto* label = window.Find<TLabel>("Label1"); label && window.Name == "Form3") mode = label->Caption();
+        if (auto* edit = window.Find<TEdit>("Edit1"); edit && window.Name == "Form4") mode = edit->Text();
+        opened.push_back(window.Name + " " + mode);
+        return TModal::Cancel;
+    };
+    const std::string picture = program.Path() + "pic.jpg";
+    WriteFile(picture, "x");
+    form->ListView1->Add(TForm1::MakeSourceItem(picture));
     form->ListView1->SetSelected(0, true);
     form->UpdateControls();
-    for (TMenuItem* m : {form->ViewOriginalImage1, form->View1, form->ViewThumbnai1, form->CustomizeEditor1}) {
-        dialogs.Messages.clear();
-        m->Click();
-        ASSERT_EQ(dialogs.Messages.size(), 1u) << m->Name;
-        EXPECT_NE(dialogs.Messages[0].Text.find("is not available in this version"), std::string::npos);
-    }
-    // The description editor with an empty list does nothing.
+    for (TMenuItem* m : {form->ViewOriginalImage1, form->View1, form->ViewThumbnai1}) m->Click();
+    EXPECT_EQ(opened, (std::vector<std::string>{"Form3 3", "Form3 2", "Form3 1"}));
+    // The properties dialog is not in this build yet.
+    form->CustomizeEditor1->Click();
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Text, "The properties dialog is not available in this version.");
+    // The description editor: nothing with an empty list; else the first item when none is selected.
+    opened.clear();
     form->ListView1->Clear();
-    dialogs.Messages.clear();
     form->Button13->Click();
-    EXPECT_TRUE(dialogs.Messages.empty());
-    form->ListView1->Add(TForm1::MakeSourceItem(program.Path() + "pic.jpg"));
+    EXPECT_TRUE(opened.empty());
+    form->ListView1->Add(TForm1::MakeSourceItem(picture));
     form->ListView1->SetSelected(0, false);
     form->Button13->Click();
     EXPECT_TRUE(form->ListView1->Selected(0));
-    ASSERT_EQ(dialogs.Messages.size(), 1u);
-    EXPECT_EQ(dialogs.Messages[0].Text, "The description editor is not available in this version.");
+    EXPECT_EQ(opened, (std::vector<std::string>{"Form4 " + picture}));
 }
 
 }  // namespace
