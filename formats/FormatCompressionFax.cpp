@@ -69,7 +69,7 @@ std::vector<TCCITTDecoder::Code> buildCodeTable(bool white)
     return codes;
 }
 
-void addCode(std::vector<TCCITTDecoder::TreeNode>& tree, const TCCITTDecoder::Code& code)
+void AddCode(std::vector<TCCITTDecoder::TreeNode>& tree, const TCCITTDecoder::Code& code)
 {
     std::size_t node = 0;
     for (int bit = code.Length - 1; bit >= 0; --bit) {
@@ -83,25 +83,25 @@ void addCode(std::vector<TCCITTDecoder::TreeNode>& tree, const TCCITTDecoder::Co
     tree[node].Value = code.Run;
 }
 
-std::vector<TCCITTDecoder::TreeNode> buildTree(bool white)
+std::vector<TCCITTDecoder::TreeNode> BuildCodeTree(bool white)
 {
     std::vector<TCCITTDecoder::TreeNode> tree(1);
-    for (const TCCITTDecoder::Code& code : TCCITTDecoder::CodeTable(white)) addCode(tree, code);
-    addCode(tree, makeCode("000000000001", TCCITTDecoder::EndOfLine));
+    for (const TCCITTDecoder::Code& code : TCCITTDecoder::CodeTable(white)) AddCode(tree, code);
+    AddCode(tree, makeCode("000000000001", TCCITTDecoder::EndOfLine));
     for (const char* invalid : {"000000001", "0000000001", "00000000001"})
-        addCode(tree, makeCode(invalid, TCCITTDecoder::InvalidCode));
-    addCode(tree, makeCode("000000000000", TCCITTDecoder::FillBits));
+        AddCode(tree, makeCode(invalid, TCCITTDecoder::InvalidCode));
+    AddCode(tree, makeCode("000000000000", TCCITTDecoder::FillBits));
     return tree;
 }
 
-std::uint8_t reverseBits(std::uint8_t b)
+}  // namespace
+
+std::uint8_t ReverseBitOrder(std::uint8_t b)
 {
     b = static_cast<std::uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
     b = static_cast<std::uint8_t>((b & 0xCC) >> 2 | (b & 0x33) << 2);
     return static_cast<std::uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
 }
-
-}  // namespace
 
 const std::vector<TCCITTDecoder::Code>& TCCITTDecoder::CodeTable(bool white)
 {
@@ -112,13 +112,13 @@ const std::vector<TCCITTDecoder::Code>& TCCITTDecoder::CodeTable(bool white)
 
 const std::vector<TCCITTDecoder::TreeNode>& TCCITTDecoder::WhiteStates()
 {
-    static const std::vector<TreeNode> tree = buildTree(true);
+    static const std::vector<TreeNode> tree = BuildCodeTree(true);
     return tree;
 }
 
 const std::vector<TCCITTDecoder::TreeNode>& TCCITTDecoder::BlackStates()
 {
-    static const std::vector<TreeNode> tree = buildTree(false);
+    static const std::vector<TreeNode> tree = BuildCodeTree(false);
     return tree;
 }
 
@@ -138,7 +138,7 @@ void TCCITTDecoder::startBlock(const std::uint8_t* source, std::size_t packedSiz
     if (SwapBits)
         for (std::size_t i = 0; i < packedSize; ++i) {
             auto* byte = const_cast<std::uint8_t*>(source + i);
-            *byte = reverseBits(*byte);
+            *byte = ReverseBitOrder(*byte);
         }
     source_ = source;
     packedSize_ = packedSize;
@@ -154,7 +154,7 @@ void TCCITTDecoder::startBlock(const std::uint8_t* source, std::size_t packedSiz
     runEnd_ = RunEnd::Terminated;
 }
 
-int TCCITTDecoder::nextBit()
+int TCCITTDecoder::NextBit()
 {
     if (bitsLeft_ == 0) {
         if (consumed_ >= packedSize_) return 0;  // past the block everything reads as 0
@@ -184,7 +184,7 @@ std::uint32_t TCCITTDecoder::decodeRun(bool white)
             // More zeros than an end of line has are fill before one (T.4
             // allows them): the 1 that follows ends the line, as libtiff reads it.
             bool one = false;
-            while (!one && bitsLeft()) one = nextBit() == 1;
+            while (!one && bitsLeft()) one = NextBit() == 1;
             runEnd_ = one ? RunEnd::EndOfLine : RunEnd::Exhausted;
         } else {
             runEnd_ = value == EndOfLine ? RunEnd::EndOfLine : RunEnd::Invalid;
@@ -215,7 +215,7 @@ std::uint32_t TCCITTDecoder::decodeRun(bool white)
     }
 }
 
-bool TCCITTDecoder::writeRun(std::uint32_t n)
+bool TCCITTDecoder::WriteRun(std::uint32_t n)
 {
     const bool complete = n >= RestWidth;
     if (n > RestWidth) n = RestWidth;
@@ -243,7 +243,7 @@ bool TCCITTDecoder::writeRun(std::uint32_t n)
     return complete;
 }
 
-void TCCITTDecoder::endRow()
+void TCCITTDecoder::EndRow()
 {
     rowStart_ += rowBytes_;
     produced_ = std::min(unpackedSize_, rowStart_);
@@ -261,8 +261,8 @@ void TCCITTDecoder::dropByteRest()
 void TCCITTFax3Decoder::SynchronizeOnEOL()
 {
     int zeros = 0;
-    while (zeros < 11 && bitsLeft()) zeros = nextBit() ? 0 : zeros + 1;
-    while (bitsLeft() && nextBit() == 0) {
+    while (zeros < 11 && bitsLeft()) zeros = NextBit() ? 0 : zeros + 1;
+    while (bitsLeft() && NextBit() == 0) {
     }
 }
 
@@ -279,15 +279,15 @@ void TCCITTFax3Decoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest,
         if (!bitsLeft()) break;
         IsWhite = true;
         for (;;) {
-            const std::uint32_t run = decodeRun(IsWhite);
+            const std::uint32_t run = DecodeRun();
             // A row cut short keeps what it got and is white after it.
-            const bool rowComplete = writeRun(run);
+            const bool rowComplete = WriteRun(run);
             if (runEnd_ == RunEnd::Exhausted) return;
             if (runEnd_ == RunEnd::EndOfLine) ++EOLCount;
             if (runEnd_ != RunEnd::Terminated || rowComplete) break;
             IsWhite = !IsWhite;
         }
-        endRow();
+        EndRow();
     }
 }
 
@@ -300,9 +300,9 @@ void TCCITTMHDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, s
     IsWhite = true;
     while (bitsLeft() && rowsLeft()) {
         // Invalid codes and end-of-line codes are passed over.
-        const std::uint32_t run = decodeRun(IsWhite);
-        if (run > 0 && writeRun(run)) {
-            endRow();
+        const std::uint32_t run = DecodeRun();
+        if (run > 0 && WriteRun(run)) {
+            EndRow();
             IsWhite = false;  // the switch below makes the next row start white
             dropByteRest();
             if (WordAligned && consumed_ % 2 == 1 && consumed_ < PackedSize) ++consumed_;

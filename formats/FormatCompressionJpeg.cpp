@@ -122,15 +122,31 @@ void skipInputData(j_decompress_ptr cinfo, long count)
 
 void termSource(j_decompress_ptr) {}
 
+void formatMessage(j_common_ptr, char* buffer) { buffer[0] = 0; }
+
+// The error manager every decoder starts from: fatal errors jump back to
+// the decoder, warnings and trace messages are dropped.
+const jpeg_error_mgr& DefaultErrorManager()
+{
+    static const jpeg_error_mgr manager = [] {
+        jpeg_error_mgr m;
+        jpeg_std_error(&m);
+        m.error_exit = errorExit;
+        m.emit_message = emitMessage;
+        m.output_message = outputMessage;
+        m.format_message = formatMessage;
+        m.reset_error_mgr = resetErrorManager;
+        return m;
+    }();
+    return manager;
+}
+
 // The only functions that call libjpeg. Nothing with a destructor lives in
 // their frames, so the jump back from errorExit skips no cleanup.
 Status createDecompress(DecoderState* s)
 {
-    s->cinfo.err = jpeg_std_error(&s->errors.pub);
-    s->errors.pub.error_exit = errorExit;
-    s->errors.pub.emit_message = emitMessage;
-    s->errors.pub.output_message = outputMessage;
-    s->errors.pub.reset_error_mgr = resetErrorManager;
+    s->errors.pub = DefaultErrorManager();
+    s->cinfo.err = &s->errors.pub;
     if (setjmp(s->errors.jump)) return Status::LibraryError;
     jpeg_create_decompress(&s->cinfo);
     s->created = true;

@@ -26,7 +26,7 @@ void TThunderDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, s
         std::uint8_t* row = Dest + rowStart;
         std::size_t n = 0;
         int last = 0;
-        auto put = [&](int value) {
+        auto PutPixel = [&](int value) {
             last = value & 15;
             if (n >= samples) return;
             if (n % 2 == 0)
@@ -39,17 +39,17 @@ void TThunderDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, s
             const std::uint8_t c = Source[in++];
             switch (c >> 6) {
             case 0:
-                for (int k = c & 63; k > 0 && n < samples; --k) put(last);
+                for (int k = c & 63; k > 0 && n < samples; --k) PutPixel(last);
                 break;
             case 1:
                 for (int shift = 4; shift >= 0; shift -= 2)
-                    if (int delta = TwoBitDeltas[(c >> shift) & 3]; delta != NoSample) put(last + delta);
+                    if (int delta = TwoBitDeltas[(c >> shift) & 3]; delta != NoSample) PutPixel(last + delta);
                 break;
             case 2:
                 for (int shift = 3; shift >= 0; shift -= 3)
-                    if (int delta = ThreeBitDeltas[(c >> shift) & 7]; delta != NoSample) put(last + delta);
+                    if (int delta = ThreeBitDeltas[(c >> shift) & 7]; delta != NoSample) PutPixel(last + delta);
                 break;
-            default: put(c & 15); break;
+            default: PutPixel(c & 15); break;
             }
         }
         produced_ = rowStart + (n + 1) / 2;

@@ -14,6 +14,9 @@
 
 struct TImageProperties;
 
+// A byte with its bits in the opposite order (TIFF fill order 2).
+std::uint8_t ReverseBitOrder(std::uint8_t b);
+
 // --- CCITT ----------------------------------------------------------------------
 
 // Decoded rows are 1 bit per pixel, most significant bit first, 1 for black;
@@ -57,7 +60,7 @@ protected:
     // Bit reader over one block; Consumed() counts the bytes loaded so far.
     void startBlock(const std::uint8_t* source, std::size_t packedSize, std::uint8_t* dest, std::size_t unpackedSize);
     bool bitsLeft() const { return bitsLeft_ > 0 || consumed_ < packedSize_; }
-    int nextBit();
+    int NextBit();
     // How the last decoded run ended.
     enum class RunEnd { Terminated, EndOfLine, Invalid, Exhausted };
     // One run: the sum of its make-up codes and its terminating code. An end
@@ -65,10 +68,13 @@ protected:
     // make-up codes read so far), as does the end of the block; a code that
     // ends on the block's last bit counts.
     std::uint32_t decodeRun(bool white);
+    std::uint32_t DecodeWhiteRun() { return decodeRun(true); }
+    std::uint32_t DecodeBlackRun() { return decodeRun(false); }
+    std::uint32_t DecodeRun() { return IsWhite ? DecodeWhiteRun() : DecodeBlackRun(); }
     // Writes n pixels of the current colour; true when that completes the row.
-    bool writeRun(std::uint32_t n);
+    bool WriteRun(std::uint32_t n);
     // Moves the target to the start of the next row.
-    void endRow();
+    void EndRow();
     // Drops the unread bits of the current byte; a byte not yet read from stays.
     void dropByteRest();
     bool rowsLeft() const { return rowStart_ < unpackedSize_; }

@@ -161,13 +161,6 @@ std::uint64_t maxExpansion(TCompressionCode code)
     }
 }
 
-std::uint8_t reverseBits(std::uint8_t b)
-{
-    b = static_cast<std::uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
-    b = static_cast<std::uint8_t>((b & 0xCC) >> 2 | (b & 0x33) << 2);
-    return static_cast<std::uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
-}
-
 std::uint32_t divideRoundingUp(std::uint32_t a, std::uint32_t b) { return a / b + (a % b != 0); }
 
 }  // namespace
@@ -216,13 +209,14 @@ std::uint32_t TTIFFGraphic::ReadTagIntegerAndCount(std::uint16_t tag, std::uint3
     if (!FindTag(tag, index)) return defaultValue;
     const TTIFFEntry& entry = Directory[index];
     count = entry.DataLength;
-    if (count != 1) return Get32(entry.Value.data(), order());
+    // The value field is in the machine's order since SwapDirectory.
+    if (count != 1) return GetLE32(entry.Value.data());
     switch (entry.DataType) {
     case ftByte: return entry.Value[0];
     case ftShort:
-    case ftSShort: return Get16(entry.Value.data(), order());
+    case ftSShort: return GetLE16(entry.Value.data());
     case ftLong:
-    case ftSLong: return Get32(entry.Value.data(), order());
+    case ftSLong: return GetLE32(entry.Value.data());
     default: return defaultValue;
     }
 }
@@ -233,18 +227,18 @@ std::uint32_t TTIFFGraphic::ReadTagInteger(std::uint16_t tag, std::uint32_t defa
     return ReadTagIntegerAndCount(tag, defaultValue, count);
 }
 
-std::vector<std::uint8_t> TTIFFGraphic::entryData(const TTIFFEntry& entry, std::size_t valueSize)
+TTIFFGraphic::TagData TTIFFGraphic::entryData(const TTIFFEntry& entry, std::size_t valueSize)
 {
     const std::uint64_t length = std::uint64_t(entry.DataLength) * valueSize;
-    if (length <= 4) return std::vector<std::uint8_t>(entry.Value.begin(), entry.Value.begin() + length);
-    const std::int64_t at = BasePosition + Get32(entry.Value.data(), order());
+    if (length <= 4)
+        return {std::vector<std::uint8_t>(entry.Value.begin(), entry.Value.begin() + length), TByteOrder::LittleEndian};
+    const std::int64_t at = BasePosition + GetLE32(entry.Value.data());
     // The count comes from the file: nothing is allocated for data the stream does not hold.
     if (at > Stream->Size() || length > std::uint64_t(Stream->Size() - at))
         ImageFormatsError(gesStreamReadError, {gesTIFFormat});
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(length));
-    Stream->SetPosition(at);
-    FormatReader(*Stream, gesTIFFormat).Read(data.data(), data.size());
-    return data;
+    FormatReader reader(*Stream, gesTIFFormat);
+    reader.Seek(at);
+    return {reader.Bytes(length), order()};
 }
 
 float TTIFFGraphic::ReadTagFloat(std::uint16_t tag, float defaultValue)
@@ -255,11 +249,11 @@ float TTIFFGraphic::ReadTagFloat(std::uint16_t tag, float defaultValue)
     const std::size_t size = typeSize(entry.DataType);
     if (size == 0 || entry.DataType == ftDouble) return defaultValue;
     // A value the stream does not hold is as good as none.
-    const std::int64_t at = BasePosition + Get32(entry.Value.data(), order());
+    const std::int64_t at = BasePosition + GetLE32(entry.Value.data());
     if (size > 4 && (at > Stream->Size() || Stream->Size() - at < std::int64_t(size))) return defaultValue;
-    const std::vector<std::uint8_t> data = entryData(entry, size);
+    const TagData data = entryData(entry, size);
     double value;
-    return valueAt(data.data(), entry.DataType, order(), value) ? static_cast<float>(value) : defaultValue;
+    return valueAt(data.bytes.data(), entry.DataType, data.order, value) ? static_cast<float>(value) : defaultValue;
 }
 
 TByteArray TTIFFGraphic::ReadTagBytes(std::uint16_t tag)
@@ -269,12 +263,12 @@ TByteArray TTIFFGraphic::ReadTagBytes(std::uint16_t tag)
     const TTIFFEntry& entry = Directory[index];
     const std::size_t size = typeSize(entry.DataType);
     if (size == 0 || entry.DataLength == 0) return {};
-    const std::vector<std::uint8_t> data = entryData(entry, size);
-    if (size == 1) return data;
+    const TagData data = entryData(entry, size);
+    if (size == 1) return data.bytes;
     TByteArray values(entry.DataLength);
     for (std::size_t i = 0; i < values.size(); ++i) {
         double value = 0;
-        valueAt(data.data() + i * size, entry.DataType, order(), value);
+        valueAt(data.bytes.data() + i * size, entry.DataType, data.order, value);
         values[i] = static_cast<std::uint8_t>(static_cast<std::int64_t>(value));
     }
     return values;
@@ -287,11 +281,11 @@ TCardinalArray TTIFFGraphic::ReadTagCardinals(std::uint16_t tag)
     const TTIFFEntry& entry = Directory[index];
     const std::size_t size = typeSize(entry.DataType);
     if (size == 0 || size == 8 || entry.DataLength == 0) return {};
-    const std::vector<std::uint8_t> data = entryData(entry, size);
+    const TagData data = entryData(entry, size);
     TCardinalArray values(entry.DataLength);
     for (std::size_t i = 0; i < values.size(); ++i) {
-        const std::uint8_t* at = data.data() + i * size;
-        values[i] = size == 1 ? at[0] : size == 2 ? Get16(at, order()) : Get32(at, order());
+        const std::uint8_t* at = data.bytes.data() + i * size;
+        values[i] = size == 1 ? at[0] : size == 2 ? Get16(at, data.order) : Get32(at, data.order);
     }
     return values;
 }
@@ -303,14 +297,31 @@ std::vector<float> TTIFFGraphic::ReadTagFloats(std::uint16_t tag)
     const TTIFFEntry& entry = Directory[index];
     const std::size_t size = typeSize(entry.DataType);
     if (size == 0 || entry.DataType == ftDouble || entry.DataLength == 0) return {};
-    const std::vector<std::uint8_t> data = entryData(entry, size);
+    const TagData data = entryData(entry, size);
     std::vector<float> values(entry.DataLength);
     for (std::size_t i = 0; i < values.size(); ++i) {
         double value = 0;
-        valueAt(data.data() + i * size, entry.DataType, order(), value);
+        valueAt(data.bytes.data() + i * size, entry.DataType, data.order, value);
         values[i] = static_cast<float>(value);
     }
     return values;
+}
+
+void TTIFFGraphic::SwapDirectory()
+{
+    for (TTIFFEntry& entry : Directory) {
+        entry.Tag = static_cast<std::uint16_t>(entry.Tag >> 8 | entry.Tag << 8);
+        entry.DataType = static_cast<std::uint16_t>(entry.DataType >> 8 | entry.DataType << 8);
+        entry.DataLength = SwapLong(entry.DataLength);
+        const std::size_t size = typeSize(entry.DataType);
+        std::uint8_t* value = entry.Value.data();
+        if (std::uint64_t(entry.DataLength) * size > 4 || size == 4) {
+            std::reverse(value, value + 4);  // an offset or one 32-bit value
+        } else if (size == 2) {
+            std::swap(value[0], value[1]);  // values kept in the field stay in file order
+            std::swap(value[2], value[3]);
+        }
+    }
 }
 
 void TTIFFGraphic::readDirectory(std::uint32_t offset)
@@ -326,11 +337,12 @@ void TTIFFGraphic::readDirectory(std::uint32_t offset)
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* at = raw.data() + i * 12;
         TTIFFEntry& entry = Directory[i];
-        entry.Tag = Get16(at, order());
-        entry.DataType = Get16(at + 2, order());
-        entry.DataLength = Get32(at + 4, order());
+        entry.Tag = GetLE16(at);
+        entry.DataType = GetLE16(at + 2);
+        entry.DataLength = GetLE32(at + 4);
         std::memcpy(entry.Value.data(), at + 8, 4);
     }
+    if (order() == TByteOrder::BigEndian) SwapDirectory();
     // Stable, so a tag that appears twice is found at its first place.
     std::stable_sort(Directory.begin(), Directory.end(),
                      [](const TTIFFEntry& a, const TTIFFEntry& b) { return a.Tag < b.Tag; });
@@ -519,8 +531,9 @@ void TTIFFGraphic::setupPalette()
     const std::uint64_t expected = bitsPerSample_ <= 8 ? std::uint64_t(3) << bitsPerSample_ : 0;
     if (entry.DataType != ftShort || entry.DataLength != expected || expected > ColorMapBuffer.size())
         ImageFormatsError(gesInvalidPalette, {gesTIFFormat});
-    const std::vector<std::uint8_t> data = entryData(entry, 2);
-    std::memcpy(ColorMapBuffer.data(), data.data(), data.size());
+    // Kept as stored (a map is never inline): the colour manager swaps "MM" values itself.
+    const TagData data = entryData(entry, 2);
+    std::memcpy(ColorMapBuffer.data(), data.bytes.data(), data.bytes.size());
     const std::size_t colours = entry.DataLength / 3;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(ColorMapBuffer.data());
     const std::size_t plane = colours * 2;
@@ -575,7 +588,7 @@ void TTIFFGraphic::readStrip(std::uint32_t offset, std::uint32_t byteCount, std:
             reader.Seek(at);
             reader.Read(strip.data(), count);
         }
-        if (reverse) std::transform(strip.begin(), strip.end(), strip.begin(), reverseBits);
+        if (reverse) std::transform(strip.begin(), strip.end(), strip.begin(), ReverseBitOrder);
         return;
     }
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(byteCount, available));
@@ -585,7 +598,7 @@ void TTIFFGraphic::readStrip(std::uint32_t offset, std::uint32_t byteCount, std:
         reader.Seek(at);
         reader.Read(packed.data(), count);
     }
-    if (reverse) std::transform(packed.begin(), packed.end(), packed.begin(), reverseBits);
+    if (reverse) std::transform(packed.begin(), packed.end(), packed.begin(), ReverseBitOrder);
     const std::uint8_t* source = packed.data();
     std::uint8_t* dest = strip.data();
     const bool quietMember = p.Compression == ctPackedBits || p.Compression == ctLZW;

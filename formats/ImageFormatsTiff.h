@@ -16,8 +16,9 @@ class TTIFFGraphic : public TFormatGraphic {
 public:
     PICTAVO_FORMAT_GRAPHIC_CLASS(TTIFFGraphic, TFormatGraphic)
 
-    // One directory entry as stored: the value field keeps its four bytes in
-    // file order; the graphic reads them in the file's byte order.
+    // One directory entry. Read from an "MM" file, SwapDirectory puts tag,
+    // type, count and the value field in the machine's (little-endian) order;
+    // values kept in the value field stay in file order.
     struct TTIFFEntry {
         std::uint16_t Tag = 0;
         std::uint16_t DataType = 0;
@@ -43,6 +44,7 @@ public:
     std::vector<float> YCbCrCoefficients;
 
     bool FindTag(std::uint16_t tag, std::size_t& index) const;
+    void SwapDirectory();
     std::uint32_t ReadTagInteger(std::uint16_t tag, std::uint32_t defaultValue) const;
     std::uint32_t ReadTagIntegerAndCount(std::uint16_t tag, std::uint32_t defaultValue, std::uint32_t& count) const;
     // RATIONALs with a denominator of 0 give the default.
@@ -68,8 +70,13 @@ private:
         return (ImageProperties.Options & BigEndianOption) ? TByteOrder::BigEndian : TByteOrder::LittleEndian;
     }
     void readDirectory(std::uint32_t offset);
-    // The bytes of an entry's values: the value field, or the data it points at.
-    std::vector<std::uint8_t> entryData(const TTIFFEntry& entry, std::size_t valueSize);
+    // The bytes of an entry's values (the value field, or the data it points
+    // at) and the byte order to read them in.
+    struct TagData {
+        std::vector<std::uint8_t> bytes;
+        TByteOrder order;
+    };
+    TagData entryData(const TTIFFEntry& entry, std::size_t valueSize);
     void setupColorManager(const StripLayout& layout);
     void setupPalette();
     std::unique_ptr<TDecoder> createDecoder();

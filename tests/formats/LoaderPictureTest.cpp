@@ -2,6 +2,7 @@
 // object choosing the class by extension, then the 24-bit bitmap.
 
 #include "formats/ImageFormatsLoaders.h"
+#include "formats/ImageFormatsTiff.h"
 #include "LoaderCorpusSupport.h"
 
 #include <gtest/gtest.h>
@@ -66,6 +67,12 @@ TEST(LoaderPicture, SignatureTestsKeepThePosition)
     pcx[0] = 10;
     pcx[1] = 5;
     pcx[2] = 1;
+    // TIFF: "MM", 42 and a first directory inside the rest of the stream.
+    Bytes tiff{'M', 'M', 0, 42, 0, 0, 0, 8, 0};
+    // EPS: the magic, the TIFF section after the 30-byte header, a length.
+    Bytes eps(31, 0);
+    for (auto [at, value] : {std::pair{0, 0xC6D3D0C5u}, {20, 40u}, {24, 10u}})
+        for (int i = 0; i < 4; ++i) eps[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
     struct Case {
         const char* name;
         bool (*canLoad)(TStream&);
@@ -76,6 +83,8 @@ TEST(LoaderPicture, SignatureTestsKeepThePosition)
         {"PNG", [](TStream& s) { return TPNGGraphic::CanLoad(s); }, png},
         {"Targa", [](TStream& s) { return TTargaGraphic::CanLoad(s); }, tga},
         {"PCX", [](TStream& s) { return TPCXGraphic::CanLoad(s); }, pcx},
+        {"TIFF", [](TStream& s) { return TTIFFGraphic::CanLoad(s); }, tiff},
+        {"EPS", [](TStream& s) { return TEPSGraphic::CanLoad(s); }, eps},
     };
     for (const Case& c : cases) {
         Bytes inside{1, 2, 3};

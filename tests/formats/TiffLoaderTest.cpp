@@ -413,6 +413,22 @@ TEST_F(TiffCorpus, JpegStripsOfOurOwn)
     EXPECT_EQ(loadError(tables.build()), "Bogus JPEG tables field.");
 }
 
+// Pages after the first are reached by ReadImageProperties alone; a load
+// reads the first.
+TEST_F(TiffCorpus, SecondDirectory)
+{
+    const std::string two = ScratchPath("two.tif");
+    ASSERT_TRUE(
+        RunQuiet(FindTool("tiffcp") + " " + ScratchPath("rgb.tif") + " " + ScratchPath("runs.tif") + " " + two));
+    TFileStream stream(two, FileMode::OpenRead);
+    TTIFFGraphic graphic;
+    ASSERT_TRUE(graphic.ReadImageProperties(stream, 1));
+    EXPECT_EQ(graphic.ImageProperties.Width, 2650u);
+    EXPECT_FALSE(graphic.ReadImageProperties(stream, 2));
+    graphic.LoadFromFile(two);
+    EXPECT_EQ(graphic.Width(), 61);
+}
+
 TEST_F(TiffCorpus, EpsWithATiffPreview)
 {
     // The binary header, a little PostScript, then the TIFF section.
