@@ -203,7 +203,8 @@ public:
     void ApplyMaskRecord(TRasterDIB& picture, const std::string& record);
     // Fades the picture through the mask file (scaled, inverted, brightened
     // three times brightening) onto the background colour. A missing mask
-    // file, one that does not load and a scale of 0 or less change nothing.
+    // file, one that does not load and a scale of 0 or less change nothing;
+    // every picture starts from a reset compositor, whatever the kind.
     void ApplyOverlay(TRasterDIB& picture, const std::string& maskFile, const std::string& extraText, int invert,
                       TColor background, int scale, int kind, int brightening);
 

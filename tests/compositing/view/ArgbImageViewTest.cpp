@@ -1,5 +1,6 @@
 // The image view offscreen: defaults, the worked example of the paint area,
 // bars and offsets, centring, ControlToBitmap, PaintTo and the scaled layers.
+#include "compositing/ArgbClipboard.h"
 #include "compositing/ArgbImage.h"
 #include "tests/support/TestApplication.h"
 
@@ -161,4 +162,20 @@ TEST(ArgbImgView, EmptyBitmapAndUpdates)
     v.SetOffsetX(3);
     v.EndImageUpdate();
     EXPECT_EQ(changes, 0);
+}
+
+// Through the clipboard a bitmap keeps its colours; it comes back as a
+// picture, opaque.
+TEST(ArgbClipboard, RoundTrip)
+{
+    testsupport::TestApplication();
+    TArgbBitmap a, b;
+    a.SetSize(3, 2);
+    fillPattern(a);
+    TArgbClipboard clipboard;
+    a.AssignTo(clipboard);
+    b.Assign(clipboard);
+    ASSERT_EQ(b.Width(), 3);
+    ASSERT_EQ(b.Height(), 2);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(b.Bits()[i], a.Bits()[i] | 0xFF000000u) << i;
 }
