@@ -385,13 +385,10 @@ void TArrowBar::Paint(QPainter& canvas)
         track.adjust(1, 1, -1, -1);
     }
     if (active) {
-        TColor light = LightenColor(Color(), 32), dark = LightenColor(Color(), -32);
-        if (backgnd_ != bgSolid) {
-            light = MixColors(BtnFace, light, 127);
-            dark = MixColors(BtnFace, dark, 127);
-        }
+        // The edge's colour is first mixed half with the button face, except on a solid track.
+        const TColor base = backgnd_ == bgSolid ? Color() : MixColors(BtnFace, Color(), 127);
         QRect inner = track;
-        FrameNested3D(canvas, inner, dark, 1, light);
+        FrameNested3D(canvas, inner, LightenColor(base, 32), 1, LightenColor(base, -32));
         QImage brush(8, 8, QImage::Format_RGB32);
         for (int i = 0; i < 64; ++i) brush.setPixel(i % 8, i / 8, qColor(pattern_[std::size_t(i)]).rgb());
         canvas.fillRect(inner, QBrush(brush));
