@@ -38,56 +38,59 @@ int PropertyRecordIndexOf(const std::string& key)
     return -1;
 }
 
+namespace {
+
+// Where a default holds the program folder (with its trailing '/').
+const char* const FolderToken = "{program folder}";
+
+// The default texts by index. The stamp's background picture lies in the
+// program's frames folder, written with '/' like every path the program makes.
+const char* const Defaults[PropertyRecordCount] = {
+    "{program folder}",
+    "1|8421440|1|16777215|0|16711680|0|8388736|0|255|0|0|wallpaper.jpg|0|0|0|0|_self|page "
+    "|-|0|0|5|1|0|main.htm|left.htm|"
+    "1|1|0|0",
+    "0|16777215|0|0|0|16711680|0|8388736|0|255|0|0|wallpaper.jpg|0|0|0|0|_self|picture |-|0|0|5|1||||1|1|0|0",
+    "Verdana|b|14|1|0|Pictavo gallery|1|0|0|50|0|0|0|0|255|100|120301|31231|1|{program "
+    "folder}frames/bar1.gif|255|0|0|0|"
+    "0|255|255|255|",
+    "|0|0|0|0|0|0|255|0",
+    "",
+    "",
+    "0|100|1|0|0|0|1|8388608|bg.jpg|||0|0|0|0|Center|Default|0|0||0|16777215|bg.jpg|0|0|0|0|0|0|Default|0|0|",
+    "Verdana|1|0|0|0|8454143|0|16777215|",
+    "Verdana|0|0|0|0|15|0|15",
+    "Microsoft Frontpage|C:\\PROGRA~1\\MICROS~1\\OFFICE\\frontpg.exe|",
+    "Windows Notepad|c:\\windows\\notepad.exe|",
+    "",
+    "{program folder}frames",
+    "{program folder}frames",
+    "{program folder}frames",
+    "Your Name|my login here|<specify here>|<specify here>|<specify here>|1",
+    "ftp.example.com|21|100|My Name|Blue Harbor||http://www.example.com/",
+    "0|0|0|",
+    "0|0|0|",
+    "50|50|",
+    "<center><font name=\"Verdana\" Size=\"5\">My Thumbnail Header</font></center>",
+    "<center><font name=\"Verdana\" Size=\"5\">My Thumbnail Footer</font></center>",
+    "<center><font name=\"Verdana\" Size=\"5\">My Image Header</font></center>",
+    "<center><font name=\"Verdana\" Size=\"5\">My Image Footer</font></center>",
+    "0||0|255|0|0|",
+    "0||0|100|0|16777215|0|0|0||",
+    "0|10|0|20|16777215|0|0|10|0|50|16777215|",
+    "0||0|255|0|0|",
+    "0||0|100|0|16777215|0|0|0||",
+    "0|5|0|20|16777215|0|0|10|0|50|16777215|",
+    "0||0|255|0",
+    "0||0|255|20",
+};
+
+}  // namespace
+
 std::string PropertyRecordDefault(int index)
 {
     checkIndex(index);
-    const std::string folder = ProgramFolder();
-    switch (index) {
-    case prSourceImage: return folder;
-    case prPagePropertiesIndex:
-        return "1|8421440|1|16777215|0|16711680|0|8388736|0|255|0|0|wallpaper.jpg|0|0|0|0|_self|page |-|0|0|5|1|0|"
-               "main.htm|left.htm|1|1|0|0";
-    case prPagePropertiesImage:
-        return "0|16777215|0|0|0|16711680|0|8388736|0|255|0|0|wallpaper.jpg|0|0|0|0|_self|picture "
-               "|-|0|0|5|1||||1|1|0|0";
-    case prAddText:
-        // The stamp's background picture lies in the program's frames folder;
-        // the folder is written with '/' like every path the program makes.
-        return "Verdana|b|14|1|0|Pictavo gallery|1|0|0|50|0|0|0|0|255|100|120301|31231|1|" + folder +
-               "frames/bar1.gif|255|0|0|0|0|255|255|255|";
-    case prAddLogo: return "|0|0|0|0|0|0|255|0";
-    case prNothing1:
-    case prNothing2: return std::string();
-    case prMoreTable:
-        return "0|100|1|0|0|0|1|8388608|bg.jpg|||0|0|0|0|Center|Default|0|0||0|16777215|bg.jpg|0|0|0|0|0|0|Default|0|"
-               "0|";
-    case prCaptionFontT: return "Verdana|1|0|0|0|8454143|0|16777215|";
-    case prCaptionFontI: return "Verdana|0|0|0|0|15|0|15";
-    case prEdit1: return "Microsoft Frontpage|C:\\PROGRA~1\\MICROS~1\\OFFICE\\frontpg.exe|";
-    case prEdit2: return "Windows Notepad|c:\\windows\\notepad.exe|";
-    case prEdit3: return std::string();
-    case prFrameTFolder:
-    case prFrameIFolder:
-    case prLogoIFolder: return folder + "frames";
-    case prManualPaste: return "Your Name|my login here|<specify here>|<specify here>|<specify here>|1";
-    case prUpload: return "ftp.example.com|21|100|My Name|Blue Harbor||http://www.example.com/";
-    case prCurrentPage1:
-    case prCurrentPage2: return "0|0|0|";
-    case prDropTargetXY: return "50|50|";
-    case prTextHeader1: return "<center><font name=\"Verdana\" Size=\"5\">My Thumbnail Header</font></center>";
-    case prTextFooter1: return "<center><font name=\"Verdana\" Size=\"5\">My Thumbnail Footer</font></center>";
-    case prTextHeader2: return "<center><font name=\"Verdana\" Size=\"5\">My Image Header</font></center>";
-    case prTextFooter2: return "<center><font name=\"Verdana\" Size=\"5\">My Image Footer</font></center>";
-    case prAddFrameImage:
-    case prAddFrameThumb: return "0||0|255|0|0|";
-    case prAddMaskImage:
-    case prAddMaskThumb: return "0||0|100|0|16777215|0|0|0||";
-    case prAddButtonImage: return "0|10|0|20|16777215|0|0|10|0|50|16777215|";
-    case prAddButtonThumb: return "0|5|0|20|16777215|0|0|10|0|50|16777215|";
-    case prAddOutlineI: return "0||0|255|0";
-    case prAddOutlineT: return "0||0|255|20";
-    }
-    return std::string();
+    return ReplaceText(Defaults[index], FolderToken, ProgramFolder(), false, true);
 }
 
 bool FieldIsOn(const std::string& record, int n) { return FieldEquals(record, n, 1); }

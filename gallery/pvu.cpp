@@ -61,53 +61,82 @@ bool PathLess::operator()(const std::string& a, const std::string& b) const
 
 // ---------------------------------------------------------------------------
 
+std::function<void(TComponent*)> TForm1::Handler(void (TForm1::*handler)(TComponent*))
+{
+    return [this, handler](TComponent* sender) { (this->*handler)(sender); };
+}
+
 void TForm1::ConnectHandlers()
 {
-    auto bind = [this](void (TForm1::*handler)(TComponent*)) {
-        return [this, handler](TComponent* sender) { (this->*handler)(sender); };
-    };
-    New1->OnClick = bind(&TForm1::New1Click);
-    Open1->OnClick = bind(&TForm1::Open1Click);
-    MenuItem15->OnClick = bind(&TForm1::Open1Click);
-    Save1->OnClick = bind(&TForm1::Save1Click);
-    Saveas1->OnClick = bind(&TForm1::Saveas1Click);
-    Exit1->OnClick = bind(&TForm1::Exit1Click);
-    for (TMenuItem* m : {Replace1, Skip1, Ask1}) m->OnClick = bind(&TForm1::Replace1Click);
-    PictavoHelp1->OnClick = bind(&TForm1::PictavoHelp1Click);
-    ToolButton8->OnClick = bind(&TForm1::ToolButton8Click);
-    LicenseAgreement1->OnClick = bind(&TForm1::LicenseAgreement1Click);
-    PictavoHomepage1->OnClick = bind(&TForm1::PictavoHomepage1Click);
-    AboutPictavo1->OnClick = bind(&TForm1::AboutPictavo1Click);
+    ConnectFileHandlers();
+    ConnectItemHandlers();
+    ConnectControlHandlers();
+    ConnectCommandHandlers();
+    // The build commands share one handler, which takes the mode from the command's name.
+    for (TMenuItem* m : {CreateAll2, CreateThumbnail1, CreateImage1, CreateHTML1, Thumbnail1, Images1, HTMLPages1})
+        m->OnClick = Handler(&TForm1::CreateAll2Click);
+    ToolButton6all->OnClick = Handler(&TForm1::CreateAll2Click);
+    Button14->OnClick = Handler(&TForm1::Button14Click);
 
-    Newitems1->OnClick = bind(&TForm1::Newitems1Click);
-    ToolButton1->OnClick = bind(&TForm1::Newitems1Click);
-    Adddirectory1->OnClick = bind(&TForm1::Adddirectory1Click);
-    ToolButton2->OnClick = bind(&TForm1::Adddirectory1Click);
-    Addfiles1->OnClick = bind(&TForm1::Addfiles1Click);
-    ToolButton3->OnClick = bind(&TForm1::Addfiles1Click);
-    Delete1->OnClick = bind(&TForm1::Delete1Click);
-    ToolButton4->OnClick = bind(&TForm1::Delete1Click);
-    Invert1->OnClick = bind(&TForm1::Invert1Click);
-    Selectall1->OnClick = bind(&TForm1::Selectall1Click);
-    Deselectall1->OnClick = bind(&TForm1::Deselectall1Click);
-    Refresh1->OnClick = bind(&TForm1::Refresh1Click);
-    Name1->OnClick = bind(&TForm1::Name1Click);
-    ExtName1->OnClick = bind(&TForm1::ExtName1Click);
-    PathName1->OnClick = bind(&TForm1::PathName1Click);
-    PathExtName1->OnClick = bind(&TForm1::PathExtName1Click);
-    DateTime1->OnClick = bind(&TForm1::DateTime1Click);
-    PathDateTime1->OnClick = bind(&TForm1::PathDateTime1Click);
+    // The message boxes and the properties dialog of the utility routines need a window.
+    SetMessageDlgHook([](const std::string& caption, const std::string& message, int type, int buttons) {
+        return MessageDlg(caption, message, static_cast<TMsgDlgType>(type), buttons);
+    });
+    SetFilePropertiesHook([](const std::string& fileName) {
+        MessageDlg("Properties", fileName + "\n\nSize: " + std::to_string(FileSizeOf(fileName)) + " bytes",
+                   TMsgDlgType::Information, mbOK);
+    });
+}
+
+// The File, Options and Help menus and their tool buttons.
+void TForm1::ConnectFileHandlers()
+{
+    New1->OnClick = Handler(&TForm1::New1Click);
+    Open1->OnClick = Handler(&TForm1::Open1Click);
+    MenuItem15->OnClick = Handler(&TForm1::Open1Click);
+    Save1->OnClick = Handler(&TForm1::Save1Click);
+    Saveas1->OnClick = Handler(&TForm1::Saveas1Click);
+    Exit1->OnClick = Handler(&TForm1::Exit1Click);
+    for (TMenuItem* m : {Replace1, Skip1, Ask1}) m->OnClick = Handler(&TForm1::Replace1Click);
+    PictavoHelp1->OnClick = Handler(&TForm1::PictavoHelp1Click);
+    ToolButton8->OnClick = Handler(&TForm1::ToolButton8Click);
+    LicenseAgreement1->OnClick = Handler(&TForm1::LicenseAgreement1Click);
+    PictavoHomepage1->OnClick = Handler(&TForm1::PictavoHomepage1Click);
+    AboutPictavo1->OnClick = Handler(&TForm1::AboutPictavo1Click);
+}
+
+// The Items menu, its pop-up menu and the list itself.
+void TForm1::ConnectItemHandlers()
+{
+    Newitems1->OnClick = Handler(&TForm1::Newitems1Click);
+    ToolButton1->OnClick = Handler(&TForm1::Newitems1Click);
+    Adddirectory1->OnClick = Handler(&TForm1::Adddirectory1Click);
+    ToolButton2->OnClick = Handler(&TForm1::Adddirectory1Click);
+    Addfiles1->OnClick = Handler(&TForm1::Addfiles1Click);
+    ToolButton3->OnClick = Handler(&TForm1::Addfiles1Click);
+    Delete1->OnClick = Handler(&TForm1::Delete1Click);
+    ToolButton4->OnClick = Handler(&TForm1::Delete1Click);
+    Invert1->OnClick = Handler(&TForm1::Invert1Click);
+    Selectall1->OnClick = Handler(&TForm1::Selectall1Click);
+    Deselectall1->OnClick = Handler(&TForm1::Deselectall1Click);
+    Refresh1->OnClick = Handler(&TForm1::Refresh1Click);
+    Name1->OnClick = Handler(&TForm1::Name1Click);
+    ExtName1->OnClick = Handler(&TForm1::ExtName1Click);
+    PathName1->OnClick = Handler(&TForm1::PathName1Click);
+    PathExtName1->OnClick = Handler(&TForm1::PathExtName1Click);
+    DateTime1->OnClick = Handler(&TForm1::DateTime1Click);
+    PathDateTime1->OnClick = Handler(&TForm1::PathDateTime1Click);
     for (TMenuItem* m : {Moveitemup1, Moveitemdown1, Moveitemtop1, Moveitembottom1})
-        m->OnClick = bind(&TForm1::Moveitemup1Click);
-    MenuItem12->OnClick = bind(&TForm1::MenuItem12Click);
-    PlaceHere1->OnClick = bind(&TForm1::PlaceHere1Click);
-    MenuItem16->OnClick = bind(&TForm1::MenuItem16Click);
-    Open2->OnClick = bind(&TForm1::Open2Click);
-    Save2->OnClick = bind(&TForm1::Save2Click);
+        m->OnClick = Handler(&TForm1::Moveitemup1Click);
+    MenuItem12->OnClick = Handler(&TForm1::MenuItem12Click);
+    PlaceHere1->OnClick = Handler(&TForm1::PlaceHere1Click);
+    MenuItem16->OnClick = Handler(&TForm1::MenuItem16Click);
+    Open2->OnClick = Handler(&TForm1::Open2Click);
+    Save2->OnClick = Handler(&TForm1::Save2Click);
     for (TMenuItem* m :
          {menuitem3, Menuitem4, Menuitem5, Menuitem6, Menuitem7, Menuitem8, menuitem10, menuitem13, menuitem17})
-        m->OnClick = bind(&TForm1::menuitem3Click);
-    ListView1->OnClick = bind(&TForm1::ListView1Click);
+        m->OnClick = Handler(&TForm1::menuitem3Click);
+    ListView1->OnClick = Handler(&TForm1::ListView1Click);
     ListView1->OnKeyUp = [this](TComponent* s, int& key) { ListView1KeyUp(s, key); };
     ListView1->OnMouseMove = [this](TComponent* s, TMouseButton b, bool left, int x, int y) {
         ListView1MouseMove(s, b, left, x, y);
@@ -122,35 +151,24 @@ void TForm1::ConnectHandlers()
                          QPoint g = ListView1->Widget()->mapToGlobal(p);
                          PopupMenu2->Popup(g.x(), g.y());
                      });
-    SpinEdit1->OnExit = bind(&TForm1::SpinEdit1Exit);
-    SpinEdit2->OnExit = bind(&TForm1::SpinEdit1Exit);
-    ComboBox1->OnChange = bind(&TForm1::ComboBox1Change);
-    ComboBox19->OnClick = bind(&TForm1::ComboBox19Click);
-    ComboBox6->OnClick = bind(&TForm1::ComboBox19Click);
-    ComboBox4->OnChange = bind(&TForm1::ComboBox4Change);
-    ComboBox7->OnClick = bind(&TForm1::ComboBox7Click);
-    ComboBox8->OnClick = bind(&TForm1::ComboBox7Click);
-    Button8->OnClick = bind(&TForm1::Button8Click);
+}
+
+// The settings controls whose changes bring the window up to date.
+void TForm1::ConnectControlHandlers()
+{
+    SpinEdit1->OnExit = Handler(&TForm1::SpinEdit1Exit);
+    SpinEdit2->OnExit = Handler(&TForm1::SpinEdit1Exit);
+    ComboBox1->OnChange = Handler(&TForm1::ComboBox1Change);
+    ComboBox19->OnClick = Handler(&TForm1::ComboBox19Click);
+    ComboBox6->OnClick = Handler(&TForm1::ComboBox19Click);
+    ComboBox4->OnChange = Handler(&TForm1::ComboBox4Change);
+    ComboBox7->OnClick = Handler(&TForm1::ComboBox7Click);
+    ComboBox8->OnClick = Handler(&TForm1::ComboBox7Click);
+    Button8->OnClick = Handler(&TForm1::Button8Click);
     for (TComboBox* c : {ComboBox16, ComboBox20, ComboBox23, ComboBox11, ComboBox13})
-        c->OnExit = bind(&TForm1::ComboBox16Exit);
+        c->OnExit = Handler(&TForm1::ComboBox16Exit);
     for (TComboBox* c : {ComboBox13, ComboBox16, ComboBox20, ComboBox23, ComboBox11, ComboBox12, ComboBox15})
         c->OnKeyUp = [this](TComponent* s, int& key) { ComboBox13KeyUp(s, key); };
-
-    ConnectCommandHandlers();
-    // The build commands share one handler, which takes the mode from the command's name.
-    for (TMenuItem* m : {CreateAll2, CreateThumbnail1, CreateImage1, CreateHTML1, Thumbnail1, Images1, HTMLPages1})
-        m->OnClick = bind(&TForm1::CreateAll2Click);
-    ToolButton6all->OnClick = bind(&TForm1::CreateAll2Click);
-    Button14->OnClick = bind(&TForm1::Button14Click);
-
-    // The message boxes and the properties dialog of the utility routines need a window.
-    SetMessageDlgHook([](const std::string& caption, const std::string& message, int type, int buttons) {
-        return MessageDlg(caption, message, static_cast<TMsgDlgType>(type), buttons);
-    });
-    SetFilePropertiesHook([](const std::string& fileName) {
-        MessageDlg("Properties", fileName + "\n\nSize: " + std::to_string(FileSizeOf(fileName)) + " bytes",
-                   TMsgDlgType::Information, mbOK);
-    });
 }
 
 std::string TForm1::SettingsFileName() const { return WritableFolder() + "pv.ini"; }

@@ -16,6 +16,7 @@
 
 class TIniFile;
 class TArgbImgView;
+class TForm5;
 struct TBuildRun;
 struct TStepResult;
 struct TPagePlan;
@@ -145,10 +146,17 @@ public:
     void MatchesFilter(const std::string& fullPath, const std::string& includeMasks, const std::string& excludeMasks);
     void RemoveMissingItems();
     void MoveSelectedItems();
+    // Takes the selected rows out into Memo1 (last first); the place they go
+    // to by the move mode (Label50).
+    int TakeSelectedItems(int mode);
     void SortItems(TItemSort order);
     void EnableMainUI(int flag);
     void EnableControl(bool enabled, const std::string& controlName);
     void UpdateControls();
+    // The size and page controls that the "Images" and index-page choices enable.
+    void UpdateSizeControls();
+    // Page count, item count and the selection in the status bar.
+    void UpdateStatusBar(int items, int selected);
     // Adds the scan set's paths to the list: merge with the items, rebuild in path order.
     void RebuildFromSet(const TPathSet& paths, bool showProgress);
     // Reads an item-list file into the list (the "Open" of the Items menu).
@@ -168,6 +176,10 @@ public:
     void Upload1Click(TComponent* Sender);
     void AddDropTarget1Click(TComponent* Sender);
     void ConnectCommandHandlers();
+    // The upload window's lists and fields before it is shown, and the record
+    // it writes back on OK (upload: record 17, manual paste: record 16).
+    void FillUploadWindow(TForm5& form, bool upload, const std::string& listFile);
+    void StoreUploadWindow(TForm5& form, bool upload);
     // Shows the upload window modally; tests replace it to act as the user.
     std::function<int(class TForm5&)> ShowUploadWindow;
     // Shows the viewer, the description editor or the drop target modally;
@@ -293,6 +305,10 @@ protected:
 
 private:
     void BuildMenus();
+    void BuildFileMenu();
+    void BuildItemsMenu();
+    void BuildOptionsAndHelpMenus();
+    void BuildPopupMenus();
     void BuildToolBar();
     void BuildPages();
     void BuildSourcePage(QWidget* page);
@@ -300,13 +316,21 @@ private:
     void BuildIndexPage(QWidget* page);
     void BuildImagePage(QWidget* page);
     void BuildImagesPage(QWidget* page);
+    void BuildThumbnailGroup(QWidget* group);
+    void BuildImageGroup(QWidget* group);
     void ConnectHandlers();
-    // Stores the entries of a history list so a '|' typed by the user cannot split an entry.
-    std::string JoinHistory(const TComboBox& box) const;
+    void ConnectFileHandlers();
+    void ConnectItemHandlers();
+    void ConnectControlHandlers();
+    // A handler of this window as a control's event.
+    std::function<void(TComponent*)> Handler(void (TForm1::*handler)(TComponent*));
 
     // --- build driver (private), its phases in their order
     bool BuildMayStart();  // validation, destination, items
     bool ValidateBuildSettings();
+    // The message of a validation rule that fails, "" when it holds.
+    std::string ValidationFailure(TValidationKind kind, const std::string& text, const std::string& second,
+                                  const std::string& message);
     bool DestinationOverwritesSource();
     TBuildRun PrepareBuild();
     bool MakeBuildItems(TBuildRun& run);  // false when stopped
@@ -327,7 +351,12 @@ private:
     // What the phases write beside the pictures.
     void CopyTemplatePictures(const std::string& templateName, const std::string& destinationFolder,
                               const std::vector<std::string>& relativeFolders);
+    void CopyButtonPicture(const std::string& source, const std::string& destinationFolder, const std::string& relative,
+                           const std::vector<std::string>& relativeFolders);
     void CopyBackgroundPictures(const std::string& destinationFolder);
+    // What "%frameimage" points at: the first image page, or the image-page
+    // name, or with a folder for a name the first image copy or page.
+    std::string FrameImageAddress() const;
     std::string WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage);
     int WriteGeneratedFilesList(TBuildMode mode, bool linksImages, const std::string& framePage);
     bool buildRunning_ = false;

@@ -268,30 +268,38 @@ bool TForm1::CheckCaptionVariable(int kind)
     return AsciiLower(lines[index]).find("%file") != std::string::npos;
 }
 
+namespace {
+
+// The first of the forbidden characters (in their order) that text holds, in
+// the rule's message; "" when none does.
+std::string ForbiddenCharacterMessage(const std::string& text, const std::string& forbidden, const std::string& message)
+{
+    for (char c : forbidden)
+        if (text.find(c) != std::string::npos) return std::string("Invalid character:") + c + " " + message;
+    return std::string();
+}
+
+}  // namespace
+
+std::string TForm1::ValidationFailure(TValidationKind kind, const std::string& text, const std::string& second,
+                                      const std::string& message)
+{
+    bool holds = true;
+    switch (kind) {
+    case vkForbiddenCharacters: return ForbiddenCharacterMessage(text, second, message);
+    case vkNotEmpty: holds = text != second; break;
+    case vkIndexCaptionVariable: holds = CheckCaptionVariable(0); break;
+    case vkImageCaptionVariable: holds = CheckCaptionVariable(1); break;
+    case vkTemplateHoldsText: holds = FileContainsText(ProgramFolder() + ToFileSystemPath(text), second); break;
+    default: break;
+    }
+    return holds ? std::string() : message;
+}
+
 bool TForm1::ValidateSetting(TValidationKind kind, const std::string& text, const std::string& second,
                              const std::string& message)
 {
-    std::string shown;
-    switch (kind) {
-    case vkForbiddenCharacters:
-        for (char forbidden : second)
-            if (text.find(forbidden) != std::string::npos) {
-                shown = std::string("Invalid character:") + forbidden + " " + message;
-                break;
-            }
-        break;
-    case vkNotEmpty:
-        if (text == second) shown = message;
-        break;
-    case vkIndexCaptionVariable:
-    case vkImageCaptionVariable:
-        if (!CheckCaptionVariable(kind == vkIndexCaptionVariable ? 0 : 1)) shown = message;
-        break;
-    case vkTemplateHoldsText:
-        if (!FileContainsText(ProgramFolder() + ToFileSystemPath(text), second)) shown = message;
-        break;
-    default: break;
-    }
+    const std::string shown = ValidationFailure(kind, text, second, message);
     if (shown.empty()) return false;
     MessageDlgCentered("Invalid Settings", shown, mtInformation, mbOK);
     return true;

@@ -20,6 +20,42 @@ namespace {
 // The file name of a per-item result line.
 std::string ResultName(const std::string& line) { return GetField(1, line, ResultField::Name); }
 
+// The picture a template line shows: the "src" of its first "<img" tag, else
+// the "background" of its first "<body" tag; "" when it shows none.
+std::string TemplateLinePicture(const std::string& line)
+{
+    std::string value = line;
+    if (line.find("<img") != std::string::npos)
+        GetTagAttribute(value, "<img", "src");
+    else if (line.find("<body") != std::string::npos)
+        GetTagAttribute(value, "<body", "background");
+    return value == line ? std::string() : value;
+}
+
+// Names once each, in the order first added, empty names left out.
+class TUniqueNames {
+public:
+    void Add(const std::string& name)
+    {
+        if (!name.empty() && listed_.insert(name).second) list_.Add(name);
+    }
+    TStringList& List() { return list_; }
+
+private:
+    TStringList list_;
+    std::set<std::string> listed_;
+};
+
+// The image copies' and thumbnails' names of the per-item results, in item order.
+void AddResultNames(TUniqueNames& names, const TListBox& results, bool images, bool thumbnails)
+{
+    const int lines = results.Items().Count();
+    for (int k = 0; k + 1 < lines; k += 2) {
+        if (images) names.Add(ResultName(results.Items()[k]));
+        if (thumbnails) names.Add(ResultName(results.Items()[k + 1]));
+    }
+}
+
 }  // namespace
 
 std::vector<std::string> TForm1::PageFolders(int kind) const
@@ -48,25 +84,23 @@ void TForm1::CopyTemplatePictures(const std::string& templateName, const std::st
     TStringList lines;
     lines.LoadFromFile(path);
     for (const std::string& line : lines) {
-        std::string value = line;
-        if (line.find("<img") != std::string::npos)
-            GetTagAttribute(value, "<img", "src");
-        else if (line.find("<body") != std::string::npos)
-            GetTagAttribute(value, "<body", "background");
-        else
-            continue;
-        if (value.empty() || value == line) continue;
         // The page keeps the template's own text for the link, so the copy
         // keeps it too (no case change) and stays inside the destination.
-        const std::string relative = ContainedRelativePath(value);
-        if (relative.empty()) continue;
+        const std::string relative = ContainedRelativePath(TemplateLinePicture(line));
         const std::string source = ProgramFolder() + "buttons/" + relative;
-        if (!FileExists(source)) continue;  // missing pictures are skipped
-        for (const std::string& folder : relativeFolders) {
-            const std::string target = destinationFolder + folder + relative;
-            ForceDirectories(ExtractFilePath(target));
-            if (ShellFileOperation(0, source, target)) NoteCopiedPicture(folder + relative);
-        }
+        // Missing pictures are skipped.
+        if (!relative.empty() && FileExists(source))
+            CopyButtonPicture(source, destinationFolder, relative, relativeFolders);
+    }
+}
+
+void TForm1::CopyButtonPicture(const std::string& source, const std::string& destinationFolder,
+                               const std::string& relative, const std::vector<std::string>& relativeFolders)
+{
+    for (const std::string& folder : relativeFolders) {
+        const std::string target = destinationFolder + folder + relative;
+        ForceDirectories(ExtractFilePath(target));
+        if (ShellFileOperation(0, source, target)) NoteCopiedPicture(folder + relative);
     }
 }
 
@@ -99,18 +133,7 @@ std::string TForm1::WriteFramePage(const std::string& destinationFolder, const s
     // The frames point at the pages this build wrote, under the names they were written with.
     std::string indexAddress = firstIndexPage;
     if (indexAddress.empty()) indexAddress = ContainedRelativePath(ConvertCase(ComboBox10->ItemIndex(), Edit2->Text()));
-    std::string imageAddress = Edit4->Text();
-    const bool imagePageHasName = !ExtractFileName(ToFileSystemPath(Edit4->Text())).empty();
-    const int linkKind = ComboBox4->ItemIndex();
-    if (linkKind == hlImagePage && ListBox4->Items().Count() > 0) {
-        imageAddress = ListBox4->Items()[0];
-    } else if (!imagePageHasName && linkKind == hlOriginalImage) {
-        imageAddress =
-            ListBox2->Items().Count() > 0 ? ResultName(ListBox2->Items()[0]) : AddDefaultExt(deJpg, Edit9->Text());
-    } else if (!imagePageHasName && linkKind == hlImagePage && ListView1->Count() > 0) {
-        imageAddress = Edit4->Text() + ExtractFileNameNoExt(ListView1->Caption(0)) + ".htm";
-    }
-    imageAddress = BackslashToSlash(imageAddress);
+    const std::string imageAddress = BackslashToSlash(FrameImageAddress());
 
     TStringList lines;
     lines.LoadFromFile(templatePath);
@@ -127,6 +150,19 @@ std::string TForm1::WriteFramePage(const std::string& destinationFolder, const s
     return outputName;
 }
 
+std::string TForm1::FrameImageAddress() const
+{
+    const bool imagePageHasName = !ExtractFileName(ToFileSystemPath(Edit4->Text())).empty();
+    const int linkKind = ComboBox4->ItemIndex();
+    if (linkKind == hlImagePage && ListBox4->Items().Count() > 0) return ListBox4->Items()[0];
+    if (imagePageHasName) return Edit4->Text();
+    if (linkKind == hlOriginalImage)
+        return ListBox2->Items().Count() > 0 ? ResultName(ListBox2->Items()[0]) : AddDefaultExt(deJpg, Edit9->Text());
+    if (linkKind == hlImagePage && ListView1->Count() > 0)
+        return Edit4->Text() + ExtractFileNameNoExt(ListView1->Caption(0)) + ".htm";
+    return Edit4->Text();
+}
+
 // Every file this build wrote or copied into the destination, once each. The
 // upload sends the list from its last line to its first, so what a page shows
 // comes after the page: the frame page first, then the index and image pages,
@@ -134,23 +170,15 @@ std::string TForm1::WriteFramePage(const std::string& destinationFolder, const s
 // pictures the pages use.
 int TForm1::WriteGeneratedFilesList(TBuildMode mode, bool linksImages, const std::string& framePage)
 {
-    TStringList list;
-    std::set<std::string> listed;
-    auto add = [&](const std::string& name) {
-        if (!name.empty() && listed.insert(name).second) list.Add(name);
-    };
-    add(framePage);
-    for (int k = 0; k < ListBox3->Items().Count(); ++k) add(ListBox3->Items()[k]);
-    for (int k = 0; k < ListBox4->Items().Count(); ++k) add(ListBox4->Items()[k]);
-    if (mode != bmHtml) {
-        const int lines = ListBox2->Items().Count();
-        for (int k = 0; k + 1 < lines; k += 2) {
-            if (linksImages && mode != bmThumbnails) add(ResultName(ListBox2->Items()[k]));
-            if (mode != bmImages) add(ResultName(ListBox2->Items()[k + 1]));
-        }
-    }
-    for (const std::string& picture : copiedPictures_) add(picture);
+    TUniqueNames names;
+    names.Add(framePage);
+    for (int k = 0; k < ListBox3->Items().Count(); ++k) names.Add(ListBox3->Items()[k]);
+    for (int k = 0; k < ListBox4->Items().Count(); ++k) names.Add(ListBox4->Items()[k]);
+    // Image lines are the even lines of the per-item results, thumbnail lines the odd ones.
+    const bool pictures = mode != bmHtml;
+    AddResultNames(names, *ListBox2, pictures && mode != bmThumbnails && linksImages, pictures && mode != bmImages);
+    for (const std::string& picture : copiedPictures_) names.Add(picture);
     // The upload window reads the list from the same folder.
-    list.SaveToFile(WritableFolder() + "pftp.bak");
-    return list.Count();
+    names.List().SaveToFile(WritableFolder() + "pftp.bak");
+    return names.List().Count();
 }

@@ -165,6 +165,13 @@ void TForm1::Upload1Click(TComponent* Sender)
         return;
     }
     TForm5 form(this);
+    FillUploadWindow(form, upload, listFile);
+    const int result = ShowUploadWindow ? ShowUploadWindow(form) : form.ShowModal();
+    if (result == TModal::Ok) StoreUploadWindow(form, upload);
+}
+
+void TForm1::FillUploadWindow(TForm5& form, bool upload, const std::string& listFile)
+{
     form.ComboBox1->Items().Clear();
     if (FileExists(TForm5::ProfilesFileName())) {
         std::vector<std::string> names;
@@ -201,9 +208,10 @@ void TForm1::Upload1Click(TComponent* Sender)
             e->SetText(UnescapeRecordField(GetField(1, record, n++)));
         form.ComboBox29->SetItemIndex(StrToInt(GetField(1, record, ManualPasteField::PathMode)));
     }
+}
 
-    const int result = ShowUploadWindow ? ShowUploadWindow(form) : form.ShowModal();
-    if (result != TModal::Ok) return;
+void TForm1::StoreUploadWindow(TForm5& form, bool upload)
+{
     if (upload) {
         SetPropertyRecord(prUpload, MakePropertyRecord({form.Edit1->Text(), std::to_string(form.SpinEdit1->Value()),
                                                         std::to_string(form.SpinEdit2->Value()), form.Edit2->Text(),

@@ -1,6 +1,7 @@
 // The source-item list: adding pictures by folder scan, file dialog and item
-// lists, deleting, selecting, sorting and moving them, and keeping the
-// window's controls and status bar in step with the list and the settings.
+// lists, deleting and selecting them, and keeping the window's controls and
+// status bar in step with the list and the settings. Sorting and moving are
+// in pvuItemsOrder.cpp.
 #include "gallery/pvu.h"
 
 #include "gallery/PropertyRecords.h"
@@ -31,15 +32,6 @@ std::vector<std::string> SplitMasks(const std::string& masks)
     }
     out.push_back(cur);
     return out;
-}
-
-// The packed file date of an item; a missing or broken date sorts first.
-long long DateOf(const std::string& text)
-{
-    if (text.empty()) return LLONG_MIN;
-    char* end = nullptr;
-    long long v = std::strtoll(text.c_str(), &end, 10);
-    return (end && *end == '\0') ? v : LLONG_MIN;
 }
 
 }  // namespace
@@ -153,19 +145,37 @@ void TForm1::ScanFolder(const std::string& folder, const std::string& includeMas
     });
 }
 
+namespace {
+
+// name (lower case) matches one of the include masks.
+bool IncludedByMasks(const std::string& name, const std::string& includeMasks)
+{
+    bool taken = false;
+    for (const std::string& mask : SplitMasks(includeMasks))
+        if (mask == "*.*" || MatchesMask(name, AsciiLower(mask))) taken = true;
+    return taken;
+}
+
+// name (lower case) matches one of the exclude masks; a last mask of "*." or
+// "*" also excludes every path that holds a dot.
+bool ExcludedByMasks(const std::string& fullPath, const std::string& name, const std::string& excludeMasks)
+{
+    const std::vector<std::string> excludes = SplitMasks(excludeMasks);
+    bool excluded = false;
+    for (const std::string& mask : excludes)
+        if (mask == "*.*" || (!mask.empty() && MatchesMask(name, AsciiLower(mask)))) excluded = true;
+    const bool dotted = fullPath.find('.') != std::string::npos;
+    return excluded || (dotted && (excludes.back() == "*." || excludes.back() == "*"));
+}
+
+}  // namespace
+
 void TForm1::MatchesFilter(const std::string& fullPath, const std::string& includeMasks,
                            const std::string& excludeMasks)
 {
     const std::string name = AsciiLower(ExtractFileName(fullPath));
-    bool taken = false;
-    for (const std::string& mask : SplitMasks(includeMasks))
-        if (mask == "*.*" || MatchesMask(name, AsciiLower(mask))) taken = true;
-    const std::vector<std::string> excludes = SplitMasks(excludeMasks);
-    for (const std::string& mask : excludes)
-        if (mask == "*.*" || (!mask.empty() && MatchesMask(name, AsciiLower(mask)))) taken = false;
-    if (fullPath.find('.') != std::string::npos && (excludes.back() == "*." || excludes.back() == "*")) taken = false;
-    if (DirectoryExists(fullPath)) taken = false;
-    if (taken) ScanSet.insert(fullPath);
+    const bool taken = IncludedByMasks(name, includeMasks) && !ExcludedByMasks(fullPath, name, excludeMasks);
+    if (taken && !DirectoryExists(fullPath)) ScanSet.insert(fullPath);
 }
 
 void TForm1::Addfiles1Click(TComponent*)
@@ -344,149 +354,6 @@ bool BrowseForFolder(const std::string& title, const std::string& startFolder, c
 }
 
 // ---------------------------------------------------------------------------
-// Sorting
-
-void TForm1::Name1Click(TComponent*) { SortItems(TItemSort::Name); }
-void TForm1::ExtName1Click(TComponent*) { SortItems(TItemSort::ExtName); }
-void TForm1::PathName1Click(TComponent*) { SortItems(TItemSort::PathName); }
-void TForm1::PathExtName1Click(TComponent*) { SortItems(TItemSort::PathExtName); }
-void TForm1::DateTime1Click(TComponent*) { SortItems(TItemSort::DateTime); }
-void TForm1::PathDateTime1Click(TComponent*) { SortItems(TItemSort::PathDateTime); }
-
-void TForm1::SortItems(TItemSort order)
-{
-    if (order == TItemSort::Name) {
-        ListView1->AlphaSort();
-        return;
-    }
-    std::vector<TListRow> rows = ListView1->Rows();
-    auto sub = [](const TListRow& r, std::size_t k) { return k < r.SubItems.size() ? r.SubItems[k] : std::string(); };
-    auto less = [&](const TListRow& a, const TListRow& b) {
-        switch (order) {
-        case TItemSort::ExtName: return CompareText(sub(a, 1), sub(b, 1)) < 0;
-        case TItemSort::PathName: return CompareText(sub(a, 0) + a.Caption, sub(b, 0) + b.Caption) < 0;
-        case TItemSort::PathExtName: return CompareText(sub(a, 0) + sub(a, 1), sub(b, 0) + sub(b, 1)) < 0;
-        case TItemSort::DateTime: {
-            // Dates compare as the numbers they are, not as their digits.
-            const long long da = DateOf(sub(a, 2)), db = DateOf(sub(b, 2));
-            if (da != db) return da < db;
-            return CompareText(a.Caption, b.Caption) < 0;
-        }
-        case TItemSort::PathDateTime: {
-            const int byFolder = CompareText(sub(a, 0), sub(b, 0));
-            if (byFolder != 0) return byFolder < 0;
-            return DateOf(sub(a, 2)) < DateOf(sub(b, 2));
-        }
-        default: return false;
-        }
-    };
-    std::stable_sort(rows.begin(), rows.end(), less);
-    ListView1->SetRows(rows);
-}
-
-// ---------------------------------------------------------------------------
-// Moving
-
-void TForm1::Moveitemup1Click(TComponent* Sender)
-{
-    auto* item = dynamic_cast<TMenuItem*>(Sender);
-    if (!item) return;
-    static const char* const modes[] = {"0", "-1", "1", "-2", "2"};
-    if (item->Tag < 1 || item->Tag > 4) return;
-    Label49->SetCaption("0");
-    Label50->SetCaption(modes[item->Tag]);
-    MoveSelectedItems();
-}
-
-void TForm1::MenuItem12Click(TComponent*)
-{
-    DragPending = ListView1->FirstSelected();
-    moveSources_.clear();
-    for (int i = 0; i < ListView1->Count(); ++i)
-        if (ListView1->Selected(i)) moveSources_.push_back(ItemFullPath(i));
-    PlaceHere1->SetEnabled(true);
-}
-
-void TForm1::PlaceHere1Click(TComponent*)
-{
-    const int target = ListView1->FirstSelected();
-    // The rows to move are the ones chosen by "Move items to ..."; the
-    // selection now only marks the place.
-    if (!moveSources_.empty() && target >= 0) {
-        int above = 0;
-        for (int i = 0; i < ListView1->Count(); ++i) {
-            const std::string path = ItemFullPath(i);
-            const bool moving = std::find(moveSources_.begin(), moveSources_.end(), path) != moveSources_.end();
-            ListView1->SetSelected(i, moving);
-            if (moving && i < target) ++above;
-        }
-        Label50->SetCaption("5");
-        Label49->SetCaption(std::to_string(target - above));
-        MoveSelectedItems();
-    }
-    moveSources_.clear();
-    PlaceHere1->SetEnabled(false);
-    UpdateControls();
-}
-
-void TForm1::MoveSelectedItems()
-{
-    const int mode = std::atoi(Label50->Caption().c_str());
-    Memo1->Lines().Clear();
-    int target = 0;
-    bool firstTaken = false;
-    for (int a = ListView1->Count() - 1; a >= 0; --a) {
-        if (!ListView1->Selected(a)) continue;
-        const TListRow row = ListView1->Row(a);
-        // A file name may hold "|": each part is stored escaped.
-        Memo1->Lines().Add(MakePropertyRecord({row.Caption, row.SubItems[0], row.SubItems[1], row.SubItems[2]}));
-        ListView1->Delete(a);
-        if ((mode == 1 || mode == 2 || mode == 5) && !firstTaken) {
-            firstTaken = true;
-            // The block ends one place below the lowest taken row: the rows
-            // still selected above it will be taken out too.
-            target = a + 1 - ListView1->SelCount();
-            if (mode == 2) target = ListView1->Count();
-        }
-        if (mode == -1) target = a - 1;
-        if (mode == -2) target = 0;
-    }
-    if (mode == 5) target = std::atoi(Label49->Caption().c_str());
-    target = std::clamp(target, 0, ListView1->Count());
-    for (int i = 0; i < Memo1->Lines().Count(); ++i) {
-        std::string rest = Memo1->Lines().Get(i);
-        TListRow row;
-        row.SubItems.resize(3);
-        row.Caption = UnescapeRecordField(NextField(rest));
-        for (auto& s : row.SubItems) s = UnescapeRecordField(NextField(rest));
-        row.Selected = true;
-        row.Focused = true;
-        ListView1->Insert(target, row);
-    }
-    Memo1->Lines().Clear();
-    UpdateControls();
-}
-
-void TForm1::ListView1MouseMove(TComponent*, TMouseButton, bool LeftHeld, int, int)
-{
-    ListView1->SetDragCursor(LeftHeld);
-    DragPending = LeftHeld ? 99 : 0;
-}
-
-void TForm1::ListView1MouseUp(TComponent*, TMouseButton, bool, int X, int Y)
-{
-    ListView1->SetDragCursor(false);
-    if (DragPending == 99) {
-        DragPending = 0;
-        int at = ListView1->ItemAt(X, Y);
-        if (at < 0) at = ListView1->Count() - 1;
-        Label50->SetCaption("5");
-        Label49->SetCaption(std::to_string(at));
-        MoveSelectedItems();
-    }
-}
-
-// ---------------------------------------------------------------------------
 // Destination, histories and the state of the controls
 
 void TForm1::Button8Click(TComponent*)
@@ -559,15 +426,7 @@ void TForm1::UpdateControls()
     ToolButton4->SetEnabled(any);
     Button13->SetEnabled(any);
 
-    EnableControl(true, "SpinEdit8");
-    EnableControl(true, "SpinEdit9");
-    if (ComboBox19->ItemIndex() == rmWidth) EnableControl(false, "SpinEdit9");
-    if (ComboBox19->ItemIndex() == rmHeight) EnableControl(false, "SpinEdit8");
-    EnableControl(true, "SpinEdit7");
-    if (ComboBox6->ItemIndex() == skPercent) EnableControl(false, "SpinEdit7");
-    EnableControl(ComboBox1->ItemIndex() != lySinglePage, "SpinEdit2");
-
-    GroupBox2->SetVisible(ComboBox4->ItemIndex() == hlImagePage);
+    UpdateSizeControls();
 
     const int selected = ListView1->SelCount();
     if (any) {
@@ -577,22 +436,33 @@ void TForm1::UpdateControls()
         Button13->SetEnabled(some);
         for (TMenuItem* m : {ViewOriginalImage1, View1, ViewThumbnai1}) m->SetEnabled(selected == 1);
     }
+    UpdateStatusBar(n, selected);
+}
 
+void TForm1::UpdateSizeControls()
+{
+    EnableControl(true, "SpinEdit8");
+    EnableControl(true, "SpinEdit9");
+    if (ComboBox19->ItemIndex() == rmWidth) EnableControl(false, "SpinEdit9");
+    if (ComboBox19->ItemIndex() == rmHeight) EnableControl(false, "SpinEdit8");
+    EnableControl(true, "SpinEdit7");
+    if (ComboBox6->ItemIndex() == skPercent) EnableControl(false, "SpinEdit7");
+    EnableControl(ComboBox1->ItemIndex() != lySinglePage, "SpinEdit2");
+
+    GroupBox2->SetVisible(ComboBox4->ItemIndex() == hlImagePage);
+}
+
+void TForm1::UpdateStatusBar(int items, int selected)
+{
     int pages = 0, remainder = 0;
-    PageCount(pages, remainder, ComboBox1->ItemIndex(), SpinEdit2->Value(), SpinEdit1->Value(), n);
+    PageCount(pages, remainder, ComboBox1->ItemIndex(), SpinEdit2->Value(), SpinEdit1->Value(), items);
     std::string text;
     FormatCount(1, "Total Pages: %s", pages, text);
     StatusBar1->SetPanelText(0, text);
-    std::string items;
-    FormatCount(1, "Total Items: %s ", n, items);
-    if (selected == 1) {
-        std::string current;
-        FormatCount(1, "        Current: %s", ListView1->FirstSelected() + 1, current);
-        items += current;
-    } else if (selected > 1) {
-        std::string count;
-        FormatCount(1, "        Selected %s items", selected, count);
-        items += count;
-    }
-    StatusBar1->SetPanelText(1, items);
+    std::string counts;
+    FormatCount(1, "Total Items: %s ", items, counts);
+    std::string more;
+    if (selected == 1) FormatCount(1, "        Current: %s", ListView1->FirstSelected() + 1, more);
+    if (selected > 1) FormatCount(1, "        Selected %s items", selected, more);
+    StatusBar1->SetPanelText(1, counts + more);
 }

@@ -1,8 +1,11 @@
 // The page writer: index pages with paged thumbnail tables and one page per
-// image, filled from the HTML templates beside the program.
-#include "gallery/pvu.h"
+// image, filled from the HTML templates beside the program. The tables and
+// picture cells are in pvuPagesTable.cpp.
+#include "gallery/pvuPages.h"
 
 #include "gallery/PropertyRecords.h"
+#include "gallery/pvu.h"
+#include "gallery/pvuPagesTable.h"
 #include "gallery/pvutils.h"
 #include "gallery/pvutilsMarkup.h"
 #include "gallery/pvutilsPictures.h"
@@ -14,96 +17,6 @@
 #include <algorithm>
 #include <string>
 #include <vector>
-
-namespace {
-
-const char* const CrLf = "\r\n";
-
-std::size_t FindNoCase(const std::string& text, const std::string& lowerPattern, std::size_t from = 0)
-{
-    return AsciiLower(text).find(lowerPattern, from);
-}
-
-bool ContainsNoCase(const std::string& text, const std::string& lowerPattern)
-{
-    return FindNoCase(text, lowerPattern) != std::string::npos;
-}
-
-// "../" once per folder step of a page name relative to the destination.
-std::string PrefixToRoot(const std::string& pageName)
-{
-    std::string prefix;
-    for (char c : pageName)
-        if (c == '/') prefix += "../";
-    return prefix;
-}
-
-// Widths and heights go into attributes as plain integers, whatever grouping
-// the per-item list or a record field carries.
-std::string PlainInteger(const std::string& text)
-{
-    std::string digits;
-    for (char c : text)
-        if (c >= '0' && c <= '9') digits += c;
-    const auto first = digits.find_first_not_of('0');
-    if (first == std::string::npos) return digits.empty() ? std::string() : "0";
-    return digits.substr(first);
-}
-
-// Values put into a template line stand in it as tokens until every line step
-// has run, so no step finds a variable inside a value an earlier step put in
-// (a title or file name may well hold "%pageno").
-class TLineValues {
-public:
-    std::string Put(const std::string& value)
-    {
-        values_.push_back(value);
-        return std::string(1, TokenStart) + std::to_string(values_.size() - 1) + TokenEnd;
-    }
-    std::string Resolve(const std::string& line) const
-    {
-        std::string result;
-        std::size_t at = 0;
-        while (at < line.size()) {
-            const auto start = line.find(TokenStart, at);
-            if (start == std::string::npos) break;
-            const auto end = line.find(TokenEnd, start);
-            std::size_t index = 0;
-            bool valid = end != std::string::npos && end > start + 1;
-            for (std::size_t k = start + 1; valid && k < end; ++k) {
-                valid = line[k] >= '0' && line[k] <= '9' && index < values_.size();
-                index = index * 10 + static_cast<std::size_t>(line[k] - '0');
-            }
-            valid = valid && index < values_.size();
-            result.append(line, at, start - at);
-            if (valid) {
-                result += values_[index];
-                at = end + 1;
-            } else {
-                result += TokenStart;
-                at = start + 1;
-            }
-        }
-        result.append(line, at, std::string::npos);
-        return result;
-    }
-
-private:
-    static constexpr char TokenStart = '\x01';
-    static constexpr char TokenEnd = '\x02';
-    std::vector<std::string> values_;
-};
-
-std::string Field(const std::string& record, int n) { return GetField(1, record, n); }
-std::string TrimmedField(const std::string& record, int n) { return GetField(0, record, n); }
-int IntField(const std::string& record, int n) { return StrToInt(GetField(1, record, n)); }
-
-std::string HtmlColour(const std::string& record, int n) { return "#" + ColorToHtmlHex(IntField(record, n)); }
-
-// Field n of a per-item result line ("name|width|height|colours").
-std::string ResultLineField(const std::string& line, int n) { return GetField(1, line, n); }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // Page names
@@ -127,6 +40,41 @@ std::string FinalPageName(const TForm1& form, const std::string& pattern, int ki
     return ConvertCase(form.ComboBox10->ItemIndex(), ContainedRelativePath(RawPageName(form, pattern, kind, p)));
 }
 
+}  // namespace
+
+namespace page_writer {
+
+std::size_t FindNoCase(const std::string& text, const std::string& lowerPattern, std::size_t from)
+{
+    return AsciiLower(text).find(lowerPattern, from);
+}
+
+bool ContainsNoCase(const std::string& text, const std::string& lowerPattern)
+{
+    return FindNoCase(text, lowerPattern) != std::string::npos;
+}
+
+// Widths and heights go into attributes as plain integers, whatever grouping
+// the per-item list or a record field carries.
+std::string PlainInteger(const std::string& text)
+{
+    std::string digits;
+    for (char c : text)
+        if (c >= '0' && c <= '9') digits += c;
+    const auto first = digits.find_first_not_of('0');
+    if (first == std::string::npos) return digits.empty() ? std::string() : "0";
+    return digits.substr(first);
+}
+
+std::string Field(const std::string& record, int n) { return GetField(1, record, n); }
+std::string TrimmedField(const std::string& record, int n) { return GetField(0, record, n); }
+int IntField(const std::string& record, int n) { return StrToInt(GetField(1, record, n)); }
+
+std::string HtmlColour(const std::string& record, int n) { return "#" + ColorToHtmlHex(IntField(record, n)); }
+
+// Field n of a per-item result line ("name|width|height|colours").
+std::string ResultLineField(const std::string& line, int n) { return GetField(1, line, n); }
+
 // Page n (from 1) of a kind: the build's list when it holds the page, else formed
 // from the setting the same way.
 std::string PageName(const TForm1& form, int kind, int n)
@@ -136,7 +84,9 @@ std::string PageName(const TForm1& form, int kind, int n)
     return FinalPageName(form, kind == 0 ? form.Edit2->Text() : form.Edit4->Text(), kind, std::max(n - 1, 0));
 }
 
-}  // namespace
+}  // namespace page_writer
+
+using namespace page_writer;
 
 void TForm1::FillPageNames(const std::string& pattern, int kind, int count, const std::string& listName)
 {
@@ -145,247 +95,72 @@ void TForm1::FillPageNames(const std::string& pattern, int kind, int count, cons
     for (int p = 0; p < count; ++p) list->Items().Add(FinalPageName(*this, pattern, kind, p));
 }
 
-// ---------------------------------------------------------------------------
-// Table, cell and caption-position line, prepared once per call
-
 namespace {
 
-struct TPageWriterState {
-    TMarkupState Markup;
-    std::string TableTag;
-    std::string CellTag;
-    std::string CellClose;
-    std::string PictureAttributes;
-    int ItemCount = 0;
-    int Item = 0;    // running item counter across the pages of one call
-    int Tables = 0;  // tables written so far
-    int BannerLine = 0;
+// "../" once per folder step of a page name relative to the destination.
+std::string PrefixToRoot(const std::string& pageName)
+{
+    std::string prefix;
+    for (char c : pageName)
+        if (c == '/') prefix += "../";
+    return prefix;
+}
+
+// Values put into a template line stand in it as tokens until every line step
+// has run, so no step finds a variable inside a value an earlier step put in
+// (a title or file name may well hold "%pageno").
+class TLineValues {
+public:
+    std::string Put(const std::string& value)
+    {
+        values_.push_back(value);
+        return std::string(1, TokenStart) + std::to_string(values_.size() - 1) + TokenEnd;
+    }
+    std::string Resolve(const std::string& line) const
+    {
+        std::string result;
+        std::size_t at = 0;
+        for (auto start = line.find(TokenStart); start != std::string::npos; start = line.find(TokenStart, at)) {
+            result.append(line, at, start - at);
+            const auto end = line.find(TokenEnd, start);
+            const std::size_t index = TokenIndex(line, start, end);
+            if (index < values_.size()) {
+                result += values_[index];
+                at = end + 1;
+            } else {
+                result += TokenStart;
+                at = start + 1;
+            }
+        }
+        result.append(line, at, std::string::npos);
+        return result;
+    }
+
+private:
+    // The value index written between start and end; past the values when
+    // that is no token (no end, no digits, or a number no value has).
+    std::size_t TokenIndex(const std::string& line, std::size_t start, std::size_t end) const
+    {
+        if (end == std::string::npos || end <= start + 1) return values_.size();
+        std::size_t index = 0;
+        for (std::size_t k = start + 1; k < end; ++k) {
+            if (line[k] < '0' || line[k] > '9' || index >= values_.size()) return values_.size();
+            index = index * 10 + static_cast<std::size_t>(line[k] - '0');
+        }
+        return index;
+    }
+
+    static constexpr char TokenStart = '\x01';
+    static constexpr char TokenEnd = '\x02';
+    std::vector<std::string> values_;
 };
 
-std::string MakeTableTag(const TForm1& form, const std::string& table)
-{
-    std::string tag = "<table";
-    AddAttribute(tag, form.SpinEdit3->Value() != 1, "border=", std::to_string(form.SpinEdit3->Value()));
-    AddAttribute(tag, form.SpinEdit4->Value() != 1, "cellpadding=", std::to_string(form.SpinEdit4->Value()));
-    AddAttribute(tag, form.SpinEdit5->Value() != 2, "cellspacing=", std::to_string(form.SpinEdit5->Value()));
-    using namespace TableField;
-    if (IntField(table, WidthOn) == 1)
-        AddAttribute(tag, true,
-                     "width=", PlainInteger(Field(table, Width)) + (Field(table, WidthInPercent) == "1" ? "%" : ""));
-    if (IntField(table, HeightOn) == 1)
-        AddAttribute(tag, true,
-                     "height=", PlainInteger(Field(table, Height)) + (Field(table, HeightInPercent) == "1" ? "%" : ""));
-    const int background = IntField(table, Background);
-    if (background == tbColor) tag += " bgcolor=\"" + HtmlColour(table, BackgroundColor) + "\"";
-    if (background == tbPicture) tag += " background=\"" + ExtractFileName(Field(table, BackgroundFile)) + "\"";
-    tag += " " + Field(table, TableAttributes);
-    const bool light = Field(table, HighlightBorderOn) == "1";
-    AddAttribute(tag, light, "bordercolorlight=", light ? HtmlColour(table, HighlightBorderColor) : "");
-    const bool dark = Field(table, ShadowBorderOn) == "1";
-    AddAttribute(tag, dark, "bordercolordark=", dark ? HtmlColour(table, ShadowBorderColor) : "");
-    return tag + ">";
-}
-
-std::string MakeCellAttributes(const std::string& table)
-{
-    using namespace TableField;
-    std::string attributes;
-    const std::string align = TrimmedField(table, CellAlign);
-    const std::string valign = TrimmedField(table, CellVAlign);
-    AddAttribute(attributes, align != "Default", "align=", align);
-    AddAttribute(attributes, valign != "Default", "valign=", valign);
-    if (Field(table, NoWrap) != "0") attributes += " nowrap";
-    if (!Field(table, CellAttributes).empty()) attributes += " " + Field(table, CellAttributes);
-    const int background = IntField(table, CellBackground);
-    if (background == tbColor) attributes += " bgcolor=\"" + HtmlColour(table, CellBackgroundColor) + "\"";
-    // The build copies the picture into the destination folder, so the cell names it without its folder.
-    if (background == tbPicture)
-        attributes += " background=\"" + ExtractFileName(Field(table, CellBackgroundFile)) + "\"";
-    // Three (on, colour) pairs in a row: cell border, highlight and shadow colours.
-    const char* names[3] = {"bordercolor=", "bordercolorlight=", "bordercolordark="};
-    for (int k = 0; k < 3; ++k) {
-        const bool on = Field(table, CellBorderColorOn + 2 * k) != "0";
-        AddAttribute(attributes, on, names[k], on ? HtmlColour(table, CellBorderColor + 2 * k) : "");
-    }
-    return attributes;
-}
-
-std::string MakePictureAttributes(const TForm1& form, const std::string& table)
-{
-    std::string attributes;
-    using namespace TableField;
-    const std::string align = TrimmedField(table, PictureAlign);
-    AddAttribute(attributes, align != "Default", "align=", align);
-    AddAttribute(attributes, Field(table, PictureHSpace) != "0", "hspace=", Field(table, PictureHSpace));
-    AddAttribute(attributes, Field(table, PictureVSpace) != "0", "vspace=", Field(table, PictureVSpace));
-    AddAttribute(attributes, true, "border=", std::to_string(form.SpinEdit11->Value()));
-    return attributes;
-}
-
-// The chosen caption-position line; the buttons its <img> tags show are copied
-// beside the pages under the names the line links.
-std::string PrepareCaptionLine(const TForm1& form, int kind, const std::string& destination)
-{
-    const std::string list = ProgramFolder() + (kind == 0 ? "pvcapt.pv" : "pvcapi.pv");
-    int choice = (kind == 0 ? form.ComboBox9 : form.ComboBox14)->ItemIndex();
-    std::string line;
-    ReadListLine(list, choice, line);
-    const auto bar = line.find('|');
-    line = bar == std::string::npos ? std::string() : line.substr(bar + 1);
-    line = ReplaceText(line, "%thumbwidth", std::to_string(form.SpinEdit6->Value()), true, true);
-    line = ReplaceText(line, "%thumbheight", std::to_string(form.SpinEdit7->Value()), true, true);
-
-    // Scan a copy, so the line keeps its tags exactly as written.
-    std::string scan = line;
-    for (std::size_t at = FindNoCase(scan, "<img"); at != std::string::npos; at = FindNoCase(scan, "<img", at + 4)) {
-        std::string source = scan.substr(at);
-        GetTagAttribute(source, "<img", "src");
-        const std::string name = ContainedRelativePath(source);
-        if (name.empty()) continue;
-        for (const std::string& folder : form.PageFolders(kind)) {
-            const std::string target = destination + folder + name;
-            ForceDirectories(ExtractFilePath(target));
-            ShellFileOperation(0, ProgramFolder() + "buttons/" + name, target);
-        }
-    }
-    return line;
-}
-
-void PrepareState(const TForm1& form, int kind, TPageWriterState& state)
-{
-    const std::string destination = NormalizeFolderPath(form.Edit1->Text());
-    const std::string table = form.GetPropertyRecord(prMoreTable);
-    state.TableTag = MakeTableTag(form, table);
-    const std::string cellAttributes = MakeCellAttributes(table);
-    const bool header = Field(table, TableField::HeaderCells) != "0";
-    state.CellTag = (header ? "<th" : "<td") + cellAttributes + ">";
-    state.CellClose = header ? "</th>" : "</td>";
-    state.PictureAttributes = MakePictureAttributes(form, table);
-
-    TMarkupState& markup = state.Markup;
-    markup.PageKind = kind;
-    markup.CaptionPositionLine = PrepareCaptionLine(form, kind, destination);
-    markup.DestinationFolder = form.Edit1->Text();
-    markup.ReplaceForbiddenCharacter = form.menuitem10->Checked();
-    markup.CaptionFont = form.GetPropertyRecord(kind == 0 ? prCaptionFontT : prCaptionFontI);
-    const int items = form.ListView1->Count();
-    for (int i = 0; i < items; ++i)
-        markup.SourceItems.push_back({form.ListView1->SubItem(i, 0), form.ListView1->Caption(i)});
-    // An item counts only with both of its result lines.
-    state.ItemCount = std::min(items, form.ListBox2->Items().Count() / 2);
-}
-
-std::string ResultLine(const TForm1& form, int index)
-{
-    return index >= 0 && index < form.ListBox2->Items().Count() ? form.ListBox2->Items().Get(index) : std::string();
-}
-
-std::string SizeAttributes(const std::string& resultLine)
-{
-    const std::string width = PlainInteger(ResultLineField(resultLine, ResultField::Width));
-    const std::string height = PlainInteger(ResultLineField(resultLine, ResultField::Height));
-    return " width=\"" + width + "\" height=\"" + height + "\" ";
-}
-
-bool HasMeasuredWidth(const TForm1& form, const std::string& resultLine)
-{
-    const std::string width = ResultLineField(resultLine, ResultField::Width);
-    return form.CheckBox7->Checked() && !width.empty() && width != "0";
-}
-
-void ShowLocationProgress(const TForm1& form, const char* text, int count)
-{
-    form.Label34->SetCaption(text + std::to_string(count));
-    if (Application) Application->ProcessMessages();
-}
-
-// The thumbnail table of one index page.
-std::string IndexLocation(const TForm1& form, TPageWriterState& state)
-{
-    std::vector<std::string> work;
-    const int alignment = form.ComboBox2->ItemIndex();
-    const bool aligned = alignment > 0;
-    const bool center = form.ComboBox2->Text() == "Center";
-    int indent = 0;
-    if (aligned) {
-        work.push_back("<div align=\"" + form.ComboBox2->Text() + "\">" + (center ? "<center>" : ""));
-        indent = 2;
-    }
-    work.push_back(AddSpaces(indent) + state.TableTag);
-    ++state.Tables;
-
-    const int columns = std::max(form.SpinEdit1->Value(), 1);
-    const int layout = form.ComboBox1->ItemIndex();
-    const int perPage = form.SpinEdit2->Value();
-    int rows = perPage;
-    // Just enough rows for the thumbnails of a page, so no page ends in a row of fillers.
-    if (layout == lyThumbs) rows = (std::max(perPage, 1) + columns - 1) / columns;
-    if (layout == lySinglePage) rows = state.ItemCount / columns + 1;
-
-    const int linkTo = form.ComboBox4->ItemIndex();
-    const std::string targetAttribute =
-        Field(form.GetPropertyRecord(prPagePropertiesIndex), PageField::FramesOn) == "1" ? " target=\"image\"" : "";
-    for (int row = 0; row < rows; ++row) {
-        if (state.Item >= state.ItemCount) break;
-        work.push_back(AddSpaces(indent + 2) + "<tr>");
-        bool lastLive = false;
-        for (int column = 1; column <= columns; ++column) {
-            const int c = state.Item;
-            lastLive = c < state.ItemCount && (layout != lyThumbs || c < perPage * state.Tables);
-            if (!lastLive) {
-                if (row > 0) work.push_back(AddSpaces(indent + 4) + state.CellTag + "&nbsp;" + state.CellClose);
-                continue;
-            }
-            const std::string imageLine = ResultLine(form, 2 * c);
-            const std::string thumbLine = ResultLine(form, 2 * c + 1);
-            const std::string imageName = ResultLineField(imageLine, ResultField::Name);
-            std::string target;
-            if (linkTo == hlOriginalImage) target = imageName;
-            if (linkTo == hlImagePage) target = PageName(form, 1, c + 1);
-            state.Markup.SizeAttributes = HasMeasuredWidth(form, thumbLine) ? SizeAttributes(thumbLine) : "";
-            state.Markup.ImageAttributes = state.PictureAttributes;
-            state.Markup.CurrentResultLine = imageLine;
-            std::string cell;
-            MakeThumbnailCell(linkTo != hlNone, ResultLineField(thumbLine, ResultField::Name), target, cell,
-                              targetAttribute, c, std::string(), form.ComboBox11->Text(), form.ComboBox12->Text(),
-                              imageName, state.Markup);
-            work.push_back(AddSpaces(indent + 4) + state.CellTag + cell + state.CellClose);
-            ++state.Item;
-        }
-        if (lastLive) work.push_back(AddSpaces(indent + 2) + "</tr>");
-    }
-    work.push_back(AddSpaces(indent) + "</table>");
-    if (aligned) work.push_back(std::string(center ? "</center>" : "") + "</div>");
-
-    std::string text;
-    for (const std::string& line : work) text += line + CrLf;
-    ShowLocationProgress(form, "Creating index Pages: ", state.Item);
-    return text;
-}
-
-// The picture of one image page.
-std::string ImageLocation(const TForm1& form, TPageWriterState& state)
-{
-    ShowLocationProgress(form, "Creating image Pages: ", state.Item);
-    const int c = state.Item;
-    if (c >= state.ItemCount) return std::string();
-    const std::string imageLine = ResultLine(form, 2 * c);
-    const std::string imageName = ResultLineField(imageLine, ResultField::Name);
-    std::string size = HasMeasuredWidth(form, imageLine) ? SizeAttributes(imageLine) : "";
-    size += " border=\"" + std::to_string(form.SpinEdit10->Value()) + "\"";
-    state.Markup.SizeAttributes = size;
-    state.Markup.ImageAttributes.clear();
-    state.Markup.CurrentResultLine = imageLine;
-    const std::string address = form.Edit11->Text();
-    std::string cell;
-    MakeThumbnailCell(!address.empty(), imageName, imageName, cell, std::string(), c, address, form.ComboBox13->Text(),
-                      form.ComboBox15->Text(), imageName, state.Markup);
-    ++state.Item;
-    return cell;
-}
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // One page
+
+namespace {
 
 struct TPageContext {
     int Kind;
@@ -420,44 +195,52 @@ void ApplyBanners(const TPageContext& page, TStringList& lines, int& counter)
     }
 }
 
-void InsertHeadAndBody(const TForm1& form, const TPageContext& page, TStringList& lines)
+// The last lines holding "<body", "</body" and "<head" (0: none; a find on
+// the first line counts as none, as the template's own line 0 never does).
+struct TTemplateMarks {
+    int Body = 0, BodyEnd = 0, Head = 0;
+};
+
+TTemplateMarks FindTemplateMarks(const TStringList& lines)
 {
-    int body = 0, bodyEnd = 0, head = 0;
+    TTemplateMarks marks;
     for (int j = 0; j < lines.Count(); ++j) {
         const std::string lower = AsciiLower(lines[j]);
-        if (lower.find("<body") != std::string::npos) body = j;
-        if (lower.find("</body") != std::string::npos) bodyEnd = j;
-        if (lower.find("<head") != std::string::npos) head = j;
+        if (lower.find("<body") != std::string::npos) marks.Body = j;
+        if (lower.find("</body") != std::string::npos) marks.BodyEnd = j;
+        if (lower.find("<head") != std::string::npos) marks.Head = j;
     }
-    auto insertAt = [&](int index, const std::string& text) { lines.Insert(std::min(index, lines.Count()), text); };
-    const int headerRecord = page.Kind == 0 ? prTextHeader1 : prTextHeader2;
-    const int footerRecord = page.Kind == 0 ? prTextFooter1 : prTextFooter2;
-    if (body > 0 && Field(page.Record, PageField::HeaderOn) == "1")
-        insertAt(body + 2, UnescapeRecordField(form.GetPropertyRecord(headerRecord)));
-    if (bodyEnd > 0 && Field(page.Record, PageField::FooterOn) == "1")
-        insertAt(bodyEnd, UnescapeRecordField(form.GetPropertyRecord(footerRecord)));
-    const std::string baseUrl = form.ComboBox23->Text();
-    if (head > 0 && !baseUrl.empty()) insertAt(head + 2, "<base href=\"" + baseUrl + "\">");
+    return marks;
 }
 
-void TitleStep(const TForm1& form, const TPageContext& page, TPageWriterState& state, TLineValues& values,
-               std::string& line)
+void InsertHeadAndBody(const TForm1& form, const TPageContext& page, TStringList& lines)
 {
-    const auto title = FindNoCase(line, "<title>");
-    if (title == std::string::npos) return;
-    const std::string& record = page.Record;
-    std::string next;
-    if (page.Page < page.PageCount) {
-        next = PageLink(form, page, page.Kind, page.Page + 1);
-    } else {
-        const int after = IntField(record, PageField::AfterLastPage);
-        if (after == alLoop) next = PageLink(form, page, page.Kind, 1);
-        if (after == alIndexPage) next = page.Prefix + PageName(form, 0, 1);
-    }
-    if (Field(record, PageField::AutoRefresh) == "1" && page.PageCount > 1 && !next.empty())
-        line.insert(title, values.Put("<meta http-equiv=\"refresh\" content=\"" +
-                                      Field(record, PageField::RefreshDelay) + ";URL=" + next + "\">" + CrLf));
+    const TTemplateMarks marks = FindTemplateMarks(lines);
+    auto insertAt = [&](int index, const std::string& text) { lines.Insert(std::min(index, lines.Count()), text); };
+    const bool index = page.Kind == 0;
+    if (marks.Body > 0 && Field(page.Record, PageField::HeaderOn) == "1")
+        insertAt(marks.Body + 2, UnescapeRecordField(form.GetPropertyRecord(index ? prTextHeader1 : prTextHeader2)));
+    if (marks.BodyEnd > 0 && Field(page.Record, PageField::FooterOn) == "1")
+        insertAt(marks.BodyEnd, UnescapeRecordField(form.GetPropertyRecord(index ? prTextFooter1 : prTextFooter2)));
+    const std::string baseUrl = form.ComboBox23->Text();
+    if (marks.Head > 0 && !baseUrl.empty()) insertAt(marks.Head + 2, "<base href=\"" + baseUrl + "\">");
+}
 
+// Where the title line's refresh sends the browser: the next page, and after
+// the last page the first page or the index page as the record says.
+std::string RefreshTarget(const TForm1& form, const TPageContext& page)
+{
+    if (page.Page < page.PageCount) return PageLink(form, page, page.Kind, page.Page + 1);
+    const int after = IntField(page.Record, PageField::AfterLastPage);
+    if (after == alLoop) return PageLink(form, page, page.Kind, 1);
+    if (after == alIndexPage) return page.Prefix + PageName(form, 0, 1);
+    return std::string();
+}
+
+// The page's title: the title pattern of its kind with the page numbers, then
+// the picture variables of the page's item.
+std::string PageTitle(const TForm1& form, const TPageContext& page, TPageWriterState& state)
+{
     const int item = page.Page - 1;
     std::string filePath;
     if (item < state.ItemCount) {
@@ -470,15 +253,26 @@ void TitleStep(const TForm1& form, const TPageContext& page, TPageWriterState& s
     std::string pattern = page.Kind == 0 ? form.Edit3->Text() : form.Edit6->Text();
     pattern = ReplaceText(pattern, "%currpageno", std::to_string(page.Page), true, true);
     pattern = ReplaceText(pattern, "%totpageno", std::to_string(page.PageCount), true, true);
-    ReplaceVariable(line, "%title", "", values.Put(ExpandCaption(0, item, filePath, pattern, state.Markup)));
+    return ExpandCaption(0, item, filePath, pattern, state.Markup);
+}
+
+void TitleStep(const TForm1& form, const TPageContext& page, TPageWriterState& state, TLineValues& values,
+               std::string& line)
+{
+    const auto title = FindNoCase(line, "<title>");
+    if (title == std::string::npos) return;
+    const std::string& record = page.Record;
+    const std::string next = RefreshTarget(form, page);
+    if (Field(record, PageField::AutoRefresh) == "1" && page.PageCount > 1 && !next.empty())
+        line.insert(title, values.Put("<meta http-equiv=\"refresh\" content=\"" +
+                                      Field(record, PageField::RefreshDelay) + ";URL=" + next + "\">" + CrLf));
+    ReplaceVariable(line, "%title", "", values.Put(PageTitle(form, page, state)));
 
     const std::string index = form.GetPropertyRecord(prPagePropertiesIndex);
-    if (Field(index, PageField::FramesOn) == "1") {
-        const auto close = FindNoCase(line, "</title>");
-        if (close != std::string::npos)
-            line.insert(close + 8, values.Put(std::string(CrLf) + "<base target=\"" +
-                                              Field(index, PageField::BaseTarget) + "\">"));
-    }
+    const auto close = FindNoCase(line, "</title>");
+    if (Field(index, PageField::FramesOn) == "1" && close != std::string::npos)
+        line.insert(close + 8,
+                    values.Put(std::string(CrLf) + "<base target=\"" + Field(index, PageField::BaseTarget) + "\">"));
 }
 
 void DateTimeStep(TLineValues& values, std::string& line)
@@ -571,12 +365,43 @@ void PageNumberStep(const TForm1& form, const TPageContext& page, TLineValues& v
 
 }  // namespace
 
+namespace {
+
+// Every step of one template line, in order; the values they put in are
+// resolved only at the end.
+std::string FillTemplateLine(const TForm1& form, const TPageContext& page, TPageWriterState& state, std::string line)
+{
+    TLineValues values;
+    TitleStep(form, page, state, values, line);
+    if (ContainsNoCase(line, "%currpageno"))
+        ReplaceVariable(line, "%currpageno", "", values.Put(std::to_string(page.Page)));
+    if (ContainsNoCase(line, "%totpageno"))
+        ReplaceVariable(line, "%totpageno", "", values.Put(std::to_string(page.PageCount)));
+    DateTimeStep(values, line);
+    BodyStep(page, values, line);
+    NavigationStep(form, page, values, line);
+    IndexPageStep(form, page, values, line);
+    PageNumberStep(form, page, values, line);
+    const char* location = page.Kind == 0 ? "%thumb_location" : "%img_location";
+    if (ContainsNoCase(line, location)) {
+        const std::string cell = page.Kind == 0 ? IndexLocation(form, state) : ImageLocation(form, state);
+        ReplaceVariable(line, location, "", values.Put(cell));
+    }
+    return values.Resolve(line);
+}
+
+// Index pages need a template choice; an empty one takes the first entry.
+bool ChooseIndexTemplate(TComboBox& choice)
+{
+    if (choice.Text().empty() && choice.Items().Count() > 0) choice.SetItemIndex(0);
+    return !choice.Text().empty();
+}
+
+}  // namespace
+
 void TForm1::WritePages(int kind, int pageCount, const std::string& templateFile, int /*remainder*/)
 {
-    if (kind == 0) {
-        if (ComboBox3->Text().empty() && ComboBox3->Items().Count() > 0) ComboBox3->SetItemIndex(0);
-        if (ComboBox3->Text().empty()) return;
-    }
+    if (kind == 0 && !ChooseIndexTemplate(*ComboBox3)) return;
     const std::string templatePath = ToFileSystemPath(templateFile);
     if (!FileExists(templatePath)) return;
 
@@ -584,40 +409,19 @@ void TForm1::WritePages(int kind, int pageCount, const std::string& templateFile
     PrepareState(*this, kind, state);
     const std::string destination = NormalizeFolderPath(Edit1->Text());
     const std::string record = GetPropertyRecord(kind == 0 ? prPagePropertiesIndex : prPagePropertiesImage);
-    const std::string location = kind == 0 ? "%thumb_location" : "%img_location";
 
     for (int i = 1; i <= pageCount; ++i) {
         ProgressBar1->StepBy(1);
         TStringList lines;
         lines.LoadFromFile(templatePath);
 
-        TPageContext page{kind, i, pageCount, record, std::string()};
         const std::string name = PageName(*this, kind, i);
-        page.Prefix = PrefixToRoot(name);
+        const TPageContext page{kind, i, pageCount, record, PrefixToRoot(name)};
         if (kind == 1) state.Markup.RelativePrefix = page.Prefix;
 
         ApplyBanners(page, lines, state.BannerLine);
         InsertHeadAndBody(*this, page, lines);
-
-        for (int j = 0; j < lines.Count(); ++j) {
-            std::string line = lines[j];
-            TLineValues values;
-            TitleStep(*this, page, state, values, line);
-            if (ContainsNoCase(line, "%currpageno"))
-                ReplaceVariable(line, "%currpageno", "", values.Put(std::to_string(i)));
-            if (ContainsNoCase(line, "%totpageno"))
-                ReplaceVariable(line, "%totpageno", "", values.Put(std::to_string(pageCount)));
-            DateTimeStep(values, line);
-            BodyStep(page, values, line);
-            NavigationStep(*this, page, values, line);
-            IndexPageStep(*this, page, values, line);
-            PageNumberStep(*this, page, values, line);
-            if (ContainsNoCase(line, location)) {
-                const std::string cell = kind == 0 ? IndexLocation(*this, state) : ImageLocation(*this, state);
-                ReplaceVariable(line, location, "", values.Put(cell));
-            }
-            lines.Put(j, values.Resolve(line));
-        }
+        for (int j = 0; j < lines.Count(); ++j) lines.Put(j, FillTemplateLine(*this, page, state, lines[j]));
 
         const std::string target = destination + name;
         ForceDirectories(ExtractFilePath(target));

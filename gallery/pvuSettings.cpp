@@ -119,20 +119,25 @@ enum class ValueKind {
 // Later matches override earlier ones: "spinedit" beats "edit", "scombobox" beats "combobox".
 ValueKind KindOfName(const std::string& lowerName)
 {
+    static const std::pair<const char*, ValueKind> parts[] = {
+        {"edit", ValueKind::Edit},           {"combobox", ValueKind::ComboIndex},
+        {"spinedit", ValueKind::Spin},       {"checkbox", ValueKind::Check},
+        {"label", ValueKind::Label},         {"menuitem", ValueKind::Menu},
+        {"scombobox", ValueKind::ComboText}, {"lcombobox", ValueKind::ComboItems},
+        {"llistbox", ValueKind::ListLine},   {"fedit", ValueKind::FontEdit},
+        {"none", ValueKind::None},
+    };
     ValueKind kind = ValueKind::Unknown;
-    auto has = [&](const char* part) { return lowerName.find(part) != std::string::npos; };
-    if (has("edit")) kind = ValueKind::Edit;
-    if (has("combobox")) kind = ValueKind::ComboIndex;
-    if (has("spinedit")) kind = ValueKind::Spin;
-    if (has("checkbox")) kind = ValueKind::Check;
-    if (has("label")) kind = ValueKind::Label;
-    if (has("menuitem")) kind = ValueKind::Menu;
-    if (has("scombobox")) kind = ValueKind::ComboText;
-    if (has("lcombobox")) kind = ValueKind::ComboItems;
-    if (has("llistbox")) kind = ValueKind::ListLine;
-    if (has("fedit")) kind = ValueKind::FontEdit;
-    if (has("none")) kind = ValueKind::None;
+    for (const auto& [part, partKind] : parts)
+        if (lowerName.find(part) != std::string::npos) kind = partKind;
     return kind;
+}
+
+// The kinds whose names carry a one-letter prefix before the control's name.
+bool HasNamePrefix(ValueKind kind)
+{
+    return kind == ValueKind::ComboText || kind == ValueKind::ComboItems || kind == ValueKind::ListLine ||
+           kind == ValueKind::FontEdit;
 }
 
 // A number field of a stored font record; a field that is not a number keeps the fallback.
@@ -152,6 +157,178 @@ TColor ColorFromSetting(const std::string& text, TColor fallback)
 
 std::string ColorSetting(TColor colour) { return std::to_string(static_cast<std::int32_t>(colour)); }
 
+// One key of the open settings file, with the defaults of its binding.
+struct TSettingSlot {
+    TIniFile& Ini;
+    const std::string& Section;
+    const std::string& Key;
+    bool Reading;
+    bool DefaultBool;
+    int DefaultInt;
+    const std::string& DefaultString;
+    int& ListLineCounter;  // the next line a "llistbox" key writes
+
+    std::string ReadString() const { return Ini.ReadString(Section, Key, DefaultString); }
+    int ReadInteger() const { return Ini.ReadInteger(Section, Key, DefaultInt); }
+    bool ReadBool() const { return Ini.ReadBool(Section, Key, DefaultBool); }
+    void Write(const std::string& value) const { Ini.WriteString(Section, Key, value); }
+    void Write(int value) const { Ini.WriteInteger(Section, Key, value); }
+    void Write(bool value) const { Ini.WriteBool(Section, Key, value); }
+};
+
+// Reads into or writes from a control of the expected class; another class does nothing.
+template <typename TControl, typename Read, typename Write>
+void moveValue(TComponent& component, const TSettingSlot& slot, Read read, Write write)
+{
+    auto* control = dynamic_cast<TControl*>(&component);
+    if (!control) return;
+    if (slot.Reading)
+        read(*control);
+    else
+        write(*control);
+}
+
+void moveEdit(TComponent& c, const TSettingSlot& s)
+{
+    moveValue<TEdit>(
+        c, s, [&](TEdit& e) { e.SetText(s.ReadString()); }, [&](TEdit& e) { s.Write(e.Text()); });
+}
+
+void moveComboIndex(TComponent& c, const TSettingSlot& s)
+{
+    moveValue<TComboBox>(
+        c, s, [&](TComboBox& b) { b.SetItemIndex(s.ReadInteger()); }, [&](TComboBox& b) { s.Write(b.ItemIndex()); });
+}
+
+void moveSpin(TComponent& c, const TSettingSlot& s)
+{
+    moveValue<TSpinEdit>(
+        c, s, [&](TSpinEdit& e) { e.SetValue(s.ReadInteger()); }, [&](TSpinEdit& e) { s.Write(e.Value()); });
+}
+
+void moveCheck(TComponent& c, const TSettingSlot& s)
+{
+    moveValue<TCheckBox>(
+        c, s, [&](TCheckBox& b) { b.SetChecked(s.ReadBool()); }, [&](TCheckBox& b) { s.Write(b.Checked()); });
+}
+
+void moveLabel(TComponent& c, const TSettingSlot& s)
+{
+    moveValue<TLabel>(
+        c, s, [&](TLabel& l) { l.SetCaption(s.ReadString()); }, [&](TLabel& l) { s.Write(l.Caption()); });
+}
+
+void moveMenu(TComponent& c, const TSettingSlot& s)
+{
+    moveValue<TMenuItem>(
+        c, s, [&](TMenuItem& m) { m.SetChecked(s.ReadBool()); }, [&](TMenuItem& m) { s.Write(m.Checked()); });
+}
+
+void moveComboText(TComponent& c, const TSettingSlot& s)
+{
+    moveValue<TComboBox>(
+        c, s, [&](TComboBox& b) { b.SetText(s.ReadString()); }, [&](TComboBox& b) { s.Write(b.Text()); });
+}
+
+// Stores the entries of a history list so a '|' typed by the user cannot split an entry.
+std::string JoinHistory(const TComboBox& box)
+{
+    std::string joined;
+    for (int i = 0; i < box.Items().Count(); ++i) joined += EscapeRecordField(box.Items().Get(i)) + "|";
+    return joined;
+}
+
+void readHistory(TComboBox& box, const TSettingSlot& s)
+{
+    box.Items().Clear();
+    std::string rest = s.ReadString();
+    // Fields are taken off until what is left holds no "|": a last field
+    // without its "|" is dropped, as the stored format always had one.
+    do {
+        std::string field;
+        NextField(rest, field);
+        box.Items().Add(UnescapeRecordField(field));
+    } while (rest.find('|') != std::string::npos);
+}
+
+void moveComboItems(TComponent& c, const TSettingSlot& s)
+{
+    moveValue<TComboBox>(
+        c, s, [&](TComboBox& b) { readHistory(b, s); }, [&](TComboBox& b) { s.Write(JoinHistory(b)); });
+}
+
+// A hidden list of texts, one key per line: reading adds a line, writing
+// stores the line the counter stands on and moves it on.
+void moveListLine(TComponent& c, const TSettingSlot& s)
+{
+    moveValue<TListBox>(
+        c, s, [&](TListBox& l) { l.Items().Add(s.ReadString()); },
+        [&](TListBox& l) { s.Write(l.Items().Get(s.ListLineCounter++)); });
+}
+
+// The font record of an edit: face, style (1 bold, 2 italic, 3 both; any
+// other number leaves the style), size, the size again, colour, the text and
+// the edit's colour.
+void readFontEdit(TEdit& edit, const TSettingSlot& s)
+{
+    std::string rest = s.ReadString();
+    TFontInfo font = edit.Font();
+    std::string f;
+    NextField(rest, f);
+    if (!f.empty()) font.Name = f;
+    NextField(rest, f);
+    const int style = NumberOr(f, -1);
+    if (style >= 1 && style <= 3) {
+        font.Bold = (style & 1) != 0;
+        font.Italic = (style & 2) != 0;
+    }
+    NextField(rest, f);
+    font.Size = NumberOr(f, font.Size);
+    NextField(rest, f);  // the size again
+    NextField(rest, f);
+    font.Color = ColorFromSetting(f, font.Color);
+    edit.SetFont(font);
+    NextField(rest, f);
+    edit.SetText(UnescapeRecordField(f));
+    NextField(rest, f);
+    edit.SetColor(ColorFromSetting(f, edit.Color()));
+}
+
+void writeFontEdit(const TEdit& edit, const TSettingSlot& s)
+{
+    const TFontInfo font = edit.Font();
+    const int style = (font.Bold ? 1 : 0) + (font.Italic ? 2 : 0);
+    s.Write(MakePropertyRecord({font.Name, std::to_string(style), std::to_string(font.Size), std::to_string(font.Size),
+                                ColorSetting(font.Color), edit.Text(), ColorSetting(edit.Color())}));
+}
+
+void moveFontEdit(TComponent& c, const TSettingSlot& s)
+{
+    moveValue<TEdit>(
+        c, s, [&](TEdit& e) { readFontEdit(e, s); }, [&](TEdit& e) { writeFontEdit(e, s); });
+}
+
+using TValueMover = void (*)(TComponent&, const TSettingSlot&);
+
+// By ValueKind; Unknown and None move no control.
+const TValueMover Movers[] = {nullptr,  moveEdit,      moveComboIndex, moveSpin,     moveCheck,    moveLabel,
+                              moveMenu, moveComboText, moveComboItems, moveListLine, moveFontEdit, nullptr};
+
+// "Ask" wins over "Skip" over "Replace"; none checked cannot happen through
+// the menu, and counts as "Ask".
+int CheckedOverwritePolicy(const TForm1& form)
+{
+    if (form.Ask1->Checked()) return 3;
+    if (form.Skip1->Checked()) return 2;
+    return form.Replace1->Checked() ? 1 : 3;
+}
+
+TMenuItem* OverwritePolicyItem(const TForm1& form, int policy)
+{
+    TMenuItem* const items[] = {form.Replace1, form.Skip1, form.Ask1};
+    return policy >= 1 && policy <= 3 ? items[policy - 1] : nullptr;
+}
+
 }  // namespace
 
 void TForm1::ReadWriteSettings(const std::string& mode, const std::string& fileName)
@@ -165,21 +342,12 @@ void TForm1::ReadWriteSettings(const std::string& mode, const std::string& fileN
             ReadWriteComponent(mode, b.control, b.section, b.defaultBool, b.defaultInt, b.defaultString, b.key);
 
         if (mode == "w") {
-            // None of the three checked cannot happen through the menu; "Ask" is the default then.
-            int policy = 3;
-            if (Ask1->Checked())
-                policy = 3;
-            else if (Skip1->Checked())
-                policy = 2;
-            else if (Replace1->Checked())
-                policy = 1;
-            ReadWriteComponent(mode, "none", "Others", false, policy, "", "OverwriteFiles");
+            ReadWriteComponent(mode, "none", "Others", false, CheckedOverwritePolicy(*this), "", "OverwriteFiles");
         } else {
             // The stored entry becomes the only checked one, so the choice read
             // is the choice written back (the write prefers "Ask" over the others).
-            int policy = ReadWriteComponent(mode, "none", "Others", false, 3, "", "OverwriteFiles");
-            TMenuItem* chosen = policy == 1 ? Replace1 : policy == 2 ? Skip1 : policy == 3 ? Ask1 : nullptr;
-            if (chosen) Replace1Click(chosen);
+            const int policy = ReadWriteComponent(mode, "none", "Others", false, 3, "", "OverwriteFiles");
+            if (TMenuItem* chosen = OverwritePolicyItem(*this, policy)) Replace1Click(chosen);
         }
 
         for (int k = 0; k < PropertyRecordCount; ++k)
@@ -205,168 +373,20 @@ int TForm1::ReadWriteComponent(const std::string& mode, const std::string& contr
                                const std::string& key)
 {
     if (!ini_ || (mode != "r" && mode != "w")) return 0;
-    TIniFile& ini = *ini_;
     const bool reading = mode == "r";
     std::string name = AsciiLower(controlName);
     const ValueKind kind = KindOfName(name);
     if (kind == ValueKind::None) {
-        if (reading) return ini.ReadInteger(section, key, defaultInt);
-        ini.WriteInteger(section, key, defaultInt);
+        // A plain number that no control holds: read it, or write the default.
+        if (reading) return ini_->ReadInteger(section, key, defaultInt);
+        ini_->WriteInteger(section, key, defaultInt);
         return defaultInt;
     }
-    if (kind == ValueKind::ComboText || kind == ValueKind::ComboItems || kind == ValueKind::ListLine ||
-        kind == ValueKind::FontEdit)
-        name.erase(0, 1);
+    if (HasNamePrefix(kind)) name.erase(0, 1);
     TComponent* component = FindComponent(name);
-    if (!component) return 0;
-
-    switch (kind) {
-    case ValueKind::Edit: {
-        auto* edit = dynamic_cast<TEdit*>(component);
-        if (!edit) break;
-        if (reading)
-            edit->SetText(ini.ReadString(section, key, defaultString));
-        else
-            ini.WriteString(section, key, edit->Text());
-        break;
-    }
-    case ValueKind::ComboIndex: {
-        auto* box = dynamic_cast<TComboBox*>(component);
-        if (!box) break;
-        if (reading)
-            box->SetItemIndex(ini.ReadInteger(section, key, defaultInt));
-        else
-            ini.WriteInteger(section, key, box->ItemIndex());
-        break;
-    }
-    case ValueKind::Spin: {
-        auto* spin = dynamic_cast<TSpinEdit*>(component);
-        if (!spin) break;
-        if (reading)
-            spin->SetValue(ini.ReadInteger(section, key, defaultInt));
-        else
-            ini.WriteInteger(section, key, spin->Value());
-        break;
-    }
-    case ValueKind::Check: {
-        auto* check = dynamic_cast<TCheckBox*>(component);
-        if (!check) break;
-        if (reading)
-            check->SetChecked(ini.ReadBool(section, key, defaultBool));
-        else
-            ini.WriteBool(section, key, check->Checked());
-        break;
-    }
-    case ValueKind::Label: {
-        auto* label = dynamic_cast<TLabel*>(component);
-        if (!label) break;
-        if (reading)
-            label->SetCaption(ini.ReadString(section, key, defaultString));
-        else
-            ini.WriteString(section, key, label->Caption());
-        break;
-    }
-    case ValueKind::Menu: {
-        auto* item = dynamic_cast<TMenuItem*>(component);
-        if (!item) break;
-        if (reading)
-            item->SetChecked(ini.ReadBool(section, key, defaultBool));
-        else
-            ini.WriteBool(section, key, item->Checked());
-        break;
-    }
-    case ValueKind::ComboText: {
-        auto* box = dynamic_cast<TComboBox*>(component);
-        if (!box) break;
-        if (reading)
-            box->SetText(ini.ReadString(section, key, defaultString));
-        else
-            ini.WriteString(section, key, box->Text());
-        break;
-    }
-    case ValueKind::ComboItems: {
-        auto* box = dynamic_cast<TComboBox*>(component);
-        if (!box) break;
-        if (reading) {
-            box->Items().Clear();
-            std::string rest = ini.ReadString(section, key, defaultString);
-            // Fields are taken off until what is left holds no "|": a last
-            // field without its "|" is dropped, as the stored format always had one.
-            do {
-                std::string field;
-                NextField(rest, field);
-                box->Items().Add(UnescapeRecordField(field));
-            } while (rest.find('|') != std::string::npos);
-        } else {
-            ini.WriteString(section, key, JoinHistory(*box));
-        }
-        break;
-    }
-    case ValueKind::ListLine: {
-        auto* list = dynamic_cast<TListBox*>(component);
-        if (!list) break;
-        if (reading) {
-            list->Items().Add(ini.ReadString(section, key, defaultString));
-        } else {
-            int& counter = listLineCounters_[1];
-            ini.WriteString(section, key, list->Items().Get(counter));
-            ++counter;
-        }
-        break;
-    }
-    case ValueKind::FontEdit: {
-        auto* edit = dynamic_cast<TEdit*>(component);
-        if (!edit) break;
-        if (reading) {
-            std::string rest = ini.ReadString(section, key, defaultString);
-            TFontInfo font = edit->Font();
-            std::string f;
-            NextField(rest, f);
-            if (!f.empty()) font.Name = f;
-            NextField(rest, f);
-            switch (NumberOr(f, -1)) {
-            case 1:
-                font.Bold = true;
-                font.Italic = false;
-                break;
-            case 2:
-                font.Bold = false;
-                font.Italic = true;
-                break;
-            case 3:
-                font.Bold = true;
-                font.Italic = true;
-                break;
-            default: break;  // any other number leaves the style alone
-            }
-            NextField(rest, f);
-            font.Size = NumberOr(f, font.Size);
-            NextField(rest, f);  // the size again
-            NextField(rest, f);
-            font.Color = ColorFromSetting(f, font.Color);
-            edit->SetFont(font);
-            NextField(rest, f);
-            edit->SetText(UnescapeRecordField(f));
-            NextField(rest, f);
-            edit->SetColor(ColorFromSetting(f, edit->Color()));
-        } else {
-            const TFontInfo font = edit->Font();
-            const int style = (font.Bold ? 1 : 0) + (font.Italic ? 2 : 0);
-            const std::string value = MakePropertyRecord({font.Name, std::to_string(style), std::to_string(font.Size),
-                                                          std::to_string(font.Size), ColorSetting(font.Color),
-                                                          edit->Text(), ColorSetting(edit->Color())});
-            ini.WriteString(section, key, value);
-        }
-        break;
-    }
-    default: break;
-    }
+    const TValueMover mover = Movers[static_cast<int>(kind)];
+    if (!component || !mover) return 0;
+    mover(*component,
+          TSettingSlot{*ini_, section, key, reading, defaultBool, defaultInt, defaultString, listLineCounters_[1]});
     return 0;
-}
-
-std::string TForm1::JoinHistory(const TComboBox& box) const
-{
-    std::string joined;
-    for (int i = 0; i < box.Items().Count(); ++i) joined += EscapeRecordField(box.Items().Get(i)) + "|";
-    return joined;
 }

@@ -4,6 +4,8 @@
 
 #include "platform/system/System.h"
 
+#include <string_view>
+
 namespace {
 
 bool isBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
@@ -22,8 +24,7 @@ bool loadLines(const std::string& fileName, TStringList& lines)
 
 bool isNameChar(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-           c == ':' || c == '.';
+    return IsAsciiLetter(c) || (c >= '0' && c <= '9') || std::string_view("-_:.").find(c) != std::string_view::npos;
 }
 
 // The attribute as a whole word of the tag: "link" is not found inside
@@ -61,26 +62,34 @@ TagSpan findTag(const std::string& html, const std::string& tagStart)
 
 // The old value of an attribute whose name ends at nameEnd: [valueStart, valueEnd).
 // An attribute without "=" has no value (valueStart == valueEnd == nameEnd).
+std::size_t skipBlanks(const std::string& tag, std::size_t i, std::size_t tagEnd)
+{
+    while (i < tagEnd && isBlank(tag[i])) ++i;
+    return i;
+}
+
+// The end of a value that starts at valueStart: after its closing quote (the
+// tag's end when there is none), or at the next space.
+std::size_t valueEndFrom(const std::string& tag, std::size_t valueStart, std::size_t tagEnd)
+{
+    if (valueStart < tagEnd && tag[valueStart] == '"') {
+        const std::size_t close = tag.find('"', valueStart + 1);
+        return close == std::string::npos ? tagEnd : close + 1;
+    }
+    const std::size_t space = tag.find(' ', valueStart);
+    return space == std::string::npos || space > tagEnd ? tagEnd : space;
+}
+
 void findValue(const std::string& tag, std::size_t nameEnd, std::size_t& valueStart, std::size_t& valueEnd)
 {
     const std::size_t tagEnd = (!tag.empty() && tag.back() == '>') ? tag.size() - 1 : tag.size();
-    std::size_t i = nameEnd;
-    while (i < tagEnd && isBlank(tag[i])) ++i;
-    if (i >= tagEnd || tag[i] != '=') {
+    const std::size_t equals = skipBlanks(tag, nameEnd, tagEnd);
+    if (equals >= tagEnd || tag[equals] != '=') {
         valueStart = valueEnd = nameEnd;
         return;
     }
-    ++i;
-    while (i < tagEnd && isBlank(tag[i])) ++i;
-    valueStart = i;
-    if (i < tagEnd && tag[i] == '"') {
-        const std::size_t close = tag.find('"', i + 1);
-        valueEnd = close == std::string::npos ? tagEnd : close + 1;
-        return;
-    }
-    std::size_t end = i;
-    while (end < tagEnd && tag[end] != ' ') ++end;
-    valueEnd = end;
+    valueStart = skipBlanks(tag, equals + 1, tagEnd);
+    valueEnd = valueEndFrom(tag, valueStart, tagEnd);
 }
 
 }  // namespace

@@ -30,6 +30,44 @@ int mulDiv(std::int64_t a, std::int64_t b, std::int64_t c)
 // fitted into 100 x 100 becomes 100 x 1, not 100 x 0.
 int atLeastOne(int side, int request) { return side < 1 && request > 0 ? 1 : side; }
 
+// The size that keeps W:H with the given width, or with the given height.
+void byWidth(std::int64_t W, std::int64_t H, int w, int& width, int& height)
+{
+    width = w;
+    height = atLeastOne(mulDiv(w, H, W), w);
+}
+
+void byHeight(std::int64_t W, std::int64_t H, int h, int& width, int& height)
+{
+    width = atLeastOne(mulDiv(h, W, H), h);
+    height = h;
+}
+
+// Pixel sizing: with lock the picture fits inside the box (the unsigned
+// compare lets a negative height count as "no limit"); without, the width
+// or, with heightFirst, the height decides.
+void fitPixels(std::int64_t W, std::int64_t H, int w, int h, bool lock, bool heightFirst, int& width, int& height)
+{
+    if (lock && std::uint32_t(h) < std::uint32_t(atLeastOne(mulDiv(w, H, W), w)))
+        byHeight(W, H, h, width, height);
+    else if (lock || !heightFirst)
+        byWidth(W, H, w, width, height);
+    else
+        byHeight(W, H, h, width, height);
+}
+
+// Cuts the middle box out of a resampled picture; the slight smooth turn
+// maps the centre onto the centre. An empty box gives an empty picture.
+void cutMiddle(const TRasterDIB& resized, int boxWidth, int boxHeight, TRasterDIB& result)
+{
+    TRasterDIB cut;
+    if (boxWidth > 0 && boxHeight > 0) {
+        cut.SetSize(boxWidth, boxHeight, 24);
+        RotateDIB(resized, cut, true, 0.1);
+    }
+    result.TakeOver(cut);
+}
+
 }  // namespace
 
 void ScaleSize(const TRasterDIB& picture, int& width, int& height, int kind, bool lock, bool heightFirst)
@@ -43,34 +81,14 @@ void ScaleSize(const TRasterDIB& picture, int& width, int& height, int kind, boo
         width = atLeastOne(int(W * w / 100), w);
         height = atLeastOne(int(H * w / 100), w);
         break;
-    case skPixel:
-    case skPixelLocked:
-        if (lock || kind == skPixelLocked) {
-            const int fitted = atLeastOne(mulDiv(w, H, W), w);
-            // The unsigned compare lets a negative height count as "no limit".
-            if (std::uint32_t(h) < std::uint32_t(fitted)) {
-                width = atLeastOne(mulDiv(h, W, H), h);
-                height = h;
-            } else {
-                width = w;
-                height = fitted;
-            }
-        } else if (heightFirst) {
-            width = atLeastOne(mulDiv(h, W, H), h);
-            height = h;
-        } else {
-            width = w;
-            height = atLeastOne(mulDiv(w, H, W), w);
-        }
-        break;
+    case skPixel: fitPixels(W, H, w, h, lock, heightFirst, width, height); break;
+    case skPixelLocked: fitPixels(W, H, w, h, true, heightFirst, width, height); break;
     case skCrop:
-        if (H < W) {
-            width = atLeastOne(mulDiv(h, W, H), h);
-            height = h;
-        } else {
-            width = w;
-            height = atLeastOne(mulDiv(w, H, W), w);
-        }
+        // The shorter side of the picture matches its box side.
+        if (H < W)
+            byHeight(W, H, h, width, height);
+        else
+            byWidth(W, H, w, width, height);
         break;
     default: break;
     }
@@ -92,18 +110,10 @@ bool ResampleForResize(const TRasterDIB& source, TRasterDIB& result, int mode, i
     // Every mode resamples; a mode we do not know is made like mode 0 rather
     // than handed back as a black picture.
     ResizeBilinear(source, resized);
-    if (mode == skCrop) {
-        // Cut the middle box out of the resampled picture; the slight smooth
-        // turn maps the centre onto the centre.
-        TRasterDIB cut;
-        if (boxWidth > 0 && boxHeight > 0) {
-            cut.SetSize(boxWidth, boxHeight, 24);
-            RotateDIB(resized, cut, true, 0.1);
-        }
-        result.TakeOver(cut);
-        return true;
-    }
-    result.TakeOver(resized);
+    if (mode == skCrop)
+        cutMiddle(resized, boxWidth, boxHeight, result);
+    else
+        result.TakeOver(resized);
     return true;
 }
 

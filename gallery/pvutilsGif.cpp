@@ -197,15 +197,31 @@ void encodeLzw(const std::vector<std::uint8_t>& pixels, int minCodeSize, std::ve
     writer.finish();
 }
 
+void checkGifSize(int width, int height, bool hasRows, const std::string& fileName)
+{
+    if (width <= 0 || height <= 0 || !hasRows)
+        throw ESaveImageError("Cannot write " + fileName + ": the picture is empty");
+    if (width > 65535 || height > 65535)
+        throw ESaveImageError("Cannot write " + fileName + ": a GIF picture is at most 65535 pixels wide and high");
+}
+
+// The global colour table, padded with black to its power-of-two size.
+void appendColorTable(const Indexed& indexed, int tableBits, std::vector<std::uint8_t>& file)
+{
+    for (int i = 0; i < (1 << tableBits); ++i) {
+        const TColorTriple c = i < int(indexed.palette.size()) ? indexed.palette[std::size_t(i)] : BlackTriple;
+        file.push_back(c.Red);
+        file.push_back(c.Green);
+        file.push_back(c.Blue);
+    }
+}
+
 }  // namespace
 
 void WriteGifFile(const TRasterDIB& dib, const std::string& fileName, int colors)
 {
     const int width = dib.Width(), height = dib.AbsHeight;
-    if (width <= 0 || height <= 0 || dib.Rows.empty())
-        throw ESaveImageError("Cannot write " + fileName + ": the picture is empty");
-    if (width > 65535 || height > 65535)
-        throw ESaveImageError("Cannot write " + fileName + ": a GIF picture is at most 65535 pixels wide and high");
+    checkGifSize(width, height, !dib.Rows.empty(), fileName);
     const int limit = std::clamp(colors, 2, 256);
 
     Indexed indexed;
@@ -223,12 +239,7 @@ void WriteGifFile(const TRasterDIB& dib, const std::string& fileName, int colors
     file.push_back(std::uint8_t(0x80 | (7 << 4) | (tableBits - 1)));  // global table, 8-bit colour resolution
     file.push_back(0);                                                // background index
     file.push_back(0);                                                // no aspect ratio
-    for (int i = 0; i < (1 << tableBits); ++i) {
-        const TColorTriple c = i < int(indexed.palette.size()) ? indexed.palette[std::size_t(i)] : BlackTriple;
-        file.push_back(c.Red);
-        file.push_back(c.Green);
-        file.push_back(c.Blue);
-    }
+    appendColorTable(indexed, tableBits, file);
     file.push_back(0x2C);
     word(0);
     word(0);

@@ -37,22 +37,26 @@ struct FrameGroup {
     const std::string& Outline;
 };
 
+// The bevel, when its shape is not "None". The image copy alone first grows
+// by the bevel width when a flat, fully transparent bevel has no margin, so
+// the bevel does not cover the picture.
+void applyBevel(TRasterDIB& picture, const std::string& sourceFile, const std::string& record,
+                const TDecorationHooks& hooks, bool imageCopy)
+{
+    const BevelFields bevel = readBevel(record);
+    if (bevel.Shape == bsNone) return;
+    const bool growFirst = bevel.Transparency == 100 && bevel.Shape == bsFlat && bevel.Margin == 0;
+    if (imageCopy && growFirst) AddMargin(picture, bevel.Width, bevel.Width);
+    hooks.ButtonizeImage(picture, record, sourceFile);
+}
+
 // The frame group, in its fixed order: mask, frame picture, bevel, outline.
-// The image copy alone first grows by the bevel width when a flat, fully
-// transparent bevel has no margin, so the bevel does not cover the picture.
 void applyFrameGroup(TRasterDIB& picture, const std::string& sourceFile, const FrameGroup& records,
                      const TDecorationHooks& hooks, bool imageCopy)
 {
     if (hooks.ApplyOverlay && recordIsOn(records.Mask)) hooks.ApplyOverlay(picture, records.Mask, sourceFile);
     if (hooks.DrawFrameImage && recordIsOn(records.Frame)) hooks.DrawFrameImage(picture, records.Frame, sourceFile);
-    if (hooks.ButtonizeImage) {
-        const BevelFields bevel = readBevel(records.Bevel);
-        if (bevel.Shape != bsNone) {
-            if (imageCopy && bevel.Transparency == 100 && bevel.Shape == bsFlat && bevel.Margin == 0)
-                AddMargin(picture, bevel.Width, bevel.Width);
-            hooks.ButtonizeImage(picture, records.Bevel, sourceFile);
-        }
-    }
+    if (hooks.ButtonizeImage) applyBevel(picture, sourceFile, records.Bevel, hooks, imageCopy);
     if (hooks.DrawOutlineImage && recordIsOn(records.Outline))
         hooks.DrawOutlineImage(picture, records.Outline, sourceFile);
 }
@@ -87,6 +91,31 @@ void rememberThumbnailStart(const TRasterDIB& source, const std::string& fileNam
     }
 }
 
+// The image copy's decorations in their order: the frame group, the logo, the text stamp.
+void decorateImageCopy(TRasterDIB& picture, const std::string& fileName, const TMakerSettings& settings,
+                       const TDecorationHooks& hooks)
+{
+    if (settings.ImageUseFrame)
+        applyFrameGroup(picture, fileName,
+                        FrameGroup{settings.MaskImage, settings.FrameImage, settings.BevelImage, settings.OutlineImage},
+                        hooks, true);
+    if (settings.AddLogo && hooks.DrawLogoStamp) hooks.DrawLogoStamp(picture, settings.Logo, fileName);
+    if (settings.AddText && hooks.DrawTextStamp) hooks.DrawTextStamp(picture, settings.Text, fileName);
+}
+
+// "Resi&ze": the box by the method, then the resampling.
+void resizeImageCopy(TRasterDIB& picture, const TMakerSettings& settings)
+{
+    int width = settings.ImageWidth, height = settings.ImageHeight;
+    switch (settings.ResizeMethod) {
+    case rmBoth: ScaleSize(picture, width, height, skPixel, true, false); break;
+    case rmWidth: ScaleSize(picture, width, height, skPixel, false, false); break;
+    case rmHeight: ScaleSize(picture, width, height, skPixel, false, true); break;
+    default: break;  // no method chosen: the typed size as it is
+    }
+    ResizeImage(picture, skPixel, width, height, width, height);
+}
+
 }  // namespace
 
 void MakeImageCopy(int& failed, const std::string& fileName, TRasterDIB& target, const TMakerSettings& settings,
@@ -102,22 +131,8 @@ void MakeImageCopy(int& failed, const std::string& fileName, TRasterDIB& target,
     rememberThumbnailStart(*work, fileName, settings);
     if (settings.ImageFilter != flNone) ApplyFilter(*work, settings.ImageFilter);
     // Decorations keep their pixel sizes at the source's size, before any resize.
-    if (settings.ImageUseFrame)
-        applyFrameGroup(*work, fileName,
-                        FrameGroup{settings.MaskImage, settings.FrameImage, settings.BevelImage, settings.OutlineImage},
-                        hooks, true);
-    if (settings.AddLogo && hooks.DrawLogoStamp) hooks.DrawLogoStamp(*work, settings.Logo, fileName);
-    if (settings.AddText && hooks.DrawTextStamp) hooks.DrawTextStamp(*work, settings.Text, fileName);
-    if (settings.Resize) {
-        int width = settings.ImageWidth, height = settings.ImageHeight;
-        switch (settings.ResizeMethod) {
-        case rmBoth: ScaleSize(*work, width, height, skPixel, true, false); break;
-        case rmWidth: ScaleSize(*work, width, height, skPixel, false, false); break;
-        case rmHeight: ScaleSize(*work, width, height, skPixel, false, true); break;
-        default: break;  // no method chosen: the typed size as it is
-        }
-        ResizeImage(*work, skPixel, width, height, width, height);
-    }
+    decorateImageCopy(*work, fileName, settings, hooks);
+    if (settings.Resize) resizeImageCopy(*work, settings);
     // Moved, not copied: no second full-size buffer is made here.
     target.TakeOver(std::move(work));
 }

@@ -98,17 +98,29 @@ std::string ImagePagePrefix(const std::string& imagePageName)
     return RelativeRootPath(imagePageName);
 }
 
+namespace {
+
+// The link around the first text of a line: where its "<a" starts and its
+// "</a>" after the text stands; false when the text is not inside one.
+bool findLinkAround(const std::string& line, const std::string& text, std::size_t& tagStart, std::size_t& closeAt)
+{
+    const std::size_t at = line.find(text);
+    if (at == std::string::npos || at == 0) return false;
+    tagStart = line.rfind('<', at - 1);
+    if (tagStart == std::string::npos) return false;
+    const std::string lower = AsciiLower(line);
+    if (lower.compare(tagStart, 2, "<a") != 0) return false;
+    closeAt = lower.find("</a>", at + text.size());
+    return closeAt != std::string::npos;
+}
+
+}  // namespace
+
 void RemoveLinkTag(std::string& line, bool keep, int mode, const std::string& text)
 {
     if (keep || (mode != 1 && mode != 2) || text.empty()) return;
-    const std::size_t at = line.find(text);
-    if (at == std::string::npos || at == 0) return;
-    const std::size_t tagStart = line.rfind('<', at - 1);
-    if (tagStart == std::string::npos) return;
-    const std::string lower = AsciiLower(line);
-    if (lower.compare(tagStart, 2, "<a") != 0) return;
-    const std::size_t closeAt = lower.find("</a>", at + text.size());
-    if (closeAt == std::string::npos) return;
+    std::size_t tagStart = 0, closeAt = 0;
+    if (!findLinkAround(line, text, tagStart, closeAt)) return;
     if (mode == 1) {
         line.erase(tagStart, closeAt + 4 - tagStart);
         return;

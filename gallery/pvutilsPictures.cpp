@@ -75,6 +75,33 @@ void loadThroughRegistry(TRasterDIB& dib, const std::string& fileName)
 
 bool PictureLoaded(const TRasterDIB& dib) { return !isEmpty(dib); }
 
+namespace {
+
+// An extension nobody reads is the caller's error, not a bad picture: the
+// registry raises its own message for it.
+void refuseUnknownExtension(const std::string& ext, const std::string& path)
+{
+    const TGraphicClass cls = TPicture::FindGraphicClass(ext);
+    if (cls == nullptr || cls->Create == nullptr) TPicture().LoadFromFile(path);
+}
+
+// JPEG and BMP through the raster core, everything else through the picture
+// registry. Without the JPEG library nothing is read: "not loaded" rather
+// than whatever the buffer held.
+void readPicture(TRasterDIB& dib, const std::string& path, bool jpeg, bool bmp)
+{
+    if (jpeg && !JpegLibraryPresent())
+        makeEmpty(dib);
+    else if (jpeg)
+        ReadJpegFile(dib, path, 1);
+    else if (bmp)
+        ReadBmpFile(dib, path, TBmpShortData::Refuse);
+    else
+        loadThroughRegistry(dib, path);
+}
+
+}  // namespace
+
 void LoadImageFile(TRasterDIB& dib, const std::string& fileName)
 {
     const std::string path = ToFileSystemPath(fileName);
@@ -82,26 +109,9 @@ void LoadImageFile(TRasterDIB& dib, const std::string& fileName)
     const std::string ext = AsciiLower(ExtractFileExt(path));
     const bool jpeg = ext.find(".j") != std::string::npos;
     const bool bmp = !jpeg && ext.find(".bmp") != std::string::npos;
-    // An extension nobody reads is the caller's error, not a bad picture.
-    if (!jpeg && !bmp) {
-        const TGraphicClass cls = TPicture::FindGraphicClass(ext);
-        if (cls == nullptr || cls->Create == nullptr)
-            TPicture().LoadFromFile(path);  // raises the registry's own message
-    }
+    if (!jpeg && !bmp) refuseUnknownExtension(ext, path);
     try {
-        if (jpeg) {
-            // Without the library nothing is read: say "not loaded" rather
-            // than hand back whatever the buffer held.
-            if (!JpegLibraryPresent()) {
-                makeEmpty(dib);
-                return;
-            }
-            ReadJpegFile(dib, path, 1);
-        } else if (bmp) {
-            ReadBmpFile(dib, path, TBmpShortData::Refuse);
-        } else {
-            loadThroughRegistry(dib, path);
-        }
+        readPicture(dib, path, jpeg, bmp);
         if (isEmpty(dib))
             makeEmpty(dib);
         else
@@ -136,6 +146,47 @@ void LoadScaledImage(TRasterDIB& dib, const std::string& fileName, int percent, 
                 0, 0);
 }
 
+namespace {
+
+bool knownOutputKind(int kind) { return kind == okJpeg || kind == okGif || kind == okBmpRaster || kind == okBmpBuffer; }
+
+// The BMP writers; no half-written picture stays behind to be taken for a good one.
+void writeBmp(TRasterDIB& dib, const std::string& path, int kind)
+{
+    try {
+        if (kind == okBmpRaster)
+            WriteBmpFile(dib, path);
+        else
+            dib.SaveToFile(path);
+    } catch (...) {
+        ::unlink(path.c_str());
+        throw;
+    }
+}
+
+void writePicture(TRasterDIB& dib, const std::string& path, const std::string& target, int kind, int quality,
+                  int colors)
+{
+    switch (kind) {
+    case okJpeg:
+        // Without the library the writer would return having written nothing.
+        if (!JpegLibraryPresent()) throw ESaveImageError("Cannot write " + target + ": the JPEG library is missing");
+        WriteJpegFile(dib, path, quality);
+        break;
+    case okGif: WriteGifFile(dib, path, colors); break;
+    default: writeBmp(dib, path, kind); break;
+    }
+}
+
+// Gives the file the packed date read before the write (none for 0 or -1).
+void setKeptDate(const std::string& path, const std::string& dateText)
+{
+    const std::int32_t packed = StrToIntDef(dateText, 0);
+    if (packed != 0 && packed != -1) FileDateSet(path, "", packed);
+}
+
+}  // namespace
+
 void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::string& target, int kind, int quality,
                    bool keepDate, int colors)
 {
@@ -144,35 +195,11 @@ void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::st
     std::string dateText;
     if (keepDate) FileDateText(2, ToFileSystemPath(dateSource), "", dateText);
 
-    if (kind != okJpeg && kind != okGif && kind != okBmpRaster && kind != okBmpBuffer)
+    if (!knownOutputKind(kind))
         throw ESaveImageError("Cannot write " + target + ": unknown picture output kind " + std::to_string(kind));
     if (isEmpty(dib)) throw ESaveImageError("Cannot write " + target + ": the picture is empty");
-
-    switch (kind) {
-    case okJpeg:
-        // Without the library the writer would return having written nothing.
-        if (!JpegLibraryPresent()) throw ESaveImageError("Cannot write " + target + ": the JPEG library is missing");
-        WriteJpegFile(dib, path, quality);
-        break;
-    case okGif: WriteGifFile(dib, path, colors); break;
-    default:
-        try {
-            if (kind == okBmpRaster)
-                WriteBmpFile(dib, path);
-            else
-                dib.SaveToFile(path);
-        } catch (...) {
-            // No half-written picture stays behind to be taken for a good one.
-            ::unlink(path.c_str());
-            throw;
-        }
-        break;
-    }
-
-    if (keepDate && !dateText.empty()) {
-        const std::int32_t packed = StrToIntDef(dateText, 0);
-        if (packed != 0 && packed != -1) FileDateSet(path, "", packed);
-    }
+    writePicture(dib, path, target, kind, quality, colors);
+    if (keepDate && !dateText.empty()) setKeptDate(path, dateText);
 }
 
 std::string ContainedRelativePath(const std::string& name)

@@ -140,27 +140,40 @@ void ReplaceText(const std::string& text, const std::string& pattern, const std:
     result = ReplaceText(text, pattern, replacement, ignoreCase, all);
 }
 
+namespace {
+
+// One step of the match at text position t and pattern position p; false
+// when the text cannot match. '*' tries the shortest run first and backs up
+// one position at a time; only the last '*' needs remembering, so the work
+// stays linear-ish.
+bool wildcardStep(const std::string& text, const std::string& pattern, std::size_t& t, std::size_t& p,
+                  std::size_t& starP, std::size_t& starT)
+{
+    const bool more = p < pattern.size();
+    if (more && (pattern[p] == '?' || pattern[p] == text[t])) {
+        ++t;
+        ++p;
+    } else if (more && pattern[p] == '*') {
+        starP = p++;
+        starT = t;
+    } else if (starP != std::string::npos) {
+        p = starP + 1;
+        t = ++starT;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool WildcardMatch(const std::string& text, const std::string& pattern)
 {
     if (pattern == "*") return true;
     if (text.empty()) return pattern.empty();
-    // '*' tries the shortest run first and backs up one position at a time;
-    // only the last '*' needs remembering, so the work stays linear-ish.
     std::size_t t = 0, p = 0, starP = std::string::npos, starT = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
-            ++t;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            starP = p++;
-            starT = t;
-        } else if (starP != std::string::npos) {
-            p = starP + 1;
-            t = ++starT;
-        } else {
-            return false;
-        }
-    }
+    while (t < text.size())
+        if (!wildcardStep(text, pattern, t, p, starP, starT)) return false;
     while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();
 }
@@ -187,12 +200,24 @@ int StrToIntDef(const std::string& text, int defaultValue)
 
 std::int64_t DelphiRound(double value) { return static_cast<std::int64_t>(std::nearbyint(value)); }
 
-std::string FormatThousands(std::int64_t value)
+namespace {
+
+// The locale's thousands separator and group size (3 when it names none).
+void localeGrouping(std::string& separator, int& group)
 {
     const std::lconv* lc = std::localeconv();
-    const std::string separator = lc && lc->thousands_sep ? lc->thousands_sep : "";
-    int group = 3;
+    separator = lc && lc->thousands_sep ? lc->thousands_sep : "";
+    group = 3;
     if (lc && lc->grouping && lc->grouping[0] > 0 && lc->grouping[0] != CHAR_MAX) group = lc->grouping[0];
+}
+
+}  // namespace
+
+std::string FormatThousands(std::int64_t value)
+{
+    std::string separator;
+    int group = 3;
+    localeGrouping(separator, group);
     const bool negative = value < 0;
     const std::uint64_t magnitude =
         negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);

@@ -91,11 +91,14 @@ bool FileDateSet(const std::string& fileName, const std::string& dateText, std::
 bool SetFileAttrText(const std::string& codes, const std::string& fileName)
 {
     const std::string c = AsciiLower(codes);
+    // A code is set by "x+" unless "x-" is there too.
+    const struct {
+        const char *on, *off;
+        int attribute;
+    } flags[] = {{"r+", "r-", faReadOnly}, {"h+", "h-", faHidden}, {"s+", "s-", faSysFile}, {"a+", "a-", faArchive}};
     int attributes = 0;
-    if (contains(c, "r+") && !contains(c, "r-")) attributes |= faReadOnly;
-    if (contains(c, "h+") && !contains(c, "h-")) attributes |= faHidden;
-    if (contains(c, "s+") && !contains(c, "s-")) attributes |= faSysFile;
-    if (contains(c, "a+") && !contains(c, "a-")) attributes |= faArchive;
+    for (const auto& flag : flags)
+        if (contains(c, flag.on) && !contains(c, flag.off)) attributes |= flag.attribute;
     if (!FileCanOpen(fileName) || !FileExists(fileName)) return false;
     return FileSetAttr(fileName, attributes) == 0;
 }
@@ -118,6 +121,44 @@ std::string ExtractFileNameNoExt(const std::string& path)
     return name.substr(0, name.size() - ExtractFileExt(name).size());
 }
 
+namespace {
+
+// The digits of a name part, in order, and the position of the last.
+std::string digitsOf(const std::string& base, std::size_t& lastDigit)
+{
+    std::string digits;
+    for (std::size_t i = 0; i < base.size(); ++i) {
+        if (base[i] >= '0' && base[i] <= '9') {
+            digits += base[i];
+            lastDigit = i;
+        }
+    }
+    return digits;
+}
+
+std::int64_t digitsValue(const std::string& digits)
+{
+    std::int64_t value = 0;
+    for (char d : digits) {
+        value = value * 10 + (d - '0');
+        if (value > 2147483647LL) throw EConvertError("'" + digits + "' is not a valid integer value");
+    }
+    return value;
+}
+
+// Writes the new number's digits over the old ones, left to right; digits
+// the new number has beyond the old count go after the last old digit.
+void putDigits(std::string& base, const std::string& number, std::size_t oldCount, std::size_t lastDigit)
+{
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < base.size() && used < oldCount; ++i) {
+        if (base[i] >= '0' && base[i] <= '9') base[i] = number[used++];
+    }
+    if (number.size() > oldCount) base.insert(lastDigit + 1, number.substr(oldCount));
+}
+
+}  // namespace
+
 std::string RenumberFileName(const std::string& name, int n)
 {
     // Only the file-name part is renumbered; a folder in the name pattern
@@ -127,30 +168,12 @@ std::string RenumberFileName(const std::string& name, int n)
     const std::string ext = ExtractFileExt(file);
     std::string base = file.substr(0, file.find('.'));
 
-    std::string digits;
     std::size_t lastDigit = 0;
-    for (std::size_t i = 0; i < base.size(); ++i) {
-        if (base[i] >= '0' && base[i] <= '9') {
-            digits += base[i];
-            lastDigit = i;
-        }
-    }
-    if (digits.empty()) {
-        if (AsciiLower(ext) == ".mp3") return folder + base + ext;
-        return folder + base + std::to_string(n) + ext;
-    }
-    std::int64_t value = 0;
-    for (char d : digits) {
-        value = value * 10 + (d - '0');
-        if (value > 2147483647LL) throw EConvertError("'" + digits + "' is not a valid integer value");
-    }
-    std::string s = std::to_string(value + n);
+    const std::string digits = digitsOf(base, lastDigit);
+    if (digits.empty()) return folder + base + (AsciiLower(ext) == ".mp3" ? "" : std::to_string(n)) + ext;
+    std::string s = std::to_string(digitsValue(digits) + n);
     if (s.size() < digits.size() && s[0] != '-') s.insert(0, digits.size() - s.size(), '0');
-    std::size_t used = 0;
-    for (std::size_t i = 0; i < base.size() && used < digits.size(); ++i) {
-        if (base[i] >= '0' && base[i] <= '9') base[i] = s[used++];
-    }
-    if (s.size() > digits.size()) base.insert(lastDigit + 1, s.substr(digits.size()));
+    putDigits(base, s, digits.size(), lastDigit);
     return folder + base + ext;
 }
 

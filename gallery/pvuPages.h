@@ -1,0 +1,31 @@
+#pragma once
+// Helpers the page writer's files share (pvuPages.cpp): case-blind search,
+// record fields as the pages read them, and page names.
+
+#include <cstddef>
+#include <string>
+
+class TForm1;
+
+namespace page_writer {
+
+inline const char* const CrLf = "\r\n";
+
+std::size_t FindNoCase(const std::string& text, const std::string& lowerPattern, std::size_t from = 0);
+bool ContainsNoCase(const std::string& text, const std::string& lowerPattern);
+// Widths and heights go into attributes as plain integers, whatever grouping
+// the per-item list or a record field carries.
+std::string PlainInteger(const std::string& text);
+// Field n of a record as it stands, with trailing blanks removed, as a number,
+// as an HTML colour "#RRGGBB".
+std::string Field(const std::string& record, int n);
+std::string TrimmedField(const std::string& record, int n);
+int IntField(const std::string& record, int n);
+std::string HtmlColour(const std::string& record, int n);
+// Field n of a per-item result line ("name|width|height|colours").
+std::string ResultLineField(const std::string& line, int n);
+// Page n (from 1) of a kind (0 index, 1 image pages): the build's list when it
+// holds the page, else formed from the setting the same way.
+std::string PageName(const TForm1& form, int kind, int n);
+
+}  // namespace page_writer
