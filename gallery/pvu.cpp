@@ -245,6 +245,18 @@ void TForm1::SetPropertyRecord(int index, const std::string& text)
 // ---------------------------------------------------------------------------
 // File menu
 
+namespace {
+
+// The settings-file dialogs: ".pvs" files, starting in the program folder.
+void ForSettingsFiles(TFileDialog& dialog)
+{
+    dialog.DefaultExt = "pvs";
+    dialog.Filter = "ini files (*.pvs)|*.pvs";
+    dialog.InitialDir = ProgramFolder();
+}
+
+}  // namespace
+
 void TForm1::New1Click(TComponent*)
 {
     ReadWriteSettings("r", ProgramFolder() + "pvmk1.pvs");
@@ -254,9 +266,7 @@ void TForm1::New1Click(TComponent*)
 
 void TForm1::Open1Click(TComponent*)
 {
-    OpenDialog1->DefaultExt = "pvs";
-    OpenDialog1->Filter = "ini files (*.pvs)|*.pvs";
-    OpenDialog1->InitialDir = ProgramFolder();
+    ForSettingsFiles(*OpenDialog1);
     // A cancelled dialog leaves the current settings file name alone.
     if (OpenDialog1->Execute()) {
         ReadWriteSettings("r", OpenDialog1->FileName);
@@ -267,9 +277,7 @@ void TForm1::Open1Click(TComponent*)
 
 void TForm1::Saveas1Click(TComponent*)
 {
-    SaveDialog1->DefaultExt = "pvs";
-    SaveDialog1->Filter = "ini files (*.pvs)|*.pvs";
-    SaveDialog1->InitialDir = ProgramFolder();
+    ForSettingsFiles(*SaveDialog1);
     if (SaveDialog1->Execute()) {
         std::string name = SaveDialog1->FileName;
         if (ExtractFileExt(name).empty()) name += ".pvs";

@@ -1,6 +1,7 @@
 // Case and text routines of srutils.
 #include "gallery/srutils.h"
 #include "platform/core/Integers.h"
+#include "platform/core/Wildcard.h"
 
 #include <climits>
 #include <clocale>
@@ -140,42 +141,11 @@ void ReplaceText(const std::string& text, const std::string& pattern, const std:
     result = ReplaceText(text, pattern, replacement, ignoreCase, all);
 }
 
-namespace {
-
-// One step of the match at text position t and pattern position p; false
-// when the text cannot match. '*' tries the shortest run first and backs up
-// one position at a time; only the last '*' needs remembering, so the work
-// stays linear-ish.
-bool wildcardStep(const std::string& text, const std::string& pattern, std::size_t& t, std::size_t& p,
-                  std::size_t& starP, std::size_t& starT)
-{
-    const bool more = p < pattern.size();
-    if (more && (pattern[p] == '?' || pattern[p] == text[t])) {
-        ++t;
-        ++p;
-    } else if (more && pattern[p] == '*') {
-        starP = p++;
-        starT = t;
-    } else if (starP != std::string::npos) {
-        p = starP + 1;
-        t = ++starT;
-    } else {
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 bool WildcardMatch(const std::string& text, const std::string& pattern)
 {
     if (pattern == "*") return true;
     if (text.empty()) return pattern.empty();
-    std::size_t t = 0, p = 0, starP = std::string::npos, starT = 0;
-    while (t < text.size())
-        if (!wildcardStep(text, pattern, t, p, starP, starT)) return false;
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
+    return AsciiWildcardMatch(text, pattern, false);
 }
 
 bool MatchesMask(const std::string& name, const std::string& mask)

@@ -1,5 +1,5 @@
 #include "platform/system/FindFiles.h"
-#include "platform/core/AsciiCase.h"
+#include "platform/core/Wildcard.h"
 
 #include "platform/system/DateTime.h"
 #include "platform/system/Files.h"
@@ -13,30 +13,6 @@
 #include <utility>
 
 namespace {
-
-char lowerAscii(char c) { return AsciiLower(c); }
-
-// Iterative '*' backtracking: linear in practice, never exponential.
-bool wildcard(const std::string& text, const std::string& mask)
-{
-    std::size_t t = 0, m = 0, starM = std::string::npos, starT = 0;
-    while (t < text.size()) {
-        if (m < mask.size() && (mask[m] == '?' || lowerAscii(mask[m]) == lowerAscii(text[t]))) {
-            ++t;
-            ++m;
-        } else if (m < mask.size() && mask[m] == '*') {
-            starM = m++;
-            starT = t;
-        } else if (starM != std::string::npos) {
-            m = starM + 1;
-            t = ++starT;
-        } else {
-            return false;
-        }
-    }
-    while (m < mask.size() && mask[m] == '*') ++m;
-    return m == mask.size();
-}
 
 bool readEntry(const std::string& folder, const std::string& name, TSearchRec& rec)
 {
@@ -82,7 +58,7 @@ int takeNext(TSearchRec& rec)
 bool MatchesFileMask(const std::string& name, const std::string& mask)
 {
     if (mask == "*" || mask == "*.*") return true;
-    return wildcard(name, mask);
+    return AsciiWildcardMatch(name, mask, true);
 }
 
 int FindFirst(const std::string& pattern, int attr, TSearchRec& rec)

@@ -3,6 +3,7 @@
 #include "platform/core/AsciiCase.h"
 #include "platform/core/Integers.h"
 #include "platform/core/Trim.h"
+#include "platform/core/Wildcard.h"
 
 #include <gtest/gtest.h>
 
@@ -63,4 +64,13 @@ TEST(CoreText, TrimSetsAndCaseFolding)
     EXPECT_EQ(CompareText("\xe9", "\xc9"), 1);
     EXPECT_TRUE(SameText("Key", "kEY"));
     EXPECT_FALSE(SameText("Key", "Keys"));
+}
+
+TEST(CoreText, WildcardWithAndWithoutCase)
+{
+    EXPECT_TRUE(AsciiWildcardMatch("Photo.JPG", "*.jpg", true));
+    EXPECT_FALSE(AsciiWildcardMatch("Photo.JPG", "*.jpg", false));
+    EXPECT_TRUE(AsciiWildcardMatch("a.b.c", "*.?", false));
+    EXPECT_TRUE(AsciiWildcardMatch("", "**", false));
+    EXPECT_FALSE(AsciiWildcardMatch("abc", "a*d", true));
 }
