@@ -5,7 +5,7 @@
 
 #include "gallery/PropertyRecords.h"
 #include "gallery/pvu.h"
-#include "gallery/pvuPages.h"
+#include "gallery/pvuPagesNames.h"
 #include "gallery/pvutils.h"
 #include "gallery/pvutilsMarkup.h"
 #include "gallery/pvutilsPictures.h"

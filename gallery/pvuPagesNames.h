@@ -1,6 +1,6 @@
 #pragma once
-// Helpers the page writer's files share (pvuPages.cpp): case-blind search,
-// record fields as the pages read them, and page names.
+// The page writer's page names and the helpers its files share
+// (pvuPagesNames.cpp): case-blind search and record fields as the pages read them.
 
 #include <cstddef>
 #include <string>
