@@ -337,6 +337,10 @@ private:
     bool MakeBuildItem(TBuildRun& run, int item);
     TStepResult MakeImageStep(TBuildRun& run, int item, const std::string& fullPath, bool measuring);
     TStepResult MakeThumbnailStep(TBuildRun& run, const std::string& fullPath, const std::string& name, bool measuring);
+    // One picture made by maker and written; its size (and colours) when it was.
+    TStepResult MakeAndWritePicture(TBuildRun& run, TPictureMaker maker, const std::string& fullPath,
+                                    const std::string& name, const TPictureOutput& output, int& width, int& height,
+                                    int* colours);
     bool WriteBuildPicture(TBuildRun& run, TRasterDIB& picture, const std::string& source,
                            const std::string& relativeName, const TPictureOutput& output);
     std::string ImageOutputName(const std::string& fullPath, int number, const TPictureOutput& output) const;

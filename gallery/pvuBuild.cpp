@@ -372,20 +372,12 @@ TStepResult TForm1::MakeImageStep(TBuildRun& run, int item, const std::string& f
         ListBox2->Items().Add(name + "|||||");
         return result;
     }
-    auto picture = std::make_unique<TRasterDIB>();
     Label34->SetCaption(run.PhaseText + " (" + std::to_string(item + 1) + " of " + std::to_string(run.ItemCount) + ")");
     ProcessPendingMessages();
     int width = 0, height = 0, colours = 0;
     if ((run.Mode == bmAll || run.Mode == bmImages) && run.LinksImages) {
-        ProgressBar1->StepBy(1);
-        int loadFailed = 0;
-        MakeImageCopy(loadFailed, fullPath, *picture, run.Settings, Decorations);
-        // A picture not written is neither linked nor listed, like one that did not load.
-        result.Failed = loadFailed != 0 || !WriteBuildPicture(run, *picture, fullPath, name, run.Settings.ImageOutput);
-        if (!result.Failed) {
-            result.WrittenFile = run.DestinationFolder + name;
-            PictureSize(*picture, width, height, &colours);
-        }
+        result =
+            MakeAndWritePicture(run, MakeImageCopy, fullPath, name, run.Settings.ImageOutput, width, height, &colours);
     } else if (run.Mode == bmHtml) {
         MeasurePictureFile(run.DestinationFolder + name, width, height, &colours);
     }
@@ -401,21 +393,32 @@ TStepResult TForm1::MakeThumbnailStep(TBuildRun& run, const std::string& fullPat
         ListBox2->Items().Add(name + "|||||");
         return result;
     }
-    auto picture = std::make_unique<TRasterDIB>();
     int width = 0, height = 0;
     if (run.Mode == bmAll || run.Mode == bmThumbnails) {
-        ProgressBar1->StepBy(1);
-        int loadFailed = 0;
-        MakeThumbnail(loadFailed, fullPath, *picture, run.Settings, Decorations);
-        result.Failed = loadFailed != 0 || !WriteBuildPicture(run, *picture, fullPath, name, run.Settings.ThumbOutput);
-        if (!result.Failed) {
-            result.WrittenFile = run.DestinationFolder + name;
-            PictureSize(*picture, width, height, nullptr);
-        }
+        result =
+            MakeAndWritePicture(run, MakeThumbnail, fullPath, name, run.Settings.ThumbOutput, width, height, nullptr);
     } else if (run.Mode == bmHtml) {
         MeasurePictureFile(run.DestinationFolder + name, width, height, nullptr);
     }
     if (!result.Failed) ListBox2->Items().Add(ResultLine(name, width, height, 0));
+    return result;
+}
+
+TStepResult TForm1::MakeAndWritePicture(TBuildRun& run, TPictureMaker maker, const std::string& fullPath,
+                                        const std::string& name, const TPictureOutput& output, int& width, int& height,
+                                        int* colours)
+{
+    TStepResult result;
+    auto picture = std::make_unique<TRasterDIB>();
+    ProgressBar1->StepBy(1);
+    int loadFailed = 0;
+    maker(loadFailed, fullPath, *picture, run.Settings, Decorations);
+    // A picture not written is neither linked nor listed, like one that did not load.
+    result.Failed = loadFailed != 0 || !WriteBuildPicture(run, *picture, fullPath, name, output);
+    if (!result.Failed) {
+        result.WrittenFile = run.DestinationFolder + name;
+        PictureSize(*picture, width, height, colours);
+    }
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include "gallery/pvutilsGeometry.h"
 #include "gallery/srutils.h"
 #include "gallery/srutilsFiles.h"
+#include "platform/core/Split.h"
 #include "platform/system/FindFiles.h"
 #include "platform/system/Files.h"
 #include "platform/system/System.h"
@@ -18,21 +19,7 @@
 
 namespace {
 
-std::vector<std::string> SplitMasks(const std::string& masks)
-{
-    std::vector<std::string> out;
-    std::string cur;
-    for (char c : masks) {
-        if (c == ';') {
-            out.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    out.push_back(cur);
-    return out;
-}
+std::vector<std::string> SplitMasks(const std::string& masks) { return SplitText(masks, ';'); }
 
 }  // namespace
 

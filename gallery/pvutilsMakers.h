@@ -56,6 +56,10 @@ struct TMakerSettings {
     std::string Logo, Text;
 };
 
+// The shape of both makers below.
+using TPictureMaker = void (*)(int& failed, const std::string& fileName, TRasterDIB& target,
+                               const TMakerSettings& settings, const TDecorationHooks& hooks);
+
 // failed 0: target holds the finished 24-bit picture; failed 1: the source
 // did not load and target is unchanged. A non-numeric bevel field raises
 // EConvertError; an unknown extension raises as LoadImageFile does.

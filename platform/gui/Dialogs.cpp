@@ -1,4 +1,5 @@
 #include "platform/gui/Gui.h"
+#include "platform/core/Split.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -21,17 +22,7 @@ bool Headless()
 // "desc|mask;mask|desc|mask" into Qt's "desc (mask mask);;desc (mask)".
 QString QtFilter(const std::string& filter)
 {
-    std::vector<std::string> parts;
-    std::string cur;
-    for (char c : filter) {
-        if (c == '|') {
-            parts.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    parts.push_back(cur);
+    const std::vector<std::string> parts = SplitText(filter, '|');
     QStringList out;
     for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
         std::string masks = parts[i + 1];
