@@ -3,7 +3,7 @@
 // has no more, else an even colour cube), LZW-coded as GIF89a.
 
 #include "gallery/pvutilsGif.h"
-#include "gallery/pvutilsPictures.h"
+#include "raster/RasterDIB.h"
 
 #include <unistd.h>
 

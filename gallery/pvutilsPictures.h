@@ -3,18 +3,15 @@
 // The geometry the makers and decorations share is in
 // gallery/pvutilsGeometry.h, the GIF writer in gallery/pvutilsGif.h.
 
+#include "gallery/pvutilsGif.h"
 #include "platform/core/Exception.h"
 #include "raster/RasterDIB.h"
 
 #include <cstdint>
 #include <string>
 
-// A picture that SaveImageFile could not write (no writer for the kind, an
-// empty picture, no JPEG library).
-class ESaveImageError : public Exception {
-public:
-    using Exception::Exception;
-};
+// ESaveImageError, the error of a picture that could not be written, is
+// declared with the GIF writer (gallery/pvutilsGif.h), the lowest writer.
 
 // Width and height both above 0 ("loaded").
 bool PictureLoaded(const TRasterDIB& dib);
