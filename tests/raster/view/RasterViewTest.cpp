@@ -30,7 +30,7 @@ void MakeQuadrants(TRasterDIB& dib, int w, int h, int bits, bool topDown)
 {
     dib.SetSize(w, topDown ? -h : h, bits);
     for (int i = 0; i < 4; ++i) {
-        const QRgb c = QuadrantColours[bits == 1 ? i * 2 : i];
+        const QRgb c = QuadrantColours[bits == 1 ? (i % 2) * 2 : i];  // 1 bit: red and blue only
         dib.Colors[i] = RGBQUAD{std::uint8_t(qBlue(c)), std::uint8_t(qGreen(c)), std::uint8_t(qRed(c)), 0};
     }
     if (bits <= 8) dib.UpdateColorTable();
