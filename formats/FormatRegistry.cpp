@@ -8,6 +8,8 @@
 
 #include "formats/ImageFormatsBmp.h"
 #include "formats/ImageFormatsLoaders.h"
+#include "formats/ImageFormatsPsd.h"
+#include "formats/ImageFormatsRla.h"
 #include "formats/ImageFormatsTiff.h"
 
 #include <algorithm>
@@ -181,6 +183,7 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
         {"TGIFGraphic", TGIFGraphic::StaticClass()},     {"TPNGGraphic", TPNGGraphic::StaticClass()},
         {"TTargaGraphic", TTargaGraphic::StaticClass()}, {"TPCXGraphic", TPCXGraphic::StaticClass()},
         {"TTIFFGraphic", TTIFFGraphic::StaticClass()},   {"TEPSGraphic", TEPSGraphic::StaticClass()},
+        {"TPSDGraphic", TPSDGraphic::StaticClass()},     {"TRLAGraphic", TRLAGraphic::StaticClass()},
     };
     auto found = built.find(className);
     return found == built.end() ? nullptr : found->second;
