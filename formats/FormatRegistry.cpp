@@ -6,10 +6,12 @@
 #include "platform/picture/Icon.h"
 #include "platform/picture/JPEGImage.h"
 
+#include "formats/ImageFormatsAutodesk.h"
 #include "formats/ImageFormatsBmp.h"
 #include "formats/ImageFormatsLoaders.h"
 #include "formats/ImageFormatsPsd.h"
 #include "formats/ImageFormatsRla.h"
+#include "formats/ImageFormatsPnm.h"
 #include "formats/ImageFormatsTiff.h"
 
 #include <algorithm>
@@ -184,6 +186,8 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
         {"TTargaGraphic", TTargaGraphic::StaticClass()}, {"TPCXGraphic", TPCXGraphic::StaticClass()},
         {"TTIFFGraphic", TTIFFGraphic::StaticClass()},   {"TEPSGraphic", TEPSGraphic::StaticClass()},
         {"TPSDGraphic", TPSDGraphic::StaticClass()},     {"TRLAGraphic", TRLAGraphic::StaticClass()},
+        {"TPPMGraphic", TPPMGraphic::StaticClass()},     {"TAutodeskGraphic", TAutodeskGraphic::StaticClass()},
+        {"TCUTGraphic", TCUTGraphic::StaticClass()},
     };
     auto found = built.find(className);
     return found == built.end() ? nullptr : found->second;
