@@ -12,6 +12,7 @@
 #include "formats/ImageFormatsPsd.h"
 #include "formats/ImageFormatsRla.h"
 #include "formats/ImageFormatsPnm.h"
+#include "formats/ImageFormatsSgi.h"
 #include "formats/ImageFormatsTiff.h"
 
 #include <algorithm>
@@ -187,7 +188,7 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
         {"TTIFFGraphic", TTIFFGraphic::StaticClass()},   {"TEPSGraphic", TEPSGraphic::StaticClass()},
         {"TPSDGraphic", TPSDGraphic::StaticClass()},     {"TRLAGraphic", TRLAGraphic::StaticClass()},
         {"TPPMGraphic", TPPMGraphic::StaticClass()},     {"TAutodeskGraphic", TAutodeskGraphic::StaticClass()},
-        {"TCUTGraphic", TCUTGraphic::StaticClass()},
+        {"TCUTGraphic", TCUTGraphic::StaticClass()},     {"TSGIGraphic", TSGIGraphic::StaticClass()},
     };
     auto found = built.find(className);
     return found == built.end() ? nullptr : found->second;
