@@ -10,6 +10,7 @@
 #include "formats/ImageFormatsBmp.h"
 #include "formats/ImageFormatsLoaders.h"
 #include "formats/ImageFormatsPnm.h"
+#include "formats/ImageFormatsSgi.h"
 #include "formats/ImageFormatsTiff.h"
 
 #include <algorithm>
@@ -184,7 +185,7 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
         {"TTargaGraphic", TTargaGraphic::StaticClass()}, {"TPCXGraphic", TPCXGraphic::StaticClass()},
         {"TTIFFGraphic", TTIFFGraphic::StaticClass()},   {"TEPSGraphic", TEPSGraphic::StaticClass()},
         {"TPPMGraphic", TPPMGraphic::StaticClass()},     {"TAutodeskGraphic", TAutodeskGraphic::StaticClass()},
-        {"TCUTGraphic", TCUTGraphic::StaticClass()},
+        {"TCUTGraphic", TCUTGraphic::StaticClass()},     {"TSGIGraphic", TSGIGraphic::StaticClass()},
     };
     auto found = built.find(className);
     return found == built.end() ? nullptr : found->second;

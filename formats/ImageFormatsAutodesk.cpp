@@ -86,6 +86,8 @@ void TAutodeskGraphic::LoadFromStream(TStream& stream)
     SetPixelFormat(pf8bit);
     SetPalette(palette);
     SetSize(static_cast<int>(width), static_cast<int>(height));
+    // No pixels: the picture stays empty.
+    if (width == 0 || height == 0) return;
     for (std::uint32_t y = 0; y < height; ++y) {
         reader.Read(ScanLine(static_cast<int>(y)), width);
         RowDone(y, height);

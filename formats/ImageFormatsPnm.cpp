@@ -180,6 +180,8 @@ void TPPMGraphic::LoadPixels(int kind)
         SetPixelFormat(pf24bit);
     }
     SetSize(static_cast<int>(width), static_cast<int>(height));
+    // No pixels: the picture stays empty.
+    if (width == 0 || height == 0) return;
 
     std::vector<std::uint8_t> row(storedRow);
     for (std::uint32_t y = 0; y < height; ++y) {

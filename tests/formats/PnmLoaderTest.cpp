@@ -121,6 +121,13 @@ TEST(PnmHeaders, OneLineCommentsAndTouchingDigits)
     EXPECT_EQ(dark.MaxValue(), 15u);
     EXPECT_EQ(dark.PixelColor(2, 0), RGBColor(15, 15, 15));
 
+    // No pixels at all: an empty picture.
+    for (const char* empty : {"P4 0 1\n", "P6 3 0 255\n", "P1 0 0\n"}) {
+        TPPMGraphic none;
+        loadBytes(none, text(empty));
+        EXPECT_TRUE(none.Empty()) << empty;
+    }
+
     // The properties alone, without loading.
     TPPMGraphic props;
     TMemoryStream stream(text("P2 640 480 65535\n"));
