@@ -8,6 +8,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QImage>
+#include <QTreeWidget>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -132,6 +135,53 @@ TEST(Gui, ListViewRowsSelectionAndOrder)
     view->Delete(0);
     EXPECT_EQ(view->SelCount(), 0);
     EXPECT_THROW(view->Caption(5), EListError);
+}
+
+TEST(Gui, ListViewSelectionShowsWithGridLinesAndHotTrack)
+{
+    App();
+    TestForm form;
+    form.SetFixedClientSize(300, 200);
+    auto* view = form.Make<TListView>("ListView1", form.Client());
+    view->AddColumn("Name", 140);
+    view->AddColumn("Folder", 140);
+    view->SetBounds(0, 0, 300, 200);
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) view->Add({name, {"/x/"}, false, false});
+    view->SetSelected(1, true);
+    form.Show();
+    App().ProcessMessages();
+    auto* tree = static_cast<QTreeWidget*>(view->Widget());
+    const QRect row = tree->visualItemRect(tree->topLevelItem(1));
+    ASSERT_FALSE(row.isEmpty());
+    for (auto [grid, hot] : {std::pair{false, false}, std::pair{true, false}, std::pair{true, true}}) {
+        SCOPED_TRACE(std::to_string(grid) + std::to_string(hot));
+        view->SetGridLines(grid);
+        view->SetHotTrack(hot);
+        App().ProcessMessages();
+        const QImage shot = tree->viewport()->grab().toImage();
+        const QColor highlight = tree->palette().color(QPalette::Active, QPalette::Highlight);
+        const QColor inactive = tree->palette().color(QPalette::Inactive, QPalette::Highlight);
+        // A point right of the text, inside the selected row, in each column.
+        for (int x : {110, 250}) {
+            const QColor seen = shot.pixelColor(x, row.center().y());
+            EXPECT_TRUE(seen == highlight || seen == inactive) << x << ": " << seen.name().toStdString();
+            EXPECT_NE(shot.pixelColor(x, tree->visualItemRect(tree->topLevelItem(0)).center().y()), seen);
+        }
+    }
+    form.Hide();
+}
+
+TEST(Gui, FolderBrowserTitleHasNoLineBreakCharacters)
+{
+    App();
+    for (auto [title, shown] :
+         {std::pair{"Select directory for scanning the files: \r\n*.jpg;*.gif",
+                    "Select directory for scanning the files: *.jpg;*.gif"},
+          std::pair{"two\r\nlines\nand\rmore", "two lines and more"}, std::pair{"Save in folder", "Save in folder"}}) {
+        const std::unique_ptr<QFileDialog> dialog = MakeFolderBrowser(title, "/tmp");
+        EXPECT_EQ(dialog->windowTitle().toStdString(), shown);
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
+    }
 }
 
 TEST(Gui, MenuEntriesDoNotToggleThemselves)
