@@ -6,8 +6,11 @@
 #include "platform/picture/Icon.h"
 #include "platform/picture/JPEGImage.h"
 
+#include "formats/ImageFormatsAutodesk.h"
 #include "formats/ImageFormatsBmp.h"
 #include "formats/ImageFormatsLoaders.h"
+#include "formats/ImageFormatsPnm.h"
+#include "formats/ImageFormatsSgi.h"
 #include "formats/ImageFormatsTiff.h"
 
 #include <algorithm>
@@ -181,6 +184,8 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
         {"TGIFGraphic", TGIFGraphic::StaticClass()},     {"TPNGGraphic", TPNGGraphic::StaticClass()},
         {"TTargaGraphic", TTargaGraphic::StaticClass()}, {"TPCXGraphic", TPCXGraphic::StaticClass()},
         {"TTIFFGraphic", TTIFFGraphic::StaticClass()},   {"TEPSGraphic", TEPSGraphic::StaticClass()},
+        {"TPPMGraphic", TPPMGraphic::StaticClass()},     {"TAutodeskGraphic", TAutodeskGraphic::StaticClass()},
+        {"TCUTGraphic", TCUTGraphic::StaticClass()},     {"TSGIGraphic", TSGIGraphic::StaticClass()},
     };
     auto found = built.find(className);
     return found == built.end() ? nullptr : found->second;

@@ -207,7 +207,7 @@ public:
     void LoadOriginal(int& failed, const std::string& fileName, TRasterDIB& target);
     // The settings and records the makers read, taken from the controls now.
     TMakerSettings MakerSettings() const;
-    // Decorations, each empty until it exists, and then skipped.
+    // The decorations the makers call: the masked overlay through ImgView, the others standard.
     TDecorationHooks Decorations;
 
     // --- masked overlay (pvuOverlay.cpp)

@@ -16,7 +16,9 @@
 #include <QLabel>
 #include <QWidget>
 
+#include <array>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -893,6 +895,98 @@ TEST_F(BuildTest, MaskedImageCopiesAndThumbnails)
     for (auto [x, y] : {std::pair{100, 0}, {150, 50}, {199, 99}}) EXPECT_EQ(pixel(image, x, y), "srgb(0,0,255)") << x;
     EXPECT_EQ(pixel(thumb, 5, 30), "srgb(0,128,0)");
     EXPECT_EQ(pixel(thumb, 110, 30), "srgb(0,0,255)");
+}
+
+// Every decoration on, with the frame pictures, outline strips, panel and
+// logo installed beside the program (named as stored records name them).
+// PICTAVO_DECORATED_OUT=<folder> keeps the gallery for looking at.
+TEST_F(BuildTest, EveryDecorationOn)
+{
+    AddPictures(
+        {{"harbour.jpg", "-size 1600x1200 plasma:steelblue-wheat -seed 11 -blur 0x2 -quality 90", 1600, 1200, 0},
+         {"field.jpg", "-size 600x800 plasma:green-yellow -seed 3 -blur 0x2 -quality 90", 600, 800, 0}});
+    const std::map<int, std::string> frame = {
+        {FrameField::On, "1"}, {FrameField::File, "frames\\frame-wood.gif"}, {FrameField::Transparency, "0"}};
+    SetRecordFields(*form, prAddFrameImage, frame);
+    SetRecordFields(*form, prAddFrameThumb, frame);
+    SetRecordFields(*form, prAddButtonImage,
+                    {{BevelField::Shape, "2"},
+                     {BevelField::Width, "6"},
+                     {BevelField::Margin, "30"},
+                     {BevelField::Transparency, "40"}});
+    SetRecordFields(*form, prAddButtonThumb,
+                    {{BevelField::Shape, "2"},
+                     {BevelField::Width, "2"},
+                     {BevelField::Margin, "8"},
+                     {BevelField::Transparency, "40"}});
+    SetRecordFields(*form, prAddOutlineI,
+                    {{OutlineField::On, "1"},
+                     {OutlineField::File, "frames/outline-braid.gif"},
+                     {OutlineField::Transparency, "20"},
+                     {OutlineField::Width, "12"}});
+    SetRecordFields(*form, prAddOutlineT,
+                    {{OutlineField::On, "1"},
+                     {OutlineField::File, "frames/outline-film.gif"},
+                     {OutlineField::Transparency, "0"},
+                     {OutlineField::Width, "4"}});
+    SetRecordFields(*form, prAddLogo,
+                    {{LogoField::File, "frames/logo.gif"},
+                     {LogoField::Position, "8"},
+                     {LogoField::XOffset, "-40"},
+                     {LogoField::YOffset, "-40"},
+                     {LogoField::Transparency, "30"},
+                     {LogoField::TransparentColor, "255"}});
+    // A panel of the text's size above the frame's bottom band; the "X" offset moves it up.
+    SetRecordFields(*form, prAddText,
+                    {{TextField::Text, "Pictavo gallery: %filenoext"},
+                     {TextField::FontSize, "28"},
+                     {TextField::Position, "7"},
+                     {TextField::XOffset, "-120"},
+                     {TextField::Background, "2"},
+                     {TextField::Transparency, "20"},
+                     {TextField::FullBorder, "0"},
+                     {TextField::HorizontalMargin, "24"},
+                     {TextField::VerticalMargin, "8"}});
+    form->CheckBox4->SetChecked(true);
+    form->CheckBox2->SetChecked(true);
+    form->CheckBox5->SetChecked(true);
+    form->CheckBox6->SetChecked(true);
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    if (const char* keep = std::getenv("PICTAVO_DECORATED_OUT")) CopyTree(destination, keep);
+
+    auto pixel = [](const std::string& file, int x, int y) {
+        std::string out;
+        EXPECT_EQ(RunCommand("convert " + ShellQuote(file) +
+                                 " -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' "
+                                 "-crop 1x1+" +
+                                 std::to_string(x) + "+" + std::to_string(y) + " info:",
+                             &out),
+                  0);
+        int r = 0, g = 0, b = 0;
+        std::sscanf(out.c_str(), "%d,%d,%d", &r, &g, &b);
+        return std::array<int, 3>{r, g, b};
+    };
+    auto near = [](std::array<int, 3> a, std::array<int, 3> b) {
+        for (int k = 0; k < 3; ++k)
+            if (std::abs(a[k] - b[k]) > 24) return false;
+        return true;
+    };
+    // Image copies keep the box; their outer edge is the outline over the wooden frame.
+    int width = 0, height = 0;
+    MeasureWithIdentify(Dest("images/pic01.jpg"), width, height);
+    EXPECT_EQ(std::make_pair(width, height), std::make_pair(800, 600));
+    EXPECT_FALSE(near(pixel(Dest("images/pic01.jpg"), 400, 300), {0x5A, 0x3A, 0x1E}));
+    // Thumbnails grow by the film outline (transparency 0) on every side.
+    MeasureWithIdentify(Dest("thumbs/tn_pic01.jpg"), width, height);
+    EXPECT_EQ(std::make_pair(width, height), std::make_pair(128, 98));
+    MeasureWithIdentify(Dest("thumbs/tn_pic02.jpg"), width, height);
+    EXPECT_EQ(std::make_pair(width, height), std::make_pair(98, 128));
+    EXPECT_TRUE(near(pixel(Dest("thumbs/tn_pic01.jpg"), 64, 0), {0x20, 0x20, 0x20}));
+    // Inside the outline lies the frame's dark wood, under the bevel's rings.
+    const auto wood = pixel(Dest("thumbs/tn_pic01.jpg"), 64, 90);
+    EXPECT_LT(wood[0], 110);
+    EXPECT_LT(wood[2], 60);
 }
 
 // TIFF sources go through the picture registry into image copies and thumbnails.
