@@ -180,10 +180,9 @@ void TListView::ApplyStyle()
     QString style;
     if (gridLines_) style += "QTreeView::item { border-bottom: 1px solid #d8d8d8; border-right: 1px solid #d8d8d8; }";
     if (hotTrack_) style += "QTreeView::item:hover { color: #0000c0; text-decoration: underline; }";
-    // An item rule hands the items' whole painting to the style sheet, which
-    // then paints no selection of its own: it is named here, after the rules
-    // above, so it wins over them.
-    if (gridLines_ || hotTrack_)
+    // Once items are styled, the style no longer fills a selected row: without this its
+    // highlighted (white) text would stand on white.
+    if (!style.isEmpty())
         style += "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }";
     tree_->setStyleSheet(style);
 }
