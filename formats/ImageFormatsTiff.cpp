@@ -763,7 +763,7 @@ bool TEPSGraphic::CanLoad(TStream& stream)
     if (stream.Remaining() < 31) return false;
     std::uint8_t header[EPSHeaderSize];
     const bool result = stream.Read(header, EPSHeaderSize) == EPSHeaderSize && GetLE32(header) == EPSMagic &&
-                        GetLE32(header + 20) > start + 30 && GetLE32(header + 24) > 0;
+                        GetLE32(header + 20) >= EPSHeaderSize && GetLE32(header + 24) > 0;
     stream.SetPosition(start);
     return result;
 }
