@@ -9,6 +9,7 @@
 #include "formats/ImageFormatsAutodesk.h"
 #include "formats/ImageFormatsBmp.h"
 #include "formats/ImageFormatsLoaders.h"
+#include "formats/ImageFormatsPcd.h"
 #include "formats/ImageFormatsPnm.h"
 #include "formats/ImageFormatsSgi.h"
 #include "formats/ImageFormatsTiff.h"
@@ -186,6 +187,7 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
         {"TTIFFGraphic", TTIFFGraphic::StaticClass()},   {"TEPSGraphic", TEPSGraphic::StaticClass()},
         {"TPPMGraphic", TPPMGraphic::StaticClass()},     {"TAutodeskGraphic", TAutodeskGraphic::StaticClass()},
         {"TCUTGraphic", TCUTGraphic::StaticClass()},     {"TSGIGraphic", TSGIGraphic::StaticClass()},
+        {"TPCDGraphic", TPCDGraphic::StaticClass()},
     };
     auto found = built.find(className);
     return found == built.end() ? nullptr : found->second;
