@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWindow>
 #include <QWidget>
 
@@ -132,6 +133,32 @@ TEST(Gui, ListViewRowsSelectionAndOrder)
     view->Delete(0);
     EXPECT_EQ(view->SelCount(), 0);
     EXPECT_THROW(view->Caption(5), EListError);
+}
+
+TEST(Gui, ASelectedRowStaysHighlightedWithGridLinesAndHotTracking)
+{
+    App();
+    TestForm form;
+    auto* view = form.Make<TListView>("ListView1", form.Client());
+    view->SetBounds(0, 0, 300, 120);
+    view->AddColumn("Name", 140);
+    view->AddColumn("Folder", 140);
+    view->Add({"a.jpg", {"/y/"}, true, true});
+    view->Add({"b.jpg", {"/x/"}, false, false});
+    for (auto [grid, hot] : {std::pair{true, false}, std::pair{false, true}, std::pair{true, true}}) {
+        view->SetGridLines(grid);
+        view->SetHotTrack(hot);
+        auto* tree = view->Widget()->findChild<QTreeWidget*>();
+        if (!tree) tree = qobject_cast<QTreeWidget*>(view->Widget());
+        ASSERT_NE(tree, nullptr);
+        const QImage shot = tree->viewport()->grab().toImage();
+        const QRect row = tree->visualItemRect(tree->topLevelItem(0));
+        // Right of the caption's text, inside the selected row.
+        const QColor highlight = tree->palette().color(QPalette::Active, QPalette::Highlight);
+        const QColor inactive = tree->palette().color(QPalette::Inactive, QPalette::Highlight);
+        const QColor at = shot.pixelColor(row.left() + 120, row.center().y());
+        EXPECT_TRUE(at == highlight || at == inactive) << grid << hot << " " << at.name().toStdString();
+    }
 }
 
 TEST(Gui, MenuEntriesDoNotToggleThemselves)
