@@ -10,6 +10,7 @@
 #include "formats/ImageFormatsBmp.h"
 #include "formats/ImageFormatsLoaders.h"
 #include "formats/ImageFormatsPsd.h"
+#include "formats/ImageFormatsPsp.h"
 #include "formats/ImageFormatsRla.h"
 #include "formats/ImageFormatsPnm.h"
 #include "formats/ImageFormatsSgi.h"
@@ -181,14 +182,23 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
     // Loaders are listed here once their code is in the program; the others
     // of the table stay unregistered until then.
     static const std::map<std::string, TGraphicClass> built = {
-        {"TBitmap", TBmpBitmap::StaticClass()},          {"TIcon", TIcon::StaticClass()},
-        {"TMetafile", TMetafile::StaticClass()},         {"TJPEGImage", TJPEGImage::StaticClass()},
-        {"TGIFGraphic", TGIFGraphic::StaticClass()},     {"TPNGGraphic", TPNGGraphic::StaticClass()},
-        {"TTargaGraphic", TTargaGraphic::StaticClass()}, {"TPCXGraphic", TPCXGraphic::StaticClass()},
-        {"TTIFFGraphic", TTIFFGraphic::StaticClass()},   {"TEPSGraphic", TEPSGraphic::StaticClass()},
-        {"TPSDGraphic", TPSDGraphic::StaticClass()},     {"TRLAGraphic", TRLAGraphic::StaticClass()},
-        {"TPPMGraphic", TPPMGraphic::StaticClass()},     {"TAutodeskGraphic", TAutodeskGraphic::StaticClass()},
-        {"TCUTGraphic", TCUTGraphic::StaticClass()},     {"TSGIGraphic", TSGIGraphic::StaticClass()},
+        {"TBitmap", TBmpBitmap::StaticClass()},
+        {"TIcon", TIcon::StaticClass()},
+        {"TMetafile", TMetafile::StaticClass()},
+        {"TJPEGImage", TJPEGImage::StaticClass()},
+        {"TGIFGraphic", TGIFGraphic::StaticClass()},
+        {"TPNGGraphic", TPNGGraphic::StaticClass()},
+        {"TTargaGraphic", TTargaGraphic::StaticClass()},
+        {"TPCXGraphic", TPCXGraphic::StaticClass()},
+        {"TTIFFGraphic", TTIFFGraphic::StaticClass()},
+        {"TEPSGraphic", TEPSGraphic::StaticClass()},
+        {"TPSPGraphic", TPSPGraphic::StaticClass()},
+        {"TPSDGraphic", TPSDGraphic::StaticClass()},
+        {"TRLAGraphic", TRLAGraphic::StaticClass()},
+        {"TPPMGraphic", TPPMGraphic::StaticClass()},
+        {"TAutodeskGraphic", TAutodeskGraphic::StaticClass()},
+        {"TCUTGraphic", TCUTGraphic::StaticClass()},
+        {"TSGIGraphic", TSGIGraphic::StaticClass()},
     };
     auto found = built.find(className);
     return found == built.end() ? nullptr : found->second;
