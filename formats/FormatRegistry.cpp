@@ -9,10 +9,11 @@
 #include "formats/ImageFormatsAutodesk.h"
 #include "formats/ImageFormatsBmp.h"
 #include "formats/ImageFormatsLoaders.h"
+#include "formats/ImageFormatsPcd.h"
+#include "formats/ImageFormatsPnm.h"
 #include "formats/ImageFormatsPsd.h"
 #include "formats/ImageFormatsPsp.h"
 #include "formats/ImageFormatsRla.h"
-#include "formats/ImageFormatsPnm.h"
 #include "formats/ImageFormatsSgi.h"
 #include "formats/ImageFormatsTiff.h"
 
@@ -182,23 +183,15 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
     // Loaders are listed here once their code is in the program; the others
     // of the table stay unregistered until then.
     static const std::map<std::string, TGraphicClass> built = {
-        {"TBitmap", TBmpBitmap::StaticClass()},
-        {"TIcon", TIcon::StaticClass()},
-        {"TMetafile", TMetafile::StaticClass()},
-        {"TJPEGImage", TJPEGImage::StaticClass()},
-        {"TGIFGraphic", TGIFGraphic::StaticClass()},
-        {"TPNGGraphic", TPNGGraphic::StaticClass()},
-        {"TTargaGraphic", TTargaGraphic::StaticClass()},
-        {"TPCXGraphic", TPCXGraphic::StaticClass()},
-        {"TTIFFGraphic", TTIFFGraphic::StaticClass()},
-        {"TEPSGraphic", TEPSGraphic::StaticClass()},
-        {"TPSPGraphic", TPSPGraphic::StaticClass()},
-        {"TPSDGraphic", TPSDGraphic::StaticClass()},
-        {"TRLAGraphic", TRLAGraphic::StaticClass()},
-        {"TPPMGraphic", TPPMGraphic::StaticClass()},
-        {"TAutodeskGraphic", TAutodeskGraphic::StaticClass()},
-        {"TCUTGraphic", TCUTGraphic::StaticClass()},
-        {"TSGIGraphic", TSGIGraphic::StaticClass()},
+        {"TBitmap", TBmpBitmap::StaticClass()},          {"TIcon", TIcon::StaticClass()},
+        {"TMetafile", TMetafile::StaticClass()},         {"TJPEGImage", TJPEGImage::StaticClass()},
+        {"TGIFGraphic", TGIFGraphic::StaticClass()},     {"TPNGGraphic", TPNGGraphic::StaticClass()},
+        {"TTargaGraphic", TTargaGraphic::StaticClass()}, {"TPCXGraphic", TPCXGraphic::StaticClass()},
+        {"TTIFFGraphic", TTIFFGraphic::StaticClass()},   {"TEPSGraphic", TEPSGraphic::StaticClass()},
+        {"TPSDGraphic", TPSDGraphic::StaticClass()},     {"TRLAGraphic", TRLAGraphic::StaticClass()},
+        {"TPPMGraphic", TPPMGraphic::StaticClass()},     {"TAutodeskGraphic", TAutodeskGraphic::StaticClass()},
+        {"TCUTGraphic", TCUTGraphic::StaticClass()},     {"TSGIGraphic", TSGIGraphic::StaticClass()},
+        {"TPCDGraphic", TPCDGraphic::StaticClass()},     {"TPSPGraphic", TPSPGraphic::StaticClass()},
     };
     auto found = built.find(className);
     return found == built.end() ? nullptr : found->second;
