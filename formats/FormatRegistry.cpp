@@ -9,6 +9,8 @@
 #include "formats/ImageFormatsAutodesk.h"
 #include "formats/ImageFormatsBmp.h"
 #include "formats/ImageFormatsLoaders.h"
+#include "formats/ImageFormatsPsd.h"
+#include "formats/ImageFormatsRla.h"
 #include "formats/ImageFormatsPnm.h"
 #include "formats/ImageFormatsSgi.h"
 #include "formats/ImageFormatsTiff.h"
@@ -184,6 +186,7 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
         {"TGIFGraphic", TGIFGraphic::StaticClass()},     {"TPNGGraphic", TPNGGraphic::StaticClass()},
         {"TTargaGraphic", TTargaGraphic::StaticClass()}, {"TPCXGraphic", TPCXGraphic::StaticClass()},
         {"TTIFFGraphic", TTIFFGraphic::StaticClass()},   {"TEPSGraphic", TEPSGraphic::StaticClass()},
+        {"TPSDGraphic", TPSDGraphic::StaticClass()},     {"TRLAGraphic", TRLAGraphic::StaticClass()},
         {"TPPMGraphic", TPPMGraphic::StaticClass()},     {"TAutodeskGraphic", TAutodeskGraphic::StaticClass()},
         {"TCUTGraphic", TCUTGraphic::StaticClass()},     {"TSGIGraphic", TSGIGraphic::StaticClass()},
     };

@@ -61,8 +61,22 @@ bool LoadDecorationPicture(TRasterDIB& dib, const std::string& stored)
 
 void BlendKeyed(TRasterDIB& image, const TRasterDIB& canvas, int weight, COLORREF opaqueKey, COLORREF transparentKey)
 {
-    if (opaqueKey == transparentKey || opaqueKey == DecorationSilver) opaqueKey = CLR_INVALID;
-    BlendDIBs(image, image, canvas, std::clamp(weight, 0, 128), transparentKey, DecorationSilver, opaqueKey);
+    if (opaqueKey == transparentKey) opaqueKey = CLR_INVALID;
+    BlendRows(image, canvas, 0, weight, opaqueKey, transparentKey);
+}
+
+void BlendRows(TRasterDIB& image, const TRasterDIB& canvas, int top, int weight, COLORREF opaqueKey,
+               COLORREF transparentKey)
+{
+    if (opaqueKey == DecorationSilver) opaqueKey = CLR_INVALID;
+    const int rows = canvas.AbsHeight;
+    if (!HasPixels(image) || !HasPixels(canvas) || top < 0 || rows > image.AbsHeight - top) return;
+    // A view over the image's own rows, so a stamp blends only where it lies.
+    TRasterDIB band;
+    const bool bottomUp = image.Header.Height > 0;
+    const int firstMemoryRow = bottomUp ? image.AbsHeight - top - rows : top;
+    band.SetSizeEx(image.Width(), bottomUp ? rows : -rows, 24, 0, 0, 0, image.Rows[std::size_t(firstMemoryRow)]);
+    BlendDIBs(band, band, canvas, std::clamp(weight, 0, 128), transparentKey, DecorationSilver, opaqueKey);
 }
 
 void CopyKeyed(TRasterDIB& dst, const TRasterDIB& src, int x, int y, COLORREF key)

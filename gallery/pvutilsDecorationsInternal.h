@@ -25,6 +25,11 @@ bool LoadDecorationPicture(TRasterDIB& dib, const std::string& stored);
 // picture's transparent colour fills the canvas around it, and black chosen
 // as that colour must not paint the picture black.
 void BlendKeyed(TRasterDIB& image, const TRasterDIB& canvas, int weight, COLORREF opaqueKey, COLORREF transparentKey);
+// As BlendKeyed for a band of canvas rows whose top row lies on the image's
+// row top (counted from the top): canvas has the image's width and row order
+// and lies inside it. The opaque key wins over transparentKey, never over silver.
+void BlendRows(TRasterDIB& image, const TRasterDIB& canvas, int top, int weight, COLORREF opaqueKey,
+               COLORREF transparentKey);
 // Copies the pixels of src that are neither key nor silver into dst with
 // src's top-left corner at (x, y) counted from the top; clipped to dst.
 void CopyKeyed(TRasterDIB& dst, const TRasterDIB& src, int x, int y, COLORREF key);

@@ -7,7 +7,6 @@
 #include "gallery/pvutilsDecorationsInternal.h"
 #include "gallery/pvutilsGeometry.h"
 #include "raster/RasterDraw.h"
-#include "raster/RasterFX.h"
 
 #include <algorithm>
 #include <cmath>
@@ -57,19 +56,25 @@ void DrawLogoStamp(TRasterDIB& image, const TLogoStamp& logo)
     const std::int64_t y = aligned(vertical, H, p, logo.YOffset) + (vertical == 0 ? 1 : 0);
     const std::int64_t x = aligned(horizontal, W, w, logo.XOffset) + (horizontal == 0 ? 1 : 0);
 
-    // Silver is always transparent, so the canvas around the logo never
-    // paints the picture, whatever the logo's transparent colour is.
-    TRasterDIB canvas;
-    MakeCanvasLike(canvas, W, H, image.Header.Height < 0, ColorToTriple(DecorationSilver));
     const bool stretch = logo.Rotation == 0 && logo.Mirror == miNone;
+    const bool fullHeight = stretch && logo.FullBorder == lbHeight;
+    // The canvas covers only the rows the logo lies on. Silver is always
+    // transparent, so the canvas around the logo never paints the picture.
+    const std::int64_t top = fullHeight ? 0 : std::clamp<std::int64_t>(y, 0, H);
+    const std::int64_t bottom = fullHeight ? H : std::clamp<std::int64_t>(y + p, 0, H);
+    if (bottom <= top) return;
+    TRasterDIB canvas;
+    MakeCanvasLike(canvas, W, bottom - top, image.Header.Height < 0, ColorToTriple(DecorationSilver));
     if (stretch && logo.FullBorder == lbWidth)
-        picture.StretchDraw(canvas.DC, 0, held(y), int(W), int(p));
-    else if (stretch && logo.FullBorder == lbHeight)
+        picture.StretchDraw(canvas.DC, 0, held(y - top), int(W), int(p));
+    else if (fullHeight)
         picture.StretchDraw(canvas.DC, held(x), 0, int(w), int(H));
     else
-        picture.Draw(canvas.DC, held(x), held(y));
+        picture.Draw(canvas.DC, held(x), held(y - top));
     picture.SetSize(0, 0, 24);
-    BlendKeyed(image, canvas, StampBlendWeight(logo.Transparency), 0, logo.TransparentColour);
+    // Black keyed out as the logo's transparent colour is no opaque key.
+    const COLORREF opaque = logo.TransparentColour == 0 ? CLR_INVALID : 0;
+    BlendRows(image, canvas, int(top), StampBlendWeight(logo.Transparency), opaque, logo.TransparentColour);
 }
 
 void DrawTextStamp(TRasterDIB& image, const TStampFont& font, const std::string& text, const TTextStamp& stamp)
@@ -122,15 +127,16 @@ void DrawTextStamp(TRasterDIB& image, const TStampFont& font, const std::string&
         y = (H - p) / 2 + stamp.XOffset;
     }
 
+    // Only the rows the panel lies on.
+    const std::int64_t top = std::clamp<std::int64_t>(y, 0, H), bottom = std::clamp<std::int64_t>(y + p, 0, H);
+    if (bottom <= top) return;
     TRasterDIB canvas;
-    MakeCanvasLike(canvas, W, H, image.Header.Height < 0, ColorToTriple(DecorationSilver));
-    panel.Draw(canvas.DC, held(x), held(y));
+    MakeCanvasLike(canvas, W, bottom - top, image.Header.Height < 0, ColorToTriple(DecorationSilver));
+    panel.Draw(canvas.DC, held(x), held(y - top));
     panel.SetSize(0, 0, 24);
     // The opaque key wins over the second transparent key (red text stays red
     // although the dialog stores red as that key), but never over silver, the
     // canvas's own colour.
-    COLORREF opaque = stamp.ExcludeTextFromOpacity == 1 ? font.Color : COLORREF(stamp.ExcludeTextFromOpacity);
-    if (opaque == DecorationSilver) opaque = CLR_INVALID;
-    BlendDIBs(image, image, canvas, StampBlendWeight(stamp.Transparency), stamp.SecondTransparentKey, DecorationSilver,
-              opaque);
+    const COLORREF opaque = stamp.ExcludeTextFromOpacity == 1 ? font.Color : COLORREF(stamp.ExcludeTextFromOpacity);
+    BlendRows(image, canvas, int(top), StampBlendWeight(stamp.Transparency), opaque, stamp.SecondTransparentKey);
 }

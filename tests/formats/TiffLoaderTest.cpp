@@ -647,6 +647,33 @@ TEST(TiffLoader, ShortAndOddStrips)
     for (int x = 0; x < 4; ++x) EXPECT_EQ(palette.PixelColor(x, 0), RGBColor(x * 85, x * 85, x * 85)) << x;
 }
 
+// Strips that all claim the rest of the file: the load reads a bounded
+// multiple of the file, not the file once per strip.
+TEST(TiffLoader, SharedStripDataIsNotReadOverAndOver)
+{
+    struct CountingStream : TMemoryStream {
+        using TMemoryStream::TMemoryStream;
+        std::uint64_t read = 0;
+        std::size_t Read(void* buffer, std::size_t count) override
+        {
+            const std::size_t done = TMemoryStream::Read(buffer, count);
+            read += done;
+            return done;
+        }
+    };
+    const std::uint32_t rows = 3000;
+    TiffFile file = plainTiff(1, rows, 8, 1, 1, {});
+    file.strips = {Bytes(256 * 1024, 0x80)};
+    file.tag(259, 3, {5}).tag(278, 4, {1});
+    file.tag(273, 4, std::vector<std::uint32_t>(rows, 8)).tag(279, 4, std::vector<std::uint32_t>(rows, 0xFFFFFFFF));
+    const Bytes bytes = file.build();
+    CountingStream stream(bytes);
+    TTIFFGraphic loaded;
+    loaded.LoadFromStream(stream);
+    EXPECT_EQ(loaded.Height(), int(rows));
+    EXPECT_LT(stream.read, 20 * bytes.size());
+}
+
 // CIE L*a*b* of 8 bits: lightness scaled from 0..255, a* and b* signed.
 // Greys stay grey and get lighter with L*; a positive a* is red, a negative
 // b* blue.

@@ -177,6 +177,12 @@ TEST(Decorations, LogoInsetStretchAndKeys)
     DrawLogoStamp(image, stamp);
     EXPECT_EQ(box(image, Green), std::make_tuple(1, 1, 10, 6)) << "top left sits one pixel in";
 
+    // A top-down picture gets it in the same place.
+    image.SetSize(50, -40, 24);
+    image.Clear(Grey);
+    DrawLogoStamp(image, stamp);
+    EXPECT_EQ(box(image, Green), std::make_tuple(1, 1, 10, 6)) << "top-down";
+
     fill(image, 50, 40, Grey);
     stamp.FullBorder = lbWidth;
     DrawLogoStamp(image, stamp);
