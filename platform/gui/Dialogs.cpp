@@ -87,6 +87,27 @@ bool TFileDialog::Execute()
     return !FileName.empty();
 }
 
+std::unique_ptr<QFileDialog> MakeFolderBrowser(const std::string& title, const std::string& startFolder)
+{
+    // The title may hold a line break (a caption over a second line); a window
+    // title has one line, so each break becomes one space.
+    std::string caption;
+    for (std::size_t i = 0; i < title.size(); ++i) {
+        const char c = title[i];
+        if (c != '\r' && c != '\n') {
+            caption += c;
+            continue;
+        }
+        if (c == '\r' && i + 1 < title.size() && title[i + 1] == '\n') ++i;
+        if (!caption.empty() && caption.back() != ' ') caption += ' ';
+    }
+    auto dialog =
+        std::make_unique<QFileDialog>(QApplication::activeWindow(), ToQString(caption), ToQString(startFolder));
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly, true);
+    return dialog;
+}
+
 bool BrowseForFolderDialog(const std::string& title, const std::string& startFolder, std::string& chosen)
 {
     TFolderRequest request{title, startFolder, {}};
@@ -96,8 +117,8 @@ bool BrowseForFolderDialog(const std::string& title, const std::string& startFol
     } else if (Headless()) {
         std::fprintf(stderr, "folder browser \"%s\" cancelled: no display\n", title.c_str());
     } else {
-        QString dir = QFileDialog::getExistingDirectory(QApplication::activeWindow(), ToQString(title),
-                                                        ToQString(startFolder), QFileDialog::ShowDirsOnly);
+        const std::unique_ptr<QFileDialog> dialog = MakeFolderBrowser(title, startFolder);
+        const QString dir = dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
         if (!dir.isEmpty()) {
             accepted = true;
             request.Chosen = FromQString(dir);

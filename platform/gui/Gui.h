@@ -13,6 +13,7 @@
 #include <vector>
 
 class QWidget;
+class QFileDialog;
 class QComboBox;
 class QLineEdit;
 class QLabel;
@@ -501,6 +502,7 @@ public:
     int PanelCount() const { return static_cast<int>(panels_.size()); }
     std::string PanelText(int index) const;
     void SetPanelText(int index, const std::string& text);
+    QLabel* Panel(int index) const { return panels_.at(static_cast<std::size_t>(index)); }
 
 private:
     std::vector<QLabel*> panels_;
@@ -602,6 +604,8 @@ struct TFolderRequest {
 };
 using TFolderDialogHook = std::function<bool(TFolderRequest&)>;
 void SetFolderDialogHook(TFolderDialogHook hook);
+// The folder browser BrowseForFolderDialog shows (its title on one line).
+std::unique_ptr<QFileDialog> MakeFolderBrowser(const std::string& title, const std::string& startFolder);
 // The folder browser: true and the chosen folder when the user picked one.
 bool BrowseForFolderDialog(const std::string& title, const std::string& startFolder, std::string& chosen);
 

@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QImage>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -158,6 +160,19 @@ TEST(Gui, ASelectedRowStaysHighlightedWithGridLinesAndHotTracking)
         const QColor inactive = tree->palette().color(QPalette::Inactive, QPalette::Highlight);
         const QColor at = shot.pixelColor(row.left() + 120, row.center().y());
         EXPECT_TRUE(at == highlight || at == inactive) << grid << hot << " " << at.name().toStdString();
+    }
+}
+
+TEST(Gui, FolderBrowserTitleHasNoLineBreakCharacters)
+{
+    App();
+    for (auto [title, shown] :
+         {std::pair{"Select directory for scanning the files: \r\n*.jpg;*.gif",
+                    "Select directory for scanning the files: *.jpg;*.gif"},
+          std::pair{"two\r\nlines\nand\rmore", "two lines and more"}, std::pair{"Save in folder", "Save in folder"}}) {
+        const std::unique_ptr<QFileDialog> dialog = MakeFolderBrowser(title, "/tmp");
+        EXPECT_EQ(dialog->windowTitle().toStdString(), shown);
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
     }
 }
 
