@@ -9,9 +9,10 @@
 #include "formats/ImageFormatsAutodesk.h"
 #include "formats/ImageFormatsBmp.h"
 #include "formats/ImageFormatsLoaders.h"
+#include "formats/ImageFormatsPcd.h"
+#include "formats/ImageFormatsPnm.h"
 #include "formats/ImageFormatsPsd.h"
 #include "formats/ImageFormatsRla.h"
-#include "formats/ImageFormatsPnm.h"
 #include "formats/ImageFormatsSgi.h"
 #include "formats/ImageFormatsTiff.h"
 
@@ -189,6 +190,7 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
         {"TPSDGraphic", TPSDGraphic::StaticClass()},     {"TRLAGraphic", TRLAGraphic::StaticClass()},
         {"TPPMGraphic", TPPMGraphic::StaticClass()},     {"TAutodeskGraphic", TAutodeskGraphic::StaticClass()},
         {"TCUTGraphic", TCUTGraphic::StaticClass()},     {"TSGIGraphic", TSGIGraphic::StaticClass()},
+        {"TPCDGraphic", TPCDGraphic::StaticClass()},
     };
     auto found = built.find(className);
     return found == built.end() ? nullptr : found->second;

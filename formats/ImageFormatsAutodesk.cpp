@@ -85,9 +85,9 @@ void TAutodeskGraphic::LoadFromStream(TStream& stream)
         reader.Fail(TReadFault::ShortData);
     SetPixelFormat(pf8bit);
     SetPalette(palette);
-    SetSize(static_cast<int>(width), static_cast<int>(height));
-    // No pixels: the picture stays empty.
+    // No pixels: the picture stays empty (no size either).
     if (width == 0 || height == 0) return;
+    SetSize(static_cast<int>(width), static_cast<int>(height));
     for (std::uint32_t y = 0; y < height; ++y) {
         reader.Read(ScanLine(static_cast<int>(y)), width);
         RowDone(y, height);
@@ -195,8 +195,8 @@ void TCUTGraphic::LoadFromStream(TStream& stream)
     reader.PictureBytes(width, height, 1, TCUTRLEDecoder::MaxExpansion);
     SetPixelFormat(pf8bit);
     LoadPalette();
-    SetSize(static_cast<int>(width), static_cast<int>(height));
     if (width == 0 || height == 0) return;
+    SetSize(static_cast<int>(width), static_cast<int>(height));
 
     const std::vector<std::uint8_t> data = reader.Bytes(static_cast<std::uint64_t>(reader.Remaining()));
     TCUTRLEDecoder decoder;

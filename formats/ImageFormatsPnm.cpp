@@ -179,9 +179,9 @@ void TPPMGraphic::LoadPixels(int kind)
     } else {
         SetPixelFormat(pf24bit);
     }
-    SetSize(static_cast<int>(width), static_cast<int>(height));
-    // No pixels: the picture stays empty.
+    // No pixels: the picture stays empty (no size either).
     if (width == 0 || height == 0) return;
+    SetSize(static_cast<int>(width), static_cast<int>(height));
 
     std::vector<std::uint8_t> row(storedRow);
     for (std::uint32_t y = 0; y < height; ++y) {

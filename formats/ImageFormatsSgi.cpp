@@ -157,9 +157,9 @@ void TSGIGraphic::LoadFromStream(TStream& stream)
         ImageFormatsError(gesInvalidColorFormat, {SGIName});
     SetPixelFormat(format);
     if (channels == 1) SetPalette(cm.CreateGrayscalePalette(false));
-    SetSize(static_cast<int>(width), static_cast<int>(height));
-    // No pixels: the picture stays empty.
+    // No pixels: the picture stays empty (no size either).
     if (width == 0 || height == 0) return;
+    SetSize(static_cast<int>(width), static_cast<int>(height));
     Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
 
