@@ -12,6 +12,7 @@
 #include "formats/ImageFormatsPcd.h"
 #include "formats/ImageFormatsPnm.h"
 #include "formats/ImageFormatsPsd.h"
+#include "formats/ImageFormatsPsp.h"
 #include "formats/ImageFormatsRla.h"
 #include "formats/ImageFormatsSgi.h"
 #include "formats/ImageFormatsTiff.h"
@@ -190,7 +191,7 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
         {"TPSDGraphic", TPSDGraphic::StaticClass()},     {"TRLAGraphic", TRLAGraphic::StaticClass()},
         {"TPPMGraphic", TPPMGraphic::StaticClass()},     {"TAutodeskGraphic", TAutodeskGraphic::StaticClass()},
         {"TCUTGraphic", TCUTGraphic::StaticClass()},     {"TSGIGraphic", TSGIGraphic::StaticClass()},
-        {"TPCDGraphic", TPCDGraphic::StaticClass()},
+        {"TPCDGraphic", TPCDGraphic::StaticClass()},     {"TPSPGraphic", TPSPGraphic::StaticClass()},
     };
     auto found = built.find(className);
     return found == built.end() ? nullptr : found->second;

@@ -28,7 +28,17 @@ QString QtFilter(const std::string& filter)
         std::string masks = parts[i + 1];
         for (char& c : masks)
             if (c == ';') c = ' ';
-        out << ToQString(parts[i] + " (" + masks + ")");
+        // A description that already shows its masks ("Items List (*.pvi)") shows them
+        // once, in the blank-separated form Qt reads.
+        std::string description = parts[i];
+        for (const std::string& written : {"(" + parts[i + 1] + ")", "(" + masks + ")"})
+            if (description.size() >= written.size() &&
+                description.compare(description.size() - written.size(), written.size(), written) == 0) {
+                description.resize(description.size() - written.size());
+                while (!description.empty() && description.back() == ' ') description.pop_back();
+                break;
+            }
+        out << ToQString(description + " (" + masks + ")");
     }
     return out.join(";;");
 }
