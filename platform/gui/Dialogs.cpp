@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QScreen>
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -139,6 +142,40 @@ bool BrowseForFolderDialog(const std::string& title, const std::string& startFol
     return true;
 }
 
+std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& caption, const std::string& text, TMsgDlgType type,
+                                            int buttons)
+{
+    auto box = std::make_unique<QMessageBox>(QApplication::activeWindow());
+    box->setWindowTitle(ToQString(caption));
+    // A box taller than the screen hides its buttons: the lines that fit in
+    // half the screen's height stand, the rest are counted.
+    QStringList lines = ToQString(text).replace("\r\n", "\n").split('\n');
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int lineHeight = std::max(1, box->fontMetrics().lineSpacing());
+    const int room = screen ? std::max(4, screen->availableGeometry().height() / 2 / lineHeight) : 20;
+    if (lines.size() > room) {
+        const auto more = lines.size() - (room - 1);
+        lines = lines.mid(0, room - 1);
+        lines << QString("and %1 more").arg(more);
+    }
+    box->setText(lines.join('\n'));
+    switch (type) {
+    case TMsgDlgType::Warning: box->setIcon(QMessageBox::Warning); break;
+    case TMsgDlgType::Error: box->setIcon(QMessageBox::Critical); break;
+    case TMsgDlgType::Information: box->setIcon(QMessageBox::Information); break;
+    case TMsgDlgType::Confirmation: box->setIcon(QMessageBox::Question); break;
+    default: break;
+    }
+    QMessageBox::StandardButtons set;
+    if (buttons & TMsgButtons::Yes) set |= QMessageBox::Yes;
+    if (buttons & TMsgButtons::No) set |= QMessageBox::No;
+    if (buttons & TMsgButtons::OK) set |= QMessageBox::Ok;
+    if (buttons & TMsgButtons::Cancel) set |= QMessageBox::Cancel;
+    if (!set) set = QMessageBox::Ok;
+    box->setStandardButtons(set);
+    return box;
+}
+
 int MessageDlg(const std::string& caption, const std::string& text, TMsgDlgType type, int buttons)
 {
     TMessageRequest request{caption, text, type, buttons};
@@ -151,24 +188,8 @@ int MessageDlg(const std::string& caption, const std::string& text, TMsgDlgType 
         if (buttons & TMsgButtons::Cancel) return TModal::Cancel;
         return TModal::Yes;
     }
-    QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(ToQString(caption));
-    box.setText(ToQString(text));
-    switch (type) {
-    case TMsgDlgType::Warning: box.setIcon(QMessageBox::Warning); break;
-    case TMsgDlgType::Error: box.setIcon(QMessageBox::Critical); break;
-    case TMsgDlgType::Information: box.setIcon(QMessageBox::Information); break;
-    case TMsgDlgType::Confirmation: box.setIcon(QMessageBox::Question); break;
-    default: break;
-    }
-    QMessageBox::StandardButtons set;
-    if (buttons & TMsgButtons::Yes) set |= QMessageBox::Yes;
-    if (buttons & TMsgButtons::No) set |= QMessageBox::No;
-    if (buttons & TMsgButtons::OK) set |= QMessageBox::Ok;
-    if (buttons & TMsgButtons::Cancel) set |= QMessageBox::Cancel;
-    if (!set) set = QMessageBox::Ok;
-    box.setStandardButtons(set);
-    switch (box.exec()) {
+    const std::unique_ptr<QMessageBox> box = MakeMessageBox(caption, text, type, buttons);
+    switch (box->exec()) {
     case QMessageBox::Yes: return TModal::Yes;
     case QMessageBox::No: return TModal::No;
     case QMessageBox::Ok: return TModal::Ok;

@@ -14,6 +14,7 @@
 
 class QWidget;
 class QFileDialog;
+class QMessageBox;
 class QComboBox;
 class QLineEdit;
 class QLabel;
@@ -626,6 +627,9 @@ void SetMessageHook(TMessageHook hook);
 // Shows a modal message box centred on the active window; returns the button's TModal result.
 // Without a hook on a display-less platform it logs the text and answers OK, else No, else Cancel.
 int MessageDlg(const std::string& caption, const std::string& text, TMsgDlgType type, int buttons);
+// The box MessageDlg shows; never taller than half the screen (the first lines, then "and N more").
+std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& caption, const std::string& text, TMsgDlgType type,
+                                            int buttons);
 
 // ---------------------------------------------------------------------------
 // Application

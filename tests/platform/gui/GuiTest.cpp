@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QScreen>
 #include <QImage>
 #include <QCoreApplication>
 #include <QFocusEvent>
@@ -174,6 +176,24 @@ TEST(Gui, FolderBrowserTitleHasNoLineBreakCharacters)
         EXPECT_EQ(dialog->windowTitle().toStdString(), shown);
         EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
     }
+}
+
+TEST(Gui, MessageBoxNeverGrowsPastTheScreen)
+{
+    App();
+    std::string text = "These pictures could not be written:";
+    for (int k = 0; k < 160; ++k) text += "\r\nimage" + std::to_string(k) + ".jpg";
+    const std::unique_ptr<QMessageBox> box = MakeMessageBox("Error", text, TMsgDlgType::Error, TMsgButtons::OK);
+    const int screenHeight = QGuiApplication::primaryScreen()->availableGeometry().height();
+    EXPECT_LE(box->sizeHint().height(), screenHeight);
+    const QStringList lines = box->text().split('\n');
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_EQ(lines[1].toStdString(), "image0.jpg");
+    EXPECT_TRUE(lines.back().startsWith("and ")) << lines.back().toStdString();
+    EXPECT_EQ(lines.size() - 2 + lines.back().split(' ')[1].toInt(), 160);  // every picture line shown or counted
+    // A short text stays whole.
+    EXPECT_EQ(MakeMessageBox("Error", "one\ntwo", TMsgDlgType::Error, TMsgButtons::OK)->text().toStdString(),
+              "one\ntwo");
 }
 
 TEST(Gui, MenuEntriesDoNotToggleThemselves)
