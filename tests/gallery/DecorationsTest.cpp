@@ -130,19 +130,23 @@ TEST(Decorations, TextOnSilverHasOnlyTheFontColourAndSilver)
     TTextStamp stamp;
     stamp.Position = 4;
     stamp.ExcludeTextFromOpacity = 1;
-    TRasterDIB image;
-    fill(image, 300, 80, Silver);
-    DrawTextStamp(image, font, "Pictavo gallery", stamp);
-    std::set<std::tuple<int, int, int>> colours;
-    int red = 0;
-    for (int y = 0; y < 80; ++y)
-        for (int x = 0; x < 300; ++x) {
-            const TColorTriple c = pixelFromTop(image, x, y);
-            colours.insert({c.Red, c.Green, c.Blue});
-            red += c == Red;
-        }
-    EXPECT_EQ(colours, (std::set<std::tuple<int, int, int>>{{255, 0, 0}, {192, 192, 192}}));
-    EXPECT_GT(red, 100);
+    for (auto [rotation, mirror] : {std::pair{0, 0}, {90, 2}, {-90, 1}, {180, 0}}) {
+        stamp.Rotation = rotation;
+        stamp.Mirror = mirror;
+        TRasterDIB image;
+        fill(image, 300, 300, Silver);
+        DrawTextStamp(image, font, "Pictavo gallery", stamp);
+        std::set<std::tuple<int, int, int>> colours;
+        int red = 0;
+        for (int y = 0; y < 300; ++y)
+            for (int x = 0; x < 300; ++x) {
+                const TColorTriple c = pixelFromTop(image, x, y);
+                colours.insert({c.Red, c.Green, c.Blue});
+                red += c == Red;
+            }
+        EXPECT_EQ(colours, (std::set<std::tuple<int, int, int>>{{255, 0, 0}, {192, 192, 192}})) << rotation;
+        EXPECT_GT(red, 100) << rotation;
+    }
 }
 
 TEST(Decorations, FullBorderPanelOfNoWidthSkipsTheStamp)
@@ -422,4 +426,69 @@ TEST(Decorations, OrderOnAThumbnail)
     EXPECT_GT(ring.Red, 240);
     EXPECT_EQ(pixelFromTop(thumb, 60, 4 + 6), Red);
     EXPECT_EQ(pixelFromTop(thumb, 64, 49), Green);
+}
+
+// The records' fields reach the decorations in their stored order.
+TEST(Decorations, RecordsDrawAsTheirFields)
+{
+    TempDir dir;
+    TRasterDIB source, expected, drawn;
+    fill(source, 10, 6, Green);
+    const std::string logo = writePicture(dir, "logo.bmp", source);
+    fill(expected, 60, 40, Grey);
+    fill(drawn, 60, 40, Grey);
+    TLogoStamp stamp{logo, 8, -5, -3, 20, 0, miHorizontal, GdiWhite, lbDefault};
+    DrawLogoStamp(expected, stamp);
+    DrawLogoRecord(drawn, MakePropertyRecord({logo, "8", "-5", "-3", "20", "0", "2", "16777215", "0"}));
+    EXPECT_TRUE(samePixels(expected, drawn));
+    EXPECT_EQ(box(drawn, Grey), std::make_tuple(0, 0, 59, 39));
+
+    // The text: font, styles and size, the picture's variables, then the placement fields.
+    TStampFont font{"DejaVu Sans", true, false, true, false, 12, GdiBlue};
+    TTextStamp text;
+    text.Position = 7;
+    text.XOffset = -4;
+    text.YOffset = 6;
+    text.Background = sbGradient;
+    text.Gradient[0] = text.Gradient[3] = GdiWhite;
+    text.HorizontalMargin = 5;
+    text.VerticalMargin = 3;
+    text.SecondTransparentKey = 255;
+    fill(expected, 200, 80, Grey);
+    fill(drawn, 200, 80, Grey);
+    DrawTextStamp(expected, font, "sunset | 2", text);
+    const std::string record = MakePropertyRecord({"DejaVu Sans",
+                                                   "bu",
+                                                   "12",
+                                                   "12",
+                                                   std::to_string(GdiBlue),
+                                                   "%filenoext | 2",
+                                                   "7",
+                                                   "-4",
+                                                   "6",
+                                                   "0",
+                                                   "0",
+                                                   "0",
+                                                   "1",
+                                                   "0",
+                                                   "16777215",
+                                                   std::to_string(DecorationSilver),
+                                                   std::to_string(DecorationSilver),
+                                                   "16777215",
+                                                   "0",
+                                                   "",
+                                                   "0",
+                                                   "0",
+                                                   "0",
+                                                   "5",
+                                                   "3",
+                                                   "255",
+                                                   "0",
+                                                   "255"});
+    DrawTextRecord(drawn, record, dir / "sunset.jpg");
+    EXPECT_TRUE(samePixels(expected, drawn));
+    TRasterDIB plain;
+    fill(plain, 200, 80, Grey);
+    EXPECT_FALSE(samePixels(plain, drawn)) << "a stamp was drawn";
+    EXPECT_THROW(DrawTextRecord(drawn, "DejaVu Sans|b|big|", ""), EConvertError);
 }
