@@ -123,7 +123,10 @@ void TPSDGraphic::LoadFromStream(TStream& stream)
 
     TColorManager& cm = *ColorManager;
     cm.SourceOptions = ByteSwapOption;
-    cm.SetSourceBitsPerSample(static_cast<std::uint8_t>(depth_));
+    // The Lab converter reads 8-bit samples only: 16-bit Lab rows give it
+    // their high bytes (L 0..255, a and b offset by 128, as 8-bit files).
+    const bool lab16 = p.ColorScheme == csCIELab && depth_ == 16;
+    cm.SetSourceBitsPerSample(lab16 ? 8 : static_cast<std::uint8_t>(depth_));
     cm.SetTargetBitsPerSample(depth_ == 16 ? 8 : static_cast<std::uint8_t>(depth_));
     cm.SetSourceSamplesPerPixel(static_cast<std::uint8_t>(planes));
     cm.SetTargetSamplesPerPixel(static_cast<std::uint8_t>(p.ColorScheme == csCMYK ? 3 : planes));
@@ -222,6 +225,10 @@ void TPSDGraphic::LoadFromStream(TStream& stream)
             if (p.ColorScheme == csCMYK)
                 std::transform(row.begin(), row.end(), row.begin(), [](std::uint8_t b) { return std::uint8_t(~b); });
             sources[c] = row;
+            if (lab16) {
+                for (std::size_t x = 0; x < p.Width; ++x) row[x] = row[2 * x];
+                sources[c] = std::span<const std::uint8_t>(row).first(p.Width);
+            }
         }
         cm.ConvertRow(std::span<const std::span<const std::uint8_t>>(sources, planes), ScanLineSpan(int(y)), p.Width);
         RowDone(y + 1, p.Height);

@@ -221,6 +221,16 @@ TEST(PsdLoader, ModesAndChannelsOfOurOwn)
     TPSDGraphic lab;
     ASSERT_EQ(loadError(psd(9, 8, 2, 1, {{255, 0}, {128, 128}, {128, 128}}).build(), &lab), "");
     EXPECT_EQ(Bytes(lab.ScanLine(0), lab.ScanLine(0) + 6), (Bytes{255, 255, 255, 0, 0, 0}));
+    // 16-bit Lab reads as the 8-bit file of its high bytes.
+    const std::vector<Bytes> lab8Planes = {{255, 0, 128, 200}, {128, 128, 128, 100}, {128, 128, 128, 160}};
+    std::vector<Bytes> lab16Planes(3);
+    for (int c = 0; c < 3; ++c)
+        for (std::uint8_t v : lab8Planes[c]) lab16Planes[c].insert(lab16Planes[c].end(), {v, std::uint8_t(v ^ 0x5A)});
+    TPSDGraphic lab8, lab16;
+    ASSERT_EQ(loadError(psd(9, 8, 4, 1, lab8Planes).build(), &lab8), "");
+    ASSERT_EQ(loadError(psd(9, 16, 4, 1, lab16Planes).build(), &lab16), "");
+    EXPECT_EQ(Bytes(lab16.ScanLine(0), lab16.ScanLine(0) + 12), Bytes(lab8.ScanLine(0), lab8.ScanLine(0) + 12));
+    EXPECT_NE(lab8.ScanLine(0)[6], 255);
 
     // Indexed: the 768 bytes of colour data are planes of red, green, blue.
     PsdFile indexed = psd(2, 8, 3, 1, {{0, 1, 255}});

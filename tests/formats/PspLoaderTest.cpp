@@ -324,78 +324,30 @@ TEST(PspLoader, HostileFiles)
     const std::string colours = "Invalid color format in PSP file.";
     const std::string shortData = "Stream read error in PSP file.";
     const RgbImage picture = MakePattern(8, 4, 16);
-    auto indexed = [&] { return pspOf(picture, 5, 1, 8); };
     struct Case {
         const char* name;
-        std::function<PspFile()> make;
+        std::function<void(PspFile&)> change;
         std::string message;
         std::function<void(Bytes&)> patch = nullptr;  // applied to the built bytes
     };
     const Case cases[] = {
-        {"2-bit pictures",
-         [&] {
-             PspFile f = indexed();
-             f.bitDepth = 2;
-             return f;
-         },
-         colours},
-        {"16-bit pictures",
-         [&] {
-             PspFile f = indexed();
-             f.bitDepth = 16;
-             return f;
-         },
-         colours},
-        {"JPEG channels",
-         [&] {
-             PspFile f = indexed();
-             f.compression = 3;
-             return f;
-         },
+        {"2-bit pictures", [](PspFile& f) { f.bitDepth = 2; }, colours},
+        {"16-bit pictures", [](PspFile& f) { f.bitDepth = 16; }, colours},
+        {"JPEG channels", [](PspFile& f) { f.compression = 3; },
          "Cannot load image. The compression scheme is not supported for PSP files."},
-        {"width zero",
-         [&] {
-             PspFile f = indexed();
-             f.width = 0;
-             return f;
-         },
-         "Cannot load image. Image size in PSP file is invalid."},
-        {"beyond the pixel cap",
-         [&] {
-             PspFile f = indexed();
-             f.width = f.height = 1u << 20;
-             return f;
-         },
+        {"width zero", [](PspFile& f) { f.width = 0; }, "Cannot load image. Image size in PSP file is invalid."},
+        {"beyond the pixel cap", [](PspFile& f) { f.width = f.height = 1u << 20; },
          "Cannot load image. The picture is too large."},
-        {"a big picture from a small file",
-         [&] {
-             PspFile f = indexed();
-             f.width = f.height = 8000;
-             return f;
-         },
+        {"a big picture from a small file", [](PspFile& f) { f.width = f.height = 8000; },
          "Cannot load image. Image size in PSP file is invalid."},
         {"corrupt deflate data",
-         [&] {
-             PspFile f = indexed();
+         [](PspFile& f) {
              f.compression = 2;
              f.layers[1].channels[0].packed = {0x78, 0x9C, 0xFF, 0xFF, 0xFF};
-             return f;
          },
          "Cannot load image. Compression error found in PSP file."},
-        {"more channels than blocks",
-         [&] {
-             PspFile f = indexed();
-             f.layers[1].channelCount = 65535;
-             return f;
-         },
-         shortData},
-        {"a palette of four billion entries",
-         [&] {
-             PspFile f = indexed();
-             f.palette.assign(3, 0);
-             return f;
-         },
-         shortData,
+        {"more channels than blocks", [](PspFile& f) { f.layers[1].channelCount = 65535; }, shortData},
+        {"a palette of four billion entries", nullptr, shortData,
          [](Bytes& bytes) {
              // The entry count follows the palette block's header and chunk length; the layers are cut off.
              const std::size_t at = std::string(bytes.begin(), bytes.end()).find(std::string("~BK\0\2\0", 6));
@@ -406,7 +358,9 @@ TEST(PspLoader, HostileFiles)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Bytes bytes = c.make().build();
+        PspFile file = pspOf(picture, 5, 1, 8);
+        if (c.change) c.change(file);
+        Bytes bytes = file.build();
         if (c.patch) c.patch(bytes);
         EXPECT_EQ(loadError(bytes), c.message);
     }

@@ -215,91 +215,39 @@ TEST(RlaLoader, HostileFiles)
     const std::string size = "Cannot load image. Image size in RLA file is invalid.";
     const RgbImage small = MakePattern(5, 3);
     auto good = [&] { return rlaOf(small, true, false); };
+    const std::string samples = "Sample count per pixel does not correspond to the given color scheme.";
+    const std::string method = "Color conversion failed. Could not find a proper method.";
     struct Case {
         const char* name;
-        std::function<RlaFile()> make;
+        std::function<void(RlaFile&)> change;
         std::string message;
-        std::function<void(Bytes&)> patch = nullptr;
+        std::function<void(Bytes&)> patch = nullptr;  // applied to the built bytes
     };
     const Case cases[] = {
-        {"four colour channels",
-         [&] {
-             RlaFile f = good();
-             f.colourChannels = 4;
-             return f;
-         },
-         "Sample count per pixel does not correspond to the given color scheme."},
-        {"one colour channel",
-         [&] {
-             RlaFile f = good();
-             f.colourChannels = 1;
-             return f;
-         },
-         "Sample count per pixel does not correspond to the given color scheme."},
-        {"two matte channels",
-         [&] {
-             RlaFile f = rlaOf(small, true, true);
-             f.matteChannels = 2;
-             return f;
-         },
-         "Sample count per pixel does not correspond to the given color scheme."},
-        {"a thousand channels",
-         [&] {
-             RlaFile f = good();
-             f.colourChannels = 1000;
-             return f;
-         },
-         "Sample count per pixel does not correspond to the given color scheme."},
-        {"4-bit channels",
-         [&] {
-             RlaFile f = good();
-             f.bits = 4;
-             return f;
-         },
-         "Color conversion failed. Could not find a proper method."},
-        {"12-bit channels",
-         [&] {
-             RlaFile f = good();
-             f.bits = 12;
-             return f;
-         },
+        {"four colour channels", [](RlaFile& f) { f.colourChannels = 4; }, samples},
+        {"one colour channel", [](RlaFile& f) { f.colourChannels = 1; }, samples},
+        {"two matte channels", [](RlaFile& f) { f.matteChannels = 2; }, samples},
+        {"a thousand channels", [](RlaFile& f) { f.colourChannels = 1000; }, samples},
+        {"4-bit channels", [](RlaFile& f) { f.bits = 4; }, method},
+        {"12-bit channels", [](RlaFile& f) { f.bits = 12; },
          "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16."},
-        {"unknown colour space",
-         [&] {
-             RlaFile f = good();
-             f.space = "cmy";
-             return f;
-         },
-         "Color conversion failed. Could not find a proper method."},
-        {"right left of left",
-         [&] {
-             RlaFile f = good();
-             f.right = -5;
-             return f;
-         },
-         size},
-        {"a big picture from a small file",
-         [&] {
-             RlaFile f = good();
-             f.right = f.top = 16000;
-             return f;
-         },
-         shortData},
-        {"offset past the end", good, shortData, [](Bytes& b) { b[740] = 0x7F; }},
-        {"channel length past the end", good, shortData, [](Bytes& b) { b.resize(b.size() - 3); }},
+        {"unknown colour space", [](RlaFile& f) { f.space = "cmy"; }, method},
+        {"right left of left", [](RlaFile& f) { f.right = -5; }, size},
+        {"a table longer than the file", [](RlaFile& f) { f.right = f.top = 16000; }, shortData},
+        {"offset past the end", nullptr, shortData, [](Bytes& b) { b[740] = 0x7F; }},
+        {"channel length past the end", nullptr, shortData, [](Bytes& b) { b.resize(b.size() - 3); }},
         {"channel row too short",
-         [&] {
-             RlaFile f = good();
-             f.rows.clear();
+         [](RlaFile& f) {
              f.packed.assign(3, std::vector<Bytes>(3, Bytes{0x04, 9}));
              f.packed[1][2] = Bytes{0x02, 9};
-             return f;
          },
          shortData},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Bytes bytes = c.make().build();
+        RlaFile file = good();
+        if (c.change) c.change(file);
+        Bytes bytes = file.build();
         if (c.patch) c.patch(bytes);
         EXPECT_EQ(loadError(bytes), c.message);
     }
