@@ -44,6 +44,15 @@ std::uint8_t TPPMGraphic::ReadByte()
     return Buffer[BufferIndex++];
 }
 
+void TPPMGraphic::ReadBytes(std::uint8_t* dest, std::size_t count)
+{
+    // What the buffer holds first, then straight from the stream.
+    const std::size_t buffered = std::min(count, bufferFill_ - BufferIndex);
+    std::memcpy(dest, Buffer.data() + BufferIndex, buffered);
+    BufferIndex += buffered;
+    reader_->Read(dest + buffered, count - buffered);
+}
+
 int TPPMGraphic::PeekByte()
 {
     if (BufferIndex >= bufferFill_ && reader_->Remaining() == 0) return -1;
@@ -198,7 +207,7 @@ void TPPMGraphic::LoadPixels(int kind)
         } else if (text) {
             for (std::size_t i = 0; i < std::size_t(width) * samples; ++i) row[i] = Scale(ReadNumber());
         } else {
-            for (std::size_t i = 0; i < storedRow; ++i) row[i] = ReadByte();
+            ReadBytes(row.data(), storedRow);
             if (kind == 4) {
                 std::memcpy(line, row.data(), storedRow);
                 // Bits past the width are not pixels.

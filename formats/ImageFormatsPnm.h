@@ -27,6 +27,8 @@ private:
     // Reading through our own buffer; running out raises "Stream read error
     // in PPM file.".
     std::uint8_t ReadByte();
+    // count bytes: the buffer's, then the stream's.
+    void ReadBytes(std::uint8_t* dest, std::size_t count);
     // The next byte without taking it; -1 at the end of the data.
     int PeekByte();
     // Skips white space and comments ("#" to the end of the line).
