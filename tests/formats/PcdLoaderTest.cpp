@@ -99,6 +99,17 @@ TEST(PcdLayout, UprightQuarterTurnsAndHalfTurn)
                 << int(rotation) << ": " << i << "," << r;
         }
     }
+    // Sectors count from where the pack starts in the stream.
+    s.rotation = 0;
+    Bytes inside(100, 0xEE);
+    const Bytes pack = buildPcd(s);
+    inside.insert(inside.end(), pack.begin(), pack.end());
+    TMemoryStream embedded(inside);
+    embedded.SetPosition(100);
+    TPCDGraphic later;
+    later.LoadFromStream(embedded);
+    EXPECT_EQ(Compare(ToRgb(upright), ToRgb(later)), "");
+
     // Rotation 2 is left as stored, as ImageMagick leaves it.
     s.rotation = 2;
     TPCDGraphic half;

@@ -192,6 +192,16 @@ TEST(SgiLayout, BottomRowFirstAndDimensions)
     loadBytes(longRow, buildSgi(rle));
     EXPECT_EQ(longRow.PixelColor(2, 0), RGBColor(7, 7, 7));
 
+    // Table offsets count from where the image starts in the stream.
+    Bytes inside(7, 0xEE);
+    const Bytes rleFile = buildSgi(rle);
+    inside.insert(inside.end(), rleFile.begin(), rleFile.end());
+    TMemoryStream embedded(inside);
+    embedded.SetPosition(7);
+    TSGIGraphic later;
+    later.LoadFromStream(embedded);
+    EXPECT_EQ(later.PixelColor(0, 0), RGBColor(5, 5, 5));
+
     TMemoryStream stream(buildSgi(s));
     TSGIGraphic props;
     ASSERT_TRUE(props.ReadImageProperties(stream, 0));
