@@ -274,6 +274,8 @@ void TTIFFJPEGDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, 
     std::uint32_t rowsPerStrip = p.Height;
     if (!p.RowsPerStrip.empty())
         rowsPerStrip = p.RowsPerStrip[std::min<std::size_t>(p.CurrentStrip, p.RowsPerStrip.size() - 1)];
+    // As the loader reads strips: no rows per strip means the whole picture.
+    if (rowsPerStrip == 0) rowsPerStrip = p.Height;
     shape.rows = p.CurrentRow < p.Height ? std::min(rowsPerStrip, p.Height - p.CurrentRow) : 0;
     shape.bytesPerRow = p.BytesPerLine;
     shape.components = p.SamplesPerPixel;

@@ -6,8 +6,15 @@
 #include "platform/picture/Icon.h"
 #include "platform/picture/JPEGImage.h"
 
+#include "formats/ImageFormatsAutodesk.h"
 #include "formats/ImageFormatsBmp.h"
 #include "formats/ImageFormatsLoaders.h"
+#include "formats/ImageFormatsPcd.h"
+#include "formats/ImageFormatsPnm.h"
+#include "formats/ImageFormatsPsd.h"
+#include "formats/ImageFormatsPsp.h"
+#include "formats/ImageFormatsRla.h"
+#include "formats/ImageFormatsSgi.h"
 #include "formats/ImageFormatsTiff.h"
 
 #include <algorithm>
@@ -181,6 +188,10 @@ TGraphicClass BuiltGraphicClass(const std::string& className)
         {"TGIFGraphic", TGIFGraphic::StaticClass()},     {"TPNGGraphic", TPNGGraphic::StaticClass()},
         {"TTargaGraphic", TTargaGraphic::StaticClass()}, {"TPCXGraphic", TPCXGraphic::StaticClass()},
         {"TTIFFGraphic", TTIFFGraphic::StaticClass()},   {"TEPSGraphic", TEPSGraphic::StaticClass()},
+        {"TPSDGraphic", TPSDGraphic::StaticClass()},     {"TRLAGraphic", TRLAGraphic::StaticClass()},
+        {"TPPMGraphic", TPPMGraphic::StaticClass()},     {"TAutodeskGraphic", TAutodeskGraphic::StaticClass()},
+        {"TCUTGraphic", TCUTGraphic::StaticClass()},     {"TSGIGraphic", TSGIGraphic::StaticClass()},
+        {"TPCDGraphic", TPCDGraphic::StaticClass()},     {"TPSPGraphic", TPSPGraphic::StaticClass()},
     };
     auto found = built.find(className);
     return found == built.end() ? nullptr : found->second;

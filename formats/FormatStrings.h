@@ -52,6 +52,9 @@ inline constexpr const char* gesPCX = "PCX";
 inline constexpr const char* gesTarga = "Targa";
 inline constexpr const char* gesTIFFormat = "TIF/TIFF";
 inline constexpr const char* gesEPSFormat = "EPS";
+inline constexpr const char* gesPSDFormat = "PSD or PDD";
+inline constexpr const char* gesPSPFormat = "PSP";
+inline constexpr const char* gesRLAFormat = "RLA";
 
 // Descriptions of the registered file formats.
 inline constexpr const char* gesBitmaps = "Windows bitmaps";

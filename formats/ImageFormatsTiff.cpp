@@ -591,7 +591,8 @@ void TTIFFGraphic::readStrip(std::uint32_t offset, std::uint32_t byteCount, std:
         if (reverse) std::transform(strip.begin(), strip.end(), strip.begin(), ReverseBitOrder);
         return;
     }
-    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(byteCount, available));
+    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>({byteCount, available, packedBudget_}));
+    packedBudget_ -= count;
     if (count < byteCount) dataIncomplete_ = true;
     std::vector<std::uint8_t> packed(count);
     if (count > 0) {
@@ -725,6 +726,9 @@ void TTIFFGraphic::LoadTiff(TStream& stream)
                         1, stream.Size() - BasePosition, maxExpansion(p.Compression),
                         loaders::FormatFaults(gesTIFFormat));
     CheckedPixelCount(p.Width, p.Height);
+    // Sixteen times the picture and the file: far above what any strip
+    // layout of real files reads.
+    packedBudget_ = 16 * (std::uint64_t(layout.rowBytes) * layout.planes * p.Height + std::uint64_t(stream.Size()));
     SetSize(static_cast<int>(p.Width), static_cast<int>(p.Height));
     setupPalette();
 

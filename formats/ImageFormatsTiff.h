@@ -93,6 +93,10 @@ private:
     TCardinalArray stripOffsets_;
     TCardinalArray stripByteCounts_;
     bool dataIncomplete_ = false;
+    // Packed bytes the strips may still read: strips that share their data
+    // or claim the rest of the file cannot make a load read the file over
+    // and over.
+    std::uint64_t packedBudget_ = 0;
 };
 
 // The TIFF preview of an encapsulated PostScript file with a binary header.

@@ -57,14 +57,20 @@ enum TLayout : int { lyRows = 0, lyThumbs = 1, lySinglePage = 2 };
 enum TBuildMode : int { bmAll = 1, bmThumbnails = 2, bmImages = 3, bmHtml = 4 };
 // The kinds of ValidateSetting: none of the characters of the second text;
 // not equal to the second text (empty); the index or image caption line holds
-// "%file"; the template file (program folder + text) holds the second text.
+// "%file"; the template file (program folder + text) holds the second text;
+// the text is an absolute folder.
 enum TValidationKind : int {
     vkForbiddenCharacters = 0,
     vkNotEmpty = 1,
     vkIndexCaptionVariable = 2,
     vkImageCaptionVariable = 3,
-    vkTemplateHoldsText = 4
+    vkTemplateHoldsText = 4,
+    vkAbsoluteFolder = 5
 };
+
+// The destination of a first start and of "New": a folder in the user's home
+// (an absolute path, so nothing depends on where the program was started).
+std::string DefaultDestinationFolder();
 
 class TForm1 : public TForm {
 public:
@@ -205,7 +211,7 @@ public:
     void LoadOriginal(int& failed, const std::string& fileName, TRasterDIB& target);
     // The settings and records the makers read, taken from the controls now.
     TMakerSettings MakerSettings() const;
-    // Decorations, each empty until it exists, and then skipped.
+    // The decorations the makers call: the masked overlay through ImgView, the others standard.
     TDecorationHooks Decorations;
 
     // --- masked overlay (pvuOverlay.cpp)
@@ -336,6 +342,7 @@ private:
     std::string ValidationFailure(TValidationKind kind, const std::string& text, const std::string& second,
                                   const std::string& message);
     bool DestinationOverwritesSource();
+    bool DestinationCannotBeWritten();  // after its message
     TBuildRun PrepareBuild();
     bool MakeBuildItems(TBuildRun& run);  // false when stopped
     bool MakeBuildItem(TBuildRun& run, int item);
@@ -368,6 +375,7 @@ private:
     std::string WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage);
     int WriteGeneratedFilesList(TBuildMode mode, bool linksImages, const std::string& framePage);
     bool buildRunning_ = false;
+    QWidget* buildView_ = nullptr;  // in the pages' place during a build
     // The button and background pictures this build copied into the
     // destination, relative to it, in copy order, each once.
     std::vector<std::string> copiedPictures_;

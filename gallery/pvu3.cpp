@@ -13,7 +13,9 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -150,6 +152,16 @@ void TForm4::BuildAdjustPage(QWidget* page)
 
 void TForm4::FormShow()
 {
+    // Made once without an owner, the editor would open wherever the desktop
+    // puts a new window; it opens over the main window instead.
+    if (main_.Visible()) {
+        const QRect over = main_.Window()->frameGeometry();
+        const QSize size = Window()->frameGeometry().size();
+        Window()->move(std::max(0, over.x() + (over.width() - size.width()) / 2),
+                       std::max(0, over.y() + (over.height() - size.height()) / 2));
+    } else {
+        CenterOnScreen();
+    }
     for (TSpinEdit* spin : {SpinEdit3, SpinEdit2, SpinEdit4}) spin->SetValue(0);
 }
 

@@ -23,6 +23,8 @@
 
 #include <malloc.h>
 
+#include <QWidget>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -122,6 +124,17 @@ TBuildMode BuildModeOf(const TComponent* sender, TBuildMode current)
     return mode;
 }
 
+// One box that fits on the screen however many pictures failed: the first
+// lines and how many more there were.
+void ReportPicturesNotWritten(const std::vector<std::string>& lines)
+{
+    constexpr std::size_t shown = 10;
+    std::string text = "These pictures could not be written, so no pages were made:";
+    for (std::size_t k = 0; k < lines.size() && k < shown; ++k) text += "\r\n" + lines[k];
+    if (lines.size() > shown) text += "\r\nand " + std::to_string(lines.size() - shown) + " more";
+    MessageDlgCentered("Error", text, mtError, mbOK);
+}
+
 const char* PhaseText(TBuildMode mode)
 {
     switch (mode) {
@@ -143,6 +156,7 @@ void TForm1::ShowBuildState(int progressMax)
     ProgressBar1->SetPosition(0);
     ProgressBar1->SetVisible(true);
     PageControl1->SetVisible(false);
+    buildView_->setVisible(true);
     ToolBar1->SetEnabled(false);
     Label34->SetVisible(true);
     Button14->SetVisible(true);
@@ -155,6 +169,7 @@ void TForm1::RestoreAfterBuild()
     Label34->SetVisible(false);
     ProgressBar1->SetVisible(false);
     ProgressBar1->SetPosition(0);
+    buildView_->setVisible(false);
     PageControl1->SetVisible(true);
     ToolBar1->SetEnabled(true);
     Button14->SetVisible(false);
@@ -188,6 +203,12 @@ void TForm1::CreateAll2Click(TComponent* Sender)
 
     RemoveFailedItems(run);
     ListBox3->Items().Clear();
+    // Pages would link pictures that are not there, and the list would send
+    // them: the build ends like a stopped one, every item kept.
+    if (!run.NotWritten.empty()) {
+        ReportPicturesNotWritten(run.NotWritten);
+        return;
+    }
     if (run.Mode == bmAll || run.Mode == bmHtml) {
         const TPagePlan plan = NameBuildPages(run);
         CopyButtonPictures(run);
@@ -205,7 +226,18 @@ bool TForm1::BuildMayStart()
 {
     if (!ValidateBuildSettings()) return false;
     if (DestinationOverwritesSource()) return false;
-    return ListView1->Count() > 0;
+    if (ListView1->Count() == 0) return false;
+    return !DestinationCannotBeWritten();
+}
+
+bool TForm1::DestinationCannotBeWritten()
+{
+    // Found here, before the first picture, instead of once per picture.
+    const std::string destination = ToFileSystemPath(Edit1->Text());
+    const std::string problem = FolderWriteProblem(destination);
+    if (problem.empty()) return false;
+    MessageDlgCentered("Error", "Save in Folder \"" + destination + "\" cannot be written: " + problem, mtError, mbOK);
+    return true;
 }
 
 bool TForm1::ValidateBuildSettings()
@@ -228,6 +260,7 @@ bool TForm1::ValidateBuildSettings()
         {vkNotEmpty, ComboBox3->Text(), "", "Index Page style can not be empty!"},
         {vkNotEmpty, ComboBox5->Text(), "", "Image Page style can not be empty!"},
         {vkNotEmpty, Edit1->Text(), "", "Save in Folder name can not be empty!"},
+        {vkAbsoluteFolder, Edit1->Text(), "", "Save in Folder name must be a full path beginning with \"/\"!"},
         {vkNotEmpty, Edit5->Text(), "", "Thumbnail path+name can not be empty!"},
         {vkNotEmpty, Edit2->Text(), "", "Index name can not be empty!"},
         {vkTemplateHoldsText, "indexpg\\" + ComboBox3->Text(), "%thumb_location",
@@ -291,6 +324,8 @@ std::string TForm1::ValidationFailure(TValidationKind kind, const std::string& t
     case vkIndexCaptionVariable: holds = CheckCaptionVariable(0); break;
     case vkImageCaptionVariable: holds = CheckCaptionVariable(1); break;
     case vkTemplateHoldsText: holds = FileContainsText(ProgramFolder() + ToFileSystemPath(text), second); break;
+    // A relative folder would land wherever the program happened to be started.
+    case vkAbsoluteFolder: holds = ToFileSystemPath(text).rfind('/', 0) == 0; break;
     default: break;
     }
     return holds ? std::string() : message;
@@ -413,12 +448,13 @@ TStepResult TForm1::MakeAndWritePicture(TBuildRun& run, TPictureMaker maker, con
     ProgressBar1->StepBy(1);
     int loadFailed = 0;
     maker(loadFailed, fullPath, *picture, run.Settings, Decorations);
-    // A picture not written is neither linked nor listed, like one that did not load.
-    result.Failed = loadFailed != 0 || !WriteBuildPicture(run, *picture, fullPath, name, output);
-    if (!result.Failed) {
-        result.WrittenFile = run.DestinationFolder + name;
-        PictureSize(*picture, width, height, colours);
-    }
+    result.Failed = loadFailed != 0;
+    if (result.Failed) return result;
+    // A picture that was not written keeps its item: its source is fine.
+    result.NotWritten = !WriteBuildPicture(run, *picture, fullPath, name, output);
+    if (result.NotWritten) return result;
+    result.WrittenFile = run.DestinationFolder + name;
+    PictureSize(*picture, width, height, colours);
     return result;
 }
 
@@ -431,12 +467,12 @@ bool TForm1::WriteBuildPicture(TBuildRun& run, TRasterDIB& picture, const std::s
         RemoveStaleFile(target);
         SaveImageFile(picture, source, target, output.Kind, output.Quality, run.KeepDate, output.Colors);
     } catch (const std::exception& error) {
-        run.NotWritten.push_back(target + ": " + error.what());
+        run.NotWritten.push_back(ExtractFileName(source) + " -> " + target + ": " + error.what());
         RemoveStaleFile(target);
         return false;
     }
     if (!FileExists(target)) {
-        run.NotWritten.push_back(target);
+        run.NotWritten.push_back(ExtractFileName(source) + " -> " + target);
         return false;
     }
     return true;
@@ -522,11 +558,6 @@ int TForm1::WriteBuildList(const TBuildRun& run)
     const int lines = WriteGeneratedFilesList(run.Mode, run.LinksImages, run.FramePage);
     ListBox3->Items().Clear();
     ListBox4->Items().Clear();
-    if (!run.NotWritten.empty()) {
-        std::string text = "These pictures could not be written and were left out:";
-        for (const std::string& line : run.NotWritten) text += "\r\n" + line;
-        MessageDlgCentered("Error", text, mtError, mbOK);
-    }
     return lines;
 }
 

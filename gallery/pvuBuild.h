@@ -20,7 +20,7 @@ struct TBuildRun {
     std::string PhaseText;
     int NameCounter = 0;                  // output number of the next item that succeeds
     std::vector<int> FailedItems;         // in item order
-    std::vector<std::string> NotWritten;  // pictures that could not be written, with the reason
+    std::vector<std::string> NotWritten;  // pictures that could not be written: source, target, reason
     std::string FirstIndexPage;
     bool FramesOn = false;  // the index page properties ask for a frame page
     std::string FramePage;
@@ -28,7 +28,8 @@ struct TBuildRun {
 
 // What one item's image or thumbnail step did.
 struct TStepResult {
-    bool Failed = false;      // the picture did not load or was not written
+    bool Failed = false;      // the picture did not load: the item leaves the list
+    bool NotWritten = false;  // it loaded but could not be written: the item stays
     std::string WrittenFile;  // the picture written, full path
 };
 

@@ -133,13 +133,13 @@ std::string TForm1::WriteFramePage(const std::string& destinationFolder, const s
     // The frames point at the pages this build wrote, under the names they were written with.
     std::string indexAddress = firstIndexPage;
     if (indexAddress.empty()) indexAddress = ContainedRelativePath(ConvertCase(ComboBox10->ItemIndex(), Edit2->Text()));
-    const std::string imageAddress = BackslashToSlash(FrameImageAddress());
+    const std::string imageAddress = UrlFromName(FrameImageAddress());
 
     TStringList lines;
     lines.LoadFromFile(templatePath);
     for (int j = 0; j < lines.Count(); ++j) {
         std::string line = lines[j];
-        line = ReplaceText(line, "%frameindex", BackslashToSlash(indexAddress), true, true);
+        line = ReplaceText(line, "%frameindex", UrlFromName(indexAddress), true, true);
         line = ReplaceText(line, "%frameimage", imageAddress, true, true);
         ReplaceVariable(line, "%title", "", Edit3->Text());
         lines.Put(j, line);

@@ -14,5 +14,9 @@ std::string CanonicalFolderPath(const std::string& folder);
 // refusal too many is harmless; overwriting an original is not).
 bool FolderLiesWithin(const std::string& folder, const std::string& container);
 
+// Creates the folder (with its missing parents) and writes and removes a
+// small file in it; "" when that worked, else why it did not.
+std::string FolderWriteProblem(const std::string& folder);
+
 // Loads a picture file (when it exists) and measures it; width and height stay when it does not load.
 void MeasurePictureFile(const std::string& fileName, int& width, int& height, int* colours);

@@ -6,7 +6,11 @@
 #include "gallery/pvu3.h"  // the description editor the window keeps
 
 #include <QAction>
+#include <QIcon>
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPolygon>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabBar>
@@ -15,10 +19,62 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace {
 constexpr int RowHeight = 22;
 
 void Place(TControl* control, int x, int y, int w, int h = RowHeight) { control->SetBounds(x, y, w, h); }
+
+// A green plus in the lower right corner: "add".
+void DrawPlus(QPainter& p)
+{
+    p.setPen(QPen(QColor(0x1e, 0x6e, 0x1e), 1));
+    p.setBrush(QColor(0x3c, 0xb4, 0x3c));
+    p.drawPolygon(QPolygon({{15, 10},
+                            {19, 10},
+                            {19, 14},
+                            {23, 14},
+                            {23, 18},
+                            {19, 18},
+                            {19, 22},
+                            {15, 22},
+                            {15, 18},
+                            {11, 18},
+                            {11, 14},
+                            {15, 14}}));
+}
+
+// The tool bar's "add" pictures, drawn here: a folder with a plus adds a
+// folder's pictures, two pages with a plus add single files.
+QIcon AddIcon(bool folder)
+{
+    QPixmap pixmap(24, 24);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const QPen outline(QColor(0x50, 0x50, 0x50), 1);
+    if (folder) {
+        p.setPen(QPen(QColor(0x8a, 0x6a, 0x10), 1));
+        p.setBrush(QColor(0xe8, 0xb8, 0x30));
+        p.drawPolygon(QPolygon({{1, 5}, {8, 5}, {10, 7}, {19, 7}, {19, 19}, {1, 19}}));  // back and tab
+        p.setBrush(QColor(0xf8, 0xd8, 0x60));
+        p.drawPolygon(QPolygon({{1, 19}, {4, 10}, {22, 10}, {19, 19}}));  // open front
+    } else {
+        for (int offset : {0, 4}) {
+            p.setPen(outline);
+            p.setBrush(Qt::white);
+            const int x = 2 + offset, y = 1 + offset;
+            p.drawPolygon(QPolygon({{x, y}, {x + 9, y}, {x + 13, y + 4}, {x + 13, y + 17}, {x, y + 17}}));
+            p.drawPolyline(QPolygon({{x + 9, y}, {x + 9, y + 4}, {x + 13, y + 4}}));  // folded corner
+        }
+        p.setPen(QColor(0xa0, 0xa0, 0xa0));
+        for (int line = 10; line <= 17; line += 3) p.drawLine(9, line, 15, line);
+    }
+    DrawPlus(p);
+    p.end();
+    return QIcon(pixmap);
+}
 
 // "<Alt>" must show as written, never be taken for markup.
 TLabel* PlainLabel(TLabel* label)
@@ -43,24 +99,37 @@ TForm1::TForm1() : TForm(nullptr, "Form1")
     layout->addWidget(PageControl1->Widget(), 1);
     BuildPages();
 
-    // The build's progress: a bar above the status bar, the phase text and the
-    // Stop button at the status bar's right end; all hidden when idle.
-    ProgressBar1 = Make<TProgressBar>("ProgressBar1", client);
-    ProgressBar1->Widget()->setFixedHeight(14);
-    layout->addWidget(ProgressBar1->Widget());
+    // The build's view takes the pages' place while a build runs: the phase
+    // text over the window's whole width, the progress bar and the Stop
+    // button, so the status bar keeps its place and its room.
+    buildView_ = new QWidget(client);  // owned by the client area
+    auto* buildLayout = new QVBoxLayout(buildView_);
+    buildLayout->setContentsMargins(12, 12, 12, 12);
+    buildLayout->setSpacing(10);
+    buildLayout->addStretch(1);
+    Label34 = Make<TLabel>("Label34", buildView_);
+    static_cast<QLabel*>(Label34->Widget())->setAlignment(Qt::AlignCenter);
+    buildLayout->addWidget(Label34->Widget());
+    ProgressBar1 = Make<TProgressBar>("ProgressBar1", buildView_);
+    ProgressBar1->Widget()->setFixedHeight(16);
+    buildLayout->addWidget(ProgressBar1->Widget());
+    Button14 = Make<TButton>("Button14", buildView_, "Stop");
+    Button14->Widget()->setMinimumWidth(90);
+    buildLayout->addWidget(Button14->Widget(), 0, Qt::AlignHCenter);
+    buildLayout->addStretch(2);
+    layout->addWidget(buildView_, 1);
+    Label34->SetVisible(false);
     ProgressBar1->SetVisible(false);
+    Button14->SetVisible(false);
+    buildView_->setVisible(false);
 
     StatusBar1 = Make<TStatusBar>("StatusBar1", client);
+    // The page count needs less than 120 pixels; the item count and the
+    // selection ("Total Items: 160         Selected 160 items") need the rest.
     StatusBar1->AddPanel(120);
     StatusBar1->AddPanel(0);
+    StatusBar1->Panel(0)->setMinimumWidth(0);  // as wide as its text
     layout->addWidget(StatusBar1->Widget());
-    auto* statusBar = static_cast<QStatusBar*>(StatusBar1->Widget());
-    Label34 = Make<TLabel>("Label34", statusBar);
-    Button14 = Make<TButton>("Button14", statusBar, "Stop");
-    statusBar->addPermanentWidget(Label34->Widget());
-    statusBar->addPermanentWidget(Button14->Widget());
-    Label34->SetVisible(false);
-    Button14->SetVisible(false);
 
     // Hidden state kept in controls, as the handlers share it.
     auto hidden = [this, client](TControl* c) {
@@ -116,8 +185,11 @@ void TForm1::BuildToolBar()
         tool->setToolButtonStyle(withText ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
     };
     picture(ToolButton1, QStyle::SP_FileIcon, false);
-    picture(ToolButton2, QStyle::SP_DirOpenIcon, false);
-    picture(ToolButton3, QStyle::SP_FileDialogNewFolder, false);
+    for (auto [button, folder] : {std::pair{ToolButton2, true}, std::pair{ToolButton3, false}}) {
+        auto* tool = static_cast<QToolButton*>(button->Widget());
+        tool->setIcon(AddIcon(folder));
+        tool->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    }
     picture(ToolButton4, QStyle::SP_TrashIcon, false);
     picture(ToolButton6all, QStyle::SP_MediaPlay, true);
     picture(ToolButton8, QStyle::SP_DialogHelpButton, false);

@@ -13,6 +13,7 @@
 #include "compositing/ArgbImage.h"
 #include "gallery/PropertyRecords.h"
 #include "gallery/pvutils.h"
+#include "gallery/pvutilsDecorations.h"
 #include "gallery/pvutilsPictures.h"
 #include "platform/system/System.h"
 #include "raster/RasterDIB.h"
@@ -29,6 +30,8 @@ void TForm1::CreateImgView()
     ImgView->ScrollBars()->SetColor(SystemColor(COLOR_BTNSHADOW));
     ImgView->ScrollBars()->SetHandleColor(SystemColor(COLOR_BTNSHADOW));
     ImgView->ScrollBars()->SetShowHandleGrip(true);
+    // The mask slot is this window's; the other decorations need no window.
+    Decorations = StandardDecorationHooks();
     Decorations.ApplyOverlay = [this](TRasterDIB& picture, const std::string& record, const std::string&) {
         ApplyMaskRecord(picture, record);
     };

@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <string>
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace {
 
 const char* const IndexCaptions =
@@ -38,7 +41,7 @@ const SettingBinding Bindings[] = {
     {"Location", "ChangeCase", "combobox10", false, 1, ""},
     {"Location", "AddedFilter", "lcombobox16", false, 0, "*.jpg;*.gif;*.bmp"},
     {"Location", "AddedFilterDefault", "scombobox16", false, 0, "*.jpg;*.gif;*.bmp"},
-    {"Location", "SaveInFolder", "edit1", false, 0, "C:\\TEMP"},
+    {"Location", "SaveInFolder", "edit1", false, 0, nullptr},  // DefaultDestinationFolder()
     {"Location", "ThumbName", "edit5", false, 0, "tn_*"},
     {"Location", "ImageName", "edit9", false, 0, "image01"},
     {"Location", "IndexName", "edit2", false, 0, "index1.html"},
@@ -69,7 +72,7 @@ const SettingBinding Bindings[] = {
     {"ImagePage", "CaptionPosition", "combobox14", false, 1, ""},
     {"ImagePage", "Alternative", "lcombobox15", false, 0, AlternativeTexts},
     {"ImagePage", "AlternativeDefault", "scombobox15", false, 0, "%Filename"},
-    {"ImagePage", "Hyperlink", "edit11", false, 0, "https://pictavo.example.org/"},
+    {"ImagePage", "Hyperlink", "edit11", false, 0, ""},  // empty: the picture is not a link
     {"Images1", "Output", "combobox7", false, 0, ""},
     {"Images1", "Quality", "spinedit12", false, 60, ""},
     {"Images1", "Colors", "spinedit14", false, 255, ""},
@@ -331,6 +334,18 @@ TMenuItem* OverwritePolicyItem(const TForm1& form, int policy)
 
 }  // namespace
 
+std::string DefaultDestinationFolder()
+{
+    const char* home = std::getenv("HOME");
+    std::string folder = home && home[0] == '/' ? home : "";
+    if (folder.empty())
+        if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir && entry->pw_dir[0] == '/')
+            folder = entry->pw_dir;
+    if (folder.empty()) folder = "/tmp";
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return (folder == "/" ? "" : folder) + "/pictavo-gallery";
+}
+
 void TForm1::ReadWriteSettings(const std::string& mode, const std::string& fileName)
 {
     if (mode != "r" && mode != "w") return;
@@ -339,7 +354,8 @@ void TForm1::ReadWriteSettings(const std::string& mode, const std::string& fileN
 
     UseSettingsFile(fileName, [&] {
         for (const SettingBinding& b : Bindings)
-            ReadWriteComponent(mode, b.control, b.section, b.defaultBool, b.defaultInt, b.defaultString, b.key);
+            ReadWriteComponent(mode, b.control, b.section, b.defaultBool, b.defaultInt,
+                               b.defaultString ? b.defaultString : DefaultDestinationFolder(), b.key);
 
         if (mode == "w") {
             ReadWriteComponent(mode, "none", "Others", false, CheckedOverwritePolicy(*this), "", "OverwriteFiles");

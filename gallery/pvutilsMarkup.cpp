@@ -9,13 +9,37 @@
 #include "gallery/srutilsFiles.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
-// A '"' in a link or source would end the attribute: written as a URL escape.
+// A '"' in a link address would end the attribute: written as a URL escape.
 std::string quoteInUrl(const std::string& text) { return ReplaceText(text, "\"", "%22", false, true); }
 
+bool StaysInUrl(unsigned char c)
+{
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+    return std::strchr("-._~!$'()*+,;=@/", c) != nullptr && c != 0;
+}
+
 }  // namespace
+
+std::string UrlFromName(const std::string& name)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string url;
+    for (char ch : BackslashToSlash(name)) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (StaysInUrl(c)) {
+            url += ch;
+        } else {
+            url += '%';
+            url += hex[c >> 4];
+            url += hex[c & 15];
+        }
+    }
+    return HtmlText(url);
+}
 
 std::string CaptionFontMarkup(const std::string& fontRecord, const std::string& captionText)
 {
@@ -53,16 +77,14 @@ void MakeThumbnailCell(bool linkOn, const std::string& picture, const std::strin
         if (!address.empty())
             openTag = "<a href=\"" + quoteInUrl(EscapeSpaces(state.ReplaceForbiddenCharacter, address)) + "\">";
         else
-            openTag = "<a href=\"" +
-                      quoteInUrl(EscapeSpaces(state.ReplaceForbiddenCharacter, BackslashToSlash(linkTarget))) + "\"" +
-                      targetAttribute + ">";
+            openTag = "<a href=\"" + UrlFromName(linkTarget) + "\"" + targetAttribute + ">";
         closeTag = "</a>";
     }
     const std::string prefix = state.PageKind == 1 ? state.RelativePrefix : std::string();
     const std::string outputPicture = NormalizeFolderPath(state.DestinationFolder) + itemFileName;
     const std::string alt = ExpandCaption(1, itemIndex, outputPicture, altPattern, state);
-    const std::string pictureMarkup = openTag + "<img" + " src=\"" + prefix + quoteInUrl(BackslashToSlash(picture)) +
-                                      "\" " + alt + " " + state.ImageAttributes + state.SizeAttributes + ">" + closeTag;
+    const std::string pictureMarkup = openTag + "<img" + " src=\"" + prefix + UrlFromName(picture) + "\" " + alt + " " +
+                                      state.ImageAttributes + state.SizeAttributes + ">" + closeTag;
 
     std::vector<TVariableValue> values{{"%file", pictureMarkup}};
     if (AsciiLower(state.CaptionPositionLine).find("%caption") != std::string::npos) {

@@ -40,6 +40,13 @@ void RemoveLinkTag(std::string& line, bool keep, int mode, const std::string& te
 // <a href="address"attributes>label</a> at its place.
 void ConvertLinkMarkup(std::string& line, const std::string& marker, bool makeLink, const std::string& address);
 
+// A relative file name ('\' or '/' separated) as it goes into an href or a
+// src: '/' between the path segments, every byte other than letters, digits,
+// "-._~", "!$'()*+,;=@" percent-encoded (so '#', '?', '%', ':', '&' and
+// spaces are part of the name, not a fragment, query, escape or scheme), and
+// the result HTML-escaped.
+std::string UrlFromName(const std::string& name);
+
 // BackslashToSlash is in gallery/srutils.h.
 std::string SlashToBackslash(const std::string& text);
 void SlashToBackslash(const std::string& text, std::string& result);

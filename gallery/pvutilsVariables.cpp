@@ -31,7 +31,9 @@ std::string sizeValue(int kind, const std::string& filePath, bool groupThousands
 
 // The item's description in one of its folder's description files, or the
 // picture's own file name when it has none.
-std::string descriptionValue(const TSourceItemName* item, const char* descriptionFileName, const std::string& filePath)
+template <typename NameText>
+std::string descriptionValue(const TSourceItemName* item, const char* descriptionFileName, const std::string& filePath,
+                             NameText name)
 {
     if (item && !item->FileName.empty()) {
         int index = -1;
@@ -40,7 +42,7 @@ std::string descriptionValue(const TSourceItemName* item, const char* descriptio
         ReadDescription(index, folder + descriptionFileName, item->FileName, description);
         if (index >= 0 && !description.empty()) return description;
     }
-    return ExtractFileName(filePath);
+    return name(ExtractFileName(filePath));
 }
 
 bool containsVariable(const std::string& lowerText, const char* variable)
@@ -52,10 +54,12 @@ bool containsVariable(const std::string& lowerText, const char* variable)
 std::string quoteForAttribute(const std::string& text) { return ReplaceText(text, "\"", "&quot;", false, true); }
 
 // The expansion shared by ExpandTextVariables and ExpandCaption. resultLine is
-// null for the text stamp, which has no "%width" and friends.
+// null for the text stamp, which has no "%width" and friends. In a page
+// (inPage) names are HTML-escaped; descriptions are the user's own markup.
 std::string expandVariables(int mode, const TSourceItemName* item, const std::string& filePath, const std::string& text,
-                            const std::string* resultLine)
+                            const std::string* resultLine, bool inPage)
 {
+    const auto name = [inPage](const std::string& value) { return inPage ? HtmlText(value) : value; };
     std::string source = text;
     std::string dateFormat;
     bool hasDate = false;
@@ -89,10 +93,10 @@ std::string expandVariables(int mode, const TSourceItemName* item, const std::st
         FileDateText(1, filePath, dateFormat, date);
         values.push_back({FileDateTimeVariable, date});
     }
-    add("%folder", [&] { return ExtractFilePath(filePath); });
-    add("%filenoext", [&] { return ExtractFileNameNoExt(filePath); });
-    add("%filename", [&] { return ExtractFileName(filePath); });
-    add("%fileext", [&] { return ExtractFileExt(filePath); });
+    add("%folder", [&] { return name(ExtractFilePath(filePath)); });
+    add("%filenoext", [&] { return name(ExtractFileNameNoExt(filePath)); });
+    add("%filename", [&] { return name(ExtractFileName(filePath)); });
+    add("%fileext", [&] { return name(ExtractFileExt(filePath)); });
     add("%filesizekb", [&] { return sizeValue(1, filePath, !attribute); });
     add("%filesizemb", [&] { return sizeValue(2, filePath, !attribute); });
     add("%filesize", [&] { return sizeValue(0, filePath, !attribute); });
@@ -101,8 +105,8 @@ std::string expandVariables(int mode, const TSourceItemName* item, const std::st
         add("%height", [&] { return GetField(0, *resultLine, ResultField::Height); });
         add("%colors", [&] { return GetField(0, *resultLine, ResultField::Colours); });
     }
-    add("%filedesc1", [&] { return descriptionValue(item, "descript.ion", filePath); });
-    add("%filedesc2", [&] { return descriptionValue(item, "descript.pv", filePath); });
+    add("%filedesc1", [&] { return descriptionValue(item, "descript.ion", filePath, name); });
+    add("%filedesc2", [&] { return descriptionValue(item, "descript.pv", filePath, name); });
 
     const std::string expanded = ReplaceVariablesOnce(source, values);
     if (attribute) return "alt=\"" + quoteForAttribute(expanded) + "\"";
@@ -110,6 +114,22 @@ std::string expandVariables(int mode, const TSourceItemName* item, const std::st
 }
 
 }  // namespace
+
+std::string HtmlText(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
 
 std::string ReplaceVariablesOnce(const std::string& text, const std::vector<TVariableValue>& values)
 {
@@ -139,7 +159,7 @@ std::string ReplaceVariablesOnce(const std::string& text, const std::vector<TVar
 void ExpandTextVariables(int mode, const TSourceItemName& item, const std::string& filePath, std::string& result,
                          const std::string& text)
 {
-    result = expandVariables(mode, &item, filePath, text, nullptr);
+    result = expandVariables(mode, &item, filePath, text, nullptr, false);
 }
 
 std::string ExpandCaption(int mode, int itemIndex, const std::string& filePath, const std::string& text,
@@ -148,7 +168,7 @@ std::string ExpandCaption(int mode, int itemIndex, const std::string& filePath, 
     const TSourceItemName* item = nullptr;
     if (itemIndex >= 0 && static_cast<std::size_t>(itemIndex) < state.SourceItems.size())
         item = &state.SourceItems[static_cast<std::size_t>(itemIndex)];
-    return expandVariables(mode, item, filePath, text, &state.CurrentResultLine);
+    return expandVariables(mode, item, filePath, text, &state.CurrentResultLine, true);
 }
 
 void ReplaceVariable(std::string& line, const std::string& variable, const std::string& endMarker,

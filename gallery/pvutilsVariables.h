@@ -39,6 +39,8 @@ struct TVariableValue {
 // name before a name that is its prefix). Inserted values are never searched
 // again, so a value holding a variable name cannot loop or be expanded twice.
 std::string ReplaceVariablesOnce(const std::string& text, const std::vector<TVariableValue>& values);
+// Text shown in a page or an attribute: '&', '<', '>' and '"' as entities.
+std::string HtmlText(const std::string& text);
 
 // Replaces the picture variables ("%filedatetime[fmt]", "%folder", "%filenoext",
 // "%filename", "%fileext", "%filesizekb", "%filesizemb", "%filesize",

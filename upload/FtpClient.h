@@ -285,6 +285,7 @@ protected:
     void PrepareDataSocket();
     void DataSocketAccept(TCustomAsyncSocket* sender, std::uint16_t error);
     void BindDataEvents();
+    bool FromControlPeer(TSocket handle);  // false (logged) for any other caller
     void DataSocketSessionClosed(TCustomAsyncSocket* sender, std::uint16_t error);
     void DataSocketDataSent(TCustomAsyncSocket* sender, std::uint16_t error);
     void DataSocketDiscard(TCustomAsyncSocket* sender, std::uint16_t error);

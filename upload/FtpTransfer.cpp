@@ -69,7 +69,11 @@ void TCustomFtpClient::PrepareDataSocket()
 {
     CloseDataSocket();
     FDataSocket->SetProto("tcp");
-    FDataSocket->SetAddr("0.0.0.0");
+    // Only on the address the server reaches us at (the one PORT announces),
+    // not on every interface of the machine.
+    sockaddr_in local{};
+    FControlSocket->LocalSockAddr(local);
+    FDataSocket->SetAddr(winsock::inet_ntoa(local.sin_addr.s_addr));
     FDataSocket->SetPort("0");
     FDataConnected = false;
     FDataClosed = false;
@@ -110,6 +114,12 @@ void TCustomFtpClient::DataSocketAccept(TCustomAsyncSocket*, std::uint16_t error
 {
     if (error != 0) return;
     TSocket handle = FDataSocket->Accept();
+    // The data connection must come from the server we are talking to; anyone
+    // else who found the port is turned away and we keep listening.
+    if (handle != INVALID_SOCKET && !FromControlPeer(handle)) {
+        winsock::closesocket(handle);
+        return;
+    }
     // The listening socket goes now; its close is not the end of a transfer.
     FDataSocket->OnSessionAvailable = nullptr;
     FDataSocket->OnSessionClosed = nullptr;
@@ -133,6 +143,17 @@ void TCustomFtpClient::DataSocketAccept(TCustomAsyncSocket*, std::uint16_t error
     } else {
         FStartTime = GetTickCount64();
     }
+}
+
+bool TCustomFtpClient::FromControlPeer(TSocket handle)
+{
+    sockaddr_in caller{};
+    sockaddr_in server{};
+    const bool known = winsock::getpeername(handle, &caller) == 0 && FControlSocket->PeerSockAddr(server) == 0;
+    if (known && caller.sin_addr.s_addr == server.sin_addr.s_addr) return true;
+    Display("! Data connection from " + (known ? winsock::inet_ntoa(caller.sin_addr.s_addr) : std::string("?")) +
+            " refused: not the server");
+    return false;
 }
 
 void TCustomFtpClient::BindDataEvents()

@@ -307,11 +307,114 @@ void BM_MaskOverlay24MP(benchmark::State& state)
                 buffers * w * h * 4 / 1048576.0);
 }
 
+// Every decoration on, with the pictures installed in data/frames: the mask,
+// frame picture, bevel and outline of both pictures, the logo and the text
+// stamp of the image copies.
+void DecorateEverything(TForm1& form, const std::string& mask)
+{
+    form.SetPropertyRecord(prAddMaskImage, MaskRecord(mask));
+    form.SetPropertyRecord(prAddMaskThumb, MaskRecord(mask));
+    const std::string frame = MakePropertyRecord({"1", "frames/frame-wood.gif", "0", "255", "0", "0"});
+    form.SetPropertyRecord(prAddFrameImage, frame);
+    form.SetPropertyRecord(prAddFrameThumb, frame);
+    form.SetPropertyRecord(prAddButtonImage, "2|6|30|40|16777215|0|1|4|30|60|12632256|");
+    form.SetPropertyRecord(prAddButtonThumb, "2|2|8|40|16777215|0|0|0|0|0|0|");
+    form.SetPropertyRecord(prAddOutlineI, MakePropertyRecord({"1", "frames/outline-braid.gif", "20", "255", "12"}));
+    form.SetPropertyRecord(prAddOutlineT, MakePropertyRecord({"1", "frames/outline-film.gif", "0", "255", "4"}));
+    form.SetPropertyRecord(prAddLogo, "frames/logo.gif|8|-40|-40|30|0|0|255|0|");
+    form.SetPropertyRecord(prAddText,
+                           "Verdana|b|28|1|0|%filenoext|7|-120|0|20|0|0|2|0|255|100|120301|31231|0|"
+                           "frames/bar1.gif|255|0|0|24|8|255|255|255|");
+    form.CheckBox4->SetChecked(true);
+    form.CheckBox2->SetChecked(true);
+    form.CheckBox5->SetChecked(true);
+    form.CheckBox6->SetChecked(true);
+}
+
+// The build with every decoration on, next to the plain build in the same run.
+void BM_CreateAllDecorated(benchmark::State& state)
+{
+    BenchFolder& folder = Folder();
+    SetProgramFolder(folder.root + "program/");
+    if (!LoadOurJpegLibrary(PICTAVO_BINARY_DIR)) {
+        state.SkipWithError("our JPEG library is not there");
+        return;
+    }
+    std::vector<std::string> messages;
+    auto form = BenchForm(folder, messages);
+    const std::string mask = VignetteMask(folder.root);
+
+    double plainSeconds = 0, decoratedSeconds = 0;
+    for (auto _ : state) {
+        form->CheckBox4->SetChecked(false);
+        form->CheckBox2->SetChecked(false);
+        form->CheckBox5->SetChecked(false);
+        form->CheckBox6->SetChecked(false);
+        plainSeconds = TimedBuild(*form, folder.destination, folder.pictures);
+        DecorateEverything(*form, mask);
+        decoratedSeconds = TimedBuild(*form, folder.destination, folder.pictures);
+        state.SetIterationTime(decoratedSeconds);
+    }
+    SetMessageHook(nullptr);
+    if (!messages.empty()) {
+        state.SkipWithError(("the build reported: " + messages.front()).c_str());
+        return;
+    }
+    state.counters["plain_ms"] = plainSeconds * 1000;
+    state.counters["ratio"] = decoratedSeconds / plainSeconds;
+    std::printf("Create All of %zu pictures (%dx%d) with every decoration: %.0f ms, plain %.0f ms, ratio %.3f\n",
+                folder.pictures.size(), kWidth, kHeight, decoratedSeconds * 1000, plainSeconds * 1000,
+                decoratedSeconds / plainSeconds);
+}
+
+// The image copy of one 24-megapixel photo with every decoration on (they
+// are drawn at the source's size, before the resize): the process's peak
+// resident memory while it is made.
+void BM_DecoratedImage24MP(benchmark::State& state)
+{
+    constexpr int w = 6000, h = 4000;
+    BenchFolder& folder = Folder();
+    SetProgramFolder(folder.root + "program/");
+    if (!LoadOurJpegLibrary(PICTAVO_BINARY_DIR)) {
+        state.SkipWithError("our JPEG library is not there");
+        return;
+    }
+    const std::string photo = folder.root + "photo24mp.jpg";
+    if (const pid_t child = fork(); child == 0) {
+        WritePhotoJpeg(photo, w, h, 99);
+        _exit(0);
+    } else {
+        int status = 0;
+        waitpid(child, &status, 0);
+    }
+    std::vector<std::string> messages;
+    auto form = BenchForm(folder, messages);
+    DecorateEverything(*form, VignetteMask(folder.root));
+    long peakKiB = 0, baseKiB = 0;
+    int width = 0;
+    for (auto _ : state) {
+        ResetPeakMemory();
+        baseKiB = PeakMemoryKiB();
+        TRasterDIB target;
+        int failed = -1;
+        form->CreateImage(failed, photo, target);
+        width = failed == 0 ? target.Width() : 0;
+        peakKiB = PeakMemoryKiB();
+    }
+    SetMessageHook(nullptr);
+    if (width != kImageWidth) state.SkipWithError("the decorated image copy was not made");
+    state.counters["peak_MiB"] = double(peakKiB) / 1024.0;
+    std::printf("Decorated image copy of a %dx%d photo: peak memory %.1f MiB (%.1f MiB at the start)\n", w, h,
+                double(peakKiB) / 1024.0, double(baseKiB) / 1024.0);
+}
+
 }  // namespace
 
 BENCHMARK(BM_CreateAll)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CreateAllMasked)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MaskOverlay24MP)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CreateAllDecorated)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecoratedImage24MP)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {

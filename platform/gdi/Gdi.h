@@ -295,6 +295,8 @@ bool TextOut(HDC dc, int x, int y, const char* text, int length);
 bool GetTextExtentPoint32(HDC dc, const char* text, int length, SIZE* size);
 // Ascent and descent of the selected font in pixels.
 bool GetTextMetricsPixels(HDC dc, int* ascent, int* descent);
+// The face a font whose own face is not installed draws with (fonts-dejavu-core).
+inline constexpr const char* FallbackFontFace = "DejaVu Sans";
 // File name of the font face that a LOGFONT resolves to (for diagnostics and tests).
 std::string ResolvedFontFile(HFONT font);
 

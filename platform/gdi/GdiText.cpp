@@ -52,15 +52,18 @@ FT_Library library()
     return lib;
 }
 
-// Asks fontconfig for the best installed face; a missing family falls back
-// to whatever fontconfig substitutes for it.
+// Asks fontconfig for the best installed face. A missing family falls back
+// to the faces fontconfig's own rules put in its place (metric twins and the
+// like) and then to one named face, so a stored Windows face such as
+// "Verdana" draws alike on every machine that has our packages.
 bool matchFont(const LOGFONT& lf, std::string& file, int& index, bool& isBold, bool& isItalic)
 {
     FcConfig* config = FcConfigGetCurrent();
     if (!config && !FcInit()) return false;
     FcPattern* pattern = FcPatternCreate();
-    const char* family = lf.lfFaceName[0] ? lf.lfFaceName : "Sans";
+    const char* family = lf.lfFaceName[0] ? lf.lfFaceName : FallbackFontFace;
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(FallbackFontFace));
     FcPatternAddInteger(pattern, FC_WEIGHT, lf.lfWeight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, lf.lfItalic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);

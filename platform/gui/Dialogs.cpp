@@ -6,6 +6,9 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QScreen>
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -30,7 +33,17 @@ QString QtFilter(const std::string& filter)
         std::string masks = parts[i + 1];
         for (char& c : masks)
             if (c == ';') c = ' ';
-        out << ToQString(parts[i] + " (" + masks + ")");
+        // A description that already shows its masks ("Items List (*.pvi)") shows them
+        // once, in the blank-separated form Qt reads.
+        std::string description = parts[i];
+        for (const std::string& written : {"(" + parts[i + 1] + ")", "(" + masks + ")"})
+            if (description.size() >= written.size() &&
+                description.compare(description.size() - written.size(), written.size(), written) == 0) {
+                description.resize(description.size() - written.size());
+                while (!description.empty() && description.back() == ' ') description.pop_back();
+                break;
+            }
+        out << ToQString(description + " (" + masks + ")");
     }
     return out.join(";;");
 }
@@ -129,6 +142,27 @@ bool TFileDialog::Execute()
     return !FileName.empty();
 }
 
+std::unique_ptr<QFileDialog> MakeFolderBrowser(const std::string& title, const std::string& startFolder)
+{
+    // The title may hold a line break (a caption over a second line); a window
+    // title has one line, so each break becomes one space.
+    std::string caption;
+    for (std::size_t i = 0; i < title.size(); ++i) {
+        const char c = title[i];
+        if (c != '\r' && c != '\n') {
+            caption += c;
+            continue;
+        }
+        if (c == '\r' && i + 1 < title.size() && title[i + 1] == '\n') ++i;
+        if (!caption.empty() && caption.back() != ' ') caption += ' ';
+    }
+    auto dialog =
+        std::make_unique<QFileDialog>(QApplication::activeWindow(), ToQString(caption), ToQString(startFolder));
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly, true);
+    return dialog;
+}
+
 bool BrowseForFolderDialog(const std::string& title, const std::string& startFolder, std::string& chosen)
 {
     TFolderRequest request{title, startFolder, {}};
@@ -138,8 +172,8 @@ bool BrowseForFolderDialog(const std::string& title, const std::string& startFol
     } else if (Headless()) {
         std::fprintf(stderr, "folder browser \"%s\" cancelled: no display\n", title.c_str());
     } else {
-        QString dir = QFileDialog::getExistingDirectory(QApplication::activeWindow(), ToQString(title),
-                                                        ToQString(startFolder), QFileDialog::ShowDirsOnly);
+        const std::unique_ptr<QFileDialog> dialog = MakeFolderBrowser(title, startFolder);
+        const QString dir = dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
         if (!dir.isEmpty()) {
             accepted = true;
             request.Chosen = FromQString(dir);
@@ -148,6 +182,40 @@ bool BrowseForFolderDialog(const std::string& title, const std::string& startFol
     if (!accepted || request.Chosen.empty()) return false;
     chosen = request.Chosen;
     return true;
+}
+
+std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& caption, const std::string& text, TMsgDlgType type,
+                                            int buttons)
+{
+    auto box = std::make_unique<QMessageBox>(QApplication::activeWindow());
+    box->setWindowTitle(ToQString(caption));
+    // A box taller than the screen hides its buttons: the lines that fit in
+    // half the screen's height stand, the rest are counted.
+    QStringList lines = ToQString(text).replace("\r\n", "\n").split('\n');
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int lineHeight = std::max(1, box->fontMetrics().lineSpacing());
+    const int room = screen ? std::max(4, screen->availableGeometry().height() / 2 / lineHeight) : 20;
+    if (lines.size() > room) {
+        const auto more = lines.size() - (room - 1);
+        lines = lines.mid(0, room - 1);
+        lines << QString("and %1 more").arg(more);
+    }
+    box->setText(lines.join('\n'));
+    switch (type) {
+    case TMsgDlgType::Warning: box->setIcon(QMessageBox::Warning); break;
+    case TMsgDlgType::Error: box->setIcon(QMessageBox::Critical); break;
+    case TMsgDlgType::Information: box->setIcon(QMessageBox::Information); break;
+    case TMsgDlgType::Confirmation: box->setIcon(QMessageBox::Question); break;
+    default: break;
+    }
+    QMessageBox::StandardButtons set;
+    if (buttons & TMsgButtons::Yes) set |= QMessageBox::Yes;
+    if (buttons & TMsgButtons::No) set |= QMessageBox::No;
+    if (buttons & TMsgButtons::OK) set |= QMessageBox::Ok;
+    if (buttons & TMsgButtons::Cancel) set |= QMessageBox::Cancel;
+    if (!set) set = QMessageBox::Ok;
+    box->setStandardButtons(set);
+    return box;
 }
 
 int MessageDlg(const std::string& caption, const std::string& text, TMsgDlgType type, int buttons)
@@ -162,24 +230,8 @@ int MessageDlg(const std::string& caption, const std::string& text, TMsgDlgType 
         if (buttons & TMsgButtons::Cancel) return TModal::Cancel;
         return TModal::Yes;
     }
-    QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(ToQString(caption));
-    box.setText(ToQString(text));
-    switch (type) {
-    case TMsgDlgType::Warning: box.setIcon(QMessageBox::Warning); break;
-    case TMsgDlgType::Error: box.setIcon(QMessageBox::Critical); break;
-    case TMsgDlgType::Information: box.setIcon(QMessageBox::Information); break;
-    case TMsgDlgType::Confirmation: box.setIcon(QMessageBox::Question); break;
-    default: break;
-    }
-    QMessageBox::StandardButtons set;
-    if (buttons & TMsgButtons::Yes) set |= QMessageBox::Yes;
-    if (buttons & TMsgButtons::No) set |= QMessageBox::No;
-    if (buttons & TMsgButtons::OK) set |= QMessageBox::Ok;
-    if (buttons & TMsgButtons::Cancel) set |= QMessageBox::Cancel;
-    if (!set) set = QMessageBox::Ok;
-    box.setStandardButtons(set);
-    switch (box.exec()) {
+    const std::unique_ptr<QMessageBox> box = MakeMessageBox(caption, text, type, buttons);
+    switch (box->exec()) {
     case QMessageBox::Yes: return TModal::Yes;
     case QMessageBox::No: return TModal::No;
     case QMessageBox::Ok: return TModal::Ok;

@@ -13,6 +13,8 @@
 #include <vector>
 
 class QWidget;
+class QFileDialog;
+class QMessageBox;
 class QComboBox;
 class QLineEdit;
 class QLabel;
@@ -539,6 +541,7 @@ public:
     int PanelCount() const { return static_cast<int>(panels_.size()); }
     std::string PanelText(int index) const;
     void SetPanelText(int index, const std::string& text);
+    QLabel* Panel(int index) const { return panels_.at(static_cast<std::size_t>(index)); }
 
 private:
     std::vector<QLabel*> panels_;
@@ -640,6 +643,8 @@ struct TFolderRequest {
 };
 using TFolderDialogHook = std::function<bool(TFolderRequest&)>;
 void SetFolderDialogHook(TFolderDialogHook hook);
+// The folder browser BrowseForFolderDialog shows (its title on one line).
+std::unique_ptr<QFileDialog> MakeFolderBrowser(const std::string& title, const std::string& startFolder);
 // The folder browser: true and the chosen folder when the user picked one.
 bool BrowseForFolderDialog(const std::string& title, const std::string& startFolder, std::string& chosen);
 
@@ -669,6 +674,9 @@ void SetMessageHook(TMessageHook hook);
 // Shows a modal message box centred on the active window; returns the button's TModal result.
 // Without a hook on a display-less platform it logs the text and answers OK, else No, else Cancel.
 int MessageDlg(const std::string& caption, const std::string& text, TMsgDlgType type, int buttons);
+// The box MessageDlg shows; never taller than half the screen (the first lines, then "and N more").
+std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& caption, const std::string& text, TMsgDlgType type,
+                                            int buttons);
 
 // ---------------------------------------------------------------------------
 // Application

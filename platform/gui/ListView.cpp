@@ -180,6 +180,10 @@ void TListView::ApplyStyle()
     QString style;
     if (gridLines_) style += "QTreeView::item { border-bottom: 1px solid #d8d8d8; border-right: 1px solid #d8d8d8; }";
     if (hotTrack_) style += "QTreeView::item:hover { color: #0000c0; text-decoration: underline; }";
+    // Once items are styled, the style no longer fills a selected row: without this its
+    // highlighted (white) text would stand on white.
+    if (!style.isEmpty())
+        style += "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }";
     tree_->setStyleSheet(style);
 }
 

@@ -159,6 +159,7 @@ void TStatusBar::AddPanel(int width)
     auto* bar = static_cast<QStatusBar*>(Widget());
     auto* label = new QLabel(bar);  // owned by the status bar
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setIndent(3);  // a framed label's own indent (half an "x") is wasted room in a bar this narrow
     if (width > 0) label->setMinimumWidth(width);
     bar->addWidget(label, width > 0 ? 0 : 1);
     panels_.push_back(label);

@@ -172,6 +172,20 @@ bool ShellExecuteOpen(const std::string& target, const std::string& parameters, 
     return true;
 }
 
+bool StartProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& folder,
+                  std::string* error)
+{
+    const std::string path = findProgram(ToFileSystemPath(program));
+    if (path.empty()) {
+        setError(error, "Cannot find " + program);
+        return false;
+    }
+    const pid_t pid = spawn(path, arguments, folder.empty() ? std::string() : ToFileSystemPath(folder), error);
+    if (pid < 0) return false;
+    reapLater(pid);
+    return true;
+}
+
 int RunAndWait(const std::string& program, const std::vector<std::string>& arguments, const std::string& folder,
                std::string* error)
 {

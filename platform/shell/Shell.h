@@ -28,6 +28,12 @@ void SetShellOpener(const std::string& program);
 int RunAndWait(const std::string& program, const std::vector<std::string>& arguments,
                const std::string& folder = std::string(), std::string* error = nullptr);
 
+// Starts program (a path, or a name looked up on PATH) with its arguments,
+// each passed as it is, in folder (empty: the current one), and does not
+// wait. False with the reason when it could not be started.
+bool StartProgram(const std::string& program, const std::vector<std::string>& arguments,
+                  const std::string& folder = std::string(), std::string* error = nullptr);
+
 // Splits a parameter text at blanks; double quotes group and are dropped.
 std::vector<std::string> SplitParameters(const std::string& parameters);
 

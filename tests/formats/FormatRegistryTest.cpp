@@ -197,12 +197,15 @@ TEST(FileFormatRegistry, StartUpRegistersTheBuiltLoadersOnly)
     InitializeImageFormats();  // once only
     EXPECT_EQ(FileFormatList(), list);
     // Built: the framework's bitmaps, icons, metafiles and JPEG images and the
-    // GIF, PNG, Targa, TIFF, EPS and PCX loaders.
+    // GIF, PNG, Targa, TIFF, EPS, PCX, RLA, SGI, Photoshop, portable map, Autodesk, Photo-CD, CUT
+    // and Paint Shop Pro loaders: every class of the table.
     std::vector<std::string> registered;
     for (const auto& e : list->ExtensionList()) registered.push_back(e->Extension);
-    EXPECT_EQ(registered, (std::vector<std::string>{"bmp", "ico", "wmf", "emf", "jfif", "jpg", "jpe", "jpeg",
-                                                    "rle", "dib", "win", "vst", "vda",  "tga", "icb", "tiff",
-                                                    "tif", "fax", "eps", "pcx", "pcc",  "scr", "gif", "png"}));
+    EXPECT_EQ(registered,
+              (std::vector<std::string>{"bmp", "ico", "wmf", "emf", "jfif", "jpg",  "jpe", "jpeg", "rle", "dib",
+                                        "win", "vst", "vda", "tga", "icb",  "tiff", "tif", "fax",  "eps", "pcx",
+                                        "pcc", "scr", "rpf", "rla", "sgi",  "rgba", "rgb", "bw",   "psd", "pdd",
+                                        "ppm", "pgm", "pbm", "cel", "pic",  "pcd",  "gif", "cut",  "psp", "png"}));
     for (const TFormatRegistration& r : StartupRegistrations()) {
         TGraphicClass cls = BuiltGraphicClass(r.ClassName);
         EXPECT_EQ(TPicture::FindGraphicClass(r.Extension), cls) << r.Extension;

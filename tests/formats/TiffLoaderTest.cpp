@@ -260,6 +260,7 @@ TEST_F(TiffCorpus, EveryCompressionByteOrderDepthAndPhotometric)
         Oracle oracle;
         TPixelFormat format;
         double psnr = 0;
+        int tolerance = 0;
     };
     const Case cases[] = {
         {"rgb", "TIFFCP -c none DIR/rgb.tif OUT", Oracle::LibTiff, pf24bit},
@@ -288,9 +289,23 @@ TEST_F(TiffCorpus, EveryCompressionByteOrderDepthAndPhotometric)
         {"group 3 aligned, reversed MM", "TIFFCP -B -c g3:1d:fill -f lsb2msb DIR/runs.tif OUT", Oracle::LibTiff,
          pf1bit},
         {"group 3 ImageMagick", "CONVERT DIR/c2.ppm -compress Fax OUT", Oracle::LibTiff, pf1bit},
+        // Fax codes keep the stored bits; photometric 1 then makes 1 white.
+        {"group 3 min-is-black",
+         "CONVERT DIR/rgb.ppm -monochrome -depth 1 -define quantum:polarity=min-is-black -compress none DIR/mib.tif && "
+         "TIFFCP -c g3 DIR/mib.tif OUT",
+         Oracle::LibTiff, pf1bit},
         {"jpeg ycbcr", "TIFFCP -c jpeg -r 16 DIR/rgb.tif OUT", Oracle::LibTiffRgba, pf24bit, 40},
         {"jpeg rgb", "TIFFCP -c jpeg:r DIR/rgb.tif OUT", Oracle::LibTiffRgba, pf24bit, 40},
         {"jpeg grey MM", "TIFFCP -B -c jpeg DIR/grey.tif OUT", Oracle::LibTiff, pf8bit, 40},
+        {"jpeg ycbcr MM", "TIFFCP -B -c jpeg -r 32 DIR/rgb.tif OUT", Oracle::LibTiffRgba, pf24bit, 40},
+        {"rgba 16 MM", "CONVERT DIR/rgb.ppm -depth 16 -alpha set -channel A -fx j/h +channel -endian MSB OUT",
+         Oracle::Magick, pf32bit},
+        {"grey alpha", "CONVERT DIR/grey.tif -alpha set -channel A -fx i/w +channel OUT", Oracle::Magick, pf8bit},
+        {"cmyk 16 MM", "CONVERT DIR/rgb.ppm -depth 16 -colorspace CMYK -endian MSB -compress zip OUT", Oracle::Magick,
+         pf24bit, 0, 2},
+        {"palette 8 deflate MM", "TIFFCP -B -c zip:2 DIR/case-palette-8.tif OUT", Oracle::LibTiff, pf8bit},
+        {"bilevel lzw MM", "TIFFCP -B -c lzw DIR/runs.tif OUT", Oracle::LibTiff, pf1bit},
+        {"grey 4 lzw", "CONVERT DIR/grey.tif -depth 4 -compress lzw OUT", Oracle::LibTiff, pf4bit},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -300,7 +315,7 @@ TEST_F(TiffCorpus, EveryCompressionByteOrderDepthAndPhotometric)
         replacements["OUT"] = out;
         std::string command = substitute(c.command, replacements);
         ASSERT_TRUE(RunQuiet(command)) << command;
-        expectLikeOracle(out, c.oracle, c.format, c.psnr);
+        expectLikeOracle(out, c.oracle, c.format, c.psnr, c.tolerance);
     }
 }
 
@@ -389,6 +404,15 @@ TEST_F(TiffCorpus, JpegStripsOfOurOwn)
     twice.Rgb.insert(twice.Rgb.end(), twice.Rgb.begin(), twice.Rgb.end());
     EXPECT_EQ(Compare(twice, ToRgb(whole)), "");
     EXPECT_TRUE(warnings.empty());
+
+    // A picture of one strip whose rows per strip are 0 or above its height.
+    for (std::uint32_t rowsPerStrip : {0u, 1000u}) {
+        TiffFile one = colourFile({jpeg});
+        one.tag(257, 4, {16}).tag(278, 4, {rowsPerStrip});
+        TTIFFGraphic single;
+        EXPECT_EQ(loadError(one.build(), &single), "") << rowsPerStrip;
+        EXPECT_EQ(single.Height(), 16);
+    }
 
     // Both strips cut after their headers: one warning for the file (libjpeg
     // fills what is missing).
@@ -621,6 +645,56 @@ TEST(TiffLoader, ShortAndOddStrips)
     EXPECT_EQ(loadError(twoBit.build(), &palette), "");
     EXPECT_EQ(palette.PixelFormat(), pf4bit);
     for (int x = 0; x < 4; ++x) EXPECT_EQ(palette.PixelColor(x, 0), RGBColor(x * 85, x * 85, x * 85)) << x;
+}
+
+// Strips that all claim the rest of the file: the load reads a bounded
+// multiple of the file, not the file once per strip.
+TEST(TiffLoader, SharedStripDataIsNotReadOverAndOver)
+{
+    struct CountingStream : TMemoryStream {
+        using TMemoryStream::TMemoryStream;
+        std::uint64_t read = 0;
+        std::size_t Read(void* buffer, std::size_t count) override
+        {
+            const std::size_t done = TMemoryStream::Read(buffer, count);
+            read += done;
+            return done;
+        }
+    };
+    const std::uint32_t rows = 3000;
+    TiffFile file = plainTiff(1, rows, 8, 1, 1, {});
+    file.strips = {Bytes(256 * 1024, 0x80)};
+    file.tag(259, 3, {5}).tag(278, 4, {1});
+    file.tag(273, 4, std::vector<std::uint32_t>(rows, 8)).tag(279, 4, std::vector<std::uint32_t>(rows, 0xFFFFFFFF));
+    const Bytes bytes = file.build();
+    CountingStream stream(bytes);
+    TTIFFGraphic loaded;
+    loaded.LoadFromStream(stream);
+    EXPECT_EQ(loaded.Height(), int(rows));
+    EXPECT_LT(stream.read, 20 * bytes.size());
+}
+
+// CIE L*a*b* of 8 bits: lightness scaled from 0..255, a* and b* signed.
+// Greys stay grey and get lighter with L*; a positive a* is red, a negative
+// b* blue.
+TEST(TiffLoader, LabSamples)
+{
+    const Bytes lab{0, 0, 0, 128, 0, 0, 255, 0, 0, 128, 60, 0, 128, 0, 0xC0};
+    TTIFFGraphic loaded;
+    ASSERT_EQ(loadError(plainTiff(5, 1, 8, 3, 8, lab).build(), &loaded), "");
+    ASSERT_EQ(loaded.PixelFormat(), pf24bit);
+    const RgbImage rgb = ToRgb(loaded);
+    auto at = [&](int x, int c) { return int(rgb.pixel(x, 0)[c]); };
+    for (int x : {0, 1, 2}) {
+        EXPECT_LE(std::abs(at(x, 0) - at(x, 1)), 1) << x;
+        EXPECT_LE(std::abs(at(x, 2) - at(x, 1)), 1) << x;
+    }
+    EXPECT_EQ(at(0, 1), 0);
+    EXPECT_GT(at(1, 1), 20);
+    EXPECT_LT(at(1, 1), 200);
+    EXPECT_EQ(at(2, 1), 255);
+    EXPECT_GT(at(3, 0), at(3, 1) + 50) << "a* of +60 is red";
+    EXPECT_GT(at(4, 2), at(4, 0) + 50) << "b* of -64 is blue";
 }
 
 TEST(TiffLoader, PropertiesOfTheDirectory)

@@ -130,16 +130,37 @@ TEST(MakeThumbnailCell, LinkTargetsAddressesAndFrames)
     // A link address (trimmed) wins and gets no target attribute.
     EXPECT_EQ(cell(true, "a.jpg", "a.jpg", "  http://example.org/  ", "a.jpg", state, " target=\"image\""),
               "<a href=\"http://example.org/\"><img src=\"a.jpg\" alt=\"a.jpg (640)\" ></a>");
-    // "Replace forbidden character" escapes spaces in the link only.
+    // Names are URL path segments whatever "Replace forbidden character" says;
+    // it escapes the spaces of a link address only.
+    for (bool replace : {true, false}) {
+        state.ReplaceForbiddenCharacter = replace;
+        EXPECT_EQ(cell(true, "tn a.jpg", "my pictures/a.htm", "", "a.jpg", state),
+                  "<a href=\"my%20pictures/a.htm\"><img src=\"tn%20a.jpg\" alt=\"a.jpg (640)\" ></a>");
+    }
     state.ReplaceForbiddenCharacter = true;
-    EXPECT_EQ(cell(true, "tn a.jpg", "my pictures/a.htm", "", "a.jpg", state),
-              "<a href=\"my%20pictures/a.htm\"><img src=\"tn a.jpg\" alt=\"a.jpg (640)\" ></a>");
+    EXPECT_EQ(cell(true, "a.jpg", "a.jpg", "http://example.org/my page", "a.jpg", state),
+              "<a href=\"http://example.org/my%20page\"><img src=\"a.jpg\" alt=\"a.jpg (640)\" ></a>");
     state.ReplaceForbiddenCharacter = false;
-    EXPECT_EQ(cell(true, "a.jpg", "my pictures/a.htm", "", "a.jpg", state),
-              "<a href=\"my pictures/a.htm\"><img src=\"a.jpg\" alt=\"a.jpg (640)\" ></a>");
     // A quote in a name cannot end the attribute.
     EXPECT_EQ(cell(true, "x\"y.jpg", "x\"y.htm", "", "x\"y.jpg", state),
               "<a href=\"x%22y.htm\"><img src=\"x%22y.jpg\" alt=\"x&quot;y.jpg (640)\" ></a>");
+}
+
+TEST(UrlFromName, NamesBecomePathSegments)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"thumbs\\tn_pic01.jpg", "thumbs/tn_pic01.jpg"},  // ordinary names stay as they are
+        {"a-b_c.d~e!$'()*+,;=@.jpg", "a-b_c.d~e!$'()*+,;=@.jpg"},
+        {"a#1.jpg", "a%231.jpg"},
+        {"b%41.jpg", "b%2541.jpg"},
+        {"c&d.jpg", "c%26d.jpg"},
+        {"e?x=1.jpg", "e%3Fx=1.jpg"},
+        {"f g.jpg", "f%20g.jpg"},
+        {"h<i>\"j\".jpg", "h%3Ci%3E%22j%22.jpg"},
+        {"k:l.jpg", "k%3Al.jpg"},  // never read as a scheme
+        {"\xC3\xBC.jpg", "%C3%BC.jpg"},
+    };
+    for (const auto& [name, url] : cases) EXPECT_EQ(UrlFromName(name), url) << name;
 }
 
 TEST(MakeThumbnailCell, ImagePagesInASubFolderUseTheRootPrefix)

@@ -97,6 +97,29 @@ TEST_F(Pictures, JpegNamesGoToTheJpegReaderAndMatchDjpeg)
         }
 }
 
+// Portable maps, SGI files and Photo-CD packs go through the picture
+// registry and come out as 24-bit pictures, the lossless ones equal to the
+// source.
+TEST_F(Pictures, PortableMapSgiAndPhotoCdBecomeTwentyFourBits)
+{
+    if (!HaveTool("pnmtosgi")) GTEST_SKIP() << "netpbm missing";
+    const std::string ppm = dir / "photo.ppm", sgi = dir / "photo.rgb", pcd = dir / "photo.pcd";
+    ASSERT_TRUE(RunQuiet("cp " + (dir / "src.ppm") + " " + ppm));
+    ASSERT_TRUE(RunQuiet("pnmtosgi -rle " + ppm + " > " + sgi));
+    ASSERT_TRUE(RunQuiet("convert " + ppm + " -resize 768x512! pcd:" + pcd));
+    for (const std::string& file : {ppm, sgi}) {
+        TRasterDIB dib;
+        LoadImageFile(dib, file);
+        EXPECT_EQ(dib.BitCount(), 24) << file;
+        EXPECT_EQ(countDifferences(dib, readPnm(dir / "src.ppm")), 0) << file;
+    }
+    TRasterDIB photo;
+    LoadImageFile(photo, pcd);
+    EXPECT_EQ(photo.BitCount(), 24);
+    EXPECT_EQ(photo.Width(), 768);
+    EXPECT_EQ(photo.AbsHeight, 512);
+}
+
 TEST_F(Pictures, GreyJpegBecomesTwentyFourBits)
 {
     const std::string file = dir / "grey.jpg";

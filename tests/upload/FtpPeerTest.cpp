@@ -235,6 +235,25 @@ TEST_F(FtpPeerTest, PortCommandCarriesTheLoopbackAddressAndPortBytes)
     EXPECT_EQ(peer->StoredData(), content);
 }
 
+TEST_F(FtpPeerTest, DataPortTakesOnlyTheServer)
+{
+    Start("intruders");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(70000, 5);
+    c.HostFileName = "x.bin";
+    ASSERT_TRUE(c.Put()) << rec->LogText();
+    ASSERT_TRUE(c.Quit());
+    ASSERT_TRUE(peer->WaitExit(5s));
+    const auto commands = peer->Commands();
+    // Not listening on every address; a caller that is not the server is
+    // closed at once and logged, and the server's own connection still works.
+    EXPECT_TRUE(has(commands, "# other address: refused")) << ::testing::PrintToString(commands);
+    EXPECT_TRUE(has(commands, "# stranger: closed")) << ::testing::PrintToString(commands);
+    EXPECT_TRUE(rec->LogHas("! Data connection from 127.0.0.3 refused: not the server")) << rec->LogText();
+    EXPECT_EQ(peer->StoredData(), content);
+}
+
 TEST_F(FtpPeerTest, RefusedStorIsNotSuccess)
 {
     for (auto [scenario, code, text] :

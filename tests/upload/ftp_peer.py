@@ -283,6 +283,36 @@ class SlowStor(Peer):
         self.reply("226 transfer complete")
 
 
+class Intruders(Peer):
+    """Before connecting itself, tries the client's data port the way a third
+    party on the network would, and notes in the transcript what happened."""
+
+    def note(self, text):
+        self.transcript.write("# " + text + "\n")
+        self.transcript.flush()
+
+    def on_STOR(self, arg):
+        host, port = self.port_addr
+        # The port on another address of this machine: there only when the
+        # client listens on every address.
+        try:
+            socket.create_connection(("127.0.0.2", port), timeout=2).close()
+            self.note("other address: accepted")
+        except OSError:
+            self.note("other address: refused")
+        # The announced port, but from an address that is not the server's.
+        stranger = socket.create_connection((host, port), timeout=5, source_address=("127.0.0.3", 0))
+        try:
+            got = stranger.recv(65536)
+            self.note("stranger: got data" if got else "stranger: closed")
+        except socket.timeout:
+            self.note("stranger: kept open")
+        except ConnectionResetError:
+            self.note("stranger: closed")
+        stranger.close()
+        Peer.on_STOR(self, arg)
+
+
 SCENARIOS = {
     "normal": Peer,
     "multiline": MultiLine,
@@ -308,6 +338,7 @@ SCENARIOS = {
     "stallpwd": StallPwd,
     "longline": LongLine,
     "slowstor": SlowStor,
+    "intruders": Intruders,
 }
 
 

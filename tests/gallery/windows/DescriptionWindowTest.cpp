@@ -183,7 +183,12 @@ TEST_F(DescriptionEditor, AdjustmentsStartFromThePictureAndNeverAddUp)
     // Showing the editor again sets brightness and contrast back to 0 and keeps saturation.
     editor.SpinEdit5->SetValue(20);
     editor.SpinEdit3->SetValue(15);
+    form.Show();
+    form.Window()->move(300, 200);
     editor.Show();
+    // It opens over the main window, not in a corner of the desktop.
+    EXPECT_LE((editor.Window()->frameGeometry().center() - form.Window()->frameGeometry().center()).manhattanLength(),
+              4);
     EXPECT_EQ(editor.SpinEdit3->Value(), 0);
     EXPECT_EQ(editor.SpinEdit5->Value(), 20);
     editor.Hide();

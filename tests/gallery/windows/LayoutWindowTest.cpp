@@ -6,6 +6,9 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPixmap>
+#include <QStyle>
+#include <QToolButton>
+#include <QImage>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QWidget>
@@ -54,4 +57,29 @@ TEST(Layout, FixedClientSizeAndEveryControlInsideItsPage)
         if (shotDir) form.Window()->grab().save(QString("%1/page%2.png").arg(shotDir).arg(i));
     }
     form.Hide();
+}
+
+TEST(Layout, AddButtonsHaveTheirOwnPictures)
+{
+    TempProgramFolder folder;
+    TForm1 form;
+    auto image = [](TToolButton* button) {
+        return static_cast<QToolButton*>(button->Widget())->icon().pixmap(24, 24).toImage();
+    };
+    const QImage directory = image(form.ToolButton2);
+    const QImage files = image(form.ToolButton3);
+    ASSERT_FALSE(directory.isNull());
+    ASSERT_FALSE(files.isNull());
+    // Different pictures, neither the style's folder icons, both with the "add" plus.
+    EXPECT_NE(directory, files);
+    const QImage styleFolder = form.Window()->style()->standardIcon(QStyle::SP_DirOpenIcon).pixmap(24, 24).toImage();
+    EXPECT_NE(directory, styleFolder);
+    for (const QImage& picture : {directory, files}) {
+        const QColor plus = picture.pixelColor(17, 16);
+        EXPECT_GT(plus.green(), 2 * plus.red());
+    }
+    if (const char* shotDir = std::getenv("PICTAVO_SHOT_DIR")) {
+        directory.save(QString("%1/add-directory.png").arg(shotDir));
+        files.save(QString("%1/add-files.png").arg(shotDir));
+    }
 }

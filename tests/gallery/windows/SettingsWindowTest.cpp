@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sys/stat.h>
@@ -94,7 +95,11 @@ TEST(SettingsStore, FirstStartWithoutIniShowsDefaults)
     EXPECT_EQ(form.ComboBox10->ItemIndex(), 1);
     EXPECT_EQ(form.ComboBox16->Text(), "*.jpg;*.gif;*.bmp");
     EXPECT_EQ(form.ComboBox16->Items().ToVector(), std::vector<std::string>{"*.jpg;*.gif;*.bmp"});
-    EXPECT_EQ(form.Edit1->Text(), "C:\\TEMP");
+    // An absolute folder in the home folder, never one relative to where the program started.
+    EXPECT_EQ(form.Edit1->Text(), DefaultDestinationFolder());
+    EXPECT_EQ(form.Edit1->Text().front(), '/');
+    EXPECT_EQ(form.Edit1->Text(), std::string(std::getenv("HOME")) + "/pictavo-gallery");
+    EXPECT_EQ(form.Edit11->Text(), "");  // image pages link nowhere until an address is given
     EXPECT_EQ(form.Edit5->Text(), "tn_*");
     EXPECT_EQ(form.Edit9->Text(), "image01");
     EXPECT_EQ(form.Edit2->Text(), "index1.html");
@@ -146,6 +151,11 @@ TEST(SettingsStore, FirstStartWithoutIniShowsDefaults)
     EXPECT_EQ(form.StatusBar1->PanelText(1), "Total Items: 0 ");
     // Reading never creates the file.
     EXPECT_FALSE(std::filesystem::exists(folder.File("pv.ini")));
+    // "New" with the shipped default settings gives the same destination.
+    std::filesystem::copy_file(std::string(PICTAVO_SOURCE_DIR) + "/data/pvmk1.pvs", folder.File("pvmk1.pvs"));
+    form.Edit1->SetText("/elsewhere");
+    form.New1Click(nullptr);
+    EXPECT_EQ(form.Edit1->Text(), DefaultDestinationFolder());
 }
 
 TEST(SettingsStore, TemplateAndCaptionListsFillTheirBoxes)
@@ -231,7 +241,7 @@ TEST(SettingsStore, NameBasedKindsOfReadWriteComponent)
                  "Check=7\nSpin=50\n");
     TForm1 form;
     form.ReadWriteSettings("x", folder.File("k.ini"));  // any other mode does nothing
-    EXPECT_EQ(form.Edit1->Text(), "C:\\TEMP");
+    EXPECT_EQ(form.Edit1->Text(), DefaultDestinationFolder());
     int number = -1;
     form.UseSettingsFile(folder.File("k.ini"), [&] {
         form.ReadWriteComponent("r", "Label51", "S", false, 0, "", "Label");

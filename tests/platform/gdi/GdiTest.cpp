@@ -209,6 +209,19 @@ TEST(GdiText, RendersGlyphsAndMeasures)
     std::snprintf(lf.lfFaceName, sizeof(lf.lfFaceName), "No Such Face Anywhere");
     HFONT missing = CreateFontIndirect(&lf);
     EXPECT_FALSE(ResolvedFontFile(missing).empty());
+    // A stored Windows face that is not installed draws with the named fallback.
+    LOGFONT verdana;
+    verdana.lfHeight = -19;
+    std::snprintf(verdana.lfFaceName, sizeof(verdana.lfFaceName), "Verdana");
+    HFONT stored = CreateFontIndirect(&verdana);
+    LOGFONT named = verdana;
+    std::snprintf(named.lfFaceName, sizeof(named.lfFaceName), "%s", FallbackFontFace);
+    HFONT fallback = CreateFontIndirect(&named);
+    if (ResolvedFontFile(stored).find("erdana") == std::string::npos)
+        EXPECT_EQ(ResolvedFontFile(stored), ResolvedFontFile(fallback));
+    EXPECT_NE(ResolvedFontFile(fallback).find("DejaVuSans"), std::string::npos);
+    DeleteObject(stored);
+    DeleteObject(fallback);
     SelectObject(c.dc, old);
     DeleteObject(font);
     DeleteObject(bold);

@@ -8,11 +8,16 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QScreen>
+#include <QImage>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWindow>
 #include <QWidget>
 
@@ -132,6 +137,63 @@ TEST(Gui, ListViewRowsSelectionAndOrder)
     view->Delete(0);
     EXPECT_EQ(view->SelCount(), 0);
     EXPECT_THROW(view->Caption(5), EListError);
+}
+
+TEST(Gui, ASelectedRowStaysHighlightedWithGridLinesAndHotTracking)
+{
+    App();
+    TestForm form;
+    auto* view = form.Make<TListView>("ListView1", form.Client());
+    view->SetBounds(0, 0, 300, 120);
+    view->AddColumn("Name", 140);
+    view->AddColumn("Folder", 140);
+    view->Add({"a.jpg", {"/y/"}, true, true});
+    view->Add({"b.jpg", {"/x/"}, false, false});
+    for (auto [grid, hot] : {std::pair{true, false}, std::pair{false, true}, std::pair{true, true}}) {
+        view->SetGridLines(grid);
+        view->SetHotTrack(hot);
+        auto* tree = view->Widget()->findChild<QTreeWidget*>();
+        if (!tree) tree = qobject_cast<QTreeWidget*>(view->Widget());
+        ASSERT_NE(tree, nullptr);
+        const QImage shot = tree->viewport()->grab().toImage();
+        const QRect row = tree->visualItemRect(tree->topLevelItem(0));
+        // Right of the caption's text, inside the selected row.
+        const QColor highlight = tree->palette().color(QPalette::Active, QPalette::Highlight);
+        const QColor inactive = tree->palette().color(QPalette::Inactive, QPalette::Highlight);
+        const QColor at = shot.pixelColor(row.left() + 120, row.center().y());
+        EXPECT_TRUE(at == highlight || at == inactive) << grid << hot << " " << at.name().toStdString();
+    }
+}
+
+TEST(Gui, FolderBrowserTitleHasNoLineBreakCharacters)
+{
+    App();
+    for (auto [title, shown] :
+         {std::pair{"Select directory for scanning the files: \r\n*.jpg;*.gif",
+                    "Select directory for scanning the files: *.jpg;*.gif"},
+          std::pair{"two\r\nlines\nand\rmore", "two lines and more"}, std::pair{"Save in folder", "Save in folder"}}) {
+        const std::unique_ptr<QFileDialog> dialog = MakeFolderBrowser(title, "/tmp");
+        EXPECT_EQ(dialog->windowTitle().toStdString(), shown);
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
+    }
+}
+
+TEST(Gui, MessageBoxNeverGrowsPastTheScreen)
+{
+    App();
+    std::string text = "These pictures could not be written:";
+    for (int k = 0; k < 160; ++k) text += "\r\nimage" + std::to_string(k) + ".jpg";
+    const std::unique_ptr<QMessageBox> box = MakeMessageBox("Error", text, TMsgDlgType::Error, TMsgButtons::OK);
+    const int screenHeight = QGuiApplication::primaryScreen()->availableGeometry().height();
+    EXPECT_LE(box->sizeHint().height(), screenHeight);
+    const QStringList lines = box->text().split('\n');
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_EQ(lines[1].toStdString(), "image0.jpg");
+    EXPECT_TRUE(lines.back().startsWith("and ")) << lines.back().toStdString();
+    EXPECT_EQ(lines.size() - 2 + lines.back().split(' ')[1].toInt(), 160);  // every picture line shown or counted
+    // A short text stays whole.
+    EXPECT_EQ(MakeMessageBox("Error", "one\ntwo", TMsgDlgType::Error, TMsgButtons::OK)->text().toStdString(),
+              "one\ntwo");
 }
 
 TEST(Gui, MenuEntriesDoNotToggleThemselves)

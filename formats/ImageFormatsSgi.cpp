@@ -1,0 +1,185 @@
+// SGI loader. Every offset of the run-length tables is checked in 64 bits
+// against the stream, and 16-bit samples always pass the colour manager, so
+// no row is read or written past its buffer whatever the header says.
+
+#include "formats/ImageFormatsSgi.h"
+#include "formats/ImageFormatsReading.h"
+
+#include <algorithm>
+
+using namespace FormatStrings;
+using loaders::FormatReader;
+
+namespace {
+
+const char* const SGIName = "sgi, bw or rgb(a)";
+constexpr std::size_t HeaderSize = 512;
+constexpr std::uint16_t SGIMagic = 474;
+
+struct SGIHeader {
+    std::uint16_t Magic = 0;
+    std::uint8_t Storage = 0;
+    std::uint8_t BytesPerSample = 0;
+    std::uint16_t Dimension = 0;
+    std::uint16_t XSize = 0, YSize = 0, ZSize = 0;
+
+    void Parse(const std::uint8_t* b)
+    {
+        Magic = GetBE16(b);
+        Storage = b[2];
+        BytesPerSample = b[3];
+        Dimension = GetBE16(b + 4);
+        XSize = GetBE16(b + 6);
+        YSize = GetBE16(b + 8);
+        ZSize = GetBE16(b + 10);
+        // As netpbm reads them: one dimension is one row of one channel,
+        // two dimensions one channel, whatever the other fields hold.
+        if (Dimension == 1) YSize = 1;
+        if (Dimension == 1 || Dimension == 2) ZSize = 1;
+    }
+};
+
+}  // namespace
+
+bool TSGIGraphic::CanLoad(TStream& stream)
+{
+    std::int64_t start = stream.Position();
+    if (stream.Remaining() <= static_cast<std::int64_t>(HeaderSize)) return false;
+    std::uint8_t header[HeaderSize];
+    bool result = stream.Read(header, HeaderSize) == HeaderSize && GetBE16(header) == SGIMagic &&
+                  (header[3] == 1 || header[3] == 2) && GetBE16(header + 4) >= 1 && GetBE16(header + 4) <= 3;
+    stream.SetPosition(start);
+    return result;
+}
+
+bool TSGIGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
+{
+    TFormatGraphic::ReadImageProperties(stream, imageIndex);
+    std::uint8_t bytes[HeaderSize];
+    FormatReader(stream, SGIName).Read(bytes, HeaderSize);
+    SGIHeader h;
+    h.Parse(bytes);
+    if (h.Magic != SGIMagic) return false;
+    TImageProperties& p = ImageProperties;
+    p.Options = BigEndianOption;
+    p.BitsPerSample = static_cast<std::uint8_t>(h.BytesPerSample * 8);
+    p.Width = h.XSize;
+    p.Height = h.YSize;
+    p.SamplesPerPixel = static_cast<std::uint8_t>(std::min<std::uint16_t>(h.ZSize, 255));
+    p.ColorScheme = h.ZSize == 3 ? csRGB : h.ZSize == 4 ? csRGBA : csIndexed;
+    p.BitsPerPixel = static_cast<std::uint8_t>(p.BitsPerSample * p.SamplesPerPixel);
+    p.Compression = h.Storage == 1 ? ctRLE : ctNone;
+    return true;
+}
+
+void TSGIGraphic::ReadRow(BoundedReader& reader, std::uint32_t row, std::uint32_t channel, std::uint32_t bytesPerSample,
+                          std::uint8_t* dest)
+{
+    const std::uint32_t width = ImageProperties.Width, height = ImageProperties.Height;
+    const std::size_t rowBytes = std::size_t(width) * bytesPerSample;
+    if (ImageProperties.Compression != ctRLE) {
+        const std::uint64_t offset = (std::uint64_t(channel) * height + row) * rowBytes;
+        reader.Seek(BasePosition + static_cast<std::int64_t>(HeaderSize + offset));
+        reader.Read(dest, rowBytes);
+        return;
+    }
+    const std::size_t index = std::size_t(channel) * height + row;
+    reader.Seek(BasePosition + static_cast<std::int64_t>(RowStart[index]));
+    // The stored length, as the tables give it, but never past the stream.
+    const std::uint64_t wanted = std::uint64_t(RowSize[index]) * bytesPerSample;
+    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, reader.Remaining()));
+    packed_.resize(count);
+    reader.Read(packed_.data(), count);
+    const std::uint8_t* source = packed_.data();
+    try {
+        Decoder->Decode(source, dest, count, rowBytes);
+    } catch (const EGraphicCompression&) {
+        ImageFormatsError(gesCompression, {SGIName});
+    }
+    // A row that ends before its width is cut.
+    if (Decoder->Produced() < rowBytes) ImageFormatsError(gesCompression, {SGIName});
+}
+
+void TSGIGraphic::LoadFromStream(TStream& stream)
+{
+    BeginLoad(stream);
+    if (!ReadImageProperties(stream, 0)) ImageFormatsError(gesInvalidImage, {SGIName});
+    ResetProgressRect(ImageProperties.Width);
+    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
+    TEndProgress endProgress{*this};
+    struct Release {
+        TSGIGraphic& g;
+        ~Release()
+        {
+            g.Decoder.reset();
+            g.packed_.clear();
+        }
+    } release{*this};
+
+    FormatReader reader(stream, SGIName);
+    reader.Seek(BasePosition + static_cast<std::int64_t>(HeaderSize));
+    const TImageProperties& p = ImageProperties;
+    const std::uint32_t width = p.Width, height = p.Height;
+    const std::uint32_t bytesPerSample = p.BitsPerSample / 8;
+    if (bytesPerSample != 1 && bytesPerSample != 2) ImageFormatsError(gesInvalidImage, {SGIName});
+    if (p.SamplesPerPixel == 0) ImageFormatsError(gesInvalidImage, {SGIName});
+    const bool rgb = p.ColorScheme == csRGB, rgba = p.ColorScheme == csRGBA;
+    // Grey pictures use their first channel only.
+    const std::uint32_t channels = rgba ? 4 : rgb ? 3 : 1;
+
+    if (p.Compression == ctRLE) {
+        const std::uint64_t entries = reader.Multiply(height, p.SamplesPerPixel);
+        std::vector<std::uint8_t> table = reader.Bytes(reader.Multiply(entries, 8));
+        RowStart.resize(entries);
+        RowSize.resize(entries);
+        for (std::size_t i = 0; i < entries; ++i) {
+            RowStart[i] = GetBE32(table.data() + 4 * i);
+            RowSize[i] = GetBE32(table.data() + 4 * (entries + i));
+        }
+        Decoder = std::make_unique<TSGIRLEDecoder>(p.BitsPerSample);
+        reader.PictureBytes(width, reader.Multiply(height, channels), bytesPerSample, TSGIRLEDecoder::MaxExpansion);
+    } else {
+        // Stored rows: every channel read must lie inside the file.
+        const std::uint64_t bytes = reader.PictureBytes(width, reader.Multiply(height, channels), bytesPerSample, 1);
+        if (bytes > static_cast<std::uint64_t>(reader.Remaining())) reader.Fail(TReadFault::ShortData);
+    }
+
+    TColorManager& cm = *ColorManager;
+    cm.SetSourceBitsPerSample(p.BitsPerSample);
+    cm.SetTargetBitsPerSample(8);
+    cm.SetSourceSamplesPerPixel(static_cast<std::uint8_t>(channels));
+    cm.SetTargetSamplesPerPixel(static_cast<std::uint8_t>(channels));
+    cm.SetSourceColorScheme(rgba ? csRGBA : rgb ? csRGB : csIndexed);
+    cm.SetTargetColorScheme(rgba ? csBGRA : rgb ? csBGR : csIndexed);
+    cm.SourceOptions = ByteSwapOption;
+    const TPixelFormat format = cm.PixelFormatFor(true);
+    if (BitsPerPixelOf(format) != int(cm.TargetBitsPerSample()) * int(cm.TargetSamplesPerPixel()))
+        ImageFormatsError(gesInvalidColorFormat, {SGIName});
+    SetPixelFormat(format);
+    if (channels == 1) SetPalette(cm.CreateGrayscalePalette(false));
+    // No pixels: the picture stays empty (no size either).
+    if (width == 0 || height == 0) return;
+    SetSize(static_cast<int>(width), static_cast<int>(height));
+    Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
+    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
+
+    const std::size_t rowBytes = std::size_t(width) * bytesPerSample;
+    std::vector<std::uint8_t> planes(rowBytes * channels);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        for (std::uint32_t c = 0; c < channels; ++c)
+            ReadRow(reader, y, c, bytesPerSample, planes.data() + c * rowBytes);
+        const int line = static_cast<int>(height - 1 - y);
+        std::span<const std::uint8_t> all(planes);
+        if (channels == 1)
+            cm.ConvertRow({all}, ScanLineSpan(line), width);
+        else if (channels == 3)
+            cm.ConvertRow(
+                {all.subspan(0, rowBytes), all.subspan(rowBytes, rowBytes), all.subspan(2 * rowBytes, rowBytes)},
+                ScanLineSpan(line), width);
+        else
+            cm.ConvertRow({all.subspan(0, rowBytes), all.subspan(rowBytes, rowBytes),
+                           all.subspan(2 * rowBytes, rowBytes), all.subspan(3 * rowBytes, rowBytes)},
+                          ScanLineSpan(line), width);
+        RowDone(y, height);
+    }
+}
