@@ -579,8 +579,10 @@ void TTIFFGraphic::readStrip(std::uint32_t offset, std::uint32_t byteCount, std:
     const std::int64_t size = Stream->Size();
     const std::uint64_t available = at < size ? std::uint64_t(size - at) : 0;
     FormatReader reader(*Stream, gesTIFFormat);
-    // Fill order 2 outside fax data: libtiff reverses such strips too.
-    const bool reverse = (p.Options & ReversedFillOrderOption) != 0 && !isFax(p.Compression);
+    // Fill order 2 outside fax data (whose decoders reverse it themselves)
+    // and JPEG data (whose bytes it never describes): libtiff reverses such
+    // strips too.
+    const bool reverse = (p.Options & ReversedFillOrderOption) != 0 && !isFax(p.Compression) && p.Compression != ctJPEG;
     if (decoder == nullptr) {
         const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(strip.size(), available));
         if (count < needed) dataIncomplete_ = true;
@@ -763,7 +765,7 @@ bool TEPSGraphic::CanLoad(TStream& stream)
     if (stream.Remaining() < 31) return false;
     std::uint8_t header[EPSHeaderSize];
     const bool result = stream.Read(header, EPSHeaderSize) == EPSHeaderSize && GetLE32(header) == EPSMagic &&
-                        GetLE32(header + 20) > start + 30 && GetLE32(header + 24) > 0;
+                        GetLE32(header + 20) >= EPSHeaderSize && GetLE32(header + 24) > 0;
     stream.SetPosition(start);
     return result;
 }

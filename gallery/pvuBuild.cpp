@@ -206,6 +206,7 @@ void TForm1::CreateAll2Click(TComponent* Sender)
     // Pages would link pictures that are not there, and the list would send
     // them: the build ends like a stopped one, every item kept.
     if (!run.NotWritten.empty()) {
+        RestoreAfterBuild();  // the box stands over the usable window
         ReportPicturesNotWritten(run.NotWritten);
         return;
     }
@@ -467,12 +468,15 @@ bool TForm1::WriteBuildPicture(TBuildRun& run, TRasterDIB& picture, const std::s
         RemoveStaleFile(target);
         SaveImageFile(picture, source, target, output.Kind, output.Quality, run.KeepDate, output.Colors);
     } catch (const std::exception& error) {
-        run.NotWritten.push_back(ExtractFileName(source) + " -> " + target + ": " + error.what());
+        // The source's name, then the reason, which names the target (or is given it).
+        const std::string reason = error.what();
+        run.NotWritten.push_back(ExtractFileName(source) + ": " +
+                                 (reason.find(target) != std::string::npos ? reason : target + ": " + reason));
         RemoveStaleFile(target);
         return false;
     }
     if (!FileExists(target)) {
-        run.NotWritten.push_back(ExtractFileName(source) + " -> " + target);
+        run.NotWritten.push_back(ExtractFileName(source) + ": " + target + ": not written");
         return false;
     }
     return true;

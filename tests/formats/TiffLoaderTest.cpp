@@ -297,6 +297,10 @@ TEST_F(TiffCorpus, EveryCompressionByteOrderDepthAndPhotometric)
         {"jpeg ycbcr", "TIFFCP -c jpeg -r 16 DIR/rgb.tif OUT", Oracle::LibTiffRgba, pf24bit, 40},
         {"jpeg rgb", "TIFFCP -c jpeg:r DIR/rgb.tif OUT", Oracle::LibTiffRgba, pf24bit, 40},
         {"jpeg grey MM", "TIFFCP -B -c jpeg DIR/grey.tif OUT", Oracle::LibTiff, pf8bit, 40},
+        // Fill order 2 reverses the bits of compressed strips, but not of JPEG ones.
+        {"rgb lzw reversed fill order", "TIFFCP -f lsb2msb -c lzw DIR/rgb.tif OUT", Oracle::LibTiff, pf24bit},
+        {"jpeg reversed fill order", "TIFFCP -f lsb2msb -c jpeg -r 16 DIR/rgb.tif OUT", Oracle::LibTiffRgba, pf24bit,
+         40},
         {"jpeg ycbcr MM", "TIFFCP -B -c jpeg -r 32 DIR/rgb.tif OUT", Oracle::LibTiffRgba, pf24bit, 40},
         {"rgba 16 MM", "CONVERT DIR/rgb.ppm -depth 16 -alpha set -channel A -fx j/h +channel -endian MSB OUT",
          Oracle::Magick, pf32bit},
@@ -470,12 +474,12 @@ TEST_F(TiffCorpus, EpsWithATiffPreview)
     eps[28] = eps[29] = 0xFF;
     eps.insert(eps.end(), postscript.begin(), postscript.end());
     eps.insert(eps.end(), tiff.begin(), tiff.end());
-    Bytes inside{'x', 'y'};  // the picture starts where the stream stands
+    Bytes inside(100, 'x');  // the picture starts where the stream stands
     inside.insert(inside.end(), eps.begin(), eps.end());
     TMemoryStream stream(inside);
-    stream.SetPosition(2);
+    stream.SetPosition(100);
     EXPECT_TRUE(TEPSGraphic::CanLoad(stream));
-    EXPECT_EQ(stream.Position(), 2);
+    EXPECT_EQ(stream.Position(), 100);
     TEPSGraphic loaded;
     loaded.LoadFromStream(stream);
     EXPECT_EQ(Compare(ReadNetpbm(ScratchPath("rgb.ppm")), ToRgb(loaded)), "");
