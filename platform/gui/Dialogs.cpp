@@ -158,6 +158,10 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& caption, const st
         lines = lines.mid(0, room - 1);
         lines << QString("and %1 more").arg(more);
     }
+    // So is one wider than the screen: a line that cannot wrap (a long path)
+    // keeps its beginning and its end.
+    const int width = screen ? screen->availableGeometry().width() * 3 / 4 : 800;
+    for (QString& line : lines) line = box->fontMetrics().elidedText(line, Qt::ElideMiddle, width);
     box->setText(lines.join('\n'));
     switch (type) {
     case TMsgDlgType::Warning: box->setIcon(QMessageBox::Warning); break;
