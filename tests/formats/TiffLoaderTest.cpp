@@ -325,6 +325,22 @@ TEST_F(TiffCorpus, EveryCompressionByteOrderDepthAndPhotometric)
 
 TEST_F(TiffCorpus, LayoutsNoToolWrites)
 {
+    // Deflate under its older code 32946, which libtiff reads as well: a
+    // little-endian tiffcp file with the Compression value changed.
+    const std::string zip = ScratchPath("zip.tif"), oldZip = ScratchPath("old-zip.tif");
+    ASSERT_TRUE(RunQuiet(FindTool("tiffcp") + " -L -c zip:2 -r 5 " + ScratchPath("rgb.tif") + " " + zip));
+    Bytes bytes = ReadFileBytes(zip);
+    const std::size_t directory = GetLE32(bytes.data() + 4);
+    bool patched = false;
+    for (std::size_t i = 0, at = directory + 2; i < GetLE16(bytes.data() + directory); ++i, at += 12)
+        if (GetLE16(bytes.data() + at) == 259) {
+            PutLE16(bytes.data() + at + 8, 32946);
+            patched = true;
+        }
+    ASSERT_TRUE(patched);
+    WriteFileBytes(oldZip, bytes);
+    expectLikeOracle(oldZip, Oracle::LibTiff, pf24bit);
+
     // Modified Huffman rows, byte-aligned, re-encoded by libtiff (tiffcp
     // keeps the compression of its input).
     RgbImage runs = ReadNetpbm(ScratchPath("runs.pbm"));
