@@ -457,6 +457,17 @@ void TTIFFGraphic::UndoHorizontalPredictor(std::uint8_t* row, std::uint32_t coun
     for (std::size_t i = samples; i < total; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - samples]);
 }
 
+void TTIFFGraphic::reduceLabRow(std::uint8_t* row, std::size_t count, std::uint32_t samples, std::uint32_t plane) const
+{
+    // Rounded to the nearest 8-bit step: lightness unsigned, a* and b* signed.
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint16_t word = Get16(row + 2 * i, order());
+        const bool lightness = (samples == 1 ? plane : i % samples) == 0;
+        const int value = lightness ? (word + 128) / 257 : std::min(127, (static_cast<std::int16_t>(word) + 128) >> 8);
+        row[i] = static_cast<std::uint8_t>(value);
+    }
+}
+
 // --- loading ---------------------------------------------------------------------------
 
 void TTIFFGraphic::setupColorManager(const StripLayout& layout)
@@ -495,7 +506,10 @@ void TTIFFGraphic::setupColorManager(const StripLayout& layout)
     if (source == csCIELab) cm.SourceOptions |= LabScaledLightnessOption;
     cm.SetSourceColorScheme(source);
     cm.SetTargetColorScheme(target);
-    cm.SetSourceBitsPerSample(static_cast<std::uint8_t>(bits));
+    // 16-bit L*a*b* (lightness 0..65535, a* and b* signed words) goes to the
+    // converter in its 8-bit form.
+    labHighBytes_ = source == csCIELab && bits == 16;
+    cm.SetSourceBitsPerSample(static_cast<std::uint8_t>(labHighBytes_ ? 8 : bits));
     // Two-bit samples go into a 4-bit bitmap, 16-bit ones into 8 bits.
     cm.SetTargetBitsPerSample(static_cast<std::uint8_t>(bits == 16 ? 8 : bits == 2 ? 4 : bits));
     cm.SetSourceSamplesPerPixel(static_cast<std::uint8_t>(samples));
@@ -663,6 +677,7 @@ void TTIFFGraphic::readStrips(const StripLayout& layout, TDecoder* decoder)
                 for (std::uint32_t plane = 0; plane < layout.planes; ++plane) {
                     std::uint8_t* row = strips[plane].data() + std::size_t(r) * layout.rowBytes;
                     if (layout.predictor) UndoHorizontalPredictor(row, width, rowSamples, bitsPerSample_);
+                    if (labHighBytes_) reduceLabRow(row, std::size_t(width) * rowSamples, rowSamples, plane);
                     rowsOf[plane] = std::span<const std::uint8_t>(row, layout.rowBytes);
                 }
                 cm.ConvertRow(std::span<const std::span<const std::uint8_t>>(rowsOf, layout.planes), target, width);

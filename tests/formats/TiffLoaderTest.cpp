@@ -325,6 +325,22 @@ TEST_F(TiffCorpus, EveryCompressionByteOrderDepthAndPhotometric)
 
 TEST_F(TiffCorpus, LayoutsNoToolWrites)
 {
+    // Deflate under its older code 32946, which libtiff reads as well: a
+    // little-endian tiffcp file with the Compression value changed.
+    const std::string zip = ScratchPath("zip.tif"), oldZip = ScratchPath("old-zip.tif");
+    ASSERT_TRUE(RunQuiet(FindTool("tiffcp") + " -L -c zip:2 -r 5 " + ScratchPath("rgb.tif") + " " + zip));
+    Bytes bytes = ReadFileBytes(zip);
+    const std::size_t directory = GetLE32(bytes.data() + 4);
+    bool patched = false;
+    for (std::size_t i = 0, at = directory + 2; i < GetLE16(bytes.data() + directory); ++i, at += 12)
+        if (GetLE16(bytes.data() + at) == 259) {
+            PutLE16(bytes.data() + at + 8, 32946);
+            patched = true;
+        }
+    ASSERT_TRUE(patched);
+    WriteFileBytes(oldZip, bytes);
+    expectLikeOracle(oldZip, Oracle::LibTiff, pf24bit);
+
     // Modified Huffman rows, byte-aligned, re-encoded by libtiff (tiffcp
     // keeps the compression of its input).
     RgbImage runs = ReadNetpbm(ScratchPath("runs.pbm"));
@@ -439,6 +455,50 @@ TEST_F(TiffCorpus, JpegStripsOfOurOwn)
     TiffFile tables = colourFile({jpeg, jpeg});
     tables.tags[347] = {7, std::vector<std::uint32_t>(jpeg.begin(), jpeg.end())};
     EXPECT_EQ(loadError(tables.build()), "Bogus JPEG tables field.");
+}
+
+// CIE L*a*b* of 16 bits (lightness 0..65535, a* and b* signed words) loads
+// like its 8-bit twin, in both byte orders: exactly for a twin of our own,
+// closely for ImageMagick's (whose 8-bit file is quantised on its own).
+TEST_F(TiffCorpus, SixteenBitLabLikeItsEightBitTwin)
+{
+    const int width = 29, height = 11;
+    Bytes narrow, wide[2];
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t lab[3] = {std::uint8_t(x * 37 + y * 11), std::uint8_t(x * 9 - 128),
+                                         std::uint8_t(y * 23 + x)};
+            for (int c = 0; c < 3; ++c) {
+                narrow.push_back(lab[c]);
+                const auto word = std::uint16_t(c == 0 ? lab[c] * 257 : std::int8_t(lab[c]) * 256);
+                wide[0].insert(wide[0].end(), {std::uint8_t(word), std::uint8_t(word >> 8)});
+                wide[1].insert(wide[1].end(), {std::uint8_t(word >> 8), std::uint8_t(word)});
+            }
+        }
+    TTIFFGraphic twin;
+    ASSERT_EQ(loadError(plainTiff(width, height, 8, 3, 8, narrow).build(), &twin), "");
+    for (bool bigEndian : {false, true}) {
+        TiffFile file = plainTiff(width, height, 16, 3, 8, wide[bigEndian]);
+        file.bigEndian = bigEndian;
+        TTIFFGraphic loaded;
+        EXPECT_EQ(loadError(file.build(), &loaded), "");
+        EXPECT_EQ(Compare(ToRgb(twin), ToRgb(loaded)), "") << bigEndian;
+    }
+
+    const std::string eight = ScratchPath("lab8.tif");
+    ASSERT_TRUE(RunQuiet(FindTool("convert") + " " + ScratchPath("rgb.ppm") + " -colorspace Lab -depth 8 " + eight));
+    TTIFFGraphic magick;
+    magick.LoadFromFile(eight);
+    for (const char* endian : {"LSB", "MSB"}) {
+        SCOPED_TRACE(endian);
+        const std::string sixteen = ScratchPath(std::string("lab16") + endian + ".tif");
+        ASSERT_TRUE(RunQuiet(FindTool("convert") + " " + ScratchPath("rgb.ppm") +
+                             " -colorspace Lab -depth 16 -endian " + endian + " " + sixteen));
+        TTIFFGraphic loaded;
+        loaded.LoadFromFile(sixteen);
+        EXPECT_EQ(loaded.PixelFormat(), pf24bit);
+        EXPECT_LE(MaxDifference(ToRgb(magick), ToRgb(loaded)), 16);
+    }
 }
 
 // Pages after the first are reached by ReadImageProperties alone; a load

@@ -191,6 +191,12 @@ TEST(Gui, MessageBoxNeverGrowsPastTheScreen)
     EXPECT_EQ(lines[1].toStdString(), "image0.jpg");
     EXPECT_TRUE(lines.back().startsWith("and ")) << lines.back().toStdString();
     EXPECT_EQ(lines.size() - 2 + lines.back().split(' ')[1].toInt(), 160);  // every picture line shown or counted
+    // So does a line that cannot wrap; it keeps its ends.
+    const std::string path = "/" + std::string(3000, 'x') + "/end.jpg";
+    const std::unique_ptr<QMessageBox> wide = MakeMessageBox("Error", path, TMsgDlgType::Error, TMsgButtons::OK);
+    EXPECT_LE(wide->sizeHint().width(), QGuiApplication::primaryScreen()->availableGeometry().width());
+    EXPECT_TRUE(wide->text().startsWith("/xxx"));
+    EXPECT_TRUE(wide->text().endsWith("/end.jpg"));
     // A short text stays whole.
     EXPECT_EQ(MakeMessageBox("Error", "one\ntwo", TMsgDlgType::Error, TMsgButtons::OK)->text().toStdString(),
               "one\ntwo");
