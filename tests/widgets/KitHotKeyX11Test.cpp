@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 class KitHotKeyX11 : public X11Suite {
