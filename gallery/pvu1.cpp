@@ -86,6 +86,8 @@ TForm2::TForm2(TComponent* owner) : TForm(owner, "Form2")
     SetCaption("Properties");
     BuildFrame();
     ConnectDialogHandlers();
+    ConnectTemplateHandlers();
+    ConnectToolHandlers();
     keyFilter_ = new KeyFilter(this, Window());
     qApp->installEventFilter(keyFilter_);
     Notebook1->SetPageIndex(ppPageProperties);

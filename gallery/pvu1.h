@@ -8,6 +8,7 @@
 
 #include "platform/gui/Gui.h"
 
+#include <functional>
 #include <string>
 
 class TForm1;
@@ -211,8 +212,42 @@ public:
 
     // -----------------------------------------------------------------------
     // Templates and tools of the dialog (pvu1Templates.cpp, pvu1Tools.cpp).
-    // Their declarations go here.
 
+    // Settings templates (pvu1Templates.cpp).
+    void ConnectTemplateHandlers();
+    // The template list of the page showing, null on pages without templates.
+    TComboBox* PageTemplateList() const;
+    // Fills a template list with the names of the templates in folder, sorted.
+    void ListTemplates(TComboBox& list, const std::string& folder);
+    // Reads ('r') or writes ('w') the page's template file.
+    void TransferTemplate(char mode, const std::string& path);
+    // Choosing a template in any of the four lists loads it.
+    void ComboBox7Click(TComponent* Sender);
+    // "Add Setting", "Delete Setting" and "Rename Setting".
+    void Add1Click(TComponent* Sender);
+
+    // Tools (pvu1Tools.cpp).
+    void ConnectToolHandlers();
+    void SpeedButton4Click(TComponent* Sender);  // "Edit Banner"
+    void Button1Click(TComponent* Sender);       // the banner editor's OK
+    void Button11Click(TComponent* Sender);      // the banner editor's Cancel
+    void memo3Change(TComponent* Sender);        // the banner editor's line counter
+    void SpeedButton2Click(TComponent* Sender);  // header and footer preview
+    void Panel22Click(TComponent* Sender);       // the transparent-colour panels open the picker
+    void RasterView1MouseUp(TComponent* Sender, TMouseButton Button, bool LeftHeld, int X, int Y);
+    void Button35Click(TComponent* Sender);  // the picker's OK and Cancel
+    void Panel28MouseMove(TComponent* Sender, TMouseButton Button, bool LeftHeld, int X, int Y);
+    void Copy1Click(TComponent* Sender);
+    void Pastewebcolor1Click(TComponent* Sender);
+    void MenuItem1Click(TComponent* Sender);  // the frame-page template: open, or "Edit with"
+    void Button41Click(TComponent* Sender);   // the editor-program pickers
+    // Asks for a template's name (the name prompt); tests answer instead.
+    std::function<bool(const std::string& caption, std::string& name)> AskName;
+
+private:
+    std::string pickerOpener_;  // the transparent-colour panel that opened the picker
+
+public:
     // -----------------------------------------------------------------------
 
 protected:
