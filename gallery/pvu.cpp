@@ -3,6 +3,7 @@
 #include "gallery/pvu.h"
 
 #include "gallery/PropertyRecords.h"
+#include "gallery/pvu1.h"
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
 #include "gallery/srutilsFiles.h"
@@ -330,6 +331,12 @@ void TForm1::AboutPictavo1Click(TComponent*)
     std::string caption = AboutPictavo1->Caption().substr(1);
     std::string nameVersion;
     SplitNameVersion(1, Label45->Caption(), nameVersion);
-    MessageDlg(caption, nameVersion + "\n\nTurns a list of pictures into a web photo gallery.",
-               TMsgDlgType::Information, mbOK);
+    TForm2 about(this);
+    about.Button33->SetVisible(false);
+    about.Notebook1->SetPageIndex(ppAbout);
+    about.SetCaption(caption);
+    about.Label23->SetCaption(nameVersion);
+    about.SetOuterSize(411, 233);
+    ShowDialog(about);
+    about.Button33->SetVisible(true);
 }

@@ -178,7 +178,11 @@ public:
     void ShowHTMLPage1Click(TComponent* Sender);
     void ToolButton9MouseMove(TComponent* Sender, TMouseButton Button, bool LeftHeld, int X, int Y);
     void OpenwithMicrosoftFrontpage1Click(TComponent* Sender);
-    void CustomizeEditor1Click(TComponent* Sender);
+    // The property buttons and "Customize editor": the properties dialog on the
+    // sender's kind; OK writes the kind's records back.
+    void Button2Click(TComponent* Sender);
+    // "Edit with " + the title of each external editor record.
+    void UpdateEditWithCaptions();
     void Upload1Click(TComponent* Sender);
     void AddDropTarget1Click(TComponent* Sender);
     void ConnectCommandHandlers();

@@ -6,6 +6,7 @@
 
 #include "gallery/PropertyRecords.h"
 #include "gallery/Pvu2.h"
+#include "gallery/pvu1.h"
 #include "gallery/pvu3.h"
 #include "gallery/pvu4.h"
 #include "gallery/pvutils.h"
@@ -37,7 +38,10 @@ void TForm1::ConnectCommandHandlers()
         b->OnClick = bind(&TForm1::OpenwithMicrosoftFrontpage1Click);
     }
     for (TMenuItem* m : {EditWith1, EditWith2, EditWith3}) m->OnClick = bind(&TForm1::OpenwithMicrosoftFrontpage1Click);
-    CustomizeEditor1->OnClick = bind(&TForm1::CustomizeEditor1Click);
+    CustomizeEditor1->OnClick = bind(&TForm1::Button2Click);
+    for (const char* name :
+         {"Button1", "Button2", "Button3", "Button4", "Button5", "Button6", "Button7", "Button9", "Button12"})
+        Find<TButton>(name)->OnClick = bind(&TForm1::Button2Click);
     Upload1->OnClick = bind(&TForm1::Upload1Click);
     ManualPaste1->OnClick = bind(&TForm1::Upload1Click);
     AddDropTarget1->OnClick = bind(&TForm1::AddDropTarget1Click);
@@ -88,9 +92,27 @@ void TForm1::Button13Click(TComponent*)
     ShowDialog(editor);
 }
 
-void TForm1::CustomizeEditor1Click(TComponent*)
+void TForm1::Button2Click(TComponent* Sender)
 {
-    MessageDlgCentered(ProductName, "The properties dialog is not available in this version.", mtInformation, mbOK);
+    const int kind = Sender ? PropertyKindOfSender(AsciiLower(Sender->Name)) : -1;
+    if (kind < 0) return;
+    TForm2 dialog(this);
+    dialog.TransferPageProperties(*this, kind);
+    if (ShowDialog(dialog) == TModal::Ok) {
+        // The decoration the dialog was opened for is switched on.
+        TCheckBox* ticked[PropertyKindCount] = {nullptr, nullptr, CheckBox5, CheckBox6, CheckBox4, CheckBox2};
+        if (ticked[kind]) ticked[kind]->SetChecked(true);
+        dialog.StorePageProperties(*this, kind);
+    }
+    if (kind == pkEditors) UpdateEditWithCaptions();
+}
+
+void TForm1::UpdateEditWithCaptions()
+{
+    TMenuItem* entries[] = {EditWith1, EditWith2, EditWith3};
+    for (int i = 0; i < 3; ++i)
+        entries[i]->SetCaption("Edit with " +
+                               UnescapeRecordField(GetField(1, GetPropertyRecord(prEdit1 + i), EditorField::Title)));
 }
 
 void TForm1::AddDropTarget1Click(TComponent*)

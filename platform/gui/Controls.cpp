@@ -3,6 +3,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFrame>
+#include <QRadioButton>
+#include <QScrollArea>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -81,14 +84,19 @@ public:
                 control_->Dispatch([&] { control_->OnMouseMove(control_, TMouseButton::None, left, p.x(), p.y()); });
             }
             break;
-        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonRelease: {
+            auto* m = static_cast<QMouseEvent*>(event);
+            QPoint p = m->position().toPoint();
             if (control_->OnMouseUp) {
-                auto* m = static_cast<QMouseEvent*>(event);
-                QPoint p = m->position().toPoint();
                 TMouseButton b = ButtonOf(m->button());
                 control_->Dispatch([&] { control_->OnMouseUp(control_, b, false, p.x(), p.y()); });
             }
+            auto* w = static_cast<QWidget*>(watched);
+            if (control_->ClicksOnRelease() && m->button() == Qt::LeftButton && w->rect().contains(p) &&
+                control_->Enabled())
+                control_->Click();
             break;
+        }
         default: break;
         }
         return QObject::eventFilter(watched, event);
@@ -280,6 +288,11 @@ void TControl::SetColor(TColor color)
     color_ = color;
     QPalette pal = widget_->palette();
     pal.setColor(QPalette::Base, ToQColor(color));
+    // A panel paints its background in its colour.
+    if (widget_->metaObject() == &QFrame::staticMetaObject) {
+        pal.setColor(QPalette::Window, ToQColor(color));
+        widget_->setAutoFillBackground(true);
+    }
     widget_->setPalette(pal);
 }
 
@@ -291,6 +304,8 @@ TFontInfo TControl::Font() const
     info.Size = f.pointSize();
     info.Bold = f.bold();
     info.Italic = f.italic();
+    info.Underline = f.underline();
+    info.StrikeOut = f.strikeOut();
     info.Color = fontColor_;
     return info;
 }
@@ -302,6 +317,8 @@ void TControl::SetFont(const TFontInfo& info)
     if (info.Size > 0) f.setPointSize(info.Size);
     f.setBold(info.Bold);
     f.setItalic(info.Italic);
+    f.setUnderline(info.Underline);
+    f.setStrikeOut(info.StrikeOut);
     widget_->setFont(f);
     fontColor_ = info.Color;
     QPalette pal = widget_->palette();
@@ -318,6 +335,13 @@ void TControl::Click()
 }
 
 void TControl::WatchEvents(QWidget* target) { target->installEventFilter(new ControlEventFilter(this, target)); }
+
+void TControl::ClickOnRelease()
+{
+    clicksOnRelease_ = true;
+    widget_->setMouseTracking(true);
+    WatchEvents(widget_);
+}
 
 // ---------------------------------------------------------------------------
 
@@ -463,8 +487,45 @@ TGroupBox::TGroupBox(TComponent* owner, std::string name, QWidget* parent, const
 }
 
 TPanel::TPanel(TComponent* owner, std::string name, QWidget* parent)
-    : TControl(owner, std::move(name), new QWidget(parent))
+    : TControl(owner, std::move(name), new QFrame(parent))
 {
+}
+void TPanel::SetBevel(bool sunken)
+{
+    auto* frame = static_cast<QFrame*>(Widget());
+    frame->setFrameShape(sunken ? QFrame::Panel : QFrame::NoFrame);
+    frame->setFrameShadow(QFrame::Sunken);
+}
+
+TRadioButton::TRadioButton(TComponent* owner, std::string name, QWidget* parent, const std::string& caption)
+    : TControl(owner, std::move(name), new QRadioButton(parent))
+{
+    radio_ = static_cast<QRadioButton*>(Widget());
+    radio_->setText(ToQString(caption));
+    QObject::connect(radio_, &QRadioButton::clicked, radio_, [this] { Click(); });
+}
+bool TRadioButton::Checked() const { return radio_->isChecked(); }
+void TRadioButton::SetChecked(bool checked)
+{
+    // Unchecking a button of a group takes exclusivity off for the moment, so
+    // both buttons of a pair can stand unchecked.
+    if (!checked && radio_->isChecked()) {
+        radio_->setAutoExclusive(false);
+        radio_->setChecked(false);
+        radio_->setAutoExclusive(true);
+        return;
+    }
+    radio_->setChecked(checked);
+}
+std::string TRadioButton::Caption() const { return FromQString(radio_->text()); }
+
+TScrollBox::TScrollBox(TComponent* owner, std::string name, QWidget* parent)
+    : TControl(owner, std::move(name), new QScrollArea(parent))
+{
+    auto* area = static_cast<QScrollArea*>(Widget());
+    content_ = new QWidget;  // owned by the area once set
+    area->setWidget(content_);
+    area->setWidgetResizable(false);
 }
 
 TProgressBar::TProgressBar(TComponent* owner, std::string name, QWidget* parent)

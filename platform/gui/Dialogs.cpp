@@ -2,7 +2,9 @@
 #include "platform/core/Split.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QMessageBox>
 #include <QScreen>
 
@@ -50,6 +52,46 @@ QString QtFilter(const std::string& filter)
 void SetFileDialogHook(TFileDialogHook hook) { fileHook = std::move(hook); }
 void SetFolderDialogHook(TFolderDialogHook hook) { folderHook = std::move(hook); }
 void SetMessageHook(TMessageHook hook) { messageHook = std::move(hook); }
+
+namespace {
+TColorDialogHook colorHook;
+TFontDialogHook fontHook;
+}  // namespace
+
+void SetColorDialogHook(TColorDialogHook hook) { colorHook = std::move(hook); }
+void SetFontDialogHook(TFontDialogHook hook) { fontHook = std::move(hook); }
+
+bool ChooseColorDialog(TColor& color)
+{
+    if (colorHook) return colorHook(color);
+    if (Headless()) return false;
+    const QColor start(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+    const QColor chosen = QColorDialog::getColor(start, QApplication::activeWindow());
+    if (!chosen.isValid()) return false;
+    color = TColor(chosen.red()) | TColor(chosen.green()) << 8 | TColor(chosen.blue()) << 16;
+    return true;
+}
+
+bool ChooseFontDialog(TFontInfo& font)
+{
+    if (fontHook) return fontHook(font);
+    if (Headless()) return false;
+    QFont start(ToQString(font.Name), font.Size > 0 ? font.Size : 9);
+    start.setBold(font.Bold);
+    start.setItalic(font.Italic);
+    start.setUnderline(font.Underline);
+    start.setStrikeOut(font.StrikeOut);
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, start, QApplication::activeWindow());
+    if (!ok) return false;
+    font.Name = FromQString(chosen.family());
+    font.Size = chosen.pointSize();
+    font.Bold = chosen.bold();
+    font.Italic = chosen.italic();
+    font.Underline = chosen.underline();
+    font.StrikeOut = chosen.strikeOut();
+    return true;
+}
 
 TFileDialog::TFileDialog(TComponent* owner, std::string name, TFileDialogKind kind)
     : TComponent(owner, std::move(name)), kind_(kind)

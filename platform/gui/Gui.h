@@ -33,6 +33,9 @@ class QAction;
 class QToolBar;
 class QToolButton;
 class QStatusBar;
+class QRadioButton;
+class QScrollArea;
+class QFrame;
 class QString;
 
 class TComponent;
@@ -144,6 +147,8 @@ struct TFontInfo {
     int Size = 9;
     bool Bold = false;
     bool Italic = false;
+    bool Underline = false;
+    bool StrikeOut = false;
     TColor Color = 0;
 };
 
@@ -177,6 +182,15 @@ public:
 protected:
     // Routes focus-out, key-release and mouse events of a widget to the handlers above.
     void WatchEvents(QWidget* target);
+
+public:
+    // Panels and labels: a left-button release over the control is a click, and
+    // the mouse is followed without a button held.
+    void ClickOnRelease();
+    bool ClicksOnRelease() const { return clicksOnRelease_; }
+
+private:
+    bool clicksOnRelease_ = false;
 
 private:
     QWidget* widget_;
@@ -298,9 +312,33 @@ public:
     TGroupBox(TComponent* owner, std::string name, QWidget* parent, const std::string& caption);
 };
 
+// A panel shows its Color once SetColor has been called; a bevelled panel has a sunken edge.
 class TPanel : public TControl {
 public:
     TPanel(TComponent* owner, std::string name, QWidget* parent);
+    void SetBevel(bool sunken);
+};
+
+// Radio buttons with the same parent widget form one group.
+class TRadioButton : public TControl {
+public:
+    TRadioButton(TComponent* owner, std::string name, QWidget* parent, const std::string& caption);
+    bool Checked() const;
+    void SetChecked(bool checked);
+    std::string Caption() const;
+
+private:
+    QRadioButton* radio_;
+};
+
+// A scrolling area; controls are placed on Content().
+class TScrollBox : public TControl {
+public:
+    TScrollBox(TComponent* owner, std::string name, QWidget* parent);
+    QWidget* Content() const { return content_; }
+
+private:
+    QWidget* content_;
 };
 
 class TProgressBar : public TControl {
@@ -609,6 +647,15 @@ void SetFolderDialogHook(TFolderDialogHook hook);
 std::unique_ptr<QFileDialog> MakeFolderBrowser(const std::string& title, const std::string& startFolder);
 // The folder browser: true and the chosen folder when the user picked one.
 bool BrowseForFolderDialog(const std::string& title, const std::string& startFolder, std::string& chosen);
+
+// The colour dialog (full open): true and the colour when the user chose one.
+using TColorDialogHook = std::function<bool(TColor& color)>;
+void SetColorDialogHook(TColorDialogHook hook);
+bool ChooseColorDialog(TColor& color);
+// The font dialog: true and the font (face, size, styles) when the user chose one.
+using TFontDialogHook = std::function<bool(TFontInfo& font)>;
+void SetFontDialogHook(TFontDialogHook hook);
+bool ChooseFontDialog(TFontInfo& font);
 
 enum class TMsgDlgType { Warning = 0, Error = 1, Information = 2, Confirmation = 3, Custom = 4 };
 // Button set bits (the gallery's mb* numbers).

@@ -287,4 +287,56 @@ int MaxDifference(const RgbImage& expected, const RgbImage& actual)
     return most;
 }
 
+void PutLE16(Bytes& out, std::uint32_t v) { out.insert(out.end(), {std::uint8_t(v), std::uint8_t(v >> 8)}); }
+
+void PutLE32(Bytes& out, std::uint32_t v)
+{
+    PutLE16(out, v & 0xFFFF);
+    PutLE16(out, v >> 16);
+}
+
+void PutBE16(Bytes& out, std::uint32_t v) { out.insert(out.end(), {std::uint8_t(v >> 8), std::uint8_t(v)}); }
+
+void PutBE32(Bytes& out, std::uint32_t v)
+{
+    PutBE16(out, v >> 16);
+    PutBE16(out, v & 0xFFFF);
+}
+
+Bytes PackRuns(const std::uint8_t* data, std::size_t size, std::size_t minRun, std::size_t longest,
+               std::uint8_t (*runHeader)(std::size_t), std::uint8_t (*literalHeader)(std::size_t))
+{
+    // Whether a run worth a run packet starts at i.
+    auto runAt = [&](std::size_t i) {
+        if (i + minRun > size) return false;
+        for (std::size_t k = 1; k < minRun; ++k)
+            if (data[i + k] != data[i]) return false;
+        return true;
+    };
+    Bytes out;
+    for (std::size_t i = 0; i < size;) {
+        std::size_t run = 1;
+        while (i + run < size && run < longest && data[i + run] == data[i]) ++run;
+        if (run >= minRun) {
+            out.push_back(runHeader(run));
+            out.push_back(data[i]);
+            i += run;
+            continue;
+        }
+        std::size_t literal = 0;
+        while (i + literal < size && literal < longest && !runAt(i + literal)) ++literal;
+        out.push_back(literalHeader(literal));
+        out.insert(out.end(), data + i, data + i + literal);
+        i += literal;
+    }
+    return out;
+}
+
+std::string Substitute(std::string command, std::initializer_list<std::pair<std::string, std::string>> values)
+{
+    for (const auto& [key, value] : values)
+        for (std::size_t at; (at = command.find(key)) != std::string::npos;) command.replace(at, key.size(), value);
+    return command;
+}
+
 }  // namespace corpus

@@ -3,10 +3,14 @@
 // decodes those tools give, as plain 8-bit RGB rows (top row first).
 
 #include "platform/picture/Picture.h"
+#include "platform/streams/Streams.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/TempDir.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -75,5 +79,101 @@ double Psnr(const RgbImage& expected, const RgbImage& actual);
 // The largest difference of one channel between two decodes of the same
 // size (256 when the sizes differ).
 int MaxDifference(const RgbImage& expected, const RgbImage& actual);
+
+// Integers appended to a file being built, low byte first (LE) or high (BE).
+void PutLE16(Bytes& out, std::uint32_t v);
+void PutLE32(Bytes& out, std::uint32_t v);
+void PutBE16(Bytes& out, std::uint32_t v);
+void PutBE32(Bytes& out, std::uint32_t v);
+
+// Run-length packets the way the formats' own writers make them: each run of
+// at least minRun equal bytes as runHeader(n) and the byte, the bytes between
+// runs as literalHeader(n) and the bytes; no packet covers more than longest.
+Bytes PackRuns(const std::uint8_t* data, std::size_t size, std::size_t minRun, std::size_t longest,
+               std::uint8_t (*runHeader)(std::size_t), std::uint8_t (*literalHeader)(std::size_t));
+
+// A copy of value with change applied: table rows made from one good file.
+template <typename T, typename Change>
+T With(T value, Change change)
+{
+    change(value);
+    return value;
+}
+
+// A command line with each key (IN, OUT, ...) replaced by its value.
+std::string Substitute(std::string command, std::initializer_list<std::pair<std::string, std::string>> values);
+
+// Loads bytes into graphic; what the loader throws goes to the caller.
+template <typename Graphic>
+void LoadBytes(Graphic& graphic, const Bytes& bytes)
+{
+    TMemoryStream stream(bytes);
+    graphic.LoadFromStream(stream);
+}
+
+// Loads bytes into graphic (a fresh one when null); the error message, or ""
+// when the load went through.
+template <typename Graphic>
+std::string LoadError(const Bytes& bytes, Graphic* into = nullptr)
+{
+    TMemoryStream stream(bytes);
+    Graphic local;
+    try {
+        (into ? *into : local).LoadFromStream(stream);
+    } catch (const Exception& e) {
+        return e.Message;
+    }
+    return "";
+}
+
+// A file a loader must refuse, with the message it must give ("" : any).
+struct Hostile {
+    std::string name;
+    Bytes bytes;
+    std::string message;
+};
+
+// Loads each file into a fresh Graphic: it must fail with the message; with
+// keepsNothing the picture must also be empty afterwards.
+template <typename Graphic>
+void ExpectRefused(const std::vector<Hostile>& cases, bool keepsNothing = false)
+{
+    for (const Hostile& c : cases) {
+        SCOPED_TRACE(c.name);
+        TMemoryStream stream(c.bytes);
+        Graphic graphic;
+        try {
+            graphic.LoadFromStream(stream);
+            ADD_FAILURE() << "no error";
+        } catch (const Exception& e) {
+            if (!c.message.empty()) EXPECT_EQ(e.Message, c.message);
+            if (keepsNothing) EXPECT_TRUE(graphic.Empty());
+        }
+    }
+}
+
+// A suite that needs Debian's tools: Prepare-style set-up calls NeedTools
+// from SetUpTestSuite; when one is missing every test of the suite skips.
+template <typename Suite>
+class ToolSuite : public ::testing::Test {
+protected:
+    static bool NeedTools(std::initializer_list<const char*> tools)
+    {
+        missing_.clear();
+        for (const char* tool : tools)
+            if (FindTool(tool).empty()) {
+                missing_ = tool;
+                return false;
+            }
+        return true;
+    }
+    void SetUp() override
+    {
+        if (!missing_.empty()) GTEST_SKIP() << missing_ << " is not installed";
+    }
+
+private:
+    static inline std::string missing_;
+};
 
 }  // namespace corpus

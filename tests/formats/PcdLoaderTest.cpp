@@ -51,12 +51,6 @@ Bytes buildPcd(const PcdSpec& s)
     return out;
 }
 
-void loadBytes(TPCDGraphic& pcd, const Bytes& bytes)
-{
-    TMemoryStream stream(bytes);
-    pcd.LoadFromStream(stream);
-}
-
 // The colour of one PhotoYCC sample triple through the colour manager, as
 // the loader is to convert it.
 TColor yccColour(std::uint8_t y, std::uint8_t c1, std::uint8_t c2)
@@ -78,7 +72,7 @@ TEST(PcdLayout, UprightQuarterTurnsAndHalfTurn)
 {
     PcdSpec s;
     TPCDGraphic upright;
-    loadBytes(upright, buildPcd(s));
+    LoadBytes(upright, buildPcd(s));
     ASSERT_EQ(upright.Width(), 768);
     ASSERT_EQ(upright.Height(), 512);
     EXPECT_EQ(upright.PixelFormat(), pf24bit);
@@ -90,7 +84,7 @@ TEST(PcdLayout, UprightQuarterTurnsAndHalfTurn)
     for (std::uint8_t rotation : {1, 3}) {
         s.rotation = rotation;
         TPCDGraphic turned;
-        loadBytes(turned, buildPcd(s));
+        LoadBytes(turned, buildPcd(s));
         ASSERT_EQ(turned.Width(), 512);
         ASSERT_EQ(turned.Height(), 768);
         for (auto [i, r] : {std::pair{0, 0}, std::pair{10, 3}, std::pair{767, 511}}) {
@@ -113,7 +107,7 @@ TEST(PcdLayout, UprightQuarterTurnsAndHalfTurn)
     // Rotation 2 is left as stored, as ImageMagick leaves it.
     s.rotation = 2;
     TPCDGraphic half;
-    loadBytes(half, buildPcd(s));
+    LoadBytes(half, buildPcd(s));
     EXPECT_EQ(half.Width(), 768);
     EXPECT_EQ(Compare(ToRgb(upright), ToRgb(half)), "");
 }
@@ -146,7 +140,7 @@ TEST(PcdLayout, PropertiesPerResolutionAndOverviewPacks)
     // An overview pack loads its first 192 × 128 image from sector 5.
     s.rotation = 0;
     TPCDGraphic small;
-    loadBytes(small, buildPcd(s));
+    LoadBytes(small, buildPcd(s));
     ASSERT_EQ(small.Width(), 192);
     ASSERT_EQ(small.Height(), 128);
     EXPECT_EQ(small.PixelColor(191, 127), yccColour(std::uint8_t(191 + 3 * 127), 156, 137));
@@ -171,12 +165,9 @@ TEST(PcdUpsampling, MeansRoundUpAndEdgesRepeat)
     for (std::uint8_t v : flat) ASSERT_EQ(v, 77);
 }
 
-class PcdCorpus : public ::testing::Test {
+class PcdCorpus : public ToolSuite<PcdCorpus> {
 protected:
-    void SetUp() override
-    {
-        if (FindTool("convert").empty()) GTEST_SKIP() << "ImageMagick is not installed";
-    }
+    static void SetUpTestSuite() { NeedTools({"convert"}); }
 };
 
 // ImageMagick writes a pack; we turn it by each rotation code and compare
@@ -220,35 +211,23 @@ TEST(PcdHostile, EachEndsWithTheLoadersErrorOrEmpty)
     PcdSpec overviewSpec;
     overviewSpec.overview = true;
     const Bytes overview = buildPcd(overviewSpec);
-    struct Case {
-        const char* name;
-        Bytes bytes;
-        std::string message;  // "" : loads nothing, quietly
-    };
-    const std::vector<Case> cases{
-        {"header cut", Bytes(valid.begin(), valid.begin() + 5000), "Stream read error in PCD file."},
-        {"image data cut", Bytes(valid.begin(), valid.end() - 1), "Stream read error in PCD file."},
-        {"image data missing", Bytes(valid.begin(), valid.begin() + 96 * Sector), "Stream read error in PCD file."},
-        {"overview data cut", Bytes(overview.begin(), overview.begin() + 5 * Sector + 30000),
-         "Stream read error in PCD file."},
-        // An overview pack no longer than the image it is read as.
-        {"overview header only", Bytes(overview.begin(), overview.begin() + 6145), "Stream read error in PCD file."},
-    };
-    for (const Case& c : cases) {
-        TPCDGraphic pcd;
-        try {
-            loadBytes(pcd, c.bytes);
-            ADD_FAILURE() << c.name << ": no error";
-        } catch (const EInvalidGraphic& e) {
-            EXPECT_EQ(e.Message, c.message) << c.name;
-            EXPECT_TRUE(pcd.Empty()) << c.name;
-        }
-    }
+    ExpectRefused<TPCDGraphic>(
+        {
+            {"header cut", Bytes(valid.begin(), valid.begin() + 5000), "Stream read error in PCD file."},
+            {"image data cut", Bytes(valid.begin(), valid.end() - 1), "Stream read error in PCD file."},
+            {"image data missing", Bytes(valid.begin(), valid.begin() + 96 * Sector), "Stream read error in PCD file."},
+            {"overview data cut", Bytes(overview.begin(), overview.begin() + 5 * Sector + 30000),
+             "Stream read error in PCD file."},
+            // An overview pack no longer than the image it is read as.
+            {"overview header only", Bytes(overview.begin(), overview.begin() + 6145),
+             "Stream read error in PCD file."},
+        },
+        true);
     // Not a pack: quietly empty.
     Bytes other = valid;
     other[Sector] = 'X';
     TPCDGraphic none;
-    EXPECT_NO_THROW(loadBytes(none, other));
+    EXPECT_NO_THROW(LoadBytes(none, other));
     EXPECT_TRUE(none.Empty());
 }
 

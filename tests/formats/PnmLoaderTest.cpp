@@ -19,35 +19,22 @@ Bytes concat(Bytes a, const Bytes& b)
     return a;
 }
 
-void loadBytes(TPPMGraphic& pnm, const Bytes& bytes)
-{
-    TMemoryStream stream(bytes);
-    pnm.LoadFromStream(stream);
-}
-
-class PnmCorpus : public ::testing::Test {
+class PnmCorpus : public ToolSuite<PnmCorpus> {
 protected:
     static void SetUpTestSuite()
     {
-        for (const char* tool : {"ppmtopgm", "pgmtopbm", "pnmtoplainpnm", "pamdepth", "pamtopnm"})
-            if (FindTool(tool).empty()) return;
-        WritePpm(ScratchPath("photo.ppm"), MakePattern(61, 23));
-        ready_ = true;
-    }
-    void SetUp() override
-    {
-        if (!ready_) GTEST_SKIP() << "netpbm is not installed";
+        if (NeedTools({"ppmtopgm", "pgmtopbm", "pnmtoplainpnm", "pamdepth", "pamtopnm"}))
+            WritePpm(ScratchPath("photo.ppm"), MakePattern(61, 23));
     }
 
     // Runs the command (IN is the photo, OUT the file made), then compares
     // our decode of OUT with netpbm's 8-bit raw decode of it.
-    void check(const std::string& name, std::string command, const std::string& magic)
+    void check(const std::string& name, const std::string& pipeline, const std::string& magic)
     {
         SCOPED_TRACE(name);
         const std::string out = ScratchPath(name + ".pnm"), reference = ScratchPath(name + ".ref");
-        for (auto [key, value] :
-             {std::pair<std::string, std::string>{"OUT", out}, {"IN", ScratchPath("photo.ppm")}, {"DIR", ScratchDir()}})
-            for (std::size_t at; (at = command.find(key)) != std::string::npos;) command.replace(at, key.size(), value);
+        const std::string command =
+            Substitute(pipeline, {{"OUT", out}, {"IN", ScratchPath("photo.ppm")}, {"DIR", ScratchDir()}});
         ASSERT_TRUE(RunQuiet(command)) << command;
         Bytes bytes = ReadFileBytes(out);
         ASSERT_GE(bytes.size(), 2u);
@@ -60,8 +47,6 @@ protected:
         loaded.LoadFromFile(out);
         EXPECT_EQ(Compare(expected, ToRgb(loaded)), "");
     }
-
-    static inline bool ready_ = false;
 };
 
 TEST_F(PnmCorpus, EveryKindPlainAndRaw)
@@ -90,24 +75,24 @@ TEST_F(PnmCorpus, MaximumValuesAbove255AreScaled)
 TEST(PnmHeaders, OneLineCommentsAndTouchingDigits)
 {
     TPPMGraphic oneLine;
-    loadBytes(oneLine, concat(text("P6 2 1 255\n"), {10, 20, 30, 40, 50, 60}));
+    LoadBytes(oneLine, concat(text("P6 2 1 255\n"), {10, 20, 30, 40, 50, 60}));
     EXPECT_EQ(oneLine.PixelFormat(), pf24bit);
     EXPECT_EQ(oneLine.PixelColor(0, 0), RGBColor(10, 20, 30));
     EXPECT_EQ(oneLine.PixelColor(1, 0), RGBColor(40, 50, 60));
 
     TPPMGraphic comments;
-    loadBytes(comments, concat(text("P5#a\n# b\n2#c\n#d\n 2 # e\n255#f\n"), {1, 2, 3, 4}));
+    LoadBytes(comments, concat(text("P5#a\n# b\n2#c\n#d\n 2 # e\n255#f\n"), {1, 2, 3, 4}));
     ASSERT_EQ(comments.Width(), 2);
     EXPECT_EQ(comments.ScanLine(1)[1], 4);
 
     TPPMGraphic plainComments;
-    loadBytes(plainComments, text("P3\n# made by hand\n2 1 255\n1 2 3 # a pixel\n4\n# between samples\n5 6\n"));
+    LoadBytes(plainComments, text("P3\n# made by hand\n2 1 255\n1 2 3 # a pixel\n4\n# between samples\n5 6\n"));
     EXPECT_EQ(plainComments.PixelColor(1, 0), RGBColor(4, 5, 6));
 
     // A comment line between width and height, and a 10-pixel row packed
     // into 2 bytes with its last two pixels in the top bits.
     TPPMGraphic bits;
-    loadBytes(bits, text("P1\n10\n# comment\n2\n1010101011\n0 0 0 0 0 0 0 0 0 1\n"));
+    LoadBytes(bits, text("P1\n10\n# comment\n2\n1010101011\n0 0 0 0 0 0 0 0 0 1\n"));
     EXPECT_EQ(bits.PixelFormat(), pf1bit);
     EXPECT_EQ(bits.ScanLine(0)[0], 0xAA);
     EXPECT_EQ(bits.ScanLine(0)[1], 0xC0);
@@ -117,14 +102,14 @@ TEST(PnmHeaders, OneLineCommentsAndTouchingDigits)
 
     // A raw grey map with maximum value 15 keeps its values (a dark picture).
     TPPMGraphic dark;
-    loadBytes(dark, concat(text("P5\n3 1\n15\n"), {0, 7, 15}));
+    LoadBytes(dark, concat(text("P5\n3 1\n15\n"), {0, 7, 15}));
     EXPECT_EQ(dark.MaxValue(), 15u);
     EXPECT_EQ(dark.PixelColor(2, 0), RGBColor(15, 15, 15));
 
     // No pixels at all: an empty picture.
     for (const char* empty : {"P4 0 1\n", "P6 3 0 255\n", "P1 0 0\n"}) {
         TPPMGraphic none;
-        loadBytes(none, text(empty));
+        LoadBytes(none, text(empty));
         EXPECT_TRUE(none.Empty()) << empty;
     }
 
@@ -143,12 +128,7 @@ TEST(PnmHostile, EachEndsWithTheLoadersError)
     const std::string readError = "Stream read error in PPM file.";
     const std::string invalid = "Cannot load image. Invalid or unexpected PBM, PGM or PPM image format.";
     const std::string size = "Cannot load image. Image size in PPM file is invalid.";
-    struct Case {
-        const char* name;
-        Bytes bytes;
-        std::string message;
-    };
-    const std::vector<Case> cases{
+    ExpectRefused<TPPMGraphic>({
         {"not a portable map", text("Q6 1 1 255\n\1\2\3"), invalid},
         {"empty", Bytes{}, invalid},
         {"magic without a digit", text("Px 1 1 255\n"), invalid},
@@ -166,16 +146,7 @@ TEST(PnmHostile, EachEndsWithTheLoadersError)
         {"letter where the height stands", text("P5 2 x 255\n"), invalid},
         {"text bitmap digit 2", text("P1 3 1\n012"), invalid},
         {"letter among text samples", text("P2 2 1 255\n1 z\n"), invalid},
-    };
-    for (const Case& c : cases) {
-        TPPMGraphic pnm;
-        try {
-            loadBytes(pnm, c.bytes);
-            ADD_FAILURE() << c.name << ": no error";
-        } catch (const EInvalidGraphic& e) {
-            if (!c.message.empty()) EXPECT_EQ(e.Message, c.message) << c.name;
-        }
-    }
+    });
 }
 
 }  // namespace

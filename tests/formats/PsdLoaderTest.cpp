@@ -11,47 +11,16 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace corpus;
 
 namespace {
 
-void put16(Bytes& out, std::uint32_t v)
-{
-    out.push_back(std::uint8_t(v >> 8));
-    out.push_back(std::uint8_t(v));
-}
-
-void put32(Bytes& out, std::uint32_t v)
-{
-    put16(out, v >> 16);
-    put16(out, v & 0xFFFF);
-}
-
 // PackBits of one row: runs of three or more as run packets, the rest as literals.
 Bytes packBits(const std::uint8_t* row, std::size_t size)
 {
-    Bytes out;
-    for (std::size_t i = 0; i < size;) {
-        std::size_t run = 1;
-        while (i + run < size && run < 128 && row[i + run] == row[i]) ++run;
-        if (run >= 3) {
-            out.push_back(std::uint8_t(257 - run));
-            out.push_back(row[i]);
-            i += run;
-            continue;
-        }
-        std::size_t literal = 0;
-        while (i + literal < size && literal < 128 &&
-               !(i + literal + 2 < size && row[i + literal] == row[i + literal + 1] &&
-                 row[i + literal] == row[i + literal + 2]))
-            ++literal;
-        out.push_back(std::uint8_t(literal - 1));
-        out.insert(out.end(), row + i, row + i + literal);
-        i += literal;
-    }
-    return out;
+    return PackRuns(
+        row, size, 3, 128, [](std::size_t n) { return std::uint8_t(257 - n); },
+        [](std::size_t n) { return std::uint8_t(n - 1); });
 }
 
 // A Photoshop file of our own: planes of rowBytes × height bytes each.
@@ -68,16 +37,16 @@ struct PsdFile {
     Bytes build() const
     {
         Bytes out{'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0};
-        put16(out, channels);
-        put32(out, height);
-        put32(out, width);
-        put16(out, depth);
-        put16(out, mode);
+        PutBE16(out, channels);
+        PutBE32(out, height);
+        PutBE32(out, width);
+        PutBE16(out, depth);
+        PutBE16(out, mode);
         for (const Bytes* section : {&colourData, &resources, &layers}) {
-            put32(out, std::uint32_t(section->size()));
+            PutBE32(out, std::uint32_t(section->size()));
             out.insert(out.end(), section->begin(), section->end());
         }
-        put16(out, packed ? 1 : 0);
+        PutBE16(out, packed ? 1 : 0);
         if (!packed) {
             for (const Bytes& plane : planes) out.insert(out.end(), plane.begin(), plane.end());
             return out;
@@ -87,7 +56,7 @@ struct PsdFile {
             for (const Bytes& plane : planes)
                 for (std::uint32_t y = 0; y < height; ++y)
                     rows.push_back(packBits(plane.data() + y * rowBytes(), rowBytes()));
-        for (const Bytes& row : rows) put16(out, std::uint32_t(row.size()));
+        for (const Bytes& row : rows) PutBE16(out, std::uint32_t(row.size()));
         for (const Bytes& row : rows) out.insert(out.end(), row.begin(), row.end());
         return out;
     }
@@ -106,34 +75,15 @@ PsdFile psd(std::uint16_t mode, std::uint16_t depth, std::uint32_t width, std::u
     return f;
 }
 
-std::string loadError(const Bytes& bytes, TPSDGraphic* into = nullptr)
-{
-    TMemoryStream stream(bytes);
-    TPSDGraphic local;
-    TPSDGraphic& graphic = into ? *into : local;
-    try {
-        graphic.LoadFromStream(stream);
-    } catch (const Exception& e) {
-        return e.Message;
-    }
-    return "";
-}
-
-class PsdCorpus : public ::testing::Test {
+class PsdCorpus : public ToolSuite<PsdCorpus> {
 protected:
     static void SetUpTestSuite()
     {
-        if (FindTool("convert").empty()) return;
+        if (!NeedTools({"convert"})) return;
         WritePpm(ScratchPath("psd-rgb.ppm"), MakePattern(61, 37));
         WritePpm(ScratchPath("psd-c200.ppm"), MakePattern(61, 37, 200));
         WritePpm(ScratchPath("psd-c2.ppm"), MakePattern(61, 37, 2));
-        ready_ = true;
     }
-    void SetUp() override
-    {
-        if (!ready_) GTEST_SKIP() << "ImageMagick's convert is not installed";
-    }
-    static inline bool ready_ = false;
 };
 
 TEST_F(PsdCorpus, ImageMagickFilesDecodeAsImageMagickReadsThem)
@@ -203,7 +153,7 @@ TEST(PsdLoader, ModesAndChannelsOfOurOwn)
     PsdFile five = psd(3, 8, 2, 1, {{10, 11}, {20, 21}, {30, 31}, {40, 41}, {99, 98}});
     five.packed = true;
     TPSDGraphic rgba;
-    ASSERT_EQ(loadError(five.build(), &rgba), "");
+    ASSERT_EQ(LoadError<TPSDGraphic>(five.build(), &rgba), "");
     EXPECT_EQ(rgba.PixelFormat(), pf32bit);
     EXPECT_EQ(Bytes(rgba.ScanLine(0), rgba.ScanLine(0) + 8), (Bytes{30, 20, 10, 40, 31, 21, 11, 41}));
     EXPECT_EQ(rgba.ImageProperties.Channels, 5);
@@ -211,15 +161,16 @@ TEST(PsdLoader, ModesAndChannelsOfOurOwn)
 
     // CMYK planes of 255 hold no ink: white. 16-bit ink 0x0000 is full ink.
     TPSDGraphic cmyk;
-    ASSERT_EQ(loadError(psd(4, 8, 3, 1, std::vector<Bytes>(4, Bytes(3, 255))).build(), &cmyk), "");
+    ASSERT_EQ(LoadError<TPSDGraphic>(psd(4, 8, 3, 1, std::vector<Bytes>(4, Bytes(3, 255))).build(), &cmyk), "");
     EXPECT_EQ(Bytes(cmyk.ScanLine(0), cmyk.ScanLine(0) + 9), Bytes(9, 255));
     TPSDGraphic cmyk16;
-    ASSERT_EQ(loadError(psd(4, 16, 1, 1, {{0, 0}, {255, 255}, {255, 255}, {255, 255}}).build(), &cmyk16), "");
+    ASSERT_EQ(LoadError<TPSDGraphic>(psd(4, 16, 1, 1, {{0, 0}, {255, 255}, {255, 255}, {255, 255}}).build(), &cmyk16),
+              "");
     EXPECT_EQ(Bytes(cmyk16.ScanLine(0), cmyk16.ScanLine(0) + 3), (Bytes{255, 255, 0}));
 
     // Lab: L stored 0..255, a and b offset by 128.
     TPSDGraphic lab;
-    ASSERT_EQ(loadError(psd(9, 8, 2, 1, {{255, 0}, {128, 128}, {128, 128}}).build(), &lab), "");
+    ASSERT_EQ(LoadError<TPSDGraphic>(psd(9, 8, 2, 1, {{255, 0}, {128, 128}, {128, 128}}).build(), &lab), "");
     EXPECT_EQ(Bytes(lab.ScanLine(0), lab.ScanLine(0) + 6), (Bytes{255, 255, 255, 0, 0, 0}));
     // 16-bit Lab reads as the 8-bit file of its high bytes.
     const std::vector<Bytes> lab8Planes = {{255, 0, 128, 200}, {128, 128, 128, 100}, {128, 128, 128, 160}};
@@ -227,8 +178,8 @@ TEST(PsdLoader, ModesAndChannelsOfOurOwn)
     for (int c = 0; c < 3; ++c)
         for (std::uint8_t v : lab8Planes[c]) lab16Planes[c].insert(lab16Planes[c].end(), {v, std::uint8_t(v ^ 0x5A)});
     TPSDGraphic lab8, lab16;
-    ASSERT_EQ(loadError(psd(9, 8, 4, 1, lab8Planes).build(), &lab8), "");
-    ASSERT_EQ(loadError(psd(9, 16, 4, 1, lab16Planes).build(), &lab16), "");
+    ASSERT_EQ(LoadError<TPSDGraphic>(psd(9, 8, 4, 1, lab8Planes).build(), &lab8), "");
+    ASSERT_EQ(LoadError<TPSDGraphic>(psd(9, 16, 4, 1, lab16Planes).build(), &lab16), "");
     EXPECT_EQ(Bytes(lab16.ScanLine(0), lab16.ScanLine(0) + 12), Bytes(lab8.ScanLine(0), lab8.ScanLine(0) + 12));
     EXPECT_NE(lab8.ScanLine(0)[6], 255);
 
@@ -239,7 +190,7 @@ TEST(PsdLoader, ModesAndChannelsOfOurOwn)
     indexed.colourData[256 + 1] = 100;  // green
     indexed.colourData[512 + 1] = 50;   // blue
     TPSDGraphic palette;
-    ASSERT_EQ(loadError(indexed.build(), &palette), "");
+    ASSERT_EQ(LoadError<TPSDGraphic>(indexed.build(), &palette), "");
     EXPECT_EQ(palette.PixelColor(1, 0), RGBColor(200, 100, 50));
     EXPECT_EQ(palette.PixelColor(0, 0), RGBColor(0, 0, 0));
 
@@ -249,13 +200,13 @@ TEST(PsdLoader, ModesAndChannelsOfOurOwn)
     greyAlpha.packedRows = {packBits(greyAlpha.planes[0].data(), 4), packBits(greyAlpha.planes[0].data() + 4, 4),
                             Bytes{0x7F}, Bytes{0x7F}};
     TPSDGraphic grey;
-    ASSERT_EQ(loadError(greyAlpha.build(), &grey), "");
+    ASSERT_EQ(LoadError<TPSDGraphic>(greyAlpha.build(), &grey), "");
     EXPECT_EQ(Bytes(grey.ScanLine(1), grey.ScanLine(1) + 4), (Bytes{5, 6, 7, 8}));
 
     // 1-bit rows of (width + 7) / 8 bytes, 1 is black; 16-bit grey rows of
     // two bytes a pixel, high byte first.
     TPSDGraphic bitmap;
-    ASSERT_EQ(loadError(psd(0, 1, 10, 2, {{0xA5, 0x40, 0xFF, 0xC0}}).build(), &bitmap), "");
+    ASSERT_EQ(LoadError<TPSDGraphic>(psd(0, 1, 10, 2, {{0xA5, 0x40, 0xFF, 0xC0}}).build(), &bitmap), "");
     EXPECT_EQ(bitmap.PixelFormat(), pf1bit);
     EXPECT_EQ(bitmap.PixelColor(0, 0), RGBColor(0, 0, 0));
     EXPECT_EQ(bitmap.PixelColor(1, 0), RGBColor(255, 255, 255));
@@ -263,7 +214,7 @@ TEST(PsdLoader, ModesAndChannelsOfOurOwn)
     EXPECT_EQ(bitmap.PixelColor(9, 1), RGBColor(0, 0, 0));
     EXPECT_EQ(bitmap.PixelColor(8, 0), RGBColor(255, 255, 255));
     TPSDGraphic grey16;
-    ASSERT_EQ(loadError(psd(1, 16, 3, 1, {{0xFF, 0xFF, 0x80, 0x00, 0x00, 0xFF}}).build(), &grey16), "");
+    ASSERT_EQ(LoadError<TPSDGraphic>(psd(1, 16, 3, 1, {{0xFF, 0xFF, 0x80, 0x00, 0x00, 0xFF}}).build(), &grey16), "");
     EXPECT_EQ(Bytes(grey16.ScanLine(0), grey16.ScanLine(0) + 3), (Bytes{255, 127, 0}));
 
     // A 16-bit PackBits file is read to the end of its counts, no further.
@@ -284,83 +235,51 @@ TEST(PsdLoader, HostileFiles)
     const std::string colours = "Invalid color format in PSD or PDD file.";
     const std::string shortData = "Stream read error in PSD or PDD file.";
     const std::string size = "Cannot load image. Image size in PSD or PDD file is invalid.";
-    auto rgb = [] { return psd(3, 8, 4, 2, std::vector<Bytes>(3, Bytes(8, 9))); };
-    auto packedRgb = [&] {
-        PsdFile f = rgb();
-        f.packed = true;
-        return f;
-    };
-    struct Case {
-        const char* name;
-        std::function<PsdFile()> make;
-        std::string message;
-        std::function<void(Bytes&)> patch = nullptr;  // applied to the built bytes
-    };
-    const Case cases[] = {
-        {"RGB of two channels", [] { return psd(3, 8, 4, 2, std::vector<Bytes>(2, Bytes(8, 9))); }, colours},
-        {"CMYK of three channels", [] { return psd(4, 8, 4, 2, std::vector<Bytes>(3, Bytes(8, 9))); }, colours},
-        {"Lab of one channel", [] { return psd(9, 8, 4, 2, {Bytes(8, 9)}); }, colours},
-        {"grey of no channel", [] { return psd(1, 8, 4, 2, {}); }, colours},
-        {"multichannel of two", [] { return psd(7, 8, 4, 2, std::vector<Bytes>(2, Bytes(8, 9))); }, colours},
-        {"32-bit samples", [] { return psd(1, 32, 1, 1, {Bytes(4, 0)}); }, colours},
-        {"16-bit indexed", [] { return psd(2, 16, 1, 1, {Bytes(2, 0)}); }, colours},
-        {"8-bit bitmap mode", [] { return psd(0, 8, 1, 1, {Bytes(1, 0)}); }, colours},
-        {"unknown mode", [] { return psd(5, 8, 1, 1, {Bytes(1, 0)}); },
+    const PsdFile rgb = psd(3, 8, 4, 2, std::vector<Bytes>(3, Bytes(8, 9)));
+    const PsdFile packedRgb = With(rgb, [](PsdFile& f) { f.packed = true; });
+    ExpectRefused<TPSDGraphic>({
+        {"RGB of two channels", psd(3, 8, 4, 2, std::vector<Bytes>(2, Bytes(8, 9))).build(), colours},
+        {"CMYK of three channels", psd(4, 8, 4, 2, std::vector<Bytes>(3, Bytes(8, 9))).build(), colours},
+        {"Lab of one channel", psd(9, 8, 4, 2, {Bytes(8, 9)}).build(), colours},
+        {"grey of no channel", psd(1, 8, 4, 2, {}).build(), colours},
+        {"multichannel of two", psd(7, 8, 4, 2, std::vector<Bytes>(2, Bytes(8, 9))).build(), colours},
+        {"32-bit samples", psd(1, 32, 1, 1, {Bytes(4, 0)}).build(), colours},
+        {"16-bit indexed", psd(2, 16, 1, 1, {Bytes(2, 0)}).build(), colours},
+        {"8-bit bitmap mode", psd(0, 8, 1, 1, {Bytes(1, 0)}).build(), colours},
+        {"unknown mode", psd(5, 8, 1, 1, {Bytes(1, 0)}).build(),
          "Color conversion failed. Could not find a proper method."},
-        {"width zero", [] { return psd(1, 8, 0, 1, {Bytes(1, 0)}); }, size},
-        {"beyond the pixel cap",
-         [&] {
-             PsdFile f = rgb();
-             f.width = f.height = 1u << 20;
-             return f;
-         },
+        {"width zero", psd(1, 8, 0, 1, {Bytes(1, 0)}).build(), size},
+        {"beyond the pixel cap", With(rgb, [](PsdFile& f) { f.width = f.height = 1u << 20; }).build(),
          "Cannot load image. The picture is too large."},
         {"a big packed picture from a small file",
-         [&] {
-             PsdFile f = packedRgb();
-             f.width = f.height = 8000;
-             f.packedRows.assign(3 * 8000, Bytes{});
-             return f;
-         },
+         With(packedRgb,
+              [](PsdFile& f) {
+                  f.width = f.height = 8000;
+                  f.packedRows.assign(3 * 8000, Bytes{});
+              })
+             .build(),
          size},
-        {"raw planes short by a byte",
-         [&] {
-             PsdFile f = rgb();
-             f.planes[2].pop_back();
-             return f;
-         },
-         shortData},
-        {"colour data longer than the file", rgb, shortData, [](Bytes& b) { b[26] = 0x7F; }},
+        {"raw planes short by a byte", With(rgb, [](PsdFile& f) { f.planes[2].pop_back(); }).build(), shortData},
+        {"colour data longer than the file", With(rgb.build(), [](Bytes& b) { b[26] = 0x7F; }), shortData},
         {"packed row too short for its row",
-         [&] {
-             PsdFile f = packedRgb();
-             f.packedRows.assign(6, Bytes{0xFD, 1});  // four bytes of 1 a row
-             f.packedRows[3] = {0x01, 1, 2};
-             return f;
-         },
+         With(packedRgb,
+              [](PsdFile& f) {
+                  f.packedRows.assign(6, Bytes{0xFD, 1});  // four bytes of 1 a row
+                  f.packedRows[3] = {0x01, 1, 2};
+              })
+             .build(),
          shortData},
         {"row counts past the end of the file",
-         [&] {
-             PsdFile f = packedRgb();
-             f.packedRows.assign(6, Bytes{0xFD, 1});
-             f.packedRows[5] = Bytes(300, 0x7F);
-             return f;
-         },
-         shortData, [](Bytes& b) { b.resize(b.size() - 200); }},
-        {"65535 channels of packed rows",
-         [&] {
-             PsdFile f = packedRgb();
-             f.channels = 65535;
-             return f;
-         },
+         With(With(packedRgb,
+                   [](PsdFile& f) {
+                       f.packedRows.assign(6, Bytes{0xFD, 1});
+                       f.packedRows[5] = Bytes(300, 0x7F);
+                   })
+                  .build(),
+              [](Bytes& b) { b.resize(b.size() - 200); }),
          shortData},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Bytes bytes = c.make().build();
-        if (c.patch) c.patch(bytes);
-        EXPECT_EQ(loadError(bytes), c.message);
-    }
+        {"65535 channels of packed rows", With(packedRgb, [](PsdFile& f) { f.channels = 65535; }).build(), shortData},
+    });
 
     // A run longer than its row keeps what fits; the next row starts at its own count.
     PsdFile overrun = psd(1, 8, 4, 2, {});
@@ -368,16 +287,16 @@ TEST(PsdLoader, HostileFiles)
     overrun.packed = true;
     overrun.packedRows = {Bytes{0x81, 5}, Bytes{0x03, 1, 2, 3, 4}};
     TPSDGraphic cut;
-    ASSERT_EQ(loadError(overrun.build(), &cut), "");
+    ASSERT_EQ(LoadError<TPSDGraphic>(overrun.build(), &cut), "");
     EXPECT_EQ(Bytes(cut.ScanLine(0), cut.ScanLine(0) + 4), Bytes(4, 5));
     EXPECT_EQ(Bytes(cut.ScanLine(1), cut.ScanLine(1) + 4), (Bytes{1, 2, 3, 4}));
 
     // Signatures: a wrong one is refused with the format's message; the
     // stream test accepts any letter case and wants version 1.
-    Bytes good = rgb().build();
+    Bytes good = rgb.build();
     Bytes wrong = good;
     wrong[0] = 'x';
-    EXPECT_EQ(loadError(wrong), "Cannot load image. Invalid or unexpected PSD or PDD image format.");
+    EXPECT_EQ(LoadError<TPSDGraphic>(wrong), "Cannot load image. Invalid or unexpected PSD or PDD image format.");
     Bytes lower = good;
     lower[1] = 'b';
     lower[2] = 'p';

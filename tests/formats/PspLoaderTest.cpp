@@ -11,24 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <functional>
 #include <zlib.h>
 
 using namespace corpus;
 
 namespace {
-
-void put16(Bytes& out, std::uint32_t v)
-{
-    out.push_back(std::uint8_t(v));
-    out.push_back(std::uint8_t(v >> 8));
-}
-
-void put32(Bytes& out, std::uint32_t v)
-{
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
 
 void append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
 
@@ -36,26 +23,9 @@ void append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(),
 // byte repeated h - 128 times.
 Bytes pspPack(const Bytes& data)
 {
-    Bytes out;
-    for (std::size_t i = 0; i < data.size();) {
-        std::size_t run = 1;
-        while (i + run < data.size() && run < 127 && data[i + run] == data[i]) ++run;
-        if (run >= 3) {
-            out.push_back(std::uint8_t(128 + run));
-            out.push_back(data[i]);
-            i += run;
-            continue;
-        }
-        std::size_t literal = 0;
-        while (i + literal < data.size() && literal < 127 &&
-               !(i + literal + 2 < data.size() && data[i + literal] == data[i + literal + 1] &&
-                 data[i + literal] == data[i + literal + 2]))
-            ++literal;
-        out.push_back(std::uint8_t(literal));
-        out.insert(out.end(), data.begin() + std::ptrdiff_t(i), data.begin() + std::ptrdiff_t(i + literal));
-        i += literal;
-    }
-    return out;
+    return PackRuns(
+        data.data(), data.size(), 3, 127, [](std::size_t n) { return std::uint8_t(128 + n); },
+        [](std::size_t n) { return std::uint8_t(n); });
 }
 
 Bytes deflate(const Bytes& data)
@@ -102,9 +72,9 @@ struct PspFile {
     Bytes block(std::uint16_t id, const Bytes& data) const
     {
         Bytes out{'~', 'B', 'K', 0};
-        put16(out, id);
-        if (major == 3) put32(out, std::uint32_t(data.size()));
-        put32(out, std::uint32_t(data.size()));
+        PutLE16(out, id);
+        if (major == 3) PutLE32(out, std::uint32_t(data.size()));
+        PutLE32(out, std::uint32_t(data.size()));
         append(out, data);
         return out;
     }
@@ -114,11 +84,11 @@ struct PspFile {
         Bytes packed = c.packed;
         if (packed.empty()) packed = compression == 1 ? pspPack(c.data) : compression == 2 ? deflate(c.data) : c.data;
         Bytes data;
-        if (major >= 4) put32(data, 16);
-        put32(data, std::uint32_t(packed.size()));
-        put32(data, std::uint32_t(c.uncompressedLength >= 0 ? c.uncompressedLength : c.data.size()));
-        put16(data, 0);
-        put16(data, c.type);
+        if (major >= 4) PutLE32(data, 16);
+        PutLE32(data, std::uint32_t(packed.size()));
+        PutLE32(data, std::uint32_t(c.uncompressedLength >= 0 ? c.uncompressedLength : c.data.size()));
+        PutLE16(data, 0);
+        PutLE16(data, c.type);
         append(data, packed);
         return block(5, data);
     }
@@ -128,32 +98,32 @@ struct PspFile {
         Bytes out(32, 0);
         const std::string signature = "Paint Shop Pro Image File\n\x1a";
         std::copy(signature.begin(), signature.end(), out.begin());
-        put16(out, major);
-        put16(out, 0);
+        PutLE16(out, major);
+        PutLE16(out, 0);
         Bytes attributes;
-        if (major >= 4) put32(attributes, 46);
-        put32(attributes, width);
-        put32(attributes, height);
+        if (major >= 4) PutLE32(attributes, 46);
+        PutLE32(attributes, width);
+        PutLE32(attributes, height);
         const auto bits = std::bit_cast<std::uint64_t>(resolution);
-        put32(attributes, std::uint32_t(bits));
-        put32(attributes, std::uint32_t(bits >> 32));
+        PutLE32(attributes, std::uint32_t(bits));
+        PutLE32(attributes, std::uint32_t(bits >> 32));
         attributes.push_back(metric);
-        put16(attributes, compression);
-        put16(attributes, bitDepth);
-        put16(attributes, bitDepth == 24 ? 3 : 1);
-        put32(attributes, bitDepth == 24 ? 1u << 24 : 1u << bitDepth);
+        PutLE16(attributes, compression);
+        PutLE16(attributes, bitDepth);
+        PutLE16(attributes, bitDepth == 24 ? 3 : 1);
+        PutLE32(attributes, bitDepth == 24 ? 1u << 24 : 1u << bitDepth);
         attributes.push_back(grey ? 1 : 0);
-        put32(attributes, 0);
-        put32(attributes, 0);
-        put16(attributes, std::uint16_t(layers.size()));
-        put32(attributes, 0);
+        PutLE32(attributes, 0);
+        PutLE32(attributes, 0);
+        PutLE16(attributes, std::uint16_t(layers.size()));
+        PutLE32(attributes, 0);
         append(out, block(0, attributes));
         append(out, block(1, Bytes(20, 0xAB)));  // a block the loader skips
         if (!palette.empty()) {
             Bytes data;
-            if (major >= 4) put32(data, 8);
-            put32(data, std::uint32_t(palette.size()));
-            for (std::uint32_t c : palette) put32(data, c);
+            if (major >= 4) PutLE32(data, 8);
+            PutLE32(data, std::uint32_t(palette.size()));
+            for (std::uint32_t c : palette) PutLE32(data, c);
             append(out, block(2, data));
         }
         Bytes bank;
@@ -165,15 +135,15 @@ struct PspFile {
                 data.resize(256, 'n');
                 append(data, info);
             } else {
-                put32(data, 4 + 2 + 5 + 115 + 3);  // three bytes of a later version's fields
-                put16(data, 5);
+                PutLE32(data, 4 + 2 + 5 + 115 + 3);  // three bytes of a later version's fields
+                PutLE16(data, 5);
                 append(data, Bytes{'L', 'a', 'y', 'e', 'r'});
                 append(data, info);
                 append(data, Bytes(3, 0xEE));
-                put32(data, 8);
+                PutLE32(data, 8);
             }
-            put16(data, 1);
-            put16(data, std::uint16_t(layer.channelCount >= 0 ? layer.channelCount : layer.channels.size()));
+            PutLE16(data, 1);
+            PutLE16(data, std::uint16_t(layer.channelCount >= 0 ? layer.channelCount : layer.channels.size()));
             for (const PspChannel& c : layer.channels) append(data, channelBlock(c));
             append(bank, block(4, data));
         }
@@ -181,19 +151,6 @@ struct PspFile {
         return out;
     }
 };
-
-std::string loadError(const Bytes& bytes, TPSPGraphic* into = nullptr)
-{
-    TMemoryStream stream(bytes);
-    TPSPGraphic local;
-    TPSPGraphic& graphic = into ? *into : local;
-    try {
-        graphic.LoadFromStream(stream);
-    } catch (const Exception& e) {
-        return e.Message;
-    }
-    return "";
-}
 
 // Packs an RGB picture into the file: colour planes, or indices into its
 // palette (exact for pictures of few colours) at the given depth.
@@ -266,7 +223,7 @@ TEST(PspLoader, DecodesWhatOurWriterStored)
                         picture.Rgb[i + 1] = picture.Rgb[i + 2] = picture.Rgb[i];
                 const PspFile file = pspOf(picture, major, compression, kind.depth, kind.grey);
                 TPSPGraphic loaded;
-                ASSERT_EQ(loadError(file.build(), &loaded), "");
+                ASSERT_EQ(LoadError<TPSPGraphic>(file.build(), &loaded), "");
                 EXPECT_EQ(loaded.PixelFormat(), kind.format);
                 EXPECT_FALSE(loaded.DataIncomplete());
                 EXPECT_EQ(loaded.ImageProperties.Version, major);
@@ -281,7 +238,7 @@ TEST(PspLoader, LayersMasksAndHeaderFacts)
     PspFile masked = pspOf(picture, 5, 1, 24);
     masked.layers[1].channels.push_back(channelOf(0, Bytes(36, 0xFF)));
     TPSPGraphic withMask;
-    ASSERT_EQ(loadError(masked.build(), &withMask), "");
+    ASSERT_EQ(LoadError<TPSPGraphic>(masked.build(), &withMask), "");
     EXPECT_EQ(withMask.PixelFormat(), pf32bit);
     EXPECT_EQ(withMask.ScanLine(3)[4 * 8 + 3], 0);
     EXPECT_EQ(Compare(picture, ToRgb(withMask)), "");
@@ -303,7 +260,7 @@ TEST(PspLoader, LayersMasksAndHeaderFacts)
     PspFile none = pspOf(picture, 3, 0, 24);
     none.layers.resize(1);
     TPSPGraphic blank;
-    ASSERT_EQ(loadError(none.build(), &blank), "");
+    ASSERT_EQ(LoadError<TPSPGraphic>(none.build(), &blank), "");
     EXPECT_EQ(blank.Width(), 9);
     EXPECT_EQ(blank.Height(), 4);
 
@@ -316,7 +273,7 @@ TEST(PspLoader, LayersMasksAndHeaderFacts)
     old[32] = 2;
     TMemoryStream oldStream(old);
     EXPECT_FALSE(TPSPGraphic::CanLoad(oldStream));
-    EXPECT_EQ(loadError(old), "Cannot load image. Invalid or unexpected PSP image format.");
+    EXPECT_EQ(LoadError<TPSPGraphic>(old), "Cannot load image. Invalid or unexpected PSP image format.");
 }
 
 TEST(PspLoader, HostileFiles)
@@ -324,46 +281,33 @@ TEST(PspLoader, HostileFiles)
     const std::string colours = "Invalid color format in PSP file.";
     const std::string shortData = "Stream read error in PSP file.";
     const RgbImage picture = MakePattern(8, 4, 16);
-    struct Case {
-        const char* name;
-        std::function<void(PspFile&)> change;
-        std::string message;
-        std::function<void(Bytes&)> patch = nullptr;  // applied to the built bytes
-    };
-    const Case cases[] = {
-        {"2-bit pictures", [](PspFile& f) { f.bitDepth = 2; }, colours},
-        {"16-bit pictures", [](PspFile& f) { f.bitDepth = 16; }, colours},
-        {"JPEG channels", [](PspFile& f) { f.compression = 3; },
+    const PspFile good = pspOf(picture, 5, 1, 8);
+    auto with = [&](auto change) { return With(good, change).build(); };
+    // The palette entry count follows the palette block's header and chunk
+    // length; the layers are cut off.
+    Bytes hugePalette = good.build();
+    const std::size_t at = std::string(hugePalette.begin(), hugePalette.end()).find(std::string("~BK\0\2\0", 6));
+    ASSERT_NE(at, std::string::npos);
+    std::fill(hugePalette.begin() + std::ptrdiff_t(at + 14), hugePalette.begin() + std::ptrdiff_t(at + 18), 0xFF);
+    hugePalette.resize(at + 30);
+    ExpectRefused<TPSPGraphic>({
+        {"2-bit pictures", with([](PspFile& f) { f.bitDepth = 2; }), colours},
+        {"16-bit pictures", with([](PspFile& f) { f.bitDepth = 16; }), colours},
+        {"JPEG channels", with([](PspFile& f) { f.compression = 3; }),
          "Cannot load image. The compression scheme is not supported for PSP files."},
-        {"width zero", [](PspFile& f) { f.width = 0; }, "Cannot load image. Image size in PSP file is invalid."},
-        {"beyond the pixel cap", [](PspFile& f) { f.width = f.height = 1u << 20; },
+        {"width zero", with([](PspFile& f) { f.width = 0; }), "Cannot load image. Image size in PSP file is invalid."},
+        {"beyond the pixel cap", with([](PspFile& f) { f.width = f.height = 1u << 20; }),
          "Cannot load image. The picture is too large."},
-        {"a big picture from a small file", [](PspFile& f) { f.width = f.height = 8000; },
+        {"a big picture from a small file", with([](PspFile& f) { f.width = f.height = 8000; }),
          "Cannot load image. Image size in PSP file is invalid."},
-        {"corrupt deflate data",
-         [](PspFile& f) {
+        {"corrupt deflate data", with([](PspFile& f) {
              f.compression = 2;
              f.layers[1].channels[0].packed = {0x78, 0x9C, 0xFF, 0xFF, 0xFF};
-         },
+         }),
          "Cannot load image. Compression error found in PSP file."},
-        {"more channels than blocks", [](PspFile& f) { f.layers[1].channelCount = 65535; }, shortData},
-        {"a palette of four billion entries", nullptr, shortData,
-         [](Bytes& bytes) {
-             // The entry count follows the palette block's header and chunk length; the layers are cut off.
-             const std::size_t at = std::string(bytes.begin(), bytes.end()).find(std::string("~BK\0\2\0", 6));
-             ASSERT_NE(at, std::string::npos);
-             std::fill(bytes.begin() + std::ptrdiff_t(at + 14), bytes.begin() + std::ptrdiff_t(at + 18), 0xFF);
-             bytes.resize(at + 30);
-         }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        PspFile file = pspOf(picture, 5, 1, 8);
-        if (c.change) c.change(file);
-        Bytes bytes = file.build();
-        if (c.patch) c.patch(bytes);
-        EXPECT_EQ(loadError(bytes), c.message);
-    }
+        {"more channels than blocks", with([](PspFile& f) { f.layers[1].channelCount = 65535; }), shortData},
+        {"a palette of four billion entries", hugePalette, shortData},
+    });
 
     // Channel sizes: a plane takes what the picture needs and no more,
     // whatever the channel claims; what it lacks stays zero, and a caller
@@ -389,7 +333,7 @@ TEST(PspLoader, HostileFiles)
         if (s.uncompressed == 4000) channel.data.resize(4000, 7);
         channel.uncompressedLength = s.uncompressed;
         TPSPGraphic loaded;
-        ASSERT_EQ(loadError(f.build(), &loaded), "");
+        ASSERT_EQ(LoadError<TPSPGraphic>(f.build(), &loaded), "");
         const bool cut = std::min<std::int64_t>(s.uncompressed, s.keep) < 32;
         EXPECT_EQ(loaded.DataIncomplete(), cut);
         for (int y = 0; y < 4; ++y)
@@ -400,7 +344,7 @@ TEST(PspLoader, HostileFiles)
             }
         TPSPGraphic refusing;
         refusing.RefuseCutData = true;
-        EXPECT_EQ(loadError(f.build(), &refusing), cut ? shortData : "");
+        EXPECT_EQ(LoadError<TPSPGraphic>(f.build(), &refusing), cut ? shortData : "");
     }
 }
 

@@ -9,7 +9,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <functional>
 
 using namespace corpus;
 
@@ -25,25 +24,9 @@ void put16(Bytes& out, std::size_t at, std::uint32_t v)
 // (count - 1, value), the rest as literals (-count, bytes).
 Bytes rlaPack(const Bytes& row)
 {
-    Bytes out;
-    for (std::size_t i = 0; i < row.size();) {
-        std::size_t run = 1;
-        while (i + run < row.size() && run < 128 && row[i + run] == row[i]) ++run;
-        if (run >= 2) {
-            out.push_back(std::uint8_t(run - 1));
-            out.push_back(row[i]);
-            i += run;
-            continue;
-        }
-        std::size_t literal = 0;
-        while (i + literal < row.size() && literal < 128 &&
-               !(i + literal + 1 < row.size() && row[i + literal] == row[i + literal + 1]))
-            ++literal;
-        out.push_back(std::uint8_t(256 - literal));
-        out.insert(out.end(), row.begin() + std::ptrdiff_t(i), row.begin() + std::ptrdiff_t(i + literal));
-        i += literal;
-    }
-    return out;
+    return PackRuns(
+        row.data(), row.size(), 2, 128, [](std::size_t n) { return std::uint8_t(n - 1); },
+        [](std::size_t n) { return std::uint8_t(256 - n); });
 }
 
 // An RLA file of our own. Channel rows are given per stored row (the
@@ -113,19 +96,6 @@ RlaFile rlaOf(const RgbImage& image, bool bottomUp, bool alpha)
     return f;
 }
 
-std::string loadError(const Bytes& bytes, TRLAGraphic* into = nullptr)
-{
-    TMemoryStream stream(bytes);
-    TRLAGraphic local;
-    TRLAGraphic& graphic = into ? *into : local;
-    try {
-        graphic.LoadFromStream(stream);
-    } catch (const Exception& e) {
-        return e.Message;
-    }
-    return "";
-}
-
 // ImageMagick 6.9 here refuses every RLA file (its reader reports even a
 // 1 x 1 file as corrupt), so our files are checked against the picture our
 // own writer stored.
@@ -147,7 +117,7 @@ TEST(RlaLoader, DecodesWhatOurWriterStored)
     }
     // Top row first (bottom above top): the first stored row is the top scan line.
     TRLAGraphic topDown;
-    ASSERT_EQ(loadError(rlaOf(pattern, false, false).build(), &topDown), "");
+    ASSERT_EQ(LoadError<TRLAGraphic>(rlaOf(pattern, false, false).build(), &topDown), "");
     EXPECT_FALSE(topDown.ImageProperties.BottomUp);
     EXPECT_EQ(Compare(pattern, ToRgb(topDown)), "");
 }
@@ -162,7 +132,7 @@ TEST(RlaLoader, GammaAndHeaderFacts)
     RlaFile file = rlaOf(ramp, true, false);
     file.gamma = "2.2";
     TRLAGraphic corrected;
-    ASSERT_EQ(loadError(file.build(), &corrected), "");
+    ASSERT_EQ(LoadError<TRLAGraphic>(file.build(), &corrected), "");
     EXPECT_FLOAT_EQ(corrected.ImageProperties.FileGamma, 2.2f);
     EXPECT_TRUE(corrected.ImageProperties.Options & GammaAppliedOption);
     for (int v = 0; v < 256; ++v) {
@@ -173,7 +143,7 @@ TEST(RlaLoader, GammaAndHeaderFacts)
     for (const char* text : {"", "n/a", "inf", "2.2x"}) {
         file.gamma = text;
         TRLAGraphic plain;
-        ASSERT_EQ(loadError(file.build(), &plain), "");
+        ASSERT_EQ(LoadError<TRLAGraphic>(file.build(), &plain), "");
         EXPECT_FLOAT_EQ(plain.ImageProperties.FileGamma, 1.0f) << text;
         EXPECT_FALSE(plain.ImageProperties.Options & GammaAppliedOption) << text;
         EXPECT_EQ(plain.ScanLine(0)[3 * 100], 100) << text;
@@ -188,7 +158,7 @@ TEST(RlaLoader, GammaAndHeaderFacts)
     TMemoryStream xyzStream(xyzBytes);
     EXPECT_TRUE(TRLAGraphic::CanLoad(xyzStream));
     TRLAGraphic empty;
-    EXPECT_EQ(loadError(xyzBytes, &empty), "");
+    EXPECT_EQ(LoadError<TRLAGraphic>(xyzBytes, &empty), "");
     EXPECT_TRUE(empty.Empty());
     RlaFile old = file;
     old.revision = 0xFFFD;
@@ -205,7 +175,7 @@ TEST(RlaLoader, GammaAndHeaderFacts)
     deep.bits = 16;
     deep.rows = {{{0xFF, 0xFF, 0x80, 0x00}, {0, 0, 0, 0}, {0x00, 0xFF, 0x12, 0x34}}};
     TRLAGraphic sixteen;
-    ASSERT_EQ(loadError(deep.build(), &sixteen), "");
+    ASSERT_EQ(LoadError<TRLAGraphic>(deep.build(), &sixteen), "");
     EXPECT_EQ(Bytes(sixteen.ScanLine(0), sixteen.ScanLine(0) + 6), (Bytes{0, 0, 255, 0x12, 0, 127}));
 }
 
@@ -214,58 +184,46 @@ TEST(RlaLoader, HostileFiles)
     const std::string shortData = "Stream read error in RLA file.";
     const std::string size = "Cannot load image. Image size in RLA file is invalid.";
     const RgbImage small = MakePattern(5, 3);
-    auto good = [&] { return rlaOf(small, true, false); };
+    const RlaFile good = rlaOf(small, true, false);
     const std::string samples = "Sample count per pixel does not correspond to the given color scheme.";
     const std::string method = "Color conversion failed. Could not find a proper method.";
-    struct Case {
-        const char* name;
-        std::function<void(RlaFile&)> change;
-        std::string message;
-        std::function<void(Bytes&)> patch = nullptr;  // applied to the built bytes
-    };
-    const Case cases[] = {
-        {"four colour channels", [](RlaFile& f) { f.colourChannels = 4; }, samples},
-        {"one colour channel", [](RlaFile& f) { f.colourChannels = 1; }, samples},
-        {"two matte channels", [](RlaFile& f) { f.matteChannels = 2; }, samples},
-        {"a thousand channels", [](RlaFile& f) { f.colourChannels = 1000; }, samples},
-        {"4-bit channels", [](RlaFile& f) { f.bits = 4; }, method},
-        {"12-bit channels", [](RlaFile& f) { f.bits = 12; },
+    auto with = [&](auto change) { return With(good, change).build(); };
+    ExpectRefused<TRLAGraphic>({
+        {"four colour channels", with([](RlaFile& f) { f.colourChannels = 4; }), samples},
+        {"one colour channel", with([](RlaFile& f) { f.colourChannels = 1; }), samples},
+        {"two matte channels", with([](RlaFile& f) { f.matteChannels = 2; }), samples},
+        {"a thousand channels", with([](RlaFile& f) { f.colourChannels = 1000; }), samples},
+        {"4-bit channels", with([](RlaFile& f) { f.bits = 4; }), method},
+        {"12-bit channels", with([](RlaFile& f) { f.bits = 12; }),
          "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16."},
-        {"unknown colour space", [](RlaFile& f) { f.space = "cmy"; }, method},
-        {"right left of left", [](RlaFile& f) { f.right = -5; }, size},
-        {"a table longer than the file", [](RlaFile& f) { f.right = f.top = 16000; }, shortData},
-        {"offset past the end", nullptr, shortData, [](Bytes& b) { b[740] = 0x7F; }},
-        {"channel length past the end", nullptr, shortData, [](Bytes& b) { b.resize(b.size() - 3); }},
-        {"channel row too short",
-         [](RlaFile& f) {
+        {"unknown colour space", with([](RlaFile& f) { f.space = "cmy"; }), method},
+        {"right left of left", with([](RlaFile& f) { f.right = -5; }), size},
+        {"a table longer than the file", with([](RlaFile& f) { f.right = f.top = 16000; }), shortData},
+        {"offset past the end", With(good.build(), [](Bytes& b) { b[740] = 0x7F; }), shortData},
+        {"channel length past the end", With(good.build(), [](Bytes& b) { b.resize(b.size() - 3); }), shortData},
+        {"channel row too short", with([](RlaFile& f) {
              f.packed.assign(3, std::vector<Bytes>(3, Bytes{0x04, 9}));
              f.packed[1][2] = Bytes{0x02, 9};
-         },
+         }),
          shortData},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        RlaFile file = good();
-        if (c.change) c.change(file);
-        Bytes bytes = file.build();
-        if (c.patch) c.patch(bytes);
-        EXPECT_EQ(loadError(bytes), c.message);
-    }
-
-    // A big picture whose table fits in the file but whose rows could not fill it.
-    RlaFile wide = good();
-    wide.right = 29999;
-    wide.top = 2999;
-    Bytes bytes = wide.build();
-    bytes.resize(740 + 4 * 3000, 0);
-    EXPECT_EQ(loadError(bytes), size);
+        // A big picture whose table fits in the file but whose rows could not fill it.
+        {"a big picture from a small file",
+         With(With(good,
+                   [](RlaFile& f) {
+                       f.right = 29999;
+                       f.top = 2999;
+                   })
+                  .build(),
+              [](Bytes& b) { b.resize(740 + 4 * 3000, 0); }),
+         size},
+    });
 
     // A run longer than its row keeps what fits.
-    RlaFile overrun = good();
+    RlaFile overrun = good;
     overrun.rows.clear();
     overrun.packed.assign(3, std::vector<Bytes>(3, Bytes{0x7F, 9}));
     TRLAGraphic cut;
-    ASSERT_EQ(loadError(overrun.build(), &cut), "");
+    ASSERT_EQ(LoadError<TRLAGraphic>(overrun.build(), &cut), "");
     EXPECT_EQ(cut.ScanLine(2)[14], 9);
 }
 

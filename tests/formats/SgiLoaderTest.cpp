@@ -13,17 +13,6 @@ using namespace corpus;
 
 namespace {
 
-void put16(Bytes& out, std::uint16_t v)
-{
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-    out.push_back(static_cast<std::uint8_t>(v));
-}
-void put32(Bytes& out, std::uint32_t v)
-{
-    put16(out, static_cast<std::uint16_t>(v >> 16));
-    put16(out, static_cast<std::uint16_t>(v));
-}
-
 struct SgiSpec {
     std::uint16_t magic = 474;
     std::uint8_t storage = 0, bytesPerSample = 1;
@@ -38,13 +27,13 @@ struct SgiSpec {
 Bytes buildSgi(const SgiSpec& s)
 {
     Bytes out;
-    put16(out, s.magic);
+    PutBE16(out, s.magic);
     out.push_back(s.storage);
     out.push_back(s.bytesPerSample);
-    put16(out, s.dimension);
-    put16(out, s.width);
-    put16(out, s.height);
-    put16(out, s.channels);
+    PutBE16(out, s.dimension);
+    PutBE16(out, s.width);
+    PutBE16(out, s.height);
+    PutBE16(out, s.channels);
     out.resize(512, 0);
     if (s.storage != 1) {
         out.insert(out.end(), s.data.begin(), s.data.end());
@@ -58,41 +47,28 @@ Bytes buildSgi(const SgiSpec& s)
         at += static_cast<std::uint32_t>(row.size());
     }
     if (s.editTables) s.editTables(starts, sizes);
-    for (std::uint32_t v : starts) put32(out, v);
-    for (std::uint32_t v : sizes) put32(out, v);
+    for (std::uint32_t v : starts) PutBE32(out, v);
+    for (std::uint32_t v : sizes) PutBE32(out, v);
     for (const Bytes& row : s.rows) out.insert(out.end(), row.begin(), row.end());
     return out;
 }
 
-void loadBytes(TSGIGraphic& sgi, const Bytes& bytes)
-{
-    TMemoryStream stream(bytes);
-    sgi.LoadFromStream(stream);
-}
-
-class SgiCorpus : public ::testing::Test {
+class SgiCorpus : public ToolSuite<SgiCorpus> {
 protected:
     static void SetUpTestSuite()
     {
-        for (const char* tool : {"convert", "pnmtosgi", "sgitopnm", "ppmtopgm", "pamdepth", "pamtopnm"})
-            if (FindTool(tool).empty()) return;
-        WritePpm(ScratchPath("photo.ppm"), MakePattern(131, 37));
-        ready_ = true;
-    }
-    void SetUp() override
-    {
-        if (!ready_) GTEST_SKIP() << "netpbm or ImageMagick is not installed";
+        if (NeedTools({"convert", "pnmtosgi", "sgitopnm", "ppmtopgm", "pamdepth", "pamtopnm"}))
+            WritePpm(ScratchPath("photo.ppm"), MakePattern(131, 37));
     }
 
     // Makes OUT with the command and compares our decode with sgitopnm's;
     // checks the header says what the case is about.
-    TSGIGraphic check(const std::string& name, std::string command, int storage, int bytesPerSample, int channels,
-                      int tolerance = 0)
+    TSGIGraphic check(const std::string& name, const std::string& pipeline, int storage, int bytesPerSample,
+                      int channels, int tolerance = 0)
     {
         SCOPED_TRACE(name);
         const std::string out = ScratchPath(name + ".sgi"), reference = ScratchPath(name + ".ref");
-        for (auto [key, value] : {std::pair<std::string, std::string>{"OUT", out}, {"IN", ScratchPath("photo.ppm")}})
-            for (std::size_t at; (at = command.find(key)) != std::string::npos;) command.replace(at, key.size(), value);
+        const std::string command = Substitute(pipeline, {{"OUT", out}, {"IN", ScratchPath("photo.ppm")}});
         TSGIGraphic loaded;
         EXPECT_TRUE(RunQuiet(command)) << command;
         Bytes bytes = ReadFileBytes(out);
@@ -114,8 +90,6 @@ protected:
             EXPECT_LE(MaxDifference(expected, ToRgb(loaded)), tolerance);
         return loaded;
     }
-
-    static inline bool ready_ = false;
 };
 
 TEST_F(SgiCorpus, NetpbmAndImageMagickFiles)
@@ -166,7 +140,7 @@ TEST(SgiLayout, BottomRowFirstAndDimensions)
     // Red plane, green plane, blue plane, each bottom row first.
     s.data = {1, 2, 3, 4, 11, 12, 13, 14, 21, 22, 23, 24};
     TSGIGraphic sgi;
-    loadBytes(sgi, buildSgi(s));
+    LoadBytes(sgi, buildSgi(s));
     EXPECT_EQ(sgi.PixelColor(0, 1), RGBColor(1, 11, 21));
     EXPECT_EQ(sgi.PixelColor(1, 0), RGBColor(4, 14, 24));
 
@@ -177,7 +151,7 @@ TEST(SgiLayout, BottomRowFirstAndDimensions)
     row.channels = 7;  // nor this
     row.data = {9, 8, 7};
     TSGIGraphic one;
-    loadBytes(one, buildSgi(row));
+    LoadBytes(one, buildSgi(row));
     EXPECT_EQ(one.Height(), 1);
     EXPECT_EQ(one.PixelColor(2, 0), RGBColor(7, 7, 7));
 
@@ -189,7 +163,7 @@ TEST(SgiLayout, BottomRowFirstAndDimensions)
     rle.rows = {{0x83, 5, 6, 7, 0}};
     rle.editTables = [](auto&, auto& sizes) { sizes[0] = 0xFFFFFFFF; };
     TSGIGraphic longRow;
-    loadBytes(longRow, buildSgi(rle));
+    LoadBytes(longRow, buildSgi(rle));
     EXPECT_EQ(longRow.PixelColor(2, 0), RGBColor(7, 7, 7));
 
     // Table offsets count from where the image starts in the stream.
@@ -228,12 +202,7 @@ TEST(SgiHostile, EachEndsWithTheLoadersError)
     SgiSpec plain;
     plain.data = {1, 2, 3, 4};
     const Bytes validRle = buildSgi(rle);
-    struct Case {
-        const char* name;
-        Bytes bytes;
-        std::string message;
-    };
-    const std::vector<Case> cases{
+    ExpectRefused<TSGIGraphic>({
         {"wrong magic", with(plain, [](SgiSpec& s) { s.magic = 475; }), invalid},
         {"three bytes per sample", with(plain, [](SgiSpec& s) { s.bytesPerSample = 3; }), invalid},
         {"no channels", with(plain, [](SgiSpec& s) { s.channels = 0; }), invalid},
@@ -279,18 +248,9 @@ TEST(SgiHostile, EachEndsWithTheLoadersError)
               }),
          size},
         {"size past the pixel cap", with(plain, [](SgiSpec& s) { s.width = s.height = 65535; }), ""},
-    };
-    for (const Case& c : cases) {
-        TSGIGraphic sgi;
-        try {
-            loadBytes(sgi, c.bytes);
-            ADD_FAILURE() << c.name << ": no error";
-        } catch (const EInvalidGraphic& e) {
-            if (!c.message.empty()) EXPECT_EQ(e.Message, c.message) << c.name;
-        }
-    }
+    });
     TSGIGraphic fine;
-    EXPECT_NO_THROW(loadBytes(fine, buildSgi(rle)));
+    EXPECT_NO_THROW(LoadBytes(fine, buildSgi(rle)));
     EXPECT_EQ(fine.PixelColor(3, 1), RGBColor(4, 4, 4));
 }
 

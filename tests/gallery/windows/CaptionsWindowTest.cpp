@@ -6,6 +6,7 @@
 #include "gallery/Pvu2.h"
 #include "gallery/pvu3.h"
 #include "gallery/pvu4.h"
+#include "gallery/pvu1.h"
 #include "gallery/pvu5.h"
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
@@ -195,6 +196,7 @@ std::string CaptionOf(TComponent* c)
     if (auto* x = dynamic_cast<TCheckBox*>(c)) return x->Caption();
     if (auto* t = dynamic_cast<TToolButton*>(c)) return t->Caption();
     if (auto* s = dynamic_cast<TTabSheet*>(c)) return s->Caption;
+    if (auto* r = dynamic_cast<TRadioButton*>(c)) return r->Caption();
     if (auto* g = dynamic_cast<TGroupBox*>(c)) return static_cast<QGroupBox*>(g->Widget())->title().toStdString();
     return "?";
 }
@@ -280,6 +282,154 @@ TEST(Captions, TheDialogsCaptionsStandAsWritten)
     for (TControl* c : std::initializer_list<TControl*>{target.Label1, target.Label2, target.ListBox1})
         EXPECT_FALSE(c->Visible()) << c->Name;
     EXPECT_EQ(form.AddDropTarget1->Action()->shortcut().toString().toStdString(), "Shift+Ins");
+}
+
+// The properties dialog: the captions its users, its help and its records name.
+const CaptionCase PropertiesCaptions[] = {
+    {"Button33", "&Help"},
+    {"TabSheet1", "Page Properties"},
+    {"TabSheet2", "Miscellenous"},
+    {"TabSheet3", "Custom Tag"},
+    {"CheckBox56", "Ba&ckground"},
+    {"CheckBox57", "&Text"},
+    {"CheckBox58", "&Links"},
+    {"CheckBox59", "&Visited Links"},
+    {"CheckBox60", "&Active Links"},
+    {"Label96", "Text"},
+    {"Label97", "Link"},
+    {"Label98", "Visited Link"},
+    {"Label99", "Active Link"},
+    {"CheckBox62", "Background &Image"},
+    {"CheckBox61", "Fixed"},
+    {"CheckBox65", "&Top"},
+    {"CheckBox66", "&Left"},
+    {"CheckBox17", "Automatically load &next page"},
+    {"CheckBox18", "Use &Frames Pages"},
+    {"SpeedButton4", "Edit Banner"},
+    {"CheckBox23", "&Header Text"},
+    {"CheckBox24", "&Footer Text"},
+    {"CheckBox14", "&Full Border"},
+    {"CheckBox16", "&Exclude text in opacity"},
+    {"TabSheet7", "Frame / Mask"},
+    {"TabSheet8", "Buttonize"},
+    {"TabSheet9", "Outline"},
+    {"CheckBox21", "Use &Frame"},
+    {"CheckBox22", "Use &Mask"},
+    {"CheckBox20", "Invert"},
+    {"CheckBox19", "Double"},
+    {"CheckBox25", "Use &Outline"},
+    {"TabSheet4", "Table Properties"},
+    {"TabSheet5", "Cell Properties"},
+    {"TabSheet6", "Picture Properties"},
+    {"CheckBox2", "&Width:"},
+    {"CheckBox5", "&Height:"},
+    {"RadioButton1", "in Pixels"},
+    {"RadioButton2", "in Percent"},
+    {"RadioButton3", "in Pixels"},
+    {"RadioButton4", "in Percent"},
+    {"CheckBox1", "Highlight bord&er"},
+    {"CheckBox3", "&Shadow border"},
+    {"CheckBox7", "Heade&r"},
+    {"CheckBox11", "No wra&p"},
+    {"CheckBox8", "Borde&r Color:"},
+    {"CheckBox6", "Highlight bord&er"},
+    {"CheckBox4", "&Shadow border"},
+    {"CheckBox9", "&Bold"},
+    {"CheckBox12", "&Italic"},
+    {"CheckBox10", "Fon&t color"},
+    {"CheckBox13", "&Highlight"},
+    {"Copy1", "Copy"},
+    {"Pastewebcolor1", "Paste"},
+    {"Add1", "Add Setting"},
+    {"Delete1", "Delete Setting"},
+    {"Rename1", "Rename Setting"},
+};
+
+const ItemsCase PropertiesItems[] = {
+    {"ComboBox30", {"_self", "_top", "_blank", "_parent"}},
+    {"ComboBox21", {"Default", "Invisible", "Visible"}},
+    {"ComboBox8", {"Stop", "Loop", "go to index page"}},
+    {"ComboBox16", {"None", "Step", "Number of Line"}},
+    {"ComboBox4",
+     {"Top Left", "Top Center", "Top Right", "Center Left", "Center", "Center Right", "Bottom Left", "Bottom Center",
+      "Bottom Right"}},
+    {"ComboBox5",
+     {"Top Left", "Top Center", "Top Right", "Center Left", "Center", "Center Right", "Bottom Left", "Bottom Center",
+      "Bottom Right"}},
+    {"ComboBox22", {"none", "vertical", "horizontal"}},
+    {"ComboBox20", {"none", "vertical", "horizontal"}},
+    {"ComboBox17", {"None", "Color", "Image"}},
+    {"ComboBox12", {"Default", "Width", "Height"}},
+    {"ComboBox19", {"Color", "Image"}},
+    {"ComboBox14", {"None", "Flat", "Button", "Fades"}},
+    {"ComboBox3", {"none", "color", "image"}},
+    {"ComboBox1", {"none", "color", "image"}},
+    {"ComboBox9", {"Default", "Left", "Right", "Center", "Justify"}},
+    {"ComboBox10", {"Default", "Top", "Middle", "Baseline", "Bottom"}},
+    {"ComboBox15",
+     {"Default", "Left", "Right", "Top", "Texttop", "Middle", "Absmiddle", "Baseline", "Bottom", "Absbottom",
+      "Center"}},
+    {"ComboBox2", {"Normal", "1 (8 pt)", "2 (10 pt)", "3 (12 pt)", "4 (14 pt)", "5 (18 pt)", "6 (24 pt)", "7 (36 pt)"}},
+};
+
+// The label placed just before a control on its page.
+std::string LabelBefore(TForm2& dialog, const char* control)
+{
+    QWidget* target = dialog.Find<TControl>(control)->Widget();
+    std::string caption;
+    for (QObject* sibling : target->parentWidget()->children()) {
+        if (sibling == target) break;
+        if (auto* label = qobject_cast<QLabel*>(sibling)) caption = label->text().toStdString();
+    }
+    return caption;
+}
+
+TEST(Captions, ThePropertiesDialogsCaptionsStandAsWritten)
+{
+    TempProgramFolder folder;
+    TForm1 form;
+    TForm2 dialog(&form);
+    for (const auto& expected : PropertiesCaptions) {
+        TComponent* c = dialog.FindComponent(expected.component);
+        ASSERT_NE(c, nullptr) << expected.component;
+        EXPECT_EQ(CaptionOf(c), expected.caption) << expected.component;
+    }
+    for (const auto& expected : PropertiesItems) {
+        auto* combo = dialog.Find<TComboBox>(expected.combo);
+        ASSERT_NE(combo, nullptr) << expected.combo;
+        EXPECT_EQ(combo->Items().ToVector(), expected.items) << expected.combo;
+    }
+    EXPECT_EQ(dialog.Notebook1->PageCount(), 11);
+    // The kinds: the caption, page and outer size each property button opens.
+    const std::tuple<const char*, const char*, int> kinds[] = {{"button2", "Set page properties (index)", 0},
+                                                               {"button3", "Set page properties (image)", 0},
+                                                               {"button6", "Add Text", 1},
+                                                               {"button7", "Add Logo", 2},
+                                                               {"button5", "Use Frame (image)", 3},
+                                                               {"button4", "Use Frame (thumbnail)", 3},
+                                                               {"button1", "Set Table Properties", 4},
+                                                               {"button12", "Set Font Properties (index)", 8},
+                                                               {"button9", "Set Font Properties (image)", 8},
+                                                               {"customizeeditor1", "Customize Editor", 10}};
+    for (int kind = 0; kind < PropertyKindCount; ++kind) {
+        const TPropertyKindInfo& info = PropertyKindInfo(kind);
+        EXPECT_EQ(info.Sender, std::string(std::get<0>(kinds[kind])));
+        EXPECT_EQ(info.Caption, std::string(std::get<1>(kinds[kind])));
+        EXPECT_EQ(info.Page, std::get<2>(kinds[kind]));
+        dialog.TransferPageProperties(form, kind);
+        EXPECT_EQ(dialog.Caption(), info.Caption);
+        EXPECT_EQ(dialog.Button33->Visible(), kind != pkEditors) << kind;
+    }
+    // The stamp's offsets say which way they move it; the logo's keep their names.
+    EXPECT_EQ(LabelBefore(dialog, "SpinEdit3"), "Vertical offset:");
+    EXPECT_EQ(LabelBefore(dialog, "SpinEdit5"), "Horizontal offset:");
+    EXPECT_EQ(LabelBefore(dialog, "SpinEdit1"), "X offset:");
+    EXPECT_EQ(LabelBefore(dialog, "SpinEdit2"), "Y offset:");
+    EXPECT_EQ(dialog.SpeedButton1->Widget()->toolTip().toStdString(), "Set font, color and size");
+    // The hidden state and the hidden mask fields.
+    for (const char* hidden : {"ListBox1", "Label48", "Label62", "Label74", "Label75", "Edit10", "Edit17", "CheckBox15",
+                               "ComboBox19", "Edit9", "SpinEdit28", "SpinEdit29"})
+        EXPECT_FALSE(dialog.Find<TControl>(hidden)->Visible()) << hidden;
 }
 
 // ---------------------------------------------------------------------------
