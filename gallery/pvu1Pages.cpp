@@ -210,30 +210,30 @@ void TForm2::BuildPageColorsTab(QWidget* tab)
 void TForm2::BuildMiscellaneousTab(QWidget* tab)
 {
     int y = 8;
-    AddLabel(tab, "Page number text:", 8, y, 140);
+    AddLabel(tab, "Page number text:", 8, y, 162);
     Edit3 = Make<TEdit>("Edit3", tab);
-    Place(Edit3, 150, y, 110);
+    Place(Edit3, 172, y, 110);
     y += 26;
-    AddLabel(tab, "Page number separator:", 8, y, 140);
+    AddLabel(tab, "Page number separator:", 8, y, 162);
     Edit4 = Make<TEdit>("Edit4", tab);
-    Place(Edit4, 150, y, 60);
+    Place(Edit4, 172, y, 60);
     y += 26;
-    AddLabel(tab, "End links:", 8, y, 140);
+    AddLabel(tab, "End links:", 8, y, 162);
     ComboBox21 = Make<TComboBox>("ComboBox21", tab, false);
     ComboBox21->Items().Assign({"Default", "Invisible", "Visible"});
-    Place(ComboBox21, 150, y, 120);
+    Place(ComboBox21, 172, y, 120);
     y += 28;
     CheckBox17 = Make<TCheckBox>("CheckBox17", tab, "Automatically load &next page");
     Place(CheckBox17, 8, y, 300);
     y += 24;
-    AddLabel(tab, "Delay (seconds):", 26, y, 122);
+    AddLabel(tab, "Delay (seconds):", 26, y, 144);
     SpinEdit16 = Make<TSpinEdit>("SpinEdit16", tab, 0, 10000);
-    Place(SpinEdit16, 150, y, 70);
+    Place(SpinEdit16, 172, y, 70);
     y += 26;
-    AddLabel(tab, "After the last page:", 26, y, 122);
+    AddLabel(tab, "After the last page:", 26, y, 144);
     ComboBox8 = Make<TComboBox>("ComboBox8", tab, false);
     ComboBox8->Items().Assign({"Stop", "Loop", "go to index page"});
-    Place(ComboBox8, 150, y, 150);
+    Place(ComboBox8, 172, y, 150);
     y += 30;
     GroupBox6 = Make<TGroupBox>("GroupBox6", tab, "Frames");
     Place(GroupBox6, 8, y, 368, 78);
@@ -562,7 +562,7 @@ void TForm2::BuildTableTab(QWidget* tab)
     AddLabel(tab, "Background:", 8, 62, 76);
     ComboBox3 = Make<TComboBox>("ComboBox3", tab, false);
     ComboBox3->Items().Assign(Backgrounds);
-    Place(ComboBox3, 86, 62, 76);
+    Place(ComboBox3, 92, 62, 70);
     Notebook2 = Make<TNotebook>("Notebook2", tab);
     Place(Notebook2, 168, 61, 190, 24);
     Notebook2->AddPage();
@@ -606,7 +606,7 @@ void TForm2::BuildCellTab(QWidget* tab)
     AddLabel(tab, "Background:", 8, 88, 76);
     ComboBox1 = Make<TComboBox>("ComboBox1", tab, false);
     ComboBox1->Items().Assign(Backgrounds);
-    Place(ComboBox1, 86, 88, 76);
+    Place(ComboBox1, 92, 88, 70);
     Notebook3 = Make<TNotebook>("Notebook3", tab);
     Place(Notebook3, 168, 87, 190, 24);
     Notebook3->AddPage();
@@ -665,7 +665,7 @@ void TForm2::BuildAboutPage(QWidget* page)
     auto* picture = Make<TLabel>("Image1", page);
     Place(picture, 16, 16, 48, 48);
     static_cast<QLabel*>(picture->Widget())
-        ->setPixmap(page->style()->standardIcon(QStyle::SP_DesktopIcon).pixmap(48, 48));
+        ->setPixmap(page->style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(48, 48));
     Label23 = Make<TLabel>("Label23", page);
     Place(Label23, 80, 20, 310, 24);
     QFont title = Label23->Widget()->font();

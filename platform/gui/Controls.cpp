@@ -377,7 +377,12 @@ TEdit::TEdit(TComponent* owner, std::string name, QWidget* parent)
     WatchEvents(edit_);
 }
 std::string TEdit::Text() const { return FromQString(edit_->text()); }
-void TEdit::SetText(const std::string& text) { edit_->setText(ToQString(text)); }
+void TEdit::SetText(const std::string& text)
+{
+    edit_->setText(ToQString(text));
+    // A long text shows its beginning, as an edit set from code does on Windows.
+    edit_->setCursorPosition(0);
+}
 
 TComboBox::TComboBox(TComponent* owner, std::string name, QWidget* parent, bool editable, bool sorted)
     : TControl(owner, std::move(name), new QComboBox(parent)), sorted_(sorted)
@@ -490,11 +495,12 @@ TPanel::TPanel(TComponent* owner, std::string name, QWidget* parent)
     : TControl(owner, std::move(name), new QFrame(parent))
 {
 }
-void TPanel::SetBevel(bool sunken)
+void TPanel::SetBevel(bool edged)
 {
     auto* frame = static_cast<QFrame*>(Widget());
-    frame->setFrameShape(sunken ? QFrame::Panel : QFrame::NoFrame);
-    frame->setFrameShadow(QFrame::Sunken);
+    // A plain dark edge shows a white swatch on a white page too.
+    frame->setFrameShape(edged ? QFrame::Box : QFrame::NoFrame);
+    frame->setFrameShadow(QFrame::Plain);
 }
 
 TRadioButton::TRadioButton(TComponent* owner, std::string name, QWidget* parent, const std::string& caption)

@@ -312,11 +312,11 @@ public:
     TGroupBox(TComponent* owner, std::string name, QWidget* parent, const std::string& caption);
 };
 
-// A panel shows its Color once SetColor has been called; a bevelled panel has a sunken edge.
+// A panel shows its Color once SetColor has been called; a bevelled panel has a dark edge.
 class TPanel : public TControl {
 public:
     TPanel(TComponent* owner, std::string name, QWidget* parent);
-    void SetBevel(bool sunken);
+    void SetBevel(bool edged);
 };
 
 // Radio buttons with the same parent widget form one group.

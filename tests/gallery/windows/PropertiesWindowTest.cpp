@@ -367,3 +367,28 @@ TEST(PropertiesDialogAlone, KindsAreFoundByTheExactLowerCaseName)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PropertiesDialog, PicturePickersStartInTheFilesFolderOrThePickerFolderAndRememberTheChoice)
+{
+    fs::create_directories(folder.File("pics"));
+    dialogs.FileAnswers.push_back({"/somewhere/else/logo.gif"});
+    dialogs.FileAnswers.push_back({});  // cancelled
+    act = [](TForm2& d) { d.Button6->Click(); };
+    Open("Button7");
+    ASSERT_EQ(dialogs.FileRequests.size(), 1u);
+    EXPECT_EQ(dialogs.FileRequests[0].InitialDir, folder.Path() + "frames");
+    EXPECT_EQ(GetField(1, form->GetPropertyRecord(prAddLogo), LogoField::File), "/somewhere/else/logo.gif");
+    EXPECT_EQ(form->GetPropertyRecord(prLogoIFolder), "/somewhere/else/");
+    // A file whose folder exists opens there with its name filled in; Cancel changes nothing.
+    form->SetPropertyRecord(prAddLogo, folder.File("pics/mine.gif") + "|0|0|0|0|0|0|255|0|");
+    Open("Button7");
+    ASSERT_EQ(dialogs.FileRequests.size(), 2u);
+    EXPECT_EQ(dialogs.FileRequests[1].InitialDir, folder.Path() + "pics/");
+    EXPECT_EQ(dialogs.FileRequests[1].FileName, "mine.gif");
+    EXPECT_EQ(GetField(1, form->GetPropertyRecord(prAddLogo), LogoField::File), folder.File("pics/mine.gif"));
+    EXPECT_EQ(dialogs.FileRequests[1].Filter.rfind("All formats|", 0), 0u);
+}
+
+}  // namespace
