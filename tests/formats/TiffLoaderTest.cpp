@@ -372,6 +372,11 @@ TEST_F(TiffCorpus, LayoutsNoToolWrites)
     thunder.tag(259, 3, {32809}).tag(278, 4, {5});
     WriteFileBytes(ScratchPath("thunder.tif"), thunder.build());
     expectLikeOracle(ScratchPath("thunder.tif"), Oracle::LibTiff, pf4bit);
+    // Fill order 2 reverses ThunderScan strips as it does other compressed ones.
+    for (Bytes& strip : thunder.strips) std::transform(strip.begin(), strip.end(), strip.begin(), ReverseBitOrder);
+    thunder.tag(266, 3, {2});
+    WriteFileBytes(ScratchPath("thunder-reversed.tif"), thunder.build());
+    expectLikeOracle(ScratchPath("thunder-reversed.tif"), Oracle::LibTiff, pf4bit);
 
     // YCbCr that is not JPEG, subsampled: blocks of luma with one Cb and Cr.
     for (auto [h, v] : {std::pair{2u, 2u}, {2u, 1u}, {4u, 2u}, {1u, 1u}}) {
