@@ -278,7 +278,8 @@ Bytes codedData(const std::vector<Code>& table, int tables, const std::function<
         w.put(static_cast<std::uint32_t>(table.size() - 1), 8);
         for (const Code& c : table) {
             w.put(static_cast<std::uint32_t>(c.length - 1), 8);
-            w.put(c.bits << (16 - c.length), 16);
+            // A length past 16 keeps its top 16 bits: the table field has no room for more.
+            w.put(c.length > 16 ? c.bits >> (c.length - 16) : c.bits << (16 - c.length), 16);
             w.put(static_cast<std::uint8_t>(c.key), 8);
         }
     }
