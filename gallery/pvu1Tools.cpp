@@ -155,13 +155,19 @@ void TForm2::Panel22Click(TComponent* Sender)
     // whichever of the three faces (each of its own width) opened the picker.
     const QRect book = Notebook1->Widget()->geometry();
     const QRect box = ScrollBox1->Widget()->geometry();
-    const int column = Panel33->Widget()->width();
-    const int boxWidth = std::max(0, book.width() - 2 * box.left() - column - 8);
+    const int columnWidth = Panel33->Widget()->width();
+    const int boxWidth = std::max(0, book.width() - 2 * box.left() - columnWidth - 8);
     ScrollBox1->SetBounds(box.left(), box.top(), boxWidth, std::max(0, book.height() - box.top() - 10));
-    for (TControl* c : std::initializer_list<TControl*>{Panel33, Label61, Button35, Button36}) {
+    const int column = box.left() + boxWidth + 8;
+    for (TControl* c : std::initializer_list<TControl*>{Panel33, Label61}) {
         const QRect at = c->Widget()->geometry();
-        c->SetBounds(box.left() + boxWidth + 8, at.top(), at.width(), at.height());
+        c->SetBounds(column, at.top(), at.width(), at.height());
     }
+    // OK and Cancel sit at the foot of the column, above the face's lower edge.
+    const QRect ok = Button35->Widget()->geometry();
+    const int cancelTop = std::max(0, book.height() - 10 - ok.height());
+    Button36->SetBounds(column, cancelTop, ok.width(), ok.height());
+    Button35->SetBounds(column, std::max(0, cancelTop - ok.height() - 7), ok.width(), ok.height());
     SetControlColor(*Panel33, ControlColor(*Find<TControl>(source->panel)));
     Label61->SetCaption(std::to_string(ControlColor(*Panel33)));
     Button33->SetVisible(false);

@@ -25,6 +25,7 @@
 #include <deque>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -432,6 +433,21 @@ TEST_F(DialogTools, TransparentColourPickerSetsOnlyItsPanelFromThePixelClicked)
         EXPECT_EQ(TForm2::ControlColor(*d.Panel35), RGBColor(0, 0, 255));
         EXPECT_EQ(TForm2::ControlColor(*d.Panel22), RGBColor(255, 0, 0));
     });
+    // Each face that opens the picker keeps its buttons on the face, the logo's lowest of all.
+    for (auto [button, edit, panel] :
+         {std::tuple{"Button7", "Edit18", "Panel21"}, std::tuple{"Button6", "Edit7", "Panel34"}}) {
+        answer = TModal::Cancel;
+        Open(button, [&, edit = edit, panel = panel](TForm2& d) {
+            d.Find<TEdit>(edit)->SetText(folder.File("frame.bmp"));
+            d.Find<TControl>(panel)->Click();
+            ASSERT_EQ(d.Notebook1->PageIndex(), 9) << panel;
+            const QRect face = d.Notebook1->Widget()->rect();
+            for (TControl* c : std::initializer_list<TControl*>{d.Button35, d.Button36, d.Panel33})
+                EXPECT_TRUE(face.contains(c->Widget()->geometry())) << panel << " " << c->Name;
+            EXPECT_FALSE(d.Button35->Widget()->geometry().intersects(d.Button36->Widget()->geometry()));
+            d.Button36->Click();
+        });
+    }
     EXPECT_EQ(GetField(0, form.GetPropertyRecord(prAddFrameImage), FrameField::TransparentColor),
               std::to_string(RGBColor(255, 0, 0)));
 }
