@@ -713,9 +713,10 @@ void TForm2::BuildColorPickerPage(QWidget* page)
     Label61 = Make<TLabel>("Label61", page);
     Place(Label61, 396, 52, 80, 16);
     Button35 = Make<TButton>("Button35", page, "OK");
-    Place(Button35, 396, 200, 75, 25);
+    // High enough for the lowest face that opens the picker (the logo's).
+    Place(Button35, 396, 150, 75, 25);
     Button36 = Make<TButton>("Button36", page, "Cancel");
-    Place(Button36, 396, 232, 75, 25);
+    Place(Button36, 396, 182, 75, 25);
 }
 
 void TForm2::BuildEditorsPage(QWidget* page)
