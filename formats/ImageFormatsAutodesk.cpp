@@ -11,6 +11,7 @@
 
 using namespace FormatStrings;
 using loaders::FormatReader;
+using loaders::PeekHeader;
 
 namespace {
 
@@ -30,13 +31,9 @@ constexpr std::size_t PaletteEntrySize = 6;
 
 bool TAutodeskGraphic::CanLoad(TStream& stream)
 {
-    std::int64_t start = stream.Position();
-    if (stream.Remaining() < 33) return false;
     std::uint8_t header[12];
-    bool result = stream.Read(header, sizeof header) == sizeof header && GetLE16(header) == AutodeskMagic &&
-                  header[10] == 8 && header[11] == 0;
-    stream.SetPosition(start);
-    return result;
+    return PeekHeader(stream, header, sizeof header, 33) && GetLE16(header) == AutodeskMagic && header[10] == 8 &&
+           header[11] == 0;
 }
 
 bool TAutodeskGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)

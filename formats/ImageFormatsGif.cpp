@@ -8,6 +8,7 @@
 
 using namespace FormatStrings;
 using loaders::FormatReader;
+using loaders::PeekHeader;
 
 namespace {
 
@@ -40,13 +41,9 @@ TLogPalette readColorTable(BoundedReader& reader, int bits)
 
 bool TGIFGraphic::CanLoad(TStream& stream)
 {
-    std::int64_t start = stream.Position();
-    if (stream.Remaining() < 23) return false;
     char signature[3];
-    bool result = stream.Read(signature, 3) == 3 && std::toupper(signature[0]) == 'G' &&
-                  std::toupper(signature[1]) == 'I' && std::toupper(signature[2]) == 'F';
-    stream.SetPosition(start);
-    return result;
+    return PeekHeader(stream, signature, 3, 23) && std::toupper(signature[0]) == 'G' &&
+           std::toupper(signature[1]) == 'I' && std::toupper(signature[2]) == 'F';
 }
 
 std::uint8_t TGIFGraphic::SkipExtensions(TStream& stream)

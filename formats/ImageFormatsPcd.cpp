@@ -10,6 +10,7 @@
 
 using namespace FormatStrings;
 using loaders::FormatReader;
+using loaders::PeekHeader;
 
 namespace {
 
@@ -27,12 +28,8 @@ bool isImagePack(const std::uint8_t* header) { return std::memcmp(header + Secto
 
 bool TPCDGraphic::CanLoad(TStream& stream)
 {
-    std::int64_t start = stream.Position();
-    if (stream.Remaining() < static_cast<std::int64_t>(HeaderBytes) + 1) return false;
     std::uint8_t header[SectorSize + 3];
-    bool result = stream.Read(header, sizeof header) == sizeof header && (isOverview(header) || isImagePack(header));
-    stream.SetPosition(start);
-    return result;
+    return PeekHeader(stream, header, sizeof header, HeaderBytes + 1) && (isOverview(header) || isImagePack(header));
 }
 
 bool TPCDGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)

@@ -7,6 +7,7 @@
 
 using namespace FormatStrings;
 using loaders::FormatReader;
+using loaders::PeekHeader;
 
 namespace {
 
@@ -18,13 +19,9 @@ constexpr std::uint8_t TrailingPaletteMarker = 12;
 
 bool TPCXGraphic::CanLoad(TStream& stream)
 {
-    std::int64_t start = stream.Position();
-    if (stream.Remaining() < static_cast<std::int64_t>(HeaderSize) + 1) return false;
     std::uint8_t header[HeaderSize];
-    bool result = stream.Read(header, HeaderSize) == HeaderSize && (header[0] == 10 || header[0] == 12) &&
-                  (header[1] == 0 || header[1] == 2 || header[1] == 3 || header[1] == 5) && header[2] < 2;
-    stream.SetPosition(start);
-    return result;
+    return PeekHeader(stream, header, HeaderSize, HeaderSize + 1) && (header[0] == 10 || header[0] == 12) &&
+           (header[1] == 0 || header[1] == 2 || header[1] == 3 || header[1] == 5) && header[2] < 2;
 }
 
 bool TPCXGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)

@@ -12,6 +12,7 @@
 
 using namespace FormatStrings;
 using loaders::FormatReader;
+using loaders::PeekHeader;
 
 namespace {
 
@@ -22,12 +23,8 @@ constexpr std::uint32_t MaxChunkLength = 0x7FFFFFFF;
 
 bool TPNGGraphic::CanLoad(TStream& stream)
 {
-    std::int64_t start = stream.Position();
-    if (stream.Remaining() < 9) return false;
     std::uint8_t signature[8];
-    bool result = stream.Read(signature, 8) == 8 && std::memcmp(signature, PngSignature, 8) == 0;
-    stream.SetPosition(start);
-    return result;
+    return PeekHeader(stream, signature, 8, 9) && std::memcmp(signature, PngSignature, 8) == 0;
 }
 
 bool TPNGGraphic::IsChunk(const char* type) const

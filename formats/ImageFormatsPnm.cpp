@@ -11,6 +11,7 @@
 
 using namespace FormatStrings;
 using loaders::FormatReader;
+using loaders::PeekHeader;
 
 namespace {
 
@@ -24,12 +25,8 @@ bool isDigit(int c) { return c >= '0' && c <= '9'; }
 
 bool TPPMGraphic::CanLoad(TStream& stream)
 {
-    std::int64_t start = stream.Position();
-    if (stream.Remaining() < 11) return false;
     std::uint8_t magic[2];
-    bool result = stream.Read(magic, 2) == 2 && magic[0] == 'P' && magic[1] >= '1' && magic[1] <= '6';
-    stream.SetPosition(start);
-    return result;
+    return PeekHeader(stream, magic, 2, 11) && magic[0] == 'P' && magic[1] >= '1' && magic[1] <= '6';
 }
 
 std::uint8_t TPPMGraphic::ReadByte()

@@ -16,6 +16,7 @@
 
 using namespace FormatStrings;
 using loaders::FormatReader;
+using loaders::PeekHeader;
 
 namespace {
 
@@ -52,16 +53,9 @@ unsigned planesOf(TColorScheme scheme)
 
 bool TPSDGraphic::CanLoad(TStream& stream)
 {
-    const std::int64_t start = stream.Position();
-    if (stream.Remaining() < 27) return false;
     std::uint8_t header[6];
-    bool result = false;
-    if (stream.Read(header, 6) == 6) {
-        const std::string signature = AsciiUpper(std::string(reinterpret_cast<const char*>(header), 4));
-        result = signature == "8BPS" && GetBE16(header + 4) == 1;
-    }
-    stream.SetPosition(start);
-    return result;
+    return PeekHeader(stream, header, 6, 27) &&
+           AsciiUpper(std::string(reinterpret_cast<const char*>(header), 4)) == "8BPS" && GetBE16(header + 4) == 1;
 }
 
 bool TPSDGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)

@@ -18,6 +18,7 @@
 
 using namespace FormatStrings;
 using loaders::FormatReader;
+using loaders::PeekHeader;
 
 namespace {
 
@@ -59,13 +60,8 @@ std::uint64_t maxExpansion(TCompressionCode code)
 
 bool TPSPGraphic::CanLoad(TStream& stream)
 {
-    const std::int64_t start = stream.Position();
-    if (stream.Remaining() < 37) return false;
     std::uint8_t header[FileHeaderSize];
-    const bool result =
-        stream.Read(header, FileHeaderSize) == FileHeaderSize && signatureMatches(header) && GetLE16(header + 32) >= 3;
-    stream.SetPosition(start);
-    return result;
+    return PeekHeader(stream, header, FileHeaderSize, 37) && signatureMatches(header) && GetLE16(header + 32) >= 3;
 }
 
 bool TPSPGraphic::readBlockHeader(TBlockHeader& header)

@@ -19,6 +19,18 @@ public:
     FormatReader(TStream& stream, const char* formatName) : BoundedReader(stream, FormatFaults(formatName)) {}
 };
 
+// A signature test's look at the header: true when at least needed bytes
+// remain and size of them were read into header; the stream stays where it
+// was either way.
+inline bool PeekHeader(TStream& stream, void* header, std::size_t size, std::int64_t needed)
+{
+    if (stream.Remaining() < needed) return false;
+    const std::int64_t start = stream.Position();
+    const bool read = stream.Read(header, size) == size;
+    stream.SetPosition(start);
+    return read;
+}
+
 // True when each of count samples of bits (1, 2, 4 or 8) packed from the top
 // bit down is below limit.
 inline bool IndicesBelow(const std::uint8_t* samples, std::size_t count, int bits, std::size_t limit)

@@ -16,6 +16,7 @@
 
 using namespace FormatStrings;
 using loaders::FormatReader;
+using loaders::PeekHeader;
 
 namespace {
 
@@ -53,16 +54,10 @@ float TRLAGraphic::ParseGamma(std::string_view text)
 
 bool TRLAGraphic::CanLoad(TStream& stream)
 {
-    const std::int64_t start = stream.Position();
-    if (stream.Remaining() <= std::int64_t(HeaderSize)) return false;
     std::uint8_t header[HeaderSize];
-    bool result = false;
-    if (stream.Read(header, HeaderSize) == HeaderSize && GetBE16(header + 26) == 0xFFFE) {
-        const std::string space = colourSpace(header);
-        result = space == "rgb" || space == "xyz";
-    }
-    stream.SetPosition(start);
-    return result;
+    if (!PeekHeader(stream, header, HeaderSize, HeaderSize + 1) || GetBE16(header + 26) != 0xFFFE) return false;
+    const std::string space = colourSpace(header);
+    return space == "rgb" || space == "xyz";
 }
 
 bool TRLAGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)

@@ -9,6 +9,7 @@
 
 using namespace FormatStrings;
 using loaders::FormatReader;
+using loaders::PeekHeader;
 
 namespace {
 
@@ -43,13 +44,9 @@ struct SGIHeader {
 
 bool TSGIGraphic::CanLoad(TStream& stream)
 {
-    std::int64_t start = stream.Position();
-    if (stream.Remaining() <= static_cast<std::int64_t>(HeaderSize)) return false;
     std::uint8_t header[HeaderSize];
-    bool result = stream.Read(header, HeaderSize) == HeaderSize && GetBE16(header) == SGIMagic &&
-                  (header[3] == 1 || header[3] == 2) && GetBE16(header + 4) >= 1 && GetBE16(header + 4) <= 3;
-    stream.SetPosition(start);
-    return result;
+    return PeekHeader(stream, header, HeaderSize, HeaderSize + 1) && GetBE16(header) == SGIMagic &&
+           (header[3] == 1 || header[3] == 2) && GetBE16(header + 4) >= 1 && GetBE16(header + 4) <= 3;
 }
 
 bool TSGIGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)

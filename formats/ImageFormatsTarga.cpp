@@ -8,6 +8,7 @@
 
 using namespace FormatStrings;
 using loaders::FormatReader;
+using loaders::PeekHeader;
 
 namespace {
 
@@ -69,20 +70,14 @@ bool isRunLength(std::uint8_t imageType) { return imageType >= 9 && imageType <=
 
 bool TTargaGraphic::CanLoad(TStream& stream)
 {
-    std::int64_t start = stream.Position();
-    if (stream.Remaining() < 19) return false;
     std::uint8_t bytes[TargaHeader::Size];
-    bool result = false;
-    if (stream.Read(bytes, sizeof bytes) == sizeof bytes) {
-        TargaHeader h;
-        h.Parse(bytes);
-        result = (h.ImageType <= 3 || isRunLength(h.ImageType)) && h.ColorMapType < 2 &&
-                 (h.ColorMapEntrySize == 15 || h.ColorMapEntrySize == 16 || h.ColorMapEntrySize == 24 ||
-                  h.ColorMapEntrySize == 32) &&
-                 (h.PixelSize == 8 || h.PixelSize == 15 || h.PixelSize == 16 || h.PixelSize == 24 || h.PixelSize == 32);
-    }
-    stream.SetPosition(start);
-    return result;
+    if (!PeekHeader(stream, bytes, sizeof bytes, 19)) return false;
+    TargaHeader h;
+    h.Parse(bytes);
+    return (h.ImageType <= 3 || isRunLength(h.ImageType)) && h.ColorMapType < 2 &&
+           (h.ColorMapEntrySize == 15 || h.ColorMapEntrySize == 16 || h.ColorMapEntrySize == 24 ||
+            h.ColorMapEntrySize == 32) &&
+           (h.PixelSize == 8 || h.PixelSize == 15 || h.PixelSize == 16 || h.PixelSize == 24 || h.PixelSize == 32);
 }
 
 bool TTargaGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
