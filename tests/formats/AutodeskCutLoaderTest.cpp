@@ -146,13 +146,9 @@ TEST(AutodeskLoader, PixelsAndSixBitPaletteRoundTrip)
     LoadBytes(cel, buildCel(one));
     EXPECT_EQ(cel.PixelColor(0, 0), RGBColor(252, 0, 128));
 
-    Bytes bytes = buildCel(makeIndexed(2, 2));
-    TMemoryStream stream(bytes);
-    EXPECT_TRUE(TAutodeskGraphic::CanLoad(stream));
-    EXPECT_EQ(stream.Position(), 0);
-    bytes[10] = 16;
-    TMemoryStream other(bytes);
-    EXPECT_FALSE(TAutodeskGraphic::CanLoad(other));
+    const Bytes bytes = buildCel(makeIndexed(2, 2));
+    EXPECT_TRUE(Recognised<TAutodeskGraphic>(bytes));
+    EXPECT_FALSE(Recognised<TAutodeskGraphic>(With(bytes, [](Bytes& b) { b[10] = 16; })));
 }
 
 TEST(AutodeskHostile, EachEndsWithTheLoadersError)
@@ -214,8 +210,7 @@ TEST_F(CutFiles, PaletteFileBesideTheFileInAnyLetterCase)
     TCUTGraphic fromStream;
     LoadBytes(fromStream, buildCut(p));
     EXPECT_EQ(Compare(greyRgb(p), ToRgb(fromStream)), "");
-    TMemoryStream stream(buildCut(p));
-    EXPECT_FALSE(TCUTGraphic::CanLoad(stream));
+    EXPECT_FALSE(Recognised<TCUTGraphic>(buildCut(p)));
 }
 
 TEST_F(CutFiles, PaletteEntriesCrossIntoTheNextBlockAfterEntry77)

@@ -111,6 +111,29 @@ void LoadBytes(Graphic& graphic, const Bytes& bytes)
     graphic.LoadFromStream(stream);
 }
 
+// The file after offset bytes of other data, loaded from where it starts:
+// offsets inside it must count from there.
+template <typename Graphic>
+void LoadBytesAt(Graphic& graphic, const Bytes& bytes, std::size_t offset)
+{
+    Bytes inside(offset, 0xEE);
+    inside.insert(inside.end(), bytes.begin(), bytes.end());
+    TMemoryStream stream(inside);
+    stream.SetPosition(std::int64_t(offset));
+    graphic.LoadFromStream(stream);
+}
+
+// The format's signature test on bytes, which must leave the stream where it
+// found it.
+template <typename Graphic>
+bool Recognised(const Bytes& bytes)
+{
+    TMemoryStream stream(bytes);
+    const bool recognised = Graphic::CanLoad(stream);
+    EXPECT_EQ(stream.Position(), 0);
+    return recognised;
+}
+
 // Loads bytes into graphic (a fresh one when null); the error message, or ""
 // when the load went through.
 template <typename Graphic>

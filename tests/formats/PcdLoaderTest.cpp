@@ -95,13 +95,8 @@ TEST(PcdLayout, UprightQuarterTurnsAndHalfTurn)
     }
     // Sectors count from where the pack starts in the stream.
     s.rotation = 0;
-    Bytes inside(100, 0xEE);
-    const Bytes pack = buildPcd(s);
-    inside.insert(inside.end(), pack.begin(), pack.end());
-    TMemoryStream embedded(inside);
-    embedded.SetPosition(100);
     TPCDGraphic later;
-    later.LoadFromStream(embedded);
+    LoadBytesAt(later, buildPcd(s), 100);
     EXPECT_EQ(Compare(ToRgb(upright), ToRgb(later)), "");
 
     // Rotation 2 is left as stored, as ImageMagick leaves it.
@@ -125,9 +120,7 @@ TEST(PcdLayout, PropertiesPerResolutionAndOverviewPacks)
     EXPECT_EQ(pcd.ImageProperties.Compression, ctPCDHuffmann);
     EXPECT_EQ(pcd.ImageProperties.ImageCount, 0x0102);
     EXPECT_EQ(pcd.ImageProperties.ColorScheme, csPhotoYCC);
-    stream.SetPosition(0);
-    EXPECT_TRUE(TPCDGraphic::CanLoad(stream));
-    EXPECT_EQ(stream.Position(), 0);
+    EXPECT_TRUE(Recognised<TPCDGraphic>(pack));
 
     s.overview = true;
     s.rotation = 1;

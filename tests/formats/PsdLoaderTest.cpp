@@ -297,18 +297,12 @@ TEST(PsdLoader, HostileFiles)
     Bytes wrong = good;
     wrong[0] = 'x';
     EXPECT_EQ(LoadError<TPSDGraphic>(wrong), "Cannot load image. Invalid or unexpected PSD or PDD image format.");
-    Bytes lower = good;
-    lower[1] = 'b';
-    lower[2] = 'p';
-    TMemoryStream lowerStream(lower);
-    EXPECT_TRUE(TPSDGraphic::CanLoad(lowerStream));
-    Bytes version = good;
-    version[5] = 2;
-    TMemoryStream versionStream(version);
-    EXPECT_FALSE(TPSDGraphic::CanLoad(versionStream));
-    TMemoryStream shortStream(Bytes(good.begin(), good.begin() + 26));
-    EXPECT_FALSE(TPSDGraphic::CanLoad(shortStream));
-    EXPECT_EQ(shortStream.Position(), 0);
+    EXPECT_TRUE(Recognised<TPSDGraphic>(With(good, [](Bytes& b) {
+        b[1] = 'b';
+        b[2] = 'p';
+    })));
+    EXPECT_FALSE(Recognised<TPSDGraphic>(With(good, [](Bytes& b) { b[5] = 2; })));
+    EXPECT_FALSE(Recognised<TPSDGraphic>(Bytes(good.begin(), good.begin() + 26)));
 }
 
 }  // namespace

@@ -265,14 +265,9 @@ TEST(PspLoader, LayersMasksAndHeaderFacts)
     EXPECT_EQ(blank.Height(), 4);
 
     // Signatures: any letter case, major version 3 and up.
-    Bytes lower = bytes;
-    lower[0] = 'p';
-    TMemoryStream lowerStream(lower);
-    EXPECT_TRUE(TPSPGraphic::CanLoad(lowerStream));
-    Bytes old = bytes;
-    old[32] = 2;
-    TMemoryStream oldStream(old);
-    EXPECT_FALSE(TPSPGraphic::CanLoad(oldStream));
+    EXPECT_TRUE(Recognised<TPSPGraphic>(With(bytes, [](Bytes& b) { b[0] = 'p'; })));
+    const Bytes old = With(bytes, [](Bytes& b) { b[32] = 2; });
+    EXPECT_FALSE(Recognised<TPSPGraphic>(old));
     EXPECT_EQ(LoadError<TPSPGraphic>(old), "Cannot load image. Invalid or unexpected PSP image format.");
 }
 

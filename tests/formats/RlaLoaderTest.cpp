@@ -155,19 +155,13 @@ TEST(RlaLoader, GammaAndHeaderFacts)
     RlaFile xyz = file;
     xyz.space = "XYZ";
     Bytes xyzBytes = xyz.build();
-    TMemoryStream xyzStream(xyzBytes);
-    EXPECT_TRUE(TRLAGraphic::CanLoad(xyzStream));
+    EXPECT_TRUE(Recognised<TRLAGraphic>(xyzBytes));
     TRLAGraphic empty;
     EXPECT_EQ(LoadError<TRLAGraphic>(xyzBytes, &empty), "");
     EXPECT_TRUE(empty.Empty());
-    RlaFile old = file;
-    old.revision = 0xFFFD;
-    Bytes oldBytes = old.build();
-    TMemoryStream oldStream(oldBytes);
-    EXPECT_FALSE(TRLAGraphic::CanLoad(oldStream));
+    EXPECT_FALSE(Recognised<TRLAGraphic>(With(file, [](RlaFile& f) { f.revision = 0xFFFD; }).build()));
     const Bytes whole = file.build();
-    TMemoryStream headerOnly(Bytes(whole.begin(), whole.begin() + 740));
-    EXPECT_FALSE(TRLAGraphic::CanLoad(headerOnly));
+    EXPECT_FALSE(Recognised<TRLAGraphic>(Bytes(whole.begin(), whole.begin() + 740)));
 
     // 16-bit channels: words high byte first, reduced to 8 bits.
     RlaFile deep;

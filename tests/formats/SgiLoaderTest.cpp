@@ -167,13 +167,8 @@ TEST(SgiLayout, BottomRowFirstAndDimensions)
     EXPECT_EQ(longRow.PixelColor(2, 0), RGBColor(7, 7, 7));
 
     // Table offsets count from where the image starts in the stream.
-    Bytes inside(7, 0xEE);
-    const Bytes rleFile = buildSgi(rle);
-    inside.insert(inside.end(), rleFile.begin(), rleFile.end());
-    TMemoryStream embedded(inside);
-    embedded.SetPosition(7);
     TSGIGraphic later;
-    later.LoadFromStream(embedded);
+    LoadBytesAt(later, buildSgi(rle), 7);
     EXPECT_EQ(later.PixelColor(0, 0), RGBColor(5, 5, 5));
 
     TMemoryStream stream(buildSgi(s));
@@ -202,6 +197,7 @@ TEST(SgiHostile, EachEndsWithTheLoadersError)
     SgiSpec plain;
     plain.data = {1, 2, 3, 4};
     const Bytes validRle = buildSgi(rle);
+    auto secondRow = [&](Bytes row) { return with(rle, [&](SgiSpec& s) { s.rows[1] = row; }); };
     ExpectRefused<TSGIGraphic>({
         {"wrong magic", with(plain, [](SgiSpec& s) { s.magic = 475; }), invalid},
         {"three bytes per sample", with(plain, [](SgiSpec& s) { s.bytesPerSample = 3; }), invalid},
@@ -214,24 +210,9 @@ TEST(SgiHostile, EachEndsWithTheLoadersError)
          with(rle, [](SgiSpec& s) { s.editTables = [](auto& starts, auto&) { starts[1] = 100000; }; }), readError},
         {"row offset past 32 bits",
          with(rle, [](SgiSpec& s) { s.editTables = [](auto& starts, auto&) { starts[0] = 0xFFFFFFF0; }; }), readError},
-        {"run past the row",
-         with(rle,
-              [](SgiSpec& s) {
-                  s.rows[1] = {0x05, 9, 0};
-              }),
-         compression},
-        {"copy past the data",
-         with(rle,
-              [](SgiSpec& s) {
-                  s.rows[1] = {0x84, 9, 9};
-              }),
-         compression},
-        {"row shorter than the width",
-         with(rle,
-              [](SgiSpec& s) {
-                  s.rows[1] = {0x02, 9, 0};
-              }),
-         compression},
+        {"run past the row", secondRow({0x05, 9, 0}), compression},
+        {"copy past the data", secondRow({0x84, 9, 9}), compression},
+        {"row shorter than the width", secondRow({0x02, 9, 0}), compression},
         {"16-bit row cut inside a sample",
          with(rle,
               [](SgiSpec& s) {
