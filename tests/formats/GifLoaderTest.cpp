@@ -102,27 +102,16 @@ std::vector<std::uint8_t> greyTable(int entries)
     return table;
 }
 
-void loadBytes(TGIFGraphic& gif, const Bytes& bytes)
-{
-    TMemoryStream stream(bytes);
-    gif.LoadFromStream(stream);
-}
-
-class GifCorpus : public ::testing::Test {
+class GifCorpus : public ToolSuite<GifCorpus> {
 protected:
     static void SetUpTestSuite()
     {
-        if (FindTool("convert").empty() || FindTool("giftopnm").empty() || FindTool("gifsicle").empty()) return;
+        if (!NeedTools({"convert", "giftopnm", "gifsicle"})) return;
         WritePpm(ScratchPath("base.ppm"), MakePattern(64, 48));
         WritePpm(ScratchPath("odd.ppm"), MakePattern(37, 19));
         WritePpm(ScratchPath("tall.ppm"), MakePattern(3, 200));
         WritePpm(ScratchPath("one.ppm"), MakePattern(1, 1));
         WritePpm(ScratchPath("two.ppm"), MakePattern(40, 30, 2));
-        ready_ = true;
-    }
-    void SetUp() override
-    {
-        if (!ready_) GTEST_SKIP() << "convert, giftopnm or gifsicle is not installed";
     }
 
     // Makes name.gif with the command (IN and OUT stand for the paths), then
@@ -148,8 +137,6 @@ protected:
         EXPECT_EQ(loaded.PixelFormat(), pf8bit);
         EXPECT_EQ(Compare(expected, ToRgb(loaded)), "");
     }
-
-    static inline bool ready_ = false;
 };
 
 TEST_F(GifCorpus, ColourCountsAndOddSizes)
@@ -194,7 +181,7 @@ TEST(GifLayout, LocalTableWinsAndSizesReported)
     EXPECT_EQ(gif.ImageProperties.Version, 89u);
     EXPECT_TRUE(gif.ImageProperties.LocalColorTable);
     EXPECT_EQ(gif.ImageProperties.BitsPerSample, 3);
-    loadBytes(gif, bytes);
+    LoadBytes(gif, bytes);
     EXPECT_EQ(gif.PixelColor(0, 0), RGBColor(255, 0, 0));
     EXPECT_EQ(gif.PixelColor(2, 0), RGBColor(0, 0, 255));
     EXPECT_EQ(gif.PixelColor(0, 1), RGBColor(9, 9, 9));
@@ -209,7 +196,7 @@ TEST(GifLayout, ZeroDescriptorSizeTakesTheScreen)
     s.codeSize = 2;
     s.pixels = {1, 0, 1, 0, 1, 0};
     TGIFGraphic gif;
-    loadBytes(gif, buildGif(s));
+    LoadBytes(gif, buildGif(s));
     EXPECT_EQ(gif.Width(), 3);
     EXPECT_EQ(gif.Height(), 2);
     EXPECT_EQ(gif.PixelColor(0, 0), RGBColor(255, 255, 255));
@@ -222,7 +209,7 @@ TEST(GifLayout, ImageOfNoPixelsLeavesAnEmptyPicture)
     s.globalTable = greyTable(2);
     s.codeSize = 2;
     TGIFGraphic gif;
-    EXPECT_NO_THROW(loadBytes(gif, buildGif(s)));
+    EXPECT_NO_THROW(LoadBytes(gif, buildGif(s)));
     EXPECT_TRUE(gif.Empty());
 }
 
@@ -236,7 +223,7 @@ TEST(GifLayout, InterlacedRowsGoToTheirPasses)
     s.interlaced = true;
     s.pixels = {0, 1, 2, 3, 4, 5, 6, 7};  // buffer row k holds index k
     TGIFGraphic gif;
-    loadBytes(gif, buildGif(s));
+    LoadBytes(gif, buildGif(s));
     const int expectedRow[8] = {0, 4, 2, 6, 1, 3, 5, 7};
     for (int k = 0; k < 8; ++k) EXPECT_EQ(gif.ScanLine(expectedRow[k])[0], k) << "buffer row " << k;
 }
@@ -260,7 +247,7 @@ TEST(GifLayout, ProgressPerRowAndOnlyInTheLastPass)
             if (stage == TProgressStage::psStarting) messages.emplace_back(text);
             last = stage;
         };
-        loadBytes(gif, buildGif(s));
+        LoadBytes(gif, buildGif(s));
         EXPECT_EQ(running, interlaced ? 4 : 8);
         EXPECT_EQ(messages, (std::vector<std::string>{"Preparing...", "Loading data...", "Transfering..."}));
         EXPECT_EQ(last, TProgressStage::psEnding);
@@ -276,7 +263,7 @@ TEST(GifLayout, NoImageGivesAnEmptyPicture)
     EXPECT_TRUE(TGIFGraphic::CanLoad(stream));
     EXPECT_EQ(stream.Position(), 0);
     TGIFGraphic gif;
-    loadBytes(gif, bytes);
+    LoadBytes(gif, bytes);
     EXPECT_TRUE(gif.Empty());
     EXPECT_EQ(gif.PixelFormat(), pf8bit);
 }
@@ -293,7 +280,7 @@ TEST(GifLayout, TruncatedDataGivesAPartialPictureOfIndexZero)
     Bytes bytes = buildGif(s);
     bytes.resize(bytes.size() / 2);  // cut inside the data sub-blocks
     TGIFGraphic gif;
-    loadBytes(gif, bytes);
+    LoadBytes(gif, bytes);
     ASSERT_EQ(gif.Height(), 10);
     EXPECT_EQ(gif.PixelColor(0, 0), RGBColor(255, 255, 255));
     EXPECT_EQ(gif.PixelColor(99, 9), RGBColor(7, 0, 0));
@@ -308,7 +295,7 @@ TEST(GifLayout, TruncatedDataGivesAPartialPictureOfIndexZero)
     } catch (const EInvalidGraphic& e) {
         EXPECT_EQ(e.Message, "Stream read error in GIF file.");
     }
-    loadBytes(strict, buildGif(s));
+    LoadBytes(strict, buildGif(s));
     EXPECT_EQ(strict.PixelColor(99, 9), RGBColor(255, 255, 255));
 }
 
@@ -373,10 +360,10 @@ TEST(GifHostile, EachEndsWithTheLoadersError)
     }
     for (const Case& c : cases) {
         TGIFGraphic gif;
-        EXPECT_THROW(loadBytes(gif, c.bytes), EInvalidGraphic) << c.name;
+        EXPECT_THROW(LoadBytes(gif, c.bytes), EInvalidGraphic) << c.name;
     }
     TGIFGraphic fine;
-    EXPECT_NO_THROW(loadBytes(fine, valid));
+    EXPECT_NO_THROW(LoadBytes(fine, valid));
 }
 
 }  // namespace

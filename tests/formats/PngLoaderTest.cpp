@@ -15,20 +15,15 @@ using namespace corpus;
 
 namespace {
 
-void put32(Bytes& out, std::uint32_t v)
-{
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
-}
-
 Bytes chunk(const std::string& type, const Bytes& data)
 {
     Bytes out;
-    put32(out, static_cast<std::uint32_t>(data.size()));
+    PutBE32(out, static_cast<std::uint32_t>(data.size()));
     out.insert(out.end(), type.begin(), type.end());
     out.insert(out.end(), data.begin(), data.end());
     uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
     crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
-    put32(out, static_cast<std::uint32_t>(crc));
+    PutBE32(out, static_cast<std::uint32_t>(crc));
     return out;
 }
 
@@ -57,8 +52,8 @@ Bytes buildPng(const PngSpec& s)
 {
     Bytes out{137, 80, 78, 71, 13, 10, 26, 10};
     Bytes ihdr;
-    put32(ihdr, s.width);
-    put32(ihdr, s.height);
+    PutBE32(ihdr, s.width);
+    PutBE32(ihdr, s.height);
     ihdr.insert(ihdr.end(), {s.depth, s.colorType, s.compression, 0, s.interlace});
     Bytes c = chunk("IHDR", ihdr);
     out.insert(out.end(), c.begin(), c.end());
@@ -89,28 +84,11 @@ Bytes rgbRows(std::uint32_t width, std::uint32_t height, std::uint8_t filter = 0
     return raw;
 }
 
-void loadBytes(TPNGGraphic& png, const Bytes& bytes)
-{
-    TMemoryStream stream(bytes);
-    png.LoadFromStream(stream);
-}
-
-std::string loadError(const Bytes& bytes)
-{
-    TPNGGraphic png;
-    try {
-        loadBytes(png, bytes);
-    } catch (const EInvalidGraphic& e) {
-        return e.Message;
-    }
-    return "";
-}
-
-class PngCorpus : public ::testing::Test {
+class PngCorpus : public ToolSuite<PngCorpus> {
 protected:
     static void SetUpTestSuite()
     {
-        if (FindTool("convert").empty() || FindTool("pngtopam").empty() || FindTool("pnmtopng").empty()) return;
+        if (!NeedTools({"convert", "pngtopam", "pnmtopng"})) return;
         WritePpm(ScratchPath("base.ppm"), MakePattern(40, 27));
         WritePpm(ScratchPath("odd.ppm"), MakePattern(37, 19));
         WritePpm(ScratchPath("tall.ppm"), MakePattern(3, 70));
@@ -118,11 +96,6 @@ protected:
         WritePpm(ScratchPath("c2.ppm"), MakePattern(37, 19, 2));
         WritePpm(ScratchPath("c4.ppm"), MakePattern(37, 19, 4));
         WritePpm(ScratchPath("c16.ppm"), MakePattern(37, 19, 16));
-        ready_ = true;
-    }
-    void SetUp() override
-    {
-        if (!ready_) GTEST_SKIP() << "convert, pngtopam or pnmtopng is not installed";
     }
 
     std::string expand(std::string cmd, const std::string& out)
@@ -166,8 +139,6 @@ protected:
         EXPECT_EQ(loaded.PixelFormat(), format);
         EXPECT_EQ(Compare(expected, ToRgb(loaded)), "");
     }
-
-    static inline bool ready_ = false;
 };
 
 TEST_F(PngCorpus, GreyAtEveryDepth)
@@ -257,8 +228,8 @@ TEST(PngLayout, ChunkRulesAndEdges)
     split.idatType = "idat";
     split.beforeData.push_back(chunk("teXt", {'a', 0, 'b'}));
     TPNGGraphic a, b;
-    loadBytes(a, plain);
-    loadBytes(b, buildPng(split));
+    LoadBytes(a, plain);
+    LoadBytes(b, buildPng(split));
     EXPECT_EQ(Compare(ToRgb(a), ToRgb(b)), "");
     EXPECT_EQ(a.PixelColor(3, 1), RGBColor(120, 60, 99));
 
@@ -275,7 +246,7 @@ TEST(PngLayout, ChunkRulesAndEdges)
     PngSpec trns = s;
     trns.beforeData.push_back(chunk("tRNS", {0, 40, 0, 60, 0, 99}));
     TPNGGraphic t;
-    loadBytes(t, buildPng(trns));
+    LoadBytes(t, buildPng(trns));
     EXPECT_TRUE(t.Transparent);
     EXPECT_EQ(t.TransparentColor, RGBColor(40, 60, 99));
 
@@ -288,7 +259,7 @@ TEST(PngLayout, ChunkRulesAndEdges)
     indexed.beforeData.push_back(chunk("PLTE", {10, 20, 30, 40, 50, 60}));
     indexed.beforeData.push_back(chunk("tRNS", {0, 128}));
     TPNGGraphic ix;
-    loadBytes(ix, buildPng(indexed));
+    LoadBytes(ix, buildPng(indexed));
     ASSERT_EQ(ix.Transparency().size(), 256u);
     EXPECT_EQ(ix.Transparency()[0], 0);
     EXPECT_EQ(ix.Transparency()[1], 128);
@@ -304,7 +275,7 @@ TEST(PngLayout, ChunkRulesAndEdges)
     grey.depth = 2;
     grey.raw = {0, 0x1B};  // 0, 1, 2, 3
     TPNGGraphic g;
-    loadBytes(g, buildPng(grey));
+    LoadBytes(g, buildPng(grey));
     EXPECT_EQ(g.PixelFormat(), pf4bit);
     EXPECT_EQ(g.Palette().size(), 16u);
     EXPECT_EQ(g.PixelColor(1, 0), RGBColor(85, 85, 85));
@@ -339,7 +310,7 @@ TEST(PngLayout, ChunkRulesAndEdges)
         }
         f.raw = raw;
         TPNGGraphic loaded;
-        loadBytes(loaded, buildPng(f));
+        LoadBytes(loaded, buildPng(f));
         EXPECT_EQ(loaded.ScanLine(0)[2], 30) << int(filter);
         EXPECT_EQ(loaded.ScanLine(1)[1], 50) << int(filter);
     }
@@ -356,7 +327,7 @@ TEST(PngLayout, EachInterlacePassStartsFromZeroRows)
     s.interlace = 1;
     s.raw = {0, 10, 2, 77, 0, 20, 30, 0, 1, 2, 3, 4};
     TPNGGraphic png;
-    loadBytes(png, buildPng(s));
+    LoadBytes(png, buildPng(s));
     const std::uint8_t* line = png.ScanLine(0);
     EXPECT_EQ(Bytes(line, line + 8), (Bytes{10, 1, 20, 2, 77, 3, 30, 4}));
 }
@@ -382,7 +353,7 @@ TEST(PngLayout, ImageDataEndingEarlyLeavesTheBackground)
     s.compressed = partial;
     s.beforeData.push_back(chunk("bKGD", {0, 255, 0, 0, 0, 0}));
     TPNGGraphic png;
-    loadBytes(png, buildPng(s));
+    LoadBytes(png, buildPng(s));
     EXPECT_EQ(png.PixelColor(3, 0), RGBColor(120, 0, 99));
     EXPECT_EQ(png.PixelColor(0, 1), RGBColor(255, 0, 0));
     EXPECT_EQ(png.PixelColor(3, 2), RGBColor(255, 0, 0));
@@ -452,11 +423,11 @@ TEST(PngHostile, EachEndsWithTheLoadersError)
          "Cannot load image. Invalid or unexpected PNG image format."},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(loadError(c.bytes), c.message) << c.name;
+        EXPECT_EQ(LoadError<TPNGGraphic>(c.bytes), c.message) << c.name;
     }
-    EXPECT_EQ(loadError(valid), "");
+    EXPECT_EQ(LoadError<TPNGGraphic>(valid), "");
     // An ancillary chunk nobody knows is skipped.
-    EXPECT_EQ(loadError(with([](PngSpec& s) { s.beforeData.push_back(chunk("abCD", {1})); })), "");
+    EXPECT_EQ(LoadError<TPNGGraphic>(with([](PngSpec& s) { s.beforeData.push_back(chunk("abCD", {1})); })), "");
 }
 
 }  // namespace

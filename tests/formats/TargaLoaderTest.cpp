@@ -67,25 +67,14 @@ Bytes words555(int width, int height)
     return data;
 }
 
-void loadBytes(TTargaGraphic& tga, const Bytes& bytes)
-{
-    TMemoryStream stream(bytes);
-    tga.LoadFromStream(stream);
-}
-
-class TargaCorpus : public ::testing::Test {
+class TargaCorpus : public ToolSuite<TargaCorpus> {
 protected:
     static void SetUpTestSuite()
     {
-        if (FindTool("convert").empty() || FindTool("tgatoppm").empty() || FindTool("ppmtotga").empty()) return;
+        if (!NeedTools({"convert", "tgatoppm", "ppmtotga"})) return;
         WritePpm(ScratchPath("base.ppm"), MakePattern(40, 27));
         WritePpm(ScratchPath("wide.ppm"), MakePattern(300, 9));
         WritePpm(ScratchPath("odd.ppm"), MakePattern(37, 19, 12));
-        ready_ = true;
-    }
-    void SetUp() override
-    {
-        if (!ready_) GTEST_SKIP() << "convert, tgatoppm or ppmtotga is not installed";
     }
 
     // Compares our decode of a file with tgatoppm's; checks the header's
@@ -124,8 +113,6 @@ protected:
         WriteFileBytes(tga, bytes);
         compareFile(name, tga, bytes[2], bytes[16], shift);
     }
-
-    static inline bool ready_ = false;
 };
 
 TEST_F(TargaCorpus, TrueColourGreyAndMappedFromTheTools)
@@ -187,8 +174,8 @@ TEST_F(TargaCorpus, FifteenAndSixteenBitsAndTopOrigin)
     bottom.data = {10, 11, 12, 13, 14, 15, 16, 17, 18, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     checkBytes("top", buildTarga(top), 0);
     TTargaGraphic a, b;
-    loadBytes(a, buildTarga(top));
-    loadBytes(b, buildTarga(bottom));
+    LoadBytes(a, buildTarga(top));
+    LoadBytes(b, buildTarga(bottom));
     EXPECT_EQ(Compare(ToRgb(a), ToRgb(b)), "");
     EXPECT_EQ(a.PixelColor(0, 0), RGBColor(3, 2, 1));
 }
@@ -347,10 +334,10 @@ TEST(TargaHostile, EachEndsWithTheLoadersError)
     };
     for (const Case& c : cases) {
         TTargaGraphic tga;
-        EXPECT_THROW(loadBytes(tga, c.bytes), EInvalidGraphic) << c.name;
+        EXPECT_THROW(LoadBytes(tga, c.bytes), EInvalidGraphic) << c.name;
     }
     TTargaGraphic fine;
-    EXPECT_NO_THROW(loadBytes(fine, valid));
+    EXPECT_NO_THROW(LoadBytes(fine, valid));
     EXPECT_EQ(fine.PixelColor(0, 1), RGBColor(3, 2, 1));  // bottom-left origin: the first row is the bottom
 }
 
