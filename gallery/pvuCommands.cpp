@@ -7,6 +7,7 @@
 #include "gallery/PropertyRecords.h"
 #include "gallery/Pvu2.h"
 #include "gallery/pvu1.h"
+#include "gallery/pvu1ToolFiles.h"
 #include "gallery/pvu3.h"
 #include "gallery/pvu4.h"
 #include "gallery/pvutils.h"
@@ -171,7 +172,9 @@ void TForm1::OpenwithMicrosoftFrontpage1Click(TComponent* Sender)
         ShellOpen(templateFile);
     } else if (tag >= 10 && tag <= 12) {
         const std::string program = GetField(0, GetPropertyRecord(prEdit1 + (tag - 10)), EditorField::Program);
-        ShellOpen(program, "\"" + templateFile + "\"");
+        // The template is the editor's one argument, whatever its name holds.
+        std::string error;
+        if (!StartEditor(program, templateFile, error)) MessageDlgCentered("Error", error, mtError, mbOK);
     }
 }
 

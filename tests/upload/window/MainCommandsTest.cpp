@@ -201,7 +201,7 @@ TEST_F(MainCommandsTest, TemplateEditingOpensTheTemplateOrTheChosenEditor)
 {
     form->ComboBox3->Items().Assign({"idx.htm"});
     form->ComboBox3->SetItemIndex(0);
-    form->ComboBox5->Items().Assign({"img one.htm"});
+    form->ComboBox5->Items().Assign({"img \"one\".htm"});
     form->ComboBox5->SetItemIndex(0);
     form->SetPropertyRecord(prEdit2, "My Editor|" + recorder + "  |");
     WriteFile(program.Path() + "indexpg/idx.htm", "%thumb_location");
@@ -210,7 +210,7 @@ TEST_F(MainCommandsTest, TemplateEditingOpensTheTemplateOrTheChosenEditor)
     form->ToolButton9MouseMove(form->ToolButton10, TMouseButton::None, false, 1, 1);
     EXPECT_EQ(form->Label51->Caption(), "ToolButton10");
     form->EditWith2->Click();
-    EXPECT_EQ(Captured(), ProgramFolder() + "imagepg/img one.htm\n");
+    EXPECT_EQ(Captured(), ProgramFolder() + "imagepg/img \"one\".htm\n");
 
     // The index-page tool button itself opens its template with the opener.
     form->ToolButton9->Click();
