@@ -170,7 +170,9 @@ void Ungrab(xcb_connection_t* connection, const HotKeyEntry& entry)
     if (!connection) return;
     const xcb_window_t root = RootWindow(connection);
     for (std::uint16_t mask : entry.Grabbed) xcb_ungrab_key(connection, entry.KeyCode, root, mask);
-    xcb_flush(connection);
+    // A round trip, not just a flush: once this returns the server has let the
+    // keys go, so another program may grab them at once.
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
 }
 
 bool Grab(xcb_connection_t* connection, HotKeyEntry& entry)
