@@ -103,6 +103,20 @@ void TFormatGraphic::BeginLoad(TStream& stream)
 
 void TFormatGraphic::ResetProgressRect(std::uint32_t width) { ProgressRect = TRect{0, 0, std::int32_t(width), 1}; }
 
+void TFormatGraphic::StartProgress(const char* stage)
+{
+    ResetProgressRect(ImageProperties.Width);
+    Progress(TProgressStage::psStarting, 0, false, ProgressRect, stage);
+}
+
+void TFormatGraphic::BeginLoadOf(TStream& stream, std::string_view formatName, const char* stage)
+{
+    BeginLoad(stream);
+    if (!ReadImageProperties(stream, 0)) ImageFormatsError(FormatStrings::gesInvalidImage, {formatName});
+    stream.SetPosition(BasePosition);
+    StartProgress(stage);
+}
+
 void TFormatGraphic::RowDone(std::uint32_t row, std::uint32_t height)
 {
     if (OnProgress) Progress(TProgressStage::psRunning, std::uint8_t(MulDiv(row, 100, height)), true, ProgressRect, "");

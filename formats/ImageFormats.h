@@ -150,6 +150,12 @@ protected:
     };
     // ProgressRect := (0, 0, Width, 1).
     void ResetProgressRect(std::uint32_t width);
+    // Reports psStarting with the stage's text over the picture's first row.
+    void StartProgress(const char* stage);
+    // The usual start of LoadFromStream: BeginLoad, the header read (one that
+    // is not the format's refused with the format's name), the stream back at
+    // BasePosition and progress started. The caller still keeps a TEndProgress.
+    void BeginLoadOf(TStream& stream, std::string_view formatName, const char* stage);
     // Reports a finished row (running, MulDiv(row, 100, height) %, redraw) and
     // moves ProgressRect down one row.
     void RowDone(std::uint32_t row, std::uint32_t height);

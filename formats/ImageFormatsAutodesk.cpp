@@ -58,11 +58,7 @@ bool TAutodeskGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageI
 
 void TAutodeskGraphic::LoadFromStream(TStream& stream)
 {
-    BeginLoad(stream);
-    if (!ReadImageProperties(stream, 0)) ImageFormatsError(gesInvalidImage, {AutodeskName});
-    stream.SetPosition(BasePosition);
-    ResetProgressRect(ImageProperties.Width);
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
+    BeginLoadOf(stream, AutodeskName, gesTransfering);
     TEndProgress endProgress{*this};
 
     FormatReader reader(stream, AutodeskName);

@@ -121,11 +121,7 @@ bool TGIFGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 
 void TGIFGraphic::LoadFromStream(TStream& stream)
 {
-    BeginLoad(stream);
-    if (!ReadImageProperties(stream, 0)) ImageFormatsError(gesInvalidImage, {gesGIF});
-    stream.SetPosition(BasePosition);
-    ResetProgressRect(ImageProperties.Width);
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
+    BeginLoadOf(stream, gesGIF, gesPreparing);
     TEndProgress endProgress{*this};
 
     FormatReader reader(stream, gesGIF);

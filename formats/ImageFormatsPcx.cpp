@@ -90,8 +90,7 @@ void TPCXGraphic::LoadFromStream(TStream& stream)
     BeginLoad(stream);
     if (!ReadImageProperties(stream, 0)) return;  // not a PCX picture: the picture stays empty
     stream.SetPosition(BasePosition);
-    ResetProgressRect(ImageProperties.Width);
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
+    StartProgress(gesPreparing);
     TEndProgress endProgress{*this};
 
     FormatReader reader(stream, gesPCX);

@@ -405,8 +405,7 @@ void TPNGGraphic::LoadFromStream(TStream& stream)
     Decoder.reset();
     if (!ReadImageProperties(stream, 0)) ImageFormatsError(gesInvalidImage, {gesPNG});
     stream.SetPosition(BasePosition + 8);
-    ResetProgressRect(ImageProperties.Width);
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
+    StartProgress(gesPreparing);
 
     HasPalette_ = false;
     PaletteCount_ = 0;

@@ -140,11 +140,7 @@ std::uint8_t TPPMGraphic::Scale(std::uint32_t value) const
 
 void TPPMGraphic::LoadFromStream(TStream& stream)
 {
-    BeginLoad(stream);
-    if (!ReadImageProperties(stream, 0)) ImageFormatsError(gesInvalidImage, {PPMFormats});
-    stream.SetPosition(BasePosition);
-    ResetProgressRect(ImageProperties.Width);
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
+    BeginLoadOf(stream, PPMFormats, gesTransfering);
     TEndProgress endProgress{*this};
 
     reader_ = std::make_unique<FormatReader>(stream, PPMName);

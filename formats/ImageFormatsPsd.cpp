@@ -101,12 +101,8 @@ bool TPSDGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 
 void TPSDGraphic::LoadFromStream(TStream& stream)
 {
-    BeginLoad(stream);
-    if (!ReadImageProperties(stream, 0)) ImageFormatsError(gesInvalidImage, {gesPSDFormat});
-    stream.SetPosition(BasePosition);
+    BeginLoadOf(stream, gesPSDFormat, gesPreparing);
     const TImageProperties& p = ImageProperties;
-    ResetProgressRect(p.Width);
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
     TEndProgress endProgress{*this};
     FormatReader reader(stream, gesPSDFormat);
     reader.Skip(HeaderSize);

@@ -271,8 +271,7 @@ void TPSPGraphic::LoadFromStream(TStream& stream)
     planes_.assign(4, {});
     filled_ = {};
     const TImageProperties& p = ImageProperties;
-    ResetProgressRect(p.Width);
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
+    StartProgress(gesPreparing);
     TEndProgress endProgress{*this};
     FormatReader reader(stream, gesPSPFormat);
 

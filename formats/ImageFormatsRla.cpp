@@ -100,8 +100,7 @@ void TRLAGraphic::LoadFromStream(TStream& stream)
     BeginLoad(stream);
     if (!ReadImageProperties(stream, 0)) return;  // not an RGB picture: the picture stays empty
     const TImageProperties& p = ImageProperties;
-    ResetProgressRect(p.Width);
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
+    StartProgress(gesTransfering);
     TEndProgress endProgress{*this};
     FormatReader reader(stream, gesRLAFormat);
 

@@ -104,8 +104,7 @@ void TSGIGraphic::LoadFromStream(TStream& stream)
 {
     BeginLoad(stream);
     if (!ReadImageProperties(stream, 0)) ImageFormatsError(gesInvalidImage, {SGIName});
-    ResetProgressRect(ImageProperties.Width);
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
+    StartProgress(gesPreparing);
     TEndProgress endProgress{*this};
     struct Release {
         TSGIGraphic& g;

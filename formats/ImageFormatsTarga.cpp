@@ -128,8 +128,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream)
     BeginLoad(stream);
     ReadImageProperties(stream, 0);
     stream.SetPosition(BasePosition);
-    ResetProgressRect(ImageProperties.Width);
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
+    StartProgress(gesPreparing);
     TEndProgress endProgress{*this};
 
     FormatReader reader(stream, TargaName);

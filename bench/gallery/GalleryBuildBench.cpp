@@ -146,14 +146,48 @@ std::unique_ptr<TForm1> BenchForm(const BenchFolder& folder, std::vector<std::st
     return form;
 }
 
-void BM_CreateAll(benchmark::State& state)
+// The pictures' folder with the program folder set; null (the benchmark
+// skipped) when our JPEG library cannot be loaded.
+BenchFolder* ReadyFolder(benchmark::State& state)
 {
     BenchFolder& folder = Folder();
     SetProgramFolder(folder.root + "program/");
-    if (!LoadOurJpegLibrary(PICTAVO_BINARY_DIR)) {
-        state.SkipWithError("our JPEG library is not there");
-        return;
-    }
+    if (LoadOurJpegLibrary(PICTAVO_BINARY_DIR)) return &folder;
+    state.SkipWithError("our JPEG library is not there");
+    return nullptr;
+}
+
+// Stops collecting message boxes; false (the benchmark skipped) when the
+// build showed one.
+bool NothingReported(benchmark::State& state, const std::vector<std::string>& messages)
+{
+    SetMessageHook(nullptr);
+    if (messages.empty()) return true;
+    state.SkipWithError(("the build reported: " + messages.front()).c_str());
+    return false;
+}
+
+// The pictures listed afresh and "Create All" into an emptied destination:
+// its seconds. The peak memory is reset first; baseKiB gets it then.
+double TimedBuild(TForm1& form, const std::string& destination, const std::vector<std::string>& pictures,
+                  long* baseKiB = nullptr)
+{
+    std::error_code ec;
+    fs::remove_all(destination, ec);
+    form.ListView1->Clear();
+    for (const std::string& path : pictures) form.ListView1->Add(TForm1::MakeSourceItem(path));
+    ResetPeakMemory();
+    if (baseKiB) *baseKiB = PeakMemoryKiB();
+    const auto start = std::chrono::steady_clock::now();
+    form.CreateAll2->Click();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void BM_CreateAll(benchmark::State& state)
+{
+    BenchFolder* ready = ReadyFolder(state);
+    if (!ready) return;
+    BenchFolder& folder = *ready;
 
     // The floor: the better of two whole passes over the pictures in list
     // order, as the build meets them (not one picture twice in a row).
@@ -174,23 +208,11 @@ void BM_CreateAll(benchmark::State& state)
     long peakKiB = 0;
     long baseKiB = 0;
     for (auto _ : state) {
-        std::error_code ec;
-        fs::remove_all(folder.destination, ec);
-        form->ListView1->Clear();
-        for (const std::string& path : folder.pictures) form->ListView1->Add(TForm1::MakeSourceItem(path));
-        ResetPeakMemory();
-        baseKiB = PeakMemoryKiB();
-        const auto start = std::chrono::steady_clock::now();
-        form->CreateAll2->Click();
-        buildSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        buildSeconds = TimedBuild(*form, folder.destination, folder.pictures, &baseKiB);
         peakKiB = PeakMemoryKiB();
         state.SetIterationTime(buildSeconds);
     }
-    SetMessageHook(nullptr);
-    if (!messages.empty()) {
-        state.SkipWithError(("the build reported: " + messages.front()).c_str());
-        return;
-    }
+    if (!NothingReported(state, messages)) return;
     int made = 0;
     for (const auto& entry : fs::recursive_directory_iterator(folder.destination))
         if (entry.is_regular_file()) ++made;
@@ -231,53 +253,49 @@ std::string MaskRecord(const std::string& maskFile)
         {"1", maskFile, "0", "100", "0", std::to_string(RGBColor(40, 40, 40)), "0", "0", "0", ""});
 }
 
-double TimedBuild(TForm1& form, const std::string& destination, const std::vector<std::string>& pictures)
+// A decorated build next to the plain one in the same run (plain undoes what
+// decorate turns on); the decorated build's time is the iteration's.
+void DecoratedBesidePlain(benchmark::State& state, const char* decorations, void (*plain)(TForm1&),
+                          void (*decorate)(TForm1&, const std::string& mask))
 {
-    std::error_code ec;
-    fs::remove_all(destination, ec);
-    form.ListView1->Clear();
-    for (const std::string& path : pictures) form.ListView1->Add(TForm1::MakeSourceItem(path));
-    const auto start = std::chrono::steady_clock::now();
-    form.CreateAll2->Click();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// The same build with a vignette mask on the image copies and the
-// thumbnails, next to the plain build in the same run.
-void BM_CreateAllMasked(benchmark::State& state)
-{
-    BenchFolder& folder = Folder();
-    SetProgramFolder(folder.root + "program/");
-    if (!LoadOurJpegLibrary(PICTAVO_BINARY_DIR)) {
-        state.SkipWithError("our JPEG library is not there");
-        return;
-    }
+    BenchFolder* ready = ReadyFolder(state);
+    if (!ready) return;
+    BenchFolder& folder = *ready;
     std::vector<std::string> messages;
     auto form = BenchForm(folder, messages);
     const std::string mask = VignetteMask(folder.root);
 
-    double plainSeconds = 0, maskedSeconds = 0;
+    double plainSeconds = 0, decoratedSeconds = 0;
     for (auto _ : state) {
-        form->CheckBox4->SetChecked(false);
-        form->CheckBox2->SetChecked(false);
+        plain(*form);
         plainSeconds = TimedBuild(*form, folder.destination, folder.pictures);
-        form->SetPropertyRecord(prAddMaskImage, MaskRecord(mask));
-        form->SetPropertyRecord(prAddMaskThumb, MaskRecord(mask));
-        form->CheckBox4->SetChecked(true);
-        form->CheckBox2->SetChecked(true);
-        maskedSeconds = TimedBuild(*form, folder.destination, folder.pictures);
-        state.SetIterationTime(maskedSeconds);
+        decorate(*form, mask);
+        decoratedSeconds = TimedBuild(*form, folder.destination, folder.pictures);
+        state.SetIterationTime(decoratedSeconds);
     }
-    SetMessageHook(nullptr);
-    if (!messages.empty()) {
-        state.SkipWithError(("the build reported: " + messages.front()).c_str());
-        return;
-    }
+    if (!NothingReported(state, messages)) return;
     state.counters["plain_ms"] = plainSeconds * 1000;
-    state.counters["ratio"] = maskedSeconds / plainSeconds;
-    std::printf("Create All of %zu pictures (%dx%d) with masks: %.0f ms, plain %.0f ms, ratio %.3f\n",
-                folder.pictures.size(), kWidth, kHeight, maskedSeconds * 1000, plainSeconds * 1000,
-                maskedSeconds / plainSeconds);
+    state.counters["ratio"] = decoratedSeconds / plainSeconds;
+    std::printf("Create All of %zu pictures (%dx%d) with %s: %.0f ms, plain %.0f ms, ratio %.3f\n",
+                folder.pictures.size(), kWidth, kHeight, decorations, decoratedSeconds * 1000, plainSeconds * 1000,
+                decoratedSeconds / plainSeconds);
+}
+
+// The same build with a vignette mask on the image copies and the thumbnails.
+void BM_CreateAllMasked(benchmark::State& state)
+{
+    DecoratedBesidePlain(
+        state, "masks",
+        [](TForm1& form) {
+            form.CheckBox4->SetChecked(false);
+            form.CheckBox2->SetChecked(false);
+        },
+        [](TForm1& form, const std::string& mask) {
+            form.SetPropertyRecord(prAddMaskImage, MaskRecord(mask));
+            form.SetPropertyRecord(prAddMaskThumb, MaskRecord(mask));
+            form.CheckBox4->SetChecked(true);
+            form.CheckBox2->SetChecked(true);
+        });
 }
 
 // One mask over a 24-megapixel picture: its time and the most 32-bit
@@ -331,40 +349,16 @@ void DecorateEverything(TForm1& form, const std::string& mask)
     form.CheckBox6->SetChecked(true);
 }
 
-// The build with every decoration on, next to the plain build in the same run.
+// The build with every decoration on.
 void BM_CreateAllDecorated(benchmark::State& state)
 {
-    BenchFolder& folder = Folder();
-    SetProgramFolder(folder.root + "program/");
-    if (!LoadOurJpegLibrary(PICTAVO_BINARY_DIR)) {
-        state.SkipWithError("our JPEG library is not there");
-        return;
-    }
-    std::vector<std::string> messages;
-    auto form = BenchForm(folder, messages);
-    const std::string mask = VignetteMask(folder.root);
-
-    double plainSeconds = 0, decoratedSeconds = 0;
-    for (auto _ : state) {
-        form->CheckBox4->SetChecked(false);
-        form->CheckBox2->SetChecked(false);
-        form->CheckBox5->SetChecked(false);
-        form->CheckBox6->SetChecked(false);
-        plainSeconds = TimedBuild(*form, folder.destination, folder.pictures);
-        DecorateEverything(*form, mask);
-        decoratedSeconds = TimedBuild(*form, folder.destination, folder.pictures);
-        state.SetIterationTime(decoratedSeconds);
-    }
-    SetMessageHook(nullptr);
-    if (!messages.empty()) {
-        state.SkipWithError(("the build reported: " + messages.front()).c_str());
-        return;
-    }
-    state.counters["plain_ms"] = plainSeconds * 1000;
-    state.counters["ratio"] = decoratedSeconds / plainSeconds;
-    std::printf("Create All of %zu pictures (%dx%d) with every decoration: %.0f ms, plain %.0f ms, ratio %.3f\n",
-                folder.pictures.size(), kWidth, kHeight, decoratedSeconds * 1000, plainSeconds * 1000,
-                decoratedSeconds / plainSeconds);
+    DecoratedBesidePlain(
+        state, "every decoration",
+        [](TForm1& form) {
+            for (TCheckBox* box : {form.CheckBox4, form.CheckBox2, form.CheckBox5, form.CheckBox6})
+                box->SetChecked(false);
+        },
+        DecorateEverything);
 }
 
 // The image copy of one 24-megapixel photo with every decoration on (they
@@ -373,12 +367,9 @@ void BM_CreateAllDecorated(benchmark::State& state)
 void BM_DecoratedImage24MP(benchmark::State& state)
 {
     constexpr int w = 6000, h = 4000;
-    BenchFolder& folder = Folder();
-    SetProgramFolder(folder.root + "program/");
-    if (!LoadOurJpegLibrary(PICTAVO_BINARY_DIR)) {
-        state.SkipWithError("our JPEG library is not there");
-        return;
-    }
+    BenchFolder* ready = ReadyFolder(state);
+    if (!ready) return;
+    BenchFolder& folder = *ready;
     const std::string photo = folder.root + "photo24mp.jpg";
     if (const pid_t child = fork(); child == 0) {
         WritePhotoJpeg(photo, w, h, 99);

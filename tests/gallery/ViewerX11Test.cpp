@@ -8,6 +8,7 @@
 #include "raster/RasterFiles.h"
 #include "raster/RasterView.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/X11Support.h"
 
 #include <gtest/gtest.h>
 
@@ -17,107 +18,17 @@
 #include <QWidget>
 #include <QWindow>
 
-#include <chrono>
 #include <filesystem>
 #include <tuple>
-#include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
+using testsupport::PumpUntil;
 
-// A private Xvfb; it picks a free display and says which.
-class Xvfb {
-public:
-    bool Start(std::string& reason)
-    {
-        int fds[2];
-        if (pipe(fds) != 0) return reason = "no pipe", false;
-        const std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb",        "-displayfd", fd.c_str(), "-screen", "0",
-                              "1024x768x24", "-nolisten",  "tcp",      nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const int failed = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        if (failed) {
-            close(fds[0]);
-            pid_ = -1;
-            return reason = "Xvfb is not installed", false;
-        }
-        std::string number;
-        pollfd wait{fds[0], POLLIN, 0};
-        char c = 0;
-        while (poll(&wait, 1, 20000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        if (number.empty()) return reason = "Xvfb did not report a display", false;
-        name_ = ":" + number;
-        return true;
-    }
-    ~Xvfb()
-    {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-    const std::string& Name() const { return name_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string name_;
-};
-
-class ViewerX11 : public testing::Test {
+class ViewerX11 : public testsupport::X11Suite {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (RunAndWait("sh", {"-c", "command -v xdotool >/dev/null"}) != 0) {
-            reason_ = "xdotool is not installed (package xdotool)";
-            return;
-        }
-        display_ = std::make_unique<Xvfb>();
-        if (!display_->Start(reason_)) return;
-        setenv("DISPLAY", display_->Name().c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-        app_ = std::make_unique<TApplication>(argc_, argv_);
-    }
-    static void TearDownTestSuite()
-    {
-        app_.reset();
-        display_.reset();
-    }
-    void SetUp() override
-    {
-        if (!app_) GTEST_SKIP() << reason_;
-    }
+    static void SetUpTestSuite() { StartX11({"xdotool"}, "1024x768x24"); }
     static bool Send(const std::string& key) { return RunAndWait("xdotool", {"key", key}) == 0; }
-
-    static inline std::unique_ptr<Xvfb> display_;
-    static inline std::unique_ptr<TApplication> app_;
-    static inline std::string reason_;
-    static inline int argc_ = 1;
-    static inline char arg0_[] = "viewerx11test";
-    static inline char* argv_[] = {arg0_, nullptr};
 };
 
 TEST_F(ViewerX11, ReturnOpensTheViewerAndKeysPageThroughTheList)

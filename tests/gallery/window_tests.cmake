@@ -31,4 +31,5 @@ pictavo_add_test(gallery_mask_overlay_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/M
   LIBS gallery pictavo_gui_test_support)
 target_include_directories(gallery_mask_overlay_test PRIVATE ${window_test_dir})
 # The viewer on a private Xvfb, driven by xdotool key presses.
-pictavo_add_test(gallery_viewer_x11_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/ViewerX11Test.cpp LIBS gallery pictavo_test_support)
+pictavo_add_test(gallery_viewer_x11_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/ViewerX11Test.cpp LIBS gallery pictavo_test_support
+  pictavo_x11_test_support)

@@ -5,46 +5,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace {
 
-class KitHotKeyX11 : public testing::Test {
+class KitHotKeyX11 : public X11Suite {
 protected:
     static void SetUpTestSuite()
     {
-        if (!ProgramOnPath("xdotool")) {
-            skipReason_ = "xdotool is not installed (package xdotool)";
-            return;
-        }
-        display_ = XvfbDisplay::Start(skipReason_);
-        if (!display_) return;
-        setenv("DISPLAY", display_->Name().c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-        app_ = std::make_unique<TApplication>(argc_, argv_);
-        if (CurrentHotKeyMode() != THotKeyMode::SystemWide) {
-            skipReason_ = "Qt did not open the X display (is the xcb platform plug-in installed?)";
-            app_.reset();
-        }
-    }
-    static void TearDownTestSuite()
-    {
-        app_.reset();
-        display_.reset();
-    }
-    void SetUp() override
-    {
-        if (!app_) GTEST_SKIP() << "No X server for hot keys: " << skipReason_;
+        if (StartX11({"xdotool"}) && CurrentHotKeyMode() != THotKeyMode::SystemWide)
+            GiveUp("Qt did not open the X display (is the xcb platform plug-in installed?)");
     }
 
     static bool Send(const std::string& keys) { return RunProgram({"xdotool", "key", keys}) == 0; }
-
-    static inline std::unique_ptr<XvfbDisplay> display_;
-    static inline std::unique_ptr<TApplication> app_;
-    static inline std::string skipReason_;
-    static inline int argc_ = 1;
-    static inline char arg0_[] = "kithotkeyx11test";
-    static inline char* argv_[] = {arg0_, nullptr};
 };
 
 struct Presses {
@@ -125,7 +96,7 @@ TEST_F(KitHotKeyX11, SecondRegistrationOfACombinationFailsAndOnlyTheFirstFires)
 
 TEST_F(KitHotKeyX11, AnotherClientsGrabMakesRegistrationFailSilently)
 {
-    OtherXClient other(display_->Name());
+    OtherXClient other(DisplayName());
     ASSERT_TRUE(other.Connected());
     ASSERT_TRUE(other.Grab('3', MOD_ALT));
     auto hotKey = std::make_unique<TKitGlobalHotKey>(nullptr, "PVCut7");
@@ -136,7 +107,7 @@ TEST_F(KitHotKeyX11, AnotherClientsGrabMakesRegistrationFailSilently)
 
 TEST_F(KitHotKeyX11, InactiveAndReplacedAndFreedCombinationsAreUngrabbed)
 {
-    OtherXClient other(display_->Name());
+    OtherXClient other(DisplayName());
     ASSERT_TRUE(other.Connected());
     auto hotKey = std::make_unique<TKitGlobalHotKey>(nullptr, "PVCut8");
     Presses presses;

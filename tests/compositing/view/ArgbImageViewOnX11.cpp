@@ -2,7 +2,7 @@
 // than the view, both bars, the size grip and a half-transparent layer,
 // checked on the screen's pixels. With PICTAVO_VIEW_SCREENSHOT set, the
 // screen is also saved there as a PNG file.
-#include "KitTestSupport.h"
+#include "tests/support/X11Support.h"
 #include "compositing/ArgbImage.h"
 
 #include <gtest/gtest.h>
@@ -18,32 +18,11 @@
 
 namespace {
 
-class ImageViewOnX11 : public testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        display_ = XvfbDisplay::Start(skipReason_);
-        if (!display_) return;
-        setenv("DISPLAY", display_->Name().c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-        app_ = std::make_unique<TApplication>(argc_, argv_);
-    }
-    static void TearDownTestSuite()
-    {
-        app_.reset();
-        display_.reset();
-    }
-    void SetUp() override
-    {
-        if (!app_) GTEST_SKIP() << "No X server: " << skipReason_;
-    }
+using testsupport::PumpUntil;
 
-    static inline std::unique_ptr<XvfbDisplay> display_;
-    static inline std::unique_ptr<TApplication> app_;
-    static inline std::string skipReason_;
-    static inline int argc_ = 1;
-    static inline char arg0_[] = "argbimageviewonx11";
-    static inline char* argv_[] = {arg0_, nullptr};
+class ImageViewOnX11 : public testsupport::X11Suite {
+protected:
+    static void SetUpTestSuite() { StartX11(); }
 };
 
 // The bitmap's colour at a point: red across, green down.
