@@ -233,11 +233,10 @@ const ColourGroup ColourGroups[] = {{"Panel28", "Panel29", "CheckBox56"},
                                     {"Panel24", "Label99", "CheckBox60"}};
 
 // Choosing a colour for these panels ticks the check box that uses it.
-const std::pair<const char*, const char*> TickedByPanel[] = {{"Panel4", "CheckBox1"},
-                                                             {"Panel6", "CheckBox6"},
-                                                             {"Panel7", "CheckBox4"},
-                                                             {"Panel8", "CheckBox8"},
-                                                             {"Panel13", "CheckBox13"}};
+// The table's shadow border ticks its check box like the highlight border does.
+const std::pair<const char*, const char*> TickedByPanel[] = {{"Panel4", "CheckBox1"}, {"Panel5", "CheckBox3"},
+                                                             {"Panel6", "CheckBox6"}, {"Panel7", "CheckBox4"},
+                                                             {"Panel8", "CheckBox8"}, {"Panel13", "CheckBox13"}};
 
 }  // namespace
 

@@ -294,6 +294,7 @@ private:
     void StoreDecorationRecords(TForm1& main, int kind);
 
     int nextLabel_ = 100;
+    QWidget* bannerRow_ = nullptr;
     class KeyFilter;
     KeyFilter* keyFilter_ = nullptr;
 };

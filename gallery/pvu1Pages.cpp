@@ -250,14 +250,17 @@ void TForm2::BuildMiscellaneousTab(QWidget* tab)
     ToolButton9->Tag = 2;
     ToolButton9->SetDropdownMenu(PopupMenu3);
     y += 88;
-    AddLabel(tab, "Banner:", 8, y, 60);
-    ComboBox16 = Make<TComboBox>("ComboBox16", tab, false);
+    // The banner row moves up into the frames group's place where that is hidden.
+    bannerRow_ = new QWidget(tab);  // owned by the tab
+    bannerRow_->setGeometry(0, y - 1, 384, 26);
+    AddLabel(bannerRow_, "Banner:", 8, 1, 60);
+    ComboBox16 = Make<TComboBox>("ComboBox16", bannerRow_, false);
     ComboBox16->Items().Assign({"None", "Step", "Number of Line"});
-    Place(ComboBox16, 70, y, 130);
-    SpinEdit23 = Make<TSpinEdit>("SpinEdit23", tab, 1, 10000);
-    Place(SpinEdit23, 206, y, 70);
-    SpeedButton4 = Make<TButton>("SpeedButton4", tab, "Edit Banner");
-    Place(SpeedButton4, 282, y - 1, 94, 25);
+    Place(ComboBox16, 70, 1, 130);
+    SpinEdit23 = Make<TSpinEdit>("SpinEdit23", bannerRow_, 1, 10000);
+    Place(SpinEdit23, 206, 1, 70);
+    SpeedButton4 = Make<TButton>("SpeedButton4", bannerRow_, "Edit Banner");
+    Place(SpeedButton4, 282, 0, 94, 25);
 }
 
 void TForm2::BuildCustomTagTab(QWidget* tab)

@@ -13,6 +13,8 @@
 #include "platform/system/System.h"
 #include "widgets/FontCombos.h"
 
+#include <QWidget>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -160,6 +162,8 @@ void TForm2::ReadPageRecords(TForm1& main, int kind)
     SpinEdit16->SetValue(r.Number());
     ComboBox8->SetItemIndex(r.Number());
     GroupBox6->SetVisible(index);
+    const QRect frames = GroupBox6->Widget()->geometry();
+    bannerRow_->move(0, frames.top() + (index ? frames.height() + 9 : -1));
     if (index) {
         CheckBox18->SetChecked(r.Flag());
         Edit5->SetText(r.Text());

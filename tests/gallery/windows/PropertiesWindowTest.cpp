@@ -318,6 +318,8 @@ TEST(PropertiesDialogAlone, ColoursFollowTheirGroupAndTickTheirCheckBox)
     EXPECT_EQ(dialog.Edit1->Text(), "563412");
     dialog.Panel6->Click();
     EXPECT_TRUE(dialog.CheckBox6->Checked());
+    dialog.Panel5->Click();
+    EXPECT_TRUE(dialog.CheckBox3->Checked());
     dialog.Panel20->Click();
     EXPECT_EQ(dialog.Edit17->Font().Color, 0x123456u);
     SetColorDialogHook(nullptr);
