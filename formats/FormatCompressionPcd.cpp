@@ -71,28 +71,13 @@ void TPCDDecoder::DecodePlanes(const TPCDPlanes& Planes, std::size_t Width, std:
             getBits(8);
             const unsigned planeCode = window_ >> 30;
             getBits(16);
-            std::size_t planeSize = 0;
-            switch (planeCode) {
-            case 0:
-                plane = Planes.Luma;
-                planeSize = Planes.LumaSize;
-                position = row * Width;
-                table = &tables[0];
-                break;
-            case 2:
-                plane = Planes.Chroma1;
-                planeSize = Planes.ChromaSize;
-                position = row / 2 * Width;
-                table = &tables[1];
-                break;
-            case 3:
-                plane = Planes.Chroma2;
-                planeSize = Planes.ChromaSize;
-                position = row / 2 * Width;
-                table = &tables[2];
-                break;
-            default: throw EAbort();
-            }
+            // Plane code 0 is luma, 2 and 3 the chroma planes of half as many rows.
+            if (planeCode == 1) throw EAbort();
+            const bool luma = planeCode == 0;
+            plane = luma ? Planes.Luma : planeCode == 2 ? Planes.Chroma1 : Planes.Chroma2;
+            const std::size_t planeSize = luma ? Planes.LumaSize : Planes.ChromaSize;
+            position = (luma ? row : row / 2) * Width;
+            table = &tables[luma ? 0 : planeCode - 1];
             // A row past the planes: its codes are read and dropped.
             limit = row < Rows && position < planeSize ? std::min(planeSize, position + Width) : position;
             continue;

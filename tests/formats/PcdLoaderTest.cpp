@@ -331,12 +331,16 @@ TEST(PcdDecoder, OneTableUpTo1536WideThreeAbove)
             w.sync(2, 2);
             w.put(0b10, 2);
             w.put(0b10, 2);
+            w.sync(3, 3);  // plane code 3: the second chroma, its row 1 too
+            w.put(0b110, 3);
             w.sync(4, 0);
         });
         d.run(coded, width, 4);
         EXPECT_EQ(d.chroma1[width], width > 1536 ? 110 : 100);
         EXPECT_EQ(d.chroma1[width + 1], width > 1536 ? 110 : 100);
         EXPECT_EQ(d.chroma1[0], 100);
+        EXPECT_EQ(d.chroma2[width], width > 1536 ? 90 : 100);
+        EXPECT_EQ(d.chroma2[0], 100);
     }
 }
 
