@@ -257,9 +257,9 @@ void TPSPGraphic::transferRows()
 
 void TPSPGraphic::LoadFromStream(TStream& stream)
 {
-    BeginLoad(stream);
     dataIncomplete_ = false;
-    if (!ReadImageProperties(stream, 0)) ImageFormatsError(gesInvalidImage, {gesPSPFormat});
+    BeginLoadOf(stream, gesPSPFormat, gesPreparing);
+    TEndProgress endProgress{*this};
     struct FreePlanes {
         TPSPGraphic& graphic;
         ~FreePlanes() { graphic.planes_.clear(); }
@@ -267,8 +267,6 @@ void TPSPGraphic::LoadFromStream(TStream& stream)
     planes_.assign(4, {});
     filled_ = {};
     const TImageProperties& p = ImageProperties;
-    StartProgress(gesPreparing);
-    TEndProgress endProgress{*this};
     FormatReader reader(stream, gesPSPFormat);
 
     // Header and attributes again, then on after the attributes block.

@@ -99,9 +99,7 @@ void TSGIGraphic::ReadRow(BoundedReader& reader, std::uint32_t row, std::uint32_
 
 void TSGIGraphic::LoadFromStream(TStream& stream)
 {
-    BeginLoad(stream);
-    if (!ReadImageProperties(stream, 0)) ImageFormatsError(gesInvalidImage, {SGIName});
-    StartProgress(gesPreparing);
+    BeginLoadOf(stream, SGIName, gesPreparing);
     TEndProgress endProgress{*this};
     struct Release {
         TSGIGraphic& g;
