@@ -281,7 +281,13 @@ Bytes codedData(const std::vector<Code>& table, int tables, const std::function<
     return w.finish(16 * Sector);
 }
 
+// Planes of four luma and two chroma rows of width samples, filled with
+// the values given.
 struct DecoderRun {
+    DecoderRun(std::size_t width, std::uint8_t lumaValue, std::uint8_t chromaValue)
+        : luma(width * 4, lumaValue), chroma1(width * 2, chromaValue), chroma2(width * 2, chromaValue)
+    {
+    }
     std::vector<std::uint8_t> luma, chroma1, chroma2;
     void run(const Bytes& coded, std::size_t width, std::size_t rows)
     {
@@ -298,8 +304,7 @@ const std::vector<Code> table{{0b0, 1, 0}, {0b10, 2, 10}, {0b110, 3, -10}, {0b11
 
 TEST(PcdDecoder, KeysClampAndRowsNameTheirPlace)
 {
-    DecoderRun d{std::vector<std::uint8_t>(8 * 4, 250), std::vector<std::uint8_t>(8 * 2, 3),
-                 std::vector<std::uint8_t>(8 * 2, 3)};
+    DecoderRun d(8, 250, 3);
     d.luma[1 * 8 + 2] = 3;
     Bytes coded = codedData(table, 1, [](BitWriter& w) {
         w.sync(1, 0);
@@ -325,8 +330,7 @@ TEST(PcdDecoder, OneTableUpTo1536WideThreeAbove)
     // corrected (row 2 is chroma row 1).
     for (std::size_t width : {1536u, 3072u}) {
         SCOPED_TRACE(width);
-        DecoderRun d{std::vector<std::uint8_t>(width * 4, 100), std::vector<std::uint8_t>(width * 2, 100),
-                     std::vector<std::uint8_t>(width * 2, 100)};
+        DecoderRun d(width, 100, 100);
         Bytes coded = codedData(table, width > 1536 ? 3 : 1, [](BitWriter& w) {
             w.sync(2, 2);
             w.put(0b10, 2);
@@ -346,13 +350,9 @@ TEST(PcdDecoder, OneTableUpTo1536WideThreeAbove)
 
 TEST(PcdDecoder, HostileCodedData)
 {
-    auto fresh = [] {
-        return DecoderRun{std::vector<std::uint8_t>(8 * 4, 100), std::vector<std::uint8_t>(8 * 2, 100),
-                          std::vector<std::uint8_t>(8 * 2, 100)};
-    };
     // Rows past the planes, and rows longer than the width, write nothing
     // outside them.
-    DecoderRun far = fresh();
+    DecoderRun far(8, 100, 100);
     far.run(codedData(table, 1,
                       [](BitWriter& w) {
                           w.sync(8000, 0);
@@ -366,16 +366,16 @@ TEST(PcdDecoder, HostileCodedData)
     for (int i = 24; i < 32; ++i) EXPECT_EQ(far.luma[i], 110) << i;
 
     // A code length above 16 leaves the planes alone.
-    DecoderRun longCode = fresh();
+    DecoderRun longCode(8, 100, 100);
     longCode.run(codedData({{0, 17, 1}}, 1, [](BitWriter& w) { w.sync(4, 0); }), 8, 4);
     EXPECT_EQ(longCode.luma[0], 100);
 
     // Plane code 1 aborts silently.
-    DecoderRun plane1 = fresh();
+    DecoderRun plane1(8, 100, 100);
     EXPECT_THROW(plane1.run(codedData(table, 1, [](BitWriter& w) { w.sync(0, 1); }), 8, 4), EAbort);
 
     // Coded data that ends before its last row: the stream's read error.
-    DecoderRun cut = fresh();
+    DecoderRun cut(8, 100, 100);
     Bytes coded = codedData(table, 1, [](BitWriter& w) { w.sync(0, 0); });
     coded.resize(Sector + 100);
     EXPECT_THROW(cut.run(coded, 8, 4), EReadError);
