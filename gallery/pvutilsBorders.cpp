@@ -142,6 +142,16 @@ BevelRamp bevelRamp(int transparency, std::int64_t count)
     return r;
 }
 
+// The blend weight of the bevel ring at the given inset.
+int ringAlpha(const BevelRamp& ramp, int kind, int count, int firstInset, std::int64_t inset)
+{
+    // Fades counts its rings from the inside.
+    const std::int64_t s = kind == bsFades ? std::int64_t(firstInset) + count - inset : inset - firstInset;
+    std::uint32_t v = ramp.at(count - s);
+    if (v > 6000 || v > 120) v = 0;
+    return kind == bsFlat ? std::clamp(ramp.Cap, 0, 128) : int(v);
+}
+
 }  // namespace
 
 std::vector<std::uint32_t> BevelAlphaTable(int transparency, int count)
@@ -166,11 +176,7 @@ void ButtonizeBevel(TRasterDIB& image, int kind, int transparency, int count, in
     const std::int64_t lo = std::max<std::int64_t>(firstInset, 0);
     const std::int64_t hi = std::min<std::int64_t>(std::int64_t(firstInset) + count, deepest);
     for (std::int64_t inset = lo; inset <= hi; ++inset) {
-        // Fades counts its rings from the inside.
-        const std::int64_t s = kind == bsFades ? std::int64_t(firstInset) + count - inset : inset - firstInset;
-        std::uint32_t v = ramp.at(count - s);
-        if (v > 6000 || v > 120) v = 0;
-        const int alpha = kind == bsFlat ? std::clamp(ramp.Cap, 0, 128) : int(v);
+        const int alpha = ringAlpha(ramp, kind, count, firstInset, inset);
         DrawFrame3D(image, int(inset), int(inset), int(w - inset), int(h - inset), first, second, alpha);
     }
 }
