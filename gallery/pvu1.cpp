@@ -118,15 +118,27 @@ void TForm2::ConnectDialogHandlers()
     Edit1->OnExit = [this](TComponent* s) { Edit1Exit(s); };
 }
 
+namespace {
+
+// On a temporary face Escape is its Cancel button and Enter its OK button.
+void PressFaceButton(int key, TButton& ok, TButton& cancel)
+{
+    if (key == 27) cancel.Click();
+    if (key == 13) ok.Click();
+}
+
+}  // namespace
+
 void TForm2::FormKeyPress(TComponent*, int& Key)
 {
     const int page = Notebook1->PageIndex();
     // The temporary faces return to the page they came from.
-    if (page == ppBanner || page == ppColorPicker) {
-        TButton* ok = page == ppBanner ? Button1 : Button35;
-        TButton* cancel = page == ppBanner ? Button11 : Button36;
-        if (Key == 27) cancel->Click();
-        if (Key == 13) ok->Click();
+    if (page == ppBanner) {
+        PressFaceButton(Key, *Button1, *Button11);
+        return;
+    }
+    if (page == ppColorPicker) {
+        PressFaceButton(Key, *Button35, *Button36);
         return;
     }
     if (Key == 27) ModalResult = TModal::Cancel;

@@ -245,6 +245,7 @@ public:
     std::function<bool(const std::string& caption, std::string& name)> AskName;
 
 private:
+    void ConnectColourFollowers();
     std::string pickerOpener_;  // the transparent-colour panel that opened the picker
 
 public:
@@ -291,6 +292,15 @@ private:
     void ReadCaptionFontRecord(TForm1& main, int kind);
     void ReadEditorRecords(TForm1& main);
     void StorePageRecords(TForm1& main, int kind);
+    void StoreTextStampRecord(TForm1& main);
+    void StoreTableRecord(TForm1& main);
+    // The steps of the template list's menu (pvu1Templates.cpp).
+    void SaveTemplateAs(TComboBox& list, int page);
+    void DeleteTemplate(TComboBox& list, int page, const std::string& name);
+    void RenameTemplate(TComboBox& list, int page, const std::string& name);
+    // The steps of reading the page properties (pvu1Records.cpp).
+    void ReadEditWithMenu(TForm1& main);
+    void ShowPageColourSample();
     void StoreDecorationRecords(TForm1& main, int kind);
 
     int nextLabel_ = 100;

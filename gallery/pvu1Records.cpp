@@ -101,6 +101,25 @@ std::vector<std::string> FrameTemplates()
     return names;
 }
 
+// The frame fields, which only the index page's record uses; the image page's
+// record holds three unused ones in their place.
+void ReadFrameFields(TForm2& form, FieldReader& r, bool index)
+{
+    if (!index) {
+        r.Skip();
+        r.Skip();
+        r.Skip();
+        return;
+    }
+    form.CheckBox18->SetChecked(r.Flag());
+    form.Edit5->SetText(r.Text());
+    const std::string frameTemplate = r.Text();
+    form.ComboBox11->Items().Assign(FrameTemplates());
+    const std::vector<std::string> names = form.ComboBox11->Items().ToVector();
+    const auto found = std::find(names.begin(), names.end(), frameTemplate);
+    form.ComboBox11->SetItemIndex(found != names.end() ? static_cast<int>(found - names.begin()) : 0);
+}
+
 }  // namespace
 
 int TForm2::TransferPageProperties(TForm1& main, int kind)
@@ -131,14 +150,7 @@ void TForm2::ReadPageRecords(TForm1& main, int kind)
     const bool index = kind == pkPageIndex;
     const int tabsRecord = index ? prCurrentPage1 : prCurrentPage2;
     ShowTab(*PageControl1, NumberField(main.GetPropertyRecord(tabsRecord), tabsRecord, CurrentPageField::PageTab));
-    // The editors for the frame page's "Edit with" menu.
-    ListBox1->Items().Clear();
-    TMenuItem* editWith[] = {MenuItem1, MenuItem2, MenuItem9};
-    for (int i = 0; i < 3; ++i) {
-        FieldReader editor(main.GetPropertyRecord(prEdit1 + i), prEdit1 + i);
-        editWith[i]->SetCaption("Edit with " + editor.Text());
-        ListBox1->Items().Add(editor.Text());
-    }
+    ReadEditWithMenu(main);
     const int recordIndex = index ? prPagePropertiesIndex : prPagePropertiesImage;
     FieldReader r(main.GetPropertyRecord(recordIndex), recordIndex);
     for (auto [check, panel] :
@@ -164,26 +176,31 @@ void TForm2::ReadPageRecords(TForm1& main, int kind)
     GroupBox6->SetVisible(index);
     const QRect frames = GroupBox6->Widget()->geometry();
     bannerRow_->move(0, frames.top() + (index ? frames.height() + 9 : -1));
-    if (index) {
-        CheckBox18->SetChecked(r.Flag());
-        Edit5->SetText(r.Text());
-        const std::string frameTemplate = r.Text();
-        ComboBox11->Items().Assign(FrameTemplates());
-        const std::vector<std::string> names = ComboBox11->Items().ToVector();
-        const auto found = std::find(names.begin(), names.end(), frameTemplate);
-        ComboBox11->SetItemIndex(found != names.end() ? static_cast<int>(found - names.begin()) : 0);
-    } else {
-        r.Skip();
-        r.Skip();
-        r.Skip();
-    }
+    ReadFrameFields(*this, r, index);
     ComboBox16->SetItemIndex(r.Number());
     SpinEdit23->SetValue(r.Number());
     CheckBox23->SetChecked(r.Flag());
     CheckBox24->SetChecked(r.Flag());
     Edit11->SetText(UnescapeRecordField(main.GetPropertyRecord(index ? prTextHeader1 : prTextHeader2)));
     Edit24->SetText(UnescapeRecordField(main.GetPropertyRecord(index ? prTextFooter1 : prTextFooter2)));
-    // The sample shows the page's colours.
+    ShowPageColourSample();
+}
+
+// The editors for the frame page's "Edit with" menu.
+void TForm2::ReadEditWithMenu(TForm1& main)
+{
+    ListBox1->Items().Clear();
+    TMenuItem* editWith[] = {MenuItem1, MenuItem2, MenuItem9};
+    for (int i = 0; i < 3; ++i) {
+        FieldReader editor(main.GetPropertyRecord(prEdit1 + i), prEdit1 + i);
+        editWith[i]->SetCaption("Edit with " + editor.Text());
+        ListBox1->Items().Add(editor.Text());
+    }
+}
+
+// The sample shows the page's colours.
+void TForm2::ShowPageColourSample()
+{
     Panel29->SetColor(Panel28->Color());
     for (auto [sample, panel] : {std::pair{Label96, Panel27}, std::pair{Label97, Panel26}, std::pair{Label98, Panel25},
                                  std::pair{Label99, Panel24}})
@@ -376,33 +393,7 @@ void TForm2::StorePageProperties(TForm1& main, int kind)
     switch (kind) {
     case pkPageIndex:
     case pkPageImage: StorePageRecords(main, kind); break;
-    case pkTextStamp: {
-        const TFontInfo font = Edit17->Font();
-        TFontStyles styles{font.Bold, font.Italic, font.Underline, font.StrikeOut};
-        std::string letters;
-        FontStyleText("w", "", styles, letters);
-        std::vector<std::string> fields{font.Name,
-                                        letters,
-                                        Number(font.Size),
-                                        Number(font.Size),
-                                        Colour(font.Color),
-                                        Edit17->Text(),
-                                        Number(ComboBox4->ItemIndex()),
-                                        Number(SpinEdit3->Value()),
-                                        Number(SpinEdit5->Value()),
-                                        Number(SpinEdit13->Value()),
-                                        Number(SpinEdit9->Value()),
-                                        Number(ComboBox22->ItemIndex()),
-                                        Number(ComboBox17->ItemIndex()),
-                                        "0"};
-        for (TPanel* p : {Panel16, Panel17, Panel18, Panel19}) fields.push_back(Colour(p->Color()));
-        for (const std::string& f :
-             {Flag(CheckBox14->Checked()), Edit7->Text(), Colour(Panel34->Color()), Flag(CheckBox16->Checked()),
-              Flag(CheckBox15->Checked()), Number(SpinEdit7->Value()), Number(SpinEdit8->Value())})
-            fields.push_back(f);
-        main.SetPropertyRecord(prAddText, MakePropertyRecord(fields) + "255|0|255|255|");
-        break;
-    }
+    case pkTextStamp: StoreTextStampRecord(main); break;
     case pkLogo:
         main.SetPropertyRecord(prLogoIFolder, Label48->Caption());
         main.SetPropertyRecord(
@@ -416,44 +407,10 @@ void TForm2::StorePageProperties(TForm1& main, int kind)
         main.SetPropertyRecord(kind == pkFrameImage ? prCurrentPage1 : prCurrentPage2, tabs());
         StoreDecorationRecords(main, kind);
         break;
-    case pkTable: {
+    case pkTable:
         main.SetPropertyRecord(prCurrentPage1, tabs());
-        auto unit = [](TRadioButton* percent) { return percent->Checked() ? "1" : "0"; };
-        std::vector<std::string> fields{Flag(CheckBox2->Checked()),
-                                        Number(SpinEdit14->Value()),
-                                        unit(RadioButton2),
-                                        Flag(CheckBox5->Checked()),
-                                        Number(SpinEdit15->Value()),
-                                        unit(RadioButton4),
-                                        Number(ComboBox3->ItemIndex()),
-                                        Colour(Panel2->Color()),
-                                        Edit28->Text(),
-                                        Edit19->Text(),
-                                        Edit21->Text(),
-                                        Flag(CheckBox1->Checked()),
-                                        Colour(Panel4->Color()),
-                                        Flag(CheckBox3->Checked()),
-                                        Colour(Panel5->Color()),
-                                        ComboBox9->Text(),
-                                        ComboBox10->Text(),
-                                        Flag(CheckBox7->Checked()),
-                                        Flag(CheckBox11->Checked()),
-                                        Edit20->Text(),
-                                        Number(ComboBox1->ItemIndex()),
-                                        Colour(Panel3->Color()),
-                                        Edit2->Text(),
-                                        Flag(CheckBox8->Checked()),
-                                        Colour(Panel8->Color()),
-                                        Flag(CheckBox6->Checked()),
-                                        Colour(Panel6->Color()),
-                                        Flag(CheckBox4->Checked()),
-                                        Colour(Panel7->Color()),
-                                        ComboBox15->Text(),
-                                        Number(SpinEdit12->Value()),
-                                        Number(SpinEdit6->Value())};
-        main.SetPropertyRecord(prMoreTable, MakePropertyRecord(fields));
+        StoreTableRecord(main);
         break;
-    }
     case pkFontIndex:
     case pkFontImage:
         main.SetPropertyRecord(
@@ -469,6 +426,72 @@ void TForm2::StorePageProperties(TForm1& main, int kind)
         break;
     default: break;
     }
+}
+
+void TForm2::StoreTextStampRecord(TForm1& main)
+{
+    const TFontInfo font = Edit17->Font();
+    TFontStyles styles{font.Bold, font.Italic, font.Underline, font.StrikeOut};
+    std::string letters;
+    FontStyleText("w", "", styles, letters);
+    std::vector<std::string> fields{font.Name,
+                                    letters,
+                                    Number(font.Size),
+                                    Number(font.Size),
+                                    Colour(font.Color),
+                                    Edit17->Text(),
+                                    Number(ComboBox4->ItemIndex()),
+                                    Number(SpinEdit3->Value()),
+                                    Number(SpinEdit5->Value()),
+                                    Number(SpinEdit13->Value()),
+                                    Number(SpinEdit9->Value()),
+                                    Number(ComboBox22->ItemIndex()),
+                                    Number(ComboBox17->ItemIndex()),
+                                    "0"};
+    for (TPanel* p : {Panel16, Panel17, Panel18, Panel19}) fields.push_back(Colour(p->Color()));
+    for (const std::string& f :
+         {Flag(CheckBox14->Checked()), Edit7->Text(), Colour(Panel34->Color()), Flag(CheckBox16->Checked()),
+          Flag(CheckBox15->Checked()), Number(SpinEdit7->Value()), Number(SpinEdit8->Value())})
+        fields.push_back(f);
+    main.SetPropertyRecord(prAddText, MakePropertyRecord(fields) + "255|0|255|255|");
+}
+
+void TForm2::StoreTableRecord(TForm1& main)
+{
+    auto unit = [](TRadioButton* percent) { return percent->Checked() ? "1" : "0"; };
+    std::vector<std::string> fields{Flag(CheckBox2->Checked()),
+                                    Number(SpinEdit14->Value()),
+                                    unit(RadioButton2),
+                                    Flag(CheckBox5->Checked()),
+                                    Number(SpinEdit15->Value()),
+                                    unit(RadioButton4),
+                                    Number(ComboBox3->ItemIndex()),
+                                    Colour(Panel2->Color()),
+                                    Edit28->Text(),
+                                    Edit19->Text(),
+                                    Edit21->Text(),
+                                    Flag(CheckBox1->Checked()),
+                                    Colour(Panel4->Color()),
+                                    Flag(CheckBox3->Checked()),
+                                    Colour(Panel5->Color()),
+                                    ComboBox9->Text(),
+                                    ComboBox10->Text(),
+                                    Flag(CheckBox7->Checked()),
+                                    Flag(CheckBox11->Checked()),
+                                    Edit20->Text(),
+                                    Number(ComboBox1->ItemIndex()),
+                                    Colour(Panel3->Color()),
+                                    Edit2->Text(),
+                                    Flag(CheckBox8->Checked()),
+                                    Colour(Panel8->Color()),
+                                    Flag(CheckBox6->Checked()),
+                                    Colour(Panel6->Color()),
+                                    Flag(CheckBox4->Checked()),
+                                    Colour(Panel7->Color()),
+                                    ComboBox15->Text(),
+                                    Number(SpinEdit12->Value()),
+                                    Number(SpinEdit6->Value())};
+    main.SetPropertyRecord(prMoreTable, MakePropertyRecord(fields));
 }
 
 void TForm2::StorePageRecords(TForm1& main, int kind)

@@ -89,6 +89,14 @@ private:
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
+// Refused names are said so; an empty name or Cancel ends quietly.
+bool TemplateNameAccepted(const std::string& name)
+{
+    const std::string problem = TemplateNameProblem(name);
+    if (!problem.empty()) MessageDlgCentered("Error", problem, mtInformation, mbOK);
+    return problem.empty();
+}
+
 }  // namespace
 
 void TForm2::ConnectTemplateHandlers()
@@ -164,56 +172,62 @@ void TForm2::Add1Click(TComponent* Sender)
     if (!list || !Sender) return;
     const int page = Notebook1->PageIndex();
     const std::string entry = AsciiLower(Sender->Name);
-    // Refused names are said so; an empty name or Cancel ends quietly.
-    auto acceptable = [](const std::string& name) {
-        const std::string problem = TemplateNameProblem(name);
-        if (!problem.empty()) MessageDlgCentered("Error", problem, mtInformation, mbOK);
-        return problem.empty();
-    };
-
     if (entry == "add1") {
-        std::string name;
-        if (!AskName("Save Setting", name) || name.empty() || !acceptable(name)) return;
-        const std::string path = TemplateFile(page, name);
-        const bool replacing = FileExists(path);
-        if (replacing &&
-            MessageDlgCentered("Confirm Replace", Quoted(name) + " already exists. Would you like to replace it?",
-                               mtConfirmation, mbOK | mbCancel) != mrOk)
-            return;
-        ForceDirectories(TemplateFolder(page));
-        TransferTemplate('w', path);
-        if (list->Items().IndexOf(name) < 0) list->Items().Add(name);
-        list->SetItemIndex(list->Items().IndexOf(name));
+        SaveTemplateAs(*list, page);
         return;
     }
-
     const std::string name = list->Text();
     if (name.empty()) return;
-    if (entry == "delete1") {
-        if (!acceptable(name) ||
-            MessageDlgCentered("Confirm Delete", "Are you sure you want to delete " + Quoted(name) + "?",
-                               mtConfirmation, mbOK | mbCancel) != mrOk)
-            return;
-        const std::string path = TemplateFile(page, name);
-        if (FileExists(path) && !ShellFileOperation(2, path, "")) {
-            MessageDlgCentered("Error", Quoted(name) + " could not be deleted.", mtInformation, mbOK);
-            return;
-        }
-        const int at = list->ItemIndex();
-        if (at >= 0) list->Items().Delete(at);
-        list->SetItemIndex(-1);
-    } else if (entry == "rename1") {
-        std::string renamed = name;
-        if (!AskName("Rename Setting", renamed) || renamed.empty()) return;
-        std::string message;
-        const TTemplateRename result = RenameTemplateFile(TemplateFolder(page), name, renamed, message);
-        if (result != TTemplateRename::Renamed) {
-            if (!message.empty()) MessageDlgCentered("Error", message, mtInformation, mbOK);
-            return;
-        }
-        const int at = list->ItemIndex();
-        if (at >= 0) list->Items().Delete(at);
-        list->Items().Add(renamed);
-        list->SetItemIndex(list->Items().IndexOf(renamed));
+    if (entry == "delete1")
+        DeleteTemplate(*list, page, name);
+    else if (entry == "rename1")
+        RenameTemplate(*list, page, name);
+}
+
+void TForm2::SaveTemplateAs(TComboBox& list, int page)
+{
+    std::string name;
+    if (!AskName("Save Setting", name) || name.empty() || !TemplateNameAccepted(name)) return;
+    const std::string path = TemplateFile(page, name);
+    const bool replacing = FileExists(path);
+    if (replacing &&
+        MessageDlgCentered("Confirm Replace", Quoted(name) + " already exists. Would you like to replace it?",
+                           mtConfirmation, mbOK | mbCancel) != mrOk)
+        return;
+    ForceDirectories(TemplateFolder(page));
+    TransferTemplate('w', path);
+    if (list.Items().IndexOf(name) < 0) list.Items().Add(name);
+    list.SetItemIndex(list.Items().IndexOf(name));
+}
+
+void TForm2::DeleteTemplate(TComboBox& list, int page, const std::string& name)
+{
+    if (!TemplateNameAccepted(name) ||
+        MessageDlgCentered("Confirm Delete", "Are you sure you want to delete " + Quoted(name) + "?", mtConfirmation,
+                           mbOK | mbCancel) != mrOk)
+        return;
+    const std::string path = TemplateFile(page, name);
+    if (FileExists(path) && !ShellFileOperation(2, path, "")) {
+        MessageDlgCentered("Error", Quoted(name) + " could not be deleted.", mtInformation, mbOK);
+        return;
     }
+    const int at = list.ItemIndex();
+    if (at >= 0) list.Items().Delete(at);
+    list.SetItemIndex(-1);
+}
+
+void TForm2::RenameTemplate(TComboBox& list, int page, const std::string& name)
+{
+    std::string renamed = name;
+    if (!AskName("Rename Setting", renamed) || renamed.empty()) return;
+    std::string message;
+    const TTemplateRename result = RenameTemplateFile(TemplateFolder(page), name, renamed, message);
+    if (result != TTemplateRename::Renamed) {
+        if (!message.empty()) MessageDlgCentered("Error", message, mtInformation, mbOK);
+        return;
+    }
+    const int at = list.ItemIndex();
+    if (at >= 0) list.Items().Delete(at);
+    list.Items().Add(renamed);
+    list.SetItemIndex(list.Items().IndexOf(renamed));
 }

@@ -50,6 +50,23 @@ std::string PicturePath(const std::string& name)
     return ProgramFolder() + path;
 }
 
+// The edit holding the program an editor-program picker chooses; null for
+// any other sender.
+TEdit* EditorProgramEdit(TForm2& form, const std::string& button)
+{
+    if (button == "button41") return form.Edit13;
+    if (button == "button42") return form.Edit14;
+    return button == "button43" ? form.Edit22 : nullptr;
+}
+
+// The picker opens in the folder of the program chosen before, else in the
+// program folder.
+std::string EditorDialogFolder(const std::string& program)
+{
+    const std::string current = ExtractFilePath(ToFileSystemPath(program));
+    return !current.empty() && DirectoryExists(current) ? current : ProgramFolder();
+}
+
 }  // namespace
 
 void TForm2::ConnectToolHandlers()
@@ -66,14 +83,7 @@ void TForm2::ConnectToolHandlers()
         RasterView1MouseUp(s, b, left, x, y);
     };
     for (TButton* b : {Button35, Button36}) b->OnClick = [this](TComponent* s) { Button35Click(s); };
-    // Every colour control: the panels that show a colour and the four sample labels.
-    auto follow = [this](TComponent* s, TMouseButton b, bool left, int x, int y) {
-        Panel28MouseMove(s, b, left, x, y);
-    };
-    for (int i = 0; i < ComponentCount(); ++i) {
-        auto* control = dynamic_cast<TControl*>(Component(i));
-        if (control && control->ClicksOnRelease()) control->OnMouseMove = follow;
-    }
+    ConnectColourFollowers();
     Copy1->OnClick = [this](TComponent* s) { Copy1Click(s); };
     Pastewebcolor1->OnClick = [this](TComponent* s) { Pastewebcolor1Click(s); };
     ToolButton9->Tag = 2;
@@ -82,6 +92,18 @@ void TForm2::ConnectToolHandlers()
     for (TButton* b : {Button41, Button42, Button43}) b->OnClick = [this](TComponent* s) { Button41Click(s); };
     // The visible stamp text and its hidden holder stay equal.
     Edit8->OnChange = [this](TComponent*) { Edit17->SetText(Edit8->Text()); };
+}
+
+// Every colour control: the panels that show a colour and the four sample labels.
+void TForm2::ConnectColourFollowers()
+{
+    auto follow = [this](TComponent* s, TMouseButton b, bool left, int x, int y) {
+        Panel28MouseMove(s, b, left, x, y);
+    };
+    for (int i = 0; i < ComponentCount(); ++i) {
+        auto* control = dynamic_cast<TControl*>(Component(i));
+        if (control && control->ClicksOnRelease()) control->OnMouseMove = follow;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -255,15 +277,13 @@ void TForm2::MenuItem1Click(TComponent* Sender)
 void TForm2::Button41Click(TComponent* Sender)
 {
     if (!Sender) return;
-    const std::string name = AsciiLower(Sender->Name);
-    TEdit* edit = name == "button41" ? Edit13 : name == "button42" ? Edit14 : name == "button43" ? Edit22 : nullptr;
+    TEdit* edit = EditorProgramEdit(*this, AsciiLower(Sender->Name));
     if (!edit) return;
     TFileDialog dialog(this, "OpenDialog1", TFileDialogKind::Open);
     dialog.Title = "Choose the editor program";
     // Any program: on this system programs carry no extension of their own.
     dialog.Filter = "Programs|*";
-    const std::string current = ExtractFilePath(ToFileSystemPath(edit->Text()));
-    dialog.InitialDir = !current.empty() && DirectoryExists(current) ? current : ProgramFolder();
+    dialog.InitialDir = EditorDialogFolder(edit->Text());
     dialog.FileName = edit->Text();
     if (!dialog.Execute()) return;
     if (!IsProgramFile(dialog.FileName)) {

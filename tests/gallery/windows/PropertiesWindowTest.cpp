@@ -8,6 +8,7 @@
 #include "gallery/pvutils.h"
 #include "gallery/srutils.h"
 #include "platform/core/AsciiCase.h"
+#include "raster/RasterView.h"
 #include "widgets/FontCombos.h"
 
 #include <gtest/gtest.h>
@@ -355,6 +356,27 @@ TEST(PropertiesDialogAlone, EnterInTheBannerEditorAddsALineAndEscReturns)
     QApplication::sendEvent(dialog.Edit18->Widget(), &enter2);
     EXPECT_EQ(dialog.ModalResult, TModal::Ok);
     EXPECT_FALSE(dialog.Visible());
+}
+
+TEST(PropertiesDialogAlone, EscAndEnterOnTheColourPickerPressItsOwnButtons)
+{
+    TestApplication();
+    TempProgramFolder folder;
+    TForm2 dialog(nullptr);
+    std::string pressed;
+    dialog.Button35->OnClick = [&](TComponent*) { pressed += "ok "; };
+    dialog.Button36->OnClick = [&](TComponent*) { pressed += "cancel "; };
+    dialog.Button1->OnClick = [&](TComponent*) { pressed += "banner ok "; };
+    dialog.Button11->OnClick = [&](TComponent*) { pressed += "banner cancel "; };
+    dialog.Notebook1->SetPageIndex(ppColorPicker);
+    dialog.Show();
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(dialog.RasterView1->Widget(), &esc);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+    QApplication::sendEvent(dialog.RasterView1->Widget(), &enter);
+    EXPECT_EQ(pressed, "cancel ok ");
+    EXPECT_EQ(dialog.ModalResult, TModal::None);
+    EXPECT_TRUE(dialog.Visible());
 }
 
 TEST(PropertiesDialogAlone, KindsAreFoundByTheExactLowerCaseName)
