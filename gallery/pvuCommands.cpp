@@ -158,15 +158,25 @@ void TForm1::ToolButton9MouseMove(TComponent* Sender, TMouseButton, bool, int, i
     if (Sender) Label51->SetCaption(Sender->Name);
 }
 
+namespace {
+
+// The page template of the tool button last under the mouse; before either
+// button was under the mouse the index-page template is meant.
+std::string HoveredPageTemplate(const TForm1& form)
+{
+    const bool imagePage = form.Label51->Caption() == "ToolButton10";
+    return ProgramFolder() + (imagePage ? "imagepg/" : "indexpg/") +
+           (imagePage ? form.ComboBox5 : form.ComboBox3)->Text();
+}
+
+}  // namespace
+
 void TForm1::OpenwithMicrosoftFrontpage1Click(TComponent* Sender)
 {
     if (!Sender) return;
     // A tool button that is clicked is the one under the mouse.
     if (Sender == ToolButton9 || Sender == ToolButton10) Label51->SetCaption(Sender->Name);
-    // Before either button was under the mouse the index-page template is meant.
-    const bool imagePage = Label51->Caption() == "ToolButton10";
-    const std::string templateFile =
-        ProgramFolder() + (imagePage ? "imagepg/" : "indexpg/") + (imagePage ? ComboBox5 : ComboBox3)->Text();
+    const std::string templateFile = HoveredPageTemplate(*this);
     const int tag = Sender->Tag;
     if (tag == 1) {
         ShellOpen(templateFile);

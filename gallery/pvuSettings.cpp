@@ -332,15 +332,34 @@ TMenuItem* OverwritePolicyItem(const TForm1& form, int policy)
     return policy >= 1 && policy <= 3 ? items[policy - 1] : nullptr;
 }
 
+// The "OverwriteFiles" entry: the File menu's checked choice.
+void ReadWriteOverwritePolicy(TForm1& form, const std::string& mode)
+{
+    if (mode == "w") {
+        form.ReadWriteComponent(mode, "none", "Others", false, CheckedOverwritePolicy(form), "", "OverwriteFiles");
+        return;
+    }
+    // The stored entry becomes the only checked one, so the choice read
+    // is the choice written back (the write prefers "Ask" over the others).
+    const int policy = form.ReadWriteComponent(mode, "none", "Others", false, 3, "", "OverwriteFiles");
+    if (TMenuItem* chosen = OverwritePolicyItem(form, policy)) form.Replace1Click(chosen);
+}
+
+// The user's home folder, from HOME or else the user database; empty when
+// neither names an absolute folder.
+std::string HomeFolder()
+{
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') return home;
+    const passwd* entry = getpwuid(getuid());
+    return entry && entry->pw_dir && entry->pw_dir[0] == '/' ? entry->pw_dir : "";
+}
+
 }  // namespace
 
 std::string DefaultDestinationFolder()
 {
-    const char* home = std::getenv("HOME");
-    std::string folder = home && home[0] == '/' ? home : "";
-    if (folder.empty())
-        if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir && entry->pw_dir[0] == '/')
-            folder = entry->pw_dir;
+    std::string folder = HomeFolder();
     if (folder.empty()) folder = "/tmp";
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     return (folder == "/" ? "" : folder) + "/pictavo-gallery";
@@ -356,16 +375,7 @@ void TForm1::ReadWriteSettings(const std::string& mode, const std::string& fileN
         for (const SettingBinding& b : Bindings)
             ReadWriteComponent(mode, b.control, b.section, b.defaultBool, b.defaultInt,
                                b.defaultString ? b.defaultString : DefaultDestinationFolder(), b.key);
-
-        if (mode == "w") {
-            ReadWriteComponent(mode, "none", "Others", false, CheckedOverwritePolicy(*this), "", "OverwriteFiles");
-        } else {
-            // The stored entry becomes the only checked one, so the choice read
-            // is the choice written back (the write prefers "Ask" over the others).
-            const int policy = ReadWriteComponent(mode, "none", "Others", false, 3, "", "OverwriteFiles");
-            if (TMenuItem* chosen = OverwritePolicyItem(*this, policy)) Replace1Click(chosen);
-        }
-
+        ReadWriteOverwritePolicy(*this, mode);
         for (int k = 0; k < PropertyRecordCount; ++k)
             ReadWriteComponent(mode, "llistbox1", "Others", false, 0, PropertyRecordDefault(k), PropertyRecordKey(k));
     });

@@ -158,6 +158,30 @@ TEST(SettingsStore, FirstStartWithoutIniShowsDefaults)
     EXPECT_EQ(form.Edit1->Text(), DefaultDestinationFolder());
 }
 
+TEST(SettingsStore, DefaultDestinationFollowsAnAbsoluteHome)
+{
+    const char* saved = std::getenv("HOME");
+    const std::string before = saved ? saved : "";
+    for (auto [home, expected] :
+         {std::pair{"/home/ann", "/home/ann/pictavo-gallery"}, std::pair{"/home/ann//", "/home/ann/pictavo-gallery"},
+          std::pair{"/", "/pictavo-gallery"}, std::pair{"///", "/pictavo-gallery"}}) {
+        setenv("HOME", home, 1);
+        EXPECT_EQ(DefaultDestinationFolder(), expected) << home;
+    }
+    // A relative or empty HOME is no home: the user database (or /tmp) answers.
+    for (const char* home : {"ann", ""}) {
+        setenv("HOME", home, 1);
+        const std::string folder = DefaultDestinationFolder();
+        EXPECT_EQ(folder.rfind('/', 0), 0u) << home;
+        EXPECT_TRUE(folder.ends_with("/pictavo-gallery")) << home;
+        EXPECT_EQ(folder.find("ann"), std::string::npos) << home;
+    }
+    if (saved)
+        setenv("HOME", before.c_str(), 1);
+    else
+        unsetenv("HOME");
+}
+
 TEST(SettingsStore, TemplateAndCaptionListsFillTheirBoxes)
 {
     TempProgramFolder folder;
