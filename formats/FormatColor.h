@@ -99,6 +99,13 @@ public:
 
     // Bitmap pixel format for the target (true) or source (false) description.
     TPixelFormat PixelFormatFor(bool target) const;
+    // True when a pixel of format is exactly what the converter writes per
+    // pixel (target bits per sample times target samples); a loader refuses
+    // a picture before sizing its bitmap otherwise.
+    bool WritesPixelsOf(TPixelFormat format) const
+    {
+        return BitsPerPixelOf(format) == int(targetBitsPerSample_) * int(targetSamplesPerPixel_);
+    }
 
     // --- conversion --------------------------------------------------------
     // Converts count pixels into target. Mask bit 7 is pixel 0, rotating right

@@ -130,8 +130,7 @@ void TPCDGraphic::LoadFromStream(TStream& stream)
 
     const bool turned = rotate == 1 || rotate == 3;
     SetPixelFormat(pf24bit);
-    if (BitsPerPixelOf(PixelFormat()) != int(cm.TargetBitsPerSample()) * int(cm.TargetSamplesPerPixel()))
-        ImageFormatsError(gesInvalidColorFormat, {PCDName});
+    if (!cm.WritesPixelsOf(PixelFormat())) ImageFormatsError(gesInvalidColorFormat, {PCDName});
     SetSize(static_cast<int>(turned ? height : width), static_cast<int>(turned ? width : height));
     ResetProgressRect(turned ? height : width);
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);

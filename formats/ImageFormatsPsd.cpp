@@ -133,8 +133,7 @@ void TPSDGraphic::LoadFromStream(TStream& stream)
     }
     cm.PrepareConversion();
     const TPixelFormat format = cm.PixelFormatFor(true);
-    // The bitmap's pixels must be exactly what the converter writes.
-    if (BitsPerPixelOf(format) != int(cm.TargetBitsPerSample()) * int(cm.TargetSamplesPerPixel())) invalidColorFormat();
+    if (!cm.WritesPixelsOf(format)) invalidColorFormat();
 
     // Colour-mode data: the palette of indexed pictures, planar.
     TLogPalette palette;

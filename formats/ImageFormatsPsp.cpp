@@ -288,9 +288,7 @@ void TPSPGraphic::LoadFromStream(TStream& stream)
     default: ImageFormatsError(gesInvalidColorFormat, {gesPSPFormat});
     }
     const TPixelFormat format = cm.PixelFormatFor(true);
-    // The bitmap's pixels must be exactly what the converter writes.
-    if (BitsPerPixelOf(format) != int(cm.TargetBitsPerSample()) * int(cm.TargetSamplesPerPixel()))
-        ImageFormatsError(gesInvalidColorFormat, {gesPSPFormat});
+    if (!cm.WritesPixelsOf(format)) ImageFormatsError(gesInvalidColorFormat, {gesPSPFormat});
     if (p.Width == 0 || p.Height == 0) ImageFormatsError(gesInvalidImageSize, {gesPSPFormat});
     reader.PixelCount(p.Width, p.Height);
     // One plane at least must come from the data left.

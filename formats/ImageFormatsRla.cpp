@@ -119,7 +119,7 @@ void TRLAGraphic::LoadFromStream(TStream& stream)
     if (p.ColorScheme == csUnknown) throw EColorConversionError(gesConversionUnsupported);
     const TPixelFormat format = cm.PixelFormatFor(true);
     if ((bitsPerChannel_ != 8 && bitsPerChannel_ != 16) || colourChannels_ != 3 || matteChannels_ > 1 ||
-        BitsPerPixelOf(format) != int(cm.TargetBitsPerSample()) * int(cm.TargetSamplesPerPixel()))
+        !cm.WritesPixelsOf(format))
         ImageFormatsError(gesInvalidColorFormat, {gesRLAFormat});
     if (p.Width == 0) ImageFormatsError(gesInvalidImageSize, {gesRLAFormat});
 

@@ -147,8 +147,7 @@ void TSGIGraphic::LoadFromStream(TStream& stream)
     cm.SetTargetColorScheme(rgba ? csBGRA : rgb ? csBGR : csIndexed);
     cm.SourceOptions = ByteSwapOption;
     const TPixelFormat format = cm.PixelFormatFor(true);
-    if (BitsPerPixelOf(format) != int(cm.TargetBitsPerSample()) * int(cm.TargetSamplesPerPixel()))
-        ImageFormatsError(gesInvalidColorFormat, {SGIName});
+    if (!cm.WritesPixelsOf(format)) ImageFormatsError(gesInvalidColorFormat, {SGIName});
     SetPixelFormat(format);
     if (channels == 1) SetPalette(cm.CreateGrayscalePalette(false));
     // No pixels: the picture stays empty (no size either).

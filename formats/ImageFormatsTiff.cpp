@@ -522,8 +522,7 @@ void TTIFFGraphic::setupColorManager(const StripLayout& layout)
         cm.SetYCbCrParameters(YCbCrCoefficients, p.YCbCrSubSampling[0], p.YCbCrSubSampling[1]);
 
     const TPixelFormat format = source == csGA ? pf8bit : cm.PixelFormatFor(true);
-    // The bitmap's pixels must be exactly what the converter writes.
-    if (BitsPerPixelOf(format) != int(cm.TargetBitsPerSample()) * int(cm.TargetSamplesPerPixel())) invalidColorFormat();
+    if (!cm.WritesPixelsOf(format)) invalidColorFormat();
     if (layout.subsampled() && (bits != 8 || samples != 3 || layout.planes != 1 || layout.predictor))
         invalidColorFormat();
     if (layout.predictor && bits != 8 && bits != 16) invalidColorFormat();
