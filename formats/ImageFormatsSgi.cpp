@@ -157,22 +157,16 @@ void TSGIGraphic::LoadFromStream(TStream& stream)
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
 
     const std::size_t rowBytes = std::size_t(width) * bytesPerSample;
+    // One row of every channel read, side by side.
     std::vector<std::uint8_t> planes(rowBytes * channels);
+    std::span<const std::uint8_t> sources[4];
+    for (std::uint32_t c = 0; c < channels; ++c)
+        sources[c] = std::span<const std::uint8_t>(planes).subspan(c * rowBytes, rowBytes);
     for (std::uint32_t y = 0; y < height; ++y) {
         for (std::uint32_t c = 0; c < channels; ++c)
             ReadRow(reader, y, c, bytesPerSample, planes.data() + c * rowBytes);
-        const int line = static_cast<int>(height - 1 - y);
-        std::span<const std::uint8_t> all(planes);
-        if (channels == 1)
-            cm.ConvertRow({all}, ScanLineSpan(line), width);
-        else if (channels == 3)
-            cm.ConvertRow(
-                {all.subspan(0, rowBytes), all.subspan(rowBytes, rowBytes), all.subspan(2 * rowBytes, rowBytes)},
-                ScanLineSpan(line), width);
-        else
-            cm.ConvertRow({all.subspan(0, rowBytes), all.subspan(rowBytes, rowBytes),
-                           all.subspan(2 * rowBytes, rowBytes), all.subspan(3 * rowBytes, rowBytes)},
-                          ScanLineSpan(line), width);
+        cm.ConvertRow(std::span<const std::span<const std::uint8_t>>(sources, channels),
+                      ScanLineSpan(static_cast<int>(height - 1 - y)), width);
         RowDone(y, height);
     }
 }
