@@ -143,12 +143,10 @@ void TCUTGraphic::LoadPalette()
         }
     }
     if (!file) {
-        palette.Entries.resize(256);
-        for (std::size_t i = 0; i < 256; ++i) {
-            const auto v = static_cast<std::uint8_t>(i);
-            palette.Entries[i] = TPaletteEntry{v, v, v, 0};
-        }
-        SetPalette(palette);
+        TColorManager& cm = *ColorManager;
+        cm.SetTargetBitsPerSample(8);
+        cm.SetTargetSamplesPerPixel(1);
+        SetPalette(cm.CreateGrayscalePalette(false));
         return;
     }
     FormatReader reader(*file, CUTName);
