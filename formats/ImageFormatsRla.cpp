@@ -9,6 +9,7 @@
 #include "formats/FormatCompression.h"
 #include "formats/ImageFormatsReading.h"
 #include "platform/core/AsciiCase.h"
+#include "platform/core/Trim.h"
 
 #include <charconv>
 #include <cmath>
@@ -40,10 +41,10 @@ std::string colourSpace(const std::uint8_t* header)
 
 }  // namespace
 
-float TRLAGraphic::ParseGamma(std::string_view text)
+float TRLAGraphic::ParseGamma(std::string_view field)
 {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    const std::string trimmed = Trim(field, " \t");
+    std::string_view text = trimmed;
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     float value = 1.0f;
     const auto [end, error] =
