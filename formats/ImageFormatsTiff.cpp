@@ -328,9 +328,7 @@ void TTIFFGraphic::readDirectory(std::uint32_t offset)
 {
     FormatReader reader(*Stream, gesTIFFormat);
     reader.Seek(BasePosition + offset);
-    std::uint8_t countBytes[2];
-    reader.Read(countBytes, 2);
-    const std::uint16_t count = Get16(countBytes, order());
+    const std::uint16_t count = reader.U16(order());
     std::vector<std::uint8_t> raw(std::size_t(count) * 12);
     reader.Read(raw.data(), raw.size());
     Directory.assign(count, {});
@@ -371,12 +369,9 @@ bool TTIFFGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex
     std::uint32_t offset = p.FirstIFD;
     for (; imageIndex > 0; --imageIndex) {
         if (!holdsDirectory(offset)) return false;
-        std::uint8_t bytes[4];
         reader.Seek(BasePosition + offset);
-        reader.Read(bytes, 2);
-        reader.Skip(std::uint64_t(Get16(bytes, order())) * 12);
-        reader.Read(bytes, 4);
-        offset = Get32(bytes, order());
+        reader.Skip(std::uint64_t(reader.U16(order())) * 12);
+        offset = reader.U32(order());
         if (offset == 0) return false;
     }
     if (!holdsDirectory(offset)) return false;
