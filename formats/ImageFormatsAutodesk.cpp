@@ -74,8 +74,7 @@ void TAutodeskGraphic::LoadFromStream(TStream& stream)
                                            static_cast<std::uint8_t>(colours[3 * i + 2] << 2), 0};
     const std::uint32_t width = ImageProperties.Width, height = ImageProperties.Height;
     // Stored rows: the file must hold every one before the picture is made.
-    if (reader.PictureBytes(width, height, 1, 1) > static_cast<std::uint64_t>(reader.Remaining()))
-        reader.Fail(TReadFault::ShortData);
+    loaders::RequireStoredPicture(reader, width, height, 1);
     SetPixelFormat(pf8bit);
     SetPalette(palette);
     // No pixels: the picture stays empty (no size either).

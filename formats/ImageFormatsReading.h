@@ -19,6 +19,16 @@ public:
     FormatReader(TStream& stream, const char* formatName) : BoundedReader(stream, FormatFaults(formatName)) {}
 };
 
+// Stored (uncompressed) rows: every byte of the picture must be in the
+// data left before the picture is made; a few bytes short (within the pixel
+// check's slack) is ShortData.
+inline void RequireStoredPicture(BoundedReader& reader, std::uint64_t width, std::uint64_t height,
+                                 std::uint64_t bytesPerPixel)
+{
+    if (reader.PictureBytes(width, height, bytesPerPixel, 1) > static_cast<std::uint64_t>(reader.Remaining()))
+        reader.Fail(TReadFault::ShortData);
+}
+
 // A signature test's look at the header: true when at least needed bytes
 // remain and size of them were read into header; the stream stays where it
 // was either way.

@@ -134,8 +134,7 @@ void TSGIGraphic::LoadFromStream(TStream& stream)
         reader.PictureBytes(width, reader.Multiply(height, channels), bytesPerSample, TSGIRLEDecoder::MaxExpansion);
     } else {
         // Stored rows: every channel read must lie inside the file.
-        const std::uint64_t bytes = reader.PictureBytes(width, reader.Multiply(height, channels), bytesPerSample, 1);
-        if (bytes > static_cast<std::uint64_t>(reader.Remaining())) reader.Fail(TReadFault::ShortData);
+        loaders::RequireStoredPicture(reader, width, reader.Multiply(height, channels), bytesPerSample);
     }
 
     TColorManager& cm = *ColorManager;
