@@ -225,8 +225,7 @@ void BodyStep(const TPageContext& page, TLineValues& values, std::string& line)
             SetTagAttribute(line, "<body", names[k], HtmlColour(record, BackgroundColor + 2 * k));
     if (Field(record, BackgroundFixed) == "1") SetTagAttribute(line, "<body", "bgproperties", "fixed");
     if (Field(record, BackgroundImageOn) == "1")
-        SetTagAttribute(line, "<body", "background",
-                        values.Put(UrlFromName(ExtractFileName(Field(record, BackgroundImageFile)))));
+        SetTagAttribute(line, "<body", "background", values.Put(BackgroundAddress(record, BackgroundImageFile)));
     if (Field(record, TopMarginOn) == "1")
         SetTagAttribute(line, "<body", "topmargin", PlainInteger(Field(record, TopMargin)));
     if (Field(record, LeftMarginOn) == "1")
