@@ -9,7 +9,7 @@
 #include "gallery/srutils.h"
 #include "gallery/srutilsFiles.h"
 #include "platform/core/AsciiCase.h"
-#include "platform/core/Exception.h"
+#include "platform/core/Integers.h"
 #include "platform/system/System.h"
 #include "widgets/FontCombos.h"
 
@@ -38,10 +38,8 @@ public:
     std::string Text() { return UnescapeRecordField(Raw()); }
     int Number()
     {
-        const std::string field = Raw();
         int value = 0;
-        if (Convert(field, value)) return value;
-        Convert(GetField(1, defaults_, n_), value);
+        if (!ParseInteger(Raw(), value)) ParseInteger(GetField(1, defaults_, n_), value);
         return value;
     }
     bool Flag() { return FlagToBool(Raw()); }
@@ -49,15 +47,6 @@ public:
     void Skip() { Raw(); }
 
 private:
-    static bool Convert(const std::string& field, int& value)
-    {
-        try {
-            value = StrToInt(field);
-            return true;
-        } catch (const Exception&) {
-            return false;
-        }
-    }
     std::string rest_;
     std::string defaults_;
     int n_ = 0;
