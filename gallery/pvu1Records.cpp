@@ -8,7 +8,6 @@
 #include "gallery/pvutilsMarkup.h"
 #include "gallery/srutils.h"
 #include "gallery/srutilsFiles.h"
-#include "platform/core/AsciiCase.h"
 #include "platform/core/Integers.h"
 #include "platform/system/System.h"
 #include "widgets/FontCombos.h"
@@ -70,11 +69,8 @@ void ShowTab(TPageControl& pages, int index) { pages.SetActivePageIndex(std::cla
 // Selects the item equal to text ignoring case; no match leaves the list as it is.
 void SelectItemText(TComboBox& list, const std::string& text)
 {
-    for (int i = 0; i < list.Items().Count(); ++i)
-        if (SameText(list.Items()[i], text)) {
-            list.SetItemIndex(i);
-            return;
-        }
+    const int found = list.Items().IndexOf(text);
+    if (found >= 0) list.SetItemIndex(found);
 }
 
 // The frame templates in the program's framepg folder, by name.
