@@ -369,12 +369,20 @@ void TForm2::ReadEditorRecords(TForm1& main)
 // ---------------------------------------------------------------------------
 // OK
 
+namespace {
+
+// The tabs the three page controls show, as their record stores them.
+std::string TabsRecord(const TForm2& form)
+{
+    return MakePropertyRecord({Number(form.PageControl1->ActivePageIndex()),
+                               Number(form.PageControl3->ActivePageIndex()),
+                               Number(form.PageControl2->ActivePageIndex())});
+}
+
+}  // namespace
+
 void TForm2::StorePageProperties(TForm1& main, int kind)
 {
-    auto tabs = [this] {
-        return MakePropertyRecord({Number(PageControl1->ActivePageIndex()), Number(PageControl3->ActivePageIndex()),
-                                   Number(PageControl2->ActivePageIndex())});
-    };
     switch (kind) {
     case pkPageIndex:
     case pkPageImage: StorePageRecords(main, kind); break;
@@ -389,11 +397,11 @@ void TForm2::StorePageProperties(TForm1& main, int kind)
         break;
     case pkFrameImage:
     case pkFrameThumb:
-        main.SetPropertyRecord(kind == pkFrameImage ? prCurrentPage1 : prCurrentPage2, tabs());
+        main.SetPropertyRecord(kind == pkFrameImage ? prCurrentPage1 : prCurrentPage2, TabsRecord(*this));
         StoreDecorationRecords(main, kind);
         break;
     case pkTable:
-        main.SetPropertyRecord(prCurrentPage1, tabs());
+        main.SetPropertyRecord(prCurrentPage1, TabsRecord(*this));
         StoreTableRecord(main);
         break;
     case pkFontIndex:
@@ -482,10 +490,7 @@ void TForm2::StoreTableRecord(TForm1& main)
 void TForm2::StorePageRecords(TForm1& main, int kind)
 {
     const bool index = kind == pkPageIndex;
-    main.SetPropertyRecord(
-        index ? prCurrentPage1 : prCurrentPage2,
-        MakePropertyRecord({Number(PageControl1->ActivePageIndex()), Number(PageControl3->ActivePageIndex()),
-                            Number(PageControl2->ActivePageIndex())}));
+    main.SetPropertyRecord(index ? prCurrentPage1 : prCurrentPage2, TabsRecord(*this));
     main.SetPropertyRecord(index ? prTextHeader1 : prTextHeader2, EscapeRecordField(Trim(Edit11->Text())));
     main.SetPropertyRecord(index ? prTextFooter1 : prTextFooter2, EscapeRecordField(Trim(Edit24->Text())));
     std::vector<std::string> fields;
