@@ -301,8 +301,7 @@ void TForm2::Edit1Exit(TComponent*)
 {
     // Six hexadecimal digits red, green, blue; anything else raises the conversion error.
     const int value = StrToInt("$" + Edit1->Text());
-    const TColor color = TColor(value >> 16 & 0xFF) | TColor(value >> 8 & 0xFF) << 8 | TColor(value & 0xFF) << 16;
-    Panel3->SetColor(color);
+    Panel3->SetColor(RGBColor(std::uint8_t(value >> 16), std::uint8_t(value >> 8), std::uint8_t(value)));
 }
 
 void TForm2::SpeedButton1Click(TComponent*)
