@@ -141,13 +141,8 @@ void TForm2::TransferTemplate(char mode, const std::string& path)
     if (!::TransferTemplate(mode, path, page, controls))
         throw Exception("Unable to write to " + ToFileSystemPath(path));
     if (mode != 'r') return;
-    if (page == ppPageProperties) {
-        // The colour sample follows the five colours read.
-        SetControlColor(*Panel29, ControlColor(*Panel28));
-        const TPanel* panels[] = {Panel27, Panel26, Panel25, Panel24};
-        TLabel* samples[] = {Label96, Label97, Label98, Label99};
-        for (int i = 0; i < 4; ++i) SetControlColor(*samples[i], ControlColor(*panels[i]));
-    }
+    // The colour sample follows the five colours read.
+    if (page == ppPageProperties) ShowPageColourSample();
     if (page == ppTextStamp && ComboBox17->ItemIndex() >= 0) Notebook4->SetPageIndex(ComboBox17->ItemIndex());
 }
 
