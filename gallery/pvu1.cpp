@@ -49,6 +49,25 @@ int PropertyKindOfSender(const std::string& lowerName)
     return -1;
 }
 
+std::string FontStyleLetters(const TFontInfo& font)
+{
+    TFontStyles styles{font.Bold, font.Italic, font.Underline, font.StrikeOut};
+    std::string letters;
+    FontStyleText("w", "", styles, letters);
+    return letters;
+}
+
+void SetFontStyleLetters(TFontInfo& font, const std::string& letters)
+{
+    TFontStyles styles;
+    std::string unused;
+    FontStyleText("r", letters, styles, unused);
+    font.Bold = styles.Bold;
+    font.Italic = styles.Italic;
+    font.Underline = styles.Underline;
+    font.StrikeOut = styles.StrikeOut;
+}
+
 // ---------------------------------------------------------------------------
 // Keys: Esc cancels and Enter confirms from almost every control; a memo keeps
 // Enter for its new lines, a focused button is pressed, and the temporary

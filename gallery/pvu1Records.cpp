@@ -197,13 +197,7 @@ void TForm2::ReadTextStampRecord(TForm1& main)
     FieldReader r(main.GetPropertyRecord(prAddText), prAddText);
     TFontInfo font = Edit17->Font();
     font.Name = r.Text();
-    TFontStyles styles;
-    std::string unused;
-    FontStyleText("r", r.Raw(), styles, unused);
-    font.Bold = styles.Bold;
-    font.Italic = styles.Italic;
-    font.Underline = styles.Underline;
-    font.StrikeOut = styles.StrikeOut;
+    SetFontStyleLetters(font, r.Raw());
     font.Size = r.Number();
     r.Skip();  // the size again
     font.Color = r.Colour();
@@ -424,11 +418,8 @@ void TForm2::StorePageProperties(TForm1& main, int kind)
 void TForm2::StoreTextStampRecord(TForm1& main)
 {
     const TFontInfo font = Edit17->Font();
-    TFontStyles styles{font.Bold, font.Italic, font.Underline, font.StrikeOut};
-    std::string letters;
-    FontStyleText("w", "", styles, letters);
     std::vector<std::string> fields{font.Name,
-                                    letters,
+                                    FontStyleLetters(font),
                                     Number(font.Size),
                                     Number(font.Size),
                                     Colour(font.Color),
