@@ -159,7 +159,7 @@ std::string RefreshTarget(const TForm1& form, const TPageContext& page)
     if (page.Page < page.PageCount) return PageLink(form, page, page.Kind, page.Page + 1);
     const int after = IntField(page.Record, PageField::AfterLastPage);
     if (after == alLoop) return PageLink(form, page, page.Kind, 1);
-    if (after == alIndexPage) return page.Prefix + UrlFromName(PageName(form, 0, 1));
+    if (after == alIndexPage) return PageLink(form, page, 0, 1);
     return std::string();
 }
 
@@ -225,8 +225,7 @@ void BodyStep(const TPageContext& page, TLineValues& values, std::string& line)
             SetTagAttribute(line, "<body", names[k], HtmlColour(record, BackgroundColor + 2 * k));
     if (Field(record, BackgroundFixed) == "1") SetTagAttribute(line, "<body", "bgproperties", "fixed");
     if (Field(record, BackgroundImageOn) == "1")
-        SetTagAttribute(line, "<body", "background",
-                        values.Put(UrlFromName(ExtractFileName(Field(record, BackgroundImageFile)))));
+        SetTagAttribute(line, "<body", "background", values.Put(BackgroundAddress(record, BackgroundImageFile)));
     if (Field(record, TopMarginOn) == "1")
         SetTagAttribute(line, "<body", "topmargin", PlainInteger(Field(record, TopMargin)));
     if (Field(record, LeftMarginOn) == "1")
@@ -267,7 +266,7 @@ void IndexPageStep(const TForm1& form, const TPageContext& page, TLineValues& va
         PageCount(indexPage, remainder, lyRows, form.SpinEdit2->Value(), form.SpinEdit1->Value(), page.Page);
     else if (layout == lyThumbs)
         PageCount(indexPage, remainder, lyThumbs, form.SpinEdit2->Value(), 0, page.Page);
-    ReplaceVariable(line, "%indexpage", "", values.Put(page.Prefix + UrlFromName(PageName(form, 0, indexPage))));
+    ReplaceVariable(line, "%indexpage", "", values.Put(PageLink(form, page, 0, indexPage)));
 }
 
 void PageNumberStep(const TForm1& form, const TPageContext& page, TLineValues& values, std::string& line)

@@ -68,6 +68,11 @@ int IntField(const std::string& record, int n) { return StrToInt(GetField(1, rec
 
 std::string HtmlColour(const std::string& record, int n) { return "#" + ColorToHtmlHex(IntField(record, n)); }
 
+std::string BackgroundAddress(const std::string& record, int n)
+{
+    return UrlFromName(ExtractFileName(Field(record, n)));
+}
+
 // Field n of a per-item result line ("name|width|height|colours").
 std::string ResultLineField(const std::string& line, int n) { return GetField(1, line, n); }
 

@@ -22,6 +22,9 @@ std::string Field(const std::string& record, int n);
 std::string TrimmedField(const std::string& record, int n);
 int IntField(const std::string& record, int n);
 std::string HtmlColour(const std::string& record, int n);
+// The background picture named by field n, as a page links it: the build
+// copies it into the destination folder, so its file name only.
+std::string BackgroundAddress(const std::string& record, int n);
 // Field n of a per-item result line ("name|width|height|colours").
 std::string ResultLineField(const std::string& line, int n);
 // Page n (from 1) of a kind (0 index, 1 image pages): the build's list when it

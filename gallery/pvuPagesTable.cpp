@@ -39,8 +39,7 @@ std::string MakeTableTag(const TForm1& form, const std::string& table)
                      "height=", PlainInteger(Field(table, Height)) + (Field(table, HeightInPercent) == "1" ? "%" : ""));
     const int background = IntField(table, Background);
     if (background == tbColor) tag += " bgcolor=\"" + HtmlColour(table, BackgroundColor) + "\"";
-    if (background == tbPicture)
-        tag += " background=\"" + UrlFromName(ExtractFileName(Field(table, BackgroundFile))) + "\"";
+    if (background == tbPicture) tag += " background=\"" + BackgroundAddress(table, BackgroundFile) + "\"";
     tag += " " + Field(table, TableAttributes);
     const bool light = Field(table, HighlightBorderOn) == "1";
     AddAttribute(tag, light, "bordercolorlight=", light ? HtmlColour(table, HighlightBorderColor) : "");
@@ -61,9 +60,7 @@ std::string MakeCellAttributes(const std::string& table)
     if (!Field(table, CellAttributes).empty()) attributes += " " + Field(table, CellAttributes);
     const int background = IntField(table, CellBackground);
     if (background == tbColor) attributes += " bgcolor=\"" + HtmlColour(table, CellBackgroundColor) + "\"";
-    // The build copies the picture into the destination folder, so the cell names it without its folder.
-    if (background == tbPicture)
-        attributes += " background=\"" + UrlFromName(ExtractFileName(Field(table, CellBackgroundFile))) + "\"";
+    if (background == tbPicture) attributes += " background=\"" + BackgroundAddress(table, CellBackgroundFile) + "\"";
     // Three (on, colour) pairs in a row: cell border, highlight and shadow colours.
     const char* names[3] = {"bordercolor=", "bordercolorlight=", "bordercolordark="};
     for (int k = 0; k < 3; ++k) {
