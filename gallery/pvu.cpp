@@ -338,5 +338,4 @@ void TForm1::AboutPictavo1Click(TComponent*)
     about.Label23->SetCaption(nameVersion);
     about.SetOuterSize(411, 233);
     ShowDialog(about);
-    about.Button33->SetVisible(true);
 }

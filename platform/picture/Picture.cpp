@@ -461,27 +461,34 @@ TBitmap& TPicture::Bitmap()
     return result;
 }
 
+namespace {
+
+// A graphic of the class registered for extension, loading the way picture
+// asks; an unknown extension is named as shown in the error.
+std::unique_ptr<TGraphic> newGraphicFor(const TPicture& picture, const std::string& extension, const std::string& shown)
+{
+    TGraphicClass cls = TPicture::FindGraphicClass(extension);
+    if (cls == nullptr || cls->Create == nullptr)
+        throw EInvalidGraphic("Unknown picture file extension (." + shown + ")");
+    std::unique_ptr<TGraphic> graphic = cls->Create();
+    if (picture.OnProgress) graphic->OnProgress = picture.OnProgress;
+    graphic->RefuseCutData = picture.RefuseCutData;
+    return graphic;
+}
+
+}  // namespace
+
 void TPicture::LoadFromStream(TStream& stream, const std::string& extension)
 {
-    TGraphicClass cls = FindGraphicClass(extension);
-    if (cls == nullptr || cls->Create == nullptr)
-        throw EInvalidGraphic("Unknown picture file extension (." + withoutDot(extension) + ")");
-    std::unique_ptr<TGraphic> graphic = cls->Create();
-    if (OnProgress) graphic->OnProgress = OnProgress;
-    graphic->RefuseCutData = RefuseCutData;
+    std::unique_ptr<TGraphic> graphic = newGraphicFor(*this, extension, withoutDot(extension));
     graphic->LoadFromStream(stream);
     graphic_ = std::move(graphic);
 }
 
 void TPicture::LoadFromFile(const std::string& fileName)
 {
-    std::string extension = rawExtension(fileName);
-    TGraphicClass cls = FindGraphicClass(extension);
-    if (cls == nullptr || cls->Create == nullptr)
-        throw EInvalidGraphic("Unknown picture file extension (." + extension + ")");
-    std::unique_ptr<TGraphic> graphic = cls->Create();
-    if (OnProgress) graphic->OnProgress = OnProgress;
-    graphic->RefuseCutData = RefuseCutData;
+    const std::string extension = rawExtension(fileName);
+    std::unique_ptr<TGraphic> graphic = newGraphicFor(*this, extension, extension);
     graphic->LoadFromFile(fileName);
     graphic_ = std::move(graphic);
 }
