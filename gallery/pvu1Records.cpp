@@ -99,8 +99,8 @@ void ReadFrameFields(TForm2& form, FieldReader& r, bool index)
     form.CheckBox18->SetChecked(r.Flag());
     form.Edit5->SetText(r.Text());
     const std::string frameTemplate = r.Text();
-    form.ComboBox11->Items().Assign(FrameTemplates());
-    const std::vector<std::string> names = form.ComboBox11->Items().ToVector();
+    const std::vector<std::string> names = FrameTemplates();
+    form.ComboBox11->Items().Assign(names);
     const auto found = std::find(names.begin(), names.end(), frameTemplate);
     form.ComboBox11->SetItemIndex(found != names.end() ? static_cast<int>(found - names.begin()) : 0);
 }
