@@ -49,6 +49,25 @@ int PropertyKindOfSender(const std::string& lowerName)
     return -1;
 }
 
+std::string FontStyleLetters(const TFontInfo& font)
+{
+    TFontStyles styles{font.Bold, font.Italic, font.Underline, font.StrikeOut};
+    std::string letters;
+    FontStyleText("w", "", styles, letters);
+    return letters;
+}
+
+void SetFontStyleLetters(TFontInfo& font, const std::string& letters)
+{
+    TFontStyles styles;
+    std::string unused;
+    FontStyleText("r", letters, styles, unused);
+    font.Bold = styles.Bold;
+    font.Italic = styles.Italic;
+    font.Underline = styles.Underline;
+    font.StrikeOut = styles.StrikeOut;
+}
+
 // ---------------------------------------------------------------------------
 // Keys: Esc cancels and Enter confirms from almost every control; a memo keeps
 // Enter for its new lines, a focused button is pressed, and the temporary
@@ -301,8 +320,7 @@ void TForm2::Edit1Exit(TComponent*)
 {
     // Six hexadecimal digits red, green, blue; anything else raises the conversion error.
     const int value = StrToInt("$" + Edit1->Text());
-    const TColor color = TColor(value >> 16 & 0xFF) | TColor(value >> 8 & 0xFF) << 8 | TColor(value & 0xFF) << 16;
-    Panel3->SetColor(color);
+    Panel3->SetColor(RGBColor(std::uint8_t(value >> 16), std::uint8_t(value >> 8), std::uint8_t(value)));
 }
 
 void TForm2::SpeedButton1Click(TComponent*)

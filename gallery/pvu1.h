@@ -39,6 +39,10 @@ struct TPropertyKindInfo {
 const TPropertyKindInfo& PropertyKindInfo(int kind);
 // The kind opened by a control of that name (exact, lower-cased), -1 when none.
 int PropertyKindOfSender(const std::string& lowerName);
+// The text stamp's font styles as the letters its record and templates store,
+// and such letters back into a font.
+std::string FontStyleLetters(const TFontInfo& font);
+void SetFontStyleLetters(TFontInfo& font, const std::string& letters);
 
 // Notebook pages.
 enum TPropertyPage : int {

@@ -8,8 +8,7 @@
 #include "gallery/pvutilsMarkup.h"
 #include "gallery/srutils.h"
 #include "gallery/srutilsFiles.h"
-#include "platform/core/AsciiCase.h"
-#include "platform/core/Exception.h"
+#include "platform/core/Integers.h"
 #include "platform/system/System.h"
 #include "widgets/FontCombos.h"
 
@@ -38,10 +37,8 @@ public:
     std::string Text() { return UnescapeRecordField(Raw()); }
     int Number()
     {
-        const std::string field = Raw();
         int value = 0;
-        if (Convert(field, value)) return value;
-        Convert(GetField(1, defaults_, n_), value);
+        if (!ParseInteger(Raw(), value)) ParseInteger(GetField(1, defaults_, n_), value);
         return value;
     }
     bool Flag() { return FlagToBool(Raw()); }
@@ -49,15 +46,6 @@ public:
     void Skip() { Raw(); }
 
 private:
-    static bool Convert(const std::string& field, int& value)
-    {
-        try {
-            value = StrToInt(field);
-            return true;
-        } catch (const Exception&) {
-            return false;
-        }
-    }
     std::string rest_;
     std::string defaults_;
     int n_ = 0;
@@ -81,11 +69,8 @@ void ShowTab(TPageControl& pages, int index) { pages.SetActivePageIndex(std::cla
 // Selects the item equal to text ignoring case; no match leaves the list as it is.
 void SelectItemText(TComboBox& list, const std::string& text)
 {
-    for (int i = 0; i < list.Items().Count(); ++i)
-        if (SameText(list.Items()[i], text)) {
-            list.SetItemIndex(i);
-            return;
-        }
+    const int found = list.Items().IndexOf(text);
+    if (found >= 0) list.SetItemIndex(found);
 }
 
 // The frame templates in the program's framepg folder, by name.
@@ -114,8 +99,8 @@ void ReadFrameFields(TForm2& form, FieldReader& r, bool index)
     form.CheckBox18->SetChecked(r.Flag());
     form.Edit5->SetText(r.Text());
     const std::string frameTemplate = r.Text();
-    form.ComboBox11->Items().Assign(FrameTemplates());
-    const std::vector<std::string> names = form.ComboBox11->Items().ToVector();
+    const std::vector<std::string> names = FrameTemplates();
+    form.ComboBox11->Items().Assign(names);
     const auto found = std::find(names.begin(), names.end(), frameTemplate);
     form.ComboBox11->SetItemIndex(found != names.end() ? static_cast<int>(found - names.begin()) : 0);
 }
@@ -212,13 +197,7 @@ void TForm2::ReadTextStampRecord(TForm1& main)
     FieldReader r(main.GetPropertyRecord(prAddText), prAddText);
     TFontInfo font = Edit17->Font();
     font.Name = r.Text();
-    TFontStyles styles;
-    std::string unused;
-    FontStyleText("r", r.Raw(), styles, unused);
-    font.Bold = styles.Bold;
-    font.Italic = styles.Italic;
-    font.Underline = styles.Underline;
-    font.StrikeOut = styles.StrikeOut;
+    SetFontStyleLetters(font, r.Raw());
     font.Size = r.Number();
     r.Skip();  // the size again
     font.Color = r.Colour();
@@ -384,12 +363,20 @@ void TForm2::ReadEditorRecords(TForm1& main)
 // ---------------------------------------------------------------------------
 // OK
 
+namespace {
+
+// The tabs the three page controls show, as their record stores them.
+std::string TabsRecord(const TForm2& form)
+{
+    return MakePropertyRecord({Number(form.PageControl1->ActivePageIndex()),
+                               Number(form.PageControl3->ActivePageIndex()),
+                               Number(form.PageControl2->ActivePageIndex())});
+}
+
+}  // namespace
+
 void TForm2::StorePageProperties(TForm1& main, int kind)
 {
-    auto tabs = [this] {
-        return MakePropertyRecord({Number(PageControl1->ActivePageIndex()), Number(PageControl3->ActivePageIndex()),
-                                   Number(PageControl2->ActivePageIndex())});
-    };
     switch (kind) {
     case pkPageIndex:
     case pkPageImage: StorePageRecords(main, kind); break;
@@ -404,11 +391,11 @@ void TForm2::StorePageProperties(TForm1& main, int kind)
         break;
     case pkFrameImage:
     case pkFrameThumb:
-        main.SetPropertyRecord(kind == pkFrameImage ? prCurrentPage1 : prCurrentPage2, tabs());
+        main.SetPropertyRecord(kind == pkFrameImage ? prCurrentPage1 : prCurrentPage2, TabsRecord(*this));
         StoreDecorationRecords(main, kind);
         break;
     case pkTable:
-        main.SetPropertyRecord(prCurrentPage1, tabs());
+        main.SetPropertyRecord(prCurrentPage1, TabsRecord(*this));
         StoreTableRecord(main);
         break;
     case pkFontIndex:
@@ -431,11 +418,8 @@ void TForm2::StorePageProperties(TForm1& main, int kind)
 void TForm2::StoreTextStampRecord(TForm1& main)
 {
     const TFontInfo font = Edit17->Font();
-    TFontStyles styles{font.Bold, font.Italic, font.Underline, font.StrikeOut};
-    std::string letters;
-    FontStyleText("w", "", styles, letters);
     std::vector<std::string> fields{font.Name,
-                                    letters,
+                                    FontStyleLetters(font),
                                     Number(font.Size),
                                     Number(font.Size),
                                     Colour(font.Color),
@@ -497,10 +481,7 @@ void TForm2::StoreTableRecord(TForm1& main)
 void TForm2::StorePageRecords(TForm1& main, int kind)
 {
     const bool index = kind == pkPageIndex;
-    main.SetPropertyRecord(
-        index ? prCurrentPage1 : prCurrentPage2,
-        MakePropertyRecord({Number(PageControl1->ActivePageIndex()), Number(PageControl3->ActivePageIndex()),
-                            Number(PageControl2->ActivePageIndex())}));
+    main.SetPropertyRecord(index ? prCurrentPage1 : prCurrentPage2, TabsRecord(*this));
     main.SetPropertyRecord(index ? prTextHeader1 : prTextHeader2, EscapeRecordField(Trim(Edit11->Text())));
     main.SetPropertyRecord(index ? prTextFooter1 : prTextFooter2, EscapeRecordField(Trim(Edit24->Text())));
     std::vector<std::string> fields;

@@ -5,7 +5,6 @@
 
 #include "gallery/pvu1TemplateFiles.h"
 #include "gallery/pvu5.h"
-#include "gallery/pvutilsMarkup.h"
 #include "gallery/srutilsFiles.h"
 #include "platform/core/Integers.h"
 #include "platform/system/System.h"
@@ -26,12 +25,7 @@ public:
         const TFontInfo font = form_.Edit17->Font();
         if (control == "Edit17.FontName") return font.Name;
         if (control == "Edit17.FontSize") return std::to_string(font.Size);
-        if (control == "Edit17.FontStyle") {
-            TFontStyles styles{font.Bold, font.Italic, font.Underline, font.StrikeOut};
-            std::string letters;
-            FontStyleText("w", "", styles, letters);
-            return letters;
-        }
+        if (control == "Edit17.FontStyle") return FontStyleLetters(font);
         return Find<TEdit>(control).Text();
     }
     void SetText(const std::string& control, const std::string& text) override
@@ -44,15 +38,7 @@ public:
         if (control == "Edit17.FontName" && !text.empty()) font.Name = text;
         // A size that is no positive number keeps the font's size.
         if (int size = 0; control == "Edit17.FontSize" && ParseInteger(text, size) && size > 0) font.Size = size;
-        if (control == "Edit17.FontStyle") {
-            TFontStyles styles;
-            std::string unused;
-            FontStyleText("r", text, styles, unused);
-            font.Bold = styles.Bold;
-            font.Italic = styles.Italic;
-            font.Underline = styles.Underline;
-            font.StrikeOut = styles.StrikeOut;
-        }
+        if (control == "Edit17.FontStyle") SetFontStyleLetters(font, text);
         form_.Edit17->SetFont(font);
     }
     int Number(const std::string& control) const override
@@ -141,13 +127,8 @@ void TForm2::TransferTemplate(char mode, const std::string& path)
     if (!::TransferTemplate(mode, path, page, controls))
         throw Exception("Unable to write to " + ToFileSystemPath(path));
     if (mode != 'r') return;
-    if (page == ppPageProperties) {
-        // The colour sample follows the five colours read.
-        SetControlColor(*Panel29, ControlColor(*Panel28));
-        const TPanel* panels[] = {Panel27, Panel26, Panel25, Panel24};
-        TLabel* samples[] = {Label96, Label97, Label98, Label99};
-        for (int i = 0; i < 4; ++i) SetControlColor(*samples[i], ControlColor(*panels[i]));
-    }
+    // The colour sample follows the five colours read.
+    if (page == ppPageProperties) ShowPageColourSample();
     if (page == ppTextStamp && ComboBox17->ItemIndex() >= 0) Notebook4->SetPageIndex(ComboBox17->ItemIndex());
 }
 

@@ -21,14 +21,6 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes)
     return !out.fail();
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 std::string BannerFile(const std::string& dialogCaption)
@@ -64,14 +56,10 @@ bool ParsePastedColour(const std::string& text, TColor& colour)
         colour = static_cast<TColor>(number);
         return true;
     }
-    if (text.size() != 7 || text[0] != '#') return false;
-    int channel[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        const int high = HexDigit(text[1 + 2 * i]), low = HexDigit(text[2 + 2 * i]);
-        if (high < 0 || low < 0) return false;
-        channel[i] = high * 16 + low;
-    }
-    colour = RGBColor(std::uint8_t(channel[0]), std::uint8_t(channel[1]), std::uint8_t(channel[2]));
+    // "#RRGGBB": after the "$" the core parser takes hexadecimal digits only.
+    int rgb = 0;
+    if (text.size() != 7 || text[0] != '#' || !ParseInteger("$" + text.substr(1), rgb)) return false;
+    colour = RGBColor(std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb));
     return true;
 }
 

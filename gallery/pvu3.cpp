@@ -55,6 +55,14 @@ std::vector<std::string> DescriptionLines(TMemo& memo)
     return {};
 }
 
+// The file's size as the editor shows it, in kilobytes.
+std::string SizeCaption(const std::string& path)
+{
+    std::string kilobytes;
+    FileSizeText(1, path, kilobytes);
+    return kilobytes + " KB";
+}
+
 }  // namespace
 
 TForm4::TForm4(TForm1& main) : TForm(nullptr, "Form4"), main_(main)
@@ -214,9 +222,7 @@ void TForm4::ShowPicture(const std::string& path)
     CopyPicture(loaded, RasterView1->PictureDIB);
     main_.UpdateControls();
     ShowPictureSize();
-    std::string kilobytes;
-    FileSizeText(1, path, kilobytes);
-    Label5->SetCaption(kilobytes + " KB");
+    Label5->SetCaption(SizeCaption(path));
     RemakeKeptCopy();
     // The values shown are the values applied, from the first look on.
     SpinEdit2Change(SpinEdit2);
@@ -330,7 +336,5 @@ void TForm4::Button7Click(TComponent*)
     if (!ShownFileIsJpeg() || !FileExists(Edit1->Text())) return;
     const std::string path = Edit1->Text();
     SaveImageFile(RasterView1->PictureDIB, path, path, okJpeg, SpinEdit1->Value(), true);
-    std::string kilobytes;
-    FileSizeText(1, path, kilobytes);
-    Label5->SetCaption(kilobytes + " KB");
+    Label5->SetCaption(SizeCaption(path));
 }

@@ -1,4 +1,5 @@
 #include "platform/gui/Gui.h"
+#include "platform/core/Split.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -242,18 +243,9 @@ private:
     void ReadBack()
     {
         stale_ = false;
-        lines_.clear();
         const std::string all = FromQString(edit_->toPlainText());
-        std::size_t start = 0;
-        while (start < all.size()) {
-            const std::size_t end = all.find('\n', start);
-            if (end == std::string::npos) {
-                lines_.push_back(all.substr(start));
-                break;
-            }
-            lines_.push_back(all.substr(start, end - start));
-            start = end + 1;
-        }
+        lines_ = all.empty() ? std::vector<std::string>() : SplitText(all, '\n');
+        if (!all.empty() && all.back() == '\n') lines_.pop_back();
     }
     QPlainTextEdit* edit_;
     std::vector<std::string> lines_;

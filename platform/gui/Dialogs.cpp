@@ -65,10 +65,10 @@ bool ChooseColorDialog(TColor& color)
 {
     if (colorHook) return colorHook(color);
     if (Headless()) return false;
-    const QColor start(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+    const QColor start(RedOf(color), GreenOf(color), BlueOf(color));
     const QColor chosen = QColorDialog::getColor(start, QApplication::activeWindow());
     if (!chosen.isValid()) return false;
-    color = TColor(chosen.red()) | TColor(chosen.green()) << 8 | TColor(chosen.blue()) << 16;
+    color = RGBColor(std::uint8_t(chosen.red()), std::uint8_t(chosen.green()), std::uint8_t(chosen.blue()));
     return true;
 }
 

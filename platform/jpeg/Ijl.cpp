@@ -78,6 +78,17 @@ std::uint8_t* rowAddress(const JPEG_CORE_PROPERTIES* p, long long stride, long l
     return p->DIBBytes + memoryRow * stride;
 }
 
+// Every way out of a read releases the decoder and the file; a failure
+// leaves its reason in the properties.
+IJLERR endRead(jpeg_decompress_struct& cinfo, std::FILE* file, JPEG_CORE_PROPERTIES* p, IJLERR result,
+               const char* reason = nullptr)
+{
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(file);
+    if (reason) setError(p, reason);
+    return result;
+}
+
 IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
 {
     if (!p->JPGFile) return IJL_INVALID_JPEG_PROPERTIES;
@@ -92,10 +103,7 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
     err.pub.error_exit = onError;
     err.pub.emit_message = onMessage;
     if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        std::fclose(file);
-        setError(p, err.text);
-        return IJL_ERR_DATA;
+        return endRead(cinfo, file, p, IJL_ERR_DATA, err.text);
     }
     jpeg_create_decompress(&cinfo);
     // libjpeg's own working memory (whole-image coefficient buffers of
@@ -115,11 +123,7 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
     case JCS_YCCK: p->JPGColor = IJL_YCCK; break;
     default: p->JPGColor = IJL_OTHER; break;
     }
-    if (!whole) {
-        jpeg_destroy_decompress(&cinfo);
-        std::fclose(file);
-        return IJL_OK;
-    }
+    if (!whole) return endRead(cinfo, file, p, IJL_OK);
     const long long width = cinfo.image_width, height = cinfo.image_height;
     const bool grey = p->DIBChannels == 1 && p->DIBColor == IJL_G;
     const bool bgr = p->DIBChannels == 3 && (p->DIBColor == IJL_BGR || p->DIBColor == IJL_RGB);
@@ -129,12 +133,9 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
     else if (!p->DIBBytes || (!grey && !bgr) || p->DIBPadBytes < 0 || p->DIBWidth != width ||
              std::llabs(p->DIBHeight) != height)
         problem = IJL_ERR_DIB;
-    if (problem != IJL_OK) {
-        jpeg_destroy_decompress(&cinfo);
-        std::fclose(file);
-        setError(p, problem == IJL_TOO_LARGE ? "the picture is too large" : "the pixel rows do not fit the picture");
-        return problem;
-    }
+    if (problem != IJL_OK)
+        return endRead(cinfo, file, p, problem,
+                       problem == IJL_TOO_LARGE ? "the picture is too large" : "the pixel rows do not fit the picture");
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     if (cmyk)
         cinfo.out_color_space = JCS_CMYK;
@@ -144,12 +145,7 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
         cinfo.out_color_space = p->DIBColor == IJL_RGB ? JCS_RGB : JCS_EXT_BGR;
     // Adobe writes CMYK inverted; libjpeg tells us by the Adobe marker.
     jpeg_start_decompress(&cinfo);
-    if (!wholeImageRead(cinfo, err)) {
-        jpeg_destroy_decompress(&cinfo);
-        std::fclose(file);
-        setError(p, "the file ends before its last scan");
-        return IJL_ERR_DATA;
-    }
+    if (!wholeImageRead(cinfo, err)) return endRead(cinfo, file, p, IJL_ERR_DATA, "the file ends before its last scan");
     const long long stride = width * p->DIBChannels + p->DIBPadBytes;
     if (!cmyk) {
         JSAMPROW rows[kRowBatch];
@@ -187,9 +183,7 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
         }
     }
     jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    std::fclose(file);
-    return IJL_OK;
+    return endRead(cinfo, file, p, IJL_OK);
 }
 
 IJLERR writeJpeg(JPEG_CORE_PROPERTIES* p)

@@ -16,6 +16,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
@@ -313,6 +314,26 @@ TEST(Gui, StatusBarPanelsAndHiddenStoreControls)
     EXPECT_EQ(memo->Lines().ToVector(), (std::vector<std::string>{"first", "a|b|"}));
     auto* label = form.Make<TLabel>("Label1", form.Client(), "&Save in Folder:");
     EXPECT_EQ(label->Caption(), "&Save in Folder:");
+}
+
+TEST(Gui, TypedMemoTextBecomesItsLines)
+{
+    App();
+    TestForm form;
+    auto* memo = form.Make<TMemo>("Memo1", form.Client());
+    auto* edit = static_cast<QPlainTextEdit*>(memo->Widget());
+    using Lines = std::vector<std::string>;
+    // A last line break ends the last line; it starts no empty one.
+    const std::pair<const char*, Lines> cases[] = {{"", Lines{}},
+                                                   {"a", Lines{"a"}},
+                                                   {"a\n", Lines{"a"}},
+                                                   {"\n", Lines{""}},
+                                                   {"a\n\nb", Lines{"a", "", "b"}},
+                                                   {"a\nb\n\n", Lines{"a", "b", ""}}};
+    for (const auto& [typed, lines] : cases) {
+        edit->setPlainText(QString::fromUtf8(typed));
+        EXPECT_EQ(memo->Lines().ToVector(), lines) << '"' << typed << '"';
+    }
 }
 
 TEST(Gui, KeyReleaseAndFocusLossReachTheHandlers)
