@@ -109,6 +109,12 @@ void TFormatGraphic::StartProgress(const char* stage)
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, stage);
 }
 
+void TFormatGraphic::NextStage(const char* stage)
+{
+    Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
+    Progress(TProgressStage::psStarting, 0, false, ProgressRect, stage);
+}
+
 void TFormatGraphic::BeginLoadOf(TStream& stream, std::string_view formatName, const char* stage)
 {
     BeginLoad(stream);

@@ -152,6 +152,8 @@ protected:
     void ResetProgressRect(std::uint32_t width);
     // Reports psStarting with the stage's text over the picture's first row.
     void StartProgress(const char* stage);
+    // Ends the stage under way and starts the next one over the same rect.
+    void NextStage(const char* stage);
     // The usual start of LoadFromStream: BeginLoad, the header read (one that
     // is not the format's refused with the format's name), the stream back at
     // BasePosition and progress started. The caller still keeps a TEndProgress.

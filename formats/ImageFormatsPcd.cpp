@@ -113,8 +113,7 @@ void TPCDGraphic::LoadFromStream(TStream& stream)
     cm.SetTargetSamplesPerPixel(3);
     const float coefficients[] = {0.2125f, 0.7154f, 0.0721f};
     cm.SetYCbCrParameters(coefficients, 2, 2);
-    Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesLoadingData);
+    NextStage(gesLoadingData);
 
     for (std::uint32_t y = 0; y < height; y += 2) {
         reader.Read(&luma[std::size_t(y) * width], std::size_t(2) * width);
@@ -122,8 +121,7 @@ void TPCDGraphic::LoadFromStream(TStream& stream)
         reader.Read(&chroma2[std::size_t(y / 2) * width], width / 2);
         RowDone(y, height);
     }
-    Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesUpsampling);
+    NextStage(gesUpsampling);
     UpsampleRow2x(width / 2, height / 2, width, chroma1.data());
     UpsampleRow2x(width / 2, height / 2, width, chroma2.data());
     Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");

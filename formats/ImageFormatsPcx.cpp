@@ -163,8 +163,7 @@ void TPCXGraphic::LoadFromStream(TStream& stream)
         data.resize(imageBytes);
         buffer = std::move(data);
     }
-    Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
+    NextStage(gesTransfering);
 
     for (std::uint32_t row = 0; row < height; ++row) {
         const std::uint8_t* line = buffer.data() + std::size_t(row) * rowBytes;

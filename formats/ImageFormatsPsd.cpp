@@ -172,8 +172,7 @@ void TPSDGraphic::LoadFromStream(TStream& stream)
     SetPixelFormat(format);
     SetSize(static_cast<int>(p.Width), static_cast<int>(p.Height));
     if (!palette.Entries.empty()) SetPalette(palette);
-    Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, planes == 1 ? gesTransfering : gesLoadingData);
+    NextStage(planes == 1 ? gesTransfering : gesLoadingData);
 
     // The stored bytes of the shown planes; packed rows start where the
     // counts of the rows before them end.
@@ -186,8 +185,7 @@ void TPSDGraphic::LoadFromStream(TStream& stream)
     }
     const std::vector<std::uint8_t> data = reader.Bytes(dataBytes);
     if (planes > 1) {
-        Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
-        Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
+        NextStage(gesTransfering);
     }
 
     std::vector<std::vector<std::uint8_t>> rows(planes, std::vector<std::uint8_t>(rowBytes));

@@ -152,8 +152,7 @@ void TSGIGraphic::LoadFromStream(TStream& stream)
     // No pixels: the picture stays empty (no size either).
     if (width == 0 || height == 0) return;
     SetSize(static_cast<int>(width), static_cast<int>(height));
-    Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
+    NextStage(gesTransfering);
 
     const std::size_t rowBytes = std::size_t(width) * bytesPerSample;
     // One row of every channel read, side by side.

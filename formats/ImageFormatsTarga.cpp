@@ -195,8 +195,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream)
     reader.PictureBytes(h.Width, h.Height, bytesPerPixel, runLength ? TTargaRLEDecoder::MaxExpansion : 1);
     SetSize(h.Width, h.Height);
     const std::size_t rowBytes = std::size_t(h.Width) * bytesPerPixel;
-    Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
+    NextStage(gesTransfering);
 
     // Indices of a colour-mapped picture must name an entry of its map.
     const std::size_t mapEntries = mapped && h.ColorMapType == 1 ? h.ColorMapLength : 256;
@@ -288,8 +287,7 @@ void TTargaGraphic::SaveToStream(TStream& stream, bool compressed)
         }
         stream.WriteBuffer(map, sizeof map);
     }
-    Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
+    NextStage(gesTransfering);
 
     const std::size_t rowBytes = std::size_t(h.Width) * bytesPerPixel;
     TTargaRLEDecoder encoder(h.PixelSize);

@@ -745,8 +745,7 @@ void TTIFFGraphic::LoadTiff(TStream& stream)
 
     decoder = createDecoder();
     if (decoder) decoder->DecodeInit();
-    Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
-    Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
+    NextStage(gesTransfering);
     readStrips(layout, decoder.get());
     if (decoder) decoder->DecodeEnd();
     // A caller that takes no partial pictures (the gallery) gets the error.
