@@ -21,10 +21,13 @@ function(pictavo_add_test name)
   target_compile_definitions(${name} PRIVATE
     PICTAVO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     PICTAVO_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  # ctest runs suites side by side; ImageMagick, the tests' oracle, would
+  # otherwise start a thread per core in every call and crowd the machine.
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;${T_ENV}" TIMEOUT 600)
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;MAGICK_THREAD_LIMIT=1;OMP_NUM_THREADS=1;${T_ENV}"
+               TIMEOUT 600)
 endfunction()
 
 # pictavo_add_fuzzer(<name> SOURCE f.cpp LIBS lib ...): a libFuzzer target (clang only).
