@@ -1,7 +1,7 @@
 // The program block: the application, the main window, the message loop.
 #include "formats/FormatCompressionTiff.h"
 #include "formats/ImageFormats.h"
-#include "gallery/pvu.h"
+#include "gallery/mainwindow/pvu.h"
 #include "widgets/kitapp.h"
 
 #include <QTimer>

@@ -8,8 +8,8 @@
 #include "GalleryBuildBenchJpeg.h"
 
 #include "compositing/Argb.h"
-#include "gallery/PropertyRecords.h"
-#include "gallery/pvu.h"
+#include "gallery/records/PropertyRecords.h"
+#include "gallery/mainwindow/pvu.h"
 #include "platform/system/System.h"
 #include "raster/RasterDIB.h"
 #include "raster/RasterFiles.h"

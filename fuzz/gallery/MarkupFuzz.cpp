@@ -1,6 +1,6 @@
 // Any line through the tag-attribute and field helpers, never outside the text.
-#include "gallery/pvutils.h"
-#include "gallery/srutilsFiles.h"
+#include "gallery/records/pvutils.h"
+#include "gallery/text/srutilsFiles.h"
 
 #include <cstdint>
 #include <string>

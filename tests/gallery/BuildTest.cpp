@@ -3,11 +3,11 @@
 #include "BuildTestSupport.h"
 #include "WindowTestSupport.h"
 
-#include "gallery/PropertyRecords.h"
-#include "gallery/pvuBuildPaths.h"
-#include "gallery/pvutilsPictures.h"
-#include "gallery/pvutilsSourceCache.h"
-#include "gallery/pvutils.h"
+#include "gallery/records/PropertyRecords.h"
+#include "gallery/build/pvuBuildPaths.h"
+#include "gallery/pictures/pvutilsPictures.h"
+#include "gallery/pictures/pvutilsSourceCache.h"
+#include "gallery/records/pvutils.h"
 #include "platform/shell/Shell.h"
 #include "platform/system/System.h"
 

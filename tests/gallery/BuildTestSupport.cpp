@@ -1,8 +1,8 @@
 #include "BuildTestSupport.h"
 
 #include "formats/ImageFormats.h"
-#include "gallery/pvuBuildPaths.h"
-#include "gallery/pvutilsSourceCache.h"
+#include "gallery/build/pvuBuildPaths.h"
+#include "gallery/pictures/pvutilsSourceCache.h"
 #include "raster/RasterDIB.h"
 
 #include <array>

@@ -2,11 +2,11 @@
 // ramp, frame expansion, outline growth, their order on a thumbnail, and
 // decoration files or numbers that must leave a picture as it was.
 
-#include "gallery/pvutilsDecorations.h"
+#include "gallery/pictures/pvutilsDecorations.h"
 
-#include "gallery/PropertyRecords.h"
-#include "gallery/pvutilsGeometry.h"
-#include "gallery/pvutilsMakers.h"
+#include "gallery/records/PropertyRecords.h"
+#include "gallery/pictures/pvutilsGeometry.h"
+#include "gallery/pictures/pvutilsMakers.h"
 #include "raster/RasterFiles.h"
 #include "tests/raster/RasterFileTestHelpers.h"
 

@@ -1,7 +1,7 @@
 // Settings templates without the dialog: every page's keys written and read
 // back, cross-checked with Python's configparser both ways; names that would
 // leave the kind folder; listing and renaming template files.
-#include "gallery/pvu1TemplateFiles.h"
+#include "gallery/properties/pvu1TemplateFiles.h"
 #include "platform/system/System.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/TempDir.h"

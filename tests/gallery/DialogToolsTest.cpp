@@ -1,7 +1,7 @@
 // The properties dialog's tools without the dialog: banner and preview files,
 // pasted colour texts, the clicked pixel in both row orders, and editors
 // started with the file as one argument.
-#include "gallery/pvu1ToolFiles.h"
+#include "gallery/properties/pvu1ToolFiles.h"
 #include "platform/system/System.h"
 #include "raster/RasterDIB.h"
 #include "tests/support/TempDir.h"

@@ -2,13 +2,13 @@
 // sizes for every size kind and resize method, crops, filters, decoration
 // order, and the edge cases of empty and one-pixel pictures.
 
-#include "gallery/pvutilsGeometry.h"
-#include "gallery/pvutilsMakers.h"
-#include "gallery/pvutilsPictures.h"
+#include "gallery/pictures/pvutilsGeometry.h"
+#include "gallery/pictures/pvutilsMakers.h"
+#include "gallery/pictures/pvutilsPictures.h"
 
-#include "gallery/pvutilsSourceCache.h"
-#include "gallery/srutils.h"
-#include "gallery/srutilsFiles.h"
+#include "gallery/pictures/pvutilsSourceCache.h"
+#include "gallery/text/srutils.h"
+#include "gallery/text/srutilsFiles.h"
 #include "raster/RasterFiles.h"
 #include "tests/raster/RasterFileTestHelpers.h"
 

@@ -3,7 +3,7 @@
 #include "MakersWindowTestSupport.h"
 #include "WindowTestSupport.h"
 
-#include "gallery/PropertyRecords.h"
+#include "gallery/records/PropertyRecords.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "gallery/pvutils.h"
-#include "gallery/pvutilsMarkup.h"
-#include "gallery/srutilsFiles.h"
+#include "gallery/records/pvutils.h"
+#include "gallery/pages/pvutilsMarkup.h"
+#include "gallery/text/srutilsFiles.h"
 #include "platform/core/Exception.h"
 #include "tests/support/TempDir.h"
 

@@ -4,7 +4,7 @@
 #include "WindowTestSupport.h"
 
 #include "compositing/Argb.h"
-#include "gallery/PropertyRecords.h"
+#include "gallery/records/PropertyRecords.h"
 #include "raster/RasterDIB.h"
 #include "tests/support/RunCommand.h"
 

@@ -2,10 +2,10 @@
 // footers, the thumbnail table and the image cell, and the shipped templates.
 #include "WindowTestSupport.h"
 
-#include "gallery/PropertyRecords.h"
+#include "gallery/records/PropertyRecords.h"
 #include "platform/core/Exception.h"
-#include "gallery/pvutils.h"
-#include "gallery/srutils.h"
+#include "gallery/records/pvutils.h"
+#include "gallery/text/srutils.h"
 
 #include <gtest/gtest.h>
 

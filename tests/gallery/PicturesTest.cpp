@@ -2,7 +2,7 @@
 // pixel with an independent decoder, broken files, saving with quality and
 // kept dates, and output names.
 
-#include "gallery/pvutilsPictures.h"
+#include "gallery/pictures/pvutilsPictures.h"
 
 #include "formats/ImageFormats.h"
 #include "platform/core/ByteOrder.h"

@@ -1,5 +1,5 @@
-#include "gallery/PropertyRecords.h"
-#include "gallery/pvutils.h"
+#include "gallery/records/PropertyRecords.h"
+#include "gallery/records/pvutils.h"
 #include "platform/system/System.h"
 
 #include <gtest/gtest.h>

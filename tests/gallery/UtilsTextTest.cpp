@@ -1,4 +1,4 @@
-#include "gallery/srutils.h"
+#include "gallery/text/srutils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The full-screen viewer on a real X server (Xvfb): opened from the main
 // window with the Return key and paged with PageDown, End, Home and PageUp as
 // xdotool sends them, then closed with Esc.
-#include "gallery/Pvu2.h"
-#include "gallery/pvu.h"
+#include "gallery/windows/Pvu2.h"
+#include "gallery/mainwindow/pvu.h"
 #include "platform/shell/Shell.h"
 #include "platform/system/System.h"
 #include "raster/RasterFiles.h"

@@ -2,14 +2,14 @@
 // shipped caption-position lists turned into pages.
 #include "WindowTestSupport.h"
 
-#include "gallery/PropertyRecords.h"
-#include "gallery/Pvu2.h"
-#include "gallery/pvu3.h"
-#include "gallery/pvu4.h"
-#include "gallery/pvu1.h"
-#include "gallery/pvu5.h"
-#include "gallery/pvutils.h"
-#include "gallery/srutils.h"
+#include "gallery/records/PropertyRecords.h"
+#include "gallery/windows/Pvu2.h"
+#include "gallery/windows/pvu3.h"
+#include "gallery/windows/pvu4.h"
+#include "gallery/properties/pvu1.h"
+#include "gallery/windows/pvu5.h"
+#include "gallery/records/pvutils.h"
+#include "gallery/text/srutils.h"
 #include "platform/strings/StringList.h"
 
 #include <gtest/gtest.h>

@@ -3,9 +3,9 @@
 // with the function keys, and the picture corrections written back by Apply.
 #include "WindowTestSupport.h"
 
-#include "gallery/pvu3.h"
-#include "gallery/pvutilsGeometry.h"
-#include "gallery/pvutilsPictures.h"
+#include "gallery/windows/pvu3.h"
+#include "gallery/pictures/pvutilsGeometry.h"
+#include "gallery/pictures/pvutilsPictures.h"
 #include "platform/system/System.h"
 #include "raster/RasterFX.h"
 #include "raster/RasterView.h"

@@ -5,10 +5,10 @@
 // frame-page template's editors and the editor-program pickers.
 #include "WindowTestSupport.h"
 
-#include "gallery/PropertyRecords.h"
-#include "gallery/pvu1.h"
-#include "gallery/pvu1TemplateFiles.h"
-#include "gallery/pvutils.h"
+#include "gallery/records/PropertyRecords.h"
+#include "gallery/properties/pvu1.h"
+#include "gallery/properties/pvu1TemplateFiles.h"
+#include "gallery/records/pvutils.h"
 #include "platform/shell/Shell.h"
 #include "platform/system/System.h"
 #include "raster/RasterFiles.h"

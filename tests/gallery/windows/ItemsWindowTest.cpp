@@ -1,10 +1,10 @@
 // The source-item list of the main window.
 #include "WindowTestSupport.h"
 
-#include "gallery/PropertyRecords.h"
+#include "gallery/records/PropertyRecords.h"
 #include "platform/system/DateTime.h"
-#include "gallery/srutils.h"
-#include "gallery/srutilsFiles.h"
+#include "gallery/text/srutils.h"
+#include "gallery/text/srutilsFiles.h"
 #include "platform/system/Files.h"
 
 #include <gtest/gtest.h>

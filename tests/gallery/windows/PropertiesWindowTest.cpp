@@ -3,10 +3,10 @@
 // rules, keys and colours.
 #include "WindowTestSupport.h"
 
-#include "gallery/PropertyRecords.h"
-#include "gallery/pvu1.h"
-#include "gallery/pvutils.h"
-#include "gallery/srutils.h"
+#include "gallery/records/PropertyRecords.h"
+#include "gallery/properties/pvu1.h"
+#include "gallery/records/pvutils.h"
+#include "gallery/text/srutils.h"
 #include "platform/core/AsciiCase.h"
 #include "raster/RasterView.h"
 #include "widgets/FontCombos.h"

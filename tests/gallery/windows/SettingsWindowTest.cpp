@@ -1,9 +1,9 @@
 // The settings store and the File menu of the main window.
 #include "WindowTestSupport.h"
 
-#include "gallery/PropertyRecords.h"
-#include "gallery/pvu1.h"
-#include "gallery/pvutils.h"
+#include "gallery/records/PropertyRecords.h"
+#include "gallery/properties/pvu1.h"
+#include "gallery/records/pvutils.h"
 #include "platform/inifile/IniFile.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // (drops, duplicates in other letter cases, long paths, its place).
 #include "WindowTestSupport.h"
 
-#include "gallery/PropertyRecords.h"
-#include "gallery/Pvu2.h"
-#include "gallery/pvu4.h"
+#include "gallery/records/PropertyRecords.h"
+#include "gallery/windows/Pvu2.h"
+#include "gallery/windows/pvu4.h"
 #include "raster/RasterFiles.h"
 #include "raster/RasterView.h"
 #include "tests/support/RunCommand.h"

@@ -2,7 +2,7 @@
 // Shared fixtures of the window tests: one offscreen application, a temporary
 // program folder, and answers for the dialogs and message boxes.
 
-#include "gallery/pvu.h"
+#include "gallery/mainwindow/pvu.h"
 #include "tests/support/TempDir.h"
 
 #include <deque>

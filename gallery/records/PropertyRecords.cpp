@@ -1,0 +1,112 @@
+// Keys and default texts of the 33 property records.
+#include "gallery/records/PropertyRecords.h"
+
+#include "gallery/records/pvutils.h"
+#include "gallery/text/srutils.h"
+#include "platform/strings/StringList.h"
+#include "platform/system/System.h"
+
+namespace {
+
+const char* const Keys[PropertyRecordCount] = {
+    "SourceImage",    "PagePropertiesIndex", "PagePropertiesImage", "AddText",        "AddLogo",       "Nothing1",
+    "Nothing2",       "MoreTable",           "CaptionFontT",        "CaptionFontI",   "Edit1",         "Edit2",
+    "Edit3",          "FrameTFolder",        "FrameIFolder",        "LogoIFolder",    "ManualPaste",   "Upload",
+    "CurrentPage1",   "CurrentPage2",        "DropTargetXY",        "TextHeader1",    "TextFooter1",   "TextHeader2",
+    "TextFooter2",    "AddFrameImage",       "AddMaskImage",        "AddButtonImage", "AddFrameThumb", "AddMaskThumb",
+    "AddButtonThumb", "AddOutlineI",         "AddOutlineT",
+};
+
+void checkIndex(int index)
+{
+    if (index < 0 || index >= PropertyRecordCount)
+        throw EStringListError("List index out of bounds (" + std::to_string(index) + ")");
+}
+
+}  // namespace
+
+const char* PropertyRecordKey(int index)
+{
+    checkIndex(index);
+    return Keys[index];
+}
+
+int PropertyRecordIndexOf(const std::string& key)
+{
+    for (int i = 0; i < PropertyRecordCount; ++i)
+        if (SameText(Keys[i], key)) return i;
+    return -1;
+}
+
+namespace {
+
+// Where a default holds the program folder (with its trailing '/').
+const char* const FolderToken = "{program folder}";
+
+// The default texts by index. The stamp's background picture lies in the
+// program's frames folder, written with '/' like every path the program makes.
+const char* const Defaults[PropertyRecordCount] = {
+    "{program folder}",
+    "1|8421440|1|16777215|0|16711680|0|8388736|0|255|0|0|wallpaper.jpg|0|0|0|0|_self|page "
+    "|-|0|0|5|1|0|main.htm|left.htm|"
+    "1|1|0|0",
+    "0|16777215|0|0|0|16711680|0|8388736|0|255|0|0|wallpaper.jpg|0|0|0|0|_self|picture |-|0|0|5|1||||1|1|0|0",
+    "Verdana|b|14|1|0|Pictavo gallery|1|0|0|50|0|0|0|0|255|100|120301|31231|1|{program "
+    "folder}frames/bar1.gif|255|0|0|0|"
+    "0|255|255|255|",
+    "|0|0|0|0|0|0|255|0",
+    "",
+    "",
+    "0|100|1|0|0|0|1|8388608|bg.jpg|||0|0|0|0|Center|Default|0|0||0|16777215|bg.jpg|0|0|0|0|0|0|Default|0|0|",
+    "Verdana|1|0|0|0|8454143|0|16777215|",
+    "Verdana|0|0|0|0|15|0|15",
+    "Microsoft Frontpage|C:\\PROGRA~1\\MICROS~1\\OFFICE\\frontpg.exe|",
+    "Windows Notepad|c:\\windows\\notepad.exe|",
+    "",
+    "{program folder}frames",
+    "{program folder}frames",
+    "{program folder}frames",
+    "Your Name|my login here|<specify here>|<specify here>|<specify here>|1",
+    "ftp.example.com|21|100|My Name|Blue Harbor||http://www.example.com/",
+    "0|0|0|",
+    "0|0|0|",
+    "50|50|",
+    "<center><font name=\"Verdana\" Size=\"5\">My Thumbnail Header</font></center>",
+    "<center><font name=\"Verdana\" Size=\"5\">My Thumbnail Footer</font></center>",
+    "<center><font name=\"Verdana\" Size=\"5\">My Image Header</font></center>",
+    "<center><font name=\"Verdana\" Size=\"5\">My Image Footer</font></center>",
+    "0||0|255|0|0|",
+    "0||0|100|0|16777215|0|0|0||",
+    "0|10|0|20|16777215|0|0|10|0|50|16777215|",
+    "0||0|255|0|0|",
+    "0||0|100|0|16777215|0|0|0||",
+    "0|5|0|20|16777215|0|0|10|0|50|16777215|",
+    "0||0|255|0",
+    "0||0|255|20",
+};
+
+}  // namespace
+
+std::string PropertyRecordDefault(int index)
+{
+    checkIndex(index);
+    return ReplaceText(Defaults[index], FolderToken, ProgramFolder(), false, true);
+}
+
+bool FieldIsOn(const std::string& record, int n) { return FieldEquals(record, n, 1); }
+
+bool FieldEquals(const std::string& record, int n, int value)
+{
+    return GetField(0, record, n) == std::to_string(value);
+}
+
+std::string EscapeRecordField(const std::string& text) { return ReplaceText(text, "|", "%line", false, true); }
+
+std::string UnescapeRecordField(const std::string& text) { return ReplaceText(text, "%line", "|", false, true); }
+
+std::string MakePropertyRecord(const std::vector<std::string>& fields)
+{
+    std::string record;
+    for (const std::string& field : fields) record += EscapeRecordField(field) + "|";
+    return record;
+}
