@@ -1,7 +1,7 @@
 #pragma once
 // The markup of one picture cell (link, img tag, caption in font markup) and
 // the link, colour and flag helpers of the page writer. The variables the
-// cell fills are in gallery/pvutilsVariables.h.
+// cell fills are in gallery/pages/pvutilsVariables.h.
 
 #include "gallery/pages/pvutilsVariables.h"
 
@@ -47,7 +47,7 @@ void ConvertLinkMarkup(std::string& line, const std::string& marker, bool makeLi
 // the result HTML-escaped.
 std::string UrlFromName(const std::string& name);
 
-// BackslashToSlash is in gallery/srutils.h.
+// BackslashToSlash is in gallery/text/srutils.h.
 std::string SlashToBackslash(const std::string& text);
 void SlashToBackslash(const std::string& text, std::string& result);
 // Six upper-case hex digits RRGGBB of a colour 0x00BBGGRR (bits above 24 ignored).
@@ -68,4 +68,4 @@ struct TFontStyles {
 // styles in the order b, i, u, s.
 void FontStyleText(const std::string& mode, const std::string& letters, TFontStyles& font, std::string& result);
 
-// SplitNameVersion lives in gallery/pvu.h.
+// SplitNameVersion lives in gallery/mainwindow/pvu.h.

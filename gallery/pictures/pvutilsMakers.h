@@ -1,6 +1,6 @@
 #pragma once
 // The image copy and thumbnail makers. TRasterDIB is only declared here, which
-// keeps the main window's header light; include "gallery/pvutilsPictures.h"
+// keeps the main window's header light; include "gallery/pictures/pvutilsPictures.h"
 // to work on the pictures themselves.
 
 #include <functional>

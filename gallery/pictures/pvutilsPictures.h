@@ -1,7 +1,7 @@
 #pragma once
 // Pictures between files and the working pixel buffer, and output file names.
 // The geometry the makers and decorations share is in
-// gallery/pvutilsGeometry.h, the GIF writer in gallery/pvutilsGif.h.
+// gallery/pictures/pvutilsGeometry.h, the GIF writer in gallery/pictures/pvutilsGif.h.
 
 #include "gallery/pictures/pvutilsGif.h"
 #include "platform/core/Exception.h"
@@ -11,7 +11,7 @@
 #include <string>
 
 // ESaveImageError, the error of a picture that could not be written, is
-// declared with the GIF writer (gallery/pvutilsGif.h), the lowest writer.
+// declared with the GIF writer (gallery/pictures/pvutilsGif.h), the lowest writer.
 
 // Width and height both above 0 ("loaded").
 bool PictureLoaded(const TRasterDIB& dib);

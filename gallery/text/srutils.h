@@ -3,7 +3,7 @@
 // conversion of output names, replacing text, wildcard matching, integer
 // conversion and counts with thousands separators. Text is bytes; positions
 // count from 1 where a routine speaks of positions; case changes touch only
-// the ASCII letters. The file routines are in gallery/srutilsFiles.h.
+// the ASCII letters. The file routines are in gallery/text/srutilsFiles.h.
 
 #include "platform/core/AsciiCase.h"
 #include "platform/core/Trim.h"
