@@ -7,12 +7,6 @@
 
 namespace {
 
-// The buffer keeps bottom-up pictures with their lowest row first in memory.
-std::size_t memoryRow(const TRasterDIB& dib, int topRow)
-{
-    return std::size_t(dib.Header.Height > 0 ? dib.AbsHeight - 1 - topRow : topRow);
-}
-
 // The bitmap format holding the buffer's pixels byte for byte, or pf24bit
 // with converted pixels when no format has the buffer's channel layout.
 TPixelFormat formatOf(const TRasterDIB& dib, bool& sameBytes)
@@ -53,7 +47,7 @@ void copyRasterToBitmap(const TRasterDIB& dib, TBitmap& bitmap)
     const std::size_t rowBytes = CheckedRowBytes(std::uint64_t(dib.Width()), std::uint64_t(dib.BitCount()));
     for (int y = 0; y < bitmap.Height(); ++y) {
         std::uint8_t* to = bitmap.ScanLine(y);
-        const std::size_t row = memoryRow(dib, y);
+        const std::size_t row = dib.RowFromTop(y);
         if (sameBytes) {
             std::memcpy(to, dib.Rows[row], rowBytes);
             continue;
@@ -86,7 +80,7 @@ void copyBitmapToRaster(const TBitmap& bitmap, TRasterDIB& dib)
         dib.Header.ClrImportant = 0;
     }
     const std::size_t rowBytes = std::min(bitmap.BytesPerScanLine(), std::size_t(dib.Stride));
-    for (int y = 0; y < bitmap.Height(); ++y) std::memcpy(dib.Rows[memoryRow(dib, y)], bitmap.ScanLine(y), rowBytes);
+    for (int y = 0; y < bitmap.Height(); ++y) std::memcpy(dib.Rows[dib.RowFromTop(y)], bitmap.ScanLine(y), rowBytes);
 }
 
 }  // namespace

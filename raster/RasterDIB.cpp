@@ -756,9 +756,6 @@ void CopyDIBRect(TRasterDIB& dst, const TRasterDIB& src, int dstX, int dstY, int
     w = std::min({w, std::int64_t(src.Header.Width) - sx, std::int64_t(dst.Header.Width) - dx});
     h = std::min({h, std::int64_t(src.AbsHeight) - sy, std::int64_t(dst.AbsHeight) - dy});
     if (w <= 0 || h <= 0) return;
-    auto memoryRow = [](const TRasterDIB& d, std::int64_t top) {
-        return d.Header.Height > 0 ? d.AbsHeight - 1 - top : top;
-    };
     const bool bytewise = src.Header.BitCount == dst.Header.BitCount && src.Header.BitCount >= 8;
     const int bytes = src.Header.BitCount / 8;
     // Within one buffer, walk the rows in the order that does not overwrite unread ones.
@@ -766,7 +763,7 @@ void CopyDIBRect(TRasterDIB& dst, const TRasterDIB& src, int dstX, int dstY, int
     const bool backwards = sameBuffer && dy > sy;
     for (std::int64_t k = 0; k < h; ++k) {
         const std::int64_t i = backwards ? h - 1 - k : k;
-        const std::int64_t sr = memoryRow(src, sy + i), dr = memoryRow(dst, dy + i);
+        const std::int64_t sr = src.RowFromTop(sy + i), dr = dst.RowFromTop(dy + i);
         if (bytewise) {
             std::memmove(dst.Rows[std::size_t(dr)] + dx * bytes, src.Rows[std::size_t(sr)] + sx * bytes,
                          std::size_t(w * bytes));

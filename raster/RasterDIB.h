@@ -71,6 +71,9 @@ public:
     // Width and bit count, for readability at call sites.
     std::int32_t Width() const { return Header.Width; }
     int BitCount() const { return Header.BitCount; }
+    // The index into Rows of row y counted from the top: a positive header
+    // height keeps the bottom row first in memory.
+    std::int64_t RowFromTop(std::int64_t y) const { return Header.Height > 0 ? std::int64_t(AbsHeight) - 1 - y : y; }
 
     // --- life and size -------------------------------------------------
     void FreeHandles();

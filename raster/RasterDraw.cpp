@@ -15,11 +15,7 @@ void AlphaLine(TRasterDIB& dib, int x1, int y1, int x2, int y2, int alpha, std::
     std::array<std::uint8_t, 511> table{};
     for (int d = -255; d <= 255; ++d) table[d + 255] = std::uint8_t((std::int64_t(d) * 2 * alpha) >> 8);
 
-    std::int64_t x = x1, y = y1, xEnd = x2, yEnd = y2;
-    if (dib.Header.Height > 0) {  // bottom-up: the top row is the last in memory
-        y = dib.AbsHeight - 1 - y;
-        yEnd = dib.AbsHeight - 1 - yEnd;
-    }
+    std::int64_t x = x1, y = dib.RowFromTop(y1), xEnd = x2, yEnd = dib.RowFromTop(y2);
     const std::uint8_t c[3] = {std::uint8_t(colour), std::uint8_t(colour >> 8), std::uint8_t(colour >> 16)};
     const int bytes = bitCount / 8;
     const std::int64_t width = dib.Width(), rows = dib.AbsHeight;

@@ -81,11 +81,9 @@ QImage RasterToImage(const TRasterDIB& dib)
     if (!Drawable(dib)) return {};
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull()) return {};
-    // A positive header height stores the bottom row first.
-    const bool bottomUp = dib.Header.Height > 0;
     std::vector<std::uint8_t> indices(std::size_t(width) + 8);
     for (int y = 0; y < height; ++y)
-        ConvertRow(dib, bottomUp ? height - 1 - y : y, reinterpret_cast<QRgb*>(image.scanLine(y)), indices);
+        ConvertRow(dib, dib.RowFromTop(y), reinterpret_cast<QRgb*>(image.scanLine(y)), indices);
     return image;
 }
 

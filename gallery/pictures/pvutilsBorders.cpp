@@ -56,8 +56,8 @@ void makeLeftSide(const TRasterDIB& strip, TRasterDIB& side, COLORREF transparen
             // Above the top diagonal or below the bottom one the strips show.
             const bool mitred = x > y || x > length - 1 - y;
             TColorTriple c = cut;
-            if (!mitred) strip.GetPixelColor(RowFromTop(strip, x), y, c);
-            side.SetPixelColor(RowFromTop(side, y), x, c);
+            if (!mitred) strip.GetPixelColor(strip.RowFromTop(x), y, c);
+            side.SetPixelColor(side.RowFromTop(y), x, c);
         }
     }
 }

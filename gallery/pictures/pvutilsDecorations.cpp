@@ -34,8 +34,6 @@ namespace decoration_detail {
 
 bool HasPixels(const TRasterDIB& dib) { return dib.Bits && dib.Width() > 0 && dib.AbsHeight > 0; }
 
-int RowFromTop(const TRasterDIB& dib, int y) { return dib.Header.Height > 0 ? dib.AbsHeight - 1 - y : y; }
-
 void MakeCanvasLike(TRasterDIB& canvas, std::int64_t width, std::int64_t height, bool topDown, const TColorTriple& fill)
 {
     if (width <= 0 || height <= 0 || width > INT32_MAX || height > INT32_MAX ||
@@ -85,8 +83,8 @@ void CopyKeyed(TRasterDIB& dst, const TRasterDIB& src, int x, int y, COLORREF ke
     const int firstRow = std::max(0, -y), lastRow = std::min(src.AbsHeight, dst.AbsHeight - y);
     const int firstColumn = std::max(0, -x), lastColumn = std::min(src.Width(), dst.Width() - x);
     for (int row = firstRow; row < lastRow; ++row) {
-        const std::uint8_t* s = src.Rows[RowFromTop(src, row)];
-        std::uint8_t* d = dst.Rows[RowFromTop(dst, row + y)];
+        const std::uint8_t* s = src.Rows[src.RowFromTop(row)];
+        std::uint8_t* d = dst.Rows[dst.RowFromTop(row + y)];
         for (int column = firstColumn; column < lastColumn; ++column) {
             const std::uint8_t* p = s + 3 * column;
             const TColorTriple c{p[0], p[1], p[2]};

@@ -10,8 +10,6 @@
 namespace decoration_detail {
 
 bool HasPixels(const TRasterDIB& dib);
-// The memory row of a row counted from the top.
-int RowFromTop(const TRasterDIB& dib, int y);
 // A 24-bit canvas in one colour with the given row order; raises ERasterError
 // past the pixel limit.
 void MakeCanvasLike(TRasterDIB& canvas, std::int64_t width, std::int64_t height, bool topDown,

@@ -24,7 +24,7 @@ std::uint32_t packed(const TColorTriple& c)
 TColorTriple topDownPixel(const TRasterDIB& dib, int x, int y)
 {
     TColorTriple c;
-    dib.GetPixelColor(dib.Header.Height > 0 ? dib.AbsHeight - 1 - y : y, x, c);
+    dib.GetPixelColor(dib.RowFromTop(y), x, c);
     return c;
 }
 

@@ -66,10 +66,8 @@ bool ParsePastedColour(const std::string& text, TColor& colour)
 bool PixelColourAt(const TRasterDIB& picture, int x, int y, TColor& colour)
 {
     if (x < 0 || y < 0 || x >= picture.Width() || y >= picture.AbsHeight) return false;
-    // A positive height keeps the bottom row first in memory.
-    const int row = picture.Header.Height > 0 ? picture.AbsHeight - 1 - y : y;
     TColorTriple triple;
-    picture.GetPixelColor(row, x, triple);
+    picture.GetPixelColor(picture.RowFromTop(y), x, triple);
     colour = RGBColor(triple.Red, triple.Green, triple.Blue);
     return true;
 }

@@ -55,6 +55,11 @@ TEST(RasterDIBSize, RowOrderFollowsTheHeightsSign)
     EXPECT_EQ(up24.Rows[3][0], 255);
     EXPECT_EQ(up24.Rows[0][0], 0);
     EXPECT_EQ(down24.Rows[0][0], 255);
+    // RowFromTop finds that row for either order.
+    EXPECT_EQ(up24.Rows[up24.RowFromTop(0)][0], 255);
+    EXPECT_EQ(down24.Rows[down24.RowFromTop(0)][0], 255);
+    EXPECT_EQ(up.RowFromTop(3), 0);
+    EXPECT_EQ(down.RowFromTop(3), 3);
 }
 
 TEST(RasterDIBSize, StrideGapAndMasks)
