@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 // --- limits ----------------------------------------------------------------------
 
@@ -198,6 +199,22 @@ void TGraphic::Assign(const TGraphic& source)
 }
 
 // --- TBitmap -------------------------------------------------------------------------
+
+TBitmap::TBitmap(TBitmap&& other) noexcept { *this = std::move(other); }
+
+TBitmap& TBitmap::operator=(TBitmap&& other) noexcept
+{
+    if (this == &other) return *this;
+    TGraphic::operator=(std::move(other));
+    TransparentColor = other.TransparentColor;
+    width_ = std::exchange(other.width_, 0);
+    height_ = std::exchange(other.height_, 0);
+    format_ = std::exchange(other.format_, pf24bit);
+    stride_ = std::exchange(other.stride_, 0);
+    pixels_ = std::exchange(other.pixels_, {});
+    palette_ = std::exchange(other.palette_, {});
+    return *this;
+}
 
 std::size_t TBitmap::BytesPerScanLineFor(int width, TPixelFormat format)
 {

@@ -135,6 +135,8 @@ public:
     TGraphic() = default;
     TGraphic(const TGraphic&) = default;
     TGraphic& operator=(const TGraphic&) = default;
+    TGraphic(TGraphic&&) = default;
+    TGraphic& operator=(TGraphic&&) = default;
     virtual ~TGraphic() = default;
 
     static TGraphicClass StaticClass();
@@ -176,6 +178,10 @@ public:
     TBitmap() = default;
     TBitmap(const TBitmap&) = default;
     TBitmap& operator=(const TBitmap&) = default;
+    // Moves hand the pixel memory over without copying it; the bitmap moved
+    // from is left as a new one (0 × 0, 24 bits, no palette).
+    TBitmap(TBitmap&& other) noexcept;
+    TBitmap& operator=(TBitmap&& other) noexcept;
 
     PICTAVO_GRAPHIC_CLASS(TBitmap, TGraphic)
 

@@ -8,6 +8,8 @@
 
 #include <fstream>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 using testsupport::RunQuiet;
@@ -125,6 +127,50 @@ TEST(Bitmap, ScanLineZeroIsTheTopRowAndOutOfRangeRowsRaise)
         EXPECT_EQ(e.Message, "Scan line index out of range");
     }
     // (Its BMP file, top row written last, is tested with the BMP class in tests/formats.)
+}
+
+TEST(Bitmap, MovesHandThePixelsOverAndLeaveTheSourceEmpty)
+{
+    static_assert(std::is_nothrow_move_constructible_v<TBitmap> && std::is_nothrow_move_assignable_v<TBitmap>);
+    TBitmap source;
+    source.SetPixelFormat(pf8bit);
+    source.SetSize(5, 4);
+    source.SetPixelColor(4, 3, RGBColor(255, 255, 255));
+    source.TransparentColor = RGBColor(1, 2, 3);
+    const std::uint8_t* pixels = source.Bits().data();
+    const std::size_t paletteSize = source.Palette().size();
+    ASSERT_GT(paletteSize, 0u);
+
+    auto expectHeld = [&](const TBitmap& b) {
+        EXPECT_EQ(b.Bits().data(), pixels);  // the same memory: nothing was copied
+        EXPECT_EQ(b.Width(), 5);
+        EXPECT_EQ(b.Height(), 4);
+        EXPECT_EQ(b.PixelFormat(), pf8bit);
+        EXPECT_EQ(b.Palette().size(), paletteSize);
+        EXPECT_EQ(b.PixelColor(4, 3), RGBColor(255, 255, 255));
+        EXPECT_EQ(b.TransparentColor, RGBColor(1, 2, 3));
+    };
+    auto expectEmpty = [](const TBitmap& b) {
+        EXPECT_TRUE(b.Empty());
+        EXPECT_TRUE(b.Bits().empty());
+        EXPECT_EQ(b.BytesPerScanLine(), 0u);
+        EXPECT_EQ(b.PixelFormat(), pf24bit);
+        EXPECT_TRUE(b.Palette().empty());
+    };
+    TBitmap constructed(std::move(source));
+    expectHeld(constructed);
+    expectEmpty(source);
+
+    TBitmap assigned;
+    assigned.SetSize(2, 2);
+    assigned = std::move(constructed);
+    expectHeld(assigned);
+    expectEmpty(constructed);
+
+    // A bitmap moved from is a working bitmap again.
+    constructed.SetSize(3, 2);
+    constructed.SetPixelColor(2, 1, RGBColor(9, 8, 7));
+    EXPECT_EQ(constructed.PixelColor(2, 1), RGBColor(9, 8, 7));
 }
 
 TEST(Bitmap, ResizingKeepsWhatFitsAndZeroFillsTheRest)
