@@ -62,6 +62,8 @@ bool OtherXClient::Grab(unsigned virtualKey, unsigned modifiers)
 void OtherXClient::Ungrab(unsigned virtualKey, unsigned modifiers)
 {
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-    xcb_ungrab_key(connection_, KeyCode(virtualKey), root, Mask(modifiers));
-    xcb_flush(connection_);
+    // Checked, so this returns once the server has let the key go: a flush
+    // alone lets the next grab of the program under test reach the server first.
+    const auto cookie = xcb_ungrab_key_checked(connection_, KeyCode(virtualKey), root, Mask(modifiers));
+    std::free(xcb_request_check(connection_, cookie));
 }

@@ -22,6 +22,7 @@ public:
     // Grabs the virtual key with Shift/Ctrl/Alt modifier bits (MOD_*) on the
     // root window; false when another client holds it (BadAccess).
     bool Grab(unsigned virtualKey, unsigned modifiers);
+    // Returns once the server has released the key.
     void Ungrab(unsigned virtualKey, unsigned modifiers);
 
 private:
