@@ -784,7 +784,8 @@ TEST_F(BuildTest, FramePageAndBrowserLaunch)
     SetRecordFields(*form, prPagePropertiesIndex, {{25, "1"}, {26, "Main.htm"}, {27, "left.htm"}});
     form->Menuitem7->SetChecked(true);
     const std::string opened = program.File("opened.txt");
-    program.Write("opener.sh", "#!/bin/sh\nprintf '%s' \"$1\" > " + ShellQuote(opened) + "\n");
+    program.Write("opener.sh", "#!/bin/sh\nprintf '%s' \"$1\" > " + ShellQuote(opened + ".tmp") + " && mv " +
+                                   ShellQuote(opened + ".tmp") + " " + ShellQuote(opened) + "\n");
     fs::permissions(program.File("opener.sh"), fs::perms::owner_all);
     SetShellOpener(program.File("opener.sh"));
 
@@ -805,7 +806,7 @@ TEST_F(BuildTest, FramePageAndBrowserLaunch)
                   ButtonLines);
     ExpectLinksResolveToListedFiles(destination, ListLines(GeneratedList()));
     EXPECT_EQ(FilesBelow(destination).size(), ListLines(GeneratedList()).size());
-    for (int k = 0; k < 100 && !fs::exists(opened); ++k) usleep(20000);
+    ASSERT_TRUE(testsupport::WaitForFile(opened));
     EXPECT_EQ(ReadFile(opened), Dest("Main.htm"));
 }
 

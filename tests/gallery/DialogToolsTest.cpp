@@ -8,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 namespace {
 
@@ -111,7 +109,8 @@ TEST(DialogTools, EditorsGetTheFileAsOneArgument)
 {
     testsupport::TempDir folder("pictavo-editor");
     // An editor that records how many arguments it got and the first one.
-    const std::string editor = folder.file("my editor", "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > \"$0.out\"\n");
+    const std::string editor =
+        folder.file("my editor", "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.out\"\n");
     std::filesystem::permissions(editor, std::filesystem::perms::owner_all);
     const std::string plain = folder.file("notes.txt", "text");
     EXPECT_TRUE(IsProgramFile(editor));
@@ -122,12 +121,8 @@ TEST(DialogTools, EditorsGetTheFileAsOneArgument)
     const std::string file = folder.file("frame page \"quoted\" $HOME 'x'.htm", "<html>");
     std::string error;
     ASSERT_TRUE(StartEditor(editor, file, error)) << error;
-    std::string got;
-    for (int i = 0; i < 200 && got.empty(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (FileExists(editor + ".out")) got = testsupport::ReadFileText(editor + ".out");
-    }
-    EXPECT_EQ(got, "1|" + file);
+    ASSERT_TRUE(testsupport::WaitForFile(editor + ".out"));
+    EXPECT_EQ(testsupport::ReadFileText(editor + ".out"), "1|" + file);
 
     EXPECT_FALSE(StartEditor("", file, error));
     EXPECT_NE(error.find("No editor program"), std::string::npos);

@@ -264,13 +264,13 @@ TEST(DialogHooks, MessagesAndPropertiesGoThroughTheGuiHooks)
 
     // An existing page goes to the opener; a missing opener is reported, not hidden.
     const std::string out = t / "opened.txt";
-    const std::string opener = t.file("opener.sh", "#!/bin/sh\nprintf '%s' \"$1\" > '" + out + "'\n");
+    const std::string opener = t.file(
+        "opener.sh", "#!/bin/sh\nprintf '%s' \"$1\" > '" + out + ".tmp' && mv '" + out + ".tmp' '" + out + "'\n");
     ::chmod(opener.c_str(), 0755);
     SetShellOpener(opener);
     const std::string page = t.file("index.htm", "<html>");
     ShellOpen(page);
-    for (int i = 0; i < 500 && !fs::exists(out); ++i) ::usleep(10000);
-    ::usleep(20000);
+    ASSERT_TRUE(testsupport::WaitForFile(out));
     EXPECT_EQ(readFile(out), page);
     SetShellOpener("no-such-opener");
     ShellOpen(page);

@@ -1,10 +1,14 @@
 #include "tests/support/TempDir.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -64,6 +68,30 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool WaitForFile(const std::string& path)
+{
+    const fs::path file(path);
+    const int events = ::inotify_init1(IN_CLOEXEC);
+    if (events < 0) return false;
+    // The watch is set before the first look, so an arrival between the two is not missed.
+    const bool watching = ::inotify_add_watch(events, file.parent_path().c_str(), IN_CREATE | IN_MOVED_TO) >= 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    std::error_code ignored;
+    bool there = fs::exists(file, ignored);
+    while (!there && watching) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd ready{events, POLLIN, 0};
+        if (::poll(&ready, 1, int(left.count())) < 0 && errno != EINTR) break;
+        char buffer[4096];
+        if (ready.revents & POLLIN) (void)!::read(events, buffer, sizeof buffer);
+        there = fs::exists(file, ignored);
+    }
+    ::close(events);
+    return there;
 }
 
 }  // namespace testsupport

@@ -33,4 +33,10 @@ std::string ReadFileText(const std::string& path);
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
+// Waits until a file appears at path, watching its folder. Writers in other
+// processes make it whole under another name and rename it into place, so it
+// is complete once it is there. False only when it has not come after a
+// bound no passing run reaches.
+bool WaitForFile(const std::string& path);
+
 }  // namespace testsupport

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
 #include <memory>
 
 namespace testsupport {
@@ -30,5 +34,18 @@ ApplicationEnvironment* const applicationEnvironment =
 }  // namespace
 
 TApplication& TestApplication() { return applicationEnvironment->Get(); }
+
+void WhenModal(std::function<void(QWidget*)> act)
+{
+    auto* look = new QTimer(QCoreApplication::instance());
+    QObject::connect(look, &QTimer::timeout, [look, act = std::move(act)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) return;
+        look->stop();
+        look->deleteLater();
+        act(modal);
+    });
+    look->start(0);
+}
 
 }  // namespace testsupport

@@ -14,7 +14,9 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 
@@ -63,26 +65,39 @@ TEST_F(ImageViewOnX11, PictureBarsGripAndLayerOnScreen)
         return widget->isVisible() && window && window->isExposed();
     });
     ASSERT_TRUE(shown) << widget->isVisible() << " " << (widget->window()->windowHandle() != nullptr);
-    PumpUntil([] { return false; }, 300);  // let the paint reach the server
-    const QImage screen =
-        QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
-    if (const char* path = std::getenv("PICTAVO_VIEW_SCREENSHOT")) screen.save(path);
-    const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
-    auto at = [&](int x, int y) { return screen.pixel(origin.x() + x, origin.y() + y); };
-
     // The paint area is 283 x 183; the bitmap's middle lies under its middle.
     EXPECT_EQ(view->GetPaintArea(), (TRect{0, 0, 283, 183}));
     const TRect r = view->ComputeViewRect();
-    for (auto [x, y] : {std::pair{5, 5}, {270, 10}, {20, 170}})
-        EXPECT_TRUE(near(at(x, y), bitmapColour(x - r.Left, y - r.Top), 0)) << x << "," << y;
+    const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
+    QImage screen;
+    auto at = [&](int x, int y) { return screen.pixel(origin.x() + x, origin.y() + y); };
+    const std::pair<int, int> picturePoints[] = {{5, 5}, {270, 10}, {20, 170}};
+    const std::pair<int, int> greyPoints[] = {{5, 190}, {140, 190}, {290, 5}, {290, 90}, {291, 191}};
+    auto pictureAt = [&](std::pair<int, int> p) {
+        return near(at(p.first, p.second), bitmapColour(p.first - r.Left, p.second - r.Top), 0);
+    };
+    auto greyAt = [&](std::pair<int, int> p) {
+        const QRgb c = at(p.first, p.second);
+        return qRed(c) == qGreen(c) && qGreen(c) == qBlue(c);
+    };
     // The layer: white at half alpha over the middle of the bitmap.
     const QRgb under = bitmapColour(141 - r.Left, 91 - r.Top);
-    EXPECT_TRUE(near(at(141, 91), qRgb((qRed(under) + 255) / 2, (qGreen(under) + 255) / 2, (128 + 255) / 2), 2));
+    auto layerShown = [&] {
+        return near(at(141, 91), qRgb((qRed(under) + 255) / 2, (qGreen(under) + 255) / 2, (128 + 255) / 2), 2);
+    };
+    // Exposed is not yet painted: look at the screen until the window has reached it.
+    PumpUntil([&] {
+        screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+        return std::all_of(std::begin(picturePoints), std::end(picturePoints), pictureAt) &&
+               std::all_of(std::begin(greyPoints), std::end(greyPoints), greyAt) && layerShown();
+    });
+    if (const char* path = std::getenv("PICTAVO_VIEW_SCREENSHOT")) screen.save(path);
+    for (auto point : picturePoints) EXPECT_TRUE(pictureAt(point)) << point.first << "," << point.second;
+    EXPECT_TRUE(layerShown());
     // Both bars and the grip: greys of the button colours, not the picture.
-    for (auto [x, y] : {std::pair{5, 190}, {140, 190}, {290, 5}, {290, 90}, {291, 191}}) {
-        const QRgb c = at(x, y);
-        EXPECT_TRUE(qRed(c) == qGreen(c) && qGreen(c) == qBlue(c)) << x << "," << y << " " << std::hex << c;
-    }
+    for (auto point : greyPoints)
+        EXPECT_TRUE(greyAt(point)) << point.first << "," << point.second << " " << std::hex
+                                   << at(point.first, point.second);
     EXPECT_TRUE(view->HorzBar->IsActive());
     EXPECT_TRUE(view->VertBar->IsActive());
     EXPECT_TRUE(view->GripShown());

@@ -9,17 +9,16 @@
 #include "gallery/text/srutils.h"
 #include "platform/shell/Shell.h"
 #include "platform/system/System.h"
+#include "tests/support/TestApplication.h"
 
 #include <QApplication>
 #include <QPushButton>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 #include <sys/stat.h>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -46,9 +45,7 @@ protected:
     // The arguments the opener or editor got (waits for it; empty when none came).
     std::string Captured()
     {
-        for (int i = 0; i < 200 && !fs::exists(capture); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        if (!fs::exists(capture)) return std::string();
+        if (!testsupport::WaitForFile(capture)) return std::string();
         std::string text = ReadFile(capture);
         fs::remove(capture);
         return text;
@@ -131,9 +128,7 @@ TEST_F(MainCommandsTest, ManualPasteTakesRecord16AndStoresItBackOnOk)
 TEST_F(MainCommandsTest, RealModalWindowClosesWithOkByItsExitButton)
 {
     program.Write("pftp.bak", "a.htm\r\nb.jpg\r\n");
-    QTimer::singleShot(50, [] {
-        QWidget* w = QApplication::activeModalWidget();
-        ASSERT_NE(w, nullptr);
+    testsupport::WhenModal([](QWidget* w) {
         EXPECT_EQ(w->windowTitle().toStdString(), "FTP Upload");
         w->findChild<QPushButton*>("Button3")->click();
     });

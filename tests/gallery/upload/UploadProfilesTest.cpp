@@ -10,18 +10,17 @@
 #include "platform/shell/Shell.h"
 #include "platform/system/System.h"
 #include "widgets/kitnwgui.h"
+#include "tests/support/TestApplication.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <deque>
-#include <thread>
 #include <sys/stat.h>
 
 namespace {
@@ -147,9 +146,7 @@ TEST_F(UploadProfilesTest, CancelledOrEmptyNameSavesNothingAndBadPortRaises)
 TEST_F(UploadProfilesTest, NamePromptAnswersWithItsEditAndKeys)
 {
     // The real prompt, answered through its own controls.
-    QTimer::singleShot(50, [] {
-        QWidget* prompt = QApplication::activeModalWidget();
-        ASSERT_NE(prompt, nullptr);
+    testsupport::WhenModal([](QWidget* prompt) {
         prompt->findChild<QLineEdit*>("Edit1")->setText("Typed name");
         prompt->findChild<QPushButton*>("Button1")->click();
     });
@@ -202,7 +199,7 @@ TEST_F(UploadProfilesTest, WebAddressButtonOpensTheAddress)
     SetShellOpener(opener);
     form->Edit6->SetText("http://www.example.com/gallery/");
     form->SpeedButton1->Click();
-    for (int i = 0; i < 200 && !FileExists(capture); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    EXPECT_TRUE(testsupport::WaitForFile(capture));
     SetShellOpener("");
     EXPECT_EQ(program.Read("opened.txt"), "http://www.example.com/gallery/");
 }

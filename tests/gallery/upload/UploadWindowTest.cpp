@@ -9,12 +9,12 @@
 #include "gallery/text/srutils.h"
 #include "gallery/text/srutilsFiles.h"
 #include "platform/system/System.h"
+#include "tests/support/TestApplication.h"
 
 #include <QCloseEvent>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QPushButton>
-#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -292,8 +292,7 @@ TEST_F(UploadWindowTest, UploadInsideTheModalWindowThenExit)
     auto form = MakeWindow(server.Port(), "modal");
     bool ran = false;
     // The user's clicks, inside the window's own modal loop.
-    QTimer::singleShot(50, [&] {
-        QWidget* w = QApplication::activeModalWidget();
+    testsupport::WhenModal([&](QWidget* w) {
         ASSERT_EQ(w, form->Window());
         w->findChild<QPushButton*>("Button1")->click();
         ran = true;

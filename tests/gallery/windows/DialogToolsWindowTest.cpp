@@ -24,7 +24,6 @@
 #include <chrono>
 #include <deque>
 #include <filesystem>
-#include <thread>
 #include <tuple>
 
 namespace fs = std::filesystem;
@@ -36,7 +35,8 @@ const std::string DataFolder = std::string(PICTAVO_SOURCE_DIR) + "/data/";
 // A program that records its arguments, one a line, in <itself>.out.
 std::string RecordingProgram(const std::string& path)
 {
-    WriteFile(path, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.out\"\n");
+    WriteFile(path,
+              "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.tmp\" && mv \"$0.tmp\" \"$0.out\"\n");
     fs::permissions(path, fs::perms::owner_all);
     return path;
 }
@@ -44,11 +44,7 @@ std::string RecordingProgram(const std::string& path)
 // What a recording program wrote, once it has run.
 std::string WaitForOutput(const std::string& program)
 {
-    for (int i = 0; i < 300; ++i) {
-        if (fs::exists(program + ".out") && !ReadFile(program + ".out").empty()) return ReadFile(program + ".out");
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return "";
+    return testsupport::WaitForFile(program + ".out") ? ReadFile(program + ".out") : "";
 }
 
 class DialogTools : public ::testing::Test {

@@ -5,12 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
 #include <iterator>
-#include <thread>
 #include <vector>
 #include <unistd.h>
 
@@ -30,12 +28,12 @@ TEST(Help, ContextsOpenTheirPageOrSayNoHelpIsInstalled)
     fs::create_directories(folder / "help");
     std::ofstream(folder / "help/41.htm") << "<html>";
     const fs::path out = folder / "opened.txt";
-    std::ofstream(folder / "opener.sh") << "#!/bin/sh\necho \"$1\" > '" << out.string() << "'\n";
+    std::ofstream(folder / "opener.sh") << "#!/bin/sh\necho \"$1\" > '" << out.string() << ".tmp' && mv '"
+                                        << out.string() << ".tmp' '" << out.string() << "'\n";
     ::chmod((folder / "opener.sh").c_str(), 0755);
     SetShellOpener((folder / "opener.sh").string());
     EXPECT_EQ(ShowHelpContext(41, &message), THelpResult::Opened);
-    for (int i = 0; i < 500 && !fs::exists(out); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(testsupport::WaitForFile(out.string()));
     std::ifstream in(out);
     std::string line;
     std::getline(in, line);

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -24,8 +23,7 @@ std::string readFile(const std::string& path) { return testsupport::ReadFileText
 // The opener and programs run on their own; wait for what they leave behind.
 std::string waitForFile(const std::string& path)
 {
-    for (int i = 0; i < 500 && !fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(testsupport::WaitForFile(path)) << path;
     return readFile(path);
 }
 
