@@ -579,7 +579,8 @@ TEST(FtpClientTest, HostNamesAreLookedUp)
 
 TEST(FtpClientTest, RefusedConnectionEndsWithTheSocketError)
 {
-    RecordingClient rec(FreeLoopbackPort());
+    const RefusingPort refusing;
+    RecordingClient rec(refusing.Port());
     EXPECT_FALSE(rec.Client.Connect());
     ASSERT_TRUE(rec.WaitForDone(1, 5s));
     EXPECT_EQ(rec.Done.back(), std::make_pair(ftpConnectAsync, 10061));

@@ -27,9 +27,18 @@ using Clock = std::chrono::steady_clock;
 
 const char* const Python = "/usr/bin/python3";
 
-std::filesystem::path peerScript()
+std::filesystem::path testScript(const char* name)
 {
-    return std::filesystem::path(PICTAVO_SOURCE_DIR) / "tests" / "upload" / "ftp_peer.py";
+    return std::filesystem::path(PICTAVO_SOURCE_DIR) / "tests" / "upload" / name;
+}
+
+// Starts a server script that prints the port it listens on; 0 when it did not.
+int StartListening(std::unique_ptr<ChildProcess>& child, const std::vector<std::string>& argv,
+                   const std::filesystem::path& log)
+{
+    child = std::make_unique<ChildProcess>(argv, log.string());
+    const std::string line = child->ReadLine(std::chrono::seconds(60));
+    return line.empty() ? 0 : std::atoi(line.c_str());
 }
 
 }  // namespace
@@ -114,38 +123,25 @@ void ChildProcess::Stop()
     }
 }
 
-int FreeLoopbackPort()
+RefusingPort::RefusingPort()
 {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = 0;
     socklen_t len = sizeof a;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-        ::close(fd);
+    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+        if (fd_ >= 0) ::close(fd_);
         throw std::runtime_error("no free port");
     }
-    ::close(fd);
-    return ntohs(a.sin_port);
+    port_ = ntohs(a.sin_port);
 }
 
-bool WaitForListener(int port, std::chrono::milliseconds timeout)
+RefusingPort::~RefusingPort()
 {
-    const auto deadline = Clock::now() + timeout;
-    while (Clock::now() < deadline) {
-        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<std::uint16_t>(port));
-        bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-        ::close(fd);
-        if (ok) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    if (fd_ >= 0) ::close(fd_);
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path)
@@ -175,15 +171,11 @@ std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint32_t seed)
 
 PyFtpServer::PyFtpServer()
 {
-    // A port picked here may be taken before the server binds it; try a few.
-    for (int attempt = 0; attempt < 5 && child_ == nullptr; ++attempt) {
-        port_ = FreeLoopbackPort();
-        auto child = std::make_unique<ChildProcess>(
-            std::vector<std::string>{Python, "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", std::to_string(port_), "-w",
-                                     "-d", root_.Path().string(), "-u", User, "-P", Password},
-            (logs_.Path() / "pyftpdlib.log").string());
-        if (WaitForListener(port_, std::chrono::seconds(10))) child_ = std::move(child);
-    }
+    // The server binds a port of its own choosing and says which once it listens.
+    port_ =
+        StartListening(child_, {Python, testScript("ftp_server.py").string(), root_.Path().string(), User, Password},
+                       logs_.Path() / "pyftpdlib.log");
+    if (port_ == 0) child_.reset();
 }
 
 PyFtpServer::~PyFtpServer() = default;
@@ -191,11 +183,8 @@ PyFtpServer::~PyFtpServer() = default;
 ScriptedPeer::ScriptedPeer(const std::string& scenario)
 {
     transcript_ = folder_.Path() / "transcript.txt";
-    child_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{Python, peerScript().string(), scenario, transcript_.string()},
-        (folder_.Path() / "peer.log").string());
-    std::string line = child_->ReadLine(std::chrono::seconds(10));
-    port_ = line.empty() ? 0 : std::atoi(line.c_str());
+    port_ = StartListening(child_, {Python, testScript("ftp_peer.py").string(), scenario, transcript_.string()},
+                           folder_.Path() / "peer.log");
 }
 
 ScriptedPeer::~ScriptedPeer() = default;

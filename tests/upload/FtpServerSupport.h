@@ -1,8 +1,9 @@
 #pragma once
-// Test servers for the FTP client: Debian's pyftpdlib on a free port of
-// 127.0.0.1 with a temporary root, and a scripted peer (ftp_peer.py) that
-// misbehaves on purpose. Both run as their own process group and are stopped
-// by their process id when the fixture ends.
+// Test servers for the FTP client: Debian's pyftpdlib (ftp_server.py) with a
+// temporary root, and a scripted peer (ftp_peer.py) that misbehaves on
+// purpose. Each binds a port of 127.0.0.1 it picks itself and says which; both
+// run as their own process group and are stopped by their process id when the
+// fixture ends.
 
 #include "tests/support/TempDir.h"
 
@@ -46,10 +47,21 @@ private:
     std::string pending_;
 };
 
-// A port of 127.0.0.1 that nothing listens on right now.
-int FreeLoopbackPort();
-// True once something accepts connections on 127.0.0.1:port (polls until timeout).
-bool WaitForListener(int port, std::chrono::milliseconds timeout);
+// A port of 127.0.0.1 held bound but not listening while the object lives:
+// connections to it are refused, and no other test's server can take it
+// meanwhile.
+class RefusingPort {
+public:
+    RefusingPort();
+    ~RefusingPort();
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+    int Port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);

@@ -307,7 +307,8 @@ TEST_F(UploadWindowTest, UploadInsideTheModalWindowThenExit)
 TEST_F(UploadWindowTest, UnreachableServerSendsNothingAndSaysSo)
 {
     AddFile("a.htm", 10, 1);
-    auto form = MakeWindow(FreeLoopbackPort(), "");
+    const RefusingPort refusing;
+    auto form = MakeWindow(refusing.Port(), "");
     form->Button1Click(form->Button1);
     EXPECT_EQ(form->ListBox2->Items().Count(), 1);
     EXPECT_EQ(form->StatusBar1->PanelText(0), "Not connected: no file sent");
