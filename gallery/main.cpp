@@ -2,12 +2,14 @@
 #include "formats/FormatCompressionTiff.h"
 #include "formats/ImageFormats.h"
 #include "gallery/mainwindow/pvu.h"
+#include "platform/system/System.h"
 #include "widgets/kitapp.h"
 
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -28,25 +30,36 @@ int main(int argc, char** argv)
     TForm1 form1;
     // The description editor is made right after the main window and kept.
     form1.DescriptionEditor();
-    // Test hook: reports on stderr once the main window is on screen.
+    // Test hooks, for tests that start the real program. Each waits for the
+    // main window to be on screen first, however slowly the program starts:
+    // PICTAVO_REPORT_SHOWN says so on stderr; PICTAVO_AUTOCLOSE_MS=n closes the
+    // window n ms later; PICTAVO_CLOSE_WHEN=file closes it once that file exists.
+    const bool reportShown = std::getenv("PICTAVO_REPORT_SHOWN") != nullptr;
+    const char* autoClose = std::getenv("PICTAVO_AUTOCLOSE_MS");
+    const char* closeWhen = std::getenv("PICTAVO_CLOSE_WHEN");
     QTimer shownProbe;
-    if (std::getenv("PICTAVO_REPORT_SHOWN")) {
-        QObject::connect(&shownProbe, &QTimer::timeout, [&form1, &shownProbe] {
-            QWindow* window = form1.Window()->windowHandle();
-            if (window && window->isExposed()) {
-                std::fprintf(stderr, "main window shown\n");
-                // A second copy runs as the first does; the flag is only reported.
-                if (KitApplication && KitApplication->SecondInstance()) std::fprintf(stderr, "second instance\n");
+    bool shown = false;
+    if (reportShown || autoClose || closeWhen) {
+        QObject::connect(&shownProbe, &QTimer::timeout, [&] {
+            if (!shown) {
+                QWindow* window = form1.Window()->windowHandle();
+                if (!window || !window->isExposed()) return;
+                shown = true;
+                if (reportShown) {
+                    std::fprintf(stderr, "main window shown\n");
+                    // A second copy runs as the first does; the flag is only reported.
+                    if (KitApplication && KitApplication->SecondInstance()) std::fprintf(stderr, "second instance\n");
+                }
+                if (autoClose) QTimer::singleShot(std::max(0, std::atoi(autoClose)), [&form1] { form1.Close(); });
+            }
+            if (!closeWhen) {
                 shownProbe.stop();
+            } else if (FileExists(closeWhen)) {
+                shownProbe.stop();
+                form1.Close();
             }
         });
         shownProbe.start(20);
-    }
-    // Test hook: closes the main window after the given milliseconds, so a test
-    // can start the real program under a virtual display and see it shut down.
-    if (const char* delay = std::getenv("PICTAVO_AUTOCLOSE_MS")) {
-        const int ms = std::atoi(delay);
-        if (ms > 0) QTimer::singleShot(ms, [&form1] { form1.Close(); });
     }
     return application.Run(form1);
 }

@@ -38,7 +38,7 @@ TEST(Program, StartsShowsItsWindowAndWritesPrivateSettingsOnClose)
     ASSERT_NO_FATAL_FAILURE(copyProgramInto(dir));
 
     // The program says on stderr when its window is exposed (a test hook), and
-    // closes the window itself after a delay (another test hook).
+    // closes the window itself a while after that (another test hook).
     const std::string cmd = "cd '" + dir.string() +
                             "' && env -u QT_QPA_PLATFORM PICTAVO_AUTOCLOSE_MS=1500 PICTAVO_REPORT_SHOWN=1 "
                             "timeout 60 xvfb-run -a ./pictavo > run.log 2>&1";
@@ -65,14 +65,14 @@ TEST(Program, TwoCopiesRunSideBySide)
     fs::create_directory(dir / "run");
     fs::permissions(dir / "run", fs::perms::owner_all, fs::perm_options::replace);
 
-    // The first copy stays open long enough for the second to start, show its
-    // window and close while the first still holds the lock.
-    std::ofstream(dir / "two.sh") << "PICTAVO_AUTOCLOSE_MS=6000 ./pictavo > first.log 2>&1 & first=$!\n"
-                                     "for i in $(seq 1 100); do\n"
-                                     "  grep -q 'main window shown' first.log && break; sleep 0.1\n"
+    // The first copy stays open until the second has started, shown its window
+    // and closed while the first still holds the lock.
+    std::ofstream(dir / "two.sh") << "PICTAVO_CLOSE_WHEN=second.done ./pictavo > first.log 2>&1 & first=$!\n"
+                                     "until grep -q 'main window shown' first.log; do\n"
+                                     "  kill -0 $first 2>/dev/null || break; sleep 0.1\n"
                                      "done\n"
-                                     "PICTAVO_AUTOCLOSE_MS=1000 ./pictavo > second.log 2>&1; second=$?\n"
-                                     "wait $first; echo \"$? $second\" > codes\n";
+                                     "PICTAVO_AUTOCLOSE_MS=0 ./pictavo > second.log 2>&1; second=$?\n"
+                                     "touch second.done; wait $first; echo \"$? $second\" > codes\n";
     const std::string cmd = "cd '" + dir.string() + "' && env -u QT_QPA_PLATFORM XDG_RUNTIME_DIR='" +
                             (dir / "run").string() +
                             "' PICTAVO_REPORT_SHOWN=1 timeout 90 xvfb-run -a sh ./two.sh > run.log 2>&1";
