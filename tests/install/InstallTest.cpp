@@ -1,0 +1,104 @@
+// The installed program: `cmake --install` into a scratch prefix puts the
+// program folder under lib/pictavo, a launcher in bin and the desktop entry
+// and icon under share. Started from the launcher with that folder read-only,
+// the program finds its templates there and keeps its settings in the user's
+// configuration folder.
+#include "tests/support/RunCommand.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using testsupport::ReadFileText;
+using testsupport::RunCapture;
+
+namespace {
+
+std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+// The value of key in [section] of an INI file's text ("" when absent).
+std::string iniValue(const std::string& text, const std::string& section, const std::string& key)
+{
+    const std::size_t start = text.find("[" + section + "]");
+    if (start == std::string::npos) return "";
+    const std::size_t end = text.find("\n[", start);
+    const std::size_t at = text.find("\n" + key + "=", start);
+    if (at == std::string::npos || at > end) return "";
+    const std::size_t from = at + key.size() + 2;
+    return text.substr(from, text.find_first_of("\r\n", from) - from);
+}
+
+// Makes a folder and everything in it read-only, as an installed one is.
+void makeReadOnly(const fs::path& folder)
+{
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        fs::permissions(entry.path(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        fs::perm_options::remove);
+    fs::permissions(folder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+}
+
+}  // namespace
+
+TEST(Install, LauncherStartsTheProgramWhichFindsItsDataAndKeepsSettingsWithTheUser)
+{
+    const testsupport::TempDir scratch("pictavo-install");
+    const fs::path prefix = scratch.path / "prefix";
+    const auto install = RunCapture(std::string(PICTAVO_CMAKE_COMMAND) + " --install " + quoted(PICTAVO_BINARY_DIR) +
+                                    " --prefix " + quoted(prefix) + " 2>&1");
+    ASSERT_EQ(install.ExitCode, 0) << install.Output;
+
+    const fs::path folder = prefix / "lib/pictavo";
+    for (const char* file : {"pictavo", "libijl15.so", "pvmk1.pvs", "pvcapt.pv", "indexpg/classic.htm",
+                             "imagepg/classic.htm", "framepg/left.htm", "buttons/next.gif", "help/41.htm"})
+        EXPECT_TRUE(fs::is_regular_file(folder / file)) << file;
+    EXPECT_TRUE(fs::is_regular_file(prefix / "share/icons/hicolor/scalable/apps/pictavo.svg"));
+    const fs::path entry = prefix / "share/applications/pictavo.desktop";
+    EXPECT_NE(ReadFileText(entry.string()).find("\nExec=" + (prefix / "bin/pictavo").string() + "\n"),
+              std::string::npos);
+    if (testsupport::HaveTool("desktop-file-validate")) {
+        const auto valid = RunCapture("desktop-file-validate " + quoted(entry) + " 2>&1");
+        EXPECT_EQ(valid.ExitCode, 0) << valid.Output;
+        EXPECT_EQ(valid.Output, "");
+    } else {
+        ADD_FAILURE() << "desktop-file-validate is not installed (package desktop-file-utils)";
+    }
+    const fs::path launcher = prefix / "bin/pictavo";
+    ASSERT_EQ(::access(launcher.c_str(), X_OK), 0);
+
+    // The user: a home of their own. Root may write anywhere, so as root the
+    // program runs as nobody, for whom the read-only folder is read-only.
+    makeReadOnly(folder);
+    const fs::path home = scratch.path / "home";
+    fs::create_directories(home / "run");
+    std::string asUser;
+    if (::geteuid() == 0) {
+        const std::string setpriv = testsupport::FindTool("setpriv");
+        ASSERT_FALSE(setpriv.empty()) << "setpriv is not installed (package util-linux)";
+        asUser = setpriv + " --reuid=nobody --regid=nogroup --clear-groups ";
+        fs::permissions(scratch.path, fs::perms::all, fs::perm_options::add);
+        fs::permissions(prefix, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+        for (const fs::path& p : {home, home / "run"}) ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+    }
+    fs::permissions(home / "run", fs::perms::owner_all, fs::perm_options::replace);
+    const auto run = RunCapture(
+        "cd / && " + asUser + "env HOME=" + quoted(home) + " XDG_CONFIG_HOME=" + quoted(home / "config") +
+        " XDG_RUNTIME_DIR=" + quoted(home / "run") +
+        " QT_QPA_PLATFORM=offscreen PICTAVO_REPORT_SHOWN=1 PICTAVO_AUTOCLOSE_MS=0 " + quoted(launcher) + " 2>&1");
+    EXPECT_EQ(run.ExitCode, 0) << run.Output;
+    EXPECT_NE(run.Output.find("main window shown"), std::string::npos) << run.Output;
+
+    EXPECT_FALSE(fs::exists(folder / "pv.ini"));
+    const std::string settings = ReadFileText((home / "config/pictavo/pv.ini").string());
+    ASSERT_FALSE(settings.empty()) << run.Output;
+    // The template and caption lists came from the program folder: with none
+    // found, nothing would be chosen (-1).
+    EXPECT_EQ(iniValue(settings, "IndexPage", "Style"), "0");
+    EXPECT_EQ(iniValue(settings, "ImagePage", "Style"), "0");
+    EXPECT_EQ(iniValue(settings, "IndexPage", "CaptionPosition"), "1");
+}
