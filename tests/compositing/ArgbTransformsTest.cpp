@@ -1,6 +1,7 @@
 // Block and stretch transfers: dispatch, clipping, errors, and the
 // resampler on the sizes that used to break it.
 #include "compositing/ArgbTransforms.h"
+#include "tests/support/Raises.h"
 
 #include <gtest/gtest.h>
 
@@ -20,16 +21,6 @@ std::unique_ptr<TArgbBitmap> patterned(int w, int h, std::uint32_t seed = 1)
         b->Bits()[i] = seed;
     }
     return b;
-}
-
-std::string message(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.Message;
-    }
-    return "";
 }
 
 }  // namespace
@@ -107,15 +98,15 @@ TEST(ArgbTransfers, RectangleAndBitmapErrors)
     auto src = patterned(4, 4);
     TArgbBitmap dst, empty;
     dst.SetSize(4, 4);
-    EXPECT_EQ(message([&] {
+    EXPECT_EQ(testsupport::MessageOf([&] {
                   TransferStretched(&dst, TRect{0, 0, 8, 8}, src.get(), TRect{0, 0, 5, 4}, sfNearest, dmOpaque);
               }),
               "Source rectangle is invalid");
-    EXPECT_EQ(message([&] {
+    EXPECT_EQ(testsupport::MessageOf([&] {
                   TransferStretched(&empty, TRect{0, 0, 8, 8}, &empty, TRect{0, 0, 1, 1}, sfLinear, dmOpaque);
               }),
               "Destination bitmap is nil or empty");
-    EXPECT_EQ(message([&] {
+    EXPECT_EQ(testsupport::MessageOf([&] {
                   TransferBlock(&dst, 0, 0, nullptr, TRect{0, 0, 1, 1}, dmBlend);
               }),
               "Source bitmap is nil or empty");

@@ -1,5 +1,6 @@
 #include "formats/FormatColor.h"
 #include "formats/FormatStrings.h"
+#include "tests/support/Raises.h"
 
 #include <gtest/gtest.h>
 
@@ -44,12 +45,7 @@ std::uint16_t wordAt(const Bytes& b, std::size_t index)
 
 std::string messageOf(const std::function<void()>& action)
 {
-    try {
-        action();
-    } catch (const EColorConversionError& e) {
-        return e.Message;
-    }
-    return "(no error)";
+    return testsupport::MessageOf<EColorConversionError>(action, "(no error)");
 }
 
 }  // namespace

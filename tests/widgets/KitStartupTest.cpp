@@ -2,6 +2,7 @@
 // component, the timer pool and the application object's single-instance mutex.
 #include "widgets/kitapp.h"
 #include "widgets/kitsysin.h"
+#include "tests/support/Raises.h"
 
 #include <gtest/gtest.h>
 
@@ -28,15 +29,6 @@ private:
     std::string folder_;
 };
 
-std::string MessageOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Exception& error) {
-        return error.Message;
-    }
-    return "(nothing raised)";
-}
 }  // namespace
 
 TEST(KitStartup, CursorsAreRegisteredOnce)
@@ -57,9 +49,9 @@ TEST(KitStartup, ResourceBitmaps)
     EXPECT_EQ(trueType.size(), QSize(16, 12));
     EXPECT_FALSE(KitBitmapResource("DEVICE_FNT").isNull());
     EXPECT_TRUE(KitLoadBitmap(true, "MISSING").isNull());
-    EXPECT_EQ(MessageOf([] { KitBitmapResource("MISSING"); }), "Resource MISSING not found");
-    EXPECT_EQ(MessageOf([] { KitBitmapResource(std::uint16_t{321}); }), "Resource 321 not found");
-    EXPECT_EQ(MessageOf([] { KitLoadBitmap(false, "OBM_CHECK"); }), "Resource OBM_CHECK not found");
+    EXPECT_EQ(testsupport::MessageOf([] { KitBitmapResource("MISSING"); }), "Resource MISSING not found");
+    EXPECT_EQ(testsupport::MessageOf([] { KitBitmapResource(std::uint16_t{321}); }), "Resource 321 not found");
+    EXPECT_EQ(testsupport::MessageOf([] { KitLoadBitmap(false, "OBM_CHECK"); }), "Resource OBM_CHECK not found");
 
     QImage own(2, 2, QImage::Format_RGB32);
     own.fill(Qt::red);

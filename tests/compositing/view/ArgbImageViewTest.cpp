@@ -13,22 +13,9 @@
 
 namespace {
 
-struct ViewFixture {
-    ViewFixture()
-    {
-        testsupport::TestApplication();
-        parent = std::make_unique<QWidget>();
-        root = std::make_unique<TComponent>(nullptr, "root");
-        view = root->Make<TArgbImgView>("ImgView1", parent.get());
-    }
-    ~ViewFixture()
-    {
-        root.reset();
-        parent.reset();
-    }
-    std::unique_ptr<QWidget> parent;
-    std::unique_ptr<TComponent> root;
-    TArgbImgView* view;
+struct ViewFixture : testsupport::ControlUnderTest<TArgbImgView> {
+    ViewFixture() : ControlUnderTest("ImgView1") {}
+    TArgbImgView* view = control;
 };
 
 void fillPattern(TArgbBitmap& b)

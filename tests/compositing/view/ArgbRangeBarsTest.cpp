@@ -10,22 +10,9 @@
 #include <memory>
 
 namespace {
-struct BarFixture {
-    BarFixture()
-    {
-        testsupport::TestApplication();
-        parent = std::make_unique<QWidget>();
-        root = std::make_unique<TComponent>(nullptr, "root");
-        bar = root->Make<TCustomRangeBar>("Bar", parent.get());
-    }
-    ~BarFixture()
-    {
-        root.reset();
-        parent.reset();
-    }
-    std::unique_ptr<QWidget> parent;
-    std::unique_ptr<TComponent> root;
-    TCustomRangeBar* bar;
+struct BarFixture : testsupport::ControlUnderTest<TCustomRangeBar> {
+    BarFixture() : ControlUnderTest("Bar") {}
+    TCustomRangeBar* bar = control;
 };
 }  // namespace
 

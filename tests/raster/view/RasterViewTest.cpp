@@ -48,15 +48,8 @@ void MakeQuadrants(TRasterDIB& dib, int w, int h, int bits, bool topDown)
         }
 }
 
-struct ViewFixture {
-    ViewFixture()
-    {
-        testsupport::TestApplication();
-        parent = std::make_unique<QWidget>();
-        root = std::make_unique<TComponent>(nullptr, "root");
-        view = root->Make<TRasterView>("RasterView1", parent.get());
-        view->SetColor(Background);
-    }
+struct ViewFixture : testsupport::ControlUnderTest<TRasterView> {
+    ViewFixture() : ControlUnderTest("RasterView1") { view->SetColor(Background); }
     // Paints the control over a sentinel colour; no pixel may keep it.
     QImage Paint(int width, int height)
     {
@@ -68,9 +61,7 @@ struct ViewFixture {
         painter.end();
         return canvas;
     }
-    std::unique_ptr<QWidget> parent;
-    std::unique_ptr<TComponent> root;
-    TRasterView* view;
+    TRasterView* view = control;
 };
 
 bool Covered(const QImage& image)
