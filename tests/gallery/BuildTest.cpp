@@ -56,15 +56,7 @@ const std::vector<SourcePicture> EndToEndPictures = {
 
 std::string FixedSettings(const std::string& destination)
 {
-    return "[Location]\r\n"
-           "ChangeCase=1\r\n"
-           "SaveInFolder=" +
-           destination +
-           "\r\n"
-           "ThumbName=Thumbs\\TN_*\r\n"
-           "ImageName=Images\\Pic01\r\n"
-           "IndexName=Index1.HTML\r\n"
-           "ImagePageName=Pages\\Page01.htm\r\n"
+    return LocationSettings(destination) +
            "[IndexPage]\r\n"
            "Columns=3\r\nTypeOfRows=0\r\nRows=2\r\nBorder=0\r\nCellPad=4\r\nCellSpace=4\r\nAlignment=3\r\n"
            "Style=2\r\nHyperlinkTo=2\r\nAutoSize=1\r\nTitlePage=Welcome to my gallery\r\n"
@@ -107,20 +99,6 @@ std::string PageName(int number)
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "pages/page%02d.htm", number);
     return buffer;
-}
-
-// Replaces fields (numbered from 1) of a property record.
-void SetRecordFields(TForm1& form, int record, const std::map<int, std::string>& values)
-{
-    std::vector<std::string> fields;
-    for (std::string rest = form.GetPropertyRecord(record); !rest.empty();) fields.push_back(NextField(rest));
-    for (const auto& [number, value] : values) {
-        if (fields.size() < std::size_t(number)) fields.resize(std::size_t(number));
-        fields[std::size_t(number - 1)] = value;
-    }
-    std::string joined;
-    for (const std::string& f : fields) joined += f + "|";
-    form.SetPropertyRecord(record, joined);
 }
 
 class BuildTest : public ::testing::Test {

@@ -2,6 +2,8 @@
 
 #include "formats/ImageFormats.h"
 #include "gallery/build/pvuBuildPaths.h"
+#include "gallery/mainwindow/pvu.h"
+#include "gallery/records/pvutils.h"
 #include "gallery/pictures/pvutilsSourceCache.h"
 #include "raster/RasterDIB.h"
 
@@ -170,4 +172,24 @@ std::string CheckSourcePictureCache(const std::string& folder)
     if (TakeThumbnailStart(taken, file, geometry)) return "a start outlived its cache";
     if (CachedSourcePictureHits() != hitsBefore + 1) return "hit count " + std::to_string(CachedSourcePictureHits());
     return "";
+}
+
+void SetRecordFields(TForm1& form, int record, const std::map<int, std::string>& values)
+{
+    std::vector<std::string> fields;
+    for (std::string rest = form.GetPropertyRecord(record); !rest.empty();) fields.push_back(NextField(rest));
+    for (const auto& [number, value] : values) {
+        if (fields.size() < std::size_t(number)) fields.resize(std::size_t(number));
+        fields[std::size_t(number - 1)] = value;
+    }
+    std::string joined;
+    for (const std::string& f : fields) joined += f + "|";
+    form.SetPropertyRecord(record, joined);
+}
+
+std::string LocationSettings(const std::string& destination)
+{
+    return "[Location]\r\nChangeCase=1\r\nSaveInFolder=" + destination +
+           "\r\nThumbName=Thumbs\\TN_*\r\nImageName=Images\\Pic01\r\nIndexName=Index1.HTML\r\n"
+           "ImagePageName=Pages\\Page01.htm\r\n";
 }

@@ -1,9 +1,18 @@
 #pragma once
 // Helpers of the build tests: tools, pictures made at test time, folder trees.
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
+
+class TForm1;
+
+// Replaces fields (numbered from 1) of a property record of the main window.
+void SetRecordFields(TForm1& form, int record, const std::map<int, std::string>& values);
+
+// The [Location] section of the build tests' settings files, saving into destination.
+std::string LocationSettings(const std::string& destination);
 
 // Runs a shell command; returns its exit status and (when given) its standard output.
 int RunCommand(const std::string& command, std::string* output = nullptr);

@@ -58,17 +58,10 @@ std::string LineWith(const std::string& page, const std::string& text)
     return std::string();
 }
 
-class Pages : public ::testing::Test {
+class Pages : public ShippedDataTest {
 protected:
     void SetUp() override
     {
-        for (const char* name : {"pvcapt.pv", "pvcapi.pv", "banner1.dat", "banner2.dat"})
-            fs::copy_file(DataFolder + name, folder.File(name));
-        for (const char* dir : {"indexpg", "imagepg", "framepg", "buttons"})
-            fs::copy(DataFolder + dir, folder.File(dir), fs::copy_options::recursive);
-        form = std::make_unique<TForm1>();
-        destination = folder.Path() + "Out/";
-        form->Edit1->SetText(destination);
         form->ComboBox10->SetItemIndex(0);  // keep the case unless a test asks
         form->CheckBox7->SetChecked(false);
         form->ComboBox12->SetText("pic");
@@ -120,12 +113,7 @@ protected:
         }
         const int items = form->ListView1->Count();
         int pages = 0, remainder = 0;
-        PageCount(pages, remainder, form->ComboBox1->ItemIndex(), form->SpinEdit2->Value(), form->SpinEdit1->Value(),
-                  items);
-        form->ListBox3->Items().Clear();
-        form->ListBox4->Items().Clear();
-        form->FillPageNames(form->Edit2->Text(), 0, pages, "listbox3");
-        form->FillPageNames(form->Edit4->Text(), 1, items, "listbox4");
+        NamePages(pages, remainder);
         if (kind == 0) {
             form->WritePages(0, pages, file, remainder);
             return pages;
@@ -159,11 +147,6 @@ protected:
     // Table properties with plain cells and no table colour.
     static constexpr const char* Plain7 =
         "0|100|1|0|0|0|0|8388608|bg.jpg|||0|0|0|0|Default|Default|0|0||0|16777215|bg.jpg|0|0|0|0|0|0|Default|0|0|";
-
-    TempProgramFolder folder;
-    DialogScript dialogs;
-    std::unique_ptr<TForm1> form;
-    std::string destination;
 };
 
 const std::string NavTemplate =
@@ -567,21 +550,6 @@ TEST_F(Pages, AlignedTableLinksAndPlainIntegerSizes)
 
 // ---------------------------------------------------------------------------
 // Shipped templates
-
-namespace {
-
-int RunTidy(const std::string& file, std::string& output)
-{
-    const std::string command = "tidy -q -e '" + file + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[512];
-    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
 
 TEST_F(Pages, ShippedTemplatesGiveValidPagesWithDefaultSettings)
 {

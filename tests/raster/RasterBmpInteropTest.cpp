@@ -14,15 +14,6 @@ using namespace filetest;
 
 namespace {
 
-void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) b[at + i] = std::uint8_t(v >> (8 * i));
-}
-std::uint32_t get32(const std::vector<std::uint8_t>& b, std::size_t at)
-{
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
-}
-
 std::vector<std::uint8_t> bmpBytes(const TRasterDIB& dib)
 {
     TMemoryStream stream;
@@ -30,13 +21,10 @@ std::vector<std::uint8_t> bmpBytes(const TRasterDIB& dib)
     return stream.Bytes();
 }
 
+// Short files refused, and no GDI.
 std::unique_ptr<TRasterDIB> readBmpBytes(const std::vector<std::uint8_t>& bytes)
 {
-    auto dib = std::make_unique<TRasterDIB>();
-    dib->UseGDI = false;
-    TByteViewStream stream(bytes.data(), bytes.size());
-    ReadBmpStream(*dib, stream, TBmpShortData::Refuse);
-    return dib;
+    return bmpFromBytes(bytes, TBmpShortData::Refuse, false);
 }
 
 // Same size and the same colour at every pixel.
@@ -104,21 +92,8 @@ TEST(BmpRoundTrip, ImageMagickFilesSurviveOurWriter)
 {
     if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
     TempDir dir;
-    const std::pair<std::string, std::string> cases[] = {
-        {"v3_24", "-type truecolor BMP3:"},
-        {"v5_24", "BMP:"},
-        {"core_24", "BMP2:"},
-        {"v5_565", "-define bmp:subtype=RGB565 BMP:"},
-        {"v5_555", "-define bmp:subtype=RGB555 BMP:"},
-        {"v5_32", "-alpha set -channel A -evaluate set 100% +channel BMP:"},
-        {"rle8", "-colors 200 -compress RLE BMP3:"},
-        {"pal8", "-colors 200 -compress none BMP3:"},
-        {"pal4", "-colors 12 BMP3:"},
-        {"pal1", "-monochrome BMP3:"},
-        {"core_pal8", "-colors 100 BMP2:"},
-    };
     ASSERT_TRUE(RunQuiet("convert -size 29x17 -seed 11 plasma: " + (dir / "src.png")));
-    for (const auto& [name, args] : cases) {
+    for (const auto& [name, args] : MagickBmpCases) {
         SCOPED_TRACE(name);
         const std::string bmp = dir / (name + ".bmp");
         ASSERT_TRUE(RunQuiet("convert " + (dir / "src.png") + " " + args + bmp));

@@ -13,39 +13,7 @@ using namespace filetest;
 
 namespace {
 
-void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) b[at + i] = std::uint8_t(v >> (8 * i));
-}
-std::uint32_t get32(const std::vector<std::uint8_t>& b, std::size_t at)
-{
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
-}
-
-std::unique_ptr<TRasterDIB> readBmpBytes(const std::vector<std::uint8_t>& bytes)
-{
-    auto dib = std::make_unique<TRasterDIB>();
-    TByteViewStream stream(bytes.data(), bytes.size());
-    ReadBmpStream(*dib, stream);
-    return dib;
-}
-
 class ImageMagickBmp : public ::testing::TestWithParam<std::pair<std::string, std::string>> {};
-
-// name, convert arguments producing it from src.png
-const std::pair<std::string, std::string> kMagickCases[] = {
-    {"v3_24", "-type truecolor BMP3:"},
-    {"v5_24", "BMP:"},
-    {"core_24", "BMP2:"},
-    {"v5_565", "-define bmp:subtype=RGB565 BMP:"},
-    {"v5_555", "-define bmp:subtype=RGB555 BMP:"},
-    {"v5_32", "-alpha set -channel A -evaluate set 100% +channel BMP:"},
-    {"rle8", "-colors 200 -compress RLE BMP3:"},
-    {"pal8", "-colors 200 -compress none BMP3:"},
-    {"pal4", "-colors 12 BMP3:"},
-    {"pal1", "-monochrome BMP3:"},
-    {"core_pal8", "-colors 100 BMP2:"},
-};
 
 TEST_P(ImageMagickBmp, MatchesImageMagickDecode)
 {
@@ -64,7 +32,7 @@ TEST_P(ImageMagickBmp, MatchesImageMagickDecode)
     EXPECT_EQ(countDifferences(dib, ref), 0) << name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, ImageMagickBmp, ::testing::ValuesIn(kMagickCases),
+INSTANTIATE_TEST_SUITE_P(Files, ImageMagickBmp, ::testing::ValuesIn(MagickBmpCases),
                          [](const auto& info) { return info.param.first; });
 
 // A V5 file turned into a V4 one (108-byte header): the palette and pixels
@@ -83,7 +51,7 @@ TEST(BmpReader, ReadsV4HeaderAndNetpbmAgrees)
     put32(v4, 2, std::uint32_t(v4.size()));
     WriteFileBytes(dir / "v4.bmp", v4);
     ASSERT_TRUE(RunQuiet("convert " + (dir / "v5.bmp") + " -depth 8 ppm:" + (dir / "ref.ppm")));
-    auto dib = readBmpBytes(v4);
+    auto dib = bmpFromBytes(v4);
     EXPECT_EQ(dib->Header.BitCount, 16);
     EXPECT_EQ(dib->GreenBits, 6);
     EXPECT_EQ(countDifferences(*dib, readPnm(dir / "ref.ppm")), 0);
@@ -237,7 +205,7 @@ TEST(BmpReader, ShortPixelDataLeavesMissingRowsUntouched)
     WriteBmpStream(dib, s);
     std::vector<std::uint8_t> bytes = s.Bytes();
     bytes.resize(54 + 12);  // the first (bottom) row only
-    auto back = readBmpBytes(bytes);
+    auto back = bmpFromBytes(bytes);
     TColorTriple t;
     back->GetPixelColor(0, 3, t);
     EXPECT_EQ(t, (TColorTriple{10, 20, 30}));
@@ -311,9 +279,9 @@ TEST(BmpReader, RefuseModeRaisesForCutShortDataBeforeAllocating)
     TRasterDIB refused;
     refused.UseGDI = false;
     EXPECT_THROW(ReadBmpStream(refused, cutRuns, TBmpShortData::Refuse), EBmpError);
-    EXPECT_EQ(readBmpBytes(noEnd)->Width(), 4);
+    EXPECT_EQ(bmpFromBytes(noEnd)->Width(), 4);
     // By default a short file keeps going.
-    EXPECT_EQ(readBmpBytes(shortPixels)->Width(), 4);
+    EXPECT_EQ(bmpFromBytes(shortPixels)->Width(), 4);
     TByteViewStream strict(whole.data(), whole.size());
     TRasterDIB complete;
     complete.UseGDI = false;
@@ -325,7 +293,7 @@ TEST(BmpReader, DecodesRle8RunsLiteralsAndDeltas)
 {
     // Row 0: run of 3 x 7, literal 1 2 3 (padded); row 1: delta (2, 0), run 2 x 9; end.
     const std::vector<std::uint8_t> data = {3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 2, 0, 2, 9, 0, 1};
-    auto dib = readBmpBytes(rleFile(8, 6, 3, data));
+    auto dib = bmpFromBytes(rleFile(8, 6, 3, data));
     const int expected[3][6] = {{7, 7, 7, 1, 2, 3}, {0, 0, 9, 9, 0, 0}, {0, 0, 0, 0, 0, 0}};
     for (int r = 0; r < 3; ++r)
         for (int x = 0; x < 6; ++x) EXPECT_EQ(dib->GetPixelIndex(r, x), expected[r][x]) << r << "," << x;
@@ -335,7 +303,7 @@ TEST(BmpReader, DecodesRle4NibblesFromAnyParity)
 {
     // Row 0: literal of 3 nibbles 1 2 3 (2 bytes), run of 3 alternating 4,5 from odd x.
     const std::vector<std::uint8_t> data = {0, 3, 0x12, 0x30, 3, 0x45, 0, 0, 2, 0xAB, 0, 1};
-    auto dib = readBmpBytes(rleFile(4, 7, 2, data));
+    auto dib = bmpFromBytes(rleFile(4, 7, 2, data));
     const int row0[7] = {1, 2, 3, 4, 5, 4, 0};
     for (int x = 0; x < 7; ++x) EXPECT_EQ(dib->GetPixelIndex(0, x), row0[x]) << x;
     EXPECT_EQ(dib->GetPixelIndex(1, 0), 0xA);

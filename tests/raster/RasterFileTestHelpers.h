@@ -3,6 +3,8 @@
 // comparing it with a pixel buffer.
 
 #include "raster/RasterDIB.h"
+#include "raster/RasterFiles.h"
+#include "platform/streams/Streams.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/TempDir.h"
 
@@ -13,7 +15,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace filetest {
@@ -24,6 +28,43 @@ using testsupport::ReadFileBytes;
 using testsupport::RunQuiet;
 using testsupport::TempDir;
 using testsupport::WriteFileBytes;
+
+// Little-endian 32-bit numbers inside a file's bytes.
+inline void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) b[at + i] = std::uint8_t(v >> (8 * i));
+}
+inline std::uint32_t get32(const std::vector<std::uint8_t>& b, std::size_t at)
+{
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
+}
+
+// A BMP file's bytes read into a new buffer.
+inline std::unique_ptr<TRasterDIB> bmpFromBytes(const std::vector<std::uint8_t>& bytes,
+                                                TBmpShortData shortData = TBmpShortData::Keep, bool useGdi = true)
+{
+    auto dib = std::make_unique<TRasterDIB>();
+    dib->UseGDI = useGdi;
+    TByteViewStream stream(bytes.data(), bytes.size());
+    ReadBmpStream(*dib, stream, shortData);
+    return dib;
+}
+
+// ImageMagick's BMP files at each depth and compression: a name, and the
+// convert arguments that make it from a picture.
+inline const std::pair<std::string, std::string> MagickBmpCases[] = {
+    {"v3_24", "-type truecolor BMP3:"},
+    {"v5_24", "BMP:"},
+    {"core_24", "BMP2:"},
+    {"v5_565", "-define bmp:subtype=RGB565 BMP:"},
+    {"v5_555", "-define bmp:subtype=RGB555 BMP:"},
+    {"v5_32", "-alpha set -channel A -evaluate set 100% +channel BMP:"},
+    {"rle8", "-colors 200 -compress RLE BMP3:"},
+    {"pal8", "-colors 200 -compress none BMP3:"},
+    {"pal4", "-colors 12 BMP3:"},
+    {"pal1", "-monochrome BMP3:"},
+    {"core_pal8", "-colors 100 BMP2:"},
+};
 
 // An 8-bit P5 (grey) or P6 (colour) picture.
 struct Pnm {

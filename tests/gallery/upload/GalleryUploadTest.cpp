@@ -35,38 +35,6 @@ std::map<std::string, std::vector<std::uint8_t>> TreeOf(const fs::path& root)
     return tree;
 }
 
-std::string Settings(const std::string& destination)
-{
-    return "[Location]\r\n"
-           "ChangeCase=1\r\n"
-           "SaveInFolder=" +
-           destination +
-           "\r\n"
-           "ThumbName=Thumbs\\TN_*\r\n"
-           "ImageName=Images\\Pic01\r\n"
-           "IndexName=Index1.HTML\r\n"
-           "ImagePageName=Pages\\Page01.htm\r\n"
-           "[IndexPage]\r\n"
-           "Columns=2\r\nTypeOfRows=0\r\nRows=1\r\nHyperlinkTo=2\r\nAutoSize=1\r\nTitlePage=Remote gallery\r\n"
-           "[Images1]\r\nOutput=0\r\nQuality=75\r\nSize=1\r\nWidth=100\r\nHeight=100\r\nLockDim=1\r\n"
-           "[Images2]\r\nOutput=0\r\nQuality=85\r\nResize=1\r\nMethod=0\r\nWidth=640\r\nHeight=480\r\n"
-           "[Others]\r\nLaunchWeb=0\r\nKeepOriginalDate=0\r\n";
-}
-
-// Replaces fields (numbered from 1) of a property record.
-void SetRecordFields(TForm1& form, int record, const std::map<int, std::string>& values)
-{
-    std::vector<std::string> fields;
-    for (std::string rest = form.GetPropertyRecord(record); !rest.empty();) fields.push_back(NextField(rest));
-    for (const auto& [number, value] : values) {
-        if (fields.size() < std::size_t(number)) fields.resize(std::size_t(number));
-        fields[std::size_t(number - 1)] = value;
-    }
-    std::string joined;
-    for (const std::string& f : fields) joined += f + "|";
-    form.SetPropertyRecord(record, joined);
-}
-
 TEST(GalleryUpload, CreateAllThenFtpUploadLeavesTheDestinationOnTheServer)
 {
     ASSERT_TRUE(HaveTool("convert"));
@@ -80,7 +48,15 @@ TEST(GalleryUpload, CreateAllThenFtpUploadLeavesTheDestinationOnTheServer)
     const std::string sources = program.Path() + "sources/";
     const std::string destination = program.Path() + "out/Gallery";
     fs::create_directories(sources);
-    program.Write("upload.pvs", Settings(destination));
+    // Two thumbnails a page, the image copies at most 640 by 480.
+    program.Write(
+        "upload.pvs",
+        LocationSettings(destination) +
+            "[IndexPage]\r\n"
+            "Columns=2\r\nTypeOfRows=0\r\nRows=1\r\nHyperlinkTo=2\r\nAutoSize=1\r\nTitlePage=Remote gallery\r\n"
+            "[Images1]\r\nOutput=0\r\nQuality=75\r\nSize=1\r\nWidth=100\r\nHeight=100\r\nLockDim=1\r\n"
+            "[Images2]\r\nOutput=0\r\nQuality=85\r\nResize=1\r\nMethod=0\r\nWidth=640\r\nHeight=480\r\n"
+            "[Others]\r\nLaunchWeb=0\r\nKeepOriginalDate=0\r\n");
 
     TForm1 form;
     form.FormCreate();

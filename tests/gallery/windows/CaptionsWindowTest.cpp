@@ -435,17 +435,6 @@ TEST(Captions, ThePropertiesDialogsCaptionsStandAsWritten)
 // ---------------------------------------------------------------------------
 // Shipped caption-position lists
 
-int RunTidy(const std::string& file, std::string& output)
-{
-    const std::string command = "tidy -q -e '" + file + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[512];
-    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 std::vector<std::string> ListLines(const std::string& name)
 {
     TStringList list;
@@ -455,17 +444,10 @@ std::vector<std::string> ListLines(const std::string& name)
     return lines;
 }
 
-class ShippedCaptionLines : public ::testing::Test {
+class ShippedCaptionLines : public ShippedDataTest {
 protected:
     void SetUp() override
     {
-        for (const char* name : {"pvcapt.pv", "pvcapi.pv", "banner1.dat", "banner2.dat"})
-            fs::copy_file(DataFolder + name, folder.File(name));
-        for (const char* dir : {"indexpg", "imagepg", "framepg", "buttons"})
-            fs::copy(DataFolder + dir, folder.File(dir), fs::copy_options::recursive);
-        form = std::make_unique<TForm1>();
-        destination = folder.Path() + "Out/";
-        form->Edit1->SetText(destination);
         form->ComboBox4->SetItemIndex(2);  // thumbnails link to the image pages
         form->ComboBox6->SetItemIndex(1);  // thumbnail sizes in pixels
         form->SpinEdit6->SetValue(120);
@@ -484,20 +466,10 @@ protected:
     {
         const int items = form->ListView1->Count();
         int pages = 0, remainder = 0;
-        PageCount(pages, remainder, form->ComboBox1->ItemIndex(), form->SpinEdit2->Value(), form->SpinEdit1->Value(),
-                  items);
-        form->ListBox3->Items().Clear();
-        form->ListBox4->Items().Clear();
-        form->FillPageNames(form->Edit2->Text(), 0, pages, "listbox3");
-        form->FillPageNames(form->Edit4->Text(), 1, items, "listbox4");
+        NamePages(pages, remainder);
         form->WritePages(0, pages, folder.File("indexpg/classic.htm"), remainder);
         form->WritePages(1, items, folder.File("imagepg/classic.htm"));
     }
-
-    TempProgramFolder folder;
-    DialogScript dialogs;
-    std::unique_ptr<TForm1> form;
-    std::string destination;
 };
 
 TEST_F(ShippedCaptionLines, FirstLinesKeepTheirPlacesAndEveryLineHoldsThePicture)

@@ -1,4 +1,5 @@
 #include "WindowTestSupport.h"
+#include "tests/support/RunCommand.h"
 #include "tests/support/TestApplication.h"
 
 #include "platform/system/System.h"
@@ -82,4 +83,34 @@ DialogScript::~DialogScript()
     SetMessageHook(nullptr);
     SetFileDialogHook(nullptr);
     SetFolderDialogHook(nullptr);
+}
+
+ShippedDataTest::ShippedDataTest()
+{
+    const std::string data = std::string(PICTAVO_SOURCE_DIR) + "/data/";
+    for (const char* name : {"pvcapt.pv", "pvcapi.pv", "banner1.dat", "banner2.dat"})
+        std::filesystem::copy_file(data + name, folder.File(name));
+    for (const char* dir : {"indexpg", "imagepg", "framepg", "buttons"})
+        std::filesystem::copy(data + dir, folder.File(dir), std::filesystem::copy_options::recursive);
+    form = std::make_unique<TForm1>();
+    destination = folder.Path() + "Out/";
+    form->Edit1->SetText(destination);
+}
+
+int RunTidy(const std::string& file, std::string& output)
+{
+    const testsupport::CommandOutput tidy = testsupport::RunCapture("tidy -q -e '" + file + "' 2>&1");
+    output += tidy.Output;
+    return tidy.ExitCode;
+}
+
+void ShippedDataTest::NamePages(int& pages, int& remainder)
+{
+    const int items = form->ListView1->Count();
+    PageCount(pages, remainder, form->ComboBox1->ItemIndex(), form->SpinEdit2->Value(), form->SpinEdit1->Value(),
+              items);
+    form->ListBox3->Items().Clear();
+    form->ListBox4->Items().Clear();
+    form->FillPageNames(form->Edit2->Text(), 0, pages, "listbox3");
+    form->FillPageNames(form->Edit4->Text(), 1, items, "listbox4");
 }

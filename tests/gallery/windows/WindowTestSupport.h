@@ -5,6 +5,8 @@
 #include "gallery/mainwindow/pvu.h"
 #include "tests/support/TempDir.h"
 
+#include <gtest/gtest.h>
+
 #include <deque>
 #include <memory>
 #include <string>
@@ -40,6 +42,24 @@ public:
     std::deque<std::string> FolderAnswers;  // an empty entry cancels
     std::vector<TFolderRequest> FolderRequests;
 };
+
+// A main window over a program folder that holds the shipped caption lists,
+// banners, page templates and buttons; its pages go to <folder>/Out/.
+class ShippedDataTest : public ::testing::Test {
+protected:
+    ShippedDataTest();
+    // Names the index and image pages of the source list as a build does;
+    // how many index pages there are and what the last one holds.
+    void NamePages(int& pages, int& remainder);
+    TempProgramFolder folder;
+    DialogScript dialogs;
+    std::unique_ptr<TForm1> form;
+    std::string destination;
+};
+
+// tidy's verdict on a page: its exit code (0 clean, 1 warnings, 2 errors, -1
+// not run); its messages are added to output.
+int RunTidy(const std::string& file, std::string& output);
 
 // Writes a file (folders created).
 void WriteFile(const std::string& path, const std::string& content);
