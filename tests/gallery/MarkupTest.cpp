@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -209,11 +210,12 @@ TEST(CaptionFontMarkup, EveryPieceInOrder)
 
 TEST(RelativeRootPath, OncePerSeparatorAtLeastOnce)
 {
-    EXPECT_EQ(RelativeRootPath("pages\\image01"), "../");
-    EXPECT_EQ(RelativeRootPath("a\\b\\image.htm"), "../../");
-    EXPECT_EQ(RelativeRootPath("a/b\\c/x"), "../../../");
-    EXPECT_EQ(RelativeRootPath("image"), "../");
-    EXPECT_EQ(RelativeRootPath(""), "../");
+    const std::pair<const char*, const char*> cases[] = {{"pages\\image01", "../"},
+                                                         {"a\\b\\image.htm", "../../"},
+                                                         {"a/b\\c/x", "../../../"},
+                                                         {"image", "../"},
+                                                         {"", "../"}};
+    for (auto [name, root] : cases) EXPECT_EQ(RelativeRootPath(name), root) << name;
     EXPECT_EQ(ImagePagePrefix("image01.htm"), "");
     EXPECT_EQ(ImagePagePrefix("pages/"), "../");
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -132,12 +133,13 @@ TEST(KitUtils, RectanglesPathsAndBlanks)
     EXPECT_TRUE(IsBlank("   "));
     EXPECT_FALSE(IsBlank(" a "));
 
-    EXPECT_EQ(AddBackSlash("/"), "/");
-    EXPECT_EQ(RemoveBackSlash("/apps/"), "/apps");
-    EXPECT_EQ(AddBackSlash("/apps"), "/apps/");
-    EXPECT_EQ(AddBackSlash("  "), "/");
-    EXPECT_EQ(RemoveBackSlash(""), "");
-    EXPECT_EQ(RemoveBackSlash("/apps"), "/apps");
+    // A path, with the trailing separator added and removed.
+    const std::tuple<const char*, const char*, const char*> paths[] = {
+        {"/", "/", ""}, {"/apps/", "/apps/", "/apps"}, {"/apps", "/apps/", "/apps"}, {"  ", "/", "  "}, {"", "/", ""}};
+    for (auto [path, added, removed] : paths) {
+        EXPECT_EQ(AddBackSlash(path), added) << path;
+        EXPECT_EQ(RemoveBackSlash(path), removed) << path;
+    }
     EXPECT_EQ(KitSystemFolder(false), "/usr/lib");
     EXPECT_EQ(KitWindowsFolder(true), "/etc/");
     EXPECT_EQ(KitProgramFolder(true).back(), '/');
