@@ -4,6 +4,7 @@
 
 #include "formats/ImageFormatsLoaders.h"
 #include "LoaderCorpusSupport.h"
+#include "tests/support/Raises.h"
 
 #include <gtest/gtest.h>
 
@@ -289,12 +290,8 @@ TEST(GifLayout, TruncatedDataGivesAPartialPictureOfIndexZero)
     TGIFGraphic strict;
     strict.RefuseCutData = true;
     TMemoryStream cut(bytes);
-    try {
-        strict.LoadFromStream(cut);
-        ADD_FAILURE() << "a cut file loaded";
-    } catch (const EInvalidGraphic& e) {
-        EXPECT_EQ(e.Message, "Stream read error in GIF file.");
-    }
+    EXPECT_EQ(testsupport::MessageOf<EInvalidGraphic>([&] { strict.LoadFromStream(cut); }, "a cut file loaded"),
+              "Stream read error in GIF file.");
     LoadBytes(strict, buildGif(s));
     EXPECT_EQ(strict.PixelColor(99, 9), RGBColor(255, 255, 255));
 }

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 
 namespace pixeltest {
@@ -46,6 +47,32 @@ inline void set24(TRasterDIB& dib, int row, int x, Bgr c)
     p[0] = std::uint8_t(c[0]);
     p[1] = std::uint8_t(c[1]);
     p[2] = std::uint8_t(c[2]);
+}
+
+// A 24- or 32-bit buffer whose pixels, row after row in memory order, take
+// the colours given.
+inline std::unique_ptr<TRasterDIB> makeDibOf(int width, int height, int bitCount, std::initializer_list<Bgr> pixels)
+{
+    auto dib = makeDib(width, height, bitCount);
+    int i = 0;
+    for (const Bgr& c : pixels) {
+        set24(*dib, i / width, i % width, c);
+        ++i;
+    }
+    return dib;
+}
+
+// How many pixels of the buffer have the colour.
+inline int countColour(const TRasterDIB& dib, const TColorTriple& colour)
+{
+    int count = 0;
+    for (int row = 0; row < dib.AbsHeight; ++row)
+        for (int x = 0; x < dib.Width(); ++x) {
+            TColorTriple t;
+            dib.GetPixelColor(row, x, t);
+            count += t == colour;
+        }
+    return count;
 }
 
 inline std::uint16_t get16(const TRasterDIB& dib, int row, int x)

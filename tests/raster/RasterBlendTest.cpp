@@ -103,12 +103,8 @@ TEST(BlendDIBs, EightAndThirtyTwoBits)
     EXPECT_EQ(dst->Rows[0][2], 9);
 
     // 32 bpp: four bytes per pixel, the fourth of dst untouched.
-    auto a = makeDib(2, 1, 32);
-    auto b = makeDib(2, 1, 32);
-    set24(*a, 0, 0, {100, 100, 100});
-    set24(*a, 0, 1, {100, 100, 100});
-    set24(*b, 0, 0, {0, 0, 0});
-    set24(*b, 0, 1, {192, 192, 192});
+    auto a = makeDibOf(2, 1, 32, {{100, 100, 100}, {100, 100, 100}});
+    auto b = makeDibOf(2, 1, 32, {{0, 0, 0}, {192, 192, 192}});
     auto out = makeDib(2, 1, 32);
     out->Rows[0][3] = 0x77;
     BlendDIBs(*out, *a, *b, 64, kSilver, kNoKey, kNoKey);

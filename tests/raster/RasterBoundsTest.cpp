@@ -154,16 +154,7 @@ TEST(DrawingBounds, TextAtTheEdges)
     d.SetFont("DejaVu Sans", 0, -16, 700, false, false, false);
     d.SetTextColor(0);
     d.SetTransparent(true);
-    auto blackPixels = [&]() {
-        int black = 0;
-        for (int r = 0; r < 8; ++r)
-            for (int x = 0; x < 8; ++x) {
-                TColorTriple t;
-                d.GetPixelColor(r, x, t);
-                black += t == BlackTriple;
-            }
-        return black;
-    };
+    auto blackPixels = [&]() { return countColour(d, BlackTriple); };
     const std::pair<int, int> across[] = {{-4, -4}, {4, -4}, {-4, 2}, {4, 2}, {-4, 4}, {4, 4}, {2, -6}, {2, 1}};
     for (const auto& [x, y] : across) {
         SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));

@@ -128,11 +128,7 @@ TEST(RasterConvert, TwoColourRules)
 {
     // Rule B (24 bpp): entry 0 = first pixel P, entry 1 = first differing Q;
     // only pixels equal to Q are 1, a third colour is 0.
-    auto src = makeDib(4, 1, 24);
-    set24(*src, 0, 0, {1, 1, 1});
-    set24(*src, 0, 1, {1, 1, 1});
-    set24(*src, 0, 2, {2, 2, 2});
-    set24(*src, 0, 3, {3, 3, 3});
+    auto src = makeDibOf(4, 1, 24, {{1, 1, 1}, {1, 1, 1}, {2, 2, 2}, {3, 3, 3}});
     auto dst = makeDib(4, 1, 1);
     ConvertDIB(*src, *dst);
     EXPECT_EQ(dst->Colors[0].rgbBlue, 1);

@@ -1,6 +1,7 @@
 // The pixel buffer: sizing, row order, channel layout, pixels, palettes,
 // rectangles between buffers, GDI drawing on its own DC.
 
+#include "PixelTestHelpers.h"
 #include "raster/RasterDIB.h"
 
 #include <gtest/gtest.h>
@@ -232,14 +233,7 @@ TEST(RasterDIBRects, CopyClipsAndMapsToThePalette)
     b.SetSize(5, 5, 24);
     a.Clear(WhiteTriple);
     CopyDIBRect(b, a, 3, 3, 4, 4, 0, 0);  // only a 2 x 2 corner fits
-    int white = 0;
-    for (int r = 0; r < 5; ++r)
-        for (int x = 0; x < 5; ++x) {
-            TColorTriple t;
-            b.GetPixelColor(r, x, t);
-            white += t == WhiteTriple;
-        }
-    EXPECT_EQ(white, 4);
+    EXPECT_EQ(pixeltest::countColour(b, WhiteTriple), 4);
     TColorTriple t;
     b.GetPixelColor(0, 4, t);  // bottom-right from the top is memory row 0
     EXPECT_EQ(t, WhiteTriple);

@@ -75,11 +75,7 @@ TEST(ResizeBilinear, SameSizeDoesNotReproduceTheSource)
 
 TEST(ResizeBilinear, HandComputedTwoByTwo)
 {
-    auto src = makeDib(2, 2, 24);
-    set24(*src, 0, 0, {0, 0, 0});
-    set24(*src, 0, 1, {100, 100, 100});
-    set24(*src, 1, 0, {200, 200, 200});
-    set24(*src, 1, 1, {255, 255, 255});
+    auto src = makeDibOf(2, 2, 24, {{0, 0, 0}, {100, 100, 100}, {200, 200, 200}, {255, 255, 255}});
     auto dst = makeDib(2, 2, 24);
     ResizeBilinear(*src, *dst);
     // Row 0: T 65536, B 1. Row 1: fy 32768, T 32768, B 32769.

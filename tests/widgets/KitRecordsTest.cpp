@@ -2,6 +2,7 @@
 #include "platform/strings/StringList.h"
 #include "widgets/kitprocs.h"
 #include "widgets/kitwave.h"
+#include "tests/support/Raises.h"
 
 #include <gtest/gtest.h>
 
@@ -379,12 +380,8 @@ TEST(KitWave, RefusedWavesLeaveTheOldOne)
     Bytes notRiff = MakeWave(1, 8000, 3);
     notRiff[1] = 'X';
     TMemoryStream bad(notRiff);
-    try {
-        wave.LoadFromStream(bad);
-        FAIL() << "not RIFF must be refused";
-    } catch (const EInvalidWave& error) {
-        EXPECT_EQ(error.Message, "TKitWave: Cannot open file %s");
-    }
+    EXPECT_EQ(testsupport::MessageOf<EInvalidWave>([&] { wave.LoadFromStream(bad); }, "not RIFF was taken"),
+              "TKitWave: Cannot open file %s");
     TMemoryStream cut(Bytes(before.begin(), before.begin() + 22));
     EXPECT_THROW(wave.LoadFromStream(cut), EErrorCheckingWave);
     // A size past the data is refused before anything is allocated.
