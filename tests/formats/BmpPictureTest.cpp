@@ -3,6 +3,7 @@
 #include "LoaderCorpusSupport.h"
 #include "formats/ImageFormats.h"
 #include "formats/ImageFormatsBmp.h"
+#include "tests/support/Raises.h"
 
 #include <gtest/gtest.h>
 
@@ -180,12 +181,8 @@ TEST_F(BmpPicture, RunLengthDataDecodesAndRunsPastARowAreRefused)
     file[14 + 40 + 8 + 4] = 200;
     TMemoryStream overlong(file);
     TBmpBitmap refused;
-    try {
-        refused.LoadFromStream(overlong);
-        FAIL();
-    } catch (const EInvalidGraphic& e) {
-        EXPECT_EQ(e.Message, "Invalid BMP file: RLE run past the end of a row");
-    }
+    EXPECT_EQ(testsupport::MessageOf<EInvalidGraphic>([&] { refused.LoadFromStream(overlong); }),
+              "Invalid BMP file: RLE run past the end of a row");
 }
 
 TEST_F(BmpPicture, MalformedAndHostileFilesRaiseInvalidGraphicWithTheReasonAndKeepThePicture)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 namespace {
 
@@ -48,12 +49,8 @@ TEST(DialogTools, BannerFilesRoundTripLineForLine)
 
 TEST(DialogTools, PastedColourTexts)
 {
-    struct PasteCase {
-        const char* text;
-        bool ok;
-        TColor colour;
-    };
-    const PasteCase cases[] = {
+    // The pasted text, whether it is a colour, and which.
+    const std::tuple<const char*, bool, TColor> cases[] = {
         {"#FF0000", true, 255},  {"255", true, 255},         {"#00ff80", true, 0x80FF00},
         {"$FF", true, 255},      {"0x00FF00", true, 0xFF00}, {"16777215", true, 0xFFFFFF},
         {"  42", true, 42},      {"red", false, 0},          {"#FF000", false, 0},
@@ -61,10 +58,10 @@ TEST(DialogTools, PastedColourTexts)
         {"", false, 0},          {"-1", false, 0},           {"16777216", false, 0},
         {"$80000005", false, 0}, {"255 ", false, 0},         {"# FF000", false, 0},
     };
-    for (const PasteCase& c : cases) {
+    for (auto [text, ok, expected] : cases) {
         TColor colour = 0xABCDEF;
-        EXPECT_EQ(ParsePastedColour(c.text, colour), c.ok) << '"' << c.text << '"';
-        EXPECT_EQ(colour, c.ok ? c.colour : 0xABCDEF) << '"' << c.text << '"';
+        EXPECT_EQ(ParsePastedColour(text, colour), ok) << '"' << text << '"';
+        EXPECT_EQ(colour, ok ? expected : 0xABCDEF) << '"' << text << '"';
     }
     EXPECT_EQ(ColourCopyText(0x80FF00), "8453888");
     TColor back = 0;

@@ -10,7 +10,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,13 +22,7 @@ struct TempFolder : testsupport::TempDir {
     std::string file(const std::string& name, const std::string& text = "x") const { return TempDir::file(name, text); }
 };
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+std::string readFile(const std::string& path) { return testsupport::ReadFileText(path); }
 
 }  // namespace
 

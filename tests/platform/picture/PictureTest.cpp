@@ -3,6 +3,7 @@
 #include "platform/picture/Picture.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Raises.h"
 
 #include <gtest/gtest.h>
 
@@ -526,20 +527,12 @@ TEST(Picture, BmpFilesAreNotTheFrameworksOwnAndTheBitmapReadsNoFiles)
     b.SetPixelFormat(pf24bit);
     b.SetSize(2, 2);
     s.SetPosition(0);
-    try {
-        b.LoadFromStream(s);
-        FAIL();
-    } catch (const EInvalidGraphic& e) {
-        EXPECT_EQ(e.Message, "Cannot load a picture of class TBitmap.");
-    }
+    EXPECT_EQ(testsupport::MessageOf<EInvalidGraphic>([&] { b.LoadFromStream(s); }),
+              "Cannot load a picture of class TBitmap.");
     EXPECT_EQ(b.Width(), 2);
     TMemoryStream out;
-    try {
-        b.SaveToStream(out);
-        FAIL();
-    } catch (const EInvalidGraphic& e) {
-        EXPECT_EQ(e.Message, "Cannot save a picture of class TBitmap.");
-    }
+    EXPECT_EQ(testsupport::MessageOf<EInvalidGraphic>([&] { b.SaveToStream(out); }),
+              "Cannot save a picture of class TBitmap.");
 }
 
 TEST(Bitmap, TrueColourToIndexedTakesTheNearestPaletteEntry)

@@ -1,12 +1,12 @@
 #include "platform/strings/StringList.h"
 #include "platform/streams/Streams.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -14,13 +14,7 @@ namespace {
 
 std::vector<std::string> items(const TStringList& l) { return l.Items(); }
 
-std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+std::string readBytes(const std::string& path) { return testsupport::ReadFileText(path); }
 
 }  // namespace
 
