@@ -4,6 +4,7 @@
 #include "compositing/ArgbImage.h"
 
 #include "compositing/ArgbImageCanvas.h"
+#include "platform/gui/QtBridge.h"
 
 #include <QPainter>
 #include <QStyle>
@@ -233,7 +234,7 @@ void TCustomArgbImgView::Paint(QPainter& canvas)
     const TRect g = GripRect();
     const QRect grip(g.Left, g.Top, g.Right - g.Left, g.Bottom - g.Top);
     const TColor face = ColorToRGB(SystemColor(COLOR_BTNFACE));
-    canvas.fillRect(grip, QColor(int(face & 0xFF), int((face >> 8) & 0xFF), int((face >> 16) & 0xFF)));
+    canvas.fillRect(grip, ToQColor(face));
     if (GripShown()) {
         QStyleOption option;
         option.initFrom(Widget());

@@ -1,5 +1,7 @@
 #include "compositing/ArgbRangeBars.h"
 
+#include "platform/gui/QtBridge.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
@@ -13,23 +15,9 @@
 
 namespace {
 
-QColor qColor(TColor c)
-{
-    const TColor rgb = ColorToRGB(c);
-    return QColor(int(rgb & 0xFF), int((rgb >> 8) & 0xFF), int((rgb >> 16) & 0xFF));
-}
+QColor qColor(TColor c) { return ToQColor(ColorToRGB(c)); }
 
 int roundEven(double v) { return int(std::nearbyint(v)); }
-
-TMouseButton buttonOf(Qt::MouseButton b)
-{
-    switch (b) {
-    case Qt::LeftButton: return TMouseButton::Left;
-    case Qt::RightButton: return TMouseButton::Right;
-    case Qt::MiddleButton: return TMouseButton::Middle;
-    default: return TMouseButton::None;
-    }
-}
 
 const TColor BtnFace = SystemColor(COLOR_BTNFACE);
 const TColor BtnShadow = SystemColor(COLOR_BTNSHADOW);
@@ -107,7 +95,7 @@ protected:
     }
     void mousePressEvent(QMouseEvent* e) override
     {
-        if (bar) bar->Dispatch([&] { bar->MouseDown(buttonOf(e->button()), e->pos().x(), e->pos().y()); });
+        if (bar) bar->Dispatch([&] { bar->MouseDown(MouseButtonOf(e->button()), e->pos().x(), e->pos().y()); });
     }
     void mouseMoveEvent(QMouseEvent* e) override
     {
@@ -115,7 +103,7 @@ protected:
     }
     void mouseReleaseEvent(QMouseEvent* e) override
     {
-        if (bar) bar->Dispatch([&] { bar->MouseUp(buttonOf(e->button()), e->pos().x(), e->pos().y()); });
+        if (bar) bar->Dispatch([&] { bar->MouseUp(MouseButtonOf(e->button()), e->pos().x(), e->pos().y()); });
     }
     void resizeEvent(QResizeEvent*) override
     {

@@ -1,5 +1,6 @@
 #include "raster/RasterView.h"
 
+#include "platform/gui/QtBridge.h"
 #include "raster/RasterFiles.h"
 #include "raster/RasterLayout.h"
 #include "raster/RasterSize.h"
@@ -18,18 +19,6 @@
 #include <vector>
 
 namespace {
-
-QColor ToQColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
-
-TMouseButton ButtonOf(Qt::MouseButton b)
-{
-    switch (b) {
-    case Qt::LeftButton: return TMouseButton::Left;
-    case Qt::RightButton: return TMouseButton::Right;
-    case Qt::MiddleButton: return TMouseButton::Middle;
-    default: return TMouseButton::None;
-    }
-}
 
 void ConvertRow(const TRasterDIB& dib, int row, QRgb* out, std::vector<std::uint8_t>& indices)
 {
@@ -112,7 +101,7 @@ protected:
     {
         if (!view_ || !view_->OnMouseDown) return;
         const QPoint p = event->position().toPoint();
-        const TMouseButton b = ButtonOf(event->button());
+        const TMouseButton b = MouseButtonOf(event->button());
         const bool left = (event->buttons() & Qt::LeftButton) != 0;
         view_->Dispatch([&] { view_->OnMouseDown(view_, b, left, p.x(), p.y()); });
     }

@@ -1,4 +1,5 @@
 #include "platform/gui/Gui.h"
+#include "platform/gui/QtBridge.h"
 #include "platform/core/Split.h"
 
 #include <QCheckBox>
@@ -45,18 +46,6 @@ int VirtualKeyOf(int qtKey)
     }
 }
 
-TMouseButton ButtonOf(Qt::MouseButton b)
-{
-    switch (b) {
-    case Qt::LeftButton: return TMouseButton::Left;
-    case Qt::RightButton: return TMouseButton::Right;
-    case Qt::MiddleButton: return TMouseButton::Middle;
-    default: return TMouseButton::None;
-    }
-}
-
-QColor ToQColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
-
 class ControlEventFilter : public QObject {
 public:
     ControlEventFilter(TControl* control, QObject* parent) : QObject(parent), control_(control) {}
@@ -89,7 +78,7 @@ public:
             auto* m = static_cast<QMouseEvent*>(event);
             QPoint p = m->position().toPoint();
             if (control_->OnMouseUp) {
-                TMouseButton b = ButtonOf(m->button());
+                TMouseButton b = MouseButtonOf(m->button());
                 control_->Dispatch([&] { control_->OnMouseUp(control_, b, false, p.x(), p.y()); });
             }
             auto* w = static_cast<QWidget*>(watched);
@@ -582,4 +571,19 @@ int TNotebook::PageIndex() const { return stack_->currentIndex(); }
 void TNotebook::SetPageIndex(int index)
 {
     if (index >= 0 && index < stack_->count()) stack_->setCurrentIndex(index);
+}
+
+TMouseButton MouseButtonOf(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton: return TMouseButton::Left;
+    case Qt::RightButton: return TMouseButton::Right;
+    case Qt::MiddleButton: return TMouseButton::Middle;
+    default: return TMouseButton::None;
+    }
+}
+
+QColor ToQColor(TColor colour)
+{
+    return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
 }
