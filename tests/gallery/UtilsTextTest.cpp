@@ -3,18 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <tuple>
 
 TEST(ConvertCase, TheSixModes)
 {
-    EXPECT_EQ(ConvertCase(0, "My Photo-1.JPG"), "My Photo-1.JPG");
-    EXPECT_EQ(ConvertCase(1, "My Photo-1.JPG"), "my photo-1.jpg");
-    EXPECT_EQ(ConvertCase(2, "my photo-1.jpg"), "MY PHOTO-1.JPG");
-    EXPECT_EQ(ConvertCase(3, "my photo-1.JPG"), "My Photo-1.jpg");
-    EXPECT_EQ(ConvertCase(4, "my photo-1.JPG"), "My photo-1.Jpg");
-    EXPECT_EQ(ConvertCase(5, "Tn_Abc.jpg"), "tN_aBC.JPG");
-    EXPECT_EQ(ConvertCase(9, "Keep.Me"), "Keep.Me");
-    // The name relative to the destination: a sub-folder is part of it.
-    EXPECT_EQ(ConvertCase(4, "thumbs/tn_a.jpg"), "Thumbs/Tn_A.Jpg");
+    // The mode, a name and what it becomes; the name relative to the
+    // destination: a sub-folder is part of it.
+    const std::tuple<int, const char*, const char*> cases[] = {{0, "My Photo-1.JPG", "My Photo-1.JPG"},
+                                                               {1, "My Photo-1.JPG", "my photo-1.jpg"},
+                                                               {2, "my photo-1.jpg", "MY PHOTO-1.JPG"},
+                                                               {3, "my photo-1.JPG", "My Photo-1.jpg"},
+                                                               {4, "my photo-1.JPG", "My photo-1.Jpg"},
+                                                               {5, "Tn_Abc.jpg", "tN_aBC.JPG"},
+                                                               {9, "Keep.Me", "Keep.Me"},
+                                                               {4, "thumbs/tn_a.jpg", "Thumbs/Tn_A.Jpg"}};
+    for (auto [mode, name, converted] : cases) EXPECT_EQ(ConvertCase(mode, name), converted) << mode << " " << name;
     EXPECT_EQ(ConvertCase(1, "a   b.JPG", false, true), "a b.jpg");
 }
 

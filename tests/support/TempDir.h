@@ -4,6 +4,7 @@
 // read-only; kept when PICTAVO_KEEP_SCRATCH is set, for looking at what a
 // failed test left). Plus small whole-file read and write helpers.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -32,6 +33,13 @@ public:
 std::string ReadFileText(const std::string& path);
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// A copy of a file's bytes with the byte at `at` replaced: one field of a good
+// file broken.
+inline std::vector<std::uint8_t> WithByte(std::vector<std::uint8_t> bytes, std::size_t at, std::uint8_t value)
+{
+    bytes.at(at) = value;
+    return bytes;
+}
 
 // Waits until a file appears at path, watching its folder. Writers in other
 // processes make it whole under another name and rename it into place, so it

@@ -2,6 +2,7 @@
 // the program-wide container and its life cycle.
 #include "widgets/kitcont.h"
 #include "widgets/kitprocs.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -159,11 +160,7 @@ TEST(KitContainer, MalformedFilesAreRejected)
         EXPECT_EQ(error.Message, file + ": Cannot open file %s");
     }
 
-    auto patched = [&](std::size_t at, std::uint8_t value) {
-        Bytes b = bytes;
-        b[at] = value;
-        return b;
-    };
+    auto patched = [&](std::size_t at, std::uint8_t value) { return testsupport::WithByte(bytes, at, value); };
     const std::vector<Bytes> damaged = {
         Bytes(bytes.begin(), bytes.begin() + 5),  // signature broken off
         patched(1, 'X'),                          // unknown signature

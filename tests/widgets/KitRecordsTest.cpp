@@ -3,6 +3,7 @@
 #include "widgets/kitprocs.h"
 #include "widgets/kitwave.h"
 #include "tests/support/Raises.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -237,11 +238,7 @@ TEST(KitRecords, MalformedDIBRecordsRaise)
     QImage picture(4, 4, QImage::Format_RGB32);
     picture.fill(qRgb(10, 20, 30));
     const Bytes good = MakeDIBRecord(picture, 256);
-    auto patched = [&](std::size_t at, std::uint8_t value) {
-        Bytes b = good;
-        b[at] = value;
-        return b;
-    };
+    auto patched = [&](std::size_t at, std::uint8_t value) { return testsupport::WithByte(good, at, value); };
     const std::vector<Bytes> bad = {
         Bytes(good.begin(), good.begin() + 20),  // header broken off
         Bytes(good.begin(), good.end() - 1),     // pixels broken off
