@@ -171,8 +171,11 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
     // than take the machine's memory.
     cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
     jpeg_stdio_src(&cinfo, file);
-    for (int app = 0; app < 16; ++app) jpeg_save_markers(&cinfo, JPEG_APP0 + app, 0xFFFF);
-    jpeg_save_markers(&cinfo, JPEG_COM, 0xFFFF);
+    // The header call hands out the metadata; a whole read needs none of it.
+    if (!whole) {
+        for (int app = 0; app < 16; ++app) jpeg_save_markers(&cinfo, JPEG_APP0 + app, 0xFFFF);
+        jpeg_save_markers(&cinfo, JPEG_COM, 0xFFFF);
+    }
     jpeg_read_header(&cinfo, TRUE);
     p->JPGWidth = std::int32_t(cinfo.image_width);
     p->JPGHeight = std::int32_t(cinfo.image_height);
