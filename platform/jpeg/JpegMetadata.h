@@ -28,6 +28,7 @@ bool OrientationSwapsSides(int orientation);
 void OrientedSourcePixel(int orientation, int width, int height, int x, int y, int& storedX, int& storedY);
 // Copies a stored picture of width × height pixels of bytesPerPixel bytes into
 // its upright form (sides swapped for 5..8); rows are listed top first.
+// bytesPerPixel is 1 to 4.
 void OrientPixels(int orientation, int width, int height, int bytesPerPixel,
                   const std::vector<const std::uint8_t*>& storedRows, const std::vector<std::uint8_t*>& uprightRows);
 
