@@ -130,8 +130,9 @@ bool TPPMGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 
 std::uint8_t TPPMGraphic::Scale(std::uint32_t value) const
 {
-    if (maxValue_ <= 255) return static_cast<std::uint8_t>(std::min<std::uint32_t>(value, 255));
+    // Every maximum value spans 0..255, rounded as netpbm scales.
     value = std::min(value, maxValue_);
+    if (maxValue_ == 255) return static_cast<std::uint8_t>(value);
     return static_cast<std::uint8_t>((value * 255u + maxValue_ / 2) / maxValue_);
 }
 

@@ -64,7 +64,9 @@ bool TPSDGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     FormatReader reader(stream, gesPSDFormat);
     std::uint8_t header[HeaderSize];
     reader.Read(header, HeaderSize);
-    if (std::memcmp(header, "8BPS", 4) != 0) return false;
+    // Version 2 (large documents) has longer section lengths and run-length
+    // counts: read as version 1 every pixel would be wrong.
+    if (std::memcmp(header, "8BPS", 4) != 0 || GetBE16(header + 4) != 1) return false;
     TImageProperties& p = ImageProperties;
     channels_ = GetBE16(header + 12);
     depth_ = GetBE16(header + 22);
@@ -113,10 +115,7 @@ void TPSDGraphic::LoadFromStream(TStream& stream)
 
     TColorManager& cm = *ColorManager;
     cm.SourceOptions = ByteSwapOption;
-    // The Lab converter reads 8-bit samples only: 16-bit Lab rows give it
-    // their high bytes (L 0..255, a and b offset by 128, as 8-bit files).
-    const bool lab16 = p.ColorScheme == csCIELab && depth_ == 16;
-    cm.SetSourceBitsPerSample(lab16 ? 8 : static_cast<std::uint8_t>(depth_));
+    cm.SetSourceBitsPerSample(static_cast<std::uint8_t>(depth_));
     cm.SetTargetBitsPerSample(depth_ == 16 ? 8 : static_cast<std::uint8_t>(depth_));
     cm.SetSourceSamplesPerPixel(static_cast<std::uint8_t>(planes));
     cm.SetTargetSamplesPerPixel(static_cast<std::uint8_t>(p.ColorScheme == csCMYK ? 3 : planes));
@@ -212,10 +211,6 @@ void TPSDGraphic::LoadFromStream(TStream& stream)
             if (p.ColorScheme == csCMYK)
                 std::transform(row.begin(), row.end(), row.begin(), [](std::uint8_t b) { return std::uint8_t(~b); });
             sources[c] = row;
-            if (lab16) {
-                for (std::size_t x = 0; x < p.Width; ++x) row[x] = row[2 * x];
-                sources[c] = std::span<const std::uint8_t>(row).first(p.Width);
-            }
         }
         cm.ConvertRow(std::span<const std::span<const std::uint8_t>>(sources, planes), ScanLineSpan(int(y)), p.Width);
         RowDone(y + 1, p.Height);

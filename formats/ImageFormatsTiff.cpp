@@ -452,17 +452,6 @@ void TTIFFGraphic::UndoHorizontalPredictor(std::uint8_t* row, std::uint32_t coun
     for (std::size_t i = samples; i < total; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - samples]);
 }
 
-void TTIFFGraphic::reduceLabRow(std::uint8_t* row, std::size_t count, std::uint32_t samples, std::uint32_t plane) const
-{
-    // Rounded to the nearest 8-bit step: lightness unsigned, a* and b* signed.
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint16_t word = Get16(row + 2 * i, order());
-        const bool lightness = (samples == 1 ? plane : i % samples) == 0;
-        const int value = lightness ? (word + 128) / 257 : std::min(127, (static_cast<std::int16_t>(word) + 128) >> 8);
-        row[i] = static_cast<std::uint8_t>(value);
-    }
-}
-
 // --- loading ---------------------------------------------------------------------------
 
 void TTIFFGraphic::setupColorManager(const StripLayout& layout)
@@ -501,10 +490,7 @@ void TTIFFGraphic::setupColorManager(const StripLayout& layout)
     if (source == csCIELab) cm.SourceOptions |= LabScaledLightnessOption;
     cm.SetSourceColorScheme(source);
     cm.SetTargetColorScheme(target);
-    // 16-bit L*a*b* (lightness 0..65535, a* and b* signed words) goes to the
-    // converter in its 8-bit form.
-    labHighBytes_ = source == csCIELab && bits == 16;
-    cm.SetSourceBitsPerSample(static_cast<std::uint8_t>(labHighBytes_ ? 8 : bits));
+    cm.SetSourceBitsPerSample(static_cast<std::uint8_t>(bits));
     // Two-bit samples go into a 4-bit bitmap, 16-bit ones into 8 bits.
     cm.SetTargetBitsPerSample(static_cast<std::uint8_t>(bits == 16 ? 8 : bits == 2 ? 4 : bits));
     cm.SetSourceSamplesPerPixel(static_cast<std::uint8_t>(samples));
@@ -671,7 +657,6 @@ void TTIFFGraphic::readStrips(const StripLayout& layout, TDecoder* decoder)
                 for (std::uint32_t plane = 0; plane < layout.planes; ++plane) {
                     std::uint8_t* row = strips[plane].data() + std::size_t(r) * layout.rowBytes;
                     if (layout.predictor) UndoHorizontalPredictor(row, width, rowSamples, bitsPerSample_);
-                    if (labHighBytes_) reduceLabRow(row, std::size_t(width) * rowSamples, rowSamples, plane);
                     rowsOf[plane] = std::span<const std::uint8_t>(row, layout.rowBytes);
                 }
                 cm.ConvertRow(std::span<const std::span<const std::uint8_t>>(rowsOf, layout.planes), target, width);
@@ -719,8 +704,12 @@ void TTIFFGraphic::LoadTiff(TStream& stream)
     }
     // The compression is judged first, so an unsupported one gets its own message.
     std::unique_ptr<TDecoder> decoder;
-    if (p.Compression != ctNone && p.Compression != ctPackedBits && p.Compression != ctLZW && !isFax(p.Compression) &&
-        p.Compression != ctLZ77 && p.Compression != ctJPEG && p.Compression != ctThunderscan)
+    // Group 3 data coded two-dimensionally (T4Options bit 0) has no decoder
+    // here: read as one-dimensional rows it would be noise.
+    const bool twoDimensional = p.Compression == ctFax3 && (ReadTagInteger(tagT4Options, 0) & 1) != 0;
+    if ((p.Compression != ctNone && p.Compression != ctPackedBits && p.Compression != ctLZW && !isFax(p.Compression) &&
+         p.Compression != ctLZ77 && p.Compression != ctJPEG && p.Compression != ctThunderscan) ||
+        twoDimensional)
         ImageFormatsError(gesUnsupportedFeature, {gesCompressionScheme, gesTIFFormat});
 
     setupColorManager(layout);

@@ -79,9 +79,6 @@ private:
     TagData entryData(const TTIFFEntry& entry, std::size_t valueSize);
     void setupColorManager(const StripLayout& layout);
     void setupPalette();
-    // 16-bit L*a*b* samples of a row (count of them, samples a pixel, the
-    // plane for separate planes) become their 8-bit form in place.
-    void reduceLabRow(std::uint8_t* row, std::size_t count, std::uint32_t samples, std::uint32_t plane) const;
     std::unique_ptr<TDecoder> createDecoder();
     void readStrips(const StripLayout& layout, TDecoder* decoder);
     // Fills strip (zeroed first) with the strip at offset: the raw bytes, or
@@ -96,7 +93,6 @@ private:
     TCardinalArray stripOffsets_;
     TCardinalArray stripByteCounts_;
     bool dataIncomplete_ = false;
-    bool labHighBytes_ = false;  // 16-bit L*a*b* rows are reduced to 8 bits
     // Packed bytes the strips may still read: strips that share their data
     // or claim the rest of the file cannot make a load read the file over
     // and over.
