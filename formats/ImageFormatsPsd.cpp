@@ -90,22 +90,28 @@ bool TPSDGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     }
     p.Height = GetBE32(header + 14);
     p.Width = GetBE32(header + 18);
-    for (int section = 0; section < 3; ++section) reader.Skip(reader.BE32());
+    // The colour-mode data (an indexed picture's palette) is read by the
+    // load; the image resources and the layers are never read.
+    colourDataLength_ = reader.BE32();
+    colourDataStart_ = reader.Position();
+    reader.Skip(colourDataLength_);
+    for (int section = 0; section < 2; ++section) reader.Skip(reader.BE32());
     p.Compression = reader.BE16() == 1 ? ctPackedBits : ctNone;
     return true;
 }
 
-void TPSDGraphic::LoadFromStream(TStream& stream)
+const char* TPSDGraphic::FormatName() const { return gesPSDFormat; }
+
+void TPSDGraphic::LoadImage(TStream& stream)
 {
-    BeginLoadOf(stream, gesPSDFormat, gesPreparing);
+    StartProgress(gesPreparing);
     const TImageProperties& p = ImageProperties;
     TEndProgress endProgress{*this};
     FormatReader reader(stream, gesPSDFormat);
-    reader.Skip(HeaderSize);
+    const std::int64_t dataStart = reader.Position();
 
-    // Depths and modes with a row layout of their own; unknown modes are
-    // the colour manager's to refuse.
-    if (p.ColorScheme == csUnknown) throw EColorConversionError(gesConversionUnsupported);
+    // Only modes and depths with a row layout of their own.
+    if (p.ColorScheme == csUnknown) invalidColorFormat();
     const bool bitmapMode = mode_ == modeBitmap;
     if (bitmapMode ? depth_ != 1 : (depth_ != 8 && depth_ != 16)) invalidColorFormat();
     if (p.ColorScheme == csIndexed && depth_ != 8) invalidColorFormat();
@@ -136,21 +142,18 @@ void TPSDGraphic::LoadFromStream(TStream& stream)
 
     // Colour-mode data: the palette of indexed pictures, planar.
     TLogPalette palette;
-    const std::uint32_t colourDataLength = reader.BE32();
     if (p.ColorScheme == csIndexed) {
-        const std::vector<std::uint8_t> colours = reader.Bytes(colourDataLength);
+        reader.Seek(colourDataStart_);
+        const std::vector<std::uint8_t> colours = reader.Bytes(colourDataLength_);
+        reader.Seek(dataStart);
         const std::size_t third = colours.size() / 3;
         const std::span<const std::uint8_t> all(colours);
         palette =
             cm.CreateColorPalette({all.subspan(0, third), all.subspan(third, third), all.subspan(2 * third, third)},
                                   pdfPlane8Triple, static_cast<std::uint32_t>(third), false);
-    } else {
-        reader.Skip(colourDataLength);
-        if (p.ColorScheme == csG) palette = cm.CreateGrayscalePalette((p.Options & MinIsWhiteOption) != 0);
+    } else if (p.ColorScheme == csG) {
+        palette = cm.CreateGrayscalePalette((p.Options & MinIsWhiteOption) != 0);
     }
-    reader.Skip(reader.BE32());  // image resources
-    reader.Skip(reader.BE32());  // layers and masks
-    reader.Skip(2);              // the compression, read with the header
 
     const std::size_t rowBytes = CheckedRowBytes(p.Width, depth_, reader.Handler());
     const bool packed = p.Compression == ctPackedBits;

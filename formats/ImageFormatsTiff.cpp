@@ -668,15 +668,16 @@ void TTIFFGraphic::readStrips(const StripLayout& layout, TDecoder* decoder)
     if (p.CurrentRow < height) dataIncomplete_ = true;
 }
 
-void TTIFFGraphic::LoadTiff(TStream& stream)
+const char* TTIFFGraphic::FormatName() const { return gesTIFFormat; }
+
+void TTIFFGraphic::LoadImage(TStream&)
 {
-    BasePosition = stream.Position();
-    Stream = &stream;
+    // The TIFF data is the stream the properties were read from (an EPS
+    // file's preview section for TEPSGraphic).
+    TStream& stream = *Stream;
     dataIncomplete_ = false;
-    if (!ReadImageProperties(stream, 0)) ImageFormatsError(gesInvalidImage, {gesTIFFormat});
     TImageProperties& p = ImageProperties;
     if (p.Options & TiledOption) return;  // tiles are not read: the picture stays empty
-    stream.SetPosition(BasePosition);
     ResetProgressRect(p.Width);
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
     TEndProgress endProgress{*this};
@@ -741,12 +742,6 @@ void TTIFFGraphic::LoadTiff(TStream& stream)
     if (dataIncomplete_ && RefuseCutData) FormatReader(stream, gesTIFFormat).Fail(TReadFault::ShortData);
 }
 
-void TTIFFGraphic::LoadFromStream(TStream& stream)
-{
-    BeginLoad(stream);
-    LoadTiff(stream);
-}
-
 // --- EPS -----------------------------------------------------------------------------------
 
 namespace {
@@ -767,29 +762,28 @@ bool TEPSGraphic::CanLoad(TStream& stream)
     return result;
 }
 
-void TEPSGraphic::LoadFromStream(TStream& stream)
+const char* TEPSGraphic::FormatName() const { return gesEPSFormat; }
+
+bool TEPSGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 {
-    BeginLoad(stream);
+    TFormatGraphic::ReadImageProperties(stream, imageIndex);
+    preview_.reset();
     const std::int64_t start = stream.Position();
     std::uint8_t header[EPSHeaderSize];
-    if (stream.Remaining() < std::int64_t(EPSHeaderSize)) ImageFormatsError(gesInvalidImage, {gesEPSFormat});
+    if (stream.Remaining() < std::int64_t(EPSHeaderSize)) return false;
     FormatReader(stream, gesEPSFormat).Read(header, EPSHeaderSize);
-    if (GetLE32(header) != EPSMagic) ImageFormatsError(gesInvalidImage, {gesEPSFormat});
+    if (GetLE32(header) != EPSMagic) return false;
     const std::uint32_t offset = GetLE32(header + 20);
     const std::uint32_t length = GetLE32(header + 24);
     const std::int64_t size = stream.Size();
     // The preview is read from its own section: TIFF offsets count from its
     // start and cannot reach into the PostScript around it.
-    if (length == 0 || offset < EPSHeaderSize || start + offset >= size)
-        ImageFormatsError(gesInvalidImage, {gesEPSFormat});
+    if (length == 0 || offset < EPSHeaderSize || start + offset >= size) return false;
     std::vector<std::uint8_t> section(static_cast<std::size_t>(std::min<std::int64_t>(length, size - start - offset)));
     stream.SetPosition(start + offset);
     FormatReader(stream, gesEPSFormat).Read(section.data(), section.size());
-    TMemoryStream preview(std::move(section));
-    struct RestoreStream {
-        TFormatGraphic& graphic;
-        TStream& outer;
-        ~RestoreStream() { graphic.Stream = &outer; }
-    } restore{*this, stream};
-    LoadTiff(preview);
+    preview_ = std::make_unique<TMemoryStream>(std::move(section));
+    BasePosition = 0;
+    Stream = preview_.get();
+    return TTIFFGraphic::ReadImageProperties(*preview_, imageIndex);
 }

@@ -29,7 +29,6 @@ public:
     static bool CanLoad(TStream& stream);
     // Reads the header and the directory imageIndex (0 the first) at BasePosition.
     bool ReadImageProperties(TStream& stream, std::uint32_t imageIndex) override;
-    void LoadFromStream(TStream& stream) override;
     // Writing is not offered: the stream is left as it is.
     void SaveToStream(TStream&) override {}
 
@@ -60,8 +59,9 @@ public:
                                  std::uint32_t bitsPerSample) const;
 
 protected:
-    // The TIFF data begins at BasePosition in stream.
-    void LoadTiff(TStream& stream);
+    const char* FormatName() const override;
+    // Loads the strips of the directory ReadImageProperties read, from Stream.
+    void LoadImage(TStream& stream) override;
 
 private:
     struct StripLayout;
@@ -105,6 +105,14 @@ public:
     PICTAVO_FORMAT_GRAPHIC_CLASS(TEPSGraphic, TTIFFGraphic)
 
     static bool CanLoad(TStream& stream);
-    void LoadFromStream(TStream& stream) override;
+    // Reads the binary header and the TIFF directory of the preview section,
+    // which then is the TIFF data (BasePosition 0 of its own stream).
+    bool ReadImageProperties(TStream& stream, std::uint32_t imageIndex) override;
     void SaveToStream(TStream&) override {}
+
+protected:
+    const char* FormatName() const override;
+
+private:
+    std::unique_ptr<TStream> preview_;  // the TIFF section of the last file read
 };
