@@ -111,7 +111,7 @@ struct PspFile {
         PutLE16(attributes, compression);
         PutLE16(attributes, bitDepth);
         PutLE16(attributes, bitDepth == 24 ? 3 : 1);
-        PutLE32(attributes, bitDepth == 24 ? 1u << 24 : 1u << bitDepth);
+        PutLE32(attributes, bitDepth >= 24 ? 1u << 24 : 1u << bitDepth);
         attributes.push_back(grey ? 1 : 0);
         PutLE32(attributes, 0);
         PutLE32(attributes, 0);
