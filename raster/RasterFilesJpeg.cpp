@@ -273,9 +273,7 @@ void OrientPicture(TRasterDIB& dib, int orientation)
     std::memcpy(upright.Colors, dib.Colors, sizeof upright.Colors);
     upright.UpdateColorTable();
     // Rows top first, whichever order the buffers keep.
-    auto topFirst = [](const TRasterDIB& b, std::int32_t row) {
-        return b.Rows[std::size_t(b.Header.Height > 0 ? b.AbsHeight - 1 - row : row)];
-    };
+    auto topFirst = [](const TRasterDIB& b, std::int32_t row) { return b.Rows[std::size_t(b.RowFromTop(row))]; };
     std::vector<const std::uint8_t*> stored(static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y) stored[std::size_t(y)] = topFirst(dib, y);
     std::vector<std::uint8_t*> rows(std::size_t(upright.AbsHeight));
