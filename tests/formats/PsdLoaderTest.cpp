@@ -8,6 +8,7 @@
 
 #include "formats/ImageFormatsPsd.h"
 #include "LoaderCorpusSupport.h"
+#include "tests/support/Raises.h"
 
 #include <gtest/gtest.h>
 
@@ -157,12 +158,8 @@ TEST_F(PsdCorpus, LargeDocumentIsRefused)
         ASSERT_TRUE(RunQuiet(FindTool("convert") + " " + ScratchPath("psd-rgb.ppm") + " " + options + " PSB:" + file));
         ASSERT_EQ(ReadFileBytes(file).at(5), 2);
         TPSDGraphic loaded;
-        try {
-            loaded.LoadFromFile(file);
-            ADD_FAILURE() << "loaded";
-        } catch (const EInvalidGraphic& e) {
-            EXPECT_EQ(e.Message, "Cannot load image. Invalid or unexpected PSD or PDD image format.");
-        }
+        EXPECT_EQ(testsupport::MessageOf<EInvalidGraphic>([&] { loaded.LoadFromFile(file); }, "loaded"),
+                  "Cannot load image. Invalid or unexpected PSD or PDD image format.");
         EXPECT_TRUE(loaded.Empty());
     }
 }

@@ -11,6 +11,7 @@
 #include "platform/system/System.h"
 #include "raster/RasterFiles.h"
 #include "tests/raster/RasterFileTestHelpers.h"
+#include "tests/support/Raises.h"
 
 #include <gtest/gtest.h>
 
@@ -347,12 +348,8 @@ TEST_F(Pictures, SparseRunLengthBmpClaimingAHugePictureIsRefusedOnEveryPath)
     EXPECT_NO_THROW(LoadImageFile(dib, path));
     EXPECT_EQ(dib.Width(), 0);
     TPicture picture;
-    try {
-        picture.LoadFromFile(path);
-        ADD_FAILURE() << "the registry loaded it";
-    } catch (const EInvalidGraphic& e) {
-        EXPECT_EQ(e.Message, "Invalid BMP file: the run-length data cannot fill the picture");
-    }
+    EXPECT_EQ(testsupport::MessageOf<EInvalidGraphic>([&] { picture.LoadFromFile(path); }, "the registry loaded it"),
+              "Invalid BMP file: the run-length data cannot fill the picture");
     TRasterDIB direct;
     EXPECT_THROW(ReadBmpFile(direct, path), EBmpError);
     rusage after{};

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 #include <fstream>
 #include <map>
 #include <sys/stat.h>
@@ -59,15 +60,19 @@ TEST(Folders, WritableFolderFallsBackToTheUsersConfigFolder)
 TEST(Folders, NamePiecesAcceptBothSeparators)
 {
     EXPECT_EQ(ToFileSystemPath("frames\\bar1.gif"), "frames/bar1.gif");
-    EXPECT_EQ(ExtractFilePath("/a/b\\c.jpg"), "/a/b\\");
-    EXPECT_EQ(ExtractFileName("/a/b\\c.jpg"), "c.jpg");
-    EXPECT_EQ(ExtractFileExt("/a.b/c"), "");
-    EXPECT_EQ(ExtractFileExt("x.tar.GZ"), ".GZ");
+    // A name, its folder, its file name and its extension.
+    const std::tuple<const char*, const char*, const char*, const char*> names[] = {
+        {"/a/b\\c.jpg", "/a/b\\", "c.jpg", ".jpg"}, {"/a.b/c", "/a.b/", "c", ""}, {"x.tar.GZ", "", "x.tar.GZ", ".GZ"}};
+    for (auto [name, path, file, ext] : names) {
+        EXPECT_EQ(ExtractFilePath(name), path) << name;
+        EXPECT_EQ(ExtractFileName(name), file) << name;
+        EXPECT_EQ(ExtractFileExt(name), ext) << name;
+    }
     EXPECT_EQ(ChangeFileExt("/a/b.jpeg", ".htm"), "/a/b.htm");
-    EXPECT_EQ(IncludeTrailingPathDelimiter("/a"), "/a/");
-    EXPECT_EQ(IncludeTrailingPathDelimiter("/a/"), "/a/");
-    EXPECT_EQ(ExcludeTrailingPathDelimiter("/a/"), "/a");
-    EXPECT_EQ(ExcludeTrailingPathDelimiter("/"), "/");
+    for (auto [folder, with, without] : {std::tuple{"/a", "/a/", "/a"}, {"/a/", "/a/", "/a"}, {"/", "/", "/"}}) {
+        EXPECT_EQ(IncludeTrailingPathDelimiter(folder), with) << folder;
+        EXPECT_EQ(ExcludeTrailingPathDelimiter(folder), without) << folder;
+    }
 }
 
 TEST(Files, DatesAreReadWithoutWriteAccessAndClampBefore1980)
