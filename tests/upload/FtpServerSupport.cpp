@@ -125,23 +125,18 @@ void ChildProcess::Stop()
 
 RefusingPort::RefusingPort()
 {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) throw std::runtime_error("no socket");
+    socket_ = std::shared_ptr<void>(nullptr, [fd](void*) { ::close(fd); });
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = 0;
     socklen_t len = sizeof a;
-    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-        if (fd_ >= 0) ::close(fd_);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
         throw std::runtime_error("no free port");
-    }
     port_ = ntohs(a.sin_port);
-}
-
-RefusingPort::~RefusingPort()
-{
-    if (fd_ >= 0) ::close(fd_);
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path)

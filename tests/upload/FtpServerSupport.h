@@ -47,19 +47,16 @@ private:
     std::string pending_;
 };
 
-// A port of 127.0.0.1 held bound but not listening while the object lives:
-// connections to it are refused, and no other test's server can take it
-// meanwhile.
+// A port of 127.0.0.1 held bound but not listening while the object (or a
+// copy) lives: connections to it are refused, and no other test's server can
+// take it meanwhile.
 class RefusingPort {
 public:
     RefusingPort();
-    ~RefusingPort();
-    RefusingPort(const RefusingPort&) = delete;
-    RefusingPort& operator=(const RefusingPort&) = delete;
     int Port() const { return port_; }
 
 private:
-    int fd_ = -1;
+    std::shared_ptr<void> socket_;  // closes the socket with the last copy
     int port_ = 0;
 };
 
