@@ -186,6 +186,41 @@ TEST_F(UploadWindowTest, LostConnectionEndsTheChainAndKeepsUnsentLines)
     EXPECT_TRUE(form->Button1->Enabled());
 }
 
+TEST_F(UploadWindowTest, FilesAfterBrokenTransfersArriveWholeAndTheFailedOnesStayListed)
+{
+    TempFolder folder;
+    const fs::path transcript = folder.Path() / "transcript.txt";
+    ChildProcess peer({"/usr/bin/python3", std::string(PICTAVO_SOURCE_DIR) + "/tests/gallery/upload/upload_peer.py",
+                       transcript.string(), "2"},
+                      (folder.Path() / "peer.log").string());
+    const int port = std::atoi(peer.ReadLine(std::chrono::seconds(10)).c_str());
+    ASSERT_GT(port, 0);
+    // Sent from the last line up: the first data connection is reset after
+    // 1 MB, two files follow, then the server drops the session.
+    AddFile("drop.jpg", 5000, 1);
+    AddFile("one.jpg", 100000, 2);
+    AddFile("two.jpg", 3000, 3);
+    AddFile("reset big.bin", 4 * 1024 * 1024, 4);
+    auto stored = [&](const std::string& name) { return ReadFileBytes(transcript.string() + ".files/" + name); };
+    auto form = MakeWindow(port, "");
+    form->Button1Click(form->Button1);
+    EXPECT_EQ(form->ListBox2->Items().ToVector(), (std::vector<std::string>{"drop.jpg", "reset big.bin"}));
+    EXPECT_EQ(form->StatusBar1->PanelText(0), "Sent 2 of 4 files, 2 failed");
+    for (const std::string name : {"one.jpg", "two.jpg"})
+        EXPECT_TRUE(SameBytes(stored(name), ReadFileBytes(dest + name))) << name;
+
+    // The next Upload, in a new session, sends what stayed and ends the
+    // session when the server says goodbye, not after the time-out.
+    form->Button1Click(form->Button1);
+    EXPECT_EQ(form->ListBox2->Items().Count(), 0);
+    EXPECT_EQ(form->StatusBar1->PanelText(0), "Sent 2 of 2 files, 0 failed");
+    EXPECT_EQ(form->FtpClient1.RequestType(), ftpQuitAsync);
+    EXPECT_EQ(form->FtpClient1.RequestResult(), 0) << form->FtpClient1.ErrorMessage();
+    ASSERT_TRUE(peer.WaitExit(std::chrono::seconds(10)));
+    for (const std::string name : {"drop.jpg", "reset big.bin"})
+        EXPECT_TRUE(SameBytes(stored(name), ReadFileBytes(dest + name))) << name;
+}
+
 TEST_F(UploadWindowTest, LongChainKeepsTheStackFlatAndControlsLocked)
 {
     PyFtpServer server;
