@@ -253,6 +253,10 @@ protected:
     void NextExecAsync();
     void FinishRequest(int status);
     void CheckReady();
+    // Refuses (FtpException, ErrorMessage "501 <name> contains CR, LF or
+    // NUL") an argument that would not stay one command line; checks
+    // readiness first, so a refusal never touches a request that runs.
+    void CheckArgument(const char* name, const std::string& value);
     void SetErrorMessage();
     void DeriveResults(int step);
     void ExtractDirResult();

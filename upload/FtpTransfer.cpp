@@ -238,7 +238,7 @@ void TCustomFtpClient::DoPutAppendAsync(bool append)
 {
     if (!FConnected) throw FtpException("STOR/APPE: not connected");
     if (LocalFileName.empty()) throw FtpException("LocalFileName empty");
-    CheckReady();
+    CheckArgument("HostFileName", HostFileName);
     if (!FHighLevelFlag) FRequestType = append ? ftpAppendAsync : ftpPutAsync;
     FFctPrv = append ? stepAppend : stepPut;
     FRequestDoneFlag = false;
@@ -453,7 +453,7 @@ void TCustomFtpClient::DoGetAsync(TFtpRequest request, const std::string& comman
 {
     if (!FConnected) throw FtpException(command + ": not connected");
     if (LocalFileName.empty() && !DisplayFileFlag) throw FtpException("LocalFileName empty");
-    CheckReady();
+    CheckArgument("HostFileName", HostFileName);
     if (!FHighLevelFlag) FRequestType = request;
     FFctPrv = request == ftpDirAsync ? stepDir : request == ftpLsAsync ? stepLs : stepGet;
     FRequestDoneFlag = false;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <sys/resource.h>
 
 using namespace ftptest;
@@ -298,6 +299,60 @@ TEST_F(FtpPeerTest, FinalReplyWithoutADataConnectionFailsAtOnce)
         EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPutAsync, 425));
         EXPECT_TRUE(c.Quit());
     }
+}
+
+TEST_F(FtpPeerTest, ArgumentsWithLineBreaksOrNulAreRefusedBeforeAnythingIsSent)
+{
+    Start("normal");
+    TFtpClient& c = rec->Client;
+    const std::string injected = "x\r\nDELE x.jpg";
+    const std::string withNul("x\0y", 3);
+    // Log-in arguments, refused before the connection is even opened.
+    for (auto [field, name] : {std::pair{&c.UserName, "UserName"}, std::pair{&c.PassWord, "PassWord"}}) {
+        const std::string kept = *field;
+        *field = injected;
+        EXPECT_FALSE(c.Connect());
+        EXPECT_EQ(c.ErrorMessage(), std::string("501 ") + name + " contains CR, LF or NUL");
+        EXPECT_FALSE(c.Connected());
+        *field = kept;
+    }
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(100);
+    struct Case {
+        std::string* field;
+        std::string value;
+        const char* name;
+        std::function<void()> start;
+    };
+    const std::vector<Case> cases = {
+        {&c.HostDirName, injected, "HostDirName", [&] { c.CwdAsync(); }},
+        {&c.HostFileName, injected, "HostFileName", [&] { c.MkdAsync(); }},
+        {&c.HostFileName, "x\rDELE x.jpg", "HostFileName", [&] { c.RmdAsync(); }},
+        {&c.HostFileName, "x\nDELE x.jpg", "HostFileName", [&] { c.DeleAsync(); }},
+        {&c.HostFileName, withNul, "HostFileName", [&] { c.SizeAsync(); }},
+        {&c.HostFileName, injected, "HostFileName", [&] { c.RenFromAsync(); }},
+        {&c.HostFileName, injected, "HostFileName", [&] { c.PutAsync(); }},
+        {&c.HostFileName, injected, "HostFileName", [&] { c.AppendAsync(); }},
+        {&c.HostFileName, injected, "HostFileName", [&] { c.GetAsync(); }},
+        {&c.HostFileName, injected, "HostFileName", [&] { c.DirAsync(); }},
+        {&c.LocalFileName, injected, "LocalFileName", [&] { c.RenToAsync(); }},
+        {&c.LocalFileName, "NOOP\r\nDELE x.jpg", "LocalFileName", [&] { c.QuoteAsync(); }},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name + (" = " + ::testing::PrintToString(k.value)));
+        const std::string kept = *k.field;
+        *k.field = k.value;
+        EXPECT_FALSE(c.Synchronize(k.start));
+        EXPECT_EQ(c.ErrorMessage(), std::string("501 ") + k.name + " contains CR, LF or NUL");
+        EXPECT_EQ(c.RequestResult(), 501);
+        EXPECT_EQ(c.State(), ftpReady);
+        *k.field = kept;
+    }
+    ASSERT_TRUE(c.Pwd());
+    ASSERT_TRUE(c.Quit());
+    ASSERT_TRUE(peer->WaitExit(5s));
+    // Nothing of the refused requests reached the server.
+    EXPECT_EQ(peer->Commands(), (std::vector<std::string>{"USER user", "PASS pass", "PWD", "QUIT"}));
 }
 
 TEST_F(FtpPeerTest, RefusedStorIsNotSuccess)

@@ -221,6 +221,34 @@ TEST_F(UploadWindowTest, FilesAfterBrokenTransfersArriveWholeAndTheFailedOnesSta
         EXPECT_TRUE(SameBytes(stored(name), ReadFileBytes(dest + name))) << name;
 }
 
+TEST_F(UploadWindowTest, FileNameWithALineBreakFailsAndStaysListed)
+{
+    TempFolder folder;
+    const fs::path transcript = folder.Path() / "transcript.txt";
+    ChildProcess peer({"/usr/bin/python3", std::string(PICTAVO_SOURCE_DIR) + "/tests/gallery/upload/upload_peer.py",
+                       transcript.string()},
+                      (folder.Path() / "peer.log").string());
+    const int port = std::atoi(peer.ReadLine(std::chrono::seconds(10)).c_str());
+    ASSERT_GT(port, 0);
+    AddFile("ok.jpg", 100, 1);
+    AddFile("a\r\nDELE keep.jpg", 100, 2);  // a legal local name, but two lines
+    auto form = MakeWindow(port, "");
+    // Lists read from files split such a name; one set directly keeps it.
+    form->ListBox2->Items().Assign(lines);
+    form->Button1Click(form->Button1);
+    ASSERT_TRUE(peer.WaitExit(std::chrono::seconds(10)));
+    EXPECT_EQ(form->ListBox2->Items().ToVector(), std::vector<std::string>{"a\r\nDELE keep.jpg"});
+    EXPECT_EQ(form->StatusBar1->PanelText(0), "Sent 1 of 2 files, 1 failed");
+    const auto& log = form->LogLines();
+    EXPECT_NE(std::find(log.begin(), log.end(), "501 HostFileName contains CR, LF or NUL"), log.end())
+        << ::testing::PrintToString(log);
+    std::vector<std::string> commands;
+    std::ifstream in(transcript);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("STOR", 0) == 0 || line.rfind("DELE", 0) == 0) commands.push_back(line);
+    EXPECT_EQ(commands, std::vector<std::string>{"STOR ok.jpg"});
+}
+
 TEST_F(UploadWindowTest, LongChainKeepsTheStackFlatAndControlsLocked)
 {
     PyFtpServer server;
