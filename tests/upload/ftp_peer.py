@@ -21,6 +21,12 @@ import time
 CRLF = b"\r\n"
 
 
+def reset(conn):
+    """Closes a connection abortively: the other side sees a reset."""
+    conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+    conn.close()
+
+
 class Peer:
     sessions = 1
 
@@ -124,8 +130,7 @@ class Peer:
         self.reply("150 opening data connection")
         data = self.connect_data()
         self.keep(arg, self.read_all(data, limit=1024 * 1024))
-        data.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
-        data.close()
+        reset(data)
         self.reply("426 Connection reset; transfer aborted")
 
     def on_QUIT(self, arg):
@@ -236,8 +241,7 @@ class ResetDataMidStor(Peer):
         data = self.connect_data()
         self.read_all(data, limit=16 * 1024)
         # An abortive close; the lying 226 must not turn it into success.
-        data.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
-        data.close()
+        reset(data)
         self.reply("226 transfer complete")
 
 
@@ -317,7 +321,7 @@ class ResetData(Peer):
             Peer.on_STOR(self, arg)
 
 
-class ResetSession(Peer):
+class ResetSession(CloseMidStor):
     """Resets the control and data connections of the first session in the
     middle of a STOR, like a server that is killed; the second session is
     served normally."""
@@ -331,16 +335,9 @@ class ResetSession(Peer):
         self.reply("150 opening data connection")
         data = self.connect_data()
         self.read_all(data, limit=256 * 1024)
-        for conn in (data, self.ctrl):
-            conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
-            conn.close()
+        reset(data)
+        reset(self.ctrl)
         return "quit"
-
-    def run(self, listener):
-        try:
-            super().run(listener)
-        except OSError:
-            pass
 
 
 class NoDataConnection(Peer):
