@@ -261,7 +261,6 @@ protected:
         sources = program.Path() + "photos/";
         destination = program.Path() + "web";
         fs::create_directories(sources);
-        for (const Photo& photo : Photos) make(photo, sources + photo.name);
         for (const Photo& picture : Decorations) make(picture, program.File(picture.name));
         form = std::make_unique<TForm1>();
         form->FormCreate();
@@ -339,17 +338,33 @@ protected:
         f.CheckBox5->SetChecked(!c.text.empty());
     }
 
-    // "Create All" into an emptied folder, then each photo's pictures made again in memory.
-    std::string checksums()
+    // The photos made, then for each case "Create All" into an emptied
+    // folder and each photo's pictures made again in memory: the checksums
+    // compared with the pinned ones.
+    template <std::size_t PhotoCount, std::size_t CaseCount>
+    void expectPinned(const Photo (&photos)[PhotoCount], const Case (&cases)[CaseCount],
+                      const std::map<std::string, std::string>& pinned)
+    {
+        for (const Photo& photo : photos) make(photo, sources + photo.name);
+        for (const Case& c : cases) {
+            apply(c);
+            EXPECT_EQ(checksums(photos), pinned.at(c.name)) << c.name;
+        }
+        for (const TMessageRequest& message : dialogs.Messages)
+            ADD_FAILURE() << message.Caption << ": " << message.Text;
+    }
+
+    template <std::size_t PhotoCount>
+    std::string checksums(const Photo (&photos)[PhotoCount])
     {
         fs::remove_all(destination);
         form->ListView1->Clear();
-        for (const Photo& photo : Photos) form->ListView1->Add(TForm1::MakeSourceItem(sources + photo.name));
+        for (const Photo& photo : photos) form->ListView1->Add(TForm1::MakeSourceItem(sources + photo.name));
         form->CreateAll2->Click();
         int count = 0;
         std::string report = "written " + writtenPicturesHash(destination, count) + "\n";
-        EXPECT_EQ(count, 2 * int(std::size(Photos)));
-        for (const Photo& photo : Photos) {
+        EXPECT_EQ(count, 2 * int(PhotoCount));
+        for (const Photo& photo : photos) {
             TRasterDIB image, thumbnail;
             int failed = -1;
             form->CreateImage(failed, sources + photo.name, image);
@@ -369,11 +384,53 @@ protected:
 
 }  // namespace
 
-TEST_F(DecoratedOutput, EveryDecorationWritesThePinnedPictures)
-{
-    for (const Case& c : Cases) {
-        apply(c);
-        EXPECT_EQ(checksums(), Pinned.at(c.name)) << c.name;
-    }
-    for (const TMessageRequest& message : dialogs.Messages) ADD_FAILURE() << message.Caption << ": " << message.Text;
-}
+TEST_F(DecoratedOutput, EveryDecorationWritesThePinnedPictures) { expectPinned(Photos, Cases, Pinned); }
+
+namespace {
+
+// Pictures smaller than the decorations: outlines wider than half the
+// picture, bevel rings whose sides meet, frames and masks shrunk, a logo
+// along the whole height and partly outside.
+const Photo SmallPhotos[] = {
+    {"s1.jpg", "-seed 31 -size 13x7 plasma:fractal -quality 95"},
+    {"s2.bmp", "-seed 32 -size 8x21 plasma:fractal"},
+    {"s3.jpg", "-seed 33 -size 3x3 plasma:fractal -quality 95"},
+    {"s4.bmp", "-seed 34 -size 1x1 plasma:fractal"},
+};
+
+const Case SmallCases[] = {
+    {"thick outlines", "", "", "", "", "", "", outlineRecord("frames/t-tile.bmp", 30, Red, 12),
+     outlineRecord("frames/t-tile.bmp", 50, Black, 40), "", ""},
+    {"bevels", "", "", "", "", "2|3|0|40|16777215|0|1|1|-20|60|8421504|", "3|50|2|70|65535|8421504|1|3|25|10|255|", "",
+     "", "", ""},
+    {"everything", MaskImage, MaskThumb, frameRecord("frames/t-frame-big.bmp", 55, Black, 3, 9),
+     frameRecord("frames/t-frame-small.bmp", 20, Red, 0, 0), "1|4|0|100|16777215|0|0|0|0|0|0|", BevelThumb,
+     outlineRecord("frames/t-tile.bmp", 0, Red, 12), OutlineThumb, "frames/t-logo.bmp|5|-20|3|10|0|0|255|2|",
+     "DejaVu Sans|u|9|9|255|%filename|3|0|-4|10|90|2|2|0|255|100|120301|31231|1|frames/t-bar.bmp|255|0|0|1|1|"
+     "255|255|255|"},
+};
+
+const std::map<std::string, std::string> SmallPinned = {
+    {"thick outlines",
+     "written f6974271a29a1b74\n"
+     "s1.jpg c959cd0699fd4a23 888bcbb78160b3c1\n"
+     "s2.bmp 43fa5bed0a1787c4 29a69d20b1072fab\n"
+     "s3.jpg d1ea5bdf9b4fbb60 834fcd7988bfbebc\n"
+     "s4.bmp 86ab1c6ec9799144 1f47630e125bd7d3\n"},
+    {"bevels",
+     "written 92f80c9a4d36d183\n"
+     "s1.jpg fdbe4a3faa1e310b 158ec3b86a23c784\n"
+     "s2.bmp 328815bbd64be23e 0a29b20ce703dfdb\n"
+     "s3.jpg e7c468eafeb35d3c 2219c523c10796d7\n"
+     "s4.bmp 56080771834f6c8b 504690d99a44ef85\n"},
+    {"everything",
+     "written 3f20a33c5cdcfe17\n"
+     "s1.jpg f4f4644431006818 a4deb4ca0a241aae\n"
+     "s2.bmp 0b1a93ec10b11704 9b84250993042d53\n"
+     "s3.jpg 845c0f921a6fc511 064ae01f951964e0\n"
+     "s4.bmp 95ef20d4019a2545 ef854d19d128ab07\n"},
+};
+
+}  // namespace
+
+TEST_F(DecoratedOutput, SmallPicturesWriteThePinnedPictures) { expectPinned(SmallPhotos, SmallCases, SmallPinned); }
