@@ -21,11 +21,11 @@ bool IsPlainButton(const QWidget* widget)
     return button && !button->isCheckable();
 }
 
+// The frame as the window system reports it now (none before the window is made).
 QMargins MarginsOf(const QWidget* window)
 {
-    const QRect frame = window->frameGeometry(), client = window->geometry();
-    return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-                    frame.bottom() - client.bottom());
+    const QWindow* handle = window->windowHandle();
+    return handle ? handle->frameMargins() : QMargins();
 }
 
 // The window manager frames a window only once it is shown: until then its
@@ -78,10 +78,11 @@ public:
                 if (form_->PressDialogButton(*static_cast<QKeyEvent*>(event))) return true;
             }
         }
+        // Number-pad keys are looked at where they are delivered first: at
+        // the control with the focus.
         if (event->type() == QEvent::KeyPress) {
             auto* widget = qobject_cast<QWidget*>(watched);
             const auto* key = static_cast<QKeyEvent*>(event);
-            // Delivered first to the control with the focus.
             if (widget && widget->window() == form_->window_.get() && (key->modifiers() & Qt::KeypadModifier) &&
                 widget == (widget->window()->focusWidget() ? widget->window()->focusWidget() : widget->window()) &&
                 form_->RunKeypadShortcut(widget, *key))
