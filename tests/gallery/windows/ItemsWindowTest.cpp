@@ -9,10 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QKeyEvent>
-#include <QWidget>
-
 #include <filesystem>
 #include <unistd.h>
 
@@ -305,39 +301,6 @@ TEST(SourceItems, StepsThroughTheListStopAtItsEnds)
     for (const auto& s : steps)
         EXPECT_EQ(SteppedIndex(s.current, s.count, s.step), s.landed)
             << s.current << " of " << s.count << " step " << static_cast<int>(s.step);
-}
-
-// The number pad's keys as a window system delivers them when it matched no
-// shortcut (X11 does so for every key of the pad): a key press to the list.
-TEST(SourceItems, KeypadKeysSelectDeselectAndInvertFromTheFocusedList)
-{
-    TempProgramFolder folder;
-    DialogScript dialogs;
-    TForm1 form;
-    AddNumberedFiles(form, dialogs, folder.File("k/"), 4);
-    form.Show();
-    QApplication::setActiveWindow(form.Window());
-    form.ListView1->SetFocus();
-    const struct {
-        Qt::Key key;
-        std::initializer_list<int> before;
-        std::vector<int> after;
-    } presses[] = {{Qt::Key_Plus, {1}, {0, 1, 2, 3}}, {Qt::Key_Minus, {0, 2}, {}}, {Qt::Key_Asterisk, {1, 2}, {0, 3}}};
-    for (const auto& press : presses) {
-        Select(form, press.before);
-        form.UpdateControls();
-        QKeyEvent key(QEvent::KeyPress, press.key, Qt::KeypadModifier, QString(QChar(press.key)));
-        QApplication::sendEvent(form.ListView1->Widget(), &key);
-        EXPECT_EQ(SelectedRows(form), press.after) << char(press.key);
-    }
-    // A text field takes the pad's keys as text, as it would any shortcut's.
-    form.ComboBox16->SetText("");
-    form.ComboBox16->SetFocus();
-    QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::KeypadModifier, "+");
-    QApplication::sendEvent(QApplication::focusWidget(), &plus);
-    EXPECT_EQ(form.ComboBox16->Text(), "+");
-    EXPECT_EQ(form.ListView1->SelCount(), 2);
-    form.Hide();
 }
 
 TEST(SourceItems, ItemListFilesRoundTrip)

@@ -491,3 +491,41 @@ TEST(Gui, ADialogOpensOnItsFirstInputAndAnswersEnterAndEsc)
     EXPECT_EQ(pressed, "Button33 ");
     form.Hide();
 }
+
+// A number-pad key for which the window system matched no shortcut (X11
+// matches none of the pad's; here the entry sits in no menu Qt could match it
+// in) reaches the focused control as a key press: the list runs the entry, a
+// text field types the key.
+TEST(Gui, NumberPadKeysRunTheirMenuEntryUnlessAControlTypesThem)
+{
+    App();
+    TestForm form;
+    form.SetFixedClientSize(200, 160);
+    auto* list = form.Make<TListView>("ListView1", form.Client());
+    list->AddColumn("Name", 100);
+    list->SetBounds(0, 0, 200, 100);
+    auto* edit = form.Make<TEdit>("Edit1", form.Client());
+    edit->SetBounds(0, 110, 100, 24);
+    auto* all = form.Make<TMenuItem>("Selectall1", "Select all");
+    all->SetShortCut("Num++");
+    auto* none = form.Make<TMenuItem>("Deselectall1", "Deselect all");
+    none->SetShortCut("Num+-");
+    none->SetEnabled(false);
+    std::string ran;
+    for (TMenuItem* m : {all, none}) m->OnClick = [&](TComponent* s) { ran += s->Name + " "; };
+    form.Show();
+    QApplication::setActiveWindow(form.Window());
+    const auto press = [](TControl* control, Qt::Key key) {
+        control->SetFocus();
+        QKeyEvent event(QEvent::KeyPress, key, Qt::KeypadModifier, QString(QChar(key)));
+        QApplication::sendEvent(QApplication::focusWidget(), &event);
+    };
+    press(list, Qt::Key_Plus);
+    press(list, Qt::Key_Minus);     // its entry is disabled
+    press(list, Qt::Key_Asterisk);  // no entry has it
+    EXPECT_EQ(ran, "Selectall1 ");
+    press(edit, Qt::Key_Plus);
+    EXPECT_EQ(edit->Text(), "+");
+    EXPECT_EQ(ran, "Selectall1 ");
+    form.Hide();
+}
