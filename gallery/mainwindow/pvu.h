@@ -15,7 +15,6 @@
 #include "gallery/pictures/pvutilsMakers.h"
 
 class TIniFile;
-class TArgbImgView;
 class TForm5;
 struct TBuildRun;
 struct TStepResult;
@@ -47,6 +46,12 @@ bool BrowseForFolder(const std::string& title, const std::string& startFolder, c
 
 // Source-list sort orders of the "Sort by" entries.
 enum class TItemSort { Name, ExtName, PathName, PathExtName, DateTime, PathDateTime };
+// A step of the viewer's and the description editor's keys through the source
+// list (numbered as the editor's GoToItem takes them).
+enum class TListStep : int { First = 1, Previous = 2, Next = 3, Last = 4 };
+// The item a step from item current (-1: none selected) of a list of count
+// items lands on, never past either end; -1 for an empty list.
+int SteppedIndex(int current, int count, TListStep step);
 
 // What thumbnails link to ("Hyperlin&k to:", ComboBox4).
 enum THyperlinkTo : int { hlNone = 0, hlOriginalImage = 1, hlImagePage = 2 };
@@ -198,9 +203,10 @@ public:
     // The description editor, made once and kept (made on first use when the
     // program did not make it at start).
     class TForm4& DescriptionEditor();
-    // Deselects the selected item and selects and focuses target, kept inside
-    // the list; returns it (-1 for an empty list).
-    int MoveSelection(int target);
+    // Moves the selection one step (SteppedIndex from the first selected
+    // item): the item stepped to is the only one selected, and focused.
+    // Returns it (-1 for an empty list).
+    int StepSelection(TListStep step);
     // --- end of main-window commands
 
     // --- image makers
@@ -211,24 +217,8 @@ public:
     void LoadOriginal(int& failed, const std::string& fileName, TRasterDIB& target);
     // The settings and records the makers read, taken from the controls now.
     TMakerSettings MakerSettings() const;
-    // The decorations the makers call: the masked overlay through ImgView, the others standard.
+    // The decorations the makers call (the standard ones; tests replace them).
     TDecorationHooks Decorations;
-
-    // --- masked overlay (pvuOverlay.cpp)
-    // The hidden image view that composites mask pictures.
-    TArgbImgView* ImgView = nullptr;
-    void CreateImgView();
-    // Clears the view's layers, sets its scale to 1 and its bitmap to width x
-    // height filled with color (an ARGB colour).
-    void ResetCompositor(int width, int height, std::uint32_t color);
-    // Reads a mask record's fields and applies it.
-    void ApplyMaskRecord(TRasterDIB& picture, const std::string& record);
-    // Fades the picture through the mask file (scaled, inverted, brightened
-    // three times brightening) onto the background colour. A missing mask
-    // file, one that does not load and a scale of 0 or less change nothing;
-    // every picture starts from a reset compositor, whatever the kind.
-    void ApplyOverlay(TRasterDIB& picture, const std::string& maskFile, const std::string& extraText, int invert,
-                      TColor background, int scale, int kind, int brightening);
 
     // The scan set of the running addition.
     TPathSet ScanSet;
