@@ -732,26 +732,17 @@ void CopyDIBRect(TRasterDIB& dst, const TRasterDIB& src, int dstX, int dstY, int
     // Work in rows counted from the top of each picture, so buffers of
     // opposite row order pair their rows without turning the picture over.
     std::int64_t dx = dstX, dy = dstY, sx = srcX, sy = srcY, w = width, h = height;
-    if (dx < 0) {
-        sx -= dx;
-        w += dx;
-        dx = 0;
-    }
-    if (dy < 0) {
-        sy -= dy;
-        h += dy;
-        dy = 0;
-    }
-    if (sx < 0) {
-        dx -= sx;
-        w += sx;
-        sx = 0;
-    }
-    if (sy < 0) {
-        dy -= sy;
-        h += sy;
-        sy = 0;
-    }
+    // A start before 0 moves both starts on and shortens the run by as much.
+    auto clip = [](std::int64_t& start, std::int64_t& other, std::int64_t& length) {
+        if (start >= 0) return;
+        other -= start;
+        length += start;
+        start = 0;
+    };
+    clip(dx, sx, w);
+    clip(dy, sy, h);
+    clip(sx, dx, w);
+    clip(sy, dy, h);
     if (sx >= src.Header.Width || sy >= src.AbsHeight || dx >= dst.Header.Width || dy >= dst.AbsHeight) return;
     w = std::min({w, std::int64_t(src.Header.Width) - sx, std::int64_t(dst.Header.Width) - dx});
     h = std::min({h, std::int64_t(src.AbsHeight) - sy, std::int64_t(dst.AbsHeight) - dy});
