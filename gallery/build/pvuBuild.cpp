@@ -551,7 +551,7 @@ void TForm1::WriteBuildPages(const TBuildRun& run, const TPagePlan& plan)
 
 std::string TForm1::WriteBuildFramePage(TBuildRun& run)
 {
-    run.FramesOn = FieldIsOn(GetPropertyRecord(prPagePropertiesIndex), PageField::FramesOn);
+    run.FramesOn = FieldIsOn(CompletedPropertyRecord(prPagePropertiesIndex), PageField::FramesOn);
     // Stop may have been pressed while the pages were written.
     if (StopFlag != 0 || !run.FramesOn) return "";
     return WriteFramePage(run.DestinationFolder, run.FirstIndexPage);

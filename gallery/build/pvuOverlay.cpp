@@ -48,7 +48,7 @@ void TForm1::ResetCompositor(int width, int height, TArgbColor color)
 void TForm1::ApplyMaskRecord(TRasterDIB& picture, const std::string& record)
 {
     auto number = [&](int field) { return StrToInt(GetField(0, record, field)); };
-    const std::string file = GetField(1, record, MaskField::File);
+    const std::string file = RecordText(1, record, MaskField::File);
     const int brightening = number(MaskField::Transparency);
     const int scale = number(MaskField::Scale);
     const int kind = number(MaskField::BackgroundKind);

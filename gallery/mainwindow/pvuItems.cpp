@@ -99,7 +99,7 @@ void TForm1::Newitems1Click(TComponent*)
 void TForm1::Adddirectory1Click(TComponent*)
 {
     const std::string start =
-        UnescapeRecordField(GetField(1, GetPropertyRecord(prSourceImage), SourceImageField::Folder));
+        RecordText(1, GetPropertyRecord(prSourceImage), SourceImageField::Folder);
     RemoveMissingItems();
     std::string chosen;
     if (BrowseForFolder("Select directory for scanning the files: \r\n" + ComboBox16->Text(), start, "", chosen,
@@ -186,7 +186,7 @@ void TForm1::Addfiles1Click(TComponent*)
         "Dr. Halo (*.cut)|*.cut|"
         "Kodak ICC Photo CD (*.pcd)|*.pcd";
     OpenPictureDialog1->InitialDir =
-        UnescapeRecordField(GetField(1, GetPropertyRecord(prSourceImage), SourceImageField::Folder));
+        RecordText(1, GetPropertyRecord(prSourceImage), SourceImageField::Folder);
     RemoveMissingItems();
     if (!OpenPictureDialog1->Execute()) return;
     TPathSet chosen;

@@ -48,7 +48,7 @@ std::string CaptionFontMarkup(const std::string& fontRecord, const std::string& 
     const bool italic = FieldIsOn(fontRecord, CaptionFontField::Italic);
     const bool highlight = FieldIsOn(fontRecord, CaptionFontField::HighlightOn);
     std::string markup =
-        "<font face=\"" + field(CaptionFontField::Face) + "\" size=\"" + field(CaptionFontField::SizeIndex) + "\"";
+        "<font face=\"" + RecordText(0, fontRecord, CaptionFontField::Face) + "\" size=\"" + field(CaptionFontField::SizeIndex) + "\"";
     if (FieldIsOn(fontRecord, CaptionFontField::ColorOn))
         AddAttribute(markup, true, "color=", "#" + ColorToHtmlHex(StrToInt(field(CaptionFontField::Color))));
     markup += ">";

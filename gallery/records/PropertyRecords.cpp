@@ -3,6 +3,8 @@
 
 #include "gallery/records/pvutils.h"
 #include "gallery/text/srutils.h"
+#include "platform/core/Integers.h"
+#include "platform/core/Trim.h"
 #include "platform/strings/StringList.h"
 #include "platform/system/System.h"
 
@@ -103,6 +105,32 @@ bool FieldEquals(const std::string& record, int n, int value)
 std::string EscapeRecordField(const std::string& text) { return ReplaceText(text, "|", "%line", false, true); }
 
 std::string UnescapeRecordField(const std::string& text) { return ReplaceText(text, "%line", "|", false, true); }
+
+std::string RecordText(int mode, const std::string& record, int n)
+{
+    return UnescapeRecordField(GetField(mode, record, n));
+}
+
+std::string CompletePropertyRecord(int index, const std::string& record)
+{
+    const std::string defaults = PropertyRecordDefault(index);
+    if (defaults.find('|') == std::string::npos) return record;
+    std::string rest = record, defaultRest = defaults, complete;
+    while (!rest.empty() || !defaultRest.empty()) {
+        const bool present = !rest.empty();
+        std::string field = present ? NextField(rest) : std::string();
+        const std::string fallback = NextField(defaultRest);
+        int number = 0;
+        if (!present) {
+            field = fallback;
+        } else if (ParseInteger(fallback, number)) {
+            ParseInteger(TrimRight(field), number);  // keeps the default's number when the field is none
+            field = std::to_string(number);
+        }
+        complete += field + "|";
+    }
+    return complete;
+}
 
 std::string MakePropertyRecord(const std::vector<std::string>& fields)
 {

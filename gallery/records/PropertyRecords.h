@@ -315,5 +315,16 @@ bool FieldEquals(const std::string& record, int n, int value);
 // where the text is used.
 std::string EscapeRecordField(const std::string& text);
 std::string UnescapeRecordField(const std::string& text);
+// Text field n of a record as pages, files and programs use it (GetField of
+// the mode, then "%line" back to "|"): the one way a text leaves a record.
+std::string RecordText(int mode, const std::string& record, int n);
+
+// The record of an index as its readers may take it apart: every field the
+// record lacks, and every number field (one whose default is a number) that
+// does not read as a number, is the default record's field; numbers are
+// written plainly (decimal, no blanks). So a short or damaged record never
+// stops a build: it gets the defaults the properties dialog would show.
+// Records of one text (folders, headers, footers) come back unchanged.
+std::string CompletePropertyRecord(int index, const std::string& record);
 // Joins fields into a record, each escaped and followed by "|".
 std::string MakePropertyRecord(const std::vector<std::string>& fields);
