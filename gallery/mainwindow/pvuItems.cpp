@@ -98,8 +98,7 @@ void TForm1::Newitems1Click(TComponent*)
 
 void TForm1::Adddirectory1Click(TComponent*)
 {
-    const std::string start =
-        RecordText(1, GetPropertyRecord(prSourceImage), SourceImageField::Folder);
+    const std::string start = RecordText(1, GetPropertyRecord(prSourceImage), SourceImageField::Folder);
     RemoveMissingItems();
     std::string chosen;
     if (BrowseForFolder("Select directory for scanning the files: \r\n" + ComboBox16->Text(), start, "", chosen,
@@ -185,8 +184,7 @@ void TForm1::Addfiles1Click(TComponent*)
         "ZSoft Paintbrush (*.pcx)|*.pcx|"
         "Dr. Halo (*.cut)|*.cut|"
         "Kodak ICC Photo CD (*.pcd)|*.pcd";
-    OpenPictureDialog1->InitialDir =
-        RecordText(1, GetPropertyRecord(prSourceImage), SourceImageField::Folder);
+    OpenPictureDialog1->InitialDir = RecordText(1, GetPropertyRecord(prSourceImage), SourceImageField::Folder);
     RemoveMissingItems();
     if (!OpenPictureDialog1->Execute()) return;
     TPathSet chosen;

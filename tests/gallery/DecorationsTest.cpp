@@ -505,9 +505,9 @@ TEST(Decorations, FileNamesWithABarAreFound)
     const std::string plain = writePicture(dir, "deco.bmp", strip);
     const std::string barred = writePicture(dir, "de|co.bmp", strip);
     auto stampRecord = [](const std::string& file) {
-        std::vector<std::string> fields = {"DejaVu Sans", "", "12", "12", "0", "x", "4", "0", "0", "0", "0", "0", "2",
-                                           "0", "0", "0", "0", "0", "0", file, "16777215", "0", "0", "5", "3", "255",
-                                           "0", "255"};
+        std::vector<std::string> fields = {"DejaVu Sans", "",  "12", "12", "0", "x",   "4", "0",  "0", "0",
+                                           "0",           "0", "2",  "0",  "0", "0",   "0", "0",  "0", file,
+                                           "16777215",    "0", "0",  "5",  "3", "255", "0", "255"};
         return MakePropertyRecord(fields);
     };
     const std::vector<std::pair<const char*, std::function<void(TRasterDIB&, const std::string&)>>> cases = {

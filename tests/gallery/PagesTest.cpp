@@ -683,7 +683,7 @@ TEST_F(Pages, BarInEveryTextFieldReachesThePageAsABar)
 {
     struct Case {
         int record;
-        int field;  // 0: the record is the text
+        int field;                            // 0: the record is the text
         std::map<int, std::string> switches;  // fields of the kind's page record that show it
         int kind;
         std::string shown;
