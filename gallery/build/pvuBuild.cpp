@@ -484,8 +484,7 @@ bool TForm1::WriteBuildPicture(TBuildRun& run, TRasterDIB& picture, const std::s
 
 std::string TForm1::ImageOutputName(const std::string& fullPath, int number, const TPictureOutput& output) const
 {
-    std::string name = TargetFileName(0, Edit9->Text(), fullPath, number, 2, "");
-    name = AddDefaultExt(output.Kind == okGif ? deGif : deJpg, name);
+    const std::string name = OutputPictureName(output.Kind, TargetFileName(0, Edit9->Text(), fullPath, number, 2, ""));
     return ContainedRelativePath(ConvertCase(ComboBox10->ItemIndex(), name));
 }
 
@@ -497,7 +496,7 @@ std::string TForm1::ThumbnailOutputName(const std::string& fullPath, int number,
         name = TargetFileName(1, Edit9->Text(), fullPath, number, 2, pattern);
     else
         name = TargetFileName(0, pattern, fullPath, number, 2, "");
-    name = AddDefaultExt(output.Kind == okGif ? deGif : deJpg, name);
+    name = OutputPictureName(output.Kind, name);
     return ContainedRelativePath(ConvertCase(ComboBox10->ItemIndex(), name));
 }
 

@@ -159,7 +159,9 @@ std::string TForm1::FrameImageAddress() const
     if (linkKind == hlImagePage && ListBox4->Items().Count() > 0) return ListBox4->Items()[0];
     if (imagePageHasName) return Edit4->Text();
     if (linkKind == hlOriginalImage)
-        return ListBox2->Items().Count() > 0 ? ResultName(ListBox2->Items()[0]) : AddDefaultExt(deJpg, Edit9->Text());
+        return ListBox2->Items().Count() > 0
+                   ? ResultName(ListBox2->Items()[0])
+                   : OutputPictureName(ComboBox8->ItemIndex() == 1 ? okGif : okJpeg, Edit9->Text());
     if (linkKind == hlImagePage && ListView1->Count() > 0)
         return Edit4->Text() + ExtractFileNameNoExt(ListView1->Caption(0)) + ".htm";
     return Edit4->Text();

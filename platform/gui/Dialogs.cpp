@@ -114,20 +114,11 @@ bool TFileDialog::Execute()
     } else if (Headless()) {
         std::fprintf(stderr, "file dialog \"%s\" cancelled: no display\n", Title.c_str());
     } else {
-        QFileDialog dialog(QApplication::activeWindow(), ToQString(Title), ToQString(InitialDir), QtFilter(Filter));
-        dialog.setDefaultSuffix(ToQString(DefaultExt));
-        if (kind_ == TFileDialogKind::Save) {
-            dialog.setAcceptMode(QFileDialog::AcceptSave);
-            dialog.setFileMode(QFileDialog::AnyFile);
-        } else {
-            dialog.setAcceptMode(QFileDialog::AcceptOpen);
-            dialog.setFileMode(MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
-        }
-        if (!FileName.empty()) dialog.selectFile(ToQString(FileName));
-        if (dialog.exec() == QDialog::Accepted) {
+        const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(request);
+        if (dialog->exec() == QDialog::Accepted) {
             accepted = true;
             request.Files.clear();
-            for (const QString& f : dialog.selectedFiles()) request.Files.push_back(FromQString(f));
+            for (const QString& f : dialog->selectedFiles()) request.Files.push_back(FromQString(f));
             request.FileName = request.Files.empty() ? std::string() : request.Files.front();
         }
     }
@@ -140,6 +131,22 @@ bool TFileDialog::Execute()
     FileName = request.FileName;
     Files = request.Files;
     return !FileName.empty();
+}
+
+std::unique_ptr<QFileDialog> MakeFileDialog(const TFileDialogRequest& request)
+{
+    auto dialog = std::make_unique<QFileDialog>(QApplication::activeWindow(), ToQString(request.Title),
+                                                ToQString(request.InitialDir), QtFilter(request.Filter));
+    dialog->setDefaultSuffix(ToQString(request.DefaultExt));
+    if (request.Kind == TFileDialogKind::Save) {
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setFileMode(QFileDialog::AnyFile);
+    } else {
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setFileMode(request.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    }
+    if (!request.FileName.empty()) dialog->selectFile(ToQString(request.FileName));
+    return dialog;
 }
 
 std::unique_ptr<QFileDialog> MakeFolderBrowser(const std::string& title, const std::string& startFolder)
