@@ -300,8 +300,13 @@ enum : int { Name = 1, Width, Height, Colours };
 // 0..32 raises EStringListError "List index out of bounds (<index>)".
 const char* PropertyRecordKey(int index);
 // The default text; records 0, 3, 13, 14 and 15 hold the program folder
-// (platform/system ProgramFolder()).
+// (platform/system ProgramFolder()). The editors 10 and 11 are the desktop's
+// web-page editor and text editor (platform/shell FindDesktopProgram; else
+// xdg-open for web pages, $VISUAL or $EDITOR for text), as "title|program|".
 std::string PropertyRecordDefault(int index);
+// A record as read from a settings file, with the Windows editors that the
+// defaults of records 10 and 11 once named replaced by today's defaults.
+std::string UpgradedPropertyRecord(int index, const std::string& stored);
 // The index of a key (ignoring ASCII case), -1 when none.
 int PropertyRecordIndexOf(const std::string& key);
 
