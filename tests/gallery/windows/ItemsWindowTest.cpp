@@ -547,6 +547,7 @@ TEST(SourceItems, AddFilesShowsEveryRegisteredFormatUnderAllFormats)
     // The dialog as the user gets it: its "All formats" entry, in Qt's form,
     // and Qt's own matching of file names against it (any letter case).
     const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(request);
+    EXPECT_TRUE(dialog->nameFilters().contains("Tagged Image File Format (*.tif *.tiff)"));
     const QString allFormats = dialog->nameFilters().value(1);
     ASSERT_TRUE(allFormats.startsWith("All formats (")) << allFormats.toStdString();
     const QStringList masks = allFormats.mid(13, allFormats.size() - 14).split(' ');
