@@ -593,51 +593,64 @@ void TColorManager::convertCMYK(const Row& row, bool toBGR)
     }
 }
 
+namespace {
+
+// CIE L*a*b* (L* 0..100) to 8-bit sRGB: the reference white is D65 as
+// ImageMagick takes it, f⁻¹ the CIE one, the matrix the sRGB primaries'
+// and the result through the sRGB transfer curve.
+constexpr double LabWhiteX = 0.950456, LabWhiteY = 1.0, LabWhiteZ = 1.088754;
+constexpr double LabEpsilon = 216.0 / 24389.0, LabKappa = 24389.0 / 27.0;
+
+double labInverse(double t) { return t * t * t > LabEpsilon ? t * t * t : (116 * t - 16) / LabKappa; }
+
+int srgbByte(double linear)
+{
+    linear = linear < 0 ? 0 : linear > 1 ? 1 : linear;
+    const double encoded = linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
+    return roundEven(encoded * 255);
+}
+
+void labToSrgb(double L, double a, double b, int rgb[3])
+{
+    const double fy = (L + 16) / 116;
+    const double X = LabWhiteX * labInverse(fy + a / 500);
+    const double Y = LabWhiteY * (L > LabKappa * LabEpsilon ? fy * fy * fy : L / LabKappa);
+    const double Z = LabWhiteZ * labInverse(fy - b / 200);
+    rgb[0] = srgbByte(3.2404542 * X - 1.5371385 * Y - 0.4985314 * Z);
+    rgb[1] = srgbByte(-0.9692660 * X + 1.8760108 * Y + 0.0415560 * Z);
+    rgb[2] = srgbByte(0.0556434 * X - 0.2040259 * Y + 1.0572252 * Z);
+}
+
+}  // namespace
+
 void TColorManager::convertLab(const Row& row, bool toBGR)
 {
-    bool scaledL = SourceOptions & LabScaledLightnessOption;
-    bool offsetChroma = SourceOptions & LabOffsetChromaOption;
-    bool source16 = sourceBitsPerSample_ == 16, target16 = targetBitsPerSample_ == 16;
-    std::size_t targetStep = hasAlpha(targetColorScheme_) ? 4 : 3;
-    auto toByte = [](double v) {
-        v *= 255;
-        v = v < 0 ? 0 : v > 255 ? 255 : v;
-        return roundEven(v);
-    };
+    const bool scaledL = SourceOptions & LabScaledLightnessOption;
+    const bool offsetChroma = SourceOptions & LabOffsetChromaOption;
+    const bool swap = SourceOptions & ByteSwapOption;
+    const bool source16 = sourceBitsPerSample_ == 16, target16 = targetBitsPerSample_ == 16;
+    const std::size_t targetStep = hasAlpha(targetColorScheme_) ? 4 : 3;
     MaskWalker walker{row.mask};
     std::size_t j = 0;
     for (std::uint32_t i = 0; i < row.count; ++i) {
         if (!walker.next()) continue;
-        double L = row.sample(j, 0);
-        if (scaledL) L /= 2.55;
-        double ab[2];
-        for (int c = 0; c < 2; ++c) {
-            unsigned v = row.sample(j, std::size_t(c + 1));
-            if (offsetChroma) {
-                ab[c] = double(int(v) - 128);
-            } else {
-                // Without the offset a* and b* are signed bytes (the first byte
-                // in memory of a 16-bit sample).
-                std::uint8_t first = source16 ? std::uint8_t(v & 0xFF) : std::uint8_t(v);
-                ab[c] = double(std::int8_t(first));
-            }
+        // 16-bit samples are the 8-bit ones widened: L* and offset a*, b* by
+        // 257 (65535 is 255), signed a*, b* by 256 (their high byte).
+        double s[3];
+        for (std::size_t k = 0; k < 3; ++k) {
+            unsigned v = row.sample(j, k);
+            if (source16 && swap) v = swap16(std::uint16_t(v));
+            if (k == 0)
+                s[k] = source16 ? v / 257.0 : v;
+            else if (offsetChroma)
+                s[k] = (source16 ? v / 257.0 : v) - 128;
+            else
+                s[k] = source16 ? std::int16_t(v) / 256.0 : std::int8_t(v);
         }
         ++j;
-        double X, Y, Z;
-        if (L < 7.9996) {
-            Y = L / 903.3;
-            X = Y + ab[0] / 3893.5;
-            Z = Y - ab[1] / 1557.4;
-        } else {
-            double f = (L + 16) / 116;
-            X = std::pow(f + ab[0] / 500, 3);
-            Y = f * f * f;
-            Z = std::pow(f - ab[1] / 200, 3);
-        }
-        int blue = toByte(0.099 * X - 0.198 * Y + 1.099 * Z);
-        int green = toByte(-0.952 * X + 1.893 * Y + 0.059 * Z);
-        int red = toByte(2.998 * X - 1.458 * Y - 0.541 * Z);
-        putColour(row.target, std::size_t(i) * targetStep, target16, toBGR, red, green, blue);
+        int rgb[3];
+        labToSrgb(scaledL ? s[0] / 2.55 : s[0], s[1], s[2], rgb);
+        putColour(row.target, std::size_t(i) * targetStep, target16, toBGR, rgb[0], rgb[1], rgb[2]);
     }
 }
 

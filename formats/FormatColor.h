@@ -38,8 +38,8 @@ enum TColorScheme : std::uint8_t {
 constexpr std::uint8_t AlphaOption = 1;               // the side carries alpha (set by PrepareConversion)
 constexpr std::uint8_t GammaOption = 2;               // target: 8-bit colour samples pass GammaTable
 constexpr std::uint8_t ByteSwapOption = 4;            // source: 16-bit samples stored high byte first
-constexpr std::uint8_t LabScaledLightnessOption = 8;  // source: L* stored 0..255
-constexpr std::uint8_t LabOffsetChromaOption = 16;    // source: a*, b* stored with offset 128
+constexpr std::uint8_t LabScaledLightnessOption = 8;  // source: L* stored 0..255 (0..65535), else 0..100
+constexpr std::uint8_t LabOffsetChromaOption = 16;    // source: a*, b* stored with offset 128 (32768), else signed
 
 // Layouts of palette data given to CreateColorPalette.
 enum TPaletteDataFormat : std::uint8_t {

@@ -1,4 +1,5 @@
 #include "formats/ImageFormats.h"
+#include "formats/FormatCompression.h"
 #include "formats/ImageFormatsReading.h"
 
 #include <cstring>
@@ -115,12 +116,25 @@ void TFormatGraphic::NextStage(const char* stage)
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, stage);
 }
 
-void TFormatGraphic::BeginLoadOf(TStream& stream, std::string_view formatName, const char* stage)
+void TFormatGraphic::LoadFromStream(TStream& stream)
 {
     BeginLoad(stream);
-    if (!ReadImageProperties(stream, 0)) ImageFormatsError(FormatStrings::gesInvalidImage, {formatName});
-    stream.SetPosition(BasePosition);
-    StartProgress(stage);
+    try {
+        if (!ReadImageProperties(stream, LoadedImageIndex())) {
+            if (!RefusesUnknownHeader()) return;
+            ImageFormatsError(FormatStrings::gesInvalidImage, {FormatName()});
+        }
+        LoadImage(stream);
+    } catch (...) {
+        ReleaseImage();
+        try {
+            throw;
+        } catch (const EColorConversionError&) {
+            ImageFormatsError(FormatStrings::gesInvalidColorFormat, {FormatName()});
+        } catch (const EGraphicCompression& e) {
+            throw EInvalidGraphic(e.Message);
+        }
+    }
 }
 
 void TFormatGraphic::RowDone(std::uint32_t row, std::uint32_t height)

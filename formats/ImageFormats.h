@@ -128,8 +128,20 @@ public:
 
     // Fills ImageProperties from the header. The base resets the record
     // (FileGamma 1.0, all else 0 or empty) and returns false; overrides call it
-    // first and return true only when they recognised the header.
+    // first and return true only when they recognised the header. A loader
+    // keeps what else its load needs of the header, and leaves the stream
+    // where its load goes on.
     virtual bool ReadImageProperties(TStream& stream, std::uint32_t imageIndex);
+
+    // The one course of every loader: the image released, the header parsed
+    // once (ReadImageProperties; a header that is not the format's is refused
+    // with "Cannot load image. Invalid or unexpected %s image format.", or
+    // ends the load quietly where the format does so), then LoadImage from
+    // where the header ended. A load that fails leaves the picture empty and
+    // raises the loader's own error, EInvalidGraphic: a layout the colour
+    // manager refuses as "Invalid color format in %s file.", a decoder's
+    // complaint with its own text.
+    void LoadFromStream(TStream& stream) override;
 
     std::unique_ptr<TColorManager> ColorManager;
     TImageProperties ImageProperties;
@@ -138,7 +150,18 @@ public:
     TRect ProgressRect;
 
 protected:
-    // Common steps of LoadFromStream.
+    // The format's name in the loader's messages ("" for the base).
+    virtual const char* FormatName() const { return ""; }
+    // The image a load reads (Photo-CD: its resolution index).
+    virtual std::uint32_t LoadedImageIndex() const { return 0; }
+    // False where an unrecognised header ends the load quietly with an empty
+    // picture (PCX, Photo-CD, RLA).
+    virtual bool RefusesUnknownHeader() const { return true; }
+    // Loads the pixels after ReadImageProperties recognised the header; the
+    // stream stands where that left it. The base loads nothing.
+    virtual void LoadImage(TStream&) {}
+
+    // Common steps of a load.
     // Starts a load: releases the image, notes BasePosition (and Stream) and
     // takes a fresh ColorManager, so nothing of an earlier load (gamma,
     // options) carries over.
@@ -154,10 +177,6 @@ protected:
     void StartProgress(const char* stage);
     // Ends the stage under way and starts the next one over the same rect.
     void NextStage(const char* stage);
-    // The usual start of LoadFromStream: BeginLoad, the header read (one that
-    // is not the format's refused with the format's name), the stream back at
-    // BasePosition and progress started. The caller still keeps a TEndProgress.
-    void BeginLoadOf(TStream& stream, std::string_view formatName, const char* stage);
     // Reports a finished row (running, MulDiv(row, 100, height) %, redraw) and
     // moves ProgressRect down one row.
     void RowDone(std::uint32_t row, std::uint32_t height);

@@ -36,6 +36,8 @@ bool TAutodeskGraphic::CanLoad(TStream& stream)
            header[11] == 0;
 }
 
+const char* TAutodeskGraphic::FormatName() const { return AutodeskName; }
+
 bool TAutodeskGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 {
     TFormatGraphic::ReadImageProperties(stream, imageIndex);
@@ -50,20 +52,18 @@ bool TAutodeskGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageI
     p.SamplesPerPixel = 1;
     p.BitsPerPixel = 8;
     p.Compression = ctNone;
+    storedRows_ = header[10] == 8 && header[11] == 0;
     return true;
 }
 
-void TAutodeskGraphic::LoadFromStream(TStream& stream)
+void TAutodeskGraphic::LoadImage(TStream& stream)
 {
-    BeginLoadOf(stream, AutodeskName, gesTransfering);
+    StartProgress(gesTransfering);
     TEndProgress endProgress{*this};
-
-    FormatReader reader(stream, AutodeskName);
-    std::uint8_t header[AutodeskHeaderSize];
-    reader.Read(header, sizeof header);
     // Only 8-bit stored rows exist in these files; other depths or a
     // compression byte would be read as something they are not.
-    if (header[10] != 8 || header[11] != 0) ImageFormatsError(gesInvalidImage, {AutodeskName});
+    if (!storedRows_) ImageFormatsError(gesInvalidImage, {AutodeskName});
+    FormatReader reader(stream, AutodeskName);
     std::uint8_t colours[768];
     reader.Read(colours, sizeof colours);
     TLogPalette palette;
@@ -90,6 +90,8 @@ void TAutodeskGraphic::LoadFromStream(TStream& stream)
 
 bool TCUTGraphic::CanLoad(TStream&) { return false; }
 
+const char* TCUTGraphic::FormatName() const { return CUTName; }
+
 bool TCUTGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 {
     TFormatGraphic::ReadImageProperties(stream, imageIndex);
@@ -103,7 +105,6 @@ bool TCUTGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     p.SamplesPerPixel = 1;
     p.BitsPerPixel = 8;
     p.Compression = ctRLE;
-    SetPixelFormat(pf8bit);
     return true;
 }
 
@@ -169,17 +170,14 @@ void TCUTGraphic::LoadPalette()
     SetPalette(palette);
 }
 
-void TCUTGraphic::LoadFromStream(TStream& stream)
+void TCUTGraphic::LoadImage(TStream& stream)
 {
-    BeginLoad(stream);
-    ReadImageProperties(stream, 0);
     const std::uint32_t width = ImageProperties.Width, height = ImageProperties.Height;
     ProgressRect = TRect{0, 0, static_cast<std::int32_t>(width), 0};
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesTransfering);
     TEndProgress endProgress{*this};
 
     FormatReader reader(stream, CUTName);
-    reader.Seek(BasePosition + 6);
     // Rows of run-length data may not describe more than their densest
     // packets can make of the bytes the file holds.
     reader.PictureBytes(width, height, 1, TCUTRLEDecoder::MaxExpansion);

@@ -14,7 +14,13 @@ public:
 
     static bool CanLoad(TStream& stream);
     bool ReadImageProperties(TStream& stream, std::uint32_t imageIndex) override;
-    void LoadFromStream(TStream& stream) override;
+
+protected:
+    const char* FormatName() const override;
+    void LoadImage(TStream& stream) override;
+
+private:
+    bool storedRows_ = false;  // 8-bit rows without compression, the only layout there is
 };
 
 // Run-length 8-bit pictures; the palette lives beside the file.
@@ -28,7 +34,6 @@ public:
     // Finds the palette file (the name with ".pal" in any letter case), then
     // loads the file.
     void LoadFromFile(const std::string& fileName) override;
-    void LoadFromStream(TStream& stream) override;
 
     // The palette file of the next load; empty gives a grey ramp.
     std::string PaletteFile;
@@ -37,6 +42,10 @@ public:
     // or the file of the folder whose name equals that ignoring letter case;
     // "" when there is none.
     static std::string FindPaletteFile(const std::string& fileName);
+
+protected:
+    const char* FormatName() const override;
+    void LoadImage(TStream& stream) override;
 
 private:
     void LoadPalette();

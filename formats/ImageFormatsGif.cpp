@@ -73,6 +73,8 @@ std::uint8_t TGIFGraphic::SkipExtensions(TStream& stream)
     return last;
 }
 
+const char* TGIFGraphic::FormatName() const { return gesGIF; }
+
 bool TGIFGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 {
     TFormatGraphic::ReadImageProperties(stream, imageIndex);
@@ -95,13 +97,16 @@ bool TGIFGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     std::uint16_t screenHeight = reader.LE16();
     std::uint8_t packed = reader.Byte();
     reader.Skip(2);  // background index, aspect
+    globalTable_ = TLogPalette{};
+    localTable_ = TLogPalette{};
     if (packed & 0x80) {
         p.BitsPerSample = static_cast<std::uint8_t>((packed & 7) + 1);
-        reader.Skip(3u << p.BitsPerSample);
+        globalTable_ = readColorTable(reader, p.BitsPerSample);
     }
     p.Width = screenWidth;
     p.Height = screenHeight;
-    if (SkipExtensions(stream) == ImageSeparator) {
+    imageFound_ = SkipExtensions(stream) == ImageSeparator;
+    if (imageFound_) {
         reader.Skip(4);  // left, top
         std::uint16_t width = reader.LE16();
         std::uint16_t height = reader.LE16();
@@ -109,43 +114,34 @@ bool TGIFGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
         p.Width = width ? width : screenWidth;
         p.Height = height ? height : screenHeight;
         p.LocalColorTable = (flags & 0x80) != 0;
-        if (p.LocalColorTable) p.BitsPerSample = static_cast<std::uint8_t>((flags & 7) + 1);
+        if (p.LocalColorTable) {
+            p.BitsPerSample = static_cast<std::uint8_t>((flags & 7) + 1);
+            localTable_ = readColorTable(reader, p.BitsPerSample);
+        }
         p.Interlaced = (flags & 0x40) != 0;
     }
     p.BitsPerPixel = static_cast<std::uint8_t>(p.SamplesPerPixel * p.BitsPerSample);
     return true;
 }
 
-void TGIFGraphic::LoadFromStream(TStream& stream)
+void TGIFGraphic::LoadImage(TStream& stream)
 {
-    BeginLoadOf(stream, gesGIF, gesPreparing);
+    StartProgress(gesPreparing);
     TEndProgress endProgress{*this};
 
     FormatReader reader(stream, gesGIF);
-    reader.Skip(6);
     SetPixelFormat(pf8bit);
-    reader.Skip(4);  // screen size
-    std::uint8_t packed = reader.Byte();
-    reader.Skip(2);
-    std::size_t tableEntries = 0;
-    if (packed & 0x80) {
-        SetPalette(readColorTable(reader, (packed & 7) + 1));
-        tableEntries = std::size_t(1) << ((packed & 7) + 1);
-    }
-
-    std::uint8_t stop = SkipExtensions(stream);
+    if (!globalTable_.Entries.empty()) SetPalette(globalTable_);
     Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
-    if (stop == Trailer) return;  // no image: an empty 8-bit picture
+    if (!imageFound_) return;  // no image: an empty 8-bit picture
 
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesLoadingData);
-    reader.Skip(8);  // left, top, width, height: taken from the properties
-    std::uint8_t flags = reader.Byte();
     const std::uint32_t width = ImageProperties.Width;
     const std::uint32_t height = ImageProperties.Height;
-    if (flags & 0x80) {
-        SetPalette(readColorTable(reader, (flags & 7) + 1));
-        tableEntries = std::size_t(1) << ((flags & 7) + 1);
-    }
+    if (!localTable_.Entries.empty()) SetPalette(localTable_);
+    // A pixel must name a colour of the table in force.
+    const std::size_t tableEntries =
+        !localTable_.Entries.empty() ? localTable_.Entries.size() : globalTable_.Entries.size();
 
     std::uint8_t codeSize = reader.Byte();
     if (codeSize < 2 || codeSize > 8) ImageFormatsError(gesInvalidImage, {gesGIF});

@@ -82,12 +82,10 @@ void TPCDGraphic::UpsampleRow2x(std::uint32_t width, std::uint32_t height, std::
     }
 }
 
-void TPCDGraphic::LoadFromStream(TStream& stream)
+const char* TPCDGraphic::FormatName() const { return PCDName; }
+
+void TPCDGraphic::LoadImage(TStream& stream)
 {
-    BeginLoad(stream);
-    // An unrecognised pack ends quietly with an empty picture.
-    if (!ReadImageProperties(stream, 2)) return;
-    stream.SetPosition(BasePosition);
     const bool overview = ImageProperties.Overview;
     const std::uint8_t rotate = ImageProperties.Rotate;
     const std::uint32_t width = overview ? 192 : 768, height = overview ? 128 : 512;

@@ -27,8 +27,8 @@ bool TPCXGraphic::CanLoad(TStream& stream)
 bool TPCXGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 {
     TFormatGraphic::ReadImageProperties(stream, imageIndex);
-    std::uint8_t header[HeaderSize];
-    FormatReader(stream, gesPCX).Read(header, HeaderSize);
+    std::uint8_t* header = header_.data();
+    FormatReader(stream, gesPCX).Read(header, header_.size());
     if (header[0] != 10 && header[0] != 205) return false;
     TImageProperties& p = ImageProperties;
     // Signed arithmetic: a maximum below the minimum is no size at all.
@@ -82,17 +82,15 @@ void TPCXGraphic::SetupPalette(TStream& stream, const std::uint8_t* header, bool
     }
 }
 
-void TPCXGraphic::LoadFromStream(TStream& stream)
+const char* TPCXGraphic::FormatName() const { return gesPCX; }
+
+void TPCXGraphic::LoadImage(TStream& stream)
 {
-    BeginLoad(stream);
-    if (!ReadImageProperties(stream, 0)) return;  // not a PCX picture: the picture stays empty
-    stream.SetPosition(BasePosition);
     StartProgress(gesPreparing);
     TEndProgress endProgress{*this};
 
     FormatReader reader(stream, gesPCX);
-    std::uint8_t header[HeaderSize];
-    reader.Read(header, HeaderSize);
+    const std::uint8_t* header = header_.data();
     const TImageProperties& p = ImageProperties;
 
     // The plane layouts this loader places; two or three 1-bit planes and

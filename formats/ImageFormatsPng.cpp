@@ -17,6 +17,7 @@ using loaders::PeekHeader;
 namespace {
 
 constexpr std::uint8_t PngSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+constexpr std::int64_t HeaderChunkSize = 25;  // IHDR: length, type, 13 bytes of data, CRC
 constexpr std::uint32_t MaxChunkLength = 0x7FFFFFFF;
 
 }  // namespace
@@ -395,13 +396,13 @@ void TPNGGraphic::fillBackground()
     FillColor(BackgroundIsIndex_ ? TColor(0xFFFFFF) : BackgroundColor_);
 }
 
-void TPNGGraphic::LoadFromStream(TStream& stream)
+const char* TPNGGraphic::FormatName() const { return gesPNG; }
+
+void TPNGGraphic::LoadImage(TStream& stream)
 {
-    BeginLoad(stream);
-    Stream = &stream;
     Decoder.reset();
-    if (!ReadImageProperties(stream, 0)) ImageFormatsError(gesInvalidImage, {gesPNG});
-    stream.SetPosition(BasePosition + 8);
+    // The chunks after the header, which the properties passed over.
+    stream.SetPosition(BasePosition + std::int64_t(sizeof PngSignature) + HeaderChunkSize);
     StartProgress(gesPreparing);
 
     HasPalette_ = false;
@@ -414,9 +415,7 @@ void TPNGGraphic::LoadFromStream(TStream& stream)
     PixelFormatSet_ = false;
     SourceBPP = 1;
     CurrentSource = IDATSize = 0;
-    ReadChunkHeader();
     ColorManager->SourceOptions = ByteSwapOption;
-    ReadDataAndCheckCRC();
     if (ImageProperties.Compression != ctLZ77) ImageFormatsError(gesUnsupportedFeature, {gesCompressionScheme, gesPNG});
 
     struct Cleanup {

@@ -125,29 +125,31 @@ bool TPPMGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
         std::unique_ptr<BoundedReader>& reader;
         ~Release() { reader.reset(); }
     } release{reader_};
-    return ReadHeader() >= 0;
+    kind_ = ReadHeader();
+    return kind_ >= 0;
 }
 
 std::uint8_t TPPMGraphic::Scale(std::uint32_t value) const
 {
-    if (maxValue_ <= 255) return static_cast<std::uint8_t>(std::min<std::uint32_t>(value, 255));
+    // Every maximum value spans 0..255, rounded as netpbm scales.
     value = std::min(value, maxValue_);
+    if (maxValue_ == 255) return static_cast<std::uint8_t>(value);
     return static_cast<std::uint8_t>((value * 255u + maxValue_ / 2) / maxValue_);
 }
 
-void TPPMGraphic::LoadFromStream(TStream& stream)
-{
-    BeginLoadOf(stream, PPMFormats, gesTransfering);
-    TEndProgress endProgress{*this};
+const char* TPPMGraphic::FormatName() const { return PPMFormats; }
 
+void TPPMGraphic::LoadImage(TStream& stream)
+{
+    StartProgress(gesTransfering);
+    TEndProgress endProgress{*this};
+    // The pixels follow the header in the buffer the header was read through.
     reader_ = std::make_unique<FormatReader>(stream, PPMName);
     struct Release {
         std::unique_ptr<BoundedReader>& reader;
         ~Release() { reader.reset(); }
     } release{reader_};
-    BufferIndex = bufferFill_ = Buffer.size();
-    const int kind = ReadHeader();
-    if (kind > 0) LoadPixels(kind);
+    if (kind_ > 0) LoadPixels(kind_);
 }
 
 void TPPMGraphic::LoadPixels(int kind)

@@ -18,10 +18,13 @@ public:
     // True whenever the data begins with "P"; a digit 1..6 fills the size
     // (and the maximum value).
     bool ReadImageProperties(TStream& stream, std::uint32_t imageIndex) override;
-    void LoadFromStream(TStream& stream) override;
 
     // The largest sample value the header gave (1 for bitmaps).
     std::uint32_t MaxValue() const { return maxValue_; }
+
+protected:
+    const char* FormatName() const override;
+    void LoadImage(TStream& stream) override;
 
 private:
     // Reading through our own buffer; running out raises "Stream read error
@@ -47,4 +50,5 @@ private:
     std::size_t BufferIndex = 4096;  // 4096: empty
     std::size_t bufferFill_ = 4096;
     std::uint32_t maxValue_ = 0;
+    int kind_ = -1;  // the digit of the header, 0 for none of 1..6, -1 for no "P"
 };

@@ -64,7 +64,9 @@ bool TPSDGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     FormatReader reader(stream, gesPSDFormat);
     std::uint8_t header[HeaderSize];
     reader.Read(header, HeaderSize);
-    if (std::memcmp(header, "8BPS", 4) != 0) return false;
+    // Version 2 (large documents) has longer section lengths and run-length
+    // counts: read as version 1 every pixel would be wrong.
+    if (std::memcmp(header, "8BPS", 4) != 0 || GetBE16(header + 4) != 1) return false;
     TImageProperties& p = ImageProperties;
     channels_ = GetBE16(header + 12);
     depth_ = GetBE16(header + 22);
@@ -88,22 +90,28 @@ bool TPSDGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     }
     p.Height = GetBE32(header + 14);
     p.Width = GetBE32(header + 18);
-    for (int section = 0; section < 3; ++section) reader.Skip(reader.BE32());
+    // The colour-mode data (an indexed picture's palette) is read by the
+    // load; the image resources and the layers are never read.
+    colourDataLength_ = reader.BE32();
+    colourDataStart_ = reader.Position();
+    reader.Skip(colourDataLength_);
+    for (int section = 0; section < 2; ++section) reader.Skip(reader.BE32());
     p.Compression = reader.BE16() == 1 ? ctPackedBits : ctNone;
     return true;
 }
 
-void TPSDGraphic::LoadFromStream(TStream& stream)
+const char* TPSDGraphic::FormatName() const { return gesPSDFormat; }
+
+void TPSDGraphic::LoadImage(TStream& stream)
 {
-    BeginLoadOf(stream, gesPSDFormat, gesPreparing);
+    StartProgress(gesPreparing);
     const TImageProperties& p = ImageProperties;
     TEndProgress endProgress{*this};
     FormatReader reader(stream, gesPSDFormat);
-    reader.Skip(HeaderSize);
+    const std::int64_t dataStart = reader.Position();
 
-    // Depths and modes with a row layout of their own; unknown modes are
-    // the colour manager's to refuse.
-    if (p.ColorScheme == csUnknown) throw EColorConversionError(gesConversionUnsupported);
+    // Only modes and depths with a row layout of their own.
+    if (p.ColorScheme == csUnknown) invalidColorFormat();
     const bool bitmapMode = mode_ == modeBitmap;
     if (bitmapMode ? depth_ != 1 : (depth_ != 8 && depth_ != 16)) invalidColorFormat();
     if (p.ColorScheme == csIndexed && depth_ != 8) invalidColorFormat();
@@ -113,10 +121,7 @@ void TPSDGraphic::LoadFromStream(TStream& stream)
 
     TColorManager& cm = *ColorManager;
     cm.SourceOptions = ByteSwapOption;
-    // The Lab converter reads 8-bit samples only: 16-bit Lab rows give it
-    // their high bytes (L 0..255, a and b offset by 128, as 8-bit files).
-    const bool lab16 = p.ColorScheme == csCIELab && depth_ == 16;
-    cm.SetSourceBitsPerSample(lab16 ? 8 : static_cast<std::uint8_t>(depth_));
+    cm.SetSourceBitsPerSample(static_cast<std::uint8_t>(depth_));
     cm.SetTargetBitsPerSample(depth_ == 16 ? 8 : static_cast<std::uint8_t>(depth_));
     cm.SetSourceSamplesPerPixel(static_cast<std::uint8_t>(planes));
     cm.SetTargetSamplesPerPixel(static_cast<std::uint8_t>(p.ColorScheme == csCMYK ? 3 : planes));
@@ -137,21 +142,18 @@ void TPSDGraphic::LoadFromStream(TStream& stream)
 
     // Colour-mode data: the palette of indexed pictures, planar.
     TLogPalette palette;
-    const std::uint32_t colourDataLength = reader.BE32();
     if (p.ColorScheme == csIndexed) {
-        const std::vector<std::uint8_t> colours = reader.Bytes(colourDataLength);
+        reader.Seek(colourDataStart_);
+        const std::vector<std::uint8_t> colours = reader.Bytes(colourDataLength_);
+        reader.Seek(dataStart);
         const std::size_t third = colours.size() / 3;
         const std::span<const std::uint8_t> all(colours);
         palette =
             cm.CreateColorPalette({all.subspan(0, third), all.subspan(third, third), all.subspan(2 * third, third)},
                                   pdfPlane8Triple, static_cast<std::uint32_t>(third), false);
-    } else {
-        reader.Skip(colourDataLength);
-        if (p.ColorScheme == csG) palette = cm.CreateGrayscalePalette((p.Options & MinIsWhiteOption) != 0);
+    } else if (p.ColorScheme == csG) {
+        palette = cm.CreateGrayscalePalette((p.Options & MinIsWhiteOption) != 0);
     }
-    reader.Skip(reader.BE32());  // image resources
-    reader.Skip(reader.BE32());  // layers and masks
-    reader.Skip(2);              // the compression, read with the header
 
     const std::size_t rowBytes = CheckedRowBytes(p.Width, depth_, reader.Handler());
     const bool packed = p.Compression == ctPackedBits;
@@ -212,10 +214,6 @@ void TPSDGraphic::LoadFromStream(TStream& stream)
             if (p.ColorScheme == csCMYK)
                 std::transform(row.begin(), row.end(), row.begin(), [](std::uint8_t b) { return std::uint8_t(~b); });
             sources[c] = row;
-            if (lab16) {
-                for (std::size_t x = 0; x < p.Width; ++x) row[x] = row[2 * x];
-                sources[c] = std::span<const std::uint8_t>(row).first(p.Width);
-            }
         }
         cm.ConvertRow(std::span<const std::span<const std::uint8_t>>(sources, planes), ScanLineSpan(int(y)), p.Width);
         RowDone(y + 1, p.Height);

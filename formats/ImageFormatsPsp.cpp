@@ -90,6 +90,7 @@ bool TPSPGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     p.Version = major;
     TBlockHeader block;
     if (!readBlockHeader(block) || block.ID != blockAttributes) return false;
+    attributesEnd_ = block.End();
     if (major >= 4) reader.Skip(4);  // the chunk length
     std::uint8_t a[AttributesSize];
     reader.Read(a, AttributesSize);
@@ -255,10 +256,12 @@ void TPSPGraphic::transferRows()
     Progress(TProgressStage::psEnding, 0, false, ProgressRect, "");
 }
 
-void TPSPGraphic::LoadFromStream(TStream& stream)
+const char* TPSPGraphic::FormatName() const { return gesPSPFormat; }
+
+void TPSPGraphic::LoadImage(TStream& stream)
 {
     dataIncomplete_ = false;
-    BeginLoadOf(stream, gesPSPFormat, gesPreparing);
+    StartProgress(gesPreparing);
     TEndProgress endProgress{*this};
     struct FreePlanes {
         TPSPGraphic& graphic;
@@ -269,11 +272,12 @@ void TPSPGraphic::LoadFromStream(TStream& stream)
     const TImageProperties& p = ImageProperties;
     FormatReader reader(stream, gesPSPFormat);
 
-    // Header and attributes again, then on after the attributes block.
-    reader.Seek(BasePosition + std::int64_t(FileHeaderSize));
-    TBlockHeader attributes;
-    readBlockHeader(attributes);
-
+    switch (p.BitsPerSample) {
+    case 1: rowBytes_ = (std::size_t(p.Width) + 7) / 8; break;
+    case 4: rowBytes_ = std::size_t(p.Width) / 2 + 1; break;
+    case 8: rowBytes_ = p.Width; break;
+    default: ImageFormatsError(gesInvalidColorFormat, {gesPSPFormat});
+    }
     TColorManager& cm = *ColorManager;
     cm.SetSourceBitsPerSample(p.BitsPerSample);
     cm.SetTargetBitsPerSample(p.BitsPerSample);
@@ -281,12 +285,6 @@ void TPSPGraphic::LoadFromStream(TStream& stream)
     cm.SetTargetSamplesPerPixel(p.SamplesPerPixel);
     cm.SetSourceColorScheme(p.ColorScheme);
     cm.SetTargetColorScheme(p.ColorScheme == csRGB ? csBGR : p.ColorScheme);
-    switch (p.BitsPerSample) {
-    case 1: rowBytes_ = (std::size_t(p.Width) + 7) / 8; break;
-    case 4: rowBytes_ = std::size_t(p.Width) / 2 + 1; break;
-    case 8: rowBytes_ = p.Width; break;
-    default: ImageFormatsError(gesInvalidColorFormat, {gesPSPFormat});
-    }
     const TPixelFormat format = cm.PixelFormatFor(true);
     if (!cm.WritesPixelsOf(format)) ImageFormatsError(gesInvalidColorFormat, {gesPSPFormat});
     if (p.Width == 0 || p.Height == 0) ImageFormatsError(gesInvalidImageSize, {gesPSPFormat});
@@ -302,7 +300,7 @@ void TPSPGraphic::LoadFromStream(TStream& stream)
     else
         planes_[planeComposite].assign(planeBytes, 0);
 
-    reader.Seek(std::min<std::int64_t>(attributes.End(), reader.Size()));
+    reader.Seek(std::min<std::int64_t>(attributesEnd_, reader.Size()));
     bool loaded = false;
     TBlockHeader block;
     while (readBlockHeader(block)) {

@@ -14,7 +14,6 @@ public:
 
     static bool CanLoad(TStream& stream);
     bool ReadImageProperties(TStream& stream, std::uint32_t imageIndex) override;
-    void LoadFromStream(TStream& stream) override;
 
     // Whether the last load lacked channel data its picture needs (those
     // bytes are zero).
@@ -26,6 +25,10 @@ public:
         std::uint32_t Length = 0;    // total length of the data
         std::int64_t End() const { return DataStart + Length; }
     };
+
+protected:
+    const char* FormatName() const override;
+    void LoadImage(TStream& stream) override;
 
 private:
     // False at the end of the data, or when the marker does not begin with "~".
@@ -40,5 +43,6 @@ private:
     std::vector<std::vector<std::uint8_t>> planes_;  // composite, red, green, blue
     std::array<bool, 4> filled_{};                   // planes a channel reached
     std::size_t rowBytes_ = 0;
+    std::int64_t attributesEnd_ = 0;  // where the block after the image attributes begins
     bool dataIncomplete_ = false;
 };

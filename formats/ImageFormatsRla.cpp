@@ -91,10 +91,10 @@ bool TRLAGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
     return true;
 }
 
-void TRLAGraphic::LoadFromStream(TStream& stream)
+const char* TRLAGraphic::FormatName() const { return gesRLAFormat; }
+
+void TRLAGraphic::LoadImage(TStream& stream)
 {
-    BeginLoad(stream);
-    if (!ReadImageProperties(stream, 0)) return;  // not an RGB picture: the picture stays empty
     const TImageProperties& p = ImageProperties;
     StartProgress(gesTransfering);
     TEndProgress endProgress{*this};
@@ -117,10 +117,9 @@ void TRLAGraphic::LoadFromStream(TStream& stream)
     // Scheme, samples and depths must fit together before a row is read;
     // only whole bytes per sample are stored in the channels read here.
     cm.PrepareConversion();
-    if (p.ColorScheme == csUnknown) throw EColorConversionError(gesConversionUnsupported);
     const TPixelFormat format = cm.PixelFormatFor(true);
-    if ((bitsPerChannel_ != 8 && bitsPerChannel_ != 16) || colourChannels_ != 3 || matteChannels_ > 1 ||
-        !cm.WritesPixelsOf(format))
+    if (p.ColorScheme == csUnknown || (bitsPerChannel_ != 8 && bitsPerChannel_ != 16) || colourChannels_ != 3 ||
+        matteChannels_ > 1 || !cm.WritesPixelsOf(format))
         ImageFormatsError(gesInvalidColorFormat, {gesRLAFormat});
     if (p.Width == 0) ImageFormatsError(gesInvalidImageSize, {gesRLAFormat});
 

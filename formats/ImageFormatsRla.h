@@ -12,11 +12,16 @@ public:
 
     static bool CanLoad(TStream& stream);
     bool ReadImageProperties(TStream& stream, std::uint32_t imageIndex) override;
-    void LoadFromStream(TStream& stream) override;
 
     // The number a gamma text stands for; 1.0 when it is none (or not a
     // finite number).
     static float ParseGamma(std::string_view text);
+
+protected:
+    const char* FormatName() const override;
+    // A file that is not an RGB picture loads as an empty picture.
+    bool RefusesUnknownHeader() const override { return false; }
+    void LoadImage(TStream& stream) override;
 
 private:
     std::uint16_t colourChannels_ = 0;  // as stored

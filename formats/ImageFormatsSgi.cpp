@@ -97,9 +97,11 @@ void TSGIGraphic::ReadRow(BoundedReader& reader, std::uint32_t row, std::uint32_
     if (Decoder->Produced() < rowBytes) ImageFormatsError(gesCompression, {SGIName});
 }
 
-void TSGIGraphic::LoadFromStream(TStream& stream)
+const char* TSGIGraphic::FormatName() const { return SGIName; }
+
+void TSGIGraphic::LoadImage(TStream& stream)
 {
-    BeginLoadOf(stream, SGIName, gesPreparing);
+    StartProgress(gesPreparing);
     TEndProgress endProgress{*this};
     struct Release {
         TSGIGraphic& g;
@@ -111,7 +113,6 @@ void TSGIGraphic::LoadFromStream(TStream& stream)
     } release{*this};
 
     FormatReader reader(stream, SGIName);
-    reader.Seek(BasePosition + static_cast<std::int64_t>(HeaderSize));
     const TImageProperties& p = ImageProperties;
     const std::uint32_t width = p.Width, height = p.Height;
     const std::uint32_t bytesPerSample = p.BitsPerSample / 8;

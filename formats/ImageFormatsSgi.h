@@ -17,12 +17,15 @@ public:
 
     static bool CanLoad(TStream& stream);
     bool ReadImageProperties(TStream& stream, std::uint32_t imageIndex) override;
-    void LoadFromStream(TStream& stream) override;
 
     // The run-length tables: where each stored row begins and how long it
     // is, indexed by channel × height + row.
     std::vector<std::uint32_t> RowStart;
     std::vector<std::uint32_t> RowSize;
+
+protected:
+    const char* FormatName() const override;
+    void LoadImage(TStream& stream) override;
 
 private:
     // One stored row of channel into dest (Width samples of bytesPerSample,

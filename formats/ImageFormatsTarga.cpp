@@ -15,54 +15,7 @@ namespace {
 const char* const TargaName = gesTarga;
 constexpr std::uint8_t OriginAtTop = 0x20;
 
-struct TargaHeader {
-    std::uint8_t IDLength = 0;
-    std::uint8_t ColorMapType = 0;
-    std::uint8_t ImageType = 0;
-    std::uint16_t ColorMapStart = 0;
-    std::uint16_t ColorMapLength = 0;
-    std::uint8_t ColorMapEntrySize = 0;
-    std::uint16_t XOrigin = 0;
-    std::uint16_t YOrigin = 0;
-    std::uint16_t Width = 0;
-    std::uint16_t Height = 0;
-    std::uint8_t PixelSize = 0;
-    std::uint8_t Descriptor = 0;
-
-    static constexpr std::size_t Size = 18;
-
-    void Parse(const std::uint8_t* b)
-    {
-        IDLength = b[0];
-        ColorMapType = b[1];
-        ImageType = b[2];
-        ColorMapStart = GetLE16(b + 3);
-        ColorMapLength = GetLE16(b + 5);
-        ColorMapEntrySize = b[7];
-        XOrigin = GetLE16(b + 8);
-        YOrigin = GetLE16(b + 10);
-        Width = GetLE16(b + 12);
-        Height = GetLE16(b + 14);
-        PixelSize = b[16];
-        Descriptor = b[17];
-    }
-
-    void Serialize(std::uint8_t* b) const
-    {
-        b[0] = IDLength;
-        b[1] = ColorMapType;
-        b[2] = ImageType;
-        PutLE16(b + 3, ColorMapStart);
-        PutLE16(b + 5, ColorMapLength);
-        b[7] = ColorMapEntrySize;
-        PutLE16(b + 8, XOrigin);
-        PutLE16(b + 10, YOrigin);
-        PutLE16(b + 12, Width);
-        PutLE16(b + 14, Height);
-        b[16] = PixelSize;
-        b[17] = Descriptor;
-    }
-};
+using TargaHeader = TTargaGraphic::THeader;
 
 bool isRunLength(std::uint8_t imageType) { return imageType >= 9 && imageType <= 11; }
 
@@ -86,7 +39,7 @@ bool TTargaGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageInde
     FormatReader reader(stream, TargaName);
     std::uint8_t bytes[TargaHeader::Size];
     reader.Read(bytes, sizeof bytes);
-    TargaHeader h;
+    TargaHeader& h = header_;
     h.Parse(bytes);
     TImageProperties& p = ImageProperties;
     p.Width = h.Width;
@@ -118,19 +71,15 @@ bool TTargaGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageInde
     return true;
 }
 
-void TTargaGraphic::LoadFromStream(TStream& stream)
+const char* TTargaGraphic::FormatName() const { return TargaName; }
+
+void TTargaGraphic::LoadImage(TStream& stream)
 {
-    BeginLoad(stream);
-    ReadImageProperties(stream, 0);
-    stream.SetPosition(BasePosition);
     StartProgress(gesPreparing);
     TEndProgress endProgress{*this};
 
     FormatReader reader(stream, TargaName);
-    std::uint8_t bytes[TargaHeader::Size];
-    reader.Read(bytes, sizeof bytes);
-    TargaHeader h;
-    h.Parse(bytes);
+    const TargaHeader& h = header_;
     const bool originAtTop = (h.Descriptor & OriginAtTop) != 0;
     reader.Skip(h.IDLength);
 

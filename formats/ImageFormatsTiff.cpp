@@ -452,17 +452,6 @@ void TTIFFGraphic::UndoHorizontalPredictor(std::uint8_t* row, std::uint32_t coun
     for (std::size_t i = samples; i < total; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - samples]);
 }
 
-void TTIFFGraphic::reduceLabRow(std::uint8_t* row, std::size_t count, std::uint32_t samples, std::uint32_t plane) const
-{
-    // Rounded to the nearest 8-bit step: lightness unsigned, a* and b* signed.
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint16_t word = Get16(row + 2 * i, order());
-        const bool lightness = (samples == 1 ? plane : i % samples) == 0;
-        const int value = lightness ? (word + 128) / 257 : std::min(127, (static_cast<std::int16_t>(word) + 128) >> 8);
-        row[i] = static_cast<std::uint8_t>(value);
-    }
-}
-
 // --- loading ---------------------------------------------------------------------------
 
 void TTIFFGraphic::setupColorManager(const StripLayout& layout)
@@ -501,10 +490,7 @@ void TTIFFGraphic::setupColorManager(const StripLayout& layout)
     if (source == csCIELab) cm.SourceOptions |= LabScaledLightnessOption;
     cm.SetSourceColorScheme(source);
     cm.SetTargetColorScheme(target);
-    // 16-bit L*a*b* (lightness 0..65535, a* and b* signed words) goes to the
-    // converter in its 8-bit form.
-    labHighBytes_ = source == csCIELab && bits == 16;
-    cm.SetSourceBitsPerSample(static_cast<std::uint8_t>(labHighBytes_ ? 8 : bits));
+    cm.SetSourceBitsPerSample(static_cast<std::uint8_t>(bits));
     // Two-bit samples go into a 4-bit bitmap, 16-bit ones into 8 bits.
     cm.SetTargetBitsPerSample(static_cast<std::uint8_t>(bits == 16 ? 8 : bits == 2 ? 4 : bits));
     cm.SetSourceSamplesPerPixel(static_cast<std::uint8_t>(samples));
@@ -671,7 +657,6 @@ void TTIFFGraphic::readStrips(const StripLayout& layout, TDecoder* decoder)
                 for (std::uint32_t plane = 0; plane < layout.planes; ++plane) {
                     std::uint8_t* row = strips[plane].data() + std::size_t(r) * layout.rowBytes;
                     if (layout.predictor) UndoHorizontalPredictor(row, width, rowSamples, bitsPerSample_);
-                    if (labHighBytes_) reduceLabRow(row, std::size_t(width) * rowSamples, rowSamples, plane);
                     rowsOf[plane] = std::span<const std::uint8_t>(row, layout.rowBytes);
                 }
                 cm.ConvertRow(std::span<const std::span<const std::uint8_t>>(rowsOf, layout.planes), target, width);
@@ -683,15 +668,16 @@ void TTIFFGraphic::readStrips(const StripLayout& layout, TDecoder* decoder)
     if (p.CurrentRow < height) dataIncomplete_ = true;
 }
 
-void TTIFFGraphic::LoadTiff(TStream& stream)
+const char* TTIFFGraphic::FormatName() const { return gesTIFFormat; }
+
+void TTIFFGraphic::LoadImage(TStream&)
 {
-    BasePosition = stream.Position();
-    Stream = &stream;
+    // The TIFF data is the stream the properties were read from (an EPS
+    // file's preview section for TEPSGraphic).
+    TStream& stream = *Stream;
     dataIncomplete_ = false;
-    if (!ReadImageProperties(stream, 0)) ImageFormatsError(gesInvalidImage, {gesTIFFormat});
     TImageProperties& p = ImageProperties;
     if (p.Options & TiledOption) return;  // tiles are not read: the picture stays empty
-    stream.SetPosition(BasePosition);
     ResetProgressRect(p.Width);
     Progress(TProgressStage::psStarting, 0, false, ProgressRect, gesPreparing);
     TEndProgress endProgress{*this};
@@ -719,8 +705,12 @@ void TTIFFGraphic::LoadTiff(TStream& stream)
     }
     // The compression is judged first, so an unsupported one gets its own message.
     std::unique_ptr<TDecoder> decoder;
-    if (p.Compression != ctNone && p.Compression != ctPackedBits && p.Compression != ctLZW && !isFax(p.Compression) &&
-        p.Compression != ctLZ77 && p.Compression != ctJPEG && p.Compression != ctThunderscan)
+    // Group 3 data coded two-dimensionally (T4Options bit 0) has no decoder
+    // here: read as one-dimensional rows it would be noise.
+    const bool twoDimensional = p.Compression == ctFax3 && (ReadTagInteger(tagT4Options, 0) & 1) != 0;
+    if ((p.Compression != ctNone && p.Compression != ctPackedBits && p.Compression != ctLZW && !isFax(p.Compression) &&
+         p.Compression != ctLZ77 && p.Compression != ctJPEG && p.Compression != ctThunderscan) ||
+        twoDimensional)
         ImageFormatsError(gesUnsupportedFeature, {gesCompressionScheme, gesTIFFormat});
 
     setupColorManager(layout);
@@ -752,12 +742,6 @@ void TTIFFGraphic::LoadTiff(TStream& stream)
     if (dataIncomplete_ && RefuseCutData) FormatReader(stream, gesTIFFormat).Fail(TReadFault::ShortData);
 }
 
-void TTIFFGraphic::LoadFromStream(TStream& stream)
-{
-    BeginLoad(stream);
-    LoadTiff(stream);
-}
-
 // --- EPS -----------------------------------------------------------------------------------
 
 namespace {
@@ -778,29 +762,28 @@ bool TEPSGraphic::CanLoad(TStream& stream)
     return result;
 }
 
-void TEPSGraphic::LoadFromStream(TStream& stream)
+const char* TEPSGraphic::FormatName() const { return gesEPSFormat; }
+
+bool TEPSGraphic::ReadImageProperties(TStream& stream, std::uint32_t imageIndex)
 {
-    BeginLoad(stream);
+    TFormatGraphic::ReadImageProperties(stream, imageIndex);
+    preview_.reset();
     const std::int64_t start = stream.Position();
     std::uint8_t header[EPSHeaderSize];
-    if (stream.Remaining() < std::int64_t(EPSHeaderSize)) ImageFormatsError(gesInvalidImage, {gesEPSFormat});
+    if (stream.Remaining() < std::int64_t(EPSHeaderSize)) return false;
     FormatReader(stream, gesEPSFormat).Read(header, EPSHeaderSize);
-    if (GetLE32(header) != EPSMagic) ImageFormatsError(gesInvalidImage, {gesEPSFormat});
+    if (GetLE32(header) != EPSMagic) return false;
     const std::uint32_t offset = GetLE32(header + 20);
     const std::uint32_t length = GetLE32(header + 24);
     const std::int64_t size = stream.Size();
     // The preview is read from its own section: TIFF offsets count from its
     // start and cannot reach into the PostScript around it.
-    if (length == 0 || offset < EPSHeaderSize || start + offset >= size)
-        ImageFormatsError(gesInvalidImage, {gesEPSFormat});
+    if (length == 0 || offset < EPSHeaderSize || start + offset >= size) return false;
     std::vector<std::uint8_t> section(static_cast<std::size_t>(std::min<std::int64_t>(length, size - start - offset)));
     stream.SetPosition(start + offset);
     FormatReader(stream, gesEPSFormat).Read(section.data(), section.size());
-    TMemoryStream preview(std::move(section));
-    struct RestoreStream {
-        TFormatGraphic& graphic;
-        TStream& outer;
-        ~RestoreStream() { graphic.Stream = &outer; }
-    } restore{*this, stream};
-    LoadTiff(preview);
+    preview_ = std::make_unique<TMemoryStream>(std::move(section));
+    BasePosition = 0;
+    Stream = preview_.get();
+    return TTIFFGraphic::ReadImageProperties(*preview_, imageIndex);
 }

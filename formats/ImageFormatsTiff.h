@@ -29,7 +29,6 @@ public:
     static bool CanLoad(TStream& stream);
     // Reads the header and the directory imageIndex (0 the first) at BasePosition.
     bool ReadImageProperties(TStream& stream, std::uint32_t imageIndex) override;
-    void LoadFromStream(TStream& stream) override;
     // Writing is not offered: the stream is left as it is.
     void SaveToStream(TStream&) override {}
 
@@ -60,8 +59,9 @@ public:
                                  std::uint32_t bitsPerSample) const;
 
 protected:
-    // The TIFF data begins at BasePosition in stream.
-    void LoadTiff(TStream& stream);
+    const char* FormatName() const override;
+    // Loads the strips of the directory ReadImageProperties read, from Stream.
+    void LoadImage(TStream& stream) override;
 
 private:
     struct StripLayout;
@@ -79,9 +79,6 @@ private:
     TagData entryData(const TTIFFEntry& entry, std::size_t valueSize);
     void setupColorManager(const StripLayout& layout);
     void setupPalette();
-    // 16-bit L*a*b* samples of a row (count of them, samples a pixel, the
-    // plane for separate planes) become their 8-bit form in place.
-    void reduceLabRow(std::uint8_t* row, std::size_t count, std::uint32_t samples, std::uint32_t plane) const;
     std::unique_ptr<TDecoder> createDecoder();
     void readStrips(const StripLayout& layout, TDecoder* decoder);
     // Fills strip (zeroed first) with the strip at offset: the raw bytes, or
@@ -96,7 +93,6 @@ private:
     TCardinalArray stripOffsets_;
     TCardinalArray stripByteCounts_;
     bool dataIncomplete_ = false;
-    bool labHighBytes_ = false;  // 16-bit L*a*b* rows are reduced to 8 bits
     // Packed bytes the strips may still read: strips that share their data
     // or claim the rest of the file cannot make a load read the file over
     // and over.
@@ -109,6 +105,14 @@ public:
     PICTAVO_FORMAT_GRAPHIC_CLASS(TEPSGraphic, TTIFFGraphic)
 
     static bool CanLoad(TStream& stream);
-    void LoadFromStream(TStream& stream) override;
+    // Reads the binary header and the TIFF directory of the preview section,
+    // which then is the TIFF data (BasePosition 0 of its own stream).
+    bool ReadImageProperties(TStream& stream, std::uint32_t imageIndex) override;
     void SaveToStream(TStream&) override {}
+
+protected:
+    const char* FormatName() const override;
+
+private:
+    std::unique_ptr<TStream> preview_;  // the TIFF section of the last file read
 };

@@ -2,10 +2,12 @@
 // BMP files read and written for TRasterDIB buffers, and JPEG files through
 // our JPEG library (libijl15.so), loaded by name when the program starts.
 
+#include "platform/jpeg/JpegMetadata.h"
 #include "platform/streams/Streams.h"
 #include "raster/RasterDIB.h"
 
 #include <string>
+#include <vector>
 
 // A BMP file that cannot be read: malformed header, sizes, offsets or runs.
 class EBmpError : public ERasterError {
@@ -31,11 +33,30 @@ void WriteBmpFile(TRasterDIB& dib, const std::string& fileName);
 void ReadBmpStream(TRasterDIB& dib, TStream& stream, TBmpShortData shortData = TBmpShortData::Keep);
 void WriteBmpStream(const TRasterDIB& dib, TStream& stream);
 
-// Without the JPEG library both do nothing. A file that cannot be decoded
-// leaves the buffer empty (0 by 0); a picture past MaxPixelCount and a
-// failed write raise EJpegError.
-void ReadJpegFile(TRasterDIB& dib, const std::string& fileName, std::uint8_t option);
-void WriteJpegFile(TRasterDIB& dib, const std::string& fileName, int quality);
+// What a JPEG file holds besides its pixels.
+struct TJpegMetadata {
+    int Orientation = 1;                 // EXIF orientation, 1..8
+    std::vector<TJpegSegment> Segments;  // application and comment segments, in file order
+};
+
+// Without the JPEG library both do nothing. A file that cannot be decoded,
+// or whose data is too short to fill the picture its header claims, leaves
+// the buffer empty (0 by 0) before the picture is allocated; a picture past
+// MaxPixelCount and a failed write raise EJpegError. The pixels are read as
+// stored: `metadata`, when given, receives the orientation to apply
+// (OrientPicture) and the segments. `segments`, when given, go into the
+// written file after its JFIF header.
+void ReadJpegFile(TRasterDIB& dib, const std::string& fileName, std::uint8_t option, TJpegMetadata* metadata = nullptr);
+void WriteJpegFile(TRasterDIB& dib, const std::string& fileName, int quality,
+                   const std::vector<TJpegSegment>* segments = nullptr);
+// The header's metadata alone; false when the file is no readable JPEG (or
+// the library is missing).
+bool ReadJpegMetadata(const std::string& fileName, TJpegMetadata& metadata);
+// Turns a picture read as stored into the upright one its EXIF orientation
+// describes: mirrors, flips and quarter turns, pixel for pixel. Whole-byte
+// depths (8 to 32 bits) keep their depth and palette; others become 24 bits
+// when they need turning.
+void OrientPicture(TRasterDIB& dib, int orientation);
 
 // The JPEG library: loaded once at start-up (beside the executable, then the
 // default library path). JpegLibraryPresent tells whether it was found.

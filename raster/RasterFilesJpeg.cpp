@@ -3,12 +3,15 @@
 
 #include "platform/jpeg/ijl15.h"
 #include "platform/registry/Registry.h"
+#include "raster/RasterConvert.h"
 #include "raster/RasterFiles.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -149,16 +152,43 @@ bool ReloadJpegLibrary(const std::string& path)
     return library().present;
 }
 
-void ReadJpegFile(TRasterDIB& dib, const std::string& fileName, std::uint8_t option)
+namespace {
+
+// The header call; on success the record holds the picture's size and metadata.
+bool readHeader(JpegLibrary& lib, JPEG_CORE_PROPERTIES& props, const std::string& fileName, std::uint8_t option,
+                TJpegMetadata* metadata)
+{
+    lib.init(&props);
+    props.ReadOption = option;
+    props.JPGFile = fileName.c_str();
+    if (lib.read(&props, IJL_JFILE_READPARAMS) != IJL_OK || props.JPGWidth <= 0 || props.JPGHeight <= 0) return false;
+    if (metadata) {
+        metadata->Orientation = props.JPGOrientation;
+        metadata->Segments = UnpackSegments(props.JPGSegments, std::size_t(std::max(props.JPGSegmentsSize, 0)));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadJpegMetadata(const std::string& fileName, TJpegMetadata& metadata)
+{
+    std::lock_guard lock(libraryMutex());
+    JpegLibrary& lib = library();
+    if (!lib.present) return false;
+    JPEG_CORE_PROPERTIES props;
+    const bool read = readHeader(lib, props, fileName, 1, &metadata);
+    lib.free(&props);
+    return read;
+}
+
+void ReadJpegFile(TRasterDIB& dib, const std::string& fileName, std::uint8_t option, TJpegMetadata* metadata)
 {
     std::lock_guard lock(libraryMutex());
     JpegLibrary& lib = library();
     if (!lib.present) return;
     JPEG_CORE_PROPERTIES props;
-    lib.init(&props);
-    props.ReadOption = option;
-    props.JPGFile = fileName.c_str();
-    if (lib.read(&props, IJL_JFILE_READPARAMS) != IJL_OK || props.JPGWidth <= 0 || props.JPGHeight <= 0) {
+    if (!readHeader(lib, props, fileName, option, metadata)) {
         lib.free(&props);
         // Not a picture we can read: an empty buffer says "not loaded".
         dib.SetSize(0, 0, 24);
@@ -188,7 +218,7 @@ void ReadJpegFile(TRasterDIB& dib, const std::string& fileName, std::uint8_t opt
     if (status != IJL_OK) dib.SetSize(0, 0, 24);
 }
 
-void WriteJpegFile(TRasterDIB& dib, const std::string& fileName, int quality)
+void WriteJpegFile(TRasterDIB& dib, const std::string& fileName, int quality, const std::vector<TJpegSegment>* segments)
 {
     std::lock_guard lock(libraryMutex());
     JpegLibrary& lib = library();
@@ -218,8 +248,38 @@ void WriteJpegFile(TRasterDIB& dib, const std::string& fileName, int quality)
     props.JPGWidth = source->Header.Width;
     props.JPGHeight = source->AbsHeight;
     props.jquality = quality;
+    const std::vector<std::uint8_t> packed = segments ? PackSegments(*segments) : std::vector<std::uint8_t>();
+    props.JPGSegments = packed.data();
+    props.JPGSegmentsSize = std::int32_t(packed.size());
     const IJLERR status = lib.write(&props, IJL_JFILE_WRITEWHOLEIMAGE);
     const std::string why = props.ErrorText;
     lib.free(&props);
     if (status != IJL_OK) throw EJpegError("Cannot write " + fileName + (why.empty() ? "" : ": " + why));
+}
+
+void OrientPicture(TRasterDIB& dib, int orientation)
+{
+    if (orientation < 2 || orientation > 8 || dib.Width() <= 0 || dib.AbsHeight <= 0) return;
+    if (dib.BitCount() % 8 != 0) ChangeBitCount(dib, 24);
+    const int width = dib.Width(), height = dib.AbsHeight;
+    const bool swap = OrientationSwapsSides(orientation);
+    TRasterDIB upright;
+    upright.UseGDI = dib.UseGDI;
+    if (dib.Header.Compression == BI_BITFIELDS)
+        upright.SetSizeEx(swap ? height : width, swap ? width : height, dib.BitCount(), dib.RedBits, dib.GreenBits,
+                          dib.BlueBits);
+    else
+        upright.SetSize(swap ? height : width, swap ? width : height, dib.BitCount());
+    std::memcpy(upright.Colors, dib.Colors, sizeof upright.Colors);
+    upright.UpdateColorTable();
+    // Rows top first, whichever order the buffers keep.
+    auto topFirst = [](const TRasterDIB& b, std::int32_t row) {
+        return b.Rows[std::size_t(b.Header.Height > 0 ? b.AbsHeight - 1 - row : row)];
+    };
+    std::vector<const std::uint8_t*> stored(static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) stored[std::size_t(y)] = topFirst(dib, y);
+    std::vector<std::uint8_t*> rows(std::size_t(upright.AbsHeight));
+    for (int y = 0; y < upright.AbsHeight; ++y) rows[std::size_t(y)] = topFirst(upright, y);
+    OrientPixels(orientation, width, height, dib.BitCount() / 8, stored, rows);
+    dib.TakeOver(upright);
 }

@@ -9,15 +9,19 @@
 #include "gallery/text/srutils.h"
 #include "gallery/text/srutilsFiles.h"
 #include "platform/picture/Picture.h"
+#include "platform/system/Files.h"
 #include "platform/system/System.h"
 #include "raster/RasterConvert.h"
 #include "raster/RasterDIB.h"
 #include "raster/RasterFX.h"
 #include "raster/RasterFiles.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -85,6 +89,16 @@ void refuseUnknownExtension(const std::string& ext, const std::string& path)
     if (cls == nullptr || cls->Create == nullptr) TPicture().LoadFromFile(path);
 }
 
+// A JPEG as every viewer shows it: turned upright by its EXIF orientation
+// before anything else happens to it, so a phone's portrait photo is a
+// portrait and the gallery's own rotation and mirror work on what the user sees.
+void readJpegUpright(TRasterDIB& dib, const std::string& path)
+{
+    TJpegMetadata metadata;
+    ReadJpegFile(dib, path, 1, &metadata);
+    if (!isEmpty(dib)) OrientPicture(dib, metadata.Orientation);
+}
+
 // JPEG and BMP through the raster core, everything else through the picture
 // registry. Without the JPEG library nothing is read: "not loaded" rather
 // than whatever the buffer held.
@@ -93,7 +107,7 @@ void readPicture(TRasterDIB& dib, const std::string& path, bool jpeg, bool bmp)
     if (jpeg && !JpegLibraryPresent())
         makeEmpty(dib);
     else if (jpeg)
-        ReadJpegFile(dib, path, 1);
+        readJpegUpright(dib, path);
     else if (bmp)
         ReadBmpFile(dib, path, TBmpShortData::Refuse);
     else
@@ -200,6 +214,38 @@ void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::st
     if (isEmpty(dib)) throw ESaveImageError("Cannot write " + target + ": the picture is empty");
     writePicture(dib, path, target, kind, quality, colors);
     if (keepDate && !dateText.empty()) setKeptDate(path, dateText);
+}
+
+void RewriteJpegFile(TRasterDIB& dib, const std::string& path, int quality)
+{
+    if (isEmpty(dib)) throw ESaveImageError("Cannot write " + path + ": the picture is empty");
+    if (!JpegLibraryPresent()) throw ESaveImageError("Cannot write " + path + ": the JPEG library is missing");
+    // The file itself, also when the list names it through a link.
+    char* resolved = ::realpath(ToFileSystemPath(path).c_str(), nullptr);
+    if (!resolved) throw ESaveImageError("Cannot write " + path + ": " + std::strerror(errno));
+    const std::string target = resolved;
+    std::free(resolved);
+    TFileStamp stamp;
+    if (!ReadFileStamp(target, stamp)) throw ESaveImageError("Cannot write " + path + ": " + std::strerror(errno));
+    TJpegMetadata metadata;
+    ReadJpegMetadata(target, metadata);
+    // Pictures here are 24-bit, so the new file is a colour JPEG.
+    const std::vector<TJpegSegment> segments =
+        SegmentsForUprightCopy(metadata.Segments, std::uint32_t(dib.Width()), std::uint32_t(dib.AbsHeight), false);
+
+    std::string temporary = target + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) throw ESaveImageError("Cannot write " + path + ": " + std::strerror(errno));
+    ::close(fd);
+    try {
+        WriteJpegFile(dib, temporary, quality, &segments);
+        if (::chmod(temporary.c_str(), stamp.Mode) != 0 || ::rename(temporary.c_str(), target.c_str()) != 0)
+            throw ESaveImageError("Cannot write " + path + ": " + std::strerror(errno));
+    } catch (...) {
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    SetFileTimes(target, stamp);
 }
 
 std::string PictureFilesFilter()

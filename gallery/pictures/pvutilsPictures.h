@@ -21,10 +21,10 @@ enum TOutputKind : int { okJpeg = 0, okGif = 1, okBmpRaster = 3, okBmpBuffer = 4
 
 // Fills dib from the file: JPEG and BMP through the raster core, every other
 // extension through the picture registry (InitializeImageFormats must have
-// run). The result is 24 bits per pixel, or empty (0 x 0) when the file could
-// not be decoded: corrupt, truncated, too large, or the JPEG library missing.
-// A file that does not exist leaves dib as it was. An extension no loader is
-// registered for raises EInvalidGraphic "Unknown picture file extension (.%s)".
+// run). A JPEG is turned upright by its EXIF orientation first. The result is 24 bits per pixel, or empty (0 x 0) when
+// the file could not be decoded: corrupt, truncated, too large, or the JPEG library missing. A file that does not exist
+// leaves dib as it was. An extension no loader is registered for raises EInvalidGraphic "Unknown picture file extension
+// (.%s)".
 void LoadImageFile(TRasterDIB& dib, const std::string& fileName);
 
 // Loads an overlay picture: inverted when invert is 1, brightened by three
@@ -43,6 +43,14 @@ void LoadScaledImage(TRasterDIB& dib, const std::string& fileName, int percent, 
 // written file is left behind.
 void SaveImageFile(TRasterDIB& dib, const std::string& dateSource, const std::string& target, int kind, int quality,
                    bool keepDate, int colors = 255);
+
+// Writes dib over the JPEG file `path` as the upright picture it is, at the
+// given quality, keeping the photo's metadata (EXIF with orientation 1, XMP,
+// ICC profile, comments; SegmentsForUprightCopy), its permissions and its
+// access and modification times to the nanosecond. The new file is written
+// beside the old one and takes its place only when whole, so a failed write
+// leaves the photo as it was. Raises ESaveImageError or the writer's error.
+void RewriteJpegFile(TRasterDIB& dib, const std::string& path, int quality);
 
 // Forms an output name relative to the destination folder (see the notes in
 // pvutilsPictures.cpp): mode 0 from the pattern, renumbered by number; mode 1

@@ -335,6 +335,8 @@ void TForm4::Button7Click(TComponent*)
     // Only a JPEG is written back, so no other kind of file ever gets JPEG bytes.
     if (!ShownFileIsJpeg() || !FileExists(Edit1->Text())) return;
     const std::string path = Edit1->Text();
-    SaveImageFile(RasterView1->PictureDIB, path, path, okJpeg, SpinEdit1->Value(), true);
+    // The photo keeps its metadata and its date; what is written is the
+    // upright picture as shown.
+    RewriteJpegFile(RasterView1->PictureDIB, path, SpinEdit1->Value());
     Label5->SetCaption(SizeCaption(path));
 }

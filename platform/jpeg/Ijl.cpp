@@ -5,12 +5,17 @@
 #include "platform/jpeg/ijl15.h"
 
 #include "platform/core/CheckedSizes.h"
+#include "platform/jpeg/JpegMetadata.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <csetjmp>
+#include <memory>
+#include <vector>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -66,6 +71,61 @@ bool wholeImageRead(const jpeg_decompress_struct& cinfo, const ErrorManager& err
     return true;
 }
 
+// What a read leaves for the caller until ijlFree.
+struct ReadState {
+    std::vector<std::uint8_t> segments;
+};
+
+void releaseState(JPEG_CORE_PROPERTIES* p)
+{
+    std::unique_ptr<ReadState>(static_cast<ReadState*>(p->Internal));
+    p->Internal = nullptr;
+    p->JPGSegments = nullptr;
+    p->JPGSegmentsSize = 0;
+}
+
+// The orientation and the segments libjpeg kept (jpeg_save_markers), in file order.
+void takeMetadata(JPEG_CORE_PROPERTIES* p, const jpeg_decompress_struct& cinfo)
+{
+    releaseState(p);
+    std::vector<TJpegSegment> segments;
+    p->JPGOrientation = 1;
+    bool oriented = false;
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
+        segments.push_back({std::uint8_t(m->marker), std::vector<std::uint8_t>(m->data, m->data + m->data_length)});
+        // The first EXIF segment counts, as in other readers.
+        if (m->marker == JPEG_APP0 + 1 && !oriented && m->data_length >= 6 && std::memcmp(m->data, "Exif", 4) == 0) {
+            p->JPGOrientation = ExifOrientation(m->data, m->data_length);
+            oriented = true;
+        }
+    }
+    auto state = std::make_unique<ReadState>();
+    state->segments = PackSegments(segments);
+    p->JPGSegments = state->segments.data();
+    p->JPGSegmentsSize = std::int32_t(state->segments.size());
+    p->Internal = state.release();
+}
+
+// Whether the bytes from the first scan's data to the end of the file could
+// fill the frame: refused here, before anybody allocates the picture.
+bool dataCanFill(const jpeg_decompress_struct& cinfo, std::FILE* file)
+{
+    struct stat info;
+    const long position = std::ftell(file);
+    if (fstat(fileno(file), &info) != 0 || position < 0) return true;
+    const long long start = position - static_cast<long long>(cinfo.src->bytes_in_buffer);
+    TJpegFrameShape shape;
+    shape.Width = cinfo.image_width;
+    shape.Height = cinfo.image_height;
+    shape.Components = std::min(cinfo.num_components, 4);
+    for (int c = 0; c < shape.Components; ++c) {
+        shape.HorizontalSampling[c] = cinfo.comp_info[c].h_samp_factor;
+        shape.VerticalSampling[c] = cinfo.comp_info[c].v_samp_factor;
+    }
+    shape.Arithmetic = cinfo.arith_code;
+    return JpegDataCanFill(shape, std::uint64_t(std::max<long long>(info.st_size - start, 0)));
+}
+
 void setError(JPEG_CORE_PROPERTIES* p, const char* text)
 {
     std::snprintf(p->ErrorText, sizeof(p->ErrorText), "%s", text);
@@ -111,6 +171,11 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
     // than take the machine's memory.
     cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
     jpeg_stdio_src(&cinfo, file);
+    // The header call hands out the metadata; a whole read needs none of it.
+    if (!whole) {
+        for (int app = 0; app < 16; ++app) jpeg_save_markers(&cinfo, JPEG_APP0 + app, 0xFFFF);
+        jpeg_save_markers(&cinfo, JPEG_COM, 0xFFFF);
+    }
     jpeg_read_header(&cinfo, TRUE);
     p->JPGWidth = std::int32_t(cinfo.image_width);
     p->JPGHeight = std::int32_t(cinfo.image_height);
@@ -123,8 +188,14 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
     case JCS_YCCK: p->JPGColor = IJL_YCCK; break;
     default: p->JPGColor = IJL_OTHER; break;
     }
-    if (!whole) return endRead(cinfo, file, p, IJL_OK);
     const long long width = cinfo.image_width, height = cinfo.image_height;
+    // A picture past the cap is the caller's to refuse (it says "too large").
+    if (width * height <= static_cast<long long>(MaxPixelCount) && !dataCanFill(cinfo, file))
+        return endRead(cinfo, file, p, IJL_CANNOT_FILL, "the file is too short for the picture it claims");
+    if (!whole) {
+        takeMetadata(p, cinfo);
+        return endRead(cinfo, file, p, IJL_OK);
+    }
     const bool grey = p->DIBChannels == 1 && p->DIBColor == IJL_G;
     const bool bgr = p->DIBChannels == 3 && (p->DIBColor == IJL_BGR || p->DIBColor == IJL_RGB);
     IJLERR problem = IJL_OK;
@@ -223,6 +294,10 @@ IJLERR writeJpeg(JPEG_CORE_PROPERTIES* p)
     quality = quality < 1 ? 1 : quality > 100 ? 100 : quality;
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
+    for (const TJpegSegment& segment : UnpackSegments(p->JPGSegments, std::size_t(std::max(p->JPGSegmentsSize, 0))))
+        if (segment.Data.size() <= 65533 &&
+            ((segment.Marker >= JPEG_APP0 && segment.Marker <= JPEG_APP0 + 15) || segment.Marker == JPEG_COM))
+            jpeg_write_marker(&cinfo, segment.Marker, segment.Data.data(), unsigned(segment.Data.size()));
     const long long stride = width * p->DIBChannels + p->DIBPadBytes;
     JSAMPROW rows[kRowBatch];
     while (cinfo.next_scanline < cinfo.image_height) {
@@ -252,13 +327,14 @@ IJLERR ijlInit(JPEG_CORE_PROPERTIES* p)
     p->DIBChannels = 3;
     p->DIBColor = IJL_BGR;
     p->jquality = 75;
+    p->JPGOrientation = 1;
     return IJL_OK;
 }
 
 IJLERR ijlFree(JPEG_CORE_PROPERTIES* p)
 {
     if (!p) return IJL_INVALID_JPEG_PROPERTIES;
-    p->Internal = nullptr;
+    releaseState(p);
     return IJL_OK;
 }
 

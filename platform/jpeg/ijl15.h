@@ -14,7 +14,7 @@
 extern "C" {
 
 enum IJLIOTYPE : std::int32_t {
-    IJL_JFILE_READPARAMS = 0,       // header only: JPGWidth, JPGHeight, JPGChannels
+    IJL_JFILE_READPARAMS = 0,       // header only: JPGWidth, JPGHeight, JPGChannels, JPGOrientation, JPGSegments
     IJL_JFILE_READWHOLEIMAGE = 2,   // decode into DIBBytes
     IJL_JFILE_WRITEWHOLEIMAGE = 8,  // encode DIBBytes into JPGFile
 };
@@ -40,6 +40,7 @@ enum IJLERR : std::int32_t {
     IJL_ERR_DIB = -7,  // pixel description does not fit the JPEG
     IJL_WRITE_ERROR = -8,
     IJL_TOO_LARGE = -9,
+    IJL_CANNOT_FILL = -10,  // the file is too short for the picture its header claims
 };
 
 struct JPEG_CORE_PROPERTIES {
@@ -63,6 +64,13 @@ struct JPEG_CORE_PROPERTIES {
     std::int32_t ReadOption;   // read: accepted, ignored
     char ErrorText[200];       // why the last call failed
     void* Internal;            // owned by the library between ijlInit and ijlFree
+    // Read: the EXIF orientation (1..8; 1 when the file has none).
+    std::int32_t JPGOrientation;
+    // Read: the file's application and comment segments, packed as
+    // platform/jpeg/JpegMetadata.h packs them, valid until ijlFree.
+    // Write: segments to put in the new file after its JFIF header.
+    const std::uint8_t* JPGSegments;
+    std::int32_t JPGSegmentsSize;
 };
 
 #define IJL_API __attribute__((visibility("default")))

@@ -1,6 +1,10 @@
 #include "platform/picture/JPEGImage.h"
 
+#include "platform/jpeg/JpegMetadata.h"
+
+#include <algorithm>
 #include <csetjmp>
+#include <cstring>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -35,9 +39,45 @@ struct DecodeState {
     std::vector<std::uint8_t> data;
     std::vector<std::uint8_t> row;
     TBitmap bitmap;
+    int orientation = 1;
     bool tooLarge = false;
+    bool cannotFill = false;
     bool created = false;
 };
+
+// The bytes from the first scan's data on must be able to fill the frame
+// before the bitmap is made.
+bool dataCanFill(const DecodeState& s)
+{
+    TJpegFrameShape shape;
+    shape.Width = s.cinfo.image_width;
+    shape.Height = s.cinfo.image_height;
+    shape.Components = std::min(s.cinfo.num_components, 4);
+    for (int c = 0; c < shape.Components; ++c) {
+        shape.HorizontalSampling[c] = s.cinfo.comp_info[c].h_samp_factor;
+        shape.VerticalSampling[c] = s.cinfo.comp_info[c].v_samp_factor;
+    }
+    shape.Arithmetic = s.cinfo.arith_code;
+    const std::size_t consumed = std::size_t(s.cinfo.src->next_input_byte - s.data.data());
+    return JpegDataCanFill(shape, s.data.size() - std::min(consumed, s.data.size()));
+}
+
+// The decoded bitmap turned upright by the file's EXIF orientation.
+void orient(DecodeState& s)
+{
+    if (s.orientation == 1) return;
+    const int width = s.bitmap.Width(), height = s.bitmap.Height();
+    const bool swap = OrientationSwapsSides(s.orientation);
+    TBitmap upright;
+    upright.SetPixelFormat(pf24bit);
+    upright.SetSize(swap ? height : width, swap ? width : height);
+    std::vector<const std::uint8_t*> stored;
+    for (int y = 0; y < height; ++y) stored.push_back(s.bitmap.ScanLine(y));
+    std::vector<std::uint8_t*> rows;
+    for (int y = 0; y < upright.Height(); ++y) rows.push_back(upright.ScanLine(y));
+    OrientPixels(s.orientation, width, height, 3, stored, rows);
+    s.bitmap = std::move(upright);
+}
 
 void decode(DecodeState& s)
 {
@@ -47,6 +87,7 @@ void decode(DecodeState& s)
     jpeg_create_decompress(&s.cinfo);
     s.created = true;
     jpeg_mem_src(&s.cinfo, s.data.data(), static_cast<unsigned long>(s.data.size()));
+    jpeg_save_markers(&s.cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&s.cinfo, TRUE);
     try {
         CheckedPixelCount(s.cinfo.image_width, s.cinfo.image_height);
@@ -54,6 +95,15 @@ void decode(DecodeState& s)
         s.tooLarge = true;
         return;
     }
+    if (!dataCanFill(s)) {
+        s.cannotFill = true;
+        return;
+    }
+    for (jpeg_saved_marker_ptr m = s.cinfo.marker_list; m; m = m->next)
+        if (m->data_length >= 6 && std::memcmp(m->data, "Exif", 4) == 0) {
+            s.orientation = ExifOrientation(m->data, m->data_length);
+            break;
+        }
     bool cmyk = s.cinfo.jpeg_color_space == JCS_CMYK || s.cinfo.jpeg_color_space == JCS_YCCK;
     s.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&s.cinfo);
@@ -80,6 +130,7 @@ void decode(DecodeState& s)
         }
     }
     jpeg_finish_decompress(&s.cinfo);
+    orient(s);
 }
 
 }  // namespace
@@ -107,6 +158,7 @@ void TJPEGImage::LoadFromStream(TStream& stream)
     }
     jpeg_destroy_decompress(&s->cinfo);
     if (s->tooLarge) throw EImageTooLarge();
+    if (s->cannotFill) RaisePictureFault(TReadFault::CannotFill);
     bitmap_ = std::move(s->bitmap);
 }
 

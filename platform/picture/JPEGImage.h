@@ -11,9 +11,11 @@ public:
 
     int Width() const override { return bitmap_.Width(); }
     int Height() const override { return bitmap_.Height(); }
-    // Decodes the whole stream from its position (24-bit result). Malformed
-    // data raises EInvalidGraphic "JPEG error #<n>: <libjpeg's text>";
-    // pictures beyond the pixel cap raise EImageTooLarge before decoding.
+    // Decodes the whole stream from its position (24-bit result), turned
+    // upright by its EXIF orientation. Malformed data raises EInvalidGraphic
+    // "JPEG error #<n>: <libjpeg's text>"; pictures beyond the pixel cap, and
+    // frames the data is too short to fill, raise EImageTooLarge before the
+    // bitmap is made.
     void LoadFromStream(TStream& stream) override;
     void Assign(const TGraphic& source) override;
     std::unique_ptr<TBitmap> RenderBitmap() const override;

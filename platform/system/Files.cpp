@@ -31,6 +31,29 @@ int FileSetDate(const std::string& name, std::int32_t fileDate)
     return 0;
 }
 
+bool ReadFileStamp(const std::string& name, TFileStamp& stamp)
+{
+    struct stat st {};
+    if (::stat(ToFileSystemPath(name).c_str(), &st) != 0) return false;
+    stamp.AccessSeconds = st.st_atim.tv_sec;
+    stamp.AccessNanoseconds = st.st_atim.tv_nsec;
+    stamp.ModifySeconds = st.st_mtim.tv_sec;
+    stamp.ModifyNanoseconds = st.st_mtim.tv_nsec;
+    stamp.Mode = unsigned(st.st_mode & 07777);
+    return true;
+}
+
+int SetFileTimes(const std::string& name, const TFileStamp& stamp)
+{
+    struct timespec times[2];
+    times[0].tv_sec = static_cast<time_t>(stamp.AccessSeconds);
+    times[0].tv_nsec = static_cast<long>(stamp.AccessNanoseconds);
+    times[1].tv_sec = static_cast<time_t>(stamp.ModifySeconds);
+    times[1].tv_nsec = static_cast<long>(stamp.ModifyNanoseconds);
+    if (::utimensat(AT_FDCWD, ToFileSystemPath(name).c_str(), times, 0) != 0) return errno;
+    return 0;
+}
+
 std::int64_t FileSizeOfPath(const std::string& name)
 {
     struct stat st {};

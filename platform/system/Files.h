@@ -22,6 +22,19 @@ std::int32_t FileAge(const std::string& name);
 // else the system error number. A packed date that is not a date gives EINVAL.
 int FileSetDate(const std::string& name, std::int32_t fileDate);
 
+// A file's access and modification times as the file system keeps them, to
+// the nanosecond where it has them, and its permission bits: what a file
+// rewritten in place must keep.
+struct TFileStamp {
+    std::int64_t AccessSeconds = 0, AccessNanoseconds = 0;
+    std::int64_t ModifySeconds = 0, ModifyNanoseconds = 0;
+    unsigned Mode = 0;  // permission bits
+};
+// False when the entry cannot be examined.
+bool ReadFileStamp(const std::string& name, TFileStamp& stamp);
+// Sets the times (not the mode); 0 on success, else the system error number.
+int SetFileTimes(const std::string& name, const TFileStamp& stamp);
+
 // Size in bytes, -1 when the entry cannot be examined.
 std::int64_t FileSizeOfPath(const std::string& name);
 

@@ -160,18 +160,16 @@ TEST(AutodeskHostile, EachEndsWithTheLoadersError)
     Indexed huge = p;
     huge.width = huge.height = 16000;
     Indexed capped{60000, 5000, {}, p.palette};
-    ExpectRefused<TAutodeskGraphic>(
-        {
-            {"wrong magic", wrongMagic, "Cannot load image. Invalid or unexpected Autodesk image format."},
-            {"16 bits per pixel", buildCel(p, 16), "Cannot load image. Invalid or unexpected Autodesk image format."},
-            {"compressed", buildCel(p, 8, 1), "Cannot load image. Invalid or unexpected Autodesk image format."},
-            {"header cut", Bytes(valid.begin(), valid.begin() + 20), "Stream read error in Autodesk file."},
-            {"palette cut", Bytes(valid.begin(), valid.begin() + 500), "Stream read error in Autodesk file."},
-            {"rows cut", Bytes(valid.begin(), valid.end() - 1), "Stream read error in Autodesk file."},
-            {"size the data cannot fill", buildCel(huge), "Cannot load image. Image size in Autodesk file is invalid."},
-            {"size past the pixel cap", buildCel(capped), ""},
-        },
-        true);
+    ExpectRefused<TAutodeskGraphic>({
+        {"wrong magic", wrongMagic, "Cannot load image. Invalid or unexpected Autodesk image format."},
+        {"16 bits per pixel", buildCel(p, 16), "Cannot load image. Invalid or unexpected Autodesk image format."},
+        {"compressed", buildCel(p, 8, 1), "Cannot load image. Invalid or unexpected Autodesk image format."},
+        {"header cut", Bytes(valid.begin(), valid.begin() + 20), "Stream read error in Autodesk file."},
+        {"palette cut", Bytes(valid.begin(), valid.begin() + 500), "Stream read error in Autodesk file."},
+        {"rows cut", Bytes(valid.begin(), valid.end() - 1), "Stream read error in Autodesk file."},
+        {"size the data cannot fill", buildCel(huge), "Cannot load image. Image size in Autodesk file is invalid."},
+        {"size past the pixel cap", buildCel(capped), ""},
+    });
 }
 
 class CutFiles : public ::testing::Test {

@@ -245,6 +245,22 @@ TEST(ColorManager, CMYKLabAndYCbCrSources)
     lab.SourceOptions = LabScaledLightnessOption;
     lab.ConvertRow({Bytes{255, 0, 0}}, labOut, 1);
     EXPECT_EQ(labOut[0], 255);
+    // The sRGB colour (124, 158, 204) is L* 64.24, a* -0.08, b* -27.29 under
+    // the D65 white: back through f⁻¹, the sRGB matrix and the sRGB curve.
+    lab.SourceOptions = LabScaledLightnessOption | LabOffsetChromaOption;
+    lab.ConvertRow({Bytes{164, 128, 101}}, labOut, 1);
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(labOut[c], (Bytes{204, 158, 124}[c]), 1) << c;
+    TColorManager lab16 = manager(csCIELab, csRGB, 16, 8, 3, 3);
+    lab16.SourceOptions = LabScaledLightnessOption | LabOffsetChromaOption;
+    Bytes sky(3);
+    lab16.ConvertRow({words({42099, 32875, 25881})}, sky, 1);
+    EXPECT_EQ(sky, (Bytes{124, 158, 204}));
+    // Signed 16-bit a* and b*, high byte first: a* -128 is green, b* +127 yellow.
+    lab16.SourceOptions = LabScaledLightnessOption | ByteSwapOption;
+    lab16.ConvertRow({words({0x0080, 0x0080, 0x007F})}, sky, 1);
+    EXPECT_LT(sky[0], 100);
+    EXPECT_GT(sky[1], 150);
+    EXPECT_LT(sky[2], 100);
 
     TColorManager ycc = manager(csYCbCr, csBGR, 8, 8, 3, 3);
     Bytes grey(3);

@@ -204,18 +204,15 @@ TEST(PcdHostile, EachEndsWithTheLoadersErrorOrEmpty)
     PcdSpec overviewSpec;
     overviewSpec.overview = true;
     const Bytes overview = buildPcd(overviewSpec);
-    ExpectRefused<TPCDGraphic>(
-        {
-            {"header cut", Bytes(valid.begin(), valid.begin() + 5000), "Stream read error in PCD file."},
-            {"image data cut", Bytes(valid.begin(), valid.end() - 1), "Stream read error in PCD file."},
-            {"image data missing", Bytes(valid.begin(), valid.begin() + 96 * Sector), "Stream read error in PCD file."},
-            {"overview data cut", Bytes(overview.begin(), overview.begin() + 5 * Sector + 30000),
-             "Stream read error in PCD file."},
-            // An overview pack no longer than the image it is read as.
-            {"overview header only", Bytes(overview.begin(), overview.begin() + 6145),
-             "Stream read error in PCD file."},
-        },
-        true);
+    ExpectRefused<TPCDGraphic>({
+        {"header cut", Bytes(valid.begin(), valid.begin() + 5000), "Stream read error in PCD file."},
+        {"image data cut", Bytes(valid.begin(), valid.end() - 1), "Stream read error in PCD file."},
+        {"image data missing", Bytes(valid.begin(), valid.begin() + 96 * Sector), "Stream read error in PCD file."},
+        {"overview data cut", Bytes(overview.begin(), overview.begin() + 5 * Sector + 30000),
+         "Stream read error in PCD file."},
+        // An overview pack no longer than the image it is read as.
+        {"overview header only", Bytes(overview.begin(), overview.begin() + 6145), "Stream read error in PCD file."},
+    });
     // Not a pack: quietly empty.
     Bytes other = valid;
     other[Sector] = 'X';

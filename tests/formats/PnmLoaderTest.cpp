@@ -60,9 +60,13 @@ TEST_F(PnmCorpus, EveryKindPlainAndRaw)
     check("p1", "ppmtopgm IN | pgmtopbm -threshold | pnmtoplainpnm > OUT", "P1");
 }
 
-// Maximum values above 255 are scaled to 8 bits, rounded as netpbm rounds.
-TEST_F(PnmCorpus, MaximumValuesAbove255AreScaled)
+// Every maximum value but 255 is scaled to 8 bits, rounded as netpbm rounds:
+// a 4-bit grey ramp spans black to white.
+TEST_F(PnmCorpus, MaximumValuesAreScaled)
 {
+    check("p5-15", "ppmtopgm IN | pamdepth 15 | pamtopnm > OUT", "P5");
+    check("p3-100", "pamdepth 100 IN | pamtopnm | pnmtoplainpnm > OUT", "P3");
+    check("p6-7", "pamdepth 7 IN | pamtopnm > OUT", "P6");
     check("p6-16", "pamdepth 65535 IN | pamtopnm > OUT", "P6");
     check("p6-1000", "pamdepth 1000 IN | pamtopnm > OUT", "P6");
     check("p5-4095", "ppmtopgm IN | pamdepth 4095 | pamtopnm > OUT", "P5");
@@ -100,11 +104,12 @@ TEST(PnmHeaders, OneLineCommentsAndTouchingDigits)
     EXPECT_EQ(bits.PixelColor(0, 0), RGBColor(0, 0, 0));  // 1 is black
     EXPECT_EQ(bits.PixelColor(1, 0), RGBColor(255, 255, 255));
 
-    // A raw grey map with maximum value 15 keeps its values (a dark picture).
-    TPPMGraphic dark;
-    LoadBytes(dark, concat(text("P5\n3 1\n15\n"), {0, 7, 15}));
-    EXPECT_EQ(dark.MaxValue(), 15u);
-    EXPECT_EQ(dark.PixelColor(2, 0), RGBColor(15, 15, 15));
+    // A raw grey map with maximum value 15 spans 0..255; samples past the
+    // maximum count as the maximum.
+    TPPMGraphic ramp;
+    LoadBytes(ramp, concat(text("P5\n4 1\n15\n"), {0, 7, 15, 200}));
+    EXPECT_EQ(ramp.MaxValue(), 15u);
+    EXPECT_EQ(Bytes(ramp.ScanLine(0), ramp.ScanLine(0) + 4), (Bytes{0, 119, 255, 255}));
 
     // No pixels at all: an empty picture.
     for (const char* empty : {"P4 0 1\n", "P6 3 0 255\n", "P1 0 0\n"}) {

@@ -111,7 +111,7 @@ struct PspFile {
         PutLE16(attributes, compression);
         PutLE16(attributes, bitDepth);
         PutLE16(attributes, bitDepth == 24 ? 3 : 1);
-        PutLE32(attributes, bitDepth == 24 ? 1u << 24 : 1u << bitDepth);
+        PutLE32(attributes, bitDepth >= 24 ? 1u << 24 : 1u << bitDepth);
         attributes.push_back(grey ? 1 : 0);
         PutLE32(attributes, 0);
         PutLE32(attributes, 0);
@@ -288,6 +288,8 @@ TEST(PspLoader, HostileFiles)
     ExpectRefused<TPSPGraphic>({
         {"2-bit pictures", with([](PspFile& f) { f.bitDepth = 2; }), colours},
         {"16-bit pictures", with([](PspFile& f) { f.bitDepth = 16; }), colours},
+        {"32-bit pictures", with([](PspFile& f) { f.bitDepth = 32; }), colours},
+        {"0-bit pictures", with([](PspFile& f) { f.bitDepth = 0; }), colours},
         {"JPEG channels", with([](PspFile& f) { f.compression = 3; }),
          "Cannot load image. The compression scheme is not supported for PSP files."},
         {"width zero", with([](PspFile& f) { f.width = 0; }), "Cannot load image. Image size in PSP file is invalid."},

@@ -179,18 +179,16 @@ TEST(RlaLoader, HostileFiles)
     const std::string size = "Cannot load image. Image size in RLA file is invalid.";
     const RgbImage small = MakePattern(5, 3);
     const RlaFile good = rlaOf(small, true, false);
-    const std::string samples = "Sample count per pixel does not correspond to the given color scheme.";
-    const std::string method = "Color conversion failed. Could not find a proper method.";
+    const std::string colours = "Invalid color format in RLA file.";
     auto with = [&](auto change) { return With(good, change).build(); };
     ExpectRefused<TRLAGraphic>({
-        {"four colour channels", with([](RlaFile& f) { f.colourChannels = 4; }), samples},
-        {"one colour channel", with([](RlaFile& f) { f.colourChannels = 1; }), samples},
-        {"two matte channels", with([](RlaFile& f) { f.matteChannels = 2; }), samples},
-        {"a thousand channels", with([](RlaFile& f) { f.colourChannels = 1000; }), samples},
-        {"4-bit channels", with([](RlaFile& f) { f.bits = 4; }), method},
-        {"12-bit channels", with([](RlaFile& f) { f.bits = 12; }),
-         "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16."},
-        {"unknown colour space", with([](RlaFile& f) { f.space = "cmy"; }), method},
+        {"four colour channels", with([](RlaFile& f) { f.colourChannels = 4; }), colours},
+        {"one colour channel", with([](RlaFile& f) { f.colourChannels = 1; }), colours},
+        {"two matte channels", with([](RlaFile& f) { f.matteChannels = 2; }), colours},
+        {"a thousand channels", with([](RlaFile& f) { f.colourChannels = 1000; }), colours},
+        {"4-bit channels", with([](RlaFile& f) { f.bits = 4; }), colours},
+        {"12-bit channels", with([](RlaFile& f) { f.bits = 12; }), colours},
+        {"unknown colour space", with([](RlaFile& f) { f.space = "cmy"; }), colours},
         {"right left of left", with([](RlaFile& f) { f.right = -5; }), size},
         {"a table longer than the file", with([](RlaFile& f) { f.right = f.top = 16000; }), shortData},
         {"offset past the end", With(good.build(), [](Bytes& b) { b[740] = 0x7F; }), shortData},

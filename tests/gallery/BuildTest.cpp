@@ -1016,6 +1016,32 @@ TEST_F(BuildTest, LargeSizesArePlainIntegers)
     EXPECT_NE(ReadFile(Dest("pages/page01.htm")).find("width=\"1600\" height=\"1200\""), std::string::npos);
 }
 
+// A phone's portrait photo: stored 1200 x 750 with "turn a quarter clockwise"
+// in its EXIF data. Its image copy and thumbnail stand upright, as ImageMagick's
+// -auto-orient and every viewer show it, and the pages give the upright sizes.
+TEST_F(BuildTest, PortraitPhonePhotoStandsUpright)
+{
+    if (!HaveTool("exiftool")) GTEST_SKIP() << "exiftool missing";
+    AddPictures({{"phone.jpg", "-size 1200x750 gradient:red-blue -quality 85", 1200, 750, 0}});
+    ASSERT_EQ(RunCommand("exiftool -q -n -overwrite_original -Orientation=6 " + ShellQuote(sources + "phone.jpg")), 0);
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    for (const auto& [name, w, h] :
+         {std::tuple{"images/pic01.jpg", 375, 600}, std::tuple{"thumbs/tn_pic01.jpg", 75, 120}}) {
+        int width = 0, height = 0;
+        MeasureWithIdentify(Dest(name), width, height);
+        EXPECT_EQ(width, w) << name;
+        EXPECT_EQ(height, h) << name;
+    }
+    // The stored top (red) is on the right, as the camera was held.
+    std::string colours;
+    RunCommand(
+        "convert " + ShellQuote(Dest("images/pic01.jpg")) + " -format '%[fx:p{370,300}.r>0.8 && p{4,300}.b>0.8]' info:",
+        &colours);
+    EXPECT_EQ(colours, "1");
+    EXPECT_EQ(form->ListBox2->Items()[0].rfind("images/pic01.jpg|375|600|", 0), 0u) << form->ListBox2->Items()[0];
+}
+
 TEST_F(BuildTest, SourcePictureKeptAcrossAnItemsTwoLoads) { EXPECT_EQ(CheckSourcePictureCache(work), ""); }
 
 TEST(BuildPaths, ContainedOutputNames)

@@ -5,3 +5,5 @@ foreach(name UtilsText UtilsFiles Markup Records DialogTemplates DialogTools)
 endforeach()
 # The decorations, on pictures made by the tests (no GUI).
 pictavo_add_test(gallery_decorations_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/DecorationsTest.cpp LIBS gallery_utils pictavo_test_support)
+# JPEG photos: EXIF orientation and headers their data cannot fill (no GUI).
+pictavo_add_test(gallery_jpeg_photos_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/JpegPhotosTest.cpp LIBS gallery_utils pictavo_test_support)

@@ -223,6 +223,99 @@ TEST_F(JpegFiles, HugeDeclaredSizeRaisesBeforeAllocating)
     EXPECT_EQ(dib.Bits, nullptr);
 }
 
+// The least data a real JPEG spends on its blocks: one flat colour at
+// quality 1, in every coding a tool makes. None may be taken for a header
+// that claims more than its data can fill.
+TEST_F(JpegFiles, FlatPicturesAtTheLowestQualityAreNeverRefused)
+{
+    ASSERT_TRUE(RunQuiet("convert -size 1200x800 xc:'#3080c0' ppm:" + (dir / "flat.ppm")));
+    const char* const encodings[] = {
+        "cjpeg -quality 1 -sample 2x2",
+        "cjpeg -quality 1 -sample 1x1",
+        "cjpeg -quality 1 -sample 2x2 -progressive",
+        "cjpeg -quality 1 -sample 1x1 -progressive -optimize",
+        "cjpeg -quality 1 -restart 1B",
+        "cjpeg -quality 1 -progressive -restart 1",
+        "cjpeg -quality 1 -arithmetic",
+        "cjpeg -quality 1 -arithmetic -progressive",
+    };
+    for (const char* encoding : encodings) {
+        SCOPED_TRACE(encoding);
+        const std::string jpeg = dir / "flat.jpg";
+        ASSERT_TRUE(RunQuiet(std::string(encoding) + " " + (dir / "flat.ppm") + " > " + jpeg));
+        TRasterDIB dib;
+        EXPECT_EQ(compareWithDjpeg(jpeg, dib), 0);
+        EXPECT_EQ(dib.Width(), 1200);
+    }
+    ASSERT_TRUE(RunQuiet("cjpeg -quality 1 -optimize -grayscale " + (dir / "flat.ppm") + " > " + (dir / "g.jpg")));
+    TRasterDIB grey;
+    ReadJpegFile(grey, dir / "g.jpg", 1);
+    EXPECT_EQ(grey.AbsHeight, 800);
+    for (const char* options : {"-sampling-factor 4:2:0", "-sampling-factor 4:4:4 -interlace JPEG"}) {
+        SCOPED_TRACE(options);
+        ASSERT_TRUE(RunQuiet("convert " + (dir / "flat.ppm") + " -quality 1 " + options + " " + (dir / "im.jpg")));
+        TRasterDIB dib;
+        EXPECT_EQ(compareWithDjpeg(dir / "im.jpg", dib), 0);
+        EXPECT_EQ(dib.AbsHeight, 800);
+    }
+}
+
+// A real 16 x 16 file whose frame claims 16000 x 16000 (about 630 bytes for
+// 768 MB of picture): refused before the picture is made, in both codings.
+TEST_F(JpegFiles, HeaderClaimingMoreThanTheDataCanFillIsRefused)
+{
+    ASSERT_TRUE(RunQuiet("convert -size 16x16 xc:gray ppm:" + (dir / "s.ppm")));
+    for (const std::string options : {"", "-progressive", "-arithmetic"}) {
+        SCOPED_TRACE(options);
+        ASSERT_TRUE(RunQuiet("cjpeg " + options + " " + (dir / "s.ppm") + " > " + (dir / "s.jpg")));
+        std::vector<std::uint8_t> bytes = ReadFileBytes(dir / "s.jpg");
+        std::size_t sof = 0;
+        for (std::size_t i = 2; i + 9 < bytes.size() && !sof; ++i)
+            if (bytes[i] == 0xFF && bytes[i + 1] >= 0xC0 && bytes[i + 1] <= 0xCA && bytes[i + 1] != 0xC4) sof = i;
+        ASSERT_NE(sof, 0u);
+        for (std::size_t at : {sof + 5, sof + 7}) {
+            bytes[at] = 16000 >> 8;
+            bytes[at + 1] = 16000 & 0xFF;
+        }
+        WriteFileBytes(dir / "claims.jpg", bytes);
+        TRasterDIB dib;
+        dib.SetSize(5, 5, 24);
+        ReadJpegFile(dib, dir / "claims.jpg", 1);
+        EXPECT_EQ(dib.Width(), 0);
+        EXPECT_EQ(dib.Bits, nullptr);
+        TJpegMetadata metadata;
+        EXPECT_FALSE(ReadJpegMetadata(dir / "claims.jpg", metadata));
+    }
+}
+
+// The reader reports the orientation and the metadata segments and leaves the
+// pixels as stored; the writer puts given segments into its file.
+TEST_F(JpegFiles, MetadataIsReportedAndWrittenBack)
+{
+    if (!HaveTool("exiftool")) GTEST_SKIP() << "exiftool missing";
+    const std::string jpeg = dir / "tagged.jpg";
+    ASSERT_TRUE(RunQuiet("cjpeg " + (dir / "src.ppm") + " > " + jpeg));
+    ASSERT_TRUE(RunQuiet("exiftool -q -n -overwrite_original -Orientation=6 -Model=Pocket -Comment=Hello " + jpeg));
+    TRasterDIB dib;
+    TJpegMetadata metadata;
+    EXPECT_EQ(compareWithDjpeg(jpeg, dib), 0);
+    ReadJpegFile(dib, jpeg, 1, &metadata);
+    EXPECT_EQ(metadata.Orientation, 6);
+    EXPECT_EQ(dib.Width(), 61) << "read as stored";
+    std::string markers;
+    for (const TJpegSegment& s : metadata.Segments) markers += std::to_string(s.Marker) + " ";
+    EXPECT_EQ(markers, "224 225 254 ") << "JFIF, EXIF, comment in file order";
+
+    OrientPicture(dib, metadata.Orientation);
+    EXPECT_EQ(dib.Width(), 47);
+    const std::vector<TJpegSegment> kept = SegmentsForUprightCopy(metadata.Segments, 47, 61, false);
+    WriteJpegFile(dib, dir / "upright.jpg", 90, &kept);
+    EXPECT_EQ(
+        testsupport::RunCapture("exiftool -s3 -n -Orientation -Model -Comment -ImageWidth " + (dir / "upright.jpg"))
+            .Output,
+        "1\nPocket\nHello\n47\n");
+}
+
 TEST_F(JpegFiles, FailedWriteRaisesAndLeavesNoFile)
 {
     TRasterDIB dib;

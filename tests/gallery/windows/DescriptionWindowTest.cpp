@@ -151,6 +151,73 @@ TEST_F(DescriptionEditor, ApplyRewritesOnlyJpegsKeepingTheirDateWithTheChosenQua
     EXPECT_EQ(ReadFile(bmp), bytes);
 }
 
+// A small ICC profile for RGB pictures: its header and a white point.
+std::string RgbProfile()
+{
+    std::string p(164, '\0');
+    auto be32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) p[at + std::size_t(i)] = char(v >> (24 - 8 * i));
+    };
+    be32(0, 164);
+    p.replace(4, 4, "none");
+    be32(8, 0x02100000);
+    p.replace(12, 4, "mntr");
+    p.replace(16, 4, "RGB ");
+    p.replace(20, 4, "XYZ ");
+    p.replace(36, 4, "acsp");
+    for (std::size_t at : {std::size_t(68), std::size_t(152)}) {
+        be32(at, 0xF6D6);
+        be32(at + 4, 0x10000);
+        be32(at + 8, 0xD32D);
+    }
+    be32(128, 1);
+    p.replace(132, 4, "wtpt");
+    be32(136, 144);
+    be32(140, 20);
+    p.replace(144, 4, "XYZ ");
+    return p;
+}
+
+// A camera's portrait photo, stored sideways with its orientation tag: shown
+// upright, and Apply writes that upright picture with the camera's metadata,
+// profile, XMP and comment, orientation normal, and the date to the nanosecond.
+TEST_F(DescriptionEditor, ApplyKeepsThePhotosMetadataAndItsExactDate)
+{
+    if (!testsupport::HaveTool("exiftool")) GTEST_SKIP() << "exiftool missing";
+    const std::string jpeg = pics + "a.jpg";
+    WriteFile(pics + "p.icc", RgbProfile());
+    ASSERT_TRUE(testsupport::ImageMagick("-size 120x75 gradient:red-blue -quality 90 " + jpeg));
+    ASSERT_TRUE(testsupport::RunQuiet(
+        "cd " + pics +
+        " && exiftool -q -n -overwrite_original '-ICC_Profile<=p.icc' -Make=Canon '-Model=EOS 5D' "
+        "'-DateTimeOriginal=2019:07:04 10:20:30' -ExposureTime=0.008 -FNumber=5.6 -Orientation=6 "
+        "-XMP-dc:Title=Lake -Comment=Summer a.jpg && cp a.jpg original.jpg && "
+        "touch -d '2010-06-15 12:34:56.123456789' a.jpg"));
+    struct stat before {};
+    stat(jpeg.c_str(), &before);
+    editor.ShowItem(0);
+    EXPECT_EQ(editor.Label4->Caption(), "75x120");
+    editor.Button7Click(editor.Button7);
+
+    struct stat after {};
+    stat(jpeg.c_str(), &after);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(testsupport::RunCapture("exiftool -s3 -n -Make -Model -DateTimeOriginal -ExposureTime -FNumber "
+                                      "-Orientation -Title -Comment -ColorSpaceData -ImageWidth -ImageHeight " +
+                                      jpeg)
+                  .Output,
+              "Canon\nEOS 5D\n2019:07:04 10:20:30\n0.008\n5.6\n1\nLake\nSummer\nRGB\n75\n120\n");
+    // What was written is the picture as every viewer shows the original.
+    const std::string difference =
+        testsupport::RunCapture("convert " + jpeg + " " + pics +
+                                "original.jpg -auto-orient -compose difference "
+                                "-composite -colorspace gray -format '%[fx:mean<0.02]' info:")
+            .Output;
+    EXPECT_EQ(difference, "1");
+}
+
 // The bytes of the shown picture.
 std::string Pixels(const TRasterDIB& dib)
 {

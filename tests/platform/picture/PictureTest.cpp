@@ -512,3 +512,34 @@ TEST(Bitmap, TrueColourToIndexedTakesTheNearestPaletteEntry)
     b.SetPixelFormat(pf1bit);  // keeps its palette; two entries are reachable
     EXPECT_EQ(b.PixelColor(0, 0), RGBColor(128, 0, 0));
 }
+
+// The registry's JPEG class shows a photo upright, as ImageMagick's
+// -auto-orient does, and refuses a frame its data could never fill before
+// making the bitmap.
+TEST(JPEGImage, PhotosStandUprightAndEmptyHugeFramesRaise)
+{
+    if (!testsupport::HaveTool("exiftool")) GTEST_SKIP() << "exiftool missing";
+    TempDir dir;
+    writePpm(dir / "in.ppm", 21, 9, pattern(21, 9));
+    ASSERT_TRUE(RunQuiet("cjpeg -quality 95 -outfile " + dir / "p.jpg" + " " + dir / "in.ppm"));
+    ASSERT_TRUE(RunQuiet("exiftool -q -n -overwrite_original -Orientation=8 " + dir / "p.jpg"));
+    ASSERT_TRUE(RunQuiet("convert " + dir / "p.jpg" + " -auto-orient -depth 8 ppm:" + dir / "ref.ppm"));
+    int rw = 0, rh = 0;
+    const std::vector<Rgb> reference = readPnm(dir / "ref.ppm", rw, rh);
+    EXPECT_EQ(rw, 9);
+    TPicture picture;
+    picture.LoadFromFile(dir / "p.jpg");
+    expectPixels(picture.Bitmap(), rw, rh, reference);
+
+    std::ifstream in(dir / "p.jpg", std::ios::binary);
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    for (std::size_t i = 0; i + 9 < bytes.size(); ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {
+            bytes[i + 5] = bytes[i + 7] = 16000 >> 8;  // 16000 x 16000 from a few hundred bytes
+            bytes[i + 6] = bytes[i + 8] = 16000 & 0xFF;
+            break;
+        }
+    TMemoryStream s(bytes);
+    TJPEGImage j;
+    EXPECT_THROW(j.LoadFromStream(s), EImageTooLarge);
+}
