@@ -75,10 +75,7 @@ class BuildSettings : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        EnsureImageFormats();
-        CopyTree(std::string(PICTAVO_SOURCE_DIR) + "/data", program.Path());
-        WriteFixedTemplate(program.Path(), "indexpg");
-        WriteFixedTemplate(program.Path(), "imagepg");
+        PrepareBuildProgramFolder(program.Path());
         sources = program.Path() + "work/Sources/";
         destination = program.Path() + "work/Out/Gallery";
         fs::create_directories(sources);

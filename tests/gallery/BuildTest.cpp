@@ -86,10 +86,7 @@ class BuildTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        EnsureImageFormats();
-        CopyTree(std::string(PICTAVO_SOURCE_DIR) + "/data", program.Path());
-        WriteFixedTemplate(program.Path(), "indexpg");
-        WriteFixedTemplate(program.Path(), "imagepg");
+        PrepareBuildProgramFolder(program.Path());
         work = program.Path() + "work/";
         sources = work + "Sources/";
         destination = work + "Out/Gallery";
@@ -449,9 +446,7 @@ TEST_F(BuildTest, ValidationMessagesInOrder)
     for (std::size_t k = 0; k < rules.size(); ++k) {
         SCOPED_TRACE(rules[k].message);
         form.reset();
-        CopyTree(std::string(PICTAVO_SOURCE_DIR) + "/data", program.Path());
-        WriteFixedTemplate(program.Path(), "indexpg");
-        WriteFixedTemplate(program.Path(), "imagepg");
+        PrepareBuildProgramFolder(program.Path());
         form = std::make_unique<TForm1>();
         form->FormCreate();
         form->ReadWriteSettings("r", program.File("fixed.pvs"));

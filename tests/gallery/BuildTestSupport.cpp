@@ -213,3 +213,11 @@ void WriteFixedTemplate(const std::string& programFolder, const std::string& kin
     }
     WriteFile(programFolder + kindFolder + "/fixed.htm", fixed);
 }
+
+void PrepareBuildProgramFolder(const std::string& programFolder)
+{
+    EnsureImageFormats();
+    CopyTree(std::string(PICTAVO_SOURCE_DIR) + "/data", programFolder);
+    WriteFixedTemplate(programFolder, "indexpg");
+    WriteFixedTemplate(programFolder, "imagepg");
+}

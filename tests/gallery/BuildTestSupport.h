@@ -37,6 +37,10 @@ std::string FixedSettings(const std::string& destination);
 // date line, as "fixed.htm" of the program folder, so the pages' bytes are fixed.
 void WriteFixedTemplate(const std::string& programFolder, const std::string& kindFolder);
 
+// A program folder for end-to-end builds: the picture loaders registered, the
+// data folder copied in, and the fixed templates written.
+void PrepareBuildProgramFolder(const std::string& programFolder);
+
 // Registers the picture loaders once.
 void EnsureImageFormats();
 
