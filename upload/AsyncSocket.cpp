@@ -347,7 +347,12 @@ void TCustomAsyncSocket::WndProc(TMessage& msg)
         }
         if (events & winsock::FD_ACCEPT) TriggerSessionAvailable(error);
         if ((events & winsock::FD_CLOSE) && FState != wsConnecting) {
+            const TSocket handle = FHSocket;
             ReceiveLoop(0);  // deliver what is still buffered
+            // A handler that closed the connection while reading (it read its
+            // end) has reported the close already, and the reset after it
+            // belongs to the next connection.
+            if (FHSocket != handle || FState == wsClosed) return;
             if (!FCloseInvoked) {
                 FCloseInvoked = true;
                 TriggerSessionClosed(error);
@@ -514,6 +519,13 @@ void TCustomAsyncSocket::TryToSend()
 
 void TCustomAsyncSocket::DeleteBufferedData() { FBufList.clear(); }
 
+void TCustomAsyncSocket::BeginConnection()
+{
+    DeleteBufferedData();
+    FAllSent = true;
+    FCloseInvoked = false;
+}
+
 int TCustomAsyncSocket::Send(const void* data, int len)
 {
     if (FState != wsConnected) {
@@ -569,6 +581,9 @@ void TCustomAsyncSocket::CloseSocket(bool shut, int error)
     }
     if (FState == wsClosed) return;
     if (shut) winsock::shutdown(FHSocket, 1);
+    // What is still queued can never go out on this connection, and must not
+    // go out on the next one.
+    DeleteBufferedData();
     // close() never reports "would block", so no retry loop is needed here.
     int closeError = 0;
     if (winsock::closesocket(FHSocket) != 0) {

@@ -196,6 +196,10 @@ protected:
     void TryToSend();
     void ReceiveLoop(std::uint16_t error);  // the receive loop of read/close events
     void DeleteBufferedData();
+    // Every connection (connected, listening or taken over) starts with
+    // nothing queued and its close not yet reported, whatever the last
+    // connection of this object left behind.
+    void BeginConnection();
     void SetLingerOption();
     void DoConnect();  // the base connect, for the SOCKS layer
     void DoListen();

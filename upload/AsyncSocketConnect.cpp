@@ -68,7 +68,7 @@ void TCustomAsyncSocket::DoConnect()
     }
     FSin.sin_family = AF_INET;
 
-    DeleteBufferedData();
+    BeginConnection();
     FHSocket = winsock::socket(AF_INET, FType, FProto);
     if (FHSocket == INVALID_SOCKET) {
         RaiseSocketError("Connect (socket)");
@@ -167,6 +167,7 @@ void TCustomAsyncSocket::DoListen()
     }
     FSin.sin_family = AF_INET;
 
+    BeginConnection();
     FHSocket = winsock::socket(AF_INET, FType, FProto);
     if (FHSocket == INVALID_SOCKET) {
         RaiseSocketError("socket");
@@ -230,6 +231,7 @@ void TCustomAsyncSocket::Dup(TSocket handle)
         }
         ChangeState(wsClosed);
     }
+    BeginConnection();
     FHSocket = handle;
     SetLingerOption();
     if (winsock::WSAAsyncSelect(FHSocket, FWindowHandle, WM_ASYNCSELECT, kSelectDup) != 0) {

@@ -101,6 +101,19 @@ void TCustomFtpClient::CheckReady()
     if (FState != ftpReady && FState != ftpInternalReady) throw FtpException("FTP component not ready");
 }
 
+void TCustomFtpClient::CheckArgument(const char* name, const std::string& value)
+{
+    CheckReady();
+    // A command is one line: a line break in an argument would end it and
+    // start a command of the argument's choosing, and a NUL cuts it short.
+    if (value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos) return;
+    const std::string text = std::string(name) + " contains CR, LF or NUL";
+    FErrorMessage = "501 " + text;
+    FStatusCode = 501;
+    FRequestResult = 501;
+    throw FtpException(text);
+}
+
 void TCustomFtpClient::SetErrorMessage()
 {
     if (FErrorMessage.empty()) FErrorMessage = FLastResponse;

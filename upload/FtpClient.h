@@ -253,6 +253,10 @@ protected:
     void NextExecAsync();
     void FinishRequest(int status);
     void CheckReady();
+    // Refuses (FtpException, ErrorMessage "501 <name> contains CR, LF or
+    // NUL") an argument that would not stay one command line; checks
+    // readiness first, so a refusal never touches a request that runs.
+    void CheckArgument(const char* name, const std::string& value);
     void SetErrorMessage();
     void DeriveResults(int step);
     void ExtractDirResult();
@@ -284,8 +288,16 @@ protected:
     void DoGetAsync(TFtpRequest request, const std::string& command);
     void PrepareDataSocket();
     void DataSocketAccept(TCustomAsyncSocket* sender, std::uint16_t error);
+    // Takes an accepted caller as the data connection, or closes it when it
+    // is not the server; INVALID_SOCKET (a failed accept) ends the listening.
+    void TakeDataCaller(TSocket handle);
+    // Takes a caller still waiting to be accepted; true once connected.
+    bool TakeWaitingDataCaller();
     void BindDataEvents();
-    bool FromControlPeer(TSocket handle);  // false (logged) for any other caller
+    void UnbindDataEvents();
+    // The control connection's peer, or through SOCKS also the server's own
+    // address; false (logged) for any other caller.
+    bool FromServer(TSocket handle);
     void DataSocketSessionClosed(TCustomAsyncSocket* sender, std::uint16_t error);
     void DataSocketDataSent(TCustomAsyncSocket* sender, std::uint16_t error);
     void DataSocketDiscard(TCustomAsyncSocket* sender, std::uint16_t error);
@@ -301,6 +313,9 @@ protected:
     void TransferRefused(int code);
     // A started transfer ended with a failure reply; display is the line shown.
     void FinalReplyFailed(int code, const std::string& display);
+    // A 226 or 250 (125 too for a receive): fails at once when no data
+    // connection was accepted, else ends the transfer once its data is done.
+    void FinalReplyArrived();
     void TransferEndIfDone();
     void TransferFailed(int status, const std::string& text);
     void DeliverDisplayLines(const std::uint8_t* data, std::size_t count);
@@ -358,7 +373,8 @@ protected:
     bool FDataClosed = false;        // the data connection closed
     bool FSendStarted = false;
     int FDataCloseError = 0;
-    int FTransferError = 0;  // a local failure of the transfer (0 = none)
+    std::int64_t FDataBytesOut = 0;  // bytes the data connection put on the network
+    int FTransferError = 0;          // a local failure of the transfer (0 = none)
     std::string FTransferErrorText;
     std::string FDataCommand;  // "RETR", "LIST", "NLST"
     std::vector<std::uint8_t> FSendBuffer = std::vector<std::uint8_t>(SendBlockSize);

@@ -5,8 +5,14 @@
 
 #include <sys/stat.h>
 
+#include <tuple>
+
 namespace {
 constexpr std::uint32_t stepBit(int step) { return 1u << step; }
+// The steps that send HostFileName.
+constexpr std::uint32_t HostFileSteps = stepBit(stepMkd) | stepBit(stepRmd) | stepBit(stepDele) | stepBit(stepSize) |
+                                        stepBit(stepRenFrom) | stepBit(stepPut) | stepBit(stepAppend) |
+                                        stepBit(stepGet) | stepBit(stepDir) | stepBit(stepLs);
 }  // namespace
 
 // --- single commands ----------------------------------------------------------
@@ -14,6 +20,7 @@ constexpr std::uint32_t stepBit(int step) { return 1u << step; }
 void TCustomFtpClient::UserAsync()
 {
     if (UserName.empty()) throw FtpException("UserName emtpy");
+    CheckArgument("UserName", UserName);
     FFctPrv = stepUser;
     ExecAsync(ftpUserAsync, "USER " + UserName, {331, 230}, nullptr);
 }
@@ -21,6 +28,7 @@ void TCustomFtpClient::UserAsync()
 void TCustomFtpClient::PassAsync()
 {
     if (PassWord.empty()) throw FtpException("Password emtpy");
+    CheckArgument("PassWord", PassWord);
     FFctPrv = stepPass;
     ExecAsync(ftpPassAsync, "PASS " + PassWord, {230}, nullptr);
 }
@@ -28,6 +36,7 @@ void TCustomFtpClient::PassAsync()
 void TCustomFtpClient::CwdAsync()
 {
     if (HostDirName.empty()) throw FtpException("HostDirName emtpy");
+    CheckArgument("HostDirName", HostDirName);
     FFctPrv = stepCwd;
     ExecAsync(ftpCwdAsync, "CWD " + HostDirName, {200, 250, 257}, nullptr);
 }
@@ -46,36 +55,42 @@ void TCustomFtpClient::PwdAsync()
 
 void TCustomFtpClient::MkdAsync()
 {
+    CheckArgument("HostFileName", HostFileName);
     FFctPrv = stepMkd;
     ExecAsync(ftpMkdAsync, "MKD " + HostFileName, {257}, nullptr);
 }
 
 void TCustomFtpClient::RmdAsync()
 {
+    CheckArgument("HostFileName", HostFileName);
     FFctPrv = stepRmd;
     ExecAsync(ftpRmdAsync, "RMD " + HostFileName, {250, 257}, nullptr);
 }
 
 void TCustomFtpClient::DeleAsync()
 {
+    CheckArgument("HostFileName", HostFileName);
     FFctPrv = stepDele;
     ExecAsync(ftpDeleAsync, "DELE " + HostFileName, {250, 257}, nullptr);
 }
 
 void TCustomFtpClient::RenFromAsync()
 {
+    CheckArgument("HostFileName", HostFileName);
     FFctPrv = stepRenFrom;
     ExecAsync(ftpRenFromAsync, "RNFR " + HostFileName, {350}, nullptr);
 }
 
 void TCustomFtpClient::RenToAsync()
 {
+    CheckArgument("LocalFileName", LocalFileName);
     FFctPrv = stepRenTo;
     ExecAsync(ftpRenToAsync, "RNTO " + LocalFileName, {200, 250, 257}, nullptr);
 }
 
 void TCustomFtpClient::SizeAsync()
 {
+    CheckArgument("HostFileName", HostFileName);
     FSizeResult = 0;
     FFctPrv = stepSize;
     ExecAsync(ftpSizeAsync, "SIZE " + HostFileName, {213}, nullptr);
@@ -125,6 +140,7 @@ void TCustomFtpClient::RestAsync()
 
 void TCustomFtpClient::QuoteAsync()
 {
+    CheckArgument("LocalFileName", LocalFileName);
     FFctPrv = stepQuote;
     ExecAsync(ftpQuoteAsync, LocalFileName, {}, nullptr);
 }
@@ -144,6 +160,14 @@ void TCustomFtpClient::HighLevelAsync(TFtpRequest request, std::uint32_t steps)
 {
     if ((steps & stepBit(stepOpen)) && FConnected) throw FtpException("FTP component already connected");
     CheckReady();
+    // Every argument the steps will send is checked before the first step
+    // sends anything.
+    for (const auto& [step, name, value] :
+         {std::tuple{stepUser, "UserName", &UserName}, std::tuple{stepPass, "PassWord", &PassWord},
+          std::tuple{stepCwd, "HostDirName", &HostDirName}, std::tuple{stepRenTo, "LocalFileName", &LocalFileName},
+          std::tuple{stepQuote, "LocalFileName", &LocalFileName}})
+        if (steps & stepBit(step)) CheckArgument(name, *value);
+    if (steps & HostFileSteps) CheckArgument("HostFileName", HostFileName);
     FLastResponseSave = FLastResponse;
     FStatusCodeSave = -1;
     FRequestType = request;

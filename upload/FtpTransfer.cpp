@@ -52,14 +52,20 @@ private:
 
 // --- the data socket ----------------------------------------------------------
 
-void TCustomFtpClient::CloseDataSocket()
+void TCustomFtpClient::UnbindDataEvents()
 {
-    // Closed at the end of a request or a failed step: nothing of the
-    // transfer may react to it any more.
     FDataSocket->OnSessionAvailable = nullptr;
     FDataSocket->OnSessionClosed = nullptr;
     FDataSocket->OnDataAvailable = nullptr;
     FDataSocket->OnDataSent = nullptr;
+    FDataSocket->OnSendData = nullptr;
+}
+
+void TCustomFtpClient::CloseDataSocket()
+{
+    // Closed at the end of a request or a failed step: nothing of the
+    // transfer may react to it any more.
+    UnbindDataEvents();
     if (FDataSocket->State() != wsClosed) FDataSocket->Close();
 }
 
@@ -113,20 +119,22 @@ void TCustomFtpClient::PortAsync() { DoPortAsync(); }
 void TCustomFtpClient::DataSocketAccept(TCustomAsyncSocket*, std::uint16_t error)
 {
     if (error != 0) return;
-    TSocket handle = FDataSocket->Accept();
+    TakeDataCaller(FDataSocket->Accept());
+}
+
+void TCustomFtpClient::TakeDataCaller(TSocket handle)
+{
     // The data connection must come from the server we are talking to; anyone
     // else who found the port is turned away and we keep listening.
-    if (handle != INVALID_SOCKET && !FromControlPeer(handle)) {
+    if (handle != INVALID_SOCKET && !FromServer(handle)) {
         winsock::closesocket(handle);
         return;
     }
     // The listening socket goes now; its close is not the end of a transfer.
-    FDataSocket->OnSessionAvailable = nullptr;
-    FDataSocket->OnSessionClosed = nullptr;
-    FDataSocket->OnDataAvailable = nullptr;
-    FDataSocket->OnDataSent = nullptr;
+    UnbindDataEvents();
     FDataSocket->Close();
     if (handle == INVALID_SOCKET) return;
+    FDataBytesOut = 0;
     BindDataEvents();
     // Lingering off: closing after the last block lets the system deliver it.
     FDataSocket->SetLingerOnOff(wsLingerOff);
@@ -145,12 +153,30 @@ void TCustomFtpClient::DataSocketAccept(TCustomAsyncSocket*, std::uint16_t error
     }
 }
 
-bool TCustomFtpClient::FromControlPeer(TSocket handle)
+bool TCustomFtpClient::TakeWaitingDataCaller()
+{
+    // The server's connection may wait in the listening queue while its
+    // accept event is still on its way behind the control reply.
+    while (!FDataConnected && FDataSocket->State() == wsListening) {
+        sockaddr_in caller{};
+        const TSocket handle = winsock::accept(FDataSocket->HSocket(), &caller);
+        if (handle == INVALID_SOCKET) break;
+        TakeDataCaller(handle);
+    }
+    return FDataConnected;
+}
+
+bool TCustomFtpClient::FromServer(TSocket handle)
 {
     sockaddr_in caller{};
-    sockaddr_in server{};
-    const bool known = winsock::getpeername(handle, &caller) == 0 && FControlSocket->PeerSockAddr(server) == 0;
-    if (known && caller.sin_addr.s_addr == server.sin_addr.s_addr) return true;
+    sockaddr_in peer{};
+    const bool known = winsock::getpeername(handle, &caller) == 0 && FControlSocket->PeerSockAddr(peer) == 0;
+    if (known && caller.sin_addr.s_addr == peer.sin_addr.s_addr) return true;
+    // Through a SOCKS proxy the control peer is the proxy, while the server
+    // connects from its own address: the one the proxy was asked to reach.
+    if (known && !FControlSocket->SocksServer().empty() &&
+        caller.sin_addr.s_addr == winsock::inet_addr(FControlSocket->Addr()))
+        return true;
     Display("! Data connection from " + (known ? winsock::inet_ntoa(caller.sin_addr.s_addr) : std::string("?")) +
             " refused: not the server");
     return false;
@@ -166,6 +192,7 @@ void TCustomFtpClient::BindDataEvents()
             DataSocketDiscard(s, e);
     };
     FDataSocket->OnDataSent = [this](TCustomAsyncSocket* s, std::uint16_t e) { DataSocketDataSent(s, e); };
+    FDataSocket->OnSendData = [this](TCustomAsyncSocket*, int bytes) { FDataBytesOut += bytes; };
 }
 
 void TCustomFtpClient::DataSocketDiscard(TCustomAsyncSocket*, std::uint16_t)
@@ -211,7 +238,7 @@ void TCustomFtpClient::DoPutAppendAsync(bool append)
 {
     if (!FConnected) throw FtpException("STOR/APPE: not connected");
     if (LocalFileName.empty()) throw FtpException("LocalFileName empty");
-    CheckReady();
+    CheckArgument("HostFileName", HostFileName);
     if (!FHighLevelFlag) FRequestType = append ? ftpAppendAsync : ftpPutAsync;
     FFctPrv = append ? stepAppend : stepPut;
     FRequestDoneFlag = false;
@@ -348,11 +375,24 @@ void TCustomFtpClient::StorFinalReply()
     int code = 0;
     if (!TakeReplyLine(code)) return;
     if (code == 226 || code == 250) {
-        FStorAnswerRcvd = true;
-        TransferEndIfDone();
+        FinalReplyArrived();
         return;
     }
     FinalReplyFailed(code, "! STOR Failed");
+}
+
+void TCustomFtpClient::FinalReplyArrived()
+{
+    if (!TakeWaitingDataCaller()) {
+        // Nothing can arrive any more: the server has ended the transfer
+        // without a data connection of ours (none came, or only strangers).
+        const std::string reply = FLastResponse;
+        FLastResponse = "425 No data connection was accepted before the server's final reply: " + reply;
+        FinalReplyFailed(425, "! " + FLastResponse);
+        return;
+    }
+    FStorAnswerRcvd = true;
+    TransferEndIfDone();
 }
 
 void TCustomFtpClient::TransferEndIfDone()
@@ -365,6 +405,12 @@ void TCustomFtpClient::TransferEndIfDone()
     if (status == 0 && FSending && !FEofFlag) {
         status = 426;
         FTransferErrorText = "426 Data connection closed before the whole file was sent";
+    }
+    if (status == 0 && FSending && FDataBytesOut != FByteCount) {
+        // Only a connection that carried exactly this file's bytes sent it.
+        status = 426;
+        FTransferErrorText = "426 Data connection carried " + std::to_string(FDataBytesOut) + " bytes for " +
+                             std::to_string(FByteCount) + " bytes of the file";
     }
     if (status != 0) {
         // The server's final reply does not make an incomplete transfer whole.
@@ -407,7 +453,7 @@ void TCustomFtpClient::DoGetAsync(TFtpRequest request, const std::string& comman
 {
     if (!FConnected) throw FtpException(command + ": not connected");
     if (LocalFileName.empty() && !DisplayFileFlag) throw FtpException("LocalFileName empty");
-    CheckReady();
+    CheckArgument("HostFileName", HostFileName);
     if (!FHighLevelFlag) FRequestType = request;
     FFctPrv = request == ftpDirAsync ? stepDir : request == ftpLsAsync ? stepLs : stepGet;
     FRequestDoneFlag = false;
@@ -464,8 +510,7 @@ void TCustomFtpClient::GetFinalReply()
     int code = 0;
     if (!TakeReplyLine(code)) return;
     if (code == 125 || code == 226 || code == 250) {
-        FStorAnswerRcvd = true;
-        TransferEndIfDone();
+        FinalReplyArrived();
         return;
     }
     FinalReplyFailed(code, "! RETR/LIST/NLST Failed");

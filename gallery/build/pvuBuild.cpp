@@ -9,6 +9,7 @@
 #include "gallery/records/PropertyRecords.h"
 #include "gallery/records/pvutils.h"
 #include "gallery/pictures/pvutilsPictures.h"
+#include "gallery/pictures/pvutilsDecorationCache.h"
 #include "gallery/pictures/pvutilsSourceCache.h"
 #include "gallery/text/srutils.h"
 #include "gallery/text/srutilsFiles.h"
@@ -367,6 +368,8 @@ TBuildRun TForm1::PrepareBuild()
 
 bool TForm1::MakeBuildItems(TBuildRun& run)
 {
+    // The decorations' pictures are read once for all items.
+    TDecorationPictureCache decorationPictures;
     for (int i = 0; i < run.ItemCount; ++i) {
         if (StopFlag != 0) return false;
         if (MakeBuildItem(run, i))

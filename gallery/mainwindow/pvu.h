@@ -15,7 +15,6 @@
 #include "gallery/pictures/pvutilsMakers.h"
 
 class TIniFile;
-class TArgbImgView;
 class TForm5;
 struct TBuildRun;
 struct TStepResult;
@@ -214,24 +213,8 @@ public:
     void LoadOriginal(int& failed, const std::string& fileName, TRasterDIB& target);
     // The settings and records the makers read, taken from the controls now.
     TMakerSettings MakerSettings() const;
-    // The decorations the makers call: the masked overlay through ImgView, the others standard.
+    // The decorations the makers call (the standard ones; tests replace them).
     TDecorationHooks Decorations;
-
-    // --- masked overlay (pvuOverlay.cpp)
-    // The hidden image view that composites mask pictures.
-    TArgbImgView* ImgView = nullptr;
-    void CreateImgView();
-    // Clears the view's layers, sets its scale to 1 and its bitmap to width x
-    // height filled with color (an ARGB colour).
-    void ResetCompositor(int width, int height, std::uint32_t color);
-    // Reads a mask record's fields and applies it.
-    void ApplyMaskRecord(TRasterDIB& picture, const std::string& record);
-    // Fades the picture through the mask file (scaled, inverted, brightened
-    // three times brightening) onto the background colour. A missing mask
-    // file, one that does not load and a scale of 0 or less change nothing;
-    // every picture starts from a reset compositor, whatever the kind.
-    void ApplyOverlay(TRasterDIB& picture, const std::string& maskFile, const std::string& extraText, int invert,
-                      TColor background, int scale, int kind, int brightening);
 
     // The scan set of the running addition.
     TPathSet ScanSet;

@@ -3,6 +3,7 @@
 // pvuLayoutMenus.cpp).
 #include "gallery/mainwindow/pvu.h"
 
+#include "gallery/pictures/pvutilsDecorations.h"
 #include "gallery/windows/pvu3.h"  // the description editor the window keeps
 
 #include <QAction>
@@ -147,7 +148,7 @@ TForm1::TForm1() : TForm(nullptr, "Form1")
     ListBox3 = static_cast<TListBox*>(hidden(Make<TListBox>("ListBox3", client)));
     ListBox4 = static_cast<TListBox*>(hidden(Make<TListBox>("ListBox4", client)));
     Memo1 = static_cast<TMemo*>(hidden(Make<TMemo>("Memo1", client)));
-    CreateImgView();
+    Decorations = StandardDecorationHooks();
 
     OpenDialog1 = Make<TFileDialog>("OpenDialog1", TFileDialogKind::Open);
     SaveDialog1 = Make<TFileDialog>("SaveDialog1", TFileDialogKind::Save);

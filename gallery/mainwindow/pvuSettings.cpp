@@ -5,13 +5,10 @@
 #include "gallery/records/PropertyRecords.h"
 #include "gallery/records/pvutils.h"
 #include "platform/inifile/IniFile.h"
+#include "platform/system/System.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
-
-#include <pwd.h>
-#include <unistd.h>
 
 namespace {
 
@@ -345,21 +342,11 @@ void ReadWriteOverwritePolicy(TForm1& form, const std::string& mode)
     if (TMenuItem* chosen = OverwritePolicyItem(form, policy)) form.Replace1Click(chosen);
 }
 
-// The user's home folder, from HOME or else the user database; empty when
-// neither names an absolute folder.
-std::string HomeFolder()
-{
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/') return home;
-    const passwd* entry = getpwuid(getuid());
-    return entry && entry->pw_dir && entry->pw_dir[0] == '/' ? entry->pw_dir : "";
-}
-
 }  // namespace
 
 std::string DefaultDestinationFolder()
 {
-    std::string folder = HomeFolder();
+    std::string folder = UserHomeFolder();
     if (folder.empty()) folder = "/tmp";
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     return (folder == "/" ? "" : folder) + "/pictavo-gallery";

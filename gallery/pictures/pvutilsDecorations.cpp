@@ -1,5 +1,5 @@
-// What the decorations share: keyed blending, canvases, loading their
-// pictures; and the decorations read from their property records.
+// What the decorations share: keyed blending and canvases; and the
+// decorations read from their property records.
 
 #include "gallery/pictures/pvutilsDecorations.h"
 
@@ -14,7 +14,7 @@
 #include "raster/RasterFX.h"
 
 #include <algorithm>
-#include <new>
+#include <cstring>
 
 int StampBlendWeight(int transparency)
 {
@@ -45,55 +45,56 @@ void MakeCanvasLike(TRasterDIB& canvas, std::int64_t width, std::int64_t height,
     canvas.Clear(fill);
 }
 
-bool LoadDecorationPicture(TRasterDIB& dib, const std::string& stored)
+TKeyedBlend::TKeyedBlend(int weight, COLORREF opaqueKey, COLORREF transparentKey)
+    : show_(opaqueKey == DecorationSilver ? CLR_INVALID : opaqueKey),
+      keep_(transparentKey),
+      weight_(std::clamp(weight, 0, 128))
 {
-    const std::string path = DecorationFilePath(stored);
-    if (path.empty() || !FileExists(path)) return false;
-    try {
-        LoadImageFile(dib, path);
-    } catch (const Exception&) {
-        dib.SetSize(0, 0, 24);
-    } catch (const std::bad_alloc&) {
-        dib.SetSize(0, 0, 24);
+}
+
+void TKeyedBlend::Mix(std::uint8_t* picture, const std::uint8_t* canvas, int count) const
+{
+    std::size_t bytes = std::size_t(count) * 3;
+    if (weight_ == 128) return;  // the picture itself
+    if (weight_ == 0) {
+        std::memcpy(picture, canvas, bytes);
+        return;
     }
-    return HasPixels(dib) && dib.BitCount() == 24;
+    // (d x 2 x weight) >> 8 is (d x weight) >> 7, which 16 bits hold; blocks
+    // of a fixed size let the compiler use vector instructions.
+    const int weight = weight_;
+    auto mix = [weight](std::uint8_t* __restrict p, const std::uint8_t* __restrict c, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i)
+            p[i] = std::uint8_t(c[i] + ((std::int16_t(p[i] - c[i]) * std::int16_t(weight)) >> 7));
+    };
+    constexpr std::size_t block = 48;
+    for (; bytes >= block; bytes -= block, picture += block, canvas += block) mix(picture, canvas, block);
+    mix(picture, canvas, bytes);
 }
 
-void BlendKeyed(TRasterDIB& image, const TRasterDIB& canvas, int weight, COLORREF opaqueKey, COLORREF transparentKey)
+void TKeyedBlend::Blend(std::uint8_t* picture, const std::uint8_t* canvas, int count) const
 {
-    if (opaqueKey == transparentKey) opaqueKey = CLR_INVALID;
-    BlendRows(image, canvas, 0, weight, opaqueKey, transparentKey);
-}
-
-void BlendRows(TRasterDIB& image, const TRasterDIB& canvas, int top, int weight, COLORREF opaqueKey,
-               COLORREF transparentKey)
-{
-    if (opaqueKey == DecorationSilver) opaqueKey = CLR_INVALID;
-    const int rows = canvas.AbsHeight;
-    if (!HasPixels(image) || !HasPixels(canvas) || top < 0 || rows > image.AbsHeight - top) return;
-    // A view over the image's own rows, so a stamp blends only where it lies.
-    TRasterDIB band;
-    const bool bottomUp = image.Header.Height > 0;
-    const int firstMemoryRow = bottomUp ? image.AbsHeight - top - rows : top;
-    band.SetSizeEx(image.Width(), bottomUp ? rows : -rows, 24, 0, 0, 0, image.Rows[std::size_t(firstMemoryRow)]);
-    BlendDIBs(band, band, canvas, std::clamp(weight, 0, 128), transparentKey, DecorationSilver, opaqueKey);
-}
-
-void CopyKeyed(TRasterDIB& dst, const TRasterDIB& src, int x, int y, COLORREF key)
-{
-    const TColorTriple skip1 = ColorToTriple(key), skip2 = ColorToTriple(DecorationSilver);
-    const int firstRow = std::max(0, -y), lastRow = std::min(src.AbsHeight, dst.AbsHeight - y);
-    const int firstColumn = std::max(0, -x), lastColumn = std::min(src.Width(), dst.Width() - x);
-    for (int row = firstRow; row < lastRow; ++row) {
-        const std::uint8_t* s = src.Rows[RowFromTop(src, row)];
-        std::uint8_t* d = dst.Rows[RowFromTop(dst, row + y)];
-        for (int column = firstColumn; column < lastColumn; ++column) {
-            const std::uint8_t* p = s + 3 * column;
-            const TColorTriple c{p[0], p[1], p[2]};
-            if (c == skip1 || c == skip2) continue;
-            std::copy(p, p + 3, d + 3 * (column + x));
-        }
+    // Runs of one action at a time.
+    for (int i = 0; i < count;) {
+        const Action action = ActionOf(canvas + 3 * std::size_t(i));
+        int end = i + 1;
+        while (end < count && ActionOf(canvas + 3 * std::size_t(end)) == action) ++end;
+        const std::size_t at = 3 * std::size_t(i);
+        if (action == Action::Show)
+            std::memcpy(picture + at, canvas + at, 3 * std::size_t(end - i));
+        else if (action == Action::Mix)
+            Mix(picture + at, canvas + at, end - i);
+        i = end;
     }
+}
+
+void BlendCanvas(TRasterDIB& image, const TRasterDIB& canvas, int left, int top, const TKeyedBlend& blend)
+{
+    if (!HasPixels(image) || !HasPixels(canvas) || left < 0 || top < 0 || canvas.Width() > image.Width() - left ||
+        canvas.AbsHeight > image.AbsHeight - top)
+        return;
+    for (int y = 0; y < canvas.AbsHeight; ++y)
+        blend.Blend(RowBytes(image, top + y) + 3 * std::size_t(left), RowBytes(canvas, y), canvas.Width());
 }
 
 }  // namespace decoration_detail
@@ -194,6 +195,9 @@ void DrawTextRecord(TRasterDIB& image, const std::string& record, const std::str
 TDecorationHooks StandardDecorationHooks()
 {
     TDecorationHooks hooks;
+    hooks.ApplyOverlay = [](TRasterDIB& picture, const std::string& record, const std::string&) {
+        DrawMaskRecord(picture, record);
+    };
     hooks.DrawFrameImage = [](TRasterDIB& picture, const std::string& record, const std::string&) {
         DrawFrameRecord(picture, record);
     };

@@ -1,11 +1,13 @@
 #pragma once
-// The decorations of image copies and thumbnails: the frame picture, the
-// outline, the bevel, the logo and the text stamp. Each draws onto a 24-bit
-// picture and blends with colour keys: a canvas pixel equal to one of two
-// transparent keys (silver is always one) keeps the picture, one equal to the
-// opaque key shows the canvas alone, the others mix by a weight of 0 (canvas
-// only) to 128 (picture only). A decoration whose picture file is missing,
-// empty or unreadable leaves the picture as it was.
+// The decorations of image copies and thumbnails: the masked overlay, the
+// frame picture, the outline, the bevel, the logo and the text stamp. Each
+// draws onto a 24-bit picture; all but the mask blend with colour keys: a
+// canvas pixel equal to one of two transparent keys (silver is always one)
+// keeps the picture, one equal to the opaque key shows the canvas alone, the
+// others mix by a weight of 0 (canvas only) to 128 (picture only). A
+// decoration whose picture file is missing, empty or unreadable leaves the
+// picture as it was. Their pictures are read once per build
+// (pvutilsDecorationCache.h).
 
 #include "gallery/pictures/pvutilsMakers.h"
 #include "platform/gdi/Gdi.h"
@@ -25,6 +27,18 @@ int StampBlendWeight(int transparency);
 
 // A stored file name: relative names lie in the program folder.
 std::string DecorationFilePath(const std::string& stored);
+
+// --- masked overlay (pvutilsMask.cpp) -----------------------------------------
+
+// Fades the picture through the mask file (LoadScaledImage: scaled to scale
+// percent, inverted when invert is 1, brightened by three times brightening)
+// onto the background colour: the mask's intensity, stretched over the
+// picture, is how much of the picture shows. A missing mask file (as named,
+// not in the program folder), one that does not load and a scale of 0 or less
+// change nothing; so does a picture that is not 24 bits (the makers' are).
+// The extra text and the kind are not used.
+void ApplyOverlay(TRasterDIB& picture, const std::string& maskFile, const std::string& extraText, int invert,
+                  TColor background, int scale, int kind, int brightening);
 
 // --- frame picture, outline, bevel ------------------------------------------
 
@@ -91,11 +105,12 @@ void DrawTextStamp(TRasterDIB& image, const TStampFont& font, const std::string&
 // Each reads its record's fields by name (a non-numeric field raises
 // EConvertError) and draws. The text stamp's text has the picture variables of
 // sourceFile expanded.
+void DrawMaskRecord(TRasterDIB& image, const std::string& record);
 void DrawFrameRecord(TRasterDIB& image, const std::string& record);
 void DrawOutlineRecord(TRasterDIB& image, const std::string& record);
 void ButtonizeRecord(TRasterDIB& image, const std::string& record);
 void DrawLogoRecord(TRasterDIB& image, const std::string& record);
 void DrawTextRecord(TRasterDIB& image, const std::string& record, const std::string& sourceFile);
 
-// Every decoration but the masked overlay, which the main window's compositor draws.
+// Every decoration, each from its record.
 TDecorationHooks StandardDecorationHooks();

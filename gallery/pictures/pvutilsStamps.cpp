@@ -3,6 +3,7 @@
 // and blended in with colour keys.
 
 #include "gallery/records/PropertyRecords.h"
+#include "gallery/pictures/pvutilsDecorationCache.h"
 #include "gallery/pictures/pvutilsDecorations.h"
 #include "gallery/pictures/pvutilsDecorationsInternal.h"
 #include "gallery/pictures/pvutilsGeometry.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <utility>
 
 using namespace decoration_detail;
@@ -56,10 +58,30 @@ RowSpan rowsCovered(std::int64_t y, std::int64_t length, std::int64_t H)
     return {std::clamp<std::int64_t>(y, 0, H), std::clamp<std::int64_t>(y + length, 0, H)};
 }
 
+// The part of the picture a stamp's canvas covers: everywhere else the
+// canvas would be silver, which keeps the picture.
+struct CanvasArea {
+    std::int64_t left = 0, top = 0, right = 0, bottom = 0;
+    bool empty() const { return right <= left || bottom <= top; }
+};
+
+CanvasArea areaCovered(std::int64_t x, std::int64_t width, const RowSpan& rows, std::int64_t W)
+{
+    return {std::clamp<std::int64_t>(x, 0, W), rows.top, std::clamp<std::int64_t>(x + width, 0, W), rows.bottom};
+}
+
+// A silver canvas over the area.
+void makeStampCanvas(TRasterDIB& canvas, const CanvasArea& area)
+{
+    MakeCanvasLike(canvas, area.right - area.left, area.bottom - area.top, false, ColorToTriple(DecorationSilver));
+}
+
 // The logo picture turned and mirrored as asked; false when there is none to draw.
 bool preparedLogo(TRasterDIB& picture, const TLogoStamp& logo)
 {
-    if (!LoadDecorationPicture(picture, logo.File)) return false;
+    const std::shared_ptr<const TRasterDIB> loaded = DecorationPicture(logo.File);
+    if (!loaded) return false;
+    CopyPicture(*loaded, picture);
     RotateMirror(picture, logo.Rotation, logo.Mirror, logo.TransparentColour);
     return HasPixels(picture);
 }
@@ -85,14 +107,16 @@ LogoFit logoFit(const TLogoStamp& logo)
     return LogoFit::Natural;
 }
 
-void drawLogoPicture(TRasterDIB& picture, TRasterDIB& canvas, LogoFit fit, StampPlace at, std::int64_t top,
+// Draws the logo on a canvas over the area.
+void drawLogoPicture(TRasterDIB& picture, TRasterDIB& canvas, LogoFit fit, StampPlace at, const CanvasArea& area,
                      std::int64_t W, std::int64_t H)
 {
     const std::int64_t w = picture.Width(), p = picture.AbsHeight;
+    const int x = held(at.x - area.left), y = held(at.y - area.top);
     switch (fit) {
-    case LogoFit::FullWidth: picture.StretchDraw(canvas.DC, 0, held(at.y - top), int(W), int(p)); break;
-    case LogoFit::FullHeight: picture.StretchDraw(canvas.DC, held(at.x), 0, int(w), int(H)); break;
-    case LogoFit::Natural: picture.Draw(canvas.DC, held(at.x), held(at.y - top)); break;
+    case LogoFit::FullWidth: picture.StretchDraw(canvas.DC, held(-area.left), y, int(W), int(p)); break;
+    case LogoFit::FullHeight: picture.StretchDraw(canvas.DC, x, 0, int(w), int(H)); break;
+    case LogoFit::Natural: picture.Draw(canvas.DC, x, y); break;
     }
 }
 
@@ -145,17 +169,20 @@ void DrawLogoStamp(TRasterDIB& image, const TLogoStamp& logo)
     const std::int64_t W = image.Width(), H = image.AbsHeight;
     const StampPlace at = logoPlace(logo, W, H, picture.Width(), picture.AbsHeight);
     const LogoFit fit = logoFit(logo);
-    // The canvas covers only the rows the logo lies on. Silver is always
+    // The canvas covers only where the logo lies. Silver is always
     // transparent, so the canvas around the logo never paints the picture.
     const RowSpan rows = fit == LogoFit::FullHeight ? RowSpan{0, H} : rowsCovered(at.y, picture.AbsHeight, H);
-    if (rows.bottom <= rows.top) return;
+    const CanvasArea area =
+        fit == LogoFit::FullWidth ? areaCovered(0, W, rows, W) : areaCovered(at.x, picture.Width(), rows, W);
+    if (area.empty()) return;
     TRasterDIB canvas;
-    MakeCanvasLike(canvas, W, rows.bottom - rows.top, image.Header.Height < 0, ColorToTriple(DecorationSilver));
-    drawLogoPicture(picture, canvas, fit, at, rows.top, W, H);
+    makeStampCanvas(canvas, area);
+    drawLogoPicture(picture, canvas, fit, at, area, W, H);
     picture.SetSize(0, 0, 24);
     // Black keyed out as the logo's transparent colour is no opaque key.
     const COLORREF opaque = logo.TransparentColour == 0 ? CLR_INVALID : 0;
-    BlendRows(image, canvas, int(rows.top), StampBlendWeight(logo.Transparency), opaque, logo.TransparentColour);
+    BlendCanvas(image, canvas, int(area.left), int(area.top),
+                TKeyedBlend(StampBlendWeight(logo.Transparency), opaque, logo.TransparentColour));
 }
 
 void DrawTextStamp(TRasterDIB& image, const TStampFont& font, const std::string& text, const TTextStamp& stamp)
@@ -186,16 +213,17 @@ void DrawTextStamp(TRasterDIB& image, const TStampFont& font, const std::string&
     const std::int64_t p = panel.AbsHeight;
     const StampPlace at = textPanelPlace(stamp, vertical, horizontal, W, H, panel.Width(), p);
 
-    // Only the rows the panel lies on.
-    const RowSpan rows = rowsCovered(at.y, p, H);
-    if (rows.bottom <= rows.top) return;
+    // Only where the panel lies.
+    const CanvasArea area = areaCovered(at.x, panel.Width(), rowsCovered(at.y, p, H), W);
+    if (area.empty()) return;
     TRasterDIB canvas;
-    MakeCanvasLike(canvas, W, rows.bottom - rows.top, image.Header.Height < 0, ColorToTriple(DecorationSilver));
-    panel.Draw(canvas.DC, held(at.x), held(at.y - rows.top));
+    makeStampCanvas(canvas, area);
+    panel.Draw(canvas.DC, held(at.x - area.left), held(at.y - area.top));
     panel.SetSize(0, 0, 24);
     // The opaque key wins over the second transparent key (red text stays red
     // although the dialog stores red as that key), but never over silver, the
     // canvas's own colour.
     const COLORREF opaque = stamp.ExcludeTextFromOpacity == 1 ? font.Color : COLORREF(stamp.ExcludeTextFromOpacity);
-    BlendRows(image, canvas, int(rows.top), StampBlendWeight(stamp.Transparency), opaque, stamp.SecondTransparentKey);
+    BlendCanvas(image, canvas, int(area.left), int(area.top),
+                TKeyedBlend(StampBlendWeight(stamp.Transparency), opaque, stamp.SecondTransparentKey));
 }

@@ -8,6 +8,7 @@
 #include "platform/messages/MessagesQt.h"
 #include "platform/strings/StringList.h"
 #include "platform/streams/Streams.h"
+#include "platform/system/Files.h"
 #include "platform/system/System.h"
 #include "widgets/kitnwgui.h"
 
@@ -16,11 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -87,23 +84,8 @@ void SavePrivateLines(const std::string& fileName, const std::vector<std::string
 {
     std::string text;
     for (const auto& line : lines) text += line + "\r\n";
-    const std::string path = ToFileSystemPath(fileName);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
-    // An older file keeps its mode on O_TRUNC: tighten it as well.
-    ::fchmod(fd, 0600);
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int err = errno;
-            ::close(fd);
-            throw EFCreateError("Cannot write file \"" + fileName + "\". " + std::strerror(err));
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
+    if (const int error = WritePrivateFile(fileName, text); error != 0)
+        throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(error));
 }
 
 std::string TForm5::ProfilesFileName() { return WritableFolder() + "pvftp.pv"; }

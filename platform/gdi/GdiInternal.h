@@ -59,7 +59,7 @@ struct GdiFont : GdiObject {
     GdiFont();
     ~GdiFont() override;
     LOGFONT logFont;
-    std::unique_ptr<FontFace> face;  // resolved on first use
+    std::shared_ptr<FontFace> face;  // resolved on first use, shared by fonts of the same description
 };
 
 struct GdiDC {

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -91,11 +93,11 @@ bool matchFont(const LOGFONT& lf, std::string& file, int& index, bool& isBold, b
 
 int ceil26(FT_Pos v) { return int((v + 63) >> 6); }
 
-FontFace* faceOf(GdiFont* font)
+// A font's face made from its description (fontconfig's match and the
+// FreeType face); null inside when no face could be had.
+std::shared_ptr<FontFace> makeFace(const LOGFONT& lf)
 {
-    if (font->face) return font->face->face ? font->face.get() : nullptr;
-    auto face = std::make_unique<FontFace>();
-    const LOGFONT& lf = font->logFont;
+    auto face = std::make_shared<FontFace>();
     std::string file;
     int index = 0;
     bool isBold = false, isItalic = false;
@@ -142,7 +144,23 @@ FontFace* faceOf(GdiFont* font)
         face->underlinePosition = std::max(1, int(std::lround(-f->underline_position * scale)));
         face->underlineThickness = std::max(1, int(std::lround(f->underline_thickness * scale)));
     }
-    font->face = std::move(face);
+    return face;
+}
+
+FontFace* faceOf(GdiFont* font)
+{
+    if (!font->face) {
+        // Matching and opening a face costs far more than drawing a line of
+        // text, and a caller such as the text stamp makes the same font for
+        // every picture: faces are kept by the font's description.
+        static std::map<std::string, std::shared_ptr<FontFace>> faces;
+        LOGFONT key = font->logFont;
+        const std::size_t nameLength = strnlen(key.lfFaceName, sizeof key.lfFaceName);
+        std::fill(key.lfFaceName + nameLength, std::end(key.lfFaceName), '\0');
+        std::shared_ptr<FontFace>& face = faces[std::string(reinterpret_cast<const char*>(&key), sizeof key)];
+        if (!face) face = makeFace(font->logFont);
+        font->face = face;
+    }
     return font->face->face ? font->face.get() : nullptr;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/inifile/IniFile.h"
 #include "platform/core/Integers.h"
 #include "platform/core/Trim.h"
+#include "platform/system/Files.h"
 #include "platform/system/System.h"
 
 #include <cerrno>
@@ -257,6 +258,12 @@ std::string TIniFile::ToText() const
 bool TIniFile::UpdateFile()
 {
     if (!modified_) return true;
+    // A file that holds a password is never written through a symbolic link.
+    if (mode_ == IniFileMode::Private) {
+        if (WritePrivateFile(fileName_, ToText()) != 0) return false;
+        modified_ = false;
+        return true;
+    }
     namespace fs = std::filesystem;
     std::error_code ec;
     // Write through a symlink to the file it names.
@@ -268,41 +275,15 @@ bool TIniFile::UpdateFile()
     const std::string path = target.string();
 
     struct stat st {};
-    const bool exists = ::stat(path.c_str(), &st) == 0;
     mode_t fileMode;
-    if (mode_ == IniFileMode::Private) {
-        fileMode = 0600;
-    } else if (exists) {
+    if (::stat(path.c_str(), &st) == 0) {
         fileMode = st.st_mode & 07777;
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         fileMode = 0666 & ~mask;
     }
-
-    // A whole new file, renamed over the old one, so a failed write never
-    // leaves a half-written settings file behind.
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    const std::string text = ToText();
-    bool ok = ::fchmod(fd, fileMode) == 0;
-    std::size_t written = 0;
-    while (ok && written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
+    if (ReplaceFileBytes(path, ToText(), fileMode) != 0) return false;
     modified_ = false;
     return true;
 }

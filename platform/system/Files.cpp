@@ -99,3 +99,34 @@ int FileSetAttr(const std::string& name, int attributes)
     if (::chmod(path.c_str(), mode) != 0) return errno;
     return 0;
 }
+
+int ReplaceFileBytes(const std::string& name, const std::string& bytes, unsigned mode)
+{
+    const std::string path = ToFileSystemPath(name);
+    std::string temp = path + ".XXXXXX";
+    // mkstemp makes a new file of mode 0600 that nothing else can open first.
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return errno;
+    int error = ::fchmod(fd, static_cast<mode_t>(mode)) == 0 ? 0 : errno;
+    for (std::size_t done = 0; error == 0 && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            error = n < 0 ? errno : EIO;
+        else
+            done += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+    if (error != 0) ::unlink(temp.c_str());
+    return error;
+}
+
+int WritePrivateFile(const std::string& name, const std::string& bytes)
+{
+    struct stat st {};
+    if (::lstat(ToFileSystemPath(name).c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return ELOOP;
+    // The rename replaces whatever lies at the name: a link put there after
+    // the check is replaced, not written through.
+    return ReplaceFileBytes(name, bytes, 0600);
+}

@@ -47,3 +47,11 @@ int FileGetAttr(const std::string& name);
 // write comes back, as the umask allows). Hidden, system and archive have no
 // place to go and are ignored. 0 on success, else the system error number.
 int FileSetAttr(const std::string& name, int attributes);
+
+// Replaces a file's bytes as a whole: a new file of the given mode in the same
+// folder, renamed over the old one, so a failed write never leaves half a
+// file. Returns 0, or the errno of the failure.
+int ReplaceFileBytes(const std::string& name, const std::string& bytes, unsigned mode);
+// The same for a file that holds a secret (a password): mode 0600, and a
+// symbolic link in the file's place is refused (ELOOP), never followed.
+int WritePrivateFile(const std::string& name, const std::string& bytes);

@@ -1,8 +1,10 @@
 #include "platform/system/System.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +31,20 @@ std::string executableFolder()
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
+// Creates the missing folders of an absolute path with mode 0700 (folders
+// that exist keep theirs); true when the folder exists afterwards.
+bool forcePrivateDirectories(const std::string& folder)
+{
+    const std::string path = ToFileSystemPath(folder);
+    if (path.empty() || path[0] != '/') return false;
+    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string part = path.substr(0, end);
+        if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (end == std::string::npos) break;
+    }
+    return DirectoryExists(path);
+}
+
 }  // namespace
 
 std::string ProgramFolder()
@@ -45,23 +61,37 @@ void SetProgramFolder(const std::string& folder)
     programFolderOverride = folder.empty() ? std::string() : withSlash(ToFileSystemPath(folder));
 }
 
+std::string UserHomeFolder()
+{
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') return home;
+    const passwd* entry = ::getpwuid(::getuid());
+    return entry && entry->pw_dir && entry->pw_dir[0] == '/' ? entry->pw_dir : "";
+}
+
 std::string ChooseWritableFolder(const std::string& programFolder, bool programFolderWritable,
                                  const std::string& xdgConfigHome, const std::string& home)
 {
     if (programFolderWritable) return withSlash(programFolder);
     // XDG says a relative XDG_CONFIG_HOME is invalid and must be ignored.
     if (!xdgConfigHome.empty() && xdgConfigHome[0] == '/') return withSlash(xdgConfigHome) + "pictavo/";
-    return withSlash(home.empty() ? std::string("/tmp") : home) + ".config/pictavo/";
+    if (home.size() > 1 && home[0] == '/') return withSlash(home) + ".config/pictavo/";
+    // Never a folder that other users share (such as /tmp): the settings hold
+    // passwords. Writing into the program folder fails, and says so.
+    return withSlash(programFolder);
 }
 
 std::string WritableFolder()
 {
     const std::string program = ProgramFolder();
-    const bool writable = ::access(program.c_str(), W_OK) == 0;
+    // A program folder every user may write (unpacked into /tmp, say) is
+    // shared, not ours to keep settings in.
+    struct stat st {};
+    const bool writable =
+        ::access(program.c_str(), W_OK) == 0 && ::stat(program.c_str(), &st) == 0 && (st.st_mode & S_IWOTH) == 0;
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    const char* home = std::getenv("HOME");
-    std::string folder = ChooseWritableFolder(program, writable, xdg ? xdg : "", home ? home : "");
-    if (!writable) ForceDirectories(folder);
+    std::string folder = ChooseWritableFolder(program, writable, xdg ? xdg : "", UserHomeFolder());
+    if (!writable && folder != withSlash(program)) forcePrivateDirectories(folder);
     return folder;
 }
 

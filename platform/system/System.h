@@ -11,12 +11,17 @@ std::string ProgramFolder();
 void SetProgramFolder(const std::string& folder);
 
 // Where the program writes its own files (pv.ini, pftp.bak, pvftp.pv, ...):
-// the program folder when it can be written, else $XDG_CONFIG_HOME/pictavo/
-// (default ~/.config/pictavo/), created on demand. Always ends in '/'.
+// the program folder when it can be written (and not by every user), else
+// $XDG_CONFIG_HOME/pictavo/ (default ~/.config/pictavo/), created on demand
+// with mode 0700. Without a home folder it stays the program folder, never a
+// folder shared between users. Always ends in '/'.
 std::string WritableFolder();
 // The same choice with its inputs spelled out, so it can be tested.
 std::string ChooseWritableFolder(const std::string& programFolder, bool programFolderWritable,
                                  const std::string& xdgConfigHome, const std::string& home);
+// The user's home folder: $HOME when it is absolute, else the account's home
+// from the user database; empty when neither names an absolute folder.
+std::string UserHomeFolder();
 
 // Stored names may hold '\' as a separator (for example "frames\bar1.gif");
 // at the file-system boundary every '\' becomes '/'.

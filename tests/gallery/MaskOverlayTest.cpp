@@ -1,14 +1,19 @@
 // The masked overlay through the main window's image maker, on pictures of
-// odd and even sizes, against ImageMagick's masked composite.
+// odd and even sizes, against ImageMagick's masked composite and against the
+// 32-bit compositor whose bytes it gives.
 
 #include "WindowTestSupport.h"
 
-#include "compositing/Argb.h"
+#include "compositing/ArgbFilters.h"
+#include "compositing/ArgbImage.h"
+#include "gallery/pictures/pvutilsPictures.h"
 #include "gallery/records/PropertyRecords.h"
 #include "raster/RasterDIB.h"
 #include "tests/support/RunCommand.h"
 
 #include <gtest/gtest.h>
+
+#include <QWidget>
 
 #include <cstdlib>
 #include <filesystem>
@@ -164,23 +169,70 @@ TEST_P(MaskOverlay, HalfScaleMissingEmptyAndZeroScale)
     EXPECT_EQ(made(), unmasked);
 }
 
-// No state of one picture reaches the next, whatever the record's kind,
-// and at most five picture-sized 32-bit buffers live at once, none after.
-TEST_P(MaskOverlay, EachPictureStartsFreshAndReleasesItsBuffers)
+// The overlay as the 32-bit compositor makes it: the picture as a bitmap
+// layer whose alpha is the stretched mask's intensity, blended over a bitmap
+// of the background colour in an image view, and the rendering copied back.
+std::vector<std::uint8_t> composited(const std::string& source, const std::string& maskFile, int scale, int invert,
+                                     int brightening, TColor background)
 {
-    const std::vector<std::uint8_t> unmasked = plain();
-    const std::int64_t before = TArgbBitmap::PixelBytesInUse();
-    TArgbBitmap::ResetPeakPixelBytes();
-    setMask(folder.File("ramp.bmp"), 0, 100, 0, 1, RGBColor(255, 0, 0));
-    made();
-    EXPECT_LE(TArgbBitmap::PeakPixelBytes() - before, 5 * std::int64_t(w) * h * 4);
-    EXPECT_EQ(TArgbBitmap::PixelBytesInUse(), before);
-    setMask(folder.File("white.bmp"), 0, 100, 0, 7);
-    EXPECT_EQ(made(), unmasked);
-    setMask(folder.File("black.bmp"), 0, 100, 0, 7);
-    const std::vector<std::uint8_t> result = made();
-    EXPECT_EQ(std::vector<std::uint8_t>(result.begin(), result.begin() + 3),
-              (std::vector<std::uint8_t>{RedOf(Background), GreenOf(Background), BlueOf(Background)}));
+    TRasterDIB picture, mask;
+    LoadImageFile(picture, source);
+    LoadScaledImage(mask, maskFile, scale, invert, brightening);
+    const int w = picture.Width(), h = picture.AbsHeight;
+    QWidget parent;
+    TComponent root(nullptr, "root");
+    auto* view = root.Make<TArgbImgView>("ImgView", &parent);
+    view->SetBounds(0, 0, 57, 54);
+    view->SetScale(1);
+    view->Bitmap()->SetSize(w, h);
+    view->Bitmap()->Clear(ArgbFromColor(background));
+    auto* layer = view->Layers()->AddLayer<TBitmapLayer>();
+    TArgbBitmap& layerBitmap = *layer->Bitmap();
+    layerBitmap.SetSize(w, h);
+    picture.Draw(layerBitmap.DC(), 0, 0);
+    layerBitmap.SetDrawMode(dmBlend);
+    TArgbBitmap grey, stretched;
+    grey.SetSize(mask.Width(), mask.AbsHeight);
+    mask.Draw(grey.DC(), 0, 0);
+    GrayscaleFromColor(&grey, &grey);
+    stretched.SetSize(w, h);
+    grey.DrawTo(&stretched, TRect{0, 0, w, h});
+    AlphaFromIntensity(&layerBitmap, &stretched);
+    layer->SetLocation(TSingleRect{0, 0, float(w), float(h)});
+    layer->SetScaled(true);
+    TArgbBitmap rendering;
+    rendering.SetSize(w, h);
+    view->PaintTo(&rendering, TRect{0, 0, w, h});
+    rendering.DrawToDC(picture.DC, 0, 0);
+    return rgbOf(picture);
+}
+
+// Colour masks smaller than the picture, as large and larger, scaled,
+// inverted and brightened: the same bytes as the compositor's, and no 32-bit
+// bitmap made for them. No state of one picture reaches the next, whatever
+// the record's kind.
+TEST_P(MaskOverlay, SameBytesAsTheCompositor)
+{
+    struct Mask {
+        int width, height, brightening, scale, invert, kind;
+    };
+    const Mask masks[] = {
+        {w, h, 0, 100, 0, 0},        {w / 3 + 1, h / 2 + 3, 0, 100, 1, 1}, {2 * w - 1, h + 7, 20, 100, 0, 7},
+        {w + 5, h / 4, 0, 50, 0, 0}, {w / 2, h - 1, 10, 137, 1, 0},        {1, 1, 0, 100, 0, 0}};
+    int seed = 20;
+    for (const Mask& m : masks) {
+        const std::string file = folder.File("mask" + std::to_string(seed) + ".bmp");
+        ASSERT_TRUE(testsupport::ImageMagick("-seed " + std::to_string(seed++) + " -size " + std::to_string(m.width) +
+                                             "x" + std::to_string(m.height) +
+                                             " plasma:fractal -type TrueColor BMP3:" + file));
+        setMask(file, m.brightening, m.scale, m.invert, m.kind);
+        const std::int64_t before = TArgbBitmap::PixelBytesInUse();
+        TArgbBitmap::ResetPeakPixelBytes();
+        const std::vector<std::uint8_t> result = made();
+        EXPECT_EQ(TArgbBitmap::PeakPixelBytes(), before) << m.width << "x" << m.height;
+        EXPECT_EQ(result, composited(source, file, m.scale, m.invert, m.brightening, Background))
+            << m.width << "x" << m.height << " at " << m.scale << " %";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, MaskOverlay,

@@ -32,8 +32,12 @@ pictavo_add_test(gallery_makers_window_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/
 target_include_directories(gallery_makers_window_test PRIVATE ${window_test_dir})
 # The masked overlay through the main window's image maker.
 pictavo_add_test(gallery_mask_overlay_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/MaskOverlayTest.cpp ${window_test_support}
-  LIBS gallery pictavo_gui_test_support)
+  LIBS gallery compositing_view pictavo_gui_test_support)
 target_include_directories(gallery_mask_overlay_test PRIVATE ${window_test_dir})
 # The viewer on a private Xvfb, driven by xdotool key presses.
 pictavo_add_test(gallery_viewer_x11_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/ViewerX11Test.cpp LIBS gallery pictavo_test_support
   pictavo_x11_test_support)
+# Decorated builds pinned by the checksums of what they write.
+pictavo_add_test(gallery_decorated_output_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/DecoratedOutputTest.cpp
+  ${window_test_support} LIBS gallery pictavo_gui_test_support)
+target_include_directories(gallery_decorated_output_test PRIVATE ${window_test_dir})

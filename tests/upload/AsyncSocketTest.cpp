@@ -628,6 +628,46 @@ TEST(AsyncSocket, ReconnectFromTheClosedHandlerKeepsTheNewConnection)
     EXPECT_TRUE(WaitFor([&] { return received == "again"; }));
 }
 
+TEST(AsyncSocket, EveryConnectionStartsEmptyAndReportsItsOwnCloseOnce)
+{
+    int port = 0;
+    auto listener = MakeListener(port);
+    // One socket object serves two connections in turn, as a data socket does.
+    TAsyncSocket server;
+    listener->OnSessionAvailable = [&](TCustomAsyncSocket*, std::uint16_t) { server.Dup(listener->Accept()); };
+    server.OnDataAvailable = [](TCustomAsyncSocket* s, std::uint16_t) {
+        char buffer[64];
+        if (s->Receive(buffer, sizeof buffer) == 0) s->Close();  // read the end: close
+    };
+    int closes = 0;
+    server.OnSessionClosed = [&](TCustomAsyncSocket*, std::uint16_t) { ++closes; };
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        TAsyncSocket client;
+        std::string received;
+        CollectInto(client, received);
+        client.SetAddr("127.0.0.1");
+        client.SetPort(std::to_string(port));
+        client.Connect();
+        ASSERT_TRUE(WaitFor([&] { return client.State() == wsConnected && server.State() == wsConnected; }));
+        if (round == 1) {
+            // More than the system buffers hold while the client reads nothing.
+            client.Pause();
+            server.SendText(std::string(16 * 1024 * 1024, 'x'));
+            EXPECT_GT(server.BufferedByteCount(), 0);
+        } else {
+            server.SendText("fresh");
+            EXPECT_TRUE(WaitFor([&] { return received.size() >= 5; }));
+            EXPECT_TRUE(received == "fresh") << received.size() << " bytes received";
+        }
+        client.Abort();
+        ASSERT_TRUE(WaitFor([&] { return server.State() == wsClosed; }));
+        RunFor([] { return false; }, std::chrono::milliseconds(50));
+        EXPECT_EQ(closes, round);
+        EXPECT_EQ(server.BufferedByteCount(), 0);
+    }
+}
+
 TEST(AsyncSocket, ListenOnAPortInUseFailsAndLeavesNoHandle)
 {
     int port = 0;

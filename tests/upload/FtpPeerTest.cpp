@@ -2,10 +2,12 @@
 // servers never do: odd reply shapes, refusals, dropped and stalled sessions.
 
 #include "FtpServerSupport.h"
+#include "SocketTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <sys/resource.h>
 
 using namespace ftptest;
@@ -254,6 +256,105 @@ TEST_F(FtpPeerTest, DataPortTakesOnlyTheServer)
     EXPECT_EQ(peer->StoredData(), content);
 }
 
+TEST_F(FtpPeerTest, DataPortThroughASocksProxyTakesTheServerAndStillNoStranger)
+{
+    // The proxy listens on another loopback address than the server, so the
+    // control connection's peer (the proxy) is not where the data comes from.
+    socktest::SocksProxy proxy({"--listen", "127.0.0.2"});
+    ASSERT_NE(proxy.Port(), 0);
+    Start("intruders");
+    TFtpClient& c = rec->Client;
+    c.ControlSocket()->SetSocksServer("127.0.0.2");
+    c.ControlSocket()->SetSocksPort(std::to_string(proxy.Port()));
+    ASSERT_TRUE(c.Connect()) << rec->LogText();
+    EXPECT_EQ(c.ControlSocket()->PeerAddress(), "127.0.0.2");
+    c.LocalFileName = MakeFile(70000, 6);
+    c.HostFileName = "x.bin";
+    ASSERT_TRUE(c.Put()) << rec->LogText();
+    ASSERT_TRUE(c.Quit());
+    ASSERT_TRUE(peer->WaitExit(5s));
+    EXPECT_TRUE(has(peer->Commands(), "# stranger: closed")) << ::testing::PrintToString(peer->Commands());
+    EXPECT_TRUE(rec->LogHas("! Data connection from 127.0.0.3 refused: not the server")) << rec->LogText();
+    EXPECT_FALSE(rec->LogHas("! Data connection from 127.0.0.1 refused: not the server")) << rec->LogText();
+    EXPECT_TRUE(SameBytes(peer->StoredFile("x.bin"), content));
+    EXPECT_TRUE(hasPrefix(proxy.LogLines(), "connect5 ")) << ::testing::PrintToString(proxy.LogLines());
+}
+
+TEST_F(FtpPeerTest, FinalReplyWithoutADataConnectionFailsAtOnce)
+{
+    const std::string none = "425 No data connection was accepted before the server's final reply: ";
+    for (auto [scenario, message] : {std::pair{"nodata226", none + "226 transfer complete"},
+                                     std::pair{"strangeronly", none + "226 transfer complete"},
+                                     std::pair{"nodata425", std::string("425 Can't open data connection")}}) {
+        SCOPED_TRACE(scenario);
+        Start(scenario);
+        TFtpClient& c = rec->Client;
+        c.Timeout = 10;  // far more than the reply takes: a wait for it would show
+        ASSERT_TRUE(c.Connect());
+        c.LocalFileName = MakeFile(5000);
+        c.HostFileName = "x.bin";
+        EXPECT_FALSE(c.Put());
+        EXPECT_EQ(c.ErrorMessage(), message) << rec->LogText();
+        ASSERT_TRUE(rec->WaitForDone(2, 5s));
+        EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPutAsync, 425));
+        EXPECT_TRUE(c.Quit());
+    }
+}
+
+TEST_F(FtpPeerTest, ArgumentsWithLineBreaksOrNulAreRefusedBeforeAnythingIsSent)
+{
+    Start("normal");
+    TFtpClient& c = rec->Client;
+    const std::string injected = "x\r\nDELE x.jpg";
+    const std::string withNul("x\0y", 3);
+    // Log-in arguments, refused before the connection is even opened.
+    for (auto [field, name] : {std::pair{&c.UserName, "UserName"}, std::pair{&c.PassWord, "PassWord"}}) {
+        const std::string kept = *field;
+        *field = injected;
+        EXPECT_FALSE(c.Connect());
+        EXPECT_EQ(c.ErrorMessage(), std::string("501 ") + name + " contains CR, LF or NUL");
+        EXPECT_FALSE(c.Connected());
+        *field = kept;
+    }
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(100);
+    struct Case {
+        std::string* field;
+        std::string value;
+        const char* name;
+        std::function<void()> start;
+    };
+    const std::vector<Case> cases = {
+        {&c.HostDirName, injected, "HostDirName", [&] { c.CwdAsync(); }},
+        {&c.HostFileName, injected, "HostFileName", [&] { c.MkdAsync(); }},
+        {&c.HostFileName, "x\rDELE x.jpg", "HostFileName", [&] { c.RmdAsync(); }},
+        {&c.HostFileName, "x\nDELE x.jpg", "HostFileName", [&] { c.DeleAsync(); }},
+        {&c.HostFileName, withNul, "HostFileName", [&] { c.SizeAsync(); }},
+        {&c.HostFileName, injected, "HostFileName", [&] { c.RenFromAsync(); }},
+        {&c.HostFileName, injected, "HostFileName", [&] { c.PutAsync(); }},
+        {&c.HostFileName, injected, "HostFileName", [&] { c.AppendAsync(); }},
+        {&c.HostFileName, injected, "HostFileName", [&] { c.GetAsync(); }},
+        {&c.HostFileName, injected, "HostFileName", [&] { c.DirAsync(); }},
+        {&c.LocalFileName, injected, "LocalFileName", [&] { c.RenToAsync(); }},
+        {&c.LocalFileName, "NOOP\r\nDELE x.jpg", "LocalFileName", [&] { c.QuoteAsync(); }},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name + (" = " + ::testing::PrintToString(k.value)));
+        const std::string kept = *k.field;
+        *k.field = k.value;
+        EXPECT_FALSE(c.Synchronize(k.start));
+        EXPECT_EQ(c.ErrorMessage(), std::string("501 ") + k.name + " contains CR, LF or NUL");
+        EXPECT_EQ(c.RequestResult(), 501);
+        EXPECT_EQ(c.State(), ftpReady);
+        *k.field = kept;
+    }
+    ASSERT_TRUE(c.Pwd());
+    ASSERT_TRUE(c.Quit());
+    ASSERT_TRUE(peer->WaitExit(5s));
+    // Nothing of the refused requests reached the server.
+    EXPECT_EQ(peer->Commands(), (std::vector<std::string>{"USER user", "PASS pass", "PWD", "QUIT"}));
+}
+
 TEST_F(FtpPeerTest, RefusedStorIsNotSuccess)
 {
     for (auto [scenario, code, text] :
@@ -324,6 +425,55 @@ TEST_F(FtpPeerTest, DataConnectionEndedMidStorIsAFailureDespite226)
         // The session itself is still usable.
         EXPECT_TRUE(c.Pwd());
     }
+}
+
+TEST_F(FtpPeerTest, FilesAfterAResetDataConnectionArriveByteForByte)
+{
+    Start("resetdata");
+    TFtpClient& c = rec->Client;
+    auto put = [&](const std::string& name, std::size_t size, std::uint32_t seed) {
+        c.LocalFileName = MakeFile(size, seed);
+        c.HostFileName = name;
+        return c.Put();
+    };
+    ASSERT_TRUE(c.Connect());
+    // The peer resets the data connection after 1 MB; the files after it, in
+    // the same session and after a reconnect, are exactly themselves.
+    EXPECT_FALSE(put("reset1.bin", 4 * 1024 * 1024, 1)) << rec->LogText();
+    const auto failed = content;
+    for (std::uint32_t seed : {2u, 3u}) {
+        ASSERT_TRUE(put("next" + std::to_string(seed) + ".bin", 100000 + seed, seed)) << rec->LogText();
+        EXPECT_TRUE(SameBytes(peer->StoredFile(c.HostFileName), content)) << seed;
+    }
+    EXPECT_FALSE(put("reset2.bin", 4 * 1024 * 1024, 4)) << rec->LogText();
+    ASSERT_TRUE(c.Quit()) << rec->LogText();
+    ASSERT_TRUE(c.Connect()) << rec->LogText();
+    ASSERT_TRUE(put("next5.bin", 3000, 5)) << rec->LogText();
+    EXPECT_TRUE(SameBytes(peer->StoredFile(c.HostFileName), content));
+    ASSERT_TRUE(c.Quit()) << rec->LogText();
+    ASSERT_TRUE(peer->WaitExit(5s));
+    const auto partial = peer->StoredFile("reset1.bin");
+    EXPECT_EQ(partial.size(), 1024u * 1024u);
+    EXPECT_TRUE(std::equal(partial.begin(), partial.end(), failed.begin()));
+}
+
+TEST_F(FtpPeerTest, SessionAfterAResetSessionEndsWhenTheServerSaysGoodbye)
+{
+    Start("resetsession");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(4 * 1024 * 1024, 1);
+    c.HostFileName = "reset.bin";
+    EXPECT_FALSE(c.Put()) << rec->LogText();
+    EXPECT_FALSE(c.Connected());
+    ASSERT_TRUE(c.Connect()) << rec->LogText();
+    c.LocalFileName = MakeFile(100000, 2);
+    c.HostFileName = "next.bin";
+    ASSERT_TRUE(c.Put()) << rec->LogText();
+    // The goodbye ends the request; waiting out the time-out would fail it.
+    ASSERT_TRUE(c.Quit()) << rec->LogText();
+    ASSERT_TRUE(peer->WaitExit(5s));
+    EXPECT_TRUE(SameBytes(peer->StoredFile("next.bin"), content));
 }
 
 TEST_F(FtpPeerTest, FinalReplyFailureAfterTheData)

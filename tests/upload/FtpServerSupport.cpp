@@ -160,6 +160,14 @@ void WriteFileBytes(const std::filesystem::path& path, const std::vector<std::ui
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+::testing::AssertionResult SameBytes(const std::vector<std::uint8_t>& got, const std::vector<std::uint8_t>& want)
+{
+    if (got == want) return ::testing::AssertionSuccess();
+    const auto diff = std::mismatch(got.begin(), got.end(), want.begin(), want.end());
+    return ::testing::AssertionFailure() << got.size() << " bytes where " << want.size()
+                                         << " were expected, first difference at offset " << (diff.first - got.begin());
+}
+
 std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint32_t seed)
 {
     std::vector<std::uint8_t> bytes(size);
@@ -211,6 +219,13 @@ std::vector<std::string> ScriptedPeer::Commands() const
 }
 
 std::vector<std::uint8_t> ScriptedPeer::StoredData() const { return ReadFileBytes(transcript_.string() + ".data"); }
+
+std::vector<std::uint8_t> ScriptedPeer::StoredFile(const std::string& name) const
+{
+    std::string escaped;
+    for (char c : name) escaped += c == '/' ? std::string("%2F") : std::string(1, c);
+    return ReadFileBytes(transcript_.string() + ".files/" + escaped);
+}
 
 }  // namespace ftptest
 

@@ -6,6 +6,8 @@
 
 #include "tests/support/TempDir.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -53,6 +55,9 @@ bool WaitForListener(int port, std::chrono::milliseconds timeout);
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+// Equal bytes, or a failure naming both sizes and the first differing offset
+// (instead of printing megabytes).
+::testing::AssertionResult SameBytes(const std::vector<std::uint8_t>& got, const std::vector<std::uint8_t>& want);
 // Deterministic bytes that are not a repeating short pattern.
 std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint32_t seed);
 
@@ -85,6 +90,8 @@ public:
     bool WaitExit(std::chrono::milliseconds timeout);
     std::vector<std::string> Commands() const;
     std::vector<std::uint8_t> StoredData() const;
+    // What the STOR of `name` left on the peer (empty when there was none).
+    std::vector<std::uint8_t> StoredFile(const std::string& name) const;
 
 private:
     TempFolder folder_;

@@ -85,6 +85,25 @@ TEST_F(FtpServerTest, UploadsAreByteForByteTheLocalFiles)
     EXPECT_EQ(puts, items.size());
 }
 
+TEST_F(FtpServerTest, FileNameWithALineBreakIsRefusedAndInjectsNothing)
+{
+    TFtpClient& c = rec->Client;
+    Login();
+    WriteFileBytes(server.Root() / "x.jpg", PatternBytes(100, 1));
+    // A local file may really be called so; its name must not become two commands.
+    c.LocalFileName = MakeFile("a\r\nDELE x.jpg", 100, 2);
+    c.HostFileName = "a\r\nDELE x.jpg";
+    EXPECT_FALSE(c.Put());
+    EXPECT_EQ(c.ErrorMessage(), "501 HostFileName contains CR, LF or NUL");
+    EXPECT_EQ(c.RequestResult(), 501);
+    EXPECT_FALSE(rec->LogHasPrefix("> PORT")) << rec->LogText();
+    // The session goes on, and the server still has x.jpg and no "a".
+    ASSERT_TRUE(c.Pwd());
+    ASSERT_TRUE(c.Quit());
+    EXPECT_TRUE(fs::exists(server.Root() / "x.jpg"));
+    EXPECT_FALSE(fs::exists(server.Root() / "a"));
+}
+
 TEST_F(FtpServerTest, ServerThatConnectsOnPortIsServedAtOnce)
 {
     // pyftpdlib opens the data connection as soon as it gets PORT; the

@@ -5,7 +5,9 @@ Usage: ftp_peer.py SCENARIO TRANSCRIPT
 
 Listens on a free port of 127.0.0.1, prints the port on stdout, serves one
 control connection as SCENARIO says, and writes every command it received to
-TRANSCRIPT (one per line) and the bytes of each STOR to TRANSCRIPT.data.
+TRANSCRIPT (one per line), the bytes of each STOR to TRANSCRIPT.data and,
+file by file, to TRANSCRIPT.files/NAME ('/' in NAME as %2F). A scenario may
+serve more than one control connection in turn (its `sessions`).
 Stdlib only; it ends by itself after at most 30 seconds.
 """
 
@@ -19,7 +21,15 @@ import time
 CRLF = b"\r\n"
 
 
+def reset(conn):
+    """Closes a connection abortively: the other side sees a reset."""
+    conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+    conn.close()
+
+
 class Peer:
+    sessions = 1
+
     def __init__(self, scenario, transcript):
         self.scenario = scenario
         self.transcript = open(transcript, "w")
@@ -70,6 +80,13 @@ class Peer:
             out.write(got)
         return got
 
+    def keep(self, name, got):
+        """The bytes a STOR left on the server, under the name it gave."""
+        folder = self.data_path[: -len(".data")] + ".files"
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, name.replace("/", "%2F")), "wb") as out:
+            out.write(got)
+
     # -- the default server, which scenarios override ------------------------
     def greeting(self):
         self.reply("220 scripted peer ready")
@@ -103,9 +120,18 @@ class Peer:
     def on_STOR(self, arg):
         self.reply("150 opening data connection")
         data = self.connect_data()
-        self.read_all(data)
+        self.keep(arg, self.read_all(data))
         data.close()
         self.reply("226 transfer complete")
+
+    def stor_reset(self, arg):
+        """A STOR whose data connection is reset after 1 MB: the file stays
+        partial on the server and the transfer fails."""
+        self.reply("150 opening data connection")
+        data = self.connect_data()
+        self.keep(arg, self.read_all(data, limit=1024 * 1024))
+        reset(data)
+        self.reply("426 Connection reset; transfer aborted")
 
     def on_QUIT(self, arg):
         self.reply("221 bye")
@@ -215,8 +241,7 @@ class ResetDataMidStor(Peer):
         data = self.connect_data()
         self.read_all(data, limit=16 * 1024)
         # An abortive close; the lying 226 must not turn it into success.
-        data.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
-        data.close()
+        reset(data)
         self.reply("226 transfer complete")
 
 
@@ -283,6 +308,56 @@ class SlowStor(Peer):
         self.reply("226 transfer complete")
 
 
+class ResetData(Peer):
+    """Resets the data connection of every STOR whose name begins with
+    "reset"; every other STOR, in this session or the next one, is served
+    normally."""
+    sessions = 2
+
+    def on_STOR(self, arg):
+        if arg.startswith("reset"):
+            self.stor_reset(arg)
+        else:
+            Peer.on_STOR(self, arg)
+
+
+class ResetSession(CloseMidStor):
+    """Resets the control and data connections of the first session in the
+    middle of a STOR, like a server that is killed; the second session is
+    served normally."""
+    sessions = 2
+    resets_left = 1
+
+    def on_STOR(self, arg):
+        if self.resets_left == 0:
+            return Peer.on_STOR(self, arg)
+        self.resets_left -= 1
+        self.reply("150 opening data connection")
+        data = self.connect_data()
+        self.read_all(data, limit=256 * 1024)
+        reset(data)
+        reset(self.ctrl)
+        return "quit"
+
+
+class NoDataConnection(Peer):
+    """Ends each STOR with a final reply without ever connecting to the
+    client's data port (after a caller from a stranger's address in
+    "strangeronly"); the final reply is 226, or 425 in "nodata425"."""
+
+    def on_STOR(self, arg):
+        self.reply("150 opening data connection")
+        if self.scenario == "strangeronly":
+            host, port = self.port_addr
+            stranger = socket.create_connection((host, port), timeout=5, source_address=("127.0.0.3", 0))
+            stranger.recv(1)
+            stranger.close()
+        if self.scenario == "nodata425":
+            self.reply("425 Can't open data connection")
+        else:
+            self.reply("226 transfer complete")
+
+
 class Intruders(Peer):
     """Before connecting itself, tries the client's data port the way a third
     party on the network would, and notes in the transcript what happened."""
@@ -339,6 +414,11 @@ SCENARIOS = {
     "longline": LongLine,
     "slowstor": SlowStor,
     "intruders": Intruders,
+    "resetdata": ResetData,
+    "resetsession": ResetSession,
+    "nodata226": NoDataConnection,
+    "nodata425": NoDataConnection,
+    "strangeronly": NoDataConnection,
 }
 
 
@@ -351,10 +431,11 @@ def main():
     listener.listen(1)
     print(listener.getsockname()[1], flush=True)
     peer = SCENARIOS[scenario](scenario, transcript)
-    try:
-        peer.run(listener)
-    except (BrokenPipeError, ConnectionResetError):
-        pass
+    for _ in range(peer.sessions):
+        try:
+            peer.run(listener)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
 
 
 if __name__ == "__main__":

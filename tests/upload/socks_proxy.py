@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""A small SOCKS 4 / 4A / 5 proxy for the socket tests (127.0.0.1 only).
+"""A small SOCKS 4 / 4A / 5 proxy for the socket tests (on 127.0.0.1, or
+another loopback address given with --listen).
 
 Prints the port it listens on, then serves until killed. Every request it
 receives (method offer, authentication, connect request) is logged as one
@@ -158,11 +159,14 @@ def main():
     parser.add_argument("--reply", type=int, help="status to answer connect requests with")
     parser.add_argument("--behind", default="", help="bytes sent right behind the reply")
     parser.add_argument("--bound-name", help="SOCKS 5 reply names the bound address")
+    parser.add_argument("--listen", default="127.0.0.1", help="loopback address to listen on")
     args = parser.parse_args()
     proxy = Proxy(args)
     server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    server.bind(("127.0.0.1", 0))
+    if not args.listen.startswith("127."):
+        parser.error("--listen takes a loopback address")
+    server.bind((args.listen, 0))
     server.listen(16)
     print(server.getsockname()[1], flush=True)
     while True:

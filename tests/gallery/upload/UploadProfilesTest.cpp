@@ -8,6 +8,7 @@
 #include "gallery/text/srutils.h"
 #include "gallery/text/srutilsFiles.h"
 #include "platform/shell/Shell.h"
+#include "platform/streams/Streams.h"
 #include "platform/system/System.h"
 #include "widgets/kitnwgui.h"
 
@@ -23,6 +24,7 @@
 #include <deque>
 #include <thread>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -126,6 +128,16 @@ TEST_F(UploadProfilesTest, SaveReplaceLoadRenameAndDelete)
     EXPECT_EQ(form->ComboBox1->Items().ToVector(), std::vector<std::string>{"Second"});
     ASSERT_EQ(stat(TForm5::ProfilesFileName().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(UploadProfilesTest, ProfilesAreNotWrittenThroughALinkInTheirPlace)
+{
+    program.Write("theirs.txt", "theirs");
+    ASSERT_EQ(::symlink(program.File("theirs.txt").c_str(), TForm5::ProfilesFileName().c_str()), 0);
+    Fill("ftp.one.test", 21, 15, "ann", "secret", "www");
+    names = {"One"};
+    EXPECT_THROW(form->Button14Click(form->Button14), EFCreateError);
+    EXPECT_EQ(program.Read("theirs.txt"), "theirs");
 }
 
 TEST_F(UploadProfilesTest, CancelledOrEmptyNameSavesNothingAndBadPortRaises)

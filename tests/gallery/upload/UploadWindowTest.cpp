@@ -39,6 +39,39 @@ std::map<std::string, std::vector<std::uint8_t>> TreeOf(const fs::path& root)
     return tree;
 }
 
+// upload_peer.py serving `sessions` control connections in turn; Port is 0
+// when it did not start.
+struct UploadPeer {
+    explicit UploadPeer(int sessions = 1)
+        : Transcript(folder.Path() / "transcript.txt"),
+          Child({"/usr/bin/python3", std::string(PICTAVO_SOURCE_DIR) + "/tests/gallery/upload/upload_peer.py",
+                 Transcript.string(), std::to_string(sessions)},
+                (folder.Path() / "peer.log").string()),
+          Port(std::atoi(Child.ReadLine(std::chrono::seconds(10)).c_str()))
+    {
+    }
+    // The commands the peer received that begin with one of the verbs.
+    std::vector<std::string> Commands(std::initializer_list<const char*> verbs) const
+    {
+        std::vector<std::string> commands;
+        std::ifstream in(Transcript);
+        for (std::string line; std::getline(in, line);)
+            for (const char* verb : verbs)
+                if (line.rfind(verb, 0) == 0) commands.push_back(line);
+        return commands;
+    }
+    // What the STOR of a name left on the peer.
+    std::vector<std::uint8_t> Stored(const std::string& name) const
+    {
+        return ReadFileBytes(Transcript.string() + ".files/" + name);
+    }
+
+    TempFolder folder;
+    fs::path Transcript;
+    ChildProcess Child;
+    int Port;
+};
+
 class UploadWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -122,34 +155,25 @@ TEST_F(UploadWindowTest, TreeWithSubFoldersEmptyFileAndSpacesArrivesByteForByte)
 
 TEST_F(UploadWindowTest, RefusedStorKeepsExactlyItsLineAndTheStatusSaysSo)
 {
-    TempFolder folder;
-    const fs::path transcript = folder.Path() / "transcript.txt";
-    ChildProcess peer({"/usr/bin/python3", std::string(PICTAVO_SOURCE_DIR) + "/tests/gallery/upload/upload_peer.py",
-                       transcript.string()},
-                      (folder.Path() / "peer.log").string());
-    const int port = std::atoi(peer.ReadLine(std::chrono::seconds(10)).c_str());
-    ASSERT_GT(port, 0);
+    UploadPeer peer;
+    ASSERT_GT(peer.Port, 0);
     AddFile("index.htm", 100, 1);
     AddFile("img/bad one.jpg", 100, 2);
     AddFile("img/ok.jpg", 100, 3);
 
-    auto form = MakeWindow(port, "site");
+    auto form = MakeWindow(peer.Port, "site");
     form->Button1Click(form->Button1);
-    ASSERT_TRUE(peer.WaitExit(std::chrono::seconds(10)));
+    ASSERT_TRUE(peer.Child.WaitExit(std::chrono::seconds(10)));
 
     EXPECT_EQ(form->ListBox2->Items().ToVector(), std::vector<std::string>{"img/bad one.jpg"});
     EXPECT_EQ(form->SentCount(), 2);
     EXPECT_EQ(form->FailedCount(), 1);
     EXPECT_EQ(form->StatusBar1->PanelText(0), "Sent 2 of 3 files, 1 failed");
 
-    std::vector<std::string> commands;
-    std::ifstream in(transcript);
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind("MKD", 0) == 0 || line.rfind("STOR", 0) == 0 || line.rfind("TYPE", 0) == 0)
-            commands.push_back(line);
     // Last line first; each folder level made once before its first file.
-    EXPECT_EQ(commands, (std::vector<std::string>{"TYPE I", "MKD site", "MKD site/img", "STOR site/img/ok.jpg",
-                                                  "STOR site/img/bad one.jpg", "STOR site/index.htm"}));
+    EXPECT_EQ(peer.Commands({"MKD", "STOR", "TYPE"}),
+              (std::vector<std::string>{"TYPE I", "MKD site", "MKD site/img", "STOR site/img/ok.jpg",
+                                        "STOR site/img/bad one.jpg", "STOR site/index.htm"}));
     // The page went last and travels as text; the client was told so.
     EXPECT_FALSE(form->FtpClient1.Binary());
     const auto& log = form->LogLines();
@@ -169,21 +193,65 @@ TEST_F(UploadWindowTest, RefusedStorKeepsExactlyItsLineAndTheStatusSaysSo)
 
 TEST_F(UploadWindowTest, LostConnectionEndsTheChainAndKeepsUnsentLines)
 {
-    TempFolder folder;
-    ChildProcess peer({"/usr/bin/python3", std::string(PICTAVO_SOURCE_DIR) + "/tests/gallery/upload/upload_peer.py",
-                       (folder.Path() / "transcript.txt").string()},
-                      (folder.Path() / "peer.log").string());
-    const int port = std::atoi(peer.ReadLine(std::chrono::seconds(10)).c_str());
-    ASSERT_GT(port, 0);
+    UploadPeer peer;
+    ASSERT_GT(peer.Port, 0);
     AddFile("a.jpg", 10, 1);
     AddFile("drop.jpg", 10, 2);
     AddFile("z.jpg", 10, 3);
-    auto form = MakeWindow(port, "");
+    auto form = MakeWindow(peer.Port, "");
     form->Button1Click(form->Button1);
     EXPECT_EQ(form->ListBox2->Items().ToVector(), (std::vector<std::string>{"a.jpg", "drop.jpg"}));
     EXPECT_EQ(form->StatusBar1->PanelText(0), "Sent 1 of 3 files, 1 failed, 1 not tried");
     EXPECT_FALSE(form->Uploading());
     EXPECT_TRUE(form->Button1->Enabled());
+}
+
+TEST_F(UploadWindowTest, FilesAfterBrokenTransfersArriveWholeAndTheFailedOnesStayListed)
+{
+    UploadPeer peer(2);
+    ASSERT_GT(peer.Port, 0);
+    // Sent from the last line up: the first data connection is reset after
+    // 1 MB, two files follow, then the server drops the session.
+    AddFile("drop.jpg", 5000, 1);
+    AddFile("one.jpg", 100000, 2);
+    AddFile("two.jpg", 3000, 3);
+    AddFile("reset big.bin", 4 * 1024 * 1024, 4);
+    auto form = MakeWindow(peer.Port, "");
+    form->Button1Click(form->Button1);
+    EXPECT_EQ(form->ListBox2->Items().ToVector(), (std::vector<std::string>{"drop.jpg", "reset big.bin"}));
+    EXPECT_EQ(form->StatusBar1->PanelText(0), "Sent 2 of 4 files, 2 failed");
+    for (const std::string name : {"one.jpg", "two.jpg"})
+        EXPECT_TRUE(SameBytes(peer.Stored(name), ReadFileBytes(dest + name))) << name;
+
+    // The next Upload, in a new session, sends what stayed and ends the
+    // session when the server says goodbye, not after the time-out.
+    form->Button1Click(form->Button1);
+    EXPECT_EQ(form->ListBox2->Items().Count(), 0);
+    EXPECT_EQ(form->StatusBar1->PanelText(0), "Sent 2 of 2 files, 0 failed");
+    EXPECT_EQ(form->FtpClient1.RequestType(), ftpQuitAsync);
+    EXPECT_EQ(form->FtpClient1.RequestResult(), 0) << form->FtpClient1.ErrorMessage();
+    ASSERT_TRUE(peer.Child.WaitExit(std::chrono::seconds(10)));
+    for (const std::string name : {"drop.jpg", "reset big.bin"})
+        EXPECT_TRUE(SameBytes(peer.Stored(name), ReadFileBytes(dest + name))) << name;
+}
+
+TEST_F(UploadWindowTest, FileNameWithALineBreakFailsAndStaysListed)
+{
+    UploadPeer peer;
+    ASSERT_GT(peer.Port, 0);
+    AddFile("ok.jpg", 100, 1);
+    AddFile("a\r\nDELE keep.jpg", 100, 2);  // a legal local name, but two lines
+    auto form = MakeWindow(peer.Port, "");
+    // Lists read from files split such a name; one set directly keeps it.
+    form->ListBox2->Items().Assign(lines);
+    form->Button1Click(form->Button1);
+    ASSERT_TRUE(peer.Child.WaitExit(std::chrono::seconds(10)));
+    EXPECT_EQ(form->ListBox2->Items().ToVector(), std::vector<std::string>{"a\r\nDELE keep.jpg"});
+    EXPECT_EQ(form->StatusBar1->PanelText(0), "Sent 1 of 2 files, 1 failed");
+    const auto& log = form->LogLines();
+    EXPECT_NE(std::find(log.begin(), log.end(), "501 HostFileName contains CR, LF or NUL"), log.end())
+        << ::testing::PrintToString(log);
+    EXPECT_EQ(peer.Commands({"STOR", "DELE"}), std::vector<std::string>{"STOR ok.jpg"});
 }
 
 TEST_F(UploadWindowTest, LongChainKeepsTheStackFlatAndControlsLocked)

@@ -1,10 +1,13 @@
 #!/usr/bin/python3
-"""Scripted peer for the upload window: the client tests' peer with two
+"""Scripted peer for the upload window: the client tests' peer with these
 changes. MKD of a folder named "site" answers "550 exists" (a folder the
-server already has); STOR of a name holding "bad" is refused with 550, and
-STOR of a name holding "drop" ends the control connection without a reply.
+server already has); STOR of a name holding "bad" is refused with 550. In the
+first session only, STOR of a name holding "drop" ends the control connection
+without a reply, and STOR of a name holding "reset" has its data connection
+reset after 1 MB.
 
-Usage: upload_peer.py TRANSCRIPT (prints the port, like ftp_peer.py)."""
+Usage: upload_peer.py TRANSCRIPT [SESSIONS] (prints the port, like
+ftp_peer.py; serves SESSIONS control connections in turn, default 1)."""
 
 import os
 import signal
@@ -16,6 +19,12 @@ import ftp_peer  # noqa: E402
 
 
 class UploadPeer(ftp_peer.Peer):
+    session = 0
+
+    def run(self, listener):
+        self.session += 1
+        super().run(listener)
+
     def on_MKD(self, arg):
         if arg == "site":
             self.reply("550 site: folder exists")
@@ -23,9 +32,12 @@ class UploadPeer(ftp_peer.Peer):
             self.reply('257 "%s" created' % arg)
 
     def on_STOR(self, arg):
-        if "drop" in arg:
+        if "drop" in arg and self.session == 1:
             self.ctrl.close()
             return "quit"
+        if "reset" in arg and self.session == 1:
+            self.stor_reset(arg)
+            return
         if "bad" in arg:
             self.reply("550 %s: permission denied" % arg)
             return
@@ -39,10 +51,12 @@ def main():
     listener.bind(("127.0.0.1", 0))
     listener.listen(1)
     print(listener.getsockname()[1], flush=True)
-    try:
-        UploadPeer("upload", sys.argv[1]).run(listener)
-    except (BrokenPipeError, ConnectionResetError):
-        pass
+    peer = UploadPeer("upload", sys.argv[1])
+    for _ in range(int(sys.argv[2]) if len(sys.argv) > 2 else 1):
+        try:
+            peer.run(listener)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
 
 
 if __name__ == "__main__":

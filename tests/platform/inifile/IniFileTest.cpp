@@ -169,6 +169,24 @@ TEST(IniFile, PrivateFilesAre0600AndWriteFailuresAreSilent)
     EXPECT_EQ(entries, 2);
 }
 
+TEST(IniFile, PrivateFileRefusesALinkInItsPlace)
+{
+    TempIni t;
+    const std::string elsewhere = (t.folder.path / "elsewhere.ini").string();
+    {
+        std::ofstream(elsewhere) << "[Theirs]\r\n";
+    }
+    fs::remove(t.path);
+    ASSERT_EQ(::symlink(elsewhere.c_str(), t.path.c_str()), 0);
+    {
+        TIniFile ini(t.path, IniFileMode::Private);
+        ini.WriteString("Others", "Upload", "host|21|100|me|secret||");
+        EXPECT_FALSE(ini.UpdateFile());
+    }
+    EXPECT_EQ(testsupport::ReadFileText(elsewhere), "[Theirs]\r\n");
+    EXPECT_TRUE(fs::is_symlink(t.path));
+}
+
 TEST(IniFile, ValueRulesOnTheirOwn)
 {
     EXPECT_EQ(IniTrimValue("  \"a b\"  "), "a b");

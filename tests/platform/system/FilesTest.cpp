@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -50,10 +51,61 @@ TEST(Folders, WritableFolderFallsBackToTheUsersConfigFolder)
     EXPECT_EQ(ChooseWritableFolder("/opt/p/", false, "/x/cfg", "/home/u"), "/x/cfg/pictavo/");
     EXPECT_EQ(ChooseWritableFolder("/opt/p/", false, "", "/home/u"), "/home/u/.config/pictavo/");
     EXPECT_EQ(ChooseWritableFolder("/opt/p/", false, "relative", "/home/u"), "/home/u/.config/pictavo/");
+    // Without a home there is no shared fallback such as /tmp.
+    EXPECT_EQ(ChooseWritableFolder("/opt/p/", false, "", ""), "/opt/p/");
     TempFolder t;
     SetProgramFolder(t.path.string());
     EXPECT_EQ(WritableFolder(), t.str());
     SetProgramFolder("");
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name)) old_ = old;
+        had_ = std::getenv(name) != nullptr;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedEnv() { had_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+TEST(Folders, HomeComesFromTheAccountWhenHomeIsEmpty)
+{
+    const passwd* entry = ::getpwuid(::getuid());
+    ASSERT_NE(entry, nullptr);
+    for (const char* home : {"", "relative/home"}) {
+        ScopedEnv env("HOME", home);
+        EXPECT_EQ(UserHomeFolder(), entry->pw_dir) << home;
+    }
+    ScopedEnv env("HOME", "/h/u");
+    EXPECT_EQ(UserHomeFolder(), "/h/u");
+}
+
+TEST(Folders, SettingsFolderIsMadePrivateAndNeverAFolderEveryUserMayWrite)
+{
+    ::umask(022);
+    TempFolder t;
+    ScopedEnv xdg("XDG_CONFIG_HOME", (t / "config").c_str());
+    // A program folder that cannot be written, then one that every user may write.
+    SetProgramFolder(t / "missing");
+    EXPECT_EQ(WritableFolder(), t / "config/pictavo/");
+    SetProgramFolder(t / "shared");
+    fs::create_directory(t / "shared");
+    ::chmod((t / "shared").c_str(), 0777);
+    EXPECT_EQ(WritableFolder(), t / "config/pictavo/");
+    SetProgramFolder("");
+    for (const char* made : {"config", "config/pictavo"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat((t / made).c_str(), &st), 0) << made;
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << made;
+    }
 }
 
 TEST(Folders, NamePiecesAcceptBothSeparators)
@@ -68,6 +120,31 @@ TEST(Folders, NamePiecesAcceptBothSeparators)
     EXPECT_EQ(IncludeTrailingPathDelimiter("/a/"), "/a/");
     EXPECT_EQ(ExcludeTrailingPathDelimiter("/a/"), "/a");
     EXPECT_EQ(ExcludeTrailingPathDelimiter("/"), "/");
+}
+
+TEST(Files, PrivateFilesAre0600AndRefuseALinkInTheirPlace)
+{
+    ::umask(022);
+    TempFolder t;
+    const std::string file = t / "pvftp.pv";
+    ASSERT_EQ(WritePrivateFile(file, "secret\r\n"), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(testsupport::ReadFileText(file), "secret\r\n");
+    ::chmod(file.c_str(), 0644);
+    ASSERT_EQ(WritePrivateFile(file, "again"), 0);
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // A link planted in the file's place is neither followed nor replaced.
+    const std::string elsewhere = t.file("elsewhere", "theirs");
+    const std::string link = t / "pv.ini";
+    ASSERT_EQ(::symlink(elsewhere.c_str(), link.c_str()), 0);
+    EXPECT_EQ(WritePrivateFile(link, "secret"), ELOOP);
+    EXPECT_EQ(testsupport::ReadFileText(elsewhere), "theirs");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(std::distance(fs::directory_iterator(t.path), fs::directory_iterator()), 3);  // no temporary left
 }
 
 TEST(Files, DatesAreReadWithoutWriteAccessAndClampBefore1980)
