@@ -497,6 +497,88 @@ TEST(Decorations, RecordsDrawAsTheirFields)
     EXPECT_THROW(DrawTextRecord(drawn, "DejaVu Sans|b|big|", ""), EConvertError);
 }
 
+// While a cache lives (a build) each decoration picture is read once, and a
+// file that changes meanwhile is not read again; without one every picture
+// reads it. Masks are kept per scale, inversion and brightening.
+TEST(Decorations, PicturesReadOncePerBuild)
+{
+    TempDir dir;
+    TRasterDIB framePicture;
+    fill(framePicture, 10, 10, Red);
+    const std::string file = writePicture(dir, "frame.bmp", framePicture);
+    const std::string record = MakePropertyRecord({"1", file, "0", "16777215", "0", "0"});
+    TRasterDIB mask;
+    fill(mask, 4, 4, WhiteTriple);
+    const std::string maskFile = writePicture(dir, "mask.bmp", mask);
+    auto maskRecord = [&](int scale) {
+        return MakePropertyRecord({"1", maskFile, "0", std::to_string(scale), "0", "0", "0", "0", "0", ""});
+    };
+    // Reads for three pictures, and the colour the last one shows.
+    auto drawThree = [&](const std::string& frame, TColorTriple& shown) {
+        const int before = DecorationPictureReads();
+        for (int i = 0; i < 3; ++i) {
+            TRasterDIB image;
+            fill(image, 30, 20, Grey);
+            DrawFrameRecord(image, frame);
+            shown = pixelFromTop(image, 15, 10);
+        }
+        return DecorationPictureReads() - before;
+    };
+    TColorTriple shown;
+    EXPECT_EQ(drawThree(record, shown), 3);
+    {
+        TDecorationPictureCache build;
+        EXPECT_EQ(drawThree(record, shown), 1);
+        EXPECT_EQ(shown, Red);
+        fill(framePicture, 10, 10, Blue);
+        writePicture(dir, "frame.bmp", framePicture);
+        EXPECT_EQ(drawThree(record, shown), 0);
+        EXPECT_EQ(shown, Red);
+        EXPECT_EQ(drawThree(MakePropertyRecord({"1", dir / "missing.bmp", "0", "255", "0", "0"}), shown), 1);
+        const int before = DecorationPictureReads();
+        for (int scale : {100, 50, 100, 50}) {
+            TRasterDIB image;
+            fill(image, 8, 8, Grey);
+            DrawMaskRecord(image, maskRecord(scale));
+        }
+        EXPECT_EQ(DecorationPictureReads() - before, 2);
+    }
+    EXPECT_EQ(drawThree(record, shown), 3);
+    EXPECT_EQ(shown, Blue);
+}
+
+// The bevel draws its rings' rows first and then their columns row by row;
+// every pixel must still get the blends of ring after ring that drawing each
+// ring whole gives (what a 32-bit picture gets), also where rings of one inset
+// meet and on odd sizes where a ring's sides or its top and bottom meet.
+TEST(Decorations, BevelRingsBlendInTheirOrder)
+{
+    for (auto [w, h] : {std::pair{7, 5}, {9, 9}, {5, 12}, {41, 30}, {1, 1}, {2, 3}, {64, 7}}) {
+        TRasterDIB picture, wide;
+        picture.SetSize(w, h, 24);
+        wide.SetSize(w, -h, 32);
+        std::uint32_t seed = 11;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                seed = seed * 1103515245u + 12345u;
+                const TColorTriple c{std::uint8_t(seed >> 8), std::uint8_t(seed >> 16), std::uint8_t(seed >> 24)};
+                setFromTop(picture, x, y, c);
+                wide.SetPixelColor(y, x, c);
+            }
+        // A double frame: the band between shares its insets with both frames.
+        ButtonizeImage(picture, bsButton, GdiWhite, 0x404040, 3, 1, 40, 1, 0, -30, 60, GdiBlue);
+        ButtonizeImage(wide, bsButton, GdiWhite, 0x404040, 3, 1, 40, 1, 0, -30, 60, GdiBlue);
+        ButtonizeImage(picture, bsFades, GdiRed, GdiBlue, 2, 0, 20, 0, 0, 0, 0, 0);
+        ButtonizeImage(wide, bsFades, GdiRed, GdiBlue, 2, 0, 20, 0, 0, 0, 0, 0);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                TColorTriple c;
+                wide.GetPixelColor(y, x, c);
+                ASSERT_EQ(pixelFromTop(picture, x, y), c) << w << "x" << h << " at " << x << "," << y;
+            }
+    }
+}
+
 // A decoration file whose name holds a "|" (stored as "%line") is found and
 // drawn as the same picture under a plain name.
 TEST(Decorations, FileNamesWithABarAreFound)
@@ -535,86 +617,5 @@ TEST(Decorations, FileNamesWithABarAreFound)
         draw(withNone, dir / "missing.bmp");
         EXPECT_TRUE(samePixels(withPlain, withBar)) << what;
         EXPECT_FALSE(samePixels(withPlain, withNone)) << what << ": the picture was drawn";
-
-        // While a cache lives (a build) each decoration picture is read once, and a
-        // file that changes meanwhile is not read again; without one every picture
-        // reads it. Masks are kept per scale, inversion and brightening.
-        TEST(Decorations, PicturesReadOncePerBuild)
-        {
-            TempDir dir;
-            TRasterDIB framePicture;
-            fill(framePicture, 10, 10, Red);
-            const std::string file = writePicture(dir, "frame.bmp", framePicture);
-            const std::string record = MakePropertyRecord({"1", file, "0", "16777215", "0", "0"});
-            TRasterDIB mask;
-            fill(mask, 4, 4, WhiteTriple);
-            const std::string maskFile = writePicture(dir, "mask.bmp", mask);
-            auto maskRecord = [&](int scale) {
-                return MakePropertyRecord({"1", maskFile, "0", std::to_string(scale), "0", "0", "0", "0", "0", ""});
-            };
-            // Reads for three pictures, and the colour the last one shows.
-            auto drawThree = [&](const std::string& frame, TColorTriple& shown) {
-                const int before = DecorationPictureReads();
-                for (int i = 0; i < 3; ++i) {
-                    TRasterDIB image;
-                    fill(image, 30, 20, Grey);
-                    DrawFrameRecord(image, frame);
-                    shown = pixelFromTop(image, 15, 10);
-                }
-                return DecorationPictureReads() - before;
-            };
-            TColorTriple shown;
-            EXPECT_EQ(drawThree(record, shown), 3);
-            {
-                TDecorationPictureCache build;
-                EXPECT_EQ(drawThree(record, shown), 1);
-                EXPECT_EQ(shown, Red);
-                fill(framePicture, 10, 10, Blue);
-                writePicture(dir, "frame.bmp", framePicture);
-                EXPECT_EQ(drawThree(record, shown), 0);
-                EXPECT_EQ(shown, Red);
-                EXPECT_EQ(drawThree(MakePropertyRecord({"1", dir / "missing.bmp", "0", "255", "0", "0"}), shown), 1);
-                const int before = DecorationPictureReads();
-                for (int scale : {100, 50, 100, 50}) {
-                    TRasterDIB image;
-                    fill(image, 8, 8, Grey);
-                    DrawMaskRecord(image, maskRecord(scale));
-                }
-                EXPECT_EQ(DecorationPictureReads() - before, 2);
-            }
-            EXPECT_EQ(drawThree(record, shown), 3);
-            EXPECT_EQ(shown, Blue);
-        }
-
-        // The bevel draws its rings' rows first and then their columns row by row;
-        // every pixel must still get the blends of ring after ring that drawing each
-        // ring whole gives (what a 32-bit picture gets), also where rings of one inset
-        // meet and on odd sizes where a ring's sides or its top and bottom meet.
-        TEST(Decorations, BevelRingsBlendInTheirOrder)
-        {
-            for (auto [w, h] : {std::pair{7, 5}, {9, 9}, {5, 12}, {41, 30}, {1, 1}, {2, 3}, {64, 7}}) {
-                TRasterDIB picture, wide;
-                picture.SetSize(w, h, 24);
-                wide.SetSize(w, -h, 32);
-                std::uint32_t seed = 11;
-                for (int y = 0; y < h; ++y)
-                    for (int x = 0; x < w; ++x) {
-                        seed = seed * 1103515245u + 12345u;
-                        const TColorTriple c{std::uint8_t(seed >> 8), std::uint8_t(seed >> 16),
-                                             std::uint8_t(seed >> 24)};
-                        setFromTop(picture, x, y, c);
-                        wide.SetPixelColor(y, x, c);
-                    }
-                // A double frame: the band between shares its insets with both frames.
-                ButtonizeImage(picture, bsButton, GdiWhite, 0x404040, 3, 1, 40, 1, 0, -30, 60, GdiBlue);
-                ButtonizeImage(wide, bsButton, GdiWhite, 0x404040, 3, 1, 40, 1, 0, -30, 60, GdiBlue);
-                ButtonizeImage(picture, bsFades, GdiRed, GdiBlue, 2, 0, 20, 0, 0, 0, 0, 0);
-                ButtonizeImage(wide, bsFades, GdiRed, GdiBlue, 2, 0, 20, 0, 0, 0, 0, 0);
-                for (int y = 0; y < h; ++y)
-                    for (int x = 0; x < w; ++x) {
-                        TColorTriple c;
-                        wide.GetPixelColor(y, x, c);
-                        ASSERT_EQ(pixelFromTop(picture, x, y), c) << w << "x" << h << " at " << x << "," << y;
-                    }
-            }
-        }
+    }
+}
