@@ -46,6 +46,12 @@ bool BrowseForFolder(const std::string& title, const std::string& startFolder, c
 
 // Source-list sort orders of the "Sort by" entries.
 enum class TItemSort { Name, ExtName, PathName, PathExtName, DateTime, PathDateTime };
+// A step of the viewer's and the description editor's keys through the source
+// list (numbered as the editor's GoToItem takes them).
+enum class TListStep : int { First = 1, Previous = 2, Next = 3, Last = 4 };
+// The item a step from item current (-1: none selected) of a list of count
+// items lands on, never past either end; -1 for an empty list.
+int SteppedIndex(int current, int count, TListStep step);
 
 // What thumbnails link to ("Hyperlin&k to:", ComboBox4).
 enum THyperlinkTo : int { hlNone = 0, hlOriginalImage = 1, hlImagePage = 2 };
@@ -200,9 +206,10 @@ public:
     // The description editor, made once and kept (made on first use when the
     // program did not make it at start).
     class TForm4& DescriptionEditor();
-    // Deselects the selected item and selects and focuses target, kept inside
-    // the list; returns it (-1 for an empty list).
-    int MoveSelection(int target);
+    // Moves the selection one step (SteppedIndex from the first selected
+    // item): the item stepped to is the only one selected, and focused.
+    // Returns it (-1 for an empty list).
+    int StepSelection(TListStep step);
     // --- end of main-window commands
 
     // --- image makers

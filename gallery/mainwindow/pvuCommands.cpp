@@ -50,13 +50,25 @@ void TForm1::ConnectCommandHandlers()
 
 int TForm1::ShowDialog(TForm& form) { return ShowDialogWindow ? ShowDialogWindow(form) : form.ShowModal(); }
 
-int TForm1::MoveSelection(int target)
+int SteppedIndex(int current, int count, TListStep step)
 {
-    const int count = ListView1->Count();
-    if (count == 0) return -1;
+    if (count <= 0) return -1;
+    int target = current;
+    switch (step) {
+    case TListStep::First: target = 0; break;
+    case TListStep::Previous: --target; break;
+    case TListStep::Next: ++target; break;
+    case TListStep::Last: target = count - 1; break;
+    }
+    return std::clamp(target, 0, count - 1);
+}
+
+int TForm1::StepSelection(TListStep step)
+{
     const int current = ListView1->FirstSelected();
+    const int target = SteppedIndex(current, ListView1->Count(), step);
+    if (target < 0) return -1;
     if (current >= 0) ListView1->SetSelected(current, false);
-    target = std::clamp(target, 0, count - 1);
     ListView1->SetSelected(target, true);
     ListView1->SetFocused(target);
     ListView1->Widget()->update();

@@ -117,14 +117,16 @@ void ApplyOverlay(TRasterDIB& picture, const std::string& maskFile, const std::s
                   int scale, int, int brightening)
 {
     if (!HasPixels(picture) || picture.BitCount() != 24) return;
-    if (!FileExists(ToFileSystemPath(maskFile))) return;
+    // A stored relative name lies in the program folder, as the other decorations' pictures do.
+    const std::string path = DecorationFilePath(maskFile);
+    if (path.empty() || !FileExists(path)) return;
     // A mask scaled to nothing is no mask.
     if (scale <= 0) return;
-    const std::string key = "mask\n" + maskFile + "\n" + std::to_string(scale) + "\n" + std::to_string(invert) + "\n" +
+    const std::string key = "mask\n" + path + "\n" + std::to_string(scale) + "\n" + std::to_string(invert) + "\n" +
                             std::to_string(brightening);
     const std::shared_ptr<const TRasterDIB> mask = CachedDecorationPicture(key, [&]() -> std::unique_ptr<TRasterDIB> {
         auto loaded = std::make_unique<TRasterDIB>();
-        LoadScaledImage(*loaded, maskFile, scale, invert, brightening);
+        LoadScaledImage(*loaded, path, scale, invert, brightening);
         if (!HasPixels(*loaded) || loaded->BitCount() != 24) return nullptr;
         return loaded;
     });

@@ -1,6 +1,7 @@
-// The properties dialog: its kinds, key handling, control enabling, colour
-// controls, picture pickers and help. Construction is in pvu1Pages.cpp, the
-// transfer of the records in pvu1Records.cpp.
+// The properties dialog: its kinds, control enabling, colour controls,
+// picture pickers and help. Construction is in pvu1Pages.cpp (each face's OK
+// and Cancel are its default and cancel buttons: Enter and Esc press them),
+// the transfer of the records in pvu1Records.cpp.
 #include "gallery/properties/pvu1.h"
 
 #include "gallery/mainwindow/pvu.h"
@@ -12,11 +13,7 @@
 #include "platform/help/Help.h"
 #include "platform/system/System.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QKeyEvent>
-#include <QPlainTextEdit>
-#include <QTextEdit>
+#include <QWidget>
 
 #include <array>
 
@@ -69,38 +66,6 @@ void SetFontStyleLetters(TFontInfo& font, const std::string& letters)
     font.StrikeOut = styles.StrikeOut;
 }
 
-// ---------------------------------------------------------------------------
-// Keys: Esc cancels and Enter confirms from almost every control; a memo keeps
-// Enter for its new lines, a focused button is pressed, and the temporary
-// faces (banner editor, colour picker) answer with their own buttons.
-
-class TForm2::KeyFilter : public QObject {
-public:
-    KeyFilter(TForm2* form, QObject* parent) : QObject(parent), form_(form) {}
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (!widget || !form_->Window()->isAncestorOf(widget)) return QObject::eventFilter(watched, event);
-        const int qtKey = static_cast<QKeyEvent*>(event)->key();
-        int key = qtKey == Qt::Key_Escape ? 27 : (qtKey == Qt::Key_Return || qtKey == Qt::Key_Enter) ? 13 : 0;
-        if (key == 0) return QObject::eventFilter(watched, event);
-        if (key == 13 && (qobject_cast<QPlainTextEdit*>(widget) || qobject_cast<QTextEdit*>(widget)))
-            return QObject::eventFilter(watched, event);
-        if (key == 13) {
-            if (auto* button = qobject_cast<QAbstractButton*>(widget); button && !button->isCheckable()) {
-                button->click();
-                return true;
-            }
-        }
-        form_->Dispatch([&] { form_->FormKeyPress(form_, key); });
-        return true;
-    }
-
-private:
-    TForm2* form_;
-};
-
 TForm2::TForm2(TComponent* owner) : TForm(owner, "Form2")
 {
     SetCaption("Properties");
@@ -108,16 +73,11 @@ TForm2::TForm2(TComponent* owner) : TForm(owner, "Form2")
     ConnectDialogHandlers();
     ConnectTemplateHandlers();
     ConnectToolHandlers();
-    keyFilter_ = new KeyFilter(this, Window());
-    qApp->installEventFilter(keyFilter_);
     Notebook1->SetPageIndex(ppPageProperties);
     SetOuterSize(491, 358);
 }
 
-TForm2::~TForm2()
-{
-    if (keyFilter_) qApp->removeEventFilter(keyFilter_);
-}
+TForm2::~TForm2() = default;
 
 void TForm2::SetOuterSize(int width, int height)
 {
@@ -136,34 +96,6 @@ void TForm2::ConnectDialogHandlers()
     for (TButton* b : {Button4, Button6, Button7, Button9, Button22, Button31, Button32, Button34})
         b->OnClick = [this](TComponent* s) { Button22Click(s); };
     Edit1->OnExit = [this](TComponent* s) { Edit1Exit(s); };
-}
-
-namespace {
-
-// On a temporary face Escape is its Cancel button and Enter its OK button.
-void PressFaceButton(int key, TButton& ok, TButton& cancel)
-{
-    if (key == 27) cancel.Click();
-    if (key == 13) ok.Click();
-}
-
-}  // namespace
-
-void TForm2::FormKeyPress(TComponent*, int& Key)
-{
-    const int page = Notebook1->PageIndex();
-    // The temporary faces return to the page they came from.
-    if (page == ppBanner) {
-        PressFaceButton(Key, *Button1, *Button11);
-        return;
-    }
-    if (page == ppColorPicker) {
-        PressFaceButton(Key, *Button35, *Button36);
-        return;
-    }
-    if (Key == 27) ModalResult = TModal::Cancel;
-    if (Key == 13) ModalResult = TModal::Ok;
-    if (Key == 27 || Key == 13) Close();
 }
 
 void TForm2::FormShow()

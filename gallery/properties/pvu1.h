@@ -90,8 +90,6 @@ public:
     // Typing a colour into Edit1 and leaving it.
     void Edit1Exit(TComponent* Sender);
     void Button33Click(TComponent* Sender);
-    // Esc (27) cancels, Enter (13) confirms; a multi-line editor keeps its Enter.
-    void FormKeyPress(TComponent* Sender, int& Key);
     // The help context of a notebook page, 0 when it has none.
     static int HelpContextOfPage(int page);
 
@@ -309,6 +307,4 @@ private:
 
     int nextLabel_ = 100;
     QWidget* bannerRow_ = nullptr;
-    class KeyFilter;
-    KeyFilter* keyFilter_ = nullptr;
 };

@@ -49,11 +49,13 @@ void TForm2::AddOkCancel(QWidget* page, const std::string& okName, const std::st
 {
     auto* ok = Make<TButton>(okName, page, "OK");
     Place(ok, x, y, 75, 25);
+    ok->SetDefault(true);
     ok->OnClick = [this](TComponent*) {
         ModalResult = TModal::Ok;
         Close();
     };
     auto* cancel = Make<TButton>(cancelName, page, "Cancel");
+    cancel->SetCancel(true);
     cancel->OnClick = [this](TComponent*) {
         ModalResult = TModal::Cancel;
         Close();
@@ -413,6 +415,9 @@ void TForm2::BuildBannerPage(QWidget* page)
     Place(Button1, 320, 296, 75, 25);
     Button11 = Make<TButton>("Button11", page, "Cancel");
     Place(Button11, 400, 296, 75, 25);
+    // The temporary faces answer Enter and Esc with their own buttons.
+    Button1->SetDefault(true);
+    Button11->SetCancel(true);
 }
 
 void TForm2::BuildAboutPage(QWidget* page)
@@ -432,6 +437,8 @@ void TForm2::BuildAboutPage(QWidget* page)
     static_cast<QLabel*>(about->Widget())->setWordWrap(true);
     AddOkCancel(page, "BitBtn11", "BitBtn12", 320, 170, false);
     Find<TButton>("BitBtn12")->SetVisible(false);
+    // The page's one button answers Esc too.
+    Find<TButton>("BitBtn11")->SetCancel(true);
 }
 
 void TForm2::BuildCaptionFontPage(QWidget* page)
@@ -472,6 +479,8 @@ void TForm2::BuildColorPickerPage(QWidget* page)
     Place(Button35, 396, 150, 75, 25);
     Button36 = Make<TButton>("Button36", page, "Cancel");
     Place(Button36, 396, 182, 75, 25);
+    Button35->SetDefault(true);
+    Button36->SetCancel(true);
 }
 
 void TForm2::BuildEditorsPage(QWidget* page)

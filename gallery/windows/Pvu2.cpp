@@ -91,13 +91,14 @@ void TForm3::FormKeyDown(TComponent*, int& Key)
         Close();
         return;
     }
-    if (Key < 33 || Key > 36) return;
-    const int count = main_.ListView1->Count();
-    int target = main_.ListView1->FirstSelected();
-    if (Key == 35) target = count - 1;
-    if (Key == 36) target = 0;
-    if (Key == 34) ++target;
-    if (Key == 33) --target;
-    target = main_.MoveSelection(target);
+    TListStep step;
+    switch (Key) {
+    case 33: step = TListStep::Previous; break;
+    case 34: step = TListStep::Next; break;
+    case 35: step = TListStep::Last; break;
+    case 36: step = TListStep::First; break;
+    default: return;
+    }
+    const int target = main_.StepSelection(step);
     if (target >= 0) ShowItemPicture(target);
 }

@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QWidget>
 
-#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -98,6 +97,7 @@ TForm4::TForm4(TForm1& main) : TForm(nullptr, "Form4"), main_(main)
         ModalResult = TModal::Cancel;
         Close();
     };
+    Button2->SetCancel(true);
     SetFixedClientSize(560, 368);
     Window()->installEventFilter(new EditorKeyFilter(this, Window()));
 }
@@ -162,14 +162,7 @@ void TForm4::FormShow()
 {
     // Made once without an owner, the editor would open wherever the desktop
     // puts a new window; it opens over the main window instead.
-    if (main_.Visible()) {
-        const QRect over = main_.Window()->frameGeometry();
-        const QSize size = Window()->frameGeometry().size();
-        Window()->move(std::max(0, over.x() + (over.width() - size.width()) / 2),
-                       std::max(0, over.y() + (over.height() - size.height()) / 2));
-    } else {
-        CenterOnScreen();
-    }
+    CenterOver(&main_);
     for (TSpinEdit* spin : {SpinEdit3, SpinEdit2, SpinEdit4}) spin->SetValue(0);
 }
 
@@ -202,6 +195,8 @@ void TForm4::ShowItem(int index)
         d.memo->Lines().Clear();
         if (!text.empty()) d.memo->Lines().Add(text);
     }
+    // Adjustments belong to the picture they were made on.
+    ClearAdjustments();
     // Only a JPEG is ever written back; other pictures can be looked at.
     const bool jpeg = ShownFileIsJpeg();
     for (TControl* c : std::initializer_list<TControl*>{SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4,
@@ -266,13 +261,8 @@ void TForm4::Button1Click(TComponent*) { SaveDescriptions(); }
 
 void TForm4::GoToItem(int where)
 {
-    const int count = main_.ListView1->Count();
-    int target = main_.ListView1->FirstSelected();
-    if (where == 1) target = 0;
-    if (where == 2) --target;
-    if (where == 3) ++target;
-    if (where == 4) target = count - 1;
-    target = main_.MoveSelection(target);
+    if (where < 1 || where > 4) return;
+    const int target = main_.StepSelection(static_cast<TListStep>(where));
     if (target >= 0) ShowItem(target);
 }
 
@@ -285,22 +275,32 @@ void TForm4::Memo1KeyUp(TComponent*, int& Key)
     }
 }
 
+void TForm4::ClearAdjustments()
+{
+    clearingAdjustments_ = true;
+    for (TSpinEdit* spin : {SpinEdit3, SpinEdit2, SpinEdit5, SpinEdit6, SpinEdit4}) spin->SetValue(0);
+    clearingAdjustments_ = false;
+}
+
 void TForm4::SpinEdit2Change(TComponent*)
 {
+    if (clearingAdjustments_) return;
     TRasterDIB& shown = RasterView1->PictureDIB;
     if (kept_.Width() > 0 && kept_.AbsHeight > 0) CopyPicture(kept_, shown);
     // A value of 0 asks for no change and makes none (saturation included,
-    // whose scale would otherwise strengthen the colours at 0).
-    if (const int v = SpinEdit3->Value(); v != 0) {
+    // whose scale would otherwise strengthen the colours at 0); a box that is
+    // off has no say.
+    const auto value = [](const TSpinEdit* spin) { return spin->Enabled() ? spin->Value() : 0; };
+    if (const int v = value(SpinEdit3); v != 0) {
         const int amount = int(std::trunc(v * 1.25));
         ApplyBrightness(shown, amount, amount, amount);
     }
-    if (const int v = SpinEdit2->Value(); v != 0) {
+    if (const int v = value(SpinEdit2); v != 0) {
         const int amount = int(std::trunc(v * 1.25));
         ApplyContrast(shown, amount, amount, amount);
     }
-    if (const int v = SpinEdit5->Value(); v != 0) ApplySaturation(shown, 300 + 3 * v);
-    if (const int v = SpinEdit6->Value(); v != 0) {
+    if (const int v = value(SpinEdit5); v != 0) ApplySaturation(shown, 300 + 3 * v);
+    if (const int v = value(SpinEdit6); v != 0) {
         const int amount = int(std::trunc(v * 2.4));
         ApplyBrightness(shown, amount, amount, amount);
     }
@@ -339,4 +339,8 @@ void TForm4::Button7Click(TComponent*)
     // upright picture as shown.
     RewriteJpegFile(RasterView1->PictureDIB, path, SpinEdit1->Value());
     Label5->SetCaption(SizeCaption(path));
+    // The file holds the adjustments now: the picture shown is the one
+    // further changes start from, and no value is left to apply again.
+    RemakeKeptCopy();
+    ClearAdjustments();
 }

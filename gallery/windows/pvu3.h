@@ -53,8 +53,11 @@ private:
     void ShowPicture(const std::string& path);
     void RemakeKeptCopy();
     void ShowPictureSize();
+    // Sets every adjustment back to 0 without applying anything.
+    void ClearAdjustments();
     void SaveDescription(const std::string& descriptionFile, TMemo& memo, int& line);
 
     TForm1& main_;
     TRasterDIB kept_;  // the shown picture before the adjustments
+    bool clearingAdjustments_ = false;
 };

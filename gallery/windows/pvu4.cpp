@@ -10,11 +10,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
-#include <QScreen>
 #include <QUrl>
 #include <QWindow>
-
-#include <algorithm>
 
 namespace {
 
@@ -141,26 +138,12 @@ TForm6::~TForm6() = default;
 
 bool TForm6::CanPlaceWindows() const { return QGuiApplication::platformName() != "wayland"; }
 
-QPoint TForm6::VisiblePlace(int left, int top, int width, int height)
-{
-    const QRect wanted(left, top, width, height);
-    QScreen* screen = QGuiApplication::screenAt(wanted.center());
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    if (!screen) return wanted.topLeft();
-    const QRect area = screen->availableGeometry();
-    if (area.contains(wanted)) return wanted.topLeft();
-    const int x = std::clamp(left, area.left(), std::max(area.left(), area.right() + 1 - width));
-    const int y = std::clamp(top, area.top(), std::max(area.top(), area.bottom() + 1 - height));
-    return QPoint(x, y);
-}
-
 void TForm6::FormShow()
 {
     Window()->setAcceptDrops(true);
-    // A place that is no number counts as the default place.
-    const QPoint place = VisiblePlace(StrToIntDef(Label1->Caption(), 50), StrToIntDef(Label2->Caption(), 50),
-                                      Window()->width(), Window()->height());
-    if (CanPlaceWindows()) Window()->move(place);
+    // A place that is no number counts as the default place; one off the
+    // desktop opens on it.
+    if (CanPlaceWindows()) PlaceFrame(StrToIntDef(Label1->Caption(), 50), StrToIntDef(Label2->Caption(), 50));
     collecting_ = std::make_unique<TPathSet>();
     for (int i = 0; i < ListBox1->Items().Count(); ++i) collecting_->insert(ListBox1->Items().Get(i));
 }

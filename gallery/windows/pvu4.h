@@ -26,9 +26,6 @@ public:
     // ListBox1 := the collected paths in order; the window's place into
     // Label1 and Label2; closes with OK.
     void Image1DblClick(TComponent* Sender);
-    // Where the window opens: (left, top) when a window of its size there
-    // lies on the visible desktop, else the nearest place that does.
-    static QPoint VisiblePlace(int left, int top, int width, int height);
 
     TControl* Image1;
     TLabel *Label1, *Label2;  // hidden: left and top as decimal text

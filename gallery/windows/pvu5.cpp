@@ -47,6 +47,8 @@ TForm7::TForm7(TComponent* owner) : TForm(owner, "Form7")
         ModalResult = TModal::Cancel;
         Close();
     };
+    Button1->SetDefault(true);
+    Button2->SetCancel(true);
     Edit1->Widget()->installEventFilter(new PromptKeyFilter(this, Edit1->Widget()));
     Prepare("Save Setting", 380, 116);
 }

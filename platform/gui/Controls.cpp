@@ -460,6 +460,12 @@ TButton::TButton(TComponent* owner, std::string name, QWidget* parent, const std
 }
 std::string TButton::Caption() const { return FromQString(button_->text()); }
 void TButton::SetCaption(const std::string& caption) { button_->setText(ToQString(caption)); }
+void TButton::SetDefault(bool isDefault)
+{
+    default_ = isDefault;
+    // Drawn as the default button.
+    button_->setDefault(isDefault);
+}
 
 TListBox::TListBox(TComponent* owner, std::string name, QWidget* parent)
     : TControl(owner, std::move(name), new QListWidget(parent))

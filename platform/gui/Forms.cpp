@@ -1,12 +1,67 @@
 #include "platform/gui/Gui.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <algorithm>
+
+namespace {
+
+bool IsPlainButton(const QWidget* widget)
+{
+    const auto* button = qobject_cast<const QAbstractButton*>(widget);
+    return button && !button->isCheckable();
+}
+
+// The frame as the window system reports it now (none before the window is made).
+QMargins MarginsOf(const QWidget* window)
+{
+    const QWindow* handle = window->windowHandle();
+    return handle ? handle->frameMargins() : QMargins();
+}
+
+// The window manager frames a window only once it is shown: until then its
+// frame is taken to be like that of a window already on screen.
+QMargins FrameMargins(const QWidget* window)
+{
+    const QMargins own = MarginsOf(window);
+    if (!own.isNull() || (window->windowFlags() & Qt::FramelessWindowHint)) return own;
+    for (const QWidget* other : QApplication::topLevelWidgets()) {
+        const bool framed = other->windowType() == Qt::Window || other->windowType() == Qt::Dialog;
+        if (other == window || !framed || !other->isVisible() || (other->windowFlags() & Qt::FramelessWindowHint))
+            continue;
+        if (const QMargins margins = MarginsOf(other); !margins.isNull()) return margins;
+    }
+    return own;
+}
+
+// Every component of kind T that owner owns, at any depth.
+template <class T, class Visit>
+void ForEach(const TComponent& owner, const Visit& visit)
+{
+    for (int i = 0; i < owner.ComponentCount(); ++i) {
+        TComponent* component = owner.Component(i);
+        if (auto* found = dynamic_cast<T*>(component)) visit(*found);
+        ForEach<T>(*component, visit);
+    }
+}
+
+}  // namespace
+
+QRect FitFrameInArea(const QRect& frame, const QRect& area)
+{
+    const int x = std::clamp(frame.x(), area.left(), std::max(area.left(), area.right() + 1 - frame.width()));
+    const int y = std::clamp(frame.y(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height()));
+    return QRect(QPoint(x, y), frame.size());
+}
 
 class FormEventFilter : public QObject {
 public:
@@ -18,7 +73,20 @@ public:
                 form_->HandleShow();
             } else if (event->type() == QEvent::Close) {
                 form_->HandleClose();
+            } else if (event->type() == QEvent::KeyPress) {
+                // A key reaches the window itself when no control took it.
+                if (form_->PressDialogButton(*static_cast<QKeyEvent*>(event))) return true;
             }
+        }
+        // Number-pad keys are looked at where they are delivered first: at
+        // the control with the focus.
+        if (event->type() == QEvent::KeyPress) {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (widget && widget->window() == form_->window_.get() && (key->modifiers() & Qt::KeypadModifier) &&
+                widget == (widget->window()->focusWidget() ? widget->window()->focusWidget() : widget->window()) &&
+                form_->RunKeypadShortcut(widget, *key))
+                return true;
         } else if (event->type() == QEvent::ToolTip && !form_->ShowHint) {
             auto* w = qobject_cast<QWidget*>(watched);
             if (w && w->window() == form_->window_.get()) return true;  // hints are off on this form
@@ -63,14 +131,35 @@ void TForm::SetFixedClientSize(int width, int height)
     window_->adjustSize();
 }
 
-void TForm::CenterOnScreen()
+void TForm::CenterOnScreen() { CenterOver(nullptr); }
+
+void TForm::CenterOver(const TForm* other)
 {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return;
     window_->adjustSize();
-    QRect area = screen->availableGeometry();
-    QSize size = window_->frameGeometry().size();
-    window_->move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+    QRect around;
+    if (other && other->Visible()) {
+        around = other->Window()->frameGeometry();
+    } else {
+        QScreen* screen = other ? other->Window()->screen() : nullptr;
+        if (!screen) screen = QGuiApplication::primaryScreen();
+        if (!screen) return;
+        around = screen->availableGeometry();
+    }
+    const QSize size = window_->size().grownBy(FrameMargins(window_.get()));
+    PlaceFrame(around.x() + (around.width() - size.width()) / 2, around.y() + (around.height() - size.height()) / 2);
+}
+
+void TForm::PlaceFrame(int left, int top)
+{
+    const QMargins margins = FrameMargins(window_.get());
+    QRect frame(QPoint(left, top), window_->size().grownBy(margins));
+    QScreen* screen = QGuiApplication::screenAt(frame.center());
+    if (!screen) screen = window_->screen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen) frame = FitFrameInArea(frame, screen->availableGeometry());
+    // The window itself goes inside that frame: a window not framed yet gets
+    // its frame around it where it stands.
+    window_->setGeometry(frame.marginsRemoved(margins));
 }
 
 void TForm::SetShowHint(bool show) { ShowHint = show; }
@@ -93,6 +182,80 @@ void TForm::Close() { window_->close(); }
 void TForm::HandleShow()
 {
     Dispatch([this] { FormShow(); });
+    if (IsDialog()) FocusFirstControl();
+}
+
+bool TForm::IsDialog() const
+{
+    bool dialog = false;
+    ForEach<TButton>(*this, [&](const TButton& b) { dialog = dialog || b.Default() || b.Cancel(); });
+    return dialog;
+}
+
+TButton* TForm::ShownButton(bool cancel) const
+{
+    TButton* found = nullptr;
+    ForEach<TButton>(*this, [&](TButton& b) {
+        const QWidget* w = b.Widget();
+        if (!found && (cancel ? b.Cancel() : b.Default()) && w->isVisible() && w->isEnabled() &&
+            w->window() == window_.get())
+            found = &b;
+    });
+    return found;
+}
+
+void TForm::FocusFirstControl()
+{
+    const auto takesInput = [this](const QWidget* w) {
+        return w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && w->window() == window_.get() &&
+               !IsPlainButton(w);
+    };
+    // A control the user left the focus in stays focused; a button does not.
+    if (const QWidget* focus = window_->focusWidget(); focus && takesInput(focus)) return;
+    for (QWidget* w = window_->nextInFocusChain(); w && w != window_.get(); w = w->nextInFocusChain())
+        if (takesInput(w) && !w->focusProxy()) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    if (TButton* ok = ShownButton(false)) ok->Widget()->setFocus(Qt::TabFocusReason);
+}
+
+bool TForm::RunKeypadShortcut(QWidget* focus, const QKeyEvent& key)
+{
+    const QKeySequence pressed(key.keyCombination());
+    TMenuItem* entry = nullptr;
+    ForEach<TMenuItem>(*this, [&](TMenuItem& m) {
+        if (!entry && m.Enabled() && m.Visible() && !m.ShortCut().empty() && m.Action()->shortcut() == pressed)
+            entry = &m;
+    });
+    if (!entry) return false;
+    // A control that takes the key as input (a text field types it) keeps
+    // it, as it keeps any shortcut's key.
+    QKeyEvent claim(QEvent::ShortcutOverride, key.key(), key.modifiers(), key.text());
+    claim.ignore();
+    QCoreApplication::sendEvent(focus, &claim);
+    if (claim.isAccepted()) return false;
+    entry->Click();
+    return true;
+}
+
+bool TForm::PressDialogButton(const QKeyEvent& key)
+{
+    if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    if (key.key() == Qt::Key_Escape) {
+        TButton* cancel = ShownButton(true);
+        if (cancel) cancel->Click();
+        return cancel != nullptr;
+    }
+    if ((key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter) || !IsDialog()) return false;
+    // A focused button is pressed itself (the default one took its Enter already).
+    if (QWidget* focus = window_->focusWidget(); focus && IsPlainButton(focus) && focus->isEnabled()) {
+        static_cast<QAbstractButton*>(focus)->click();
+        return true;
+    }
+    TButton* ok = ShownButton(false);
+    if (ok) ok->Click();
+    return ok != nullptr;
 }
 
 void TForm::HandleClose()
@@ -126,9 +289,7 @@ int TForm::ShowModal()
         ownerForm->Window()->winId();
         if (window_->windowHandle() && ownerForm->Window()->windowHandle())
             window_->windowHandle()->setTransientParent(ownerForm->Window()->windowHandle());
-        window_->adjustSize();
-        const QRect o = ownerForm->Window()->frameGeometry();
-        window_->move(o.x() + (o.width() - window_->width()) / 2, o.y() + (o.height() - window_->height()) / 2);
+        CenterOver(ownerForm);
     }
     inModal_ = true;
     window_->show();

@@ -37,6 +37,7 @@ class QRadioButton;
 class QScrollArea;
 class QFrame;
 class QString;
+class QRect;
 
 class TComponent;
 class TForm;
@@ -278,9 +279,18 @@ public:
     TButton(TComponent* owner, std::string name, QWidget* parent, const std::string& caption);
     std::string Caption() const;
     void SetCaption(const std::string& caption);
+    // As on any desktop dialog, Enter in the button's form presses its default
+    // button and Esc its cancel button, whichever of them is showing (a button
+    // may be both); a form with either is a dialog (see TForm).
+    bool Default() const { return default_; }
+    void SetDefault(bool isDefault);
+    bool Cancel() const { return cancel_; }
+    void SetCancel(bool isCancel) { cancel_ = isCancel; }
 
 private:
     QPushButton* button_;
+    bool default_ = false;
+    bool cancel_ = false;
 };
 
 class TListBox : public TControl {
@@ -556,6 +566,16 @@ struct TModal {
     static constexpr int None = 0, Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7;
 };
 
+// A dialog (a form with a default or cancel button) opens with the focus on
+// its first control that takes input, never on a plain button such as Help;
+// Enter presses a focused button, else the default button (a multi-line
+// editor keeps Enter for its lines), and Esc the cancel button.
+//
+// The menu entries' number-pad shortcuts (Num+, Num-, Num*) work from every
+// control that does not type them.
+//
+// Every window the program places opens wholly on the screen: its frame is
+// fitted into the screen's available area (FitFrameInArea).
 class TForm : public TComponent {
 public:
     TForm(TComponent* owner, std::string name);
@@ -569,6 +589,11 @@ public:
     // Fixes the client area's size (the menu bar is added above it) and centres the window.
     void SetFixedClientSize(int width, int height);
     void CenterOnScreen();
+    // Centres the window's frame over another form's frame (on the screen when
+    // that form is null or hidden), then fits it on the screen.
+    void CenterOver(const TForm* other);
+    // Puts the frame's top-left corner at (left, top), then fits it on the screen.
+    void PlaceFrame(int left, int top);
     bool ShowHint = true;
     void SetShowHint(bool show);
     TMainMenu* CreateMainMenu(const std::string& name);
@@ -589,6 +614,16 @@ private:
     friend class FormEventFilter;
     void HandleShow();
     void HandleClose();
+    bool IsDialog() const;
+    // The showing, enabled default (or cancel) button, null when none.
+    TButton* ShownButton(bool cancel) const;
+    void FocusFirstControl();
+    // Enter or Esc that no control of the window took; true when it pressed a button.
+    bool PressDialogButton(const class QKeyEvent& key);
+    // A number-pad key that the window system matched to no shortcut (X11
+    // matches none of them): the enabled menu entry with that shortcut runs,
+    // unless the focused control takes the key as input. True when one ran.
+    bool RunKeypadShortcut(QWidget* focus, const class QKeyEvent& key);
 
     // A top-level window has no Qt parent: the form owns it.
     std::unique_ptr<QWidget> window_;
@@ -597,6 +632,11 @@ private:
     bool inModal_ = false;
     bool closing_ = false;
 };
+
+// Where a window's frame goes to lie wholly inside a screen area: moved in as
+// little as it takes; a frame larger than the area keeps its top-left corner
+// (title bar and first controls) inside.
+QRect FitFrameInArea(const QRect& frame, const QRect& area);
 
 // ---------------------------------------------------------------------------
 // Common dialogs and message boxes. Each consults a test hook first, so tests

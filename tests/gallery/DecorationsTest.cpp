@@ -9,12 +9,14 @@
 #include "gallery/records/PropertyRecords.h"
 #include "gallery/pictures/pvutilsGeometry.h"
 #include "gallery/pictures/pvutilsMakers.h"
+#include "platform/system/System.h"
 #include "raster/RasterFiles.h"
 #include "tests/raster/RasterFileTestHelpers.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <tuple>
@@ -545,6 +547,25 @@ TEST(Decorations, PicturesReadOncePerBuild)
     }
     EXPECT_EQ(drawThree(record, shown), 3);
     EXPECT_EQ(shown, Blue);
+}
+
+// A mask stored relative to the program folder ("masks\\oval.bmp", as a
+// template may hold it) is found there, whatever the working folder.
+TEST(Decorations, RelativeMaskLiesInTheProgramFolder)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir.path / "masks");
+    TRasterDIB black;
+    fill(black, 4, 4, TColorTriple{0, 0, 0});
+    writePicture(dir, "masks/oval.bmp", black);
+    const std::string previous = ProgramFolder();
+    SetProgramFolder(dir.path.string() + "/");
+    TRasterDIB image;
+    fill(image, 8, 8, Grey);
+    DrawMaskRecord(image, MakePropertyRecord({"1", "masks\\oval.bmp", "0", "100", "0", "16777215", "0", "0", "0", ""}));
+    SetProgramFolder(previous);
+    // A black mask leaves only the background colour (white).
+    EXPECT_EQ(pixelFromTop(image, 4, 4), WhiteTriple);
 }
 
 // The bevel draws its rings' rows first and then their columns row by row;

@@ -3,6 +3,8 @@
 #include "platform/gui/Gui.h"
 
 #include <QCoreApplication>
+#include <QWidget>
+#include <QWindow>
 
 #include <chrono>
 #include <cstdlib>
@@ -126,6 +128,7 @@ namespace {
 
 // One server and one application for the test program: Qt keeps argc.
 std::unique_ptr<XvfbDisplay> display;
+int windowManager = -1;
 std::unique_ptr<TApplication> application;
 std::string skipReason;
 int argc = 1;
@@ -155,9 +158,39 @@ void X11Suite::GiveUp(const std::string& reason)
     TearDownTestSuite();
 }
 
+bool X11Suite::StartWindowManager()
+{
+    if (!ProgramOnPath("openbox")) {
+        GiveUp("openbox is not installed (package openbox)");
+        return false;
+    }
+    windowManager = Spawn({"openbox", "--sm-disable"});
+    if (windowManager < 0) {
+        GiveUp("openbox could not be started");
+        return false;
+    }
+    // It is ready once it frames a window.
+    bool framed = false;
+    {
+        QWidget probe;
+        probe.resize(40, 30);
+        probe.show();
+        framed =
+            PumpUntil([&] { return probe.windowHandle() && !probe.windowHandle()->frameMargins().isNull(); }, 20000);
+    }
+    if (!framed) GiveUp("openbox never framed a window");
+    return framed;
+}
+
 void X11Suite::TearDownTestSuite()
 {
     application.reset();
+    if (windowManager > 0) {
+        kill(windowManager, SIGTERM);
+        int status = 0;
+        waitpid(windowManager, &status, 0);
+        windowManager = -1;
+    }
     display.reset();
 }
 

@@ -43,6 +43,9 @@ protected:
     // From SetUpTestSuite: needs every tool on the path, then starts the
     // server with the screen and the application. False when it could not.
     static bool StartX11(std::initializer_list<const char*> tools = {}, const std::string& screen = "320x240x24");
+    // Starts a window manager (openbox) on the server, as a desktop has one:
+    // windows get frames and are placed and activated by it.
+    static bool StartWindowManager();
     // Ends the application and the server: the suite's tests skip with reason.
     static void GiveUp(const std::string& reason);
     static void TearDownTestSuite();

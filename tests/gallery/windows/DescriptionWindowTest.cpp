@@ -261,4 +261,41 @@ TEST_F(DescriptionEditor, AdjustmentsStartFromThePictureAndNeverAddUp)
     editor.Hide();
 }
 
+TEST_F(DescriptionEditor, AppliedAdjustmentsAreShownOnceAndNeverFollowToTheNextPicture)
+{
+    editor.ShowItem(0);
+    editor.SpinEdit1->SetValue(95);
+    editor.SpinEdit3->SetValue(40);
+    editor.SpinEdit5->SetValue(-60);
+    const std::string adjusted = Pixels(editor.RasterView1->PictureDIB);
+    editor.Button7Click(editor.Button7);
+    // The saved picture is what was shown, and its adjustments are in the file now.
+    EXPECT_TRUE(Pixels(editor.RasterView1->PictureDIB) == adjusted);
+    for (TSpinEdit* spin : {editor.SpinEdit2, editor.SpinEdit3, editor.SpinEdit5, editor.SpinEdit6})
+        EXPECT_EQ(spin->Value(), 0) << spin->Name;
+    editor.SpinEdit6->SetValue(10);
+    editor.SpinEdit6->SetValue(0);
+    EXPECT_TRUE(Pixels(editor.RasterView1->PictureDIB) == adjusted);
+    // Each picture shown next is its file as stored, whatever was set before:
+    // the BMP (whose boxes are off and hold nothing), then the saved JPEG.
+    const auto expectStored = [&] {
+        TRasterDIB stored;
+        LoadImageFile(stored, editor.Edit1->Text());
+        EXPECT_TRUE(Pixels(editor.RasterView1->PictureDIB) == Pixels(stored)) << editor.Edit1->Text();
+    };
+    editor.SpinEdit3->SetValue(25);
+    Release(editor.Memo1, Qt::Key_F11);
+    EXPECT_EQ(editor.Edit1->Text(), pics + "b.bmp");
+    expectStored();
+    for (TSpinEdit* spin : {editor.SpinEdit2, editor.SpinEdit3, editor.SpinEdit5, editor.SpinEdit6}) {
+        EXPECT_FALSE(spin->Enabled()) << spin->Name;
+        EXPECT_EQ(spin->Value(), 0) << spin->Name;
+    }
+    // A box that is off has no effect, whatever it holds.
+    editor.SpinEdit5->SetValue(-100);
+    expectStored();
+    Release(editor.Memo1, Qt::Key_F10);
+    expectStored();
+}
+
 }  // namespace

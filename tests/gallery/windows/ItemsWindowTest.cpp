@@ -291,6 +291,23 @@ TEST(SourceItems, DeleteSelectInvertAndClear)
     EXPECT_EQ(dialogs.Messages.size(), 2u);
 }
 
+TEST(SourceItems, StepsThroughTheListStopAtItsEnds)
+{
+    const struct {
+        int current, count;
+        TListStep step;
+        int landed;
+    } steps[] = {
+        {1, 3, TListStep::First, 0},   {2, 3, TListStep::Previous, 1},  {0, 3, TListStep::Previous, 0},
+        {1, 3, TListStep::Next, 2},    {2, 3, TListStep::Next, 2},      {0, 3, TListStep::Last, 2},
+        {-1, 3, TListStep::Next, 0},   {-1, 3, TListStep::Previous, 0}, {0, 1, TListStep::Next, 0},
+        {-1, 0, TListStep::First, -1},
+    };
+    for (const auto& s : steps)
+        EXPECT_EQ(SteppedIndex(s.current, s.count, s.step), s.landed)
+            << s.current << " of " << s.count << " step " << static_cast<int>(s.step);
+}
+
 TEST(SourceItems, ItemListFilesRoundTrip)
 {
     TempProgramFolder folder;

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
 #include <QLabel>
 #include <QPixmap>
 #include <QStyle>
@@ -82,4 +85,36 @@ TEST(Layout, AddButtonsHaveTheirOwnPictures)
         directory.save(QString("%1/add-directory.png").arg(shotDir));
         files.save(QString("%1/add-files.png").arg(shotDir));
     }
+}
+
+// With the main window pushed into a corner of the screen (its middle on the
+// corner), the windows it opens over itself still open wholly on the screen.
+TEST(Layout, WindowsOpenOnTheScreenWithTheMainWindowInAnyCorner)
+{
+    TempProgramFolder folder;
+    DialogScript dialogs;
+    TForm1 form;
+    WriteFile(folder.File("a.jpg"), "x");
+    form.ListView1->Add(TForm1::MakeSourceItem(folder.File("a.jpg")));
+    form.Show();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize main = form.Window()->frameGeometry().size();
+    for (const QPoint corner : {area.topLeft(), area.topRight(), area.bottomLeft(), area.bottomRight()})
+        for (const char* opener : {"Button6", "Button13"}) {  // "Add Text", "Descrip&tion"
+            form.Window()->move(corner - QPoint(main.width() / 2, main.height() / 2));
+            QRect opened;
+            form.ShowDialogWindow = [&](TForm& window) {
+                QTimer::singleShot(0, [&] {
+                    opened = window.Window()->frameGeometry();
+                    window.Close();
+                });
+                return window.ShowModal();
+            };
+            form.Find<TButton>(opener)->Click();
+            EXPECT_FALSE(opened.isEmpty()) << opener;
+            EXPECT_TRUE(area.contains(opened))
+                << opener << " at " << corner.x() << "," << corner.y() << ": " << opened.x() << "," << opened.y() << " "
+                << opened.width() << "x" << opened.height();
+        }
+    form.Hide();
 }

@@ -15,6 +15,9 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QKeySequence>
+#include <QTest>
+#include <QTimer>
 #include <QPlainTextEdit>
 
 #include <filesystem>
@@ -328,6 +331,40 @@ TEST(PropertiesDialogAlone, ColoursFollowTheirGroupAndTickTheirCheckBox)
     dialog.Edit1->SetText("FF8000");
     dialog.Edit1Exit(dialog.Edit1);
     EXPECT_EQ(dialog.Panel3->Color(), 0x0080FFu);
+}
+
+// Enter or Esc pressed as soon as a dialog opens, sent by the keyboard to the
+// control that has the focus: OK or Cancel, never the help page.
+TEST_F(PropertiesDialog, EnterRightAfterOpeningIsOkAndEscIsCancel)
+{
+    const struct {
+        Qt::Key key;
+        int result;
+    } presses[] = {{Qt::Key_Return, TModal::Ok}, {Qt::Key_Enter, TModal::Ok}, {Qt::Key_Escape, TModal::Cancel}};
+    for (const char* sender : {"Button2", "Button3", "Button6", "Button7", "Button5", "Button4", "Button1", "Button12",
+                               "Button9", "CustomizeEditor1"})
+        for (const auto& press : presses) {
+            SCOPED_TRACE(std::string(sender) + " " + QKeySequence(press.key).toString().toStdString());
+            int helps = 0, result = -1;
+            std::string focused;
+            form->ShowDialogWindow = [&](TForm& dialog) {
+                auto& properties = dynamic_cast<TForm2&>(dialog);
+                properties.Button33->OnClick = [&](TComponent*) { ++helps; };
+                QTimer::singleShot(0, [&] {
+                    // The window manager activates the new window.
+                    QApplication::setActiveWindow(properties.Window());
+                    QWidget* focus = QApplication::focusWidget();
+                    ASSERT_NE(focus, nullptr);
+                    focused = focus->objectName().toStdString();
+                    QTest::keyClick(focus, press.key, press.key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+                    if (properties.Visible()) properties.Close();  // the key did not close it
+                });
+                return result = properties.ShowModal();
+            };
+            Open(sender);
+            EXPECT_EQ(result, press.result) << "focus on " << focused;
+            EXPECT_EQ(helps, 0) << "focus on " << focused;
+        }
 }
 
 TEST(PropertiesDialogAlone, EnterInTheBannerEditorAddsALineAndEscReturns)

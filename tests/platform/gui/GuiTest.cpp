@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
@@ -423,5 +424,108 @@ TEST(Gui, MovingTheFocusOnLeavesAnEditableBoxOnce)
     App().ProcessMessages();
     EXPECT_EQ(boxExits, 1);
     EXPECT_EQ(spinExits, 1);
+    form.Hide();
+}
+
+TEST(Gui, FramesFitIntoTheAvailableArea)
+{
+    const QRect area(0, 24, 1024, 744);  // a 1024 x 768 screen below a 24-pixel panel
+    const struct {
+        QRect frame;
+        QPoint fitted;
+    } cases[] = {
+        {QRect(100, 100, 300, 200), QPoint(100, 100)},  // inside: left alone
+        {QRect(-150, -100, 300, 200), QPoint(0, 24)},   // over each corner
+        {QRect(900, -100, 300, 200), QPoint(724, 24)},
+        {QRect(-150, 700, 300, 200), QPoint(0, 568)},
+        {QRect(900, 700, 300, 200), QPoint(724, 568)},
+        {QRect(724, 568, 300, 200), QPoint(724, 568)},  // touching the far corner
+        {QRect(-50, 600, 1100, 100), QPoint(0, 600)},   // wider than the area
+        {QRect(500, 300, 1200, 900), QPoint(0, 24)},    // larger: its top-left corner inside
+    };
+    for (const auto& c : cases) {
+        const QRect fitted = FitFrameInArea(c.frame, area);
+        EXPECT_EQ(fitted.topLeft(), c.fitted) << c.frame.x() << "," << c.frame.y();
+        EXPECT_EQ(fitted.size(), c.frame.size());
+    }
+}
+
+TEST(Gui, ADialogOpensOnItsFirstInputAndAnswersEnterAndEsc)
+{
+    App();
+    TestForm form;
+    form.SetFixedClientSize(300, 200);
+    // Made first, the help button leads the tab order.
+    auto* help = form.Make<TButton>("Button33", form.Client(), "&Help");
+    auto* edit = form.Make<TEdit>("Edit1", form.Client());
+    auto* check = form.Make<TCheckBox>("CheckBox1", form.Client(), "Check");
+    auto* memo = form.Make<TMemo>("Memo1", form.Client());
+    auto* ok = form.Make<TButton>("BitBtn1", form.Client(), "OK");
+    auto* cancel = form.Make<TButton>("BitBtn2", form.Client(), "Cancel");
+    memo->SetBounds(0, 60, 100, 60);
+    ok->SetDefault(true);
+    cancel->SetCancel(true);
+    std::string pressed;
+    for (TButton* b : {help, ok, cancel}) b->OnClick = [&](TComponent* s) { pressed += s->Name + " "; };
+    form.Show();
+    QApplication::setActiveWindow(form.Window());
+    EXPECT_EQ(QApplication::focusWidget(), edit->Widget());
+    QTest::keyClick(edit->Widget(), Qt::Key_Return);
+    QTest::keyClick(check->Widget(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(pressed, "BitBtn1 BitBtn1 ");
+    // A multi-line editor keeps Enter for its lines; Esc goes on to Cancel.
+    pressed.clear();
+    QTest::keyClick(memo->Widget(), Qt::Key_Return);
+    EXPECT_EQ(static_cast<QPlainTextEdit*>(memo->Widget())->toPlainText(), "\n");
+    QTest::keyClick(memo->Widget(), Qt::Key_Escape);
+    EXPECT_EQ(pressed, "BitBtn2 ");
+    // A focused button is pressed itself; a hidden default button is not pressed.
+    pressed.clear();
+    help->SetFocus();
+    QTest::keyClick(help->Widget(), Qt::Key_Return);
+    ok->SetVisible(false);
+    edit->SetFocus();
+    QTest::keyClick(edit->Widget(), Qt::Key_Return);
+    // Modified keys belong to the shortcuts.
+    QTest::keyClick(edit->Widget(), Qt::Key_Escape, Qt::ShiftModifier);
+    EXPECT_EQ(pressed, "Button33 ");
+    form.Hide();
+}
+
+// A number-pad key for which the window system matched no shortcut (X11
+// matches none of the pad's; here the entry sits in no menu Qt could match it
+// in) reaches the focused control as a key press: the list runs the entry, a
+// text field types the key.
+TEST(Gui, NumberPadKeysRunTheirMenuEntryUnlessAControlTypesThem)
+{
+    App();
+    TestForm form;
+    form.SetFixedClientSize(200, 160);
+    auto* list = form.Make<TListView>("ListView1", form.Client());
+    list->AddColumn("Name", 100);
+    list->SetBounds(0, 0, 200, 100);
+    auto* edit = form.Make<TEdit>("Edit1", form.Client());
+    edit->SetBounds(0, 110, 100, 24);
+    auto* all = form.Make<TMenuItem>("Selectall1", "Select all");
+    all->SetShortCut("Num++");
+    auto* none = form.Make<TMenuItem>("Deselectall1", "Deselect all");
+    none->SetShortCut("Num+-");
+    none->SetEnabled(false);
+    std::string ran;
+    for (TMenuItem* m : {all, none}) m->OnClick = [&](TComponent* s) { ran += s->Name + " "; };
+    form.Show();
+    QApplication::setActiveWindow(form.Window());
+    const auto press = [](TControl* control, Qt::Key key) {
+        control->SetFocus();
+        QKeyEvent event(QEvent::KeyPress, key, Qt::KeypadModifier, QString(QChar(key)));
+        QApplication::sendEvent(QApplication::focusWidget(), &event);
+    };
+    press(list, Qt::Key_Plus);
+    press(list, Qt::Key_Minus);     // its entry is disabled
+    press(list, Qt::Key_Asterisk);  // no entry has it
+    EXPECT_EQ(ran, "Selectall1 ");
+    press(edit, Qt::Key_Plus);
+    EXPECT_EQ(edit->Text(), "+");
+    EXPECT_EQ(ran, "Selectall1 ");
     form.Hide();
 }
