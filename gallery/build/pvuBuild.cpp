@@ -487,8 +487,7 @@ bool TForm1::WriteBuildPicture(TBuildRun& run, TRasterDIB& picture, const std::s
 
 std::string TForm1::ImageOutputName(const std::string& fullPath, int number, const TPictureOutput& output) const
 {
-    std::string name = TargetFileName(0, Edit9->Text(), fullPath, number, 2, "");
-    name = AddDefaultExt(output.Kind == okGif ? deGif : deJpg, name);
+    const std::string name = OutputPictureName(output.Kind, TargetFileName(0, Edit9->Text(), fullPath, number, 2, ""));
     return ContainedRelativePath(ConvertCase(ComboBox10->ItemIndex(), name));
 }
 
@@ -500,7 +499,7 @@ std::string TForm1::ThumbnailOutputName(const std::string& fullPath, int number,
         name = TargetFileName(1, Edit9->Text(), fullPath, number, 2, pattern);
     else
         name = TargetFileName(0, pattern, fullPath, number, 2, "");
-    name = AddDefaultExt(output.Kind == okGif ? deGif : deJpg, name);
+    name = OutputPictureName(output.Kind, name);
     return ContainedRelativePath(ConvertCase(ComboBox10->ItemIndex(), name));
 }
 
@@ -554,7 +553,7 @@ void TForm1::WriteBuildPages(const TBuildRun& run, const TPagePlan& plan)
 
 std::string TForm1::WriteBuildFramePage(TBuildRun& run)
 {
-    run.FramesOn = FieldIsOn(GetPropertyRecord(prPagePropertiesIndex), PageField::FramesOn);
+    run.FramesOn = FieldIsOn(CompletedPropertyRecord(prPagePropertiesIndex), PageField::FramesOn);
     // Stop may have been pressed while the pages were written.
     if (StopFlag != 0 || !run.FramesOn) return "";
     return WriteFramePage(run.DestinationFolder, run.FirstIndexPage);

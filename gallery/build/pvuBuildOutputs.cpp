@@ -107,27 +107,29 @@ void TForm1::CopyButtonPicture(const std::string& source, const std::string& des
 void TForm1::CopyBackgroundPictures(const std::string& destinationFolder)
 {
     auto copyInto = [&](const std::string& file) {
-        const std::string source = ToFileSystemPath(UnescapeRecordField(file));
+        const std::string source = ToFileSystemPath(file);
         if (source.empty() || !FileExists(source)) return;
         if (ShellFileOperation(0, source, destinationFolder + ExtractFileName(source)))
             NoteCopiedPicture(ExtractFileName(source));
     };
     for (int record : {prPagePropertiesIndex, prPagePropertiesImage}) {
-        const std::string text = GetPropertyRecord(record);
-        if (FieldIsOn(text, PageField::BackgroundImageOn)) copyInto(GetField(0, text, PageField::BackgroundImageFile));
+        const std::string text = CompletedPropertyRecord(record);
+        if (FieldIsOn(text, PageField::BackgroundImageOn))
+            copyInto(RecordText(0, text, PageField::BackgroundImageFile));
     }
-    const std::string table = GetPropertyRecord(prMoreTable);
-    if (FieldEquals(table, TableField::Background, tbPicture)) copyInto(GetField(0, table, TableField::BackgroundFile));
+    const std::string table = CompletedPropertyRecord(prMoreTable);
+    if (FieldEquals(table, TableField::Background, tbPicture))
+        copyInto(RecordText(0, table, TableField::BackgroundFile));
     if (FieldEquals(table, TableField::CellBackground, tbPicture))
-        copyInto(GetField(0, table, TableField::CellBackgroundFile));
+        copyInto(RecordText(0, table, TableField::CellBackgroundFile));
 }
 
 std::string TForm1::WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage)
 {
-    const std::string record = GetPropertyRecord(prPagePropertiesIndex);
+    const std::string record = CompletedPropertyRecord(prPagePropertiesIndex);
     const std::string templatePath =
-        ProgramFolder() + "framepg/" + ToFileSystemPath(GetField(0, record, PageField::FrameTemplate));
-    const std::string outputName = ContainedRelativePath(GetField(0, record, PageField::FramePageFile));
+        ProgramFolder() + "framepg/" + ToFileSystemPath(RecordText(0, record, PageField::FrameTemplate));
+    const std::string outputName = ContainedRelativePath(RecordText(0, record, PageField::FramePageFile));
     if (outputName.empty() || !FileExists(templatePath)) return std::string();
 
     // The frames point at the pages this build wrote, under the names they were written with.
@@ -157,7 +159,9 @@ std::string TForm1::FrameImageAddress() const
     if (linkKind == hlImagePage && ListBox4->Items().Count() > 0) return ListBox4->Items()[0];
     if (imagePageHasName) return Edit4->Text();
     if (linkKind == hlOriginalImage)
-        return ListBox2->Items().Count() > 0 ? ResultName(ListBox2->Items()[0]) : AddDefaultExt(deJpg, Edit9->Text());
+        return ListBox2->Items().Count() > 0
+                   ? ResultName(ListBox2->Items()[0])
+                   : OutputPictureName(ComboBox8->ItemIndex() == 1 ? okGif : okJpeg, Edit9->Text());
     if (linkKind == hlImagePage && ListView1->Count() > 0)
         return Edit4->Text() + ExtractFileNameNoExt(ListView1->Caption(0)) + ".htm";
     return Edit4->Text();

@@ -27,16 +27,16 @@ TMakerSettings TForm1::MakerSettings() const
     s.ThumbUseFrame = CheckBox2->Checked();
     s.ImageOutput = {ComboBox8->ItemIndex() == 1 ? okGif : okJpeg, SpinEdit13->Value(), SpinEdit15->Value()};
     s.ThumbOutput = {ComboBox7->ItemIndex() == 1 ? okGif : okJpeg, SpinEdit12->Value(), SpinEdit14->Value()};
-    s.MaskImage = GetPropertyRecord(prAddMaskImage);
-    s.FrameImage = GetPropertyRecord(prAddFrameImage);
-    s.BevelImage = GetPropertyRecord(prAddButtonImage);
-    s.OutlineImage = GetPropertyRecord(prAddOutlineI);
-    s.MaskThumb = GetPropertyRecord(prAddMaskThumb);
-    s.FrameThumb = GetPropertyRecord(prAddFrameThumb);
-    s.BevelThumb = GetPropertyRecord(prAddButtonThumb);
-    s.OutlineThumb = GetPropertyRecord(prAddOutlineT);
-    s.Logo = GetPropertyRecord(prAddLogo);
-    s.Text = GetPropertyRecord(prAddText);
+    s.MaskImage = CompletedPropertyRecord(prAddMaskImage);
+    s.FrameImage = CompletedPropertyRecord(prAddFrameImage);
+    s.BevelImage = CompletedPropertyRecord(prAddButtonImage);
+    s.OutlineImage = CompletedPropertyRecord(prAddOutlineI);
+    s.MaskThumb = CompletedPropertyRecord(prAddMaskThumb);
+    s.FrameThumb = CompletedPropertyRecord(prAddFrameThumb);
+    s.BevelThumb = CompletedPropertyRecord(prAddButtonThumb);
+    s.OutlineThumb = CompletedPropertyRecord(prAddOutlineT);
+    s.Logo = CompletedPropertyRecord(prAddLogo);
+    s.Text = CompletedPropertyRecord(prAddText);
     return s;
 }
 

@@ -196,10 +196,7 @@ void TForm1::FormCreate()
     ComboBox7->SetItemIndex(0);
     ComboBox8->SetItemIndex(0);
     ComboBox7Click(ComboBox7);
-
-    TMenuItem* editors[3] = {EditWith1, EditWith2, EditWith3};
-    for (int k = 0; k < 3; ++k)
-        editors[k]->SetCaption("Edit with " + GetField(0, GetPropertyRecord(prEdit1 + k), EditorField::Title));
+    UpdateEditWithCaptions();
 }
 
 void TForm1::FormShow() { DragPending = 0; }
@@ -236,6 +233,11 @@ void TForm1::LoadComboItems(const std::string& componentName, const std::string&
 }
 
 std::string TForm1::GetPropertyRecord(int index) const { return ListBox1->Items().Get(index); }
+
+std::string TForm1::CompletedPropertyRecord(int index) const
+{
+    return CompletePropertyRecord(index, GetPropertyRecord(index));
+}
 
 void TForm1::SetPropertyRecord(int index, const std::string& text)
 {

@@ -97,6 +97,9 @@ public:
     // --- property records (ListBox1)
     std::string GetPropertyRecord(int index) const;
     void SetPropertyRecord(int index, const std::string& text);
+    // The record as the build, the pages and the viewer read it: missing and
+    // unreadable fields are the default's (CompletePropertyRecord).
+    std::string CompletedPropertyRecord(int index) const;
 
     // --- start-up helpers
     // Fills the template and caption lists; reads pv.ini afterwards when asked to.

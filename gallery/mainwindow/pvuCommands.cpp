@@ -124,8 +124,7 @@ void TForm1::UpdateEditWithCaptions()
 {
     TMenuItem* entries[] = {EditWith1, EditWith2, EditWith3};
     for (int i = 0; i < 3; ++i)
-        entries[i]->SetCaption("Edit with " +
-                               UnescapeRecordField(GetField(1, GetPropertyRecord(prEdit1 + i), EditorField::Title)));
+        entries[i]->SetCaption("Edit with " + RecordText(0, GetPropertyRecord(prEdit1 + i), EditorField::Title));
 }
 
 void TForm1::AddDropTarget1Click(TComponent*)
@@ -160,7 +159,7 @@ void TForm1::ShowHTMLPage1Click(TComponent*)
     const std::string folder = NormalizeFolderPath(Edit1->Text());
     const std::string record = GetPropertyRecord(prPagePropertiesIndex);
     if (FieldIsOn(record, PageField::FramesOn))
-        ShellOpen(folder + GetField(0, record, PageField::FramePageFile));
+        ShellOpen(folder + RecordText(0, record, PageField::FramePageFile));
     else
         ShellOpen(folder + Edit2->Text());
 }
@@ -193,7 +192,7 @@ void TForm1::OpenwithMicrosoftFrontpage1Click(TComponent* Sender)
     if (tag == 1) {
         ShellOpen(templateFile);
     } else if (tag >= 10 && tag <= 12) {
-        const std::string program = GetField(0, GetPropertyRecord(prEdit1 + (tag - 10)), EditorField::Program);
+        const std::string program = RecordText(0, GetPropertyRecord(prEdit1 + (tag - 10)), EditorField::Program);
         // The template is the editor's one argument, whatever its name holds.
         std::string error;
         if (!StartEditor(program, templateFile, error)) MessageDlgCentered("Error", error, mtError, mbOK);
@@ -239,20 +238,20 @@ void TForm1::FillUploadWindow(TForm5& form, bool upload, const std::string& list
         form.Notebook1->SetPageIndex(0);
         form.SetCaption("FTP Upload");
         const std::string record = GetPropertyRecord(prUpload);
-        auto field = [&](int n) { return GetField(1, record, n); };
-        form.Edit1->SetText(UnescapeRecordField(field(UploadField::Host)));
-        form.SpinEdit1->SetValue(StrToInt(field(UploadField::Port)));
-        form.SpinEdit2->SetValue(StrToInt(field(UploadField::Timeout)));
-        form.Edit2->SetText(UnescapeRecordField(field(UploadField::User)));
-        form.Edit3->SetText(UnescapeRecordField(field(UploadField::Password)));
-        form.Edit5->SetText(UnescapeRecordField(field(UploadField::RemoteFolder)));
+        auto text = [&](int n) { return RecordText(1, record, n); };
+        form.Edit1->SetText(text(UploadField::Host));
+        form.SpinEdit1->SetValue(StrToInt(text(UploadField::Port)));
+        form.SpinEdit2->SetValue(StrToInt(text(UploadField::Timeout)));
+        form.Edit2->SetText(text(UploadField::User));
+        form.Edit3->SetText(text(UploadField::Password));
+        form.Edit5->SetText(text(UploadField::RemoteFolder));
     } else {
         form.Notebook1->SetPageIndex(1);
         form.SetCaption("Manual Paste");
         const std::string record = GetPropertyRecord(prManualPaste);
         int n = ManualPasteField::Text1;
         for (TEdit* e : {form.Edit43, form.Edit44, form.Edit45, form.Edit46, form.Edit47})
-            e->SetText(UnescapeRecordField(GetField(1, record, n++)));
+            e->SetText(RecordText(1, record, n++));
         form.ComboBox29->SetItemIndex(StrToInt(GetField(1, record, ManualPasteField::PathMode)));
     }
 }

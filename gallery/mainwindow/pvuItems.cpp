@@ -7,6 +7,7 @@
 #include "gallery/records/PropertyRecords.h"
 #include "gallery/records/pvutils.h"
 #include "gallery/pictures/pvutilsGeometry.h"
+#include "gallery/pictures/pvutilsPictures.h"
 #include "gallery/text/srutils.h"
 #include "gallery/text/srutilsFiles.h"
 #include "platform/core/Split.h"
@@ -98,8 +99,7 @@ void TForm1::Newitems1Click(TComponent*)
 
 void TForm1::Adddirectory1Click(TComponent*)
 {
-    const std::string start =
-        UnescapeRecordField(GetField(1, GetPropertyRecord(prSourceImage), SourceImageField::Folder));
+    const std::string start = RecordText(1, GetPropertyRecord(prSourceImage), SourceImageField::Folder);
     RemoveMissingItems();
     std::string chosen;
     if (BrowseForFolder("Select directory for scanning the files: \r\n" + ComboBox16->Text(), start, "", chosen,
@@ -169,24 +169,8 @@ void TForm1::Addfiles1Click(TComponent*)
 {
     const std::string include = ComboBox16->Text();
     OpenPictureDialog1->Title = "Add (files)";
-    OpenPictureDialog1->Filter =
-        include + "|" + include + "|" +
-        "All "
-        "formats|*.jpg;*.jif;*.jpeg;*.jfif;*.jpe;*.gif;*.psd;*.pdd;*.tif;*.tiff;*.tga;*.vda;*.icb;*.vst;*.wmf;*.emf;"
-        "*.bmp;*.rle;*.dib;*.ico;*.pcx;*.cut;*.pcd|"
-        "JPEG (*.jpg;*.jif;*.jpeg;*.jfif;*.jpe)|*.jpg;*.jif;*.jpeg;*.jfif;*.jpe|"
-        "CompuServe Graphics Interchange (*.gif)|*.gif|"
-        "Photoshop (*.psd;*.pdd)|*.psd;*.pdd|"
-        "Tagged Image File Format (*.tiff;*.tif)|*.tif;*.tiff|"
-        "Targa (*.tga;*.vda;*.icb;*.vst)|*.tga;*.vda;*.icb;*.vst|"
-        "Windows Meta File (*.wmf;*.emf)|*.wmf;*.emf|"
-        "Windows or OS/2 BMP (*.bmp;*.rle;*.dib)|*.bmp;*.rle;*.dib|"
-        "Windows Icon (*.ico)|*.ico|"
-        "ZSoft Paintbrush (*.pcx)|*.pcx|"
-        "Dr. Halo (*.cut)|*.cut|"
-        "Kodak ICC Photo CD (*.pcd)|*.pcd";
-    OpenPictureDialog1->InitialDir =
-        UnescapeRecordField(GetField(1, GetPropertyRecord(prSourceImage), SourceImageField::Folder));
+    OpenPictureDialog1->Filter = include + "|" + include + "|" + PictureFilesFilter();
+    OpenPictureDialog1->InitialDir = RecordText(1, GetPropertyRecord(prSourceImage), SourceImageField::Folder);
     RemoveMissingItems();
     if (!OpenPictureDialog1->Execute()) return;
     TPathSet chosen;

@@ -366,6 +366,8 @@ void TForm1::ReadWriteSettings(const std::string& mode, const std::string& fileN
         for (int k = 0; k < PropertyRecordCount; ++k)
             ReadWriteComponent(mode, "llistbox1", "Others", false, 0, PropertyRecordDefault(k), PropertyRecordKey(k));
     });
+    if (mode == "r" && ListBox1->Items().Count() == PropertyRecordCount)
+        for (int k : {prEdit1, prEdit2}) SetPropertyRecord(k, UpgradedPropertyRecord(k, GetPropertyRecord(k)));
 }
 
 void TForm1::UseSettingsFile(const std::string& fileName, const std::function<void()>& body)

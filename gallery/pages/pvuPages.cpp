@@ -194,11 +194,11 @@ void TitleStep(const TForm1& form, const TPageContext& page, TPageWriterState& s
                                       Field(record, PageField::RefreshDelay) + ";URL=" + next + "\">" + CrLf));
     ReplaceVariable(line, "%title", "", values.Put(PageTitle(form, page, state)));
 
-    const std::string index = form.GetPropertyRecord(prPagePropertiesIndex);
+    const std::string index = form.CompletedPropertyRecord(prPagePropertiesIndex);
     const auto close = FindNoCase(line, "</title>");
     if (Field(index, PageField::FramesOn) == "1" && close != std::string::npos)
         line.insert(close + 8,
-                    values.Put(std::string(CrLf) + "<base target=\"" + Field(index, PageField::BaseTarget) + "\">"));
+                    values.Put(std::string(CrLf) + "<base target=\"" + Text(index, PageField::BaseTarget) + "\">"));
 }
 
 void DateTimeStep(TLineValues& values, std::string& line)
@@ -274,8 +274,8 @@ void PageNumberStep(const TForm1& form, const TPageContext& page, TLineValues& v
     if (!ContainsNoCase(line, "%pageno")) return;
     std::string value;
     if (page.PageCount > 1) {
-        const std::string label = Field(page.Record, PageField::PageNumberText);
-        const std::string separator = UnescapeRecordField(Field(page.Record, PageField::PageNumberSeparator));
+        const std::string label = Text(page.Record, PageField::PageNumberText);
+        const std::string separator = Text(page.Record, PageField::PageNumberSeparator);
         for (int n = 1; n <= page.PageCount; ++n) {
             std::string piece = label + std::to_string(n);
             if (n != page.Page) {
@@ -334,7 +334,7 @@ void TForm1::WritePages(int kind, int pageCount, const std::string& templateFile
     TPageWriterState state;
     PrepareState(*this, kind, state);
     const std::string destination = NormalizeFolderPath(Edit1->Text());
-    const std::string record = GetPropertyRecord(kind == 0 ? prPagePropertiesIndex : prPagePropertiesImage);
+    const std::string record = CompletedPropertyRecord(kind == 0 ? prPagePropertiesIndex : prPagePropertiesImage);
 
     for (int i = 1; i <= pageCount; ++i) {
         ProgressBar1->StepBy(1);

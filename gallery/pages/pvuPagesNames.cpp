@@ -63,14 +63,15 @@ std::string PlainInteger(const std::string& text)
 }
 
 std::string Field(const std::string& record, int n) { return GetField(1, record, n); }
-std::string TrimmedField(const std::string& record, int n) { return GetField(0, record, n); }
 int IntField(const std::string& record, int n) { return StrToInt(GetField(1, record, n)); }
+std::string Text(const std::string& record, int n) { return RecordText(1, record, n); }
+std::string TrimmedText(const std::string& record, int n) { return RecordText(0, record, n); }
 
 std::string HtmlColour(const std::string& record, int n) { return "#" + ColorToHtmlHex(IntField(record, n)); }
 
 std::string BackgroundAddress(const std::string& record, int n)
 {
-    return UrlFromName(ExtractFileName(Field(record, n)));
+    return UrlFromName(ExtractFileName(Text(record, n)));
 }
 
 // Field n of a per-item result line ("name|width|height|colours").

@@ -16,11 +16,14 @@ bool ContainsNoCase(const std::string& text, const std::string& lowerPattern);
 // Widths and heights go into attributes as plain integers, whatever grouping
 // the per-item list or a record field carries.
 std::string PlainInteger(const std::string& text);
-// Field n of a record as it stands, with trailing blanks removed, as a number,
-// as an HTML colour "#RRGGBB".
+// Field n of a record as it stands (flags, numbers), as a number, as an HTML
+// colour "#RRGGBB". Records come completed (TForm1::CompletedPropertyRecord).
 std::string Field(const std::string& record, int n);
-std::string TrimmedField(const std::string& record, int n);
 int IntField(const std::string& record, int n);
+// Text field n as the page shows it ("%line" back to "|"), as it stands or
+// with trailing blanks removed.
+std::string Text(const std::string& record, int n);
+std::string TrimmedText(const std::string& record, int n);
 std::string HtmlColour(const std::string& record, int n);
 // The background picture named by field n, as a page links it: the build
 // copies it into the destination folder, so its file name only.

@@ -40,7 +40,7 @@ std::string MakeTableTag(const TForm1& form, const std::string& table)
     const int background = IntField(table, Background);
     if (background == tbColor) tag += " bgcolor=\"" + HtmlColour(table, BackgroundColor) + "\"";
     if (background == tbPicture) tag += " background=\"" + BackgroundAddress(table, BackgroundFile) + "\"";
-    tag += " " + Field(table, TableAttributes);
+    tag += " " + Text(table, TableAttributes);
     const bool light = Field(table, HighlightBorderOn) == "1";
     AddAttribute(tag, light, "bordercolorlight=", light ? HtmlColour(table, HighlightBorderColor) : "");
     const bool dark = Field(table, ShadowBorderOn) == "1";
@@ -52,12 +52,12 @@ std::string MakeCellAttributes(const std::string& table)
 {
     using namespace TableField;
     std::string attributes;
-    const std::string align = TrimmedField(table, CellAlign);
-    const std::string valign = TrimmedField(table, CellVAlign);
+    const std::string align = TrimmedText(table, CellAlign);
+    const std::string valign = TrimmedText(table, CellVAlign);
     AddAttribute(attributes, align != "Default", "align=", align);
     AddAttribute(attributes, valign != "Default", "valign=", valign);
     if (Field(table, NoWrap) != "0") attributes += " nowrap";
-    if (!Field(table, CellAttributes).empty()) attributes += " " + Field(table, CellAttributes);
+    if (!Text(table, CellAttributes).empty()) attributes += " " + Text(table, CellAttributes);
     const int background = IntField(table, CellBackground);
     if (background == tbColor) attributes += " bgcolor=\"" + HtmlColour(table, CellBackgroundColor) + "\"";
     if (background == tbPicture) attributes += " background=\"" + BackgroundAddress(table, CellBackgroundFile) + "\"";
@@ -74,7 +74,7 @@ std::string MakePictureAttributes(const TForm1& form, const std::string& table)
 {
     std::string attributes;
     using namespace TableField;
-    const std::string align = TrimmedField(table, PictureAlign);
+    const std::string align = TrimmedText(table, PictureAlign);
     AddAttribute(attributes, align != "Default", "align=", align);
     AddAttribute(attributes, Field(table, PictureHSpace) != "0", "hspace=", Field(table, PictureHSpace));
     AddAttribute(attributes, Field(table, PictureVSpace) != "0", "vspace=", Field(table, PictureVSpace));
@@ -116,7 +116,7 @@ std::string PrepareCaptionLine(const TForm1& form, int kind, const std::string& 
 void PrepareState(const TForm1& form, int kind, TPageWriterState& state)
 {
     const std::string destination = NormalizeFolderPath(form.Edit1->Text());
-    const std::string table = form.GetPropertyRecord(prMoreTable);
+    const std::string table = form.CompletedPropertyRecord(prMoreTable);
     state.TableTag = MakeTableTag(form, table);
     const std::string cellAttributes = MakeCellAttributes(table);
     const bool header = Field(table, TableField::HeaderCells) != "0";
@@ -129,7 +129,7 @@ void PrepareState(const TForm1& form, int kind, TPageWriterState& state)
     markup.CaptionPositionLine = PrepareCaptionLine(form, kind, destination);
     markup.DestinationFolder = form.Edit1->Text();
     markup.ReplaceForbiddenCharacter = form.menuitem10->Checked();
-    markup.CaptionFont = form.GetPropertyRecord(kind == 0 ? prCaptionFontT : prCaptionFontI);
+    markup.CaptionFont = form.CompletedPropertyRecord(kind == 0 ? prCaptionFontT : prCaptionFontI);
     const int items = form.ListView1->Count();
     for (int i = 0; i < items; ++i)
         markup.SourceItems.push_back({form.ListView1->SubItem(i, 0), form.ListView1->Caption(i)});
@@ -190,7 +190,7 @@ TTableLayout TableLayoutOf(const TForm1& form, const TPageWriterState& state, in
     if (table.Layout == lyThumbs) table.Rows = (std::max(table.PerPage, 1) + table.Columns - 1) / table.Columns;
     if (table.Layout == lySinglePage) table.Rows = state.ItemCount / table.Columns + 1;
     table.LinkTo = form.ComboBox4->ItemIndex();
-    const bool frames = Field(form.GetPropertyRecord(prPagePropertiesIndex), PageField::FramesOn) == "1";
+    const bool frames = Field(form.CompletedPropertyRecord(prPagePropertiesIndex), PageField::FramesOn) == "1";
     table.TargetAttribute = frames ? " target=\"image\"" : "";
     return table;
 }

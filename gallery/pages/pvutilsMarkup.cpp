@@ -47,8 +47,8 @@ std::string CaptionFontMarkup(const std::string& fontRecord, const std::string& 
     const bool bold = FieldIsOn(fontRecord, CaptionFontField::Bold);
     const bool italic = FieldIsOn(fontRecord, CaptionFontField::Italic);
     const bool highlight = FieldIsOn(fontRecord, CaptionFontField::HighlightOn);
-    std::string markup =
-        "<font face=\"" + field(CaptionFontField::Face) + "\" size=\"" + field(CaptionFontField::SizeIndex) + "\"";
+    std::string markup = "<font face=\"" + RecordText(0, fontRecord, CaptionFontField::Face) + "\" size=\"" +
+                         field(CaptionFontField::SizeIndex) + "\"";
     if (FieldIsOn(fontRecord, CaptionFontField::ColorOn))
         AddAttribute(markup, true, "color=", "#" + ColorToHtmlHex(StrToInt(field(CaptionFontField::Color))));
     markup += ">";

@@ -102,7 +102,7 @@ void BlendCanvas(TRasterDIB& image, const TRasterDIB& canvas, int left, int top,
 namespace {
 
 int number(const std::string& record, int field) { return StrToInt(GetField(0, record, field)); }
-std::string text(const std::string& record, int field) { return GetField(1, record, field); }
+std::string text(const std::string& record, int field) { return RecordText(1, record, field); }
 
 }  // namespace
 
@@ -165,7 +165,7 @@ void DrawTextRecord(TRasterDIB& image, const std::string& record, const std::str
     font.Color = COLORREF(number(record, FontColor));
     std::string stampText;
     ExpandTextVariables(0, TSourceItemName{ExtractFilePath(sourceFile), ExtractFileName(sourceFile)}, sourceFile,
-                        stampText, UnescapeRecordField(text(record, Text)));
+                        stampText, text(record, Text));
 
     // The 22 fields after the text: all numbers but the background file.
     int n[Count + 1] = {};

@@ -137,7 +137,7 @@ void ApplyOverlay(TRasterDIB& picture, const std::string& maskFile, const std::s
 void DrawMaskRecord(TRasterDIB& picture, const std::string& record)
 {
     auto number = [&](int field) { return StrToInt(GetField(0, record, field)); };
-    const std::string file = GetField(1, record, MaskField::File);
+    const std::string file = RecordText(1, record, MaskField::File);
     const int brightening = number(MaskField::Transparency);
     const int scale = number(MaskField::Scale);
     const int kind = number(MaskField::BackgroundKind);

@@ -248,6 +248,68 @@ void RewriteJpegFile(TRasterDIB& dib, const std::string& path, int quality)
     SetFileTimes(target, stamp);
 }
 
+std::string PictureFilesFilter()
+{
+    struct Entry {
+        std::string description;  // the listed formats show their masks as written here
+        std::vector<std::string> extensions;
+    };
+    std::vector<Entry> entries = {
+        {"JPEG (*.jpg;*.jif;*.jpeg;*.jfif;*.jpe)", {"jpg", "jif", "jpeg", "jfif", "jpe"}},
+        {"CompuServe Graphics Interchange (*.gif)", {"gif"}},
+        {"Photoshop (*.psd;*.pdd)", {"psd", "pdd"}},
+        {"Tagged Image File Format (*.tiff;*.tif)", {"tif", "tiff"}},
+        {"Targa (*.tga;*.vda;*.icb;*.vst)", {"tga", "vda", "icb", "vst"}},
+        {"Windows Meta File (*.wmf;*.emf)", {"wmf", "emf"}},
+        {"Windows or OS/2 BMP (*.bmp;*.rle;*.dib)", {"bmp", "rle", "dib"}},
+        {"Windows Icon (*.ico)", {"ico"}},
+        {"ZSoft Paintbrush (*.pcx)", {"pcx"}},
+        {"Dr. Halo (*.cut)", {"cut"}},
+        {"Kodak ICC Photo CD (*.pcd)", {"pcd"}},
+    };
+    const std::size_t listed = entries.size();
+    std::vector<std::string> all;
+    for (const Entry& entry : entries) all.insert(all.end(), entry.extensions.begin(), entry.extensions.end());
+    // The registry lists the latest registration first.
+    const std::vector<TPictureFileFormat> formats = TPicture::FileFormats();
+    for (auto format = formats.rbegin(); format != formats.rend(); ++format) {
+        const std::string extension = AsciiLower(format->Extension);
+        if (std::find(all.begin(), all.end(), extension) != all.end()) continue;
+        all.push_back(extension);
+        const auto same = std::find_if(entries.begin() + std::ptrdiff_t(listed), entries.end(),
+                                       [&](const Entry& e) { return e.description == format->Description; });
+        if (same == entries.end())
+            entries.push_back({format->Description, {extension}});
+        else
+            same->extensions.push_back(extension);
+    }
+    auto masks = [](const std::vector<std::string>& extensions) {
+        std::string text;
+        for (const std::string& extension : extensions) text += (text.empty() ? "*." : ";*.") + extension;
+        return text;
+    };
+    std::string filter = "All formats|" + masks(all);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const Entry& entry = entries[i];
+        const std::string shown = entry.description + (i < listed ? "" : " (" + masks(entry.extensions) + ")");
+        filter += "|" + shown + "|" + masks(entry.extensions);
+    }
+    return filter;
+}
+
+std::string OutputPictureName(int kind, const std::string& name)
+{
+    if (ExtractFileName(name).empty()) return name;
+    const std::string extension = AsciiLower(ExtractFileExt(name));
+    switch (kind) {
+    case okJpeg: return extension == ".jpg" || extension == ".jpeg" ? name : name + ".jpg";
+    case okGif: return extension == ".gif" ? name : name + ".gif";
+    case okBmpRaster:
+    case okBmpBuffer: return extension == ".bmp" ? name : name + ".bmp";
+    default: return name;
+    }
+}
+
 std::string ContainedRelativePath(const std::string& name)
 {
     std::string result;

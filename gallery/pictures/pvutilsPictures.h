@@ -59,6 +59,20 @@ void RewriteJpegFile(TRasterDIB& dib, const std::string& path, int quality);
 void MakeTargetFileName(int mode, const std::string& pattern, const std::string& defaultName, std::string& result,
                         int number, int numbering, const std::string& templ);
 
+// The filter of the picture open dialogs ("description|masks|..."): "All
+// formats" with every extension the picture registry holds, the program's
+// listed formats (JPEG, GIF, Photoshop, TIFF, Targa, metafiles, BMP, icons,
+// PCX, Dr. Halo, Photo-CD), then every other registered format under its own
+// description, in the order the formats were registered.
+std::string PictureFilesFilter();
+
+// The name a picture of the kind is written under: the name itself when it
+// already ends in an extension of what the kind writes (".jpg" or ".jpeg" for
+// JPEG, ".gif" for GIF, ".bmp" for BMP; any case), else the name with that
+// extension appended ("rose.png" holding JPEG is "rose.png.jpg", so it never
+// meets the copy of "rose.tif"). A name without a file part stays as it is.
+std::string OutputPictureName(int kind, const std::string& name);
+
 // Keeps a relative output name inside its folder: '\' -> '/', empty, "." and
 // ".." steps dropped (so also any leading '/').
 std::string ContainedRelativePath(const std::string& name);

@@ -6,6 +6,7 @@
 
 #include "gallery/mainwindow/pvu.h"
 #include "gallery/pages/pvutilsMarkup.h"
+#include "gallery/pictures/pvutilsPictures.h"
 #include "gallery/text/srutils.h"
 #include "gallery/text/srutilsFiles.h"
 #include "platform/core/AsciiCase.h"
@@ -267,26 +268,6 @@ void TForm2::SpeedButton1Click(TComponent*)
 // ---------------------------------------------------------------------------
 // Picture pickers
 
-namespace {
-
-const char* const PictureFilter =
-    "All formats|*.jpg;*.jif;*.jpeg;*.jfif;*.jpe;*.gif;*.psd;*.pdd;*.tif;*.tiff;*.tga;*.vda;*.icb;*.vst;*.wmf;*.emf;"
-    "*.bmp;*.rle;*.dib;*.ico;*.pcx;*.cut;*.pcd;*.pic;*.cel|"
-    "JPEG (*.jpg;*.jif;*.jpeg;*.jfif;*.jpe)|*.jpg;*.jif;*.jpeg;*.jfif;*.jpe|"
-    "CompuServe Graphics Interchange (*.gif)|*.gif|"
-    "Photoshop (*.psd;*.pdd)|*.psd;*.pdd|"
-    "Tagged Image File Format (*.tiff;*.tif)|*.tif;*.tiff|"
-    "Targa (*.tga;*.vda;*.icb;*.vst)|*.tga;*.vda;*.icb;*.vst|"
-    "Windows Meta File (*.wmf;*.emf)|*.wmf;*.emf|"
-    "Windows or OS/2 BMP (*.bmp;*.rle;*.dib)|*.bmp;*.rle;*.dib|"
-    "Windows Icon (*.ico)|*.ico|"
-    "ZSoft Paintbrush (*.pcx)|*.pcx|"
-    "Dr. Halo (*.cut)|*.cut|"
-    "Kodak ICC Photo CD (*.pcd)|*.pcd|"
-    "Autodesk (*.pic;*.cel)|*.pic;*.cel";
-
-}  // namespace
-
 TEdit* TForm2::PickerEdit(const std::string& buttonName)
 {
     const std::string lower = AsciiLower(buttonName);
@@ -304,7 +285,7 @@ void TForm2::Button22Click(TComponent* Sender)
     TEdit* edit = PickerEdit(Sender->Name);
     if (!edit) return;
     TFileDialog dialog(nullptr, "OpenPictureDialog1", TFileDialogKind::OpenPicture);
-    dialog.Filter = PictureFilter;
+    dialog.Filter = PictureFilesFilter();
     dialog.MultiSelect = true;
     const std::string current = ToFileSystemPath(edit->Text());
     const std::string folder = ExtractFilePath(current);

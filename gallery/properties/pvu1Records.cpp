@@ -21,24 +21,20 @@ namespace {
 
 // Takes a record apart field by field. A field the record does not have (a
 // short or hand-edited record) or a number that does not convert takes the
-// default record's field, so the dialog always opens; what OK writes is whole.
+// default record's field (CompletePropertyRecord), so the dialog always
+// opens; what OK writes is whole.
 class FieldReader {
 public:
-    FieldReader(const std::string& record, int index) : rest_(record), defaults_(PropertyRecordDefault(index)) {}
+    FieldReader(const std::string& record, int index) : rest_(CompletePropertyRecord(index, record)) {}
 
     // The field as stored (numbers, flags).
-    std::string Raw()
-    {
-        ++n_;
-        if (rest_.empty()) return GetField(1, defaults_, n_);
-        return NextField(rest_);
-    }
+    std::string Raw() { return NextField(rest_); }
     // A text field; "%line" stands for "|".
     std::string Text() { return UnescapeRecordField(Raw()); }
     int Number()
     {
         int value = 0;
-        if (!ParseInteger(Raw(), value)) ParseInteger(GetField(1, defaults_, n_), value);
+        ParseInteger(Raw(), value);
         return value;
     }
     bool Flag() { return FlagToBool(Raw()); }
@@ -47,8 +43,6 @@ public:
 
 private:
     std::string rest_;
-    std::string defaults_;
-    int n_ = 0;
 };
 
 // Field n of a record, read like FieldReader reads it.

@@ -85,5 +85,11 @@ bool StartEditor(const std::string& program, const std::string& file, std::strin
         error = "No editor program is set for this entry (Customize Editor).";
         return false;
     }
+    // A stored path from another system (c:\windows\notepad.exe), or a program since removed.
+    if (FindProgramPath(ToFileSystemPath(program)).empty()) {
+        error = "The editor program \"" + program +
+                "\" does not exist on this computer. Choose an installed program on the Customize Editor page.";
+        return false;
+    }
     return StartProgram(program, {ToFileSystemPath(file)}, std::string(), &error);
 }

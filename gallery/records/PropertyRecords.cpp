@@ -3,8 +3,14 @@
 
 #include "gallery/records/pvutils.h"
 #include "gallery/text/srutils.h"
+#include "platform/core/Integers.h"
+#include "platform/core/Trim.h"
+#include "platform/shell/DesktopPrograms.h"
+#include "platform/shell/Shell.h"
 #include "platform/strings/StringList.h"
 #include "platform/system/System.h"
+
+#include <cstdlib>
 
 namespace {
 
@@ -60,8 +66,8 @@ const char* const Defaults[PropertyRecordCount] = {
     "0|100|1|0|0|0|1|8388608|bg.jpg|||0|0|0|0|Center|Default|0|0||0|16777215|bg.jpg|0|0|0|0|0|0|Default|0|0|",
     "Verdana|1|0|0|0|8454143|0|16777215|",
     "Verdana|0|0|0|0|15|0|15",
-    "Microsoft Frontpage|C:\\PROGRA~1\\MICROS~1\\OFFICE\\frontpg.exe|",
-    "Windows Notepad|c:\\windows\\notepad.exe|",
+    "",  // the desktop's web-page editor (EditorRecordDefault)
+    "",  // the desktop's text editor
     "",
     "{program folder}frames",
     "{program folder}frames",
@@ -85,12 +91,47 @@ const char* const Defaults[PropertyRecordCount] = {
     "0||0|255|20",
 };
 
+// The editors "Edit with" offers first: what this desktop has for web pages
+// and for text, an editor where there is one (a desktop entry in the
+// categories of editors), else the desktop's own program for the kind.
+std::string EditorRecordDefault(int index)
+{
+    const bool webPages = index == prEdit1;
+    const std::string mimeType = webPages ? "text/html" : "text/plain";
+    TDesktopProgram program;
+    if (FindDesktopProgram(mimeType, {"TextEditor", "WebDevelopment"}, program) ||
+        FindDesktopProgram(mimeType, {}, program))
+        return MakePropertyRecord({program.Name, program.Program});
+    std::string fallback;
+    if (webPages) {
+        fallback = FindProgramPath("xdg-open");
+    } else {
+        for (const char* variable : {"VISUAL", "EDITOR"}) {
+            const char* command = std::getenv(variable);
+            const std::vector<std::string> words = SplitParameters(command ? command : "");
+            if (!words.empty()) fallback = FindProgramPath(words[0]);
+            if (!fallback.empty()) break;
+        }
+    }
+    return MakePropertyRecord({webPages ? "Web page editor" : "Text editor", fallback});
+}
+
 }  // namespace
 
 std::string PropertyRecordDefault(int index)
 {
     checkIndex(index);
+    if (index == prEdit1 || index == prEdit2) return EditorRecordDefault(index);
     return ReplaceText(Defaults[index], FolderToken, ProgramFolder(), false, true);
+}
+
+std::string UpgradedPropertyRecord(int index, const std::string& stored)
+{
+    // The Windows programs the editors named before this program ran on Linux.
+    if ((index == prEdit1 && stored == "Microsoft Frontpage|C:\\PROGRA~1\\MICROS~1\\OFFICE\\frontpg.exe|") ||
+        (index == prEdit2 && stored == "Windows Notepad|c:\\windows\\notepad.exe|"))
+        return PropertyRecordDefault(index);
+    return stored;
 }
 
 bool FieldIsOn(const std::string& record, int n) { return FieldEquals(record, n, 1); }
@@ -103,6 +144,32 @@ bool FieldEquals(const std::string& record, int n, int value)
 std::string EscapeRecordField(const std::string& text) { return ReplaceText(text, "|", "%line", false, true); }
 
 std::string UnescapeRecordField(const std::string& text) { return ReplaceText(text, "%line", "|", false, true); }
+
+std::string RecordText(int mode, const std::string& record, int n)
+{
+    return UnescapeRecordField(GetField(mode, record, n));
+}
+
+std::string CompletePropertyRecord(int index, const std::string& record)
+{
+    const std::string defaults = PropertyRecordDefault(index);
+    if (defaults.find('|') == std::string::npos) return record;
+    std::string rest = record, defaultRest = defaults, complete;
+    while (!rest.empty() || !defaultRest.empty()) {
+        const bool present = !rest.empty();
+        std::string field = present ? NextField(rest) : std::string();
+        const std::string fallback = NextField(defaultRest);
+        int number = 0;
+        if (!present) {
+            field = fallback;
+        } else if (ParseInteger(fallback, number)) {
+            ParseInteger(TrimRight(field), number);  // keeps the default's number when the field is none
+            field = std::to_string(number);
+        }
+        complete += field + "|";
+    }
+    return complete;
+}
 
 std::string MakePropertyRecord(const std::vector<std::string>& fields)
 {

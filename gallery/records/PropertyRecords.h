@@ -300,8 +300,13 @@ enum : int { Name = 1, Width, Height, Colours };
 // 0..32 raises EStringListError "List index out of bounds (<index>)".
 const char* PropertyRecordKey(int index);
 // The default text; records 0, 3, 13, 14 and 15 hold the program folder
-// (platform/system ProgramFolder()).
+// (platform/system ProgramFolder()). The editors 10 and 11 are the desktop's
+// web-page editor and text editor (platform/shell FindDesktopProgram; else
+// xdg-open for web pages, $VISUAL or $EDITOR for text), as "title|program|".
 std::string PropertyRecordDefault(int index);
+// A record as read from a settings file, with the Windows editors that the
+// defaults of records 10 and 11 once named replaced by today's defaults.
+std::string UpgradedPropertyRecord(int index, const std::string& stored);
 // The index of a key (ignoring ASCII case), -1 when none.
 int PropertyRecordIndexOf(const std::string& key);
 
@@ -315,5 +320,16 @@ bool FieldEquals(const std::string& record, int n, int value);
 // where the text is used.
 std::string EscapeRecordField(const std::string& text);
 std::string UnescapeRecordField(const std::string& text);
+// Text field n of a record as pages, files and programs use it (GetField of
+// the mode, then "%line" back to "|"): the one way a text leaves a record.
+std::string RecordText(int mode, const std::string& record, int n);
+
+// The record of an index as its readers may take it apart: every field the
+// record lacks, and every number field (one whose default is a number) that
+// does not read as a number, is the default record's field; numbers are
+// written plainly (decimal, no blanks). So a short or damaged record never
+// stops a build: it gets the defaults the properties dialog would show.
+// Records of one text (folders, headers, footers) come back unchanged.
+std::string CompletePropertyRecord(int index, const std::string& record);
 // Joins fields into a record, each escaped and followed by "|".
 std::string MakePropertyRecord(const std::vector<std::string>& fields);

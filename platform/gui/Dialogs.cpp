@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <set>
 
 #include <cstdio>
 
@@ -24,6 +25,22 @@ bool Headless()
     return platform == "offscreen" || platform == "minimal";
 }
 
+// The masks of a text, cut at ';' and blanks.
+std::set<std::string> MaskSet(const std::string& text)
+{
+    std::set<std::string> masks;
+    std::string mask;
+    for (char c : text + ";") {
+        if (c != ';' && c != ' ') {
+            mask += c;
+        } else if (!mask.empty()) {
+            masks.insert(mask);
+            mask.clear();
+        }
+    }
+    return masks;
+}
+
 // "desc|mask;mask|desc|mask" into Qt's "desc (mask mask);;desc (mask)".
 QString QtFilter(const std::string& filter)
 {
@@ -33,16 +50,15 @@ QString QtFilter(const std::string& filter)
         std::string masks = parts[i + 1];
         for (char& c : masks)
             if (c == ';') c = ' ';
-        // A description that already shows its masks ("Items List (*.pvi)") shows them
-        // once, in the blank-separated form Qt reads.
+        // A description that already shows its masks ("Items List (*.pvi)"), in
+        // any order, shows them once, in the blank-separated form Qt reads.
         std::string description = parts[i];
-        for (const std::string& written : {"(" + parts[i + 1] + ")", "(" + masks + ")"})
-            if (description.size() >= written.size() &&
-                description.compare(description.size() - written.size(), written.size(), written) == 0) {
-                description.resize(description.size() - written.size());
-                while (!description.empty() && description.back() == ' ') description.pop_back();
-                break;
-            }
+        const std::size_t open = description.rfind('(');
+        if (open != std::string::npos && description.back() == ')' &&
+            MaskSet(description.substr(open + 1, description.size() - open - 2)) == MaskSet(parts[i + 1])) {
+            description.resize(open);
+            while (!description.empty() && description.back() == ' ') description.pop_back();
+        }
         out << ToQString(description + " (" + masks + ")");
     }
     return out.join(";;");
@@ -114,20 +130,11 @@ bool TFileDialog::Execute()
     } else if (Headless()) {
         std::fprintf(stderr, "file dialog \"%s\" cancelled: no display\n", Title.c_str());
     } else {
-        QFileDialog dialog(QApplication::activeWindow(), ToQString(Title), ToQString(InitialDir), QtFilter(Filter));
-        dialog.setDefaultSuffix(ToQString(DefaultExt));
-        if (kind_ == TFileDialogKind::Save) {
-            dialog.setAcceptMode(QFileDialog::AcceptSave);
-            dialog.setFileMode(QFileDialog::AnyFile);
-        } else {
-            dialog.setAcceptMode(QFileDialog::AcceptOpen);
-            dialog.setFileMode(MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
-        }
-        if (!FileName.empty()) dialog.selectFile(ToQString(FileName));
-        if (dialog.exec() == QDialog::Accepted) {
+        const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(request);
+        if (dialog->exec() == QDialog::Accepted) {
             accepted = true;
             request.Files.clear();
-            for (const QString& f : dialog.selectedFiles()) request.Files.push_back(FromQString(f));
+            for (const QString& f : dialog->selectedFiles()) request.Files.push_back(FromQString(f));
             request.FileName = request.Files.empty() ? std::string() : request.Files.front();
         }
     }
@@ -140,6 +147,22 @@ bool TFileDialog::Execute()
     FileName = request.FileName;
     Files = request.Files;
     return !FileName.empty();
+}
+
+std::unique_ptr<QFileDialog> MakeFileDialog(const TFileDialogRequest& request)
+{
+    auto dialog = std::make_unique<QFileDialog>(QApplication::activeWindow(), ToQString(request.Title),
+                                                ToQString(request.InitialDir), QtFilter(request.Filter));
+    dialog->setDefaultSuffix(ToQString(request.DefaultExt));
+    if (request.Kind == TFileDialogKind::Save) {
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setFileMode(QFileDialog::AnyFile);
+    } else {
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setFileMode(request.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    }
+    if (!request.FileName.empty()) dialog->selectFile(ToQString(request.FileName));
+    return dialog;
 }
 
 std::unique_ptr<QFileDialog> MakeFolderBrowser(const std::string& title, const std::string& startFolder)

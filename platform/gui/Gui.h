@@ -676,6 +676,9 @@ private:
     TFileDialogKind kind_;
 };
 
+// The dialog TFileDialog::Execute shows for a request (its filter in Qt's form).
+std::unique_ptr<QFileDialog> MakeFileDialog(const TFileDialogRequest& request);
+
 struct TFolderRequest {
     std::string Title;
     std::string StartFolder;

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr std::size_t MaxValueLength = 2047;
-
 // Profile rules: spaces and tabs around names and values, and a CR left at a line's end.
 std::string trimBlanks(const std::string& s) { return TrimRight(TrimLeft(s, " \t"), " \t\r"); }
 
@@ -125,9 +123,7 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
                                  const std::string& defaultValue) const
 {
     const Line* line = findKey(section, key);
-    std::string value = line ? line->value : defaultValue;
-    if (value.size() > MaxValueLength) value.resize(MaxValueLength);
-    return value;
+    return line ? line->value : defaultValue;
 }
 
 int TIniFile::ReadInteger(const std::string& section, const std::string& key, int defaultValue) const
@@ -148,6 +144,9 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     std::string clean = value;
     for (char& c : clean)
         if (c == '\r' || c == '\n') c = ' ';
+    // A value that reading would change (blanks at its ends, a pair of quotes
+    // around it) is written inside one more pair of quotes, which reading takes off.
+    const std::string stored = IniTrimValue(clean) == clean ? clean : "\"" + clean + "\"";
     const std::string sectionName = trimBlanks(section);
     const std::string keyName = trimBlanks(key);
     Section* s = findSection(sectionName);
@@ -160,16 +159,16 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     }
     for (Line& line : s->lines) {
         if (line.isKey && SameText(line.key, keyName)) {
-            line.raw = line.key + "=" + clean;
-            line.value = IniTrimValue(clean);
+            line.raw = line.key + "=" + stored;
+            line.value = clean;
             modified_ = true;
             return;
         }
     }
     Line line;
-    line.raw = keyName + "=" + clean;
+    line.raw = keyName + "=" + stored;
     line.key = keyName;
-    line.value = IniTrimValue(clean);
+    line.value = clean;
     line.isKey = true;
     // New keys go right after the section's last key, so blank lines and
     // comments that lead into the next section stay below it.

@@ -2,9 +2,10 @@
 // Settings files with the Windows profile rules: section and key names match
 // without regard to ASCII case, values are trimmed and lose one pair of
 // surrounding quotes, CR LF and LF line ends both read, lines we do not
-// understand (comments, unknown keys and sections) are kept on rewrite, and
-// values read are cut at 2047 characters. Files are written as "[Section]"
-// and "key=value" lines ending in CR LF.
+// understand (comments, unknown keys and sections) are kept on rewrite.
+// Unlike the Windows calls, a value is read back whole whatever its length
+// (a record holding a long text must keep its later fields). Files are
+// written as "[Section]" and "key=value" lines ending in CR LF.
 
 #include "platform/strings/StringList.h"
 
@@ -39,6 +40,8 @@ public:
     bool ReadBool(const std::string& section, const std::string& key, bool defaultValue) const;
 
     // Line breaks inside a value would split the line: they become spaces.
+    // Otherwise ReadString gives back exactly the value written: one that
+    // begins or ends in a blank or is quoted is stored in a further pair of quotes.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int value);
     void WriteBool(const std::string& section, const std::string& key, bool value);  // "1" / "0"

@@ -120,6 +120,8 @@ std::vector<std::string> SplitParameters(const std::string& parameters)
     return result;
 }
 
+std::string FindProgramPath(const std::string& program) { return findProgram(program); }
+
 bool ShellExecuteOpen(const std::string& target, const std::string& parameters, const std::string& folder,
                       std::string* error)
 {

@@ -34,6 +34,10 @@ int RunAndWait(const std::string& program, const std::vector<std::string>& argum
 bool StartProgram(const std::string& program, const std::vector<std::string>& arguments,
                   const std::string& folder = std::string(), std::string* error = nullptr);
 
+// The full path of a program: itself when it names an executable file, else
+// the first executable of that name on PATH; empty when there is none.
+std::string FindProgramPath(const std::string& program);
+
 // Splits a parameter text at blanks; double quotes group and are dropped.
 std::vector<std::string> SplitParameters(const std::string& parameters);
 

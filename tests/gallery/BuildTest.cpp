@@ -55,39 +55,6 @@ const std::vector<SourcePicture> EndToEndPictures = {
     {"l_small.jpg", "-size 64x48 plasma:fractal -seed 7 -quality 90", 64, 48, 0},
 };
 
-std::string FixedSettings(const std::string& destination)
-{
-    return LocationSettings(destination) +
-           "[IndexPage]\r\n"
-           "Columns=3\r\nTypeOfRows=0\r\nRows=2\r\nBorder=0\r\nCellPad=4\r\nCellSpace=4\r\nAlignment=3\r\n"
-           "Style=2\r\nHyperlinkTo=2\r\nAutoSize=1\r\nTitlePage=Welcome to my gallery\r\n"
-           "CaptionDefault=%filenoext (%width x %height)\r\nCaptionPosition=1\r\nAlternativeDefault=%filename\r\n"
-           "[ImagePage]\r\n"
-           "Style=2\r\nBorder=0\r\nTitlePage=Picture %filenoext\r\nCaptionDefault=%filename: %width x %height\r\n"
-           "CaptionPosition=1\r\nAlternativeDefault=%filename\r\nHyperlink=\r\n"
-           "[Images1]\r\nOutput=0\r\nQuality=75\r\nSize=1\r\nWidth=120\r\nHeight=120\r\nLockDim=1\r\n"
-           "UseFrame=0\r\nFilter=0\r\n"
-           "[Images2]\r\nOutput=0\r\nQuality=85\r\nResize=1\r\nMethod=0\r\nWidth=800\r\nHeight=600\r\n"
-           "UseFrame=0\r\nAddText=0\r\nAddLogo=0\r\nFilter=0\r\n"
-           "[Others]\r\nLaunchWeb=0\r\nKeepOriginalDate=0\r\nForbiddenChars=0\r\n";
-}
-
-// The data templates without their date line, so the pages' bytes are fixed.
-void WriteFixedTemplate(const std::string& programFolder, const std::string& kindFolder)
-{
-    const std::string text = ReadFile(std::string(PICTAVO_SOURCE_DIR) + "/data/" + kindFolder + "/classic.htm");
-    std::string fixed;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size() - 1;
-        const std::string line = text.substr(start, end - start + 1);
-        if (line.find("%currentdatetime") == std::string::npos) fixed += line;
-        start = end + 1;
-    }
-    WriteFile(programFolder + kindFolder + "/fixed.htm", fixed);
-}
-
 std::string PicName(int number, const char* folder, const char* prefix)
 {
     char buffer[64];
@@ -106,10 +73,7 @@ class BuildTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        EnsureImageFormats();
-        CopyTree(std::string(PICTAVO_SOURCE_DIR) + "/data", program.Path());
-        WriteFixedTemplate(program.Path(), "indexpg");
-        WriteFixedTemplate(program.Path(), "imagepg");
+        PrepareBuildProgramFolder(program.Path());
         work = program.Path() + "work/";
         sources = work + "Sources/";
         destination = work + "Out/Gallery";
@@ -469,9 +433,7 @@ TEST_F(BuildTest, ValidationMessagesInOrder)
     for (std::size_t k = 0; k < rules.size(); ++k) {
         SCOPED_TRACE(rules[k].message);
         form.reset();
-        CopyTree(std::string(PICTAVO_SOURCE_DIR) + "/data", program.Path());
-        WriteFixedTemplate(program.Path(), "indexpg");
-        WriteFixedTemplate(program.Path(), "imagepg");
+        PrepareBuildProgramFolder(program.Path());
         form = std::make_unique<TForm1>();
         form->FormCreate();
         form->ReadWriteSettings("r", program.File("fixed.pvs"));

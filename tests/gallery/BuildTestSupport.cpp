@@ -1,4 +1,5 @@
 #include "BuildTestSupport.h"
+#include "WindowTestSupport.h"
 
 #include "formats/ImageFormats.h"
 #include "gallery/build/pvuBuildPaths.h"
@@ -192,4 +193,45 @@ std::string LocationSettings(const std::string& destination)
     return "[Location]\r\nChangeCase=1\r\nSaveInFolder=" + destination +
            "\r\nThumbName=Thumbs\\TN_*\r\nImageName=Images\\Pic01\r\nIndexName=Index1.HTML\r\n"
            "ImagePageName=Pages\\Page01.htm\r\n";
+}
+
+std::string FixedSettings(const std::string& destination)
+{
+    return LocationSettings(destination) +
+           "[IndexPage]\r\n"
+           "Columns=3\r\nTypeOfRows=0\r\nRows=2\r\nBorder=0\r\nCellPad=4\r\nCellSpace=4\r\nAlignment=3\r\n"
+           "Style=2\r\nHyperlinkTo=2\r\nAutoSize=1\r\nTitlePage=Welcome to my gallery\r\n"
+           "CaptionDefault=%filenoext (%width x %height)\r\nCaptionPosition=1\r\nAlternativeDefault=%filename\r\n"
+           "[ImagePage]\r\n"
+           "Style=2\r\nBorder=0\r\nTitlePage=Picture %filenoext\r\nCaptionDefault=%filename: %width x %height\r\n"
+           "CaptionPosition=1\r\nAlternativeDefault=%filename\r\nHyperlink=\r\n"
+           "[Images1]\r\nOutput=0\r\nQuality=75\r\nSize=1\r\nWidth=120\r\nHeight=120\r\nLockDim=1\r\n"
+           "UseFrame=0\r\nFilter=0\r\n"
+           "[Images2]\r\nOutput=0\r\nQuality=85\r\nResize=1\r\nMethod=0\r\nWidth=800\r\nHeight=600\r\n"
+           "UseFrame=0\r\nAddText=0\r\nAddLogo=0\r\nFilter=0\r\n"
+           "[Others]\r\nLaunchWeb=0\r\nKeepOriginalDate=0\r\nForbiddenChars=0\r\n";
+}
+
+// The data templates without their date line, so the pages' bytes are fixed.
+void WriteFixedTemplate(const std::string& programFolder, const std::string& kindFolder)
+{
+    const std::string text = ReadFile(std::string(PICTAVO_SOURCE_DIR) + "/data/" + kindFolder + "/classic.htm");
+    std::string fixed;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size() - 1;
+        const std::string line = text.substr(start, end - start + 1);
+        if (line.find("%currentdatetime") == std::string::npos) fixed += line;
+        start = end + 1;
+    }
+    WriteFile(programFolder + kindFolder + "/fixed.htm", fixed);
+}
+
+void PrepareBuildProgramFolder(const std::string& programFolder)
+{
+    EnsureImageFormats();
+    CopyTree(std::string(PICTAVO_SOURCE_DIR) + "/data", programFolder);
+    WriteFixedTemplate(programFolder, "indexpg");
+    WriteFixedTemplate(programFolder, "imagepg");
 }

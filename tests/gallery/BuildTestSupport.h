@@ -39,6 +39,17 @@ void MeasureWithIdentify(const std::string& path, int& width, int& height);
 // The bit count field of a BMP file header (0 when unreadable).
 int BmpBitCount(const std::string& path);
 
+// The settings file of the end-to-end builds: fixed names, sizes and
+// templates ("fixed.htm"), pictures into destination.
+std::string FixedSettings(const std::string& destination);
+// The data folder's classic template of a kind (indexpg, imagepg) without its
+// date line, as "fixed.htm" of the program folder, so the pages' bytes are fixed.
+void WriteFixedTemplate(const std::string& programFolder, const std::string& kindFolder);
+
+// A program folder for end-to-end builds: the picture loaders registered, the
+// data folder copied in, and the fixed templates written.
+void PrepareBuildProgramFolder(const std::string& programFolder);
+
 // Registers the picture loaders once.
 void EnsureImageFormats();
 

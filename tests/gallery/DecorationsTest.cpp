@@ -20,6 +20,8 @@
 #include <functional>
 #include <set>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 using namespace filetest;
 
@@ -595,5 +597,46 @@ TEST(Decorations, BevelRingsBlendInTheirOrder)
                 wide.GetPixelColor(y, x, c);
                 ASSERT_EQ(pixelFromTop(picture, x, y), c) << w << "x" << h << " at " << x << "," << y;
             }
+    }
+}
+
+// A decoration file whose name holds a "|" (stored as "%line") is found and
+// drawn as the same picture under a plain name.
+TEST(Decorations, FileNamesWithABarAreFound)
+{
+    TempDir dir;
+    TRasterDIB strip;
+    fill(strip, 6, 6, Green);  // no key of any decoration (the stamp keys out red)
+    const std::string plain = writePicture(dir, "deco.bmp", strip);
+    const std::string barred = writePicture(dir, "de|co.bmp", strip);
+    auto stampRecord = [](const std::string& file) {
+        std::vector<std::string> fields = {"DejaVu Sans", "",  "12", "12", "0", "x",   "4", "0",  "0", "0",
+                                           "0",           "0", "2",  "0",  "0", "0",   "0", "0",  "0", file,
+                                           "16777215",    "0", "0",  "5",  "3", "255", "0", "255"};
+        return MakePropertyRecord(fields);
+    };
+    const std::vector<std::pair<const char*, std::function<void(TRasterDIB&, const std::string&)>>> cases = {
+        {"frame",
+         [](TRasterDIB& p, const std::string& f) {
+             DrawFrameRecord(p, MakePropertyRecord({"1", f, "0", "16777215", "0", "0"}));
+         }},
+        {"outline",
+         [](TRasterDIB& p, const std::string& f) {
+             DrawOutlineRecord(p, MakePropertyRecord({"1", f, "0", "16777215", "4"}));
+         }},
+        {"logo",
+         [](TRasterDIB& p, const std::string& f) {
+             DrawLogoRecord(p, MakePropertyRecord({f, "4", "0", "0", "0", "0", "0", "16777215", "0"}));
+         }},
+        {"stamp background", [&](TRasterDIB& p, const std::string& f) { DrawTextRecord(p, stampRecord(f), ""); }},
+    };
+    for (const auto& [what, draw] : cases) {
+        TRasterDIB withPlain, withBar, withNone;
+        for (TRasterDIB* p : {&withPlain, &withBar, &withNone}) fill(*p, 40, 30, Grey);
+        draw(withPlain, plain);
+        draw(withBar, barred);
+        draw(withNone, dir / "missing.bmp");
+        EXPECT_TRUE(samePixels(withPlain, withBar)) << what;
+        EXPECT_FALSE(samePixels(withPlain, withNone)) << what << ": the picture was drawn";
     }
 }

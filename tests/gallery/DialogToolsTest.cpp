@@ -123,8 +123,13 @@ TEST(DialogTools, EditorsGetTheFileAsOneArgument)
 
     EXPECT_FALSE(StartEditor("", file, error));
     EXPECT_NE(error.find("No editor program"), std::string::npos);
+    // A stored program that is not on this computer is named as stored.
+    EXPECT_FALSE(StartEditor("c:\\windows\\notepad.exe", file, error));
+    EXPECT_EQ(error,
+              "The editor program \"c:\\windows\\notepad.exe\" does not exist on this computer. Choose an "
+              "installed program on the Customize Editor page.");
     EXPECT_FALSE(StartEditor(folder / "missing editor", file, error));
-    EXPECT_NE(error.find("Cannot find"), std::string::npos);
+    EXPECT_NE(error.find(folder / "missing editor"), std::string::npos);
     EXPECT_FALSE(StartEditor(plain, file, error));
 }
 

@@ -99,7 +99,8 @@ TEST_F(MakersWindow, SettingsAndRecordsComeFromTheirControls)
     EXPECT_FALSE(s.AddLogo);
     EXPECT_EQ(s.BevelImage, "1|4|0|100|0|0|0|0|0|0|0|");
     EXPECT_EQ(s.BevelThumb, "2|1|1|1|1|1|1|1|1|1|1|");
-    EXPECT_EQ(s.MaskThumb, "1|mask.png|");
+    // A short record reaches the makers completed with the default's fields.
+    EXPECT_EQ(s.MaskThumb, "1|mask.png|0|100|0|16777215|0|0|0||");
     EXPECT_EQ(s.Text, form.GetPropertyRecord(prAddText));
 
     // The window's bevel hook sees the image grown by the flat bevel's width.

@@ -16,6 +16,7 @@
 #include <QWidget>
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -57,6 +58,8 @@ protected:
         for (const char* colour : {"white", "black"})
             ASSERT_TRUE(testsupport::ImageMagick("-size " + size + " xc:" + colour +
                                                  " -type TrueColor BMP3:" + folder.File(std::string(colour) + ".bmp")));
+        // The black mask again under a name with a "|", which the record stores as "%line".
+        std::filesystem::copy_file(folder.File("black.bmp"), folder.File("bl|ack.bmp"));
         // A horizontal ramp, white on the left.
         ASSERT_TRUE(testsupport::ImageMagick(
             "-size " + std::to_string(h) + "x" + std::to_string(w) +
@@ -127,7 +130,7 @@ TEST_P(MaskOverlay, WhiteBlackAndGreyMasks)
     setMask(folder.File("white.bmp"));
     EXPECT_EQ(made(), unmasked);  // bit for bit: the layer covers the picture exactly
 
-    setMask(folder.File("black.bmp"));
+    setMask(folder.File("bl|ack.bmp"));
     std::vector<std::uint8_t> flat;
     for (int i = 0; i < w * h; ++i)
         flat.insert(flat.end(), {RedOf(Background), GreenOf(Background), BlueOf(Background)});

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <set>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <sys/wait.h>
 
@@ -631,15 +632,78 @@ TEST_F(Pages, FrameTemplateIsValidOnceFilled)
     EXPECT_TRUE(rc == 0 || rc == 1) << output;
 }
 
-TEST_F(Pages, ACutOrNonNumericRecordRaisesTheConversionErrorAndWritesNoPage)
+TEST_F(Pages, ACutOrNonNumericRecordWritesThePagesOfItsDefaultFields)
 {
     AddItems(2);
+    Layout(0, 1, 1);
+    form->SetPropertyRecord(prMoreTable, PropertyRecordDefault(prMoreTable));
+    Write(0, NavTemplate);
+    const std::string whole = Page("index1.html") + Page("index2.html");
     form->SetPropertyRecord(prMoreTable, "0|100|");
-    EXPECT_THROW(Write(0, NavTemplate), EConvertError);
-    form->SetPropertyRecord(prMoreTable, Plain7);
-    SetIndexField(21, "x");
-    EXPECT_THROW(Write(0, NavTemplate), EConvertError);
-    EXPECT_FALSE(fs::exists(destination + "index1.html"));
+    SetIndexField(PageField::EndLinks, "x");
+    Write(0, NavTemplate);
+    EXPECT_EQ(Page("index1.html") + Page("index2.html"), whole);
+}
+
+// A "|" typed into any text field is stored as "%line"; wherever the field
+// goes into a page it is "|" again (a file name percent-encoded, as "%7C").
+TEST_F(Pages, BarInEveryTextFieldReachesThePageAsABar)
+{
+    struct Case {
+        int record;
+        int field;                            // 0: the record is the text
+        std::map<int, std::string> switches;  // fields of the kind's page record that show it
+        int kind;
+        std::string shown;
+    };
+    using namespace PageField;
+    const std::vector<Case> cases = {
+        {prPagePropertiesIndex, BackgroundImageFile, {{BackgroundImageOn, "1"}}, 0, "background=\"a%7Cb\""},
+        {prPagePropertiesIndex, BaseTarget, {{FramesOn, "1"}}, 0, "<base target=\"a|b\">"},
+        {prPagePropertiesIndex, PageNumberText, {}, 0, "<p>a|b1 - <a href=\"index2.html\" >a|b2</a></p>"},
+        {prPagePropertiesIndex, PageNumberSeparator, {}, 0, "<p>Page 1 a|b <a"},
+        {prPagePropertiesImage, BackgroundImageFile, {{BackgroundImageOn, "1"}}, 1, "background=\"a%7Cb\""},
+        {prPagePropertiesImage, PageNumberText, {}, 1, "<p>a|b1 - <a href=\"image02.htm\" >a|b2</a></p>"},
+        {prPagePropertiesImage, PageNumberSeparator, {}, 1, "<p>Page 1 a|b <a"},
+        {prMoreTable, TableField::TableAttributes, {}, 0, " a|b>"},
+        {prMoreTable, TableField::CellAttributes, {}, 0, "<td a|b>"},
+        {prMoreTable, TableField::CellAlign, {}, 0, "<td align=\"a|b\">"},
+        {prMoreTable, TableField::CellVAlign, {}, 0, "<td valign=\"a|b\">"},
+        {prMoreTable, TableField::PictureAlign, {}, 0, " align=\"a|b\""},
+        {prCaptionFontT, CaptionFontField::Face, {}, 0, "<font face=\"a|b\""},
+        {prCaptionFontI, CaptionFontField::Face, {}, 1, "<font face=\"a|b\""},
+        {prTextHeader1, 0, {{HeaderOn, "1"}}, 0, "\r\na|b\r\n"},
+        {prTextFooter1, 0, {{FooterOn, "1"}}, 0, "\r\na|b\r\n"},
+        {prTextHeader2, 0, {{HeaderOn, "1"}}, 1, "\r\na|b\r\n"},
+        {prTextFooter2, 0, {{FooterOn, "1"}}, 1, "\r\na|b\r\n"},
+    };
+    AddItems(2);
+    Layout(0, 1, 1);
+    form->ComboBox9->SetItemIndex(0);   // caption above the thumbnail
+    form->ComboBox14->SetItemIndex(0);  // caption above the image
+    const std::string plain = Plain7;
+    const std::string font = "Verdana|1|0|0|0|0|0|0|";
+    const std::string page1 = Index1(), page2 = Index2();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.record) + "/" + std::to_string(c.field));
+        form->SetPropertyRecord(prMoreTable, plain);
+        form->SetPropertyRecord(prCaptionFontT, font);
+        form->SetPropertyRecord(prCaptionFontI, font);
+        form->SetPropertyRecord(prPagePropertiesIndex, WithField(WithField(page1, PageNumberText, "Page "), 20, "-"));
+        form->SetPropertyRecord(prPagePropertiesImage, WithField(WithField(page2, PageNumberText, "Page "), 20, "-"));
+        const int pageRecord = c.kind == 0 ? prPagePropertiesIndex : prPagePropertiesImage;
+        for (const auto& [field, value] : c.switches)
+            form->SetPropertyRecord(pageRecord, WithField(form->GetPropertyRecord(pageRecord), field, value));
+        const std::string stored = EscapeRecordField("a|b");
+        form->SetPropertyRecord(c.record,
+                                c.field == 0 ? stored : WithField(form->GetPropertyRecord(c.record), c.field, stored));
+        Write(c.kind, "<html>\r\n<head>\r\n<title>%title</title>\r\n</head>\r\n<body>\r\n<p>%pageno</p>\r\n" +
+                          std::string(c.kind == 0 ? "%thumb_location" : "%img_location") +
+                          "\r\n<p>end</p>\r\n</body>\r\n</html>\r\n");
+        const std::string page = Page(c.kind == 0 ? "index1.html" : "image01.htm");
+        EXPECT_NE(page.find(c.shown), std::string::npos) << page;
+        EXPECT_EQ(page.find("%line"), std::string::npos) << page;
+    }
 }
 
 TEST_F(Pages, MissingTemplateWritesNothing)

@@ -1,11 +1,13 @@
 #include "gallery/records/PropertyRecords.h"
 #include "gallery/records/pvutils.h"
 #include "platform/system/System.h"
+#include "tests/support/Desktop.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -68,8 +70,6 @@ TEST(PropertyRecords, DefaultsWithoutTheProgramFolder)
         {7, "0|100|1|0|0|0|1|8388608|bg.jpg|||0|0|0|0|Center|Default|0|0||0|16777215|bg.jpg|0|0|0|0|0|0|Default|0|0|"},
         {8, "Verdana|1|0|0|0|8454143|0|16777215|"},
         {9, "Verdana|0|0|0|0|15|0|15"},
-        {10, "Microsoft Frontpage|C:\\PROGRA~1\\MICROS~1\\OFFICE\\frontpg.exe|"},
-        {11, "Windows Notepad|c:\\windows\\notepad.exe|"},
         {12, ""},
         {18, "0|0|0|"},
         {19, "0|0|0|"},
@@ -223,6 +223,62 @@ TEST(Fields, ABarTypedIntoATextFieldCannotSplitTheRecord)
     EXPECT_EQ(GetField(1, record, 5), "end");
     EXPECT_EQ(EscapeRecordField("no bars"), "no bars");
     EXPECT_EQ(EscapeRecordField("|"), "%line");
+}
+
+// The editors 10 and 11 are what the desktop has: an editor for web pages and
+// one for text where there is one, else the desktop's program for the kind,
+// else xdg-open for web pages and $VISUAL or $EDITOR for text. Settings that
+// still hold the Windows editors the defaults once named get today's.
+TEST(PropertyRecords, EditorDefaultsAreTheDesktopsEditors)
+{
+    testsupport::ScopedDesktop desktop;
+    const std::string scribe = desktop.AddProgram("scribe"), browse = desktop.AddProgram("browse");
+    desktop.Set("PATH", std::string("/nowhere"));
+    EXPECT_EQ(PropertyRecordDefault(prEdit1), "Web page editor||");
+    EXPECT_EQ(PropertyRecordDefault(prEdit2), "Text editor||");
+    const std::string nano = desktop.AddProgram("nano");
+    desktop.Set("PATH", fs::path(nano).parent_path().string());
+    desktop.Set("EDITOR", std::string("nano -w"));
+    EXPECT_EQ(PropertyRecordDefault(prEdit2), "Text editor|" + nano + "|");
+    desktop.Set("VISUAL", std::string("scribe"));
+    EXPECT_EQ(PropertyRecordDefault(prEdit2), "Text editor|" + scribe + "|");
+
+    desktop.AddEntry("browser.desktop", "Name=Browser\nExec=" + browse + " %u\nMimeType=text/html;\n");
+    desktop.SetDefaults("[Default Applications]\ntext/html=browser.desktop;\n");
+    EXPECT_EQ(PropertyRecordDefault(prEdit1), "Browser|" + browse + "|");
+    desktop.AddEntry("scribe.desktop", "Name=Scribe|Pad\nExec=" + scribe +
+                                           " %F\nCategories=TextEditor;\nMimeType=text/plain;text/html;\n");
+    EXPECT_EQ(PropertyRecordDefault(prEdit1), "Scribe%linePad|" + scribe + "|");
+    EXPECT_EQ(PropertyRecordDefault(prEdit2), "Scribe%linePad|" + scribe + "|");
+
+    EXPECT_EQ(UpgradedPropertyRecord(prEdit1, "Microsoft Frontpage|C:\\PROGRA~1\\MICROS~1\\OFFICE\\frontpg.exe|"),
+              PropertyRecordDefault(prEdit1));
+    EXPECT_EQ(UpgradedPropertyRecord(prEdit2, "Windows Notepad|c:\\windows\\notepad.exe|"),
+              PropertyRecordDefault(prEdit2));
+    EXPECT_EQ(UpgradedPropertyRecord(prEdit2, "Windows Notepad|c:\\winnt\\notepad.exe|"),
+              "Windows Notepad|c:\\winnt\\notepad.exe|");
+    EXPECT_EQ(UpgradedPropertyRecord(prEdit3, "Windows Notepad|c:\\windows\\notepad.exe|"),
+              "Windows Notepad|c:\\windows\\notepad.exe|");
+}
+
+// What the build reads of a record: a field the record lacks, or a number
+// field that holds no number, is the default record's; text fields keep what
+// they hold; fields past the default's stay; records of one text stay whole.
+TEST(PropertyRecords, CompletedRecordsTakeTheDefaultsFieldsTheirOwnCannotGive)
+{
+    const std::vector<std::tuple<int, std::string, std::string>> cases = {
+        {prAddButtonImage, "", "0|10|0|20|16777215|0|0|10|0|50|16777215|"},
+        {prAddButtonImage, "2|ten|", "2|10|0|20|16777215|0|0|10|0|50|16777215|"},
+        {prAddButtonImage, " 3 |$10|0x20||-4", "3|16|32|20|-4|0|0|10|0|50|16777215|"},
+        {prAddButtonThumb, "1|2|3|4|5|6|7|8|9|10|11|12|extra", "1|2|3|4|5|6|7|8|9|10|11|12|extra|"},
+        {prAddLogo, "12|left|", "12|0|0|0|0|0|0|255|0|"},
+        {prAddMaskImage, "1|m.png|x|50|0|0|0|0|0|note", "1|m.png|0|50|0|0|0|0|0|note|"},
+        {prCaptionFontT, "Verdana|2", "Verdana|2|0|0|0|8454143|0|16777215|"},
+        {prTextHeader1, "a|b", "a|b"},
+        {prSourceImage, "", ""},
+    };
+    for (const auto& [index, stored, complete] : cases)
+        EXPECT_EQ(CompletePropertyRecord(index, stored), complete) << PropertyRecordKey(index) << " " << stored;
 }
 
 TEST(Fields, NumericFieldsConvertOrRaise)

@@ -20,6 +20,10 @@ target_include_directories(pagestest PRIVATE ${window_test_dir})
 pictavo_add_test(gallery_build_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/BuildTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/BuildTestSupport.cpp ${window_test_support} LIBS gallery formats pictavo_gui_test_support)
 target_include_directories(gallery_build_test PRIVATE ${window_test_dir})
+# Settings across a restart, damaged records and output names, each through a real build.
+pictavo_add_test(gallery_build_settings_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/BuildSettingsTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/BuildTestSupport.cpp ${window_test_support} LIBS gallery formats pictavo_gui_test_support)
+target_include_directories(gallery_build_settings_test PRIVATE ${window_test_dir})
 # Picture loading and saving, output names, the makers and their geometry (no GUI).
 pictavo_add_test(gallery_pictures_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/PicturesTest.cpp LIBS gallery_utils pictavo_test_support)
 pictavo_add_test(gallery_makers_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/MakersTest.cpp LIBS gallery_utils pictavo_test_support)

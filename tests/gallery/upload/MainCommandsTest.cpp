@@ -213,6 +213,43 @@ TEST_F(MainCommandsTest, TemplateEditingOpensTheTemplateOrTheChosenEditor)
     EXPECT_EQ(form->Label51->Caption(), "ToolButton9");
 }
 
+// "Edit with" offers the desktop's own editors; a settings file from Windows
+// days gets them too, and a program that is not on this computer is named.
+TEST_F(MainCommandsTest, EditWithStartsTheDesktopsEditorsAndNamesAMissingProgram)
+{
+    program.Desktop().AddEntry("scribe.desktop", "Name=Scribe\nExec=" + recorder +
+                                                     " %F\nCategories=Utility;TextEditor;\nMimeType=text/plain;\n");
+    program.Desktop().SetDefaults("[Default Applications]\ntext/plain=scribe.desktop;\n");
+    WriteFile(program.Path() + "indexpg/idx.htm", "%thumb_location");
+    auto start = [&] {
+        form.reset();
+        form = std::make_unique<TForm1>();
+        form->ComboBox3->Items().Assign({"idx.htm"});
+        form->ComboBox3->SetItemIndex(0);
+        form->ToolButton9MouseMove(form->ToolButton9, TMouseButton::None, false, 1, 1);
+    };
+    start();
+    EXPECT_EQ(form->EditWith1->Caption(), "Edit with Web page editor");
+    EXPECT_EQ(form->EditWith2->Caption(), "Edit with Scribe");
+    form->EditWith2->Click();
+    EXPECT_EQ(Captured(), ProgramFolder() + "indexpg/idx.htm\n");
+
+    program.Write("pv.ini",
+                  "[Others]\r\nEdit1=My Page Tool|c:\\tools\\pagetool.exe|\r\n"
+                  "Edit2=Windows Notepad|c:\\windows\\notepad.exe|\r\n");
+    start();
+    EXPECT_EQ(form->EditWith2->Caption(), "Edit with Scribe");
+    form->EditWith2->Click();
+    EXPECT_EQ(Captured(), ProgramFolder() + "indexpg/idx.htm\n");
+    EXPECT_TRUE(dialogs.Messages.empty());
+    form->EditWith1->Click();
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Caption, "Error");
+    EXPECT_EQ(dialogs.Messages[0].Text,
+              "The editor program \"c:\\tools\\pagetool.exe\" does not exist on this "
+              "computer. Choose an installed program on the Customize Editor page.");
+}
+
 TEST_F(MainCommandsTest, ViewAndDescriptionCommandsOpenTheirWindowsForTheSelectedItem)
 {
     std::vector<std::string> opened;

@@ -113,9 +113,10 @@ const CaptionCase MainWindowCaptions[] = {
     {"PlaceHere1", "Move items to here"},
     {"MenuItem15", "O&pen"},
     {"MenuItem16", "P&roperties"},
-    // The template editors' pop-up menu, titled from the default editor records.
-    {"EditWith1", "Edit with Microsoft Frontpage"},
-    {"EditWith2", "Edit with Windows Notepad"},
+    // The template editors' pop-up menu, titled from the default editor records
+    // (on the tests' desktop, which has no editors).
+    {"EditWith1", "Edit with Web page editor"},
+    {"EditWith2", "Edit with Text editor"},
     {"EditWith3", "Edit with "},
     {"CustomizeEditor1", "Customize editor"},
     // Tool bar and status bar.

@@ -1,6 +1,7 @@
 // The source-item list of the main window.
 #include "WindowTestSupport.h"
 
+#include "formats/ImageFormats.h"
 #include "gallery/records/PropertyRecords.h"
 #include "platform/system/DateTime.h"
 #include "gallery/text/srutils.h"
@@ -9,7 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFileDialog>
+
 #include <filesystem>
+#include <set>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -522,4 +527,51 @@ TEST(SourceItems, NamesThatDifferOnlyInCaseAreTwoFiles)
     form.Addfiles1Click(nullptr);
     // Sorted without regard to case, and no file is lost as a "duplicate" of another.
     EXPECT_EQ(Captions(form), (std::vector<std::string>{"apple.jpg", "PHOTO.jpg", "photo.jpg"}));
+}
+
+// Under "All formats" the "Add (files)" dialog shows files of every extension
+// the picture registry holds (PNG, the portable maps, SGI, RLA, Paint Shop
+// Pro, Autodesk and EPS among them), and each of those formats has an entry of
+// its own.
+TEST(SourceItems, AddFilesShowsEveryRegisteredFormatUnderAllFormats)
+{
+    InitializeImageFormats();
+    TempProgramFolder folder;
+    DialogScript dialogs;
+    TForm1 form;
+    form.ComboBox16->SetText("*.jpg");
+    form.Addfiles1Click(nullptr);
+    ASSERT_EQ(dialogs.FileRequests.size(), 1u);
+    TFileDialogRequest request = dialogs.FileRequests[0];
+
+    std::vector<std::string> parts;
+    for (std::string rest = request.Filter + "|"; !rest.empty(); rest.erase(0, rest.find('|') + 1))
+        parts.push_back(rest.substr(0, rest.find('|')));
+    ASSERT_GE(parts.size(), 6u);
+    EXPECT_EQ(parts[2], "All formats");
+    std::set<std::string> ownEntries;  // the masks of the entries after "All formats"
+    for (std::size_t i = 5; i < parts.size(); i += 2)
+        for (std::string rest = parts[i] + ";"; !rest.empty(); rest.erase(0, rest.find(';') + 1))
+            ownEntries.insert(rest.substr(0, rest.find(';')));
+    std::set<std::string> expected;
+    for (const TPictureFileFormat& format : TPicture::FileFormats()) {
+        EXPECT_TRUE(ownEntries.count("*." + format.Extension)) << format.Extension;
+        expected.insert("picture." + format.Extension);
+    }
+    for (const char* extension : {"png", "ppm", "pgm", "pbm", "sgi", "rgb", "rla", "psp", "pic", "cel", "eps"})
+        EXPECT_TRUE(expected.count(std::string("picture.") + extension)) << extension << " is registered";
+
+    // The dialog as the user gets it: its "All formats" entry, in Qt's form,
+    // and Qt's own matching of file names against it (any letter case).
+    const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(request);
+    EXPECT_TRUE(dialog->nameFilters().contains("Tagged Image File Format (*.tif *.tiff)"));
+    const QString allFormats = dialog->nameFilters().value(1);
+    ASSERT_TRUE(allFormats.startsWith("All formats (")) << allFormats.toStdString();
+    const QStringList masks = allFormats.mid(13, allFormats.size() - 14).split(' ');
+    std::set<std::string> listed;
+    for (const std::string& name : expected)
+        if (QDir::match(masks, QString::fromStdString(name))) listed.insert(name);
+    EXPECT_TRUE(QDir::match(masks, "ROSE.PNG"));
+    EXPECT_FALSE(QDir::match(masks, "notes.txt"));
+    EXPECT_EQ(listed, expected);
 }

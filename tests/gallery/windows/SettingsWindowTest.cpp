@@ -136,9 +136,9 @@ TEST(SettingsStore, FirstStartWithoutIniShowsDefaults)
     EXPECT_FALSE(form.Skip1->Checked());
     ASSERT_EQ(form.ListBox1->Items().Count(), PropertyRecordCount);
     for (int k = 0; k < PropertyRecordCount; ++k) EXPECT_EQ(form.GetPropertyRecord(k), PropertyRecordDefault(k)) << k;
-    // The editor entries are named after records 10 to 12.
-    EXPECT_EQ(form.EditWith1->Caption(), "Edit with Microsoft Frontpage");
-    EXPECT_EQ(form.EditWith2->Caption(), "Edit with Windows Notepad");
+    // The editor entries are named after records 10 to 12 (the tests' desktop has no editors).
+    EXPECT_EQ(form.EditWith1->Caption(), "Edit with Web page editor");
+    EXPECT_EQ(form.EditWith2->Caption(), "Edit with Text editor");
     EXPECT_EQ(form.EditWith3->Caption(), "Edit with ");
     EXPECT_EQ(form.Caption(), "Pictavo 1.0");
     EXPECT_EQ(form.Label45->Caption(), "Pictavo v1.0");

@@ -3,6 +3,7 @@
 // program folder, and answers for the dialogs and message boxes.
 
 #include "gallery/mainwindow/pvu.h"
+#include "tests/support/Desktop.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,8 @@
 
 TApplication& TestApplication();
 
-// A fresh temporary folder used as the program folder for one test.
+// A fresh temporary folder used as the program folder for one test, on a
+// desktop of the test's own (no editors, no $VISUAL or $EDITOR).
 class TempProgramFolder {
 public:
     TempProgramFolder();
@@ -24,7 +26,10 @@ public:
     void Write(const std::string& name, const std::string& content) const;
     std::string Read(const std::string& name) const;
 
+    testsupport::ScopedDesktop& Desktop() { return desktop_; }
+
 private:
+    testsupport::ScopedDesktop desktop_;
     testsupport::TempDir folder_{"pictavo-win"};
     std::string path_;
 };

@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -61,17 +63,24 @@ TEST(IniFile, WindowsProfileRulesOnRead)
     EXPECT_EQ(values[0], "SaveInFolder=/home/me/web");
 }
 
-TEST(IniFile, LongValuesAreCutAt2047OnRead)
+TEST(IniFile, ValuesReadBackWholeWhateverTheirLengthBlanksOrQuotes)
 {
     TempIni t;
-    const std::string longValue(5000, 'v');
+    std::string longValue;
+    for (int i = 0; i < 10000; ++i) longValue += char('a' + i % 26);
+    const std::vector<std::string> values = {
+        longValue + "|1|2|", "  padded  ", "\ttab", "\"quoted\"", "'single'", "\"\"", " \"a\" ", "a\"", "\"b", ""};
     {
         TIniFile ini(t.path);
-        ini.WriteString("Others", "Long", longValue);
+        for (std::size_t i = 0; i < values.size(); ++i) ini.WriteString("Others", "K" + std::to_string(i), values[i]);
+        EXPECT_EQ(ini.ReadString("Others", "K3", ""), "\"quoted\"");
     }
-    EXPECT_NE(t.read().find(longValue), std::string::npos);  // written whole
+    EXPECT_NE(t.read().find("K0=" + longValue + "|1|2|\r\n"), std::string::npos);
+    EXPECT_NE(t.read().find("K1=\"  padded  \"\r\n"), std::string::npos);
+    EXPECT_NE(t.read().find("K7=a\"\r\n"), std::string::npos);  // only what reading would change is quoted
     TIniFile ini(t.path);
-    EXPECT_EQ(ini.ReadString("Others", "Long", ""), std::string(2047, 'v'));
+    for (std::size_t i = 0; i < values.size(); ++i)
+        EXPECT_EQ(ini.ReadString("Others", "K" + std::to_string(i), "x"), values[i]) << i;
 }
 
 TEST(IniFile, RewriteKeepsUnknownLinesAndWritesCrLf)

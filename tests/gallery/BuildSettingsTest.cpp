@@ -1,0 +1,266 @@
+// Settings across a restart and the build that follows: long texts in every
+// text field of the properties dialog, damaged records in pv.ini, and the
+// names of the pictures a build writes.
+#include "BuildTestSupport.h"
+#include "WindowTestSupport.h"
+
+#include "gallery/properties/pvu1.h"
+#include "gallery/records/PropertyRecords.h"
+#include "platform/system/System.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A text of 10,000 bytes, different for every n: letters, blanks, markup, a
+// "|" and a "%" now and then, and no blank at either end (headers are trimmed).
+std::string LongText(int n)
+{
+    const std::string pattern = "abc|def%gh <b>ij</b> ";
+    std::string text = "T" + std::to_string(n) + "-";
+    while (text.size() < 9999) text += pattern[text.size() % pattern.size()];
+    return text + "z";
+}
+
+// The text fields of the properties dialog, by the main-window control that opens their kind.
+struct TextField {
+    const char* opener;
+    const char* control;
+};
+
+const std::vector<TextField> DialogTextFields = {
+    {"Button2", "Edit50"},          {"Button2", "ComboBox30"},      {"Button2", "Edit3"},
+    {"Button2", "Edit4"},           {"Button2", "Edit5"},           {"Button2", "Edit11"},
+    {"Button2", "Edit24"},          {"Button3", "Edit50"},          {"Button3", "ComboBox30"},
+    {"Button3", "Edit3"},           {"Button3", "Edit4"},           {"Button3", "Edit11"},
+    {"Button3", "Edit24"},          {"Button6", "Edit17"},          {"Button6", "Edit7"},
+    {"Button7", "Edit18"},          {"Button5", "edit15"},          {"Button5", "Edit6"},
+    {"Button5", "Edit9"},           {"Button5", "Edit25"},          {"Button4", "edit15"},
+    {"Button4", "Edit6"},           {"Button4", "Edit9"},           {"Button4", "Edit25"},
+    {"Button1", "Edit28"},          {"Button1", "Edit19"},          {"Button1", "Edit21"},
+    {"Button1", "Edit20"},          {"Button1", "Edit2"},           {"Button12", "FontComboBox1"},
+    {"Button9", "FontComboBox1"},   {"CustomizeEditor1", "Edit12"}, {"CustomizeEditor1", "Edit13"},
+    {"CustomizeEditor1", "Edit16"}, {"CustomizeEditor1", "Edit14"}, {"CustomizeEditor1", "Edit23"},
+    {"CustomizeEditor1", "Edit22"},
+};
+
+std::string TextOf(TForm2& dialog, const std::string& name)
+{
+    if (auto* edit = dialog.Find<TEdit>(name)) return edit->Text();
+    if (auto* box = dialog.Find<TComboBox>(name)) return box->Text();
+    ADD_FAILURE() << "no text control " << name;
+    return std::string();
+}
+
+void SetTextOf(TForm2& dialog, const std::string& name, const std::string& text)
+{
+    if (auto* edit = dialog.Find<TEdit>(name))
+        edit->SetText(text);
+    else if (auto* box = dialog.Find<TComboBox>(name))
+        box->SetText(text);
+    else
+        ADD_FAILURE() << "no text control " << name;
+}
+
+class BuildSettings : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        PrepareBuildProgramFolder(program.Path());
+        sources = program.Path() + "work/Sources/";
+        destination = program.Path() + "work/Out/Gallery";
+        fs::create_directories(sources);
+        program.Write("pv.ini", FixedSettings(destination));
+    }
+
+    // The program as it starts: a new main window, which reads pv.ini.
+    std::unique_ptr<TForm1> Start()
+    {
+        auto form = std::make_unique<TForm1>();
+        EXPECT_EQ(form->ComboBox3->Text(), "fixed.htm");
+        return form;
+    }
+
+    // The program as it ends: closing the window writes pv.ini.
+    void Close(std::unique_ptr<TForm1>& form)
+    {
+        form->Show();
+        form->Close();
+        form.reset();
+    }
+
+    // Opens a kind of the properties dialog through its main-window control;
+    // act works on the dialog, which then ends with answer.
+    void OpenDialog(TForm1& form, const std::string& opener, const std::function<void(TForm2&)>& act, int answer)
+    {
+        form.ShowDialogWindow = [&](TForm& shown) {
+            act(dynamic_cast<TForm2&>(shown));
+            return answer;
+        };
+        form.FindComponent(opener)->Dispatch([&] {
+            if (auto* button = form.Find<TButton>(opener))
+                button->Click();
+            else
+                form.Find<TMenuItem>(opener)->Click();
+        });
+        form.ShowDialogWindow = nullptr;
+    }
+
+    void AddPicture(TForm1& form, const std::string& name, const std::string& arguments)
+    {
+        ASSERT_EQ(RunCommand("convert " + arguments + " " + ShellQuote(sources + name) + " 2>&1"), 0) << name;
+        form.ListView1->Add(TForm1::MakeSourceItem(sources + name));
+    }
+
+    std::vector<std::string> Messages() const
+    {
+        std::vector<std::string> texts;
+        for (const auto& m : dialogs.Messages) texts.push_back(m.Caption + ": " + m.Text);
+        return texts;
+    }
+
+    std::string Dest(const std::string& relative) const { return destination + "/" + relative; }
+
+    TempProgramFolder program;
+    DialogScript dialogs;
+    std::string sources, destination;
+};
+
+std::string Head(const std::string& bytes, std::size_t n) { return bytes.substr(0, n); }
+
+}  // namespace
+
+// Texts far longer than the 2,047 characters the Windows calls read back:
+// every one survives a restart byte for byte, the records keep their later
+// fields, and "Create All" runs with them (the header is in the pages whole).
+TEST_F(BuildSettings, LongTextsInEveryDialogFieldSurviveARestartAndTheBuild)
+{
+    ASSERT_TRUE(HaveTool("convert"));
+    std::map<std::string, std::vector<std::pair<std::string, std::string>>> typed;  // opener: control, text
+    for (std::size_t i = 0; i < DialogTextFields.size(); ++i)
+        typed[DialogTextFields[i].opener].emplace_back(DialogTextFields[i].control, LongText(int(i)));
+
+    auto form = Start();
+    for (const auto& [opener, fields] : typed)
+        OpenDialog(
+            *form, opener,
+            [&](TForm2& dialog) {
+                for (const auto& [control, text] : fields) SetTextOf(dialog, control, text);
+                if (std::string(opener) == "Button2") dialog.CheckBox23->SetChecked(true);  // the header on
+            },
+            TModal::Ok);
+    std::vector<std::string> before;
+    for (int i = 0; i < PropertyRecordCount; ++i) before.push_back(form->GetPropertyRecord(i));
+    Close(form);
+
+    form = Start();
+    for (int i = 0; i < PropertyRecordCount; ++i)
+        EXPECT_EQ(form->GetPropertyRecord(i), before[std::size_t(i)]) << PropertyRecordKey(i);
+    for (const auto& [opener, fields] : typed)
+        OpenDialog(
+            *form, opener,
+            [&](TForm2& dialog) {
+                for (const auto& [control, text] : fields)
+                    EXPECT_TRUE(TextOf(dialog, control) == text) << opener << " " << control;
+            },
+            TModal::Cancel);
+
+    AddPicture(*form, "one.jpg", "-size 200x150 gradient:red-blue");
+    AddPicture(*form, "two.jpg", "-size 150x200 gradient:green-white");
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    const std::string index = ReadFile(Dest("index1.html"));
+    EXPECT_NE(index.find("\r\n" + typed["Button2"][5].second + "\r\n"), std::string::npos) << "the whole header";
+    EXPECT_NE(index.find(typed["Button1"][1].second + ">"), std::string::npos) << "the whole table tag text";
+    EXPECT_TRUE(FileExists(Dest("images/pic01.jpg")));
+    EXPECT_TRUE(FileExists(WritableFolder() + "pftp.bak"));
+}
+
+// Records damaged by hand (short, or words where numbers belong) build as
+// their defaults would: the same pages and pictures, and no message.
+TEST_F(BuildSettings, HandDamagedRecordsBuildWithTheirDefaults)
+{
+    ASSERT_TRUE(HaveTool("convert"));
+    const std::map<int, std::string> damaged = {
+        {prPagePropertiesIndex, "1|abc"},
+        {prPagePropertiesImage, "0|white|0|0|"},
+        {prMoreTable, "0|x|"},
+        {prAddText, "Verdana|b|huge|"},
+        {prAddLogo, "|left|"},
+        {prCaptionFontT, "Verdana|x"},
+        {prCaptionFontI, ""},
+        {prAddButtonImage, "0|ten|"},
+        {prAddOutlineI, "0||x|"},
+        {prAddFrameThumb, "0||0|255|0|z|"},
+        {prAddMaskThumb, "0|"},
+    };
+    std::string ini = FixedSettings(destination);
+    for (const auto& [index, text] : damaged) ini += std::string(PropertyRecordKey(index)) + "=" + text + "\r\n";
+    program.Write("pv.ini", ini);
+
+    auto build = [&](TForm1& form) {
+        form.CheckBox4->SetChecked(true);  // decorations of image copies,
+        form.CheckBox5->SetChecked(true);  // the text stamp,
+        form.CheckBox6->SetChecked(true);  // the logo
+        form.CheckBox2->SetChecked(true);  // and decorations of thumbnails on
+        AddPicture(form, "one.jpg", "-size 200x150 gradient:red-blue");
+        form.CreateAll2->Click();
+        return ReadFile(Dest("index1.html")) + ReadFile(Dest("pages/page01.htm")) + ReadFile(Dest("images/pic01.jpg")) +
+               ReadFile(Dest("thumbs/tn_pic01.jpg"));
+    };
+    auto form = Start();
+    EXPECT_EQ(form->GetPropertyRecord(prMoreTable), "0|x|");
+    const std::string withDamage = build(*form);
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    EXPECT_NE(withDamage.find("</html>"), std::string::npos);
+
+    for (const auto& [index, text] : damaged) form->SetPropertyRecord(index, PropertyRecordDefault(index));
+    form->ListView1->Clear();
+    fs::remove_all(destination);
+    EXPECT_TRUE(withDamage == build(*form)) << "the damaged records built as their defaults";
+}
+
+// Pictures written as JPEG or GIF carry that extension, whatever the source
+// was; the pages, captions and the upload list name them so.
+TEST_F(BuildSettings, WrittenPicturesAreNamedForWhatTheyHold)
+{
+    ASSERT_TRUE(HaveTool("convert"));
+    auto form = Start();
+    form->Edit9->SetText("");  // image copies keep the source names
+    form->Edit5->SetText("tn_*");
+    for (const char* name : {"rose.png", "leaf.tif", "bark.psd", "sun.jpeg", "moon.JPG"})
+        AddPicture(*form, name, "-size 160x120 gradient:orange-purple");
+    form->CreateAll2->Click();
+    ASSERT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+
+    const std::vector<std::string> written = {"rose.png.jpg", "leaf.tif.jpg", "bark.psd.jpg", "sun.jpeg", "moon.jpg"};
+    const std::string list = ReadFile(WritableFolder() + "pftp.bak");
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        const std::string& name = written[i];
+        EXPECT_EQ(Head(ReadFile(Dest(name)), 3), "\xFF\xD8\xFF") << name << " holds JPEG data";
+        EXPECT_NE(list.find("\r\n" + name + "\r\n"), std::string::npos) << name;
+        const std::string page = ReadFile(Dest("pages/page0" + std::to_string(i + 1) + ".htm"));
+        EXPECT_NE(page.find("src=\"../" + name + "\""), std::string::npos) << name;
+        EXPECT_NE(page.find(name + ": "), std::string::npos) << "the caption names " << name;
+    }
+    for (const char* kept : {"rose.png", "leaf.tif", "bark.psd"}) EXPECT_FALSE(fs::exists(Dest(kept))) << kept;
+    EXPECT_EQ(Head(ReadFile(Dest("tn_rose.jpg")), 3), "\xFF\xD8\xFF");
+
+    // As GIF, every copy gets ".gif", the JPEG sources too.
+    form->ComboBox8->SetItemIndex(1);
+    fs::remove_all(destination);
+    form->CreateAll2->Click();
+    for (const char* name : {"rose.png.gif", "sun.jpeg.gif", "moon.jpg.gif"}) {
+        EXPECT_EQ(Head(ReadFile(Dest(name)), 4), "GIF8") << name;
+        EXPECT_NE(ReadFile(WritableFolder() + "pftp.bak").find(name), std::string::npos) << name;
+    }
+}
