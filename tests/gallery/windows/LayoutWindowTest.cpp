@@ -48,6 +48,15 @@ TEST(Layout, FixedClientSizeAndEveryControlInsideItsPage)
             if (auto* label = qobject_cast<QLabel*>(child)) {
                 EXPECT_LE(label->sizeHint().width(), label->width() + 2)
                     << captions[i] << ": " << label->text().toStdString();
+                // ... and leaves a gap before the control beside it.
+                const int textEnd = label->x() + label->sizeHint().width();
+                for (QWidget* next : label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                    const QRect box = next->geometry();
+                    if (next == label || next->isHidden() || box.x() <= label->x()) continue;
+                    if (box.bottom() < label->y() || box.y() > label->geometry().bottom()) continue;
+                    EXPECT_GE(box.x() - textEnd, 2) << captions[i] << ": " << label->text().toStdString() << " / "
+                                                    << next->objectName().toStdString();
+                }
             }
             // So does a check box.
             if (auto* check = qobject_cast<QCheckBox*>(child)) {
