@@ -118,6 +118,9 @@ TToolButton::TToolButton(TComponent* owner, std::string name, QToolButton* butto
     button_->setText(ToQString(caption));
     button_->setToolButtonStyle(Qt::ToolButtonTextOnly);
     QObject::connect(button_, &QToolButton::clicked, button_, [this] { Click(); });
+    // OnMouseMove reports the mouse passing over the button, not only moves
+    // with a button held: a drop-down opens on the press, before any such move.
+    button_->setMouseTracking(true);
     WatchEvents(button_);
 }
 

@@ -12,6 +12,7 @@
 #include "tests/support/TestApplication.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -201,8 +202,11 @@ TEST_F(MainCommandsTest, TemplateEditingOpensTheTemplateOrTheChosenEditor)
     form->SetPropertyRecord(prEdit2, "My Editor|" + recorder + "  |");
     WriteFile(program.Path() + "indexpg/idx.htm", "%thumb_location");
 
-    // The image-page button was under the mouse; the second editor entry.
-    form->ToolButton9MouseMove(form->ToolButton10, TMouseButton::None, false, 1, 1);
+    // The image-page button was under the mouse, no mouse button held (the
+    // drop-down opens on the press, so no move with a button comes before it);
+    // the second editor entry.
+    QMouseEvent hover(QEvent::MouseMove, QPointF(1, 1), QPointF(1, 1), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(form->ToolButton10->Widget(), &hover);
     EXPECT_EQ(form->Label51->Caption(), "ToolButton10");
     form->EditWith2->Click();
     EXPECT_EQ(Captured(), ProgramFolder() + "imagepg/img \"one\".htm\n");
