@@ -173,18 +173,21 @@ class MemoLines : public TStrings {
 public:
     explicit MemoLines(QPlainTextEdit* edit) : edit_(edit)
     {
-        // What the user types becomes the lines; a memo not on screen is
-        // redrawn only when it is shown (a hidden memo is a store of lines).
+        // What the user types (or a caller appends to the view) becomes the
+        // lines. The text is read back only when the lines are asked for:
+        // reading the whole document at every change makes a growing log
+        // quadratic. A memo not on screen is redrawn only when it is shown
+        // (a hidden memo is a store of lines).
         QObject::connect(edit_, &QPlainTextEdit::textChanged, edit_, [this] {
-            if (!syncing_) ReadBack();
+            if (!syncing_) viewChanged_ = true;
         });
         edit_->installEventFilter(new ShowFilter(this, edit_));
     }
-    int Count() const override { return static_cast<int>(lines_.size()); }
+    int Count() const override { return static_cast<int>(Current().size()); }
     std::string Get(int index) const override
     {
         CheckIndex(index, Count());
-        return lines_[static_cast<std::size_t>(index)];
+        return Current()[static_cast<std::size_t>(index)];
     }
     void Insert(int index, const std::string& text) override
     {
@@ -201,6 +204,7 @@ public:
     void Clear() override
     {
         lines_.clear();
+        viewChanged_ = false;
         Sync();
     }
 
@@ -229,17 +233,22 @@ private:
         syncing_ = false;
     }
     // The text's lines; a last line break ends the last line, it starts none.
-    void ReadBack()
+    const std::vector<std::string>& Current() const
     {
-        stale_ = false;
-        const std::string all = FromQString(edit_->toPlainText());
-        lines_ = all.empty() ? std::vector<std::string>() : SplitText(all, '\n');
-        if (!all.empty() && all.back() == '\n') lines_.pop_back();
+        if (viewChanged_) {
+            viewChanged_ = false;
+            stale_ = false;
+            const std::string all = FromQString(edit_->toPlainText());
+            lines_ = all.empty() ? std::vector<std::string>() : SplitText(all, '\n');
+            if (!all.empty() && all.back() == '\n') lines_.pop_back();
+        }
+        return lines_;
     }
     QPlainTextEdit* edit_;
-    std::vector<std::string> lines_;
+    mutable std::vector<std::string> lines_;
+    mutable bool viewChanged_ = false;  // the view holds text the lines do not have yet
     bool syncing_ = false;
-    bool stale_ = false;
+    mutable bool stale_ = false;  // the lines hold text the hidden view does not have yet
 };
 
 }  // namespace

@@ -335,6 +335,13 @@ TEST(Gui, TypedMemoTextBecomesItsLines)
         edit->setPlainText(QString::fromUtf8(typed));
         EXPECT_EQ(memo->Lines().ToVector(), lines) << '"' << typed << '"';
     }
+    // Lines appended to the view, then edited through the lines: the edit
+    // starts from what the view holds.
+    edit->setPlainText("a");
+    edit->appendPlainText("b");
+    memo->Lines().Add("c");
+    memo->Lines().Delete(0);
+    EXPECT_EQ(memo->Lines().ToVector(), (Lines{"b", "c"}));
 }
 
 TEST(Gui, KeyReleaseAndFocusLossReachTheHandlers)
