@@ -121,12 +121,7 @@ protected:
     {
         SCOPED_TRACE(name);
         std::string gif = ScratchPath(name + ".gif");
-        std::string cmd = command;
-        auto replace = [&](const std::string& key, const std::string& value) {
-            for (std::size_t at; (at = cmd.find(key)) != std::string::npos;) cmd.replace(at, key.size(), value);
-        };
-        replace("OUT", gif);
-        replace("DIR", ScratchDir());
+        const std::string cmd = Substitute(command, {{"OUT", gif}, {"DIR", ScratchDir()}});
         ASSERT_TRUE(RunQuiet(cmd)) << cmd;
         std::string reference = ScratchPath(name + ".pnm");
         ASSERT_TRUE(RunQuiet(FindTool("giftopnm") + " " + gif + " > " + reference));

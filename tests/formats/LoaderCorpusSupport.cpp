@@ -332,11 +332,24 @@ Bytes PackRuns(const std::uint8_t* data, std::size_t size, std::size_t minRun, s
     return out;
 }
 
-std::string Substitute(std::string command, std::initializer_list<std::pair<std::string, std::string>> values)
+std::string Substitute(const std::string& command, const Substitutions& values)
 {
-    for (const auto& [key, value] : values)
-        for (std::size_t at; (at = command.find(key)) != std::string::npos;) command.replace(at, key.size(), value);
-    return command;
+    // One pass from left to right: a value put in is never searched again,
+    // so a path that happens to hold a key ("/tmp/pictavo-formats-xINy2k")
+    // stays as it is instead of being replaced forever.
+    std::string out;
+    for (std::size_t at = 0; at < command.size();) {
+        const auto key = std::find_if(values.begin(), values.end(), [&](const auto& pair) {
+            return !pair.first.empty() && command.compare(at, pair.first.size(), pair.first) == 0;
+        });
+        if (key == values.end()) {
+            out += command[at++];
+        } else {
+            out += key->second;
+            at += key->first.size();
+        }
+    }
+    return out;
 }
 
 }  // namespace corpus

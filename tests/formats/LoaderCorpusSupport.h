@@ -101,7 +101,8 @@ T With(T value, Change change)
 }
 
 // A command line with each key (IN, OUT, ...) replaced by its value.
-std::string Substitute(std::string command, std::initializer_list<std::pair<std::string, std::string>> values);
+using Substitutions = std::vector<std::pair<std::string, std::string>>;
+std::string Substitute(const std::string& command, const Substitutions& values);
 
 // Loads bytes into graphic; what the loader throws goes to the caller.
 template <typename Graphic>

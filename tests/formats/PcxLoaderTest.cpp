@@ -70,11 +70,10 @@ protected:
     {
         SCOPED_TRACE(name);
         std::string pcx = ScratchPath(name + ".pcx");
-        for (auto [key, value] : {std::pair<std::string, std::string>{"OUT", pcx},
-                                  {"DIR", ScratchDir()},
-                                  {"CONVERT", FindTool("convert")},
-                                  {"PPMTOPCX", FindTool("ppmtopcx")}})
-            for (std::size_t at; (at = command.find(key)) != std::string::npos;) command.replace(at, key.size(), value);
+        command = Substitute(command, {{"OUT", pcx},
+                                       {"DIR", ScratchDir()},
+                                       {"CONVERT", FindTool("convert")},
+                                       {"PPMTOPCX", FindTool("ppmtopcx")}});
         ASSERT_TRUE(RunQuiet(command)) << command;
         Bytes bytes = ReadFileBytes(pcx);
         ASSERT_GE(bytes.size(), 128u);

@@ -100,14 +100,10 @@ protected:
 
     std::string expand(std::string cmd, const std::string& out)
     {
-        auto replace = [&](const std::string& key, const std::string& value) {
-            for (std::size_t at; (at = cmd.find(key)) != std::string::npos;) cmd.replace(at, key.size(), value);
-        };
-        replace("OUT", out);
-        replace("DIR", ScratchDir());
-        replace("CONVERT", FindTool("convert"));
-        replace("PNMTOPNG", FindTool("pnmtopng"));
-        return cmd;
+        return Substitute(cmd, {{"OUT", out},
+                                {"DIR", ScratchDir()},
+                                {"CONVERT", FindTool("convert")},
+                                {"PNMTOPNG", FindTool("pnmtopng")}});
     }
 
     // Makes name.png, checks its header says colour type and depth, and

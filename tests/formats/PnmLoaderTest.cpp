@@ -155,3 +155,12 @@ TEST(PnmHostile, EachEndsWithTheLoadersError)
 }
 
 }  // namespace
+
+// The corpus commands' paths lie in a folder with a random name, which may
+// hold a key: what is put in is never replaced again.
+TEST(CorpusCommands, ValuesHoldingKeysArePutInOnce)
+{
+    EXPECT_EQ(Substitute("cat IN > OUT", {{"OUT", "/tmp/f-xINy/o"}, {"IN", "/tmp/f-OUTz/i"}}),
+              "cat /tmp/f-OUTz/i > /tmp/f-xINy/o");
+    EXPECT_EQ(Substitute("DIR/aDIR", {{"DIR", "DIRDIR"}}), "DIRDIR/aDIRDIR");
+}

@@ -98,11 +98,10 @@ protected:
     void check(const std::string& name, std::string command, int imageType, int depth)
     {
         std::string tga = ScratchPath(name + ".tga");
-        for (auto [key, value] : {std::pair<std::string, std::string>{"OUT", tga},
-                                  {"DIR", ScratchDir()},
-                                  {"CONVERT", FindTool("convert")},
-                                  {"PPMTOTGA", FindTool("ppmtotga")}})
-            for (std::size_t at; (at = command.find(key)) != std::string::npos;) command.replace(at, key.size(), value);
+        command = Substitute(command, {{"OUT", tga},
+                                       {"DIR", ScratchDir()},
+                                       {"CONVERT", FindTool("convert")},
+                                       {"PPMTOTGA", FindTool("ppmtotga")}});
         ASSERT_TRUE(RunQuiet(command)) << command;
         compareFile(name, tga, imageType, depth);
     }

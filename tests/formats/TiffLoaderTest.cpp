@@ -110,11 +110,9 @@ TiffFile plainTiff(std::uint32_t width, std::uint32_t height, std::uint32_t bits
     return file;
 }
 
-std::string substitute(std::string command, const std::map<std::string, std::string>& names)
+std::string substitute(const std::string& command, const std::map<std::string, std::string>& names)
 {
-    for (const auto& [key, value] : names)
-        for (std::size_t at; (at = command.find(key)) != std::string::npos;) command.replace(at, key.size(), value);
-    return command;
+    return Substitute(command, Substitutions(names.begin(), names.end()));
 }
 
 // ThunderScan, as simple as an encoder may be: raw samples, runs of the
