@@ -47,9 +47,9 @@ public:
     void FitBuffer();
 
     // Input from the widget (tests may call these directly).
-    virtual void MouseDown(TLayerButton button, TShiftState shift, int x, int y) {}
-    virtual void MouseMove(TShiftState shift, int x, int y) {}
-    virtual void MouseUp(TLayerButton button, TShiftState shift, int x, int y) {}
+    virtual void MouseDown(TLayerButton /*button*/, TShiftState /*shift*/, int /*x*/, int /*y*/) {}
+    virtual void MouseMove(TShiftState /*shift*/, int /*x*/, int /*y*/) {}
+    virtual void MouseUp(TLayerButton /*button*/, TShiftState /*shift*/, int /*x*/, int /*y*/) {}
     virtual void MouseEnter() {}
     virtual void MouseLeave() {}
 

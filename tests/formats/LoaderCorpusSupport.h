@@ -171,7 +171,9 @@ void ExpectRefused(const std::vector<Hostile>& cases)
             graphic.LoadFromStream(stream);
             ADD_FAILURE() << "no error";
         } catch (const EInvalidGraphic& e) {
-            if (!c.message.empty()) EXPECT_EQ(e.Message, c.message);
+            if (!c.message.empty()) {
+                EXPECT_EQ(e.Message, c.message);
+            }
         } catch (const Exception& e) {
             ADD_FAILURE() << "another error than the loader's: " << e.Message;
         }

@@ -532,6 +532,7 @@ TEST_F(TiffCorpus, EpsWithATiffPreview)
     Bytes tiff = ReadFileBytes(ScratchPath("rgb.tif"));
     const std::string postscript = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 61 37\nshowpage\n";
     Bytes eps(30, 0);
+    eps.reserve(30 + postscript.size() + tiff.size());
     auto put32 = [&](std::size_t at, std::uint32_t v) {
         for (int i = 0; i < 4; ++i) eps[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
     };

@@ -671,9 +671,10 @@ TEST_F(BuildTest, BuildViewShowsEveryTextAtTheFixedSize)
         // The status bar stays at the bottom, and its panels show their whole texts.
         EXPECT_EQ(statusBar->mapTo(form->Client(), QPoint()).y() + statusBar->height(), clientHeight);
         for (QLabel* panel : statusBar->findChildren<QLabel*>())
-            if (panel->isVisible())
+            if (panel->isVisible()) {
                 EXPECT_LE(panel->sizeHint().width(), panel->width())
                     << panel->text().toStdString() << " at " << panel->x();
+            }
         EXPECT_TRUE(form->Button14->Widget()->isVisible());
         EXPECT_TRUE(form->ProgressBar1->Widget()->isVisible());
         if (const char* shots = std::getenv("PICTAVO_SHOT_DIR"))

@@ -124,8 +124,8 @@ TEST(ArgbImgView, PaintToReproducesAndMapsLayers)
     for (int y = 0; y < 46; ++y)
         for (int x = 0; x < 62; ++x) {
             const bool inLayer = x >= 20 && x < 24 && y >= 10 && y < 12;
-            if (inLayer) ASSERT_EQ(twice.PixelAt(x, y), 0xFFFF0000u) << x << "," << y;
-            if (!inLayer) ASSERT_EQ(twice.PixelAt(x, y), v.Bitmap()->PixelAt(x / 2, y / 2)) << x << "," << y;
+            const std::uint32_t expected = inLayer ? 0xFFFF0000u : v.Bitmap()->PixelAt(x / 2, y / 2);
+            ASSERT_EQ(twice.PixelAt(x, y), expected) << x << "," << y;
         }
     // The control's own transform is back afterwards.
     EXPECT_EQ(v.ControlToBitmap(TPoint{20, 18}), (TPoint{16, 11}));

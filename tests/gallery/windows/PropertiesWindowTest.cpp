@@ -295,8 +295,9 @@ TEST(PropertiesDialogAlone, EveryGoverningControlEnablesExactlyItsControls)
         // Edits take the window colour when enabled, the button face when not; panels keep theirs.
         for (const char* name : rule.governed) {
             const std::string lower = AsciiLower(name);
-            if (lower.find("edit") != std::string::npos && lower.find("spin") == std::string::npos)
+            if (lower.find("edit") != std::string::npos && lower.find("spin") == std::string::npos) {
                 EXPECT_EQ(dialog.Find<TControl>(name)->Color(), clBtnFace) << name;
+            }
         }
         set(rule.governing, true);
         dialog.UpdateControls();

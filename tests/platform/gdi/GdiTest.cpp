@@ -217,8 +217,9 @@ TEST(GdiText, RendersGlyphsAndMeasures)
     LOGFONT named = verdana;
     std::snprintf(named.lfFaceName, sizeof(named.lfFaceName), "%s", FallbackFontFace);
     HFONT fallback = CreateFontIndirect(&named);
-    if (ResolvedFontFile(stored).find("erdana") == std::string::npos)
+    if (ResolvedFontFile(stored).find("erdana") == std::string::npos) {
         EXPECT_EQ(ResolvedFontFile(stored), ResolvedFontFile(fallback));
+    }
     EXPECT_NE(ResolvedFontFile(fallback).find("DejaVuSans"), std::string::npos);
     DeleteObject(stored);
     DeleteObject(fallback);

@@ -116,7 +116,9 @@ TEST(CheckedSizes, PixelCapAndWhatTheDataCanFill)
                   }),
                   c.fault)
             << c.name;
-        if (!c.fault) EXPECT_EQ(bytes, c.width * c.height * c.bytesPerPixel) << c.name;
+        if (!c.fault) {
+            EXPECT_EQ(bytes, c.width * c.height * c.bytesPerPixel) << c.name;
+        }
     }
     EXPECT_EQ(faultOf([] { CheckedMultiply(std::uint64_t(1) << 32, std::uint64_t(1) << 32, raiseLoaderError); }),
               TReadFault::TooLarge);
