@@ -306,18 +306,12 @@ std::string ExecutablePath()
 std::string KitMutexFolder()
 {
     if (!MutexFolderOverride().empty()) return MutexFolderOverride();
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime && DirectoryExists(runtime))
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/' && DirectoryExists(runtime))
         return IncludeTrailingPathDelimiter(runtime);
-    std::string config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        config = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        config = std::string(home) + "/.config";
-    else
-        config = "/tmp";
-    const std::string folder = IncludeTrailingPathDelimiter(config) + "pictavo/";
-    ForceDirectories(folder);
-    return folder;
+    // Else the user's own private folder, the one the settings go to when the
+    // program folder cannot take them; never a folder users share, such as /tmp.
+    const std::string folder = UserConfigFolder();
+    return !folder.empty() && ForcePrivateDirectories(folder) ? folder : std::string();
 }
 
 void SetKitMutexFolder(const std::string& folder)
@@ -333,8 +327,10 @@ TKitApplication::TKitApplication(const std::string& programPath) : TComponent(nu
     // The mutex: a lock file named after the program. Every copy holds it
     // shared; a copy that cannot take it exclusively at start is not the first.
     mutexName_ = ExtractFileName(program);
-    const std::string lockFile = KitMutexFolder() + mutexName_ + ".lock";
-    mutexFd_ = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Without a private folder there is no lock: every copy counts as the first.
+    const std::string folder = KitMutexFolder();
+    const std::string lockFile = folder + mutexName_ + ".lock";
+    mutexFd_ = folder.empty() ? -1 : open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (mutexFd_ >= 0) {
         if (flock(mutexFd_, LOCK_EX | LOCK_NB) == 0) {
             flock(mutexFd_, LOCK_SH);

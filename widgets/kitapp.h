@@ -188,8 +188,8 @@ private:
 };
 
 // Where the single-instance lock files lie: $XDG_RUNTIME_DIR, else the
-// user's configuration folder for the program. Tests point it elsewhere
-// (empty = back to the default).
+// user's private folder for the program (made with mode 0700), else "" (no
+// lock). Tests point it elsewhere (empty = back to the default).
 std::string KitMutexFolder();
 void SetKitMutexFolder(const std::string& folder);
 

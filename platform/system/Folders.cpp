@@ -21,6 +21,15 @@ std::string withSlash(std::string folder)
     return folder;
 }
 
+// $XDG_CONFIG_HOME/pictavo/, else <home>/.config/pictavo/; empty without either.
+std::string configFolderOf(const std::string& xdgConfigHome, const std::string& home)
+{
+    // XDG says a relative XDG_CONFIG_HOME is invalid and must be ignored.
+    if (!xdgConfigHome.empty() && xdgConfigHome[0] == '/') return withSlash(xdgConfigHome) + "pictavo/";
+    if (home.size() > 1 && home[0] == '/') return withSlash(home) + ".config/pictavo/";
+    return "";
+}
+
 std::string executableFolder()
 {
     std::error_code ec;
@@ -30,20 +39,6 @@ std::string executableFolder()
 }
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
-
-// Creates the missing folders of an absolute path with mode 0700 (folders
-// that exist keep theirs); true when the folder exists afterwards.
-bool forcePrivateDirectories(const std::string& folder)
-{
-    const std::string path = ToFileSystemPath(folder);
-    if (path.empty() || path[0] != '/') return false;
-    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
-        const std::string part = path.substr(0, end);
-        if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-        if (end == std::string::npos) break;
-    }
-    return DirectoryExists(path);
-}
 
 }  // namespace
 
@@ -69,16 +64,32 @@ std::string UserHomeFolder()
     return entry && entry->pw_dir && entry->pw_dir[0] == '/' ? entry->pw_dir : "";
 }
 
+std::string UserConfigFolder()
+{
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    return configFolderOf(xdg ? xdg : "", UserHomeFolder());
+}
+
+bool ForcePrivateDirectories(const std::string& folder)
+{
+    const std::string path = ToFileSystemPath(folder);
+    if (path.empty() || path[0] != '/') return false;
+    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string part = path.substr(0, end);
+        if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (end == std::string::npos) break;
+    }
+    return DirectoryExists(path);
+}
+
 std::string ChooseWritableFolder(const std::string& programFolder, bool programFolderWritable,
                                  const std::string& xdgConfigHome, const std::string& home)
 {
     if (programFolderWritable) return withSlash(programFolder);
-    // XDG says a relative XDG_CONFIG_HOME is invalid and must be ignored.
-    if (!xdgConfigHome.empty() && xdgConfigHome[0] == '/') return withSlash(xdgConfigHome) + "pictavo/";
-    if (home.size() > 1 && home[0] == '/') return withSlash(home) + ".config/pictavo/";
+    const std::string config = configFolderOf(xdgConfigHome, home);
     // Never a folder that other users share (such as /tmp): the settings hold
     // passwords. Writing into the program folder fails, and says so.
-    return withSlash(programFolder);
+    return config.empty() ? withSlash(programFolder) : config;
 }
 
 std::string WritableFolder()
@@ -91,7 +102,7 @@ std::string WritableFolder()
         ::access(program.c_str(), W_OK) == 0 && ::stat(program.c_str(), &st) == 0 && (st.st_mode & S_IWOTH) == 0;
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     std::string folder = ChooseWritableFolder(program, writable, xdg ? xdg : "", UserHomeFolder());
-    if (!writable && folder != withSlash(program)) forcePrivateDirectories(folder);
+    if (!writable && folder != withSlash(program)) ForcePrivateDirectories(folder);
     return folder;
 }
 

@@ -22,6 +22,12 @@ std::string ChooseWritableFolder(const std::string& programFolder, bool programF
 // The user's home folder: $HOME when it is absolute, else the account's home
 // from the user database; empty when neither names an absolute folder.
 std::string UserHomeFolder();
+// The user's own folder for this program's files: $XDG_CONFIG_HOME/pictavo/
+// when that is absolute, else <home>/.config/pictavo/; empty without a home.
+std::string UserConfigFolder();
+// Creates the missing folders of an absolute path with mode 0700 (folders
+// that exist keep theirs); true when the folder exists afterwards.
+bool ForcePrivateDirectories(const std::string& folder);
 
 // Stored names may hold '\' as a separator (for example "frames\bar1.gif");
 // at the file-system boundary every '\' becomes '/'.

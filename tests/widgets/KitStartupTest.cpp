@@ -3,10 +3,13 @@
 #include "widgets/kitapp.h"
 #include "widgets/kitsysin.h"
 #include "tests/support/Raises.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -303,4 +306,24 @@ TEST(KitTimerPool, AHandlerMayRemoveEntries)
     pool->SetActive(true);
     ASSERT_TRUE(RunFor([&] { return fired >= 3; }, std::chrono::seconds(20)));
     EXPECT_EQ(pool->Count(), 1);
+}
+
+// Without a runtime folder the lock lies in the user's private folder, which
+// it makes with mode 0700 when it is missing; the settings later go to the
+// same folder, so the lock must not be what makes it readable to others.
+TEST(KitStartup, LockFolderIsTheUsersPrivateFolder)
+{
+    testsupport::TempDir home("pictavo-kithome");
+    testsupport::ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
+    testsupport::ScopedEnv config("XDG_CONFIG_HOME", nullptr);
+    testsupport::ScopedEnv homeVariable("HOME", home.path.c_str());
+    ::umask(022);
+    const std::string expected = home / ".config/pictavo/";
+    EXPECT_EQ(KitMutexFolder(), expected);
+    struct stat st {};
+    ASSERT_EQ(::stat(expected.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // A relative runtime folder is no folder.
+    testsupport::ScopedEnv relative("XDG_RUNTIME_DIR", "run");
+    EXPECT_EQ(KitMutexFolder(), expected);
 }

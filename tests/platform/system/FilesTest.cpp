@@ -3,6 +3,7 @@
 #include "platform/system/FindFiles.h"
 #include "platform/system/System.h"
 #include "platform/system/Ticks.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -61,21 +62,7 @@ TEST(Folders, WritableFolderFallsBackToTheUsersConfigFolder)
 }
 
 // Sets an environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name)) old_ = old;
-        had_ = std::getenv(name) != nullptr;
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~ScopedEnv() { had_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
+using testsupport::ScopedEnv;
 
 TEST(Folders, HomeComesFromTheAccountWhenHomeIsEmpty)
 {
