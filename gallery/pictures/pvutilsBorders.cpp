@@ -30,7 +30,6 @@ class FrameOverPicture {
 public:
     FrameOverPicture(const TRasterDIB& frame, int width, int height, const TKeyedBlend& blend)
         : frame_(frame),
-          width_(width),
           height_(height),
           blend_(blend),
           columns_(std::size_t(width)),
@@ -98,7 +97,7 @@ private:
     }
 
     const TRasterDIB& frame_;
-    const int width_, height_;
+    const int height_;
     const TKeyedBlend& blend_;
     std::vector<int> columns_;      // the frame column of each picture column
     std::vector<int> firstColumn_;  // the first picture column of each frame column, and the width
