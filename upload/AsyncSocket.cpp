@@ -56,7 +56,7 @@ long ReadDecimal(const std::string& text, long limit)
 
 }  // namespace asyncsocket_detail
 
-std::string WSocketErrorDesc(int error) { return winsock::WinSockErrorText(error); }
+std::string SocketErrorDesc(int error) { return winsock::WinSockErrorText(error); }
 
 std::uint32_t SocketResolveHost(const std::string& text)
 {
@@ -262,8 +262,7 @@ void TCustomAsyncSocket::RaiseException(const std::string& text)
 void TCustomAsyncSocket::RaiseSocketError(const std::string& operation)
 {
     int error = winsock::WSAGetLastError();
-    std::string text =
-        "Error " + std::to_string(error) + " in function " + operation + "\r\n" + WSocketErrorDesc(error);
+    std::string text = "Error " + std::to_string(error) + " in function " + operation + "\r\n" + SocketErrorDesc(error);
     if (error == winsock::WSAECONNRESET || error == winsock::WSAENOTCONN) {
         if (FHSocket != INVALID_SOCKET) winsock::closesocket(FHSocket);
         FHSocket = INVALID_SOCKET;

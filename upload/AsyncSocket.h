@@ -70,7 +70,7 @@ using TSocksErrorEvent = std::function<void(TCustomAsyncSocket* Sender, int Erro
 using TSocksAuthStateEvent = std::function<void(TCustomAsyncSocket* Sender, TSocksAuthState AuthState)>;
 
 // "Error text" of a WinSock error number ("Connection refused", ...).
-std::string WSocketErrorDesc(int error);
+std::string SocketErrorDesc(int error);
 // Address as a 32-bit number in network order; raises ESocketException.
 std::uint32_t SocketResolveHost(const std::string& text);
 // Port number in host order; raises ESocketException.

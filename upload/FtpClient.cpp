@@ -56,7 +56,7 @@ TCustomFtpClient::~TCustomFtpClient()
 
 std::string TCustomFtpClient::WinsockFailureText(int error)
 {
-    return "500 " + WSocketErrorDesc(error) + " (Winsock error #" + std::to_string(error) + ")";
+    return "500 " + SocketErrorDesc(error) + " (Winsock error #" + std::to_string(error) + ")";
 }
 
 bool TCustomFtpClient::Connected() const { return FControlSocket->State() != wsClosed; }

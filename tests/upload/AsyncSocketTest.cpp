@@ -115,7 +115,7 @@ TEST(AsyncSocket, ConnectionRefusedGivesTheError)
     EXPECT_EQ(client.State(), wsConnecting);
     ASSERT_TRUE(WaitFor([&] { return connectedError >= 0 && client.State() == wsClosed; }));
     EXPECT_EQ(connectedError, 10061);
-    EXPECT_EQ(WSocketErrorDesc(connectedError), "Connection refused");
+    EXPECT_EQ(SocketErrorDesc(connectedError), "Connection refused");
     EXPECT_EQ(closedEvents, 1);
 }
 
@@ -273,11 +273,11 @@ TEST(AsyncSocket, TextValidation)
 
 TEST(AsyncSocket, ErrorTexts)
 {
-    EXPECT_EQ(WSocketErrorDesc(0), "No Error");
-    EXPECT_EQ(WSocketErrorDesc(10035), "Operation would block");
-    EXPECT_EQ(WSocketErrorDesc(10054), "Connection reset by peer");
-    EXPECT_EQ(WSocketErrorDesc(11001), "Host not found");
-    EXPECT_EQ(WSocketErrorDesc(12345), "Not a WinSock error");
+    EXPECT_EQ(SocketErrorDesc(0), "No Error");
+    EXPECT_EQ(SocketErrorDesc(10035), "Operation would block");
+    EXPECT_EQ(SocketErrorDesc(10054), "Connection reset by peer");
+    EXPECT_EQ(SocketErrorDesc(11001), "Host not found");
+    EXPECT_EQ(SocketErrorDesc(12345), "Not a WinSock error");
 
     TAsyncSocket socket;
     try {
