@@ -5,7 +5,6 @@
 
 #include "gallery/windows/pvftp1Internal.h"
 #include "gallery/windows/pvu5.h"
-#include "gallery/text/srutils.h"
 #include "gallery/text/srutilsFiles.h"
 #include "platform/messages/MessagesQt.h"
 #include "widgets/kitnwgui.h"
@@ -41,17 +40,6 @@ private:
 };
 
 }  // namespace
-
-namespace upload_window_detail {
-
-std::string CountText(const std::string& pattern, std::int64_t n)
-{
-    std::string out;
-    FormatCount(1, pattern, n, out);
-    return out;
-}
-
-}  // namespace upload_window_detail
 
 // ---------------------------------------------------------------------------
 // Construction

@@ -5,10 +5,22 @@
 
 #include "gallery/windows/pvftp1Internal.h"
 #include "gallery/records/pvutils.h"
+#include "gallery/text/srutils.h"
 #include "gallery/text/srutilsFiles.h"
 #include "platform/gui/Gui.h"
 
 #include <QPlainTextEdit>
+
+namespace upload_window_detail {
+
+std::string CountText(const std::string& pattern, std::int64_t n)
+{
+    std::string out;
+    FormatCount(1, pattern, n, out);
+    return out;
+}
+
+}  // namespace upload_window_detail
 
 using upload_window_detail::CountText;
 using upload_window_detail::MaxLogLines;
