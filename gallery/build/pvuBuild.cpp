@@ -392,13 +392,16 @@ bool TForm1::MakeBuildItem(TBuildRun& run, int item)
     const int linesBefore = ListBox2->Items().Count();
 
     const TStepResult image = MakeImageStep(run, item, fullPath, measuring);
-    const std::string thumbnailName = ThumbnailOutputName(fullPath, run.NameCounter, run.Settings.ThumbOutput);
+    const std::string thumbnailName = ThumbnailOutputName(fullPath, run.NameCounter, run.Settings);
     // An item that already failed makes no thumbnail: it leaves the list.
     const bool failed = image.Failed || MakeThumbnailStep(run, fullPath, thumbnailName, measuring).Failed;
     if (failed) {
         while (ListBox2->Items().Count() > linesBefore) ListBox2->Items().Delete(ListBox2->Items().Count() - 1);
         // The item leaves the list, so its image copy would be an orphan nothing links.
-        if (!image.WrittenFile.empty()) RemoveStaleFile(image.WrittenFile);
+        if (!image.WrittenFile.empty()) {
+            RemoveStaleFile(image.WrittenFile);
+            run.WrittenBy.erase(image.WrittenFile);
+        }
     }
     return !failed;
 }
@@ -466,6 +469,13 @@ bool TForm1::WriteBuildPicture(TBuildRun& run, TRasterDIB& picture, const std::s
                                const std::string& relativeName, const TPictureOutput& output)
 {
     const std::string target = run.DestinationFolder + relativeName;
+    // Two pictures whose names meet (sources of one name from two folders, or
+    // names the case change makes equal) must not replace each other: the
+    // first keeps the file.
+    if (const auto earlier = run.WrittenBy.find(target); earlier != run.WrittenBy.end()) {
+        run.NotWritten.push_back(ExtractFileName(source) + ": " + target + ": already written for " + earlier->second);
+        return false;
+    }
     try {
         ForceDirectories(ExtractFilePath(target));
         RemoveStaleFile(target);
@@ -482,24 +492,33 @@ bool TForm1::WriteBuildPicture(TBuildRun& run, TRasterDIB& picture, const std::s
         run.NotWritten.push_back(ExtractFileName(source) + ": " + target + ": not written");
         return false;
     }
+    run.WrittenBy.emplace(target, source);
     return true;
+}
+
+std::string TForm1::ImageCopyName(const std::string& fullPath, int number, const TPictureOutput& output) const
+{
+    return OutputPictureName(output.Kind, TargetFileName(0, Edit9->Text(), fullPath, number, 2, ""));
 }
 
 std::string TForm1::ImageOutputName(const std::string& fullPath, int number, const TPictureOutput& output) const
 {
-    const std::string name = OutputPictureName(output.Kind, TargetFileName(0, Edit9->Text(), fullPath, number, 2, ""));
-    return ContainedRelativePath(ConvertCase(ComboBox10->ItemIndex(), name));
+    return ContainedRelativePath(ConvertCase(ComboBox10->ItemIndex(), ImageCopyName(fullPath, number, output)));
 }
 
-std::string TForm1::ThumbnailOutputName(const std::string& fullPath, int number, const TPictureOutput& output) const
+std::string TForm1::ThumbnailOutputName(const std::string& fullPath, int number, const TMakerSettings& settings) const
 {
     std::string name;
     const std::string pattern = Edit5->Text();
+    // The '*' takes the image copy's name without its extension (whether or
+    // not this build makes the copy): "a.png" and "a.jpg" have the copies
+    // "a.png.jpg" and "a.jpg", so the thumbnails "tn_a.png.jpg" and "tn_a.jpg".
+    // The case is changed once, on the whole name.
     if (pattern.find('*') != std::string::npos)
-        name = TargetFileName(1, Edit9->Text(), fullPath, number, 2, pattern);
+        name = TargetFileName(1, "", ImageCopyName(fullPath, number, settings.ImageOutput), number, 2, pattern);
     else
         name = TargetFileName(0, pattern, fullPath, number, 2, "");
-    name = OutputPictureName(output.Kind, name);
+    name = OutputPictureName(settings.ThumbOutput.Kind, name);
     return ContainedRelativePath(ConvertCase(ComboBox10->ItemIndex(), name));
 }
 

@@ -4,6 +4,7 @@
 
 #include "gallery/mainwindow/pvu.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,10 @@ struct TBuildRun {
     bool KeepDate = false;
     TMakerSettings Settings;
     std::string PhaseText;
-    int NameCounter = 0;                  // output number of the next item that succeeds
-    std::vector<int> FailedItems;         // in item order
-    std::vector<std::string> NotWritten;  // pictures that could not be written: source, target, reason
+    int NameCounter = 0;                           // output number of the next item that succeeds
+    std::vector<int> FailedItems;                  // in item order
+    std::vector<std::string> NotWritten;           // pictures that could not be written: source, target, reason
+    std::map<std::string, std::string> WrittenBy;  // every picture this build wrote (full path) and its source
     std::string FirstIndexPage;
     bool FramesOn = false;  // the index page properties ask for a frame page
     std::string FramePage;

@@ -347,8 +347,10 @@ private:
                                     int* colours);
     bool WriteBuildPicture(TBuildRun& run, TRasterDIB& picture, const std::string& source,
                            const std::string& relativeName, const TPictureOutput& output);
+    // The image copy's name before case conversion; the thumbnail's name is made from it.
+    std::string ImageCopyName(const std::string& fullPath, int number, const TPictureOutput& output) const;
     std::string ImageOutputName(const std::string& fullPath, int number, const TPictureOutput& output) const;
-    std::string ThumbnailOutputName(const std::string& fullPath, int number, const TPictureOutput& output) const;
+    std::string ThumbnailOutputName(const std::string& fullPath, int number, const TMakerSettings& settings) const;
     int RemoveFailedItems(const TBuildRun& run);
     TPagePlan NameBuildPages(TBuildRun& run);
     int CopyButtonPictures(const TBuildRun& run);

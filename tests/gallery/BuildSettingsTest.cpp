@@ -253,7 +253,7 @@ TEST_F(BuildSettings, WrittenPicturesAreNamedForWhatTheyHold)
         EXPECT_NE(page.find(name + ": "), std::string::npos) << "the caption names " << name;
     }
     for (const char* kept : {"rose.png", "leaf.tif", "bark.psd"}) EXPECT_FALSE(fs::exists(Dest(kept))) << kept;
-    EXPECT_EQ(Head(ReadFile(Dest("tn_rose.jpg")), 3), "\xFF\xD8\xFF");
+    EXPECT_EQ(Head(ReadFile(Dest("tn_rose.png.jpg")), 3), "\xFF\xD8\xFF");
 
     // As GIF, every copy gets ".gif", the JPEG sources too.
     form->ComboBox8->SetItemIndex(1);

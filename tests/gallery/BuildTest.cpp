@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QWidget>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -642,6 +643,80 @@ TEST_F(BuildTest, NamesWithUrlCharactersLinkTheirFiles)
     EXPECT_NE(index.find("href=\"pages/a%231.htm\""), std::string::npos) << index;
     EXPECT_NE(index.find("src=\"thumbs/tn_f%20g.jpg\""), std::string::npos) << index;
     EXPECT_NE(ReadFile(Dest("pages/e?x=1.htm")).find("src=\"../images/e%3Fx=1.jpg\""), std::string::npos);
+}
+
+// True when the picture is more red than blue, as ImageMagick sees it.
+bool MoreRedThanBlue(const std::string& path)
+{
+    std::string answer;
+    RunCommand("convert " + ShellQuote(path) + " -scale 1x1! -format '%[fx:r>b]' info: 2>&1", &answer);
+    EXPECT_TRUE(answer == "1" || answer == "0") << path << ": " << answer;
+    return answer == "1";
+}
+
+// Source names kept: "a.png" and "a.jpg" have two copies, so two thumbnails,
+// each in its own cell and both in the list to upload.
+TEST_F(BuildTest, PicturesOfOneNameKeepTheirOwnThumbnails)
+{
+    AddPictures({{"a.png", "-size 200x100 xc:red", 200, 100, 0}, {"a.jpg", "-size 100x200 xc:blue", 100, 200, 0}});
+    form->Edit9->SetText("Images\\");
+    form->Edit5->SetText("Thumbs\\tn_*");
+    form->CreateAll2->Click();
+    ASSERT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+
+    // Item 0 is a.png (red), item 1 a.jpg (blue).
+    const std::string thumbnails[] = {"thumbs/tn_a.png.jpg", "thumbs/tn_a.jpg"};
+    EXPECT_TRUE(MoreRedThanBlue(Dest(thumbnails[0])));
+    EXPECT_FALSE(MoreRedThanBlue(Dest(thumbnails[1])));
+    std::vector<std::string> shown;
+    for (const std::string& address : LinkedAddresses(ReadFile(Dest("index1.html"))))
+        if (address.rfind("thumbs/", 0) == 0) shown.push_back(address);
+    EXPECT_EQ(shown, std::vector<std::string>(std::begin(thumbnails), std::end(thumbnails)));
+    const std::vector<std::string> listed = ListLines(GeneratedList());
+    for (const std::string& name :
+         {thumbnails[0], thumbnails[1], std::string("images/a.jpg"), std::string("images/a.png.jpg")})
+        EXPECT_EQ(std::count(listed.begin(), listed.end(), name), 1) << name;
+    ExpectLinksResolveToListedFiles(destination, listed);
+}
+
+// Names that still meet (one name in two folders; names the lower-case
+// setting makes equal) never replace each other: the first picture keeps the
+// file, the second is reported as not written and no page is made.
+TEST_F(BuildTest, PicturesWhoseNamesMeetAreNotWrittenOverEachOther)
+{
+    const struct {
+        std::string first, second;    // below the source folder; the first red, the second blue
+        std::string copy, thumbnail;  // what both would be written as
+    } cases[] = {
+        {"A.jpg", "a.jpg", "images/a.jpg", "thumbs/tn_a.jpg"},
+        {"x/p.png", "y/p.png", "images/p.png.jpg", "thumbs/tn_p.png.jpg"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        form->ListView1->Clear();
+        fs::remove_all(destination);
+        dialogs.Messages.clear();
+        for (const auto& [name, colour] : {std::pair{c.first, "red"}, std::pair{c.second, "blue"}}) {
+            fs::create_directories(fs::path(sources + name).parent_path());
+            ASSERT_EQ(RunCommand("convert -size 80x60 xc:" + std::string(colour) + " " + ShellQuote(sources + name)),
+                      0);
+            form->ListView1->Add(TForm1::MakeSourceItem(sources + name));
+        }
+        form->Edit9->SetText("Images\\");
+        form->CreateAll2->Click();
+
+        ASSERT_EQ(dialogs.Messages.size(), 1u) << ::testing::PrintToString(Messages());
+        const std::vector<std::string> lines = ListLines(dialogs.Messages[0].Text);
+        ASSERT_EQ(lines.size(), 3u) << dialogs.Messages[0].Text;
+        for (int k : {1, 2}) {
+            const std::string& picture = k == 1 ? c.copy : c.thumbnail;
+            EXPECT_EQ(lines[k],
+                      ExtractFileName(c.second) + ": " + Dest(picture) + ": already written for " + sources + c.first);
+            EXPECT_TRUE(MoreRedThanBlue(Dest(picture))) << picture;
+        }
+        EXPECT_EQ(form->ListView1->Count(), 2);
+        EXPECT_FALSE(fs::exists(Dest("index1.html")));
+    }
 }
 
 TEST_F(BuildTest, BuildViewShowsEveryTextAtTheFixedSize)
