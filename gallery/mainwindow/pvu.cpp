@@ -201,7 +201,26 @@ void TForm1::FormCreate()
 
 void TForm1::FormShow() { DragPending = 0; }
 
-void TForm1::FormClose() { ReadWriteSettings("w", SettingsFileName()); }
+void TForm1::FormClose() { WriteProgramSettings(); }
+
+namespace {
+
+// A settings file that cannot be written says so, instead of losing the settings without a word.
+void ReportSettingsNotWritten(const std::string& fileName, const std::string& consequence)
+{
+    MessageDlgCentered("Error", "Settings file \"" + fileName + "\" cannot be written: " + consequence, mtError, mbOK);
+}
+
+}  // namespace
+
+void TForm1::WriteProgramSettings()
+{
+    const std::string file = SettingsFileName();
+    // "Exit" writes the file, then the closing window writes it again: one box is enough.
+    if (ReadWriteSettings("w", file) || settingsFailureShown_) return;
+    settingsFailureShown_ = true;
+    ReportSettingsNotWritten(file, "the settings of this session are not kept.");
+}
 
 void TForm1::LoadTemplateLists(bool readSettings)
 {
@@ -284,7 +303,7 @@ void TForm1::Saveas1Click(TComponent*)
     if (SaveDialog1->Execute()) {
         std::string name = SaveDialog1->FileName;
         if (ExtractFileExt(name).empty()) name += ".pvs";
-        ReadWriteSettings("w", name);
+        if (!ReadWriteSettings("w", name)) ReportSettingsNotWritten(name, "the settings were not saved.");
         Label31->SetCaption(name);
     }
     UpdateControls();
@@ -292,12 +311,13 @@ void TForm1::Saveas1Click(TComponent*)
 
 void TForm1::Save1Click(TComponent*)
 {
-    if (!Label31->Caption().empty()) ReadWriteSettings("w", Label31->Caption());
+    const std::string name = Label31->Caption();
+    if (!name.empty() && !ReadWriteSettings("w", name)) ReportSettingsNotWritten(name, "the settings were not saved.");
 }
 
 void TForm1::Exit1Click(TComponent*)
 {
-    ReadWriteSettings("w", SettingsFileName());
+    WriteProgramSettings();
     Close();
 }
 

@@ -86,13 +86,17 @@ public:
     void FormCreate();
 
     // --- settings store
-    void ReadWriteSettings(const std::string& mode, const std::string& fileName);
+    // False when mode "w" could not write the file.
+    bool ReadWriteSettings(const std::string& mode, const std::string& fileName);
     int ReadWriteComponent(const std::string& mode, const std::string& controlName, const std::string& section,
                            bool defaultBool, int defaultInt, const std::string& defaultString, const std::string& key);
-    // Opens a settings file for the ReadWriteComponent calls of body; writes it afterwards.
-    void UseSettingsFile(const std::string& fileName, const std::function<void()>& body);
+    // Opens a settings file for the ReadWriteComponent calls of body; writes it
+    // afterwards (false when that failed).
+    bool UseSettingsFile(const std::string& fileName, const std::function<void()>& body);
     // The program's own settings file (in the writable program folder).
     std::string SettingsFileName() const;
+    // Writes the settings to SettingsFileName(); the first failure of the run says so.
+    void WriteProgramSettings();
 
     // --- property records (ListBox1)
     std::string GetPropertyRecord(int index) const;
@@ -370,7 +374,8 @@ private:
     std::string WriteFramePage(const std::string& destinationFolder, const std::string& firstIndexPage);
     int WriteGeneratedFilesList(TBuildMode mode, bool linksImages, const std::string& framePage);
     bool buildRunning_ = false;
-    QWidget* buildView_ = nullptr;  // in the pages' place during a build
+    bool settingsFailureShown_ = false;  // pv.ini could not be written, and the user was told
+    QWidget* buildView_ = nullptr;       // in the pages' place during a build
     // The button and background pictures this build copied into the
     // destination, relative to it, in copy order, each once.
     std::vector<std::string> copiedPictures_;

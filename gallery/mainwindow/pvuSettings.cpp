@@ -352,13 +352,13 @@ std::string DefaultDestinationFolder()
     return (folder == "/" ? "" : folder) + "/pictavo-gallery";
 }
 
-void TForm1::ReadWriteSettings(const std::string& mode, const std::string& fileName)
+bool TForm1::ReadWriteSettings(const std::string& mode, const std::string& fileName)
 {
-    if (mode != "r" && mode != "w") return;
+    if (mode != "r" && mode != "w") return true;
     if (mode == "r") ListBox1->Items().Clear();
     for (int& counter : listLineCounters_) counter = 0;
 
-    UseSettingsFile(fileName, [&] {
+    const bool written = UseSettingsFile(fileName, [&] {
         for (const SettingBinding& b : Bindings)
             ReadWriteComponent(mode, b.control, b.section, b.defaultBool, b.defaultInt,
                                b.defaultString ? b.defaultString : DefaultDestinationFolder(), b.key);
@@ -368,9 +368,10 @@ void TForm1::ReadWriteSettings(const std::string& mode, const std::string& fileN
     });
     if (mode == "r" && ListBox1->Items().Count() == PropertyRecordCount)
         for (int k : {prEdit1, prEdit2}) SetPropertyRecord(k, UpgradedPropertyRecord(k, GetPropertyRecord(k)));
+    return written;
 }
 
-void TForm1::UseSettingsFile(const std::string& fileName, const std::function<void()>& body)
+bool TForm1::UseSettingsFile(const std::string& fileName, const std::function<void()>& body)
 {
     // Every settings file carries the FTP password of record 17: keep it private.
     TIniFile ini(fileName, IniFileMode::Private);
@@ -380,7 +381,7 @@ void TForm1::UseSettingsFile(const std::string& fileName, const std::function<vo
     } reset{ini_};
     ini_ = &ini;
     body();
-    ini.UpdateFile();
+    return ini.UpdateFile();
 }
 
 int TForm1::ReadWriteComponent(const std::string& mode, const std::string& controlName, const std::string& section,

@@ -82,10 +82,16 @@ bool ForcePrivateDirectories(const std::string& folder)
     return DirectoryExists(path);
 }
 
-std::string ChooseWritableFolder(const std::string& programFolder, bool programFolderWritable,
+const char* const InstalledCopyMarker = "installed-copy";
+
+bool IsInstalledCopy() { return FileExists(ProgramFolder() + InstalledCopyMarker); }
+
+std::string ChooseWritableFolder(const std::string& programFolder, bool installedCopy, bool programFolderWritable,
                                  const std::string& xdgConfigHome, const std::string& home)
 {
-    if (programFolderWritable) return withSlash(programFolder);
+    // An installed program folder may happen to be ours to write (a prefix
+    // such as ~/.local), but it is no place for settings.
+    if (programFolderWritable && !installedCopy) return withSlash(programFolder);
     const std::string config = configFolderOf(xdgConfigHome, home);
     // Never a folder that other users share (such as /tmp): the settings hold
     // passwords. Writing into the program folder fails, and says so.
@@ -95,14 +101,15 @@ std::string ChooseWritableFolder(const std::string& programFolder, bool programF
 std::string WritableFolder()
 {
     const std::string program = ProgramFolder();
+    const bool installed = IsInstalledCopy();
     // A program folder every user may write (unpacked into /tmp, say) is
     // shared, not ours to keep settings in.
     struct stat st {};
     const bool writable =
         ::access(program.c_str(), W_OK) == 0 && ::stat(program.c_str(), &st) == 0 && (st.st_mode & S_IWOTH) == 0;
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    std::string folder = ChooseWritableFolder(program, writable, xdg ? xdg : "", UserHomeFolder());
-    if (!writable && folder != withSlash(program)) ForcePrivateDirectories(folder);
+    std::string folder = ChooseWritableFolder(program, installed, writable, xdg ? xdg : "", UserHomeFolder());
+    if (folder != withSlash(program)) ForcePrivateDirectories(folder);
     return folder;
 }
 

@@ -10,14 +10,21 @@ std::string ProgramFolder();
 // the executable's folder. A trailing '/' is added when missing.
 void SetProgramFolder(const std::string& folder);
 
+// The file that `cmake --install` puts beside an installed program (and that
+// a build folder never holds): its presence makes the copy an installed one.
+extern const char* const InstalledCopyMarker;
+// True when the program folder holds the installed-copy marker.
+bool IsInstalledCopy();
+
 // Where the program writes its own files (pv.ini, pftp.bak, pvftp.pv, ...):
-// the program folder when it can be written (and not by every user), else
-// $XDG_CONFIG_HOME/pictavo/ (default ~/.config/pictavo/), created on demand
-// with mode 0700. Without a home folder it stays the program folder, never a
-// folder shared between users. Always ends in '/'.
+// for an installed copy always $XDG_CONFIG_HOME/pictavo/ (default
+// ~/.config/pictavo/), created on demand with mode 0700; for any other copy
+// (the build folder's) the program folder when it can be written (and not by
+// every user), else that same user folder. Without a home folder it stays the
+// program folder, never a folder shared between users. Always ends in '/'.
 std::string WritableFolder();
 // The same choice with its inputs spelled out, so it can be tested.
-std::string ChooseWritableFolder(const std::string& programFolder, bool programFolderWritable,
+std::string ChooseWritableFolder(const std::string& programFolder, bool installedCopy, bool programFolderWritable,
                                  const std::string& xdgConfigHome, const std::string& home);
 // The user's home folder: $HOME when it is absolute, else the account's home
 // from the user database; empty when neither names an absolute folder.

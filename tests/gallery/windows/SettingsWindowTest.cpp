@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace {
 
@@ -407,6 +408,32 @@ TEST(FileMenu, CloseWritesPrivateIniAndExitToo)
     again.Show();
     again.Exit1Click(nullptr);
     EXPECT_EQ(TIniFile(folder.File("pv.ini")).ReadString("Location", "SaveInFolder", ""), "/exit");
+}
+
+// Settings that cannot be written are not lost without a word: "Exit" and the
+// closing window give one box for pv.ini, each "Save as" its own.
+TEST(FileMenu, SettingsThatCannotBeWrittenSaySo)
+{
+    TempProgramFolder folder;
+    DialogScript dialogs;
+    // A folder where each file should go: no one can write these, root included.
+    for (const char* taken : {"pv.ini", "taken.pvs"}) std::filesystem::create_directory(folder.File(taken));
+    {
+        TForm1 form;
+        dialogs.FileAnswers.push_back({folder.File("taken.pvs")});
+        form.Saveas1Click(nullptr);
+        form.Edit1->SetText("/changed");
+        form.Show();
+        form.Exit1Click(nullptr);
+    }
+    EXPECT_EQ(dialogs.Messages.size(), 2u);
+    for (const auto& [k, file, consequence] : {std::tuple{0, "taken.pvs", "the settings were not saved."},
+                                               std::tuple{1, "pv.ini", "the settings of this session are not kept."}}) {
+        if (static_cast<std::size_t>(k) >= dialogs.Messages.size()) break;
+        EXPECT_EQ(dialogs.Messages[k].Caption, "Error");
+        EXPECT_EQ(dialogs.Messages[k].Text,
+                  "Settings file \"" + folder.File(file) + "\" cannot be written: " + consequence);
+    }
 }
 
 TEST(FileMenu, AskThenSkipLeavesOnlySkipChecked)

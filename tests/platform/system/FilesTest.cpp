@@ -49,12 +49,22 @@ TEST(Folders, ProgramFolderIsTheExecutablesFolderUnlessSet)
 
 TEST(Folders, WritableFolderFallsBackToTheUsersConfigFolder)
 {
-    EXPECT_EQ(ChooseWritableFolder("/opt/p/", true, "/x", "/home/u"), "/opt/p/");
-    EXPECT_EQ(ChooseWritableFolder("/opt/p/", false, "/x/cfg", "/home/u"), "/x/cfg/pictavo/");
-    EXPECT_EQ(ChooseWritableFolder("/opt/p/", false, "", "/home/u"), "/home/u/.config/pictavo/");
-    EXPECT_EQ(ChooseWritableFolder("/opt/p/", false, "relative", "/home/u"), "/home/u/.config/pictavo/");
-    // Without a home there is no shared fallback such as /tmp.
-    EXPECT_EQ(ChooseWritableFolder("/opt/p/", false, "", ""), "/opt/p/");
+    // Program folder, installed copy, program folder writable, XDG_CONFIG_HOME, home.
+    const std::tuple<bool, bool, const char*, const char*, const char*> cases[] = {
+        {false, true, "/x", "/home/u", "/opt/p/"},
+        {false, false, "/x/cfg", "/home/u", "/x/cfg/pictavo/"},
+        {false, false, "", "/home/u", "/home/u/.config/pictavo/"},
+        {false, false, "relative", "/home/u", "/home/u/.config/pictavo/"},
+        // An installed copy keeps nothing in its folder, writable or not.
+        {true, true, "/x/cfg", "/home/u", "/x/cfg/pictavo/"},
+        {true, true, "", "/home/u", "/home/u/.config/pictavo/"},
+        // Without a home there is no shared fallback such as /tmp.
+        {false, false, "", "", "/opt/p/"},
+        {true, true, "", "", "/opt/p/"},
+    };
+    for (const auto& [installed, writable, xdg, home, chosen] : cases)
+        EXPECT_EQ(ChooseWritableFolder("/opt/p/", installed, writable, xdg, home), chosen)
+            << installed << writable << " " << xdg << " " << home;
     TempFolder t;
     SetProgramFolder(t.path.string());
     EXPECT_EQ(WritableFolder(), t.str());
@@ -88,7 +98,14 @@ TEST(Folders, SettingsFolderIsMadePrivateAndNeverAFolderEveryUserMayWrite)
     fs::create_directory(t / "shared");
     ::chmod((t / "shared").c_str(), 0777);
     EXPECT_EQ(WritableFolder(), t / "config/pictavo/");
+    // A folder its user may write, but an installed copy's: not used either.
+    SetProgramFolder(t / "installed");
+    fs::create_directory(t / "installed");
+    std::ofstream(t.path / "installed" / InstalledCopyMarker) << "installed\n";
+    EXPECT_TRUE(IsInstalledCopy());
+    EXPECT_EQ(WritableFolder(), t / "config/pictavo/");
     SetProgramFolder("");
+    EXPECT_FALSE(IsInstalledCopy());
     for (const char* made : {"config", "config/pictavo"}) {
         struct stat st {};
         ASSERT_EQ(::stat((t / made).c_str(), &st), 0) << made;
