@@ -112,30 +112,6 @@ TEST(IniFile, AnEditorsByteOrderMarkDoesNotHideTheFirstSection)
     EXPECT_EQ(t.read(), "\xEF\xBB\xBF[Location]\r\nChangeCase=2\r\n");
 }
 
-// Texts a Windows program stored in Windows-1252 read as UTF-8, each value on
-// its own; names read byte for byte; unknown lines are written back untouched.
-TEST(IniFile, TextsInWindows1252ReadAsUtf8ValueByValue)
-{
-    TempIni t;
-    t.write(
-        "[ImagePage]\r\nTitlePage=\"Caf\xe9 \x80 5 \"\r\nCaption=Caf\xc3\xa9\r\nFolder=/tmp/Caf\xe9\r\n"
-        "Unknown=\xe9t\xe9\r\n");
-    TIniFile ini(t.path);
-    EXPECT_EQ(ini.ReadText("imagepage", "titlepage", ""), "Caf\xc3\xa9 \xe2\x82\xac 5 ");
-    EXPECT_EQ(ini.ReadText("ImagePage", "Caption", ""), "Caf\xc3\xa9");
-    EXPECT_EQ(ini.ReadString("ImagePage", "Folder", ""), "/tmp/Caf\xe9");
-    EXPECT_EQ(ini.ReadText("ImagePage", "Missing",
-                           "d\xc3\xa9"
-                           "faut"),
-              "d\xc3\xa9"
-              "faut");
-    ini.WriteString("ImagePage", "TitlePage", ini.ReadText("ImagePage", "TitlePage", ""));
-    ASSERT_TRUE(ini.UpdateFile());
-    EXPECT_EQ(t.read(),
-              "[ImagePage]\r\nTitlePage=\"Caf\xc3\xa9 \xe2\x82\xac 5 \"\r\nCaption=Caf\xc3\xa9\r\n"
-              "Folder=/tmp/Caf\xe9\r\nUnknown=\xe9t\xe9\r\n");
-}
-
 TEST(IniFile, EraseDeleteAndLineBreaksInValues)
 {
     TempIni t;
