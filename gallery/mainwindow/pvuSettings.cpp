@@ -31,18 +31,19 @@ struct SettingBinding {
     bool defaultBool;
     int defaultInt;
     const char* defaultString;
+    bool holdsNames = false;  // a folder, name pattern or mask: read byte for byte
 };
 
 // Every bound setting, in the order it is read and written.
 const SettingBinding Bindings[] = {
     {"Location", "ChangeCase", "combobox10", false, 1, ""},
-    {"Location", "AddedFilter", "lcombobox16", false, 0, "*.jpg;*.gif;*.bmp"},
-    {"Location", "AddedFilterDefault", "scombobox16", false, 0, "*.jpg;*.gif;*.bmp"},
-    {"Location", "SaveInFolder", "edit1", false, 0, nullptr},  // DefaultDestinationFolder()
-    {"Location", "ThumbName", "edit5", false, 0, "tn_*"},
-    {"Location", "ImageName", "edit9", false, 0, "image01"},
-    {"Location", "IndexName", "edit2", false, 0, "index1.html"},
-    {"Location", "ImagePageName", "edit4", false, 0, "image01.htm"},
+    {"Location", "AddedFilter", "lcombobox16", false, 0, "*.jpg;*.gif;*.bmp", true},
+    {"Location", "AddedFilterDefault", "scombobox16", false, 0, "*.jpg;*.gif;*.bmp", true},
+    {"Location", "SaveInFolder", "edit1", false, 0, nullptr, true},  // DefaultDestinationFolder()
+    {"Location", "ThumbName", "edit5", false, 0, "tn_*", true},
+    {"Location", "ImageName", "edit9", false, 0, "image01", true},
+    {"Location", "IndexName", "edit2", false, 0, "index1.html", true},
+    {"Location", "ImagePageName", "edit4", false, 0, "image01.htm", true},
     {"Location", "BaseURL", "lcombobox23", false, 0, ""},
     {"Location", "BaseURLDefault", "scombobox23", false, 0, ""},
     {"IndexPage", "Columns", "spinedit1", false, 5, ""},
@@ -167,8 +168,18 @@ struct TSettingSlot {
     int DefaultInt;
     const std::string& DefaultString;
     int& ListLineCounter;  // the next line a "llistbox" key writes
+    bool HoldsNames;       // names pass byte for byte; texts stored in Windows-1252 become UTF-8
 
-    std::string ReadString() const { return Ini.ReadString(Section, Key, DefaultString); }
+    std::string ReadString() const
+    {
+        return HoldsNames ? Ini.ReadString(Section, Key, DefaultString) : Ini.ReadText(Section, Key, DefaultString);
+    }
+    // A property record's texts become UTF-8 field by field, its names stay bytes.
+    std::string ReadRecord() const
+    {
+        const int index = PropertyRecordIndexOf(Key);
+        return index < 0 ? ReadString() : StoredPropertyRecord(index, Ini.ReadString(Section, Key, DefaultString));
+    }
     int ReadInteger() const { return Ini.ReadInteger(Section, Key, DefaultInt); }
     bool ReadBool() const { return Ini.ReadBool(Section, Key, DefaultBool); }
     void Write(const std::string& value) const { Ini.WriteString(Section, Key, value); }
@@ -262,7 +273,7 @@ void moveComboItems(TComponent& c, const TSettingSlot& s)
 void moveListLine(TComponent& c, const TSettingSlot& s)
 {
     moveValue<TListBox>(
-        c, s, [&](TListBox& l) { l.Items().Add(s.ReadString()); },
+        c, s, [&](TListBox& l) { l.Items().Add(s.ReadRecord()); },
         [&](TListBox& l) { s.Write(l.Items().Get(s.ListLineCounter++)); });
 }
 
@@ -309,6 +320,13 @@ void moveFontEdit(TComponent& c, const TSettingSlot& s)
 }
 
 using TValueMover = void (*)(TComponent&, const TSettingSlot&);
+
+bool KeyHoldsNames(const std::string& section, const std::string& key)
+{
+    for (const SettingBinding& b : Bindings)
+        if (b.holdsNames && SameText(b.section, section) && SameText(b.key, key)) return true;
+    return false;
+}
 
 // By ValueKind; Unknown and None move no control.
 const TValueMover Movers[] = {nullptr,  moveEdit,      moveComboIndex, moveSpin,     moveCheck,    moveLabel,
@@ -402,7 +420,7 @@ int TForm1::ReadWriteComponent(const std::string& mode, const std::string& contr
     TComponent* component = FindComponent(name);
     const TValueMover mover = Movers[static_cast<int>(kind)];
     if (!component || !mover) return 0;
-    mover(*component,
-          TSettingSlot{*ini_, section, key, reading, defaultBool, defaultInt, defaultString, listLineCounters_[1]});
+    mover(*component, TSettingSlot{*ini_, section, key, reading, defaultBool, defaultInt, defaultString,
+                                   listLineCounters_[1], KeyHoldsNames(section, key)});
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "gallery/pictures/pvutilsPictures.h"
 #include "gallery/text/srutils.h"
 #include "gallery/text/srutilsFiles.h"
+#include "platform/core/Utf8.h"
 #include "platform/system/System.h"
 
 #include <algorithm>
@@ -91,7 +92,7 @@ std::string PrepareCaptionLine(const TForm1& form, int kind, const std::string& 
     std::string line;
     ReadListLine(list, choice, line);
     const auto bar = line.find('|');
-    line = bar == std::string::npos ? std::string() : line.substr(bar + 1);
+    line = bar == std::string::npos ? std::string() : StoredTextToUtf8(line.substr(bar + 1));
     line = ReplaceText(line, "%thumbwidth", std::to_string(form.SpinEdit6->Value()), true, true);
     line = ReplaceText(line, "%thumbheight", std::to_string(form.SpinEdit7->Value()), true, true);
 

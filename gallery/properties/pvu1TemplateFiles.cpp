@@ -132,6 +132,8 @@ const std::vector<TTemplateKey>& TemplateKeys(int page)
     }
 }
 
+bool TemplateKeyHoldsName(const TTemplateKey& key) { return AsciiLower(key.Key).find("file") != std::string::npos; }
+
 bool TransferTemplate(char mode, const std::string& path, int page, TTemplateControls& controls)
 {
     TIniFile ini(path);
@@ -139,7 +141,8 @@ bool TransferTemplate(char mode, const std::string& path, int page, TTemplateCon
         switch (TemplateValueKind(k.Control)) {
         case TTemplateValue::Text:
             if (mode == 'r')
-                controls.SetText(k.Control, ini.ReadString(k.Section, k.Key, ""));
+                controls.SetText(k.Control, TemplateKeyHoldsName(k) ? ini.ReadString(k.Section, k.Key, "")
+                                                                    : ini.ReadText(k.Section, k.Key, ""));
             else
                 ini.WriteString(k.Section, k.Key, controls.Text(k.Control));
             break;

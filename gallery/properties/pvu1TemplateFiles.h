@@ -32,6 +32,11 @@ struct TTemplateKey {
 // The keys of a page in the order they are read and written; empty for other pages.
 const std::vector<TTemplateKey>& TemplateKeys(int page);
 
+// Keys that hold a picture file ("BGImageFile", "bgfile", "File") read byte
+// for byte; the other texts, when not valid UTF-8, were stored in
+// Windows-1252 and are read as UTF-8.
+bool TemplateKeyHoldsName(const TTemplateKey& key);
+
 // What a template moves its values between: the dialog's controls, or a plain
 // table in tests. Colours, indexes and numbers are numbers.
 class TTemplateControls {

@@ -5,12 +5,15 @@
 #include "gallery/text/srutils.h"
 #include "platform/core/Integers.h"
 #include "platform/core/Trim.h"
+#include "platform/core/Utf8.h"
 #include "platform/shell/DesktopPrograms.h"
 #include "platform/shell/Shell.h"
 #include "platform/strings/StringList.h"
 #include "platform/system/System.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 namespace {
 
@@ -176,4 +179,50 @@ std::string MakePropertyRecord(const std::vector<std::string>& fields)
     std::string record;
     for (const std::string& field : fields) record += EscapeRecordField(field) + "|";
     return record;
+}
+
+std::string StoredFieldsToUtf8(const std::string& text, std::initializer_list<int> keptFields)
+{
+    std::string out;
+    int n = 1;
+    for (std::size_t start = 0;; ++n) {
+        const std::size_t bar = text.find('|', start);
+        const std::string_view field(text.data() + start, (bar == std::string::npos ? text.size() : bar) - start);
+        const bool kept = std::find(keptFields.begin(), keptFields.end(), n) != keptFields.end();
+        out += kept ? std::string(field) : StoredTextToUtf8(field);
+        if (bar == std::string::npos) break;
+        out += '|';
+        start = bar + 1;
+    }
+    return out;
+}
+
+std::string StoredPropertyRecord(int index, const std::string& stored)
+{
+    checkIndex(index);
+    switch (index) {
+    case prSourceImage:
+    case prFrameTFolder:
+    case prFrameIFolder:
+    case prLogoIFolder: return stored;  // a folder, whole
+    case prPagePropertiesIndex:
+    case prPagePropertiesImage:
+        return StoredFieldsToUtf8(stored,
+                                  {PageField::BackgroundImageFile, PageField::FramePageFile, PageField::FrameTemplate});
+    case prAddText: return StoredFieldsToUtf8(stored, {TextField::BackgroundFile});
+    case prAddLogo: return StoredFieldsToUtf8(stored, {LogoField::File});
+    case prMoreTable: return StoredFieldsToUtf8(stored, {TableField::BackgroundFile, TableField::CellBackgroundFile});
+    case prEdit1:
+    case prEdit2:
+    case prEdit3: return StoredFieldsToUtf8(stored, {EditorField::Program});
+    case prUpload:
+        return StoredFieldsToUtf8(stored, {UploadField::User, UploadField::Password, UploadField::RemoteFolder});
+    case prAddFrameImage:
+    case prAddFrameThumb: return StoredFieldsToUtf8(stored, {FrameField::File});
+    case prAddMaskImage:
+    case prAddMaskThumb: return StoredFieldsToUtf8(stored, {MaskField::File});
+    case prAddOutlineI:
+    case prAddOutlineT: return StoredFieldsToUtf8(stored, {OutlineField::File});
+    default: return StoredFieldsToUtf8(stored, {});
+    }
 }

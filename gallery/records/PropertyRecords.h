@@ -2,6 +2,7 @@
 // The 33 property records: "|"-separated texts kept by fixed index, saved
 // under their keys in section Others of the settings file.
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -331,5 +332,13 @@ std::string RecordText(int mode, const std::string& record, int n);
 // stops a build: it gets the defaults the properties dialog would show.
 // Records of one text (folders, headers, footers) come back unchanged.
 std::string CompletePropertyRecord(int index, const std::string& record);
+// A stored "|"-separated text (a record, a profile line) with each field that
+// is not valid UTF-8 taken as Windows-1252 and made UTF-8, except the fields
+// listed (from 1), which pass byte for byte. The "|"s stay where they were.
+std::string StoredFieldsToUtf8(const std::string& text, std::initializer_list<int> keptFields);
+// A record as a settings file holds it, its texts made UTF-8 field by field.
+// Its names pass byte for byte: folders, picture, page and program files, the
+// remote folder; so do the FTP user and password, the bytes the server checks.
+std::string StoredPropertyRecord(int index, const std::string& stored);
 // Joins fields into a record, each escaped and followed by "|".
 std::string MakePropertyRecord(const std::vector<std::string>& fields);

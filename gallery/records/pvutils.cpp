@@ -2,6 +2,7 @@
 #include "gallery/records/pvutils.h"
 #include "gallery/text/srutilsFiles.h"
 
+#include "platform/core/Utf8.h"
 #include "platform/system/System.h"
 
 #include <string_view>
@@ -142,7 +143,7 @@ TStringList LoadFirstFields(const std::string& fileName)
     if (!loadLines(fileName, lines)) return result;
     for (const std::string& line : lines) {
         const std::size_t bar = line.find('|');
-        result.Add(bar == std::string::npos ? std::string() : line.substr(0, bar));
+        result.Add(bar == std::string::npos ? std::string() : StoredTextToUtf8(line.substr(0, bar)));
     }
     return result;
 }
@@ -206,7 +207,7 @@ void ReadDescription(int& index, const std::string& descriptionFile, const std::
             if (space != std::string::npos) rest = line.substr(space + 1);
         }
         if (AsciiLower(name) == wanted) {
-            description = rest;
+            description = StoredTextToUtf8(rest);  // the name is matched as bytes, the description is text
             index = i;
             return;
         }

@@ -19,7 +19,9 @@ std::string NextField(std::string& text);
 void GetField(int mode, const std::string& text, int n, std::string& field);
 std::string GetField(int mode, const std::string& text, int n);
 // The part before the first "|" of every line of a text file (a line without
-// "|" gives an empty entry); an empty list when the file does not exist.
+// "|" gives an empty entry); an empty list when the file does not exist. The
+// parts are texts (caption lists, profile names): one stored in Windows-1252
+// is made UTF-8.
 TStringList LoadFirstFields(const std::string& fileName);
 
 // Empty stays empty; otherwise every '\' becomes '/' and a '/' is appended
@@ -38,7 +40,8 @@ bool FileContainsText(const std::string& fileName, const std::string& text);
 // name (double-quoted when it is long or holds a space) then a space and the
 // description. ReadDescription: description := ""; when the file exists index
 // := -1, and the first line whose name equals fileName's name (both
-// lower-cased) gives the description and its line index (from 0).
+// lower-cased) gives the description and its line index (from 0). The name is
+// compared byte for byte; a description stored in Windows-1252 is made UTF-8.
 void ReadDescription(int& index, const std::string& descriptionFile, const std::string& fileName,
                      std::string& description);
 // Writes lines (each followed by one space) as the description of fileName at

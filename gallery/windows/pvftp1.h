@@ -26,6 +26,9 @@ struct TFtpProfile {
 };
 std::string FormatProfileLine(const TFtpProfile& profile);
 TFtpProfile ParseProfileLine(const std::string& line);
+// A line as pvftp.pv holds it, with name and host made UTF-8 when the Windows
+// program stored them in Windows-1252; the other fields pass byte for byte.
+std::string StoredProfileLine(const std::string& line);
 // Writes lines (CR LF after each) to a file readable by its owner only: the
 // profiles hold passwords. Raises EFCreateError when the file cannot be written.
 void SavePrivateLines(const std::string& fileName, const std::vector<std::string>& lines);

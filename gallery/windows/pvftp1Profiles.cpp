@@ -36,6 +36,12 @@ TFtpProfile ParseProfileLine(const std::string& line)
     return p;
 }
 
+std::string StoredProfileLine(const std::string& line)
+{
+    // User and password are the bytes the server checks, the web folder a name on it.
+    return StoredFieldsToUtf8(line, {5, 6, 7});
+}
+
 void SavePrivateLines(const std::string& fileName, const std::vector<std::string>& lines)
 {
     std::string text;
@@ -52,7 +58,7 @@ std::vector<std::string> TForm5::LoadProfiles() const
     if (!FileExists(ProfilesFileName())) return lines;
     TStringList list;
     list.LoadFromFile(ProfilesFileName());
-    for (const auto& line : list) lines.push_back(line);
+    for (const auto& line : list) lines.push_back(StoredProfileLine(line));
     return lines;
 }
 

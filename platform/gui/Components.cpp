@@ -1,17 +1,66 @@
 #include "platform/gui/Gui.h"
 #include "platform/core/AsciiCase.h"
+#include "platform/core/Utf8.h"
 
 #include <QString>
 
 #include <algorithm>
 #include <cstdio>
 
+// A byte that is not part of valid UTF-8 (a name on a disk of another
+// encoding) travels through Qt as the lone surrogate U+DC80..U+DCFF and comes
+// back as that byte, so a text put into a control and read out again is the
+// same bytes, and no U+FFFD ever takes a byte's place.
+namespace {
+constexpr char16_t EscapedByteBase = 0xDC00;
+
+bool isEscapedByte(char16_t unit) { return unit >= EscapedByteBase + 0x80 && unit <= EscapedByteBase + 0xFF; }
+}  // namespace
+
 QString ToQString(const std::string& text)
 {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QString out;
+    out.reserve(static_cast<qsizetype>(text.size()));
+    for (std::size_t at = 0; at < text.size();) {
+        char32_t c = 0;
+        const std::size_t length = DecodeUtf8(text, at, c);
+        if (length == 0) {
+            out += QChar(static_cast<char16_t>(EscapedByteBase + static_cast<unsigned char>(text[at])));
+            ++at;
+            continue;
+        }
+        if (c >= 0x10000) {
+            out += QChar(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            out += QChar(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            out += QChar(static_cast<char16_t>(c));
+        }
+        at += length;
+    }
+    return out;
 }
 
-std::string FromQString(const QString& text) { return text.toUtf8().toStdString(); }
+std::string FromQString(const QString& text)
+{
+    std::string out;
+    out.reserve(static_cast<std::size_t>(text.size()));
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t unit = text[i].unicode();
+        const char16_t next = i + 1 < n ? text[i + 1].unicode() : 0;
+        if (unit >= 0xD800 && unit <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (next - 0xDC00));
+            ++i;
+        } else if (isEscapedByte(unit)) {
+            out += static_cast<char>(unit - EscapedByteBase);
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            AppendUtf8(out, 0xFFFD);  // a lone surrogate no byte of ours became: UTF-8 cannot hold it
+        } else {
+            AppendUtf8(out, unit);
+        }
+    }
+    return out;
+}
 
 // ---------------------------------------------------------------------------
 

@@ -62,7 +62,9 @@ public:
     using Exception::Exception;
 };
 
-// Text conversions at the Qt boundary.
+// Text conversions at the Qt boundary, lossless both ways: a byte that is
+// not part of valid UTF-8 (a file name of another encoding) comes back as
+// that byte.
 QString ToQString(const std::string& text);
 std::string FromQString(const QString& text);
 // Every name comparison of the windows folds ASCII letters only

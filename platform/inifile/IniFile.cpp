@@ -1,6 +1,7 @@
 #include "platform/inifile/IniFile.h"
 #include "platform/core/Integers.h"
 #include "platform/core/Trim.h"
+#include "platform/core/Utf8.h"
 #include "platform/system/Files.h"
 #include "platform/system/System.h"
 
@@ -124,6 +125,12 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
 {
     const Line* line = findKey(section, key);
     return line ? line->value : defaultValue;
+}
+
+std::string TIniFile::ReadText(const std::string& section, const std::string& key,
+                               const std::string& defaultValue) const
+{
+    return StoredTextToUtf8(ReadString(section, key, defaultValue));
 }
 
 int TIniFile::ReadInteger(const std::string& section, const std::string& key, int defaultValue) const

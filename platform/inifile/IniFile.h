@@ -31,7 +31,11 @@ public:
     // Replaces what was read with the given text (as if the file held it).
     void LoadFromText(const std::string& text);
 
+    // The value as the file holds it, byte for byte: how names are read.
     std::string ReadString(const std::string& section, const std::string& key, const std::string& defaultValue) const;
+    // A text value: one that is not valid UTF-8 was stored by the Windows
+    // program in Windows-1252 and comes back as UTF-8 (StoredTextToUtf8).
+    std::string ReadText(const std::string& section, const std::string& key, const std::string& defaultValue) const;
     // Decimal with an optional sign, or "0x"/"0X" (also "$") hexadecimal of up
     // to 8 digits; anything else, an empty value or a number outside 32 bits
     // gives the default.

@@ -6,6 +6,8 @@
 
 #include "gallery/properties/pvu1.h"
 #include "gallery/records/PropertyRecords.h"
+#include "gallery/records/pvutils.h"
+#include "gallery/windows/pvftp1.h"
 #include "platform/system/System.h"
 
 #include <gtest/gtest.h>
@@ -263,4 +265,78 @@ TEST_F(BuildSettings, WrittenPicturesAreNamedForWhatTheyHold)
         EXPECT_EQ(Head(ReadFile(Dest(name)), 4), "GIF8") << name;
         EXPECT_NE(ReadFile(WritableFolder() + "pftp.bak").find(name), std::string::npos) << name;
     }
+}
+
+// Settings and FTP profiles the Windows program wrote in Windows-1252: after
+// a start and a close pv.ini holds the texts in UTF-8 and the destination
+// folder byte for byte, a second start changes nothing, the pages are valid
+// UTF-8 with the letters, and the upload window shows the profile's name.
+TEST_F(BuildSettings, Windows1252SettingsAndProfilesKeepTheirLetters)
+{
+    ASSERT_TRUE(HaveTool("convert"));
+    ASSERT_TRUE(HaveTool("iconv"));
+    destination = program.Path() + "work/Out/Gal\xe9rie";  // a folder name of another encoding
+    std::string ini = FixedSettings(destination);
+    const auto replace = [&](const std::string& from, const std::string& to) {
+        ASSERT_NE(ini.find(from), std::string::npos) << from;
+        ini.replace(ini.find(from), from.size(), to);
+    };
+    replace("TitlePage=Picture %filenoext", "TitlePage=Caf\xe9 %filenoext");
+    replace("CaptionDefault=%filename: %width x %height", "CaptionDefault=%filename \x96 %FileDesc1");
+    ini +=
+        "PagePropertiesImage=0|16777215|0|0|0|16711680|0|8388736|0|255|0|0|fond\xe9.jpg|0|0|0|0|_self|image "
+        "|-|0|0|5|1||||0|1|1|0\r\nTextHeader2=<b>Cr\xe8me \x80 5</b>\r\n";
+    program.Write("pv.ini", ini);
+    program.Write("pvftp.pv", "Caf\xe9|ftp.example.test|21|100|Jos\xe9|p\xe4ss|/www/f\xfcr|\r\n");
+    WriteFile(sources + "descript.ion",
+              "one.jpg Cr\xe8me br\xfbl\xe9"
+              "e\r\n");
+    program.Write("pvcapi.pv", "Au-dessus|%caption<br>%file\r\nDessous \xbb|%file<br>%caption \xa9\r\n");
+
+    auto form = Start();
+    EXPECT_EQ(form->Edit6->Text(), "Caf\xc3\xa9 %filenoext");
+    EXPECT_EQ(form->Edit1->Text(), destination);
+    EXPECT_EQ(form->ComboBox14->Text(), "Dessous \xc2\xbb");
+    EXPECT_EQ(GetField(1, form->GetPropertyRecord(prPagePropertiesImage), PageField::BackgroundImageFile),
+              "fond\xe9.jpg");
+    Close(form);
+    const std::string written = program.Read("pv.ini");
+    EXPECT_NE(written.find("\r\nTitlePage=Caf\xc3\xa9 %filenoext\r\n"), std::string::npos);
+    EXPECT_NE(written.find("\r\nSaveInFolder=" + destination + "\r\n"), std::string::npos);
+    EXPECT_NE(written.find("\r\nTextHeader2=<b>Cr\xc3\xa8me \xe2\x82\xac 5</b>\r\n"), std::string::npos);
+    EXPECT_EQ(written.find("\xef\xbf\xbd"), std::string::npos) << "no replacement character";
+    form = Start();
+    Close(form);
+    EXPECT_TRUE(program.Read("pv.ini") == written) << "a second start changes nothing";
+
+    form = Start();
+    AddPicture(*form, "one.jpg", "-size 200x150 gradient:red-blue");
+    form->CreateAll2->Click();
+    EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
+    const std::string page = ReadFile(Dest("pages/page01.htm"));
+    for (const std::string& file : {Dest("pages/page01.htm"), Dest("index1.html")})
+        EXPECT_EQ(RunCommand("iconv -f UTF-8 -t UTF-8 " + ShellQuote(file) + " >/dev/null 2>&1"), 0) << file;
+    EXPECT_NE(page.find("<title>Caf\xc3\xa9 pic01</title>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<b>Cr\xc3\xa8me \xe2\x82\xac 5</b>"), std::string::npos) << "the header";
+    EXPECT_NE(page.find("pic01.jpg \xe2\x80\x93 Cr\xc3\xa8me br\xc3\xbbl\xc3\xa9"
+                        "e"
+                        "</font> \xc2\xa9"),
+              std::string::npos)
+        << "the caption in the caption list's markup";
+
+    int shown = 0;
+    form->ShowUploadWindow = [&](TForm5& w) {
+        ++shown;
+        EXPECT_EQ(w.ComboBox1->Items().ToVector(), std::vector<std::string>{"Caf\xc3\xa9"});
+        w.ComboBox1->SetItemIndex(0);
+        w.ComboBox1Click(w.ComboBox1);
+        EXPECT_EQ(w.Edit1->Text(), "ftp.example.test");
+        // The login and the remote folder are the bytes the server knows.
+        EXPECT_EQ(w.Edit2->Text(), "Jos\xe9");
+        EXPECT_EQ(w.Edit3->Text(), "p\xe4ss");
+        EXPECT_EQ(w.Edit5->Text(), "/www/f\xfcr");
+        return TModal::Cancel;
+    };
+    form->Upload1->Click();
+    EXPECT_EQ(shown, 1);
 }

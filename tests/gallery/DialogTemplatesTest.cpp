@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 namespace {
@@ -161,6 +162,27 @@ TEST_F(Templates, FilesWrittenByConfigParserReadWithDefaultsForWhatIsMissingOrBr
     EXPECT_FALSE(FileExists(folder / "none.pvx"));
     // A file that cannot be written says so.
     EXPECT_FALSE(TransferTemplate('w', folder / "no/such/folder/x.pvx", 2, logo));
+}
+
+// A template the Windows program saved in Windows-1252: its texts read as
+// UTF-8, its picture files byte for byte, on every page that has them.
+TEST_F(Templates, Windows1252TextsReadAsUtf8AndFileNamesAsBytes)
+{
+    const std::string file = folder / "w.pvx";
+    std::ofstream(file, std::ios::binary) << "[Text]\r\nText=\xa9 Caf\xe9\r\nFontName=Fran\xe7ois\r\n"
+                                             "bgfile=/f/b\xe9.gif\r\n[Page]\r\nBGImageFile=/f/p\xe9.jpg\r\n"
+                                             "[Logo]\r\nFile=/f/l\xe9.png\r\n[Frame]\r\nFile=/f/c\xe9.gif\r\n";
+    ValueTable text, page, logo, frame;
+    TransferTemplate('r', file, 1, text);
+    TransferTemplate('r', file, 0, page);
+    TransferTemplate('r', file, 2, logo);
+    TransferTemplate('r', file, 3, frame);
+    EXPECT_EQ(text.texts["Edit17"], "\xc2\xa9 Caf\xc3\xa9");
+    EXPECT_EQ(text.texts["Edit17.FontName"], "Fran\xc3\xa7ois");
+    EXPECT_EQ(text.texts["Edit7"], "/f/b\xe9.gif");
+    EXPECT_EQ(page.texts["Edit50"], "/f/p\xe9.jpg");
+    EXPECT_EQ(logo.texts["Edit18"], "/f/l\xe9.png");
+    EXPECT_EQ(frame.texts["edit15"], "/f/c\xe9.gif");
 }
 
 TEST(TemplateNames, NamesThatWouldLeaveTheKindFolderAreRefused)

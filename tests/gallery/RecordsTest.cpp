@@ -210,6 +210,10 @@ TEST(Fields, LoadFirstFieldsOfACaptionList)
         << "Below the thumbnail|<br>%caption\r\nNo markup\nRight|<td>%caption</td>|x\n";
     const TStringList items = LoadFirstFields(file.string());
     EXPECT_EQ(items.Items(), (std::vector<std::string>{"Below the thumbnail", "", "Right"}));
+    // The Windows program's lists are Windows-1252, line by line.
+    std::ofstream(file, std::ios::binary) << "Sous l'\xe9tiquette|<br>\xe9\r\nD\xc3\xa9j\xc3\xa0|x\r\n";
+    EXPECT_EQ(LoadFirstFields(file.string()).Items(),
+              (std::vector<std::string>{"Sous l'\xc3\xa9tiquette", "D\xc3\xa9j\xc3\xa0"}));
     fs::remove(file);
     EXPECT_EQ(LoadFirstFields(file.string()).Count(), 0);
 }
@@ -223,6 +227,51 @@ TEST(Fields, ABarTypedIntoATextFieldCannotSplitTheRecord)
     EXPECT_EQ(GetField(1, record, 5), "end");
     EXPECT_EQ(EscapeRecordField("no bars"), "no bars");
     EXPECT_EQ(EscapeRecordField("|"), "%line");
+}
+
+// Records stored in Windows-1252: each text field is made UTF-8 on its own,
+// every name field and the FTP login pass byte for byte, and a field already
+// in UTF-8 is left alone, so a second read changes nothing.
+TEST(PropertyRecords, StoredRecordsMakeTextsUtf8AndKeepNames)
+{
+    const std::string e = "\xe9", u = "\xc3\xa9", E = "\xc9", uE = "\xc3\x89";
+    const std::string quote = "\x93", unquote = "\x94", uQuote = "\xe2\x80\x9c", uUnquote = "\xe2\x80\x9d";
+    struct Case {
+        int index;
+        std::string stored, read;
+    };
+    const std::vector<Case> cases = {
+        {prSourceImage, "/pics/f" + e, "/pics/f" + e},
+        {prFrameIFolder, "/f" + e, "/f" + e},
+        {prPagePropertiesIndex,
+         "1|0|0|0|0|0|0|0|0|0|1|0|fond" + e + ".jpg|0|0|0|0|_self|s" + e + "rie |-|0|0|5|1|1|m" + e + ".htm|l" + e +
+             ".htm|0|0|1|0",
+         "1|0|0|0|0|0|0|0|0|0|1|0|fond" + e + ".jpg|0|0|0|0|_self|s" + u + "rie |-|0|0|5|1|1|m" + e + ".htm|l" + e +
+             ".htm|0|0|1|0"},
+        {prAddText,
+         "Verdana|b|14|1|0|" + quote + "Caf" + e + unquote + "|1|0|0|50|0|0|2|0|1|3|1|1|1|/f/b" + e + ".gif|",
+         "Verdana|b|14|1|0|" + uQuote + "Caf" + u + uUnquote + "|1|0|0|50|0|0|2|0|1|3|1|1|1|/f/b" + e + ".gif|"},
+        {prAddLogo, "/l" + e + ".png|0|", "/l" + e + ".png|0|"},
+        {prMoreTable, "0|1|1|0|0|0|2|0|t" + e + ".jpg|title=\"" + e + "\"|",
+         "0|1|1|0|0|0|2|0|t" + e + ".jpg|title=\"" + u + "\"|"},
+        {prCaptionFontT, "Fran" + e + "|1|", "Fran" + u + "|1|"},
+        {prEdit3, E + "diteur|/usr/bin/" + e + "d|", uE + "diteur|/usr/bin/" + e + "d|"},
+        {prManualPaste, "Jos" + e + "|x|", "Jos" + u + "|x|"},
+        {prUpload, "h" + e + ".test|21|100|Jos" + e + "|p" + e + "|/www/f" + e + "|http://" + e + "/",
+         "h" + u + ".test|21|100|Jos" + e + "|p" + e + "|/www/f" + e + "|http://" + u + "/"},
+        {prTextHeader2, "<b>Cr" + e + "me \x80 5</b>", "<b>Cr" + u + "me \xe2\x82\xac 5</b>"},
+        {prAddFrameImage, "1|/fr" + e + ".gif|0|", "1|/fr" + e + ".gif|0|"},
+        {prAddMaskThumb, "1|/m" + e + ".gif|0|0|0|0|0|0|0|t" + e + "|", "1|/m" + e + ".gif|0|0|0|0|0|0|0|t" + u + "|"},
+        {prAddOutlineT, "1|/o" + e + ".gif|", "1|/o" + e + ".gif|"},
+        {prTextFooter1, "D" + u + "j" + e, "D\xc3\x83\xc2\xa9j" + u},  // one field, decided whole
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(StoredPropertyRecord(c.index, c.stored), c.read) << PropertyRecordKey(c.index);
+        EXPECT_EQ(StoredPropertyRecord(c.index, c.read), c.read) << PropertyRecordKey(c.index) << " read again";
+    }
+    EXPECT_EQ(StoredFieldsToUtf8("a" + e + "||b" + e + "|", {2}), "a" + u + "||b" + u + "|");
+    EXPECT_EQ(StoredFieldsToUtf8("|" + e, {2}), "|" + e);
+    EXPECT_THROW(StoredPropertyRecord(33, ""), EStringListError);
 }
 
 // The editors 10 and 11 are what the desktop has: an editor for web pages and

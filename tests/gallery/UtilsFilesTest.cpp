@@ -238,6 +238,21 @@ TEST(Descriptions, QuotedNamesRoundTrip)
     EXPECT_EQ(text, "");
     ReadDescription(index, odd, "unclosed.jpg", text);
     EXPECT_EQ(index, 0);
+
+    // The Windows program's descriptions are Windows-1252, each line on its own;
+    // the name is matched as the bytes it is.
+    const std::string windows = t.file("descript.ion",
+                                       "a.jpg Cr\xe8me br\xfbl\xe9"
+                                       "e\r\nb.jpg D\xc3\xa9j\xc3\xa0\r\n\"f\xe9te.jpg\" F\xeate\r\n");
+    ReadDescription(index, windows, "/p/a.jpg", text);
+    EXPECT_EQ(text,
+              "Cr\xc3\xa8me br\xc3\xbbl\xc3\xa9"
+              "e");
+    ReadDescription(index, windows, "b.jpg", text);
+    EXPECT_EQ(text, "D\xc3\xa9j\xc3\xa0");
+    ReadDescription(index, windows, "f\xe9te.jpg", text);
+    EXPECT_EQ(index, 2);
+    EXPECT_EQ(text, "F\xc3\xaate");
 }
 
 TEST(DialogHooks, MessagesAndPropertiesGoThroughTheGuiHooks)

@@ -129,6 +129,32 @@ TEST_F(UploadProfilesTest, SaveReplaceLoadRenameAndDelete)
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+// Profiles the Windows program saved in Windows-1252: the names and hosts read
+// as UTF-8 (and are written back so), the login and the remote folder stay
+// the bytes the server knows; a profile named in UTF-8 is found by that name.
+TEST_F(UploadProfilesTest, Windows1252ProfilesShowTheirNamesInUtf8)
+{
+    program.Write("pvftp.pv", "Caf\xe9|h\xf4te.test|21|100|Jos\xe9|p\xe4ss|/www/f\xfcr|\r\n");
+    Fill("two.test", 21, 30, "bob", "secret", "");
+    names = {"Caf\xc3\xa9"};
+    dialogs.MessageAnswers = {TModal::Cancel};
+    form->Button14Click(form->Button14);
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Text, "\"Caf\xc3\xa9\" already exists. Would you like to replace it?");
+    names = {"Neu"};
+    form->Button14Click(form->Button14);
+    EXPECT_EQ(Profiles(),
+              "Neu|two.test|21|30|bob|secret||\r\n"
+              "Caf\xc3\xa9|h\xc3\xb4te.test|21|100|Jos\xe9|p\xe4ss|/www/f\xfcr|\r\n");
+    EXPECT_EQ(form->ComboBox1->Items().ToVector(), (std::vector<std::string>{"Neu", "Caf\xc3\xa9"}));
+    form->ComboBox1->SetItemIndex(1);
+    form->ComboBox1Click(form->ComboBox1);
+    EXPECT_EQ(form->Edit1->Text(), "h\xc3\xb4te.test");
+    EXPECT_EQ(form->Edit2->Text(), "Jos\xe9");
+    EXPECT_EQ(form->Edit3->Text(), "p\xe4ss");
+    EXPECT_EQ(form->Edit5->Text(), "/www/f\xfcr");
+}
+
 TEST_F(UploadProfilesTest, ProfilesAreNotWrittenThroughALinkInTheirPlace)
 {
     program.Write("theirs.txt", "theirs");

@@ -115,6 +115,30 @@ TEST(Gui, ComboBoxItemsIndexAndText)
     EXPECT_EQ(history->Items()[2], latin1);
 }
 
+// A name that is not UTF-8 goes into an edit or an editable box and comes
+// out as the same bytes; valid text shows as Qt itself decodes it.
+TEST(Gui, TextThroughControlsKeepsItsBytes)
+{
+    App();
+    TestForm form;
+    auto* edit = form.Make<TEdit>("Edit1", form.Client());
+    auto* box = form.Make<TComboBox>("ComboBox1", form.Client(), true);
+    const std::string texts[] = {
+        "/home/ann/Caf\xe9",                    // a Latin-1 folder name
+        "\xc3\xa9t\xe9 \xed\xa0\x80 \xc0\xaf",  // valid, stray, surrogate, overlong
+        "Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\xb7", std::string("\x80\xff\xef\xbf\xbd", 5),  // a real U+FFFD stays one
+    };
+    for (const std::string& text : texts) {
+        edit->SetText(text);
+        EXPECT_EQ(edit->Text(), text);
+        box->SetText(text);
+        EXPECT_EQ(box->Text(), text);
+        EXPECT_EQ(FromQString(ToQString(text)), text);
+    }
+    EXPECT_EQ(ToQString("Caf\xc3\xa9 \xf0\x9f\x93\xb7"), QString::fromUtf8("Caf\xc3\xa9 \xf0\x9f\x93\xb7"));
+    EXPECT_EQ(FromQString(QString::fromUtf8("\xe2\x82\xac")), "\xe2\x82\xac");
+}
+
 TEST(Gui, ListViewRowsSelectionAndOrder)
 {
     App();
