@@ -132,10 +132,10 @@ void TSGIGraphic::LoadImage(TStream& stream)
             RowSize[i] = GetBE32(table.data() + 4 * (entries + i));
         }
         Decoder = std::make_unique<TSGIRLEDecoder>(p.BitsPerSample);
-        reader.PictureBytes(width, reader.Multiply(height, channels), bytesPerSample, TSGIRLEDecoder::MaxExpansion);
+        reader.PictureBytes(width, height, channels * bytesPerSample, TSGIRLEDecoder::MaxExpansion);
     } else {
         // Stored rows: every channel read must lie inside the file.
-        loaders::RequireStoredPicture(reader, width, reader.Multiply(height, channels), bytesPerSample);
+        loaders::RequireStoredPicture(reader, width, height, channels * bytesPerSample);
     }
 
     TColorManager& cm = *ColorManager;

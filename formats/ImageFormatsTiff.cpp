@@ -9,9 +9,11 @@
 #include "formats/ImageFormatsTiff.h"
 #include "formats/FormatCompressionTiff.h"
 #include "formats/ImageFormatsReading.h"
+#include "platform/jpeg/JpegMetadata.h"
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 using namespace FormatStrings;
 using loaders::FormatReader;
@@ -162,6 +164,13 @@ std::uint64_t maxExpansion(TCompressionCode code)
 }
 
 std::uint32_t divideRoundingUp(std::uint32_t a, std::uint32_t b) { return a / b + (a % b != 0); }
+
+// The stored bytes that `bytes` of samples need at `expansion` decoded bytes
+// per byte, after the slack every fill check allows.
+std::uint64_t bytesToFill(std::uint64_t bytes, std::uint64_t expansion)
+{
+    return bytes > PictureBytesSlack ? (bytes - PictureBytesSlack - 1) / expansion + 1 : 0;
+}
 
 }  // namespace
 
@@ -615,6 +624,56 @@ void TTIFFGraphic::readStrip(std::uint32_t offset, std::uint32_t byteCount, std:
     if (decoder->Produced() < needed) dataIncomplete_ = true;
 }
 
+std::uint64_t TTIFFGraphic::jpegScanBytes(std::uint64_t enough)
+{
+    TStream& stream = *Stream;
+    const TImageProperties& p = ImageProperties;
+    const std::int64_t size = stream.Size();
+    // The strips the picture's rows take, where they lie in the stream.
+    std::vector<std::pair<std::int64_t, std::int64_t>> strips;
+    std::uint64_t rows = 0;
+    for (std::size_t s = 0; s < stripOffsets_.size() && s < stripByteCounts_.size() && rows < p.Height; ++s) {
+        std::uint32_t rowsPerStrip =
+            p.RowsPerStrip.empty() ? 0 : p.RowsPerStrip[std::min<std::size_t>(s, p.RowsPerStrip.size() - 1)];
+        if (rowsPerStrip == 0 || rowsPerStrip > p.Height) rowsPerStrip = p.Height;
+        rows += rowsPerStrip;
+        const std::int64_t at = BasePosition + stripOffsets_[s];
+        if (at < size) strips.emplace_back(at, std::min<std::int64_t>(size, at + stripByteCounts_[s]));
+    }
+    // Strips that share bytes hold no more data than the bytes they cover.
+    std::vector<std::pair<std::int64_t, std::int64_t>> sorted = strips;
+    std::sort(sorted.begin(), sorted.end());
+    std::uint64_t covered = 0;
+    std::int64_t reached = 0;
+    for (const auto& [from, to] : sorted) {
+        const std::int64_t start = std::max(from, reached);
+        if (to > start) covered += std::uint64_t(to - start);
+        reached = std::max(reached, to);
+    }
+    if (covered < enough) return covered;
+    // Each strip is a JPEG stream of its own: its scan data up to its end
+    // marker counts, not what follows it. No more than the covered bytes are
+    // looked at in all.
+    std::uint64_t counted = 0, examined = 0;
+    std::vector<std::uint8_t> chunk(std::size_t(1) << 16);
+    for (auto [at, to] : strips) {
+        TJpegScanData scan(TJpegScanData::From::StreamStart);
+        stream.SetPosition(at);
+        while (at < to && !scan.Ended() && counted + scan.Bytes() < enough && examined < covered) {
+            const std::size_t want =
+                std::size_t(std::min<std::uint64_t>({chunk.size(), std::uint64_t(to - at), covered - examined}));
+            const std::size_t got = stream.Read(chunk.data(), want);
+            if (got == 0) break;
+            scan.Feed(chunk.data(), got);
+            at += std::int64_t(got);
+            examined += got;
+        }
+        counted += scan.Bytes();
+        if (counted >= enough || examined >= covered) break;
+    }
+    return std::min(counted, covered);
+}
+
 void TTIFFGraphic::readStrips(const StripLayout& layout, TDecoder* decoder)
 {
     TImageProperties& p = ImageProperties;
@@ -723,10 +782,18 @@ void TTIFFGraphic::LoadImage(TStream&)
     }
     p.BytesPerLine = static_cast<std::uint32_t>(CheckedRowBytes(p.Width, bitsPerSample_ * samplesPerPixel_));
 
-    CheckedPictureBytes(std::uint64_t(layout.rowBytes) * layout.planes, divideRoundingUp(p.Height, layout.blockHeight),
-                        1, stream.Size() - BasePosition, maxExpansion(p.Compression),
-                        loaders::FormatFaults(gesTIFFormat));
+    // The cap counts pixels, whatever their samples. The samples must come
+    // from the data there is at the compression's densest: for JPEG strips
+    // their coded scan data, elsewhere the file.
     CheckedPixelCount(p.Width, p.Height);
+    const TFaultHandler faults = loaders::FormatFaults(gesTIFFormat);
+    const std::uint64_t storedBytes = CheckedMultiply(CheckedMultiply(layout.rowBytes, layout.planes, faults),
+                                                      divideRoundingUp(p.Height, layout.blockHeight), faults);
+    const std::uint64_t needed = bytesToFill(storedBytes, maxExpansion(p.Compression));
+    const std::uint64_t data = p.Compression == ctJPEG
+                                   ? jpegScanBytes(needed)
+                                   : std::uint64_t(std::max<std::int64_t>(stream.Size() - BasePosition, 0));
+    if (data < needed) RaiseFault(faults, TReadFault::CannotFill);
     // Sixteen times the picture and the file: far above what any strip
     // layout of real files reads.
     packedBudget_ = 16 * (std::uint64_t(layout.rowBytes) * layout.planes * p.Height + std::uint64_t(stream.Size()));

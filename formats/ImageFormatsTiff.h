@@ -80,6 +80,9 @@ private:
     void setupColorManager(const StripLayout& layout);
     void setupPalette();
     std::unique_ptr<TDecoder> createDecoder();
+    // The coded scan bytes of the JPEG strips the picture's rows take, each
+    // counted to its end marker, shared bytes once; counting stops at enough.
+    std::uint64_t jpegScanBytes(std::uint64_t enough);
     void readStrips(const StripLayout& layout, TDecoder* decoder);
     // Fills strip (zeroed first) with the strip at offset: the raw bytes, or
     // what the decoder makes of byteCount bytes there. neededBytes is what

@@ -7,7 +7,8 @@
 #include "platform/core/CheckedSizes.h"
 #include "platform/jpeg/JpegMetadata.h"
 
-#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -106,14 +107,9 @@ void takeMetadata(JPEG_CORE_PROPERTIES* p, const jpeg_decompress_struct& cinfo)
     p->Internal = state.release();
 }
 
-// Whether the bytes from the first scan's data to the end of the file could
-// fill the frame: refused here, before anybody allocates the picture.
-bool dataCanFill(const jpeg_decompress_struct& cinfo, std::FILE* file)
+// The frame the header read describes.
+TJpegFrameShape frameShape(const jpeg_decompress_struct& cinfo)
 {
-    struct stat info;
-    const long position = std::ftell(file);
-    if (fstat(fileno(file), &info) != 0 || position < 0) return true;
-    const long long start = position - static_cast<long long>(cinfo.src->bytes_in_buffer);
     TJpegFrameShape shape;
     shape.Width = cinfo.image_width;
     shape.Height = cinfo.image_height;
@@ -123,7 +119,26 @@ bool dataCanFill(const jpeg_decompress_struct& cinfo, std::FILE* file)
         shape.VerticalSampling[c] = cinfo.comp_info[c].v_samp_factor;
     }
     shape.Arithmetic = cinfo.arith_code;
-    return JpegDataCanFill(shape, std::uint64_t(std::max<long long>(info.st_size - start, 0)));
+    return shape;
+}
+
+// The file's coded scan data from the first scan's data on, read beside
+// libjpeg (which keeps its own place in the file) until `enough` bytes are
+// counted, the end marker is met or the file ends.
+TJpegScanData scanData(const jpeg_decompress_struct& cinfo, std::FILE* file, std::uint64_t enough)
+{
+    TJpegScanData data(TJpegScanData::From::ScanData, cinfo.restart_interval);
+    const long position = std::ftell(file);
+    if (position < 0) return data;
+    off_t at = off_t(position) - off_t(cinfo.src->bytes_in_buffer);
+    std::vector<std::uint8_t> chunk(std::size_t(1) << 16);
+    while (!data.Ended() && data.Bytes() < enough) {
+        const ssize_t got = pread(fileno(file), chunk.data(), chunk.size(), at);
+        if (got <= 0) break;
+        data.Feed(chunk.data(), std::size_t(got));
+        at += got;
+    }
+    return data;
 }
 
 void setError(JPEG_CORE_PROPERTIES* p, const char* text)
@@ -189,9 +204,20 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
     default: p->JPGColor = IJL_OTHER; break;
     }
     const long long width = cinfo.image_width, height = cinfo.image_height;
-    // A picture past the cap is the caller's to refuse (it says "too large").
-    if (width * height <= static_cast<long long>(MaxPixelCount) && !dataCanFill(cinfo, file))
-        return endRead(cinfo, file, p, IJL_CANNOT_FILL, "the file is too short for the picture it claims");
+    // Refused before anybody allocates the picture: scan data that cannot
+    // fill the frame; bytes after the end marker are not scan data. A picture
+    // past the cap is the caller's to refuse (it says "too large").
+    // An arithmetic coder's data may stop before its scan does (libjpeg then
+    // supplies zeros), so a file that ends inside a scan cannot be told from
+    // one cut there: for a whole read such a file is followed to its end.
+    const bool arithmeticRead = whole && cinfo.arith_code;
+    TJpegScanData data(TJpegScanData::From::ScanData);
+    if (width * height <= static_cast<long long>(MaxPixelCount)) {
+        const std::uint64_t fill = JpegFillBytes(frameShape(cinfo));
+        data = scanData(cinfo, file, arithmeticRead ? UINT64_MAX : fill);
+        if (data.Bytes() < fill)
+            return endRead(cinfo, file, p, IJL_CANNOT_FILL, "the file is too short for the picture it claims");
+    }
     if (!whole) {
         takeMetadata(p, cinfo);
         return endRead(cinfo, file, p, IJL_OK);
@@ -207,6 +233,8 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
     if (problem != IJL_OK)
         return endRead(cinfo, file, p, problem,
                        problem == IJL_TOO_LARGE ? "the picture is too large" : "the pixel rows do not fit the picture");
+    if (arithmeticRead && data.InsideScan())
+        return endRead(cinfo, file, p, IJL_ERR_DATA, "the file ends inside a scan");
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     if (cmyk)
         cinfo.out_color_space = JCS_CMYK;

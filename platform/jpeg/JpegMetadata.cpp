@@ -281,7 +281,7 @@ std::vector<TJpegSegment> UnpackSegments(const std::uint8_t* data, std::size_t s
     return segments;
 }
 
-bool JpegDataCanFill(const TJpegFrameShape& shape, std::uint64_t entropyBytes)
+std::uint64_t JpegFillBytes(const TJpegFrameShape& shape)
 {
     const int components = std::clamp(shape.Components, 0, 4);
     int maxH = 1, maxV = 1;
@@ -298,5 +298,109 @@ bool JpegDataCanFill(const TJpegFrameShape& shape, std::uint64_t entropyBytes)
         blocks += ceilDiv(w, 8) * ceilDiv(h, 8);
     }
     const std::uint64_t bits = shape.Arithmetic ? ceilDiv(blocks, 32768) : blocks;
-    return bits <= entropyBytes * 8;
+    return ceilDiv(bits, 8);
+}
+
+TJpegScanData::TJpegScanData(From from, std::uint32_t restartInterval)
+    : state_(from == From::ScanData ? State::Coded : State::Between),
+      scanSeen_(from == From::ScanData),
+      restartInterval_(restartInterval)
+{
+}
+
+void TJpegScanData::marker(std::uint8_t code)
+{
+    const bool frame = code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC;
+    segment_ = code == 0xDA ? Segment::Scan : code == 0xDD ? Segment::Restart : Segment::Other;
+    if (code == 0xD9) {
+        state_ = State::Ended;
+    } else if (code == 0xD8 && !scanSeen_) {
+        restartInterval_ = 0;  // the start of the stream resets it, as in libjpeg
+        state_ = State::Between;
+    } else if ((code >= 0xD0 && code <= 0xD7) || code == 0x01) {
+        state_ = State::Between;  // markers without a length
+    } else if (code == 0xDA || code == 0xC4 || code == 0xCC || (code >= 0xDB && code <= 0xDD) ||
+               (code >= 0xE0 && code <= 0xEF) || code == 0xFE || (frame && !scanSeen_)) {
+        state_ = State::LengthHigh;
+    } else {
+        state_ = State::Ended;
+    }
+}
+
+void TJpegScanData::segmentDone()
+{
+    scanSeen_ = scanSeen_ || segment_ == Segment::Scan;
+    state_ = segment_ == Segment::Scan ? State::Coded : State::Between;
+}
+
+void TJpegScanData::Feed(const std::uint8_t* data, std::size_t size)
+{
+    const std::uint8_t* const end = data + size;
+    while (data < end && state_ != State::Ended) {
+        if (state_ == State::Skip) {
+            const std::size_t step = std::min<std::size_t>(skip_, std::size_t(end - data));
+            data += step;
+            skip_ -= std::uint32_t(step);
+            if (skip_ == 0) segmentDone();
+            continue;
+        }
+        const std::uint8_t b = *data++;
+        switch (state_) {
+        case State::Coded:
+            if (b == 0xFF)
+                state_ = State::CodedMarker;
+            else
+                ++bytes_;
+            break;
+        case State::CodedMarker:
+            if (b == 0x00) {
+                ++bytes_;  // a stuffed 0xFF
+                state_ = State::Coded;
+            } else if (b >= 0xD0 && b <= 0xD7 && restartInterval_ != 0) {
+                state_ = State::Coded;  // a restart: the scan goes on
+            } else if (b != 0xFF) {
+                // Any other marker ends the scan's data, a restart marker
+                // too where no interval is set: libjpeg reads no further.
+                marker(b);
+            }
+            break;
+        case State::Between:
+            // libjpeg skips stray bytes up to the next marker.
+            if (b == 0xFF) state_ = State::BetweenMarker;
+            break;
+        case State::BetweenMarker:
+            if (b == 0x00)
+                state_ = State::Between;
+            else if (b != 0xFF)
+                marker(b);
+            break;
+        case State::LengthHigh:
+            skip_ = std::uint32_t(b) << 8;
+            state_ = State::LengthLow;
+            break;
+        case State::LengthLow:
+            skip_ |= b;
+            // libjpeg refuses a length below 2, and a restart interval
+            // segment of any length but 4.
+            if (skip_ < 2 || (segment_ == Segment::Restart && skip_ != 4)) {
+                state_ = State::Ended;
+            } else if (segment_ == Segment::Restart) {
+                state_ = State::IntervalHigh;
+            } else {
+                skip_ -= 2;
+                state_ = State::Skip;
+                if (skip_ == 0) segmentDone();
+            }
+            break;
+        case State::IntervalHigh:
+            restartInterval_ = std::uint32_t(b) << 8;
+            state_ = State::IntervalLow;
+            break;
+        case State::IntervalLow:
+            restartInterval_ |= b;
+            segmentDone();
+            break;
+        default: break;
+        }
+    }
 }

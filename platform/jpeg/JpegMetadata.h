@@ -1,7 +1,7 @@
 #pragma once
 // What a JPEG file says about its picture besides the pixels: the EXIF
 // orientation, the metadata segments kept when a picture is written back, and
-// whether the entropy-coded data could fill the frame the header claims.
+// whether the coded scan data could fill the frame the header claims.
 // Plain bytes in, no libjpeg: the JPEG library, the raster core and the
 // picture registry share it. Every reader here is bounded: malformed or
 // hostile bytes give "nothing found", never a read outside what was given.
@@ -62,9 +62,64 @@ struct TJpegFrameShape {
     int VerticalSampling[4] = {1, 1, 1, 1};
     bool Arithmetic = false;
 };
-// False when `entropyBytes` (everything from the first scan's data to the end
-// of the file) is too few for the frame: every 8 × 8 block of every component
-// costs at least one bit in its first scan with Huffman coding; an
-// arithmetic coder narrows its interval by at least one unit in 2^15 per
-// decision, so one bit holds at most 32768 blocks there.
-bool JpegDataCanFill(const TJpegFrameShape& shape, std::uint64_t entropyBytes);
+// The fewest bytes of coded scan data (TJpegScanData) that can fill the
+// frame: every 8 × 8 block of every component costs at least one bit in its
+// first scan with Huffman coding; an arithmetic coder narrows its interval by
+// at least one unit in 2^15 per decision, so one bit holds at most 32768
+// blocks there.
+std::uint64_t JpegFillBytes(const TJpegFrameShape& shape);
+// False when `entropyBytes` of coded scan data are too few for the frame.
+inline bool JpegDataCanFill(const TJpegFrameShape& shape, std::uint64_t entropyBytes)
+{
+    return JpegFillBytes(shape) <= entropyBytes;
+}
+
+// The coded data of a JPEG's scans, counted as the file is fed in pieces, the
+// way libjpeg walks it: a 0xFF stuffed with 0x00 is one byte of data, fill
+// bytes and restart markers are none (where a restart interval is set;
+// without one a restart marker ends the scan's data), the tables and headers
+// between scans are skipped by their lengths, and the end marker ends it, so
+// nothing after it counts. A marker libjpeg refuses there (a second frame or
+// start of image, an unknown one, a bad length) ends it as well.
+class TJpegScanData {
+public:
+    // From the first scan's data on (where libjpeg's header read stops, with
+    // the restart interval the header set), or from the start of the stream
+    // (its start marker, frame and tables first).
+    enum class From { ScanData, StreamStart };
+    explicit TJpegScanData(From from, std::uint32_t restartInterval = 0);
+
+    // Takes the next bytes of the file; those after the end are ignored.
+    void Feed(const std::uint8_t* data, std::size_t size);
+    // The coded bytes taken so far.
+    std::uint64_t Bytes() const { return bytes_; }
+    // The end marker, or a marker that ends decoding, was met.
+    bool Ended() const { return state_ == State::Ended; }
+    // The bytes fed so far stop inside a scan's coded data: the scan was cut,
+    // or only its end marker is missing.
+    bool InsideScan() const { return state_ == State::Coded || state_ == State::CodedMarker; }
+
+private:
+    enum class State {
+        Coded,
+        CodedMarker,
+        Between,
+        BetweenMarker,
+        LengthHigh,
+        LengthLow,
+        Skip,
+        IntervalHigh,
+        IntervalLow,
+        Ended
+    };
+    enum class Segment { Scan, Restart, Other };  // the header whose length is being read
+    void marker(std::uint8_t code);
+    void segmentDone();
+
+    State state_;
+    bool scanSeen_;
+    std::uint32_t restartInterval_;
+    Segment segment_ = Segment::Other;
+    std::uint32_t skip_ = 0;
+    std::uint64_t bytes_ = 0;
+};

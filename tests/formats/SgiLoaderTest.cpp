@@ -229,6 +229,13 @@ TEST(SgiHostile, EachEndsWithTheLoadersError)
               }),
          size},
         {"size past the pixel cap", with(plain, [](SgiSpec& s) { s.width = s.height = 65535; }), ""},
+        {"RGB at the pixel cap from a few bytes",  // the cap counts pixels, not samples
+         with(plain,
+              [](SgiSpec& s) {
+                  s.width = s.height = 16384;
+                  s.channels = 3;
+              }),
+         size},
     });
     TSGIGraphic fine;
     EXPECT_NO_THROW(LoadBytes(fine, buildSgi(rle)));

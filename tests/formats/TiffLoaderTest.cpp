@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <numeric>
 
@@ -108,6 +109,22 @@ TiffFile plainTiff(std::uint32_t width, std::uint32_t height, std::uint32_t bits
     file.tag(259, 3, {1}).tag(262, 3, {photometric}).tag(277, 3, {samples}).tag(278, 4, {height});
     file.strips = {std::move(data)};
     return file;
+}
+
+// A grey baseline JPEG whose frame claims width x height and whose one
+// block (with one-bit codes: DC difference 0, end of block) is all its data.
+Bytes oneBlockJpeg(std::uint16_t width, std::uint16_t height)
+{
+    Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
+    jpeg.insert(jpeg.end(), 64, 1);
+    jpeg.insert(jpeg.end(), {0xFF, 0xC0, 0x00, 0x0B, 0x08, std::uint8_t(height >> 8), std::uint8_t(height),
+                             std::uint8_t(width >> 8), std::uint8_t(width), 0x01, 0x01, 0x11, 0x00});
+    for (std::uint8_t table : {0x00, 0x10}) {
+        jpeg.insert(jpeg.end(), {0xFF, 0xC4, 0x00, 0x14, table, 0x01});
+        jpeg.insert(jpeg.end(), 16, 0);  // 15 more code lengths, then the one value 0
+    }
+    jpeg.insert(jpeg.end(), {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3F, 0x00, 0x3F, 0xFF, 0xD9});
+    return jpeg;
 }
 
 std::string substitute(const std::string& command, const std::map<std::string, std::string>& names)
@@ -512,6 +529,24 @@ TEST_F(TiffCorpus, SixteenBitLabLikeItsEightBitTwin)
 
 // Pages after the first are reached by ReadImageProperties alone; a load
 // reads the first.
+// The cap counts pixels: 100 megapixels of RGB (300 million samples) load.
+TEST_F(TiffCorpus, HundredMegapixelsOfRgb)
+{
+    const std::string file = ScratchPath("big.tif");
+    ASSERT_TRUE(RunQuiet(FindTool("convert") + " -size 10000x10000 xc:#3080c0 -depth 8 -compress zip " + file));
+    TTIFFGraphic loaded;
+    loaded.LoadFromFile(file);
+    ASSERT_EQ(loaded.Width(), 10000);
+    ASSERT_EQ(loaded.Height(), 10000);
+    ASSERT_EQ(loaded.PixelFormat(), pf24bit);
+    EXPECT_FALSE(loaded.DataIncomplete());
+    Bytes row;
+    for (int x = 0; x < 10000; ++x) row.insert(row.end(), {0xC0, 0x80, 0x30});
+    int wrongRows = 0;
+    for (int y = 0; y < 10000; ++y) wrongRows += std::memcmp(loaded.ScanLine(y), row.data(), row.size()) != 0;
+    EXPECT_EQ(wrongRows, 0);
+}
+
 TEST_F(TiffCorpus, SecondDirectory)
 {
     const std::string two = ScratchPath("two.tif");
@@ -608,6 +643,17 @@ TEST(TiffLoader, HostileFiles)
         {"beyond the pixel cap", [&] { return greyFile().tag(256, 4, {1u << 20}).tag(257, 4, {1u << 20}); },
          "Cannot load image. The picture is too large."},
         {"a big picture from a small file", [&] { return greyFile().tag(256, 4, {8000}).tag(257, 4, {8000}); }, size},
+        {"one pixel past the cap", [&] { return greyFile().tag(256, 4, {16384}).tag(257, 4, {16385}); },
+         "Cannot load image. The picture is too large."},
+        {"RGB at the cap from a small file",  // its samples are past the cap, its pixels are not
+         [&] { return plainTiff(16384, 16384, 8, 3, 2, Bytes(64, 0)); }, size},
+        {"JPEG strip padded after its end",
+         [] {
+             TiffFile f = plainTiff(4000, 4000, 8, 1, 1, oneBlockJpeg(4000, 4000));
+             f.strips[0].resize(f.strips[0].size() + 65536, 0);
+             return f.tag(259, 3, {7});
+         },
+         size},
         {"12-bit samples", [&] { return greyFile().tag(258, 3, {12}); }, colours},
         {"five samples", [&] { return greyFile().tag(277, 3, {5}); }, colours},
         {"RGB of 4-bit samples",
@@ -654,6 +700,11 @@ TEST(TiffLoader, HostileFiles)
         else
             EXPECT_EQ(message, c.message);
     }
+
+    // The one-block JPEG strip in a frame of its own size: a grey block.
+    TTIFFGraphic block;
+    ASSERT_EQ(loadError(plainTiff(8, 8, 8, 1, 1, oneBlockJpeg(8, 8)).tag(259, 3, {7}).build(), &block), "");
+    EXPECT_EQ(block.PixelColor(7, 7), RGBColor(128, 128, 128));
 
     // Headers and directories that are not there.
     Bytes good = greyFile().build();

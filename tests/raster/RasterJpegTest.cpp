@@ -204,6 +204,32 @@ TEST_F(JpegFiles, CorruptOrTruncatedFilesGiveAnEmptyBuffer)
     EXPECT_EQ(missing.Header.Width, 0);
 }
 
+// An arithmetic coder's data may stop before its scan ends (the decoder goes
+// on with zeros), so a cut there loads no more than a cut Huffman scan does;
+// without its end marker such a file cannot be told from a cut one.
+TEST_F(JpegFiles, CutArithmeticFilesAreRefusedAsCutHuffmanFiles)
+{
+    for (const std::string options : {"", "-arithmetic", "-arithmetic -progressive", "-arithmetic -restart 1"}) {
+        SCOPED_TRACE(options);
+        const std::string jpeg = dir / "a.jpg";
+        ASSERT_TRUE(RunQuiet("cjpeg " + options + " " + (dir / "src.ppm") + " > " + jpeg));
+        const std::vector<std::uint8_t> bytes = ReadFileBytes(jpeg);
+        TRasterDIB whole;
+        EXPECT_EQ(compareWithDjpeg(jpeg, whole), 0);
+        std::vector<std::size_t> cuts = {bytes.size() / 2, bytes.size() - 40};
+        if (options != "") cuts.push_back(bytes.size() - 2);  // only the end marker lost
+        for (std::size_t cut : cuts) {
+            SCOPED_TRACE(cut);
+            WriteFileBytes(dir / "cut.jpg",
+                           std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(cut)));
+            TRasterDIB dib;
+            ReadJpegFile(dib, dir / "cut.jpg", 1);
+            EXPECT_EQ(dib.Width(), 0);
+            EXPECT_EQ(dib.Bits, nullptr);
+        }
+    }
+}
+
 TEST_F(JpegFiles, HugeDeclaredSizeRaisesBeforeAllocating)
 {
     const std::string jpeg = dir / "c.jpg";
@@ -261,12 +287,22 @@ TEST_F(JpegFiles, FlatPicturesAtTheLowestQualityAreNeverRefused)
 }
 
 // A real 16 x 16 file whose frame claims 16000 x 16000 (about 630 bytes for
-// 768 MB of picture): refused before the picture is made, in both codings.
+// 768 MB of picture): refused in the header call, before the picture is
+// made, in every coding, also padded to 900 KB by bytes that are no scan
+// data: after the end marker, in comments, or after a restart marker where no
+// restart interval is set (libjpeg reads no further).
 TEST_F(JpegFiles, HeaderClaimingMoreThanTheDataCanFillIsRefused)
 {
     ASSERT_TRUE(RunQuiet("convert -size 16x16 xc:gray ppm:" + (dir / "s.ppm")));
+    const std::vector<std::uint8_t> zeros(900 * 1024, 0);
+    std::vector<std::uint8_t> comments;  // 14 of the longest
+    for (int i = 0; i < 14; ++i) {
+        comments.insert(comments.end(), {0xFF, 0xFE, 0xFF, 0xFF});
+        comments.insert(comments.end(), 65533, 0);
+    }
+    std::vector<std::uint8_t> restart = {0xFF, 0xD0};
+    restart.insert(restart.end(), zeros.begin(), zeros.end());
     for (const std::string options : {"", "-progressive", "-arithmetic"}) {
-        SCOPED_TRACE(options);
         ASSERT_TRUE(RunQuiet("cjpeg " + options + " " + (dir / "s.ppm") + " > " + (dir / "s.jpg")));
         std::vector<std::uint8_t> bytes = ReadFileBytes(dir / "s.jpg");
         std::size_t sof = 0;
@@ -277,14 +313,22 @@ TEST_F(JpegFiles, HeaderClaimingMoreThanTheDataCanFillIsRefused)
             bytes[at] = 16000 >> 8;
             bytes[at + 1] = 16000 & 0xFF;
         }
-        WriteFileBytes(dir / "claims.jpg", bytes);
-        TRasterDIB dib;
-        dib.SetSize(5, 5, 24);
-        ReadJpegFile(dib, dir / "claims.jpg", 1);
-        EXPECT_EQ(dib.Width(), 0);
-        EXPECT_EQ(dib.Bits, nullptr);
-        TJpegMetadata metadata;
-        EXPECT_FALSE(ReadJpegMetadata(dir / "claims.jpg", metadata));
+        const std::ptrdiff_t end = std::ptrdiff_t(bytes.size()) - 2;
+        for (const auto& [padding, beforeEnd] :
+             {std::pair{std::vector<std::uint8_t>{}, false}, {zeros, false}, {comments, true}, {restart, true}}) {
+            SCOPED_TRACE(options + ", " + std::to_string(padding.size()) + " bytes " +
+                         (beforeEnd ? "before" : "after") + " the end marker");
+            std::vector<std::uint8_t> file = bytes;
+            file.insert(beforeEnd ? file.begin() + end : file.end(), padding.begin(), padding.end());
+            WriteFileBytes(dir / "claims.jpg", file);
+            TJpegMetadata metadata;
+            EXPECT_FALSE(ReadJpegMetadata(dir / "claims.jpg", metadata));
+            TRasterDIB dib;
+            dib.SetSize(5, 5, 24);
+            ReadJpegFile(dib, dir / "claims.jpg", 1);
+            EXPECT_EQ(dib.Width(), 0);
+            EXPECT_EQ(dib.Bits, nullptr);
+        }
     }
 }
 

@@ -1,6 +1,6 @@
 // What a JPEG says besides its pixels: the EXIF orientation read from good and
-// hostile segments, the segments kept for an upright copy, and the bound on
-// how many blocks a file's data can fill.
+// hostile segments, the segments kept for an upright copy, the bound on how
+// many blocks a file's data can fill, and how much of a file is scan data.
 
 #include "platform/core/ByteOrder.h"
 #include "platform/jpeg/JpegMetadata.h"
@@ -175,6 +175,74 @@ TEST(JpegDataCanFill, OneBitPerBlockWithHuffmanCoding)
     grey.Components = 1;
     EXPECT_TRUE(JpegDataCanFill(grey, 1));
     EXPECT_FALSE(JpegDataCanFill(grey, 0));
+}
+
+// Scan data as libjpeg walks it, from a scan's first data byte on or from
+// the stream's start; every file is fed whole and byte by byte.
+TEST(JpegScanData, CountsTheCodedBytesUpToTheEndMarker)
+{
+    using From = TJpegScanData::From;
+    const Bytes scanHeader = {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3F, 0x00};
+    const Bytes comment = {0xFF, 0xFE, 0x00, 0x06, 0xFF, 0xD9, 0xFF, 0xD9};  // an end marker inside its text
+    auto join = [](std::initializer_list<Bytes> parts) {
+        Bytes all;
+        for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    struct Case {
+        const char* name;
+        From from;
+        std::uint32_t restartInterval;
+        Bytes bytes;
+        std::uint64_t counted;
+        bool ended, insideScan;
+    };
+    const Bytes zeros(1000, 0);
+    const Case cases[] = {
+        {"zeros after the end marker", From::ScanData, 0, join({{1, 2, 3, 0xFF, 0xD9}, zeros}), 3, true, false},
+        {"stuffed bytes and fill",
+         From::ScanData,
+         0,
+         {0xFF, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 7, 0xFF, 0xD9},
+         3,
+         true,
+         false},
+        {"restarts with an interval",
+         From::ScanData,
+         1,
+         {1, 0xFF, 0xD0, 2, 0xFF, 0xD7, 3, 0xFF, 0xD9, 9},
+         3,
+         true,
+         false},
+        {"a restart without an interval ends the data", From::ScanData, 0, join({{1, 0xFF, 0xD0}, zeros}), 1, false,
+         false},
+        {"tables and scans between scans", From::ScanData, 0,
+         join({{1, 2}, comment, {0x55, 0x55}, scanHeader, {3, 4, 5, 0xFF, 0xD9}}), 5, true, false},
+        {"a restart interval set between scans", From::ScanData, 0,
+         join({{1}, {0xFF, 0xDD, 0x00, 0x04, 0x00, 0x02}, scanHeader, {2, 0xFF, 0xD1, 3, 0xFF, 0xD9}}), 3, true, false},
+        {"a second frame ends it", From::ScanData, 0, join({{1, 0xFF, 0xC0, 0x00, 0x02}, scanHeader, zeros}), 1, true,
+         false},
+        {"a short length ends it", From::ScanData, 0, join({{1, 0xFF, 0xFE, 0x00, 0x01}, zeros}), 1, true, false},
+        {"cut inside the scan", From::ScanData, 0, {1, 2, 3, 0xFF, 0x00, 4}, 5, false, true},
+        {"cut at a marker's first byte", From::ScanData, 0, {1, 2, 0xFF}, 2, false, true},
+        {"cut between scans", From::ScanData, 0, join({{1, 2}, comment}), 2, false, false},
+        {"a stream from its start", From::StreamStart, 0,
+         join({{0xFF, 0xD8}, comment, {0xFF, 0xC0, 0x00, 0x03, 0xFF}, scanHeader, {1, 2, 0xFF, 0xD9}, zeros}), 2, true,
+         false},
+        {"a stream's start resets the interval", From::StreamStart, 1,
+         join({{0xFF, 0xD8}, scanHeader, {1, 0xFF, 0xD0, 2}}), 1, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TJpegScanData whole(c.from, c.restartInterval), pieces(c.from, c.restartInterval);
+        whole.Feed(c.bytes.data(), c.bytes.size());
+        for (std::uint8_t b : c.bytes) pieces.Feed(&b, 1);
+        for (const TJpegScanData* data : {&whole, &pieces}) {
+            EXPECT_EQ(data->Bytes(), c.counted);
+            EXPECT_EQ(data->Ended(), c.ended);
+            EXPECT_EQ(data->InsideScan(), c.insideScan);
+        }
+    }
 }
 
 TEST(Orientation, PixelsLandWhereTheTagSays)
