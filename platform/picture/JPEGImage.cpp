@@ -45,8 +45,8 @@ struct DecodeState {
     bool created = false;
 };
 
-// The bytes from the first scan's data on must be able to fill the frame
-// before the bitmap is made.
+// The coded bytes of the scans must be able to fill the frame before the
+// bitmap is made.
 bool dataCanFill(const DecodeState& s)
 {
     TJpegFrameShape shape;
@@ -58,8 +58,11 @@ bool dataCanFill(const DecodeState& s)
         shape.VerticalSampling[c] = s.cinfo.comp_info[c].v_samp_factor;
     }
     shape.Arithmetic = s.cinfo.arith_code;
-    const std::size_t consumed = std::size_t(s.cinfo.src->next_input_byte - s.data.data());
-    return JpegDataCanFill(shape, s.data.size() - std::min(consumed, s.data.size()));
+    // Only coded scan data counts: bytes after the end marker fill nothing.
+    const std::size_t consumed = std::min(std::size_t(s.cinfo.src->next_input_byte - s.data.data()), s.data.size());
+    TJpegScanData scan(TJpegScanData::From::ScanData, s.cinfo.restart_interval);
+    scan.Feed(s.data.data() + consumed, s.data.size() - consumed);
+    return JpegDataCanFill(shape, scan.Bytes());
 }
 
 // The decoded bitmap turned upright by the file's EXIF orientation.

@@ -581,4 +581,9 @@ TEST(JPEGImage, PhotosStandUprightAndEmptyHugeFramesRaise)
     TMemoryStream s(bytes);
     TJPEGImage j;
     EXPECT_THROW(j.LoadFromStream(s), EImageTooLarge);
+    // Bytes after the end marker fill nothing: 900 KB of zeros there are no
+    // reason to make a 768 MB bitmap.
+    bytes.insert(bytes.end(), 900 * 1024, 0);
+    TMemoryStream padded(bytes);
+    EXPECT_THROW(j.LoadFromStream(padded), EImageTooLarge);
 }
