@@ -5,6 +5,8 @@
 #include "platform/core/Integers.h"
 
 #include <arpa/inet.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -102,6 +104,13 @@ int SocketResolveProto(const std::string& text)
 }
 
 int LiveSocketCount() { return gLiveSockets; }
+
+int SocketUnsentCount(TSocket handle)
+{
+    int count = 0;
+    if (handle == INVALID_SOCKET || ::ioctl(handle, SIOCOUTQ, &count) != 0) return -1;
+    return count;
+}
 
 // --- life
 

@@ -79,6 +79,9 @@ int SocketResolvePort(const std::string& text, const std::string& proto);
 int SocketResolveProto(const std::string& text);
 // Live socket objects (the library is loaded while this is above 0).
 int LiveSocketCount();
+// Bytes sent on a TCP handle that the peer has not acknowledged yet
+// (SIOCOUTQ); -1 when the system cannot tell.
+int SocketUnsentCount(TSocket handle);
 
 class TCustomAsyncSocket {
 public:

@@ -49,6 +49,7 @@ TCustomFtpClient::~TCustomFtpClient()
         socket->OnSessionAvailable = nullptr;
         socket->OnDataSent = nullptr;
     }
+    EndDataWatch(true);
     FDataSocket.reset();
     FControlSocket.reset();
     DeallocateHWnd(FWindowHandle);
@@ -71,6 +72,9 @@ void TCustomFtpClient::WndProc(TMessage& msg)
             if (OnRequestDone) OnRequestDone(this, static_cast<TFtpRequest>(msg.WParam), static_cast<int>(msg.LParam));
             break;
         case WM_FTP_SENDDATA: StartSending(); break;
+        case WM_TIMER:
+            if (msg.WParam == DataWatchTimer) WatchData();
+            break;
         default: break;
         }
     } catch (const std::exception& e) {
@@ -114,6 +118,17 @@ void TCustomFtpClient::CheckArgument(const char* name, const std::string& value)
     throw FtpException(text);
 }
 
+void TCustomFtpClient::CheckConnected(const std::string& text)
+{
+    if (FConnected) return;
+    // Said in the reply form, like every other failure, so the caller's log
+    // tells why nothing was sent.
+    FErrorMessage = "426 Session closed: not connected to the server";
+    FStatusCode = 426;
+    FRequestResult = 426;
+    throw FtpException(text);
+}
+
 void TCustomFtpClient::SetErrorMessage()
 {
     if (FErrorMessage.empty()) FErrorMessage = FLastResponse;
@@ -134,7 +149,7 @@ void TCustomFtpClient::ExecAsync(TFtpRequest request, const std::string& command
                                  std::initializer_list<int> okResponses, TRoutine doneAsync)
 {
     CheckReady();
-    if (!FConnected) throw FtpException("FTP component not connected");
+    CheckConnected("FTP component not connected");
     if (!FHighLevelFlag) FRequestType = request;
     FOkResponses.assign(okResponses.begin(), okResponses.end());
     if (FOkResponses.size() > 16) FOkResponses.resize(16);
@@ -447,6 +462,8 @@ void TCustomFtpClient::FinishRequest(int status)
     if (FRequestDoneFlag) return;
     FRequestDoneFlag = true;
     FRequestResult = status;
+    // Every transfer step ends here; an upload that failed stops arriving.
+    EndDataWatch(status != 0);
     if (status == 0 && FNextRequest != nullptr) {
         if (FState != ftpAbort) StateChange(ftpInternalReady);
         (this->*FNextRequest)();
@@ -490,6 +507,7 @@ void TCustomFtpClient::Abort()
     }
     if (FControlSocket->State() != wsClosed) CloseControl();
     CloseDataSocket();
+    EndDataWatch(true);
     FConnected = false;
     if (!FRequestDoneFlag) FinishRequest(426);
     StateChange(ftpReady);

@@ -257,6 +257,9 @@ protected:
     // NUL") an argument that would not stay one command line; checks
     // readiness first, so a refusal never touches a request that runs.
     void CheckArgument(const char* name, const std::string& value);
+    // Refuses (FtpException with `text`; ErrorMessage "426 Session closed:
+    // not connected to the server", result 426) a command without a session.
+    void CheckConnected(const std::string& text);
     void SetErrorMessage();
     void DeriveResults(int step);
     void ExtractDirResult();
@@ -323,6 +326,22 @@ protected:
     void CloseDataSocket();
     void FreeStream();
     virtual bool ProgressCheck();  // false when the transfer must stop
+    // Watching an upload's bytes on their way to the server: every
+    // DataWatchInterval ms while it runs, DataMoved when the server's side
+    // acknowledged more than at the last look.
+    static constexpr WPARAM DataWatchTimer = 1;
+    static constexpr unsigned DataWatchInterval = 250;
+    // Bytes of the running upload the server's side acknowledged: those put
+    // on the data connection minus what the system still holds for it; -1
+    // without an upload connection to look at.
+    std::int64_t AcknowledgedBytes() const;
+    void WatchData();
+    virtual void DataMoved() {}
+    // Keeps a second handle on the data connection that closes at the end of
+    // the file, whose buffer the system still sends from.
+    void KeepDrainHandle();
+    // Stops watching; with `reset` a connection still sending is reset.
+    void EndDataWatch(bool reset);
 
     // Hidden window
     void WndProc(TMessage& msg);
@@ -373,8 +392,10 @@ protected:
     bool FDataClosed = false;        // the data connection closed
     bool FSendStarted = false;
     int FDataCloseError = 0;
-    std::int64_t FDataBytesOut = 0;  // bytes the data connection put on the network
-    int FTransferError = 0;          // a local failure of the transfer (0 = none)
+    std::int64_t FDataBytesOut = 0;         // bytes the data connection put on the network
+    TSocket FDrainHandle = INVALID_SOCKET;  // see KeepDrainHandle
+    std::int64_t FAckedSeen = -1;           // AcknowledgedBytes at the last look
+    int FTransferError = 0;                 // a local failure of the transfer (0 = none)
     std::string FTransferErrorText;
     std::string FDataCommand;  // "RETR", "LIST", "NLST"
     std::vector<std::uint8_t> FSendBuffer = std::vector<std::uint8_t>(SendBlockSize);
@@ -399,6 +420,7 @@ public:
 
 protected:
     bool ProgressCheck() override;
+    void DataMoved() override;  // moves the deadline
     bool WaitUntilReady();
 
     std::uint64_t FTimeStop = 0;  // deadline, GetTickCount64 milliseconds

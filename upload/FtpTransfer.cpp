@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,7 +95,7 @@ void TCustomFtpClient::PrepareDataSocket()
 void TCustomFtpClient::DoPortAsync()
 {
     CheckReady();
-    if (!FConnected) throw FtpException("FTP component not connected");
+    CheckConnected("FTP component not connected");
     PrepareDataSocket();
     sockaddr_in listening{};
     FDataSocket->LocalSockAddr(listening);
@@ -236,7 +237,7 @@ void TCustomFtpClient::TransferFailed(int status, const std::string& text)
 
 void TCustomFtpClient::DoPutAppendAsync(bool append)
 {
-    if (!FConnected) throw FtpException("STOR/APPE: not connected");
+    CheckConnected("STOR/APPE: not connected");
     if (LocalFileName.empty()) throw FtpException("LocalFileName empty");
     CheckArgument("HostFileName", HostFileName);
     if (!FHighLevelFlag) FRequestType = append ? ftpAppendAsync : ftpPutAsync;
@@ -325,6 +326,8 @@ void TCustomFtpClient::StartSending()
     if (!FTransferRunning || !FSending || FSendStarted || !FPutSessionOpened || !FDataConnected) return;
     FSendStarted = true;
     FStartTime = GetTickCount64();
+    FAckedSeen = -1;
+    SetTimer(FWindowHandle, DataWatchTimer, DataWatchInterval);
     SendNextBlock(0);
 }
 
@@ -355,6 +358,7 @@ void TCustomFtpClient::SendNextBlock(std::uint16_t error)
     }
     if (count == 0) {
         FEofFlag = true;
+        KeepDrainHandle();
         FDataSocket->Close();
         return;
     }
@@ -447,11 +451,65 @@ bool TCustomFtpClient::ProgressCheck()
     return false;
 }
 
+// --- watching an upload on its way ----------------------------------------------
+//
+// The system takes megabytes into a socket's buffer and sends them at the
+// server's pace, long after the last block was handed over. What the server's
+// side acknowledged shows that the data still moves while no block is handed
+// over, above all after the last one, until the final reply.
+
+std::int64_t TCustomFtpClient::AcknowledgedBytes() const
+{
+    if (!FTransferRunning || !FSending) return -1;
+    TSocket handle = FDrainHandle;
+    if (handle == INVALID_SOCKET && FDataConnected && FDataSocket->State() == wsConnected)
+        handle = FDataSocket->HSocket();
+    const int unsent = SocketUnsentCount(handle);
+    return unsent < 0 ? -1 : FDataBytesOut - unsent;
+}
+
+void TCustomFtpClient::WatchData()
+{
+    const std::int64_t acknowledged = AcknowledgedBytes();
+    // The first look only sets the mark, and the mark only rises: after the
+    // close the connection's end counts as one more unacknowledged byte
+    // until the server confirms it.
+    if (acknowledged <= FAckedSeen) return;
+    const bool moved = FAckedSeen >= 0;
+    FAckedSeen = acknowledged;
+    if (moved) DataMoved();
+}
+
+void TCustomFtpClient::KeepDrainHandle()
+{
+    // The socket object closes its handle at the end of the file, as it always
+    // has; this second handle keeps the connection in sight (without it, no
+    // watch: the wait is then as before).
+    if (FDrainHandle != INVALID_SOCKET) ::close(FDrainHandle);
+    FDrainHandle =
+        FDataSocket->HSocket() == INVALID_SOCKET ? INVALID_SOCKET : ::fcntl(FDataSocket->HSocket(), F_DUPFD_CLOEXEC, 0);
+}
+
+void TCustomFtpClient::EndDataWatch(bool reset)
+{
+    KillTimer(FWindowHandle, DataWatchTimer);
+    FAckedSeen = -1;
+    if (FDrainHandle == INVALID_SOCKET) return;
+    // An upload that failed or was given up is reset: it must not go on
+    // arriving at the server after it was reported failed (and sent again).
+    if (reset && SocketUnsentCount(FDrainHandle) > 0) {
+        const linger abortive{1, 0};
+        ::setsockopt(FDrainHandle, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    }
+    ::close(FDrainHandle);
+    FDrainHandle = INVALID_SOCKET;
+}
+
 // --- receiving ----------------------------------------------------------------
 
 void TCustomFtpClient::DoGetAsync(TFtpRequest request, const std::string& command)
 {
-    if (!FConnected) throw FtpException(command + ": not connected");
+    CheckConnected(command + ": not connected");
     if (LocalFileName.empty() && !DisplayFileFlag) throw FtpException("LocalFileName empty");
     CheckArgument("HostFileName", HostFileName);
     if (!FHighLevelFlag) FRequestType = request;
@@ -564,8 +622,14 @@ void TCustomFtpClient::DeliverDisplayLines(const std::uint8_t* data, std::size_t
 bool TFtpClient::ProgressCheck()
 {
     const bool goOn = TCustomFtpClient::ProgressCheck();
-    if (Timeout > 0) FTimeStop = GetTickCount64() + static_cast<std::uint64_t>(Timeout) * 1000;
+    DataMoved();
     return goOn;
+}
+
+void TFtpClient::DataMoved()
+{
+    // The time-out measures a stall, not the length of a transfer.
+    if (Timeout > 0) FTimeStop = GetTickCount64() + static_cast<std::uint64_t>(Timeout) * 1000;
 }
 
 bool TFtpClient::WaitUntilReady()

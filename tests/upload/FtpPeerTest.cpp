@@ -492,18 +492,27 @@ TEST_F(FtpPeerTest, FinalReplyFailureAfterTheData)
 
 TEST_F(FtpPeerTest, StalledTransferTimesOut)
 {
-    Start("stallstor");
-    TFtpClient& c = rec->Client;
-    c.Timeout = 1;
-    ASSERT_TRUE(c.Connect());
-    c.LocalFileName = MakeFile(8 * 1024 * 1024);
-    c.HostFileName = "x.bin";
-    EXPECT_FALSE(c.Put());
-    EXPECT_EQ(c.ErrorMessage(), "426 Timeout");
-    ASSERT_TRUE(rec->WaitForDone(2, 5s));
-    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPutAsync, 426));
-    EXPECT_FALSE(c.Connected());
-    EXPECT_EQ(c.State(), ftpReady);
+    // The server stops reading after 1000 bytes: in the middle of handing an
+    // 8 MB file to the socket, and after the last block of a 1 MB file that
+    // the socket buffers took whole.
+    for (const std::size_t size : {8u << 20, 1u << 20}) {
+        SCOPED_TRACE(size);
+        Start("stallstor");
+        TFtpClient& c = rec->Client;
+        c.Timeout = 1;
+        ASSERT_TRUE(c.Connect());
+        c.LocalFileName = MakeFile(size);
+        c.HostFileName = "x.bin";
+        const std::uint64_t before = GetTickCount64();
+        EXPECT_FALSE(c.Put());
+        // A time-out after the data stopped, long before the server's stall ends.
+        EXPECT_LT(GetTickCount64() - before, 5000u);
+        EXPECT_EQ(c.ErrorMessage(), "426 Timeout");
+        ASSERT_TRUE(rec->WaitForDone(2, 5s));
+        EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPutAsync, 426));
+        EXPECT_FALSE(c.Connected());
+        EXPECT_EQ(c.State(), ftpReady);
+    }
 }
 
 TEST_F(FtpPeerTest, TimedOutSingleCommandNeverReportsSuccess)
@@ -568,6 +577,67 @@ TEST_F(FtpPeerTest, TransferThatKeepsMovingOutlastsTheTimeout)
     ASSERT_TRUE(c.Quit());
     ASSERT_TRUE(peer->WaitExit(5s));
     EXPECT_EQ(peer->StoredData(), content);
+}
+
+TEST_F(FtpPeerTest, TransferDrainingLongAfterItsLastBlockOutlastsTheTimeout)
+{
+    // Read at 512 KB/s, the file fits in the socket buffers at once: nearly
+    // all of it reaches the server after the last block was handed over.
+    Start("slowdrain");
+    TFtpClient& c = rec->Client;
+    c.Timeout = 2;
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(3000000, 12);
+    c.HostFileName = "drain.bin";
+    std::uint64_t lastBlock = 0;
+    c.OnProgress = [&](TCustomFtpClient*, std::int64_t, bool&) { lastBlock = GetTickCount64(); };
+    ASSERT_TRUE(c.Put()) << rec->LogText();
+    // Else this test would not show what it is about.
+    EXPECT_GT(GetTickCount64() - lastBlock, static_cast<std::uint64_t>(c.Timeout) * 1000);
+    ASSERT_TRUE(c.Quit());
+    ASSERT_TRUE(peer->WaitExit(5s));
+    EXPECT_TRUE(SameBytes(peer->StoredData(), content));
+}
+
+TEST_F(FtpPeerTest, AbortedUploadStopsArrivingAtTheServer)
+{
+    // Aborted while the system still sends the file from its buffers, the
+    // upload is reset instead of reaching the server whole after it failed.
+    Start("slowdrain");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect());
+    c.LocalFileName = MakeFile(3000000, 13);
+    c.HostFileName = "abort.bin";
+    bool handedOver = false;
+    c.OnProgress = [&](TCustomFtpClient*, std::int64_t count, bool&) { handedOver = count == 3000000; };
+    c.PutAsync();
+    ASSERT_TRUE(RunFor([&] { return handedOver; }, 5s));
+    RunFor([] { return false; }, 300ms);
+    c.Abort();
+    ASSERT_TRUE(rec->WaitForDone(2, 5s));
+    EXPECT_EQ(rec->Done.back(), std::make_pair(ftpPutAsync, 426));
+    ASSERT_TRUE(peer->WaitExit(10s));
+    EXPECT_TRUE(peer->StoredData().empty()) << peer->StoredData().size() << " bytes stored";
+}
+
+TEST_F(FtpPeerTest, CallsOnAClosedSessionSaySo)
+{
+    Start("normal");
+    TFtpClient& c = rec->Client;
+    ASSERT_TRUE(c.Connect());
+    ASSERT_TRUE(c.Quit());
+    c.LocalFileName = MakeFile(100);
+    c.HostFileName = "x.bin";
+    for (auto [name, call] : {std::pair<const char*, std::function<bool()>>{"Mkd", [&] { return c.Mkd(); }},
+                              {"Put", [&] { return c.Put(); }}}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(call());
+        EXPECT_EQ(c.ErrorMessage(), "426 Session closed: not connected to the server");
+        EXPECT_EQ(c.RequestResult(), 426);
+        EXPECT_EQ(c.State(), ftpReady);
+    }
+    ASSERT_TRUE(peer->WaitExit(5s));
+    EXPECT_FALSE(hasPrefix(peer->Commands(), "STOR"));
 }
 
 TEST_F(FtpPeerTest, OverLongReplyLineKeepsTheSession)

@@ -80,6 +80,20 @@ class Peer:
             out.write(got)
         return got
 
+    def read_paced(self, data, rate):
+        """Reads a data connection to its end at a steady `rate` bytes a second."""
+        got = bytearray()
+        start = time.monotonic()
+        while True:
+            chunk = data.recv(65536)
+            if not chunk:
+                break
+            got += chunk
+            ahead = len(got) / rate - (time.monotonic() - start)
+            if ahead > 0:
+                time.sleep(ahead)
+        return got
+
     def keep(self, name, got):
         """The bytes a STOR left on the server, under the name it gave."""
         folder = self.data_path[: -len(".data")] + ".files"
@@ -284,27 +298,17 @@ class LongLine(Peer):
 
 
 class SlowStor(Peer):
-    """Reads the first 20 MB of the upload at a steady 12 MB/s, so the transfer
-    takes longer than the client's time-out while data keeps moving. The rest
-    is read at once: what the client has handed to its socket when it starts
-    waiting for the final reply is not paced, so that wait is not measured
-    against the time-out too."""
-    RATE = 12 * 1024 * 1024
-    PACED = 20 * 1024 * 1024
+    """Reads the whole upload at a steady pace through a fixed 256 KB receive
+    buffer. In "slowstor" at 12 MB/s: a 24 MB file takes longer than the
+    client's time-out while data keeps moving. In "slowdrain" at 512 KB/s: a
+    file the client's socket buffers take in at once still drains for
+    seconds after the client handed over its last block."""
+    RATES = {"slowstor": 12 * 1024 * 1024, "slowdrain": 512 * 1024}
 
     def on_STOR(self, arg):
         self.reply("150 opening data connection")
         data = self.connect_data(rcvbuf=256 * 1024)
-        got = bytearray()
-        start = time.monotonic()
-        while True:
-            chunk = data.recv(65536)
-            if not chunk:
-                break
-            got += chunk
-            ahead = len(got) / self.RATE - (time.monotonic() - start)
-            if ahead > 0 and len(got) < self.PACED:
-                time.sleep(ahead)
+        got = self.read_paced(data, self.RATES[self.scenario])
         with open(self.data_path, "ab") as out:
             out.write(got)
         data.close()
@@ -416,6 +420,7 @@ SCENARIOS = {
     "stallpwd": StallPwd,
     "longline": LongLine,
     "slowstor": SlowStor,
+    "slowdrain": SlowStor,
     "intruders": Intruders,
     "resetdata": ResetData,
     "resetsession": ResetSession,

@@ -4,7 +4,8 @@ changes. MKD of a folder named "site" answers "550 exists" (a folder the
 server already has); STOR of a name holding "bad" is refused with 550. In the
 first session only, STOR of a name holding "drop" ends the control connection
 without a reply, and STOR of a name holding "reset" has its data connection
-reset after 1 MB.
+reset after 1 MB. STOR of a name holding "slow" is read at 512 KB/s through a
+256 KB receive buffer.
 
 Usage: upload_peer.py TRANSCRIPT [SESSIONS] (prints the port, like
 ftp_peer.py; serves SESSIONS control connections in turn, default 1)."""
@@ -37,6 +38,13 @@ class UploadPeer(ftp_peer.Peer):
             return "quit"
         if "reset" in arg and self.session == 1:
             self.stor_reset(arg)
+            return
+        if "slow" in arg:
+            self.reply("150 opening data connection")
+            data = self.connect_data(rcvbuf=256 * 1024)
+            self.keep(arg, self.read_paced(data, 512 * 1024))
+            data.close()
+            self.reply("226 transfer complete")
             return
         if "bad" in arg:
             self.reply("550 %s: permission denied" % arg)
