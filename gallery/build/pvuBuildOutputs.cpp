@@ -6,6 +6,7 @@
 #include "gallery/records/PropertyRecords.h"
 #include "gallery/pictures/pvutilsPictures.h"
 #include "gallery/records/pvutils.h"
+#include "gallery/pages/pvuPagesNames.h"
 #include "gallery/pages/pvutilsMarkup.h"
 #include "gallery/text/srutils.h"
 #include "gallery/text/srutilsFiles.h"
@@ -163,7 +164,7 @@ std::string TForm1::FrameImageAddress() const
                    ? ResultName(ListBox2->Items()[0])
                    : OutputPictureName(ComboBox8->ItemIndex() == 1 ? okGif : okJpeg, Edit9->Text());
     if (linkKind == hlImagePage && ListView1->Count() > 0)
-        return Edit4->Text() + ExtractFileNameNoExt(ListView1->Caption(0)) + ".htm";
+        return Edit4->Text() + page_writer::ImagePageStem(*this, ListView1->Caption(0)) + ".htm";
     return Edit4->Text();
 }
 

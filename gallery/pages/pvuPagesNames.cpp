@@ -23,8 +23,8 @@ namespace {
 std::string RawPageName(const TForm1& form, const std::string& pattern, int kind, int p)
 {
     if (kind == 1 && ExtractFileName(pattern).empty()) {
-        std::string item = p < form.ListView1->Count() ? form.ListView1->Caption(p) : std::string();
-        return pattern + ExtractFileNameNoExt(item) + ".htm";
+        const std::string item = p < form.ListView1->Count() ? form.ListView1->Caption(p) : std::string();
+        return pattern + page_writer::ImagePageStem(form, item) + ".htm";
     }
     std::string name;
     MakeTargetFileName(0, pattern, std::string(), name, p, p + 1, std::string());
@@ -48,6 +48,13 @@ std::size_t FindNoCase(const std::string& text, const std::string& lowerPattern,
 bool ContainsNoCase(const std::string& text, const std::string& lowerPattern)
 {
     return FindNoCase(text, lowerPattern) != std::string::npos;
+}
+
+std::string ImagePageStem(const TForm1& form, const std::string& itemName)
+{
+    if (itemName.empty()) return itemName;
+    const int kind = form.ComboBox8->ItemIndex() == 1 ? okGif : okJpeg;
+    return ExtractFileNameNoExt(OutputPictureName(kind, ExtractFileName(itemName)));
 }
 
 // Widths and heights go into attributes as plain integers, whatever grouping

@@ -30,6 +30,11 @@ std::string HtmlColour(const std::string& record, int n);
 std::string BackgroundAddress(const std::string& record, int n);
 // Field n of a per-item result line ("name|width|height|colours").
 std::string ResultLineField(const std::string& line, int n);
+// The name an image page in a folder-only pattern takes for the item named
+// itemName: its image copy's name without the copy's extension, as a
+// thumbnail is named, so "a.png" and "a.jpg" get "a.png" and "a", never one
+// page for both.
+std::string ImagePageStem(const TForm1& form, const std::string& itemName);
 // Page n (from 1) of a kind (0 index, 1 image pages): the build's list when it
 // holds the page, else formed from the setting the same way.
 std::string PageName(const TForm1& form, int kind, int n);

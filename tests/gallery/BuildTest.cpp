@@ -654,13 +654,14 @@ bool MoreRedThanBlue(const std::string& path)
     return answer == "1";
 }
 
-// Source names kept: "a.png" and "a.jpg" have two copies, so two thumbnails,
-// each in its own cell and both in the list to upload.
+// Source names kept: "a.png" and "a.jpg" have two copies, so two thumbnails
+// and two image pages, each in its own cell and all in the list to upload.
 TEST_F(BuildTest, PicturesOfOneNameKeepTheirOwnThumbnails)
 {
     AddPictures({{"a.png", "-size 200x100 xc:red", 200, 100, 0}, {"a.jpg", "-size 100x200 xc:blue", 100, 200, 0}});
     form->Edit9->SetText("Images\\");
     form->Edit5->SetText("Thumbs\\tn_*");
+    form->Edit4->SetText("Pages\\");
     form->CreateAll2->Click();
     ASSERT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
 
@@ -672,9 +673,18 @@ TEST_F(BuildTest, PicturesOfOneNameKeepTheirOwnThumbnails)
     for (const std::string& address : LinkedAddresses(ReadFile(Dest("index1.html"))))
         if (address.rfind("thumbs/", 0) == 0) shown.push_back(address);
     EXPECT_EQ(shown, std::vector<std::string>(std::begin(thumbnails), std::end(thumbnails)));
+    // Each image page is named after its copy, linked from its own cell, and shows its copy.
+    const std::vector<std::string> indexLinks = LinkedAddresses(ReadFile(Dest("index1.html")));
+    for (const std::string page : {"pages/a.png.htm", "pages/a.htm"})
+        EXPECT_EQ(std::count(indexLinks.begin(), indexLinks.end(), page), 1) << page;
+    const std::string pages[] = {"pages/a.png.htm", "pages/a.htm"}, copies[] = {"images/a.png.jpg", "images/a.jpg"};
+    for (int k : {0, 1}) {
+        const std::vector<std::string> links = LinkedAddresses(ReadFile(Dest(pages[k])));
+        EXPECT_EQ(std::count(links.begin(), links.end(), "../" + copies[k]), 1) << pages[k];
+        EXPECT_EQ(std::count(links.begin(), links.end(), "../" + copies[1 - k]), 0) << pages[k];
+    }
     const std::vector<std::string> listed = ListLines(GeneratedList());
-    for (const std::string& name :
-         {thumbnails[0], thumbnails[1], std::string("images/a.jpg"), std::string("images/a.png.jpg")})
+    for (const std::string& name : {thumbnails[0], thumbnails[1], copies[0], copies[1], pages[0], pages[1]})
         EXPECT_EQ(std::count(listed.begin(), listed.end(), name), 1) << name;
     ExpectLinksResolveToListedFiles(destination, listed);
 }
