@@ -71,6 +71,11 @@ public:
         if (watched == form_->window_.get()) {
             if (event->type() == QEvent::Show) {
                 form_->HandleShow();
+            } else if (event->type() == QEvent::Hide) {
+                form_->placed_.reset();
+            } else if (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+                       event->type() == QEvent::WindowActivate) {
+                form_->FitPlacedFrame();
             } else if (event->type() == QEvent::Close) {
                 form_->HandleClose();
             } else if (event->type() == QEvent::KeyPress) {
@@ -78,6 +83,8 @@ public:
                 if (form_->PressDialogButton(*static_cast<QKeyEvent*>(event))) return true;
             }
         }
+        // The window manager has mapped the frame when the window is exposed.
+        if (event->type() == QEvent::Expose && watched == form_->window_->windowHandle()) form_->FitPlacedFrame();
         // Number-pad keys are looked at where they are delivered first: at
         // the control with the focus.
         if (event->type() == QEvent::KeyPress) {
@@ -138,7 +145,7 @@ void TForm::CenterOver(const TForm* other)
     window_->adjustSize();
     QRect around;
     if (other && other->Visible()) {
-        around = other->Window()->frameGeometry();
+        around = other->FrameGeometry();
     } else {
         QScreen* screen = other ? other->Window()->screen() : nullptr;
         if (!screen) screen = QGuiApplication::primaryScreen();
@@ -159,7 +166,32 @@ void TForm::PlaceFrame(int left, int top)
     if (screen) frame = FitFrameInArea(frame, screen->availableGeometry());
     // The window itself goes inside that frame: a window not framed yet gets
     // its frame around it where it stands.
+    placed_ = Placement{frame.marginsRemoved(margins).topLeft(), margins};
     window_->setGeometry(frame.marginsRemoved(margins));
+}
+
+// Not Qt's own frameGeometry() of the widget: that keeps the margins read at
+// the window's last move or resize, which can be ones read while the window
+// manager was still framing the window (under openbox none at the top and
+// left, the whole title bar at the bottom), and a window framed without being
+// moved keeps them. The margins are read anew here.
+QRect TForm::FrameGeometry() const { return window_->geometry().marginsAdded(FrameMargins(window_.get())); }
+
+void TForm::FitPlacedFrame()
+{
+    // The frame is known once the window is exposed: the window manager has
+    // framed it then, and margins read before may be of a frame half made.
+    const QWindow* handle = window_->windowHandle();
+    if (!placed_ || !handle || !handle->isExposed()) return;
+    const QMargins own = MarginsOf(window_.get());
+    if (own.isNull() && !(window_->windowFlags() & Qt::FramelessWindowHint)) return;
+    // Moved since it was placed (by the user or the window manager): that place stands.
+    const bool moved = window_->geometry().topLeft() != placed_->client;
+    const bool sameFrame = own == placed_->margins;
+    placed_.reset();
+    if (moved || sameFrame) return;
+    const QPoint frame = window_->geometry().marginsAdded(own).topLeft();
+    PlaceFrame(frame.x(), frame.y());
 }
 
 void TForm::SetShowHint(bool show) { ShowHint = show; }

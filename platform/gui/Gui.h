@@ -7,8 +7,12 @@
 #include "platform/core/Color.h"
 #include "platform/core/Exception.h"
 
+#include <QMargins>
+#include <QPoint>
+
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -577,7 +581,10 @@ struct TModal {
 // control that does not type them.
 //
 // Every window the program places opens wholly on the screen: its frame is
-// fitted into the screen's available area (FitFrameInArea).
+// fitted into the screen's available area (FitFrameInArea). The window
+// manager tells a window's frame only after it is shown; a window placed
+// before that is fitted again once its frame is known, unless it has been
+// moved since.
 class TForm : public TComponent {
 public:
     TForm(TComponent* owner, std::string name);
@@ -596,6 +603,9 @@ public:
     void CenterOver(const TForm* other);
     // Puts the frame's top-left corner at (left, top), then fits it on the screen.
     void PlaceFrame(int left, int top);
+    // The window's frame on the screen: its geometry with the frame the
+    // window system reports now (the frame expected, before it is framed).
+    QRect FrameGeometry() const;
     bool ShowHint = true;
     void SetShowHint(bool show);
     TMainMenu* CreateMainMenu(const std::string& name);
@@ -620,6 +630,9 @@ private:
     // The showing, enabled default (or cancel) button, null when none.
     TButton* ShownButton(bool cancel) const;
     void FocusFirstControl();
+    // Once the window's own frame is known: fits it again where the frame
+    // differs from the one it was placed with and it still stands there.
+    void FitPlacedFrame();
     // Enter or Esc that no control of the window took; true when it pressed a button.
     bool PressDialogButton(const class QKeyEvent& key);
     // A number-pad key that the window system matched to no shortcut (X11
@@ -633,6 +646,13 @@ private:
     QMenuBar* menuBar_ = nullptr;
     bool inModal_ = false;
     bool closing_ = false;
+    // The last placement until its frame is confirmed: where the window
+    // itself was put and the frame margins taken for it.
+    struct Placement {
+        QPoint client;
+        QMargins margins;
+    };
+    std::optional<Placement> placed_;
 };
 
 // Where a window's frame goes to lie wholly inside a screen area: moved in as

@@ -1,0 +1,53 @@
+// Forms on a real X server (Xvfb) with a window manager (openbox), which
+// frames a window only once it is shown: a window placed before its frame is
+// known still ends up wholly on the screen.
+#include "platform/gui/Gui.h"
+#include "tests/support/X11Support.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+namespace {
+
+using testsupport::PumpUntil;
+
+class FormsX11 : public testsupport::X11Suite {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (StartX11({}, "640x480x24")) StartWindowManager();
+    }
+};
+
+TEST_F(FormsX11, AWindowPlacedBeforeItsFrameIsKnownIsFittedOnceItIs)
+{
+    // No other window is shown, so nothing tells the frame this one gets: it
+    // is placed as if it had none, each time, since hiding it unframes it.
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    TForm form(nullptr, "Form1");
+    form.SetFixedClientSize(200, 100);
+    for (const QPoint asked : {QPoint(-500, -500), QPoint(5000, -500), QPoint(-500, 5000), QPoint(5000, 5000)}) {
+        form.PlaceFrame(asked.x(), asked.y());
+        form.Show();
+        QWindow* window = form.Window()->windowHandle();
+        // The frame as the window manager tells it, once it has framed the window.
+        QRect frame;
+        const bool fitted = PumpUntil(
+            [&] {
+                if (!window->isExposed() || window->frameMargins().isNull()) return false;
+                frame = window->frameGeometry();
+                return frame == FitFrameInArea(QRect(asked, frame.size()), area);
+            },
+            3000);
+        EXPECT_TRUE(fitted) << "asked for " << asked.x() << "," << asked.y() << ": " << frame.x() << "," << frame.y()
+                            << " " << frame.width() << "x" << frame.height();
+        form.Hide();
+        ASSERT_TRUE(PumpUntil([&] { return window->frameMargins().isNull(); })) << "still framed when hidden";
+    }
+}
+
+}  // namespace
