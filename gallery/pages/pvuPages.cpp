@@ -104,7 +104,7 @@ std::string PageLink(const TForm1& form, const TPageContext& page, int kind, int
 void ApplyBanners(const TPageContext& page, TStringList& lines, int& counter)
 {
     const int mode = IntField(page.Record, PageField::BannerMode);
-    const std::string file = ProgramFolder() + (page.Kind == 0 ? "banner1.dat" : "banner2.dat");
+    const std::string file = EditableDataFile(page.Kind == 0 ? "banner1.dat" : "banner2.dat");
     for (int j = 0; j < lines.Count(); ++j) {
         std::string line = lines[j];
         if (!ContainsNoCase(line, "%banner")) continue;

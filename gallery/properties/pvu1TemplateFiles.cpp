@@ -102,7 +102,9 @@ std::string TemplateKind(int page) { return page >= 0 && page < TemplatePageCoun
 std::string TemplateFolder(int page)
 {
     const std::string kind = TemplateKind(page);
-    return kind.empty() ? kind : ProgramFolder() + "settings/" + kind + "/";
+    // Templates are the user's settings: kept where pv.ini is, never in an
+    // installed program folder.
+    return kind.empty() ? kind : WritableFolder() + "settings/" + kind + "/";
 }
 
 std::string TemplateFile(int page, const std::string& name)

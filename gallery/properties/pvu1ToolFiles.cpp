@@ -23,10 +23,10 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes)
 
 }  // namespace
 
-std::string BannerFile(const std::string& dialogCaption)
+std::string BannerFileName(const std::string& dialogCaption)
 {
     const bool index = AsciiLower(dialogCaption).find("index") != std::string::npos;
-    return ProgramFolder() + (index ? "banner1.dat" : "banner2.dat");
+    return index ? "banner1.dat" : "banner2.dat";
 }
 
 std::vector<std::string> ReadBannerLines(const std::string& path)

@@ -11,8 +11,9 @@
 class TRasterDIB;
 
 // "banner1.dat" when the dialog's caption names index pages, else
-// "banner2.dat"; in the program folder.
-std::string BannerFile(const std::string& dialogCaption);
+// "banner2.dat"; the user's copy is written to WritableFolder(), and read
+// from there once it exists (EditableDataFile).
+std::string BannerFileName(const std::string& dialogCaption);
 // The banners of a file, one a line; a missing file holds none.
 std::vector<std::string> ReadBannerLines(const std::string& path);
 // Every line ends in CR LF. False when the file could not be written.

@@ -111,7 +111,7 @@ void TForm2::ConnectColourFollowers()
 
 void TForm2::SpeedButton4Click(TComponent*)
 {
-    const std::string file = BannerFile(Caption());
+    const std::string file = EditableDataFile(BannerFileName(Caption()));
     Notebook1->SetPageIndex(ppBanner);
     Button33->SetVisible(false);
     memo3->Lines().Assign(ReadBannerLines(file));
@@ -123,7 +123,7 @@ void TForm2::memo3Change(TComponent*) { Label63->SetCaption(std::to_string(memo3
 
 void TForm2::Button1Click(TComponent* Sender)
 {
-    const std::string file = BannerFile(Caption());
+    const std::string file = WritableFolder() + BannerFileName(Caption());
     // The text stays in the editor when it could not be saved.
     if (!WriteBannerLines(file, memo3->Lines().ToVector())) {
         MessageDlgCentered("Error", "Unable to write to " + file, mtInformation, mbOK);

@@ -98,6 +98,12 @@ std::string ChooseWritableFolder(const std::string& programFolder, bool installe
     return config.empty() ? withSlash(programFolder) : config;
 }
 
+std::string EditableDataFile(const std::string& name)
+{
+    const std::string own = WritableFolder() + name;
+    return FileExists(own) ? own : ProgramFolder() + name;
+}
+
 std::string WritableFolder()
 {
     const std::string program = ProgramFolder();

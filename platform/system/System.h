@@ -23,6 +23,10 @@ bool IsInstalledCopy();
 // every user), else that same user folder. Without a home folder it stays the
 // program folder, never a folder shared between users. Always ends in '/'.
 std::string WritableFolder();
+// A data file the user may change (the banner files): the user's own copy in
+// WritableFolder() once there is one, else the one shipped in the program
+// folder. A changed copy is always written to WritableFolder().
+std::string EditableDataFile(const std::string& name);
 // The same choice with its inputs spelled out, so it can be tested.
 std::string ChooseWritableFolder(const std::string& programFolder, bool installedCopy, bool programFolderWritable,
                                  const std::string& xdgConfigHome, const std::string& home);

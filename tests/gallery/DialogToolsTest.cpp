@@ -1,13 +1,16 @@
 // The properties dialog's tools without the dialog: banner and preview files,
 // pasted colour texts, the clicked pixel in both row orders, and editors
 // started with the file as one argument.
+#include "gallery/properties/pvu1TemplateFiles.h"
 #include "gallery/properties/pvu1ToolFiles.h"
 #include "platform/system/System.h"
 #include "raster/RasterDIB.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <tuple>
 
@@ -17,9 +20,9 @@ TEST(DialogTools, BannerFilesRoundTripLineForLine)
 {
     testsupport::TempDir folder("pictavo-banner");
     SetProgramFolder(folder.path.string());
-    EXPECT_EQ(BannerFile("Set page properties (index)"), folder / "banner1.dat");
-    EXPECT_EQ(BannerFile("Set page properties (image)"), folder / "banner2.dat");
-    EXPECT_EQ(BannerFile("INDEX"), folder / "banner1.dat");
+    EXPECT_EQ(BannerFileName("Set page properties (index)"), "banner1.dat");
+    EXPECT_EQ(BannerFileName("Set page properties (image)"), "banner2.dat");
+    EXPECT_EQ(BannerFileName("INDEX"), "banner1.dat");
     SetProgramFolder("");
 
     std::string bytes;
@@ -45,6 +48,34 @@ TEST(DialogTools, BannerFilesRoundTripLineForLine)
     EXPECT_EQ(testsupport::ReadFileText(folder / "temp1.htm"), "\r\n");
     ASSERT_TRUE(WritePreviewFile(folder / "temp1.htm", "<h1>Title</h1>"));
     EXPECT_EQ(testsupport::ReadFileText(folder / "temp1.htm"), "<h1>Title</h1>\r\n");
+}
+
+// An installed copy reads the banners it ships until the user changes one;
+// the changed banners and the settings templates go to the user's folder,
+// and the program folder is left as it was installed.
+TEST(DialogTools, AnInstalledCopyKeepsBannersAndTemplatesWithTheUser)
+{
+    testsupport::TempDir t("pictavo-installed-tools");
+    const std::string program = t / "lib/pictavo/", user = t / "config/pictavo/";
+    t.file(std::string("lib/pictavo/") + InstalledCopyMarker, "installed\n");
+    t.file("lib/pictavo/banner1.dat", "shipped\r\n");
+    testsupport::ScopedEnv config("XDG_CONFIG_HOME", (t / "config").c_str());
+    SetProgramFolder(program);
+
+    EXPECT_EQ(EditableDataFile("banner1.dat"), program + "banner1.dat");
+    EXPECT_EQ(ReadBannerLines(EditableDataFile("banner1.dat")), std::vector<std::string>{"shipped"});
+    ASSERT_TRUE(WriteBannerLines(WritableFolder() + BannerFileName("index"), {"mine"}));
+    EXPECT_EQ(EditableDataFile("banner1.dat"), user + "banner1.dat");
+    EXPECT_EQ(ReadBannerLines(EditableDataFile("banner1.dat")), std::vector<std::string>{"mine"});
+    EXPECT_EQ(TemplateFolder(2), user + "settings/logo/");
+    SetProgramFolder("");
+
+    std::vector<std::string> installed;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(program))
+        installed.push_back(entry.path().filename().string());
+    std::sort(installed.begin(), installed.end());
+    EXPECT_EQ(installed, (std::vector<std::string>{"banner1.dat", InstalledCopyMarker}));
+    EXPECT_EQ(testsupport::ReadFileText(program + "banner1.dat"), "shipped\r\n");
 }
 
 TEST(DialogTools, PastedColourTexts)
