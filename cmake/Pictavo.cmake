@@ -30,6 +30,29 @@ function(pictavo_add_test name)
                TIMEOUT 600)
 endfunction()
 
+# pictavo_add_test_support(<name> SOURCES a.cpp ... LIBS lib ...): helpers
+# that test programs share, compiled once as a static library which each of
+# them links (not once in every program). The helpers' folders are on the
+# include path of whoever links it.
+function(pictavo_add_test_support name)
+  cmake_parse_arguments(S "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${S_SOURCES})
+  target_link_libraries(${name} PUBLIC ${S_LIBS} GTest::gtest GTest::gmock)
+  set(folders ${CMAKE_SOURCE_DIR})
+  foreach(src ${S_SOURCES})
+    get_filename_component(folder ${src} DIRECTORY)
+    if(NOT IS_ABSOLUTE "${folder}")
+      set(folder ${CMAKE_CURRENT_SOURCE_DIR}/${folder})
+    endif()
+    list(APPEND folders ${folder})
+  endforeach()
+  list(REMOVE_DUPLICATES folders)
+  target_include_directories(${name} PUBLIC ${folders})
+  target_compile_definitions(${name} PRIVATE
+    PICTAVO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    PICTAVO_BINARY_DIR="${CMAKE_BINARY_DIR}")
+endfunction()
+
 # pictavo_add_fuzzer(<name> SOURCE f.cpp LIBS lib ...): a libFuzzer target (clang only).
 function(pictavo_add_fuzzer name)
   cmake_parse_arguments(F "" "SOURCE" "LIBS" ${ARGN})
@@ -50,15 +73,23 @@ function(pictavo_add_bench name)
 endfunction()
 
 # pictavo_glob_tests(LIBS lib ... [ENV ...]): one test executable per *Test.cpp
-# in the current folder, named after the file.
+# in the current folder, named after the file. The folder's *Support.cpp
+# files become its helper library, tests_<folder>_support, which every one
+# of them links.
 function(pictavo_glob_tests)
   cmake_parse_arguments(G "" "" "LIBS;ENV" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
   file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Support.cpp)
+  set(support)
+  if(helpers)
+    file(RELATIVE_PATH folder ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    string(MAKE_C_IDENTIFIER ${folder}_support support)
+    pictavo_add_test_support(${support} SOURCES ${helpers} LIBS ${G_LIBS})
+  endif()
   foreach(src ${sources})
     get_filename_component(stem ${src} NAME_WE)
     string(TOLOWER ${stem} lower)
-    pictavo_add_test(${lower} SOURCES ${src} ${helpers} LIBS ${G_LIBS} ENV ${G_ENV})
+    pictavo_add_test(${lower} SOURCES ${src} LIBS ${support} ${G_LIBS} ENV ${G_ENV})
   endforeach()
   pictavo_add_subfolders()
 endfunction()

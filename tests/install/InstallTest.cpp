@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <vector>
 #include <string>
 #include <sys/stat.h>
@@ -152,6 +153,16 @@ TEST(Install, LauncherStartsTheProgramWhichFindsItsDataAndKeepsSettingsWithTheUs
     for (const char* file : {"pictavo", "libijl15.so", "pvmk1.pvs", "pvcapt.pv", "indexpg/classic.htm",
                              "imagepg/classic.htm", "framepg/left.htm", "buttons/next.gif", "help/41.htm"})
         EXPECT_TRUE(fs::is_regular_file(folder / file)) << file;
+    // The program folder holds the program, its library and data/, all but
+    // data/'s map, which stays in the source tree.
+    const fs::path data = fs::path(PICTAVO_SOURCE_DIR) / "data";
+    std::set<std::string> expected{"pictavo", "libijl15.so"}, installed;
+    for (const auto& entry : fs::recursive_directory_iterator(data))
+        if (entry.is_regular_file() && entry.path() != data / "README.md")
+            expected.insert(entry.path().lexically_relative(data).string());
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (!entry.is_directory()) installed.insert(entry.path().lexically_relative(folder).string());
+    EXPECT_EQ(installed, expected);
     EXPECT_TRUE(fs::is_regular_file(prefix / "share/icons/hicolor/scalable/apps/pictavo.svg"));
     const fs::path entry = prefix / "share/applications/pictavo.desktop";
     EXPECT_NE(ReadFileText(entry.string()).find("\nExec=" + (prefix / "bin/pictavo").string() + "\n"),
