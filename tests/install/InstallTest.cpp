@@ -153,10 +153,10 @@ TEST(Install, LauncherStartsTheProgramWhichFindsItsDataAndKeepsSettingsWithTheUs
     for (const char* file : {"pictavo", "libijl15.so", "pvmk1.pvs", "pvcapt.pv", "indexpg/classic.htm",
                              "imagepg/classic.htm", "framepg/left.htm", "buttons/next.gif", "help/41.htm"})
         EXPECT_TRUE(fs::is_regular_file(folder / file)) << file;
-    // The program folder holds the program, its library and data/, all but
-    // data/'s map, which stays in the source tree.
+    // The program folder holds the program, its library, the installed-copy
+    // mark and data/, all but data/'s map, which stays in the source tree.
     const fs::path data = fs::path(PICTAVO_SOURCE_DIR) / "data";
-    std::set<std::string> expected{"pictavo", "libijl15.so"}, installed;
+    std::set<std::string> expected{"pictavo", "libijl15.so", "installed-copy"}, installed;
     for (const auto& entry : fs::recursive_directory_iterator(data))
         if (entry.is_regular_file() && entry.path() != data / "README.md")
             expected.insert(entry.path().lexically_relative(data).string());
