@@ -270,7 +270,8 @@ TEST_F(UploadWindowTest, FileNameWithALineBreakFailsAndStaysListed)
     const auto& log = form->LogLines();
     EXPECT_NE(std::find(log.begin(), log.end(), "501 HostFileName contains CR, LF or NUL"), log.end())
         << ::testing::PrintToString(log);
-    EXPECT_EQ(peer.Commands({"STOR", "DELE"}), std::vector<std::string>{"STOR ok.jpg"});
+    // Files without a folder make none: no MKD at all.
+    EXPECT_EQ(peer.Commands({"STOR", "DELE", "MKD"}), std::vector<std::string>{"STOR ok.jpg"});
 }
 
 TEST_F(UploadWindowTest, LongChainKeepsTheStackFlatAndControlsLocked)
