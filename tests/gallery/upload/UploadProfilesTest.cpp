@@ -112,6 +112,25 @@ TEST_F(UploadProfilesTest, SaveReplaceLoadRenameAndDelete)
     EXPECT_EQ(captions.back(), "Rename Setting");
     EXPECT_EQ(Profiles(), "Second|two.test|2121|30|bob|secret||\r\nOne|changed.test|99|1|x|y|z|\r\n");
     EXPECT_EQ(form->ComboBox1->Items().ToVector(), (std::vector<std::string>{"Second", "One"}));
+    // A name another profile has asks first; Cancel keeps both, OK leaves one
+    // profile of that name: the renamed line, in its place.
+    names = {"One", "One"};
+    dialogs.Messages.clear();
+    dialogs.MessageAnswers = {TModal::Cancel, TModal::Ok};
+    form->Button15Click(form->Button15);
+    EXPECT_EQ(Profiles(), "Second|two.test|2121|30|bob|secret||\r\nOne|changed.test|99|1|x|y|z|\r\n");
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Caption, "Confirm Replace");
+    form->Button15Click(form->Button15);
+    EXPECT_EQ(Profiles(), "One|two.test|2121|30|bob|secret||\r\n");
+    EXPECT_EQ(form->ComboBox1->Items().ToVector(), std::vector<std::string>{"One"});
+    EXPECT_EQ(form->ComboBox1->ItemIndex(), 0);
+    names = {"Second"};
+    form->Button15Click(form->Button15);
+    Fill("ftp.one.test", 21, 15, "ann", "p|w one", "www");
+    names = {"One"};
+    form->Button14Click(form->Button14);
+    EXPECT_EQ(Profiles(), "One|ftp.one.test|21|15|ann|p%linew one|www|\r\nSecond|two.test|2121|30|bob|secret||\r\n");
 
     // Delete asks; Cancel keeps the line, OK removes it and its combo item.
     form->ComboBox1->SetItemIndex(1);
@@ -121,10 +140,10 @@ TEST_F(UploadProfilesTest, SaveReplaceLoadRenameAndDelete)
     EXPECT_EQ(form->ComboBox1->Items().Count(), 2);
     ASSERT_EQ(dialogs.Messages.size(), 1u);
     EXPECT_EQ(dialogs.Messages[0].Caption, "Confirm Delete");
-    EXPECT_EQ(dialogs.Messages[0].Text, "Are you sure you want to delete \"One\"?");
+    EXPECT_EQ(dialogs.Messages[0].Text, "Are you sure you want to delete \"Second\"?");
     form->Button13Click(form->Button13);
-    EXPECT_EQ(Profiles(), "Second|two.test|2121|30|bob|secret||\r\n");
-    EXPECT_EQ(form->ComboBox1->Items().ToVector(), std::vector<std::string>{"Second"});
+    EXPECT_EQ(Profiles(), "One|ftp.one.test|21|15|ann|p%linew one|www|\r\n");
+    EXPECT_EQ(form->ComboBox1->Items().ToVector(), std::vector<std::string>{"One"});
     ASSERT_EQ(stat(TForm5::ProfilesFileName().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
