@@ -62,7 +62,7 @@ TForm5::TForm5(TComponent* owner) : TForm(owner, "Form5")
     BuildUploadPage(Notebook1->AddPage());
     BuildPastePage(Notebook1->AddPage());
 
-    FtpClient1.Timeout = 15;
+    FtpClient1.Timeout = upload_window_detail::DefaultTimeout;
     FtpClient1.MultiThreaded = false;
     FtpClient1.Port = "ftp";
     FtpClient1.DisplayFileFlag = false;

@@ -7,6 +7,9 @@
 
 namespace upload_window_detail {
 
+// The client's time-out in seconds when the window's Timeout field holds none.
+constexpr int DefaultTimeout = 15;
+
 // Lines the log keeps; the oldest tenth goes when it is full.
 constexpr std::size_t MaxLogLines = 5000;
 

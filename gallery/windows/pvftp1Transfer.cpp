@@ -66,6 +66,10 @@ void TForm5::Button1Click(TComponent*)
         FtpClient1.HostName = Edit1->Text();
         FtpClient1.UserName = Edit2->Text();
         FtpClient1.PassWord = Edit3->Text();
+        // The Timeout field is how long the server may stay silent: a server
+        // reading slowly can hold megabytes it has acknowledged but not yet
+        // read, which the client cannot see, so the user may give it longer.
+        FtpClient1.Timeout = SpinEdit2->Value() > 0 ? SpinEdit2->Value() : upload_window_detail::DefaultTimeout;
         connected = LogIfFailed(ftpConnectAsync, FtpClient1.Connect());
         if (connected && !stopRequested_) {
             LogIfFailed(ftpPwdAsync, FtpClient1.Pwd());

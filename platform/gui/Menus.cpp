@@ -163,7 +163,9 @@ void TStatusBar::AddPanel(int width)
     auto* label = new QLabel(bar);  // owned by the status bar
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setIndent(3);  // a framed label's own indent (half an "x") is wasted room in a bar this narrow
-    if (width > 0) label->setMinimumWidth(width);
+    // A panel with a width keeps it, as the Windows bar's panels do: a long
+    // text is cut at the panel's edge instead of running over the next one.
+    if (width > 0) label->setFixedWidth(width);
     bar->addWidget(label, width > 0 ? 0 : 1);
     panels_.push_back(label);
 }

@@ -244,7 +244,7 @@ TEST_F(UploadWindowTest, SlowServerIsNoFailure)
     AddFile("index.htm", 2000, 1);
     AddFile("slow big.bin", 3000000, 2);
     auto form = MakeWindow(peer.Port, "");
-    form->FtpClient1.Timeout = 2;
+    form->SpinEdit2->SetValue(2);
     form->Button1Click(form->Button1);
     EXPECT_EQ(form->StatusBar1->PanelText(0), "Sent 2 of 2 files, 0 failed")
         << ::testing::PrintToString(form->LogLines());
@@ -252,6 +252,29 @@ TEST_F(UploadWindowTest, SlowServerIsNoFailure)
     ASSERT_TRUE(peer.Child.WaitExit(std::chrono::seconds(10)));
     for (const std::string name : {"index.htm", "slow big.bin"})
         EXPECT_TRUE(SameBytes(peer.Stored(name), ReadFileBytes(dest + name))) << name;
+}
+
+// The Timeout field is the client's: a server that stops reading fails the
+// file after that many seconds, not the client's own 15, and an empty field
+// keeps the 15.
+TEST_F(UploadWindowTest, TheTimeoutFieldIsHowLongTheServerMayStaySilent)
+{
+    UploadPeer peer;
+    ASSERT_GT(peer.Port, 0);
+    AddFile("stall.bin", 3000000, 1);
+    auto form = MakeWindow(peer.Port, "");
+    form->SpinEdit2->SetValue(2);
+    const auto start = std::chrono::steady_clock::now();
+    form->Button1Click(form->Button1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(form->FtpClient1.Timeout, 2);
+    EXPECT_EQ(form->ListBox2->Items().Count(), 1);
+    const auto& log = form->LogLines();
+    EXPECT_NE(std::find(log.begin(), log.end(), "426 Timeout"), log.end()) << ::testing::PrintToString(log);
+    form->SpinEdit2->SetValue(0);
+    form->FtpClient1.Timeout = 7;
+    form->Button1Click(form->Button1);
+    EXPECT_EQ(form->FtpClient1.Timeout, 15);
 }
 
 TEST_F(UploadWindowTest, FileNameWithALineBreakFailsAndStaysListed)

@@ -5,7 +5,8 @@ server already has); STOR of a name holding "bad" is refused with 550. In the
 first session only, STOR of a name holding "drop" ends the control connection
 without a reply, and STOR of a name holding "reset" has its data connection
 reset after 1 MB. STOR of a name holding "slow" is read at 512 KB/s through a
-256 KB receive buffer.
+256 KB receive buffer; one holding "stall" has its first bytes read and no
+more until the client ends the session.
 
 Usage: upload_peer.py TRANSCRIPT [SESSIONS] (prints the port, like
 ftp_peer.py; serves SESSIONS control connections in turn, default 1)."""
@@ -46,6 +47,14 @@ class UploadPeer(ftp_peer.Peer):
             data.close()
             self.reply("226 transfer complete")
             return
+        if "stall" in arg:
+            # Takes a little, then reads nothing more until the client gives up.
+            self.reply("150 opening data connection")
+            data = self.connect_data(rcvbuf=64 * 1024)
+            data.recv(1000)
+            self.ctrl.recv(4096)
+            data.close()
+            return "quit"
         if "bad" in arg:
             self.reply("550 %s: permission denied" % arg)
             return

@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -332,6 +333,16 @@ TEST(Gui, StatusBarPanelsAndHiddenStoreControls)
     bar->AddPanel(50);
     bar->SetPanelText(1, "Total Items: 3 ");
     EXPECT_EQ(bar->PanelText(1), "Total Items: 3 ");
+    // A text longer than its panel is cut there; the next panel keeps its place.
+    bar->SetPanelText(0, "Files Left: 8,888  Transfer: 1,116,220,333 bytes");
+    bar->Widget()->setGeometry(0, 0, 382, 22);
+    form.Show();
+    QApplication::processEvents();
+    const auto panels = bar->Widget()->findChildren<QLabel*>();
+    ASSERT_GE(panels.size(), 2);
+    EXPECT_EQ(panels[0]->width(), 120);
+    EXPECT_GE(panels[1]->x(), panels[0]->x() + 120);
+    form.Hide();
     auto* memo = form.Make<TMemo>("Memo1", form.Client());
     memo->SetVisible(false);
     memo->Lines().Add("a|b|");
