@@ -163,9 +163,16 @@ void TStatusBar::AddPanel(int width)
     auto* label = new QLabel(bar);  // owned by the status bar
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setIndent(3);  // a framed label's own indent (half an "x") is wasted room in a bar this narrow
-    // A panel with a width keeps it, as the Windows bar's panels do: a long
-    // text is cut at the panel's edge instead of running over the next one.
-    if (width > 0) label->setFixedWidth(width);
+    // Panels keep their widths from the left, as the Windows bar's panels do:
+    // a long text is cut at its panel's edge instead of running over the next
+    // panel, and only the last panel gives way where the bar is too narrow.
+    if (!panels_.empty() && panels_.back()->maximumWidth() < QWIDGETSIZE_MAX)
+        panels_.back()->setMinimumWidth(panels_.back()->maximumWidth());
+    if (width > 0) {
+        label->setMinimumWidth(0);
+        label->setMaximumWidth(width);
+        label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    }
     bar->addWidget(label, width > 0 ? 0 : 1);
     panels_.push_back(label);
 }

@@ -329,19 +329,20 @@ TEST(Gui, StatusBarPanelsAndHiddenStoreControls)
     App();
     TestForm form;
     auto* bar = form.Make<TStatusBar>("StatusBar1", form.Client());
-    bar->AddPanel(120);
-    bar->AddPanel(50);
+    bar->AddPanel(220);
+    bar->AddPanel(200);
     bar->SetPanelText(1, "Total Items: 3 ");
     EXPECT_EQ(bar->PanelText(1), "Total Items: 3 ");
-    // A text longer than its panel is cut there; the next panel keeps its place.
+    // A text longer than its panel is cut there; the next panel keeps its
+    // place and, where the bar is too narrow for both, gives way.
     bar->SetPanelText(0, "Files Left: 8,888  Transfer: 1,116,220,333 bytes");
     bar->Widget()->setGeometry(0, 0, 382, 22);
     form.Show();
     QApplication::processEvents();
-    const auto panels = bar->Widget()->findChildren<QLabel*>();
-    ASSERT_GE(panels.size(), 2);
-    EXPECT_EQ(panels[0]->width(), 120);
-    EXPECT_GE(panels[1]->x(), panels[0]->x() + 120);
+    const QLabel *first = bar->Panel(0), *second = bar->Panel(1);
+    EXPECT_EQ(first->width(), 220);
+    EXPECT_GE(second->x(), first->x() + 220);
+    EXPECT_LE(second->x() + second->width(), 382);
     form.Hide();
     auto* memo = form.Make<TMemo>("Memo1", form.Client());
     memo->SetVisible(false);
