@@ -165,13 +165,13 @@ void TStatusBar::AddPanel(int width)
     label->setIndent(3);  // a framed label's own indent (half an "x") is wasted room in a bar this narrow
     // Panels keep their widths from the left, as the Windows bar's panels do:
     // a long text is cut at its panel's edge instead of running over the next
-    // panel, and only the last panel gives way where the bar is too narrow.
+    // panel. Only the last panel may be narrower than its width (as wide as
+    // its text), so it gives way where the bar is too narrow.
     if (!panels_.empty() && panels_.back()->maximumWidth() < QWIDGETSIZE_MAX)
         panels_.back()->setMinimumWidth(panels_.back()->maximumWidth());
     if (width > 0) {
         label->setMinimumWidth(0);
         label->setMaximumWidth(width);
-        label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     }
     bar->addWidget(label, width > 0 ? 0 : 1);
     panels_.push_back(label);
