@@ -4,6 +4,7 @@
 #include "gallery/records/pvutils.h"
 #include "gallery/text/srutils.h"
 #include "platform/core/Integers.h"
+#include "platform/core/Split.h"
 #include "platform/core/Trim.h"
 #include "platform/core/Utf8.h"
 #include "platform/shell/DesktopPrograms.h"
@@ -13,7 +14,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <string_view>
 
 namespace {
 
@@ -183,16 +183,12 @@ std::string MakePropertyRecord(const std::vector<std::string>& fields)
 
 std::string StoredFieldsToUtf8(const std::string& text, std::initializer_list<int> keptFields)
 {
+    const std::vector<std::string> fields = SplitText(text, '|');
     std::string out;
-    int n = 1;
-    for (std::size_t start = 0;; ++n) {
-        const std::size_t bar = text.find('|', start);
-        const std::string_view field(text.data() + start, (bar == std::string::npos ? text.size() : bar) - start);
-        const bool kept = std::find(keptFields.begin(), keptFields.end(), n) != keptFields.end();
-        out += kept ? std::string(field) : StoredTextToUtf8(field);
-        if (bar == std::string::npos) break;
-        out += '|';
-        start = bar + 1;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) out += '|';
+        const bool kept = std::find(keptFields.begin(), keptFields.end(), int(i) + 1) != keptFields.end();
+        out += kept ? fields[i] : StoredTextToUtf8(fields[i]);
     }
     return out;
 }
