@@ -5,8 +5,11 @@
 #include "platform/core/Integers.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -110,6 +113,32 @@ int SocketUnsentCount(TSocket handle)
     int count = 0;
     if (handle == INVALID_SOCKET || ::ioctl(handle, SIOCOUTQ, &count) != 0) return -1;
     return count;
+}
+
+TSocketDrain::TSocketDrain(TSocket handle)
+    : handle_(handle == INVALID_SOCKET ? INVALID_SOCKET : ::fcntl(handle, F_DUPFD_CLOEXEC, 0))
+{
+}
+
+TSocketDrain& TSocketDrain::operator=(TSocketDrain&& other) noexcept
+{
+    if (this != &other) {
+        Close(false);
+        handle_ = other.handle_;
+        other.handle_ = INVALID_SOCKET;
+    }
+    return *this;
+}
+
+void TSocketDrain::Close(bool resetIfUnsent)
+{
+    if (handle_ == INVALID_SOCKET) return;
+    if (resetIfUnsent && SocketUnsentCount(handle_) > 0) {
+        const linger abortive{1, 0};
+        ::setsockopt(handle_, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    }
+    ::close(handle_);
+    handle_ = INVALID_SOCKET;
 }
 
 // --- life

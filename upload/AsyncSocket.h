@@ -83,6 +83,29 @@ int LiveSocketCount();
 // (SIOCOUTQ); -1 when the system cannot tell.
 int SocketUnsentCount(TSocket handle);
 
+// A second handle on a connection, kept after the socket object has closed its
+// own: the system still sends what it holds, and that stays in sight
+// (SocketUnsentCount). Closing it can reset the connection instead.
+class TSocketDrain {
+public:
+    TSocketDrain() = default;
+    // Takes a duplicate of handle; none when handle is INVALID_SOCKET.
+    explicit TSocketDrain(TSocket handle);
+    ~TSocketDrain() { Close(false); }
+    TSocketDrain(TSocketDrain&& other) noexcept : handle_(other.handle_) { other.handle_ = INVALID_SOCKET; }
+    TSocketDrain& operator=(TSocketDrain&& other) noexcept;
+    TSocketDrain(const TSocketDrain&) = delete;
+    TSocketDrain& operator=(const TSocketDrain&) = delete;
+
+    TSocket Handle() const { return handle_; }
+    // With resetIfUnsent, a connection that still holds unacknowledged bytes
+    // is reset rather than left to send them.
+    void Close(bool resetIfUnsent);
+
+private:
+    TSocket handle_ = INVALID_SOCKET;
+};
+
 class TCustomAsyncSocket {
 public:
     TCustomAsyncSocket();

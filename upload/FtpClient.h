@@ -392,10 +392,10 @@ protected:
     bool FDataClosed = false;        // the data connection closed
     bool FSendStarted = false;
     int FDataCloseError = 0;
-    std::int64_t FDataBytesOut = 0;         // bytes the data connection put on the network
-    TSocket FDrainHandle = INVALID_SOCKET;  // see KeepDrainHandle
-    std::int64_t FAckedSeen = -1;           // AcknowledgedBytes at the last look
-    int FTransferError = 0;                 // a local failure of the transfer (0 = none)
+    std::int64_t FDataBytesOut = 0;  // bytes the data connection put on the network
+    TSocketDrain FDrain;             // see KeepDrainHandle
+    std::int64_t FAckedSeen = -1;    // AcknowledgedBytes at the last look
+    int FTransferError = 0;          // a local failure of the transfer (0 = none)
     std::string FTransferErrorText;
     std::string FDataCommand;  // "RETR", "LIST", "NLST"
     std::vector<std::uint8_t> FSendBuffer = std::vector<std::uint8_t>(SendBlockSize);

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -461,7 +460,7 @@ bool TCustomFtpClient::ProgressCheck()
 std::int64_t TCustomFtpClient::AcknowledgedBytes() const
 {
     if (!FTransferRunning || !FSending) return -1;
-    TSocket handle = FDrainHandle;
+    TSocket handle = FDrain.Handle();
     if (handle == INVALID_SOCKET && FDataConnected && FDataSocket->State() == wsConnected)
         handle = FDataSocket->HSocket();
     const int unsent = SocketUnsentCount(handle);
@@ -485,24 +484,16 @@ void TCustomFtpClient::KeepDrainHandle()
     // The socket object closes its handle at the end of the file, as it always
     // has; this second handle keeps the connection in sight (without it, no
     // watch: the wait is then as before).
-    if (FDrainHandle != INVALID_SOCKET) ::close(FDrainHandle);
-    FDrainHandle =
-        FDataSocket->HSocket() == INVALID_SOCKET ? INVALID_SOCKET : ::fcntl(FDataSocket->HSocket(), F_DUPFD_CLOEXEC, 0);
+    FDrain = TSocketDrain(FDataSocket->HSocket());
 }
 
 void TCustomFtpClient::EndDataWatch(bool reset)
 {
     KillTimer(FWindowHandle, DataWatchTimer);
     FAckedSeen = -1;
-    if (FDrainHandle == INVALID_SOCKET) return;
     // An upload that failed or was given up is reset: it must not go on
     // arriving at the server after it was reported failed (and sent again).
-    if (reset && SocketUnsentCount(FDrainHandle) > 0) {
-        const linger abortive{1, 0};
-        ::setsockopt(FDrainHandle, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-    }
-    ::close(FDrainHandle);
-    FDrainHandle = INVALID_SOCKET;
+    FDrain.Close(reset);
 }
 
 // --- receiving ----------------------------------------------------------------
