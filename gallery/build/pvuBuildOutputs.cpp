@@ -108,7 +108,8 @@ void TForm1::CopyButtonPicture(const std::string& source, const std::string& des
 void TForm1::CopyBackgroundPictures(const std::string& destinationFolder)
 {
     auto copyInto = [&](const std::string& file) {
-        const std::string source = ToFileSystemPath(file);
+        // Copied under its name on disk, the name BackgroundAddress links.
+        const std::string source = ToFileSystemPath(StoredFileName("", file));
         if (source.empty() || !FileExists(source)) return;
         if (ShellFileOperation(0, source, destinationFolder + ExtractFileName(source)))
             NoteCopiedPicture(ExtractFileName(source));

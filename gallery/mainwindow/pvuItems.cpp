@@ -203,8 +203,9 @@ void TForm1::LoadItemList(const std::string& fileName)
     TStringList lines;
     lines.LoadFromFile(fileName);
     TPathSet paths;
+    // A name not on disk as bytes may be there under its Windows-1252 reading.
     for (const std::string& line : lines)
-        if (!line.empty()) paths.insert(line);
+        if (!line.empty()) paths.insert(StoredFileName("", line));
     std::vector<TListRow> rows;
     for (const std::string& path : paths)
         if (FileExists(path)) rows.push_back(MakeSourceItem(path));

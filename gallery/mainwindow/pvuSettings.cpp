@@ -174,11 +174,16 @@ struct TSettingSlot {
     {
         return HoldsNames ? Ini.ReadString(Section, Key, DefaultString) : Ini.ReadText(Section, Key, DefaultString);
     }
-    // A property record's texts become UTF-8 field by field, its names stay bytes.
+    // A value of fields joined by "|" (a property record, a history list, a
+    // font record): each field is judged on its own, so one Windows-1252
+    // entry does not make its UTF-8 neighbours be converted again. A property
+    // record's names stay bytes.
     std::string ReadRecord() const
     {
+        const std::string stored = Ini.ReadString(Section, Key, DefaultString);
         const int index = PropertyRecordIndexOf(Key);
-        return index < 0 ? ReadString() : StoredPropertyRecord(index, Ini.ReadString(Section, Key, DefaultString));
+        if (index >= 0) return StoredPropertyRecord(index, stored);
+        return HoldsNames ? stored : StoredFieldsToUtf8(stored, {});
     }
     int ReadInteger() const { return Ini.ReadInteger(Section, Key, DefaultInt); }
     bool ReadBool() const { return Ini.ReadBool(Section, Key, DefaultBool); }
@@ -252,7 +257,7 @@ std::string JoinHistory(const TComboBox& box)
 void readHistory(TComboBox& box, const TSettingSlot& s)
 {
     box.Items().Clear();
-    std::string rest = s.ReadString();
+    std::string rest = s.ReadRecord();
     // Fields are taken off until what is left holds no "|": a last field
     // without its "|" is dropped, as the stored format always had one.
     do {
@@ -282,7 +287,7 @@ void moveListLine(TComponent& c, const TSettingSlot& s)
 // the edit's colour.
 void readFontEdit(TEdit& edit, const TSettingSlot& s)
 {
-    std::string rest = s.ReadString();
+    std::string rest = s.ReadRecord();
     TFontInfo font = edit.Font();
     std::string f;
     NextField(rest, f);

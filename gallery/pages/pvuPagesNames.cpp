@@ -78,7 +78,8 @@ std::string HtmlColour(const std::string& record, int n) { return "#" + ColorToH
 
 std::string BackgroundAddress(const std::string& record, int n)
 {
-    return UrlFromName(ExtractFileName(Text(record, n)));
+    // The name the build copies the picture under (CopyBackgroundPictures).
+    return UrlFromName(ExtractFileName(StoredFileName("", Text(record, n))));
 }
 
 // Field n of a per-item result line ("name|width|height|colours").

@@ -89,24 +89,33 @@ std::string PrepareCaptionLine(const TForm1& form, int kind, const std::string& 
 {
     const std::string list = ProgramFolder() + (kind == 0 ? "pvcapt.pv" : "pvcapi.pv");
     int choice = (kind == 0 ? form.ComboBox9 : form.ComboBox14)->ItemIndex();
-    std::string line;
-    ReadListLine(list, choice, line);
-    const auto bar = line.find('|');
-    line = bar == std::string::npos ? std::string() : StoredTextToUtf8(line.substr(bar + 1));
+    std::string stored;
+    ReadListLine(list, choice, stored);
+    const auto bar = stored.find('|');
+    stored = bar == std::string::npos ? std::string() : stored.substr(bar + 1);
+    // The line is one text: stored in Windows-1252, it is read so whole, and
+    // so are the names in it.
+    const bool read1252 = !IsValidUtf8(stored);
+    std::string line = read1252 ? Windows1252ToUtf8(stored) : stored;
     line = ReplaceText(line, "%thumbwidth", std::to_string(form.SpinEdit6->Value()), true, true);
     line = ReplaceText(line, "%thumbheight", std::to_string(form.SpinEdit7->Value()), true, true);
 
-    // Scan a copy, so the line keeps its tags exactly as written.
-    std::string scan = line;
-    for (std::size_t at = FindNoCase(scan, "<img"); at != std::string::npos; at = FindNoCase(scan, "<img", at + 4)) {
-        std::string source = scan.substr(at);
+    // The stored line is scanned, so the page keeps the tags exactly as
+    // written. A button is copied under the name the page shows; its source
+    // is the stored name, or its reading when only that one is on disk.
+    const std::string buttons = ProgramFolder() + "buttons/";
+    for (std::size_t at = FindNoCase(stored, "<img"); at != std::string::npos;
+         at = FindNoCase(stored, "<img", at + 4)) {
+        std::string source = stored.substr(at);
         GetTagAttribute(source, "<img", "src");
         const std::string name = ContainedRelativePath(source);
         if (name.empty()) continue;
+        const std::string shown = read1252 ? Windows1252ToUtf8(name) : name;
+        const std::string button = FileExists(buttons + name) ? buttons + name : buttons + shown;
         for (const std::string& folder : form.PageFolders(kind)) {
-            const std::string target = destination + folder + name;
+            const std::string target = destination + folder + shown;
             ForceDirectories(ExtractFilePath(target));
-            ShellFileOperation(0, ProgramFolder() + "buttons/" + name, target);
+            ShellFileOperation(0, button, target);
         }
     }
     return line;

@@ -6,6 +6,7 @@
 #include "gallery/records/pvutils.h"
 #include "gallery/text/srutils.h"
 #include "gallery/text/srutilsFiles.h"
+#include "platform/core/Utf8.h"
 #include "platform/system/Files.h"
 #include "platform/system/System.h"
 
@@ -54,12 +55,17 @@ bool containsVariable(const std::string& lowerText, const char* variable)
 std::string quoteForAttribute(const std::string& text) { return ReplaceText(text, "\"", "&quot;", false, true); }
 
 // The expansion shared by ExpandTextVariables and ExpandCaption. resultLine is
-// null for the text stamp, which has no "%width" and friends. In a page
-// (inPage) names are HTML-escaped; descriptions are the user's own markup.
+// null for the text stamp, which has no "%width" and friends. Every name shown
+// passes here: as text (so a name of another encoding shows its letters and a
+// page stays UTF-8), and in a page (inPage) HTML-escaped; descriptions are the
+// user's own markup.
 std::string expandVariables(int mode, const TSourceItemName* item, const std::string& filePath, const std::string& text,
                             const std::string* resultLine, bool inPage)
 {
-    const auto name = [inPage](const std::string& value) { return inPage ? HtmlText(value) : value; };
+    const auto name = [inPage](const std::string& value) {
+        const std::string shown = NameToText(value);
+        return inPage ? HtmlText(shown) : shown;
+    };
     std::string source = text;
     std::string dateFormat;
     bool hasDate = false;

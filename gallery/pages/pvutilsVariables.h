@@ -46,10 +46,12 @@ std::string HtmlText(const std::string& text);
 // "%filename", "%fileext", "%filesizekb", "%filesizemb", "%filesize",
 // "%filedesc1", "%filedesc2") in text for the picture at filePath; the
 // descriptions come from "descript.ion" / descript.pv in item.Folder under
-// item.FileName, falling back to filePath's file name. Inserted values are
-// never searched again. Mode 0: result := the expanded text (sizes with the
-// locale's thousands separator); mode 1: result := alt="<expanded>" with
-// plain-integer sizes and '"' written as &quot;.
+// item.FileName, falling back to filePath's file name. Names are put in as
+// text (NameToText: a part that is not UTF-8 is read as Windows-1252), in
+// pages HTML-escaped. Inserted values are never searched again. Mode 0:
+// result := the expanded text (sizes with the locale's thousands separator);
+// mode 1: result := alt="<expanded>" with plain-integer sizes and '"' written
+// as &quot;.
 void ExpandTextVariables(int mode, const TSourceItemName& item, const std::string& filePath, std::string& result,
                          const std::string& text);
 // As ExpandTextVariables, plus "%width", "%height", "%colors" from fields 2-4

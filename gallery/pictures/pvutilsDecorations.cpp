@@ -26,8 +26,9 @@ int StampBlendWeight(int transparency)
 std::string DecorationFilePath(const std::string& stored)
 {
     if (stored.empty()) return stored;
+    // A stored name that is not on disk as bytes may be there under its Windows-1252 reading.
     const std::string path = ToFileSystemPath(stored);
-    return path.front() == '/' ? path : ProgramFolder() + path;
+    return path.front() == '/' ? StoredFileName("", path) : StoredFileName(ProgramFolder(), path);
 }
 
 namespace decoration_detail {

@@ -25,7 +25,8 @@ inline constexpr COLORREF DecorationSilver = 12632256;
 // 0..128 so a transparency above 106 cannot wrap the colours.
 int StampBlendWeight(int transparency);
 
-// A stored file name: relative names lie in the program folder.
+// A stored file name: relative names lie in the program folder; a name not on
+// disk as bytes is found under its Windows-1252 reading (StoredFileName).
 std::string DecorationFilePath(const std::string& stored);
 
 // --- masked overlay (pvutilsMask.cpp) -----------------------------------------

@@ -190,9 +190,11 @@ void ReadDescription(int& index, const std::string& descriptionFile, const std::
     if (!loadLines(descriptionFile, lines)) return;
     index = -1;
     const std::string wanted = AsciiLower(ExtractFileName(fileName));
+    std::vector<std::string> names(static_cast<std::size_t>(lines.Count())), rests(names.size());
     for (int i = 0; i < lines.Count(); ++i) {
         const std::string& line = lines[i];
-        std::string name, rest;
+        std::string& name = names[std::size_t(i)];
+        std::string& rest = rests[std::size_t(i)];
         if (!line.empty() && line[0] == '"') {
             const std::size_t close = line.find('"', 1);
             if (close == std::string::npos) {
@@ -206,12 +208,25 @@ void ReadDescription(int& index, const std::string& descriptionFile, const std::
             name = line.substr(0, space);
             if (space != std::string::npos) rest = line.substr(space + 1);
         }
-        if (AsciiLower(name) == wanted) {
-            description = StoredTextToUtf8(rest);  // the name is matched as bytes, the description is text
-            index = i;
+    }
+    // The name as bytes first; then, for a name the Windows program wrote in
+    // Windows-1252, its reading (the picture was renamed to UTF-8 on the way).
+    for (const bool reading : {false, true}) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (AsciiLower(reading ? NameToText(names[i]) : names[i]) != wanted) continue;
+            description = StoredTextToUtf8(rests[i]);
+            index = static_cast<int>(i);
             return;
         }
     }
+}
+
+std::string StoredFileName(const std::string& folder, const std::string& stored)
+{
+    const std::string asStored = folder + stored;
+    if (stored.empty() || FileExists(asStored)) return asStored;
+    const std::string reading = folder + NameToText(ToFileSystemPath(stored));  // part by part, '\' as '/'
+    return FileExists(reading) ? reading : asStored;
 }
 
 std::string DescriptionEntryName(const std::string& fileName)

@@ -41,14 +41,24 @@ bool FileContainsText(const std::string& fileName, const std::string& text);
 // description. ReadDescription: description := ""; when the file exists index
 // := -1, and the first line whose name equals fileName's name (both
 // lower-cased) gives the description and its line index (from 0). The name is
-// compared byte for byte; a description stored in Windows-1252 is made UTF-8.
+// compared byte for byte; when no line names the file so, the first line
+// whose name read as Windows-1252 (NameToText) equals it gives it, so a file
+// the Windows program wrote still describes pictures renamed to UTF-8. A
+// description stored in Windows-1252 is made UTF-8.
 void ReadDescription(int& index, const std::string& descriptionFile, const std::string& fileName,
                      std::string& description);
+// The file a name in a stored file (a record, a list, a caption list) stands
+// for, below folder ("" for a name that is whole): folder + stored when such a
+// file exists, else folder + its Windows-1252 reading (NameToText) when that
+// one exists, else folder + stored.
+std::string StoredFileName(const std::string& folder, const std::string& stored);
 // Writes lines (each followed by one space) as the description of fileName at
 // line index (-1, or a line past the end: appended; an empty description
-// deletes the line at index). True when the file was written. The name is
-// quoted when its part before the extension is longer than 8 characters or
-// it holds a space.
+// deletes the line at index). The line names fileName as it is, also where
+// ReadDescription found it under its Windows-1252 reading; the other lines
+// stay as they were. True when the file was written. The name is quoted when
+// its part before the extension is longer than 8 characters or it holds a
+// space.
 bool WriteDescription(int index, const std::string& descriptionFile, const std::string& fileName,
                       const std::vector<std::string>& lines);
 bool WriteDescription(int index, const std::string& descriptionFile, const std::string& fileName,

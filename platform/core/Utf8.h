@@ -98,3 +98,21 @@ inline std::string StoredTextToUtf8(std::string_view text)
 {
     return IsValidUtf8(text) ? std::string(text) : Windows1252ToUtf8(text);
 }
+
+// A file or folder name shown as text: each part between '/' that is not
+// valid UTF-8 is taken as Windows-1252, the reading the Windows program gave
+// it, so a page shows "caf\xE9.jpg" as "café.jpg". Parts are judged one by
+// one: a UTF-8 folder above a Windows-1252 name keeps its letters. The name
+// itself (on disk, in links, in the upload) keeps its bytes.
+inline std::string NameToText(std::string_view name)
+{
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t start = 0;;) {
+        const std::size_t slash = name.find('/', start);
+        out += StoredTextToUtf8(name.substr(start, slash == std::string_view::npos ? slash : slash - start));
+        if (slash == std::string_view::npos) return out;
+        out += '/';
+        start = slash + 1;
+    }
+}

@@ -283,13 +283,17 @@ TEST_F(BuildSettings, Windows1252SettingsAndProfilesKeepTheirLetters)
     };
     replace("TitlePage=Picture %filenoext", "TitlePage=Caf\xe9 %filenoext");
     replace("CaptionDefault=%filename: %width x %height", "CaptionDefault=%filename \x96 %FileDesc1");
+    // A history list holds entries of both encodings: each is judged on its own.
+    replace("CaptionPosition=1\r\nAlternativeDefault",
+            "Caption=A caf\xe9|B caf\xc3\xa9|\r\nCaptionPosition=1\r\nAlternativeDefault");
     ini +=
         "PagePropertiesImage=0|16777215|0|0|0|16711680|0|8388736|0|255|0|0|fond\xe9.jpg|0|0|0|0|_self|image "
         "|-|0|0|5|1||||0|1|1|0\r\nTextHeader2=<b>Cr\xe8me \x80 5</b>\r\n";
     program.Write("pv.ini", ini);
     program.Write("pvftp.pv", "Caf\xe9|ftp.example.test|21|100|Jos\xe9|p\xe4ss|/www/f\xfcr|\r\n");
+    // The description file names the picture in Windows-1252; on this disk its name is UTF-8.
     WriteFile(sources + "descript.ion",
-              "one.jpg Cr\xe8me br\xfbl\xe9"
+              "caf\xe9.jpg Cr\xe8me br\xfbl\xe9"
               "e\r\n");
     program.Write("pvcapi.pv", "Au-dessus|%caption<br>%file\r\nDessous \xbb|%file<br>%caption \xa9\r\n");
 
@@ -297,6 +301,7 @@ TEST_F(BuildSettings, Windows1252SettingsAndProfilesKeepTheirLetters)
     EXPECT_EQ(form->Edit6->Text(), "Caf\xc3\xa9 %filenoext");
     EXPECT_EQ(form->Edit1->Text(), destination);
     EXPECT_EQ(form->ComboBox14->Text(), "Dessous \xc2\xbb");
+    EXPECT_EQ(form->ComboBox11->Items().ToVector(), (std::vector<std::string>{"A caf\xc3\xa9", "B caf\xc3\xa9"}));
     EXPECT_EQ(GetField(1, form->GetPropertyRecord(prPagePropertiesImage), PageField::BackgroundImageFile),
               "fond\xe9.jpg");
     Close(form);
@@ -304,13 +309,14 @@ TEST_F(BuildSettings, Windows1252SettingsAndProfilesKeepTheirLetters)
     EXPECT_NE(written.find("\r\nTitlePage=Caf\xc3\xa9 %filenoext\r\n"), std::string::npos);
     EXPECT_NE(written.find("\r\nSaveInFolder=" + destination + "\r\n"), std::string::npos);
     EXPECT_NE(written.find("\r\nTextHeader2=<b>Cr\xc3\xa8me \xe2\x82\xac 5</b>\r\n"), std::string::npos);
+    EXPECT_NE(written.find("\r\nCaption=A caf\xc3\xa9|B caf\xc3\xa9|\r\n"), std::string::npos);
     EXPECT_EQ(written.find("\xef\xbf\xbd"), std::string::npos) << "no replacement character";
     form = Start();
     Close(form);
     EXPECT_TRUE(program.Read("pv.ini") == written) << "a second start changes nothing";
 
     form = Start();
-    AddPicture(*form, "one.jpg", "-size 200x150 gradient:red-blue");
+    AddPicture(*form, "caf\xc3\xa9.jpg", "-size 200x150 gradient:red-blue");
     form->CreateAll2->Click();
     EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
     const std::string page = ReadFile(Dest("pages/page01.htm"));

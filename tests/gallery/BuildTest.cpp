@@ -614,8 +614,8 @@ TEST_F(BuildTest, DestinationThatCannotBeWrittenStopsBeforeTheFirstPicture)
 TEST_F(BuildTest, NamesWithUrlCharactersLinkTheirFiles)
 {
     // Source names kept (an image name pattern without a name); image pages named after the items.
-    const std::vector<std::string> names = {"a#1.jpg",  "b%41.jpg", "c&d.jpg",  "e?x=1.jpg",   "f g.jpg",
-                                            "h<i>.jpg", "j:k.jpg",  "l\"m.jpg", "\xC3\xBC.jpg"};
+    const std::vector<std::string> names = {"a#1.jpg",  "b%41.jpg", "c&d.jpg",  "e?x=1.jpg",    "f g.jpg",
+                                            "h<i>.jpg", "j:k.jpg",  "l\"m.jpg", "\xC3\xBC.jpg", "caf\xE9.jpg"};
     std::vector<SourcePicture> pictures;
     for (const std::string& name : names) pictures.push_back({name, "-size 60x40 xc:navy", 60, 40, 0});
     AddPictures(pictures);
@@ -643,6 +643,24 @@ TEST_F(BuildTest, NamesWithUrlCharactersLinkTheirFiles)
     EXPECT_NE(index.find("href=\"pages/a%231.htm\""), std::string::npos) << index;
     EXPECT_NE(index.find("src=\"thumbs/tn_f%20g.jpg\""), std::string::npos) << index;
     EXPECT_NE(ReadFile(Dest("pages/e?x=1.htm")).find("src=\"../images/e%3Fx=1.jpg\""), std::string::npos);
+
+    // A name that is not UTF-8 keeps its bytes in files and links and is shown
+    // as its Windows-1252 reading, so every page is UTF-8.
+    EXPECT_NE(ReadFile(Dest("index2.html"))
+                  .find("<a href=\"pages/caf%E9.htm\"><img src=\"thumbs/tn_caf%E9.jpg\" alt=\"caf\xC3\xA9.jpg\"  "
+                        "border=\"0\" width=\"120\" height=\"80\" ></a><br><font face=\"Verdana\" size=\"1\">"
+                        "caf\xC3\xA9 (800 x 533)</font>"),
+              std::string::npos);
+    const std::string page = ReadFile(Dest("pages/caf\xE9.htm"));
+    EXPECT_NE(page.find("<title>Picture caf\xC3\xA9</title>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<img src=\"../images/caf%E9.jpg\" alt=\"caf\xC3\xA9.jpg\"  width=\"800\" height=\"533\"  "
+                        "border=\"0\"><br><font face=\"Verdana\" size=\"0\">caf\xC3\xA9.jpg: 800 x 533</font>"),
+              std::string::npos)
+        << page;
+    for (const std::string& file : FilesBelow(destination)) {
+        if (file.find(".htm") == std::string::npos) continue;
+        EXPECT_EQ(RunCommand("iconv -f UTF-8 -t UTF-8 " + ShellQuote(Dest(file)) + " >/dev/null 2>&1"), 0) << file;
+    }
 }
 
 // True when the picture is more red than blue, as ImageMagick sees it.
@@ -841,21 +859,23 @@ TEST_F(BuildTest, BackgroundPicturesAreCopied)
 {
     AddSimplePictures(1);
     const std::string backgrounds = work + "Backgrounds/";
-    for (const char* name : {"page.gif", "image.gif", "table.gif", "cell.gif", "unused.gif"})
-        WriteFile(backgrounds + name, "GIF89a");
+    // The cell's background is named in Windows-1252 and is on disk under the name's reading.
+    const std::vector<std::string> copied = {"page.gif", "image.gif", "table.gif", "cell\xc3\xa9.gif"};
+    for (const std::string& name : copied) WriteFile(backgrounds + name, "GIF89a");
+    WriteFile(backgrounds + "unused.gif", "GIF89a");
     SetRecordFields(*form, prPagePropertiesIndex, {{11, "1"}, {13, backgrounds + "page.gif"}});
     SetRecordFields(*form, prPagePropertiesImage, {{11, "1"}, {13, backgrounds + "image.gif"}});
     SetRecordFields(*form, prMoreTable,
-                    {{7, "2"}, {9, backgrounds + "table.gif"}, {21, "2"}, {23, backgrounds + "cell.gif"}});
+                    {{7, "2"}, {9, backgrounds + "table.gif"}, {21, "2"}, {23, backgrounds + "cell\xe9.gif"}});
     form->CreateAll2->Click();
     EXPECT_TRUE(dialogs.Messages.empty()) << ::testing::PrintToString(Messages());
-    for (const char* name : {"page.gif", "image.gif", "table.gif", "cell.gif"})
-        EXPECT_EQ(ReadFile(Dest(name)), "GIF89a") << name;
+    for (const std::string& name : copied) EXPECT_EQ(ReadFile(Dest(name)), "GIF89a") << name;
     EXPECT_FALSE(fs::exists(Dest("unused.gif")));
     EXPECT_NE(ReadFile(Dest("index1.html")).find("background=\"page.gif\""), std::string::npos);
+    EXPECT_NE(ReadFile(Dest("index1.html")).find("background=\"cell%C3%A9.gif\""), std::string::npos);
     // The copied backgrounds are listed once each, after the buttons.
     EXPECT_EQ(GeneratedList(), "index1.html\r\npages/page01.htm\r\nimages/pic01.jpg\r\nthumbs/tn_pic01.jpg\r\n" +
-                                   ButtonLines + "page.gif\r\nimage.gif\r\ntable.gif\r\ncell.gif\r\n");
+                                   ButtonLines + JoinLines(copied));
     EXPECT_EQ(FilesBelow(destination).size(), ListLines(GeneratedList()).size());
 
     // Switched off, nothing is copied.
@@ -864,8 +884,7 @@ TEST_F(BuildTest, BackgroundPicturesAreCopied)
     SetRecordFields(*form, prPagePropertiesImage, {{11, "0"}});
     SetRecordFields(*form, prMoreTable, {{7, "1"}, {21, "0"}});
     form->CreateAll2->Click();
-    for (const char* name : {"page.gif", "image.gif", "table.gif", "cell.gif"})
-        EXPECT_FALSE(fs::exists(Dest(name))) << name;
+    for (const std::string& name : copied) EXPECT_FALSE(fs::exists(Dest(name))) << name;
     EXPECT_EQ(GeneratedList().find("page.gif"), std::string::npos);
 }
 

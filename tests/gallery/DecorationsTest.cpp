@@ -609,6 +609,9 @@ TEST(Decorations, FileNamesWithABarAreFound)
     fill(strip, 6, 6, Green);  // no key of any decoration (the stamp keys out red)
     const std::string plain = writePicture(dir, "deco.bmp", strip);
     const std::string barred = writePicture(dir, "de|co.bmp", strip);
+    // Named in Windows-1252 in the record, on disk under the name's reading.
+    writePicture(dir, "\xc3\xa9t\xc3\xa9.bmp", strip);
+    const std::string windows = dir / "\xe9t\xe9.bmp";
     auto stampRecord = [](const std::string& file) {
         std::vector<std::string> fields = {"DejaVu Sans", "",  "12", "12", "0", "x",   "4", "0",  "0", "0",
                                            "0",           "0", "2",  "0",  "0", "0",   "0", "0",  "0", file,
@@ -631,12 +634,14 @@ TEST(Decorations, FileNamesWithABarAreFound)
         {"stamp background", [&](TRasterDIB& p, const std::string& f) { DrawTextRecord(p, stampRecord(f), ""); }},
     };
     for (const auto& [what, draw] : cases) {
-        TRasterDIB withPlain, withBar, withNone;
-        for (TRasterDIB* p : {&withPlain, &withBar, &withNone}) fill(*p, 40, 30, Grey);
+        TRasterDIB withPlain, withBar, withWindows, withNone;
+        for (TRasterDIB* p : {&withPlain, &withBar, &withWindows, &withNone}) fill(*p, 40, 30, Grey);
         draw(withPlain, plain);
         draw(withBar, barred);
+        draw(withWindows, windows);
         draw(withNone, dir / "missing.bmp");
         EXPECT_TRUE(samePixels(withPlain, withBar)) << what;
+        EXPECT_TRUE(samePixels(withPlain, withWindows)) << what;
         EXPECT_FALSE(samePixels(withPlain, withNone)) << what << ": the picture was drawn";
     }
 }

@@ -412,7 +412,8 @@ TEST_F(Pages, CaptionLineButtonsAreCopiedBesideThePagesAndTheLineKeepsItsTags)
 {
     AddItems(2);
     WriteFile(folder.File("pvcapi.pv"),
-              "Plain|%file\r\nButtons|<IMG SRC=\"next.gif\">%file<img alt=\"x\" src=\"../../last.gif\">\r\n");
+              "Plain|%file\r\nButtons|<IMG SRC=\"next.gif\">%file<img alt=\"x\" src=\"../../last.gif\">\r\n"
+              "Windows|<img src=\"p\xe8re.gif\">%file\r\n");
     form->LoadTemplateLists(false);
     form->ComboBox14->SetItemIndex(1);
     form->Edit4->SetText("pages\\image01.htm");
@@ -425,6 +426,15 @@ TEST_F(Pages, CaptionLineButtonsAreCopiedBesideThePagesAndTheLineKeepsItsTags)
     // A source that climbs out of the destination is copied inside it.
     EXPECT_EQ(ReadFile(destination + "pages/last.gif"), ReadFile(folder.File("buttons/last.gif")));
     EXPECT_FALSE(fs::exists(folder.Path() + "last.gif"));
+
+    // A line in Windows-1252 names its button so: the page shows the name's
+    // reading, and the button, on disk under the stored bytes, is copied under it.
+    WriteFile(folder.File("buttons/p\xe8re.gif"), "GIF89a");
+    form->ComboBox14->SetItemIndex(2);
+    Write(1, "<body>\r\n%img_location\r\n</body>\r\n");
+    EXPECT_EQ(SplitLines(Page("pages/image01.htm"))[1],
+              "<img src=\"p\xc3\xa8re.gif\"><img src=\"../i1.jpg\" alt=\"pic\"  border=\"0\">");
+    EXPECT_EQ(ReadFile(destination + "pages/p\xc3\xa8re.gif"), "GIF89a");
 }
 
 // ---------------------------------------------------------------------------

@@ -253,6 +253,35 @@ TEST(Descriptions, QuotedNamesRoundTrip)
     ReadDescription(index, windows, "f\xe9te.jpg", text);
     EXPECT_EQ(index, 2);
     EXPECT_EQ(text, "F\xc3\xaate");
+    // Copied to Linux the picture is "f\xc3\xa9te.jpg": its line is found by
+    // the name's Windows-1252 reading, after every line that names it as bytes.
+    const std::string both = t.file("both.ion", "\"f\xe9te.jpg\" Old\r\nf\xc3\xa9te.jpg New\r\n");
+    ReadDescription(index, both, "f\xc3\xa9te.jpg", text);
+    EXPECT_EQ(index, 1);
+    EXPECT_EQ(text, "New");
+    ReadDescription(index, windows, "/p/F\xc3\xa9TE.JPG", text);
+    EXPECT_EQ(index, 2);
+    EXPECT_EQ(text, "F\xc3\xaate");
+    // Rewritten, that line names the picture as it is now; the others stay as they were.
+    EXPECT_TRUE(WriteDescription(index, windows, "f\xc3\xa9te.jpg", std::vector<std::string>{"F\xc3\xaate!"}));
+    EXPECT_EQ(readFile(windows),
+              "a.jpg Cr\xe8me br\xfbl\xe9"
+              "e\r\nb.jpg D\xc3\xa9j\xc3\xa0\r\nf\xc3\xa9te.jpg F\xc3\xaate! \r\n");
+}
+
+// A name in a stored file is the file of those bytes, else the file of its
+// Windows-1252 reading, part by part ('\\' as '/'); the folder given is not read.
+TEST(Descriptions, StoredNamesFindFilesByBytesThenByTheirReading)
+{
+    TempFolder t;
+    const std::string folder = t / "Gal\xe9rie/";
+    t.file("Gal\xe9rie/caf\xc3\xa9/t\xc3\xaate.gif");
+    t.file("Gal\xe9rie/both\xe9.gif");
+    t.file("Gal\xe9rie/both\xc3\xa9.gif");
+    EXPECT_EQ(StoredFileName(folder, "caf\xe9\\t\xeate.gif"), folder + "caf\xc3\xa9/t\xc3\xaate.gif");
+    EXPECT_EQ(StoredFileName("", folder + "both\xe9.gif"), folder + "both\xe9.gif");
+    EXPECT_EQ(StoredFileName(folder, "gone\xe9.gif"), folder + "gone\xe9.gif");
+    EXPECT_EQ(StoredFileName(folder, ""), folder);
 }
 
 TEST(DialogHooks, MessagesAndPropertiesGoThroughTheGuiHooks)

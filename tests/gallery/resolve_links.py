@@ -34,7 +34,8 @@ def main(folder):
             parser = Links()
             with open(page, encoding="latin-1") as f:
                 parser.feed(f.read())
-            base = "file://" + urllib.parse.quote(os.path.abspath(page))
+            # The page's own name may be any bytes, as the file system holds them.
+            base = "file://" + urllib.parse.quote(os.fsencode(os.path.abspath(page)))
             for address in parser.addresses:
                 url = urllib.parse.urlsplit(urllib.parse.urljoin(base, address))
                 if url.scheme != "file":
@@ -43,9 +44,9 @@ def main(folder):
                 target = urllib.parse.unquote_to_bytes(url.path.encode("latin-1"))
                 checked += 1
                 if not os.path.isfile(target):
-                    broken.append("%s: %s" % (os.path.relpath(page, folder), address))
+                    broken.append(os.fsencode("%s: %s" % (os.path.relpath(page, folder), address)))
     for line in broken:
-        print(line)
+        sys.stdout.buffer.write(line + b"\n")
     print("checked %d" % checked, file=sys.stderr)
     return 1 if broken else 0
 

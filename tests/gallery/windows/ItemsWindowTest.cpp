@@ -326,12 +326,15 @@ TEST(SourceItems, ItemListFilesRoundTrip)
         ASSERT_EQ(dialogs.FileRequests.back().DefaultExt, "pvi");
         EXPECT_EQ(dialogs.FileRequests.back().Filter, "Items List (*.pvi)|*.pvi");
     }
-    folder.Write("items.pvi", list + folder.File("p/gone.jpg") + "\n" + folder.File("p/f1.jpg") + "\n");
+    // A name the Windows program wrote in Windows-1252 finds the file under its reading.
+    folder.Write("p/g\xc3\xa9.jpg", "x");
+    folder.Write("items.pvi", list + folder.File("p/gone.jpg") + "\n" + folder.File("p/f1.jpg") + "\n" +
+                                  folder.File("p/g\xe9.jpg") + "\n");
     TForm1 form;
     dialogs.FileAnswers.push_back({folder.File("items.pvi")});
     form.Open2Click(nullptr);
     // Sorted by path, missing files and duplicates dropped, the first selected.
-    EXPECT_EQ(Captions(form), Names({0, 1, 2}));
+    EXPECT_EQ(Captions(form), (std::vector<std::string>{"f0.jpg", "f1.jpg", "f2.jpg", "g\xc3\xa9.jpg"}));
     EXPECT_EQ(SelectedRows(form), std::vector<int>{0});
 }
 

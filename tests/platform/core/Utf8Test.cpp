@@ -88,3 +88,14 @@ TEST(Utf8, StoredTextIsConvertedOnce)
     EXPECT_EQ(StoredTextToUtf8("\xC3\xA9 \xE9"), "\xC3\x83\xC2\xA9 \xC3\xA9");
     EXPECT_EQ(StoredTextToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
+
+// A name shown as text is read part by part: a UTF-8 folder keeps its letters
+// above a Windows-1252 name.
+TEST(Utf8, NamesAreReadPartByPart)
+{
+    EXPECT_EQ(NameToText("caf\xE9.jpg"), "caf\xC3\xA9.jpg");
+    EXPECT_EQ(NameToText("/cr\xC3\xA8me/caf\xE9/\xC3\xA9t\xC3\xA9.jpg"),
+              "/cr\xC3\xA8me/caf\xC3\xA9/\xC3\xA9t\xC3\xA9.jpg");
+    EXPECT_EQ(NameToText("a//\x80/"), "a//\xE2\x82\xAC/");
+    EXPECT_EQ(NameToText(""), "");
+}
