@@ -7,6 +7,7 @@
 
 #include "formats/FormatCompressionTiff.h"
 #include "formats/ImageFormats.h"
+#include "platform/jpeg/JpegDecoding.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -82,8 +83,14 @@ void errorExit(j_common_ptr cinfo)
     std::longjmp(errors->jump, 1);
 }
 
-// Warnings and trace messages are dropped.
-void emitMessage(j_common_ptr, int) {}
+// Corrupt coded data (a bad code, a marker where data should be, which is
+// also how a strip whose data runs out inside its scan shows) ends the
+// strip's decode at once, as a fatal error: libjpeg would go on with made-up
+// values. Other warnings and trace messages are dropped.
+void emitMessage(j_common_ptr cinfo, int level)
+{
+    if (level < 0 && JpegCorruptDataWarning(cinfo->err->msg_code)) errorExit(cinfo);
+}
 void outputMessage(j_common_ptr) {}
 void resetErrorManager(j_common_ptr cinfo)
 {
@@ -124,8 +131,8 @@ void termSource(j_decompress_ptr) {}
 
 void formatMessage(j_common_ptr, char* buffer) { buffer[0] = 0; }
 
-// The error manager every decoder starts from: fatal errors jump back to
-// the decoder, warnings and trace messages are dropped.
+// The error manager every decoder starts from: fatal errors and corrupt
+// data jump back to the decoder, other warnings and trace messages are dropped.
 const jpeg_error_mgr& DefaultErrorManager()
 {
     static const jpeg_error_mgr manager = [] {
@@ -289,14 +296,16 @@ void TTIFFJPEGDecoder::Decode(const std::uint8_t*& Source, std::uint8_t*& Dest, 
     const bool ranOutBefore = dataRanOut_;
     state_->ranOut = false;
     Status status = decodeStrip(state_.get(), Source, PackedSize, Dest, UnpackedSize, shape);
-    if (state_->ranOut) {
-        dataRanOut_ = true;
-        // One warning per file, shown after libjpeg has returned.
-        if (!ranOutBefore && warningHook()) warningHook()(WarningCaption, UnexpectedEnd);
-    }
     if (status == Status::LibraryError)
         ImageFormatsError("JPEG error #%s", {std::to_string(state_->errors.pub.msg_code)});
     if (status != Status::Ok) CompressionError(statusText(status));
+    // Data that ran out inside the scan was refused above; a strip that lost
+    // only its end marker is whole. One warning per file, shown after
+    // libjpeg has returned.
+    if (state_->ranOut) {
+        dataRanOut_ = true;
+        if (!ranOutBefore && warningHook()) warningHook()(WarningCaption, UnexpectedEnd);
+    }
     consumed_ = PackedSize;
     produced_ = std::min<std::size_t>(UnpackedSize, std::size_t(state_->cinfo.output_scanline) * shape.bytesPerRow);
 }

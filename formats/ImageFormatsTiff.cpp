@@ -9,6 +9,8 @@
 #include "formats/ImageFormatsTiff.h"
 #include "formats/FormatCompressionTiff.h"
 #include "formats/ImageFormatsReading.h"
+#include "platform/core/ZeroedBytes.h"
+#include "platform/jpeg/JpegDecoding.h"
 #include "platform/jpeg/JpegMetadata.h"
 
 #include <algorithm>
@@ -572,12 +574,11 @@ std::unique_ptr<TDecoder> TTIFFGraphic::createDecoder()
     }
 }
 
-void TTIFFGraphic::readStrip(std::uint32_t offset, std::uint32_t byteCount, std::vector<std::uint8_t>& strip,
+void TTIFFGraphic::readStrip(std::uint32_t offset, std::uint32_t byteCount, std::span<std::uint8_t> strip,
                              std::size_t neededBytes, TDecoder* decoder)
 {
     const TImageProperties& p = ImageProperties;
     const std::size_t needed = std::min(strip.size(), neededBytes);
-    std::fill(strip.begin(), strip.end(), 0);
     const std::int64_t at = BasePosition + offset;
     const std::int64_t size = Stream->Size();
     const std::uint64_t available = at < size ? std::uint64_t(size - at) : 0;
@@ -624,12 +625,10 @@ void TTIFFGraphic::readStrip(std::uint32_t offset, std::uint32_t byteCount, std:
     if (decoder->Produced() < needed) dataIncomplete_ = true;
 }
 
-std::uint64_t TTIFFGraphic::jpegScanBytes(std::uint64_t enough)
+std::vector<std::pair<std::int64_t, std::int64_t>> TTIFFGraphic::jpegStrips()
 {
-    TStream& stream = *Stream;
     const TImageProperties& p = ImageProperties;
-    const std::int64_t size = stream.Size();
-    // The strips the picture's rows take, where they lie in the stream.
+    const std::int64_t size = Stream->Size();
     std::vector<std::pair<std::int64_t, std::int64_t>> strips;
     std::uint64_t rows = 0;
     for (std::size_t s = 0; s < stripOffsets_.size() && s < stripByteCounts_.size() && rows < p.Height; ++s) {
@@ -640,6 +639,31 @@ std::uint64_t TTIFFGraphic::jpegScanBytes(std::uint64_t enough)
         const std::int64_t at = BasePosition + stripOffsets_[s];
         if (at < size) strips.emplace_back(at, std::min<std::int64_t>(size, at + stripByteCounts_[s]));
     }
+    return strips;
+}
+
+void TTIFFGraphic::checkJpegStrips()
+{
+    const std::vector<std::uint8_t> tables = ReadTagBytes(tagJPEGTables);
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t budget = std::uint64_t(Stream->Size());  // strips that share bytes are not read over and over
+    for (auto [at, to] : jpegStrips()) {
+        const std::size_t count = std::size_t(std::min<std::uint64_t>(std::uint64_t(to - at), budget));
+        budget -= count;
+        bytes.resize(count);
+        Stream->SetPosition(at);
+        FormatReader(*Stream, gesTIFFormat).Read(bytes.data(), count);
+        if (!JpegCodedDataSound(bytes.data(), bytes.size(), tables.data(), tables.size()))
+            ImageFormatsError(gesCompression, {gesTIFFormat});
+        if (budget == 0) break;
+    }
+}
+
+std::uint64_t TTIFFGraphic::jpegScanBytes(std::uint64_t enough)
+{
+    TStream& stream = *Stream;
+    // The strips the picture's rows take, where they lie in the stream.
+    const std::vector<std::pair<std::int64_t, std::int64_t>> strips = jpegStrips();
     // Strips that share bytes hold no more data than the bytes they cover.
     std::vector<std::pair<std::int64_t, std::int64_t>> sorted = strips;
     std::sort(sorted.begin(), sorted.end());
@@ -654,17 +678,20 @@ std::uint64_t TTIFFGraphic::jpegScanBytes(std::uint64_t enough)
     // Each strip is a JPEG stream of its own: its scan data up to its end
     // marker counts, not what follows it. No more than the covered bytes are
     // looked at in all.
+    // Pieces grow from 4 KB, so a small picture's count stops soon after it suffices.
     std::uint64_t counted = 0, examined = 0;
-    std::vector<std::uint8_t> chunk(std::size_t(1) << 16);
+    std::vector<std::uint8_t> chunk;
     for (auto [at, to] : strips) {
         TJpegScanData scan(TJpegScanData::From::StreamStart);
         stream.SetPosition(at);
-        while (at < to && !scan.Ended() && counted + scan.Bytes() < enough && examined < covered) {
+        for (std::size_t step = 4096; at < to && !scan.Ended() && counted + scan.Bytes() < enough && examined < covered;
+             step = std::min<std::size_t>(step * 2, std::size_t(1) << 16)) {
             const std::size_t want =
-                std::size_t(std::min<std::uint64_t>({chunk.size(), std::uint64_t(to - at), covered - examined}));
+                std::size_t(std::min<std::uint64_t>({step, std::uint64_t(to - at), covered - examined}));
+            if (chunk.size() < want) chunk.resize(want);
             const std::size_t got = stream.Read(chunk.data(), want);
             if (got == 0) break;
-            scan.Feed(chunk.data(), got);
+            scan.FeedUntil(chunk.data(), got, enough - counted);
             at += std::int64_t(got);
             examined += got;
         }
@@ -680,7 +707,9 @@ void TTIFFGraphic::readStrips(const StripLayout& layout, TDecoder* decoder)
     TColorManager& cm = *ColorManager;
     const std::uint32_t width = p.Width, height = p.Height;
     const std::uint32_t rowSamples = layout.planes == 1 ? samplesPerPixel_ : 1;
-    std::vector<std::vector<std::uint8_t>> strips(layout.planes);
+    // Fresh strip buffers cost no memory until rows are decoded into them,
+    // so corrupt data refused early never costs a whole strip.
+    std::vector<TZeroedBytes> strips(layout.planes);
     std::vector<std::uint8_t> expanded;  // one row of subsampled YCbCr, a sample triple per pixel
     if (layout.subsampled()) expanded.resize(std::size_t(width) * 3);
     p.CurrentRow = 0;
@@ -694,8 +723,12 @@ void TTIFFGraphic::readStrips(const StripLayout& layout, TDecoder* decoder)
         const std::uint32_t neededRows = divideRoundingUp(rows, layout.blockHeight);
         for (std::uint32_t plane = 0; plane < layout.planes; ++plane) {
             const std::size_t i = std::size_t(plane) * layout.stripsPerPlane + s;
-            strips[plane].resize(CheckedBufferBytes(layout.rowBytes, storedRows));
-            readStrip(stripOffsets_[i], i < stripByteCounts_.size() ? stripByteCounts_[i] : 0, strips[plane],
+            const std::size_t stripBytes = CheckedBufferBytes(layout.rowBytes, storedRows);
+            if (strips[plane].size() != stripBytes)
+                strips[plane] = TZeroedBytes(stripBytes);
+            else if (stripBytes != 0)
+                std::memset(strips[plane].data(), 0, stripBytes);
+            readStrip(stripOffsets_[i], i < stripByteCounts_.size() ? stripByteCounts_[i] : 0, strips[plane].span(),
                       std::size_t(neededRows) * layout.rowBytes, decoder);
         }
         for (std::uint32_t r = 0; r < rows; ++r) {
@@ -794,6 +827,12 @@ void TTIFFGraphic::LoadImage(TStream&)
                                    ? jpegScanBytes(needed)
                                    : std::uint64_t(std::max<std::int64_t>(stream.Size() - BasePosition, 0));
     if (data < needed) RaiseFault(faults, TReadFault::CannotFill);
+    // Strips whose picture and strip buffer are large for the file have
+    // their coded data decoded once without pixels first, so data found
+    // corrupt late costs none of their rows.
+    if (p.Compression == ctJPEG &&
+        JpegDataNeedsCheck(2 * storedBytes, std::uint64_t(std::max<std::int64_t>(stream.Size() - BasePosition, 0))))
+        checkJpegStrips();
     // Sixteen times the picture and the file: far above what any strip
     // layout of real files reads.
     packedBudget_ = 16 * (std::uint64_t(layout.rowBytes) * layout.planes * p.Height + std::uint64_t(stream.Size()));

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 class TDecoder;
@@ -80,14 +81,19 @@ private:
     void setupColorManager(const StripLayout& layout);
     void setupPalette();
     std::unique_ptr<TDecoder> createDecoder();
-    // The coded scan bytes of the JPEG strips the picture's rows take, each
-    // counted to its end marker, shared bytes once; counting stops at enough.
+    // Where the JPEG strips the picture's rows take lie in the stream (from, to).
+    std::vector<std::pair<std::int64_t, std::int64_t>> jpegStrips();
+    // The coded scan bytes of those strips, each counted to its end marker,
+    // shared bytes once; counting stops at enough.
     std::uint64_t jpegScanBytes(std::uint64_t enough);
+    // Decodes those strips without pixels; raises the compression error
+    // when libjpeg finds one corrupt.
+    void checkJpegStrips();
     void readStrips(const StripLayout& layout, TDecoder* decoder);
-    // Fills strip (zeroed first) with the strip at offset: the raw bytes, or
-    // what the decoder makes of byteCount bytes there. neededBytes is what
-    // the picture takes from it (less than its size in the last strip).
-    void readStrip(std::uint32_t offset, std::uint32_t byteCount, std::vector<std::uint8_t>& strip,
+    // Fills strip (all zero when given) with the strip at offset: the raw
+    // bytes, or what the decoder makes of byteCount bytes there. neededBytes
+    // is what the picture takes from it (less than its size in the last strip).
+    void readStrip(std::uint32_t offset, std::uint32_t byteCount, std::span<std::uint8_t> strip,
                    std::size_t neededBytes, TDecoder* decoder);
 
     std::uint32_t samplesPerPixel_ = 1;  // as stored (ImageProperties keeps a byte)

@@ -206,13 +206,13 @@ void TRasterDIB::SetSizeEx(std::int32_t width, std::int32_t height, int bitCount
             Bits = static_cast<std::uint8_t*>(bits);
         } else {
             try {
-                heap_.assign(std::size_t(Header.ImageSize / 4), 0u);
+                heap_ = TZeroedBytes(std::size_t(Header.ImageSize));
             } catch (const std::bad_alloc&) {
                 AbsHeight = 0;
                 throw ERasterError("Not enough memory for a picture of " + std::to_string(width) + " x " +
                                    std::to_string(absHeight));
             }
-            Bits = reinterpret_cast<std::uint8_t*>(heap_.data());
+            Bits = heap_.data();
             OwnsBits = true;
         }
     }
@@ -272,7 +272,7 @@ void TRasterDIB::TakeOver(TRasterDIB& other)
     OwnsDC = other.OwnsDC;
     OwnsBits = other.OwnsBits;
     OwnsHandle = other.OwnsHandle;
-    heap_ = std::move(other.heap_);  // moving a vector keeps its memory where Bits points
+    heap_ = std::move(other.heap_);  // moving keeps the memory where Bits points
 
     other.DC = nullptr;
     other.Brush = nullptr;
@@ -281,7 +281,7 @@ void TRasterDIB::TakeOver(TRasterDIB& other)
     other.Handle = nullptr;
     other.Bits = nullptr;
     other.Rows.clear();
-    other.heap_.clear();
+    other.heap_ = {};
     other.OwnsDC = other.OwnsBits = other.OwnsHandle = false;
     other.AbsHeight = 0;
     other.Header.Width = 0;

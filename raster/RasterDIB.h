@@ -6,6 +6,7 @@
 
 #include "platform/core/CheckedSizes.h"
 #include "platform/core/Exception.h"
+#include "platform/core/ZeroedBytes.h"
 #include "platform/cpu/Cpu.h"
 #include "platform/gdi/Gdi.h"
 
@@ -141,7 +142,7 @@ private:
     // Selects object into DC (if any) and deletes what it replaces there.
     void replaceSelected(HGDIOBJ object, HGDIOBJ previousField);
     BITMAPINFO makeInfo() const;
-    std::vector<std::uint32_t> heap_;  // pixel memory when UseGDI is false
+    TZeroedBytes heap_;  // pixel memory when UseGDI is false
 };
 
 // Coordinates count from the top of each picture; see RasterDIB.cpp.

@@ -338,11 +338,11 @@ HBITMAP makeBitmap(const BITMAPINFOHEADER& header, const RGBQUAD* colors, bool i
     if (!prepareSurface(*bitmap, header, colors)) return nullptr;
     bitmap->isDIBSection = isDIB;
     try {
-        bitmap->storage.assign(std::size_t((bitmap->stride * bitmap->absHeight + 3) / 4), 0u);
+        bitmap->storage = TZeroedBytes(std::size_t((bitmap->stride * bitmap->absHeight + 3) / 4 * 4));
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    bitmap->bits = reinterpret_cast<std::uint8_t*>(bitmap->storage.data());
+    bitmap->bits = bitmap->storage.data();
     return adopt(std::move(bitmap));
 }
 }  // namespace
@@ -532,9 +532,9 @@ void stretchSurface(GdiDC& dstDC, int dx, int dy, int dw, int dh, const GdiBitma
         copy.stride = src->stride;
         copy.absHeight = src->absHeight;
         copy.bottomUp = src->bottomUp;
-        copy.storage.assign(src->storage.begin(), src->storage.end());
+        copy.storage = src->storage;
         if (copy.storage.empty()) return;
-        copy.bits = reinterpret_cast<std::uint8_t*>(copy.storage.data());
+        copy.bits = copy.storage.data();
         src = &copy;
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Objects behind the GDI handles, shared by the bitmap, drawing and text parts.
 
+#include "platform/core/ZeroedBytes.h"
 #include "platform/gdi/Gdi.h"
 
 #include <cstdint>
@@ -27,7 +28,7 @@ struct GdiBitmap : GdiObject {
     int shift[3] = {0, 0, 0};
     int width[3] = {0, 0, 0};
     bool isDIBSection = true;
-    std::vector<std::uint32_t> storage;  // owned, zero-filled memory (empty for a view)
+    TZeroedBytes storage;  // owned, zero-filled memory (empty for a view)
     std::uint8_t* bits = nullptr;
     std::int64_t stride = 0;
     int absHeight = 0;

@@ -5,8 +5,10 @@
 #include "platform/jpeg/ijl15.h"
 
 #include "platform/core/CheckedSizes.h"
+#include "platform/jpeg/JpegDecoding.h"
 #include "platform/jpeg/JpegMetadata.h"
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -46,7 +48,7 @@ void onError(j_common_ptr cinfo)
 // passes too: libjpeg then supplies the end marker, and a scan that still
 // needed data warns again (JWRN_HIT_MARKER) and stops us; whether a
 // multi-scan file had all its scans is judged once they are read
-// (wholeImageRead).
+// (JpegWholeImageRead).
 void onMessage(j_common_ptr cinfo, int level)
 {
     if (level >= 0 || cinfo->err->msg_code == JWRN_EXTRANEOUS_DATA) return;
@@ -55,21 +57,6 @@ void onMessage(j_common_ptr cinfo, int level)
         return;
     }
     onError(cinfo);
-}
-
-// After jpeg_start_decompress has read every scan of a file that ended
-// early: a single-scan file lost only what follows its scan (its end
-// marker); a progressive one is whole when every coefficient of every
-// component reached its last refinement. Other multi-scan files may have
-// lost a whole scan unseen, so they are not taken.
-bool wholeImageRead(const jpeg_decompress_struct& cinfo, const ErrorManager& err)
-{
-    if (!err.endOfFile || !jpeg_has_multiple_scans(const_cast<jpeg_decompress_struct*>(&cinfo))) return true;
-    if (!cinfo.progressive_mode || !cinfo.coef_bits) return false;
-    for (int c = 0; c < cinfo.num_components; ++c)
-        for (int k = 0; k < DCTSIZE2; ++k)
-            if (cinfo.coef_bits[c][k] != 0) return false;
-    return true;
 }
 
 // What a read leaves for the caller until ijlFree.
@@ -122,23 +109,37 @@ TJpegFrameShape frameShape(const jpeg_decompress_struct& cinfo)
     return shape;
 }
 
-// The file's coded scan data from the first scan's data on, read beside
-// libjpeg (which keeps its own place in the file) until `enough` bytes are
-// counted, the end marker is met or the file ends.
+// The largest piece of the file the count reads at a time.
+constexpr std::size_t kCountPiece = std::size_t(1) << 16;
+
+// The file's coded scan data from the first scan's data on, until `enough`
+// bytes are counted, the end marker is met or the file ends: first what
+// libjpeg holds in its buffer (a small picture's bound is usually there),
+// then read beside libjpeg, which keeps its own place in the file.
 TJpegScanData scanData(const jpeg_decompress_struct& cinfo, std::FILE* file, std::uint64_t enough)
 {
     TJpegScanData data(TJpegScanData::From::ScanData, cinfo.restart_interval);
+    data.FeedUntil(cinfo.src->next_input_byte, cinfo.src->bytes_in_buffer, enough);
+    if (data.Ended() || data.Bytes() >= enough) return data;
     const long position = std::ftell(file);
     if (position < 0) return data;
-    off_t at = off_t(position) - off_t(cinfo.src->bytes_in_buffer);
-    std::vector<std::uint8_t> chunk(std::size_t(1) << 16);
-    while (!data.Ended() && data.Bytes() < enough) {
-        const ssize_t got = pread(fileno(file), chunk.data(), chunk.size(), at);
+    off_t at = off_t(position);
+    auto chunk = std::make_unique_for_overwrite<std::uint8_t[]>(kCountPiece);
+    // Pieces grow from 4 KB: most pictures need no more than the first.
+    for (std::size_t step = 4096; !data.Ended() && data.Bytes() < enough; step = std::min(step * 2, kCountPiece)) {
+        const ssize_t got = pread(fileno(file), chunk.get(), step, at);
         if (got <= 0) break;
-        data.Feed(chunk.data(), std::size_t(got));
         at += got;
+        data.FeedUntil(chunk.get(), std::size_t(got), enough);
     }
     return data;
+}
+
+// The file's size in bytes (0 when it cannot be told).
+std::uint64_t fileBytes(std::FILE* file)
+{
+    struct stat status;
+    return fstat(fileno(file), &status) == 0 && status.st_size > 0 ? std::uint64_t(status.st_size) : 0;
 }
 
 void setError(JPEG_CORE_PROPERTIES* p, const char* text)
@@ -235,6 +236,11 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
                        problem == IJL_TOO_LARGE ? "the picture is too large" : "the pixel rows do not fit the picture");
     if (arithmeticRead && data.InsideScan())
         return endRead(cinfo, file, p, IJL_ERR_DATA, "the file ends inside a scan");
+    // A picture large for its file has its coded data decoded once without
+    // pixels first, so data found corrupt late costs none of its rows.
+    if (JpegDataNeedsCheck(std::uint64_t(width * height * p->DIBChannels), fileBytes(file)) &&
+        !JpegCodedDataSound(p->JPGFile))
+        return endRead(cinfo, file, p, IJL_ERR_DATA, "the coded data is corrupt");
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     if (cmyk)
         cinfo.out_color_space = JCS_CMYK;
@@ -244,7 +250,8 @@ IJLERR readJpeg(JPEG_CORE_PROPERTIES* p, bool whole)
         cinfo.out_color_space = p->DIBColor == IJL_RGB ? JCS_RGB : JCS_EXT_BGR;
     // Adobe writes CMYK inverted; libjpeg tells us by the Adobe marker.
     jpeg_start_decompress(&cinfo);
-    if (!wholeImageRead(cinfo, err)) return endRead(cinfo, file, p, IJL_ERR_DATA, "the file ends before its last scan");
+    if (!JpegWholeImageRead(&cinfo, err.endOfFile))
+        return endRead(cinfo, file, p, IJL_ERR_DATA, "the file ends before its last scan");
     const long long stride = width * p->DIBChannels + p->DIBPadBytes;
     if (!cmyk) {
         JSAMPROW rows[kRowBatch];

@@ -404,3 +404,15 @@ void TJpegScanData::Feed(const std::uint8_t* data, std::size_t size)
         }
     }
 }
+
+std::size_t TJpegScanData::FeedUntil(const std::uint8_t* data, std::size_t size, std::uint64_t enough)
+{
+    std::size_t taken = 0, piece = 512;
+    while (taken < size && state_ != State::Ended && bytes_ < enough) {
+        const std::size_t step = std::min(size - taken, piece);
+        Feed(data + taken, step);
+        taken += step;
+        piece = std::min<std::size_t>(piece * 2, std::size_t(1) << 16);
+    }
+    return taken;
+}

@@ -91,6 +91,10 @@ public:
 
     // Takes the next bytes of the file; those after the end are ignored.
     void Feed(const std::uint8_t* data, std::size_t size);
+    // Takes them only until `enough` coded bytes are counted, in pieces
+    // that grow from a few hundred bytes (a small picture's bound is a
+    // kilobyte or two); returns how many it took.
+    std::size_t FeedUntil(const std::uint8_t* data, std::size_t size, std::uint64_t enough);
     // The coded bytes taken so far.
     std::uint64_t Bytes() const { return bytes_; }
     // The end marker, or a marker that ends decoding, was met.

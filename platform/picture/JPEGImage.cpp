@@ -1,5 +1,6 @@
 #include "platform/picture/JPEGImage.h"
 
+#include "platform/jpeg/JpegDecoding.h"
 #include "platform/jpeg/JpegMetadata.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <jerror.h>
 #include <jpeglib.h>
 
 namespace {
@@ -20,6 +22,7 @@ struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    bool endOfFile = false;  // the data ended and libjpeg put in the end marker
 };
 
 void errorExit(j_common_ptr cinfo)
@@ -30,6 +33,16 @@ void errorExit(j_common_ptr cinfo)
 }
 
 void ignoreMessage(j_common_ptr) {}
+
+// Corrupt coded data ends the decode at once rather than give a picture with
+// made-up parts; the end of the data is judged once the scans are read
+// (JpegWholeImageRead). Other warnings pass.
+void onMessage(j_common_ptr cinfo, int level)
+{
+    if (level >= 0) return;
+    if (cinfo->err->msg_code == JWRN_JPEG_EOF) reinterpret_cast<ErrorManager*>(cinfo->err)->endOfFile = true;
+    if (JpegCorruptDataWarning(cinfo->err->msg_code)) errorExit(cinfo);
+}
 
 // All state lives behind one pointer made before setjmp, so nothing the jump
 // skips over is left in a register.
@@ -42,6 +55,7 @@ struct DecodeState {
     int orientation = 1;
     bool tooLarge = false;
     bool cannotFill = false;
+    bool corrupt = false;
     bool created = false;
 };
 
@@ -61,7 +75,7 @@ bool dataCanFill(const DecodeState& s)
     // Only coded scan data counts: bytes after the end marker fill nothing.
     const std::size_t consumed = std::min(std::size_t(s.cinfo.src->next_input_byte - s.data.data()), s.data.size());
     TJpegScanData scan(TJpegScanData::From::ScanData, s.cinfo.restart_interval);
-    scan.Feed(s.data.data() + consumed, s.data.size() - consumed);
+    scan.FeedUntil(s.data.data() + consumed, s.data.size() - consumed, JpegFillBytes(shape));
     return JpegDataCanFill(shape, scan.Bytes());
 }
 
@@ -87,6 +101,7 @@ void decode(DecodeState& s)
     s.cinfo.err = jpeg_std_error(&s.errors.pub);
     s.errors.pub.error_exit = errorExit;
     s.errors.pub.output_message = ignoreMessage;
+    s.errors.pub.emit_message = onMessage;
     jpeg_create_decompress(&s.cinfo);
     s.created = true;
     jpeg_mem_src(&s.cinfo, s.data.data(), static_cast<unsigned long>(s.data.size()));
@@ -102,6 +117,13 @@ void decode(DecodeState& s)
         s.cannotFill = true;
         return;
     }
+    // A picture large for its file has its coded data decoded once without
+    // pixels first, so data found corrupt late costs none of its rows.
+    const std::uint64_t pictureBytes = std::uint64_t(s.cinfo.image_width) * s.cinfo.image_height * 3;
+    if (JpegDataNeedsCheck(pictureBytes, s.data.size()) && !JpegCodedDataSound(s.data.data(), s.data.size())) {
+        s.corrupt = true;
+        return;
+    }
     for (jpeg_saved_marker_ptr m = s.cinfo.marker_list; m; m = m->next)
         if (m->data_length >= 6 && std::memcmp(m->data, "Exif", 4) == 0) {
             s.orientation = ExifOrientation(m->data, m->data_length);
@@ -110,6 +132,10 @@ void decode(DecodeState& s)
     bool cmyk = s.cinfo.jpeg_color_space == JCS_CMYK || s.cinfo.jpeg_color_space == JCS_YCCK;
     s.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&s.cinfo);
+    if (!JpegWholeImageRead(&s.cinfo, s.errors.endOfFile)) {
+        s.cinfo.err->msg_code = JWRN_JPEG_EOF;
+        errorExit(reinterpret_cast<j_common_ptr>(&s.cinfo));
+    }
     s.bitmap.SetPixelFormat(pf24bit);
     s.bitmap.SetSize(int(s.cinfo.output_width), int(s.cinfo.output_height));
     s.row.resize(std::size_t(s.cinfo.output_width) * std::size_t(s.cinfo.output_components));
@@ -162,6 +188,7 @@ void TJPEGImage::LoadFromStream(TStream& stream)
     jpeg_destroy_decompress(&s->cinfo);
     if (s->tooLarge) throw EImageTooLarge();
     if (s->cannotFill) RaisePictureFault(TReadFault::CannotFill);
+    if (s->corrupt) throw EInvalidGraphic("JPEG error: Corrupt JPEG data");
     bitmap_ = std::move(s->bitmap);
 }
 

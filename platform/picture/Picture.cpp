@@ -230,7 +230,7 @@ void TBitmap::reallocate(int width, int height, TPixelFormat format)
     std::size_t stride = BytesPerScanLineFor(width, format);
     CheckedPixelCount(std::uint64_t(width), std::uint64_t(height));
     std::size_t total = width == 0 ? 0 : CheckedBufferBytes(stride, std::uint64_t(height));
-    std::vector<std::uint8_t> pixels(total, 0);
+    TZeroedBytes pixels(total);
     if (format == format_) {
         // Keep the pixels that still fit.
         std::size_t rowBytes = (std::size_t(std::min(width, width_)) * BitsPerPixelOf(format) + 7) / 8;

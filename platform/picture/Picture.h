@@ -9,6 +9,7 @@
 #include "platform/core/CheckedSizes.h"
 #include "platform/core/Color.h"
 #include "platform/core/Exception.h"
+#include "platform/core/ZeroedBytes.h"
 #include "platform/streams/Streams.h"
 
 #include <cstddef>
@@ -226,7 +227,7 @@ public:
     // Forgets the picture (size 0 × 0), keeping format and palette.
     void ReleaseImage();
     // All pixel bytes, rows top first, each BytesPerScanLine() long.
-    std::span<const std::uint8_t> Bits() const { return pixels_; }
+    std::span<const std::uint8_t> Bits() const { return pixels_.span(); }
 
     TColor TransparentColor = 0;
 
@@ -244,7 +245,7 @@ private:
     int height_ = 0;
     TPixelFormat format_ = pf24bit;
     std::size_t stride_ = 0;
-    std::vector<std::uint8_t> pixels_;
+    TZeroedBytes pixels_;
     std::vector<TPaletteEntry> palette_;
 };
 

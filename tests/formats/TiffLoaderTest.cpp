@@ -20,6 +20,10 @@
 #include <cstring>
 #include <map>
 #include <numeric>
+#include <cstdio>
+
+#include <jerror.h>
+#include <jpeglib.h>
 
 using namespace corpus;
 
@@ -435,8 +439,9 @@ TEST_F(TiffCorpus, LayoutsNoToolWrites)
 }
 
 // JPEG strips made by cjpeg (a whole JFIF image per strip, no tables tag):
-// the checks on each strip, tables that hold an image, and strips whose
-// data ends early, which warn once per file and leave zeros.
+// the checks on each strip, tables that hold an image, strips that lost
+// their end marker, which warn once per file, and strips cut inside their
+// scan, which are refused.
 TEST_F(TiffCorpus, JpegStripsOfOurOwn)
 {
     const std::string cjpeg = FindTool("cjpeg");
@@ -475,13 +480,22 @@ TEST_F(TiffCorpus, JpegStripsOfOurOwn)
         EXPECT_EQ(single.Height(), 16);
     }
 
-    // Both strips cut after their headers: one warning for the file (libjpeg
-    // fills what is missing).
-    const Bytes cut(jpeg.begin(), jpeg.end() - static_cast<std::ptrdiff_t>(jpeg.size() / 5));
+    // Both strips without their end marker: whole, one warning for the file.
+    const Bytes unended(jpeg.begin(), jpeg.end() - 2);
     TTIFFGraphic truncated;
-    EXPECT_EQ(loadError(colourFile({cut, cut}).build(), &truncated), "");
+    EXPECT_EQ(loadError(colourFile({unended, unended}).build(), &truncated), "");
     EXPECT_TRUE(truncated.DataIncomplete());
+    EXPECT_EQ(Compare(twice, ToRgb(truncated)), "");
     EXPECT_EQ(warnings, std::vector<std::string>{"Warning: JPEG decompression error. Unexpected end of input."});
+    // Cut inside their scan, with or without an end marker added: corrupt
+    // data, refused without a warning rather than filled with grey.
+    warnings.clear();
+    Bytes cut(jpeg.begin(), jpeg.end() - static_cast<std::ptrdiff_t>(jpeg.size() / 5));
+    for (bool ended : {false, true}) {
+        if (ended) cut.insert(cut.end(), {0xFF, 0xD9});
+        EXPECT_EQ(loadError(colourFile({jpeg, cut}).build()), "JPEG error #" + std::to_string(JWRN_HIT_MARKER));
+    }
+    EXPECT_TRUE(warnings.empty());
     SetJPEGWarningHook(nullptr);
 
     TiffFile grey = colourFile({jpeg, jpeg});

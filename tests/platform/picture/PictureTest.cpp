@@ -505,10 +505,14 @@ TEST(JPEGImage, MalformedAndOversizedFilesRaise)
     TMemoryStream empty;
     TJPEGImage j;
     EXPECT_THROW(j.LoadFromStream(empty), EInvalidGraphic);
-    // Cut in the middle of the scan: libjpeg pads the rest; it still decodes.
+    // Cut in the middle of the scan: corrupt data, refused rather than padded
+    // with grey; without only its end marker the picture is whole and loads.
     std::vector<std::uint8_t> cut(good.begin(), good.end() - 40);
     TMemoryStream s(cut);
-    j.LoadFromStream(s);
+    EXPECT_THROW(j.LoadFromStream(s), EInvalidGraphic);
+    std::vector<std::uint8_t> unended(good.begin(), good.end() - 2);
+    TMemoryStream whole(unended);
+    j.LoadFromStream(whole);
     EXPECT_EQ(j.Width(), 8);
 }
 

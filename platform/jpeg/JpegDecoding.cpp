@@ -1,0 +1,113 @@
+#include "platform/jpeg/JpegDecoding.h"
+
+#include <csetjmp>
+#include <memory>
+
+#include <jerror.h>
+
+bool JpegCorruptDataWarning(int messageCode)
+{
+    switch (messageCode) {
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JWRN_BOGUS_PROGRESSION:
+    case JWRN_NOT_SEQUENTIAL: return true;
+    default: return false;
+    }
+}
+
+bool JpegWholeImageRead(j_decompress_ptr cinfo, bool endOfFile)
+{
+    if (!endOfFile || !jpeg_has_multiple_scans(cinfo)) return true;
+    if (!cinfo->progressive_mode || !cinfo->coef_bits) return false;
+    for (int c = 0; c < cinfo->num_components; ++c)
+        for (int k = 0; k < DCTSIZE2; ++k)
+            if (cinfo->coef_bits[c][k] != 0) return false;
+    return true;
+}
+
+namespace {
+
+// Everything the jump back may meet lives here, made before setjmp.
+struct DataCheck {
+    jpeg_decompress_struct cinfo{};
+    struct Errors {
+        jpeg_error_mgr pub;
+        std::jmp_buf jump;
+    } errors{};
+    std::FILE* file = nullptr;
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    const std::uint8_t* tables = nullptr;
+    std::size_t tablesSize = 0;
+};
+
+void checkError(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<DataCheck::Errors*>(cinfo->err)->jump, 1); }
+
+void checkMessage(j_common_ptr cinfo, int level)
+{
+    if (level < 0 && JpegCorruptDataWarning(cinfo->err->msg_code)) checkError(cinfo);
+}
+
+// The only function that calls libjpeg for a check.
+bool decodeWithoutPixels(DataCheck& c)
+{
+    c.cinfo.err = jpeg_std_error(&c.errors.pub);
+    c.errors.pub.error_exit = checkError;
+    c.errors.pub.emit_message = checkMessage;
+    if (setjmp(c.errors.jump)) {
+        jpeg_destroy_decompress(&c.cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&c.cinfo);
+    c.cinfo.mem->max_memory_to_use = 1L << 30;
+    if (c.tables) {
+        jpeg_mem_src(&c.cinfo, c.tables, static_cast<unsigned long>(c.tablesSize));
+        jpeg_read_header(&c.cinfo, FALSE);
+    }
+    if (c.file)
+        jpeg_stdio_src(&c.cinfo, c.file);
+    else
+        jpeg_mem_src(&c.cinfo, c.data, static_cast<unsigned long>(c.size));
+    jpeg_read_header(&c.cinfo, TRUE);
+    if (!jpeg_has_multiple_scans(&c.cinfo)) {
+        // The coded data is read whole whatever the scale; the pixels made of it are few.
+        c.cinfo.scale_num = 1;
+        c.cinfo.scale_denom = 8;
+        c.cinfo.do_fancy_upsampling = FALSE;
+        c.cinfo.dct_method = JDCT_IFAST;
+        c.cinfo.out_color_space = c.cinfo.jpeg_color_space;
+        jpeg_start_decompress(&c.cinfo);
+        JSAMPARRAY row = (*c.cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&c.cinfo), JPOOL_IMAGE,
+                                                      c.cinfo.output_width * JDIMENSION(c.cinfo.output_components), 1);
+        while (c.cinfo.output_scanline < c.cinfo.output_height) jpeg_read_scanlines(&c.cinfo, row, 1);
+    }
+    jpeg_destroy_decompress(&c.cinfo);
+    return true;
+}
+
+}  // namespace
+
+bool JpegCodedDataSound(const char* fileName)
+{
+    std::FILE* file = std::fopen(fileName, "rb");
+    if (!file) return false;
+    auto check = std::make_unique<DataCheck>();
+    check->file = file;
+    const bool sound = decodeWithoutPixels(*check);
+    std::fclose(file);
+    return sound;
+}
+
+bool JpegCodedDataSound(const std::uint8_t* data, std::size_t size, const std::uint8_t* tables, std::size_t tablesSize)
+{
+    if (!data || size == 0) return false;
+    auto check = std::make_unique<DataCheck>();
+    check->data = data;
+    check->size = size;
+    check->tables = tables && tablesSize ? tables : nullptr;
+    check->tablesSize = tablesSize;
+    return decodeWithoutPixels(*check);
+}
