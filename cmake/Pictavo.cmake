@@ -54,7 +54,12 @@ function(pictavo_add_test_support name)
 endfunction()
 
 # pictavo_add_fuzzer(<name> SOURCE f.cpp LIBS lib ...): a libFuzzer target (clang only).
+# tools/fuzz-all runs the programs named *_fuzzer, and fuzz/make-seeds gives
+# each its seeds under that name.
 function(pictavo_add_fuzzer name)
+  if(NOT name MATCHES "_fuzzer$")
+    message(FATAL_ERROR "fuzz target ${name}: its name must end in _fuzzer, or tools/fuzz-all never runs it")
+  endif()
   cmake_parse_arguments(F "" "SOURCE" "LIBS" ${ARGN})
   add_executable(${name} ${F_SOURCE})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)

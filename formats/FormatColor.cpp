@@ -2,6 +2,7 @@
 
 #include "formats/FormatStrings.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -276,12 +277,16 @@ void TColorManager::buildYCbCrTables(int crOffset, int cbOffset)
     cbToBlueTable_.assign(256, 0);
     crToGreenTable_.assign(256, 0);
     cbToGreenTable_.assign(256, 0);
+    // The coefficients come from the file: a green share of 0 or a huge one
+    // gives factors no int holds. Past +-4096 every pixel saturates alike, so
+    // the entries stop there (and a NaN counts as 0).
+    auto entry = [](double v) { return std::isnan(v) ? 0 : roundEven(std::clamp(v, -4096.0, 4096.0)); };
     for (int i = 0; i < 256; ++i) {
         int dCr = i - crOffset, dCb = i - cbOffset;
-        crToRedTable_[i] = roundEven(double(f1) * dCr);
-        cbToBlueTable_[i] = roundEven(double(f2) * dCb);
-        crToGreenTable_[i] = -roundEven(double(g1) * dCr);
-        cbToGreenTable_[i] = -roundEven(double(g2) * dCb);
+        crToRedTable_[i] = entry(double(f1) * dCr);
+        cbToBlueTable_[i] = entry(double(f2) * dCb);
+        crToGreenTable_[i] = -entry(double(g1) * dCr);
+        cbToGreenTable_[i] = -entry(double(g2) * dCb);
     }
 }
 

@@ -83,6 +83,15 @@ std::size_t typeSize(std::uint16_t type)
     }
 }
 
+// A tag of counts, offsets, codes or bytes stored as one of these types has
+// no integer to give: the file is refused rather than a number made up from
+// it (a float cast to an integer it does not fit is undefined). Unknown types
+// are skipped, as TIFF readers must.
+bool holdsFractions(std::uint16_t type)
+{
+    return type == ftRational || type == ftSRational || type == ftFloat || type == ftDouble;
+}
+
 // One value of an array of the entry's type: integers as they are, rationals
 // divided (a denominator of 0 gives nothing).
 bool valueAt(const std::uint8_t* data, std::uint16_t type, TByteOrder order, double& value)
@@ -219,6 +228,7 @@ std::uint32_t TTIFFGraphic::ReadTagIntegerAndCount(std::uint16_t tag, std::uint3
     count = 0;
     if (!FindTag(tag, index)) return defaultValue;
     const TTIFFEntry& entry = Directory[index];
+    requireIntegers(entry);
     count = entry.DataLength;
     // The value field is in the machine's order since SwapDirectory.
     if (count != 1) return GetLE32(entry.Value.data());
@@ -267,22 +277,25 @@ float TTIFFGraphic::ReadTagFloat(std::uint16_t tag, float defaultValue)
     return valueAt(data.bytes.data(), entry.DataType, data.order, value) ? static_cast<float>(value) : defaultValue;
 }
 
+void TTIFFGraphic::requireIntegers(const TTIFFEntry& entry) const
+{
+    if (holdsFractions(entry.DataType)) ImageFormatsError(gesInvalidImage, {gesTIFFormat});
+}
+
 TByteArray TTIFFGraphic::ReadTagBytes(std::uint16_t tag)
 {
     std::size_t index;
     if (!FindTag(tag, index)) return {};
     const TTIFFEntry& entry = Directory[index];
-    const std::size_t size = typeSize(entry.DataType);
-    if (size == 0 || entry.DataLength == 0) return {};
-    const TagData data = entryData(entry, size);
-    if (size == 1) return data.bytes;
-    TByteArray values(entry.DataLength);
+    if (typeSize(entry.DataType) == 1 && entry.DataLength != 0) return entryData(entry, 1).bytes;
+    // Wider integers must each fit a byte.
+    const TCardinalArray values = ReadTagCardinals(tag);
+    TByteArray bytes(values.size());
     for (std::size_t i = 0; i < values.size(); ++i) {
-        double value = 0;
-        valueAt(data.bytes.data() + i * size, entry.DataType, data.order, value);
-        values[i] = static_cast<std::uint8_t>(static_cast<std::int64_t>(value));
+        if (values[i] > 0xFF) ImageFormatsError(gesInvalidImage, {gesTIFFormat});
+        bytes[i] = static_cast<std::uint8_t>(values[i]);
     }
-    return values;
+    return bytes;
 }
 
 TCardinalArray TTIFFGraphic::ReadTagCardinals(std::uint16_t tag)
@@ -291,7 +304,8 @@ TCardinalArray TTIFFGraphic::ReadTagCardinals(std::uint16_t tag)
     if (!FindTag(tag, index)) return {};
     const TTIFFEntry& entry = Directory[index];
     const std::size_t size = typeSize(entry.DataType);
-    if (size == 0 || size == 8 || entry.DataLength == 0) return {};
+    if (size == 0 || entry.DataLength == 0) return {};
+    requireIntegers(entry);
     const TagData data = entryData(entry, size);
     TCardinalArray values(entry.DataLength);
     for (std::size_t i = 0; i < values.size(); ++i) {

@@ -49,7 +49,9 @@ public:
     std::uint32_t ReadTagIntegerAndCount(std::uint16_t tag, std::uint32_t defaultValue, std::uint32_t& count) const;
     // RATIONALs with a denominator of 0 give the default.
     float ReadTagFloat(std::uint16_t tag, float defaultValue);
-    // Values read beyond the value field must lie inside the stream.
+    // Values read beyond the value field must lie inside the stream. The
+    // integer readers refuse a tag stored as RATIONAL, FLOAT or DOUBLE, and
+    // ReadTagBytes a value over 255, with the reader's error.
     TByteArray ReadTagBytes(std::uint16_t tag);
     TCardinalArray ReadTagCardinals(std::uint16_t tag);
     std::vector<float> ReadTagFloats(std::uint16_t tag);
@@ -71,6 +73,7 @@ private:
         return (ImageProperties.Options & BigEndianOption) ? TByteOrder::BigEndian : TByteOrder::LittleEndian;
     }
     void readDirectory(std::uint32_t offset);
+    void requireIntegers(const TTIFFEntry& entry) const;
     // The bytes of an entry's values (the value field, or the data it points
     // at) and the byte order to read them in.
     struct TagData {

@@ -683,6 +683,24 @@ TEST(TiffLoader, HostileFiles)
          [&] { return greyFile().tag(259, 3, {3}).tag(258, 3, {1}).tag(292, 4, {1}); }, unsupported},
         {"old-style JPEG", [&] { return greyFile().tag(259, 3, {6}); }, unsupported},
         {"JPEG strip that is no JPEG", [&] { return greyFile().tag(259, 3, {7}); }, "JPEG error #"},
+        // Integer tags stored as fractions (the float FLT_MAX cast to an
+        // integer was undefined), and bytes that do not fit one.
+        {"JPEG tables of type FLOAT",
+         [] {
+             return plainTiff(8, 8, 8, 1, 1, oneBlockJpeg(8, 8)).tag(259, 3, {7}).tag(347, 11, {0x7F7FFFFF, 0});
+         },
+         invalid},
+        {"JPEG tables of SHORTs over 255",
+         [] {
+             return plainTiff(8, 8, 8, 1, 1, oneBlockJpeg(8, 8)).tag(259, 3, {7}).tag(347, 3, {0xFFD8, 0xFFD9});
+         },
+         invalid},
+        {"strip byte counts of type FLOAT", [&] { return greyFile().tag(279, 11, {0x42800000}); }, invalid},
+        {"compression of type RATIONAL",
+         [&] {
+             return greyFile().tag(259, 5, {1, 1});
+         },
+         invalid},
         {"corrupt deflate data",
          [&] {
              TiffFile f = greyFile().tag(259, 3, {8});
@@ -738,6 +756,18 @@ TEST(TiffLoader, HostileFiles)
     Bytes version = good;
     version[2] = 43;
     EXPECT_EQ(loadError(version), invalid);
+
+    // Luma shares that no colour table can hold (green's 0, red's FLT_MAX)
+    // saturate the colours; nothing overflows.
+    for (auto [type, shares] : {std::pair{std::uint16_t(5), std::vector<std::uint32_t>{299, 1000, 0, 1, 114, 1000}},
+                                {std::uint16_t(11), {0x7F7FFFFF, 0x3F000000, 0x3DE978D5}}}) {
+        TTIFFGraphic ycbcr;
+        EXPECT_EQ(
+            loadError(plainTiff(2, 2, 8, 3, 6, Bytes(12, 0x10)).tag(530, 3, {1, 1}).tag(529, type, shares).build(),
+                      &ycbcr),
+            "")
+            << type;
+    }
 }
 
 TEST(TiffLoader, ShortAndOddStrips)
