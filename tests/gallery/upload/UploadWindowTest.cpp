@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -293,6 +294,22 @@ TEST_F(UploadWindowTest, DisconnectMidFileResetsTheUpload)
     EXPECT_EQ(DataEndOf(peer.Transcript, "slow big.bin"), "reset");
     EXPECT_GE(acknowledged, 0);
     EXPECT_LE(static_cast<std::int64_t>(peer.Stored("slow big.bin").size()), acknowledged + (512 << 10));
+}
+
+TEST_F(UploadWindowTest, TransferStatusIsWholeWhileTheBarHasRoom)
+{
+    for (int i = 0; i < 15; ++i) AddFile(std::to_string(i) + ".jpg", 10, static_cast<std::uint32_t>(i));
+    auto form = MakeWindow(21, "");
+    form->Window()->show();
+    // Mid-file in a second upload: the last one's total is still shown.
+    form->StatusBar1->SetPanelText(1, "Total Files: 15");
+    form->FilesLeft = 14;
+    bool abort = false;
+    form->FtpClient1Progress(&form->FtpClient1, 1159121, abort);
+    QApplication::processEvents();
+    EXPECT_EQ(form->StatusBar1->PanelText(0), "Files Left: 14  Transfer: " + FormatThousands(1159121) + " bytes");
+    EXPECT_TRUE(testsupport::ShowsWholeText(*form->StatusBar1->Panel(0)));
+    EXPECT_TRUE(testsupport::ShowsWholeText(*form->StatusBar1->Panel(1)));
 }
 
 // The Timeout field is the client's: a server that stops reading fails the
