@@ -19,6 +19,14 @@ using namespace asyncsocket_detail;
 namespace {
 int gLiveSockets = 0;
 bool gLibraryLoaded = false;
+
+// Lingering on with a time of 0: the last close of the connection resets it
+// and drops what the system still holds for it, instead of sending it on.
+void ResetOnClose(TSocket handle)
+{
+    const linger abortive{1, 0};
+    ::setsockopt(handle, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+}
 }  // namespace
 
 namespace asyncsocket_detail {
@@ -133,10 +141,7 @@ TSocketDrain& TSocketDrain::operator=(TSocketDrain&& other) noexcept
 void TSocketDrain::Close(bool resetIfUnsent)
 {
     if (handle_ == INVALID_SOCKET) return;
-    if (resetIfUnsent && SocketUnsentCount(handle_) > 0) {
-        const linger abortive{1, 0};
-        ::setsockopt(handle_, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-    }
+    if (resetIfUnsent && SocketUnsentCount(handle_) > 0) ResetOnClose(handle_);
     ::close(handle_);
     handle_ = INVALID_SOCKET;
 }
@@ -661,6 +666,16 @@ void TCustomAsyncSocket::Abort()
         FLingerOnOff = wsLingerOff;
         SetLingerOption();
     }
+    CloseSocket(false, 0);
+}
+
+void TCustomAsyncSocket::ResetConnection()
+{
+    CancelDnsLookup();
+    DeleteBufferedData();
+    // No shutdown first: its FIN would reach the peer as the orderly end of
+    // whatever was sent so far.
+    if (FState == wsConnected && FType == SOCK_STREAM && FHSocket != INVALID_SOCKET) ResetOnClose(FHSocket);
     CloseSocket(false, 0);
 }
 

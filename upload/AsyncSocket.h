@@ -121,6 +121,10 @@ public:
     void PostFree();       // delete this on message 1029 (only for
                            // sockets created with new that nobody owns)
     virtual void Abort();
+    // Ends a connected stream so that the peer sees it broken (a reset),
+    // never its orderly end: the send queue and what the system still holds
+    // are dropped. Any other socket is closed as by Abort.
+    void ResetConnection();
     void Flush();  // pumps until the queue is sent or the socket gone
     void WaitForClose();
     TSocket Accept();          // handle of the incoming connection or -1

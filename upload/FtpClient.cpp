@@ -49,7 +49,9 @@ TCustomFtpClient::~TCustomFtpClient()
         socket->OnSessionAvailable = nullptr;
         socket->OnDataSent = nullptr;
     }
-    EndDataWatch(true);
+    // An upload still running goes no further.
+    BreakDataConnection();
+    EndDataWatch();
     FDataSocket.reset();
     FControlSocket.reset();
     DeallocateHWnd(FWindowHandle);
@@ -462,8 +464,15 @@ void TCustomFtpClient::FinishRequest(int status)
     if (FRequestDoneFlag) return;
     FRequestDoneFlag = true;
     FRequestResult = status;
-    // Every transfer step ends here; an upload that failed stops arriving.
-    EndDataWatch(status != 0);
+    // Every transfer step ends here. One that failed is broken off before
+    // anything else runs: nothing of an upload may go on arriving.
+    if (status != 0) {
+        FTransferRunning = false;
+        // (A closed socket may be the one whose close event brought us here.)
+        if (FDataSocket->State() != wsClosed) UnbindDataEvents();
+        BreakDataConnection();
+    }
+    EndDataWatch();
     if (status == 0 && FNextRequest != nullptr) {
         if (FState != ftpAbort) StateChange(ftpInternalReady);
         (this->*FNextRequest)();
@@ -507,7 +516,7 @@ void TCustomFtpClient::Abort()
     }
     if (FControlSocket->State() != wsClosed) CloseControl();
     CloseDataSocket();
-    EndDataWatch(true);
+    EndDataWatch();
     FConnected = false;
     if (!FRequestDoneFlag) FinishRequest(426);
     StateChange(ftpReady);

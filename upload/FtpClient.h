@@ -323,6 +323,14 @@ protected:
     void TransferFailed(int status, const std::string& text);
     void DeliverDisplayLines(const std::uint8_t* data, std::size_t count);
     void ShowStatistics();
+    // The data connection ends short of a transfer's success (a failure, a
+    // stop, a time-out). An upload's is reset, mid-file and after the last
+    // block alike: closed in order, it would go on sending what the system
+    // holds and end like a whole file, so the server would store a cut file
+    // as complete. Its events still report the end.
+    void BreakDataConnection();
+    // Ends the data connection (broken off, as above) with its events unbound:
+    // nothing of the transfer may react to it any more.
     void CloseDataSocket();
     void FreeStream();
     virtual bool ProgressCheck();  // false when the transfer must stop
@@ -340,8 +348,9 @@ protected:
     // Keeps a second handle on the data connection that closes at the end of
     // the file, whose buffer the system still sends from.
     void KeepDrainHandle();
-    // Stops watching; with `reset` a connection still sending is reset.
-    void EndDataWatch(bool reset);
+    // Stops watching and lets the second handle go (a failed upload's was
+    // broken off before).
+    void EndDataWatch();
 
     // Hidden window
     void WndProc(TMessage& msg);

@@ -61,12 +61,24 @@ void TCustomFtpClient::UnbindDataEvents()
     FDataSocket->OnSendData = nullptr;
 }
 
+void TCustomFtpClient::BreakDataConnection()
+{
+    // An upload ends whole only by its close at the end of the file (and the
+    // server's confirmation); any other end of it is a break.
+    if (FSending) {
+        FDrain.Close(true);
+        if (FDataSocket->State() == wsConnected) {
+            FDataSocket->ResetConnection();
+            return;
+        }
+    }
+    if (FDataSocket->State() != wsClosed) FDataSocket->Close();
+}
+
 void TCustomFtpClient::CloseDataSocket()
 {
-    // Closed at the end of a request or a failed step: nothing of the
-    // transfer may react to it any more.
     UnbindDataEvents();
-    if (FDataSocket->State() != wsClosed) FDataSocket->Close();
+    BreakDataConnection();
 }
 
 void TCustomFtpClient::FreeStream() { FLocalStream.reset(); }
@@ -310,6 +322,12 @@ void TCustomFtpClient::TransferRefused(int code)
 
 void TCustomFtpClient::FinalReplyFailed(int code, const std::string& display)
 {
+    // After a failure of our own (a stop, a read error) the server only
+    // answers the broken connection: ours is what happened.
+    if (FTransferError != 0) {
+        code = FTransferError;
+        if (FErrorMessage.empty()) FErrorMessage = FTransferErrorText;
+    }
     SetErrorMessage();
     FreeStream();
     CloseDataSocket();
@@ -342,7 +360,7 @@ void TCustomFtpClient::SendNextBlock(std::uint16_t error)
     if (error != 0) {
         Display("! Error #" + std::to_string(error) + " sending data");
         TransferFailed(error, WinsockFailureText(error));
-        FDataSocket->Close();
+        BreakDataConnection();
         return;
     }
     if (FEofFlag || !FPutSessionOpened || !FDataConnected) return;
@@ -352,7 +370,7 @@ void TCustomFtpClient::SendNextBlock(std::uint16_t error)
     } catch (const std::exception&) {
         Display("! Error reading file");
         TransferFailed(426, "426 Error reading local file " + LocalFileName);
-        FDataSocket->Close();
+        BreakDataConnection();
         return;
     }
     if (count == 0) {
@@ -369,7 +387,7 @@ void TCustomFtpClient::SendNextBlock(std::uint16_t error)
         int code = FDataSocket->LastError() != 0 ? FDataSocket->LastError() : 426;
         Display("! Error #" + std::to_string(code) + " sending data");
         TransferFailed(code, WinsockFailureText(code));
-        if (FDataSocket->State() != wsClosed) FDataSocket->Close();
+        BreakDataConnection();
     }
 }
 
@@ -446,7 +464,7 @@ bool TCustomFtpClient::ProgressCheck()
     if (!abort) return true;
     Display("! Abort requested");
     TransferFailed(426, "426 Transfer aborted");
-    if (FDataSocket->State() != wsClosed) FDataSocket->Close();
+    BreakDataConnection();
     return false;
 }
 
@@ -487,13 +505,11 @@ void TCustomFtpClient::KeepDrainHandle()
     FDrain = TSocketDrain(FDataSocket->HSocket());
 }
 
-void TCustomFtpClient::EndDataWatch(bool reset)
+void TCustomFtpClient::EndDataWatch()
 {
     KillTimer(FWindowHandle, DataWatchTimer);
     FAckedSeen = -1;
-    // An upload that failed or was given up is reset: it must not go on
-    // arriving at the server after it was reported failed (and sent again).
-    FDrain.Close(reset);
+    FDrain.Close(false);
 }
 
 // --- receiving ----------------------------------------------------------------

@@ -126,10 +126,10 @@ TForm1::TForm1() : TForm(nullptr, "Form1")
 
     StatusBar1 = Make<TStatusBar>("StatusBar1", client);
     // The page count needs less than 120 pixels; the item count and the
-    // selection ("Total Items: 160         Selected 160 items") need the rest.
+    // selection ("Total Items: 160         Selected 160 items") need the rest,
+    // and take what the page count's panel holds beyond its text.
     StatusBar1->AddPanel(120);
     StatusBar1->AddPanel(0);
-    StatusBar1->Panel(0)->setMinimumWidth(0);  // as wide as its text
     layout->addWidget(StatusBar1->Widget());
 
     // Hidden state kept in controls, as the handlers share it.

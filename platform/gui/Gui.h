@@ -549,6 +549,8 @@ private:
     QToolBar* bar_;
 };
 
+class StatusPanelRow;
+
 class TStatusBar : public TControl {
 public:
     TStatusBar(TComponent* owner, std::string name, QWidget* parent);
@@ -561,6 +563,7 @@ public:
 
 private:
     std::vector<QLabel*> panels_;
+    StatusPanelRow* row_;  // owned by the bar's widget
 };
 
 // ---------------------------------------------------------------------------

@@ -1,12 +1,17 @@
 #include "platform/gui/Gui.h"
 
 #include <QAction>
+#include <QBoxLayout>
+#include <QEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <algorithm>
+#include <vector>
 
 TMenuItem::TMenuItem(TComponent* owner, std::string name, const std::string& caption)
     : TComponent(owner, std::move(name)), caption_(caption), action_(std::make_unique<QAction>())
@@ -151,30 +156,157 @@ TToolButton* TToolBar::AddButton(const std::string& name, const std::string& cap
 
 void TToolBar::AddSeparator() { bar_->addSeparator(); }
 
+namespace {
+
+// A status panel asks the bar's layout for the width the row gave it, not
+// for its text's.
+class StatusPanel : public QLabel {
+public:
+    explicit StatusPanel(QWidget* parent, int width) : QLabel(parent), set_(width)
+    {
+        setSizePolicy(width > 0 ? QSizePolicy::Fixed : QSizePolicy::Expanding, QSizePolicy::Preferred);
+    }
+    int SetWidth() const { return set_; }
+    int TextWidth() const { return QLabel::sizeHint().width(); }
+    void Give(int width)
+    {
+        if (width == given_) return;
+        given_ = width;
+        updateGeometry();
+    }
+    QSize sizeHint() const override { return {given_, QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {given_, QLabel::minimumSizeHint().height()}; }
+
+private:
+    int set_;
+    int given_ = 0;
+};
+
+}  // namespace
+
+// The widths of a status bar's panels, set again whenever a text, the bar's
+// width or its font changes. Panels keep their widths from the left, as the
+// Windows bar's panels do, and a long text never runs over the next panel;
+// the last panel (and one without a width) is as wide as its text, up to its
+// width. A text longer than its panel takes the room the bar has free, then
+// what other panels hold beyond their own texts (the last one's first); only
+// then is it cut at its panel's edge. A bar too narrow for the panels takes
+// back first what they hold beyond their texts, then cuts texts from the
+// last panel on.
+class StatusPanelRow : public QObject {
+public:
+    explicit StatusPanelRow(QStatusBar* bar) : QObject(bar), bar_(bar) { bar->installEventFilter(this); }
+
+    QLabel* Add(int width)
+    {
+        auto* panel = new StatusPanel(bar_, width);  // owned by the status bar
+        bar_->addWidget(panel, width > 0 ? 0 : 1);
+        panels_.push_back(panel);
+        Arrange();
+        return panel;
+    }
+
+    void Arrange()
+    {
+        const std::size_t count = panels_.size();
+        std::vector<int> need(count), width(count);
+        int used = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const StatusPanel* panel = panels_[i];
+            if (panel->isHidden()) continue;
+            need[i] = panel->TextWidth();
+            const int set = panel->SetWidth();
+            if (set <= 0)
+                width[i] = need[i];
+            else
+                width[i] = i + 1 == count ? std::min(set, need[i]) : set;
+            used += width[i];
+        }
+        const int room = Room();
+        // What other panels hold beyond their texts, the last one's first,
+        // up to `wanted`; taken from them and returned.
+        auto takeSpare = [&](std::size_t except, int wanted) {
+            int taken = 0;
+            for (std::size_t j = count; j-- > 0 && taken < wanted;) {
+                const int spare = j == except ? 0 : std::min(wanted - taken, width[j] - need[j]);
+                if (spare <= 0) continue;
+                width[j] -= spare;
+                taken += spare;
+            }
+            return taken;
+        };
+        for (std::size_t i = 0; i < count; ++i) {
+            const int missing = need[i] - width[i];
+            if (missing <= 0) continue;
+            const int free = std::min(missing, std::max(0, room - used));
+            width[i] += free;
+            used += free;
+            width[i] += takeSpare(i, missing - free);
+        }
+        if (used > room) used -= takeSpare(count, used - room);
+        for (std::size_t j = count; j-- > 0 && used > room;) {
+            const int cut = std::min(width[j], used - room);
+            width[j] -= cut;
+            used -= cut;
+        }
+        for (std::size_t i = 0; i < count; ++i)
+            if (!panels_[i]->isHidden()) panels_[i]->Give(width[i]);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == bar_ && (event->type() == QEvent::Resize || event->type() == QEvent::FontChange ||
+                                event->type() == QEvent::StyleChange))
+            Arrange();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    // The bar's width less what its row of items spends besides the panels:
+    // QStatusBar puts a small spacer before them and a gap between each two.
+    int Room() const
+    {
+        int room = bar_->contentsRect().width();
+        QLayout* outer = bar_->layout();
+        if (outer == nullptr) return room;
+        room -= outer->contentsMargins().left() + outer->contentsMargins().right();
+        for (int i = 0; i < outer->count(); ++i) {
+            auto* row = qobject_cast<QBoxLayout*>(outer->itemAt(i)->layout());
+            if (row == nullptr) continue;
+            room -= row->contentsMargins().left() + row->contentsMargins().right();
+            int shown = 0;
+            for (int j = 0; j < row->count(); ++j) {
+                QLayoutItem* item = row->itemAt(j);
+                if (item->spacerItem() != nullptr)
+                    room -= item->spacerItem()->sizeHint().width();
+                else if (!item->isEmpty())
+                    ++shown;
+            }
+            if (shown > 1) room -= row->spacing() * (shown - 1);
+            break;
+        }
+        return room;
+    }
+
+    QStatusBar* bar_;
+    std::vector<StatusPanel*> panels_;
+};
+
 TStatusBar::TStatusBar(TComponent* owner, std::string name, QWidget* parent)
     : TControl(owner, std::move(name), new QStatusBar(parent))
 {
-    static_cast<QStatusBar*>(Widget())->setSizeGripEnabled(false);
+    auto* bar = static_cast<QStatusBar*>(Widget());
+    bar->setSizeGripEnabled(false);
+    row_ = new StatusPanelRow(bar);  // owned by the bar
 }
 
 void TStatusBar::AddPanel(int width)
 {
-    auto* bar = static_cast<QStatusBar*>(Widget());
-    auto* label = new QLabel(bar);  // owned by the status bar
+    QLabel* label = row_->Add(width);
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setIndent(3);  // a framed label's own indent (half an "x") is wasted room in a bar this narrow
-    // Panels keep their widths from the left, as the Windows bar's panels do:
-    // a long text is cut at its panel's edge instead of running over the next
-    // panel. Only the last panel may be narrower than its width (as wide as
-    // its text), so it gives way where the bar is too narrow.
-    if (!panels_.empty() && panels_.back()->maximumWidth() < QWIDGETSIZE_MAX)
-        panels_.back()->setMinimumWidth(panels_.back()->maximumWidth());
-    if (width > 0) {
-        label->setMinimumWidth(0);
-        label->setMaximumWidth(width);
-    }
-    bar->addWidget(label, width > 0 ? 0 : 1);
     panels_.push_back(label);
+    row_->Arrange();
 }
 
 std::string TStatusBar::PanelText(int index) const
@@ -187,4 +319,5 @@ void TStatusBar::SetPanelText(int index, const std::string& text)
     QLabel* label = panels_.at(static_cast<std::size_t>(index));
     label->setProperty("bytes", QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     label->setText(ToQString(text));
+    row_->Arrange();
 }

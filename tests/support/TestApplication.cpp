@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QTimer>
 #include <QWidget>
 
@@ -46,6 +47,17 @@ void WhenModal(std::function<void(QWidget*)> act)
         act(modal);
     });
     look->start(0);
+}
+
+bool ShowsWholeText(const QLabel& label)
+{
+    // The room QLabel draws the text in: its contents less margin and indent.
+    const QFontMetrics metrics = label.fontMetrics();
+    int room = label.contentsRect().width() - 2 * label.margin();
+    int indent = label.indent();
+    if (indent < 0 && label.frameWidth() > 0) indent = metrics.horizontalAdvance(u'x') / 2 - label.margin();
+    if (indent > 0) room -= indent;
+    return metrics.boundingRect(0, 0, 2000, 2000, Qt::AlignLeft, label.text()).width() <= room;
 }
 
 }  // namespace testsupport

@@ -3,6 +3,7 @@
 
 #include "platform/gui/Gui.h"
 
+#include <QLabel>
 #include <QWidget>
 
 #include <functional>
@@ -30,5 +31,8 @@ struct ControlUnderTest {
 // Calls act with the modal window once one is up. It looks at every turn of
 // the event loop, so it waits for the window however long opening it takes.
 void WhenModal(std::function<void(QWidget*)> act);
+
+// The label has room for its whole text: none of it is cut at its edge.
+bool ShowsWholeText(const QLabel& label);
 
 }  // namespace testsupport

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace socktest;
@@ -140,6 +141,30 @@ TEST(AsyncSocket, PeerCloseDeliversDataThenOneCloseEvent)
     EXPECT_EQ(closes, std::vector<int>{0});
     EXPECT_EQ(receivedAtClose, "last words");
     EXPECT_EQ(pair.Client.State(), wsClosed);
+}
+
+TEST(AsyncSocket, ResetConnectionIsABreakNotAnEnd)
+{
+    // Lingering off, as the upload's data connection has it, and nothing
+    // left to send: the peer still sees a reset, never the orderly end of
+    // what it received (Close gives that, above).
+    LoopbackPair pair;
+    ASSERT_TRUE(pair.Ok);
+    std::string received;
+    CollectInto(pair.Client, received);
+    std::vector<int> closes, ownCloses;
+    pair.Client.OnSessionClosed = [&](TCustomAsyncSocket*, std::uint16_t error) { closes.push_back(error); };
+    pair.Server.OnSessionClosed = [&](TCustomAsyncSocket*, std::uint16_t error) { ownCloses.push_back(error); };
+    const linger off{0, 0};
+    ASSERT_EQ(::setsockopt(pair.Server.HSocket(), SOL_SOCKET, SO_LINGER, &off, sizeof off), 0);
+    pair.Server.SendText("part of a file");
+    pair.Server.Flush();
+    ASSERT_TRUE(WaitFor([&] { return received.size() == 14; }));
+    pair.Server.ResetConnection();
+    EXPECT_EQ(pair.Server.State(), wsClosed);
+    EXPECT_EQ(ownCloses, std::vector<int>{0});
+    ASSERT_TRUE(WaitFor([&] { return !closes.empty(); }));
+    EXPECT_EQ(closes, std::vector<int>{winsock::WSAECONNRESET});
 }
 
 TEST(AsyncSocket, SendFailureAndCloseReportClosedOnce)

@@ -159,6 +159,19 @@ void WriteFileBytes(const std::filesystem::path& path, const std::vector<std::ui
                                          << " were expected, first difference at offset " << (diff.first - got.begin());
 }
 
+std::string DataEndOf(const std::filesystem::path& transcript, const std::string& name)
+{
+    std::ifstream in(transcript.string() + ".ends");
+    std::string end;
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t space = line.find(' ');
+        const std::size_t second = line.find(' ', space + 1);
+        if (space != std::string::npos && second != std::string::npos && line.substr(second + 1) == name)
+            end = line.substr(0, space);
+    }
+    return end;
+}
+
 std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint32_t seed)
 {
     std::vector<std::uint8_t> bytes(size);

@@ -67,6 +67,10 @@ void WriteFileBytes(const std::filesystem::path& path, const std::vector<std::ui
 // Equal bytes, or a failure naming both sizes and the first differing offset
 // (instead of printing megabytes).
 ::testing::AssertionResult SameBytes(const std::vector<std::uint8_t>& got, const std::vector<std::uint8_t>& want);
+// How the data connection of the last STOR of `name` ended, as a peer
+// recorded it beside its transcript: "fin" (an orderly end, which a server
+// takes for the end of the file), "reset", or "" when none was recorded.
+std::string DataEndOf(const std::filesystem::path& transcript, const std::string& name);
 // Deterministic bytes that are not a repeating short pattern.
 std::vector<std::uint8_t> PatternBytes(std::size_t size, std::uint32_t seed);
 
@@ -101,6 +105,7 @@ public:
     std::vector<std::uint8_t> StoredData() const;
     // What the STOR of `name` left on the peer (empty when there was none).
     std::vector<std::uint8_t> StoredFile(const std::string& name) const;
+    std::string DataEnd(const std::string& name) const { return DataEndOf(transcript_, name); }
 
 private:
     TempFolder folder_;

@@ -6,8 +6,12 @@ Usage: ftp_peer.py SCENARIO TRANSCRIPT
 Listens on a free port of 127.0.0.1, prints the port on stdout, serves one
 control connection as SCENARIO says, and writes every command it received to
 TRANSCRIPT (one per line), the bytes of each STOR to TRANSCRIPT.data and,
-file by file, to TRANSCRIPT.files/NAME ('/' in NAME as %2F). A scenario may
-serve more than one control connection in turn (its `sessions`).
+file by file, to TRANSCRIPT.files/NAME ('/' in NAME as %2F), and how each
+STOR's data connection ended to TRANSCRIPT.ends ("fin|reset BYTES NAME": an
+orderly end, which a server takes for the end of the file, or a reset). The
+data connection is read to its end whatever becomes of the control
+connection. A scenario may serve more than one control connection in turn
+(its `sessions`).
 Stdlib only; it ends by itself after at most 30 seconds.
 """
 
@@ -27,6 +31,19 @@ def reset(conn):
     conn.close()
 
 
+class ResetBeforeUse:
+    """Stands for a data connection that was reset before the peer used it."""
+
+    def recv(self, want):
+        raise ConnectionResetError("reset before use")
+
+    def setsockopt(self, *args):
+        pass
+
+    def close(self):
+        pass
+
+
 class Peer:
     sessions = 1
 
@@ -34,6 +51,8 @@ class Peer:
         self.scenario = scenario
         self.transcript = open(transcript, "w")
         self.data_path = transcript + ".data"
+        self.ends_path = transcript + ".ends"
+        self.data_end = None
         self.port_addr = None
         self.buf = b""
         self.ctrl = None
@@ -60,19 +79,36 @@ class Peer:
     # -- data connection ---------------------------------------------------
     def connect_data(self, rcvbuf=None):
         host, port = self.port_addr
-        if rcvbuf is None:
-            return socket.create_connection((host, port), timeout=10)
+        self.data_end = None
         data = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        data.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, rcvbuf)
+        if rcvbuf is not None:
+            data.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, rcvbuf)
         data.settimeout(10)
-        data.connect((host, port))
+        try:
+            data.connect((host, port))
+        except ConnectionResetError:
+            # The client took the connection and reset it at once.
+            data.close()
+            return ResetBeforeUse()
         return data
+
+    def receive(self, data, want):
+        """One read of the data connection; b"" at its end, which data_end
+        tells: "fin" or "reset"."""
+        try:
+            chunk = data.recv(want)
+        except ConnectionResetError:
+            self.data_end = "reset"
+            return b""
+        if not chunk:
+            self.data_end = "fin"
+        return chunk
 
     def read_all(self, data, limit=None):
         got = bytearray()
         while limit is None or len(got) < limit:
             want = 65536 if limit is None else min(65536, limit - len(got))
-            chunk = data.recv(want)
+            chunk = self.receive(data, want)
             if not chunk:
                 break
             got += chunk
@@ -85,7 +121,7 @@ class Peer:
         got = bytearray()
         start = time.monotonic()
         while True:
-            chunk = data.recv(65536)
+            chunk = self.receive(data, 65536)
             if not chunk:
                 break
             got += chunk
@@ -131,12 +167,24 @@ class Peer:
         self.port_addr = (".".join(str(p) for p in parts[:4]), parts[4] * 256 + parts[5])
         self.reply("200 PORT ok")
 
+    def finish_stor(self, arg, got):
+        """Keeps what a STOR read to the end of its data connection, notes how
+        that ended, and replies as a server does: an orderly end is the end
+        of the file, a reset a broken transfer."""
+        self.keep(arg, got)
+        with open(self.ends_path, "a") as out:
+            out.write("%s %d %s\n" % (self.data_end, len(got), arg))
+        if self.data_end == "fin":
+            self.reply("226 transfer complete")
+        else:
+            self.reply("426 Connection reset; transfer aborted")
+
     def on_STOR(self, arg):
         self.reply("150 opening data connection")
         data = self.connect_data()
-        self.keep(arg, self.read_all(data))
+        got = self.read_all(data)
         data.close()
-        self.reply("226 transfer complete")
+        self.finish_stor(arg, got)
 
     def stor_reset(self, arg):
         """A STOR whose data connection is reset after 1 MB: the file stays
@@ -312,7 +360,22 @@ class SlowStor(Peer):
         with open(self.data_path, "ab") as out:
             out.write(got)
         data.close()
-        self.reply("226 transfer complete")
+        self.finish_stor(arg, got)
+
+
+class PauseStor(Peer):
+    """Reads 1 MB through a 64 KB receive buffer, stops reading for 5 s like
+    a server whose process is stopped, then reads on to the end."""
+
+    def on_STOR(self, arg):
+        self.reply("150 opening data connection")
+        data = self.connect_data(rcvbuf=64 * 1024)
+        got = self.read_all(data, limit=1024 * 1024)
+        time.sleep(5)
+        if self.data_end is None:
+            got += self.read_all(data)
+        data.close()
+        self.finish_stor(arg, got)
 
 
 class ResetData(Peer):
@@ -421,6 +484,7 @@ SCENARIOS = {
     "longline": LongLine,
     "slowstor": SlowStor,
     "slowdrain": SlowStor,
+    "pausestor": PauseStor,
     "intruders": Intruders,
     "resetdata": ResetData,
     "resetsession": ResetSession,

@@ -14,7 +14,9 @@
 #include <QCloseEvent>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -252,6 +254,62 @@ TEST_F(UploadWindowTest, SlowServerIsNoFailure)
     ASSERT_TRUE(peer.Child.WaitExit(std::chrono::seconds(10)));
     for (const std::string name : {"index.htm", "slow big.bin"})
         EXPECT_TRUE(SameBytes(peer.Stored(name), ReadFileBytes(dest + name))) << name;
+}
+
+TEST_F(UploadWindowTest, DisconnectMidFileResetsTheUpload)
+{
+    UploadPeer peer;
+    ASSERT_GT(peer.Port, 0);
+    // Read at 512 KB/s: the system holds megabytes of the file for the server
+    // when Disconnect is pressed.
+    AddFile("slow big.bin", 8u << 20, 1);
+    auto form = MakeWindow(peer.Port, "");
+    TFtpClient& client = form->FtpClient1;
+    // What the server's system had acknowledged when the upload stopped: its
+    // program may still read that and what its receive buffer (256 KB asked
+    // for, doubled by the system) took unacknowledged, and nothing more.
+    std::int64_t acknowledged = -1;
+    bool pressed = false;
+    const auto progress = client.OnProgress;
+    client.OnProgress = [&](TCustomFtpClient* sender, std::int64_t count, bool& abort) {
+        progress(sender, count, abort);
+        if (pressed || count < (2 << 20)) return;
+        pressed = true;
+        // Clicked while the upload waits, as a user's click comes.
+        QTimer::singleShot(0, [&] {
+            const TAsyncSocket& data = *client.DataSocket();
+            const int held = SocketUnsentCount(data.HSocket());
+            EXPECT_GT(held, 0);
+            acknowledged = client.ByteCount() - data.BufferedByteCount() - held;
+            form->Window()->findChild<QPushButton*>("Button2")->click();
+        });
+    };
+    form->Button1Click(form->Button1);
+    ASSERT_TRUE(pressed);
+    EXPECT_EQ(form->StatusBar1->PanelText(0), "Sent 0 of 1 files, 0 failed, 1 not tried");
+    const auto& log = form->LogLines();
+    EXPECT_NE(std::find(log.begin(), log.end(), "! Upload stopped by the user"), log.end());
+    ASSERT_TRUE(peer.Child.WaitExit(std::chrono::seconds(20)));
+    // The server found a broken transfer, not the end of a cut file.
+    EXPECT_EQ(DataEndOf(peer.Transcript, "slow big.bin"), "reset");
+    EXPECT_GE(acknowledged, 0);
+    EXPECT_LE(static_cast<std::int64_t>(peer.Stored("slow big.bin").size()), acknowledged + (512 << 10));
+}
+
+TEST_F(UploadWindowTest, TransferStatusIsWholeWhileTheBarHasRoom)
+{
+    for (int i = 0; i < 15; ++i) AddFile(std::to_string(i) + ".jpg", 10, static_cast<std::uint32_t>(i));
+    auto form = MakeWindow(21, "");
+    form->Window()->show();
+    // Mid-file in a second upload: the last one's total is still shown.
+    form->StatusBar1->SetPanelText(1, "Total Files: 15");
+    form->FilesLeft = 14;
+    bool abort = false;
+    form->FtpClient1Progress(&form->FtpClient1, 1159121, abort);
+    QApplication::processEvents();
+    EXPECT_EQ(form->StatusBar1->PanelText(0), "Files Left: 14  Transfer: " + FormatThousands(1159121) + " bytes");
+    EXPECT_TRUE(testsupport::ShowsWholeText(*form->StatusBar1->Panel(0)));
+    EXPECT_TRUE(testsupport::ShowsWholeText(*form->StatusBar1->Panel(1)));
 }
 
 // The Timeout field is the client's: a server that stops reading fails the

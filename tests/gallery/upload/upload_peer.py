@@ -43,9 +43,9 @@ class UploadPeer(ftp_peer.Peer):
         if "slow" in arg:
             self.reply("150 opening data connection")
             data = self.connect_data(rcvbuf=256 * 1024)
-            self.keep(arg, self.read_paced(data, 512 * 1024))
+            got = self.read_paced(data, 512 * 1024)
             data.close()
-            self.reply("226 transfer complete")
+            self.finish_stor(arg, got)
             return
         if "stall" in arg:
             # Takes a little, then reads nothing more until the client gives up.

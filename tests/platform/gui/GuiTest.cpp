@@ -333,17 +333,6 @@ TEST(Gui, StatusBarPanelsAndHiddenStoreControls)
     bar->AddPanel(200);
     bar->SetPanelText(1, "Total Items: 3 ");
     EXPECT_EQ(bar->PanelText(1), "Total Items: 3 ");
-    // A text longer than its panel is cut there; the next panel keeps its
-    // place and, where the bar is too narrow for both, gives way.
-    bar->SetPanelText(0, "Files Left: 8,888  Transfer: 1,116,220,333 bytes");
-    bar->Widget()->setGeometry(0, 0, 382, 22);
-    form.Show();
-    QApplication::processEvents();
-    const QLabel *first = bar->Panel(0), *second = bar->Panel(1);
-    EXPECT_EQ(first->width(), 220);
-    EXPECT_GE(second->x(), first->x() + 220);
-    EXPECT_LE(second->x() + second->width(), 382);
-    form.Hide();
     auto* memo = form.Make<TMemo>("Memo1", form.Client());
     memo->SetVisible(false);
     memo->Lines().Add("a|b|");
@@ -351,6 +340,50 @@ TEST(Gui, StatusBarPanelsAndHiddenStoreControls)
     EXPECT_EQ(memo->Lines().ToVector(), (std::vector<std::string>{"first", "a|b|"}));
     auto* label = form.Make<TLabel>("Label1", form.Client(), "&Save in Folder:");
     EXPECT_EQ(label->Caption(), "&Save in Folder:");
+}
+
+TEST(Gui, StatusPanelTextIsWholeWhileTheBarHasRoom)
+{
+    // The upload window's bar: 382 pixels, panels of 220 and 200.
+    App();
+    TestForm form;
+    auto* bar = form.Make<TStatusBar>("StatusBar1", form.Client());
+    bar->AddPanel(220);
+    bar->AddPanel(200);
+    form.Show();
+    const QLabel *first = bar->Panel(0), *second = bar->Panel(1);
+    auto whole = [](const QLabel* panel) { return testsupport::ShowsWholeText(*panel); };
+    struct Case {
+        int barWidth;
+        const char* text;
+        bool firstWhole, secondWhole;
+    };
+    for (const Case& k :
+         {Case{382, "Files Left: 14", true, true}, Case{382, "Files Left: 14  Transfer: 1,159,121 bytes", true, true},
+          Case{382, "Files Left: 88,888  Transfer: 1,116,220,333,444 bytes", false, true},
+          // Too narrow for the widths: first the first panel's
+          // empty part goes, then the last panel's text is cut.
+          Case{250, "Files Left: 14", true, true}, Case{150, "Files Left: 14", true, false}}) {
+        SCOPED_TRACE(std::to_string(k.barWidth) + " " + k.text);
+        bar->SetPanelText(0, k.text);
+        bar->SetPanelText(1, "Total Files: 15");
+        bar->Widget()->setGeometry(0, 0, k.barWidth, 22);
+        QApplication::processEvents();
+        EXPECT_EQ(whole(first), k.firstWhole);
+        EXPECT_EQ(whole(second), k.secondWhole);
+        // In order, and inside the bar.
+        EXPECT_GT(second->x(), first->x() + first->width());
+        EXPECT_LE(second->x() + second->width(), k.barWidth);
+        // A panel keeps its width while the bar has room; a text is cut only
+        // where the bar has none left.
+        if (k.barWidth == 382) {
+            EXPECT_GE(first->width(), 220);
+        }
+        if (!k.firstWhole || !k.secondWhole) {
+            EXPECT_EQ(second->x() + second->width(), k.barWidth);
+        }
+    }
+    form.Hide();
 }
 
 TEST(Gui, TypedMemoTextBecomesItsLines)
