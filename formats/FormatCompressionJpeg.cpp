@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <string>
 
+#include <jerror.h>
 #include <jpeglib.h>
 
 namespace {
@@ -222,6 +223,13 @@ Status decodeStrip(DecoderState* s, const std::uint8_t* source, std::size_t pack
     s->cinfo.raw_data_out = FALSE;
     s->cinfo.buffered_image = FALSE;
     jpeg_start_decompress(&s->cinfo);
+    // A multi-scan strip that ended before its last scan lost more than its
+    // end marker: refused as a file that ends early is.
+    if (!JpegWholeImageRead(&s->cinfo, s->ranOut)) {
+        s->errors.pub.msg_code = JWRN_JPEG_EOF;
+        jpeg_abort_decompress(&s->cinfo);
+        return Status::LibraryError;
+    }
     if (std::size_t(s->cinfo.output_width) * std::size_t(s->cinfo.output_components) > shape.bytesPerRow) {
         jpeg_abort_decompress(&s->cinfo);
         return Status::StripSize;

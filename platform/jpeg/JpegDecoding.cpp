@@ -1,5 +1,9 @@
 #include "platform/jpeg/JpegDecoding.h"
 
+#include "platform/jpeg/JpegScanCheck.h"
+
+#include <unistd.h>
+
 #include <csetjmp>
 #include <memory>
 
@@ -42,6 +46,7 @@ struct DataCheck {
     std::size_t size = 0;
     const std::uint8_t* tables = nullptr;
     std::size_t tablesSize = 0;
+    bool multiScanHuffman = false;  // left to our own check, which keeps no coefficients
 };
 
 void checkError(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<DataCheck::Errors*>(cinfo->err)->jump, 1); }
@@ -72,6 +77,7 @@ bool decodeWithoutPixels(DataCheck& c)
     else
         jpeg_mem_src(&c.cinfo, c.data, static_cast<unsigned long>(c.size));
     jpeg_read_header(&c.cinfo, TRUE);
+    c.multiScanHuffman = jpeg_has_multiple_scans(&c.cinfo) && !c.cinfo.arith_code;
     if (!jpeg_has_multiple_scans(&c.cinfo)) {
         // The coded data is read whole whatever the scale; the pixels made of it are few.
         c.cinfo.scale_num = 1;
@@ -96,7 +102,15 @@ bool JpegCodedDataSound(const char* fileName)
     if (!file) return false;
     auto check = std::make_unique<DataCheck>();
     check->file = file;
-    const bool sound = decodeWithoutPixels(*check);
+    bool sound = decodeWithoutPixels(*check);
+    if (sound && check->multiScanHuffman) {
+        const int fd = fileno(file);
+        TJpegScanCheck scans([fd](std::uint64_t offset, std::uint8_t* to, std::size_t size) -> std::size_t {
+            const ssize_t got = pread(fd, to, size, off_t(offset));
+            return got > 0 ? std::size_t(got) : 0;
+        });
+        sound = scans.Run() == TJpegScanCheck::TVerdict::Sound;
+    }
     std::fclose(file);
     return sound;
 }
@@ -109,5 +123,7 @@ bool JpegCodedDataSound(const std::uint8_t* data, std::size_t size, const std::u
     check->size = size;
     check->tables = tables && tablesSize ? tables : nullptr;
     check->tablesSize = tablesSize;
-    return decodeWithoutPixels(*check);
+    if (!decodeWithoutPixels(*check)) return false;
+    return !check->multiScanHuffman ||
+           TJpegScanCheck::Check(data, size, check->tables, check->tablesSize) == TJpegScanCheck::TVerdict::Sound;
 }

@@ -41,10 +41,12 @@ inline bool JpegDataNeedsCheck(std::uint64_t pictureBytes, std::uint64_t fileByt
 // Decodes the coded data of a JPEG stream without keeping its pixels (at an
 // eighth of its size, a row at a time) and says whether libjpeg found it
 // sound: false for corrupt data (JpegCorruptDataWarning), a fatal error, or
-// a stream that ends inside its scan. A multi-scan stream is not decoded
-// (its coefficients would cost what the picture does) and counts as sound.
-// The stream is a file, or bytes in memory, optionally after an abbreviated
-// stream of tables (a TIFF's JPEGTables).
+// a stream that ends inside its scan. A multi-scan stream would cost libjpeg
+// its whole coefficient buffer, so a Huffman-coded one is read by our own
+// check instead (TJpegScanCheck: false for data libjpeg would find corrupt,
+// or a stream that ends before its last scan); an arithmetic-coded one
+// counts as sound. The stream is a file, or bytes in memory, optionally
+// after an abbreviated stream of tables (a TIFF's JPEGTables).
 bool JpegCodedDataSound(const char* fileName);
 bool JpegCodedDataSound(const std::uint8_t* data, std::size_t size, const std::uint8_t* tables = nullptr,
                         std::size_t tablesSize = 0);

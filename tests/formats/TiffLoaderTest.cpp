@@ -496,6 +496,24 @@ TEST_F(TiffCorpus, JpegStripsOfOurOwn)
         EXPECT_EQ(loadError(colourFile({jpeg, cut}).build()), "JPEG error #" + std::to_string(JWRN_HIT_MARKER));
     }
     EXPECT_TRUE(warnings.empty());
+    // A progressive strip that lost only its end marker is whole too; one that
+    // ends between its scans lost more, and is refused as such a file is.
+    ASSERT_TRUE(RunQuiet(cjpeg + " -quality 95 -sample 2x2 -progressive " + ScratchPath("half.ppm") + " > " +
+                         ScratchPath("halfp.jpg")));
+    const Bytes progressive = ReadFileBytes(ScratchPath("halfp.jpg"));
+    std::size_t lastScan = 0;
+    for (std::size_t i = 0; i + 1 < progressive.size(); ++i)
+        if (progressive[i] == 0xFF && progressive[i + 1] == 0xDA) lastScan = i;
+    const Bytes betweenScans(progressive.begin(), progressive.begin() + std::ptrdiff_t(lastScan));
+    EXPECT_EQ(loadError(colourFile({progressive, betweenScans}).build()),
+              "JPEG error #" + std::to_string(JWRN_JPEG_EOF));
+    EXPECT_TRUE(warnings.empty());
+    TTIFFGraphic progressiveUnended;
+    EXPECT_EQ(loadError(colourFile({progressive, Bytes(progressive.begin(), progressive.end() - 2)}).build(),
+                        &progressiveUnended),
+              "");
+    EXPECT_EQ(Compare(twice, ToRgb(progressiveUnended)), "");
+    EXPECT_EQ(warnings.size(), 1u);
     SetJPEGWarningHook(nullptr);
 
     TiffFile grey = colourFile({jpeg, jpeg});
