@@ -165,6 +165,8 @@ public:
     explicit StatusPanel(QWidget* parent, int width) : QLabel(parent), set_(width)
     {
         setSizePolicy(width > 0 ? QSizePolicy::Fixed : QSizePolicy::Expanding, QSizePolicy::Preferred);
+        setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        setIndent(3);  // a framed label's own indent (half an "x") is wasted room in a bar this narrow
     }
     int SetWidth() const { return set_; }
     int TextWidth() const { return QLabel::sizeHint().width(); }
@@ -300,14 +302,7 @@ TStatusBar::TStatusBar(TComponent* owner, std::string name, QWidget* parent)
     row_ = new StatusPanelRow(bar);  // owned by the bar
 }
 
-void TStatusBar::AddPanel(int width)
-{
-    QLabel* label = row_->Add(width);
-    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    label->setIndent(3);  // a framed label's own indent (half an "x") is wasted room in a bar this narrow
-    panels_.push_back(label);
-    row_->Arrange();
-}
+void TStatusBar::AddPanel(int width) { panels_.push_back(row_->Add(width)); }
 
 std::string TStatusBar::PanelText(int index) const
 {
