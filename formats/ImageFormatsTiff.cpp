@@ -83,10 +83,11 @@ std::size_t typeSize(std::uint16_t type)
     }
 }
 
-// A tag of counts, offsets, codes or bytes stored as one of these types has
-// no integer to give: the file is refused rather than a number made up from
-// it (a float cast to an integer it does not fit is undefined). Unknown types
-// are skipped, as TIFF readers must.
+// An array of counts, offsets or bytes stored as one of these types has no
+// integers to give: the file is refused rather than numbers made up from it
+// (a float cast to an integer it does not fit is undefined). A single value
+// of such a type gives the tag's default, and unknown types are skipped, as
+// TIFF readers must.
 bool holdsFractions(std::uint16_t type)
 {
     return type == ftRational || type == ftSRational || type == ftFloat || type == ftDouble;
@@ -228,7 +229,6 @@ std::uint32_t TTIFFGraphic::ReadTagIntegerAndCount(std::uint16_t tag, std::uint3
     count = 0;
     if (!FindTag(tag, index)) return defaultValue;
     const TTIFFEntry& entry = Directory[index];
-    requireIntegers(entry);
     count = entry.DataLength;
     // The value field is in the machine's order since SwapDirectory.
     if (count != 1) return GetLE32(entry.Value.data());

@@ -45,12 +45,14 @@ public:
 
     bool FindTag(std::uint16_t tag, std::size_t& index) const;
     void SwapDirectory();
+    // One value of a type other than BYTE, SHORT or LONG (a fraction, say)
+    // gives the default; another count gives the raw value field.
     std::uint32_t ReadTagInteger(std::uint16_t tag, std::uint32_t defaultValue) const;
     std::uint32_t ReadTagIntegerAndCount(std::uint16_t tag, std::uint32_t defaultValue, std::uint32_t& count) const;
     // RATIONALs with a denominator of 0 give the default.
     float ReadTagFloat(std::uint16_t tag, float defaultValue);
     // Values read beyond the value field must lie inside the stream. The
-    // integer readers refuse a tag stored as RATIONAL, FLOAT or DOUBLE, and
+    // array readers refuse a tag stored as RATIONAL, FLOAT or DOUBLE, and
     // ReadTagBytes a value over 255, with the reader's error.
     TByteArray ReadTagBytes(std::uint16_t tag);
     TCardinalArray ReadTagCardinals(std::uint16_t tag);

@@ -77,7 +77,8 @@ struct TiffFile {
             for (std::uint32_t v : values) put(data, v, static_cast<int>(size));
             put(entries, t, 2);
             put(entries, type, 2);
-            put(entries, static_cast<std::uint32_t>(type == 5 ? values.size() / 2 : values.size()), 4);
+            const bool twoWords = type == 5 || type == 10 || type == 12;
+            put(entries, static_cast<std::uint32_t>(twoWords ? values.size() / 2 : values.size()), 4);
             if (data.size() <= 4) {
                 data.resize(4, 0);
                 entries.insert(entries.end(), data.begin(), data.end());
@@ -97,7 +98,7 @@ struct TiffFile {
         return out;
     }
 
-    // RATIONALs are given as pairs of LONGs.
+    // RATIONALs, SRATIONALs and DOUBLEs are given as pairs of LONGs.
     static std::size_t valueSize(std::uint16_t type)
     {
         return type == 3 ? 2 : type == 1 || type == 2 || type == 7 ? 1 : 4;
@@ -714,11 +715,12 @@ TEST(TiffLoader, HostileFiles)
          },
          invalid},
         {"strip byte counts of type FLOAT", [&] { return greyFile().tag(279, 11, {0x42800000}); }, invalid},
+        // One value of a fraction type gives the tag's default: no compression code.
         {"compression of type RATIONAL",
          [&] {
              return greyFile().tag(259, 5, {1, 1});
          },
-         invalid},
+         unsupported},
         {"corrupt deflate data",
          [&] {
              TiffFile f = greyFile().tag(259, 3, {8});
@@ -905,6 +907,27 @@ TEST(TiffLoader, PropertiesOfTheDirectory)
         EXPECT_FLOAT_EQ(p.XResolution, 0);
         EXPECT_FLOAT_EQ(p.YResolution, 150 * 2.54f);
         EXPECT_EQ(graphic.ReadImageProperties(stream, 1), false) << "there is no second directory";
+    }
+
+    // An integer tag of one value stored as a fraction type is read as its
+    // default, as libtiff ignores it: the picture loads as it does without.
+    Bytes rows(8 * 4);
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<std::uint8_t>(i * 7);
+    TTIFFGraphic plain;
+    ASSERT_EQ(loadError(plainTiff(8, 4, 8, 1, 1, rows).build(), &plain), "");
+    const std::pair<std::uint16_t, std::vector<std::uint32_t>> fractions[] = {
+        {5, {3, 1}}, {10, {2, 1}}, {11, {0x40400000}}, {12, {0, 0x40080000}}};
+    for (const auto& [type, three] : fractions) {
+        for (std::uint16_t tag : {296, 317}) {  // ResolutionUnit, Predictor
+            TiffFile file = plainTiff(8, 4, 8, 1, 1, rows);
+            file.tag(282, 5, {72, 1}).tag(tag, type, three);
+            TTIFFGraphic graphic;
+            ASSERT_EQ(loadError(file.build(), &graphic), "") << tag << " of type " << type;
+            EXPECT_EQ(Compare(ToRgb(plain), ToRgb(graphic)), "") << tag << " of type " << type;
+            if (tag == 296) {
+                EXPECT_FLOAT_EQ(graphic.ImageProperties.XResolution, 72) << type;
+            }
+        }
     }
 }
 
