@@ -97,7 +97,7 @@ std::unique_ptr<XvfbDisplay> XvfbDisplay::Start(std::string& reason, const std::
     display->pid_ = pid;
     std::string number;
     pollfd wait{fds[0], POLLIN, 0};
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::chrono::steady_clock::now() < deadline) {
         if (poll(&wait, 1, 200) > 0) {
             char c;
@@ -131,6 +131,9 @@ std::unique_ptr<XvfbDisplay> display;
 int windowManager = -1;
 std::unique_ptr<TApplication> application;
 std::string skipReason;
+// Set when the tools are installed but the server or the window manager did
+// not come up: the suite's tests fail, since a skip would hide that they never ran.
+std::string failReason;
 int argc = 1;
 char programName[] = "pictavo-x11-test";
 char* argv[] = {programName, nullptr};
@@ -139,13 +142,21 @@ char* argv[] = {programName, nullptr};
 
 bool X11Suite::StartX11(std::initializer_list<const char*> tools, const std::string& screen)
 {
+    if (!ProgramOnPath("Xvfb")) {
+        skipReason = "Xvfb is not installed (package xvfb)";
+        return false;
+    }
     for (const char* tool : tools)
         if (!ProgramOnPath(tool)) {
             skipReason = std::string(tool) + " is not installed (package " + tool + ")";
             return false;
         }
-    display = XvfbDisplay::Start(skipReason, screen);
-    if (!display) return false;
+    std::string reason;
+    display = XvfbDisplay::Start(reason, screen);
+    if (!display) {
+        failReason = reason;
+        return false;
+    }
     setenv("DISPLAY", display->Name().c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     application = std::make_unique<TApplication>(argc, argv);
@@ -158,6 +169,12 @@ void X11Suite::GiveUp(const std::string& reason)
     TearDownTestSuite();
 }
 
+void X11Suite::Fail(const std::string& reason)
+{
+    failReason = reason;
+    TearDownTestSuite();
+}
+
 bool X11Suite::StartWindowManager()
 {
     if (!ProgramOnPath("openbox")) {
@@ -166,19 +183,29 @@ bool X11Suite::StartWindowManager()
     }
     windowManager = Spawn({"openbox", "--sm-disable"});
     if (windowManager < 0) {
-        GiveUp("openbox could not be started");
+        Fail("openbox could not be started");
         return false;
     }
-    // It is ready once it frames a window.
-    bool framed = false;
+    // It is ready once it frames a window; one that ended will never frame it.
+    bool framed = false, ended = false;
     {
         QWidget probe;
         probe.resize(40, 30);
         probe.show();
-        framed =
-            PumpUntil([&] { return probe.windowHandle() && !probe.windowHandle()->frameMargins().isNull(); }, 20000);
+        framed = PumpUntil(
+            [&] {
+                int status = 0;
+                ended = waitpid(windowManager, &status, WNOHANG) == windowManager;
+                return ended || (probe.windowHandle() && !probe.windowHandle()->frameMargins().isNull());
+            },
+            60000);
     }
-    if (!framed) GiveUp("openbox never framed a window");
+    if (ended) {
+        windowManager = -1;
+        Fail("openbox ended before it framed a window");
+        return false;
+    }
+    if (!framed) Fail("openbox did not frame a window within 60 seconds");
     return framed;
 }
 
@@ -196,6 +223,7 @@ void X11Suite::TearDownTestSuite()
 
 void X11Suite::SetUp()
 {
+    if (!application && !failReason.empty()) GTEST_FAIL() << "The X server or window manager failed: " << failReason;
     if (!application) GTEST_SKIP() << "No X server: " << skipReason;
 }
 

@@ -37,7 +37,8 @@ private:
 };
 
 // A suite whose tests run on their own X server with the program's one
-// application on it; they skip, saying why, when that cannot be had.
+// application on it. They skip, saying why, when a tool is not installed, and
+// fail when the installed server or window manager does not come up.
 class X11Suite : public ::testing::Test {
 protected:
     // From SetUpTestSuite: needs every tool on the path, then starts the
@@ -48,6 +49,8 @@ protected:
     static bool StartWindowManager();
     // Ends the application and the server: the suite's tests skip with reason.
     static void GiveUp(const std::string& reason);
+    // The same, but the suite's tests fail with reason.
+    static void Fail(const std::string& reason);
     static void TearDownTestSuite();
     void SetUp() override;
     static const std::string& DisplayName();
