@@ -111,7 +111,6 @@ private:
     };
     struct TDecoders {  // a scan's tables, a pair for each of its components
         std::array<TDecoder, MaxComponents> dc, ac;
-        bool usable = true;  // false where libjpeg would put its standard tables: such a scan is passed over
     };
     enum class TStep { Go, End, Corrupt, Stop };  // Stop: libjpeg fails there, or the check cannot follow
 
@@ -128,6 +127,7 @@ private:
     TStep scanHeader(TScan& scan);
     TStep startScan(const TScan& scan, TDecoders& decoders);
     static bool derive(const THuffman& table, bool dc, TDecoder& decoder);
+    static const THuffman& standardTable(bool dc, int slot);
     TStep decodeScan(const TScan& scan, const TDecoders& decoders);
     bool sequentialMcus(const TDecoders& decoders, const std::uint8_t* member, int blocks, std::uint64_t mcus);
     bool acFirst(const TScan& scan, const TDecoder& table, std::uint64_t& mask);
