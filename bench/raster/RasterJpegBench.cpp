@@ -2,8 +2,11 @@
 // plain libjpeg-turbo on the same file in the same run, with the ratios, and
 // the cost of turning a decoded photo upright. Web-sized photos (0.3 and 0.8
 // megapixels) decoded the same two ways, with what the scan-data count that
-// bounds every JPEG costs of such a decode.
+// bounds every JPEG costs of such a decode. Valid pictures large for their
+// file (32 times it or more), whose coded data is checked before they are
+// decoded: ours, plain libjpeg-turbo's decode and the check alone.
 
+#include "platform/jpeg/JpegDecoding.h"
 #include "platform/jpeg/JpegMetadata.h"
 #include "raster/RasterFiles.h"
 
@@ -25,11 +28,10 @@ constexpr int kWidth = 4000, kHeight = 3000;
 
 bool sourceMade = false;
 
-// Smooth shading with edges and a little grain, like a photograph, written
-// as a JPEG of quality 90.
-std::string photoFile(int width, int height, const std::string& name)
+// Smooth shading with edges and a little grain, like a photograph; `detail`
+// adds fine texture (leaves) to the hill, `grain` sets the grain's range.
+void paintPhoto(TRasterDIB& dib, int width, int height, double detail = 0, int grain = 16)
 {
-    TRasterDIB dib;
     dib.UseGDI = false;
     dib.SetSize(width, height, 24);
     std::uint32_t seed = 12345;
@@ -37,16 +39,25 @@ std::string photoFile(int width, int height, const std::string& name)
         std::uint8_t* p = dib.Rows[std::size_t(y)];
         for (int x = 0; x < width; ++x, p += 3) {
             seed = seed * 1664525u + 1013904223u;
-            const int grain = int(seed >> 28) - 8;
+            const int noise = grain == 16 ? int(seed >> 28) - 8 : int((seed >> 16) % unsigned(grain)) - grain / 2;
             const double fx = x / double(width), fy = y / double(height);
             const double sky = 120 + 100 * fy + 20 * std::sin(fx * 9.0 + fy * 4.0);
             const bool hill = fy < 0.4 + 0.1 * std::sin(fx * 7.0);
+            const double leaves =
+                detail * std::sin(x * 0.9 + 3 * std::sin(y * 0.05)) * std::sin(y * 1.1 + 2 * std::sin(x * 0.07));
             auto clamp = [](double v) { return std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); };
-            p[0] = clamp((hill ? 40 + 30 * std::sin(x * 0.05) : sky + 40) + grain);
-            p[1] = clamp((hill ? 110 + 40 * std::cos(y * 0.03) : sky) + grain);
-            p[2] = clamp((hill ? 60 : sky - 50) + grain);
+            p[0] = clamp((hill ? 40 + 30 * std::sin(x * 0.05) + leaves : sky + 40) + noise);
+            p[1] = clamp((hill ? 110 + 40 * std::cos(y * 0.03) + leaves : sky) + noise);
+            p[2] = clamp((hill ? 60 + leaves : sky - 50) + noise);
         }
     }
+}
+
+// Such a picture written as a JPEG of quality 90.
+std::string photoFile(int width, int height, const std::string& name)
+{
+    TRasterDIB dib;
+    paintPhoto(dib, width, height);
     const std::string file = "/tmp/pictavo-jpeg-bench-" + std::to_string(getpid()) + "-" + name + ".jpg";
     WriteJpegFile(dib, file, 90);
     return file;
@@ -214,6 +225,109 @@ void BM_ScanCountWeb(benchmark::State& state)
         }
 }
 
+// Valid pictures large for their file (32 to 80 times it): a 24-megapixel
+// photo of quality 25 with fine texture, progressive and baseline; a smooth
+// 16-megapixel picture tiled 2 x 2, progressive of quality 85; a 48-megapixel
+// progressive photo of quality 30; a 3840 x 2400 baseline stream of quality
+// 85 as a TIFF strip holds it (checked in memory, as strips are).
+struct TLargeKind {
+    const char* name;
+    int width, height, tiles, quality;
+    bool progressive;
+    double detail;
+    int grain;
+};
+constexpr TLargeKind kLarge[] = {{"24mp-progressive-q25", 6000, 4000, 1, 25, true, 50, 40},
+                                 {"24mp-baseline-q25", 6000, 4000, 1, 25, false, 50, 40},
+                                 {"64mp-tiled-progressive-q85", 5000, 3200, 2, 85, true, 0, 4},
+                                 {"48mp-progressive-q30", 8485, 5657, 1, 30, true, 50, 40},
+                                 {"tiff-strip-q85", 3840, 2400, 1, 85, false, 8, 6}};
+bool largeMade[std::size(kLarge)] = {};
+
+void writeLarge(const TLargeKind& kind, const std::string& file)
+{
+    TRasterDIB dib;
+    paintPhoto(dib, kind.width, kind.height, kind.detail, kind.grain);
+    const int width = kind.width * kind.tiles, height = kind.height * kind.tiles;
+    std::vector<std::uint8_t> row(std::size_t(width) * 3);
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, f);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, kind.quality, TRUE);
+    if (kind.progressive) jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const std::uint8_t* from = dib.Rows[std::size_t(int(cinfo.next_scanline) % kind.height)];
+        for (int t = 0; t < kind.tiles; ++t)
+            std::memcpy(row.data() + std::size_t(t) * kind.width * 3, from, std::size_t(kind.width) * 3);
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::fclose(f);
+}
+
+const std::string& largeFile(int index)
+{
+    static std::string paths[std::size(kLarge)];
+    if (!largeMade[index]) {
+        paths[index] = "/tmp/pictavo-jpeg-bench-" + std::to_string(getpid()) + "-" + kLarge[index].name + ".jpg";
+        writeLarge(kLarge[index], paths[index]);
+        largeMade[index] = true;
+    }
+    return paths[index];
+}
+
+std::vector<std::uint8_t> fileBytes(const std::string& file)
+{
+    std::vector<std::uint8_t> bytes;
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    std::fseek(f, 0, SEEK_END);
+    bytes.resize(std::size_t(std::ftell(f)));
+    std::fseek(f, 0, SEEK_SET);
+    if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
+    std::fclose(f);
+    return bytes;
+}
+
+void BM_OurDecodeLarge(benchmark::State& state)
+{
+    const int index = int(state.range(0));
+    const std::string& file = largeFile(index);
+    const TLargeKind& kind = kLarge[index];
+    const double pixels = double(kind.width) * kind.height * kind.tiles * kind.tiles;
+    state.counters["bpp"] = 8.0 * double(fileBytes(file).size()) / pixels;
+    state.counters["expansion"] = 3.0 * pixels / double(fileBytes(file).size());
+    state.SetLabel(kind.name);
+    decodeOurs(state, file);
+}
+
+void BM_TurboDecodeLarge(benchmark::State& state) { decodeTurbo(state, largeFile(int(state.range(0)))); }
+
+// The check alone: from the file as the JPEG library checks a .jpg, from
+// memory as the picture registry and TIFF strips are checked.
+void BM_CheckLarge(benchmark::State& state)
+{
+    const int index = int(state.range(0));
+    const std::string& file = largeFile(index);
+    const std::vector<std::uint8_t> bytes = fileBytes(file);
+    const bool fromMemory = std::string(kLarge[index].name).rfind("tiff", 0) == 0;
+    for (auto _ : state) {
+        const bool sound =
+            fromMemory ? JpegCodedDataSound(bytes.data(), bytes.size()) : JpegCodedDataSound(file.c_str());
+        if (!sound) state.SkipWithError("a valid picture was refused");
+    }
+}
+
 BENCHMARK(BM_OurDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_OurDecodeWeb)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 BENCHMARK(BM_TurboDecodeWeb)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
@@ -222,6 +336,9 @@ BENCHMARK(BM_OrientUpright)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_TurboDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_OurEncode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_TurboEncode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_OurDecodeLarge)->DenseRange(0, int(std::size(kLarge)) - 1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_TurboDecodeLarge)->DenseRange(0, int(std::size(kLarge)) - 1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_CheckLarge)->DenseRange(0, int(std::size(kLarge)) - 1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // Keeps each benchmark's CPU time per iteration so the ratios can be
 // printed (wall time swings with whatever else the machine runs).
@@ -258,9 +375,16 @@ int main(int argc, char** argv)
         ratio((std::string("BM_OurDecodeWeb") + size).c_str(), (std::string("BM_TurboDecodeWeb") + size).c_str());
         ratio((std::string("BM_ScanCountWeb") + size).c_str(), (std::string("BM_OurDecodeWeb") + size).c_str());
     }
+    for (std::size_t i = 0; i < std::size(kLarge); ++i) {
+        const std::string n = "/" + std::to_string(i);
+        ratio(("BM_OurDecodeLarge" + n).c_str(), ("BM_TurboDecodeLarge" + n).c_str());
+        ratio(("BM_CheckLarge" + n).c_str(), ("BM_TurboDecodeLarge" + n).c_str());
+    }
     if (sourceMade) std::remove(sourceFile().c_str());
     if (webMade)
         for (int i = 0; i < 2; ++i) std::remove(webFile(i).c_str());
+    for (std::size_t i = 0; i < std::size(kLarge); ++i)
+        if (largeMade[i]) std::remove(largeFile(int(i)).c_str());
     benchmark::Shutdown();
     return 0;
 }

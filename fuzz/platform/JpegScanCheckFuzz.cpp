@@ -1,4 +1,4 @@
-// Any bytes as a multi-scan JPEG checked ahead of libjpeg: the check walks
+// Any bytes as a JPEG checked ahead of libjpeg: the check walks
 // markers, Huffman tables and coded data itself, so it must stay inside the
 // bytes and its refinement history inside the budget, whatever it is given.
 #include "platform/jpeg/JpegScanCheck.h"

@@ -46,7 +46,7 @@ struct DataCheck {
     std::size_t size = 0;
     const std::uint8_t* tables = nullptr;
     std::size_t tablesSize = 0;
-    bool multiScanHuffman = false;  // left to our own check, which keeps no coefficients
+    bool huffman = false;  // left to our own check, which keeps no coefficients and makes no pixels
 };
 
 void checkError(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<DataCheck::Errors*>(cinfo->err)->jump, 1); }
@@ -77,8 +77,8 @@ bool decodeWithoutPixels(DataCheck& c)
     else
         jpeg_mem_src(&c.cinfo, c.data, static_cast<unsigned long>(c.size));
     jpeg_read_header(&c.cinfo, TRUE);
-    c.multiScanHuffman = jpeg_has_multiple_scans(&c.cinfo) && !c.cinfo.arith_code;
-    if (!jpeg_has_multiple_scans(&c.cinfo)) {
+    c.huffman = !c.cinfo.arith_code;
+    if (!c.huffman && !jpeg_has_multiple_scans(&c.cinfo)) {
         // The coded data is read whole whatever the scale; the pixels made of it are few.
         c.cinfo.scale_num = 1;
         c.cinfo.scale_denom = 8;
@@ -103,7 +103,7 @@ bool JpegCodedDataSound(const char* fileName)
     auto check = std::make_unique<DataCheck>();
     check->file = file;
     bool sound = decodeWithoutPixels(*check);
-    if (sound && check->multiScanHuffman) {
+    if (sound && check->huffman) {
         const int fd = fileno(file);
         TJpegScanCheck scans([fd](std::uint64_t offset, std::uint8_t* to, std::size_t size) -> std::size_t {
             const ssize_t got = pread(fd, to, size, off_t(offset));
@@ -124,6 +124,6 @@ bool JpegCodedDataSound(const std::uint8_t* data, std::size_t size, const std::u
     check->tables = tables && tablesSize ? tables : nullptr;
     check->tablesSize = tablesSize;
     if (!decodeWithoutPixels(*check)) return false;
-    return !check->multiScanHuffman ||
+    return !check->huffman ||
            TJpegScanCheck::Check(data, size, check->tables, check->tablesSize) == TJpegScanCheck::TVerdict::Sound;
 }

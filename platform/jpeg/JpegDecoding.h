@@ -5,8 +5,8 @@
 // the fault on); each of them stops at such a warning instead. A picture is
 // allocated before its rows are decoded (its memory touched only as rows
 // come), so one whose data is found corrupt only late may already have cost
-// the rows before the fault: when the picture is large for its file, the
-// coded data is decoded once without its pixels first.
+// the rows before the fault: when the picture is large for its file, its
+// coded data is read once without its pixels first.
 
 #include <cstddef>
 #include <cstdint>
@@ -30,7 +30,8 @@ bool JpegWholeImageRead(j_decompress_ptr cinfo, bool endOfFile);
 // A picture of pictureBytes decoded from a file (or strips) of fileBytes
 // has its coded data checked first: past 32 MB, when the picture is more
 // than 32 times the file. A corrupt file thus costs at most 32 MB or 32
-// times its size; real photos are larger than that share and skip the check.
+// times its size. Photos of low quality and smooth wallpapers fall under
+// that share too, so the check reads only the codes.
 inline constexpr std::uint64_t JpegCheckedPictureBytes = std::uint64_t(32) << 20;
 inline constexpr std::uint64_t JpegCheckedExpansion = 32;
 inline bool JpegDataNeedsCheck(std::uint64_t pictureBytes, std::uint64_t fileBytes)
@@ -38,15 +39,17 @@ inline bool JpegDataNeedsCheck(std::uint64_t pictureBytes, std::uint64_t fileByt
     return pictureBytes > JpegCheckedPictureBytes && pictureBytes / JpegCheckedExpansion >= fileBytes;
 }
 
-// Decodes the coded data of a JPEG stream without keeping its pixels (at an
-// eighth of its size, a row at a time) and says whether libjpeg found it
-// sound: false for corrupt data (JpegCorruptDataWarning), a fatal error, or
-// a stream that ends inside its scan. A multi-scan stream would cost libjpeg
-// its whole coefficient buffer, so a Huffman-coded one is read by our own
-// check instead (TJpegScanCheck: false for data libjpeg would find corrupt,
-// or a stream that ends before its last scan); an arithmetic-coded one
-// counts as sound. The stream is a file, or bytes in memory, optionally
-// after an abbreviated stream of tables (a TIFF's JPEGTables).
+// Reads the coded data of a JPEG stream without making its pixels and says
+// whether it is sound: false where libjpeg fails on its header, and where
+// our own check of a Huffman-coded stream (TJpegScanCheck, which reads only
+// the codes, a fraction of libjpeg's decode) finds data libjpeg would find
+// corrupt (JpegCorruptDataWarning), or a multi-scan stream that ends before
+// its last scan. A single-scan arithmetic-coded stream is decoded by libjpeg
+// at an eighth of its size, a row at a time (false for corrupt data, a fatal
+// error, or a stream that ends inside its scan); a multi-scan one would cost
+// libjpeg its whole coefficient buffer and counts as sound. The stream is a
+// file, or bytes in memory, optionally after an abbreviated stream of tables
+// (a TIFF's JPEGTables).
 bool JpegCodedDataSound(const char* fileName);
 bool JpegCodedDataSound(const std::uint8_t* data, std::size_t size, const std::uint8_t* tables = nullptr,
                         std::size_t tablesSize = 0);

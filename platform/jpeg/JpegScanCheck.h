@@ -1,11 +1,12 @@
 #pragma once
-// The coded data of a multi-scan Huffman JPEG (a progressive one above all)
-// checked ahead of libjpeg, without its coefficients. libjpeg keeps a whole
-// multi-scan picture's coefficients while it reads the scans and touches
-// them as the scans arrive, so a corrupt file found only in a late scan has
-// already cost them; this check reads the scans as libjpeg's progressive
-// decoder does, bit for bit, and says where libjpeg would warn that the data
-// is corrupt, before any of that memory is spent.
+// The coded data of a Huffman-coded JPEG checked ahead of libjpeg, without
+// its coefficients or pixels. libjpeg keeps a whole multi-scan picture's
+// coefficients while it reads the scans and touches them as the scans
+// arrive, and writes a single scan's rows as it goes, so a corrupt file found
+// only late has already cost them; this check reads the scans as libjpeg's
+// decoders do, bit for bit, and says where libjpeg would warn that the data
+// is corrupt, before any of that memory is spent. It reads only the codes, so
+// it costs a fraction of the decode it guards.
 //
 // It claims only what libjpeg would do: a bad Huffman code, a marker met
 // where more bits are needed (how data that runs out shows), a missing or
@@ -14,15 +15,20 @@
 // once libjpeg has read it (JpegWholeImageRead). What libjpeg
 // would stop on with an error (a missing table, bad scan parameters, an
 // unknown marker) ends the check, and so does anything it does not follow:
-// the rest counts as sound and is libjpeg's to judge. Sequential multi-scan
-// files are judged by their structure alone (libjpeg's fast path passes some
-// bad codes in silence there), and arithmetic-coded files not at all.
+// the rest counts as sound and is libjpeg's to judge. Sequential scans are
+// read too, the same bits as libjpeg reads, but a bad code there counts only
+// where a restart interval is set: elsewhere libjpeg's fast decoder takes it
+// as a zero without a warning (it reads the same 17 bits either way).
+// Arithmetic-coded files are not checked at all.
 //
 // Refinement scans of AC coefficients need to know which coefficients are
-// already nonzero: that history, one bit per coefficient the refinements
-// cover, is kept only when it fits the budget (a component at a time, in
-// zero-filled memory that costs only what is written); the refinement scans
-// of a component that does not fit are passed over as sound.
+// already nonzero: that history, a mask a block covering the coefficients
+// the refinements refine, is kept only when it fits the budget (a component
+// at a time, in zero-filled memory that costs only what is written); the
+// refinement scans of a component that does not fit are passed over as sound.
+//
+// Codes are read as libjpeg reads them, through a table of their first bits;
+// a block's refinement is counted from its mask, a word at a time.
 //
 // Plain bytes in, no libjpeg; every read is bounded by what the reader gives.
 
@@ -74,29 +80,38 @@ private:
         std::array<int, 64> coefBits{};  // the progression: the last Al of each coefficient, -1 before any
     };
     // Which AC coefficients of a component are nonzero, for its refinement
-    // scans: `slots` bits a block, one for each coefficient they cover.
+    // scans: a mask a block of `width` bytes, bit 0 for coefficient `low`
+    // (zigzag order), up to the last coefficient the refinements cover.
     struct THistory {
-        std::uint64_t refined = 0;           // the coefficients (zigzag order) refinement scans cover
-        std::array<std::int8_t, 64> slot{};  // a coefficient's bit in the block's history, -1 if none
-        int slots = 0;
+        std::uint64_t refined = 0;  // the coefficients refinement scans cover
+        int low = 0, width = 0;
         TZeroedBytes bits;
         bool kept = false;
+        // A block's mask, bit k for coefficient k.
+        std::uint64_t Load(std::uint64_t block) const;
+        void Store(std::uint64_t block, std::uint64_t mask);
     };
     struct THuffman {
         bool defined = false;
         std::array<std::uint8_t, 17> counts{};  // codes of each length 1..16
         std::array<std::uint8_t, 256> values{};
     };
+    static constexpr int LookBits = 10;  // codes up to this long are found by one look-up
     struct TDecoder {  // a table as libjpeg derives it: the last code of each length, where its values start
         std::array<std::int32_t, 17> maxCode{}, offset{};
         const std::array<std::uint8_t, 256>* values = nullptr;
+        std::array<std::uint16_t, 1 << LookBits> look{};  // length << 8 | symbol; 0 for a longer code
+        // The same for a code and its extra bits (symbol & 15 of them) together, where they fit.
+        std::array<std::uint16_t, 1 << LookBits> withBits{};
     };
     struct TScan {
         int count = 0;
         std::array<int, MaxComponents> component{}, dcTable{}, acTable{};
         int ss = 0, se = 0, ah = 0, al = 0;
     };
-    using TDecoders = std::array<TDecoder, MaxComponents>;
+    struct TDecoders {  // a scan's tables, a pair for each of its components
+        std::array<TDecoder, MaxComponents> dc, ac;
+    };
     enum class TStep { Go, End, Corrupt, Stop };  // Stop: libjpeg fails there, or the check cannot follow
 
     // One walk over the tables and the stream: the markers, and each scan's
@@ -112,26 +127,27 @@ private:
     TStep scanHeader(TScan& scan);
     TStep startScan(const TScan& scan, TDecoders& decoders);
     static bool derive(const THuffman& table, bool dc, TDecoder& decoder);
+    static const THuffman& standardTable(bool dc, int slot);
     TStep decodeScan(const TScan& scan, const TDecoders& decoders);
-    bool acFirst(const TScan& scan, const TDecoder& table, std::uint64_t block);
-    bool acRefine(const TScan& scan, const TDecoder& table, std::uint64_t block);
+    bool sequentialMcus(const TDecoders& decoders, const std::uint8_t* member, int blocks, std::uint64_t mcus);
+    bool acFirst(const TScan& scan, const TDecoder& table, std::uint64_t& mask);
+    bool acRefine(const TScan& scan, const TDecoder& table, std::uint64_t& mask);
     bool restart();
     bool wholeProgression() const;
     void planHistory();
-    bool nonzero(int component, std::uint64_t block, int k) const;
-    std::uint64_t clearBlocks(int component, std::uint64_t block, std::uint64_t blocks) const;
-    std::uint64_t runBlocks(const TScan& scan, std::uint64_t block, std::uint64_t left, std::uint32_t toGo) const;
-    void note(int component, std::uint64_t block, int k, bool nonzero);
 
     // Bytes, markers and bits, as libjpeg reads them.
     void start(const TReader& source);
+    bool refill();
     int byte();
     int word();
     bool skip(std::uint32_t count);
     int nextMarker();
-    bool fillBits();
-    int bits(int count);
+    void fill();
+    bool take(int count);
+    bool takeMany(std::uint64_t count);
     int decode(const TDecoder& table);
+    int sequentialSymbol(const TDecoder& table);
 
     TReader read_;
     std::vector<std::uint8_t> tables_;
@@ -144,10 +160,10 @@ private:
     std::vector<std::uint8_t> buffer_;
     std::uint64_t offset_ = 0;
     std::size_t at_ = 0, size_ = 0;
-    bool ranOut_ = false;  // the stream ended before its end marker
-    std::uint32_t bitBuffer_ = 0;
-    int bitCount_ = 0;
-    int marker_ = 0;  // the marker that ended the coded data, not yet taken
+    bool ranOut_ = false;          // the stream ended before its end marker
+    std::uint64_t bitBuffer_ = 0;  // the next bit at the top, zeros below the real ones
+    int bitCount_ = 0;             // real bits in it
+    int marker_ = 0;               // the marker that ended the coded data, not yet taken
 
     // What the stream said so far.
     bool frameSeen_ = false, progressive_ = false, scanSeen_ = false, multiScan_ = false;

@@ -189,6 +189,17 @@ TEST_F(JpegPhotos, HostileFilesAreRefusedWithinSixtyFourMegabytes)
     for (int i = 0; i < 225000; ++i) flat.insert(flat.end(), {0x28, 0xA2, 0x8A, 0x00});
     const auto zeros = withInsideScan(claiming, std::vector<std::uint8_t>(900000));
     const auto flatMcus = withInsideScan(claiming, flat);
+    // The same without its Huffman tables, which libjpeg then takes to be the
+    // standard ones: the check reads it with them too.
+    std::vector<std::uint8_t> flatWithoutTables(flatMcus.begin(), flatMcus.begin() + 2);
+    for (std::size_t i = 2; i + 4 <= flatMcus.size();) {
+        const std::size_t end =
+            flatMcus[i + 1] == 0xDA ? flatMcus.size() : i + 2 + (flatMcus[i + 2] << 8 | flatMcus[i + 3]);
+        if (flatMcus[i + 1] != 0xC4)
+            flatWithoutTables.insert(flatWithoutTables.end(), flatMcus.begin() + std::ptrdiff_t(i),
+                                     flatMcus.begin() + std::ptrdiff_t(end));
+        i = end;
+    }
     ASSERT_TRUE(RunQuiet("convert -size 256x256 -seed 3 plasma: ppm:" + (dir / "p.ppm") + " && cjpeg -quality 90 " +
                          (dir / "p.ppm") + " > " + (dir / "photo.jpg")));
     const std::vector<std::uint8_t> photo = ReadFileBytes(dir / "photo.jpg");
@@ -226,6 +237,8 @@ TEST_F(JpegPhotos, HostileFilesAreRefusedWithinSixtyFourMegabytes)
         {"zeros.tif", jpegTiff(zeros, 16000, 16000)},
         {"flat.tif", jpegTiff(flatMcus, 16000, 16000)},
         {"flat.eps", eps(jpegTiff(flatMcus, 16000, 16000))},
+        {"flat-without-tables.jpg", flatWithoutTables},
+        {"flat-without-tables.tif", jpegTiff(flatWithoutTables, 16000, 16000)},
         {"cut.tif", jpegTiff(cut, 256, 256)},
         {"whole.tif", jpegTiff(photo, 256, 256)},
         {"progressive-cut.jpg", progressiveCut},

@@ -1,7 +1,8 @@
-// The check of a multi-scan JPEG's coded data ahead of libjpeg: progressive
-// files of every encoder at hand pass it, and whatever it refuses, libjpeg's
-// own full decode refuses too (libjpeg, driven as our decoders drive it, is
-// the oracle), over cuts, filler inside the scans and flipped bytes.
+// The check of a JPEG's coded data ahead of libjpeg: progressive files of
+// every encoder at hand pass it, and whatever it refuses, libjpeg's own full
+// decode refuses too (libjpeg, driven as our decoders drive it, is the
+// oracle), over cuts, filler inside the scans and flipped bytes; single-scan
+// files as well.
 
 #include "platform/jpeg/JpegDecoding.h"
 #include "platform/jpeg/JpegScanCheck.h"
@@ -74,6 +75,10 @@ Oracle oracle(const Bytes& data, std::uint32_t* width = nullptr, std::uint32_t* 
     if (height) *height = r->cinfo.image_height;
     jpeg_start_decompress(&r->cinfo);
     const bool whole = JpegWholeImageRead(&r->cinfo, r->errors.endOfFile);
+    // A single scan is read as its rows are.
+    std::vector<std::uint8_t> row(std::size_t(r->cinfo.output_width) * std::size_t(r->cinfo.output_components));
+    for (JSAMPROW rows[1] = {row.data()}; r->cinfo.output_scanline < r->cinfo.output_height;)
+        jpeg_read_scanlines(&r->cinfo, rows, 1);
     jpeg_destroy_decompress(&r->cinfo);
     return r->errors.corrupt ? Oracle::Corrupt : whole ? Oracle::Clean : Oracle::EndsEarly;
 }
@@ -102,6 +107,22 @@ std::vector<ScanData> scans(const Bytes& b)
     return found;
 }
 
+// The file without its Huffman tables (as Motion JPEG frames come): libjpeg
+// decodes a sequential one with the standard tables, which cjpeg writes
+// unless it optimises.
+Bytes withoutHuffmanTables(const Bytes& b)
+{
+    Bytes out(b.begin(), b.begin() + 2);
+    std::size_t i = 2;
+    while (i + 4 <= b.size() && b[i] == 0xFF && b[i + 1] != 0xDA) {
+        const std::size_t end = std::min(b.size(), i + 2 + (std::size_t(b[i + 2]) << 8 | b[i + 3]));
+        if (b[i + 1] != 0xC4) out.insert(out.end(), b.begin() + std::ptrdiff_t(i), b.begin() + std::ptrdiff_t(end));
+        i = end;
+    }
+    out.insert(out.end(), b.begin() + std::ptrdiff_t(std::min(i, b.size())), b.end());
+    return out;
+}
+
 class JpegScanCheck : public ::testing::Test {
 protected:
     void SetUp() override
@@ -121,6 +142,10 @@ protected:
               "0: 1-63, 1, 0; 1: 1-63, 2, 1; 1: 1-63, 1, 0; 2: 1-63, 2, 1; 2: 1-63, 1, 0;"
               "0: 0-0, 1, 0; 1: 0-0, 1, 0; 2: 0-0, 1, 0;");
         write("sequential.txt", "0; 1; 2;");
+        // Refinements of few coefficients, whose history takes a byte, two or four a block.
+        write("narrow.txt",
+              "0,1,2: 0-0, 0, 1; 0: 1-5, 0, 1; 0: 6-63, 0, 0; 1: 1-14, 0, 1; 1: 15-63, 0, 0; 2: 1-30, 0, 1;"
+              "2: 31-63, 0, 0; 0: 1-5, 1, 0; 1: 1-14, 1, 0; 2: 1-30, 1, 0; 0,1,2: 0-0, 1, 0;");
     }
     void write(const std::string& name, const std::string& text) { dir.file(name, text); }
     // The file a command line of Debian's tools writes (each tool found where Debian puts it).
@@ -153,6 +178,7 @@ const char* const kEncoders[] = {
     "cjpeg -quality Q -scans refine.txt -restart 1 b.ppm",
     "cjpeg -quality Q -scans split.txt -sample 1x1 a.ppm",
     "cjpeg -quality Q -scans sequential.txt a.ppm",
+    "cjpeg -quality Q -scans narrow.txt -sample 1x1 a.ppm",
     "convert a.ppm -quality Q -interlace plane jpg:-",
     "convert b.ppm -quality Q -interlace plane -sampling-factor 2x1 jpg:-",
     "convert a.ppm -quality Q -colorspace CMYK -interlace plane jpg:-",
@@ -248,6 +274,76 @@ TEST_F(JpegScanCheck, RefusesOnlyWhatLibjpegRefuses)
         }
     }
     EXPECT_GT(variants, 2500);
+    EXPECT_GT(refused, variants / 2);
+    std::printf("%d of %d variants refused\n", refused, variants);
+}
+
+// Single-scan files are read bit for bit as libjpeg reads them: one cut
+// inside its scan (with an end marker added or not) is refused exactly where
+// libjpeg refuses it, and whatever else the check refuses (filler inside the
+// scan, flipped bytes), libjpeg refuses too. A bad code counts only with
+// restart markers: elsewhere libjpeg's fast decoder may pass it in silence.
+TEST_F(JpegScanCheck, SingleScansAreReadAsLibjpegReadsThem)
+{
+    const std::pair<const char*, bool> encoders[] = {
+        {"cjpeg -quality 80 a.ppm", false},
+        {"cjpeg -quality 30 -grayscale b.ppm", false},
+        {"cjpeg -quality 95 -sample 1x1 -optimize b.ppm", false},
+        {"cjpeg -quality 80 -sample 2x1 -restart 1 a.ppm", false},
+        {"cjpeg -quality 60 -restart 2B b.ppm", false},
+        {"convert a.ppm -quality 80 -colorspace CMYK jpg:-", false},
+        {"cjpeg -quality 80 -restart 1 a.ppm", true},  // without its tables
+    };
+    std::mt19937 random(23);
+    int variants = 0, refused = 0, cutsRefused = 0;
+    for (const auto& [encoder, tablesLeftOut] : encoders) {
+        SCOPED_TRACE(encoder + std::string(tablesLeftOut ? ", tables left out" : ""));
+        const Bytes base = tablesLeftOut ? withoutHuffmanTables(make(encoder)) : make(encoder);
+        std::uint32_t width = 0, height = 0;
+        ASSERT_EQ(oracle(base, &width, &height), Oracle::Clean);
+        ASSERT_EQ(TJpegScanCheck::Check(base.data(), base.size()), Verdict::Sound);
+        const std::vector<ScanData> data = scans(base);
+        ASSERT_EQ(data.size(), 1u);
+        const ScanData scan = data.front();
+        std::vector<std::pair<std::string, Bytes>> cases;
+        for (int i = 1; i < 40; ++i) {
+            Bytes cut(base.begin(), base.begin() + std::ptrdiff_t(scan.from + (scan.to - scan.from) * i / 40));
+            cases.push_back({"cut", cut});
+            cut.insert(cut.end(), {0xFF, 0xD9});
+            cases.push_back({"cut and ended", cut});
+        }
+        for (bool zeros : {true, false})
+            for (int n = 0; n < 20; ++n) {
+                Bytes filler(1 + random() % 300);
+                for (std::uint8_t& b : filler) b = zeros ? 0 : std::uint8_t(random());
+                Bytes filled = base;
+                const std::size_t at = scan.from + random() % (scan.to - scan.from);
+                filled.insert(filled.begin() + std::ptrdiff_t(at), filler.begin(), filler.end());
+                cases.push_back({zeros ? "zeros" : "random bytes", filled});
+            }
+        for (int n = 0; n < 60; ++n) {
+            Bytes flipped = base;
+            for (int k = 0; k <= n % 3; ++k)
+                flipped[scan.from + random() % (scan.to - scan.from)] ^= std::uint8_t(1 << random() % 8);
+            cases.push_back({"flipped", flipped});
+        }
+        for (const auto& [kind, bytes] : cases) {
+            SCOPED_TRACE(kind + ", " + std::to_string(bytes.size()) + " bytes");
+            const Oracle truth = oracle(bytes);
+            const Verdict verdict = TJpegScanCheck::Check(bytes.data(), bytes.size());
+            ++variants;
+            refused += verdict != Verdict::Sound;
+            EXPECT_NE(verdict, Verdict::EndsEarly);
+            if (verdict == Verdict::Corrupt) {
+                EXPECT_EQ(truth, Oracle::Corrupt);
+            }
+            if (kind.rfind("cut", 0) == 0) {
+                EXPECT_EQ(verdict == Verdict::Corrupt, truth == Oracle::Corrupt);
+                cutsRefused += verdict == Verdict::Corrupt;
+            }
+        }
+    }
+    EXPECT_GT(cutsRefused, 7 * 70);
     EXPECT_GT(refused, variants / 2);
     std::printf("%d of %d variants refused\n", refused, variants);
 }
