@@ -244,6 +244,12 @@ void TCustomFtpClient::TransferFailed(int status, const std::string& text)
     }
 }
 
+void TCustomFtpClient::TransferStopped(int status, const std::string& text)
+{
+    if (FTransferError == 0) FTransferStopped = true;
+    TransferFailed(status, text);
+}
+
 // --- sending ------------------------------------------------------------------
 
 void TCustomFtpClient::DoPutAppendAsync(bool append)
@@ -261,6 +267,7 @@ void TCustomFtpClient::DoPutAppendAsync(bool append)
     FStartTime = 0;
     FByteCount = 0;
     FTransferError = 0;
+    FTransferStopped = false;
     FTransferErrorText.clear();
     FSending = true;
     FTransferRunning = true;
@@ -322,9 +329,11 @@ void TCustomFtpClient::TransferRefused(int code)
 
 void TCustomFtpClient::FinalReplyFailed(int code, const std::string& display)
 {
-    // After a failure of our own (a stop, a read error) the server only
-    // answers the broken connection: ours is what happened.
-    if (FTransferError != 0) {
+    // After a stop of our own (the progress callback, a read error) the
+    // server only answers the broken connection: ours is what happened. A
+    // reply the server sends for its own reason (a full disk, a quota) stays,
+    // even when it broke the data connection first.
+    if (FTransferStopped) {
         code = FTransferError;
         if (FErrorMessage.empty()) FErrorMessage = FTransferErrorText;
     }
@@ -369,7 +378,7 @@ void TCustomFtpClient::SendNextBlock(std::uint16_t error)
         count = FLocalStream->Read(FSendBuffer.data(), FSendBuffer.size());
     } catch (const std::exception&) {
         Display("! Error reading file");
-        TransferFailed(426, "426 Error reading local file " + LocalFileName);
+        TransferStopped(426, "426 Error reading local file " + LocalFileName);
         BreakDataConnection();
         return;
     }
@@ -463,7 +472,7 @@ bool TCustomFtpClient::ProgressCheck()
     OnProgress(this, FByteCount + FResumeAt, abort);
     if (!abort) return true;
     Display("! Abort requested");
-    TransferFailed(426, "426 Transfer aborted");
+    TransferStopped(426, "426 Transfer aborted");
     BreakDataConnection();
     return false;
 }
@@ -526,6 +535,7 @@ void TCustomFtpClient::DoGetAsync(TFtpRequest request, const std::string& comman
     FStorAnswerRcvd = false;
     FByteCount = 0;
     FTransferError = 0;
+    FTransferStopped = false;
     FTransferErrorText.clear();
     FDisplayLine.clear();
     FSending = false;
@@ -591,7 +601,7 @@ void TCustomFtpClient::DataSocketReceive(TCustomAsyncSocket*, std::uint16_t)
         if (FLocalStream &&
             FLocalStream->Write(buffer, static_cast<std::size_t>(count)) != static_cast<std::size_t>(count)) {
             Display("! Error writing local file");
-            TransferFailed(426, "426 Error writing local file " + LocalFileName);
+            TransferStopped(426, "426 Error writing local file " + LocalFileName);
             FDataSocket->Shutdown(2);
             FDataSocket->Close();
             return;

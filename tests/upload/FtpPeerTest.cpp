@@ -490,6 +490,25 @@ TEST_F(FtpPeerTest, FinalReplyFailureAfterTheData)
     EXPECT_EQ(c.ErrorMessage(), "451 local error in processing");
 }
 
+TEST_F(FtpPeerTest, ServersOwnRefusalMidFileStaysTheResult)
+{
+    // The server breaks the data connection for its own reason and says why:
+    // its reply, not the broken connection, is the step's result.
+    for (auto [scenario, code, text] : {std::tuple{"diskfull451", 451, "451 Failure writing to local file."},
+                                        std::tuple{"quota552", 552, "552 Quota exceeded."}}) {
+        SCOPED_TRACE(scenario);
+        Start(scenario);
+        TFtpClient& c = rec->Client;
+        ASSERT_TRUE(c.Connect());
+        c.LocalFileName = MakeFile(4u << 20);
+        c.HostFileName = "x.bin";
+        EXPECT_FALSE(c.Put());
+        EXPECT_EQ(c.RequestResult(), code);
+        EXPECT_EQ(c.ErrorMessage(), text) << rec->LogText();
+        EXPECT_TRUE(c.Pwd()) << rec->LogText();
+    }
+}
+
 TEST_F(FtpPeerTest, StalledTransferTimesOut)
 {
     // The server stops reading after 1000 bytes: in the middle of handing an

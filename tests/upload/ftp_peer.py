@@ -378,6 +378,25 @@ class PauseStor(Peer):
         self.finish_stor(arg, got)
 
 
+class RefuseMidStor(Peer):
+    """Breaks the data connection after 1 MB for a reason of its own, then
+    says so: a reset and "451" in "diskfull451" (vsftpd on a full disk), its
+    end of the connection and "552" in "quota552" (a quota)."""
+
+    def on_STOR(self, arg):
+        self.reply("150 opening data connection")
+        data = self.connect_data()
+        self.keep(arg, self.read_all(data, limit=1024 * 1024))
+        if self.scenario == "diskfull451":
+            reset(data)
+        else:
+            data.shutdown(socket.SHUT_WR)
+        # The client meets the break before the reply.
+        time.sleep(0.3)
+        self.reply("451 Failure writing to local file." if self.scenario == "diskfull451" else "552 Quota exceeded.")
+        data.close()
+
+
 class ResetData(Peer):
     """Resets the data connection of every STOR whose name begins with
     "reset"; every other STOR, in this session or the next one, is served
@@ -491,6 +510,8 @@ SCENARIOS = {
     "nodata226": NoDataConnection,
     "nodata425": NoDataConnection,
     "strangeronly": NoDataConnection,
+    "diskfull451": RefuseMidStor,
+    "quota552": RefuseMidStor,
 }
 
 
