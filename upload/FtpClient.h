@@ -320,6 +320,14 @@ protected:
     // connection was accepted, else ends the transfer once its data is done.
     void FinalReplyArrived();
     void TransferEndIfDone();
+    // An upload the server confirmed counts as sent only when its data
+    // connection ended cleanly: the kept handle shows no error and every
+    // byte, its end included, acknowledged. Unacknowledged bytes get a short
+    // wait (FinalAckWait ms) unless the peer has ended its side. False while
+    // waiting; a connection that did not end cleanly fails the transfer.
+    bool UploadEndSettled();
+    static constexpr unsigned FinalAckWait = 3000;
+    static constexpr unsigned FinalAckPoll = 20;
     // A failure met by the transfer (the network, the peer); a reply the
     // server sends for its own reason still decides the step.
     void TransferFailed(int status, const std::string& text);
@@ -412,7 +420,8 @@ protected:
     int FTransferError = 0;          // a failure of the transfer (0 = none)
     bool FTransferStopped = false;   // that failure is a stop of the client's own
     std::string FTransferErrorText;
-    std::string FDataCommand;  // "RETR", "LIST", "NLST"
+    std::uint64_t FAckWaitEnd = 0;  // waiting for the last acknowledgement until then (0 = not)
+    std::string FDataCommand;       // "RETR", "LIST", "NLST"
     std::vector<std::uint8_t> FSendBuffer = std::vector<std::uint8_t>(SendBlockSize);
     std::string FDisplayLine;  // partial line for OnDisplayFile
 };

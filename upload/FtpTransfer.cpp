@@ -353,6 +353,7 @@ void TCustomFtpClient::StartSending()
     FSendStarted = true;
     FStartTime = GetTickCount64();
     FAckedSeen = -1;
+    FAckWaitEnd = 0;
     SetTimer(FWindowHandle, DataWatchTimer, DataWatchInterval);
     SendNextBlock(0);
 }
@@ -428,6 +429,7 @@ void TCustomFtpClient::FinalReplyArrived()
 void TCustomFtpClient::TransferEndIfDone()
 {
     if (!FTransferRunning || !FStorAnswerRcvd || !FDataClosed) return;
+    if (FSending && FTransferError == 0 && FDataCloseError == 0 && FEofFlag && !UploadEndSettled()) return;
     FTransferRunning = false;
     ShowStatistics();
     FResumeAt = 0;
@@ -449,6 +451,36 @@ void TCustomFtpClient::TransferEndIfDone()
         if (FErrorMessage.empty()) FErrorMessage = FTransferErrorText;
     }
     FinishRequest(status);
+}
+
+bool TCustomFtpClient::UploadEndSettled()
+{
+    const TSocketDrain::TEnd end = FDrain.End();
+    std::string why;
+    if (end.Error != 0) {
+        why = "broken (" + SocketErrorDesc(end.Error) + ")";
+    } else if (end.Unacknowledged <= 0) {
+        // Every byte acknowledged (or, without the second handle, nothing
+        // to tell): the server's confirmation stands.
+        return true;
+    } else if (end.PeerEnded) {
+        why = "ended by the other side with " + std::to_string(end.Unacknowledged) + " bytes unacknowledged";
+    } else {
+        // The acknowledgement of the end may come after the reply that it
+        // made the server send.
+        const std::uint64_t now = GetTickCount64();
+        if (FAckWaitEnd == 0) {
+            FAckWaitEnd = now + FinalAckWait;
+            SetTimer(FWindowHandle, DataWatchTimer, FinalAckPoll);
+            return false;
+        }
+        if (now < FAckWaitEnd) return false;
+        why = "left " + std::to_string(end.Unacknowledged) + " bytes unacknowledged";
+    }
+    const std::string text = "426 Data connection " + why + ": the file may not have arrived whole";
+    Display("! " + text);
+    TransferFailed(426, text);
+    return true;
 }
 
 void TCustomFtpClient::ShowStatistics()
@@ -496,6 +528,7 @@ std::int64_t TCustomFtpClient::AcknowledgedBytes() const
 
 void TCustomFtpClient::WatchData()
 {
+    if (FAckWaitEnd != 0) TransferEndIfDone();
     const std::int64_t acknowledged = AcknowledgedBytes();
     // The first look only sets the mark, and the mark only rises: after the
     // close the connection's end counts as one more unacknowledged byte
@@ -518,6 +551,7 @@ void TCustomFtpClient::EndDataWatch()
 {
     KillTimer(FWindowHandle, DataWatchTimer);
     FAckedSeen = -1;
+    FAckWaitEnd = 0;
     FDrain.Close(false);
 }
 

@@ -15,11 +15,14 @@ connection. A scenario may serve more than one control connection in turn
 Stdlib only; it ends by itself after at most 30 seconds.
 """
 
+import fcntl
 import os
 import re
 import signal
 import socket
+import struct
 import sys
+import termios
 import time
 
 CRLF = b"\r\n"
@@ -397,6 +400,29 @@ class RefuseMidStor(Peer):
         data.close()
 
 
+class EarlyReply(Peer):
+    """Reads 1 MB through a receive buffer of 4 KB, waits until nothing more
+    arrives (the client handed the rest to its system), then confirms the
+    file before it read the rest: it reads that 1 s later in "earlyreply",
+    8 s later (long after the client gave up) in "earlyreplystall"."""
+
+    def on_STOR(self, arg):
+        self.reply("150 opening data connection")
+        data = self.connect_data(rcvbuf=4096)
+        got = self.read_all(data, limit=1024 * 1024)
+        waiting, still = -1, 0
+        while still < 5:
+            now = struct.unpack("i", fcntl.ioctl(data.fileno(), termios.FIONREAD, b"\0\0\0\0"))[0]
+            still = still + 1 if now == waiting else 0
+            waiting = now
+            time.sleep(0.05)
+        self.reply("226 transfer complete")
+        time.sleep(1 if self.scenario == "earlyreply" else 8)
+        got += self.read_all(data)
+        self.keep(arg, got)
+        data.close()
+
+
 class ResetData(Peer):
     """Resets the data connection of every STOR whose name begins with
     "reset"; every other STOR, in this session or the next one, is served
@@ -512,6 +538,8 @@ SCENARIOS = {
     "strangeronly": NoDataConnection,
     "diskfull451": RefuseMidStor,
     "quota552": RefuseMidStor,
+    "earlyreply": EarlyReply,
+    "earlyreplystall": EarlyReply,
 }
 
 
