@@ -326,7 +326,7 @@ protected:
     // wait (FinalAckWait ms) unless the peer has ended its side. False while
     // waiting; a connection that did not end cleanly fails the transfer.
     bool UploadEndSettled();
-    static constexpr unsigned FinalAckWait = 3000;
+    static constexpr unsigned FinalAckWait = 10000;  // a lost acknowledgement resent twice over a slow link
     static constexpr unsigned FinalAckPoll = 20;
     // A failure met by the transfer (the network, the peer); a reply the
     // server sends for its own reason still decides the step.

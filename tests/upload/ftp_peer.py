@@ -404,7 +404,7 @@ class EarlyReply(Peer):
     """Reads 1 MB through a receive buffer of 4 KB, waits until nothing more
     arrives (the client handed the rest to its system), then confirms the
     file before it read the rest: it reads that 1 s later in "earlyreply",
-    8 s later (long after the client gave up) in "earlyreplystall"."""
+    15 s later (long after the client gave up) in "earlyreplystall"."""
 
     def on_STOR(self, arg):
         self.reply("150 opening data connection")
@@ -417,7 +417,7 @@ class EarlyReply(Peer):
             waiting = now
             time.sleep(0.05)
         self.reply("226 transfer complete")
-        time.sleep(1 if self.scenario == "earlyreply" else 8)
+        time.sleep(1 if self.scenario == "earlyreply" else 15)
         got += self.read_all(data)
         self.keep(arg, got)
         data.close()
