@@ -7,6 +7,8 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/sockios.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -133,9 +135,31 @@ TSocketDrain& TSocketDrain::operator=(TSocketDrain&& other) noexcept
     if (this != &other) {
         Close(false);
         handle_ = other.handle_;
+        error_ = other.error_;
         other.handle_ = INVALID_SOCKET;
     }
     return *this;
+}
+
+TSocketDrain::TEnd TSocketDrain::End()
+{
+    TEnd end;
+    if (handle_ == INVALID_SOCKET) return end;
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (error_ == 0 && ::getsockopt(handle_, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error != 0)
+        error_ = winsock::ErrnoToWinSock(error);
+    end.Error = error_;
+    end.Unacknowledged = SocketUnsentCount(handle_);
+    tcp_info info{};
+    length = sizeof info;
+    if (::getsockopt(handle_, IPPROTO_TCP, TCP_INFO, &info, &length) == 0) {
+        // Closed is also where a connection ended in order on both sides
+        // goes, then with nothing unacknowledged.
+        const int state = info.tcpi_state;
+        end.PeerEnded = state == TCP_CLOSING || state == TCP_CLOSE_WAIT || state == TCP_LAST_ACK || state == TCP_CLOSE;
+    }
+    return end;
 }
 
 void TSocketDrain::Close(bool resetIfUnsent)

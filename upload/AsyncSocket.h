@@ -92,7 +92,10 @@ public:
     // Takes a duplicate of handle; none when handle is INVALID_SOCKET.
     explicit TSocketDrain(TSocket handle);
     ~TSocketDrain() { Close(false); }
-    TSocketDrain(TSocketDrain&& other) noexcept : handle_(other.handle_) { other.handle_ = INVALID_SOCKET; }
+    TSocketDrain(TSocketDrain&& other) noexcept : handle_(other.handle_), error_(other.error_)
+    {
+        other.handle_ = INVALID_SOCKET;
+    }
     TSocketDrain& operator=(TSocketDrain&& other) noexcept;
     TSocketDrain(const TSocketDrain&) = delete;
     TSocketDrain& operator=(const TSocketDrain&) = delete;
@@ -102,8 +105,18 @@ public:
     // is reset rather than left to send them.
     void Close(bool resetIfUnsent);
 
+    // How the connection stands at its end, as far as this handle shows.
+    struct TEnd {
+        int Error = 0;            // the error it ended with (a reset), as a WinSock number
+        int Unacknowledged = -1;  // bytes the peer has not acknowledged, the end included; -1 unknown
+        bool PeerEnded = false;   // the peer ended its side, or the connection is gone
+    };
+    // The system reports an error once; it is kept here from then on.
+    TEnd End();
+
 private:
     TSocket handle_ = INVALID_SOCKET;
+    int error_ = 0;
 };
 
 class TCustomAsyncSocket {

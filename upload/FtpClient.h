@@ -320,7 +320,20 @@ protected:
     // connection was accepted, else ends the transfer once its data is done.
     void FinalReplyArrived();
     void TransferEndIfDone();
+    // An upload the server confirmed counts as sent only when its data
+    // connection ended cleanly: the kept handle shows no error and every
+    // byte, its end included, acknowledged. Unacknowledged bytes get a short
+    // wait (FinalAckWait ms) unless the peer has ended its side. False while
+    // waiting; a connection that did not end cleanly fails the transfer.
+    bool UploadEndSettled();
+    static constexpr unsigned FinalAckWait = 10000;  // a lost acknowledgement resent twice over a slow link
+    static constexpr unsigned FinalAckPoll = 20;
+    // A failure met by the transfer (the network, the peer); a reply the
+    // server sends for its own reason still decides the step.
     void TransferFailed(int status, const std::string& text);
+    // A stop of the client's own (the progress callback, a local read or
+    // write error): the server's answer to it does not replace it.
+    void TransferStopped(int status, const std::string& text);
     void DeliverDisplayLines(const std::uint8_t* data, std::size_t count);
     void ShowStatistics();
     // The data connection ends short of a transfer's success (a failure, a
@@ -404,9 +417,11 @@ protected:
     std::int64_t FDataBytesOut = 0;  // bytes the data connection put on the network
     TSocketDrain FDrain;             // see KeepDrainHandle
     std::int64_t FAckedSeen = -1;    // AcknowledgedBytes at the last look
-    int FTransferError = 0;          // a local failure of the transfer (0 = none)
+    int FTransferError = 0;          // a failure of the transfer (0 = none)
+    bool FTransferStopped = false;   // that failure is a stop of the client's own
     std::string FTransferErrorText;
-    std::string FDataCommand;  // "RETR", "LIST", "NLST"
+    std::uint64_t FAckWaitEnd = 0;  // waiting for the last acknowledgement until then (0 = not)
+    std::string FDataCommand;       // "RETR", "LIST", "NLST"
     std::vector<std::uint8_t> FSendBuffer = std::vector<std::uint8_t>(SendBlockSize);
     std::string FDisplayLine;  // partial line for OnDisplayFile
 };

@@ -244,6 +244,12 @@ void TCustomFtpClient::TransferFailed(int status, const std::string& text)
     }
 }
 
+void TCustomFtpClient::TransferStopped(int status, const std::string& text)
+{
+    if (FTransferError == 0) FTransferStopped = true;
+    TransferFailed(status, text);
+}
+
 // --- sending ------------------------------------------------------------------
 
 void TCustomFtpClient::DoPutAppendAsync(bool append)
@@ -261,6 +267,7 @@ void TCustomFtpClient::DoPutAppendAsync(bool append)
     FStartTime = 0;
     FByteCount = 0;
     FTransferError = 0;
+    FTransferStopped = false;
     FTransferErrorText.clear();
     FSending = true;
     FTransferRunning = true;
@@ -322,9 +329,11 @@ void TCustomFtpClient::TransferRefused(int code)
 
 void TCustomFtpClient::FinalReplyFailed(int code, const std::string& display)
 {
-    // After a failure of our own (a stop, a read error) the server only
-    // answers the broken connection: ours is what happened.
-    if (FTransferError != 0) {
+    // After a stop of our own (the progress callback, a read error) the
+    // server only answers the broken connection: ours is what happened. A
+    // reply the server sends for its own reason (a full disk, a quota) stays,
+    // even when it broke the data connection first.
+    if (FTransferStopped) {
         code = FTransferError;
         if (FErrorMessage.empty()) FErrorMessage = FTransferErrorText;
     }
@@ -344,6 +353,7 @@ void TCustomFtpClient::StartSending()
     FSendStarted = true;
     FStartTime = GetTickCount64();
     FAckedSeen = -1;
+    FAckWaitEnd = 0;
     SetTimer(FWindowHandle, DataWatchTimer, DataWatchInterval);
     SendNextBlock(0);
 }
@@ -369,7 +379,7 @@ void TCustomFtpClient::SendNextBlock(std::uint16_t error)
         count = FLocalStream->Read(FSendBuffer.data(), FSendBuffer.size());
     } catch (const std::exception&) {
         Display("! Error reading file");
-        TransferFailed(426, "426 Error reading local file " + LocalFileName);
+        TransferStopped(426, "426 Error reading local file " + LocalFileName);
         BreakDataConnection();
         return;
     }
@@ -419,6 +429,7 @@ void TCustomFtpClient::FinalReplyArrived()
 void TCustomFtpClient::TransferEndIfDone()
 {
     if (!FTransferRunning || !FStorAnswerRcvd || !FDataClosed) return;
+    if (FSending && FTransferError == 0 && FDataCloseError == 0 && FEofFlag && !UploadEndSettled()) return;
     FTransferRunning = false;
     ShowStatistics();
     FResumeAt = 0;
@@ -442,6 +453,36 @@ void TCustomFtpClient::TransferEndIfDone()
     FinishRequest(status);
 }
 
+bool TCustomFtpClient::UploadEndSettled()
+{
+    const TSocketDrain::TEnd end = FDrain.End();
+    std::string why;
+    if (end.Error != 0) {
+        why = "broken (" + SocketErrorDesc(end.Error) + ")";
+    } else if (end.Unacknowledged <= 0) {
+        // Every byte acknowledged (or, without the second handle, nothing
+        // to tell): the server's confirmation stands.
+        return true;
+    } else if (end.PeerEnded) {
+        why = "ended by the other side with " + std::to_string(end.Unacknowledged) + " bytes unacknowledged";
+    } else {
+        // The acknowledgement of the end may come after the reply that it
+        // made the server send.
+        const std::uint64_t now = GetTickCount64();
+        if (FAckWaitEnd == 0) {
+            FAckWaitEnd = now + FinalAckWait;
+            SetTimer(FWindowHandle, DataWatchTimer, FinalAckPoll);
+            return false;
+        }
+        if (now < FAckWaitEnd) return false;
+        why = "left " + std::to_string(end.Unacknowledged) + " bytes unacknowledged";
+    }
+    const std::string text = "426 Data connection " + why + ": the file may not have arrived whole";
+    Display("! " + text);
+    TransferFailed(426, text);
+    return true;
+}
+
 void TCustomFtpClient::ShowStatistics()
 {
     FStopTime = GetTickCount64();
@@ -463,7 +504,7 @@ bool TCustomFtpClient::ProgressCheck()
     OnProgress(this, FByteCount + FResumeAt, abort);
     if (!abort) return true;
     Display("! Abort requested");
-    TransferFailed(426, "426 Transfer aborted");
+    TransferStopped(426, "426 Transfer aborted");
     BreakDataConnection();
     return false;
 }
@@ -487,6 +528,7 @@ std::int64_t TCustomFtpClient::AcknowledgedBytes() const
 
 void TCustomFtpClient::WatchData()
 {
+    if (FAckWaitEnd != 0) TransferEndIfDone();
     const std::int64_t acknowledged = AcknowledgedBytes();
     // The first look only sets the mark, and the mark only rises: after the
     // close the connection's end counts as one more unacknowledged byte
@@ -509,6 +551,7 @@ void TCustomFtpClient::EndDataWatch()
 {
     KillTimer(FWindowHandle, DataWatchTimer);
     FAckedSeen = -1;
+    FAckWaitEnd = 0;
     FDrain.Close(false);
 }
 
@@ -526,6 +569,7 @@ void TCustomFtpClient::DoGetAsync(TFtpRequest request, const std::string& comman
     FStorAnswerRcvd = false;
     FByteCount = 0;
     FTransferError = 0;
+    FTransferStopped = false;
     FTransferErrorText.clear();
     FDisplayLine.clear();
     FSending = false;
@@ -591,7 +635,7 @@ void TCustomFtpClient::DataSocketReceive(TCustomAsyncSocket*, std::uint16_t)
         if (FLocalStream &&
             FLocalStream->Write(buffer, static_cast<std::size_t>(count)) != static_cast<std::size_t>(count)) {
             Display("! Error writing local file");
-            TransferFailed(426, "426 Error writing local file " + LocalFileName);
+            TransferStopped(426, "426 Error writing local file " + LocalFileName);
             FDataSocket->Shutdown(2);
             FDataSocket->Close();
             return;

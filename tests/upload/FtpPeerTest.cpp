@@ -490,6 +490,55 @@ TEST_F(FtpPeerTest, FinalReplyFailureAfterTheData)
     EXPECT_EQ(c.ErrorMessage(), "451 local error in processing");
 }
 
+TEST_F(FtpPeerTest, ServersOwnRefusalMidFileStaysTheResult)
+{
+    // The server breaks the data connection for its own reason and says why:
+    // its reply, not the broken connection, is the step's result.
+    for (auto [scenario, code, text] : {std::tuple{"diskfull451", 451, "451 Failure writing to local file."},
+                                        std::tuple{"quota552", 552, "552 Quota exceeded."}}) {
+        SCOPED_TRACE(scenario);
+        Start(scenario);
+        TFtpClient& c = rec->Client;
+        ASSERT_TRUE(c.Connect());
+        c.LocalFileName = MakeFile(4u << 20);
+        c.HostFileName = "x.bin";
+        EXPECT_FALSE(c.Put());
+        EXPECT_EQ(c.RequestResult(), code);
+        EXPECT_EQ(c.ErrorMessage(), text) << rec->LogText();
+        EXPECT_TRUE(c.Pwd()) << rec->LogText();
+    }
+}
+
+TEST_F(FtpPeerTest, FinalReplyBeforeTheLastAcknowledgement)
+{
+    // The server confirms the file while the client's system still holds
+    // bytes of it that the server's has not acknowledged: a short wait
+    // lets them arrive, and a server that never takes them fails the step.
+    for (auto [scenario, whole] : {std::pair{"earlyreply", true}, std::pair{"earlyreplystall", false}}) {
+        SCOPED_TRACE(scenario);
+        Start(scenario);
+        TFtpClient& c = rec->Client;
+        c.Timeout = 30;
+        ASSERT_TRUE(c.Connect());
+        c.LocalFileName = MakeFile((1u << 20) + (12u << 10));
+        c.HostFileName = "x.bin";
+        const std::uint64_t before = GetTickCount64();
+        EXPECT_EQ(c.Put(), whole) << rec->LogText();
+        if (whole) {
+            ASSERT_TRUE(c.Quit());
+            ASSERT_TRUE(peer->WaitExit(5s));
+            EXPECT_TRUE(SameBytes(peer->StoredFile("x.bin"), content));
+        } else {
+            EXPECT_EQ(c.RequestResult(), 426);
+            EXPECT_TRUE(c.ErrorMessage().starts_with("426 Data connection left ")) << c.ErrorMessage();
+            EXPECT_TRUE(c.ErrorMessage().ends_with(" bytes unacknowledged: the file may not have arrived whole"))
+                << c.ErrorMessage();
+            // A short wait, well within the time-out.
+            EXPECT_LT(GetTickCount64() - before, 15000u);
+        }
+    }
+}
+
 TEST_F(FtpPeerTest, StalledTransferTimesOut)
 {
     // The server stops reading after 1000 bytes: in the middle of handing an

@@ -196,6 +196,15 @@ PyFtpServer::PyFtpServer()
 
 PyFtpServer::~PyFtpServer() = default;
 
+FtpRelay::FtpRelay(int serverPort, const std::vector<std::string>& options)
+{
+    std::vector<std::string> argv = {Python, testScript("ftp_relay.py").string(), std::to_string(serverPort)};
+    argv.insert(argv.end(), options.begin(), options.end());
+    port_ = StartListening(child_, argv, logs_.Path() / "relay.log");
+}
+
+FtpRelay::~FtpRelay() = default;
+
 ScriptedPeer::ScriptedPeer(const std::string& scenario)
 {
     transcript_ = folder_.Path() / "transcript.txt";

@@ -1,9 +1,9 @@
 #pragma once
 // Test servers for the FTP client: Debian's pyftpdlib (ftp_server.py) with a
-// temporary root, and a scripted peer (ftp_peer.py) that misbehaves on
-// purpose. Each binds a port of 127.0.0.1 it picks itself and says which; both
-// run as their own process group and are stopped by their process id when the
-// fixture ends.
+// temporary root, a scripted peer (ftp_peer.py) that misbehaves on purpose,
+// and a relay (ftp_relay.py) to put in front of either. Each binds a port of
+// 127.0.0.1 it picks itself and says which; all run as their own process
+// group and are stopped by their process id when the fixture ends.
 
 #include "tests/support/TempDir.h"
 
@@ -88,6 +88,20 @@ public:
 
 private:
     TempFolder root_;
+    TempFolder logs_;
+    int port_ = 0;
+    std::unique_ptr<ChildProcess> child_;
+};
+
+// ftp_relay.py in front of a server on 127.0.0.1, its data connections
+// relayed too; `options` as the script takes them (--cut, --delay, ...).
+class FtpRelay {
+public:
+    FtpRelay(int serverPort, const std::vector<std::string>& options);
+    ~FtpRelay();
+    int Port() const { return port_; }
+
+private:
     TempFolder logs_;
     int port_ = 0;
     std::unique_ptr<ChildProcess> child_;

@@ -1,7 +1,9 @@
-// The FTP client against a real server: Debian's pyftpdlib on 127.0.0.1.
-// Uploads are compared byte for byte with the files the server wrote.
+// The FTP client against a real server: Debian's pyftpdlib on 127.0.0.1,
+// directly or behind a relay. Uploads are compared byte for byte with the
+// files the server wrote.
 
 #include "FtpServerSupport.h"
+#include "SocketTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -102,6 +104,75 @@ TEST_F(FtpServerTest, FileNameWithALineBreakIsRefusedAndInjectsNothing)
     ASSERT_TRUE(c.Quit());
     EXPECT_TRUE(fs::exists(server.Root() / "x.jpg"));
     EXPECT_FALSE(fs::exists(server.Root() / "a"));
+}
+
+TEST_F(FtpServerTest, UploadCutByARelayFailsAndOneOverADistantLinkArrivesWhole)
+{
+    // A relay on the data connection ends it in the last 100 KB of a 20 MB
+    // upload, after the client handed the whole file over, and towards the
+    // server in order: the server stores the cut file and confirms it.
+    const std::size_t size = 20u << 20;
+    const std::size_t cutSize = size - (100u << 10);
+    const std::string cutAfter = std::to_string(cutSize);
+    const std::string reset =
+        "426 Data connection broken (Connection reset by peer): the file may not have arrived whole";
+    const std::string ended = "426 Data connection ended by the other side with ";
+    struct Case {
+        const char* name;
+        bool socks;
+        std::vector<std::string> options;
+        std::string error;  // how the client's error begins; empty: the file arrives whole
+    };
+    // Closed in order, its small receive buffer leaves the client holding
+    // bytes that were never acknowledged.
+    const std::vector<std::string> orderly = {"--cut", "orderly", "--cut-after", cutAfter, "--rcvbuf", "16384"};
+    const std::vector<Case> cases = {
+        {"reset", false, {"--cut", "reset", "--cut-after", cutAfter}, reset},
+        {"closed in order", false, orderly, ended},
+        {"SOCKS 5, reset", true, {"--cut", "reset", "--cut-after", cutAfter}, reset},
+        {"SOCKS 5, closed in order", true, orderly, ended},
+        {"75 ms each way", false, {"--delay", "75"}, ""},
+        {"SOCKS 5", true, {}, ""},
+    };
+    const std::string local = MakeFile("big.bin", size, 21);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        fs::remove(server.Root() / "big.bin");
+        rec = std::make_unique<RecordingClient>(server.Port());
+        TFtpClient& c = rec->Client;
+        c.Timeout = 10;
+        std::unique_ptr<FtpRelay> relay;
+        std::unique_ptr<socktest::SocksProxy> proxy;
+        if (k.socks) {
+            std::vector<std::string> args = {"--listen", "127.0.0.2", "--ftp"};
+            args.insert(args.end(), k.options.begin(), k.options.end());
+            proxy = std::make_unique<socktest::SocksProxy>(args);
+            ASSERT_NE(proxy->Port(), 0);
+            c.ControlSocket()->SetSocksServer("127.0.0.2");
+            c.ControlSocket()->SetSocksPort(std::to_string(proxy->Port()));
+        } else {
+            relay = std::make_unique<FtpRelay>(server.Port(), k.options);
+            ASSERT_NE(relay->Port(), 0);
+            c.Port = std::to_string(relay->Port());
+        }
+        Login();
+        c.LocalFileName = local;
+        c.HostFileName = "big.bin";
+        const bool sent = c.Put();
+        const auto stored = ReadFileBytes(server.Root() / "big.bin");
+        if (k.error.empty()) {
+            EXPECT_TRUE(sent) << rec->LogText();
+            EXPECT_TRUE(SameBytes(stored, PatternBytes(size, 21)));
+        } else {
+            EXPECT_FALSE(sent);
+            EXPECT_EQ(c.RequestResult(), 426);
+            EXPECT_EQ(c.ErrorMessage().substr(0, k.error.size()), k.error) << rec->LogText();
+            EXPECT_TRUE(rec->LogHasPrefix("< 226 ")) << rec->LogText();
+            EXPECT_EQ(stored.size(), cutSize);
+        }
+        // The session goes on.
+        EXPECT_TRUE(c.Pwd()) << rec->LogText();
+    }
 }
 
 TEST_F(FtpServerTest, ServerThatConnectsOnPortIsServedAtOnce)

@@ -15,11 +15,14 @@ connection. A scenario may serve more than one control connection in turn
 Stdlib only; it ends by itself after at most 30 seconds.
 """
 
+import fcntl
 import os
 import re
 import signal
 import socket
+import struct
 import sys
+import termios
 import time
 
 CRLF = b"\r\n"
@@ -378,6 +381,48 @@ class PauseStor(Peer):
         self.finish_stor(arg, got)
 
 
+class RefuseMidStor(Peer):
+    """Breaks the data connection after 1 MB for a reason of its own, then
+    says so: a reset and "451" in "diskfull451" (vsftpd on a full disk), its
+    end of the connection and "552" in "quota552" (a quota)."""
+
+    def on_STOR(self, arg):
+        self.reply("150 opening data connection")
+        data = self.connect_data()
+        self.keep(arg, self.read_all(data, limit=1024 * 1024))
+        if self.scenario == "diskfull451":
+            reset(data)
+        else:
+            data.shutdown(socket.SHUT_WR)
+        # The client meets the break before the reply.
+        time.sleep(0.3)
+        self.reply("451 Failure writing to local file." if self.scenario == "diskfull451" else "552 Quota exceeded.")
+        data.close()
+
+
+class EarlyReply(Peer):
+    """Reads 1 MB through a receive buffer of 4 KB, waits until nothing more
+    arrives (the client handed the rest to its system), then confirms the
+    file before it read the rest: it reads that 1 s later in "earlyreply",
+    15 s later (long after the client gave up) in "earlyreplystall"."""
+
+    def on_STOR(self, arg):
+        self.reply("150 opening data connection")
+        data = self.connect_data(rcvbuf=4096)
+        got = self.read_all(data, limit=1024 * 1024)
+        waiting, still = -1, 0
+        while still < 5:
+            now = struct.unpack("i", fcntl.ioctl(data.fileno(), termios.FIONREAD, b"\0\0\0\0"))[0]
+            still = still + 1 if now == waiting else 0
+            waiting = now
+            time.sleep(0.05)
+        self.reply("226 transfer complete")
+        time.sleep(1 if self.scenario == "earlyreply" else 15)
+        got += self.read_all(data)
+        self.keep(arg, got)
+        data.close()
+
+
 class ResetData(Peer):
     """Resets the data connection of every STOR whose name begins with
     "reset"; every other STOR, in this session or the next one, is served
@@ -491,6 +536,10 @@ SCENARIOS = {
     "nodata226": NoDataConnection,
     "nodata425": NoDataConnection,
     "strangeronly": NoDataConnection,
+    "diskfull451": RefuseMidStor,
+    "quota552": RefuseMidStor,
+    "earlyreply": EarlyReply,
+    "earlyreplystall": EarlyReply,
 }
 
 

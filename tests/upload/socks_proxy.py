@@ -4,7 +4,8 @@ another loopback address given with --listen).
 
 Prints the port it listens on, then serves until killed. Every request it
 receives (method offer, authentication, connect request) is logged as one
-hex line to --log so tests can check the exact bytes.
+hex line to --log so tests can check the exact bytes. With --ftp it relays
+FTP as ftp_relay.py does (its data connections too, which it can cut).
 """
 import argparse
 import select
@@ -12,6 +13,8 @@ import socket
 import struct
 import sys
 import threading
+
+import ftp_relay
 
 
 def read_exact(conn, n):
@@ -57,6 +60,13 @@ class Proxy:
         except OSError:
             pass
 
+    def forward(self, conn, target):
+        if self.args.ftp:
+            options = ftp_relay.Options(self.args.cut, self.args.cut_after, 0, self.args.rcvbuf, self.args.listen)
+            ftp_relay.Relay(options).serve(conn, target)
+        else:
+            self.relay(conn, target)
+
     def connect_to(self, host, port):
         return socket.create_connection((host, port), timeout=10)
 
@@ -94,7 +104,7 @@ class Proxy:
         conn.sendall(bytes([0, status]) + b"\0\0\0\0\0\0" + self.args.behind.encode())
         if target:
             with target:
-                self.relay(conn, target)
+                self.forward(conn, target)
 
     def socks5(self, conn):
         count = read_exact(conn, 1)[0]
@@ -148,7 +158,7 @@ class Proxy:
         conn.sendall(reply + self.args.behind.encode())
         if target:
             with target:
-                self.relay(conn, target)
+                self.forward(conn, target)
 
 
 def main():
@@ -160,6 +170,10 @@ def main():
     parser.add_argument("--behind", default="", help="bytes sent right behind the reply")
     parser.add_argument("--bound-name", help="SOCKS 5 reply names the bound address")
     parser.add_argument("--listen", default="127.0.0.1", help="loopback address to listen on")
+    parser.add_argument("--ftp", action="store_true", help="relay FTP, data connections too")
+    parser.add_argument("--cut", choices=["reset", "orderly"], help="with --ftp: as ftp_relay.py")
+    parser.add_argument("--cut-after", type=int, default=0)
+    parser.add_argument("--rcvbuf", type=int)
     args = parser.parse_args()
     proxy = Proxy(args)
     server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
