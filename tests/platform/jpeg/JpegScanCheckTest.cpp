@@ -15,6 +15,7 @@
 #include <csetjmp>
 #include <cstring>
 #include <memory>
+#include <initializer_list>
 #include <random>
 #include <sstream>
 #include <string>
@@ -121,6 +122,31 @@ Bytes withoutHuffmanTables(const Bytes& b)
     }
     out.insert(out.end(), b.begin() + std::ptrdiff_t(std::min(i, b.size())), b.end());
     return out;
+}
+
+// Broken variants of a file: `fillers` runs of zeros and as many of random
+// bytes (up to `longest` each) inserted inside each of the scans, then 60
+// copies with one to three bits flipped between flips.from and flips.to.
+void addFillerAndFlips(std::vector<std::pair<std::string, Bytes>>& cases, const Bytes& base,
+                       std::initializer_list<ScanData> into, int fillers, std::size_t longest, const ScanData& flips,
+                       std::mt19937& random)
+{
+    for (const ScanData& scan : into)
+        for (bool zeros : {true, false})
+            for (int n = 0; n < fillers; ++n) {
+                Bytes filler(1 + random() % longest);
+                for (std::uint8_t& b : filler) b = zeros ? 0 : std::uint8_t(random());
+                Bytes filled = base;
+                const std::size_t at = scan.from + random() % (scan.to - scan.from);
+                filled.insert(filled.begin() + std::ptrdiff_t(at), filler.begin(), filler.end());
+                cases.push_back({zeros ? "zeros" : "random bytes", filled});
+            }
+    for (int n = 0; n < 60; ++n) {
+        Bytes flipped = base;
+        for (int k = 0; k <= n % 3; ++k)
+            flipped[flips.from + random() % (flips.to - flips.from)] ^= std::uint8_t(1 << random() % 8);
+        cases.push_back({"flipped", flipped});
+    }
 }
 
 class JpegScanCheck : public ::testing::Test {
@@ -235,22 +261,7 @@ TEST_F(JpegScanCheck, RefusesOnlyWhatLibjpegRefuses)
             cases.push_back({"cut and ended", cut});
         }
         // Filler inside the first (DC) scan and inside an AC scan, flipped bytes.
-        for (const ScanData& scan : {data.front(), data[1]})
-            for (bool zeros : {true, false})
-                for (int n = 0; n < 8; ++n) {
-                    Bytes filler(1 + random() % 600);
-                    for (std::uint8_t& b : filler) b = zeros ? 0 : std::uint8_t(random());
-                    Bytes filled = base;
-                    const std::size_t at = scan.from + random() % (scan.to - scan.from);
-                    filled.insert(filled.begin() + std::ptrdiff_t(at), filler.begin(), filler.end());
-                    cases.push_back({zeros ? "zeros" : "random bytes", filled});
-                }
-        for (int n = 0; n < 60; ++n) {
-            Bytes flipped = base;
-            for (int k = 0; k <= n % 3; ++k)
-                flipped[2 + random() % (flipped.size() - 2)] ^= std::uint8_t(1 << random() % 8);
-            cases.push_back({"flipped", flipped});
-        }
+        addFillerAndFlips(cases, base, {data.front(), data[1]}, 8, 600, {2, base.size(), 0, 0}, random);
         for (const auto& [kind, bytes] : cases) {
             std::uint32_t w = 0, h = 0;
             const Oracle truth = oracle(bytes, &w, &h);
@@ -312,21 +323,7 @@ TEST_F(JpegScanCheck, SingleScansAreReadAsLibjpegReadsThem)
             cut.insert(cut.end(), {0xFF, 0xD9});
             cases.push_back({"cut and ended", cut});
         }
-        for (bool zeros : {true, false})
-            for (int n = 0; n < 20; ++n) {
-                Bytes filler(1 + random() % 300);
-                for (std::uint8_t& b : filler) b = zeros ? 0 : std::uint8_t(random());
-                Bytes filled = base;
-                const std::size_t at = scan.from + random() % (scan.to - scan.from);
-                filled.insert(filled.begin() + std::ptrdiff_t(at), filler.begin(), filler.end());
-                cases.push_back({zeros ? "zeros" : "random bytes", filled});
-            }
-        for (int n = 0; n < 60; ++n) {
-            Bytes flipped = base;
-            for (int k = 0; k <= n % 3; ++k)
-                flipped[scan.from + random() % (scan.to - scan.from)] ^= std::uint8_t(1 << random() % 8);
-            cases.push_back({"flipped", flipped});
-        }
+        addFillerAndFlips(cases, base, {scan}, 20, 300, scan, random);
         for (const auto& [kind, bytes] : cases) {
             SCOPED_TRACE(kind + ", " + std::to_string(bytes.size()) + " bytes");
             const Oracle truth = oracle(bytes);
