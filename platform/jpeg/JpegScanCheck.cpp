@@ -27,6 +27,23 @@ int ones(std::uint64_t v)
 // A coefficient's value from its extra bits (the standard's EXTEND).
 int extend(int bits, int size) { return bits < (1 << (size - 1)) ? bits - (1 << size) + 1 : bits; }
 
+// Coefficients from..to (zigzag order) as a mask; none when from > to.
+std::uint64_t band(int from, int to)
+{
+    return from > to ? 0 : (~std::uint64_t(0) >> (63 - to)) & (~std::uint64_t(0) << from);
+}
+
+// A reader over bytes in memory, which must outlive it.
+TJpegScanCheck::TReader memoryReader(const std::uint8_t* data, std::size_t size)
+{
+    return [data, size](std::uint64_t offset, std::uint8_t* to, std::size_t count) -> std::size_t {
+        if (!data || offset >= size) return 0;
+        const std::size_t n = std::min<std::uint64_t>(count, size - offset);
+        std::memcpy(to, data + offset, n);
+        return n;
+    };
+}
+
 }  // namespace
 
 TJpegScanCheck::TJpegScanCheck(TReader stream, std::vector<std::uint8_t> tables, std::size_t historyBudget)
@@ -37,15 +54,9 @@ TJpegScanCheck::TJpegScanCheck(TReader stream, std::vector<std::uint8_t> tables,
 TJpegScanCheck::TVerdict TJpegScanCheck::Check(const std::uint8_t* data, std::size_t size, const std::uint8_t* tables,
                                                std::size_t tablesSize)
 {
-    TReader read = [data, size](std::uint64_t offset, std::uint8_t* to, std::size_t count) -> std::size_t {
-        if (!data || offset >= size) return 0;
-        const std::size_t n = std::min<std::uint64_t>(count, size - offset);
-        std::memcpy(to, data + offset, n);
-        return n;
-    };
     std::vector<std::uint8_t> tableBytes;
     if (tables && tablesSize) tableBytes.assign(tables, tables + tablesSize);
-    return TJpegScanCheck(std::move(read), std::move(tableBytes)).Run();
+    return TJpegScanCheck(memoryReader(data, size), std::move(tableBytes)).Run();
 }
 
 TJpegScanCheck::TVerdict TJpegScanCheck::Run()
@@ -189,6 +200,29 @@ void TJpegScanCheck::fill()
     return true;
 }
 
+// The next `count` bits (1 to 32) as a number, passed over; false when
+// they lie beyond the data.
+[[gnu::always_inline]] inline bool TJpegScanCheck::bits(int count, std::uint32_t& value)
+{
+    if (bitCount_ < count) {
+        fill();
+        if (bitCount_ < count) return false;
+    }
+    value = std::uint32_t(bitBuffer_ >> (64 - count));
+    bitBuffer_ <<= count;
+    bitCount_ -= count;
+    return true;
+}
+
+// An end-of-band run of a progressive AC scan: 2^run blocks and `run` bits more.
+[[gnu::always_inline]] inline bool TJpegScanCheck::eobRun(int run)
+{
+    std::uint32_t extra = 0;
+    if (run != 0 && !bits(run, extra)) return false;
+    eobRun_ = (1u << run) + extra;
+    return true;
+}
+
 bool TJpegScanCheck::takeMany(std::uint64_t count)
 {
     while (count > 0) {
@@ -248,12 +282,7 @@ TJpegScanCheck::TStep TJpegScanCheck::walk(bool decode)
     ranOut_ = false;
     if (!tables_.empty()) {
         // The tables' stream holds tables only; libjpeg keeps them for the next.
-        const TReader tables = [this](std::uint64_t offset, std::uint8_t* to, std::size_t count) -> std::size_t {
-            if (offset >= tables_.size()) return 0;
-            const std::size_t n = std::min<std::uint64_t>(count, tables_.size() - offset);
-            std::memcpy(to, tables_.data() + offset, n);
-            return n;
-        };
+        const TReader tables = memoryReader(tables_.data(), tables_.size());
         start(tables);
         if (walkStream(false) != TStep::End || frameSeen_) return TStep::Stop;
         ranOut_ = false;
@@ -514,9 +543,9 @@ TJpegScanCheck::TStep TJpegScanCheck::startScan(const TScan& scan, TDecoders& de
     }
     const bool dcBand = scan.ss == 0;
     if (!progressive_) {
-        // Sequential scans are judged by their parameters alone (libjpeg
-        // warns before it derives the tables; where a frame has none in the
-        // first two places, it puts the standard ones there).
+        // A sequential scan's parameters are judged before its tables
+        // (libjpeg warns before it derives them; where a frame has none in
+        // the first two places, it puts the standard ones there).
         if (scan.ss != 0 || scan.se != 63 || scan.ah != 0 || scan.al != 0) return TStep::Corrupt;
         for (int i = 0; i < scan.count; ++i)
             for (bool dc : {true, false}) {
@@ -539,9 +568,7 @@ TJpegScanCheck::TStep TJpegScanCheck::startScan(const TScan& scan, TDecoders& de
             if (scan.ah != std::max(c.coefBits[std::size_t(k)], 0)) return TStep::Corrupt;
             c.coefBits[std::size_t(k)] = scan.al;
         }
-        if (!dcBand && scan.ah > 0)
-            history_[std::size_t(index)].refined |=
-                (~std::uint64_t(0) >> (63 - scan.se)) & (~std::uint64_t(0) << scan.ss);
+        if (!dcBand && scan.ah > 0) history_[std::size_t(index)].refined |= band(scan.ss, scan.se);
     }
     // The tables the scan decodes with, derived as libjpeg derives them;
     // one it would refuse ends the check.
@@ -669,16 +696,6 @@ void TJpegScanCheck::planHistory()
     default: std::memcpy(at, &mask, 8);
     }
 }
-
-namespace {
-
-// Coefficients from..to (zigzag order) as a mask; none when from > to.
-std::uint64_t band(int from, int to)
-{
-    return from > to ? 0 : (~std::uint64_t(0) >> (63 - to)) & (~std::uint64_t(0) << from);
-}
-
-}  // namespace
 
 // At a restart point libjpeg drops the bits left and expects the next
 // restart marker in turn; any other marker (or none) makes it warn.
@@ -841,26 +858,16 @@ bool TJpegScanCheck::acFirst(const TScan& scan, const TDecoder& table, std::uint
             if (size + scan.al <= 15) {
                 if (!take(size)) return false;
             } else {  // a value that may lose every bit to the shift
-                if (bitCount_ < size) fill();
-                if (bitCount_ < size) return false;
-                const int extra = int(bitBuffer_ >> (64 - size));
-                bitBuffer_ <<= size;
-                bitCount_ -= size;
-                nonzero = std::uint16_t(unsigned(extend(extra, size)) << scan.al) != 0;
+                std::uint32_t extra = 0;
+                if (!bits(size, extra)) return false;
+                nonzero = std::uint16_t(unsigned(extend(int(extra), size)) << scan.al) != 0;
             }
             const std::uint64_t bit = std::uint64_t(1) << std::min(k, 63);
             mask = nonzero ? mask | bit : mask & ~bit;
         } else if (run == 15) {
             k += 15;
         } else {
-            eobRun_ = 1u << run;
-            if (run) {
-                if (bitCount_ < run) fill();
-                if (bitCount_ < run) return false;
-                eobRun_ += std::uint32_t(bitBuffer_ >> (64 - run));
-                bitBuffer_ <<= run;
-                bitCount_ -= run;
-            }
+            if (!eobRun(run)) return false;
             --eobRun_;
             break;
         }
@@ -880,14 +887,7 @@ bool TJpegScanCheck::acRefine(const TScan& scan, const TDecoder& table, std::uin
         const int size = symbol & 15;
         if (size != 1 && size != 0) return false;  // libjpeg warns of a bad code for another size
         if (size == 0 && run != 15) {
-            eobRun_ = 1u << run;
-            if (run) {
-                if (bitCount_ < run) fill();
-                if (bitCount_ < run) return false;
-                eobRun_ += std::uint32_t(bitBuffer_ >> (64 - run));
-                bitBuffer_ <<= run;
-                bitCount_ -= run;
-            }
+            if (!eobRun(run)) return false;
             break;
         }
         // Up to the (run + 1)th coefficient still zero, or past the band: a

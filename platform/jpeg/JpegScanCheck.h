@@ -65,7 +65,7 @@ public:
                           std::size_t tablesSize = 0);
 
     // The structure first (scan headers, the progression, where the stream
-    // ends), then the coded data of a progressive stream's scans.
+    // ends), then the coded data of every scan the structure let it follow.
     TVerdict Run();
     // Refinement scans passed over because their history did not fit.
     int SkippedScans() const { return skippedScans_; }
@@ -145,6 +145,8 @@ private:
     int nextMarker();
     void fill();
     bool take(int count);
+    bool bits(int count, std::uint32_t& value);
+    bool eobRun(int run);
     bool takeMany(std::uint64_t count);
     int decode(const TDecoder& table);
     int sequentialSymbol(const TDecoder& table);
