@@ -12,18 +12,18 @@ orderly end, which a server takes for the end of the file, or a reset). The
 data connection is read to its end whatever becomes of the control
 connection. A scenario may serve more than one control connection in turn
 (its `sessions`).
-Stdlib only; it ends by itself after at most 30 seconds.
+Stdlib only, with ftp_relay.py beside it; it ends by itself after at most 30
+seconds.
 """
 
-import fcntl
 import os
 import re
 import signal
 import socket
-import struct
 import sys
-import termios
 import time
+
+from ftp_relay import settle
 
 CRLF = b"\r\n"
 
@@ -410,12 +410,7 @@ class EarlyReply(Peer):
         self.reply("150 opening data connection")
         data = self.connect_data(rcvbuf=4096)
         got = self.read_all(data, limit=1024 * 1024)
-        waiting, still = -1, 0
-        while still < 5:
-            now = struct.unpack("i", fcntl.ioctl(data.fileno(), termios.FIONREAD, b"\0\0\0\0"))[0]
-            still = still + 1 if now == waiting else 0
-            waiting = now
-            time.sleep(0.05)
+        settle(data)
         self.reply("226 transfer complete")
         time.sleep(1 if self.scenario == "earlyreply" else 15)
         got += self.read_all(data)

@@ -20,7 +20,8 @@ the client, so that the client still holds bytes the relay's system never
 acknowledged when the cut comes. --delay holds every piece MS milliseconds
 each way, like a distant link.
 
-Also used by socks_proxy.py, which relays FTP this way behind SOCKS 5.
+Also used by socks_proxy.py, which relays FTP this way behind SOCKS 5, and
+by ftp_peer.py (settle).
 Stdlib only.
 """
 
