@@ -106,7 +106,10 @@ void turboDecode(const std::string& file, std::vector<std::uint8_t>& pixels)
     std::fclose(f);
 }
 
-void turboEncode(const std::string& file, const std::vector<std::uint8_t>& pixels, int quality)
+// libjpeg-turbo's own encode of width x height blue-green-red rows, each
+// given by rowAt(y).
+template <class RowAt>
+void turboEncode(const std::string& file, int width, int height, int quality, bool progressive, RowAt rowAt)
 {
     std::FILE* f = std::fopen(file.c_str(), "wb");
     jpeg_compress_struct cinfo;
@@ -114,15 +117,16 @@ void turboEncode(const std::string& file, const std::vector<std::uint8_t>& pixel
     cinfo.err = jpeg_std_error(&err);
     jpeg_create_compress(&cinfo);
     jpeg_stdio_dest(&cinfo, f);
-    cinfo.image_width = kWidth;
-    cinfo.image_height = kHeight;
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
+    if (progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<std::uint8_t*>(pixels.data()) + std::size_t(kWidth) * 3 * cinfo.next_scanline;
+        JSAMPROW row = const_cast<std::uint8_t*>(rowAt(int(cinfo.next_scanline)));
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
@@ -170,7 +174,9 @@ void BM_TurboEncode(benchmark::State& state)
     std::vector<std::uint8_t> pixels;
     turboDecode(sourceFile(), pixels);
     const std::string out = sourceFile() + ".turbo.jpg";
-    for (auto _ : state) turboEncode(out, pixels, 60);
+    for (auto _ : state)
+        turboEncode(out, kWidth, kHeight, 60, false,
+                    [&](int y) { return pixels.data() + std::size_t(kWidth) * 3 * std::size_t(y); });
     std::remove(out.c_str());
 }
 
@@ -248,32 +254,13 @@ void writeLarge(const TLargeKind& kind, const std::string& file)
 {
     TRasterDIB dib;
     paintPhoto(dib, kind.width, kind.height, kind.detail, kind.grain);
-    const int width = kind.width * kind.tiles, height = kind.height * kind.tiles;
-    std::vector<std::uint8_t> row(std::size_t(width) * 3);
-    std::FILE* f = std::fopen(file.c_str(), "wb");
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, f);
-    cinfo.image_width = JDIMENSION(width);
-    cinfo.image_height = JDIMENSION(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_EXT_BGR;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, kind.quality, TRUE);
-    if (kind.progressive) jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const std::uint8_t* from = dib.Rows[std::size_t(int(cinfo.next_scanline) % kind.height)];
+    std::vector<std::uint8_t> row(std::size_t(kind.width) * kind.tiles * 3);
+    turboEncode(file, kind.width * kind.tiles, kind.height * kind.tiles, kind.quality, kind.progressive, [&](int y) {
+        const std::uint8_t* from = dib.Rows[std::size_t(y % kind.height)];
         for (int t = 0; t < kind.tiles; ++t)
             std::memcpy(row.data() + std::size_t(t) * kind.width * 3, from, std::size_t(kind.width) * 3);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(f);
+        return row.data();
+    });
 }
 
 const std::string& largeFile(int index)
